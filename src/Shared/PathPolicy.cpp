@@ -1,0 +1,193 @@
+#include "Shared/PathPolicy.h"
+
+#include "Support/Paths.h"
+#include "Support/Uuid.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+
+namespace quorvane {
+
+namespace {
+
+struct Flags {
+    bool isDirectory = false;
+    bool isSymbolicLink = false;
+};
+
+// Fresh from the disk, never following a link in the last component.
+std::optional<Flags> readFlags(const QString& path) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return Flags{S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)};
+}
+
+// A failed read counts as "not a link": a path where nothing exists yet may pass.
+bool isSymbolicLink(const QString& path) {
+    const auto flags = readFlags(path);
+    return flags && flags->isSymbolicLink;
+}
+
+// True when an existing component of `path` is still a link, which happens only when resolution gave
+// up (a loop, an unreadable link); such a path must not be judged by its text.
+bool containsSymbolicLink(const QString& path) {
+    QString prefix;
+    for (const QString& component : path.split(u'/', Qt::SkipEmptyParts)) {
+        prefix += u'/' + component;
+        const auto flags = readFlags(prefix);
+        if (!flags)
+            return false;
+        if (flags->isSymbolicLink)
+            return true;
+    }
+    return false;
+}
+
+bool hasNul(const QString& text) {
+    return text.contains(QChar(u'\0'));
+}
+
+bool isAbsolute(const QString& path) {
+    return path.startsWith(u'/') && !hasNul(path);
+}
+
+bool isAllowedExtension(const QString& extension) {
+    return PathPolicy::allowedPluginExtensions().contains(extension.toLower());
+}
+
+bool isUsableName(const QString& name) {
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..");
+}
+
+} // namespace
+
+PathPolicy::PathPolicy(SystemRoots roots) : m_roots(std::move(roots)) {
+    for (const QString& literal : literalApprovedSystemPluginRoots())
+        m_approvedRoots.append(standardizedPath(m_roots.path(literal)));
+    m_quarantineRoot = standardizedPath(m_roots.path(literalQuarantineRoot()));
+}
+
+const QStringList& PathPolicy::allowedPluginExtensions() {
+    static const QStringList extensions{QStringLiteral("component"), QStringLiteral("vst"),
+                                        QStringLiteral("vst3"), QStringLiteral("aaxplugin"),
+                                        QStringLiteral("clap")};
+    return extensions;
+}
+
+const QMap<QString, QString>& PathPolicy::pluginFormatExtensions() {
+    static const QMap<QString, QString> extensions{
+        {QStringLiteral("AU"), QStringLiteral("component")},
+        {QStringLiteral("VST2"), QStringLiteral("vst")},
+        {QStringLiteral("VST3"), QStringLiteral("vst3")},
+        {QStringLiteral("AAX"), QStringLiteral("aaxplugin")},
+        {QStringLiteral("CLAP"), QStringLiteral("clap")},
+    };
+    return extensions;
+}
+
+const QStringList& PathPolicy::literalApprovedSystemPluginRoots() {
+    static const QStringList roots{
+        QStringLiteral("/Library/Audio/Plug-Ins/Components"),
+        QStringLiteral("/Library/Audio/Plug-Ins/VST"),
+        QStringLiteral("/Library/Audio/Plug-Ins/VST3"),
+        QStringLiteral("/Library/Audio/Plug-Ins/CLAP"),
+        QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins"),
+        QStringLiteral("/Library/Application Support/Digidesign/Plug-Ins"),
+    };
+    return roots;
+}
+
+QString PathPolicy::literalQuarantineRoot() {
+    return QStringLiteral("/Library/Application Support/Quorvane/Quarantine");
+}
+
+std::optional<QString> PathPolicy::verifiedSystemPluginURL(const QString& path) const {
+    if (!isAbsolute(path))
+        return std::nullopt;
+    const QString candidate = standardizedPath(path);
+    if (isSymbolicLink(candidate))
+        return std::nullopt;
+    const QString resolved = standardizedPath(resolvingSymlinksInPath(candidate));
+    if (containsSymbolicLink(resolved))
+        return std::nullopt;
+    if (!isAllowedExtension(pathExtension(resolved)))
+        return std::nullopt;
+    for (const QString& root : m_approvedRoots) {
+        if (resolved.startsWith(root + u'/'))
+            return resolved;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> PathPolicy::verifiedQuarantineItemURL(const QString& path,
+                                                             const QString& bundleFileName,
+                                                             const QString& operationID) const {
+    if (!isAbsolute(path) || hasNul(bundleFileName) || hasNul(operationID))
+        return std::nullopt;
+    if (!parseUuid(operationID))
+        return std::nullopt;
+    if (!isUsableName(bundleFileName))
+        return std::nullopt;
+    const QString candidate = standardizedPath(path);
+    const QString operationFolder = standardizedPath(appendingPathComponent(m_quarantineRoot, operationID));
+    if (isSymbolicLink(operationFolder))
+        return std::nullopt;
+    // The bundle itself must not be a link either: the application plans restores and Trash moves
+    // from this path, and a link would carry the move somewhere else.
+    if (isSymbolicLink(candidate))
+        return std::nullopt;
+    if (deletingLastPathComponent(candidate) != operationFolder)
+        return std::nullopt;
+    if (lastPathComponent(candidate) != bundleFileName)
+        return std::nullopt;
+    if (!isAllowedExtension(pathExtension(candidate)))
+        return std::nullopt;
+    return candidate;
+}
+
+std::optional<QString> PathPolicy::verifiedTrashDestinationURL(const QString& path,
+                                                               const QString& trashFolder,
+                                                               const QString& sourceExtension) {
+    if (!isAbsolute(path) || hasNul(trashFolder) || hasNul(sourceExtension))
+        return std::nullopt;
+    if (!isAllowedExtension(sourceExtension))
+        return std::nullopt;
+    const QString trash = standardizedPath(trashFolder);
+    const auto trashFlags = readFlags(trash);
+    if (!trashFlags || !trashFlags->isDirectory || trashFlags->isSymbolicLink)
+        return std::nullopt;
+    const QString candidate = standardizedPath(path);
+    if (resolvingSymlinksInPath(deletingLastPathComponent(candidate)) != resolvingSymlinksInPath(trash))
+        return std::nullopt;
+    if (!isUsableName(lastPathComponent(candidate)))
+        return std::nullopt;
+    if (pathExtension(candidate).toLower() != sourceExtension.toLower())
+        return std::nullopt;
+    if (isSymbolicLink(candidate))
+        return std::nullopt;
+    return candidate;
+}
+
+std::optional<QString> PathPolicy::verifiedTrashSourceURL(const QString& path, const QString& trashFolder,
+                                                          const QString& expectedExtension) {
+    if (!isAbsolute(path) || hasNul(trashFolder) || hasNul(expectedExtension))
+        return std::nullopt;
+    if (!isAllowedExtension(expectedExtension))
+        return std::nullopt;
+    const QString trash = standardizedPath(trashFolder);
+    const QString candidate = standardizedPath(path);
+    if (deletingLastPathComponent(candidate) != trash)
+        return std::nullopt;
+    if (lastPathComponent(candidate).isEmpty())
+        return std::nullopt;
+    if (pathExtension(candidate).toLower() != expectedExtension.toLower())
+        return std::nullopt;
+    const auto flags = readFlags(candidate);
+    if (!flags || !flags->isDirectory || flags->isSymbolicLink)
+        return std::nullopt;
+    return candidate;
+}
+
+} // namespace quorvane

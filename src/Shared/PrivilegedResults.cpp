@@ -1,0 +1,153 @@
+#include "Shared/PrivilegedResults.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace quorvane {
+
+namespace {
+
+// Each result names its paths list after what the transaction did with the bundles; the member
+// pointer picks it, the type's pathsKey names it in JSON.
+template <class Result, QStringList Result::*paths>
+QJsonObject resultToJson(const Result& result) {
+    return QJsonObject{
+        {QStringLiteral("transactionID"), result.transactionID},
+        {QStringLiteral("succeeded"), result.succeeded},
+        {QStringLiteral("rollbackComplete"), result.rollbackComplete},
+        {QLatin1String(Result::pathsKey), QJsonArray::fromStringList(result.*paths)},
+        {QStringLiteral("message"), result.message},
+    };
+}
+
+template <class Result, QStringList Result::*paths>
+std::expected<Result, JsonError> resultFromJson(const QJsonObject& object, const QString& context) {
+    JsonReader reader(object, context);
+    Result result;
+    result.transactionID = reader.string(u"transactionID");
+    result.succeeded = reader.boolean(u"succeeded");
+    result.rollbackComplete = reader.boolean(u"rollbackComplete");
+    result.*paths = reader.stringArray(QString::fromLatin1(Result::pathsKey));
+    result.message = reader.string(u"message");
+    if (!reader.ok())
+        return std::unexpected(reader.error());
+    return result;
+}
+
+template <class Result, class FromJson>
+std::expected<Result, JsonError> decodeDocument(const QByteArray& data, FromJson fromJson) {
+    const auto object = parseJsonObject(data);
+    if (!object)
+        return std::unexpected(object.error());
+    return fromJson(*object, QString());
+}
+
+QByteArray compact(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// Written out by hand, in the documented key order: this is what goes out when encoding itself has
+// failed, so it must not depend on the encoder.
+QByteArray fallbackReply(const char* pathsKey) {
+    return QByteArray(R"({"transactionID":"invalid","succeeded":false,"rollbackComplete":false,")") +
+           pathsKey + QByteArray(R"(":[],"message":")") + fallbackReplyMessage().toUtf8() +
+           QByteArray(R"("})");
+}
+
+} // namespace
+
+QString invalidTransactionID() {
+    return QStringLiteral("invalid");
+}
+
+QJsonObject toJson(const PrivilegedQuarantineResult& result) {
+    return resultToJson<PrivilegedQuarantineResult, &PrivilegedQuarantineResult::movedDestinationPaths>(
+        result);
+}
+
+QJsonObject toJson(const PrivilegedRestoreResult& result) {
+    return resultToJson<PrivilegedRestoreResult, &PrivilegedRestoreResult::restoredDestinationPaths>(result);
+}
+
+QJsonObject toJson(const PrivilegedTrashResult& result) {
+    return resultToJson<PrivilegedTrashResult, &PrivilegedTrashResult::trashedDestinationPaths>(result);
+}
+
+QJsonObject toJson(const PrivilegedTrashRestoreResult& result) {
+    return resultToJson<PrivilegedTrashRestoreResult,
+                        &PrivilegedTrashRestoreResult::restoredDestinationPaths>(result);
+}
+
+std::expected<PrivilegedQuarantineResult, JsonError>
+privilegedQuarantineResultFromJson(const QJsonObject& object, const QString& context) {
+    return resultFromJson<PrivilegedQuarantineResult, &PrivilegedQuarantineResult::movedDestinationPaths>(
+        object, context);
+}
+
+std::expected<PrivilegedRestoreResult, JsonError> privilegedRestoreResultFromJson(const QJsonObject& object,
+                                                                                  const QString& context) {
+    return resultFromJson<PrivilegedRestoreResult, &PrivilegedRestoreResult::restoredDestinationPaths>(
+        object, context);
+}
+
+std::expected<PrivilegedTrashResult, JsonError> privilegedTrashResultFromJson(const QJsonObject& object,
+                                                                              const QString& context) {
+    return resultFromJson<PrivilegedTrashResult, &PrivilegedTrashResult::trashedDestinationPaths>(object,
+                                                                                                  context);
+}
+
+std::expected<PrivilegedTrashRestoreResult, JsonError>
+privilegedTrashRestoreResultFromJson(const QJsonObject& object, const QString& context) {
+    return resultFromJson<PrivilegedTrashRestoreResult,
+                          &PrivilegedTrashRestoreResult::restoredDestinationPaths>(object, context);
+}
+
+QByteArray encode(const PrivilegedQuarantineResult& result) {
+    return compact(toJson(result));
+}
+QByteArray encode(const PrivilegedRestoreResult& result) {
+    return compact(toJson(result));
+}
+QByteArray encode(const PrivilegedTrashResult& result) {
+    return compact(toJson(result));
+}
+QByteArray encode(const PrivilegedTrashRestoreResult& result) {
+    return compact(toJson(result));
+}
+
+std::expected<PrivilegedQuarantineResult, JsonError>
+decodePrivilegedQuarantineResult(const QByteArray& data) {
+    return decodeDocument<PrivilegedQuarantineResult>(data, privilegedQuarantineResultFromJson);
+}
+
+std::expected<PrivilegedRestoreResult, JsonError> decodePrivilegedRestoreResult(const QByteArray& data) {
+    return decodeDocument<PrivilegedRestoreResult>(data, privilegedRestoreResultFromJson);
+}
+
+std::expected<PrivilegedTrashResult, JsonError> decodePrivilegedTrashResult(const QByteArray& data) {
+    return decodeDocument<PrivilegedTrashResult>(data, privilegedTrashResultFromJson);
+}
+
+std::expected<PrivilegedTrashRestoreResult, JsonError>
+decodePrivilegedTrashRestoreResult(const QByteArray& data) {
+    return decodeDocument<PrivilegedTrashRestoreResult>(data, privilegedTrashRestoreResultFromJson);
+}
+
+QByteArray quarantineFallbackReply() {
+    return fallbackReply(PrivilegedQuarantineResult::pathsKey);
+}
+QByteArray restoreFallbackReply() {
+    return fallbackReply(PrivilegedRestoreResult::pathsKey);
+}
+QByteArray trashFallbackReply() {
+    return fallbackReply(PrivilegedTrashResult::pathsKey);
+}
+QByteArray trashRestoreFallbackReply() {
+    return fallbackReply(PrivilegedTrashRestoreResult::pathsKey);
+}
+
+QString fallbackReplyMessage() {
+    return QStringLiteral("The helper could not encode its response.");
+}
+
+} // namespace quorvane

@@ -1,0 +1,290 @@
+#include "Support/JsonReader.h"
+
+#include "Support/Uuid.h"
+
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+#include <cmath>
+#include <limits>
+
+namespace quorvane {
+
+namespace {
+
+// Beyond 2^53 a JSON number no longer names one integer.
+constexpr double largestExactInteger = 9007199254740992.0;
+
+} // namespace
+
+QString JsonError::description() const {
+    if (key.isEmpty())
+        return message;
+    return QStringLiteral("The value of \u201C%1\u201D %2.").arg(key, message);
+}
+
+JsonReader::JsonReader(const QJsonObject& object, QString context)
+    : m_object(object), m_context(std::move(context)) {}
+
+bool JsonReader::has(QStringView key) const {
+    const auto it = m_object.constFind(key);
+    return it != m_object.constEnd() && !it->isNull() && !it->isUndefined();
+}
+
+QString JsonReader::pathOf(QStringView key) const {
+    if (m_context.isEmpty())
+        return key.toString();
+    return m_context + QLatin1Char('.') + key.toString();
+}
+
+QString JsonReader::elementPathOf(QStringView key, qsizetype index) const {
+    return pathOf(key) + QLatin1Char('[') + QString::number(index) + QLatin1Char(']');
+}
+
+void JsonReader::fail(QStringView key, const QString& message) {
+    failPath(pathOf(key), message);
+}
+
+void JsonReader::failPath(const QString& path, const QString& message) {
+    failWith(JsonError{path, message});
+}
+
+void JsonReader::failWith(const JsonError& error) {
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_error = error;
+}
+
+void JsonReader::failType(QStringView key, const QString& expected) {
+    fail(key, QStringLiteral("must be %1").arg(expected));
+}
+
+void JsonReader::failUnknownValue(QStringView key, const QString& raw) {
+    fail(key, QStringLiteral("has the unknown value \u201C%1\u201D").arg(raw));
+}
+
+std::optional<QJsonValue> JsonReader::present(QStringView key, bool required) {
+    if (m_failed)
+        return std::nullopt;
+    if (!has(key)) {
+        if (required)
+            fail(key, QStringLiteral("is missing"));
+        return std::nullopt;
+    }
+    return m_object.value(key);
+}
+
+std::optional<QString> JsonReader::readString(QStringView key, bool required) {
+    const auto value = present(key, required);
+    if (!value)
+        return std::nullopt;
+    if (!value->isString()) {
+        failType(key, QStringLiteral("a string"));
+        return std::nullopt;
+    }
+    return value->toString();
+}
+
+QString JsonReader::string(QStringView key) {
+    return readString(key, true).value_or(QString());
+}
+
+std::optional<QString> JsonReader::optionalString(QStringView key) {
+    return readString(key, false);
+}
+
+namespace {
+
+std::optional<bool> booleanOf(const QJsonValue& value) {
+    if (!value.isBool())
+        return std::nullopt;
+    return value.toBool();
+}
+
+std::optional<qint64> integerOf(const QJsonValue& value) {
+    if (!value.isDouble())
+        return std::nullopt;
+    const double number = value.toDouble();
+    if (!std::isfinite(number) || std::trunc(number) != number || std::abs(number) > largestExactInteger)
+        return std::nullopt;
+    // Qt keeps integers it parsed exactly; 2^53 + 1 reads as 2^53 through a double.
+    const qint64 integer = value.toInteger(static_cast<qint64>(number));
+    if (integer > static_cast<qint64>(largestExactInteger) ||
+        integer < -static_cast<qint64>(largestExactInteger))
+        return std::nullopt;
+    return integer;
+}
+
+} // namespace
+
+bool JsonReader::boolean(QStringView key) {
+    return readBoolean(key, true).value_or(false);
+}
+
+std::optional<bool> JsonReader::optionalBoolean(QStringView key) {
+    return readBoolean(key, false);
+}
+
+std::optional<bool> JsonReader::readBoolean(QStringView key, bool required) {
+    const auto value = present(key, required);
+    if (!value)
+        return std::nullopt;
+    const auto result = booleanOf(*value);
+    if (!result)
+        failType(key, QStringLiteral("true or false"));
+    return result;
+}
+
+std::optional<qint64> JsonReader::readInteger(QStringView key, bool required, qint64 minimum,
+                                              qint64 maximum) {
+    const auto value = present(key, required);
+    if (!value)
+        return std::nullopt;
+    const auto result = integerOf(*value);
+    if (!result || *result < minimum || *result > maximum) {
+        failType(key, QStringLiteral("an integer from %1 to %2").arg(minimum).arg(maximum));
+        return std::nullopt;
+    }
+    return result;
+}
+
+qint64 JsonReader::integer(QStringView key) {
+    return readInteger64(key, true).value_or(0);
+}
+
+std::optional<qint64> JsonReader::optionalInteger(QStringView key) {
+    return readInteger64(key, false);
+}
+
+std::optional<qint64> JsonReader::readInteger64(QStringView key, bool required) {
+    constexpr auto limit = static_cast<qint64>(largestExactInteger);
+    return readInteger(key, required, -limit, limit);
+}
+
+int JsonReader::int32(QStringView key) {
+    return static_cast<int>(
+        readInteger(key, true, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()).value_or(0));
+}
+
+std::optional<int> JsonReader::optionalInt32(QStringView key) {
+    const auto value =
+        readInteger(key, false, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
+}
+
+std::optional<double> JsonReader::readNumber(QStringView key, bool required) {
+    const auto value = present(key, required);
+    if (!value)
+        return std::nullopt;
+    if (!value->isDouble()) {
+        failType(key, QStringLiteral("a number"));
+        return std::nullopt;
+    }
+    return value->toDouble();
+}
+
+double JsonReader::number(QStringView key) {
+    return readNumber(key, true).value_or(0.0);
+}
+
+std::optional<double> JsonReader::optionalNumber(QStringView key) {
+    return readNumber(key, false);
+}
+
+std::optional<QUuid> JsonReader::readUuid(QStringView key, bool required) {
+    const auto text = readString(key, required);
+    if (!text)
+        return std::nullopt;
+    const auto uuid = parseUuid(*text);
+    if (!uuid)
+        failType(key, QStringLiteral("a UUID of 36 characters"));
+    return uuid;
+}
+
+QUuid JsonReader::uuid(QStringView key) {
+    return readUuid(key, true).value_or(QUuid());
+}
+
+std::optional<QUuid> JsonReader::optionalUuid(QStringView key) {
+    return readUuid(key, false);
+}
+
+Timestamp JsonReader::timestamp(QStringView key) {
+    return Timestamp{number(key)};
+}
+
+std::optional<Timestamp> JsonReader::optionalTimestamp(QStringView key) {
+    const auto seconds = readNumber(key, false);
+    return seconds ? std::optional<Timestamp>(Timestamp{*seconds}) : std::nullopt;
+}
+
+std::optional<QStringList> JsonReader::readStringArray(QStringView key, bool required) {
+    const auto value = present(key, required);
+    if (!value)
+        return std::nullopt;
+    if (!value->isArray()) {
+        failType(key, QStringLiteral("an array"));
+        return std::nullopt;
+    }
+    const QJsonArray array = value->toArray();
+    QStringList result;
+    result.reserve(array.size());
+    for (qsizetype index = 0; index < array.size(); ++index) {
+        if (!array.at(index).isString()) {
+            failPath(elementPathOf(key, index), QStringLiteral("must be a string"));
+            return std::nullopt;
+        }
+        result.append(array.at(index).toString());
+    }
+    return result;
+}
+
+QStringList JsonReader::stringArray(QStringView key) {
+    return readStringArray(key, true).value_or(QStringList());
+}
+
+std::optional<QStringList> JsonReader::optionalStringArray(QStringView key) {
+    return readStringArray(key, false);
+}
+
+std::optional<QJsonObject> JsonReader::readObject(QStringView key, bool required) {
+    const auto value = present(key, required);
+    if (!value)
+        return std::nullopt;
+    if (!value->isObject()) {
+        failType(key, QStringLiteral("an object"));
+        return std::nullopt;
+    }
+    return value->toObject();
+}
+
+QJsonObject JsonReader::object(QStringView key) {
+    return readObject(key, true).value_or(QJsonObject());
+}
+
+std::optional<QJsonObject> JsonReader::optionalObject(QStringView key) {
+    return readObject(key, false);
+}
+
+std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data) {
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+    // Qt refuses a lone scalar as a parse error; name it as what it is.
+    if (parseError.error != QJsonParseError::NoError &&
+        QJsonDocument::fromJson('[' + data + ']').array().size() == 1)
+        return std::unexpected(
+            JsonError{{}, QStringLiteral("The top level of the JSON document is not an object.")});
+    if (parseError.error != QJsonParseError::NoError) {
+        return std::unexpected(JsonError{{},
+                                         QStringLiteral("The data is not valid JSON (%1 at offset %2).")
+                                             .arg(parseError.errorString())
+                                             .arg(parseError.offset)});
+    }
+    if (!document.isObject())
+        return std::unexpected(
+            JsonError{{}, QStringLiteral("The top level of the JSON document is not an object.")});
+    return document.object();
+}
+
+} // namespace quorvane

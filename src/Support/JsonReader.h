@@ -1,0 +1,164 @@
+#pragma once
+
+#include "Support/EnumText.h"
+#include "Support/Timestamp.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <QUuid>
+
+#include <expected>
+#include <optional>
+#include <vector>
+
+namespace quorvane {
+
+struct JsonError {
+    // The path of the offending key, such as "bundles[2].format"; empty for the whole document.
+    QString key;
+    QString message;
+
+    QString description() const;
+    bool operator==(const JsonError&) const = default;
+};
+
+// Reads one JSON object strictly, so that every record decodes the same way: required keys must
+// be present and not null (null reads as absent), types must match exactly, enumeration texts
+// must match exactly, and unknown keys are ignored. The first failure sticks; afterwards every
+// getter returns a default value, and the caller checks ok() once at the end.
+class JsonReader {
+public:
+    explicit JsonReader(const QJsonObject& object, QString context = {});
+
+    // Present and not null.
+    bool has(QStringView key) const;
+
+    QString string(QStringView key);
+    std::optional<QString> optionalString(QStringView key);
+    bool boolean(QStringView key);
+    std::optional<bool> optionalBoolean(QStringView key);
+    // Only from an integral number within ±2^53.
+    qint64 integer(QStringView key);
+    std::optional<qint64> optionalInteger(QStringView key);
+    int int32(QStringView key);
+    std::optional<int> optionalInt32(QStringView key);
+    double number(QStringView key);
+    std::optional<double> optionalNumber(QStringView key);
+    QUuid uuid(QStringView key);
+    std::optional<QUuid> optionalUuid(QStringView key);
+    Timestamp timestamp(QStringView key);
+    std::optional<Timestamp> optionalTimestamp(QStringView key);
+
+    template <class E>
+    E enumeration(QStringView key, const EnumTextTable<E>& table) {
+        if (const auto value = readEnumeration(key, table, true))
+            return *value;
+        return E{};
+    }
+
+    template <class E>
+    std::optional<E> optionalEnumeration(QStringView key, const EnumTextTable<E>& table) {
+        return readEnumeration(key, table, false);
+    }
+
+    QStringList stringArray(QStringView key);
+    std::optional<QStringList> optionalStringArray(QStringView key);
+    QJsonObject object(QStringView key);
+    std::optional<QJsonObject> optionalObject(QStringView key);
+
+    // decode(const QJsonObject&, const QString& context) -> std::expected<T, JsonError>, where
+    // context names the element, such as "bundles[2]".
+    template <class T, class F>
+    std::vector<T> objectArray(QStringView key, F decode) {
+        if (auto values = readObjectArray<T>(key, decode, true))
+            return std::move(*values);
+        return {};
+    }
+
+    template <class T, class F>
+    std::optional<std::vector<T>> optionalObjectArray(QStringView key, F decode) {
+        return readObjectArray<T>(key, decode, false);
+    }
+
+    // Records a failure of `key` unless an earlier one is already recorded.
+    void fail(QStringView key, const QString& message);
+    bool ok() const { return !m_failed; }
+    const JsonError& error() const { return m_error; }
+
+    const QString& context() const { return m_context; }
+    // The context path of `key` in this object, such as "bundles[2].format".
+    QString pathOf(QStringView key) const;
+
+private:
+    // The value of `key` when it is present and not null and no failure is recorded yet;
+    // records "missing" when `required`.
+    std::optional<QJsonValue> present(QStringView key, bool required);
+    std::optional<QString> readString(QStringView key, bool required);
+    std::optional<bool> readBoolean(QStringView key, bool required);
+    std::optional<qint64> readInteger(QStringView key, bool required, qint64 minimum, qint64 maximum);
+    std::optional<qint64> readInteger64(QStringView key, bool required);
+    std::optional<double> readNumber(QStringView key, bool required);
+    std::optional<QUuid> readUuid(QStringView key, bool required);
+    std::optional<QStringList> readStringArray(QStringView key, bool required);
+    std::optional<QJsonObject> readObject(QStringView key, bool required);
+
+    template <class E>
+    std::optional<E> readEnumeration(QStringView key, const EnumTextTable<E>& table, bool required) {
+        const auto raw = readString(key, required);
+        if (!raw)
+            return std::nullopt;
+        if (const auto value = table.parse(*raw))
+            return value;
+        failUnknownValue(key, *raw);
+        return std::nullopt;
+    }
+
+    template <class T, class F>
+    std::optional<std::vector<T>> readObjectArray(QStringView key, F& decode, bool required) {
+        const auto value = present(key, required);
+        if (!value)
+            return std::nullopt;
+        if (!value->isArray()) {
+            failType(key, QStringLiteral("an array"));
+            return std::nullopt;
+        }
+        const QJsonArray array = value->toArray();
+        std::vector<T> result;
+        result.reserve(static_cast<std::size_t>(array.size()));
+        for (qsizetype index = 0; index < array.size(); ++index) {
+            const QString elementPath = elementPathOf(key, index);
+            if (!array.at(index).isObject()) {
+                failPath(elementPath, QStringLiteral("must be an object"));
+                return std::nullopt;
+            }
+            std::expected<T, JsonError> decoded = decode(array.at(index).toObject(), elementPath);
+            if (!decoded) {
+                failWith(decoded.error());
+                return std::nullopt;
+            }
+            result.push_back(std::move(*decoded));
+        }
+        return result;
+    }
+
+    QString elementPathOf(QStringView key, qsizetype index) const;
+    void failType(QStringView key, const QString& expected);
+    void failUnknownValue(QStringView key, const QString& raw);
+    void failPath(const QString& path, const QString& message);
+    void failWith(const JsonError& error);
+
+    QJsonObject m_object;
+    QString m_context;
+    bool m_failed = false;
+    JsonError m_error;
+};
+
+// The top level must be an object; malformed JSON fails with the parser's reason.
+std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data);
+
+} // namespace quorvane
