@@ -4,7 +4,7 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$here/build"
 "$here/scripts/setup.sh" "$build"
-app="$build/src/App/quorvane"
+app="$build/bin/quorvane"
 if [ ! -x "$app" ]; then
   echo "The application window is not built yet; the libraries and tests were built in $build."
   exit 0

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <memory>
+
+class QApplication;
+
+namespace quorvane {
+
+class RootView;
+
+// The application: one window whose content is the root view, always in the dark appearance.
+class QuorvaneApp {
+public:
+    // Runs the main loop with the one window; returns 0 when it ends.
+    static int run(int& argc, char** argv);
+
+    static void configure(QApplication& application);
+    // The window at its default size of 1440 by 900.
+    static std::unique_ptr<RootView> makeWindow();
+};
+
+} // namespace quorvane

@@ -1,0 +1,102 @@
+#include "App/RootView.h"
+
+#include "App/InterimShellSource.h"
+#include "App/NoticePresenter.h"
+#include "App/SectionPlaceholder.h"
+#include "App/Sidebar.h"
+#include "Views/Kit/Palette.h"
+
+#include <QHBoxLayout>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+namespace quorvane {
+
+namespace {
+
+constexpr int sidebarMinimumWidth = 235;
+constexpr int sidebarIdealWidth = 255;
+constexpr int sidebarMaximumWidth = 285;
+
+} // namespace
+
+RootView::RootView(QWidget* parent)
+    : RootView(std::make_unique<InterimShellSource>(), bundleImageLoader(), parent) {}
+
+RootView::RootView(std::unique_ptr<ShellSource> source, const ImageLoader& images, QWidget* parent)
+    : QWidget(parent), m_source(std::move(source)), m_navigation(new NavigationState(this)) {
+    setObjectName(QStringLiteral("rootView"));
+    setWindowTitle(QStringLiteral("Quorvane"));
+    setMinimumSize(1180, 720);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName(QStringLiteral("splitView"));
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->setHandleWidth(1);
+    m_splitter->setStyleSheet(QStringLiteral("QSplitter::handle { background: %1; }")
+                                  .arg(Palette::hairline().name(QColor::HexArgb)));
+    layout->addWidget(m_splitter);
+
+    m_sidebar = new Sidebar(m_navigation->sectionBinding(), images, m_splitter);
+    m_sidebar->setMinimumWidth(sidebarMinimumWidth);
+    m_sidebar->setMaximumWidth(sidebarMaximumWidth);
+    m_splitter->addWidget(m_sidebar);
+
+    m_detail = new QWidget(m_splitter);
+    m_detail->setObjectName(QStringLiteral("detailColumn"));
+    m_detail->setAutoFillBackground(true);
+    QPalette colours = m_detail->palette();
+    colours.setColor(QPalette::Window, Palette::background());
+    m_detail->setPalette(colours);
+    auto* detailLayout = new QVBoxLayout(m_detail);
+    detailLayout->setContentsMargins(0, 0, 0, 0);
+    m_splitter->addWidget(m_detail);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({sidebarIdealWidth, 1440 - sidebarIdealWidth});
+
+    connect(m_navigation, &NavigationState::sectionChanged, this, [this] {
+        m_sidebar->refreshSelection();
+        showSelectedSection();
+    });
+    connect(m_source.get(), &ShellSource::sidebarCountsChanged, this, &RootView::refreshCounts);
+    refreshCounts();
+    showSelectedSection();
+    m_notices = new NoticePresenter(*m_source, this);
+}
+
+RootView::~RootView() {
+    // The presenter talks to the source, which goes before the child widgets do.
+    delete m_notices;
+}
+
+void RootView::refreshCounts() {
+    m_sidebar->setCounts(m_source->sidebarCounts());
+}
+
+void RootView::showSelectedSection() {
+    const AppSection section = m_navigation->section().value_or(AppSection::inventory);
+    if (m_screen && m_screenSection == section)
+        return;
+    if (m_screen) {
+        m_detail->layout()->removeWidget(m_screen);
+        m_screen->hide();
+        m_screen->deleteLater();
+    }
+    m_screen = makeScreen(section);
+    m_screenSection = section;
+    m_detail->layout()->addWidget(m_screen);
+}
+
+QWidget* RootView::makeScreen(AppSection section) {
+    // Each section's screen takes its objects and bindings here (Inventory: folder access, the
+    // service and the store with the selected-plugin and query bindings; Permanent Quarantine:
+    // the store with the section binding; and so on). Until the screens exist each section shows
+    // a page naming it.
+    return new SectionPlaceholder(section, m_detail);
+}
+
+} // namespace quorvane

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "App/NavigationState.h"
+#include "App/ShellSource.h"
+#include "Views/Kit/AppSection.h"
+#include "Views/Kit/BundleImages.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+class QSplitter;
+
+namespace quorvane {
+
+class NoticePresenter;
+class Sidebar;
+
+// The view that fills the window: the sidebar on the left, the screen of the selected section on
+// the right, and the current notice as the window's alert.
+//
+// It owns the application's long-lived objects for the window's life, made once in this order:
+// the inventory store, the folder-access object and the helper service object, then the shell
+// source that adapts the store for the sidebar counts and the notice. Until those objects land the
+// shell reads an InterimShellSource. The screens get the same instances and bindings to the
+// navigation state; each is built afresh whenever its section is shown again.
+class RootView : public QWidget {
+    Q_OBJECT
+public:
+    explicit RootView(QWidget* parent = nullptr);
+    explicit RootView(std::unique_ptr<ShellSource> source, const ImageLoader& images = bundleImageLoader(),
+                      QWidget* parent = nullptr);
+    ~RootView() override;
+
+    NavigationState& navigation() { return *m_navigation; }
+    ShellSource& shellSource() { return *m_source; }
+    Sidebar* sidebar() const { return m_sidebar; }
+    QSplitter* splitter() const { return m_splitter; }
+    NoticePresenter* noticePresenter() const { return m_notices; }
+    // The screen in the detail column.
+    QWidget* currentScreen() const { return m_screen; }
+
+private:
+    void showSelectedSection();
+    QWidget* makeScreen(AppSection section);
+    void refreshCounts();
+
+    std::unique_ptr<ShellSource> m_source;
+    NavigationState* m_navigation;
+    QSplitter* m_splitter;
+    Sidebar* m_sidebar;
+    QWidget* m_detail;
+    QWidget* m_screen = nullptr;
+    // No section and Inventory show the same screen, so switching between them keeps it.
+    std::optional<AppSection> m_screenSection;
+    NoticePresenter* m_notices;
+};
+
+} // namespace quorvane

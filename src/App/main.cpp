@@ -1,0 +1,5 @@
+#include "App/QuorvaneApp.h"
+
+int main(int argc, char** argv) {
+    return quorvane::QuorvaneApp::run(argc, argv);
+}

@@ -1,0 +1,34 @@
+#include "Views/Kit/BatchSelectionBar.h"
+
+#include "Views/Kit/Palette.h"
+#include "Views/Kit/SymbolLabel.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+
+namespace quorvane {
+
+QString BatchSelectionBar::labelText(int count, const QString& noun) {
+    return QCoreApplication::translate("BatchSelectionBar", "%1 %2%3 selected")
+        .arg(QString::number(count), noun, count == 1 ? QString() : QStringLiteral("s"));
+}
+
+BatchSelectionBar::BatchSelectionBar(int count, const QString& noun, QWidget* actions, QWidget* parent)
+    : RoundedBox(withOpacity(Palette::accent(), 0.08), withOpacity(Palette::accent(), 0.5), 8, parent),
+      m_text(labelText(count, noun)), m_actions(actions) {
+    setObjectName(QStringLiteral("batchSelectionBar"));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(12, 12, 12, 12);
+    row->setSpacing(12);
+    auto* label = new SymbolLabel(QStringLiteral("checkmark.circle.fill"), m_text, TextStyle::headline,
+                                  Palette::accent(), this);
+    label->setObjectName(QStringLiteral("batchSelectionLabel"));
+    row->addWidget(label, 0, Qt::AlignVCenter);
+    row->addStretch(1);
+    if (actions) {
+        actions->setParent(this);
+        row->addWidget(actions, 0, Qt::AlignVCenter);
+    }
+}
+
+} // namespace quorvane

@@ -1,0 +1,42 @@
+#include "Views/Kit/ConfirmAlert.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace quorvane {
+
+void applyAlertLook(QMessageBox* box) {
+    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { font-weight: bold; min-width: 320px; }"
+                                      "QLabel#qt_msgbox_informativelabel { min-width: 320px; }"));
+    box->setContentsMargins(8, 8, 8, 4);
+}
+
+QMessageBox* presentConfirmation(QWidget* parent, const QString& title, const QString& message,
+                                 const QString& actionText, std::function<void()> onAction) {
+    auto* box = new QMessageBox(parent);
+    box->setObjectName(QStringLiteral("confirmationAlert"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->setTextFormat(Qt::PlainText);
+    box->setIcon(QMessageBox::NoIcon);
+    box->setWindowTitle(title);
+    box->setText(title);
+    box->setInformativeText(message);
+    applyAlertLook(box);
+    QPushButton* cancel =
+        box->addButton(QCoreApplication::translate("ConfirmAlert", "Cancel"), QMessageBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    QPushButton* action = box->addButton(actionText, QMessageBox::AcceptRole);
+    action->setObjectName(QStringLiteral("actionButton"));
+    box->setDefaultButton(action);
+    box->setEscapeButton(cancel);
+    QObject::connect(action, &QPushButton::clicked, box, [onAction = std::move(onAction)] {
+        if (onAction)
+            onAction();
+    });
+    box->open();
+    return box;
+}
+
+} // namespace quorvane

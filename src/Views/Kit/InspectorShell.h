@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Model/Plugin.h"
+#include "Views/Kit/RoundedBox.h"
+
+#include <optional>
+
+class QScrollArea;
+class QVBoxLayout;
+
+namespace quorvane {
+
+// The platform's "content unavailable" view: a large symbol, a title and a description, centred.
+class EmptyState : public QWidget {
+    Q_OBJECT
+public:
+    EmptyState(const QString& symbol, const QString& title, const QString& description,
+               QWidget* parent = nullptr);
+};
+
+// The frame of every inspector: a scrolling panel that shows "Select a Plugin" while nothing is
+// selected and, for a product, its name and manufacturer above the inspector's own content.
+class InspectorShell : public PanelFrame {
+    Q_OBJECT
+public:
+    explicit InspectorShell(QWidget* parent = nullptr);
+
+    // Replaces what the shell shows; `content` is taken over, and dropped when `plugin` is none.
+    void setPlugin(const std::optional<Plugin>& plugin, QWidget* content);
+
+    QScrollArea* scrollArea() const { return m_scroll; }
+    QWidget* content() const { return m_content; }
+
+private:
+    QScrollArea* m_scroll;
+    QWidget* m_page = nullptr;
+    QWidget* m_content = nullptr;
+};
+
+} // namespace quorvane

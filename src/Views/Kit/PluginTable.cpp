@@ -1,0 +1,193 @@
+#include "Views/Kit/PluginTable.h"
+
+#include "Views/Kit/Palette.h"
+#include "Views/Kit/PluginTableModel.h"
+#include "Views/Kit/StatusPill.h"
+#include "Views/Kit/TextStyle.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace quorvane {
+
+namespace {
+
+// Draws the status cell as the status pill does: a 7 by 7 dot and the text in the status colour.
+class StatusCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem background = option;
+        initStyleOption(&background, index);
+        background.text.clear();
+        background.widget->style()->drawControl(QStyle::CE_ItemViewItem, &background, painter,
+                                                background.widget);
+
+        const QColor color = index.data(Qt::ForegroundRole).value<QColor>();
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const QFont font = index.data(Qt::FontRole).value<QFont>();
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        const QRect area = option.rect.adjusted(6, 0, -4, 0);
+        const QRectF dot(area.left(), area.center().y() - 3.0, 7, 7);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(color);
+        painter->drawEllipse(dot);
+        painter->setPen(color);
+        painter->setFont(font);
+        const QRect textArea = area.adjusted(12, 0, 0, 0);
+        painter->drawText(textArea, Qt::AlignVCenter | Qt::AlignLeft,
+                          QFontMetrics(font).elidedText(text, Qt::ElideRight, textArea.width()));
+        painter->restore();
+    }
+};
+
+} // namespace
+
+PluginTableBase::PluginTableBase(QWidget* parent)
+    : RoundedBox(withOpacity(Palette::panel(), 0.42), Palette::hairline(), 10, parent) {
+    setObjectName(QStringLiteral("pluginTable"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(1, 1, 1, 1);
+    m_view = new QTableView(this);
+    m_view->setObjectName(QStringLiteral("pluginTableView"));
+    m_model = new PluginTableModel(this);
+    m_view->setModel(m_model);
+    m_view->setItemDelegateForColumn(PluginTableModel::statusColumn, new StatusCellDelegate(m_view));
+    m_view->setSortingEnabled(false);
+    m_view->setAlternatingRowColors(false);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setShowGrid(false);
+    m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setWordWrap(false);
+    m_view->verticalHeader()->hide();
+    m_view->verticalHeader()->setDefaultSectionSize(28);
+    m_view->viewport()->setAutoFillBackground(false);
+    m_view->setStyleSheet(
+        QStringLiteral("QTableView { background: transparent; border: none; }"
+                       "QHeaderView::section { background: transparent; color: %1; border: none;"
+                       " border-bottom: 1px solid %2; padding: 4px 6px; }")
+            .arg(Palette::secondaryText().name(QColor::HexArgb), Palette::hairline().name(QColor::HexArgb)));
+    layout->addWidget(m_view);
+
+    QHeaderView* header = m_view->horizontalHeader();
+    header->setSectionsClickable(false);
+    header->setSortIndicatorShown(false);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    const auto& columns = pluginTableColumns();
+    int smallest = columns.front().minimumWidth;
+    for (const auto& column : columns)
+        smallest = qMin(smallest, column.minimumWidth);
+    header->setMinimumSectionSize(smallest);
+    for (size_t column = 0; column < columns.size(); ++column)
+        header->resizeSection(static_cast<int>(column), columns[column].idealWidth);
+    header->setStretchLastSection(true);
+    // The header has one minimum for every section; each column keeps its own.
+    connect(header, &QHeaderView::sectionResized, this, [header](int section, int, int size) {
+        const auto& all = pluginTableColumns();
+        if (section >= 0 && section < static_cast<int>(all.size()) &&
+            size < all[static_cast<size_t>(section)].minimumWidth)
+            header->resizeSection(section, all[static_cast<size_t>(section)].minimumWidth);
+    });
+
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!m_applying)
+            userSelectionChanged();
+    });
+}
+
+const std::vector<Plugin>& PluginTableBase::plugins() const {
+    return m_model->plugins();
+}
+
+void PluginTableBase::resetRows(std::vector<Plugin> plugins) {
+    m_applying = true;
+    m_model->setPlugins(std::move(plugins));
+    m_applying = false;
+    applyBoundSelection();
+}
+
+void PluginTableBase::selectRows(const std::vector<int>& rows) {
+    m_applying = true;
+    QItemSelection selection;
+    for (int row : rows)
+        selection.select(m_model->index(row, 0), m_model->index(row, m_model->columnCount() - 1));
+    m_view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!rows.empty())
+        m_view->selectionModel()->setCurrentIndex(m_model->index(rows.front(), 0),
+                                                  QItemSelectionModel::NoUpdate);
+    m_applying = false;
+}
+
+std::vector<int> PluginTableBase::selectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_view->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+PluginTable::PluginTable(Binding<std::optional<Plugin>> selectedPlugin, QWidget* parent)
+    : PluginTableBase(parent), m_selectedPlugin(std::move(selectedPlugin)) {
+    view()->setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+void PluginTable::setPlugins(std::vector<Plugin> plugins) {
+    resetRows(std::move(plugins));
+}
+
+void PluginTable::applyBoundSelection() {
+    const std::optional<Plugin> bound = m_selectedPlugin.get ? m_selectedPlugin.get() : std::nullopt;
+    const int row = bound ? model()->firstRow(bound->id) : -1;
+    selectRows(row >= 0 ? std::vector<int>{row} : std::vector<int>{});
+}
+
+void PluginTable::userSelectionChanged() {
+    const std::vector<int> rows = selectedRows();
+    std::optional<Plugin> chosen;
+    if (!rows.empty()) {
+        const QUuid id = model()->plugins()[static_cast<size_t>(rows.front())].id;
+        chosen = model()->firstPlugin(id);
+    }
+    if (m_selectedPlugin.set)
+        m_selectedPlugin.set(chosen);
+}
+
+MultiSelectPluginTable::MultiSelectPluginTable(Binding<QSet<QUuid>> selection, QWidget* parent)
+    : PluginTableBase(parent), m_selection(std::move(selection)) {
+    view()->setSelectionMode(QAbstractItemView::ExtendedSelection);
+}
+
+void MultiSelectPluginTable::setPlugins(std::vector<Plugin> plugins) {
+    resetRows(std::move(plugins));
+}
+
+void MultiSelectPluginTable::applyBoundSelection() {
+    const QSet<QUuid> ids = m_selection.get ? m_selection.get() : QSet<QUuid>{};
+    std::vector<int> rows;
+    for (size_t row = 0; row < plugins().size(); ++row) {
+        if (ids.contains(plugins()[row].id))
+            rows.push_back(static_cast<int>(row));
+    }
+    selectRows(rows);
+}
+
+void MultiSelectPluginTable::userSelectionChanged() {
+    QSet<QUuid> ids;
+    for (int row : selectedRows())
+        ids.insert(plugins()[static_cast<size_t>(row)].id);
+    if (m_selection.set)
+        m_selection.set(ids);
+}
+
+} // namespace quorvane

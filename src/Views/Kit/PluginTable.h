@@ -1,0 +1,79 @@
+#pragma once
+
+#include "Views/Kit/Binding.h"
+#include "Views/Kit/RoundedBox.h"
+
+#include <QSet>
+#include <QUuid>
+
+#include <optional>
+#include <vector>
+
+class QTableView;
+
+namespace quorvane {
+
+class PluginTableModel;
+
+// What both plugin tables share: the six columns with their widths, no sorting, rows in the order
+// given, and the look (panel at 0.42 in a rounded, outlined frame).
+class PluginTableBase : public RoundedBox {
+    Q_OBJECT
+public:
+    QTableView* view() const { return m_view; }
+    PluginTableModel* model() const { return m_model; }
+    const std::vector<Plugin>& plugins() const;
+
+protected:
+    explicit PluginTableBase(QWidget* parent);
+    // Replaces the rows without writing the selection binding.
+    void resetRows(std::vector<Plugin> plugins);
+    virtual void applyBoundSelection() = 0;
+    virtual void userSelectionChanged() = 0;
+    // Selects exactly these rows without writing the binding.
+    void selectRows(const std::vector<int>& rows);
+    std::vector<int> selectedRows() const;
+
+private:
+    QTableView* m_view;
+    PluginTableModel* m_model;
+    bool m_applying = false;
+};
+
+// Selects at most one product, bound to an optional whole `Plugin`.
+class PluginTable : public PluginTableBase {
+    Q_OBJECT
+public:
+    explicit PluginTable(Binding<std::optional<Plugin>> selectedPlugin, QWidget* parent = nullptr);
+
+    // New rows; the binding keeps its value, and its product's row is shown selected when present.
+    void setPlugins(std::vector<Plugin> plugins);
+    // Reads the binding again after it changed elsewhere.
+    void refreshSelection() { applyBoundSelection(); }
+
+protected:
+    void applyBoundSelection() override;
+    void userSelectionChanged() override;
+
+private:
+    Binding<std::optional<Plugin>> m_selectedPlugin;
+};
+
+// Selects any number of products, bound to a set of product ids.
+class MultiSelectPluginTable : public PluginTableBase {
+    Q_OBJECT
+public:
+    explicit MultiSelectPluginTable(Binding<QSet<QUuid>> selection, QWidget* parent = nullptr);
+
+    void setPlugins(std::vector<Plugin> plugins);
+    void refreshSelection() { applyBoundSelection(); }
+
+protected:
+    void applyBoundSelection() override;
+    void userSelectionChanged() override;
+
+private:
+    Binding<QSet<QUuid>> m_selection;
+};
+
+} // namespace quorvane

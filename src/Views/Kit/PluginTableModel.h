@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Model/Plugin.h"
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+#include <vector>
+
+namespace quorvane {
+
+struct PluginTableColumn {
+    QString title;
+    int minimumWidth = 0;
+    int idealWidth = 0;
+};
+
+// The six columns both plugin tables show, in order.
+const std::vector<PluginTableColumn>& pluginTableColumns();
+
+// The rows of a plugin table, in the order given; nothing is sorted or filtered here.
+class PluginTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column {
+        pluginColumn,
+        manufacturerColumn,
+        formatColumn,
+        architectureColumn,
+        sizeColumn,
+        statusColumn
+    };
+    enum Role { pluginIdRole = Qt::UserRole + 1, statusRole };
+
+    explicit PluginTableModel(QObject* parent = nullptr);
+
+    void setPlugins(std::vector<Plugin> plugins);
+    const std::vector<Plugin>& plugins() const { return m_plugins; }
+    // The first product with that id, walking from the first row.
+    std::optional<Plugin> firstPlugin(const QUuid& id) const;
+    // The first row whose product has that id, or -1.
+    int firstRow(const QUuid& id) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    std::vector<Plugin> m_plugins;
+};
+
+} // namespace quorvane

@@ -1,0 +1,130 @@
+#include "Views/Kit/ProtectedInspector.h"
+
+#include "Views/Kit/InfoBar.h"
+#include "Views/Kit/KitButton.h"
+#include "Views/Kit/Palette.h"
+#include "Views/Kit/PathBox.h"
+#include "Views/Kit/ProtectionControl.h"
+#include "Views/Kit/RevealInFinder.h"
+#include "Views/Kit/SymbolLabel.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace quorvane {
+
+namespace {
+
+QString translated(const char* source) {
+    return QCoreApplication::translate("ProtectedInspector", source);
+}
+
+namespace text {
+const char* const hostedNote = QT_TRANSLATE_NOOP(
+    "ProtectedInspector", "Hosted product: automatically protected with its shared WaveShell. "
+                          "There is no independent plugin bundle to reveal or move.");
+const char* const discoverySource = QT_TRANSLATE_NOOP("ProtectedInspector", "Discovery Source");
+const char* const protectedBundle = QT_TRANSLATE_NOOP("ProtectedInspector", "Protected Bundle");
+const char* const revealInFinder = QT_TRANSLATE_NOOP("ProtectedInspector", "Reveal in Finder");
+const char* const revealFormat = QT_TRANSLATE_NOOP("ProtectedInspector", "Reveal %1 in Finder");
+const char* const formatTitle = QT_TRANSLATE_NOOP("ProtectedInspector", "%1 Format");
+const char* const bundleLocation = QT_TRANSLATE_NOOP("ProtectedInspector", "Bundle Location");
+const char* const protectedBadge = QT_TRANSLATE_NOOP("ProtectedInspector", "Protected");
+const char* const notProtectedBadge = QT_TRANSLATE_NOOP("ProtectedInspector", "Not Protected");
+} // namespace text
+
+} // namespace
+
+KitButton* makeRevealFormatButton(const QString& format, const QString& path, QWidget* parent) {
+    auto* button = new KitButton(translated(text::revealFormat).arg(format), QStringLiteral("folder"),
+                                 ButtonStyle::bordered, parent);
+    button->setObjectName(QStringLiteral("revealFormatButton"));
+    button->setFullWidth();
+    QObject::connect(button, &QPushButton::clicked, button, [path] { revealInFinder(path); });
+    return button;
+}
+
+QString currentBundleLocation(const PluginBundleRecord& bundle) {
+    return bundle.quarantinePath.value_or(bundle.path);
+}
+
+ProtectedInspector::ProtectedInspector(SetProtection onSetProtection,
+                                       SetBundleProtection onSetBundleProtection, QWidget* parent)
+    : InspectorShell(parent), m_onSetProtection(std::move(onSetProtection)),
+      m_onSetBundleProtection(std::move(onSetBundleProtection)) {
+    setObjectName(QStringLiteral("protectedInspector"));
+}
+
+void ProtectedInspector::setPlugin(const std::optional<Plugin>& plugin,
+                                   const std::vector<PluginBundleRecord>& bundles) {
+    auto shown = std::make_pair(plugin, bundles);
+    if (m_shown && *m_shown == shown)
+        return;
+    m_shown = std::move(shown);
+    InspectorShell::setPlugin(plugin, plugin ? buildContent(*plugin, bundles) : nullptr);
+}
+
+QWidget* ProtectedInspector::buildContent(const Plugin& plugin,
+                                          const std::vector<PluginBundleRecord>& bundles) {
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("inspectorContent"));
+    auto* stack = new QVBoxLayout(content);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(16);
+
+    if (plugin.status == PluginStatus::hostedByShell) {
+        stack->addWidget(new InfoBar(translated(text::hostedNote), Palette::accent(), content));
+        stack->addWidget(new PathBox(translated(text::discoverySource), plugin.path, content));
+    } else if (bundles.empty()) {
+        stack->addWidget(new PathBox(translated(text::protectedBundle), plugin.path, content));
+        auto* reveal = new KitButton(translated(text::revealInFinder), QStringLiteral("folder"),
+                                     ButtonStyle::bordered, content);
+        reveal->setObjectName(QStringLiteral("revealInFinderButton"));
+        reveal->setFullWidth();
+        const QString path = plugin.path;
+        connect(reveal, &QPushButton::clicked, reveal, [path] { revealInFinder(path); });
+        stack->addWidget(reveal);
+    } else {
+        for (const PluginBundleRecord& bundle : bundles)
+            stack->addWidget(buildCard(plugin, bundle, content));
+    }
+    stack->addWidget(new ProtectionControl(plugin, m_onSetProtection, content));
+    return content;
+}
+
+QWidget* ProtectedInspector::buildCard(const Plugin& plugin, const PluginBundleRecord& bundle,
+                                       QWidget* parent) {
+    RoundedBox* card = makeWell(parent);
+    card->setObjectName(QStringLiteral("bundleCard"));
+    card->setProperty("bundleId", bundle.id());
+    auto* column = new QVBoxLayout(card);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->setSpacing(9);
+
+    auto* header = new QHBoxLayout;
+    auto* title =
+        makeLabel(translated(text::formatTitle).arg(bundle.format), TextStyle::body, std::nullopt, card);
+    title->setObjectName(QStringLiteral("bundleFormat"));
+    title->setFont(systemFont(bodyPixelSize, QFont::DemiBold));
+    header->addWidget(title);
+    header->addStretch(1);
+    auto* badge = bundle.isProtected
+                      ? new SymbolLabel(QStringLiteral("shield.checkered"), translated(text::protectedBadge),
+                                        TextStyle::caption, Palette::amber(), card)
+                      : new SymbolLabel(QStringLiteral("shield.slash"), translated(text::notProtectedBadge),
+                                        TextStyle::caption, Palette::secondaryText(), card);
+    badge->setObjectName(QStringLiteral("protectionBadge"));
+    header->addWidget(badge);
+    column->addLayout(header);
+
+    const QString location = currentBundleLocation(bundle);
+    column->addWidget(new PathBox(translated(text::bundleLocation), location, card));
+    column->addWidget(makeRevealFormatButton(bundle.format, location, card));
+    if (!bundle.isQuarantined())
+        column->addWidget(new BundleProtectionControl(plugin, bundle, m_onSetBundleProtection, card));
+    return card;
+}
+
+} // namespace quorvane

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Views/Kit/Binding.h"
+#include "Views/Kit/InspectorShell.h"
+
+#include <optional>
+#include <vector>
+
+namespace quorvane {
+
+class KitButton;
+
+// "Reveal <format> in Finder": a full-width bordered button revealing `path`.
+KitButton* makeRevealFormatButton(const QString& format, const QString& path, QWidget* parent);
+// Where a bundle is now: its quarantine path when it has one, else its path.
+QString currentBundleLocation(const PluginBundleRecord& bundle);
+
+// The inspector of the protected-plugins screen: where each format bundle lies, whether it is
+// protected, a reveal button per bundle, the per-format and the product-level protection controls.
+class ProtectedInspector : public InspectorShell {
+    Q_OBJECT
+public:
+    ProtectedInspector(SetProtection onSetProtection, SetBundleProtection onSetBundleProtection,
+                       QWidget* parent = nullptr);
+
+    // Rebuilt only when something shown changed.
+    void setPlugin(const std::optional<Plugin>& plugin, const std::vector<PluginBundleRecord>& bundles);
+
+private:
+    QWidget* buildContent(const Plugin& plugin, const std::vector<PluginBundleRecord>& bundles);
+    QWidget* buildCard(const Plugin& plugin, const PluginBundleRecord& bundle, QWidget* parent);
+
+    SetProtection m_onSetProtection;
+    SetBundleProtection m_onSetBundleProtection;
+    std::optional<std::pair<std::optional<Plugin>, std::vector<PluginBundleRecord>>> m_shown;
+};
+
+} // namespace quorvane

@@ -1,0 +1,294 @@
+#include "Views/Kit/QuarantineInspector.h"
+
+#include "Views/Kit/ConfirmAlert.h"
+#include "Views/Kit/KitButton.h"
+#include "Views/Kit/Palette.h"
+#include "Views/Kit/PathBox.h"
+#include "Views/Kit/PluginInspector.h"
+#include "Views/Kit/RevealInFinder.h"
+#include "Views/Kit/SymbolLabel.h"
+#include "Views/Kit/TrashConfirmationSheet.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace quorvane {
+
+namespace {
+
+QString translated(const char* source) {
+    return QCoreApplication::translate("QuarantineInspector", source);
+}
+
+namespace text {
+const char* const verified = QT_TRANSLATE_NOOP("QuarantineInspector", "Verified");
+const char* const originalLocation = QT_TRANSLATE_NOOP("QuarantineInspector", "Original Location");
+const char* const currentLocation = QT_TRANSLATE_NOOP("QuarantineInspector", "Current Quarantine Location");
+const char* const operationID = QT_TRANSLATE_NOOP("QuarantineInspector", "Operation ID");
+const char* const unavailable = QT_TRANSLATE_NOOP("QuarantineInspector", "Unavailable");
+const char* const reveal = QT_TRANSLATE_NOOP("QuarantineInspector", "Reveal");
+const char* const originalFolder = QT_TRANSLATE_NOOP("QuarantineInspector", "Original Folder");
+const char* const restorePlugin = QT_TRANSLATE_NOOP("QuarantineInspector", "Restore Plugin\u2026");
+const char* const trashPlugin = QT_TRANSLATE_NOOP("QuarantineInspector", "Move Plugin to Trash\u2026");
+const char* const restoreTitle = QT_TRANSLATE_NOOP("QuarantineInspector", "Restore Plugin?");
+const char* const restoreAction = QT_TRANSLATE_NOOP("QuarantineInspector", "Restore All Formats");
+const char* const restoreFormat = QT_TRANSLATE_NOOP("QuarantineInspector", "Restore %1 Format\u2026");
+const char* const restoreFormatTitle = QT_TRANSLATE_NOOP("QuarantineInspector", "Restore %1 Format?");
+const char* const restoreFormatAction = QT_TRANSLATE_NOOP("QuarantineInspector", "Restore %1");
+const char* const trashFormat = QT_TRANSLATE_NOOP("QuarantineInspector", "Move %1 Format to Trash\u2026");
+} // namespace text
+
+// The alert messages are composed as plain text, not looked up.
+QString restoreMessage(const std::optional<Plugin>& plugin) {
+    return QStringLiteral("Quorvane will return every quarantined format for ") +
+           (plugin ? plugin->name : QStringLiteral("this plugin")) + QStringLiteral(" as one transaction. ") +
+           QStringLiteral("Existing files will never be overwritten.");
+}
+
+QString bundleRestoreMessage(const PluginBundleRecord& bundle) {
+    return QStringLiteral("Only the selected ") + bundle.format + QStringLiteral(" bundle will return to ") +
+           QStringLiteral("its recorded original location. Existing files will never be overwritten.");
+}
+
+// The first reason that applies: the restore reason, else the Trash reason.
+void addReasonLine(QVBoxLayout* stack, const std::optional<QString>& restore,
+                   const std::optional<QString>& trash, QWidget* parent) {
+    if (restore)
+        stack->addWidget(makeBlockingReasonLabel(*restore, parent));
+    else if (trash)
+        stack->addWidget(makeBlockingReasonLabel(*trash, parent));
+}
+
+KitButton* makeTrashButton(const QString& text, QWidget* parent) {
+    auto* button = new KitButton(text, QStringLiteral("trash"), ButtonStyle::bordered, parent);
+    button->setTint(Palette::red());
+    button->setFullWidth();
+    return button;
+}
+
+} // namespace
+
+void presentTrashSheet(TrashSheetFrame* sheet) {
+    sheet->open();
+}
+
+BundleQuarantineActions::BundleQuarantineActions(const Plugin& plugin, const PluginBundleRecord& bundle,
+                                                 std::optional<QString> restoreBlockingReason,
+                                                 std::optional<QString> trashBlockingReason,
+                                                 BundleAction onRestore, BundleAction onTrash,
+                                                 QWidget* parent)
+    : QWidget(parent), m_plugin(plugin), m_bundle(bundle), m_onRestore(std::move(onRestore)),
+      m_onTrash(std::move(onTrash)) {
+    setObjectName(QStringLiteral("bundleQuarantineActions"));
+    auto* stack = new QVBoxLayout(this);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(8);
+    addReasonLine(stack, restoreBlockingReason, trashBlockingReason, this);
+
+    auto* restore =
+        new KitButton(translated(text::restoreFormat).arg(bundle.format),
+                      QStringLiteral("arrow.uturn.backward"), ButtonStyle::borderedProminent, this);
+    restore->setObjectName(QStringLiteral("restoreFormatButton"));
+    restore->setFullWidth();
+    restore->setEnabled(!restoreBlockingReason);
+    connect(restore, &QPushButton::clicked, this, [this] {
+        const Plugin owner = m_plugin;
+        const PluginBundleRecord record = m_bundle;
+        const BundleAction action = m_onRestore;
+        presentConfirmation(
+            window(), translated(text::restoreFormatTitle).arg(record.format), bundleRestoreMessage(record),
+            translated(text::restoreFormatAction).arg(record.format), [owner, record, action] {
+                if (action)
+                    action(owner, record);
+            });
+    });
+    stack->addWidget(restore);
+
+    auto* trash = makeTrashButton(translated(text::trashFormat).arg(bundle.format), this);
+    trash->setObjectName(QStringLiteral("trashFormatButton"));
+    trash->setEnabled(!trashBlockingReason);
+    connect(trash, &QPushButton::clicked, this, [this] {
+        const Plugin owner = m_plugin;
+        const PluginBundleRecord record = m_bundle;
+        const BundleAction action = m_onTrash;
+        auto holder = std::make_shared<QPointer<TrashSheetFrame>>();
+        auto* sheet = new TrashConfirmationSheet(
+            owner, record,
+            [holder] {
+                if (*holder)
+                    (*holder)->dismiss();
+            },
+            [holder, owner, record, action] {
+                if (action)
+                    action(owner, record);
+                if (*holder)
+                    (*holder)->dismiss();
+            },
+            window());
+        *holder = sheet;
+        sheet->setObjectName(QStringLiteral("bundleTrashSheet"));
+        presentTrashSheet(sheet);
+    });
+    stack->addWidget(trash);
+}
+
+QuarantineInspector::QuarantineInspector(Actions actions, QWidget* parent)
+    : InspectorShell(parent), m_actions(std::move(actions)) {
+    setObjectName(QStringLiteral("quarantineInspector"));
+}
+
+void QuarantineInspector::setPlugin(const std::optional<Plugin>& plugin,
+                                    const std::vector<PluginBundleRecord>& bundles) {
+    m_plugin = plugin;
+    m_bundles = bundles;
+    refresh();
+}
+
+void QuarantineInspector::refresh() {
+    Rendering rendering{m_plugin, m_bundles, std::nullopt, std::nullopt, {}};
+    if (m_plugin) {
+        if (m_actions.restoreReason)
+            rendering.restoreReason = m_actions.restoreReason(*m_plugin);
+        if (m_actions.trashReason)
+            rendering.trashReason = m_actions.trashReason(*m_plugin);
+        for (const PluginBundleRecord& bundle : m_bundles) {
+            rendering.bundleReasons.emplace_back(
+                m_actions.bundleRestoreReason ? m_actions.bundleRestoreReason(*m_plugin, bundle)
+                                              : std::nullopt,
+                m_actions.bundleTrashReason ? m_actions.bundleTrashReason(*m_plugin, bundle) : std::nullopt);
+        }
+    }
+    if (m_shown && *m_shown == rendering)
+        return;
+    QWidget* content = m_plugin ? buildContent(rendering) : nullptr;
+    m_shown = std::move(rendering);
+    InspectorShell::setPlugin(m_plugin, content);
+}
+
+void QuarantineInspector::presentRestoreConfirmation() {
+    presentConfirmation(this, translated(text::restoreTitle), restoreMessage(m_plugin),
+                        translated(text::restoreAction), [this] {
+                            if (m_plugin && m_actions.onRestore)
+                                m_actions.onRestore(*m_plugin);
+                        });
+}
+
+void QuarantineInspector::presentTrashConfirmation() {
+    if (m_trashSheet)
+        return;
+    QPointer<QuarantineInspector> self(this);
+    auto* sheet = new BatchTrashConfirmationSheet(
+        1, static_cast<qint64>(m_bundles.size()),
+        [self] {
+            if (self && self->m_trashSheet)
+                self->m_trashSheet->dismiss();
+        },
+        [self] {
+            if (!self)
+                return;
+            if (self->m_plugin && self->m_actions.onTrash)
+                self->m_actions.onTrash(*self->m_plugin);
+            if (self && self->m_trashSheet)
+                self->m_trashSheet->dismiss();
+        },
+        this);
+    sheet->setObjectName(QStringLiteral("pluginTrashSheet"));
+    m_trashSheet = sheet;
+    presentTrashSheet(sheet);
+}
+
+TrashSheetFrame* QuarantineInspector::trashSheet() const {
+    return m_trashSheet;
+}
+
+QWidget* QuarantineInspector::buildContent(const Rendering& rendering) {
+    const Plugin& plugin = *rendering.plugin;
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("inspectorContent"));
+    auto* stack = new QVBoxLayout(content);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(16);
+    for (size_t index = 0; index < rendering.bundles.size(); ++index)
+        stack->addWidget(
+            buildCard(plugin, rendering.bundles[index], rendering.bundleReasons[index], content));
+
+    auto* actions = new QVBoxLayout;
+    actions->setSpacing(8);
+    addReasonLine(actions, rendering.restoreReason, rendering.trashReason, content);
+    auto* restore = new KitButton(translated(text::restorePlugin), QStringLiteral("arrow.uturn.backward"),
+                                  ButtonStyle::borderedProminent, content);
+    restore->setObjectName(QStringLiteral("restorePluginButton"));
+    restore->setFullWidth();
+    restore->setEnabled(!rendering.restoreReason);
+    connect(restore, &QPushButton::clicked, this, &QuarantineInspector::presentRestoreConfirmation);
+    actions->addWidget(restore);
+    auto* trash = makeTrashButton(translated(text::trashPlugin), content);
+    trash->setObjectName(QStringLiteral("trashPluginButton"));
+    trash->setEnabled(!rendering.trashReason);
+    connect(trash, &QPushButton::clicked, this, &QuarantineInspector::presentTrashConfirmation);
+    actions->addWidget(trash);
+    stack->addLayout(actions);
+    return content;
+}
+
+QWidget*
+QuarantineInspector::buildCard(const Plugin& plugin, const PluginBundleRecord& bundle,
+                               const std::pair<std::optional<QString>, std::optional<QString>>& reasons,
+                               QWidget* parent) {
+    RoundedBox* card = makeWell(parent);
+    card->setObjectName(QStringLiteral("bundleCard"));
+    card->setProperty("bundleId", bundle.id());
+    auto* column = new QVBoxLayout(card);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->setSpacing(12);
+
+    auto* header = new QHBoxLayout;
+    auto* format = makeLabel(bundle.format, TextStyle::headline, std::nullopt, card);
+    format->setObjectName(QStringLiteral("bundleFormat"));
+    header->addWidget(format);
+    header->addStretch(1);
+    auto* badge = new SymbolLabel(QStringLiteral("checkmark.circle"), translated(text::verified),
+                                  TextStyle::caption, Palette::green(), card);
+    badge->setObjectName(QStringLiteral("verifiedBadge"));
+    header->addWidget(badge);
+    column->addLayout(header);
+
+    const QString original = bundle.originalPath.value_or(bundle.path);
+    auto* originalBox = new PathBox(translated(text::originalLocation), original, card);
+    originalBox->setObjectName(QStringLiteral("originalLocation"));
+    column->addWidget(originalBox);
+    auto* currentBox = new PathBox(translated(text::currentLocation),
+                                   bundle.quarantinePath.value_or(translated(text::unavailable)), card);
+    currentBox->setObjectName(QStringLiteral("currentQuarantineLocation"));
+    column->addWidget(currentBox);
+    auto* operationBox =
+        new PathBox(translated(text::operationID),
+                    bundle.quarantineOperationID.value_or(translated(text::unavailable)), card);
+    operationBox->setObjectName(QStringLiteral("operationID"));
+    column->addWidget(operationBox);
+
+    auto* buttons = new QHBoxLayout;
+    auto* reveal =
+        new KitButton(translated(text::reveal), QStringLiteral("folder"), ButtonStyle::bordered, card);
+    reveal->setObjectName(QStringLiteral("revealButton"));
+    const QString current = bundle.quarantinePath.value_or(bundle.path);
+    connect(reveal, &QPushButton::clicked, reveal, [current] { revealInFinder(current); });
+    auto* folder = new KitButton(translated(text::originalFolder), QStringLiteral("folder"),
+                                 ButtonStyle::bordered, card);
+    folder->setObjectName(QStringLiteral("originalFolderButton"));
+    connect(folder, &QPushButton::clicked, folder, [original] { openParentFolder(original); });
+    buttons->addWidget(reveal);
+    buttons->addWidget(folder);
+    buttons->addStretch(1);
+    column->addLayout(buttons);
+
+    column->addWidget(new BundleQuarantineActions(plugin, bundle, reasons.first, reasons.second,
+                                                  m_actions.onRestoreBundle, m_actions.onTrashBundle, card));
+    return card;
+}
+
+} // namespace quorvane

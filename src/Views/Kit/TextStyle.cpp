@@ -1,0 +1,65 @@
+#include "Views/Kit/TextStyle.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPalette>
+
+namespace quorvane {
+
+QFont systemFont(int pixelSize, QFont::Weight weight) {
+    QFont font = QApplication::font();
+    font.setPixelSize(pixelSize);
+    font.setWeight(weight);
+    return font;
+}
+
+QFont monospacedFont(int pixelSize) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+QFont textFont(TextStyle style) {
+    switch (style) {
+    case TextStyle::body:
+        return systemFont(bodyPixelSize);
+    case TextStyle::caption:
+        return systemFont(11);
+    case TextStyle::caption2:
+        return systemFont(10, QFont::Medium);
+    case TextStyle::headline:
+        return systemFont(bodyPixelSize, QFont::Bold);
+    case TextStyle::title3:
+        return systemFont(15);
+    case TextStyle::title2:
+        return systemFont(17);
+    }
+    return systemFont(bodyPixelSize);
+}
+
+void setForeground(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, color);
+        palette.setColor(group, QPalette::Text, color);
+        palette.setColor(group, QPalette::ButtonText, color);
+    }
+    widget->setPalette(palette);
+}
+
+QColor foreground(const QWidget* widget) {
+    return widget->palette().color(QPalette::Active, QPalette::WindowText);
+}
+
+QLabel* makeLabel(const QString& text, TextStyle style, std::optional<QColor> color, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    label->setFont(textFont(style));
+    if (color)
+        setForeground(label, *color);
+    return label;
+}
+
+} // namespace quorvane

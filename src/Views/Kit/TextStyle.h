@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+#include <optional>
+
+class QLabel;
+class QWidget;
+
+namespace quorvane {
+
+// The text roles of the views. Sizes are pixels: one point of the original design is one logical
+// pixel here.
+enum class TextStyle {
+    body,
+    caption,
+    caption2,
+    headline,
+    title3,
+    title2,
+};
+
+inline constexpr int bodyPixelSize = 13;
+
+QFont textFont(TextStyle style);
+// The application's family at an exact pixel size and weight.
+QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal);
+QFont monospacedFont(int pixelSize);
+
+// Sets the colour a widget draws its text (and symbol) in.
+void setForeground(QWidget* widget, const QColor& color);
+QColor foreground(const QWidget* widget);
+
+// A label that shows its text verbatim (never as rich text), in a role and optionally a colour.
+QLabel* makeLabel(const QString& text, TextStyle style, std::optional<QColor> color = std::nullopt,
+                  QWidget* parent = nullptr);
+
+} // namespace quorvane

@@ -1,0 +1,167 @@
+#include "App/RootView.h"
+#include "App/InterimShellSource.h"
+#include "App/NoticePresenter.h"
+#include "App/QuorvaneApp.h"
+#include "App/SectionListModel.h"
+#include "App/SectionPlaceholder.h"
+#include "App/Sidebar.h"
+#include "Views/Kit/Palette.h"
+
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListView>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSplitter>
+
+#include <gtest/gtest.h>
+
+namespace quorvane {
+namespace {
+
+QPixmap noImage(const QString&) {
+    return {};
+}
+
+struct Window {
+    InterimShellSource* source;
+    std::unique_ptr<RootView> view;
+};
+
+Window makeWindow() {
+    auto source = std::make_unique<InterimShellSource>();
+    InterimShellSource* feed = source.get();
+    auto view = std::make_unique<RootView>(std::move(source), &noImage);
+    view->resize(1440, 900);
+    view->show();
+    QApplication::processEvents();
+    return {feed, std::move(view)};
+}
+
+std::optional<AppSection> shownSection(const RootView& view) {
+    if (auto* page = qobject_cast<SectionPlaceholder*>(view.currentScreen()))
+        return page->section();
+    return std::nullopt;
+}
+
+int highlightedRow(const RootView& view) {
+    const auto rows = view.sidebar()->list()->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+void settle() {
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+}
+
+TEST(RootView, FreshLaunchShowsInventoryWithItsRowHighlightedAndAnEmptyQuery) {
+    Window window = makeWindow();
+    EXPECT_EQ(window.view->navigation().section(), AppSection::inventory);
+    EXPECT_EQ(shownSection(*window.view), AppSection::inventory);
+    EXPECT_EQ(highlightedRow(*window.view), 0);
+    EXPECT_TRUE(window.view->navigation().query().isEmpty());
+    EXPECT_FALSE(window.view->navigation().selectedPlugin().has_value());
+    EXPECT_EQ(window.view->noticePresenter()->alert(), nullptr);
+    EXPECT_EQ(window.view->windowTitle(), QStringLiteral("Quorvane"));
+}
+
+TEST(RootView, EverySectionShowsAPageNamingIt) {
+    Window window = makeWindow();
+    for (AppSection section : allAppSections()) {
+        window.view->navigation().setSection(section);
+        EXPECT_EQ(shownSection(*window.view), section);
+        auto* title = window.view->currentScreen()->findChild<QLabel*>(QStringLiteral("pageTitle"));
+        ASSERT_NE(title, nullptr);
+        EXPECT_EQ(title->text(), rawValue(section));
+        EXPECT_EQ(highlightedRow(*window.view), window.view->sidebar()->model()->row(section));
+    }
+}
+
+TEST(RootView, ClickingARowSwitchesTheScreenAndClearingItShowsInventoryUnhighlighted) {
+    Window window = makeWindow();
+    QItemSelectionModel* rows = window.view->sidebar()->list()->selectionModel();
+    rows->select(window.view->sidebar()->model()->index(6), QItemSelectionModel::ClearAndSelect);
+    EXPECT_EQ(window.view->navigation().section(), AppSection::history);
+    EXPECT_EQ(shownSection(*window.view), AppSection::history);
+
+    rows->clearSelection();
+    EXPECT_EQ(window.view->navigation().section(), std::nullopt);
+    EXPECT_EQ(shownSection(*window.view), AppSection::inventory);
+    EXPECT_EQ(highlightedRow(*window.view), -1);
+}
+
+TEST(RootView, ScreensAreBuiltAfreshButNoSectionAndInventoryShareOne) {
+    Window window = makeWindow();
+    QPointer<QWidget> first = window.view->currentScreen();
+    window.view->navigation().setSection(std::nullopt);
+    EXPECT_EQ(window.view->currentScreen(), first.data());
+    window.view->navigation().setSection(AppSection::protected_);
+    window.view->navigation().setSection(AppSection::inventory);
+    settle();
+    EXPECT_TRUE(first.isNull());
+    EXPECT_NE(window.view->currentScreen(), nullptr);
+    EXPECT_EQ(window.view->findChildren<SectionPlaceholder*>().size(), 1);
+}
+
+TEST(RootView, SelectedPluginAndQuerySurviveSectionSwitches) {
+    Window window = makeWindow();
+    Plugin product;
+    product.id = QUuid::createUuid();
+    product.name = QStringLiteral("Larkspur");
+    window.view->navigation().selectedPluginBinding().set(product);
+    window.view->navigation().queryBinding().set(QStringLiteral("lark"));
+    for (AppSection section :
+         {AppSection::protected_, AppSection::quarantine, AppSection::about, AppSection::inventory})
+        window.view->navigation().setSection(section);
+    EXPECT_EQ(window.view->navigation().selectedPluginBinding().get(), product);
+    EXPECT_EQ(window.view->navigation().queryBinding().get(), QStringLiteral("lark"));
+}
+
+TEST(RootView, SidebarBadgesFollowTheSource) {
+    Window window = makeWindow();
+    SectionListModel* model = window.view->sidebar()->model();
+    EXPECT_EQ(model->data(model->index(0), SectionListModel::badgeRole).toString(), QStringLiteral("0"));
+    window.source->setSidebarCounts({8, 2, 3, 1, 12345});
+    EXPECT_EQ(model->data(model->index(0), SectionListModel::badgeRole).toString(), QStringLiteral("8"));
+    EXPECT_EQ(model->data(model->index(2), SectionListModel::badgeRole).toString(), QStringLiteral("3"));
+    EXPECT_EQ(model->data(model->index(6), SectionListModel::badgeRole).toString(), QStringLiteral("12345"));
+}
+
+TEST(RootView, WindowAndSidebarBounds) {
+    Window window = makeWindow();
+    EXPECT_EQ(window.view->minimumSize(), QSize(1180, 720));
+    window.view->resize(900, 500);
+    QApplication::processEvents();
+    EXPECT_GE(window.view->width(), 1180);
+    EXPECT_GE(window.view->height(), 720);
+    Sidebar* sidebar = window.view->sidebar();
+    EXPECT_EQ(sidebar->minimumWidth(), 235);
+    EXPECT_EQ(sidebar->maximumWidth(), 285);
+    window.view->splitter()->setSizes({600, 840});
+    QApplication::processEvents();
+    EXPECT_LE(sidebar->width(), 285);
+    window.view->splitter()->setSizes({10, 1430});
+    QApplication::processEvents();
+    EXPECT_GE(sidebar->width(), 235);
+
+    const auto made = QuorvaneApp::makeWindow();
+    EXPECT_EQ(made->size(), QSize(1440, 900));
+}
+
+TEST(RootView, DetailColumnAndWindowAreDarkWhateverTheSystemPalette) {
+    QPalette light = QApplication::palette();
+    light.setColor(QPalette::Window, Qt::white);
+    QApplication::setPalette(light);
+    Window window = makeWindow();
+    auto* detail = window.view->findChild<QWidget*>(QStringLiteral("detailColumn"));
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(detail->palette().color(QPalette::Window), Palette::background());
+    EXPECT_EQ(window.view->sidebar()->palette().color(QPalette::Window), Palette::sidebarBackground());
+    QApplication::setPalette(QPalette());
+}
+
+} // namespace
+} // namespace quorvane

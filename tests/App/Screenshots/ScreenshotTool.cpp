@@ -1,0 +1,382 @@
+// Renders the window and each kit component to PNG files so a reviewer can look at them:
+//   quorvane-screenshots --screenshot DIR
+// Runs offscreen; not a feature of the application.
+
+#include "App/InterimShellSource.h"
+#include "App/QuorvaneApp.h"
+#include "App/RootView.h"
+#include "App/Sidebar.h"
+#include "Views/Kit/BatchSelectionBar.h"
+#include "Views/Kit/DetailRow.h"
+#include "Views/Kit/FilterMenu.h"
+#include "Views/Kit/InfoBar.h"
+#include "Views/Kit/InspectorShell.h"
+#include "Views/Kit/KitButton.h"
+#include "Views/Kit/MetricCard.h"
+#include "Views/Kit/PageHeader.h"
+#include "Views/Kit/Palette.h"
+#include "Views/Kit/PathBox.h"
+#include "Views/Kit/PluginInspector.h"
+#include "Views/Kit/PluginTable.h"
+#include "Views/Kit/ProtectedInspector.h"
+#include "Views/Kit/ProtectionControl.h"
+#include "Views/Kit/QuarantineInspector.h"
+#include "Views/Kit/StatusPill.h"
+#include "Views/Kit/TrashConfirmationSheet.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTextStream>
+#include <QUuid>
+#include <QVBoxLayout>
+
+#include <cstdio>
+#include <functional>
+
+using namespace quorvane;
+
+namespace {
+
+QString outputFolder;
+int failures = 0;
+
+void save(QWidget* widget, const QString& name, bool fitContent = true) {
+    widget->show();
+    QApplication::processEvents();
+    if (fitContent)
+        widget->adjustSize();
+    QApplication::processEvents();
+    const QString file = QDir(outputFolder).filePath(name + QStringLiteral(".png"));
+    if (!widget->grab().save(file)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(file));
+        ++failures;
+    } else {
+        std::printf("%s\n", qPrintable(file));
+    }
+}
+
+// A dark stage of a fixed width holding the widgets of one picture.
+QWidget* stage(int width, const std::function<void(QWidget*, QVBoxLayout*)>& fill) {
+    auto* page = new QWidget;
+    page->setAutoFillBackground(true);
+    QPalette colours = page->palette();
+    colours.setColor(QPalette::Window, Palette::background());
+    page->setPalette(colours);
+    page->setFixedWidth(width);
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(20, 20, 20, 20);
+    column->setSpacing(14);
+    fill(page, column);
+    return page;
+}
+
+PluginBundleRecord record(const QString& format, const QString& path, bool isProtected = false) {
+    PluginBundleRecord bundle;
+    bundle.format = format;
+    bundle.architecture = QStringLiteral("Universal");
+    bundle.size = QStringLiteral("18.4 MB");
+    bundle.path = path;
+    bundle.isProtected = isProtected;
+    return bundle;
+}
+
+PluginBundleRecord quarantined(PluginBundleRecord bundle, const QString& operation) {
+    bundle.originalPath = bundle.path;
+    bundle.quarantinePath = QStringLiteral("/Library/Application Support/Quorvane/Quarantine/") + operation +
+                            QStringLiteral("/") + bundle.path.section(u'/', -1);
+    bundle.quarantineOperationID = operation;
+    return bundle;
+}
+
+Plugin product(const QString& name, const QString& manufacturer, PluginStatus status,
+               std::vector<PluginBundleRecord> bundles) {
+    Plugin plugin;
+    plugin.id = QUuid::createUuid();
+    plugin.name = name;
+    plugin.manufacturer = manufacturer;
+    plugin.version = QStringLiteral("2.4.1");
+    for (const auto& bundle : bundles)
+        plugin.formats << bundle.format;
+    plugin.architecture = QStringLiteral("Universal");
+    plugin.size = QStringLiteral("36.8 MB");
+    plugin.path = bundles.empty()
+                      ? QStringLiteral("/Library/Audio/Plug-Ins/Components/WaveShell1-AU 15.component")
+                      : bundles.front().path;
+    plugin.status = status;
+    for (const auto& bundle : bundles)
+        plugin.isProtected = plugin.isProtected || bundle.isProtected;
+    plugin.bundles = std::move(bundles);
+    return plugin;
+}
+
+std::vector<Plugin> samplePlugins() {
+    return {
+        product(
+            QStringLiteral("Larkspur Compressor"), QStringLiteral("Fernhill Audio"), PluginStatus::ok,
+            {record(QStringLiteral("AU"),
+                    QStringLiteral("/Library/Audio/Plug-Ins/Components/Larkspur.component")),
+             record(QStringLiteral("VST3"), QStringLiteral("/Library/Audio/Plug-Ins/VST3/Larkspur.vst3"))}),
+        product(
+            QStringLiteral("Tidewater Reverb"), QStringLiteral("Oxbow Labs"),
+            PluginStatus::partiallyProtected,
+            {record(QStringLiteral("AU"),
+                    QStringLiteral("/Library/Audio/Plug-Ins/Components/Tidewater.component"), true),
+             record(QStringLiteral("VST3"), QStringLiteral("/Library/Audio/Plug-Ins/VST3/Tidewater.vst3"))}),
+        product(QStringLiteral("Old Tape Echo"), QStringLiteral("Fernhill Audio"), PluginStatus::legacy,
+                {record(QStringLiteral("VST2"),
+                        QStringLiteral("/Library/Audio/Plug-Ins/VST/Old Tape Echo.vst"))}),
+        product(QStringLiteral("Quillon EQ"), QStringLiteral("Marrow & Pike"), PluginStatus::quarantined,
+                {quarantined(record(QStringLiteral("AU"),
+                                    QStringLiteral("/Library/Audio/Plug-Ins/Components/Quillon.component")),
+                             QStringLiteral("6F1C2B9E-3D4A-4E5F-8A7B-1C2D3E4F5A6B"))}),
+        product(QStringLiteral("SSL Channel Mono"), QStringLiteral("Waves"), PluginStatus::hostedByShell, {}),
+        product(QStringLiteral("WaveShell1-AU 15"), QStringLiteral("Waves"), PluginStatus::sharedShell, {}),
+    };
+}
+
+void renderWindow() {
+    auto source = std::make_unique<InterimShellSource>();
+    InterimShellSource* feed = source.get();
+    feed->setSidebarCounts({8, 2, 3, 1, 12});
+    RootView window(std::move(source));
+    window.resize(1440, 900);
+    save(&window, QStringLiteral("window-inventory"), false);
+    window.navigation().setSection(AppSection::trashRecovery);
+    save(&window, QStringLiteral("window-trash-recovery"), false);
+    window.navigation().setSection(std::nullopt);
+    save(&window, QStringLiteral("window-no-section"), false);
+    save(window.sidebar(), QStringLiteral("sidebar"));
+
+    feed->setNotice(
+        OperationNotice::make(QStringLiteral("Quarantine Complete"),
+                              QStringLiteral("2 format bundles of Larkspur Compressor moved to quarantine."),
+                              NoticeStyle::success));
+    QApplication::processEvents();
+    if (QMessageBox* alert = window.findChild<QMessageBox*>(QStringLiteral("noticeAlert")))
+        save(alert, QStringLiteral("window-notice-alert"));
+    else
+        ++failures;
+    feed->setNotice(std::nullopt);
+}
+
+void renderBasics() {
+    QWidget* cards = stage(900, [](QWidget* page, QVBoxLayout* column) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(new MetricCard(QStringLiteral("externaldrive"), QStringLiteral("Plugins"),
+                                      QStringLiteral("128"), QStringLiteral("Active products"),
+                                      Palette::accent(), page));
+        row->addWidget(new MetricCard(QStringLiteral("shield.checkered"), QStringLiteral("Protected"),
+                                      QStringLiteral("14"), QStringLiteral("Locked against file actions"),
+                                      Palette::amber(), page));
+        row->addWidget(new MetricCard(QStringLiteral("arrow.uturn.backward.circle"),
+                                      QStringLiteral("Restorable"), QStringLiteral("3"),
+                                      QStringLiteral("Ready in Trash"), Palette::green(), page));
+        column->addLayout(row);
+    });
+    save(cards, QStringLiteral("kit-metric-cards"));
+
+    QWidget* pills = stage(360, [](QWidget* page, QVBoxLayout* column) {
+        for (const auto& entry : pluginStatusTable().entries())
+            column->addWidget(new StatusPill(entry.first, page));
+    });
+    save(pills, QStringLiteral("kit-status-pills"));
+
+    static QString manufacturer = QStringLiteral("All");
+    static QString format = QStringLiteral("VST3");
+    QWidget* header = stage(900, [](QWidget* page, QVBoxLayout* column) {
+        auto* actions = new QWidget;
+        auto* buttons = new QHBoxLayout(actions);
+        buttons->setContentsMargins(0, 0, 0, 0);
+        buttons->addWidget(new FilterMenu(QStringLiteral("Manufacturer"),
+                                          {[] { return manufacturer; }, [](QString v) { manufacturer = v; }},
+                                          {QStringLiteral("All"), QStringLiteral("Fernhill Audio")},
+                                          actions));
+        buttons->addWidget(
+            new FilterMenu(QStringLiteral("Format"), {[] { return format; }, [](QString v) { format = v; }},
+                           {QStringLiteral("All"), QStringLiteral("AU"), QStringLiteral("VST3")}, actions));
+        buttons->addWidget(new KitButton(QStringLiteral("Scan"), QStringLiteral("arrow.clockwise"),
+                                         ButtonStyle::borderedProminent, actions));
+        buttons->addWidget(new KitButton(QStringLiteral("Export CSV"), QStringLiteral("square.and.arrow.up"),
+                                         ButtonStyle::bordered, actions));
+        column->addWidget(new PageHeader(
+            QStringLiteral("Inventory"),
+            QStringLiteral("Every plug-in bundle found in the standard and authorised folders."), actions,
+            page));
+    });
+    save(header, QStringLiteral("kit-page-header"));
+    if (auto* menu = header->findChild<FilterMenu*>()) {
+        menu->menu()->popup(QPoint(0, 0));
+        QApplication::processEvents();
+        save(menu->menu(), QStringLiteral("kit-filter-menu-open"));
+        menu->menu()->hide();
+    }
+
+    QWidget* small = stage(520, [](QWidget* page, QVBoxLayout* column) {
+        column->addWidget(
+            new InfoBar(QStringLiteral("All detected formats are protected."), Palette::amber(), page));
+        column->addWidget(
+            new InfoBar(QStringLiteral("This bundle will leave Quorvane quarantine. It will not be "
+                                       "permanently deleted and will remain tracked in Trash Recovery."),
+                        Palette::red(), page));
+        column->addWidget(new DetailRow(QStringLiteral("Version"), QStringLiteral("2.4.1"), page));
+        column->addWidget(new DetailRow(QStringLiteral("Formats"), QStringLiteral("AU, VST3, AAX"), page));
+        column->addWidget(new PathBox(QStringLiteral("Bundle Location"),
+                                      QStringLiteral("/Library/Audio/Plug-Ins/VST3/Larkspur.vst3"), page));
+        column->addWidget(new PathBox(
+            QStringLiteral("Current Quarantine Location"),
+            QStringLiteral(
+                "/Library/Application Support/Quorvane/Quarantine/6F1C2B9E-3D4A-4E5F-8A7B-1C2D3E4F5A6B/"
+                "Some/Very/Deep/Folder/Structure/That/Goes/On/And/On/Larkspur Compressor Extended "
+                "Edition.vst3"),
+            page));
+        auto* buttons = new QHBoxLayout;
+        buttons->addWidget(new KitButton(QStringLiteral("Prominent"), QStringLiteral("shippingbox"),
+                                         ButtonStyle::borderedProminent, page));
+        buttons->addWidget(
+            new KitButton(QStringLiteral("Bordered"), QStringLiteral("folder"), ButtonStyle::bordered, page));
+        auto* red = new KitButton(QStringLiteral("Move to Trash…"), QStringLiteral("trash"),
+                                  ButtonStyle::bordered, page);
+        red->setTint(Palette::red());
+        buttons->addWidget(red);
+        auto* disabled = new KitButton(QStringLiteral("Disabled"), QStringLiteral("shippingbox"),
+                                       ButtonStyle::borderedProminent, page);
+        disabled->setEnabled(false);
+        buttons->addWidget(disabled);
+        column->addLayout(buttons);
+    });
+    save(small, QStringLiteral("kit-info-detail-path-buttons"));
+}
+
+void renderTables() {
+    static std::optional<Plugin> selected;
+    static QSet<QUuid> chosen;
+    const std::vector<Plugin> plugins = samplePlugins();
+    selected = plugins[1];
+    chosen = {plugins[0].id, plugins[3].id};
+    QWidget* single = stage(1000, [&](QWidget* page, QVBoxLayout* column) {
+        auto* table =
+            new PluginTable({[] { return selected; }, [](std::optional<Plugin> p) { selected = p; }}, page);
+        table->setPlugins(plugins);
+        table->setMinimumHeight(240);
+        column->addWidget(table);
+        auto* actions = new QWidget;
+        auto* row = new QHBoxLayout(actions);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->addWidget(new KitButton(QStringLiteral("Quarantine Selected…"), QStringLiteral("shippingbox"),
+                                     ButtonStyle::borderedProminent, actions));
+        column->addWidget(new BatchSelectionBar(2, QStringLiteral("plugin"), actions, page));
+        auto* multi =
+            new MultiSelectPluginTable({[] { return chosen; }, [](QSet<QUuid> s) { chosen = s; }}, page);
+        multi->setPlugins(plugins);
+        multi->setMinimumHeight(240);
+        column->addWidget(multi);
+    });
+    save(single, QStringLiteral("kit-plugin-tables"));
+}
+
+void renderInspectors() {
+    const std::vector<Plugin> plugins = samplePlugins();
+    QWidget* protectedPage = stage(1200, [&](QWidget* page, QVBoxLayout*) {
+        auto* row = new QHBoxLayout;
+        page->layout()->addItem(row);
+        auto* empty = new ProtectedInspector({}, {}, page);
+        empty->setPlugin(std::nullopt, {});
+        auto* partly = new ProtectedInspector({}, {}, page);
+        partly->setPlugin(plugins[1], plugins[1].bundleRecords());
+        auto* hosted = new ProtectedInspector({}, {}, page);
+        hosted->setPlugin(plugins[4], {});
+        for (auto* inspector : {empty, partly, hosted}) {
+            inspector->setFixedSize(380, 760);
+            row->addWidget(inspector);
+        }
+    });
+    save(protectedPage, QStringLiteral("kit-protected-inspectors"));
+
+    PluginInspector::Actions actions;
+    actions.quarantineReason = [](const Plugin&) -> std::optional<QString> {
+        return QStringLiteral("Tidewater Reverb \u2014 AU: Protected bundles cannot be quarantined.");
+    };
+    actions.bundleQuarantineReason = [](const Plugin&,
+                                        const PluginBundleRecord& b) -> std::optional<QString> {
+        if (b.isProtected)
+            return QStringLiteral("Tidewater Reverb \u2014 AU: Protected bundles cannot be quarantined.");
+        return std::nullopt;
+    };
+    QWidget* pluginPage = stage(1200, [&](QWidget* page, QVBoxLayout*) {
+        auto* row = new QHBoxLayout;
+        page->layout()->addItem(row);
+        auto* partly = new PluginInspector(actions, page);
+        partly->setPlugin(plugins[1], plugins[1].bundleRecords());
+        auto* ok = new PluginInspector({}, page);
+        ok->setPlugin(plugins[0], plugins[0].bundleRecords());
+        auto* hosted = new PluginInspector({}, page);
+        hosted->setPlugin(plugins[4], {});
+        for (auto* inspector : {partly, ok, hosted}) {
+            inspector->setFixedSize(380, 1100);
+            row->addWidget(inspector);
+        }
+    });
+    save(pluginPage, QStringLiteral("kit-plugin-inspectors"));
+
+    QuarantineInspector::Actions quarantineActions;
+    quarantineActions.trashReason = [](const Plugin&) -> std::optional<QString> {
+        return QStringLiteral("Plugin Management is not enabled.");
+    };
+    QWidget* quarantinePage = stage(520, [&](QWidget* page, QVBoxLayout* column) {
+        auto* inspector = new QuarantineInspector(quarantineActions, page);
+        inspector->setPlugin(plugins[3], plugins[3].bundleRecords());
+        inspector->setFixedSize(480, 900);
+        column->addWidget(inspector);
+    });
+    save(quarantinePage, QStringLiteral("kit-quarantine-inspector"));
+}
+
+void renderSheets() {
+    const std::vector<Plugin> plugins = samplePlugins();
+    auto* single = new TrashConfirmationSheet(plugins[3], plugins[3].bundleRecords().front(), {}, {});
+    save(single, QStringLiteral("kit-trash-sheet"));
+    auto* batch = new BatchTrashConfirmationSheet(1, 3, {}, {});
+    batch->acknowledgement()->setChecked(true);
+    save(batch, QStringLiteral("kit-batch-trash-sheet"));
+
+    QWidget* host = stage(500, [&](QWidget* page, QVBoxLayout* column) {
+        column->addWidget(new ProtectionControl(plugins[1], {}, page));
+    });
+    save(host, QStringLiteral("kit-protection-control-partial"));
+    if (auto* button = host->findChild<QPushButton*>(QStringLiteral("removeAllProtectionButton"))) {
+        button->click();
+        QApplication::processEvents();
+        if (auto* alert = host->findChild<QMessageBox*>(QStringLiteral("confirmationAlert")))
+            save(alert, QStringLiteral("kit-confirmation-alert"));
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QuorvaneApp::configure(application);
+    const QStringList arguments = application.arguments();
+    const int at = arguments.indexOf(QStringLiteral("--screenshot"));
+    if (at < 0 || at + 1 >= arguments.size()) {
+        std::fprintf(stderr, "usage: quorvane-screenshots --screenshot DIR\n");
+        return 2;
+    }
+    outputFolder = arguments[at + 1];
+    if (!QDir().mkpath(outputFolder)) {
+        std::fprintf(stderr, "could not create %s\n", qPrintable(outputFolder));
+        return 1;
+    }
+    renderWindow();
+    renderBasics();
+    renderTables();
+    renderInspectors();
+    renderSheets();
+    return failures == 0 ? 0 : 1;
+}
