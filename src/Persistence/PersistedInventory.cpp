@@ -1,0 +1,141 @@
+#include "Persistence/PersistedInventory.h"
+
+#include "Model/ModelHash.h"
+#include "Support/JsonWriter.h"
+
+#include <QJsonArray>
+
+namespace quorvane {
+
+namespace {
+
+template <class T>
+QJsonArray arrayOf(const std::vector<T>& values) {
+    QJsonArray array;
+    for (const T& value : values)
+        array.append(toJson(value));
+    return array;
+}
+
+template <class T>
+void setOptionalArray(QJsonObject& object, const QString& key, const std::optional<std::vector<T>>& values) {
+    if (values)
+        object.insert(key, arrayOf(*values));
+}
+
+template <class T>
+void setOptionalRecord(QJsonObject& object, const QString& key, const std::optional<T>& value) {
+    if (value)
+        object.insert(key, toJson(*value));
+}
+
+// A nested optional record: absent or null reads as absent, anything else must decode. The reader
+// cannot take over a nested error, so the first one is kept beside it; a nested decode runs only
+// while no error is recorded, so whichever is set first is the document's first error.
+template <class T, class F>
+std::optional<T> optionalRecord(JsonReader& reader, QStringView key, F decode,
+                                std::optional<JsonError>& nestedError) {
+    if (nestedError || !reader.ok())
+        return std::nullopt;
+    const std::optional<QJsonObject> object = reader.optionalObject(key);
+    if (!object)
+        return std::nullopt;
+    std::expected<T, JsonError> decoded = decode(*object, reader.pathOf(key));
+    if (!decoded) {
+        nestedError = decoded.error();
+        return std::nullopt;
+    }
+    return std::move(*decoded);
+}
+
+bool equalOptionalLists(const std::optional<QStringList>& a, const std::optional<QStringList>& b) {
+    if (a.has_value() != b.has_value())
+        return false;
+    return !a || modelhash::equal(*a, *b);
+}
+
+} // namespace
+
+bool PersistedInventory::operator==(const PersistedInventory& other) const {
+    return schemaVersion == other.schemaVersion && plugins == other.plugins &&
+           lastScanDate == other.lastScanDate && modelhash::equal(protectedKeys, other.protectedKeys) &&
+           history == other.history &&
+           equalOptionalLists(inaccessibleLocations, other.inaccessibleLocations) &&
+           lastReconciliation == other.lastReconciliation && trashedBundles == other.trashedBundles &&
+           formatCleanupRuns == other.formatCleanupRuns &&
+           permanentQuarantineRules == other.permanentQuarantineRules &&
+           pendingPrivilegedQuarantine == other.pendingPrivilegedQuarantine &&
+           pendingPrivilegedRestore == other.pendingPrivilegedRestore &&
+           pendingPrivilegedTrash == other.pendingPrivilegedTrash &&
+           pendingPrivilegedTrashRestore == other.pendingPrivilegedTrashRestore;
+}
+
+QJsonObject toJson(const PersistedInventory& state) {
+    QJsonObject object;
+    setOptional(object, QStringLiteral("schemaVersion"), state.schemaVersion);
+    object.insert(QStringLiteral("plugins"), arrayOf(state.plugins));
+    setOptional(object, QStringLiteral("lastScanDate"), state.lastScanDate);
+    object.insert(QStringLiteral("protectedKeys"), QJsonArray::fromStringList(state.protectedKeys));
+    object.insert(QStringLiteral("history"), arrayOf(state.history));
+    if (state.inaccessibleLocations)
+        object.insert(QStringLiteral("inaccessibleLocations"),
+                      QJsonArray::fromStringList(*state.inaccessibleLocations));
+    setOptionalRecord(object, QStringLiteral("lastReconciliation"), state.lastReconciliation);
+    setOptionalArray(object, QStringLiteral("trashedBundles"), state.trashedBundles);
+    setOptionalArray(object, QStringLiteral("formatCleanupRuns"), state.formatCleanupRuns);
+    setOptionalArray(object, QStringLiteral("permanentQuarantineRules"), state.permanentQuarantineRules);
+    setOptionalRecord(object, QStringLiteral("pendingPrivilegedQuarantine"),
+                      state.pendingPrivilegedQuarantine);
+    setOptionalRecord(object, QStringLiteral("pendingPrivilegedRestore"), state.pendingPrivilegedRestore);
+    setOptionalRecord(object, QStringLiteral("pendingPrivilegedTrash"), state.pendingPrivilegedTrash);
+    setOptionalRecord(object, QStringLiteral("pendingPrivilegedTrashRestore"),
+                      state.pendingPrivilegedTrashRestore);
+    return object;
+}
+
+std::expected<PersistedInventory, JsonError> persistedInventoryFromJson(const QJsonObject& object,
+                                                                        const QString& context) {
+    JsonReader reader(object, context);
+    std::optional<JsonError> nestedError;
+    PersistedInventory state;
+    state.schemaVersion = reader.optionalInteger(u"schemaVersion");
+    state.plugins = reader.objectArray<Plugin>(u"plugins", pluginFromJson);
+    state.lastScanDate = reader.optionalTimestamp(u"lastScanDate");
+    state.protectedKeys = reader.stringArray(u"protectedKeys");
+    state.history = reader.objectArray<HistoryItem>(u"history", historyItemFromJson);
+    state.inaccessibleLocations = reader.optionalStringArray(u"inaccessibleLocations");
+    state.lastReconciliation = optionalRecord<ScanReconciliationSummary>(
+        reader, u"lastReconciliation", scanReconciliationSummaryFromJson, nestedError);
+    state.trashedBundles =
+        reader.optionalObjectArray<TrashedBundleRecord>(u"trashedBundles", trashedBundleRecordFromJson);
+    state.formatCleanupRuns = reader.optionalObjectArray<FormatCleanupRunRecord>(
+        u"formatCleanupRuns", formatCleanupRunRecordFromJson);
+    state.permanentQuarantineRules = reader.optionalObjectArray<PermanentQuarantineRule>(
+        u"permanentQuarantineRules", permanentQuarantineRuleFromJson);
+    state.pendingPrivilegedQuarantine = optionalRecord<PrivilegedQuarantineRequest>(
+        reader, u"pendingPrivilegedQuarantine", privilegedQuarantineRequestFromJson, nestedError);
+    state.pendingPrivilegedRestore = optionalRecord<PrivilegedRestoreRequest>(
+        reader, u"pendingPrivilegedRestore", privilegedRestoreRequestFromJson, nestedError);
+    state.pendingPrivilegedTrash = optionalRecord<PrivilegedTrashRequest>(
+        reader, u"pendingPrivilegedTrash", privilegedTrashRequestFromJson, nestedError);
+    state.pendingPrivilegedTrashRestore = optionalRecord<PrivilegedTrashRestoreRequest>(
+        reader, u"pendingPrivilegedTrashRestore", privilegedTrashRestoreRequestFromJson, nestedError);
+    if (nestedError)
+        return std::unexpected(*nestedError);
+    if (!reader.ok())
+        return std::unexpected(reader.error());
+    return state;
+}
+
+QByteArray encodePersistedInventory(const PersistedInventory& state) {
+    return prettyJson(toJson(state));
+}
+
+std::expected<PersistedInventory, JsonError> decodePersistedInventory(const QByteArray& data) {
+    const std::expected<QJsonObject, JsonError> object = parseJsonObject(data);
+    if (!object)
+        return std::unexpected(object.error());
+    return persistedInventoryFromJson(*object);
+}
+
+} // namespace quorvane

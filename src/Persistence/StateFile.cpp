@@ -1,0 +1,137 @@
+#include "Persistence/StateFile.h"
+
+#include "Support/JsonReader.h"
+#include "Support/Paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quorvane {
+
+namespace {
+
+QString systemReason(int error) {
+    return error == 0 ? QString() : QString::fromLocal8Bit(std::strerror(error));
+}
+
+std::unexpected<StateFileError> failure(StateFileFailure kind, const QString& path, const QString& reason) {
+    return std::unexpected(StateFileError{kind, path, reason});
+}
+
+// Makes the rename itself durable. Filesystems that cannot sync a folder say EINVAL; the file's
+// own content is already on disk then, so that is no failure.
+std::expected<void, StateFileError> syncFolder(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return failure(StateFileFailure::folderNotSynced, folder, systemReason(errno));
+    int error = 0;
+    if (::fsync(fd) != 0 && errno != EINVAL)
+        error = errno;
+    ::close(fd);
+    if (error != 0)
+        return failure(StateFileFailure::folderNotSynced, folder, systemReason(error));
+    return {};
+}
+
+std::expected<void, StateFileError> writeFileAtomically(const QString& path, const QByteArray& data) {
+    if (path.isEmpty())
+        return failure(StateFileFailure::noLocation, path, {});
+    const QString folder = deletingLastPathComponent(path);
+    errno = 0;
+    if (!QDir().mkpath(folder))
+        return failure(StateFileFailure::folderNotCreated, folder, systemReason(errno));
+
+    // Without the fallback a file that cannot be replaced atomically is refused, never
+    // overwritten in place.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(StateFileFailure::fileNotOpened, path, file.errorString());
+    if (file.write(data) != data.size() || !file.flush()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return failure(StateFileFailure::fileNotWritten, path, reason);
+    }
+    // QSaveFile syncs on commit too but ignores the outcome; a failed sync must not be reported
+    // as a saved file.
+    if (::fsync(file.handle()) != 0) {
+        const int error = errno;
+        file.cancelWriting();
+        return failure(StateFileFailure::fileNotSynced, path, systemReason(error));
+    }
+    if (!file.commit())
+        return failure(StateFileFailure::fileNotCommitted, path, file.errorString());
+    return syncFolder(folder);
+}
+
+} // namespace
+
+QString StateFileError::description() const {
+    QString sentence;
+    switch (failure) {
+    case StateFileFailure::noLocation:
+        return QStringLiteral(
+            "The system reports no Application Support folder for the inventory state file.");
+    case StateFileFailure::folderNotCreated:
+        sentence = QStringLiteral("The folder %1 could not be created");
+        break;
+    case StateFileFailure::fileNotOpened:
+        sentence = QStringLiteral("The inventory state file %1 could not be opened for writing");
+        break;
+    case StateFileFailure::fileNotWritten:
+        sentence = QStringLiteral("The inventory state file %1 could not be written");
+        break;
+    case StateFileFailure::fileNotSynced:
+        sentence = QStringLiteral("The inventory state file %1 could not be saved to disk");
+        break;
+    case StateFileFailure::fileNotCommitted:
+        sentence = QStringLiteral("The inventory state file %1 could not be replaced");
+        break;
+    case StateFileFailure::folderNotSynced:
+        sentence =
+            QStringLiteral("The folder %1 could not be saved to disk after the inventory state file was "
+                           "replaced");
+        break;
+    case StateFileFailure::fileNotRead:
+        sentence = QStringLiteral("The inventory state file %1 could not be read");
+        break;
+    case StateFileFailure::documentNotDecoded:
+        sentence = QStringLiteral("The inventory state file %1 is not a readable inventory record");
+        break;
+    }
+    sentence = sentence.arg(path);
+    QString detail = reason.trimmed();
+    while (detail.endsWith(u'.'))
+        detail.chop(1);
+    if (!detail.isEmpty())
+        sentence += QStringLiteral(": ") + detail;
+    return sentence + u'.';
+}
+
+std::expected<void, StateFileError> writeStateFile(const PersistedInventory& state, const QString& path) {
+    return writeFileAtomically(path, encodePersistedInventory(state));
+}
+
+std::expected<PersistedInventory, StateFileError> readStateFile(const QString& path) {
+    if (path.isEmpty())
+        return failure(StateFileFailure::noLocation, path, {});
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(StateFileFailure::fileNotRead, path, file.errorString());
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return failure(StateFileFailure::fileNotRead, path, file.errorString());
+    auto state = decodePersistedInventory(data);
+    if (!state)
+        return failure(StateFileFailure::documentNotDecoded, path, state.error().description());
+    return std::move(*state);
+}
+
+} // namespace quorvane

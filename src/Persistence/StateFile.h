@@ -1,0 +1,42 @@
+#pragma once
+
+#include "Persistence/PersistedInventory.h"
+
+#include <QString>
+
+#include <expected>
+
+namespace quorvane {
+
+enum class StateFileFailure {
+    noLocation,
+    folderNotCreated,
+    fileNotOpened,
+    fileNotWritten,
+    fileNotSynced,
+    fileNotCommitted,
+    folderNotSynced,
+    fileNotRead,
+    documentNotDecoded,
+};
+
+struct StateFileError {
+    StateFileFailure failure = StateFileFailure::noLocation;
+    // The file or folder concerned.
+    QString path;
+    // What the system or the decoder reported; may be empty.
+    QString reason;
+
+    QString description() const;
+    bool operator==(const StateFileError&) const = default;
+};
+
+// Creates the folder when needed and replaces the file atomically: the new content is written to
+// a temporary file beside it, synced to disk and renamed over the old one, and the folder is
+// synced after the rename. On any failure the previous file is left as it was.
+std::expected<void, StateFileError> writeStateFile(const PersistedInventory& state, const QString& path);
+
+// Reads and decodes the whole file; the caller migrates the result.
+std::expected<PersistedInventory, StateFileError> readStateFile(const QString& path);
+
+} // namespace quorvane

@@ -1,0 +1,316 @@
+#include "Planning/BundleActionPlanner.h"
+
+#include "Planning/DestinationPaths.h"
+#include "Planning/PlannerRecords.h"
+#include "Support/Paths.h"
+#include "Support/PlainText.h"
+#include "Support/Uuid.h"
+
+#include <charconv>
+#include <cmath>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace quorvane {
+
+namespace {
+
+using Reason = BundleActionBlockingReason;
+
+struct UuidHash {
+    size_t operator()(const QUuid& uuid) const noexcept { return qHash(uuid); }
+};
+
+// Every refusal text of the planner. Bundle sentences follow "<name> — <format>: ".
+struct BundleActionTexts {
+    QString stale = QStringLiteral(
+        "The inventory changed after this action was previewed. Review the current formats and try again.");
+    QString pending = QStringLiteral("A previous privileged plugin transaction still needs reconciliation.");
+    QString duplicate = QStringLiteral("The same format bundle was selected more than once.");
+    QString missing =
+        QStringLiteral("This format record changed. Run a new scan and review the action again.");
+    QString mandatoryShell =
+        QStringLiteral("Shared shells and WaveShell-hosted products cannot be moved as independent bundles.");
+    QString alreadyQuarantined = QStringLiteral("This format is already quarantined.");
+    QString protectedForQuarantine =
+        QStringLiteral("Remove format protection before quarantining this bundle.");
+    QString unsafeSource = QStringLiteral(
+        "The scanned path is missing or is not a verified bundle in a standard plugin folder.");
+    QString quarantineDestinationExists =
+        QStringLiteral("The protected quarantine destination already exists.");
+    QString restoreRecordInvalid =
+        QStringLiteral("The verified quarantine record is missing or no longer matches disk.");
+    QString restoreDestinationExists =
+        QStringLiteral("A bundle already exists at the recorded original location.");
+    QString protectedForTrash =
+        QStringLiteral("Remove format protection before moving this bundle to Trash.");
+    QString unsafeTrash = QStringLiteral("The current user\u2019s Finder Trash is unavailable or unsafe.");
+    QString trashRecordInvalid =
+        QStringLiteral("The verified quarantine record or a safe Trash destination is unavailable.");
+    QString tooMany = QStringLiteral("One verified transaction can contain no more than %1 format bundles.")
+                          .arg(maximumTransactionItems);
+};
+
+const BundleActionTexts& texts() {
+    static const BundleActionTexts catalogue;
+    return catalogue;
+}
+
+QString bundleMessage(const Plugin& plugin, const PluginBundleRecord& record, const QString& sentence) {
+    return plugin.name + QStringLiteral(" \u2014 ") + record.format + QStringLiteral(": ") + sentence;
+}
+
+// Either an item or a refusal.
+struct Outcome {
+    std::optional<BundleActionPlanItem> item;
+    BundleActionBlockedSelection blocked;
+};
+
+class Planner {
+public:
+    Planner(const std::vector<Plugin>& plugins, const FileSystemProbe& fileSystem,
+            std::optional<QString> trashFolder, bool verifyOnDisk, const PathPolicy& policy)
+        : m_plugins(plugins), m_fileSystem(fileSystem), m_trashFolder(std::move(trashFolder)),
+          m_verify(verifyOnDisk), m_policy(policy) {
+        m_firstIndex.reserve(plugins.size());
+        for (size_t index = 0; index < plugins.size(); ++index)
+            m_firstIndex.try_emplace(plugins[index].id, index);
+    }
+
+    Outcome plan(BundleActionKind operation, const PluginBundleSelection& selection) {
+        if (!m_seen.insert(selection).second)
+            return refuse(selection, Reason::duplicateSelection, texts().duplicate);
+        const auto found = m_firstIndex.find(selection.pluginID);
+        if (found == m_firstIndex.end())
+            return refuse(selection, Reason::missingBundle, texts().missing);
+        const Plugin& plugin = m_plugins[found->second];
+        const std::vector<PluginBundleRecord> records = plannerRecords(plugin);
+        const PluginBundleRecord* record = nullptr;
+        for (const auto& candidate : records) {
+            if (plainEqual(candidate.id(), selection.bundleID)) {
+                record = &candidate;
+                break;
+            }
+        }
+        if (record == nullptr)
+            return refuse(selection, Reason::missingBundle, texts().missing);
+        if (plugin.isMandatoryShell())
+            return refuse(selection, Reason::mandatoryProtection,
+                          bundleMessage(plugin, *record, texts().mandatoryShell));
+
+        BundleActionPlanItem item{selection,
+                                  plugin.name,
+                                  plugin.manufacturer,
+                                  record->format,
+                                  {},
+                                  {},
+                                  bundleSizeInBytes(record->size),
+                                  {}};
+        switch (operation) {
+        case BundleActionKind::protect:
+        case BundleActionKind::removeProtection:
+            item.sourcePath = record->quarantinePath.value_or(record->path);
+            return {item, {}};
+        case BundleActionKind::quarantine:
+            return planQuarantine(plugin, *record, std::move(item));
+        case BundleActionKind::restore:
+            return planRestore(plugin, *record, std::move(item));
+        case BundleActionKind::trash:
+            return planTrash(plugin, *record, std::move(item));
+        }
+        return refuse(selection, Reason::invalidState, texts().missing);
+    }
+
+private:
+    static Outcome refuse(const PluginBundleSelection& selection, Reason reason, const QString& detail) {
+        return {std::nullopt, BundleActionBlockedSelection{selection, reason, detail}};
+    }
+
+    Outcome planQuarantine(const Plugin& plugin, const PluginBundleRecord& record,
+                           BundleActionPlanItem item) {
+        const auto& selection = item.selection;
+        if (record.isQuarantined())
+            return refuse(selection, Reason::invalidState,
+                          bundleMessage(plugin, record, texts().alreadyQuarantined));
+        if (record.isProtected)
+            return refuse(selection, Reason::protectedBundle,
+                          bundleMessage(plugin, record, texts().protectedForQuarantine));
+        const auto source = m_policy.verifiedSystemPluginURL(record.path);
+        if (!source || (m_verify && !m_fileSystem.fileExists(*source)))
+            return refuse(selection, Reason::unsafePath, bundleMessage(plugin, record, texts().unsafeSource));
+        const QString operationID = uuidText(makeUuid());
+        const QString destination =
+            quarantineDestinationPath(m_policy, operationID, lastPathComponent(*source));
+        if (m_verify && m_fileSystem.fileExists(destination))
+            return refuse(selection, Reason::destinationExists,
+                          bundleMessage(plugin, record, texts().quarantineDestinationExists));
+        item.sourcePath = *source;
+        item.destinationPath = destination;
+        item.operationID = operationID;
+        return {std::move(item), {}};
+    }
+
+    // The quarantined copy of a record, checked the way the helper will check it; none when the
+    // record or the disk does not match.
+    std::optional<std::pair<QString, QString>>
+    verifiedQuarantinedCopy(const PluginBundleRecord& record) const {
+        if (!record.originalPath || !record.quarantinePath || !record.quarantineOperationID)
+            return std::nullopt;
+        const auto original = m_policy.verifiedSystemPluginURL(*record.originalPath);
+        if (!original)
+            return std::nullopt;
+        const auto copy = m_policy.verifiedQuarantineItemURL(
+            *record.quarantinePath, lastPathComponent(*original), *record.quarantineOperationID);
+        if (!copy || (m_verify && !m_fileSystem.fileExists(*copy)))
+            return std::nullopt;
+        return std::pair{*copy, *original};
+    }
+
+    Outcome planRestore(const Plugin& plugin, const PluginBundleRecord& record, BundleActionPlanItem item) {
+        const auto& selection = item.selection;
+        const auto paths = verifiedQuarantinedCopy(record);
+        if (!paths)
+            return refuse(selection, Reason::invalidState,
+                          bundleMessage(plugin, record, texts().restoreRecordInvalid));
+        const auto& [copy, original] = *paths;
+        if (m_verify && m_fileSystem.fileExists(original))
+            return refuse(selection, Reason::destinationExists,
+                          bundleMessage(plugin, record, texts().restoreDestinationExists));
+        item.sourcePath = copy;
+        item.destinationPath = original;
+        item.operationID = record.quarantineOperationID;
+        return {std::move(item), {}};
+    }
+
+    Outcome planTrash(const Plugin& plugin, const PluginBundleRecord& record, BundleActionPlanItem item) {
+        const auto& selection = item.selection;
+        if (record.isProtected)
+            return refuse(selection, Reason::protectedBundle,
+                          bundleMessage(plugin, record, texts().protectedForTrash));
+        if (m_verify && (!m_trashFolder || !isVerifiedBundleDirectory(*m_trashFolder, m_fileSystem)))
+            return refuse(selection, Reason::unsafePath, texts().unsafeTrash);
+        const auto paths = verifiedQuarantinedCopy(record);
+        std::optional<QString> destination;
+        if (paths && m_trashFolder)
+            destination =
+                trashDestinationURL(paths->first, *m_trashFolder, m_reservedTrashPaths, m_fileSystem);
+        if (!destination)
+            return refuse(selection, Reason::invalidState,
+                          bundleMessage(plugin, record, texts().trashRecordInvalid));
+        item.sourcePath = paths->first;
+        item.destinationPath = *destination;
+        item.operationID = record.quarantineOperationID;
+        return {std::move(item), {}};
+    }
+
+    const std::vector<Plugin>& m_plugins;
+    const FileSystemProbe& m_fileSystem;
+    std::optional<QString> m_trashFolder;
+    bool m_verify;
+    const PathPolicy& m_policy;
+    std::unordered_map<QUuid, size_t, UuidHash> m_firstIndex;
+    std::unordered_set<PluginBundleSelection> m_seen;
+    ReservedTrashPaths m_reservedTrashPaths;
+};
+
+std::set<QUuid> productsLosingAllActiveFormats(const std::vector<BundleActionPlanItem>& items,
+                                               const std::vector<Plugin>& plugins) {
+    std::unordered_map<QUuid, std::unordered_set<QString, PlainHash, PlainEqualTo>, UuidHash> groups;
+    for (const auto& item : items)
+        groups[item.selection.pluginID].insert(item.selection.bundleID);
+    std::set<QUuid> losing;
+    for (const auto& plugin : plugins) {
+        const auto group = groups.find(plugin.id);
+        if (group == groups.end())
+            continue;
+        bool anyActive = false;
+        bool allCovered = true;
+        for (const auto& record : plannerRecords(plugin)) {
+            if (!record.isActive())
+                continue;
+            anyActive = true;
+            if (!group->second.contains(record.id())) {
+                allCovered = false;
+                break;
+            }
+        }
+        if (anyActive && allCovered)
+            losing.insert(plugin.id);
+    }
+    return losing;
+}
+
+} // namespace
+
+BundleActionPlan
+makeBundleActionPlan(BundleActionKind operation, const std::vector<PluginBundleSelection>& selections,
+                     const std::vector<Plugin>& plugins, const InventoryRevisionToken& currentRevision,
+                     const std::optional<InventoryRevisionToken>& previewedRevision,
+                     const std::optional<QUuid>& presetRunID, bool hasPendingTransaction,
+                     const FileSystemProbe& fileSystem, const std::optional<QString>& trashDirectory,
+                     bool verifyBundlesOnDisk, const PathPolicy& pathPolicy) {
+    BundleActionPlan plan;
+    plan.id = makeUuid();
+    plan.operation = operation;
+    plan.inventoryRevision = currentRevision;
+    plan.presetRunID = presetRunID;
+
+    const auto refuseAll = [&](Reason reason, const QString& detail) {
+        plan.blockedSelections.reserve(selections.size());
+        for (const auto& selection : selections)
+            plan.blockedSelections.push_back({selection, reason, detail});
+        return plan;
+    };
+    if (previewedRevision && previewedRevision->value != currentRevision.value)
+        return refuseAll(Reason::staleInventory, texts().stale);
+    if (hasPendingTransaction)
+        return refuseAll(Reason::pendingTransaction, texts().pending);
+
+    Planner planner(plugins, fileSystem, trashDirectory ? trashDirectory : defaultTrashFolder(fileSystem),
+                    verifyBundlesOnDisk, pathPolicy);
+    for (const auto& selection : selections) {
+        Outcome outcome = planner.plan(operation, selection);
+        if (outcome.item)
+            plan.items.push_back(std::move(*outcome.item));
+        else
+            plan.blockedSelections.push_back(std::move(outcome.blocked));
+    }
+    if (selections.size() > static_cast<size_t>(maximumTransactionItems))
+        plan.blockedSelections.push_back({selections.front(), Reason::tooManyItems, texts().tooMany});
+    if (operation == BundleActionKind::quarantine)
+        plan.productsLosingAllActiveFormats = productsLosingAllActiveFormats(plan.items, plugins);
+    return plan;
+}
+
+std::optional<qint64> bundleSizeInBytes(const QString& sizeText) {
+    const QStringList pieces = sizeText.trimmed().split(u' ', Qt::SkipEmptyParts);
+    if (pieces.size() < 2)
+        return std::nullopt;
+    QByteArray number = pieces.at(0).toUtf8();
+    // from_chars takes no leading plus sign; a second sign stays an error.
+    const char* begin = number.constData();
+    const char* end = begin + number.size();
+    if (begin != end && *begin == '+' && begin + 1 != end && begin[1] != '-' && begin[1] != '+')
+        ++begin;
+    double value = 0;
+    const auto [parsedEnd, error] = std::from_chars(begin, end, value);
+    if (error != std::errc() || parsedEnd != end)
+        return std::nullopt;
+    const QString unit = pieces.at(1).toUpper();
+    double factor = 0;
+    if (unit == u"KB")
+        factor = 1e3;
+    else if (unit == u"MB")
+        factor = 1e6;
+    else if (unit == u"GB")
+        factor = 1e9;
+    else
+        return std::nullopt;
+    const double bytes = std::trunc(value * factor);
+    // Outside the 64-bit range (or not a number) the size is unknown rather than wrapped.
+    if (!std::isfinite(bytes) || bytes >= 9223372036854775808.0 || bytes < -9223372036854775808.0)
+        return std::nullopt;
+    return static_cast<qint64>(bytes);
+}
+
+} // namespace quorvane

@@ -1,0 +1,251 @@
+#include "PlanningFixture.h"
+
+#include "Planning/BundleActionPlan.h"
+#include "Planning/BundleActionPlanner.h"
+#include "Planning/FormatCleanupPlan.h"
+#include "Planning/FormatCleanupPlanner.h"
+#include "Planning/FormatCleanupRunRecord.h"
+#include "Planning/PlanningOrders.h"
+#include "Support/JsonWriter.h"
+#include "Support/LocaleText.h"
+#include "Support/StableSort.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace quorvane {
+namespace {
+
+QJsonObject parse(const char* json) {
+    return QJsonDocument::fromJson(QByteArray(json)).object();
+}
+
+const PluginBundleSelection selectionA{*parseUuid("00000000-0000-0000-0000-0000000000AA"), "VST3|/a.vst3"};
+
+TEST(PlanTypesTest, EnumerationTextsAreExact) {
+    EXPECT_EQ(bundleActionKindTexts().parse("quarantine"), BundleActionKind::quarantine);
+    EXPECT_EQ(bundleActionKindTexts().parse("Quarantine"), std::nullopt);
+    EXPECT_EQ(bundleActionBlockingReasonTexts().parse("tooManyItems"),
+              BundleActionBlockingReason::tooManyItems);
+    EXPECT_EQ(bundleActionBlockingReasonTexts().parse("toomanyitems"), std::nullopt);
+    EXPECT_EQ(formatCleanupRunStatusTexts().parse("partiallyCompleted"),
+              FormatCleanupRunStatus::partiallyCompleted);
+    EXPECT_EQ(formatCleanupRunStatusTexts().parse("PartiallyCompleted"), std::nullopt);
+    EXPECT_EQ(bundleActionBlockingReasonTexts().entries().size(), 10u);
+    EXPECT_EQ(formatCleanupExclusionReasonTexts().entries().size(), 7u);
+    EXPECT_EQ(
+        formatCleanupWarningKindTexts().text(FormatCleanupWarningKind::largeRunRequiresMultipleTransactions),
+        "largeRunRequiresMultipleTransactions");
+}
+
+TEST(PlanTypesTest, PresetsInOrderWithTitlesAndSummaries) {
+    using P = FormatCleanupPresetKind;
+    const std::vector<std::tuple<P, QString, QString, QString>> expected{
+        {P::auOnly, "auOnly", "AU Only", "Keep AU active; propose every other installed format."},
+        {P::auAndVST3, "auAndVST3", "AU + VST3", "Keep AU and VST3 active; propose all other formats."},
+        {P::retireVST2, "retireVST2", "Retire VST2", "Propose legacy VST2 bundles only."},
+        {P::noAAX, "noAAX", "No AAX", "Propose AAX bundles when Pro Tools is not part of the workflow."},
+        {P::custom, "custom", "Custom", "Choose the exact formats to propose for quarantine."},
+    };
+    ASSERT_EQ(allFormatCleanupPresetKinds().size(), expected.size());
+    for (size_t index = 0; index < expected.size(); ++index) {
+        const auto& [kind, raw, presetTitle, presetSummary] = expected[index];
+        EXPECT_EQ(allFormatCleanupPresetKinds()[index], kind);
+        EXPECT_EQ(formatCleanupPresetKindTexts().text(kind), raw);
+        EXPECT_EQ(formatCleanupPresetKindTexts().parse(raw), kind);
+        EXPECT_EQ(title(kind), presetTitle);
+        EXPECT_EQ(summary(kind), presetSummary);
+    }
+}
+
+TEST(PlanTypesTest, RevisionTokenIsAnObject) {
+    const InventoryRevisionToken token = InventoryRevisionToken::fresh();
+    EXPECT_EQ(toJson(token), (QJsonObject{{"value", uuidText(token.value)}}));
+    EXPECT_EQ(inventoryRevisionTokenFromJson(toJson(token)), token);
+    EXPECT_FALSE(inventoryRevisionTokenFromJson(parse(R"({"value":"not a uuid"})")));
+    EXPECT_NE(InventoryRevisionToken::fresh(), token);
+}
+
+TEST(PlanTypesTest, PlanItemOptionalKeys) {
+    const BundleActionPlanItem item{selectionA, "Synth", "Acme", "VST3", "/a.vst3", {}, {}, {}};
+    const QJsonObject json = toJson(item);
+    EXPECT_FALSE(json.contains("destinationPath"));
+    EXPECT_FALSE(json.contains("operationID"));
+    EXPECT_FALSE(json.contains("sizeInBytes"));
+    EXPECT_EQ(bundleActionPlanItemFromJson(json), item);
+    QJsonObject nulls = json;
+    nulls.insert("destinationPath", QJsonValue::Null);
+    nulls.insert("operationID", QJsonValue::Null);
+    nulls.insert("unknownKey", 3);
+    EXPECT_EQ(bundleActionPlanItemFromJson(nulls), item);
+    QJsonObject badSelection = json;
+    badSelection.insert("selection", QJsonObject{{"pluginID", "x"}, {"bundleID", "VST3|/a.vst3"}});
+    EXPECT_FALSE(bundleActionPlanItemFromJson(badSelection));
+}
+
+TEST(PlanTypesTest, PlanRoundTripAndRequiredKeys) {
+    testing::PlanningFixture fixture;
+    const Plugin synth = fixture.product("Synth", "Acme",
+                                         {fixture.active("VST3", fixture.vst3("S.vst3")),
+                                          fixture.active("AU", fixture.components("S.component"))});
+    BundleActionPlan plan =
+        makeBundleActionPlan(BundleActionKind::quarantine,
+                             {fixture.select(synth, 0), fixture.select(synth, 1), fixture.select(synth, 1)},
+                             {synth}, InventoryRevisionToken::fresh(), std::nullopt, makeUuid(), false,
+                             fixture.fileSystem, std::nullopt, false, fixture.policy);
+    ASSERT_EQ(plan.items.size(), 2u);
+    ASSERT_EQ(plan.blockedSelections.size(), 1u);
+    ASSERT_EQ(plan.productsLosingAllActiveFormats.size(), 1u);
+    const QJsonObject json = toJson(plan);
+    EXPECT_EQ(bundleActionPlanFromJson(json), plan);
+    EXPECT_EQ(bundleActionPlanFromJson(QJsonDocument::fromJson(prettyJson(json)).object()), plan);
+
+    BundleActionPlan copy = plan;
+    EXPECT_EQ(copy, plan);
+    copy.id = makeUuid();
+    EXPECT_NE(copy, plan);
+
+    BundleActionPlan direct = plan;
+    direct.presetRunID.reset();
+    direct.productsLosingAllActiveFormats.clear();
+    const QJsonObject directJson = toJson(direct);
+    EXPECT_FALSE(directJson.contains("presetRunID"));
+    EXPECT_EQ(directJson.value("productsLosingAllActiveFormats"), QJsonArray());
+    QJsonObject missing = directJson;
+    missing.remove("productsLosingAllActiveFormats");
+    EXPECT_FALSE(bundleActionPlanFromJson(missing));
+    QJsonObject wrongKind = directJson;
+    wrongKind.insert("operation", "Quarantine");
+    EXPECT_FALSE(bundleActionPlanFromJson(wrongKind));
+    QJsonObject bareRevision = directJson;
+    bareRevision.insert("inventoryRevision", uuidText(plan.inventoryRevision.value));
+    EXPECT_FALSE(bundleActionPlanFromJson(bareRevision));
+}
+
+TEST(PlanTypesTest, CleanupPlanRoundTrip) {
+    testing::PlanningFixture fixture;
+    std::vector<Plugin> plugins{
+        fixture.product("Synth", "Acme", {fixture.active("VST2", fixture.vst2("S.vst"))}),
+        fixture.product("Shell", "Waves", {}, PluginStatus::hostedByShell),
+    };
+    const FormatCleanupPlan plan = makeFormatCleanupPlan(
+        FormatCleanupPresetKind::custom, {"vst2", "AAX"}, plugins, InventoryRevisionToken::fresh(),
+        std::nullopt, false, fixture.fileSystem, false, fixture.policy);
+    ASSERT_EQ(plan.candidates.size(), 1u);
+    ASSERT_EQ(plan.exclusions.size(), 1u);
+    ASSERT_EQ(plan.warnings.size(), 1u);
+    const QJsonObject json = toJson(plan);
+    EXPECT_EQ(json.value("customFormatsToQuarantine"), (QJsonArray{"AAX", "VST2"}));
+    EXPECT_EQ(formatCleanupPlanFromJson(json), plan);
+
+    const QJsonObject exclusion = toJson(plan.exclusions[0]);
+    EXPECT_FALSE(exclusion.contains("selection"));
+    EXPECT_FALSE(exclusion.contains("format"));
+    EXPECT_EQ(formatCleanupExclusionFromJson(exclusion), plan.exclusions[0]);
+
+    const FormatCleanupWarning large{FormatCleanupWarningKind::largeRunRequiresMultipleTransactions, {}, "x"};
+    EXPECT_FALSE(toJson(large).contains("pluginID"));
+    EXPECT_EQ(formatCleanupWarningFromJson(toJson(large)), large);
+
+    QJsonObject candidate = toJson(plan.candidates[0]);
+    candidate.remove("selectedByDefault");
+    EXPECT_FALSE(formatCleanupCandidateFromJson(candidate));
+    for (const char* key : {"id", "preset", "customFormatsToQuarantine", "inventoryRevision", "candidates",
+                            "exclusions", "warnings"}) {
+        QJsonObject incomplete = json;
+        incomplete.remove(key);
+        EXPECT_FALSE(formatCleanupPlanFromJson(incomplete)) << key;
+    }
+}
+
+TEST(PlanTypesTest, DefaultSelectionsAndAffectedProducts) {
+    const QUuid a = makeUuid();
+    const QUuid b = makeUuid();
+    const auto candidate = [](QUuid plugin, const QString& key, bool byDefault) {
+        return FormatCleanupCandidate{{plugin, key}, "N", "M", "VST2", "/p", {}, !byDefault, byDefault};
+    };
+    FormatCleanupPlan plan;
+    EXPECT_TRUE(plan.defaultSelections().empty());
+    EXPECT_EQ(plan.affectedProductCount(), 0);
+    plan.candidates = {candidate(a, "VST2|/1", true), candidate(a, "VST3|/2", true),
+                       candidate(b, "VST2|/3", false)};
+    EXPECT_EQ(plan.defaultSelections(), (std::vector<PluginBundleSelection>{{a, "VST2|/1"}, {a, "VST3|/2"}}));
+    EXPECT_EQ(plan.affectedProductCount(), 2);
+    plan.candidates = {candidate(b, "VST2|/3", false)};
+    EXPECT_TRUE(plan.defaultSelections().empty());
+    EXPECT_EQ(plan.affectedProductCount(), 1);
+}
+
+TEST(PlanTypesTest, RunRecordRoundTripAndRequiredKeys) {
+    const FormatCleanupRunRecord record{makeUuid(),
+                                        makeUuid(),
+                                        FormatCleanupPresetKind::retireVST2,
+                                        Timestamp{786'000'000.123456},
+                                        FormatCleanupRunStatus::partiallyCompleted,
+                                        {selectionA, {makeUuid(), "AU|/b.component"}},
+                                        {makeUuid(), makeUuid()}};
+    const QJsonObject json = toJson(record);
+    EXPECT_EQ(json.keys(), (QStringList{"childTransactionIDs", "createdAt", "id", "planID", "preset",
+                                        "selections", "status"}));
+    EXPECT_EQ(json.value("status"), "partiallyCompleted");
+    EXPECT_EQ(json.value("createdAt").toDouble(), 786'000'000.123456);
+    EXPECT_EQ(formatCleanupRunRecordFromJson(json), record);
+    EXPECT_EQ(formatCleanupRunRecordFromJson(QJsonDocument::fromJson(prettyJson(json)).object()), record);
+
+    for (const QString& key : json.keys()) {
+        QJsonObject incomplete = json;
+        incomplete.remove(key);
+        EXPECT_FALSE(formatCleanupRunRecordFromJson(incomplete)) << key.toStdString();
+    }
+    QJsonObject empty = json;
+    empty.insert("childTransactionIDs", QJsonArray());
+    EXPECT_EQ(formatCleanupRunRecordFromJson(empty)->childTransactionIDs, std::vector<QUuid>{});
+    QJsonObject wrongCase = json;
+    wrongCase.insert("status", "PartiallyCompleted");
+    EXPECT_FALSE(formatCleanupRunRecordFromJson(wrongCase));
+    QJsonObject badChild = json;
+    badChild.insert("childTransactionIDs", QJsonArray{"{not-a-uuid}"});
+    EXPECT_FALSE(formatCleanupRunRecordFromJson(badChild));
+}
+
+TEST(PlanningOrdersTest, SelectionsByProductTextThenBundle) {
+    const QUuid low = *parseUuid("10000000-0000-0000-0000-000000000000");
+    const QUuid high = *parseUuid("A0000000-0000-0000-0000-000000000000");
+    std::vector<PluginBundleSelection> selections{
+        {high, "AU|/a"}, {low, "VST3|/z"}, {low, "AU|/z"}, {low, "AU|/b"}};
+    stableMergeSort(selections, bundleSelectionOrder);
+    EXPECT_EQ(selections, (std::vector<PluginBundleSelection>{
+                              {low, "AU|/b"}, {low, "AU|/z"}, {low, "VST3|/z"}, {high, "AU|/a"}}));
+}
+
+TEST(PlanningOrdersTest, CleanupProductsAndRecords) {
+    setTextLocale("en_US");
+    const auto product = [](const QString& name, const QString& manufacturer) {
+        return testing::PlanningFixture::product(name, manufacturer, {});
+    };
+    std::vector<Plugin> plugins{product("Alpha", "Beta"), product("Synth 10", "Acme"),
+                                product("Zeta", "Acme"), product("Synth 2", "Acme")};
+    stableMergeSort(plugins, cleanupPluginOrder);
+    QStringList names;
+    for (const auto& plugin : plugins)
+        names.append(plugin.name);
+    EXPECT_EQ(names, (QStringList{"Synth 2", "Synth 10", "Zeta", "Alpha"}));
+
+    using testing::PlanningFixture;
+    std::vector<PluginBundleRecord> records{
+        PlanningFixture::active("RTAS", "/b"), PlanningFixture::active("CLAP", "/a"),
+        PlanningFixture::active("VST3", "/a"), PlanningFixture::active("OTHER", "/a"),
+        PlanningFixture::active("aax", "/a"),  PlanningFixture::active("VST2", "/a"),
+        PlanningFixture::active("AU", "/x10"), PlanningFixture::active("AU", "/x9")};
+    stableMergeSort(records, bundleRecordFormatOrder);
+    QStringList order;
+    for (const auto& record : records)
+        order.append(record.format + record.path);
+    EXPECT_EQ(order,
+              (QStringList{"AU/x9", "AU/x10", "VST2/a", "VST3/a", "aax/a", "CLAP/a", "OTHER/a", "RTAS/b"}));
+}
+
+} // namespace
+} // namespace quorvane
