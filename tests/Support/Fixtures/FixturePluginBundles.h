@@ -18,7 +18,9 @@ namespace quorvane::testing {
 
 namespace detail {
 
-inline QString xmlEscaped(const QString& text) { return text.toHtmlEscaped(); }
+inline QString xmlEscaped(const QString& text) {
+    return text.toHtmlEscaped();
+}
 
 inline void appendXmlValue(QString& out, const QVariant& value) {
     switch (value.typeId()) {
@@ -96,7 +98,8 @@ inline QByteArray thinMachO(quint32 cpuType, bool littleEndian = true, bool is64
 }
 
 // A universal header with one entry per CPU type; `declaredCount` overrides the stated count.
-inline QByteArray universalMachO(const QList<quint32>& cpuTypes, bool is64Bit = false, bool littleEndian = false,
+inline QByteArray universalMachO(const QList<quint32>& cpuTypes, bool is64Bit = false,
+                                 bool littleEndian = false,
                                  std::optional<quint32> declaredCount = std::nullopt) {
     QByteArray bytes;
     detail::appendWord(bytes, is64Bit ? 0xCAFEBABF : 0xCAFEBABE, littleEndian);
@@ -110,26 +113,28 @@ inline QByteArray universalMachO(const QList<quint32>& cpuTypes, bool is64Bit = 
 }
 
 // One plug-in bundle folder: Contents/Info.plist, Contents/MacOS/<executable> and extra files.
-struct BundleSpec {
-    std::optional<QVariantMap> info;       // none: no Info.plist
-    std::optional<QByteArray> rawInfo;     // written as Info.plist instead of `info`
-    std::optional<QByteArray> executable;  // written as Contents/MacOS/<CFBundleExecutable or "Plugin">
+struct BundleLayout {
+    std::optional<QVariantMap> info;             // none: no Info.plist
+    std::optional<QByteArray> rawInfo;           // written as Info.plist instead of `info`
+    std::optional<QByteArray> executable;        // written as Contents/MacOS/<CFBundleExecutable or "Plugin">
     QList<std::pair<QString, QByteArray>> files; // relative to the bundle
 };
 
-inline QString writeBundle(const TemporaryTree& tree, const QString& relativePath, const BundleSpec& spec) {
+inline QString writeBundle(const TemporaryTree& tree, const QString& relativePath,
+                           const BundleLayout& layout) {
     const QString bundle = tree.makeDirectory(relativePath);
-    if (spec.rawInfo)
-        tree.writeFile(relativePath + QStringLiteral("/Contents/Info.plist"), *spec.rawInfo);
-    else if (spec.info)
-        tree.writeFile(relativePath + QStringLiteral("/Contents/Info.plist"), xmlPropertyList(*spec.info));
-    if (spec.executable) {
+    if (layout.rawInfo)
+        tree.writeFile(relativePath + QStringLiteral("/Contents/Info.plist"), *layout.rawInfo);
+    else if (layout.info)
+        tree.writeFile(relativePath + QStringLiteral("/Contents/Info.plist"), xmlPropertyList(*layout.info));
+    if (layout.executable) {
         QString name = QStringLiteral("Plugin");
-        if (spec.info && spec.info->value(QStringLiteral("CFBundleExecutable")).typeId() == QMetaType::QString)
-            name = spec.info->value(QStringLiteral("CFBundleExecutable")).toString();
-        tree.writeFile(relativePath + QStringLiteral("/Contents/MacOS/") + name, *spec.executable);
+        if (layout.info &&
+            layout.info->value(QStringLiteral("CFBundleExecutable")).typeId() == QMetaType::QString)
+            name = layout.info->value(QStringLiteral("CFBundleExecutable")).toString();
+        tree.writeFile(relativePath + QStringLiteral("/Contents/MacOS/") + name, *layout.executable);
     }
-    for (const auto& [file, contents] : spec.files)
+    for (const auto& [file, contents] : layout.files)
         tree.writeFile(relativePath + QLatin1Char('/') + file, contents);
     return bundle;
 }

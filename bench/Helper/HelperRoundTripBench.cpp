@@ -1,0 +1,145 @@
+// A 256-bundle quarantine and its restore through the testbed helper over its socket, against mv of
+// the same 256 folders there and back. Target: the helper takes at most 3 times as long as mv.
+
+#include "Platform/UnixSocketChannel.h"
+#include "Shared/FrameCodec.h"
+#include "Shared/PathPolicy.h"
+#include "Shared/PrivilegedRequests.h"
+#include "Shared/PrivilegedResults.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace quorvane;
+
+namespace {
+
+constexpr int bundleCount = 256;
+constexpr int rounds = 5;
+
+QString uuid() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+std::optional<QString> call(UnixSocketChannel& channel, const char* method, const QByteArray& request) {
+    const auto body = encodeFrameBody(FrameEnvelope{1, method, {QString::fromUtf8(request)}});
+    if (!body || !channel.writeFrame(*body))
+        return std::nullopt;
+    const auto reply = channel.readFrame(maxFrameBodySize);
+    if (!reply)
+        return std::nullopt;
+    const auto envelope = decodeFrameBody(*reply);
+    if (!envelope || envelope->arguments.isEmpty())
+        return std::nullopt;
+    return envelope->arguments.front();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+bool runMv(const QStringList& arguments) {
+    QProcess mv;
+    mv.start(QStringLiteral("mv"), arguments);
+    return mv.waitForFinished(60000) && mv.exitCode() == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir temporary;
+    const QString base = QFileInfo(temporary.path()).canonicalFilePath();
+    const SystemRoots roots = SystemRoots::underPrefix(base);
+    const PathPolicy policy(roots);
+    const QString vst3 = policy.approvedSystemPluginRoots().at(2);
+    QDir().mkpath(vst3);
+    QStringList names;
+    for (int index = 0; index < bundleCount; ++index) {
+        names.append(QStringLiteral("Bundle-%1.vst3").arg(index));
+        QDir().mkpath(vst3 + QLatin1Char('/') + names.back() + QStringLiteral("/Contents/MacOS"));
+    }
+
+    QProcess testbed;
+    testbed.setProcessChannelMode(QProcess::MergedChannels);
+    const QString socketPath = base + QStringLiteral("/run/helper.sock");
+    testbed.start(QStringLiteral(QUORVANE_HELPER_TESTBED),
+                  {"--root", roots.prefix, "--socket", socketPath, "--client-exe",
+                   QCoreApplication::applicationFilePath()});
+    QByteArray output;
+    while (!output.contains("is ready") && testbed.waitForReadyRead(10000))
+        output += testbed.readAll();
+    if (!output.contains("is ready")) {
+        std::fprintf(stderr, "the testbed did not start: %s\n", output.constData());
+        return 1;
+    }
+
+    std::vector<double> helperTimes;
+    std::vector<double> mvTimes;
+    for (int round = 0; round < rounds; ++round) {
+        const QString operation = uuid();
+        PrivilegedQuarantineRequest quarantine{uuid(), {}};
+        PrivilegedRestoreRequest restore{uuid(), {}};
+        const QString folder = policy.quarantineRoot() + QLatin1Char('/') + operation;
+        for (const QString& name : names) {
+            quarantine.items.push_back(
+                {vst3 + QLatin1Char('/') + name, folder + QLatin1Char('/') + name, operation});
+            restore.items.push_back(
+                {folder + QLatin1Char('/') + name, vst3 + QLatin1Char('/') + name, operation});
+        }
+        auto channel = UnixSocketChannel::connectTo(socketPath);
+        if (!channel) {
+            std::fprintf(stderr, "cannot connect to the testbed\n");
+            return 1;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const auto moved = call(*channel, FrameMethod::quarantine, encode(quarantine));
+        const auto back = call(*channel, FrameMethod::restore, encode(restore));
+        helperTimes.push_back(double(timer.nsecsElapsed()) / 1e6);
+        const auto movedResult = decodePrivilegedQuarantineResult(moved.value_or(QString()).toUtf8());
+        const auto backResult = decodePrivilegedRestoreResult(back.value_or(QString()).toUtf8());
+        if (!movedResult || !movedResult->succeeded || !backResult || !backResult->succeeded) {
+            std::fprintf(stderr, "the helper round trip failed\n");
+            return 1;
+        }
+
+        const QString target = policy.quarantineRoot() + QStringLiteral("/mv-target");
+        QDir().mkpath(target);
+        QStringList there{QStringLiteral("-t"), target};
+        QStringList home{QStringLiteral("-t"), vst3};
+        for (const QString& name : names) {
+            there.append(vst3 + QLatin1Char('/') + name);
+            home.append(target + QLatin1Char('/') + name);
+        }
+        timer.restart();
+        const bool mvOK = runMv(there) && runMv(home);
+        mvTimes.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (!mvOK) {
+            std::fprintf(stderr, "mv failed\n");
+            return 1;
+        }
+    }
+    testbed.terminate();
+    testbed.waitForFinished(10000);
+
+    const double helper = median(helperTimes);
+    const double mv = median(mvTimes);
+    const double ratio = helper / mv;
+    std::printf("256-bundle quarantine + restore through the helper socket: %.2f ms (median of %d)\n", helper,
+                rounds);
+    std::printf("mv of the same 256 folders there and back:                 %.2f ms (median of %d)\n", mv,
+                rounds);
+    std::printf("ratio helper / mv: %.2fx (target <= 3x): %s\n", ratio, ratio <= 3.0 ? "met" : "NOT met");
+    return 0;
+}

@@ -1,0 +1,173 @@
+// Scan completion and the derived lists of the inventory store at two inventory sizes. Prints the
+// median time of each at 10,000 and 20,000 products (a tenth of them with a quarantined record) and
+// the ratio between the two sizes, measured against the n log n target of at most 2.3×.
+
+#include "Persistence/StateFile.h"
+#include "Persistence/StateFileLocations.h"
+#include "Store/PluginInventoryStore.h"
+#include "Support/LocaleText.h"
+#include "Support/Uuid.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace quorvane;
+
+namespace {
+
+constexpr double targetRatio = 2.3;
+constexpr int repetitions = 11;
+
+PluginBundleRecord record(const QString& format, const QString& path) {
+    PluginBundleRecord value;
+    value.format = format;
+    value.architecture = QStringLiteral("Universal");
+    value.size = QStringLiteral("12.3 MB");
+    value.path = path;
+    return value;
+}
+
+Plugin product(int index, std::vector<PluginBundleRecord> records) {
+    Plugin plugin;
+    plugin.id = makeUuid();
+    plugin.name = QStringLiteral("Plugin %1").arg(index, 6, 10, QLatin1Char('0'));
+    plugin.manufacturer = QStringLiteral("Maker %1").arg(index % 997);
+    plugin.version = QStringLiteral("1.0");
+    for (const PluginBundleRecord& value : records)
+        plugin.formats.push_back(value.format);
+    plugin.architecture = QStringLiteral("Universal");
+    plugin.size = QStringLiteral("12.3 MB");
+    plugin.path = records.front().path;
+    plugin.bundles = std::move(records);
+    plugin.status = plugin.derivedStatus();
+    return plugin;
+}
+
+struct Inventory {
+    std::vector<Plugin> stored;
+    std::vector<Plugin> scanned;
+};
+
+// Every product has a VST3 bundle on disk; every tenth also has its AU in quarantine.
+Inventory makeInventory(int products) {
+    Inventory inventory;
+    for (int i = 0; i < products; ++i) {
+        const QString base = QStringLiteral("/Library/Audio/Plug-Ins/VST3/Plugin %1.vst3").arg(i);
+        std::vector<PluginBundleRecord> stored{record(QStringLiteral("VST3"), base)};
+        if (i % 10 == 0) {
+            PluginBundleRecord quarantined =
+                record(QStringLiteral("AU"),
+                       QStringLiteral("/Library/Audio/Plug-Ins/Components/Plugin %1.component").arg(i));
+            quarantined.originalPath = quarantined.path;
+            quarantined.quarantinePath =
+                QStringLiteral("/Library/Application Support/Quorvane/Quarantine/OP%1/Plugin %1.component")
+                    .arg(i);
+            quarantined.quarantineOperationID = QStringLiteral("OP%1").arg(i);
+            stored.push_back(quarantined);
+        }
+        inventory.stored.push_back(product(i, stored));
+        inventory.scanned.push_back(product(i, {record(QStringLiteral("VST3"), base)}));
+    }
+    return inventory;
+}
+
+double medianMilliseconds(const std::function<void()>& work) {
+    work(); // warm-up
+    std::vector<double> times;
+    for (int i = 0; i < repetitions; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+struct Figures {
+    double scanCompletion = 0;
+    double merge = 0;
+    double derivedLists = 0;
+    // One copy of the inventory: a purely linear pass over the same data, as a reference for
+    // what memory alone costs at each size.
+    double inventoryCopy = 0;
+};
+
+Figures measure(int products) {
+    QTemporaryDir folder;
+    const Inventory inventory = makeInventory(products);
+    PersistedInventory state;
+    state.schemaVersion = currentInventorySchemaVersion;
+    state.plugins = inventory.stored;
+    state.lastScanDate = Timestamp::now();
+    if (!writeStateFile(state, inventoryStateFileURL(folder.path()))) {
+        std::fprintf(stderr, "could not write the state file\n");
+        std::exit(1);
+    }
+
+    StoreEnvironment environment =
+        StoreEnvironment::isolated(folder.path(), SystemRoots::underPrefix(folder.path()), folder.path());
+    const std::vector<Plugin> scanned = inventory.scanned;
+    environment.scan = [scanned](const QList<QUrl>&, ScanControl&, const PluginScanner::ProgressCallback&) {
+        return ScanSummary{scanned, {}, false};
+    };
+    // The state file's encoding is measured by its own benchmark.
+    environment.writeStateFile = [](const PersistedInventory&,
+                                    const QString&) -> std::expected<void, StateFileError> { return {}; };
+    PluginInventoryStore store(environment);
+
+    Figures figures;
+    figures.scanCompletion = medianMilliseconds([&] {
+        QEventLoop loop;
+        QObject::connect(&store, &PluginInventoryStore::isScanningChanged, &loop, [&] {
+            if (!store.isScanning())
+                loop.quit();
+        });
+        store.startScan({}, nullptr);
+        loop.exec();
+    });
+    figures.merge = medianMilliseconds([&] { (void)store.mergeScanResult(scanned); });
+    figures.derivedLists = medianMilliseconds([&] {
+        (void)store.activePlugins();
+        (void)store.quarantinedPlugins();
+        (void)store.quarantinedBundleCount();
+    });
+    figures.inventoryCopy = medianMilliseconds([&] {
+        const std::vector<Plugin> copy = store.plugins();
+        (void)copy;
+    });
+    return figures;
+}
+
+void print(const char* what, double small, double large) {
+    const double ratio = large / small;
+    std::printf("%-40s %10.1f ms %10.1f ms %8.2fx  %s (target <= %.1fx)\n", what, small, large, ratio,
+                ratio <= targetRatio ? "within" : "ABOVE", targetRatio);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    setTextLocale(QStringLiteral("en_US"));
+    // Other sizes may be given for a closer look at the scaling: bench_store [small large].
+    const QStringList arguments = application.arguments();
+    const int smallSize = arguments.size() > 2 ? arguments[1].toInt() : 10000;
+    const int largeSize = arguments.size() > 2 ? arguments[2].toInt() : 20000;
+    const Figures small = measure(smallSize);
+    const Figures large = measure(largeSize);
+    std::printf("%-40s %13d %13d %9s\n", "median of 11 (products)", smallSize, largeSize, "ratio");
+    print("scan completion (finishScan, no write)", small.scanCompletion, large.scanCompletion);
+    print("mergeScanResult", small.merge, large.merge);
+    print("activePlugins + quarantinedPlugins", small.derivedLists, large.derivedLists);
+    print("copy of the inventory (linear reference)", small.inventoryCopy, large.inventoryCopy);
+    return 0;
+}

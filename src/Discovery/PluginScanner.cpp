@@ -1,0 +1,234 @@
+#include "Discovery/PluginScanner.h"
+
+#include "Model/Identity.h"
+#include "Platform/DirectoryWalker.h"
+#include "Support/LocaleText.h"
+#include "Support/Paths.h"
+#include "Support/PlainText.h"
+#include "Support/StableSort.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvane::PluginScanner {
+
+namespace {
+
+struct StandardRow {
+    const char* path;
+    const char* format;
+    const char* fileExtension;
+};
+
+constexpr StandardRow standardRows[] = {
+    {"/Library/Audio/Plug-Ins/Components", "AU", "component"},
+    {"/Library/Audio/Plug-Ins/VST", "VST2", "vst"},
+    {"/Library/Audio/Plug-Ins/VST3", "VST3", "vst3"},
+    {"/Library/Application Support/Avid/Audio/Plug-Ins", "AAX", "aaxplugin"},
+    {"/Library/Audio/Plug-Ins/CLAP", "CLAP", "clap"},
+};
+
+constexpr size_t readerThreads = 4;
+
+QString componentsFolder() {
+    return QString::fromLatin1(standardRows[0].path);
+}
+
+QStringList bundleExtensions() {
+    QStringList extensions;
+    for (const StandardRow& row : standardRows)
+        extensions.append(QString::fromLatin1(row.fileExtension));
+    return extensions;
+}
+
+bool itemExists(const QString& path) {
+    struct stat status {};
+    return ::stat(path.toUtf8().constData(), &status) == 0;
+}
+
+bool isReadable(const QString& path) {
+    return ::access(path.toUtf8().constData(), R_OK) == 0;
+}
+
+// Standardised and in NFC, for comparison only.
+std::optional<QString> comparablePath(const QUrl& url) {
+    if (!url.isLocalFile())
+        return std::nullopt;
+    const QString path = url.toLocalFile();
+    if (path.isEmpty())
+        return std::nullopt;
+    return nfc(standardizedPath(path));
+}
+
+QStringList distinctSorted(QStringList paths) {
+    stableMergeSort(paths.begin(), paths.end(), plainLess);
+    QStringList result;
+    for (const QString& path : paths) {
+        if (result.isEmpty() || !plainEqual(result.last(), path))
+            result.append(path);
+    }
+    return result;
+}
+
+// Reading a bundle is mostly waiting for the file system, so a location's bundles are read by a
+// few threads at once; each result goes to its bundle's place in the list, so the outcome is the
+// one of reading them in turn.
+void readBundles(const std::vector<QString>& paths, const QString& format, ScanControl& control,
+                 std::vector<DiscoveredBundle>::iterator results) {
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t k = next++; k < paths.size(); k = next++) {
+            if (control.isCancellationRequested())
+                return;
+            results[static_cast<std::ptrdiff_t>(k)] = readBundle(paths[k], format, control);
+        }
+    };
+    const size_t helpers = std::min<size_t>(readerThreads - 1, paths.size() / 8);
+    std::vector<std::jthread> threads;
+    threads.reserve(helpers);
+    for (size_t t = 0; t < helpers; ++t)
+        threads.emplace_back(work);
+    work();
+}
+
+} // namespace
+
+Environment Environment::production() {
+    return withRoots(SystemRoots::production(), QDir::homePath());
+}
+
+Environment Environment::withRoots(const SystemRoots& roots, const QString& homeFolder) {
+    Environment environment;
+    environment.roots = roots;
+    environment.homeFolder = homeFolder;
+    const QString components = componentsFolder();
+    environment.registry = std::make_shared<ComponentFolderRegistry>(
+        QStringList{roots.path(components), appendingPathComponent(homeFolder, components.mid(1))});
+    return environment;
+}
+
+std::vector<Location> standardLocations(const Environment& environment) {
+    std::vector<Location> locations;
+    for (const StandardRow& row : standardRows) {
+        locations.push_back(
+            Location{QUrl::fromLocalFile(environment.roots.path(QString::fromLatin1(row.path))),
+                     QString::fromLatin1(row.format), QString::fromLatin1(row.fileExtension)});
+    }
+    for (const StandardRow& row : standardRows) {
+        const QString relative = QString::fromLatin1(row.path).mid(1);
+        locations.push_back(
+            Location{QUrl::fromLocalFile(appendingPathComponent(environment.homeFolder, relative)),
+                     QString::fromLatin1(row.format), QString::fromLatin1(row.fileExtension)});
+    }
+    return locations;
+}
+
+std::vector<Location> selectLocations(const QList<QUrl>& authorizedFolders, const Environment& environment) {
+    QStringList authorized;
+    for (const QUrl& url : authorizedFolders) {
+        if (auto path = comparablePath(url))
+            authorized.append(*path);
+    }
+    std::vector<Location> selected;
+    for (Location& location : standardLocations(environment)) {
+        const auto path = comparablePath(location.url);
+        if (!path)
+            continue;
+        const bool covered = std::any_of(authorized.begin(), authorized.end(), [&](const QString& folder) {
+            // "/" is above every location, though "/" followed by "/" begins none of them.
+            const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+            return plainEqual(*path, folder) || path->startsWith(prefix);
+        });
+        if (covered)
+            selected.push_back(std::move(location));
+    }
+    return selected;
+}
+
+bool enumerationErrorHandler(const QString& itemPath, const SyscallError&, QStringList& inaccessible,
+                             ScanControl& control) {
+    inaccessible.append(itemPath);
+    return !control.isCancellationRequested();
+}
+
+ScanSummary scan(const QList<QUrl>& authorizedFolders, ScanControl& control, const ProgressCallback& progress,
+                 const Environment& environment) {
+    const std::vector<Location> locations = selectLocations(authorizedFolders, environment);
+    const int totalLocations = static_cast<int>(locations.size());
+    std::vector<DiscoveredBundle> bundles;
+    QStringList inaccessible;
+
+    for (int i = 0; i < totalLocations; ++i) {
+        if (control.isCancellationRequested())
+            break;
+        const Location& location = locations[static_cast<size_t>(i)];
+        const QString path = location.url.toLocalFile();
+        const auto report = [&](int completedLocations) {
+            if (progress) {
+                progress(ScanProgress{location.format, path, completedLocations, totalLocations,
+                                      static_cast<int>(bundles.size())});
+            }
+        };
+
+        report(i);
+        if (!itemExists(path)) {
+            report(i + 1);
+            continue;
+        }
+        if (!isReadable(path)) {
+            inaccessible.append(path);
+            report(i + 1);
+            continue;
+        }
+        DirectoryWalker::Options options;
+        options.packageExtensions = bundleExtensions();
+        options.openDirectory = environment.openDirectory;
+        options.errorHandler = [&](const QString& itemPath, const SyscallError& error) {
+            return enumerationErrorHandler(itemPath, error, inaccessible, control);
+        };
+        auto walker = DirectoryWalker::open(path, std::move(options));
+        if (!walker) {
+            inaccessible.append(path);
+            report(i + 1);
+            continue;
+        }
+        bool cancelled = false;
+        const size_t first = bundles.size();
+        std::vector<QString> found;
+        while (auto entry = walker->next()) {
+            if (control.isCancellationRequested()) {
+                cancelled = true;
+                break;
+            }
+            if (lowercasedLocaleIndependent(pathExtension(entry->name)) != location.fileExtension)
+                continue;
+            walker->skipDescendants();
+            found.push_back(entry->path);
+            bundles.emplace_back(); // read below, before the location counts as completed
+            if (bundles.size() % 10 == 0)
+                report(i);
+        }
+        if (cancelled)
+            break;
+        // A cancellation noticed while reading ends the scan at the top of the next location, as
+        // one noticed while reading the last bundle of a walk does.
+        readBundles(found, location.format, control, bundles.begin() + static_cast<std::ptrdiff_t>(first));
+        report(i + 1);
+    }
+
+    ScanSummary summary;
+    summary.wasCancelled = control.isCancellationRequested();
+    if (!summary.wasCancelled)
+        summary.plugins = assemblePlugins(bundles, environment);
+    summary.inaccessibleLocations = distinctSorted(std::move(inaccessible));
+    return summary;
+}
+
+} // namespace quorvane::PluginScanner

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Helper/MoveOperation.h"
+
+#include <chrono>
+
+namespace quorvane {
+
+// Which steps of every transaction to disturb; 0 disturbs nothing. Used by the testbed and the
+// tests only: real permission failures cannot be provoked when the tests run as root.
+struct FaultPlan {
+    int failMove = 0;
+    int failRollbackStep = 0;
+    int pauseBeforeMove = 0;
+    std::chrono::milliseconds pause{30000};
+
+    bool operator==(const FaultPlan&) const = default;
+};
+
+// Fails the chosen steps with EACCES without touching the disk, pauses before the chosen forward
+// move (announcing it on stderr first, so a test knows when to act), and hands every other step to
+// the real move.
+class FaultInjectingMoveOperation final : public MoveOperation {
+public:
+    FaultInjectingMoveOperation(FaultPlan plan, MoveOperation& inner) : m_plan(plan), m_inner(inner) {}
+    std::expected<void, SyscallError> move(const MoveStep& step) override;
+
+private:
+    FaultPlan m_plan;
+    MoveOperation& m_inner;
+};
+
+} // namespace quorvane

@@ -1,0 +1,327 @@
+#include "Helper/HelperRequestPolicy.h"
+
+#include "Platform/HomeTrash.h"
+#include "Shared/QuorvaneHelperProtocol.h"
+#include "Support/Paths.h"
+#include "Support/Uuid.h"
+
+#include <QSet>
+
+#include <sys/stat.h>
+
+namespace quorvane {
+
+namespace {
+
+bool isUuidText(const QString& text) {
+    return parseUuid(text).has_value();
+}
+
+bool validItemCount(std::size_t count) {
+    return count >= std::size_t(minimumTransactionItemCount) &&
+           count <= std::size_t(maximumTransactionItemCount);
+}
+
+std::optional<struct stat> linkStatus(const QString& path) {
+    struct stat status {};
+    if (path.contains(QChar(0)) || ::lstat(path.toUtf8().constData(), &status) != 0)
+        return std::nullopt;
+    return status;
+}
+
+bool exists(const QString& path) {
+    struct stat status {};
+    return !path.contains(QChar(0)) && ::stat(path.toUtf8().constData(), &status) == 0;
+}
+
+bool isLink(const QString& path) {
+    const auto status = linkStatus(path);
+    return status && S_ISLNK(status->st_mode);
+}
+
+bool isRealDirectory(const QString& path) {
+    const auto status = linkStatus(path);
+    return status && S_ISDIR(status->st_mode);
+}
+
+// The error cases of one of the three kinds that share the two-path item shape.
+struct PairKindErrors {
+    HelperRequestPolicyError transactionIdentifier;
+    HelperRequestPolicyError itemCount;
+    HelperRequestPolicyError conflict;
+};
+
+template <class Item, class Request, class ValidateItem>
+PolicyResult<Item> validatePairs(const Request& request, const PairKindErrors& errors,
+                                 ValidateItem validateItem) {
+    if (!isUuidText(request.transactionID))
+        return std::unexpected(errors.transactionIdentifier);
+    if (!validItemCount(request.items.size()))
+        return std::unexpected(errors.itemCount);
+    QSet<QString> seen;
+    std::vector<Item> validated;
+    validated.reserve(request.items.size());
+    for (const auto& item : request.items) {
+        const std::expected<Item, HelperRequestPolicyError> checked = validateItem(item);
+        if (!checked)
+            return std::unexpected(checked.error());
+        if (checked->source == checked->destination || seen.contains(checked->source))
+            return std::unexpected(errors.conflict);
+        seen.insert(checked->source);
+        if (seen.contains(checked->destination))
+            return std::unexpected(errors.conflict);
+        seen.insert(checked->destination);
+        validated.push_back(*checked);
+    }
+    return validated;
+}
+
+} // namespace
+
+const std::vector<std::pair<HelperRequestPolicyError, QString>>& helperRequestPolicyErrorTexts() {
+    using E = HelperRequestPolicyError;
+    static const std::vector<std::pair<E, QString>> texts{
+        {E::invalidTransactionIdentifier,
+         QStringLiteral("The quarantine transaction identifier is invalid.")},
+        {E::invalidItemCount,
+         QStringLiteral("The quarantine request contains an invalid number of plugin bundles.")},
+        {E::invalidSource,
+         QStringLiteral("A source is not a verified plugin bundle in an approved system location.")},
+        {E::invalidDestination,
+         QStringLiteral("A destination is outside Quorvane\u2019s protected quarantine structure.")},
+        {E::duplicateOrConflictingPath,
+         QStringLiteral("The quarantine request contains a duplicate or conflicting path.")},
+        {E::invalidRestoreTransactionIdentifier,
+         QStringLiteral("The restore transaction identifier is invalid.")},
+        {E::invalidRestoreItemCount,
+         QStringLiteral("The restore request contains an invalid number of plugin bundles.")},
+        {E::invalidRestoreSource,
+         QStringLiteral("A restore source is outside Quorvane\u2019s protected quarantine structure.")},
+        {E::invalidRestoreDestination,
+         QStringLiteral("A restore destination is not a verified system plugin location.")},
+        {E::duplicateOrConflictingRestorePath,
+         QStringLiteral("The restore request contains a duplicate or conflicting path.")},
+        {E::invalidTrashTransactionIdentifier,
+         QStringLiteral("The Trash transaction identifier is invalid.")},
+        {E::invalidTrashItemCount,
+         QStringLiteral("The Trash request contains an invalid number of plugin bundles.")},
+        {E::invalidTrashSource,
+         QStringLiteral("A Trash source is outside Quorvane\u2019s protected quarantine structure.")},
+        {E::invalidTrashDestination,
+         QStringLiteral("A Trash destination is outside the logged-in user\u2019s Finder Trash.")},
+        {E::duplicateOrConflictingTrashPath,
+         QStringLiteral("The Trash request contains a duplicate or conflicting path.")},
+        {E::invalidTrashRestoreTransactionIdentifier,
+         QStringLiteral("The Trash recovery transaction identifier is invalid.")},
+        {E::invalidTrashRestoreItemCount,
+         QStringLiteral("The Trash recovery request contains an invalid number of plugin bundles.")},
+        {E::invalidOrDuplicateRecoveryRecord,
+         QStringLiteral("The Trash recovery request contains an invalid or duplicate recovery record.")},
+        {E::invalidTrashRestoreFormat,
+         QStringLiteral("A Trash recovery item has an unsupported plugin format.")},
+        {E::trashRestoreFilenameMismatch,
+         QStringLiteral("A Trash recovery item does not match its recorded original bundle filename.")},
+        {E::invalidTrashRestoreSource,
+         QStringLiteral("A Trash recovery source is not a verified top-level plugin bundle in the logged-in "
+                        "user\u2019s Finder Trash.")},
+        {E::invalidTrashRestoreDestination,
+         QStringLiteral("A Trash recovery destination is not a verified original plugin location.")},
+        {E::duplicateOrConflictingTrashRestorePath,
+         QStringLiteral("The Trash recovery request contains a duplicate or conflicting path.")},
+        {E::consoleUserTrashUnavailable,
+         QStringLiteral("Quorvane could not verify the logged-in user\u2019s Finder Trash.")},
+    };
+    return texts;
+}
+
+QString description(HelperRequestPolicyError error) {
+    for (const auto& [entry, text] : helperRequestPolicyErrorTexts()) {
+        if (entry == error)
+            return text;
+    }
+    return {};
+}
+
+HelperRequestPolicy::HelperRequestPolicy(PathPolicy pathPolicy, const ConsoleUserProvider& consoleUsers)
+    : m_pathPolicy(std::move(pathPolicy)), m_consoleUsers(consoleUsers) {}
+
+PolicyResult<ValidatedPrivilegedQuarantineItem>
+HelperRequestPolicy::validateQuarantineRequest(const PrivilegedQuarantineRequest& request) const {
+    using E = HelperRequestPolicyError;
+    return validatePairs<ValidatedPrivilegedQuarantineItem>(
+        request, {E::invalidTransactionIdentifier, E::invalidItemCount, E::duplicateOrConflictingPath},
+        [this](const PrivilegedQuarantineItem& item) -> std::expected<ValidatedPrivilegedQuarantineItem, E> {
+            const auto source = m_pathPolicy.verifiedSystemPluginURL(item.sourcePath);
+            if (!source)
+                return std::unexpected(E::invalidSource);
+            const auto destination = m_pathPolicy.verifiedQuarantineItemURL(
+                item.destinationPath, lastPathComponent(*source), item.operationID);
+            if (!destination)
+                return std::unexpected(E::invalidDestination);
+            return ValidatedPrivilegedQuarantineItem{*source, *destination};
+        });
+}
+
+PolicyResult<ValidatedPrivilegedRestoreItem>
+HelperRequestPolicy::validateRestoreRequest(const PrivilegedRestoreRequest& request) const {
+    using E = HelperRequestPolicyError;
+    return validatePairs<ValidatedPrivilegedRestoreItem>(
+        request,
+        {E::invalidRestoreTransactionIdentifier, E::invalidRestoreItemCount,
+         E::duplicateOrConflictingRestorePath},
+        [this](const PrivilegedRestoreItem& item) -> std::expected<ValidatedPrivilegedRestoreItem, E> {
+            const auto destination = m_pathPolicy.verifiedSystemPluginURL(item.destinationPath);
+            if (!destination)
+                return std::unexpected(E::invalidRestoreDestination);
+            const auto source = m_pathPolicy.verifiedQuarantineItemURL(
+                item.sourcePath, lastPathComponent(*destination), item.operationID);
+            if (!source)
+                return std::unexpected(E::invalidRestoreSource);
+            return ValidatedPrivilegedRestoreItem{*source, *destination};
+        });
+}
+
+PolicyResult<ValidatedPrivilegedTrashItem>
+HelperRequestPolicy::validateTrashRequest(const PrivilegedTrashRequest& request) const {
+    const auto trash = consoleUserTrashURL();
+    if (!trash)
+        return std::unexpected(HelperRequestPolicyError::consoleUserTrashUnavailable);
+    return validateTrashItems(request, *trash);
+}
+
+PolicyResult<ValidatedPrivilegedTrashItem>
+HelperRequestPolicy::validateTrashItems(const PrivilegedTrashRequest& request,
+                                        const QString& trashFolder) const {
+    using E = HelperRequestPolicyError;
+    return validatePairs<ValidatedPrivilegedTrashItem>(
+        request,
+        {E::invalidTrashTransactionIdentifier, E::invalidTrashItemCount, E::duplicateOrConflictingTrashPath},
+        [this,
+         &trashFolder](const PrivilegedTrashItem& item) -> std::expected<ValidatedPrivilegedTrashItem, E> {
+            const QString name = lastPathComponent(item.sourcePath);
+            const auto source =
+                m_pathPolicy.verifiedQuarantineItemURL(item.sourcePath, name, item.operationID);
+            if (!source)
+                return std::unexpected(E::invalidTrashSource);
+            const auto destination = PathPolicy::verifiedTrashDestinationURL(
+                item.destinationPath, trashFolder, pathExtension(*source));
+            if (!destination)
+                return std::unexpected(E::invalidTrashDestination);
+            return ValidatedPrivilegedTrashItem{*source, *destination};
+        });
+}
+
+PolicyResult<ValidatedPrivilegedTrashRestoreItem>
+HelperRequestPolicy::validateTrashRestoreRequest(const PrivilegedTrashRestoreRequest& request) const {
+    const auto trash = consoleUserTrashURL();
+    if (!trash)
+        return std::unexpected(HelperRequestPolicyError::consoleUserTrashUnavailable);
+    return validateTrashRestoreItems(request, *trash, m_pathPolicy.approvedSystemPluginRoots());
+}
+
+PolicyResult<ValidatedPrivilegedTrashRestoreItem>
+HelperRequestPolicy::validateTrashRestoreItems(const PrivilegedTrashRestoreRequest& request,
+                                               const QString& trashFolder,
+                                               const QStringList& approvedRoots) const {
+    using E = HelperRequestPolicyError;
+    if (!isUuidText(request.transactionID))
+        return std::unexpected(E::invalidTrashRestoreTransactionIdentifier);
+    if (!validItemCount(request.items.size()))
+        return std::unexpected(E::invalidTrashRestoreItemCount);
+
+    QSet<QString> recordsSeen;
+    QSet<QString> sourcesSeen;
+    QSet<QString> destinationsSeen;
+    std::vector<ValidatedPrivilegedTrashRestoreItem> validated;
+    validated.reserve(request.items.size());
+    for (const PrivilegedTrashRestoreItem& item : request.items) {
+        if (!isUuidText(item.recoveryRecordID) || recordsSeen.contains(item.recoveryRecordID))
+            return std::unexpected(E::invalidOrDuplicateRecoveryRecord);
+        recordsSeen.insert(item.recoveryRecordID);
+
+        const QString formatCode = item.format.trimmed().toUpper();
+        const auto extension = PathPolicy::pluginFormatExtensions().constFind(formatCode);
+        if (extension == PathPolicy::pluginFormatExtensions().constEnd())
+            return std::unexpected(E::invalidTrashRestoreFormat);
+        const QString expectedExtension = *extension;
+
+        if (lastPathComponent(item.destinationPath) != item.originalBundleFilename)
+            return std::unexpected(E::trashRestoreFilenameMismatch);
+
+        const auto source =
+            PathPolicy::verifiedTrashSourceURL(item.sourcePath, trashFolder, expectedExtension);
+        if (!source)
+            return std::unexpected(E::invalidTrashRestoreSource);
+
+        if (!item.destinationPath.startsWith(QLatin1Char('/')) || item.destinationPath.contains(QChar(0)) ||
+            item.originalBundleFilename.isEmpty() ||
+            !PathPolicy::allowedPluginExtensions().contains(expectedExtension.toLower()))
+            return std::unexpected(E::invalidTrashRestoreDestination);
+        const QString destination = standardizedPath(item.destinationPath);
+        const bool insideRoot =
+            std::any_of(approvedRoots.begin(), approvedRoots.end(), [&](const QString& root) {
+                return destination.startsWith(standardizedPath(root) + QLatin1Char('/'));
+            });
+        if (lastPathComponent(destination) != item.originalBundleFilename ||
+            pathExtension(destination).toLower() != expectedExtension.toLower() || !insideRoot ||
+            !verifiedOriginalLocationURL(destination, approvedRoots) || isLink(destination))
+            return std::unexpected(E::invalidTrashRestoreDestination);
+
+        if (*source == destination || sourcesSeen.contains(*source))
+            return std::unexpected(E::duplicateOrConflictingTrashRestorePath);
+        sourcesSeen.insert(*source);
+        if (destinationsSeen.contains(destination))
+            return std::unexpected(E::duplicateOrConflictingTrashRestorePath);
+        destinationsSeen.insert(destination);
+        if (sourcesSeen.contains(destination) || destinationsSeen.contains(*source))
+            return std::unexpected(E::duplicateOrConflictingTrashRestorePath);
+
+        validated.push_back(ValidatedPrivilegedTrashRestoreItem{*source, destination, item.recoveryRecordID});
+    }
+    return validated;
+}
+
+std::optional<QString> HelperRequestPolicy::consoleUserTrashURL() const {
+    const std::optional<ConsoleUser> user = m_consoleUsers.consoleUser();
+    if (!user || user->uid == 0 || user->home.isEmpty() || !user->home.startsWith(QLatin1Char('/')))
+        return std::nullopt;
+    const QString trash = HomeTrash::filesFolder(user->home);
+    if (!exists(trash))
+        return std::nullopt;
+    const auto status = linkStatus(trash);
+    if (!status || !S_ISDIR(status->st_mode) || status->st_uid != user->uid)
+        return std::nullopt;
+    return trash;
+}
+
+bool HelperRequestPolicy::verifiedOriginalLocationURL(const QString& destination,
+                                                      const QStringList& approvedRoots) {
+    const QString target = standardizedPath(destination);
+    QString root;
+    for (const QString& candidate : approvedRoots) {
+        const QString standardRoot = standardizedPath(candidate);
+        if (target.startsWith(standardRoot + QLatin1Char('/'))) {
+            root = standardRoot;
+            break;
+        }
+    }
+    if (root.isEmpty())
+        return false;
+    QString folder = deletingLastPathComponent(target);
+    if (folder.size() < root.size())
+        return false;
+    for (;;) {
+        if (!exists(folder) || !isRealDirectory(folder))
+            return false;
+        if (folder == root)
+            return true;
+        const QString parent = deletingLastPathComponent(folder);
+        if (parent == folder)
+            return false;
+        folder = parent;
+        if (folder.size() < root.size())
+            return false;
+    }
+}
+
+} // namespace quorvane

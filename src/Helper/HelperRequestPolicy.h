@@ -1,0 +1,90 @@
+#pragma once
+
+#include "Platform/ConsoleUser.h"
+#include "Shared/PathPolicy.h"
+#include "Shared/PrivilegedRequests.h"
+#include "Shared/ValidatedPrivilegedItems.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <expected>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace quorvane {
+
+// Why the helper refuses a request before anything moves. The sentence travels back as the result's
+// message.
+enum class HelperRequestPolicyError {
+    invalidTransactionIdentifier,
+    invalidItemCount,
+    invalidSource,
+    invalidDestination,
+    duplicateOrConflictingPath,
+    invalidRestoreTransactionIdentifier,
+    invalidRestoreItemCount,
+    invalidRestoreSource,
+    invalidRestoreDestination,
+    duplicateOrConflictingRestorePath,
+    invalidTrashTransactionIdentifier,
+    invalidTrashItemCount,
+    invalidTrashSource,
+    invalidTrashDestination,
+    duplicateOrConflictingTrashPath,
+    invalidTrashRestoreTransactionIdentifier,
+    invalidTrashRestoreItemCount,
+    invalidOrDuplicateRecoveryRecord,
+    invalidTrashRestoreFormat,
+    trashRestoreFilenameMismatch,
+    invalidTrashRestoreSource,
+    invalidTrashRestoreDestination,
+    duplicateOrConflictingTrashRestorePath,
+    consoleUserTrashUnavailable,
+};
+
+QString description(HelperRequestPolicyError error);
+// Every case with its sentence, in declaration order.
+const std::vector<std::pair<HelperRequestPolicyError, QString>>& helperRequestPolicyErrorTexts();
+
+template <class T>
+using PolicyResult = std::expected<std::vector<T>, HelperRequestPolicyError>;
+
+// Checks each decoded request against the path policy and turns its items into validated items, in
+// request order, or gives the first refusal met. Nothing on disk changes. The two Trash kinds use
+// the Trash of the user at the console, looked up afresh for each request.
+class HelperRequestPolicy {
+public:
+    HelperRequestPolicy(PathPolicy pathPolicy, const ConsoleUserProvider& consoleUsers);
+
+    const PathPolicy& pathPolicy() const { return m_pathPolicy; }
+
+    PolicyResult<ValidatedPrivilegedQuarantineItem>
+    validateQuarantineRequest(const PrivilegedQuarantineRequest& request) const;
+    PolicyResult<ValidatedPrivilegedRestoreItem>
+    validateRestoreRequest(const PrivilegedRestoreRequest& request) const;
+    PolicyResult<ValidatedPrivilegedTrashItem>
+    validateTrashRequest(const PrivilegedTrashRequest& request) const;
+    PolicyResult<ValidatedPrivilegedTrashItem> validateTrashItems(const PrivilegedTrashRequest& request,
+                                                                  const QString& trashFolder) const;
+    PolicyResult<ValidatedPrivilegedTrashRestoreItem>
+    validateTrashRestoreRequest(const PrivilegedTrashRestoreRequest& request) const;
+    PolicyResult<ValidatedPrivilegedTrashRestoreItem>
+    validateTrashRestoreItems(const PrivilegedTrashRestoreRequest& request, const QString& trashFolder,
+                              const QStringList& approvedRoots) const;
+
+    // The console user's Trash folder (<home>/.local/share/Trash/files): nothing when nobody or root
+    // is at the console, or when the folder is missing, a link, not a folder or not the user's own.
+    std::optional<QString> consoleUserTrashURL() const;
+
+    // Every folder from the destination's parent up to and including its approved root exists as a
+    // real directory, with no link in the chain.
+    static bool verifiedOriginalLocationURL(const QString& destination, const QStringList& approvedRoots);
+
+private:
+    PathPolicy m_pathPolicy;
+    const ConsoleUserProvider& m_consoleUsers;
+};
+
+} // namespace quorvane

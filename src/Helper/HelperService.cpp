@@ -1,0 +1,207 @@
+#include "Helper/HelperService.h"
+
+#include "Helper/PrivilegedTransactions.h"
+#include "Platform/HelperLog.h"
+#include "Platform/TransactionLockFile.h"
+#include "Shared/PrivilegedResults.h"
+#include "Shared/QuorvaneHelperProtocol.h"
+
+namespace quorvane {
+
+namespace {
+
+const char* flag(bool value) {
+    return value ? "true" : "false";
+}
+
+struct QuarantineKind {
+    using Request = PrivilegedQuarantineRequest;
+    using Result = PrivilegedQuarantineResult;
+    static constexpr const char* rejected = "Rejected privileged quarantine request: %s";
+    static constexpr const char* starting = "Starting privileged quarantine %s with %lld bundles";
+    static constexpr const char* finished =
+        "Finished privileged quarantine; success: %s, rollback complete: %s";
+    static auto decode(const QByteArray& data) { return decodePrivilegedQuarantineRequest(data); }
+    static auto validate(const HelperRequestPolicy& policy, const Request& request) {
+        return policy.validateQuarantineRequest(request);
+    }
+    template <class Items>
+    static Result perform(const QString& id, const Items& items, MoveOperation* move) {
+        return performQuarantineTransaction(id, items, move);
+    }
+    static QStringList Result::*paths() { return &Result::movedDestinationPaths; }
+    static QByteArray fallback() { return quarantineFallbackReply(); }
+};
+
+struct RestoreKind {
+    using Request = PrivilegedRestoreRequest;
+    using Result = PrivilegedRestoreResult;
+    static constexpr const char* rejected = "Rejected privileged restore request: %s";
+    static constexpr const char* starting = "Starting privileged restore %s with %lld bundles";
+    static constexpr const char* finished = "Finished privileged restore; success: %s, rollback complete: %s";
+    static auto decode(const QByteArray& data) { return decodePrivilegedRestoreRequest(data); }
+    static auto validate(const HelperRequestPolicy& policy, const Request& request) {
+        return policy.validateRestoreRequest(request);
+    }
+    template <class Items>
+    static Result perform(const QString& id, const Items& items, MoveOperation* move) {
+        return performRestoreTransaction(id, items, move);
+    }
+    static QStringList Result::*paths() { return &Result::restoredDestinationPaths; }
+    static QByteArray fallback() { return restoreFallbackReply(); }
+};
+
+struct TrashKind {
+    using Request = PrivilegedTrashRequest;
+    using Result = PrivilegedTrashResult;
+    static constexpr const char* rejected = "Rejected privileged Trash request: %s";
+    static constexpr const char* starting = "Starting privileged Trash move %s with %lld bundles";
+    static constexpr const char* finished =
+        "Finished privileged Trash move; success: %s, rollback complete: %s";
+    static auto decode(const QByteArray& data) { return decodePrivilegedTrashRequest(data); }
+    static auto validate(const HelperRequestPolicy& policy, const Request& request) {
+        return policy.validateTrashRequest(request);
+    }
+    template <class Items>
+    static Result perform(const QString& id, const Items& items, MoveOperation* move) {
+        return performTrashTransaction(id, items, move);
+    }
+    static QStringList Result::*paths() { return &Result::trashedDestinationPaths; }
+    static QByteArray fallback() { return trashFallbackReply(); }
+};
+
+struct TrashRestoreKind {
+    using Request = PrivilegedTrashRestoreRequest;
+    using Result = PrivilegedTrashRestoreResult;
+    static constexpr const char* rejected = "Rejected privileged Trash recovery request: %s";
+    static constexpr const char* starting = "Starting privileged Trash recovery %s with %lld bundles";
+    static constexpr const char* finished =
+        "Finished privileged Trash recovery; success: %s, rollback complete: %s";
+    static auto decode(const QByteArray& data) { return decodePrivilegedTrashRestoreRequest(data); }
+    static auto validate(const HelperRequestPolicy& policy, const Request& request) {
+        return policy.validateTrashRestoreRequest(request);
+    }
+    template <class Items>
+    static Result perform(const QString& id, const Items& items, MoveOperation* move) {
+        return performTrashRestoreTransaction(id, items, move);
+    }
+    static QStringList Result::*paths() { return &Result::restoredDestinationPaths; }
+    static QByteArray fallback() { return trashRestoreFallbackReply(); }
+};
+
+template <class Result>
+Result rejection(const QString& transactionID, const QString& message) {
+    Result result;
+    result.transactionID = transactionID;
+    result.succeeded = false;
+    result.rollbackComplete = true;
+    result.message = message;
+    return result;
+}
+
+} // namespace
+
+HelperService::HelperService(HelperServiceConfiguration configuration,
+                             const ConsoleUserProvider& consoleUsers)
+    : m_configuration(std::move(configuration)), m_policy(PathPolicy(m_configuration.roots), consoleUsers) {}
+
+std::pair<QString, QString> HelperService::handshake(const QString& clientVersion) {
+    qCInfo(helperServiceLog, "Accepted Quorvane handshake from client version %s",
+           qUtf8Printable(clientVersion));
+    return {helperName(), m_configuration.reportedBuild};
+}
+
+template <class Kind>
+QByteArray HelperService::handleRequest(const QByteArray& requestData) {
+    using Result = typename Kind::Result;
+    Result result;
+    const auto request = Kind::decode(requestData);
+    if (!request) {
+        const QString message = request.error().description();
+        qCCritical(helperServiceLog, Kind::rejected, qUtf8Printable(message));
+        result = rejection<Result>(invalidTransactionID(), message);
+    } else {
+        // Validation runs under the lock too, so that what it saw on disk is what the transaction
+        // starts from: no other transaction runs in between.
+        std::unique_lock serialised(m_transactionMutex);
+        std::optional<TransactionLockFile> lockFile;
+        if (!m_configuration.transactionLockPath.isEmpty()) {
+            if (auto acquired = TransactionLockFile::acquire(m_configuration.transactionLockPath))
+                lockFile = std::move(*acquired);
+            else
+                qCWarning(helperServiceLog, "The transaction lock file could not be held: %s",
+                          qUtf8Printable(acquired.error().description()));
+        }
+        const auto items = Kind::validate(m_policy, *request);
+        if (!items) {
+            const QString message = description(items.error());
+            qCCritical(helperServiceLog, Kind::rejected, qUtf8Printable(message));
+            result = rejection<Result>(request->transactionID, message);
+        } else {
+            qCInfo(helperServiceLog, Kind::starting,
+                   qUtf8Printable(HelperLog::privateHash(request->transactionID)),
+                   static_cast<long long>(items->size()));
+            result = Kind::perform(request->transactionID, *items, m_configuration.move);
+            // The transaction has ended: whoever probes the lock file may now see it free.
+            lockFile.reset();
+            qCInfo(helperServiceLog, Kind::finished, flag(result.succeeded), flag(result.rollbackComplete));
+        }
+    }
+    QByteArray encoded = encode(result);
+    if (encoded.isEmpty())
+        encoded = Kind::fallback();
+    return encoded;
+}
+
+QByteArray HelperService::quarantine(const QByteArray& requestData) {
+    return handleRequest<QuarantineKind>(requestData);
+}
+
+QByteArray HelperService::restore(const QByteArray& requestData) {
+    return handleRequest<RestoreKind>(requestData);
+}
+
+QByteArray HelperService::moveToTrash(const QByteArray& requestData) {
+    return handleRequest<TrashKind>(requestData);
+}
+
+QByteArray HelperService::restoreFromTrash(const QByteArray& requestData) {
+    return handleRequest<TrashRestoreKind>(requestData);
+}
+
+std::optional<FrameEnvelope> HelperService::handle(const FrameEnvelope& call) {
+    if (call.arguments.size() != 1)
+        return std::nullopt;
+    FrameEnvelope reply{call.id, QString::fromLatin1(FrameMethod::reply), {}};
+    const QString& argument = call.arguments.front();
+    if (call.method == QLatin1String(FrameMethod::handshake)) {
+        const auto [name, build] = handshake(argument);
+        reply.arguments = {name, build};
+        return reply;
+    }
+    const QByteArray data = argument.toUtf8();
+    QByteArray result;
+    QByteArray fallback;
+    if (call.method == QLatin1String(FrameMethod::quarantine)) {
+        result = quarantine(data);
+        fallback = QuarantineKind::fallback();
+    } else if (call.method == QLatin1String(FrameMethod::restore)) {
+        result = restore(data);
+        fallback = RestoreKind::fallback();
+    } else if (call.method == QLatin1String(FrameMethod::moveToTrash)) {
+        result = moveToTrash(data);
+        fallback = TrashKind::fallback();
+    } else if (call.method == QLatin1String(FrameMethod::restoreFromTrash)) {
+        result = restoreFromTrash(data);
+        fallback = TrashRestoreKind::fallback();
+    } else {
+        return std::nullopt;
+    }
+    reply.arguments = {QString::fromUtf8(result)};
+    // A result that does not fit in a frame cannot travel; the fixed document always does.
+    if (!encodeFrameBody(reply))
+        reply.arguments = {QString::fromUtf8(fallback)};
+    return reply;
+}
+
+} // namespace quorvane

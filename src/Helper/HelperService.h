@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Helper/HelperRequestPolicy.h"
+#include "Helper/MoveOperation.h"
+#include "Shared/FrameCodec.h"
+#include "Shared/QuorvaneHelperProtocol.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <mutex>
+#include <optional>
+#include <utility>
+
+namespace quorvane {
+
+struct HelperServiceConfiguration {
+    SystemRoots roots;
+    // Held exclusively (flock) for the whole of each transaction; empty for none.
+    QString transactionLockPath;
+    // Null means the real move.
+    MoveOperation* move = nullptr;
+    // The build the handshake reports; only the testbed changes it.
+    QString reportedBuild = helperBuild();
+};
+
+// The one object that answers the five calls, shared by every connection. It keeps nothing between
+// calls. Transactions run one at a time in the whole process, and under the lock file, so a second
+// request waits until the first has ended: nothing else moves the same bundles meanwhile.
+class HelperService {
+public:
+    HelperService(HelperServiceConfiguration configuration, const ConsoleUserProvider& consoleUsers);
+
+    std::pair<QString, QString> handshake(const QString& clientVersion);
+    QByteArray quarantine(const QByteArray& requestData);
+    QByteArray restore(const QByteArray& requestData);
+    QByteArray moveToTrash(const QByteArray& requestData);
+    QByteArray restoreFromTrash(const QByteArray& requestData);
+
+    // One call envelope → its reply. Nothing for a call the protocol does not know (unknown method,
+    // wrong number of arguments): the connection is then closed unanswered.
+    std::optional<FrameEnvelope> handle(const FrameEnvelope& call);
+
+    const HelperRequestPolicy& policy() const { return m_policy; }
+
+private:
+    template <class Kind>
+    QByteArray handleRequest(const QByteArray& requestData);
+
+    HelperServiceConfiguration m_configuration;
+    HelperRequestPolicy m_policy;
+    std::mutex m_transactionMutex;
+};
+
+} // namespace quorvane

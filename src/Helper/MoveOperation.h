@@ -1,0 +1,46 @@
+#pragma once
+
+#include "Platform/DirectoryHandle.h"
+#include "Platform/SyscallError.h"
+
+#include <QString>
+
+#include <expected>
+
+namespace quorvane {
+
+// One move of a bundle between two held folders, as the transaction asks for it.
+struct MoveStep {
+    enum class Direction { forward, rollback };
+
+    Direction direction = Direction::forward;
+    // 1-based: the n-th forward move, or the n-th rollback step, of the transaction.
+    int number = 0;
+    const DirectoryHandle& fromFolder;
+    QString fromName;
+    const DirectoryHandle& toFolder;
+    QString toName;
+
+    QString fromPath() const { return fromFolder.path() + QLatin1Char('/') + fromName; }
+    QString toPath() const { return toFolder.path() + QLatin1Char('/') + toName; }
+};
+
+// The move step of the transactions, replaceable so that tests, the testbed and the fuzzer can
+// record moves or make them fail. Whatever it reports, the transaction checks the disk itself.
+class MoveOperation {
+public:
+    virtual ~MoveOperation() = default;
+    virtual std::expected<void, SyscallError> move(const MoveStep& step) = 0;
+};
+
+// The real move: renameat2(RENAME_NOREPLACE) between the held folders. It never replaces, never
+// follows a link and never copies, so it either moves the whole bundle or leaves everything as it
+// was; a move across file systems fails with EXDEV.
+class RenameMoveOperation final : public MoveOperation {
+public:
+    std::expected<void, SyscallError> move(const MoveStep& step) override {
+        return renameNoReplace(step.fromFolder, step.fromName, step.toFolder, step.toName);
+    }
+};
+
+} // namespace quorvane

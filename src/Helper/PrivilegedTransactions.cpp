@@ -1,0 +1,482 @@
+#include "Helper/PrivilegedTransactions.h"
+
+#include "Platform/HomeTrash.h"
+#include "Support/Paths.h"
+
+#include <QSet>
+
+#include <cerrno>
+#include <map>
+#include <memory>
+#include <sys/stat.h>
+
+namespace quorvane {
+
+namespace {
+
+using Case = TransactionErrorCase;
+
+struct Failure {
+    Case errorCase = Case::noItems;
+    QString name;
+    QString reason;
+};
+
+struct PathPair {
+    QString source;
+    QString destination;
+};
+
+std::optional<struct stat> linkStatus(const QString& path) {
+    struct stat status {};
+    if (::lstat(path.toUtf8().constData(), &status) != 0)
+        return std::nullopt;
+    return status;
+}
+
+// Anything at all at the path, a dangling link included: RENAME_NOREPLACE would refuse it anyway.
+bool isOccupied(const QString& path) {
+    return linkStatus(path).has_value();
+}
+
+QString nameOf(const QString& path) {
+    return lastPathComponent(path);
+}
+
+// Handles on the folders of a transaction, each opened once (or failed once) and held until the
+// transaction ends. The folder tests of the preflight are these opens: a folder passes when it
+// exists, is a directory and neither it nor anything on the way to it is a link.
+class FolderHandles {
+public:
+    std::expected<const DirectoryHandle*, SyscallError> open(const QString& path) {
+        auto found = m_handles.find(path);
+        if (found == m_handles.end())
+            found = m_handles.emplace(path, DirectoryHandle::open(path)).first;
+        if (!found->second)
+            return std::unexpected(found->second.error());
+        return &*found->second;
+    }
+
+    // Forgets a failed open, for a folder that has been created since; a held handle stays.
+    void forgetFailure(const QString& path) {
+        if (const auto found = m_handles.find(path); found != m_handles.end() && !found->second)
+            m_handles.erase(found);
+    }
+
+private:
+    std::map<QString, std::expected<DirectoryHandle, SyscallError>> m_handles;
+};
+
+// mkdir -p without following a link on the way.
+std::expected<void, Failure> makeDirectories(const QString& path) {
+    const auto failure = [](const QString& component, const SyscallError& error) {
+        return std::unexpected(Failure{Case::folderCreationFailed, component,
+                                       QStringLiteral("The folder \u201C%1\u201D could not be created. %2")
+                                           .arg(component, error.description())});
+    };
+    auto current = DirectoryHandle::open(QStringLiteral("/"));
+    if (!current)
+        return failure(QStringLiteral("/"), current.error());
+    for (const QString& component : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        auto child = current->openChild(component);
+        if (!child && child.error().code == ENOENT) {
+            if (auto made = current->makeChildDirectory(component, 0755); !made)
+                return failure(component, made.error());
+            child = current->openChild(component);
+        }
+        if (!child)
+            return failure(component, child.error());
+        current = std::move(child);
+    }
+    return {};
+}
+
+bool entryGone(const DirectoryHandle& folder, const QString& name) {
+    const auto status = folder.entryStatus(name);
+    return !status && status.error().code == ENOENT;
+}
+
+bool entryIs(const DirectoryHandle& folder, const QString& name, const FileIdentity& identity) {
+    const auto status = folder.entryStatus(name);
+    return status && S_ISDIR(status->st_mode) && identityOf(*status) == identity;
+}
+
+struct AnchoredItem {
+    const DirectoryHandle* sourceFolder = nullptr;
+    QString sourceName;
+    const DirectoryHandle* destinationFolder = nullptr;
+    QString destinationName;
+    FileIdentity identity;
+};
+
+// What the preflight calls the failure of a folder test, per kind.
+struct KindRules {
+    // The source's folder exists but is not a real folder.
+    Case sourceFolderFailure;
+    // The destination's folder fails its test.
+    Case destinationFolderFailure;
+};
+
+KindRules rulesOf(TransactionKind kind) {
+    switch (kind) {
+    case TransactionKind::quarantine:
+        return {Case::sourceMissing, Case::invalidOperationDirectory};
+    case TransactionKind::restore:
+        return {Case::invalidOperationDirectory, Case::invalidDestinationDirectory};
+    case TransactionKind::trash:
+        return {Case::invalidOperationDirectory, Case::invalidTrashDirectory};
+    case TransactionKind::trashRestore:
+        return {Case::sourceMissing, Case::invalidDestinationDirectory};
+    }
+    return {Case::sourceMissing, Case::invalidOperationDirectory};
+}
+
+// The preflight of one item, in the order of its kind: the source (which must be a real bundle
+// folder in a real folder), then the destination and its folder. Quarantine's operation folder may
+// not exist yet; the other kinds' destination folders must.
+std::optional<Failure> preflight(TransactionKind kind, const PathPair& item, FolderHandles& folders,
+                                 AnchoredItem& anchored) {
+    const KindRules rules = rulesOf(kind);
+    anchored.sourceName = nameOf(item.source);
+    anchored.destinationName = nameOf(item.destination);
+
+    const auto sourceFolder = folders.open(deletingLastPathComponent(item.source));
+    if (!sourceFolder)
+        return Failure{sourceFolder.error().code == ENOENT ? Case::sourceMissing : rules.sourceFolderFailure,
+                       anchored.sourceName,
+                       {}};
+    const auto source = (*sourceFolder)->entryStatus(anchored.sourceName);
+    if (!source || !S_ISDIR(source->st_mode))
+        return Failure{Case::sourceMissing, anchored.sourceName, {}};
+    anchored.sourceFolder = *sourceFolder;
+    anchored.identity = identityOf(*source);
+
+    if (kind == TransactionKind::quarantine) {
+        if (isOccupied(item.destination))
+            return Failure{Case::destinationExists, anchored.destinationName, {}};
+        const auto operationFolder = linkStatus(deletingLastPathComponent(item.destination));
+        if (operationFolder && !S_ISDIR(operationFolder->st_mode))
+            return Failure{Case::invalidOperationDirectory, {}, {}};
+        return std::nullopt;
+    }
+
+    const auto destinationFolder = folders.open(deletingLastPathComponent(item.destination));
+    if (kind == TransactionKind::trash && !destinationFolder)
+        return Failure{rules.destinationFolderFailure, {}, {}};
+    if (destinationFolder && !entryGone(**destinationFolder, anchored.destinationName))
+        return Failure{Case::destinationExists, anchored.destinationName, {}};
+    if (!destinationFolder)
+        return Failure{rules.destinationFolderFailure, {}, {}};
+    anchored.destinationFolder = *destinationFolder;
+    return std::nullopt;
+}
+
+struct Outcome {
+    bool succeeded = false;
+    bool rollbackComplete = true;
+    QStringList paths;
+    QString message;
+};
+
+QString failureText(TransactionKind kind, const Failure& failure) {
+    return transactionErrorText(kind, failure.errorCase, failure.name, failure.reason);
+}
+
+Outcome failed(TransactionKind kind, const Failure& failure, const QStringList& issues) {
+    const TransactionTexts& texts = transactionTexts(kind);
+    Outcome outcome;
+    outcome.rollbackComplete = issues.isEmpty();
+    if (issues.isEmpty())
+        outcome.message = texts.cleanFailureOpening + failureText(kind, failure);
+    else
+        outcome.message = texts.attentionFailureOpening + failureText(kind, failure) +
+                          QStringLiteral(" Rollback: ") + issues.join(QStringLiteral(" | "));
+    return outcome;
+}
+
+void removeEmptyFolders(const QSet<QString>& folders) {
+    for (const QString& folder : folders) {
+        const auto parent = DirectoryHandle::open(deletingLastPathComponent(folder));
+        if (parent)
+            (void)parent->removeEmptyChildDirectory(nameOf(folder));
+    }
+}
+
+template <class Item>
+QSet<QString> sourceFolders(const std::vector<Item>& items) {
+    QSet<QString> folders;
+    for (const Item& item : items)
+        folders.insert(deletingLastPathComponent(item.source));
+    return folders;
+}
+
+// The frame all four kinds share.
+Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items, MoveOperation* move) {
+    RenameMoveOperation realMove;
+    MoveOperation& mover = move ? *move : realMove;
+
+    if (items.empty())
+        return failed(kind, Failure{Case::noItems, {}, {}}, {});
+
+    // From here on the moves act on the held handles only: a link planted on the way after the
+    // preflight cannot redirect them.
+    FolderHandles folders;
+    std::vector<AnchoredItem> anchored(items.size());
+    for (std::size_t index = 0; index < items.size(); ++index) {
+        if (auto failure = preflight(kind, items[index], folders, anchored[index]))
+            return failed(kind, *failure, {});
+    }
+
+    if (kind == TransactionKind::quarantine) {
+        QSet<QString> created;
+        for (std::size_t index = 0; index < items.size(); ++index) {
+            const QString folder = deletingLastPathComponent(items[index].destination);
+            if (!created.contains(folder)) {
+                if (auto made = makeDirectories(folder); !made)
+                    return failed(kind, made.error(), {});
+                created.insert(folder);
+                folders.forgetFailure(folder);
+            }
+            const auto destinationFolder = folders.open(folder);
+            if (!destinationFolder)
+                return failed(kind, Failure{Case::invalidOperationDirectory, {}, {}}, {});
+            if (!entryGone(**destinationFolder, anchored[index].destinationName))
+                return failed(kind, Failure{Case::destinationExists, anchored[index].destinationName, {}},
+                              {});
+            anchored[index].destinationFolder = *destinationFolder;
+        }
+    }
+
+    std::vector<std::size_t> completed;
+    std::optional<Failure> failure;
+    for (std::size_t index = 0; index < anchored.size(); ++index) {
+        const AnchoredItem& entry = anchored[index];
+        const auto moved =
+            mover.move(MoveStep{MoveStep::Direction::forward, int(index) + 1, *entry.sourceFolder,
+                                entry.sourceName, *entry.destinationFolder, entry.destinationName});
+        if (entryGone(*entry.sourceFolder, entry.sourceName) &&
+            entryIs(*entry.destinationFolder, entry.destinationName, entry.identity)) {
+            completed.push_back(index);
+            if (kind == TransactionKind::trash) {
+                const auto owner = entry.destinationFolder->status();
+                if (owner)
+                    HomeTrash::writeTrashInfo(entry.destinationFolder->path(), entry.destinationName,
+                                              items[index].source, owner->st_uid);
+            }
+            continue;
+        }
+        failure = moved ? Failure{Case::verificationFailed, entry.sourceName, {}}
+                        : Failure{Case::moveFailed, entry.sourceName, moved.error().description()};
+        break;
+    }
+
+    if (!failure) {
+        Outcome outcome;
+        outcome.succeeded = true;
+        outcome.message = transactionTexts(kind).success;
+        for (const PathPair& item : items)
+            outcome.paths.append(item.destination);
+        return outcome;
+    }
+
+    QStringList issues;
+    int step = 0;
+    for (auto position = completed.rbegin(); position != completed.rend(); ++position) {
+        const AnchoredItem& entry = anchored[*position];
+        const auto movedBack =
+            mover.move(MoveStep{MoveStep::Direction::rollback, ++step, *entry.destinationFolder,
+                                entry.destinationName, *entry.sourceFolder, entry.sourceName});
+        if (entryGone(*entry.destinationFolder, entry.destinationName) &&
+            entryIs(*entry.sourceFolder, entry.sourceName, entry.identity)) {
+            if (kind == TransactionKind::trash)
+                HomeTrash::removeTrashInfo(entry.destinationFolder->path(), entry.destinationName);
+            continue;
+        }
+        issues.append(movedBack
+                          ? transactionErrorText(kind, Case::verificationFailed, entry.destinationName, {})
+                          : transactionErrorText(kind, Case::moveFailed, entry.destinationName,
+                                                 movedBack.error().description()));
+    }
+    return failed(kind, *failure, issues);
+}
+
+template <class Item>
+std::vector<PathPair> pathPairs(const std::vector<Item>& items) {
+    std::vector<PathPair> pairs;
+    pairs.reserve(items.size());
+    for (const Item& item : items)
+        pairs.push_back(PathPair{item.source, item.destination});
+    return pairs;
+}
+
+template <class Result>
+Result resultOf(const QString& transactionID, Outcome outcome, QStringList Result::*paths) {
+    Result result;
+    result.transactionID = transactionID;
+    result.succeeded = outcome.succeeded;
+    result.rollbackComplete = outcome.rollbackComplete;
+    result.*paths = std::move(outcome.paths);
+    result.message = std::move(outcome.message);
+    return result;
+}
+
+} // namespace
+
+const TransactionTexts& transactionTexts(TransactionKind kind) {
+    static const TransactionTexts quarantine{
+        QStringLiteral(" is no longer present at its scanned location."),
+        QStringLiteral("Quorvane will not overwrite the existing quarantine item "),
+        QStringLiteral("macOS could not move "),
+        QStringLiteral(". "),
+        QStringLiteral("Quorvane could not verify the final disk state for "),
+        QStringLiteral("No plugin bundles were supplied."),
+        QStringLiteral("A quarantine operation folder is not a verified directory."),
+        {},
+        {},
+        QStringLiteral("Every requested plugin bundle moved into verified quarantine."),
+        QStringLiteral("The privileged quarantine failed and every completed move was rolled back. "),
+        QStringLiteral("The privileged quarantine failed and rollback needs attention. "),
+    };
+    static const TransactionTexts restore{
+        QStringLiteral(" is no longer present in its recorded quarantine location."),
+        QStringLiteral("Quorvane will not overwrite the existing plugin bundle "),
+        QStringLiteral("macOS could not restore "),
+        QStringLiteral(". "),
+        QStringLiteral("Quorvane could not verify the restored disk state for "),
+        QStringLiteral("No quarantined plugin bundles were supplied."),
+        QStringLiteral("The recorded quarantine operation folder is unavailable or unsafe."),
+        QStringLiteral("The recorded original plugin folder is unavailable or unsafe."),
+        {},
+        QStringLiteral("Every requested plugin bundle returned to its verified original location."),
+        QStringLiteral("The privileged restore failed and every completed move returned to quarantine. "),
+        QStringLiteral("The privileged restore failed and rollback needs attention. "),
+    };
+    static const TransactionTexts trash{
+        QStringLiteral(" is no longer present in its recorded quarantine location."),
+        QStringLiteral("Quorvane will not overwrite the existing Finder Trash item "),
+        QStringLiteral("macOS could not move "),
+        QStringLiteral(" into Finder Trash. "),
+        QStringLiteral("Quorvane could not verify the Finder Trash location for "),
+        QStringLiteral("No quarantined plugin bundles were supplied."),
+        QStringLiteral("The recorded quarantine operation folder is unavailable or unsafe."),
+        {},
+        QStringLiteral("The logged-in user\u2019s Finder Trash is unavailable or unsafe."),
+        QStringLiteral("Every requested plugin bundle moved into the logged-in user\u2019s Finder Trash."),
+        QStringLiteral("The privileged Trash move failed and every completed move returned to quarantine. "),
+        QStringLiteral("The privileged Trash move failed and rollback needs attention. "),
+    };
+    static const TransactionTexts trashRestore{
+        QStringLiteral(" is no longer present at its recorded Finder Trash path."),
+        QStringLiteral("Quorvane will not overwrite the existing plugin bundle "),
+        QStringLiteral("macOS could not restore "),
+        QStringLiteral(" from Finder Trash. "),
+        QStringLiteral("Quorvane could not verify the restored disk state for "),
+        QStringLiteral("No Finder Trash recovery records were supplied."),
+        {},
+        QStringLiteral("The recorded original plugin folder is unavailable or unsafe."),
+        {},
+        QStringLiteral(
+            "Every requested plugin bundle returned from Finder Trash to its verified original location."),
+        QStringLiteral(
+            "Trash recovery failed and every completed move returned to its exact Finder Trash path. "),
+        QStringLiteral("Trash recovery failed and rollback needs attention. "),
+    };
+    switch (kind) {
+    case TransactionKind::quarantine:
+        return quarantine;
+    case TransactionKind::restore:
+        return restore;
+    case TransactionKind::trash:
+        return trash;
+    case TransactionKind::trashRestore:
+        return trashRestore;
+    }
+    return quarantine;
+}
+
+QString transactionErrorText(TransactionKind kind, TransactionErrorCase errorCase, const QString& name,
+                             const QString& reason) {
+    const TransactionTexts& texts = transactionTexts(kind);
+    switch (errorCase) {
+    case Case::sourceMissing:
+        return name + texts.sourceMissingAfterName;
+    case Case::destinationExists:
+        return texts.destinationExistsBeforeName + name + QLatin1Char('.');
+    case Case::moveFailed:
+        return texts.moveFailedBeforeName + name + texts.moveFailedAfterName + reason;
+    case Case::verificationFailed:
+        return texts.verificationFailedBeforeName + name + QLatin1Char('.');
+    case Case::noItems:
+        return texts.noItems;
+    case Case::invalidOperationDirectory:
+        return texts.invalidOperationDirectory;
+    case Case::invalidDestinationDirectory:
+        return texts.invalidDestinationDirectory;
+    case Case::invalidTrashDirectory:
+        return texts.invalidTrashDirectory;
+    case Case::folderCreationFailed:
+        return reason;
+    }
+    return {};
+}
+
+PrivilegedQuarantineResult
+performQuarantineTransaction(const QString& transactionID,
+                             const std::vector<ValidatedPrivilegedQuarantineItem>& items,
+                             MoveOperation* move) {
+    Outcome outcome = runTransaction(TransactionKind::quarantine, pathPairs(items), move);
+    if (!outcome.succeeded)
+        removeEmptyOperationFolders(items);
+    return resultOf<PrivilegedQuarantineResult>(transactionID, std::move(outcome),
+                                                &PrivilegedQuarantineResult::movedDestinationPaths);
+}
+
+PrivilegedRestoreResult performRestoreTransaction(const QString& transactionID,
+                                                  const std::vector<ValidatedPrivilegedRestoreItem>& items,
+                                                  MoveOperation* move) {
+    Outcome outcome = runTransaction(TransactionKind::restore, pathPairs(items), move);
+    if (outcome.succeeded)
+        removeEmptiedSourceFolders(items);
+    return resultOf<PrivilegedRestoreResult>(transactionID, std::move(outcome),
+                                             &PrivilegedRestoreResult::restoredDestinationPaths);
+}
+
+PrivilegedTrashResult performTrashTransaction(const QString& transactionID,
+                                              const std::vector<ValidatedPrivilegedTrashItem>& items,
+                                              MoveOperation* move) {
+    Outcome outcome = runTransaction(TransactionKind::trash, pathPairs(items), move);
+    if (outcome.succeeded)
+        removeEmptiedSourceFolders(items);
+    return resultOf<PrivilegedTrashResult>(transactionID, std::move(outcome),
+                                           &PrivilegedTrashResult::trashedDestinationPaths);
+}
+
+PrivilegedTrashRestoreResult
+performTrashRestoreTransaction(const QString& transactionID,
+                               const std::vector<ValidatedPrivilegedTrashRestoreItem>& items,
+                               MoveOperation* move) {
+    Outcome outcome = runTransaction(TransactionKind::trashRestore, pathPairs(items), move);
+    if (outcome.succeeded) {
+        for (const ValidatedPrivilegedTrashRestoreItem& item : items)
+            HomeTrash::removeTrashInfo(deletingLastPathComponent(item.source), nameOf(item.source));
+    }
+    return resultOf<PrivilegedTrashRestoreResult>(transactionID, std::move(outcome),
+                                                  &PrivilegedTrashRestoreResult::restoredDestinationPaths);
+}
+
+void removeEmptyOperationFolders(const std::vector<ValidatedPrivilegedQuarantineItem>& items) {
+    QSet<QString> folders;
+    for (const ValidatedPrivilegedQuarantineItem& item : items)
+        folders.insert(deletingLastPathComponent(item.destination));
+    removeEmptyFolders(folders);
+}
+
+template <class Item>
+void removeEmptiedSourceFolders(const std::vector<Item>& items) {
+    removeEmptyFolders(sourceFolders(items));
+}
+
+template void removeEmptiedSourceFolders(const std::vector<ValidatedPrivilegedRestoreItem>&);
+template void removeEmptiedSourceFolders(const std::vector<ValidatedPrivilegedTrashItem>&);
+
+} // namespace quorvane

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "Helper/MoveOperation.h"
+#include "Shared/PrivilegedResults.h"
+#include "Shared/ValidatedPrivilegedItems.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace quorvane {
+
+enum class TransactionKind { quarantine, restore, trash, trashRestore };
+
+enum class TransactionErrorCase {
+    sourceMissing,
+    destinationExists,
+    moveFailed,
+    verificationFailed,
+    noItems,
+    invalidOperationDirectory,
+    invalidDestinationDirectory,
+    invalidTrashDirectory,
+    // Not one of the kinds' own cases: a failed creation of an operation folder, which carries the
+    // system's reason as its whole text.
+    folderCreationFailed,
+};
+
+// The error of one transaction kind: the case, the bundle's file name where the case names one, and
+// the system's reason for moveFailed and folderCreationFailed.
+template <TransactionKind Kind>
+struct PrivilegedTransactionError {
+    TransactionErrorCase errorCase = TransactionErrorCase::noItems;
+    QString name;
+    QString reason;
+
+    QString description() const;
+    bool operator==(const PrivilegedTransactionError&) const = default;
+};
+
+using PrivilegedQuarantineTransactionError = PrivilegedTransactionError<TransactionKind::quarantine>;
+using PrivilegedRestoreTransactionError = PrivilegedTransactionError<TransactionKind::restore>;
+using PrivilegedTrashTransactionError = PrivilegedTransactionError<TransactionKind::trash>;
+using PrivilegedTrashRestoreTransactionError = PrivilegedTransactionError<TransactionKind::trashRestore>;
+
+// The sentences of one kind. Texts that name a bundle are split around the name.
+struct TransactionTexts {
+    QString sourceMissingAfterName;
+    QString destinationExistsBeforeName;
+    QString moveFailedBeforeName;
+    QString moveFailedAfterName;
+    QString verificationFailedBeforeName;
+    QString noItems;
+    QString invalidOperationDirectory;
+    QString invalidDestinationDirectory;
+    QString invalidTrashDirectory;
+    QString success;
+    QString cleanFailureOpening;
+    QString attentionFailureOpening;
+};
+
+const TransactionTexts& transactionTexts(TransactionKind kind);
+QString transactionErrorText(TransactionKind kind, TransactionErrorCase errorCase, const QString& name,
+                             const QString& reason);
+
+template <TransactionKind Kind>
+QString PrivilegedTransactionError<Kind>::description() const {
+    return transactionErrorText(Kind, errorCase, name, reason);
+}
+
+// Each transaction moves every item and verifies it, or moves every completed item back, last
+// first, and reports what could not be put back. `move` replaces the move step for forward and
+// rollback moves alike; null means the real move. They never fail: every outcome is a result.
+PrivilegedQuarantineResult
+performQuarantineTransaction(const QString& transactionID,
+                             const std::vector<ValidatedPrivilegedQuarantineItem>& items,
+                             MoveOperation* move = nullptr);
+PrivilegedRestoreResult performRestoreTransaction(const QString& transactionID,
+                                                  const std::vector<ValidatedPrivilegedRestoreItem>& items,
+                                                  MoveOperation* move = nullptr);
+PrivilegedTrashResult performTrashTransaction(const QString& transactionID,
+                                              const std::vector<ValidatedPrivilegedTrashItem>& items,
+                                              MoveOperation* move = nullptr);
+PrivilegedTrashRestoreResult
+performTrashRestoreTransaction(const QString& transactionID,
+                               const std::vector<ValidatedPrivilegedTrashRestoreItem>& items,
+                               MoveOperation* move = nullptr);
+
+// rmdir of each distinct folder that held or was to hold an item, when it is empty; never anything
+// that is not empty, never a failure reported.
+void removeEmptyOperationFolders(const std::vector<ValidatedPrivilegedQuarantineItem>& items);
+template <class Item>
+void removeEmptiedSourceFolders(const std::vector<Item>& items);
+
+} // namespace quorvane

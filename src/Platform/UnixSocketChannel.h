@@ -1,0 +1,62 @@
+#pragma once
+
+#include "Platform/SyscallError.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <expected>
+
+namespace quorvane {
+
+enum class ChannelError {
+    // The peer closed its end (between frames, or in the middle of one).
+    closedByPeer,
+    // The frame header announced more than the reader allows; nothing of the body was read.
+    frameTooLarge,
+    // A read or write failed, or this end was closed.
+    ioFailure,
+};
+
+QString description(ChannelError error);
+
+// One connected Unix stream socket carrying length-prefixed frames: a 4-byte big-endian body length,
+// then the body. Blocking I/O, meant for one thread per connection (the helper) or a worker thread
+// (the application). Writes never raise SIGPIPE. Shared by both ends: the helper wraps what it
+// accepts, the application what it connects.
+class UnixSocketChannel {
+public:
+    UnixSocketChannel() = default;
+    explicit UnixSocketChannel(int connectedFd) : m_fd(connectedFd) {}
+    UnixSocketChannel(const UnixSocketChannel&) = delete;
+    UnixSocketChannel& operator=(const UnixSocketChannel&) = delete;
+    UnixSocketChannel(UnixSocketChannel&& other) noexcept;
+    UnixSocketChannel& operator=(UnixSocketChannel&& other) noexcept;
+    ~UnixSocketChannel();
+
+    // Client side: a blocking connect to the socket at `path`.
+    static std::expected<UnixSocketChannel, SyscallError> connectTo(const QString& path);
+
+    bool isOpen() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+
+    // The next frame's body. The header is checked against `maxBodySize` before any body byte is
+    // read or any memory is reserved for it.
+    std::expected<QByteArray, ChannelError> readFrame(std::uint32_t maxBodySize);
+    // Header and body in one piece.
+    std::expected<void, ChannelError> writeFrame(const QByteArray& body);
+    // Raw bytes, for tests that speak the protocol wrongly on purpose.
+    std::expected<void, ChannelError> writeRaw(const QByteArray& bytes);
+
+    // Wakes a reader blocked in readFrame on another thread; the fd stays valid until close().
+    void shutdown();
+    void close();
+
+private:
+    std::expected<void, ChannelError> readExactly(char* data, std::size_t size);
+
+    int m_fd = -1;
+};
+
+} // namespace quorvane

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+namespace quorvane {
+
+// "Quorvane <version> (Build <build>)": the application's own label, shown in the diagnostic
+// report and sent as the client version of the helper handshake.
+const QString& appVersionLabel();
+
+} // namespace quorvane

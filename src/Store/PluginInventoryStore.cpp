@@ -1,0 +1,259 @@
+#include "Store/PluginInventoryStore.h"
+
+#include "Model/SampleInventory.h"
+#include "Persistence/InventoryStateMigration.h"
+#include "Persistence/StateFileLocations.h"
+#include "Store/DisplayTime.h"
+#include "Store/StoreOrders.h"
+#include "Store/StoreTexts.h"
+#include "Support/Uuid.h"
+
+#include <QFileInfo>
+
+namespace quorvane {
+
+namespace {
+
+// A quarantined single-format product of an older build that has no records yet gets the one record
+// that describes its quarantined bundle, so that a restore can find it.
+Plugin withQuarantinedRecord(const Plugin& plugin) {
+    if (plugin.bundles || plugin.status != PluginStatus::quarantined || plugin.formats.size() != 1 ||
+        !plugin.originalPath || !plugin.quarantinePath || !plugin.quarantineOperationID)
+        return plugin;
+    Plugin upgraded = plugin;
+    PluginBundleRecord record;
+    record.format = plugin.formats.front();
+    record.architecture = plugin.architecture;
+    record.size = plugin.size;
+    record.path = plugin.path;
+    record.originalPath = plugin.originalPath;
+    record.quarantinePath = plugin.quarantinePath;
+    record.quarantineOperationID = plugin.quarantineOperationID;
+    record.isProtected = plugin.isProtected;
+    upgraded.bundles = std::vector<PluginBundleRecord>{record};
+    return upgraded;
+}
+
+} // namespace
+
+PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject* parent)
+    : QObject(parent), m_environment(std::move(environment)), m_pathPolicy(m_environment.roots),
+      m_plugins(sampleInventory()), m_inventoryRevision(InventoryRevisionToken::fresh()) {
+    pruneEmptyQuarantineFolders();
+    auto loaded = loadState();
+    if (!loaded) {
+        setPlugins({});
+        setFileActionsBlockedByStorage(true);
+        setLastStorageError(loaded.error().description());
+        postNotice(StoreTexts::Notice::inventoryUpgradeBlockedTitle,
+                   StoreTexts::Notice::inventoryUpgradeBlockedMessage, NoticeStyle::warning);
+        return;
+    }
+    if (!*loaded)
+        return;
+    applyLoadedState(**loaded);
+    resolvePendingQuarantine();
+    resolvePendingRestore();
+    resolvePendingTrash();
+    resolvePendingTrashRestore();
+    reconcileCleanupPresetRuns();
+}
+
+PluginInventoryStore::~PluginInventoryStore() {
+    if (m_scanControl)
+        m_scanControl->requestCancellation();
+    if (m_scanThread.joinable())
+        m_scanThread.join();
+}
+
+void PluginInventoryStore::applyLoadedState(const PersistedInventory& state) {
+    std::vector<Plugin> plugins;
+    plugins.reserve(state.plugins.size());
+    for (const Plugin& plugin : state.plugins)
+        plugins.push_back(withQuarantinedRecord(plugin));
+    setPlugins(std::move(plugins));
+    setLastScanDate(state.lastScanDate);
+    setHistory(state.history);
+    m_protectedKeys = ProtectedKeySet(state.protectedKeys.begin(), state.protectedKeys.end());
+    setInaccessibleLocations(state.inaccessibleLocations.value_or(QStringList{}));
+    setLastReconciliation(state.lastReconciliation);
+    setTrashedBundles(state.trashedBundles.value_or(std::vector<TrashedBundleRecord>{}));
+    setFormatCleanupRuns(state.formatCleanupRuns.value_or(std::vector<FormatCleanupRunRecord>{}));
+    setPermanentQuarantineRules(
+        state.permanentQuarantineRules.value_or(std::vector<PermanentQuarantineRule>{}));
+    m_pendingPrivilegedQuarantine = state.pendingPrivilegedQuarantine;
+    m_pendingPrivilegedRestore = state.pendingPrivilegedRestore;
+    m_pendingPrivilegedTrash = state.pendingPrivilegedTrash;
+    m_pendingPrivilegedTrashRestore = state.pendingPrivilegedTrashRestore;
+}
+
+bool PluginInventoryStore::hasPendingPrivilegedTransaction() const {
+    return m_pendingPrivilegedQuarantine || m_pendingPrivilegedRestore || m_pendingPrivilegedTrash ||
+           m_pendingPrivilegedTrashRestore;
+}
+
+// State file.
+
+QString PluginInventoryStore::stateFilePath() const {
+    return inventoryStateFileURL(m_environment.applicationSupport);
+}
+
+std::expected<std::optional<PersistedInventory>, StoreStateError> PluginInventoryStore::loadState() {
+    const QString current = stateFilePath();
+    if (current.isEmpty())
+        return std::unexpected(StoreStateError{StateFileError{StateFileFailure::noLocation, {}, {}}});
+
+    const bool fromLegacy = !QFileInfo::exists(current);
+    const QString source =
+        fromLegacy ? legacyInventoryStateFileURL(m_environment.applicationSupport) : current;
+    if (fromLegacy && !QFileInfo::exists(source))
+        return std::optional<PersistedInventory>{};
+
+    auto read = readStateFile(source);
+    if (!read)
+        return std::unexpected(StoreStateError{read.error()});
+    auto migrated = InventoryStateMigration::migrate(*read);
+    if (!migrated)
+        return std::unexpected(StoreStateError{migrated.error()});
+    // The earlier product's file is always copied over, so that the next start reads the current one.
+    if (fromLegacy || migrated->didMigrate) {
+        if (auto written = writeStateFile(migrated->state); !written)
+            return std::unexpected(written.error());
+    }
+    return std::optional<PersistedInventory>{std::move(migrated->state)};
+}
+
+std::expected<void, StoreStateError> PluginInventoryStore::saveState() {
+    PersistedInventory state;
+    state.schemaVersion = currentInventorySchemaVersion;
+    state.plugins = m_plugins;
+    state.lastScanDate = m_lastScanDate;
+    // Sorted, so that saving the same state twice gives the same bytes.
+    state.protectedKeys = QStringList(m_protectedKeys.begin(), m_protectedKeys.end());
+    sortStringsAscending(state.protectedKeys);
+    state.history = m_history;
+    state.inaccessibleLocations = m_inaccessibleLocations;
+    state.lastReconciliation = m_lastReconciliation;
+    state.trashedBundles = m_trashedBundles;
+    state.formatCleanupRuns = m_formatCleanupRuns;
+    state.permanentQuarantineRules = m_permanentQuarantineRules;
+    state.pendingPrivilegedQuarantine = m_pendingPrivilegedQuarantine;
+    state.pendingPrivilegedRestore = m_pendingPrivilegedRestore;
+    state.pendingPrivilegedTrash = m_pendingPrivilegedTrash;
+    state.pendingPrivilegedTrashRestore = m_pendingPrivilegedTrashRestore;
+    return writeStateFile(state);
+}
+
+std::expected<void, StoreStateError> PluginInventoryStore::writeStateFile(const PersistedInventory& state) {
+    // An unreadable file may hold a newer build's inventory: overwriting it would lose that.
+    if (m_fileActionsBlockedByStorage)
+        return std::unexpected(StoreStateError{StateWritesBlocked{}});
+    const QString path = stateFilePath();
+    if (path.isEmpty())
+        return std::unexpected(StoreStateError{StateFileError{StateFileFailure::noLocation, {}, {}}});
+    auto written = m_environment.writeStateFile ? m_environment.writeStateFile(state, path)
+                                                : quorvane::writeStateFile(state, path);
+    if (!written)
+        return std::unexpected(StoreStateError{written.error()});
+    return {};
+}
+
+void PluginInventoryStore::saveStateReportingFailure() {
+    m_inventoryRevision = InventoryRevisionToken::fresh();
+    const auto saved = saveState();
+    if (saved) {
+        setLastStorageError(std::nullopt);
+        return;
+    }
+    const QString description = saved.error().description();
+    setLastStorageError(description);
+    postNotice(StoreTexts::Notice::localStateNotSavedTitle,
+               StoreTexts::Notice::localStateNotSavedMessage(description), NoticeStyle::warning);
+}
+
+void PluginInventoryStore::reportOperationError(const QString& title, const QString& message) {
+    setLastOperationError(message);
+    postNotice(title, message, NoticeStyle::warning);
+}
+
+// Helpers.
+
+Timestamp PluginInventoryStore::now() const {
+    return m_environment.now ? m_environment.now() : Timestamp::now();
+}
+
+HistoryItem PluginInventoryStore::makeHistoryItem(const QString& plugin, HistoryKind kind,
+                                                  const QString& detail,
+                                                  const std::optional<QString>& format) const {
+    HistoryItem item;
+    item.id = makeUuid();
+    item.plugin = plugin;
+    item.kind = kind;
+    item.detail = detail;
+    item.time = shortTimeText(now());
+    item.format = format;
+    return item;
+}
+
+void PluginInventoryStore::insertHistoryFront(HistoryItem item) {
+    std::vector<HistoryItem> history;
+    history.reserve(m_history.size() + 1);
+    history.push_back(std::move(item));
+    history.insert(history.end(), m_history.begin(), m_history.end());
+    setHistory(std::move(history));
+}
+
+void PluginInventoryStore::postNotice(const QString& title, const QString& message, NoticeStyle style) {
+    setNotice(OperationNotice::make(title, message, style));
+}
+
+// Setters.
+
+void PluginInventoryStore::setPlugins(std::vector<Plugin> value) {
+    assign(m_plugins, std::move(value), &PluginInventoryStore::pluginsChanged);
+}
+void PluginInventoryStore::setIsScanning(bool value) {
+    assign(m_isScanning, value, &PluginInventoryStore::isScanningChanged);
+}
+void PluginInventoryStore::setLastScanDate(std::optional<Timestamp> value) {
+    assign(m_lastScanDate, value, &PluginInventoryStore::lastScanDateChanged);
+}
+void PluginInventoryStore::setInaccessibleLocations(QStringList value) {
+    assign(m_inaccessibleLocations, std::move(value), &PluginInventoryStore::inaccessibleLocationsChanged);
+}
+void PluginInventoryStore::setHistory(std::vector<HistoryItem> value) {
+    assign(m_history, std::move(value), &PluginInventoryStore::historyChanged);
+}
+void PluginInventoryStore::setLastStorageError(std::optional<QString> value) {
+    assign(m_lastStorageError, std::move(value), &PluginInventoryStore::lastStorageErrorChanged);
+}
+void PluginInventoryStore::setLastOperationError(std::optional<QString> value) {
+    assign(m_lastOperationError, std::move(value), &PluginInventoryStore::lastOperationErrorChanged);
+}
+void PluginInventoryStore::setScanProgress(std::optional<ScanProgress> value) {
+    assign(m_scanProgress, std::move(value), &PluginInventoryStore::scanProgressChanged);
+}
+void PluginInventoryStore::setLastScanNotice(std::optional<QString> value) {
+    assign(m_lastScanNotice, std::move(value), &PluginInventoryStore::lastScanNoticeChanged);
+}
+void PluginInventoryStore::setLastReconciliation(std::optional<ScanReconciliationSummary> value) {
+    assign(m_lastReconciliation, value, &PluginInventoryStore::lastReconciliationChanged);
+}
+void PluginInventoryStore::setFileActionsBlockedByStorage(bool value) {
+    assign(m_fileActionsBlockedByStorage, value, &PluginInventoryStore::fileActionsBlockedByStorageChanged);
+}
+void PluginInventoryStore::setNotice(std::optional<OperationNotice> value) {
+    assign(m_notice, std::move(value), &PluginInventoryStore::noticeChanged);
+}
+void PluginInventoryStore::setTrashedBundles(std::vector<TrashedBundleRecord> value) {
+    assign(m_trashedBundles, std::move(value), &PluginInventoryStore::trashedBundlesChanged);
+}
+void PluginInventoryStore::setFormatCleanupRuns(std::vector<FormatCleanupRunRecord> value) {
+    assign(m_formatCleanupRuns, std::move(value), &PluginInventoryStore::formatCleanupRunsChanged);
+}
+void PluginInventoryStore::setPermanentQuarantineRules(std::vector<PermanentQuarantineRule> value) {
+    assign(m_permanentQuarantineRules, std::move(value),
+           &PluginInventoryStore::permanentQuarantineRulesChanged);
+}
+
+} // namespace quorvane

@@ -1,0 +1,287 @@
+#pragma once
+
+#include "Discovery/ScanControl.h"
+#include "Discovery/ScanProgress.h"
+#include "Discovery/ScanSummary.h"
+#include "Model/HistoryItem.h"
+#include "Model/OperationNotice.h"
+#include "Model/PermanentQuarantineMatch.h"
+#include "Model/PermanentQuarantineRule.h"
+#include "Model/Plugin.h"
+#include "Model/PluginBundleSelection.h"
+#include "Model/ScanReconciliationSummary.h"
+#include "Model/TrashedBundleRecord.h"
+#include "Persistence/PersistedInventory.h"
+#include "Planning/FormatCleanupRunRecord.h"
+#include "Planning/InventoryRevisionToken.h"
+#include "Shared/PathPolicy.h"
+#include "Shared/PrivilegedRequests.h"
+#include "Store/PrivilegedRequestReadiness.h"
+#include "Store/StoreEnvironment.h"
+#include "Store/StoreStateError.h"
+#include "Support/PlainText.h"
+#include "Support/Timestamp.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <expected>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace quorvane {
+
+// The one owner of the live inventory and of everything persisted with it. Lives on the GUI
+// thread; every operation runs there and completes synchronously, except the scan, which runs on
+// a thread of its own and hands its progress and result back through queued calls.
+//
+// The class is split over several source files by concern: state and saving
+// (PluginInventoryStore.cpp), scans and their merge (…Scan.cpp), protection (…Protection.cpp),
+// permanent-quarantine rules (…Rules.cpp), the diagnostic report (…Report.cpp), the derived lists
+// (…Lists.cpp), and the privileged-transaction hooks that are not filled in yet
+// (…ExtensionPoints.cpp).
+class PluginInventoryStore : public QObject {
+    Q_OBJECT
+
+public:
+    using ProtectedKeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
+
+    // Loads the state file of `environment` (falling back to the earlier product's), migrates it and
+    // resolves what an earlier run left pending.
+    explicit PluginInventoryStore(StoreEnvironment environment = StoreEnvironment::production(),
+                                  QObject* parent = nullptr);
+    // Asks a running scan to stop and waits for its thread; its result is dropped.
+    ~PluginInventoryStore() override;
+
+    PluginInventoryStore(const PluginInventoryStore&) = delete;
+    PluginInventoryStore& operator=(const PluginInventoryStore&) = delete;
+
+    // Published state; each has a change signal below.
+    const std::vector<Plugin>& plugins() const { return m_plugins; }
+    bool isScanning() const { return m_isScanning; }
+    const std::optional<Timestamp>& lastScanDate() const { return m_lastScanDate; }
+    const QStringList& inaccessibleLocations() const { return m_inaccessibleLocations; }
+    // Newest first.
+    const std::vector<HistoryItem>& history() const { return m_history; }
+    const std::optional<QString>& lastStorageError() const { return m_lastStorageError; }
+    const std::optional<QString>& lastOperationError() const { return m_lastOperationError; }
+    const std::optional<ScanProgress>& scanProgress() const { return m_scanProgress; }
+    const std::optional<QString>& lastScanNotice() const { return m_lastScanNotice; }
+    const std::optional<ScanReconciliationSummary>& lastReconciliation() const {
+        return m_lastReconciliation;
+    }
+    bool fileActionsBlockedByStorage() const { return m_fileActionsBlockedByStorage; }
+    const std::optional<OperationNotice>& notice() const { return m_notice; }
+    const std::vector<TrashedBundleRecord>& trashedBundles() const { return m_trashedBundles; }
+    const std::vector<FormatCleanupRunRecord>& formatCleanupRuns() const { return m_formatCleanupRuns; }
+    const std::vector<PermanentQuarantineRule>& permanentQuarantineRules() const {
+        return m_permanentQuarantineRules;
+    }
+
+    // Unpublished state.
+    const InventoryRevisionToken& inventoryRevision() const { return m_inventoryRevision; }
+    const ProtectedKeySet& protectedKeys() const { return m_protectedKeys; }
+    const std::optional<PrivilegedQuarantineRequest>& pendingPrivilegedQuarantine() const {
+        return m_pendingPrivilegedQuarantine;
+    }
+    const std::optional<PrivilegedRestoreRequest>& pendingPrivilegedRestore() const {
+        return m_pendingPrivilegedRestore;
+    }
+    const std::optional<PrivilegedTrashRequest>& pendingPrivilegedTrash() const {
+        return m_pendingPrivilegedTrash;
+    }
+    const std::optional<PrivilegedTrashRestoreRequest>& pendingPrivilegedTrashRestore() const {
+        return m_pendingPrivilegedTrashRestore;
+    }
+    bool hasPendingPrivilegedTransaction() const;
+    // The running scan's cancellation object; a screen cancels through requestCancellation().
+    const std::shared_ptr<ScanControl>& scanControl() const { return m_scanControl; }
+    const StoreEnvironment& environment() const { return m_environment; }
+
+    // State file.
+
+    // The state file read and migrated (the earlier product's file is copied to the current
+    // location); none when neither exists.
+    std::expected<std::optional<PersistedInventory>, StoreStateError> loadState();
+    std::expected<void, StoreStateError> saveState();
+    // Refused while the store is blocked by an unreadable state file.
+    std::expected<void, StoreStateError> writeStateFile(const PersistedInventory& state);
+    // A new revision, then the save; a failure keeps the in-memory change and posts
+    // "Local State Not Saved".
+    void saveStateReportingFailure();
+    void reportOperationError(const QString& title, const QString& message);
+
+    // Scans.
+
+    // Refused while blocked or while a journal is pending; does nothing while a scan runs.
+    // `service` may be null; it is asked about its readiness only when the scan completes.
+    void startScan(const QList<QUrl>& authorizedFolders, PrivilegedRequestReadiness* service);
+    // The scanned products merged with the quarantined records of the current inventory, in
+    // manufacturer order.
+    std::vector<Plugin> mergeScanResult(const std::vector<Plugin>& scanned) const;
+
+    // Protection.
+
+    void setProtection(const Plugin& plugin, bool protect);
+    // True when the requested state is in effect (changed and saved, or already so).
+    bool setFormatProtection(const PluginBundleSelection& selection, bool protect);
+    void setBatchProtection(const std::vector<Plugin>& plugins, bool protect);
+    // Stores the synthesised record of a single-format product without records.
+    void materializeBundleRecords(qsizetype index);
+
+    // Permanent-quarantine rules.
+
+    QStringList permanentQuarantineManufacturers() const;
+    bool isPermanentQuarantineEnabled(const QString& manufacturer) const;
+    void setPermanentQuarantine(const QString& manufacturer, bool enabled);
+
+    // Derived lists and the report.
+
+    // Products with an active record (or, without records, not quarantined), in inventory order.
+    std::vector<Plugin> activePlugins() const;
+    // Products quarantined by status or by a stored record, in inventory order.
+    std::vector<Plugin> quarantinedPlugins() const;
+    qsizetype quarantinedBundleCount() const;
+    // `managementSection` is the helper service object's section, inserted unchanged.
+    QString diagnosticReport(const std::optional<QString>& managementSection) const;
+
+signals:
+    void pluginsChanged();
+    void isScanningChanged();
+    void lastScanDateChanged();
+    void inaccessibleLocationsChanged();
+    void historyChanged();
+    void lastStorageErrorChanged();
+    void lastOperationErrorChanged();
+    void scanProgressChanged();
+    void lastScanNoticeChanged();
+    void lastReconciliationChanged();
+    void fileActionsBlockedByStorageChanged();
+    void noticeChanged();
+    void trashedBundlesChanged();
+    void formatCleanupRunsChanged();
+    void permanentQuarantineRulesChanged();
+
+protected:
+    // Hands a chunk of at most 256 exact replacements (and the rest, for later) to the privileged
+    // permanent-quarantine run. Filled in with the privileged-transaction code.
+    virtual void startPermanentQuarantineRun(const std::vector<PermanentQuarantineMatch>& chunk,
+                                             const std::vector<PermanentQuarantineMatch>& remaining,
+                                             PrivilegedRequestReadiness* service);
+
+private:
+    // What a scan's completion needs from its start.
+    struct ScanContext {
+        QList<QUrl> authorizedFolders;
+        std::shared_ptr<ScanControl> control;
+        bool hadPreviousScan = false;
+        std::unordered_set<QString, PlainHash, PlainEqualTo> previousActivePaths;
+        PrivilegedRequestReadiness* service = nullptr;
+        // Set when the service is a QObject, so that one destroyed during the scan counts as absent.
+        QPointer<QObject> serviceObject;
+        bool serviceIsObject = false;
+
+        PrivilegedRequestReadiness* liveService() const;
+    };
+
+    // Start-up.
+    void applyLoadedState(const PersistedInventory& state);
+
+    // Scan lifecycle.
+    void runScanTask(ScanContext context);
+    static void reportScanProgress(const ScanProgress& progress, const QPointer<PluginInventoryStore>& store,
+                                   const std::shared_ptr<ScanControl>& control);
+    void acceptScanResult(const std::shared_ptr<ScanControl>& control, ScanSummary summary);
+    void finishScan(const ScanSummary& summary, const ScanContext& context);
+    void finishCanceledScan();
+    void applyPermanentQuarantineAfterScan(const std::vector<PermanentQuarantineMatch>& matches,
+                                           PrivilegedRequestReadiness* service);
+    void endScan();
+
+    // Protection.
+    // Steps shared by product and batch protection for every product whose key is `key`.
+    void applyProductProtection(std::vector<Plugin>& plugins, const QString& key, bool protect) const;
+
+    // Extension points for the privileged-transaction code; they do nothing yet.
+    void pruneEmptyQuarantineFolders();
+    void resolvePendingQuarantine();
+    void resolvePendingRestore();
+    void resolvePendingTrash();
+    void resolvePendingTrashRestore();
+    void reconcileCleanupPresetRuns();
+
+    // Helpers.
+    Timestamp now() const;
+    HistoryItem makeHistoryItem(const QString& plugin, HistoryKind kind, const QString& detail,
+                                const std::optional<QString>& format = std::nullopt) const;
+    void insertHistoryFront(HistoryItem item);
+    void postNotice(const QString& title, const QString& message, NoticeStyle style);
+    QString stateFilePath() const;
+
+    // Change-signalling setters: each emits only when the value changes.
+    void setPlugins(std::vector<Plugin> value);
+    void setIsScanning(bool value);
+    void setLastScanDate(std::optional<Timestamp> value);
+    void setInaccessibleLocations(QStringList value);
+    void setHistory(std::vector<HistoryItem> value);
+    void setLastStorageError(std::optional<QString> value);
+    void setLastOperationError(std::optional<QString> value);
+    void setScanProgress(std::optional<ScanProgress> value);
+    void setLastScanNotice(std::optional<QString> value);
+    void setLastReconciliation(std::optional<ScanReconciliationSummary> value);
+    void setFileActionsBlockedByStorage(bool value);
+    void setNotice(std::optional<OperationNotice> value);
+    void setTrashedBundles(std::vector<TrashedBundleRecord> value);
+    void setFormatCleanupRuns(std::vector<FormatCleanupRunRecord> value);
+    void setPermanentQuarantineRules(std::vector<PermanentQuarantineRule> value);
+
+    template <class T>
+    void assign(T& field, T value, void (PluginInventoryStore::*changed)()) {
+        if (field == value)
+            return;
+        field = std::move(value);
+        emit(this->*changed)();
+    }
+
+    StoreEnvironment m_environment;
+    PathPolicy m_pathPolicy;
+
+    // In declaration order of the inventory's state.
+    std::vector<Plugin> m_plugins;
+    bool m_isScanning = false;
+    std::optional<Timestamp> m_lastScanDate;
+    QStringList m_inaccessibleLocations;
+    std::vector<HistoryItem> m_history;
+    std::optional<QString> m_lastStorageError;
+    std::optional<QString> m_lastOperationError;
+    std::optional<ScanProgress> m_scanProgress;
+    std::optional<QString> m_lastScanNotice;
+    std::optional<ScanReconciliationSummary> m_lastReconciliation;
+    bool m_fileActionsBlockedByStorage = false;
+    std::optional<OperationNotice> m_notice;
+    InventoryRevisionToken m_inventoryRevision;
+    ProtectedKeySet m_protectedKeys;
+    std::vector<TrashedBundleRecord> m_trashedBundles;
+    std::vector<FormatCleanupRunRecord> m_formatCleanupRuns;
+    std::vector<PermanentQuarantineRule> m_permanentQuarantineRules;
+    std::optional<PrivilegedQuarantineRequest> m_pendingPrivilegedQuarantine;
+    std::optional<PrivilegedRestoreRequest> m_pendingPrivilegedRestore;
+    std::optional<PrivilegedTrashRequest> m_pendingPrivilegedTrash;
+    std::optional<PrivilegedTrashRestoreRequest> m_pendingPrivilegedTrashRestore;
+    std::shared_ptr<ScanControl> m_scanControl;
+
+    // The context of the running scan, and its thread (joined before the next scan starts and when
+    // the store goes away).
+    std::optional<ScanContext> m_scanContext;
+    std::thread m_scanThread;
+};
+
+} // namespace quorvane

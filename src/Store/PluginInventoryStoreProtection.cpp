@@ -1,0 +1,197 @@
+#include "Store/PluginInventoryStore.h"
+
+#include "Model/Identity.h"
+#include "Store/StoreTexts.h"
+
+#include <algorithm>
+
+namespace quorvane {
+
+namespace {
+
+// Gives a single-format product without stored records its one synthesised record, so that a
+// per-record flag has a record to live in. True when it changed the product.
+bool materialize(Plugin& plugin) {
+    if (plugin.bundles)
+        return false;
+    std::vector<PluginBundleRecord> records = plugin.bundleRecords();
+    if (records.empty())
+        return false;
+    plugin.bundles = std::move(records);
+    return true;
+}
+
+} // namespace
+
+void PluginInventoryStore::materializeBundleRecords(qsizetype index) {
+    if (index < 0 || index >= static_cast<qsizetype>(m_plugins.size()))
+        return;
+    if (materialize(m_plugins[static_cast<std::size_t>(index)]))
+        emit pluginsChanged();
+}
+
+void PluginInventoryStore::applyProductProtection(std::vector<Plugin>& plugins, const QString& key,
+                                                  bool protect) const {
+    for (Plugin& product : plugins) {
+        if (!plainEqual(productProtectionKey(product), key))
+            continue;
+        materialize(product);
+        if (product.bundles) {
+            for (PluginBundleRecord& record : *product.bundles)
+                record.isProtected = protect;
+        }
+        product.isProtected = protect;
+        product.status = product.derivedStatus();
+    }
+}
+
+void PluginInventoryStore::setProtection(const Plugin& plugin, bool protect) {
+    if (!protect && plugin.isMandatoryShell())
+        return;
+    const QString key = productProtectionKey(plugin);
+    if (protect)
+        m_protectedKeys.insert(key);
+    else
+        m_protectedKeys.erase(key);
+    std::vector<Plugin> plugins = m_plugins;
+    applyProductProtection(plugins, key, protect);
+    setPlugins(std::move(plugins));
+    if (protect) {
+        insertHistoryFront(
+            makeHistoryItem(plugin.name, HistoryKind::protection, StoreTexts::History::allFormatsProtected));
+        postNotice(StoreTexts::Notice::pluginProtectedTitle,
+                   StoreTexts::Notice::pluginProtectedMessage(plugin.name), NoticeStyle::success);
+    } else {
+        insertHistoryFront(makeHistoryItem(plugin.name, HistoryKind::protectionRemoved,
+                                           StoreTexts::History::manualProtectionRemoved));
+        postNotice(StoreTexts::Notice::protectionRemovedTitle, StoreTexts::Notice::protectionRemovedMessage,
+                   NoticeStyle::success);
+    }
+    saveStateReportingFailure();
+}
+
+bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& selection, bool protect) {
+    using Kind = FormatProtectionOutcome::Kind;
+    setLastOperationError(std::nullopt);
+    if (m_fileActionsBlockedByStorage) {
+        reportOperationError(StoreTexts::Notice::protectionChangeBlockedTitle,
+                             StoreTexts::Notice::protectionBlockedByStorageMessage);
+        return false;
+    }
+    const auto found = std::find_if(m_plugins.begin(), m_plugins.end(),
+                                    [&](const Plugin& plugin) { return plugin.id == selection.pluginID; });
+    if (found == m_plugins.end()) {
+        reportOperationError(StoreTexts::Notice::protectionChangeBlockedTitle,
+                             StoreTexts::Notice::pluginRecordChangedMessage);
+        return false;
+    }
+    const auto index = static_cast<std::size_t>(found - m_plugins.begin());
+    // A record stored here stays even when the change is refused: it describes the same bundle.
+    materializeBundleRecords(static_cast<qsizetype>(index));
+
+    const Plugin previous = m_plugins[index];
+    const ProtectedKeySet previousKeys = m_protectedKeys;
+    Plugin changed = previous;
+    const FormatProtectionOutcome outcome = changed.applyFormatProtection(selection, protect);
+    switch (outcome.kind) {
+    case Kind::mandatoryShell:
+        reportOperationError(StoreTexts::Notice::protectionChangeBlockedTitle,
+                             StoreTexts::Notice::mandatoryShellProtectionMessage);
+        return false;
+    case Kind::recordNotFound:
+        reportOperationError(StoreTexts::Notice::protectionChangeBlockedTitle,
+                             StoreTexts::Notice::formatRecordChangedMessage);
+        return false;
+    case Kind::unchanged:
+        postNotice(protect ? StoreTexts::Notice::formatAlreadyProtectedTitle
+                           : StoreTexts::Notice::protectionAlreadyRemovedTitle,
+                   StoreTexts::Notice::protectionAlreadyInEffectMessage(outcome.format),
+                   NoticeStyle::success);
+        return true;
+    case Kind::changed:
+        break;
+    }
+
+    const QString& format = outcome.format;
+    // Otherwise the next scan would protect every format of the product again.
+    if (!protect)
+        m_protectedKeys.erase(productProtectionKey(changed));
+    changed.status = changed.derivedStatus();
+    const HistoryItem item =
+        protect ? makeHistoryItem(changed.name, HistoryKind::formatProtection,
+                                  StoreTexts::History::formatProtected(format), format)
+                : makeHistoryItem(changed.name, HistoryKind::formatProtectionRemoved,
+                                  StoreTexts::History::formatProtectionRemoved(format), format);
+    std::vector<Plugin> plugins = m_plugins;
+    plugins[index] = std::move(changed);
+    setPlugins(std::move(plugins));
+    insertHistoryFront(item);
+
+    if (const auto saved = saveState(); !saved) {
+        std::vector<Plugin> restored = m_plugins;
+        restored[index] = previous;
+        setPlugins(std::move(restored));
+        m_protectedKeys = previousKeys;
+        std::vector<HistoryItem> history = m_history;
+        std::erase_if(history, [&](const HistoryItem& line) { return line.id == item.id; });
+        setHistory(std::move(history));
+        setLastStorageError(saved.error().description());
+        reportOperationError(StoreTexts::Notice::protectionChangeNotSavedTitle,
+                             StoreTexts::Notice::protectionChangeNotSavedMessage);
+        return false;
+    }
+    setLastStorageError(std::nullopt);
+    m_inventoryRevision = InventoryRevisionToken::fresh();
+    if (protect)
+        postNotice(StoreTexts::Notice::formatProtectedTitle(format),
+                   StoreTexts::Notice::formatProtectedMessage(format), NoticeStyle::success);
+    else
+        postNotice(StoreTexts::Notice::formatProtectionRemovedTitle(format),
+                   StoreTexts::Notice::formatProtectionRemovedMessage(format), NoticeStyle::success);
+    return true;
+}
+
+void PluginInventoryStore::setBatchProtection(const std::vector<Plugin>& selected, bool protect) {
+    std::vector<Plugin> eligible;
+    ProtectedKeySet seen;
+    for (const Plugin& plugin : selected) {
+        if (seen.insert(productProtectionKey(plugin)).second)
+            eligible.push_back(plugin);
+    }
+    if (!protect)
+        std::erase_if(eligible, [](const Plugin& plugin) { return plugin.isMandatoryShell(); });
+    if (eligible.empty())
+        return;
+
+    std::vector<Plugin> plugins = m_plugins;
+    std::vector<HistoryItem> history;
+    history.reserve(m_history.size() + eligible.size());
+    for (const Plugin& product : eligible) {
+        const QString key = productProtectionKey(product);
+        if (protect)
+            m_protectedKeys.insert(key);
+        else
+            m_protectedKeys.erase(key);
+        applyProductProtection(plugins, key, protect);
+    }
+    // Processed in selection order; each line goes to the front, so the last product's line leads.
+    for (auto product = eligible.rbegin(); product != eligible.rend(); ++product)
+        history.push_back(protect ? makeHistoryItem(product->name, HistoryKind::protection,
+                                                    StoreTexts::History::batchProtected)
+                                  : makeHistoryItem(product->name, HistoryKind::protectionRemoved,
+                                                    StoreTexts::History::batchProtectionRemoved));
+    history.insert(history.end(), m_history.begin(), m_history.end());
+    setPlugins(std::move(plugins));
+    setHistory(std::move(history));
+
+    const auto count = static_cast<qsizetype>(eligible.size());
+    if (protect)
+        postNotice(StoreTexts::Notice::pluginsProtectedTitle,
+                   StoreTexts::Notice::pluginsProtectedMessage(count), NoticeStyle::success);
+    else
+        postNotice(StoreTexts::Notice::protectionRemovedTitle,
+                   StoreTexts::Notice::batchProtectionRemovedMessage(count), NoticeStyle::success);
+    saveStateReportingFailure();
+}
+
+} // namespace quorvane

@@ -1,0 +1,360 @@
+#include "Store/PluginInventoryStore.h"
+
+#include "Discovery/PluginOrders.h"
+#include "Discovery/PluginScanner.h"
+#include "Model/Identity.h"
+#include "Planning/BundleActionPlanner.h"
+#include "Store/StoreTexts.h"
+#include "Support/LocaleText.h"
+#include "Support/Paths.h"
+#include "Support/StableSort.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QSet>
+
+#include <algorithm>
+
+namespace quorvane {
+
+namespace {
+
+using PathKeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
+using ProtectionByBundleKey = std::unordered_map<QString, bool, PlainHash, PlainEqualTo>;
+
+QString pathKey(const QString& path) {
+    return lowercasedLocaleIndependent(standardizedPath(path));
+}
+
+// Bundle key → protection of every record of `plugins`; a key held by several records is protected
+// when any of them is.
+ProtectionByBundleKey protectionByBundleKey(const std::vector<Plugin>& plugins) {
+    ProtectionByBundleKey protection;
+    for (const Plugin& plugin : plugins) {
+        for (const PluginBundleRecord& record : plugin.bundleRecords()) {
+            bool& isProtected = protection[record.id()];
+            isProtected = isProtected || record.isProtected;
+        }
+    }
+    return protection;
+}
+
+qsizetype bundleRecordCount(const std::vector<Plugin>& plugins) {
+    qsizetype count = 0;
+    for (const Plugin& plugin : plugins)
+        count += static_cast<qsizetype>(plugin.bundleRecords().size());
+    return count;
+}
+
+} // namespace
+
+PrivilegedRequestReadiness* PluginInventoryStore::ScanContext::liveService() const {
+    if (serviceIsObject && serviceObject.isNull())
+        return nullptr;
+    return service;
+}
+
+void PluginInventoryStore::startScan(const QList<QUrl>& authorizedFolders,
+                                     PrivilegedRequestReadiness* service) {
+    if (m_isScanning)
+        return;
+    if (m_fileActionsBlockedByStorage) {
+        reportOperationError(StoreTexts::Notice::scanBlockedTitle,
+                             StoreTexts::Notice::scanBlockedByStorageMessage);
+        return;
+    }
+    if (hasPendingPrivilegedTransaction()) {
+        reportOperationError(StoreTexts::Notice::scanBlockedTitle,
+                             StoreTexts::Notice::scanBlockedByJournalMessage);
+        return;
+    }
+    setIsScanning(true);
+    setLastOperationError(std::nullopt);
+    setLastScanNotice(std::nullopt);
+
+    ScanContext context;
+    context.authorizedFolders = authorizedFolders;
+    context.hadPreviousScan = m_lastScanDate.has_value();
+    context.previousActivePaths = activeBundlePaths(m_plugins);
+    context.service = service;
+    if (auto* object = dynamic_cast<QObject*>(service)) {
+        context.serviceObject = object;
+        context.serviceIsObject = true;
+    }
+    context.control = std::make_shared<ScanControl>();
+    m_scanControl = context.control;
+    runScanTask(std::move(context));
+}
+
+void PluginInventoryStore::runScanTask(ScanContext context) {
+    // The previous scan's thread has already handed back its result; it only has to return.
+    if (m_scanThread.joinable())
+        m_scanThread.join();
+
+    StoreEnvironment::ScanFunction scan = m_environment.scan;
+    if (!scan) {
+        scan = [scanner = m_environment.scanner](const QList<QUrl>& folders, ScanControl& control,
+                                                 const PluginScanner::ProgressCallback& progress) {
+            return PluginScanner::scan(folders, control, progress, scanner);
+        };
+    }
+    const QList<QUrl> folders = context.authorizedFolders;
+    const std::shared_ptr<ScanControl> control = context.control;
+    const QPointer<PluginInventoryStore> store(this);
+    m_scanContext = std::move(context);
+
+    // The thread touches no store state: it only posts its progress and result back to the GUI
+    // thread, where the store is looked up through the guard.
+    m_scanThread = std::thread([scan = std::move(scan), folders, control, store] {
+        const PluginScanner::ProgressCallback progress = [store, control](const ScanProgress& report) {
+            reportScanProgress(report, store, control);
+        };
+        ScanSummary summary = scan(folders, *control, progress);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [store, control, summary = std::move(summary)]() mutable {
+                if (PluginInventoryStore* target = store.data())
+                    target->acceptScanResult(control, std::move(summary));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void PluginInventoryStore::reportScanProgress(const ScanProgress& progress,
+                                              const QPointer<PluginInventoryStore>& store,
+                                              const std::shared_ptr<ScanControl>& control) {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [progress, store, control] {
+            PluginInventoryStore* target = store.data();
+            // A report of a finished or superseded scan is dropped.
+            if (target == nullptr || !target->m_isScanning || target->m_scanControl != control)
+                return;
+            target->setScanProgress(progress);
+        },
+        Qt::QueuedConnection);
+}
+
+void PluginInventoryStore::acceptScanResult(const std::shared_ptr<ScanControl>& control,
+                                            ScanSummary summary) {
+    if (!m_scanContext || m_scanContext->control != control)
+        return;
+    const ScanContext context = std::move(*m_scanContext);
+    m_scanContext.reset();
+    finishScan(summary, context);
+}
+
+void PluginInventoryStore::endScan() {
+    setIsScanning(false);
+    setScanProgress(std::nullopt);
+    m_scanControl.reset();
+}
+
+void PluginInventoryStore::finishCanceledScan() {
+    insertHistoryFront(makeHistoryItem(StoreTexts::History::allPlugins, HistoryKind::scanCanceled,
+                                       StoreTexts::History::scanCanceled));
+    endScan();
+    setLastScanNotice(StoreTexts::ScanNotice::canceled);
+    postNotice(StoreTexts::Notice::scanCanceledTitle, StoreTexts::Notice::scanCanceledMessage,
+               NoticeStyle::warning);
+    saveStateReportingFailure();
+}
+
+void PluginInventoryStore::finishScan(const ScanSummary& summary, const ScanContext& context) {
+    if (summary.wasCancelled) {
+        finishCanceledScan();
+        return;
+    }
+
+    PathKeySet scannedPaths;
+    for (const Plugin& plugin : summary.plugins) {
+        for (const PluginBundleRecord& record : plugin.bundleRecords())
+            scannedPaths.insert(pathKey(record.path));
+    }
+
+    // Bundles the user put back from the Trash by hand.
+    std::vector<TrashedBundleRecord> restored;
+    PathKeySet restoredPaths;
+    for (const TrashedBundleRecord& record : m_trashedBundles) {
+        const QString key = pathKey(record.originalPath);
+        if (!record.reconciledDate && scannedPaths.contains(key)) {
+            restored.push_back(record);
+            restoredPaths.insert(key);
+        }
+    }
+
+    ScanReconciliationSummary reconciliation;
+    reconciliation.manuallyRestoredBundles = static_cast<qint64>(restored.size());
+    reconciliation.missingCheckWasLimited = !summary.inaccessibleLocations.isEmpty();
+    if (context.hadPreviousScan) {
+        for (const QString& path : scannedPaths) {
+            if (!context.previousActivePaths.contains(path) && !restoredPaths.contains(path))
+                ++reconciliation.addedBundles;
+        }
+        if (summary.inaccessibleLocations.isEmpty()) {
+            for (const QString& path : context.previousActivePaths) {
+                if (!scannedPaths.contains(path))
+                    ++reconciliation.missingBundles;
+            }
+        }
+    }
+
+    std::vector<Plugin> merged = mergeScanResult(summary.plugins);
+
+    // Protection comes from the inventory as it stands now, not as it was when the scan started: a
+    // format protected or unprotected while the scan ran keeps that state.
+    const ProtectionByBundleKey previousProtection = protectionByBundleKey(m_plugins);
+    for (Plugin& product : merged) {
+        const QString key = productProtectionKey(product);
+        const bool mandatoryShell = product.isMandatoryShell();
+        if (mandatoryShell)
+            m_protectedKeys.insert(key);
+        const bool countsAsProtected = mandatoryShell || m_protectedKeys.contains(key);
+        if (product.bundles && !product.bundles->empty()) {
+            for (PluginBundleRecord& record : *product.bundles) {
+                const auto found = previousProtection.find(record.id());
+                record.isProtected =
+                    countsAsProtected || (found != previousProtection.end() && found->second);
+            }
+        }
+        if (mandatoryShell)
+            product.isProtected = true;
+        else if (product.bundles)
+            product.isProtected =
+                std::any_of(product.bundles->begin(), product.bundles->end(),
+                            [](const PluginBundleRecord& record) { return record.isProtected; });
+        else
+            product.isProtected = countsAsProtected;
+        product.status = product.derivedStatus();
+    }
+
+    setPlugins(std::move(merged));
+    setInaccessibleLocations(summary.inaccessibleLocations);
+    setLastReconciliation(reconciliation);
+    const Timestamp finished = now();
+    setLastScanDate(finished);
+
+    const qsizetype productCount = static_cast<qsizetype>(m_plugins.size());
+    const qsizetype bundleCount = bundleRecordCount(m_plugins);
+    const bool anythingChanged = reconciliation.addedBundles != 0 || reconciliation.missingBundles != 0 ||
+                                 reconciliation.manuallyRestoredBundles != 0 ||
+                                 !summary.inaccessibleLocations.isEmpty();
+
+    // Newest first: the scan line, the reconciliation line, then the restored bundles, the last one
+    // first.
+    std::vector<HistoryItem> history;
+    history.reserve(m_history.size() + restored.size() + 2);
+    history.push_back(makeHistoryItem(StoreTexts::History::allPlugins, HistoryKind::scan,
+                                      StoreTexts::History::scanned(productCount, bundleCount)));
+    if (context.hadPreviousScan && anythingChanged)
+        history.push_back(makeHistoryItem(StoreTexts::History::allPlugins, HistoryKind::reconciliation,
+                                          reconciliation.summaryText()));
+    for (auto record = restored.rbegin(); record != restored.rend(); ++record)
+        history.push_back(
+            makeHistoryItem(record->pluginName, HistoryKind::externalRestore,
+                            StoreTexts::History::externalRestore(record->format, record->originalPath)));
+    history.insert(history.end(), m_history.begin(), m_history.end());
+    setHistory(std::move(history));
+
+    if (!restored.empty()) {
+        QSet<QUuid> restoredIDs;
+        for (const TrashedBundleRecord& record : restored)
+            restoredIDs.insert(record.id);
+        std::vector<TrashedBundleRecord> trashed = m_trashedBundles;
+        for (TrashedBundleRecord& record : trashed) {
+            if (restoredIDs.contains(record.id))
+                record.reconciledDate = finished;
+        }
+        setTrashedBundles(std::move(trashed));
+    }
+
+    endScan();
+
+    const std::vector<PermanentQuarantineMatch> matches =
+        permanentQuarantineMatches(m_plugins, m_permanentQuarantineRules);
+    setLastScanNotice(anythingChanged ? reconciliation.summaryText() : StoreTexts::ScanNotice::noChanges);
+    postNotice(StoreTexts::Notice::scanCompleteTitle,
+               StoreTexts::Notice::scanCompleteMessage(productCount, bundleCount), NoticeStyle::success);
+    saveStateReportingFailure();
+    if (!matches.empty())
+        applyPermanentQuarantineAfterScan(matches, context.liveService());
+}
+
+void PluginInventoryStore::applyPermanentQuarantineAfterScan(
+    const std::vector<PermanentQuarantineMatch>& matches, PrivilegedRequestReadiness* service) {
+    if (service != nullptr && service->isReadyForPrivilegedRequests()) {
+        const auto chunkSize = std::min<std::size_t>(matches.size(), maximumTransactionItems);
+        const std::vector<PermanentQuarantineMatch> chunk(
+            matches.begin(), matches.begin() + static_cast<std::ptrdiff_t>(chunkSize));
+        const std::vector<PermanentQuarantineMatch> remaining(
+            matches.begin() + static_cast<std::ptrdiff_t>(chunkSize), matches.end());
+        startPermanentQuarantineRun(chunk, remaining, service);
+        return;
+    }
+    setLastScanNotice(
+        StoreTexts::ScanNotice::permanentQuarantineUnavailable(static_cast<qsizetype>(matches.size())));
+    saveStateReportingFailure();
+}
+
+std::vector<Plugin> PluginInventoryStore::mergeScanResult(const std::vector<Plugin>& scanned) const {
+    std::vector<Plugin> result = scanned;
+    // The first product of the result under each product key; keys never change during the merge.
+    std::unordered_map<QString, std::size_t, PlainHash, PlainEqualTo> firstByKey;
+    for (std::size_t index = 0; index < result.size(); ++index)
+        firstByKey.try_emplace(productProtectionKey(result[index]), index);
+
+    for (const Plugin& product : m_plugins) {
+        std::optional<QString> key;
+        for (const PluginBundleRecord& quarantined : product.bundleRecords()) {
+            if (!quarantined.isQuarantined())
+                continue;
+            if (!key)
+                key = productProtectionKey(product);
+            const auto found = firstByKey.find(*key);
+            if (found == firstByKey.end()) {
+                Plugin carried = product;
+                carried.bundles = std::vector<PluginBundleRecord>{quarantined};
+                carried.status = PluginStatus::quarantined;
+                result.push_back(std::move(carried));
+                firstByKey.emplace(*key, result.size() - 1);
+                continue;
+            }
+            Plugin& target = result[found->second];
+            std::vector<PluginBundleRecord> records = target.bundleRecords();
+            const QString originalPath =
+                lowercasedLocaleIndependent(quarantined.originalPath.value_or(quarantined.path));
+            const QString quarantinedKey = quarantined.id();
+            std::erase_if(records, [&](const PluginBundleRecord& record) {
+                return plainEqual(lowercasedLocaleIndependent(record.path), originalPath) ||
+                       plainEqual(record.id(), quarantinedKey);
+            });
+            records.push_back(quarantined);
+            QStringList formats;
+            for (const PluginBundleRecord& record : records) {
+                const bool seen = std::any_of(formats.begin(), formats.end(), [&](const QString& format) {
+                    return plainEqual(format, record.format);
+                });
+                if (!seen)
+                    formats.push_back(record.format);
+            }
+            stableMergeSort(formats.begin(), formats.end(), plainLess);
+            target.bundles = std::move(records);
+            target.formats = std::move(formats);
+            target.status = target.derivedStatus();
+        }
+    }
+
+    // Sorting positions rather than whole products keeps the sort's working set small.
+    std::vector<std::size_t> order(result.size());
+    for (std::size_t index = 0; index < order.size(); ++index)
+        order[index] = index;
+    stableMergeSort(
+        order, [&](std::size_t a, std::size_t b) { return pluginManufacturerOrder(result[a], result[b]); });
+    std::vector<Plugin> sorted;
+    sorted.reserve(result.size());
+    for (const std::size_t index : order)
+        sorted.push_back(std::move(result[index]));
+    return sorted;
+}
+
+} // namespace quorvane

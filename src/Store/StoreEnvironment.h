@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Discovery/PluginScanner.h"
+#include "Discovery/ScanControl.h"
+#include "Discovery/ScanSummary.h"
+#include "Persistence/PersistedInventory.h"
+#include "Persistence/StateFile.h"
+#include "Shared/SystemRoots.h"
+#include "Support/Timestamp.h"
+
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+#include <expected>
+#include <functional>
+
+namespace quorvane {
+
+// Everything the store reads or writes outside itself, so that tests can move all of it beneath a
+// temporary folder and replace the scanner, the clock or the state-file write.
+struct StoreEnvironment {
+    // Runs on the scan thread; it must return a summary in every case and honour `control`.
+    using ScanFunction = std::function<ScanSummary(const QList<QUrl>& authorizedFolders, ScanControl& control,
+                                                   const PluginScanner::ProgressCallback& progress)>;
+    using StateFileWriter = std::function<std::expected<void, StateFileError>(const PersistedInventory& state,
+                                                                              const QString& path)>;
+    using Clock = std::function<Timestamp()>;
+
+    // The user's Application Support folder, holding "Quorvane" and the earlier "Ostrevel"; empty
+    // when there is none.
+    QString applicationSupport;
+    SystemRoots roots;
+    QString homeFolder;
+    // The scanner's inputs: its roots, home folder and Audio Unit registry.
+    PluginScanner::Environment scanner;
+    // Empty: PluginScanner::scan with `scanner`.
+    ScanFunction scan;
+    // Empty: the atomic writeStateFile of the persistence layer.
+    StateFileWriter writeStateFile;
+    // Empty: Timestamp::now.
+    Clock now;
+    // The operating system's version text for the diagnostic report.
+    QString operatingSystemVersion;
+
+    // The user's folders and the literal system paths.
+    static StoreEnvironment production();
+    // The given folders, with the real scanner over `roots` and `homeFolder`.
+    static StoreEnvironment isolated(const QString& applicationSupport, const SystemRoots& roots,
+                                     const QString& homeFolder);
+};
+
+} // namespace quorvane

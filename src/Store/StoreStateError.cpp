@@ -1,0 +1,18 @@
+#include "Store/StoreStateError.h"
+
+#include "Store/StoreTexts.h"
+
+namespace quorvane {
+
+QString StoreStateError::description() const {
+    return std::visit(
+        [](const auto& error) -> QString {
+            if constexpr (std::is_same_v<std::decay_t<decltype(error)>, StateWritesBlocked>)
+                return StoreTexts::Error::stateWritesBlocked;
+            else
+                return error.description();
+        },
+        cause);
+}
+
+} // namespace quorvane

@@ -1,0 +1,68 @@
+#include "Shared/FrameCodec.h"
+
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+namespace quorvane::testing {
+namespace {
+
+TEST(FrameCodecTest, EncodesTheEnvelopeCompactlyBehindABigEndianLength) {
+    const auto frame = encodeFrame(FrameEnvelope{42, FrameMethod::handshake, {"Quorvane 1.0.1 (Build 40)"}});
+    ASSERT_TRUE(frame.has_value());
+    const QByteArray body =
+        R"json({"arguments":["Quorvane 1.0.1 (Build 40)"],"id":42,"method":"handshake"})json";
+    EXPECT_EQ(frame->left(4), QByteArray::fromHex("00000048"));
+    EXPECT_EQ(frame->mid(4), body);
+    EXPECT_EQ(decodeFrameBody(body), (FrameEnvelope{42, "handshake", {"Quorvane 1.0.1 (Build 40)"}}));
+}
+
+TEST(FrameCodecTest, RefusesEveryOtherShape) {
+    for (const char* body :
+         {"", "[]", "{", R"({"id":1,"method":"m"})", R"({"id":"1","method":"m","arguments":[]})",
+          R"({"id":1.5,"method":"m","arguments":[]})", R"({"id":-1,"method":"m","arguments":[]})",
+          R"({"id":1e300,"method":"m","arguments":[]})", R"({"id":1,"method":2,"arguments":[]})",
+          R"({"id":1,"method":"m","arguments":[1]})", R"({"id":1,"method":"m","arguments":{}})"})
+        EXPECT_EQ(decodeFrameBody(body).error(), FrameError::malformed) << body;
+    EXPECT_EQ(decodeFrameBody(R"({"id":9007199254740992,"method":"m","arguments":[],"extra":1})")->id,
+              9007199254740992);
+}
+
+TEST(FrameCodecTest, CapsTheBodyAtFourMebibytes) {
+    char header[4];
+    qToBigEndian<quint32>(maxFrameBodySize, header);
+    EXPECT_EQ(*decodeFrameHeader(header), maxFrameBodySize);
+    qToBigEndian<quint32>(maxFrameBodySize + 1, header);
+    EXPECT_EQ(decodeFrameHeader(header).error(), FrameError::tooLarge);
+    EXPECT_EQ(encodeFrame(FrameEnvelope{1, "m", {QString(int(maxFrameBodySize), 'x')}}).error(),
+              FrameError::tooLarge);
+}
+
+TEST(FrameCodecTest, DecoderSplitsAStreamGivenInPieces) {
+    const QByteArray stream =
+        *encodeFrame(FrameEnvelope{1, "a", {}}) + *encodeFrame(FrameEnvelope{2, "b", {"x"}});
+    FrameDecoder decoder;
+    std::vector<FrameEnvelope> seen;
+    for (char byte : stream) {
+        decoder.append(QByteArray(1, byte));
+        auto next = decoder.next();
+        ASSERT_TRUE(next.has_value());
+        if (*next)
+            seen.push_back(**next);
+    }
+    EXPECT_EQ(seen, (std::vector<FrameEnvelope>{{1, "a", {}}, {2, "b", {"x"}}}));
+    EXPECT_EQ(decoder.bufferedSize(), 0);
+
+    decoder.append(QByteArray::fromHex("7fffffff"));
+    EXPECT_EQ(decoder.next().error(), FrameError::tooLarge);
+    decoder.append(*encodeFrame(FrameEnvelope{3, "c", {}}));
+    EXPECT_EQ(decoder.next().error(), FrameError::tooLarge);
+}
+
+TEST(FrameCodecTest, NamesTheFixedEndpoints) {
+    EXPECT_EQ(helperSocketPath(SystemRoots::production()), "/run/quorvane/com.orsolind.Quorvane.helper.sock");
+    EXPECT_EQ(helperTransactionLockPath(SystemRoots{"/tmp/t"}), "/tmp/t/run/quorvane/transaction.lock");
+}
+
+} // namespace
+} // namespace quorvane::testing

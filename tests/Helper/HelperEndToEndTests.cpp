@@ -1,0 +1,307 @@
+#include "HelperTestSupport.h"
+#include "Platform/PeerIdentity.h"
+#include "Platform/TransactionLockFile.h"
+#include "Platform/UnixSocketChannel.h"
+#include "Shared/FrameCodec.h"
+#include "Shared/PrivilegedRequests.h"
+#include "Shared/PrivilegedResults.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+namespace quorvane::testing {
+namespace {
+
+// The testbed as a child process on a temporary socket over temporary roots.
+class Testbed {
+public:
+    Testbed(const HelperTree& tree, const QStringList& extra = {},
+            const QString& clientExecutable = QCoreApplication::applicationFilePath())
+        : socketPath(tree.tree.path("run/helper.sock")), lockPath(helperTransactionLockPath(tree.roots)) {
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral(QUORVANE_HELPER_TESTBED),
+                      QStringList{"--root", tree.roots.prefix, "--socket", socketPath, "--console-uid",
+                                  QString::number(consoleTestUid()), "--console-home", tree.home,
+                                  "--client-exe", clientExecutable} +
+                          extra);
+        ready = waitFor("QuorvaneHelper Build 40 is ready");
+    }
+
+    ~Testbed() {
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(20000))
+                process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+
+    bool waitFor(const QString& text, int timeoutMs = 20000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!output.contains(text)) {
+            if (timer.elapsed() > timeoutMs || process.state() == QProcess::NotRunning)
+                return output.contains(text);
+            process.waitForReadyRead(100);
+            output += QString::fromUtf8(process.readAll());
+        }
+        return true;
+    }
+
+    UnixSocketChannel connect() const {
+        auto channel = UnixSocketChannel::connectTo(socketPath);
+        EXPECT_TRUE(channel.has_value());
+        return channel ? std::move(*channel) : UnixSocketChannel();
+    }
+
+    static std::optional<FrameEnvelope> call(UnixSocketChannel& channel, const FrameEnvelope& envelope) {
+        const auto body = encodeFrameBody(envelope);
+        if (!body || !channel.writeFrame(*body))
+            return std::nullopt;
+        const auto reply = channel.readFrame(maxFrameBodySize);
+        if (!reply)
+            return std::nullopt;
+        const auto decoded = decodeFrameBody(*reply);
+        return decoded ? std::optional(*decoded) : std::nullopt;
+    }
+
+    QString socketPath;
+    QString lockPath;
+    QProcess process;
+    QString output;
+    bool ready = false;
+};
+
+class HelperEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!makeTrustworthy(QCoreApplication::applicationFilePath()))
+            GTEST_SKIP() << "the helper accepts only a root-owned client: run the tests as root";
+    }
+
+    PrivilegedQuarantineRequest quarantineRequest(int count, const QString& prefix = "Bundle") {
+        PrivilegedQuarantineRequest request{upperUuid(), {}};
+        for (int index = 1; index <= count; ++index) {
+            const QString name = QStringLiteral("%1-%2.vst3").arg(prefix).arg(index);
+            request.items.push_back(
+                {tree.makeBundle(tree.vst3(name)), tree.quarantined(operation, name), operation});
+        }
+        return request;
+    }
+
+    static PrivilegedQuarantineResult quarantine(UnixSocketChannel& channel,
+                                                 const PrivilegedQuarantineRequest& request) {
+        const auto reply = Testbed::call(
+            channel, FrameEnvelope{11, FrameMethod::quarantine, {QString::fromUtf8(encode(request))}});
+        EXPECT_TRUE(reply.has_value());
+        if (!reply)
+            return {};
+        EXPECT_EQ(reply->id, 11);
+        EXPECT_EQ(reply->method, FrameMethod::reply);
+        const auto result = decodePrivilegedQuarantineResult(reply->arguments.value(0).toUtf8());
+        EXPECT_TRUE(result.has_value());
+        return result ? *result : PrivilegedQuarantineResult{};
+    }
+
+    // Every bundle of the request is in exactly one of its two places.
+    int countAtDestination(const PrivilegedQuarantineRequest& request) const {
+        int moved = 0;
+        for (const auto& item : request.items) {
+            const bool atSource = isDirectory(item.sourcePath);
+            const bool atDestination = isDirectory(item.destinationPath);
+            EXPECT_NE(atSource, atDestination) << item.sourcePath.toStdString();
+            moved += atDestination ? 1 : 0;
+        }
+        return moved;
+    }
+
+    HelperTree tree;
+    QString operation = upperUuid();
+};
+
+TEST_F(HelperEndToEndTest, HandshakeNamesTheHelperAndItsBuild) {
+    Testbed testbed(tree);
+    ASSERT_TRUE(testbed.ready) << testbed.output.toStdString();
+    auto channel = testbed.connect();
+    EXPECT_TRUE(verifyHelperPeer(channel.fd(), 0).has_value());
+    EXPECT_EQ(verifyHelperPeer(channel.fd(), consoleTestUid()).error(), PeerIdentityError::helperNotRoot);
+    for (const QString& version : {QStringLiteral("Quorvane 1.0.1 (Build 40)"), QString()}) {
+        const auto reply = Testbed::call(channel, FrameEnvelope{3, FrameMethod::handshake, {version}});
+        ASSERT_TRUE(reply.has_value());
+        EXPECT_EQ(*reply, (FrameEnvelope{3, FrameMethod::reply, {"QuorvaneHelper", "40"}}));
+    }
+    EXPECT_TRUE(testbed.waitFor("Accepted Quorvane handshake from client version Quorvane 1.0.1 (Build 40)"));
+
+    Testbed other(tree, {"--report-build", "39"});
+    ASSERT_TRUE(other.ready);
+    auto second = other.connect();
+    EXPECT_EQ(Testbed::call(second, FrameEnvelope{1, FrameMethod::handshake, {"x"}})->arguments,
+              (QStringList{"QuorvaneHelper", "39"}));
+}
+
+TEST_F(HelperEndToEndTest, AnotherProgramIsRefusedBeforeAnyRequestIsRead) {
+    Testbed testbed(tree, {}, QStringLiteral("/usr/bin/env"));
+    ASSERT_TRUE(testbed.ready) << testbed.output.toStdString();
+    const auto request = quarantineRequest(1);
+    const auto before = tree.audit();
+    auto channel = testbed.connect();
+    EXPECT_FALSE(Testbed::call(
+        channel, FrameEnvelope{1, FrameMethod::quarantine, {QString::fromUtf8(encode(request))}}));
+    EXPECT_EQ(tree.audit(), before);
+    EXPECT_TRUE(testbed.waitFor("Refused a connection: The peer is not the installed Quorvane application."));
+    EXPECT_FALSE(testbed.output.contains("quarantine request"));
+}
+
+TEST_F(HelperEndToEndTest, QuarantineAndRestoreThroughTheSocket) {
+    Testbed testbed(tree);
+    ASSERT_TRUE(testbed.ready);
+    auto channel = testbed.connect();
+    const auto request = quarantineRequest(3);
+    const auto result = quarantine(channel, request);
+    EXPECT_TRUE(result.succeeded) << result.message.toStdString();
+    EXPECT_EQ(result.transactionID, request.transactionID);
+    EXPECT_EQ(countAtDestination(request), 3);
+
+    PrivilegedRestoreRequest restore{upperUuid(), {}};
+    for (const auto& item : request.items)
+        restore.items.push_back({item.destinationPath, item.sourcePath, operation});
+    const auto reply =
+        Testbed::call(channel, FrameEnvelope{12, FrameMethod::restore, {QString::fromUtf8(encode(restore))}});
+    ASSERT_TRUE(reply.has_value());
+    const auto restored = decodePrivilegedRestoreResult(reply->arguments.value(0).toUtf8());
+    ASSERT_TRUE(restored.has_value());
+    EXPECT_TRUE(restored->succeeded) << restored->message.toStdString();
+    EXPECT_EQ(countAtDestination(request), 0);
+
+    // An undecodable document is answered, not dropped.
+    const auto invalid = Testbed::call(channel, FrameEnvelope{13, FrameMethod::moveToTrash, {"{"}});
+    ASSERT_TRUE(invalid.has_value());
+    const auto decoded = decodePrivilegedTrashResult(invalid->arguments.value(0).toUtf8());
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_EQ(decoded->transactionID, "invalid");
+    EXPECT_TRUE(decoded->rollbackComplete);
+}
+
+TEST_F(HelperEndToEndTest, TwoClientsAtOnceAreServedOneTransactionAfterTheOther) {
+    Testbed testbed(tree, {"--pause-before-move", "1", "--pause-ms", "300"});
+    ASSERT_TRUE(testbed.ready);
+    const auto first = quarantineRequest(4, "First");
+    const auto second = quarantineRequest(4, "Second");
+    PrivilegedQuarantineResult firstResult;
+    PrivilegedQuarantineResult secondResult;
+    std::thread a([&] {
+        auto channel = testbed.connect();
+        firstResult = quarantine(channel, first);
+    });
+    std::thread b([&] {
+        auto channel = testbed.connect();
+        secondResult = quarantine(channel, second);
+    });
+    a.join();
+    b.join();
+    EXPECT_TRUE(firstResult.succeeded) << firstResult.message.toStdString();
+    EXPECT_TRUE(secondResult.succeeded) << secondResult.message.toStdString();
+    EXPECT_EQ(countAtDestination(first), 4);
+    EXPECT_EQ(countAtDestination(second), 4);
+
+    QElapsedTimer timer;
+    timer.start();
+    while (testbed.output.count("Finished privileged quarantine") < 2 && timer.elapsed() < 10000)
+        testbed.waitFor("never printed", 100);
+    const QRegularExpression lines("(Starting|Finished) privileged quarantine");
+    QStringList order;
+    for (auto match = lines.globalMatch(testbed.output); match.hasNext();)
+        order.append(match.next().captured(1));
+    EXPECT_EQ(order, (QStringList{"Starting", "Finished", "Starting", "Finished"}));
+}
+
+TEST_F(HelperEndToEndTest, MalformedAndOversizedFramesCloseTheConnection) {
+    Testbed testbed(tree);
+    ASSERT_TRUE(testbed.ready);
+    const std::vector<QByteArray> violations{
+        QByteArray::fromHex("ffffffff"),
+        QByteArray::fromHex("00400001") + QByteArray(16, 'x'),
+        QByteArray::fromHex("00000007") + "garbage",
+        *encodeFrame(FrameEnvelope{1, "unknownMethod", {"x"}}),
+        *encodeFrame(FrameEnvelope{1, FrameMethod::handshake, {}}),
+    };
+    for (const QByteArray& bytes : violations) {
+        auto channel = testbed.connect();
+        ASSERT_TRUE(channel.writeRaw(bytes).has_value());
+        EXPECT_EQ(channel.readFrame(maxFrameBodySize).error(), ChannelError::closedByPeer)
+            << bytes.left(8).toHex().data();
+    }
+    auto channel = testbed.connect();
+    EXPECT_TRUE(Testbed::call(channel, FrameEnvelope{1, FrameMethod::handshake, {"x"}}).has_value());
+}
+
+TEST_F(HelperEndToEndTest, AClientLeavingMidTransactionDoesNotStopIt) {
+    Testbed testbed(tree, {"--pause-before-move", "2", "--pause-ms", "1500"});
+    ASSERT_TRUE(testbed.ready);
+    const auto request = quarantineRequest(3);
+    {
+        auto channel = testbed.connect();
+        const auto body =
+            encodeFrameBody(FrameEnvelope{5, FrameMethod::quarantine, {QString::fromUtf8(encode(request))}});
+        ASSERT_TRUE(channel.writeFrame(*body).has_value());
+        ASSERT_TRUE(testbed.waitFor("pausing before move 2"));
+        EXPECT_TRUE(TransactionLockFile::isHeld(testbed.lockPath));
+        // Handshakes never wait for a transaction.
+        auto other = testbed.connect();
+        EXPECT_TRUE(Testbed::call(other, FrameEnvelope{2, FrameMethod::handshake, {"x"}}).has_value());
+        EXPECT_TRUE(TransactionLockFile::isHeld(testbed.lockPath));
+    }
+    ASSERT_TRUE(testbed.waitFor("Finished privileged quarantine; success: true, rollback complete: true"));
+    EXPECT_EQ(countAtDestination(request), 3);
+    EXPECT_FALSE(TransactionLockFile::isHeld(testbed.lockPath));
+    auto channel = testbed.connect();
+    EXPECT_TRUE(Testbed::call(channel, FrameEnvelope{1, FrameMethod::handshake, {"x"}}).has_value());
+}
+
+TEST_F(HelperEndToEndTest, AStopRequestWaitsForTheTransactionInProgress) {
+    Testbed testbed(tree, {"--pause-before-move", "2", "--pause-ms", "500"});
+    ASSERT_TRUE(testbed.ready);
+    const auto request = quarantineRequest(3);
+    auto channel = testbed.connect();
+    const auto body =
+        encodeFrameBody(FrameEnvelope{5, FrameMethod::quarantine, {QString::fromUtf8(encode(request))}});
+    ASSERT_TRUE(channel.writeFrame(*body).has_value());
+    ASSERT_TRUE(testbed.waitFor("pausing before move 2"));
+    testbed.process.terminate();
+    ASSERT_TRUE(testbed.process.waitForFinished(20000));
+    testbed.output += QString::fromUtf8(testbed.process.readAll());
+    EXPECT_EQ(testbed.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(testbed.process.exitCode(), 0);
+    EXPECT_TRUE(testbed.output.contains("Finished privileged quarantine; success: true"));
+    EXPECT_EQ(countAtDestination(request), 3);
+}
+
+TEST_F(HelperEndToEndTest, KilledAfterTheKthMoveLeavesEveryBundleInExactlyOnePlace) {
+    for (int k = 0; k <= 3; ++k) {
+        SCOPED_TRACE(k);
+        const auto request = quarantineRequest(4, QStringLiteral("Killed%1").arg(k));
+        Testbed testbed(tree, {"--pause-before-move", QString::number(k + 1), "--pause-ms", "60000"});
+        ASSERT_TRUE(testbed.ready);
+        auto channel = testbed.connect();
+        const auto body =
+            encodeFrameBody(FrameEnvelope{5, FrameMethod::quarantine, {QString::fromUtf8(encode(request))}});
+        ASSERT_TRUE(channel.writeFrame(*body).has_value());
+        ASSERT_TRUE(testbed.waitFor(QStringLiteral("pausing before move %1").arg(k + 1)));
+        EXPECT_TRUE(TransactionLockFile::isHeld(testbed.lockPath));
+        ::kill(pid_t(testbed.process.processId()), SIGKILL);
+        testbed.process.waitForFinished(10000);
+        EXPECT_EQ(countAtDestination(request), k);
+        EXPECT_FALSE(TransactionLockFile::isHeld(testbed.lockPath));
+        EXPECT_EQ(channel.readFrame(maxFrameBodySize).error(), ChannelError::closedByPeer);
+    }
+}
+
+} // namespace
+} // namespace quorvane::testing

@@ -1,0 +1,104 @@
+#include "StoreTestSupport.h"
+
+#include "Store/StoreOrders.h"
+#include "Support/StableSort.h"
+
+namespace quorvane::testing {
+namespace {
+
+class StoreListsTest : public StoreFixture {};
+
+TEST_F(StoreListsTest, activeAndQuarantinedListsJudgeRecordsAndStatus) {
+    const PluginBundleRecord active = activeRecord(QStringLiteral("VST3"), QStringLiteral("/v/a.vst3"));
+    const PluginBundleRecord quarantined =
+        quarantinedRecord(QStringLiteral("AU"), QStringLiteral("/c/a.component"),
+                          QStringLiteral("/q/OP/a.component"), QStringLiteral("OP"));
+    PluginBundleRecord halfQuarantined = active;
+    halfQuarantined.quarantinePath = QStringLiteral("/q/OP/a.vst3");
+
+    const Plugin mixed = product(QStringLiteral("Mixed"), QStringLiteral("A"), {active, quarantined});
+    const Plugin allQuarantined = product(QStringLiteral("Gone"), QStringLiteral("A"), {quarantined});
+    const Plugin bareQuarantined =
+        bareProduct(QStringLiteral("Bare"), QStringLiteral("A"), {QStringLiteral("AU")},
+                    QStringLiteral("/c/b.component"), PluginStatus::partiallyQuarantined);
+    Plugin emptyOk = bareProduct(QStringLiteral("Empty"), QStringLiteral("A"), {}, QStringLiteral("/x"));
+    emptyOk.bundles = std::vector<PluginBundleRecord>{};
+    Plugin statusSaysQuarantined = product(QStringLiteral("Says"), QStringLiteral("A"), {active});
+    statusSaysQuarantined.status = PluginStatus::quarantined;
+    const Plugin half = product(QStringLiteral("Half"), QStringLiteral("A"), {halfQuarantined});
+    Plugin hostedWithRecord = product(QStringLiteral("Hosted"), QStringLiteral("Waves"), {quarantined});
+    hostedWithRecord.status = PluginStatus::hostedByShell;
+    writeState(stateWith(
+        {mixed, allQuarantined, bareQuarantined, emptyOk, statusSaysQuarantined, half, hostedWithRecord}));
+    const auto store = makeStore();
+
+    const auto names = [](const std::vector<Plugin>& plugins) {
+        QStringList result;
+        for (const Plugin& plugin : plugins)
+            result.push_back(plugin.name);
+        return result;
+    };
+    EXPECT_EQ(names(store->activePlugins()), (QStringList{QStringLiteral("Mixed"), QStringLiteral("Empty"),
+                                                          QStringLiteral("Says"), QStringLiteral("Half")}));
+    EXPECT_EQ(names(store->quarantinedPlugins()),
+              (QStringList{QStringLiteral("Mixed"), QStringLiteral("Gone"), QStringLiteral("Bare"),
+                           QStringLiteral("Says"), QStringLiteral("Hosted")}));
+    // Counts use the records a product shows: none for a shell-hosted one.
+    EXPECT_EQ(store->quarantinedBundleCount(), 2);
+}
+
+TEST_F(StoreListsTest, theMergedInventoryIsInPlainManufacturerOrder) {
+    writeState(stateWith({}));
+    const auto store = makeStore();
+    const std::vector<Plugin> merged =
+        store->mergeScanResult({bareProduct(QStringLiteral("b"), QStringLiteral("acme"),
+                                            {QStringLiteral("AU")}, QStringLiteral("/1")),
+                                bareProduct(QStringLiteral("z"), QStringLiteral("Waves"),
+                                            {QStringLiteral("AU")}, QStringLiteral("/2")),
+                                bareProduct(QStringLiteral("a"), QStringLiteral("acme"),
+                                            {QStringLiteral("AU")}, QStringLiteral("/3"))});
+    ASSERT_EQ(merged.size(), 3u);
+    EXPECT_EQ(merged[0].manufacturer, QStringLiteral("Waves"));
+    EXPECT_EQ(merged[1].name, QStringLiteral("a"));
+    EXPECT_EQ(merged[2].name, QStringLiteral("b"));
+}
+
+TEST(StoreOrdersTest, rulesSortByManufacturerInPlainOrder) {
+    std::vector<PermanentQuarantineRule> rules{{QStringLiteral("beta"), Timestamp{1}},
+                                               {QStringLiteral("Alpha"), Timestamp{2}},
+                                               {QStringLiteral("Zeta"), Timestamp{3}}};
+    stableMergeSort(rules, permanentQuarantineRuleOrder);
+    EXPECT_EQ(rules[0].manufacturer, QStringLiteral("Alpha"));
+    EXPECT_EQ(rules[1].manufacturer, QStringLiteral("Zeta"));
+    EXPECT_EQ(rules[2].manufacturer, QStringLiteral("beta"));
+}
+
+TEST(StoreOrdersTest, trashEntriesRunNewestFirstAndKeepTiesInOrder) {
+    const auto entry = [](double date, const QString& name) {
+        TrashRecoveryEntry value;
+        value.record.id = makeUuid();
+        value.record.pluginName = name;
+        value.record.operationDate = Timestamp{date};
+        return value;
+    };
+    std::vector<TrashRecoveryEntry> entries{
+        entry(10, QStringLiteral("first")), entry(30, QStringLiteral("newest")),
+        entry(10, QStringLiteral("second")), entry(5, QStringLiteral("oldest"))};
+    stableMergeSort(entries, trashRecoveryEntryOrder);
+    QStringList order;
+    for (const TrashRecoveryEntry& value : entries)
+        order.push_back(value.record.pluginName);
+    EXPECT_EQ(order, (QStringList{QStringLiteral("newest"), QStringLiteral("first"), QStringLiteral("second"),
+                                  QStringLiteral("oldest")}));
+}
+
+TEST(StoreOrdersTest, stringsSortAscendingInPlainOrder) {
+    QStringList strings{QStringLiteral("waves"), QStringLiteral("\u00C5ngstr\u00F6m"),
+                        QStringLiteral("Waves"), QStringLiteral("acme")};
+    sortStringsAscending(strings);
+    EXPECT_EQ(strings, (QStringList{QStringLiteral("Waves"), QStringLiteral("acme"), QStringLiteral("waves"),
+                                    QStringLiteral("\u00C5ngstr\u00F6m")}));
+}
+
+} // namespace
+} // namespace quorvane::testing
