@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds with AddressSanitizer + UndefinedBehaviorSanitizer and runs every test.
+# Sets up, builds with AddressSanitizer + UndefinedBehaviorSanitizer and runs every test: the
+# helper's fuzzer for about a minute, then CTest, whose summary closes the output.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$here/build-test"
@@ -8,8 +9,15 @@ CMAKE_BUILD_TYPE=Debug "$here/scripts/setup.sh" "$build" -DQUORVANE_SANITIZE=ON 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
 status=0
-ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" || status=$?
 if [ -x "$here/scripts/fuzz.sh" ]; then
-  "$here/scripts/fuzz.sh" || status=1
+  mkdir -p "$build"
+  if "$here/scripts/fuzz.sh" >"$build/fuzz.log" 2>&1; then
+    echo "Helper fuzzer: no crash ($(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "$build/fuzz.log" || echo 'finished'))."
+  else
+    echo "Helper fuzzer FAILED; the end of its log ($build/fuzz.log):"
+    tail -n 60 "$build/fuzz.log"
+    status=1
+  fi
 fi
+ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" || status=$?
 exit $status

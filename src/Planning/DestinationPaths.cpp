@@ -1,5 +1,6 @@
 #include "Planning/DestinationPaths.h"
 
+#include "Shared/HomeTrashLocation.h"
 #include "Support/LocaleText.h"
 #include "Support/Paths.h"
 
@@ -25,8 +26,7 @@ QString quarantineDestinationPath(const PathPolicy& policy, const QString& opera
 }
 
 QString trashFolderForHome(const QString& homeDirectory) {
-    return standardizedPath(
-        appendingPathComponent(homeDirectory, QStringLiteral(".local/share/Trash/files")));
+    return homeTrashFilesFolder(homeDirectory);
 }
 
 std::optional<QString> defaultTrashFolder(const FileSystemProbe& fileSystem) {

@@ -1,5 +1,6 @@
 #include "Platform/HomeTrash.h"
 
+#include "Shared/HomeTrashLocation.h"
 #include "Support/Paths.h"
 
 #include <QUrl>
@@ -19,11 +20,11 @@ QString infoName(const QString& itemName) {
 } // namespace
 
 QString filesFolder(const QString& home) {
-    return standardizedPath(home + QStringLiteral("/.local/share/Trash/files"));
+    return homeTrashFilesFolder(home);
 }
 
 QString infoFolder(const QString& home) {
-    return standardizedPath(home + QStringLiteral("/.local/share/Trash/info"));
+    return homeTrashInfoFolder(home);
 }
 
 QString infoFolderForFilesFolder(const QString& filesFolder) {

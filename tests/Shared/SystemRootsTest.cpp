@@ -1,3 +1,4 @@
+#include "Shared/HomeTrashLocation.h"
 #include "Shared/SystemRoots.h"
 
 #include "Support/Fixtures/TemporaryTree.h"
@@ -34,3 +35,12 @@ TEST(SystemRoots, PrefixIsStandardisedAndResolvedOnce) {
 
 } // namespace
 } // namespace quorvane
+
+TEST(HomeTrashLocation, IgnoresTheEnvironmentAndStandardisesTheHome) {
+    qputenv("XDG_DATA_HOME", "/elsewhere");
+    EXPECT_EQ(quorvane::homeTrashFilesFolder(QStringLiteral("/home/ana/")),
+              QStringLiteral("/home/ana/.local/share/Trash/files"));
+    EXPECT_EQ(quorvane::homeTrashInfoFolder(QStringLiteral("/home//ana")),
+              QStringLiteral("/home/ana/.local/share/Trash/info"));
+    qunsetenv("XDG_DATA_HOME");
+}
