@@ -10,12 +10,17 @@
 #include "Model/Plugin.h"
 #include "Model/PluginBundleSelection.h"
 #include "Model/ScanReconciliationSummary.h"
+#include "Model/TrashRecoveryEntry.h"
 #include "Model/TrashedBundleRecord.h"
 #include "Persistence/PersistedInventory.h"
+#include "Persistence/PrivilegedInventoryCommitError.h"
+#include "Planning/BundleActionPlan.h"
+#include "Planning/FormatCleanupPlan.h"
 #include "Planning/FormatCleanupRunRecord.h"
 #include "Planning/InventoryRevisionToken.h"
 #include "Shared/PathPolicy.h"
 #include "Shared/PrivilegedRequests.h"
+#include "Shared/PrivilegedResults.h"
 #include "Store/PrivilegedRequestReadiness.h"
 #include "Store/StoreEnvironment.h"
 #include "Store/StoreStateError.h"
@@ -37,7 +42,11 @@
 #include <unordered_set>
 #include <vector>
 
+class QTimer;
+
 namespace quorvane {
+
+class PrivilegedRequestSender;
 
 // The one owner of the live inventory and of everything persisted with it. Lives on the GUI
 // thread; every operation runs there and completes synchronously, except the scan, which runs on
@@ -46,8 +55,10 @@ namespace quorvane {
 // The class is split over several source files by concern: state and saving
 // (PluginInventoryStore.cpp), scans and their merge (…Scan.cpp), protection (…Protection.cpp),
 // permanent-quarantine rules (…Rules.cpp), the diagnostic report (…Report.cpp), the derived lists
-// (…Lists.cpp), and the privileged-transaction hooks that are not filled in yet
-// (…ExtensionPoints.cpp).
+// (…Lists.cpp), and the privileged transactions: the journals and their begin and complete steps
+// (…Journals.cpp), the Finder Trash (…Trash.cpp), the launch-time resolution
+// (…LaunchResolution.cpp), cleanup-preset runs (…PresetRuns.cpp) and the permanent-quarantine run
+// (…PermanentRun.cpp).
 class PluginInventoryStore : public QObject {
     Q_OBJECT
 
@@ -153,6 +164,84 @@ public:
     // `managementSection` is the helper service object's section, inserted unchanged.
     QString diagnosticReport(const std::optional<QString>& managementSection) const;
 
+    // Privileged transactions. Each kind has a begin step that writes its journal into the state
+    // file before the request may leave (none after a refusal, which is reported), a complete step
+    // that accepts the helper's result only when it matches the journal and the disk agrees, and a
+    // finaliser that writes a verified transaction into the inventory.
+
+    // The blocking message of the plan the action would get now; none when it may be offered.
+    std::optional<QString> bundleActionPlan(const std::vector<PluginBundleSelection>& selections,
+                                            const std::optional<InventoryRevisionToken>& expectedRevision,
+                                            BundleActionKind kind) const;
+    std::optional<QString>
+    planQuarantine(const std::vector<PluginBundleSelection>& selections,
+                   const std::optional<InventoryRevisionToken>& expectedRevision = {}) const;
+    std::optional<QString>
+    planRestore(const std::vector<PluginBundleSelection>& selections,
+                const std::optional<InventoryRevisionToken>& expectedRevision = {}) const;
+    std::optional<QString>
+    planTrash(const std::vector<PluginBundleSelection>& selections,
+              const std::optional<InventoryRevisionToken>& expectedRevision = {}) const;
+
+    std::optional<PrivilegedQuarantineRequest>
+    beginPrivilegedQuarantine(const std::vector<PluginBundleSelection>& selections,
+                              const std::optional<InventoryRevisionToken>& expectedRevision = {},
+                              const std::optional<QUuid>& presetRunID = {});
+    bool completePrivilegedQuarantine(const PrivilegedQuarantineResult& result, const QString& transactionID,
+                                      const std::vector<PrivilegedQuarantineItem>& items);
+    std::expected<void, PrivilegedInventoryCommitError>
+    finalisePrivilegedQuarantine(const QString& transactionID,
+                                 const std::vector<PrivilegedQuarantineItem>& items);
+    // The cleanup-preset run that began the transaction, if any.
+    std::optional<QUuid> markPresetRunChildTransaction(const QString& transactionID) const;
+    void refreshDerivedStatus(qsizetype index);
+
+    std::optional<PrivilegedRestoreRequest>
+    beginPrivilegedRestore(const std::vector<PluginBundleSelection>& selections,
+                           const std::optional<InventoryRevisionToken>& expectedRevision = {});
+    bool completePrivilegedRestore(const PrivilegedRestoreResult& result, const QString& transactionID,
+                                   const std::vector<PrivilegedRestoreItem>& items);
+    std::expected<void, PrivilegedInventoryCommitError>
+    finalisePrivilegedRestore(const QString& transactionID, const std::vector<PrivilegedRestoreItem>& items);
+
+    // Creates the user's home Trash folders first when they are missing.
+    std::optional<PrivilegedTrashRequest>
+    beginPrivilegedTrash(const std::vector<PluginBundleSelection>& selections,
+                         const std::optional<InventoryRevisionToken>& expectedRevision = {});
+    bool completePrivilegedTrash(const PrivilegedTrashResult& result, const QString& transactionID,
+                                 const std::vector<PrivilegedTrashItem>& items);
+    std::expected<void, PrivilegedInventoryCommitError>
+    finalisePrivilegedTrash(const QString& transactionID, const std::vector<PrivilegedTrashItem>& items);
+
+    // Finder Trash recovery.
+
+    // Every Trash record with its state on disk, newest first.
+    std::vector<TrashRecoveryEntry> trashRecoveryEntries() const;
+    qsizetype restorableTrashRecordCount() const;
+    // Notices bundles the user restored or deleted outside the application; skipped while a
+    // journal is pending.
+    void verifyTrashRecords();
+    std::optional<QString> trashRecoveryBlockingReason(const std::vector<QUuid>& recordIDs) const;
+    std::optional<PrivilegedTrashRestoreRequest> beginTrashRecovery(const std::vector<QUuid>& recordIDs);
+    bool completeTrashRecovery(const PrivilegedTrashRestoreResult& result, const QString& transactionID,
+                               const std::vector<PrivilegedTrashRestoreItem>& items);
+    std::expected<void, PrivilegedInventoryCommitError>
+    finaliseTrashRecovery(const QString& transactionID, const std::vector<PrivilegedTrashRestoreItem>& items);
+
+    // Format cleanup preset runs; the format cleanup screen drives the chunks.
+
+    std::optional<QUuid> beginCleanupPresetRun(const FormatCleanupPlan& plan,
+                                               const std::vector<PluginBundleSelection>& selections);
+    std::optional<PrivilegedQuarantineRequest>
+    preparePresetRunChildTransaction(const QUuid& runID,
+                                     const std::vector<PluginBundleSelection>& selections);
+    void finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status);
+    // The run's bundles still quarantined under its id, in selection order.
+    std::vector<PluginBundleSelection> presetRunRestoreSelections(const QUuid& runID) const;
+
+    // The current active record with the bundle key `bundleID`, outside shared shells.
+    std::optional<PluginBundleSelection> resolvePermanentQuarantineSelections(const QString& bundleID) const;
+
 signals:
     void pluginsChanged();
     void isScanningChanged();
@@ -210,13 +299,87 @@ private:
     // Steps shared by product and batch protection for every product whose key is `key`.
     void applyProductProtection(std::vector<Plugin>& plugins, const QString& key, bool protect) const;
 
-    // Extension points for the privileged-transaction code; they do nothing yet.
+    // Start-up steps of the privileged-transaction code.
     void pruneEmptyQuarantineFolders();
     void resolvePendingQuarantine();
     void resolvePendingRestore();
     void resolvePendingTrash();
     void resolvePendingTrashRestore();
     void reconcileCleanupPresetRuns();
+
+    // Privileged transactions.
+    struct QuarantineJournal;
+    struct RestoreJournal;
+    struct TrashJournal;
+    struct TrashRecoveryJournal;
+    // What a failed commit of a kind puts back.
+    struct SnapshotParts {
+        bool plugins = false;
+        bool history = false;
+        bool trashedBundles = false;
+    };
+    struct Snapshot {
+        std::optional<std::vector<Plugin>> plugins;
+        std::optional<std::vector<HistoryItem>> history;
+        std::optional<std::vector<TrashedBundleRecord>> trashedBundles;
+    };
+    struct JournalTexts {
+        QString refusalTitle;
+        QString attentionTitle;
+        QString failedSafelyTitle;
+        QString successTitle;
+        QString saveFailure;
+        QString mismatch;
+        QString keptJournal;
+        QString unverified;
+        QString unfinished;
+        QString success;
+        QString completedUnsaved;
+        QString mixed;
+    };
+    // What the permanent-quarantine run carries from one phase to the next.
+    struct PermanentRunContext {
+        std::vector<PermanentQuarantineMatch> chunk;
+        std::vector<PermanentQuarantineMatch> remaining;
+        PrivilegedRequestSender* sender = nullptr;
+    };
+
+    template <class Kind>
+    std::optional<typename Kind::Request>
+    beginPrivileged(const std::vector<PluginBundleSelection>& selections,
+                    const std::optional<InventoryRevisionToken>& expectedRevision,
+                    const std::optional<QUuid>& presetRunID);
+    template <class Kind>
+    bool completePrivileged(const typename Kind::Result& result, const QString& transactionID,
+                            const std::vector<typename Kind::Item>& items);
+    template <class Kind>
+    void resolvePending();
+    BundleActionPlan makeStorePlan(BundleActionKind kind,
+                                   const std::vector<PluginBundleSelection>& selections,
+                                   const std::optional<InventoryRevisionToken>& expectedRevision,
+                                   const std::optional<QUuid>& presetRunID) const;
+    bool linkPresetRunChildTransaction(const QUuid& runID, const QString& transactionID);
+    Snapshot takeSnapshot(SnapshotParts parts) const;
+    void putBack(Snapshot snapshot);
+    static void materializeAllBundleRecords(std::vector<Plugin>& plugins);
+    // Each line inserted at the front in turn: the last one ends up first.
+    void insertHistoryLinesFront(std::vector<HistoryItem> lines);
+    // stat(2), following links, of the path as written.
+    static bool pathExists(const QString& path);
+    // The user's home folder: the environment's, else the password database's.
+    QString homeFolder() const;
+    TrashRecoveryState trashRecoveryState(const TrashedBundleRecord& record) const;
+    const TrashedBundleRecord* trashedBundle(const QUuid& id) const;
+    bool helperTransactionRunning() const;
+    // Looks at the journals again once the helper has released its transaction lock.
+    void waitForHelperTransaction();
+    void continuePermanentQuarantineRun(const PrivilegedTrashResult& result,
+                                        const PrivilegedTrashRequest& request,
+                                        const PermanentRunContext& context);
+    void finishPermanentQuarantineChunk(const PrivilegedQuarantineResult& result,
+                                        const PrivilegedQuarantineRequest& request,
+                                        const PermanentRunContext& context);
+    void setScanNoticeAndSave(const QString& text);
 
     // Helpers.
     Timestamp now() const;
@@ -277,6 +440,8 @@ private:
     std::optional<PrivilegedTrashRequest> m_pendingPrivilegedTrash;
     std::optional<PrivilegedTrashRestoreRequest> m_pendingPrivilegedTrashRestore;
     std::shared_ptr<ScanControl> m_scanControl;
+    // Polls the helper's transaction lock while a journal waits for the helper to finish.
+    QTimer* m_helperTransactionWait = nullptr;
 
     // The context of the running scan, and its thread (joined before the next scan starts and when
     // the store goes away).

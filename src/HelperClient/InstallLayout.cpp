@@ -1,0 +1,46 @@
+#include "HelperClient/InstallLayout.h"
+
+#include "Platform/SystemdServiceRegistry.h"
+#include "Support/Paths.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace quorvane {
+
+InstallLayout InstallLayout::ofRunningApplication() {
+    return InstallLayout{deletingLastPathComponent(standardizedPath(QCoreApplication::applicationDirPath()))};
+}
+
+QString InstallLayout::helperExecutable() const {
+    return prefix + QStringLiteral("/libexec/quorvane/quorvane-helper");
+}
+
+QString InstallLayout::socketUnitFile() const {
+    return prefix + QStringLiteral("/lib/systemd/system/") + SystemdServiceRegistry::socketUnit();
+}
+
+QString InstallLayout::serviceUnitFile() const {
+    return prefix + QStringLiteral("/lib/systemd/system/") + SystemdServiceRegistry::serviceUnit();
+}
+
+bool InstallLayout::hasHelperExecutable() const {
+    const QFileInfo helper(helperExecutable());
+    return helper.isFile() && helper.isExecutable();
+}
+
+bool InstallLayout::hasServiceUnits() const {
+    return QFileInfo(socketUnitFile()).isFile() && QFileInfo(serviceUnitFile()).isFile();
+}
+
+const QString& applicationBuild() {
+#ifdef QUORVANE_BUILD
+    static const QString build =
+        QStringLiteral(QUORVANE_BUILD).isEmpty() ? QStringLiteral("40") : QStringLiteral(QUORVANE_BUILD);
+#else
+    static const QString build = QStringLiteral("40");
+#endif
+    return build;
+}
+
+} // namespace quorvane

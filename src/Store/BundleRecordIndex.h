@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Model/Plugin.h"
+#include "Persistence/PrivilegedInventoryCommitError.h"
+#include "Support/LocaleText.h"
+#include "Support/Paths.h"
+#include "Support/PlainText.h"
+
+#include <expected>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace quorvane {
+
+// The stored bundle records of an inventory under one path of theirs, compared the way the
+// finalisers compare journal paths (standardised, lower-cased), so that matching a transaction's
+// items does not compare every item with every record. Only the store's own source files use it.
+class BundleRecordIndex {
+public:
+    // Product index, record index.
+    using Location = std::pair<std::size_t, std::size_t>;
+
+    static QString key(const QString& path) { return lowercasedLocaleIndependent(standardizedPath(path)); }
+
+    // `pathOf(record)` gives the path a record is found by.
+    template <class PathOf>
+    BundleRecordIndex(const std::vector<Plugin>& plugins, PathOf pathOf) {
+        for (std::size_t product = 0; product < plugins.size(); ++product) {
+            if (!plugins[product].bundles)
+                continue;
+            const auto& records = *plugins[product].bundles;
+            for (std::size_t record = 0; record < records.size(); ++record)
+                m_locations[key(pathOf(records[record]))].emplace_back(product, record);
+        }
+    }
+
+    // The one record found by `path` that `accepts`: the first of its product; a second product
+    // with one makes it a duplicate, none at all a missing record.
+    template <class Accept>
+    std::expected<Location, PrivilegedInventoryCommitError>
+    matchOne(const std::vector<Plugin>& plugins, const QString& path, Accept accepts) const {
+        const auto found = m_locations.find(key(path));
+        std::optional<Location> match;
+        if (found != m_locations.end()) {
+            for (const Location& location : found->second) {
+                if (!accepts((*plugins[location.first].bundles)[location.second]))
+                    continue;
+                if (!match) {
+                    match = location;
+                } else if (match->first != location.first) {
+                    return std::unexpected(PrivilegedInventoryCommitError::duplicateInventoryRecord);
+                }
+            }
+        }
+        if (!match)
+            return std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord);
+        return *match;
+    }
+
+private:
+    std::unordered_map<QString, std::vector<Location>, PlainHash, PlainEqualTo> m_locations;
+};
+
+} // namespace quorvane

@@ -1,0 +1,436 @@
+#include "Store/PluginInventoryStore.h"
+
+#include "Model/Identity.h"
+#include "Planning/BundleActionPlanner.h"
+#include "Planning/FileSystemProbe.h"
+#include "Shared/HomeTrashLocation.h"
+#include "Store/BundleRecordIndex.h"
+#include "Store/PrivilegedJournalKinds.h"
+#include "Store/PrivilegedTransactionTexts.h"
+#include "Support/LocaleText.h"
+#include "Support/Paths.h"
+#include "Support/Uuid.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+
+#include <sys/stat.h>
+
+// The journal discipline the four privileged kinds share: a preview of the plan an action would get,
+// the begin step that writes the journal before the request may leave, and the complete step that
+// accepts a result only when it matches the journal and the disk agrees; the quarantine and restore
+// finalisers live here too.
+
+namespace quorvane {
+
+namespace Texts = PrivilegedTransactionTexts;
+
+namespace {
+
+// The form in which the finalisers compare two paths.
+bool samePath(const QString& a, const QString& b) {
+    return plainEqual(BundleRecordIndex::key(a), BundleRecordIndex::key(b));
+}
+
+// The application creates the home Trash's folders (as the user, private to the user) when they are
+// missing; the helper never creates them.
+void ensureHomeTrashFolders(const QString& home) {
+    if (home.isEmpty())
+        return;
+    for (const QString& folder : {homeTrashFilesFolder(home), homeTrashInfoFolder(home)}) {
+        QDir().mkpath(deletingLastPathComponent(folder));
+        // mkdir never replaces or follows what is already there; the planner judges the result.
+        (void)::mkdir(QFile::encodeName(folder).constData(), 0700);
+    }
+}
+
+} // namespace
+
+bool PluginInventoryStore::pathExists(const QString& path) {
+    return SystemFileSystemProbe().fileExists(path);
+}
+
+QString PluginInventoryStore::homeFolder() const {
+    return m_environment.homeFolder.isEmpty() ? SystemFileSystemProbe::passwordDatabaseHome()
+                                              : m_environment.homeFolder;
+}
+
+BundleActionPlan
+PluginInventoryStore::makeStorePlan(BundleActionKind kind,
+                                    const std::vector<PluginBundleSelection>& selections,
+                                    const std::optional<InventoryRevisionToken>& expectedRevision,
+                                    const std::optional<QUuid>& presetRunID) const {
+    if (kind == BundleActionKind::trash)
+        ensureHomeTrashFolders(homeFolder());
+    const SystemFileSystemProbe fileSystem(homeFolder());
+    return makeBundleActionPlan(kind, selections, m_plugins, m_inventoryRevision, expectedRevision,
+                                presetRunID, hasPendingPrivilegedTransaction(), fileSystem, std::nullopt,
+                                true, m_pathPolicy);
+}
+
+// Preview.
+
+std::optional<QString>
+PluginInventoryStore::bundleActionPlan(const std::vector<PluginBundleSelection>& selections,
+                                       const std::optional<InventoryRevisionToken>& expectedRevision,
+                                       BundleActionKind kind) const {
+    if (m_fileActionsBlockedByStorage)
+        return Texts::storageBlocked;
+    return makeStorePlan(kind, selections, expectedRevision, std::nullopt).blockingMessage();
+}
+
+std::optional<QString>
+PluginInventoryStore::planQuarantine(const std::vector<PluginBundleSelection>& selections,
+                                     const std::optional<InventoryRevisionToken>& expectedRevision) const {
+    return bundleActionPlan(selections, expectedRevision, BundleActionKind::quarantine);
+}
+
+std::optional<QString>
+PluginInventoryStore::planRestore(const std::vector<PluginBundleSelection>& selections,
+                                  const std::optional<InventoryRevisionToken>& expectedRevision) const {
+    return bundleActionPlan(selections, expectedRevision, BundleActionKind::restore);
+}
+
+std::optional<QString>
+PluginInventoryStore::planTrash(const std::vector<PluginBundleSelection>& selections,
+                                const std::optional<InventoryRevisionToken>& expectedRevision) const {
+    return bundleActionPlan(selections, expectedRevision, BundleActionKind::trash);
+}
+
+void PluginInventoryStore::insertHistoryLinesFront(std::vector<HistoryItem> lines) {
+    if (lines.empty())
+        return;
+    std::vector<HistoryItem> history;
+    history.reserve(m_history.size() + lines.size());
+    history.insert(history.end(), std::make_move_iterator(lines.rbegin()),
+                   std::make_move_iterator(lines.rend()));
+    history.insert(history.end(), m_history.begin(), m_history.end());
+    setHistory(std::move(history));
+}
+
+// Snapshots of what a failed commit puts back.
+
+PluginInventoryStore::Snapshot PluginInventoryStore::takeSnapshot(SnapshotParts parts) const {
+    Snapshot snapshot;
+    if (parts.plugins)
+        snapshot.plugins = m_plugins;
+    if (parts.history)
+        snapshot.history = m_history;
+    if (parts.trashedBundles)
+        snapshot.trashedBundles = m_trashedBundles;
+    return snapshot;
+}
+
+void PluginInventoryStore::putBack(Snapshot snapshot) {
+    if (snapshot.plugins)
+        setPlugins(std::move(*snapshot.plugins));
+    if (snapshot.history)
+        setHistory(std::move(*snapshot.history));
+    if (snapshot.trashedBundles)
+        setTrashedBundles(std::move(*snapshot.trashedBundles));
+}
+
+// Begin.
+
+template <class Kind>
+std::optional<typename Kind::Request>
+PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& selections,
+                                      const std::optional<InventoryRevisionToken>& expectedRevision,
+                                      const std::optional<QUuid>& presetRunID) {
+    const JournalTexts texts = Kind::texts();
+    const auto refuse = [&](const QString& title, const QString& message) {
+        reportOperationError(title, message);
+        return std::optional<typename Kind::Request>();
+    };
+    setLastOperationError(std::nullopt);
+    if (m_fileActionsBlockedByStorage)
+        return refuse(texts.refusalTitle, Texts::storageBlocked);
+    const BundleActionPlan plan = makeStorePlan(Kind::action, selections, expectedRevision, presetRunID);
+    if (const auto message = plan.blockingMessage())
+        return refuse(texts.refusalTitle, *message);
+
+    typename Kind::Request request;
+    for (const BundleActionPlanItem& item : plan.items) {
+        if (item.destinationPath && item.operationID)
+            request.items.push_back({item.sourcePath, *item.destinationPath, *item.operationID});
+    }
+    if (request.items.size() != plan.items.size() || request.items.empty())
+        return refuse(texts.refusalTitle, Texts::planChanged);
+    request.transactionID = uuidText(makeUuid());
+
+    auto& journal = this->*Kind::journal;
+    const auto previousJournal = journal;
+    const std::vector<FormatCleanupRunRecord> previousRuns = m_formatCleanupRuns;
+    journal = request;
+    if constexpr (std::is_same_v<Kind, QuarantineJournal>) {
+        if (presetRunID && !linkPresetRunChildTransaction(*presetRunID, request.transactionID)) {
+            journal = previousJournal;
+            return refuse(Texts::Quarantine::presetLinkTitle, Texts::Quarantine::presetLinkBroken);
+        }
+    }
+    if (const auto saved = saveState(); !saved) {
+        journal = previousJournal;
+        setFormatCleanupRuns(previousRuns);
+        setLastStorageError(saved.error().description());
+        return refuse(texts.refusalTitle, texts.saveFailure);
+    }
+    setLastStorageError(std::nullopt);
+    return request;
+}
+
+bool PluginInventoryStore::linkPresetRunChildTransaction(const QUuid& runID, const QString& transactionID) {
+    const auto childID = parseUuid(transactionID);
+    if (!childID)
+        return false;
+    for (std::size_t index = 0; index < m_formatCleanupRuns.size(); ++index) {
+        const FormatCleanupRunRecord& run = m_formatCleanupRuns[index];
+        if (run.id != runID || run.status != FormatCleanupRunStatus::pending)
+            continue;
+        std::vector<FormatCleanupRunRecord> runs = m_formatCleanupRuns;
+        runs[index].childTransactionIDs.push_back(*childID);
+        setFormatCleanupRuns(std::move(runs));
+        return true;
+    }
+    return false;
+}
+
+std::optional<PrivilegedQuarantineRequest>
+PluginInventoryStore::beginPrivilegedQuarantine(const std::vector<PluginBundleSelection>& selections,
+                                                const std::optional<InventoryRevisionToken>& expectedRevision,
+                                                const std::optional<QUuid>& presetRunID) {
+    return beginPrivileged<QuarantineJournal>(selections, expectedRevision, presetRunID);
+}
+
+std::optional<PrivilegedRestoreRequest>
+PluginInventoryStore::beginPrivilegedRestore(const std::vector<PluginBundleSelection>& selections,
+                                             const std::optional<InventoryRevisionToken>& expectedRevision) {
+    return beginPrivileged<RestoreJournal>(selections, expectedRevision, std::nullopt);
+}
+
+std::optional<PrivilegedTrashRequest>
+PluginInventoryStore::beginPrivilegedTrash(const std::vector<PluginBundleSelection>& selections,
+                                           const std::optional<InventoryRevisionToken>& expectedRevision) {
+    return beginPrivileged<TrashJournal>(selections, expectedRevision, std::nullopt);
+}
+
+// Complete.
+
+template <class Kind>
+bool PluginInventoryStore::completePrivileged(const typename Kind::Result& result,
+                                              const QString& transactionID,
+                                              const std::vector<typename Kind::Item>& items) {
+    const JournalTexts texts = Kind::texts();
+    auto& journal = this->*Kind::journal;
+    if (!journal || journal->transactionID != transactionID || result.transactionID != transactionID) {
+        reportOperationError(texts.attentionTitle, texts.mismatch);
+        return false;
+    }
+
+    if (!result.succeeded) {
+        const bool rolledBack = std::ranges::all_of(items, [](const typename Kind::Item& item) {
+            return pathExists(item.sourcePath) && !pathExists(item.destinationPath);
+        });
+        if (result.rollbackComplete && rolledBack) {
+            journal.reset();
+            (void)saveState();
+            reportOperationError(texts.failedSafelyTitle, result.message);
+            return false;
+        }
+        reportOperationError(texts.attentionTitle, result.message + texts.keptJournal);
+        return false;
+    }
+
+    QSet<QString> expected;
+    for (const typename Kind::Item& item : items)
+        expected.insert(item.destinationPath);
+    const QStringList& reported = result.*Kind::destinations;
+    const bool pathsAgree = expected == QSet<QString>(reported.begin(), reported.end());
+    const bool diskAgrees = std::ranges::all_of(items, [](const typename Kind::Item& item) {
+        return !pathExists(item.sourcePath) && pathExists(item.destinationPath);
+    });
+    if (!pathsAgree || !diskAgrees) {
+        reportOperationError(texts.attentionTitle, texts.unverified);
+        return false;
+    }
+
+    Snapshot snapshot = takeSnapshot(Kind::putBack);
+    std::optional<QString> failure;
+    if (const auto finalised = (this->*Kind::finalise)(transactionID, items); !finalised) {
+        failure = description(finalised.error());
+    } else {
+        journal.reset();
+        if (const auto saved = saveState(); !saved)
+            failure = saved.error().description();
+    }
+    if (failure) {
+        putBack(std::move(snapshot));
+        journal = typename Kind::Request{transactionID, items};
+        setLastStorageError(failure);
+        (void)saveState();
+        reportOperationError(texts.attentionTitle, texts.unfinished);
+        return false;
+    }
+
+    setLastStorageError(std::nullopt);
+    m_inventoryRevision = InventoryRevisionToken::fresh();
+    if constexpr (std::is_same_v<Kind, TrashJournal>)
+        pruneEmptyQuarantineFolders();
+    postNotice(texts.successTitle, QString::number(items.size()) + texts.success, NoticeStyle::success);
+    return true;
+}
+
+bool PluginInventoryStore::completePrivilegedQuarantine(const PrivilegedQuarantineResult& result,
+                                                        const QString& transactionID,
+                                                        const std::vector<PrivilegedQuarantineItem>& items) {
+    return completePrivileged<QuarantineJournal>(result, transactionID, items);
+}
+
+bool PluginInventoryStore::completePrivilegedRestore(const PrivilegedRestoreResult& result,
+                                                     const QString& transactionID,
+                                                     const std::vector<PrivilegedRestoreItem>& items) {
+    return completePrivileged<RestoreJournal>(result, transactionID, items);
+}
+
+bool PluginInventoryStore::completePrivilegedTrash(const PrivilegedTrashResult& result,
+                                                   const QString& transactionID,
+                                                   const std::vector<PrivilegedTrashItem>& items) {
+    return completePrivileged<TrashJournal>(result, transactionID, items);
+}
+
+bool PluginInventoryStore::completeTrashRecovery(const PrivilegedTrashRestoreResult& result,
+                                                 const QString& transactionID,
+                                                 const std::vector<PrivilegedTrashRestoreItem>& items) {
+    return completePrivileged<TrashRecoveryJournal>(result, transactionID, items);
+}
+
+// Finalisers of the quarantine and the restore.
+
+std::optional<QUuid> PluginInventoryStore::markPresetRunChildTransaction(const QString& transactionID) const {
+    const auto childID = parseUuid(transactionID);
+    if (!childID)
+        return std::nullopt;
+    for (const FormatCleanupRunRecord& run : m_formatCleanupRuns) {
+        if (std::ranges::find(run.childTransactionIDs, *childID) != run.childTransactionIDs.end())
+            return run.id;
+    }
+    return std::nullopt;
+}
+
+void PluginInventoryStore::refreshDerivedStatus(qsizetype index) {
+    if (index < 0 || std::size_t(index) >= m_plugins.size())
+        return;
+    std::vector<Plugin> plugins = m_plugins;
+    plugins[std::size_t(index)].status = plugins[std::size_t(index)].derivedStatus();
+    setPlugins(std::move(plugins));
+}
+
+void PluginInventoryStore::materializeAllBundleRecords(std::vector<Plugin>& plugins) {
+    for (Plugin& plugin : plugins) {
+        if (plugin.bundles)
+            continue;
+        std::vector<PluginBundleRecord> records = plugin.bundleRecords();
+        if (!records.empty())
+            plugin.bundles = std::move(records);
+    }
+}
+
+std::expected<void, PrivilegedInventoryCommitError>
+PluginInventoryStore::finalisePrivilegedQuarantine(const QString& transactionID,
+                                                   const std::vector<PrivilegedQuarantineItem>& items) {
+    if (items.empty())
+        return {};
+    if (m_plugins.empty())
+        return std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord);
+    const std::optional<QUuid> runID = markPresetRunChildTransaction(transactionID);
+    std::vector<Plugin> plugins = m_plugins;
+    materializeAllBundleRecords(plugins);
+    const BundleRecordIndex index(plugins, [](const PluginBundleRecord& record) { return record.path; });
+    // A throw keeps what the earlier items applied, as the retry at the next launch expects.
+    std::vector<HistoryItem> lines;
+    std::vector<std::size_t> touched;
+    std::optional<PrivilegedInventoryCommitError> error;
+    for (const PrivilegedQuarantineItem& item : items) {
+        const auto match =
+            index.matchOne(plugins, item.sourcePath, [](const PluginBundleRecord&) { return true; });
+        if (!match) {
+            error = match.error();
+            break;
+        }
+        const auto [product, record] = *match;
+        PluginBundleRecord& bundle = (*plugins[product].bundles)[record];
+        if (bundle.quarantinePath != item.destinationPath) {
+            bundle.originalPath = item.sourcePath;
+            bundle.quarantinePath = item.destinationPath;
+            bundle.quarantineOperationID = item.operationID;
+            bundle.presetRunID = runID;
+            HistoryItem line =
+                makeHistoryItem(plugins[product].name, HistoryKind::quarantine,
+                                Texts::Quarantine::historyDetail(bundle.format), bundle.format);
+            line.transactionID = transactionID;
+            line.presetRunID = runID;
+            lines.push_back(std::move(line));
+        }
+        touched.push_back(product);
+    }
+    for (const std::size_t product : touched)
+        plugins[product].status = plugins[product].derivedStatus();
+    setPlugins(std::move(plugins));
+    insertHistoryLinesFront(std::move(lines));
+    if (error)
+        return std::unexpected(*error);
+    return {};
+}
+
+std::expected<void, PrivilegedInventoryCommitError>
+PluginInventoryStore::finalisePrivilegedRestore(const QString& transactionID,
+                                                const std::vector<PrivilegedRestoreItem>& items) {
+    if (items.empty())
+        return {};
+    if (m_plugins.empty())
+        return std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord);
+    std::vector<Plugin> plugins = m_plugins;
+    materializeAllBundleRecords(plugins);
+    const BundleRecordIndex index(
+        plugins, [](const PluginBundleRecord& record) { return record.quarantinePath.value_or(QString()); });
+    // Matching changes nothing but the storing of synthesised records.
+    std::vector<BundleRecordIndex::Location> matches;
+    for (const PrivilegedRestoreItem& item : items) {
+        auto match = index.matchOne(plugins, item.sourcePath, [&](const PluginBundleRecord& record) {
+            return record.quarantineOperationID == item.operationID &&
+                   samePath(record.originalPath.value_or(record.path), item.destinationPath);
+        });
+        if (match && std::ranges::find(matches, *match) != matches.end())
+            match = std::unexpected(PrivilegedInventoryCommitError::duplicateInventoryRecord);
+        if (!match) {
+            setPlugins(std::move(plugins));
+            return std::unexpected(match.error());
+        }
+        matches.push_back(*match);
+    }
+
+    std::vector<HistoryItem> lines;
+    std::vector<std::size_t> touched;
+    for (const auto& [product, record] : matches) {
+        PluginBundleRecord& bundle = (*plugins[product].bundles)[record];
+        if (!bundle.quarantinePath || !bundle.quarantineOperationID)
+            continue;
+        const std::optional<QUuid> runID = bundle.presetRunID;
+        bundle.quarantinePath.reset();
+        bundle.quarantineOperationID.reset();
+        bundle.presetRunID.reset();
+        HistoryItem line = makeHistoryItem(plugins[product].name, HistoryKind::restore,
+                                           Texts::Restore::historyDetail(bundle.format), bundle.format);
+        line.transactionID = transactionID;
+        line.presetRunID = runID;
+        lines.push_back(std::move(line));
+        touched.push_back(product);
+    }
+    for (const std::size_t product : touched)
+        plugins[product].status = plugins[product].derivedStatus();
+    setPlugins(std::move(plugins));
+    insertHistoryLinesFront(std::move(lines));
+    return {};
+}
+
+} // namespace quorvane

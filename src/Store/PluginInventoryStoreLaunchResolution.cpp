@@ -1,0 +1,115 @@
+#include "Store/PluginInventoryStore.h"
+
+#include "Platform/TransactionLockFile.h"
+#include "Shared/FrameCodec.h"
+#include "Store/PrivilegedJournalKinds.h"
+#include "Store/PrivilegedTransactionTexts.h"
+
+#include <QTimer>
+
+// At launch every journal an earlier run left is settled against the disk: dropped when nothing
+// moved, finalised when everything moved, kept (and said so) when the disk is mixed. The helper's
+// transactions are all-or-nothing, but only once they have ended: while the helper still holds its
+// transaction lock the disk may be half way, so nothing is concluded until the lock is free.
+
+namespace quorvane {
+
+namespace {
+
+// How often a journal left for a running helper transaction is looked at again.
+constexpr int helperTransactionPollMs = 500;
+
+} // namespace
+
+bool PluginInventoryStore::helperTransactionRunning() const {
+    return TransactionLockFile::isHeld(helperTransactionLockPath(m_environment.roots));
+}
+
+template <class Kind>
+void PluginInventoryStore::resolvePending() {
+    auto& journal = this->*Kind::journal;
+    if (!journal)
+        return;
+    if (helperTransactionRunning()) {
+        waitForHelperTransaction();
+        return;
+    }
+    const JournalTexts texts = Kind::texts();
+    const typename Kind::Request loaded = *journal;
+    const bool everythingMoved = std::ranges::all_of(loaded.items, [](const typename Kind::Item& item) {
+        return !pathExists(item.sourcePath) && pathExists(item.destinationPath);
+    });
+    const bool nothingMoved = std::ranges::all_of(loaded.items, [](const typename Kind::Item& item) {
+        return pathExists(item.sourcePath) && !pathExists(item.destinationPath);
+    });
+
+    if (nothingMoved && !everythingMoved) {
+        journal.reset();
+        (void)saveState();
+        return;
+    }
+    if (!everythingMoved) {
+        setLastOperationError(texts.mixed);
+        return;
+    }
+
+    Snapshot snapshot = takeSnapshot(Kind::putBack);
+    std::optional<QString> failure;
+    if (const auto finalised = (this->*Kind::finalise)(loaded.transactionID, loaded.items); !finalised) {
+        failure = description(finalised.error());
+    } else {
+        journal.reset();
+        if (const auto saved = saveState(); !saved)
+            failure = saved.error().description();
+    }
+    if (failure) {
+        putBack(std::move(snapshot));
+        if constexpr (Kind::journalPutBackAtLaunch)
+            journal = loaded;
+        setLastOperationError(texts.completedUnsaved);
+        setLastStorageError(failure);
+        return;
+    }
+    setLastStorageError(std::nullopt);
+    if constexpr (std::is_same_v<Kind, TrashJournal>)
+        pruneEmptyQuarantineFolders();
+}
+
+void PluginInventoryStore::resolvePendingQuarantine() {
+    resolvePending<QuarantineJournal>();
+}
+
+void PluginInventoryStore::resolvePendingRestore() {
+    resolvePending<RestoreJournal>();
+}
+
+void PluginInventoryStore::resolvePendingTrash() {
+    resolvePending<TrashJournal>();
+}
+
+void PluginInventoryStore::resolvePendingTrashRestore() {
+    resolvePending<TrashRecoveryJournal>();
+}
+
+void PluginInventoryStore::waitForHelperTransaction() {
+    setLastOperationError(PrivilegedTransactionTexts::Launch::helperStillRunning);
+    if (m_helperTransactionWait)
+        return;
+    m_helperTransactionWait = new QTimer(this);
+    m_helperTransactionWait->setInterval(helperTransactionPollMs);
+    connect(m_helperTransactionWait, &QTimer::timeout, this, [this] {
+        if (helperTransactionRunning())
+            return;
+        m_helperTransactionWait->deleteLater();
+        m_helperTransactionWait = nullptr;
+        setLastOperationError(std::nullopt);
+        resolvePendingQuarantine();
+        resolvePendingRestore();
+        resolvePendingTrash();
+        resolvePendingTrashRestore();
+        reconcileCleanupPresetRuns();
+    });
+    m_helperTransactionWait->start();
+}
+
+} // namespace quorvane

@@ -1,0 +1,185 @@
+#include "Store/PluginInventoryStore.h"
+
+#include "Planning/PlanningOrders.h"
+#include "Store/PrivilegedTransactionTexts.h"
+#include "Support/StableSort.h"
+#include "Support/Uuid.h"
+
+#include <unordered_set>
+
+// Format cleanup preset runs: the journal of a run of child quarantine transactions, its start, the
+// check of each child chunk, its close, the bundles it still holds in quarantine, and the closing of
+// runs an earlier launch left open.
+
+namespace quorvane {
+
+namespace Texts = PrivilegedTransactionTexts::CleanupRun;
+
+std::optional<QUuid>
+PluginInventoryStore::beginCleanupPresetRun(const FormatCleanupPlan& plan,
+                                            const std::vector<PluginBundleSelection>& selections) {
+    const auto refuse = [this](const QString& title, const QString& message) {
+        reportOperationError(title, message);
+        return std::optional<QUuid>();
+    };
+    setLastOperationError(std::nullopt);
+    if (m_fileActionsBlockedByStorage)
+        return refuse(Texts::blockedTitle, Texts::storageBlocked);
+    if (plan.inventoryRevision != m_inventoryRevision)
+        return refuse(Texts::expiredTitle, Texts::expired);
+    if (hasPendingPrivilegedTransaction())
+        return refuse(Texts::blockedTitle, Texts::pendingTransaction);
+
+    std::unordered_set<PluginBundleSelection> reviewed;
+    for (const FormatCleanupCandidate& candidate : plan.candidates)
+        reviewed.insert(candidate.selection);
+    std::vector<PluginBundleSelection> confirmed;
+    std::unordered_set<PluginBundleSelection> seen;
+    for (const PluginBundleSelection& selection : selections) {
+        if (seen.insert(selection).second)
+            confirmed.push_back(selection);
+    }
+    const bool outsidePreview = std::ranges::any_of(
+        confirmed, [&](const PluginBundleSelection& selection) { return !reviewed.contains(selection); });
+    if (confirmed.empty() || outsidePreview)
+        return refuse(Texts::blockedTitle, Texts::confirmationMismatch);
+    stableMergeSort(confirmed, bundleSelectionOrder);
+
+    FormatCleanupRunRecord run;
+    run.id = makeUuid();
+    run.planID = plan.id;
+    run.preset = plan.preset;
+    run.createdAt = now();
+    run.status = FormatCleanupRunStatus::pending;
+    run.selections = std::move(confirmed);
+    HistoryItem line = makeHistoryItem(title(plan.preset), HistoryKind::cleanupPresetStarted,
+                                       Texts::startedDetail(qsizetype(run.selections.size())));
+    line.presetRunID = run.id;
+
+    const std::vector<FormatCleanupRunRecord> previousRuns = m_formatCleanupRuns;
+    const std::vector<HistoryItem> previousHistory = m_history;
+    std::vector<FormatCleanupRunRecord> runs{run};
+    runs.insert(runs.end(), m_formatCleanupRuns.begin(), m_formatCleanupRuns.end());
+    setFormatCleanupRuns(std::move(runs));
+    insertHistoryFront(std::move(line));
+    if (const auto saved = saveState(); !saved) {
+        setFormatCleanupRuns(previousRuns);
+        setHistory(previousHistory);
+        setLastStorageError(saved.error().description());
+        return refuse(Texts::blockedTitle, Texts::saveFailure);
+    }
+    setLastStorageError(std::nullopt);
+    return run.id;
+}
+
+std::optional<PrivilegedQuarantineRequest>
+PluginInventoryStore::preparePresetRunChildTransaction(const QUuid& runID,
+                                                       const std::vector<PluginBundleSelection>& selections) {
+    const auto run = std::ranges::find_if(m_formatCleanupRuns, [&](const FormatCleanupRunRecord& record) {
+        return record.id == runID && record.status == FormatCleanupRunStatus::pending;
+    });
+    if (run == m_formatCleanupRuns.end()) {
+        reportOperationError(Texts::blockedTitle, Texts::runNotPending);
+        return std::nullopt;
+    }
+    const bool outsideRun = std::ranges::any_of(selections, [&](const PluginBundleSelection& selection) {
+        return std::ranges::find(run->selections, selection) == run->selections.end();
+    });
+    if (selections.empty() || outsideRun) {
+        reportOperationError(Texts::blockedTitle, Texts::chunkOutsideRun);
+        return std::nullopt;
+    }
+    return beginPrivilegedQuarantine(selections, m_inventoryRevision, runID);
+}
+
+void PluginInventoryStore::finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status) {
+    const auto found = std::ranges::find_if(
+        m_formatCleanupRuns, [&](const FormatCleanupRunRecord& record) { return record.id == runID; });
+    if (found == m_formatCleanupRuns.end() || found->status != FormatCleanupRunStatus::pending)
+        return;
+    if (status == FormatCleanupRunStatus::pending)
+        return;
+    const FormatCleanupRunRecord record = *found;
+    const std::size_t index = std::size_t(found - m_formatCleanupRuns.begin());
+
+    QString detail;
+    HistoryKind kind = HistoryKind::cleanupPresetCanceled;
+    switch (status) {
+    case FormatCleanupRunStatus::completed:
+        kind = HistoryKind::cleanupPresetCompleted;
+        detail = Texts::completedDetail(qsizetype(record.selections.size()));
+        break;
+    case FormatCleanupRunStatus::partiallyCompleted:
+        kind = HistoryKind::cleanupPresetPartiallyCompleted;
+        detail = Texts::partiallyCompletedDetail(qsizetype(record.childTransactionIDs.size()));
+        break;
+    case FormatCleanupRunStatus::canceled:
+    case FormatCleanupRunStatus::pending:
+        detail = Texts::canceledDetail;
+        break;
+    }
+    HistoryItem line = makeHistoryItem(title(record.preset), kind, detail);
+    line.presetRunID = runID;
+
+    const std::vector<FormatCleanupRunRecord> previousRuns = m_formatCleanupRuns;
+    const std::vector<HistoryItem> previousHistory = m_history;
+    std::vector<FormatCleanupRunRecord> runs = m_formatCleanupRuns;
+    runs[index].status = status;
+    setFormatCleanupRuns(std::move(runs));
+    insertHistoryFront(std::move(line));
+    if (const auto saved = saveState(); !saved) {
+        setFormatCleanupRuns(previousRuns);
+        setHistory(previousHistory);
+        setLastStorageError(saved.error().description());
+        reportOperationError(Texts::historyNotSavedTitle, Texts::historyNotSaved);
+        return;
+    }
+    setLastStorageError(std::nullopt);
+    const bool completed = status == FormatCleanupRunStatus::completed;
+    postNotice(completed ? Texts::completedTitle : Texts::stoppedTitle, detail,
+               completed ? NoticeStyle::success : NoticeStyle::warning);
+}
+
+std::vector<PluginBundleSelection>
+PluginInventoryStore::presetRunRestoreSelections(const QUuid& runID) const {
+    std::vector<PluginBundleSelection> selections;
+    for (const Plugin& plugin : m_plugins) {
+        for (const PluginBundleRecord& record : plugin.bundleRecords()) {
+            if (record.isQuarantined() && record.presetRunID == runID)
+                selections.push_back({plugin.id, record.id()});
+        }
+    }
+    stableMergeSort(selections, bundleSelectionOrder);
+    return selections;
+}
+
+void PluginInventoryStore::reconcileCleanupPresetRuns() {
+    if (hasPendingPrivilegedTransaction())
+        return;
+    std::vector<QUuid> open;
+    for (const FormatCleanupRunRecord& run : m_formatCleanupRuns) {
+        if (run.status == FormatCleanupRunStatus::pending)
+            open.push_back(run.id);
+    }
+    for (const QUuid& id : open) {
+        const auto run = std::ranges::find_if(
+            m_formatCleanupRuns, [&](const FormatCleanupRunRecord& record) { return record.id == id; });
+        if (run == m_formatCleanupRuns.end())
+            continue;
+        const std::vector<PluginBundleSelection> quarantined = presetRunRestoreSelections(id);
+        const std::unordered_set<PluginBundleSelection> stillQuarantined(quarantined.begin(),
+                                                                         quarantined.end());
+        const bool everyOne =
+            !run->selections.empty() &&
+            std::ranges::all_of(run->selections, [&](const PluginBundleSelection& selection) {
+                return stillQuarantined.contains(selection);
+            });
+        const FormatCleanupRunStatus outcome = everyOne ? FormatCleanupRunStatus::completed
+                                               : quarantined.empty()
+                                                   ? FormatCleanupRunStatus::canceled
+                                                   : FormatCleanupRunStatus::partiallyCompleted;
+        finishCleanupPresetRun(id, outcome);
+    }
+}
+
+} // namespace quorvane

@@ -1,0 +1,410 @@
+#include "HelperClient/PluginManagementService.h"
+#include "FakeHelperClient.h"
+#include "Support/Fixtures/TemporaryTree.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace quorvane::testing {
+namespace {
+
+const QString wrongBuild39 =
+    QStringLiteral("The registered helper is Build 39. Choose Update Plugin Management to install Build 40.");
+
+class PluginManagementServiceTest : public ::testing::Test {
+protected:
+    void start(ServiceRegistrationStatus status) {
+        registry->status = status;
+        service =
+            std::make_unique<PluginManagementService>(std::make_unique<FakeServiceRegistry>(registry),
+                                                      connections.factory(), InstallLayout{tree.path()});
+    }
+
+    // Enabled, with the handshake of the first connection answered by the expected helper.
+    void startReachable() {
+        start(ServiceRegistrationStatus::enabled);
+        ASSERT_EQ(connections.made.size(), 1u);
+        connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
+        drainEvents();
+        ASSERT_TRUE(service->isReadyForPrivilegedRequests());
+    }
+
+    void setLastErrorThroughFailedRegistration() {
+        registry->registerFailure = ServiceRegistryError::commandFailed;
+        service->registerHelper();
+        registry->registerFailure.reset();
+        ASSERT_EQ(service->lastError(), description(ServiceRegistryError::commandFailed));
+    }
+
+    TemporaryTree tree;
+    std::shared_ptr<FakeRegistryState> registry = std::make_shared<FakeRegistryState>();
+    FakeConnections connections;
+    std::unique_ptr<PluginManagementService> service;
+};
+
+TEST_F(PluginManagementServiceTest, StartsFromTheRegistrationStateAndShakesHandsSilentlyWhenEnabled) {
+    start(ServiceRegistrationStatus::enabled);
+    EXPECT_EQ(service->status(), PluginManagementStatus::enabled);
+    ASSERT_EQ(connections.made.size(), 1u);
+    FakeConnectionState& connection = connections.last();
+    EXPECT_TRUE(connection.resumed);
+    EXPECT_EQ(connection.endpoint, registry->endpoint);
+    ASSERT_EQ(connection.calls.size(), 1u);
+    EXPECT_EQ(connection.calls[0].method, QStringLiteral("handshake"));
+    EXPECT_EQ(connection.calls[0].arguments, QStringList{QStringLiteral("Quorvane 1.0.1 (Build 40)")});
+    // Nothing is known before the reply.
+    EXPECT_FALSE(service->helperIsReachable());
+
+    connection.reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
+    drainEvents();
+    EXPECT_TRUE(service->helperIsReachable());
+    EXPECT_EQ(service->helperVersion(), QStringLiteral("40"));
+    EXPECT_EQ(service->lastError(), std::nullopt);
+    // A silent handshake leaves no notice.
+    EXPECT_EQ(service->lastHandshakeNotice(), std::nullopt);
+    EXPECT_FALSE(service->needsHelperUpdate());
+}
+
+TEST_F(PluginManagementServiceTest, MapsEveryRegistrationStateAndConnectsOnlyWhenEnabled) {
+    const std::vector<std::pair<ServiceRegistrationStatus, PluginManagementStatus>> cases{
+        {ServiceRegistrationStatus::notRegistered, PluginManagementStatus::notRegistered},
+        {ServiceRegistrationStatus::requiresApproval, PluginManagementStatus::requiresApproval},
+        {ServiceRegistrationStatus::enabled, PluginManagementStatus::enabled},
+        {ServiceRegistrationStatus::notFound, PluginManagementStatus::notFound},
+        {ServiceRegistrationStatus::unavailable, PluginManagementStatus::unavailable},
+    };
+    for (const auto& [registration, expected] : cases) {
+        connections.made.clear();
+        start(registration);
+        EXPECT_EQ(service->status(), expected);
+        EXPECT_EQ(connections.made.size(), expected == PluginManagementStatus::enabled ? 1u : 0u);
+        EXPECT_EQ(service->hasConnection(), expected == PluginManagementStatus::enabled);
+        EXPECT_FALSE(service->needsHelperUpdate() && expected != PluginManagementStatus::enabled);
+    }
+}
+
+TEST_F(PluginManagementServiceTest, StatusTitlesAreTheScreenTexts) {
+    EXPECT_EQ(title(PluginManagementStatus::notRegistered), QStringLiteral("Not Enabled"));
+    EXPECT_EQ(title(PluginManagementStatus::requiresApproval), QStringLiteral("Approval Required"));
+    EXPECT_EQ(title(PluginManagementStatus::enabled), QStringLiteral("Enabled"));
+    EXPECT_EQ(title(PluginManagementStatus::notFound), QStringLiteral("Helper Missing"));
+    EXPECT_EQ(title(PluginManagementStatus::unavailable), QStringLiteral("Status Unavailable"));
+}
+
+// The failure table, row by row.
+
+TEST_F(PluginManagementServiceTest, HandshakeWhileNotEnabledOnlySetsTheUnavailableNotice) {
+    start(ServiceRegistrationStatus::requiresApproval);
+    setLastErrorThroughFailedRegistration();
+    service->connectAndHandshake(true);
+    EXPECT_FALSE(service->helperIsReachable());
+    EXPECT_EQ(service->helperVersion(), std::nullopt);
+    EXPECT_EQ(service->lastError(), description(ServiceRegistryError::commandFailed));
+    EXPECT_EQ(service->lastHandshakeNotice(),
+              QStringLiteral("Secure helper test unavailable until Plugin Management is enabled."));
+    EXPECT_TRUE(connections.made.empty());
+}
+
+TEST_F(PluginManagementServiceTest, HandshakeOnAChannelThatCarriesNoCallClosesIt) {
+    connections.refuseCalls = true;
+    start(ServiceRegistrationStatus::enabled);
+    service->connectAndHandshake(true);
+    EXPECT_FALSE(service->helperIsReachable());
+    EXPECT_EQ(service->helperVersion(), std::nullopt);
+    EXPECT_EQ(service->lastError(),
+              QStringLiteral("Quorvane could not create the helper communication channel."));
+    EXPECT_EQ(service->lastHandshakeNotice(), QStringLiteral("Secure helper test failed."));
+    EXPECT_FALSE(service->hasConnection());
+    EXPECT_TRUE(connections.last().invalidated);
+}
+
+TEST_F(PluginManagementServiceTest, ReplyWithAnotherBuildOrNameKeepsTheConnection) {
+    struct Case {
+        QString name;
+        QString build;
+        QString error;
+        QString notice;
+    };
+    const std::vector<Case> cases{
+        {QStringLiteral("QuorvaneHelper"), QStringLiteral("39"), wrongBuild39,
+         QStringLiteral("Secure helper test failed. The registered helper reported Build 39.")},
+        {QStringLiteral("OtherHelper"), QStringLiteral("40"),
+         QStringLiteral(
+             "The registered helper is Build 40. Choose Update Plugin Management to install Build 40."),
+         QStringLiteral("Secure helper test failed. The registered helper reported Build 40.")},
+        {QStringLiteral("quorvanehelper"), QStringLiteral("40"),
+         QStringLiteral(
+             "The registered helper is Build 40. Choose Update Plugin Management to install Build 40."),
+         QStringLiteral("Secure helper test failed. The registered helper reported Build 40.")},
+    };
+    for (const Case& testCase : cases) {
+        connections.made.clear();
+        start(ServiceRegistrationStatus::enabled);
+        service->connectAndHandshake(true);
+        connections.last().reply(0, {testCase.name, testCase.build});
+        drainEvents();
+        EXPECT_FALSE(service->helperIsReachable());
+        EXPECT_EQ(service->helperVersion(), testCase.build);
+        EXPECT_EQ(service->lastError(), testCase.error);
+        EXPECT_EQ(service->lastHandshakeNotice(), testCase.notice);
+        EXPECT_TRUE(service->hasConnection());
+        EXPECT_FALSE(connections.last().invalidated);
+        EXPECT_TRUE(service->needsHelperUpdate());
+    }
+}
+
+TEST_F(PluginManagementServiceTest, PassingTestReportsTheConnectedBuild) {
+    startReachable();
+    service->connectAndHandshake(true);
+    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
+    drainEvents();
+    EXPECT_EQ(service->lastHandshakeNotice(),
+              QStringLiteral("Secure helper test passed. QuorvaneHelper Build 40 is connected."));
+    EXPECT_TRUE(service->helperIsReachable());
+}
+
+TEST_F(PluginManagementServiceTest, ConnectionErrorDuringHandshakeClosesTheConnection) {
+    start(ServiceRegistrationStatus::enabled);
+    service->connectAndHandshake(true);
+    connections.last().fail(0, HelperConnectionError::unreachable);
+    drainEvents();
+    const QString error = description(HelperConnectionError::unreachable);
+    EXPECT_FALSE(service->helperIsReachable());
+    EXPECT_EQ(service->helperVersion(), std::nullopt);
+    EXPECT_EQ(service->lastError(), error);
+    EXPECT_EQ(service->lastHandshakeNotice(), QStringLiteral("Secure helper test failed: ") + error);
+    EXPECT_FALSE(service->hasConnection());
+    EXPECT_TRUE(connections.last().invalidated);
+}
+
+TEST_F(PluginManagementServiceTest, ReplyOfTheWrongShapeIsAConnectionError) {
+    start(ServiceRegistrationStatus::enabled);
+    connections.last().reply(0, {QStringLiteral("QuorvaneHelper")});
+    drainEvents();
+    EXPECT_FALSE(service->helperIsReachable());
+    EXPECT_EQ(service->lastError(), description(HelperConnectionError::protocolViolation));
+    EXPECT_FALSE(service->hasConnection());
+}
+
+TEST_F(PluginManagementServiceTest, InterruptionOrInvalidationOnlyMarksTheHelperUnreachable) {
+    for (const bool interruption : {true, false}) {
+        connections.made.clear();
+        startReachable();
+        service->connectAndHandshake(true);
+        connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
+        drainEvents();
+        const auto notice = service->lastHandshakeNotice();
+        FakeConnectionState& connection = connections.last();
+        if (interruption)
+            connection.interrupt();
+        else
+            connection.invalidation();
+        drainEvents();
+        EXPECT_FALSE(service->helperIsReachable());
+        EXPECT_EQ(service->helperVersion(), QStringLiteral("40"));
+        EXPECT_EQ(service->lastError(), std::nullopt);
+        EXPECT_EQ(service->lastHandshakeNotice(), notice);
+        EXPECT_TRUE(service->hasConnection());
+        EXPECT_TRUE(service->needsHelperUpdate());
+    }
+}
+
+TEST_F(PluginManagementServiceTest, RegistrationFailureSetsOnlyTheError) {
+    start(ServiceRegistrationStatus::notRegistered);
+    registry->registerFailure = ServiceRegistryError::approvalDismissed;
+    service->registerHelper();
+    EXPECT_EQ(service->lastError(),
+              QStringLiteral("The administrator approval was dismissed. Plugin Management was not changed."));
+    EXPECT_FALSE(service->isWorking());
+    EXPECT_EQ(service->status(), PluginManagementStatus::notRegistered);
+    EXPECT_EQ(registry->changes, std::vector<QString>{QStringLiteral("register")});
+}
+
+TEST_F(PluginManagementServiceTest, RepairWhoseUnregisterFailsDoesNotRegisterAndStillRefreshes) {
+    startReachable();
+    registry->unregisterFailure = ServiceRegistryError::approvalDenied;
+    const int readsBefore = registry->statusReads;
+    service->repairRegistration();
+    EXPECT_EQ(registry->changes, std::vector<QString>{QStringLiteral("unregister")});
+    EXPECT_EQ(service->lastError(), description(ServiceRegistryError::approvalDenied));
+    EXPECT_GT(registry->statusReads, readsBefore);
+    EXPECT_FALSE(service->isWorking());
+    // Repair marks the helper unreachable first and closes the connection; the status is still
+    // enabled, so the refresh opened a new one.
+    EXPECT_TRUE(connections.made[0]->invalidated);
+    EXPECT_EQ(connections.made.size(), 2u);
+    EXPECT_FALSE(service->helperIsReachable());
+    EXPECT_EQ(service->helperVersion(), QStringLiteral("40"));
+
+    // The reconnect that follows succeeds, and the failure stays visible.
+    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
+    drainEvents();
+    EXPECT_TRUE(service->helperIsReachable());
+    EXPECT_EQ(service->lastError(), description(ServiceRegistryError::approvalDenied));
+}
+
+TEST_F(PluginManagementServiceTest, RepairUnregistersThenRegistersAndReconnects) {
+    startReachable();
+    service->repairRegistration();
+    EXPECT_EQ(registry->changes,
+              (std::vector<QString>{QStringLiteral("unregister"), QStringLiteral("register")}));
+    EXPECT_EQ(service->status(), PluginManagementStatus::enabled);
+    EXPECT_EQ(service->lastError(), std::nullopt);
+    EXPECT_EQ(connections.made.size(), 2u);
+}
+
+TEST_F(PluginManagementServiceTest, RegisterWhenEnabledOnlyRefreshesAndReconnects) {
+    startReachable();
+    service->registerHelper();
+    EXPECT_TRUE(registry->changes.empty());
+    EXPECT_EQ(connections.made.size(), 2u);
+    EXPECT_EQ(connections.last().calls.at(0).method, QStringLiteral("handshake"));
+}
+
+TEST_F(PluginManagementServiceTest, RegistrationWaitsForTheAdministratorAndRefusesEverythingMeanwhile) {
+    start(ServiceRegistrationStatus::notRegistered);
+    registry->answerAtOnce = false;
+    QSignalSpy working(service.get(), &PluginManagementService::isWorkingChanged);
+    service->registerHelper();
+    EXPECT_TRUE(service->isWorking());
+    const int reads = registry->statusReads;
+    service->registerHelper();
+    service->repairRegistration();
+    EXPECT_EQ(registry->statusReads, reads);
+    EXPECT_EQ(registry->changes.size(), 1u);
+    EXPECT_EQ(service->quarantineBlockingReason(),
+              QStringLiteral("A privileged plugin transaction is already in progress."));
+
+    registry->finishPending();
+    EXPECT_FALSE(service->isWorking());
+    EXPECT_EQ(working.count(), 2);
+    EXPECT_EQ(service->status(), PluginManagementStatus::enabled);
+    EXPECT_EQ(connections.made.size(), 1u);
+}
+
+TEST_F(PluginManagementServiceTest, RefreshWhenNoLongerEnabledClosesTheConnection) {
+    startReachable();
+    registry->status = ServiceRegistrationStatus::notRegistered;
+    service->refreshStatus();
+    EXPECT_EQ(service->status(), PluginManagementStatus::notRegistered);
+    EXPECT_FALSE(service->helperIsReachable());
+    EXPECT_EQ(service->helperVersion(), std::nullopt);
+    EXPECT_FALSE(service->hasConnection());
+    EXPECT_TRUE(connections.last().invalidated);
+}
+
+TEST_F(PluginManagementServiceTest, ANewHandshakeKeepsReachabilityUntilItsReply) {
+    startReachable();
+    service->connectAndHandshake(false);
+    EXPECT_TRUE(service->helperIsReachable());
+    EXPECT_TRUE(connections.made[0]->invalidated);
+    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("39")});
+    drainEvents();
+    EXPECT_FALSE(service->helperIsReachable());
+}
+
+TEST_F(PluginManagementServiceTest, ClosingTheOldConnectionDoesNotMarkTheHelperUnreachable) {
+    startReachable();
+    service->connectAndHandshake(false);
+    // The close silenced the old connection's handlers before it invalidated it.
+    EXPECT_FALSE(connections.made[0]->invalidation);
+    EXPECT_FALSE(connections.made[0]->interruption);
+    drainEvents();
+    EXPECT_TRUE(service->helperIsReachable());
+}
+
+TEST_F(PluginManagementServiceTest, CallbacksOfAnOlderConnectionNeverTouchTheNewerOne) {
+    start(ServiceRegistrationStatus::enabled);
+    FakeConnectionState& old = *connections.made[0];
+    const auto oldHandshake = old.calls[0].handler;
+    const auto oldInterruption = old.interruption;
+    service->connectAndHandshake(false);
+    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
+    drainEvents();
+    ASSERT_TRUE(service->helperIsReachable());
+
+    // A late answer and a late interruption of the first connection.
+    oldHandshake(QStringList{QStringLiteral("QuorvaneHelper"), QStringLiteral("39")});
+    oldHandshake(std::unexpected(HelperConnectionError::interrupted));
+    oldInterruption();
+    drainEvents();
+    EXPECT_TRUE(service->helperIsReachable());
+    EXPECT_EQ(service->helperVersion(), QStringLiteral("40"));
+    EXPECT_EQ(service->lastError(), std::nullopt);
+    EXPECT_TRUE(service->hasConnection());
+}
+
+TEST_F(PluginManagementServiceTest, NoRefreshTestOrReconnectClosesAConnectionCarryingARequest) {
+    startReachable();
+    std::optional<PrivilegedQuarantineResult> result;
+    service->sendQuarantineRequest({QStringLiteral("TX"), {}},
+                                   [&](const PrivilegedQuarantineResult& value) { result = value; });
+    ASSERT_TRUE(service->isWorking());
+    FakeConnectionState& connection = connections.last();
+
+    service->connectAndHandshake(true);
+    service->refreshStatus();
+    EXPECT_EQ(connections.made.size(), 1u);
+    EXPECT_FALSE(connection.invalidated);
+
+    // The registration went away meanwhile: the close waits for the request's answer.
+    registry->status = ServiceRegistrationStatus::notRegistered;
+    service->refreshStatus();
+    EXPECT_EQ(service->status(), PluginManagementStatus::notRegistered);
+    EXPECT_FALSE(service->helperIsReachable());
+    EXPECT_FALSE(connection.invalidated);
+
+    const PrivilegedQuarantineResult reply{QStringLiteral("TX"), true, true, {}, QStringLiteral("done")};
+    connection.reply(1, {QString::fromUtf8(encode(reply))});
+    drainEvents();
+    ASSERT_EQ(result, reply);
+    EXPECT_FALSE(service->isWorking());
+    EXPECT_TRUE(connection.invalidated);
+    EXPECT_FALSE(service->hasConnection());
+}
+
+TEST_F(PluginManagementServiceTest, NeedsUpdateOnlyWhenEnabledWithoutTheExpectedBuild) {
+    start(ServiceRegistrationStatus::notRegistered);
+    EXPECT_FALSE(service->needsHelperUpdate());
+    connections.made.clear();
+    start(ServiceRegistrationStatus::enabled);
+    // No reply yet: no version.
+    EXPECT_TRUE(service->needsHelperUpdate());
+    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
+    drainEvents();
+    EXPECT_FALSE(service->needsHelperUpdate());
+}
+
+TEST_F(PluginManagementServiceTest, SignalsOnlyWhenAValueChanges) {
+    start(ServiceRegistrationStatus::enabled);
+    QSignalSpy status(service.get(), &PluginManagementService::statusChanged);
+    QSignalSpy reachable(service.get(), &PluginManagementService::helperIsReachableChanged);
+    QSignalSpy version(service.get(), &PluginManagementService::helperVersionChanged);
+    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
+    drainEvents();
+    service->refreshStatus();
+    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
+    drainEvents();
+    EXPECT_EQ(status.count(), 0);
+    EXPECT_EQ(reachable.count(), 1);
+    EXPECT_EQ(version.count(), 1);
+}
+
+TEST_F(PluginManagementServiceTest, AnswersArrivingAfterTheServiceIsGoneAreDropped) {
+    startReachable();
+    bool completed = false;
+    service->sendRestoreRequest({QStringLiteral("TX"), {}},
+                                [&](const PrivilegedRestoreResult&) { completed = true; });
+    FakeConnectionState& connection = connections.last();
+    const auto handler = connection.calls.at(1).handler;
+    service.reset();
+    EXPECT_TRUE(connection.destroyed);
+    handler(QStringList{
+        QString::fromUtf8(encode(PrivilegedRestoreResult{QStringLiteral("TX"), true, true, {}, {}}))});
+    drainEvents();
+    EXPECT_FALSE(completed);
+}
+
+} // namespace
+} // namespace quorvane::testing

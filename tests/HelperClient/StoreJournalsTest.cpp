@@ -1,0 +1,390 @@
+#include "StoreTransactionSupport.h"
+
+namespace quorvane::testing {
+namespace {
+
+const QString pendingReason =
+    QStringLiteral("A previous privileged plugin transaction still needs reconciliation.");
+
+class StoreJournalsTest : public TransactionStoreTest {};
+
+TEST_F(StoreJournalsTest, BeginWritesTheJournalBeforeTheRequestLeaves) {
+    const Plugin plugin = synth();
+    open({plugin});
+    EXPECT_EQ(store->planQuarantine({selection(plugin)}), std::nullopt);
+    const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+    ASSERT_TRUE(request.has_value());
+    EXPECT_EQ(parseUuid(request->transactionID).has_value(), true);
+    EXPECT_EQ(request->transactionID, request->transactionID.toUpper());
+    ASSERT_EQ(request->items.size(), 1u);
+    EXPECT_EQ(request->items[0].sourcePath, plugin.path);
+    EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
+    EXPECT_EQ(savedState().pendingPrivilegedQuarantine, request);
+    EXPECT_EQ(store->lastStorageError(), std::nullopt);
+}
+
+TEST_F(StoreJournalsTest, ASaveFailureInBeginLeavesEverythingAsItWas) {
+    const Plugin plugin = synth();
+    open({plugin});
+    const QByteArray before = [&] {
+        QFile file(statePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    failSaves = true;
+    EXPECT_FALSE(store->beginPrivilegedQuarantine({selection(plugin)}).has_value());
+    EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
+    ASSERT_TRUE(store->notice().has_value());
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Privileged Quarantine Blocked"));
+    EXPECT_EQ(store->notice()->message,
+              QStringLiteral(
+                  "Quorvane could not save the pending transaction journal. No plugin files were moved."));
+    EXPECT_TRUE(store->lastStorageError().has_value());
+    QFile file(statePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+}
+
+TEST_F(StoreJournalsTest, WithAnUnreadableStateFileEveryPreviewAnswersTheUpgradeText) {
+    QDir().mkpath(deletingLastPathComponent(statePath()));
+    QFile file(statePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{ not json");
+    file.close();
+    reopen();
+    ASSERT_TRUE(store->fileActionsBlockedByStorage());
+    const QString text = QStringLiteral(
+        "The Build 39 inventory could not be upgraded safely. Plugin file actions are blocked.");
+    for (const auto kind : {BundleActionKind::quarantine, BundleActionKind::restore, BundleActionKind::trash})
+        EXPECT_EQ(store->bundleActionPlan({}, std::nullopt, kind), text);
+    EXPECT_FALSE(store->beginPrivilegedRestore({}).has_value());
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Privileged Restore Blocked"));
+    EXPECT_EQ(store->notice()->message, text);
+}
+
+TEST_F(StoreJournalsTest, APendingJournalBlocksEveryOtherBundleAction) {
+    const Plugin plugin = synth();
+    open({plugin});
+    ASSERT_TRUE(store->beginPrivilegedQuarantine({selection(plugin)}).has_value());
+    const int writes = writeAttempts;
+    EXPECT_EQ(store->planRestore({selection(plugin)}), pendingReason);
+    EXPECT_FALSE(store->beginPrivilegedTrash({selection(plugin)}).has_value());
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Privileged Trash Move Blocked"));
+    EXPECT_EQ(store->notice()->message, pendingReason);
+    EXPECT_EQ(writeAttempts, writes);
+}
+
+TEST_F(StoreJournalsTest, AResultThatDoesNotBelongToTheJournalChangesNothing) {
+    const Plugin plugin = synth();
+    open({plugin});
+    const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+    ASSERT_TRUE(request.has_value());
+    moveAll(*request);
+    auto result = succeededResult<PrivilegedQuarantineResult>(*request);
+    const QString mismatch = QStringLiteral(
+        "The helper response does not match Quorvane’s pending transaction journal. Stop before retrying.");
+
+    EXPECT_FALSE(store->completePrivilegedQuarantine(result, uuidText(makeUuid()), request->items));
+    result.transactionID = request->transactionID.toLower();
+    EXPECT_FALSE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Needs Attention"));
+    EXPECT_EQ(store->notice()->message, mismatch);
+    EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
+    EXPECT_EQ(store->plugins().front(), plugin);
+
+    EXPECT_FALSE(store->completePrivilegedRestore(
+        succeededResult<PrivilegedRestoreResult>(PrivilegedRestoreRequest{request->transactionID, {}}),
+        request->transactionID, {}));
+    EXPECT_EQ(
+        store->notice()->message,
+        QStringLiteral(
+            "The helper response does not match Quorvane’s pending restore journal. Stop before retrying."));
+}
+
+TEST_F(StoreJournalsTest, AFailureProvedOnDiskClearsTheJournal) {
+    const Plugin plugin = synth();
+    open({plugin});
+    const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+    ASSERT_TRUE(request.has_value());
+    const auto result =
+        failedResult<PrivilegedQuarantineResult>(request->transactionID, QStringLiteral("Nothing moved."));
+    EXPECT_FALSE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
+    EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
+    EXPECT_FALSE(savedState().pendingPrivilegedQuarantine.has_value());
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Failed Safely"));
+    EXPECT_EQ(store->notice()->message, QStringLiteral("Nothing moved."));
+    EXPECT_EQ(store->lastOperationError(), QStringLiteral("Nothing moved."));
+}
+
+TEST_F(StoreJournalsTest, AFailureTheDiskDoesNotProveKeepsTheJournal) {
+    const Plugin first = synth(QStringLiteral("One"));
+    const Plugin second = synth(QStringLiteral("Two"));
+    open({first, second});
+    const auto request = store->beginPrivilegedQuarantine({selection(first), selection(second)});
+    ASSERT_TRUE(request.has_value());
+    const QString kept =
+        QStringLiteral(" Quorvane kept the pending transaction journal. Stop and verify the listed "
+                       "plugin locations before retrying.");
+    // One source went missing although the helper says it rolled back; then a rollback it admits
+    // is incomplete.
+    ASSERT_TRUE(moveBundle(request->items[1].sourcePath, request->items[1].destinationPath));
+    for (const bool rollbackComplete : {true, false}) {
+        const auto result = failedResult<PrivilegedQuarantineResult>(
+            request->transactionID, QStringLiteral("Move failed."), rollbackComplete);
+        EXPECT_FALSE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
+        EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Needs Attention"));
+        EXPECT_EQ(store->notice()->message, QStringLiteral("Move failed.") + kept);
+        EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
+    }
+}
+
+TEST_F(StoreJournalsTest, ASuccessIsAcceptedOnlyWhenPathsAndDiskAgree) {
+    const Plugin first = synth(QStringLiteral("One"));
+    const Plugin second = synth(QStringLiteral("Two"));
+    open({first, second});
+    const auto request = store->beginPrivilegedQuarantine({selection(first), selection(second)});
+    ASSERT_TRUE(request.has_value());
+    const QString unverified =
+        QStringLiteral("The helper reported success, but Quorvane could not verify every final "
+                       "bundle location. Stop before retrying.");
+    auto result = succeededResult<PrivilegedQuarantineResult>(*request);
+
+    // Nothing has moved yet.
+    EXPECT_FALSE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
+    EXPECT_EQ(store->notice()->message, unverified);
+    moveAll(*request);
+    // A destination of another transaction.
+    auto foreign = result;
+    foreign.movedDestinationPaths[1] = policy.quarantineRoot() + QStringLiteral("/OTHER/Two.vst3");
+    EXPECT_FALSE(store->completePrivilegedQuarantine(foreign, request->transactionID, request->items));
+    EXPECT_EQ(store->notice()->message, unverified);
+    EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
+
+    // Another order, and a repeat, pass.
+    result.movedDestinationPaths = {result.movedDestinationPaths[1], result.movedDestinationPaths[0],
+                                    result.movedDestinationPaths[1]};
+    const InventoryRevisionToken before = store->inventoryRevision();
+    EXPECT_TRUE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
+    EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
+    EXPECT_NE(store->inventoryRevision(), before);
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Plugins Moved to Quarantine"));
+    EXPECT_EQ(
+        store->notice()->message,
+        QStringLiteral(
+            "2 format bundles moved through the administrator-approved helper as one verified transaction."));
+    EXPECT_EQ(store->notice()->style, NoticeStyle::success);
+    EXPECT_EQ(store->plugins()[0].status, PluginStatus::quarantined);
+}
+
+TEST_F(StoreJournalsTest, APlanMadeBeforeACommitIsStale) {
+    const Plugin first = synth(QStringLiteral("One"));
+    const Plugin second = synth(QStringLiteral("Two"));
+    open({first, second});
+    const InventoryRevisionToken before = store->inventoryRevision();
+    quarantineThroughJournal({selection(first)});
+    EXPECT_EQ(
+        store->notice()->message,
+        QStringLiteral(
+            "1 format bundles moved through the administrator-approved helper as one verified transaction."));
+    const int writes = writeAttempts;
+    EXPECT_FALSE(store->beginPrivilegedQuarantine({selection(second)}, before).has_value());
+    EXPECT_TRUE(store->notice()->message.contains(QStringLiteral("changed")));
+    EXPECT_EQ(writeAttempts, writes);
+}
+
+TEST_F(StoreJournalsTest, AQuarantineCommitThatCannotBeSavedKeepsTheJournalAndTheAppliedRecords) {
+    const Plugin plugin = synth();
+    open({plugin});
+    const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+    ASSERT_TRUE(request.has_value());
+    moveAll(*request);
+    failSaves = true;
+    EXPECT_FALSE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
+                                                     request->transactionID, request->items));
+    EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Needs Attention"));
+    EXPECT_EQ(store->notice()->message,
+              QStringLiteral(
+                  "The files moved successfully, but Quorvane could not finish its inventory journal. Do "
+                  "not rescan or retry; reopen the app to reconcile the pending transaction."));
+    EXPECT_TRUE(store->lastStorageError().has_value());
+    EXPECT_TRUE(store->plugins()[0].bundleRecords()[0].isQuarantined());
+}
+
+TEST_F(StoreJournalsTest, ARestoreCommitThatCannotBeSavedPutsTheInventoryBack) {
+    const Plugin plugin = synth();
+    open({plugin});
+    quarantineThroughJournal({selection(plugin)});
+    const std::vector<Plugin> plugins = store->plugins();
+    const std::vector<HistoryItem> history = store->history();
+    const auto request = store->beginPrivilegedRestore({selection(store->plugins()[0])});
+    ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
+    moveAll(*request);
+    failSaves = true;
+    EXPECT_FALSE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
+                                                  request->transactionID, request->items));
+    EXPECT_EQ(store->plugins(), plugins);
+    EXPECT_EQ(store->history(), history);
+    EXPECT_EQ(store->pendingPrivilegedRestore(), request);
+    EXPECT_EQ(store->notice()->message,
+              QStringLiteral(
+                  "The files returned successfully, but Quorvane could not finish its inventory journal. "
+                  "Do not rescan or retry; reopen the app to reconcile the pending transaction."));
+}
+
+TEST_F(StoreJournalsTest, QuarantineThenRestoreReturnsTheRecordToActive) {
+    const Plugin plugin = synth();
+    open({plugin});
+    quarantineThroughJournal({selection(plugin)});
+    const auto request = store->beginPrivilegedRestore({selection(store->plugins()[0])});
+    ASSERT_TRUE(request.has_value());
+    EXPECT_EQ(request->items[0].destinationPath, plugin.path);
+    moveAll(*request);
+    EXPECT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
+                                                 request->transactionID, request->items));
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Plugins Restored"));
+    EXPECT_EQ(store->notice()->message,
+              QStringLiteral("1 format bundles returned through the administrator-approved helper as one "
+                             "verified transaction."));
+    const PluginBundleRecord record = store->plugins()[0].bundleRecords()[0];
+    EXPECT_TRUE(record.isActive());
+    EXPECT_EQ(record.originalPath, plugin.path);
+    EXPECT_EQ(store->plugins()[0].status, PluginStatus::ok);
+    ASSERT_EQ(store->history().size(), 2u);
+    EXPECT_EQ(store->history()[0].kind, HistoryKind::restore);
+    EXPECT_EQ(store->history()[0].detail,
+              QStringLiteral("Restored VST3 bundle through the privileged atomic restore transaction"));
+    EXPECT_EQ(store->history()[0].transactionID, request->transactionID);
+    EXPECT_EQ(store->history()[1].detail,
+              QStringLiteral("Moved VST3 bundle through the privileged atomic quarantine transaction"));
+}
+
+// Finalisers.
+
+class FinaliserTest : public TransactionStoreTest {
+protected:
+    PrivilegedQuarantineItem quarantineItem(const QString& source,
+                                            const QString& operation = QStringLiteral("OP")) {
+        return {source, policy.quarantineRoot() + u'/' + operation + u'/' + lastPathComponent(source),
+                operation};
+    }
+};
+
+TEST_F(FinaliserTest, QuarantineFinalisedTwiceChangesNothingTheSecondTime) {
+    const Plugin plugin = synth();
+    open({plugin});
+    const std::vector<PrivilegedQuarantineItem> items{quarantineItem(plugin.path)};
+    ASSERT_TRUE(store->finalisePrivilegedQuarantine(QStringLiteral("TX"), items).has_value());
+    const auto plugins = store->plugins();
+    const auto history = store->history();
+    ASSERT_EQ(history.size(), 1u);
+    ASSERT_TRUE(store->finalisePrivilegedQuarantine(QStringLiteral("TX"), items).has_value());
+    EXPECT_EQ(store->plugins(), plugins);
+    EXPECT_EQ(store->history(), history);
+    const PluginBundleRecord record = plugins[0].bundleRecords()[0];
+    EXPECT_EQ(record.originalPath, plugin.path);
+    EXPECT_EQ(record.quarantinePath, items[0].destinationPath);
+    EXPECT_EQ(record.quarantineOperationID, QStringLiteral("OP"));
+    EXPECT_EQ(record.path, plugin.path);
+}
+
+TEST_F(FinaliserTest, QuarantineMatchesOneRecordPerProduct) {
+    const QString path = vst3(QStringLiteral("Shared.vst3"));
+    Plugin twice =
+        product(QStringLiteral("Twice"), {QStringLiteral("VST3"), QStringLiteral("VST3")}, {path, path});
+    Plugin other = product(QStringLiteral("Other"), {QStringLiteral("VST3")}, {path});
+    // The same bundle, written differently.
+    other.bundles->front().path = vst3(QStringLiteral("./SHARED.vst3"));
+    open({twice});
+    ASSERT_TRUE(
+        store->finalisePrivilegedQuarantine(QStringLiteral("TX"), {quarantineItem(path)}).has_value());
+    EXPECT_TRUE((*store->plugins()[0].bundles)[0].isQuarantined());
+    EXPECT_FALSE((*store->plugins()[0].bundles)[1].isQuarantined());
+
+    open({twice, other});
+    EXPECT_EQ(store->finalisePrivilegedQuarantine(QStringLiteral("TX"), {quarantineItem(path)}),
+              std::unexpected(PrivilegedInventoryCommitError::duplicateInventoryRecord));
+    EXPECT_EQ(store->finalisePrivilegedQuarantine(QStringLiteral("TX"), {quarantineItem(vst3("None.vst3"))}),
+              std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord));
+}
+
+TEST_F(FinaliserTest, QuarantineStoresTheSynthesisedRecordOfASingleFormatProduct) {
+    Plugin legacy = synth(QStringLiteral("Legacy"));
+    legacy.bundles.reset();
+    const Plugin plugin = synth();
+    open({legacy, plugin});
+    ASSERT_TRUE(
+        store->finalisePrivilegedQuarantine(QStringLiteral("TX"), {quarantineItem(plugin.path)}).has_value());
+    ASSERT_TRUE(store->plugins()[0].bundles.has_value());
+    EXPECT_EQ(store->plugins()[0].bundles->size(), 1u);
+}
+
+TEST_F(FinaliserTest, ThreeItemsWriteThreeLinesTheLastFirst) {
+    const Plugin plugin = product(
+        QStringLiteral("Multi"), {QStringLiteral("AU"), QStringLiteral("VST3"), QStringLiteral("CLAP")},
+        {component(QStringLiteral("Multi.component")), vst3(QStringLiteral("Multi.vst3")),
+         policy.approvedSystemPluginRoots().at(3) + QStringLiteral("/Multi.clap")});
+    open({plugin});
+    std::vector<PrivilegedQuarantineItem> items;
+    for (const PluginBundleRecord& record : *plugin.bundles)
+        items.push_back(quarantineItem(record.path));
+    ASSERT_TRUE(store->finalisePrivilegedQuarantine(QStringLiteral("TX"), items).has_value());
+    ASSERT_EQ(store->history().size(), 3u);
+    EXPECT_EQ(store->history()[0].format, QStringLiteral("CLAP"));
+    EXPECT_EQ(store->history()[2].format, QStringLiteral("AU"));
+    EXPECT_EQ(store->plugins()[0].status, PluginStatus::quarantined);
+}
+
+TEST_F(FinaliserTest, RestoreMatchesExactlyAndTwiceIsMissing) {
+    const Plugin plugin = synth();
+    open({plugin});
+    const auto item = quarantineItem(plugin.path, QStringLiteral("OP-A"));
+    ASSERT_TRUE(store->finalisePrivilegedQuarantine(QStringLiteral("TX"), {item}).has_value());
+    const auto plugins = store->plugins();
+
+    // The operation id must match exactly.
+    const PrivilegedRestoreItem wrongCase{item.destinationPath, item.sourcePath, QStringLiteral("op-a")};
+    EXPECT_EQ(store->finalisePrivilegedRestore(QStringLiteral("R"), {wrongCase}),
+              std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord));
+    // Two items naming one record.
+    const PrivilegedRestoreItem restore{item.destinationPath, item.sourcePath, item.operationID};
+    EXPECT_EQ(store->finalisePrivilegedRestore(QStringLiteral("R"), {restore, restore}),
+              std::unexpected(PrivilegedInventoryCommitError::duplicateInventoryRecord));
+    EXPECT_EQ(store->plugins(), plugins);
+
+    // Paths differing in letter case and by "." segments match.
+    const PrivilegedRestoreItem loose{
+        item.destinationPath.toUpper().replace(QStringLiteral("/OP-A/"), QStringLiteral("/./OP-A/")),
+        deletingLastPathComponent(item.sourcePath) + QStringLiteral("/../VST3/Synth.vst3"), item.operationID};
+    ASSERT_TRUE(store->finalisePrivilegedRestore(QStringLiteral("R"), {loose}).has_value());
+    EXPECT_TRUE(store->plugins()[0].bundleRecords()[0].isActive());
+    EXPECT_EQ(store->finalisePrivilegedRestore(QStringLiteral("R"), {restore}),
+              std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord));
+}
+
+TEST_F(FinaliserTest, RestoreOfAPresetRunBundleCarriesTheRunIdAndDropsIt) {
+    const Plugin plugin = synth();
+    const QUuid runID = makeUuid();
+    const QString transactionID = uuidText(makeUuid());
+    open({plugin}, [&](PersistedInventory& state) {
+        state.formatCleanupRuns = std::vector<FormatCleanupRunRecord>{{runID,
+                                                                       makeUuid(),
+                                                                       FormatCleanupPresetKind::retireVST2,
+                                                                       clock,
+                                                                       FormatCleanupRunStatus::completed,
+                                                                       {selection(plugin)},
+                                                                       {*parseUuid(transactionID)}}};
+    });
+    const auto item = quarantineItem(plugin.path);
+    ASSERT_TRUE(store->finalisePrivilegedQuarantine(transactionID, {item}).has_value());
+    EXPECT_EQ(store->plugins()[0].bundleRecords()[0].presetRunID, runID);
+    EXPECT_EQ(store->history()[0].presetRunID, runID);
+    ASSERT_TRUE(store
+                    ->finalisePrivilegedRestore(QStringLiteral("R"),
+                                                {{item.destinationPath, item.sourcePath, item.operationID}})
+                    .has_value());
+    EXPECT_EQ(store->history()[0].presetRunID, runID);
+    EXPECT_EQ(store->plugins()[0].bundleRecords()[0].presetRunID, std::nullopt);
+}
+
+} // namespace
+} // namespace quorvane::testing

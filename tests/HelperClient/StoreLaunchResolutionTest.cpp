@@ -1,0 +1,195 @@
+#include "Platform/TransactionLockFile.h"
+#include "Shared/FrameCodec.h"
+#include "StoreTransactionSupport.h"
+
+#include <QTest>
+
+namespace quorvane::testing {
+namespace {
+
+const QString pendingReason =
+    QStringLiteral("A previous privileged plugin transaction still needs reconciliation.");
+
+class LaunchResolutionTest : public TransactionStoreTest {
+protected:
+    // A product whose VST3 record is quarantined under `operation`, its bundle in quarantine.
+    Plugin quarantined(const QString& name, const QString& operation) const {
+        Plugin plugin = synth(name);
+        PluginBundleRecord& record = plugin.bundles->front();
+        record.originalPath = record.path;
+        record.quarantinePath =
+            policy.quarantineRoot() + u'/' + operation + u'/' + name + QStringLiteral(".vst3");
+        record.quarantineOperationID = operation;
+        plugin.status = PluginStatus::quarantined;
+        moveBundle(record.path, *record.quarantinePath);
+        return plugin;
+    }
+    PrivilegedQuarantineItem quarantineItem(const Plugin& plugin,
+                                            const QString& operation = QStringLiteral("OP")) {
+        return {plugin.path,
+                policy.quarantineRoot() + u'/' + operation + u'/' + lastPathComponent(plugin.path),
+                operation};
+    }
+};
+
+TEST_F(LaunchResolutionTest, AJournalWhoseBundlesNeverMovedIsDroppedSilently) {
+    const Plugin plugin = synth();
+    const PrivilegedQuarantineRequest journal{uuidText(makeUuid()), {quarantineItem(plugin)}};
+    open({plugin}, [&](PersistedInventory& state) { state.pendingPrivilegedQuarantine = journal; });
+    EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
+    EXPECT_FALSE(savedState().pendingPrivilegedQuarantine.has_value());
+    EXPECT_EQ(store->lastOperationError(), std::nullopt);
+    EXPECT_EQ(store->notice(), std::nullopt);
+    EXPECT_EQ(store->plugins()[0], plugin);
+}
+
+TEST_F(LaunchResolutionTest, AJournalWhoseBundlesAllMovedIsFinalised) {
+    const Plugin plugin = quarantined(QStringLiteral("Synth"), QStringLiteral("OP"));
+    const PluginBundleRecord& record = plugin.bundles->front();
+    const PrivilegedRestoreRequest journal{uuidText(makeUuid()),
+                                           {{*record.quarantinePath, record.path, QStringLiteral("OP")}}};
+    moveBundle(*record.quarantinePath, record.path);
+    open({plugin}, [&](PersistedInventory& state) { state.pendingPrivilegedRestore = journal; });
+    EXPECT_FALSE(store->pendingPrivilegedRestore().has_value());
+    EXPECT_FALSE(savedState().pendingPrivilegedRestore.has_value());
+    EXPECT_TRUE(store->plugins()[0].bundleRecords()[0].isActive());
+    ASSERT_EQ(store->history().size(), 1u);
+    EXPECT_EQ(store->history()[0].kind, HistoryKind::restore);
+    EXPECT_EQ(store->history()[0].transactionID, journal.transactionID);
+    EXPECT_EQ(store->lastStorageError(), std::nullopt);
+}
+
+TEST_F(LaunchResolutionTest, AMixedTrashJournalStaysAndBlocksEveryAction) {
+    const Plugin first = quarantined(QStringLiteral("One"), QStringLiteral("OP1"));
+    const Plugin second = quarantined(QStringLiteral("Two"), QStringLiteral("OP2"));
+    std::vector<PrivilegedTrashItem> items;
+    for (const Plugin* plugin : {&first, &second}) {
+        const PluginBundleRecord& record = plugin->bundles->front();
+        items.push_back({*record.quarantinePath, trashFolder() + u'/' + lastPathComponent(record.path),
+                         *record.quarantineOperationID});
+    }
+    moveBundle(items[0].sourcePath, items[0].destinationPath);
+    const PrivilegedTrashRequest journal{uuidText(makeUuid()), items};
+    open({first, second}, [&](PersistedInventory& state) { state.pendingPrivilegedTrash = journal; });
+    EXPECT_EQ(store->pendingPrivilegedTrash(), journal);
+    EXPECT_EQ(savedState().pendingPrivilegedTrash, journal);
+    EXPECT_EQ(
+        store->lastOperationError(),
+        QStringLiteral("A pending privileged Trash move has a mixed disk state. Stop and verify Finder Trash "
+                       "and Quarantine before taking another file action."));
+    EXPECT_EQ(store->planRestore({selection(second)}), pendingReason);
+    EXPECT_EQ(store->planTrash({selection(second)}), pendingReason);
+    EXPECT_EQ(store->notice(), std::nullopt);
+}
+
+TEST_F(LaunchResolutionTest, AnItemPresentAtBothEndsIsMixed) {
+    const Plugin plugin = synth();
+    const PrivilegedQuarantineItem item = quarantineItem(plugin);
+    makeBundle(item.destinationPath);
+    open({plugin}, [&](PersistedInventory& state) {
+        state.pendingPrivilegedQuarantine = PrivilegedQuarantineRequest{uuidText(makeUuid()), {item}};
+    });
+    EXPECT_TRUE(store->pendingPrivilegedQuarantine().has_value());
+    EXPECT_EQ(store->lastOperationError(),
+              QStringLiteral("A pending privileged quarantine has a mixed disk state. Stop and verify plugin "
+                             "locations before taking another file action."));
+}
+
+TEST_F(LaunchResolutionTest, AJournalWithoutItemsIsFinalisedAndCleared) {
+    open({synth()}, [&](PersistedInventory& state) {
+        state.pendingPrivilegedTrashRestore = PrivilegedTrashRestoreRequest{uuidText(makeUuid()), {}};
+    });
+    EXPECT_FALSE(store->pendingPrivilegedTrashRestore().has_value());
+    EXPECT_EQ(store->lastOperationError(), std::nullopt);
+    EXPECT_TRUE(store->history().empty());
+}
+
+TEST_F(LaunchResolutionTest, TrashJournalsAreDroppedOrFinalisedByTheDisk) {
+    for (const bool moved : {false, true}) {
+        const Plugin plugin = quarantined(QStringLiteral("Synth"), uuidText(makeUuid()));
+        const PluginBundleRecord& record = plugin.bundles->front();
+        const PrivilegedTrashItem item{*record.quarantinePath, trashFolder() + QStringLiteral("/Synth.vst3"),
+                                       *record.quarantineOperationID};
+        QDir().mkpath(trashFolder());
+        if (moved)
+            moveBundle(item.sourcePath, item.destinationPath);
+        const QString operationFolder = deletingLastPathComponent(item.sourcePath);
+        open({plugin}, [&](PersistedInventory& state) {
+            state.pendingPrivilegedTrash = PrivilegedTrashRequest{uuidText(makeUuid()), {item}};
+        });
+        EXPECT_FALSE(store->pendingPrivilegedTrash().has_value());
+        EXPECT_EQ(onDisk(operationFolder), !moved);
+        EXPECT_EQ(store->trashedBundles().size(), moved ? 1u : 0u);
+        QDir(trashFolder()).removeRecursively();
+        QDir(policy.quarantineRoot()).removeRecursively();
+        QDir().mkpath(policy.quarantineRoot());
+    }
+}
+
+TEST_F(LaunchResolutionTest, AFinaliserErrorKeepsTheJournalAndReportsIt) {
+    // The journal names a record the inventory does not have.
+    const Plugin plugin = synth();
+    const QString source = policy.quarantineRoot() + QStringLiteral("/OP/Other.vst3");
+    const QString destination = vst3(QStringLiteral("Other.vst3"));
+    makeBundle(destination);
+    const PrivilegedRestoreRequest journal{uuidText(makeUuid()),
+                                           {{source, destination, QStringLiteral("OP")}}};
+    open({plugin}, [&](PersistedInventory& state) { state.pendingPrivilegedRestore = journal; });
+    EXPECT_EQ(store->pendingPrivilegedRestore(), journal);
+    EXPECT_EQ(store->lastOperationError(),
+              QStringLiteral(
+                  "A completed privileged restore still needs inventory reconciliation. Do not retry the "
+                  "operation."));
+    EXPECT_EQ(store->lastStorageError(), description(PrivilegedInventoryCommitError::missingInventoryRecord));
+    EXPECT_EQ(store->plugins()[0], plugin);
+}
+
+TEST_F(LaunchResolutionTest, OpenCleanupRunsCloseOnlyWhenNoJournalIsLeft) {
+    const Plugin plugin = synth();
+    const FormatCleanupRunRecord run{makeUuid(),
+                                     makeUuid(),
+                                     FormatCleanupPresetKind::noAAX,
+                                     clock,
+                                     FormatCleanupRunStatus::pending,
+                                     {selection(plugin)},
+                                     {}};
+    const PrivilegedQuarantineItem item = quarantineItem(plugin);
+    makeBundle(item.destinationPath);
+    open({plugin}, [&](PersistedInventory& state) {
+        state.formatCleanupRuns = std::vector<FormatCleanupRunRecord>{run};
+        state.pendingPrivilegedQuarantine = PrivilegedQuarantineRequest{uuidText(makeUuid()), {item}};
+    });
+    EXPECT_EQ(store->formatCleanupRuns()[0].status, FormatCleanupRunStatus::pending);
+
+    open({plugin}, [&](PersistedInventory& state) {
+        state.formatCleanupRuns = std::vector<FormatCleanupRunRecord>{run};
+    });
+    EXPECT_EQ(store->formatCleanupRuns()[0].status, FormatCleanupRunStatus::canceled);
+}
+
+TEST_F(LaunchResolutionTest, NothingIsConcludedWhileTheHelperHoldsItsTransactionLock) {
+    const Plugin plugin = synth();
+    const PrivilegedQuarantineRequest journal{uuidText(makeUuid()), {quarantineItem(plugin)}};
+    const QString lockPath = helperTransactionLockPath(roots);
+    QDir().mkpath(deletingLastPathComponent(lockPath));
+    auto lock = TransactionLockFile::acquire(lockPath);
+    ASSERT_TRUE(lock.has_value());
+    open({plugin}, [&](PersistedInventory& state) { state.pendingPrivilegedQuarantine = journal; });
+    // Everything is still at its source, but the helper may be about to move it.
+    EXPECT_EQ(store->pendingPrivilegedQuarantine(), journal);
+    EXPECT_EQ(store->lastOperationError(),
+              QStringLiteral("The privileged helper is still finishing a plugin transaction. Quorvane will "
+                             "reconcile it as soon as the helper is done."));
+    QTest::qWait(700);
+    EXPECT_EQ(store->pendingPrivilegedQuarantine(), journal);
+
+    // The helper finishes the move, then lets go.
+    moveBundle(journal.items[0].sourcePath, journal.items[0].destinationPath);
+    lock->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->pendingPrivilegedQuarantine().has_value(); }, 10000));
+    EXPECT_TRUE(store->plugins()[0].bundleRecords()[0].isQuarantined());
+    EXPECT_EQ(store->lastOperationError(), std::nullopt);
+}
+
+} // namespace
+} // namespace quorvane::testing

@@ -1,0 +1,246 @@
+#pragma once
+
+#include "Model/Identity.h"
+#include "Persistence/PersistedInventory.h"
+#include "Persistence/StateFile.h"
+#include "Persistence/StateFileLocations.h"
+#include "Platform/HomeTrash.h"
+#include "Shared/PathPolicy.h"
+#include "Store/PluginInventoryStore.h"
+#include "Store/PrivilegedRequestSender.h"
+#include "Support/Fixtures/TemporaryTree.h"
+#include "Support/LocaleText.h"
+#include "Support/Paths.h"
+#include "Support/Uuid.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace quorvane::testing {
+
+inline bool onDisk(const QString& path) {
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0;
+}
+
+// A bundle folder with an Info.plist inside, as an installer leaves it.
+inline QString makeBundle(const QString& path) {
+    QDir().mkpath(path + QStringLiteral("/Contents"));
+    QFile file(path + QStringLiteral("/Contents/Info.plist"));
+    if (file.open(QIODevice::WriteOnly))
+        file.write("<plist/>");
+    return path;
+}
+
+// Moves one bundle as the helper would, creating the destination's folder.
+inline bool moveBundle(const QString& from, const QString& to) {
+    QDir().mkpath(deletingLastPathComponent(to));
+    return QDir().rename(from, to);
+}
+
+template <class Request>
+void moveAll(const Request& request) {
+    for (const auto& item : request.items)
+        EXPECT_TRUE(moveBundle(item.sourcePath, item.destinationPath)) << item.sourcePath.toStdString();
+}
+
+// A helper's successful result for a request whose bundles have been moved.
+template <class Result, class Request>
+Result succeededResult(const Request& request) {
+    Result result;
+    result.transactionID = request.transactionID;
+    result.succeeded = true;
+    result.rollbackComplete = true;
+    result.message = QStringLiteral("Done.");
+    QStringList paths;
+    for (const auto& item : request.items)
+        paths.append(item.destinationPath);
+    if constexpr (requires { result.movedDestinationPaths; })
+        result.movedDestinationPaths = paths;
+    else if constexpr (requires { result.trashedDestinationPaths; })
+        result.trashedDestinationPaths = paths;
+    else
+        result.restoredDestinationPaths = paths;
+    return result;
+}
+
+template <class Result>
+Result failedResult(const QString& transactionID, const QString& message, bool rollbackComplete = true) {
+    Result result;
+    result.transactionID = transactionID;
+    result.succeeded = false;
+    result.rollbackComplete = rollbackComplete;
+    result.message = message;
+    return result;
+}
+
+// A store over a temporary machine: Application Support at support/, the system folders under
+// machine/, the user's home at home/. The state-file write can be made to fail.
+class TransactionStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_savedLocale = textLocale();
+        setTextLocale(QStringLiteral("en_US"));
+        for (const QString& root : policy.approvedSystemPluginRoots())
+            QDir().mkpath(root);
+        QDir().mkpath(policy.quarantineRoot());
+    }
+    void TearDown() override {
+        store.reset();
+        setTextLocale(m_savedLocale);
+    }
+
+    StoreEnvironment environment() {
+        StoreEnvironment environment = StoreEnvironment::isolated(support, roots, home);
+        environment.now = [this] { return clock; };
+        environment.writeStateFile = [this](const PersistedInventory& state,
+                                            const QString& path) -> std::expected<void, StateFileError> {
+            ++writeAttempts;
+            if (failSaves)
+                return std::unexpected(
+                    StateFileError{StateFileFailure::fileNotWritten, path, QStringLiteral("Disk full")});
+            return writeStateFile(state, path);
+        };
+        return environment;
+    }
+
+    // Writes a state file holding `plugins` (and what `adjust` adds), then opens a store on it.
+    void open(const std::vector<Plugin>& plugins,
+              const std::function<void(PersistedInventory&)>& adjust = {}) {
+        PersistedInventory state;
+        state.schemaVersion = currentInventorySchemaVersion;
+        state.plugins = plugins;
+        if (adjust)
+            adjust(state);
+        ASSERT_TRUE(writeStateFile(state, statePath()).has_value());
+        reopen();
+    }
+    void reopen() {
+        store.reset();
+        store = std::make_unique<PluginInventoryStore>(environment());
+    }
+    PersistedInventory savedState() const {
+        auto state = readStateFile(statePath());
+        EXPECT_TRUE(state.has_value());
+        return state ? *state : PersistedInventory{};
+    }
+    QString statePath() const { return inventoryStateFileURL(support); }
+
+    QString vst3(const QString& name) const { return policy.approvedSystemPluginRoots().at(2) + u'/' + name; }
+    QString component(const QString& name) const {
+        return policy.approvedSystemPluginRoots().at(0) + u'/' + name;
+    }
+    QString trashFolder() const { return HomeTrash::filesFolder(home); }
+
+    // An active product with one stored record per path; each bundle is created on disk.
+    static Plugin product(const QString& name, const QStringList& formats, const QStringList& paths,
+                          const QString& manufacturer = QStringLiteral("Orsolind")) {
+        Plugin plugin;
+        plugin.id = makeUuid();
+        plugin.name = name;
+        plugin.manufacturer = manufacturer;
+        plugin.version = QStringLiteral("1.0");
+        plugin.formats = formats;
+        plugin.architecture = QStringLiteral("Universal");
+        plugin.size = QStringLiteral("1 MB");
+        plugin.path = paths.value(0);
+        std::vector<PluginBundleRecord> records;
+        for (qsizetype index = 0; index < paths.size(); ++index) {
+            PluginBundleRecord record;
+            record.format = formats.value(index);
+            record.architecture = plugin.architecture;
+            record.size = plugin.size;
+            record.path = makeBundle(paths[index]);
+            records.push_back(record);
+        }
+        plugin.bundles = records;
+        return plugin;
+    }
+    Plugin synth(const QString& name = QStringLiteral("Synth")) const {
+        return product(name, {QStringLiteral("VST3")}, {vst3(name + QStringLiteral(".vst3"))});
+    }
+    static PluginBundleSelection selection(const Plugin& plugin, std::size_t record = 0) {
+        return {plugin.id, plugin.bundleRecords().at(record).id()};
+    }
+    const Plugin* findPlugin(const QUuid& id) const {
+        for (const Plugin& plugin : store->plugins())
+            if (plugin.id == id)
+                return &plugin;
+        return nullptr;
+    }
+
+    // Quarantines `plugins`' first records through the journal, with the helper's moves done here.
+    PrivilegedQuarantineRequest
+    quarantineThroughJournal(const std::vector<PluginBundleSelection>& selections) {
+        const auto request = store->beginPrivilegedQuarantine(selections);
+        EXPECT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
+        if (!request)
+            return {};
+        moveAll(*request);
+        EXPECT_TRUE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
+                                                        request->transactionID, request->items));
+        return *request;
+    }
+
+    // The console user's Trash belongs to the user running the tests here.
+    TemporaryTree tree;
+    QString support = tree.makeDirectory(QStringLiteral("support"));
+    SystemRoots roots = SystemRoots::underPrefix(tree.makeDirectory(QStringLiteral("machine")));
+    PathPolicy policy{roots};
+    QString home = tree.makeDirectory(QStringLiteral("home"));
+    Timestamp clock{760000000};
+    bool failSaves = false;
+    int writeAttempts = 0;
+    std::unique_ptr<PluginInventoryStore> store;
+
+private:
+    QString m_savedLocale;
+};
+
+// A helper that answers at once, after doing (or not doing) the moves itself.
+class FakePrivilegedSender final : public PrivilegedRequestSender {
+public:
+    bool ready = true;
+    // Move failure of the n-th call (1-based), answered as failed safely; 0 for none.
+    int failCall = 0;
+    int calls = 0;
+    std::vector<PrivilegedTrashRequest> trashRequests;
+    std::vector<PrivilegedQuarantineRequest> quarantineRequests;
+
+    bool isReadyForPrivilegedRequests() const override { return ready; }
+    void sendQuarantineRequest(const PrivilegedQuarantineRequest& request,
+                               Completion<PrivilegedQuarantineResult> completion) override {
+        quarantineRequests.push_back(request);
+        completion(answer<PrivilegedQuarantineResult>(request));
+    }
+    void sendTrashRequest(const PrivilegedTrashRequest& request,
+                          Completion<PrivilegedTrashResult> completion) override {
+        trashRequests.push_back(request);
+        completion(answer<PrivilegedTrashResult>(request));
+    }
+
+private:
+    template <class Result, class Request>
+    Result answer(const Request& request) {
+        if (++calls == failCall)
+            return failedResult<Result>(request.transactionID,
+                                        QStringLiteral("The helper could not move it."));
+        moveAll(request);
+        return succeededResult<Result>(request);
+    }
+};
+
+} // namespace quorvane::testing
