@@ -1,14 +1,17 @@
 #include "Store/StoreEnvironment.h"
 
 #include "Persistence/StateFileLocations.h"
+#include "Planning/FileSystemProbe.h"
 
-#include <QDir>
 #include <QSysInfo>
 
 namespace quorvane {
 
 StoreEnvironment StoreEnvironment::production() {
-    return isolated(applicationSupportFolder(), SystemRoots::production(), QDir::homePath());
+    // The home folder comes from the password database, as the helper takes it, so that both name
+    // the same Trash whatever $HOME says.
+    return isolated(applicationSupportFolder(), SystemRoots::production(),
+                    SystemFileSystemProbe::passwordDatabaseHome());
 }
 
 StoreEnvironment StoreEnvironment::isolated(const QString& applicationSupport, const SystemRoots& roots,
