@@ -17,12 +17,13 @@ int QuorvaneApp::run(int& argc, char** argv) {
 }
 
 void QuorvaneApp::configure(QApplication& application) {
+    QApplication::setOrganizationName(QStringLiteral("Quorvane"));
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     applyKitAppearance(application);
 }
 
-std::unique_ptr<RootView> QuorvaneApp::makeWindow() {
-    auto window = std::make_unique<RootView>();
+std::unique_ptr<RootView> QuorvaneApp::makeWindow(const RootViewObjects& objects) {
+    auto window = std::make_unique<RootView>(objects);
     window->resize(1440, 900);
     return window;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "App/RootViewObjects.h"
+
 #include <memory>
 
 class QApplication;
@@ -16,7 +18,8 @@ public:
 
     static void configure(QApplication& application);
     // The window at its default size of 1440 by 900.
-    static std::unique_ptr<RootView> makeWindow();
+    static std::unique_ptr<RootView>
+    makeWindow(const RootViewObjects& objects = RootViewObjects::production());
 };
 
 } // namespace quorvane

@@ -1,9 +1,9 @@
 #include "App/RootView.h"
 
-#include "App/InterimShellSource.h"
 #include "App/NoticePresenter.h"
 #include "App/SectionPlaceholder.h"
 #include "App/Sidebar.h"
+#include "App/StoreShellSource.h"
 #include "Views/Kit/Palette.h"
 
 #include <QHBoxLayout>
@@ -20,11 +20,13 @@ constexpr int sidebarMaximumWidth = 285;
 
 } // namespace
 
-RootView::RootView(QWidget* parent)
-    : RootView(std::make_unique<InterimShellSource>(), bundleImageLoader(), parent) {}
+RootView::RootView(QWidget* parent) : RootView(RootViewObjects::production(), bundleImageLoader(), parent) {}
 
-RootView::RootView(std::unique_ptr<ShellSource> source, const ImageLoader& images, QWidget* parent)
-    : QWidget(parent), m_source(std::move(source)), m_navigation(new NavigationState(this)) {
+RootView::RootView(const RootViewObjects& objects, const ImageLoader& images, QWidget* parent)
+    : QWidget(parent), m_inventoryStore(objects.makeInventoryStore()),
+      m_folderAccess(objects.makeFolderAccess()), m_managementService(objects.makeManagementService()),
+      m_source(std::make_unique<StoreShellSource>(*m_inventoryStore)),
+      m_navigation(new NavigationState(this)) {
     setObjectName(QStringLiteral("rootView"));
     setWindowTitle(QStringLiteral("Quorvane"));
     setMinimumSize(1180, 720);
@@ -69,8 +71,9 @@ RootView::RootView(std::unique_ptr<ShellSource> source, const ImageLoader& image
 }
 
 RootView::~RootView() {
-    // The presenter talks to the source, which goes before the child widgets do.
+    // The presenter and the screens use the owned objects, which go before the child widgets do.
     delete m_notices;
+    qDeleteAll(m_detail->findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
 void RootView::refreshCounts() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "App/NavigationState.h"
+#include "App/RootViewObjects.h"
 #include "App/ShellSource.h"
 #include "Views/Kit/AppSection.h"
 #include "Views/Kit/BundleImages.h"
@@ -22,17 +23,21 @@ class Sidebar;
 //
 // It owns the application's long-lived objects for the window's life, made once in this order:
 // the inventory store, the folder-access object and the helper service object, then the shell
-// source that adapts the store for the sidebar counts and the notice. Until those objects land the
-// shell reads an InterimShellSource. The screens get the same instances and bindings to the
-// navigation state; each is built afresh whenever its section is shown again.
+// source that adapts the store for the sidebar counts and the notice. The screens get the same
+// instances and bindings to the navigation state; each is built afresh whenever its section is
+// shown again.
 class RootView : public QWidget {
     Q_OBJECT
 public:
+    // The production objects.
     explicit RootView(QWidget* parent = nullptr);
-    explicit RootView(std::unique_ptr<ShellSource> source, const ImageLoader& images = bundleImageLoader(),
+    explicit RootView(const RootViewObjects& objects, const ImageLoader& images = bundleImageLoader(),
                       QWidget* parent = nullptr);
     ~RootView() override;
 
+    PluginInventoryStore& inventoryStore() const { return *m_inventoryStore; }
+    PluginFolderAccess& folderAccess() const { return *m_folderAccess; }
+    PluginManagementService& managementService() const { return *m_managementService; }
     NavigationState& navigation() { return *m_navigation; }
     ShellSource& shellSource() { return *m_source; }
     Sidebar* sidebar() const { return m_sidebar; }
@@ -46,6 +51,10 @@ private:
     QWidget* makeScreen(AppSection section);
     void refreshCounts();
 
+    // Declared in the order of creation, so they go in reverse order.
+    std::unique_ptr<PluginInventoryStore> m_inventoryStore;
+    std::unique_ptr<PluginFolderAccess> m_folderAccess;
+    std::unique_ptr<PluginManagementService> m_managementService;
     std::unique_ptr<ShellSource> m_source;
     NavigationState* m_navigation;
     QSplitter* m_splitter;

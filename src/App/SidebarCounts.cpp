@@ -1,6 +1,9 @@
 #include "App/SidebarCounts.h"
 
 #include "Model/HistoryOperation.h"
+#include "Shared/PathPolicy.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 

@@ -2,6 +2,7 @@
 
 #include "Model/HistoryItem.h"
 #include "Model/Plugin.h"
+#include "Model/TrashedBundleRecord.h"
 #include "Views/Kit/AppSection.h"
 
 #include <QString>
@@ -10,6 +11,8 @@
 #include <vector>
 
 namespace quorvane {
+
+class PathPolicy;
 
 // The five numbers of the sidebar badges, as the root view computes them from the store.
 struct SidebarCounts {

@@ -242,6 +242,11 @@ void PluginInventoryStore::setLastReconciliation(std::optional<ScanReconciliatio
 void PluginInventoryStore::setFileActionsBlockedByStorage(bool value) {
     assign(m_fileActionsBlockedByStorage, value, &PluginInventoryStore::fileActionsBlockedByStorageChanged);
 }
+void PluginInventoryStore::dismissNotice(const QUuid& id) {
+    if (m_notice && m_notice->id == id)
+        setNotice(std::nullopt);
+}
+
 void PluginInventoryStore::setNotice(std::optional<OperationNotice> value) {
     assign(m_notice, std::move(value), &PluginInventoryStore::noticeChanged);
 }

@@ -91,6 +91,9 @@ public:
     }
     bool fileActionsBlockedByStorage() const { return m_fileActionsBlockedByStorage; }
     const std::optional<OperationNotice>& notice() const { return m_notice; }
+    // Clears the notice when it is still the one with this id, so dismissing an older alert never
+    // clears a newer notice.
+    void dismissNotice(const QUuid& id);
     const std::vector<TrashedBundleRecord>& trashedBundles() const { return m_trashedBundles; }
     const std::vector<FormatCleanupRunRecord>& formatCleanupRuns() const { return m_formatCleanupRuns; }
     const std::vector<PermanentQuarantineRule>& permanentQuarantineRules() const {
@@ -141,10 +144,12 @@ public:
 
     // Protection.
 
-    void setProtection(const Plugin& plugin, bool protect);
+    // The product is taken by value: callers may pass an element of plugins(), which the change
+    // replaces.
+    void setProtection(Plugin plugin, bool protect);
     // True when the requested state is in effect (changed and saved, or already so).
     bool setFormatProtection(const PluginBundleSelection& selection, bool protect);
-    void setBatchProtection(const std::vector<Plugin>& plugins, bool protect);
+    void setBatchProtection(std::vector<Plugin> plugins, bool protect);
     // Stores the synthesised record of a single-format product without records.
     void materializeBundleRecords(qsizetype index);
 

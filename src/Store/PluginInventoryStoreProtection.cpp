@@ -45,7 +45,7 @@ void PluginInventoryStore::applyProductProtection(std::vector<Plugin>& plugins, 
     }
 }
 
-void PluginInventoryStore::setProtection(const Plugin& plugin, bool protect) {
+void PluginInventoryStore::setProtection(Plugin plugin, bool protect) {
     if (!protect && plugin.isMandatoryShell())
         return;
     const QString key = productProtectionKey(plugin);
@@ -151,7 +151,7 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
     return true;
 }
 
-void PluginInventoryStore::setBatchProtection(const std::vector<Plugin>& selected, bool protect) {
+void PluginInventoryStore::setBatchProtection(std::vector<Plugin> selected, bool protect) {
     std::vector<Plugin> eligible;
     ProtectedKeySet seen;
     for (const Plugin& plugin : selected) {

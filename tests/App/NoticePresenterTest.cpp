@@ -1,5 +1,5 @@
 #include "App/NoticePresenter.h"
-#include "App/InterimShellSource.h"
+#include "FakeShellSource.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -18,7 +18,7 @@ void settle() {
 }
 
 struct Stage {
-    InterimShellSource source;
+    testing::FakeShellSource source;
     QWidget window;
     NoticePresenter* presenter;
     Stage() : presenter(new NoticePresenter(source, &window)) { window.show(); }
@@ -107,7 +107,7 @@ TEST(NoticePresenter, AClearedNoticeClosesItsAlertWithoutTouchingTheSource) {
 }
 
 TEST(NoticePresenter, ANoticePresentAtStartIsShown) {
-    InterimShellSource source;
+    testing::FakeShellSource source;
     source.setNotice(notice(QStringLiteral("Local State Not Saved"), QStringLiteral("Disk full.")));
     QWidget window;
     window.show();

@@ -1,10 +1,10 @@
 #include "App/RootView.h"
-#include "App/InterimShellSource.h"
 #include "App/NoticePresenter.h"
 #include "App/QuorvaneApp.h"
 #include "App/SectionListModel.h"
 #include "App/SectionPlaceholder.h"
 #include "App/Sidebar.h"
+#include "IsolatedRootObjects.h"
 #include "Views/Kit/Palette.h"
 
 #include <QApplication>
@@ -26,18 +26,17 @@ QPixmap noImage(const QString&) {
 }
 
 struct Window {
-    InterimShellSource* source;
+    std::unique_ptr<testing::IsolatedRootObjects> isolated = std::make_unique<testing::IsolatedRootObjects>();
     std::unique_ptr<RootView> view;
 };
 
 Window makeWindow() {
-    auto source = std::make_unique<InterimShellSource>();
-    InterimShellSource* feed = source.get();
-    auto view = std::make_unique<RootView>(std::move(source), &noImage);
-    view->resize(1440, 900);
-    view->show();
+    Window window;
+    window.view = std::make_unique<RootView>(window.isolated->objects(), &noImage);
+    window.view->resize(1440, 900);
+    window.view->show();
     QApplication::processEvents();
-    return {feed, std::move(view)};
+    return window;
 }
 
 std::optional<AppSection> shownSection(const RootView& view) {
@@ -120,16 +119,6 @@ TEST(RootView, SelectedPluginAndQuerySurviveSectionSwitches) {
     EXPECT_EQ(window.view->navigation().queryBinding().get(), QStringLiteral("lark"));
 }
 
-TEST(RootView, SidebarBadgesFollowTheSource) {
-    Window window = makeWindow();
-    SectionListModel* model = window.view->sidebar()->model();
-    EXPECT_EQ(model->data(model->index(0), SectionListModel::badgeRole).toString(), QStringLiteral("0"));
-    window.source->setSidebarCounts({8, 2, 3, 1, 12345});
-    EXPECT_EQ(model->data(model->index(0), SectionListModel::badgeRole).toString(), QStringLiteral("8"));
-    EXPECT_EQ(model->data(model->index(2), SectionListModel::badgeRole).toString(), QStringLiteral("3"));
-    EXPECT_EQ(model->data(model->index(6), SectionListModel::badgeRole).toString(), QStringLiteral("12345"));
-}
-
 TEST(RootView, WindowAndSidebarBounds) {
     Window window = makeWindow();
     EXPECT_EQ(window.view->minimumSize(), QSize(1180, 720));
@@ -147,7 +136,8 @@ TEST(RootView, WindowAndSidebarBounds) {
     QApplication::processEvents();
     EXPECT_GE(sidebar->width(), 235);
 
-    const auto made = QuorvaneApp::makeWindow();
+    const testing::IsolatedRootObjects isolated;
+    const auto made = QuorvaneApp::makeWindow(isolated.objects());
     EXPECT_EQ(made->size(), QSize(1440, 900));
 }
 

@@ -43,6 +43,31 @@ protected:
     std::unique_ptr<PluginInventoryStore> store;
 };
 
+// Screens hand the store elements of its own list; the change replaces that list while the
+// product is still being read, so the store must work on a copy (ASan catches the other way).
+TEST_F(StoreProtectionTest, aProductPassedFromThePluginsListItselfIsSafe) {
+    store->setProtection(current(proQ), true);
+    EXPECT_TRUE(current(proQ).isProtected);
+    store->setBatchProtection(store->plugins(), false);
+    EXPECT_FALSE(current(proQ).isProtected);
+}
+
+TEST_F(StoreProtectionTest, dismissingAnOlderNoticeKeepsTheNewerOne) {
+    store->setProtection(proQ, true);
+    ASSERT_TRUE(store->notice().has_value());
+    const QUuid older = store->notice()->id;
+    store->setProtection(single, true);
+    ASSERT_TRUE(store->notice().has_value());
+    const QUuid newer = store->notice()->id;
+    ASSERT_NE(older, newer);
+
+    store->dismissNotice(older);
+    ASSERT_TRUE(store->notice().has_value());
+    EXPECT_EQ(store->notice()->id, newer);
+    store->dismissNotice(newer);
+    EXPECT_FALSE(store->notice().has_value());
+}
+
 TEST_F(StoreProtectionTest, protectingAProductProtectsEveryProductWithItsKey) {
     const InventoryRevisionToken revision = store->inventoryRevision();
 

@@ -2,10 +2,11 @@
 //   quorvane-screenshots --screenshot DIR
 // Runs offscreen; not a feature of the application.
 
-#include "App/InterimShellSource.h"
+#include "App/FileDialogFolderPicker.h"
 #include "App/QuorvaneApp.h"
 #include "App/RootView.h"
 #include "App/Sidebar.h"
+#include "IsolatedRootObjects.h"
 #include "Views/Kit/BatchSelectionBar.h"
 #include "Views/Kit/DetailRow.h"
 #include "Views/Kit/FilterMenu.h"
@@ -27,6 +28,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMessageBox>
@@ -36,6 +38,8 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <vector>
 
 using namespace quorvane;
 
@@ -43,6 +47,8 @@ namespace {
 
 QString outputFolder;
 int failures = 0;
+// The staged pages, gone before the application is.
+std::vector<std::unique_ptr<QWidget>> stagedPages;
 
 void save(QWidget* widget, const QString& name, bool fitContent = true) {
     widget->show();
@@ -71,6 +77,7 @@ QWidget* stage(int width, const std::function<void(QWidget*, QVBoxLayout*)>& fil
     column->setContentsMargins(20, 20, 20, 20);
     column->setSpacing(14);
     fill(page, column);
+    stagedPages.emplace_back(page);
     return page;
 }
 
@@ -139,10 +146,9 @@ std::vector<Plugin> samplePlugins() {
 }
 
 void renderWindow() {
-    auto source = std::make_unique<InterimShellSource>();
-    InterimShellSource* feed = source.get();
-    feed->setSidebarCounts({8, 2, 3, 1, 12});
-    RootView window(std::move(source));
+    // The real store with no state file beneath a temporary folder: the sample inventory's badges.
+    const testing::IsolatedRootObjects isolated;
+    RootView window(isolated.objects());
     window.resize(1440, 900);
     save(&window, QStringLiteral("window-inventory"), false);
     window.navigation().setSection(AppSection::trashRecovery);
@@ -151,16 +157,21 @@ void renderWindow() {
     save(&window, QStringLiteral("window-no-section"), false);
     save(window.sidebar(), QStringLiteral("sidebar"));
 
-    feed->setNotice(
-        OperationNotice::make(QStringLiteral("Quarantine Complete"),
-                              QStringLiteral("2 format bundles of Larkspur Compressor moved to quarantine."),
-                              NoticeStyle::success));
+    window.inventoryStore().reportOperationError(
+        QStringLiteral("Quarantine Blocked"),
+        QStringLiteral("Larkspur Compressor is protected. Remove protection before quarantining it."));
     QApplication::processEvents();
     if (QMessageBox* alert = window.findChild<QMessageBox*>(QStringLiteral("noticeAlert")))
         save(alert, QStringLiteral("window-notice-alert"));
     else
         ++failures;
-    feed->setNotice(std::nullopt);
+    if (const auto notice = window.shellSource().notice())
+        window.shellSource().dismissNotice(notice->id);
+
+    const auto panel = FileDialogFolderPicker::makeDialog(PluginFolderAccess::panelRequest());
+    panel->setDirectory(isolated.home());
+    panel->resize(820, 520);
+    save(panel.get(), QStringLiteral("window-folder-panel"), false);
 }
 
 void renderBasics() {
@@ -378,5 +389,6 @@ int main(int argc, char** argv) {
     renderTables();
     renderInspectors();
     renderSheets();
+    stagedPages.clear();
     return failures == 0 ? 0 : 1;
 }

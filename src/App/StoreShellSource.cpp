@@ -1,0 +1,57 @@
+#include "App/StoreShellSource.h"
+
+#include "Store/PluginInventoryStore.h"
+
+#include <QMetaMethod>
+
+namespace quorvane {
+
+StoreShellSource::StoreShellSource(PluginInventoryStore& store, QObject* parent)
+    : ShellSource(parent), m_store(store) {
+    m_counts = countsNow();
+    m_notice = notice();
+    // Every signal the store declares, so that a published value added later is followed too.
+    const QMetaObject& storeType = PluginInventoryStore::staticMetaObject;
+    const QMetaMethod follow = staticMetaObject.method(staticMetaObject.indexOfSlot("storeChanged()"));
+    for (int index = storeType.methodOffset(); index < storeType.methodCount(); ++index) {
+        const QMetaMethod method = storeType.method(index);
+        if (method.methodType() == QMetaMethod::Signal)
+            connect(&m_store, method, this, follow);
+    }
+}
+
+std::optional<OperationNotice> StoreShellSource::notice() const {
+    return m_store.notice();
+}
+
+void StoreShellSource::dismissNotice(const QUuid& id) {
+    m_store.dismissNotice(id);
+}
+
+void StoreShellSource::storeChanged() {
+    if (const SidebarCounts counts = countsNow(); counts != m_counts) {
+        m_counts = counts;
+        emit sidebarCountsChanged();
+    }
+    publishNotice();
+}
+
+SidebarCounts StoreShellSource::countsNow() const {
+    SidebarCounts counts;
+    counts.inventoryCount = static_cast<qsizetype>(m_store.activePlugins().size());
+    counts.protectedCount = countProtectedPlugins(m_store.plugins());
+    counts.quarantineCount = m_store.quarantinedBundleCount();
+    counts.trashRecoveryCount = m_store.restorableTrashRecordCount();
+    counts.historyCount = countHistoryOperations(m_store.history());
+    return counts;
+}
+
+void StoreShellSource::publishNotice() {
+    std::optional<OperationNotice> current = notice();
+    if (current == m_notice)
+        return;
+    m_notice = std::move(current);
+    emit noticeChanged();
+}
+
+} // namespace quorvane
