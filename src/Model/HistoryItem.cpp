@@ -1,6 +1,7 @@
 #include "Model/HistoryItem.h"
 
 #include "Model/ModelHash.h"
+#include "Model/SortedKeyWriter.h"
 #include "Support/JsonWriter.h"
 #include "Support/PlainText.h"
 
@@ -13,13 +14,28 @@ bool HistoryItem::operator==(const HistoryItem& other) const {
            presetRunID == other.presetRunID;
 }
 
+namespace {
+
+// The keys always written, for SortedKeyWriter.
+const QJsonObject& writtenKeys() {
+    static const QJsonObject keys{{QStringLiteral("id"), QJsonValue()},
+                                  {QStringLiteral("plugin"), QJsonValue()},
+                                  {QStringLiteral("kind"), QJsonValue()},
+                                  {QStringLiteral("detail"), QJsonValue()},
+                                  {QStringLiteral("time"), QJsonValue()}};
+    return keys;
+}
+
+} // namespace
+
 QJsonObject toJson(const HistoryItem& item) {
-    QJsonObject object;
-    object.insert(QStringLiteral("id"), toJson(item.id));
-    object.insert(QStringLiteral("plugin"), item.plugin);
-    object.insert(QStringLiteral("kind"), rawValue(item.kind));
-    object.insert(QStringLiteral("detail"), item.detail);
-    object.insert(QStringLiteral("time"), item.time);
+    QJsonObject object = writtenKeys();
+    SortedKeyWriter writer(object);
+    writer.set(u"detail", item.detail);
+    writer.set(u"id", toJson(item.id));
+    writer.set(u"kind", rawValue(item.kind));
+    writer.set(u"plugin", item.plugin);
+    writer.set(u"time", item.time);
     setOptional(object, QStringLiteral("transactionID"), item.transactionID);
     setOptional(object, QStringLiteral("format"), item.format);
     setOptional(object, QStringLiteral("presetRunID"), item.presetRunID);

@@ -2,6 +2,7 @@
 
 #include "Model/Identity.h"
 #include "Model/ModelHash.h"
+#include "Model/SortedKeyWriter.h"
 #include "Support/JsonWriter.h"
 #include "Support/LocaleText.h"
 #include "Support/Paths.h"
@@ -188,18 +189,34 @@ std::vector<PluginBundleSelection> quarantinedBundleSelections(const std::vector
     return bundleSelections(plugins, [](const PluginBundleRecord& record) { return record.isQuarantined(); });
 }
 
+namespace {
+
+// The keys always written, for SortedKeyWriter.
+const QJsonObject& writtenKeys() {
+    static const QJsonObject keys{
+        {QStringLiteral("id"), QJsonValue()},           {QStringLiteral("name"), QJsonValue()},
+        {QStringLiteral("manufacturer"), QJsonValue()}, {QStringLiteral("version"), QJsonValue()},
+        {QStringLiteral("formats"), QJsonValue()},      {QStringLiteral("architecture"), QJsonValue()},
+        {QStringLiteral("size"), QJsonValue()},         {QStringLiteral("path"), QJsonValue()},
+        {QStringLiteral("status"), QJsonValue()},       {QStringLiteral("isProtected"), QJsonValue()}};
+    return keys;
+}
+
+} // namespace
+
 QJsonObject toJson(const Plugin& plugin) {
-    QJsonObject object;
-    object.insert(QStringLiteral("id"), toJson(plugin.id));
-    object.insert(QStringLiteral("name"), plugin.name);
-    object.insert(QStringLiteral("manufacturer"), plugin.manufacturer);
-    object.insert(QStringLiteral("version"), plugin.version);
-    object.insert(QStringLiteral("formats"), QJsonArray::fromStringList(plugin.formats));
-    object.insert(QStringLiteral("architecture"), plugin.architecture);
-    object.insert(QStringLiteral("size"), plugin.size);
-    object.insert(QStringLiteral("path"), plugin.path);
-    object.insert(QStringLiteral("status"), rawValue(plugin.status));
-    object.insert(QStringLiteral("isProtected"), plugin.isProtected);
+    QJsonObject object = writtenKeys();
+    SortedKeyWriter writer(object);
+    writer.set(u"architecture", plugin.architecture);
+    writer.set(u"formats", QJsonArray::fromStringList(plugin.formats));
+    writer.set(u"id", toJson(plugin.id));
+    writer.set(u"isProtected", plugin.isProtected);
+    writer.set(u"manufacturer", plugin.manufacturer);
+    writer.set(u"name", plugin.name);
+    writer.set(u"path", plugin.path);
+    writer.set(u"size", plugin.size);
+    writer.set(u"status", rawValue(plugin.status));
+    writer.set(u"version", plugin.version);
     setOptional(object, QStringLiteral("originalPath"), plugin.originalPath);
     setOptional(object, QStringLiteral("quarantinePath"), plugin.quarantinePath);
     setOptional(object, QStringLiteral("quarantineOperationID"), plugin.quarantineOperationID);

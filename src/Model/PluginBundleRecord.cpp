@@ -2,6 +2,7 @@
 
 #include "Model/Identity.h"
 #include "Model/ModelHash.h"
+#include "Model/SortedKeyWriter.h"
 #include "Support/JsonWriter.h"
 #include "Support/PlainText.h"
 
@@ -34,17 +35,32 @@ size_t qHash(const PluginBundleRecord& record, size_t seed) {
     return seed;
 }
 
+namespace {
+
+// The keys always written, for SortedKeyWriter.
+const QJsonObject& writtenKeys() {
+    static const QJsonObject keys{{QStringLiteral("format"), QJsonValue()},
+                                  {QStringLiteral("architecture"), QJsonValue()},
+                                  {QStringLiteral("size"), QJsonValue()},
+                                  {QStringLiteral("path"), QJsonValue()},
+                                  {QStringLiteral("isProtected"), QJsonValue()}};
+    return keys;
+}
+
+} // namespace
+
 QJsonObject toJson(const PluginBundleRecord& record) {
-    QJsonObject object;
-    object.insert(QStringLiteral("format"), record.format);
-    object.insert(QStringLiteral("architecture"), record.architecture);
-    object.insert(QStringLiteral("size"), record.size);
-    object.insert(QStringLiteral("path"), record.path);
+    QJsonObject object = writtenKeys();
+    SortedKeyWriter writer(object);
+    writer.set(u"architecture", record.architecture);
+    writer.set(u"format", record.format);
+    writer.set(u"isProtected", record.isProtected);
+    writer.set(u"path", record.path);
+    writer.set(u"size", record.size);
     setOptional(object, QStringLiteral("originalPath"), record.originalPath);
     setOptional(object, QStringLiteral("quarantinePath"), record.quarantinePath);
     setOptional(object, QStringLiteral("quarantineOperationID"), record.quarantineOperationID);
     setOptional(object, QStringLiteral("presetRunID"), record.presetRunID);
-    object.insert(QStringLiteral("isProtected"), record.isProtected);
     return object;
 }
 

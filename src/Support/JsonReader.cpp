@@ -56,6 +56,13 @@ void JsonReader::failWith(const JsonError& error) {
     m_error = error;
 }
 
+void JsonReader::failElement(QStringView key, qsizetype index, const JsonError& error) {
+    if (m_failed)
+        return;
+    const QString elementPath = elementPathOf(key, index);
+    failPath(error.key.isEmpty() ? elementPath : elementPath + QLatin1Char('.') + error.key, error.message);
+}
+
 void JsonReader::failType(QStringView key, const QString& expected) {
     fail(key, QStringLiteral("must be %1").arg(expected));
 }
@@ -64,15 +71,17 @@ void JsonReader::failUnknownValue(QStringView key, const QString& raw) {
     fail(key, QStringLiteral("has the unknown value \u201C%1\u201D").arg(raw));
 }
 
-std::optional<QJsonValue> JsonReader::present(QStringView key, bool required) {
+std::optional<QJsonValueConstRef> JsonReader::present(QStringView key, bool required) {
     if (m_failed)
         return std::nullopt;
-    if (!has(key)) {
+    const auto it = m_object.constFind(key);
+    const QJsonValue::Type type = it == m_object.constEnd() ? QJsonValue::Undefined : it->type();
+    if (type == QJsonValue::Null || type == QJsonValue::Undefined) {
         if (required)
             fail(key, QStringLiteral("is missing"));
         return std::nullopt;
     }
-    return m_object.value(key);
+    return *it;
 }
 
 std::optional<QString> JsonReader::readString(QStringView key, bool required) {
@@ -96,13 +105,13 @@ std::optional<QString> JsonReader::optionalString(QStringView key) {
 
 namespace {
 
-std::optional<bool> booleanOf(const QJsonValue& value) {
+std::optional<bool> booleanOf(QJsonValueConstRef value) {
     if (!value.isBool())
         return std::nullopt;
     return value.toBool();
 }
 
-std::optional<qint64> integerOf(const QJsonValue& value) {
+std::optional<qint64> integerOf(QJsonValueConstRef value) {
     if (!value.isDouble())
         return std::nullopt;
     const double number = value.toDouble();
@@ -230,12 +239,14 @@ std::optional<QStringList> JsonReader::readStringArray(QStringView key, bool req
     const QJsonArray array = value->toArray();
     QStringList result;
     result.reserve(array.size());
-    for (qsizetype index = 0; index < array.size(); ++index) {
-        if (!array.at(index).isString()) {
+    qsizetype index = 0;
+    for (const QJsonValueConstRef element : array) {
+        if (!element.isString()) {
             failPath(elementPathOf(key, index), QStringLiteral("must be a string"));
             return std::nullopt;
         }
-        result.append(array.at(index).toString());
+        result.append(element.toString());
+        ++index;
     }
     return result;
 }

@@ -71,8 +71,10 @@ public:
     QJsonObject object(QStringView key);
     std::optional<QJsonObject> optionalObject(QStringView key);
 
-    // decode(const QJsonObject&, const QString& context) -> std::expected<T, JsonError>, where
-    // context names the element, such as "bundles[2]".
+    // decode(const QJsonObject&, const QString& context) -> std::expected<T, JsonError>. Each
+    // element is decoded with an empty context, and a failing element's path, such as
+    // "bundles[2]", is put before the key of its error then, so that no path is built for the
+    // elements that decode.
     template <class T, class F>
     std::vector<T> objectArray(QStringView key, F decode) {
         if (auto values = readObjectArray<T>(key, decode, true))
@@ -96,8 +98,9 @@ public:
 
 private:
     // The value of `key` when it is present and not null and no failure is recorded yet;
-    // records "missing" when `required`.
-    std::optional<QJsonValue> present(QStringView key, bool required);
+    // records "missing" when `required`. A reference into m_object, so that reading a value
+    // copies nothing but the value itself.
+    std::optional<QJsonValueConstRef> present(QStringView key, bool required);
     std::optional<QString> readString(QStringView key, bool required);
     std::optional<bool> readBoolean(QStringView key, bool required);
     std::optional<qint64> readInteger(QStringView key, bool required, qint64 minimum, qint64 maximum);
@@ -128,20 +131,22 @@ private:
             return std::nullopt;
         }
         const QJsonArray array = value->toArray();
+        const QString elementContext;
         std::vector<T> result;
         result.reserve(static_cast<std::size_t>(array.size()));
-        for (qsizetype index = 0; index < array.size(); ++index) {
-            const QString elementPath = elementPathOf(key, index);
-            if (!array.at(index).isObject()) {
-                failPath(elementPath, QStringLiteral("must be an object"));
+        qsizetype index = 0;
+        for (const QJsonValueConstRef element : array) {
+            if (!element.isObject()) {
+                failPath(elementPathOf(key, index), QStringLiteral("must be an object"));
                 return std::nullopt;
             }
-            std::expected<T, JsonError> decoded = decode(array.at(index).toObject(), elementPath);
+            std::expected<T, JsonError> decoded = decode(element.toObject(), elementContext);
             if (!decoded) {
-                failWith(decoded.error());
+                failElement(key, index, decoded.error());
                 return std::nullopt;
             }
             result.push_back(std::move(*decoded));
+            ++index;
         }
         return result;
     }
@@ -151,6 +156,8 @@ private:
     void failUnknownValue(QStringView key, const QString& raw);
     void failPath(const QString& path, const QString& message);
     void failWith(const JsonError& error);
+    // Records `error` of element `index` of array `key`, whose key is relative to the element.
+    void failElement(QStringView key, qsizetype index, const JsonError& error);
 
     QJsonObject m_object;
     QString m_context;

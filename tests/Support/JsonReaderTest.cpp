@@ -240,6 +240,51 @@ TEST(JsonReaderTest, ObjectArraysDecodeEachElementWithItsContext) {
     EXPECT_EQ(absent.error(), (JsonError{QStringLiteral("bundles"), QStringLiteral("is missing")}));
 }
 
+struct Product {
+    QString name;
+    std::vector<Bundle> bundles;
+    bool operator==(const Product&) const = default;
+};
+
+std::expected<Product, JsonError> decodeProduct(const QJsonObject& object, const QString& context) {
+    JsonReader reader(object, context);
+    Product product{reader.string(u"name"), reader.objectArray<Bundle>(u"bundles", decodeBundle)};
+    if (!reader.ok())
+        return std::unexpected(reader.error());
+    return product;
+}
+
+// Element paths are only put together once an element fails, so they must still name every level.
+TEST(JsonReaderTest, NestedArrayErrorsNameTheWholePath) {
+    const char* json = R"({"products": [
+        {"name": "A", "bundles": [{"path": "/a", "format": "au"}]},
+        {"name": "B", "bundles": [{"path": "/b", "format": "au"}, {"path": "/c", "format": "vst3"},
+                                  {"path": "/d", "format": "VST3"}, {"path": "/e"}]}]})";
+    JsonReader top(objectFrom(json));
+    EXPECT_TRUE(top.objectArray<Product>(u"products", decodeProduct).empty());
+    EXPECT_EQ(top.error(), (JsonError{QStringLiteral("products[1].bundles[2].format"),
+                                      QString::fromUtf8("has the unknown value \u201CVST3\u201D")}));
+
+    JsonReader inContext(objectFrom(json), QStringLiteral("state"));
+    inContext.objectArray<Product>(u"products", decodeProduct);
+    EXPECT_EQ(inContext.error().key, QStringLiteral("state.products[1].bundles[2].format"));
+
+    JsonReader notObject(objectFrom(R"({"products": [{"name": "A", "bundles": [1]}]})"));
+    notObject.objectArray<Product>(u"products", decodeProduct);
+    EXPECT_EQ(notObject.error(),
+              (JsonError{QStringLiteral("products[0].bundles[0]"), QStringLiteral("must be an object")}));
+
+    // A decoder's error about the element as a whole is named after the element.
+    JsonReader whole(objectFrom(R"({"products": [{"name": "A"}, {}]})"));
+    const auto refuseEmpty = [](const QJsonObject& object, const QString&) -> std::expected<int, JsonError> {
+        if (object.isEmpty())
+            return std::unexpected(JsonError{{}, QStringLiteral("is empty")});
+        return 0;
+    };
+    EXPECT_TRUE(whole.objectArray<int>(u"products", refuseEmpty).empty());
+    EXPECT_EQ(whole.error(), (JsonError{QStringLiteral("products[1]"), QStringLiteral("is empty")}));
+}
+
 TEST(JsonReaderTest, ObjectsAndTimestamps) {
     JsonReader reader(objectFrom(R"({"inner": {"k": 1}, "date": 734512345.25, "list": [1]})"));
     EXPECT_EQ(reader.object(u"inner").value(QStringLiteral("k")).toInt(), 1);
