@@ -30,8 +30,9 @@ bool isSymbolicLink(const QString& path) {
     return flags && flags->isSymbolicLink;
 }
 
-// True when an existing component of `path` is still a link, which happens only when resolution gave
-// up (a loop, an unreadable link); such a path must not be judged by its text.
+// True when an existing component of `path` is still a link, which happens when resolution gave up
+// (a loop, an unreadable link); such a path must not be judged by its text. Only asked when the
+// resolution itself could not vouch for the path, since it lstats every prefix.
 bool containsSymbolicLink(const QString& path) {
     QString prefix;
     for (const QString& component : path.split(u'/', Qt::SkipEmptyParts)) {
@@ -109,8 +110,9 @@ std::optional<QString> PathPolicy::verifiedSystemPluginURL(const QString& path) 
     const QString candidate = standardizedPath(path);
     if (isSymbolicLink(candidate))
         return std::nullopt;
-    const QString resolved = standardizedPath(resolvingSymlinksInPath(candidate));
-    if (containsSymbolicLink(resolved))
+    const SymlinkResolution resolution = resolveSymlinksInPath(candidate);
+    const QString& resolved = resolution.path;
+    if (!resolution.linkFree && containsSymbolicLink(resolved))
         return std::nullopt;
     if (!isAllowedExtension(pathExtension(resolved)))
         return std::nullopt;
@@ -132,17 +134,17 @@ std::optional<QString> PathPolicy::verifiedQuarantineItemURL(const QString& path
         return std::nullopt;
     const QString candidate = standardizedPath(path);
     const QString operationFolder = standardizedPath(appendingPathComponent(m_quarantineRoot, operationID));
-    if (isSymbolicLink(operationFolder))
-        return std::nullopt;
-    // The bundle itself must not be a link either: the application plans restores and Trash moves
-    // from this path, and a link would carry the move somewhere else.
-    if (isSymbolicLink(candidate))
-        return std::nullopt;
     if (deletingLastPathComponent(candidate) != operationFolder)
         return std::nullopt;
     if (lastPathComponent(candidate) != bundleFileName)
         return std::nullopt;
     if (!isAllowedExtension(pathExtension(candidate)))
+        return std::nullopt;
+    if (isSymbolicLink(operationFolder))
+        return std::nullopt;
+    // The bundle itself must not be a link either: the application plans restores and Trash moves
+    // from this path, and a link would carry the move somewhere else.
+    if (isSymbolicLink(candidate))
         return std::nullopt;
     return candidate;
 }
@@ -159,11 +161,12 @@ std::optional<QString> PathPolicy::verifiedTrashDestinationURL(const QString& pa
     if (!trashFlags || !trashFlags->isDirectory || trashFlags->isSymbolicLink)
         return std::nullopt;
     const QString candidate = standardizedPath(path);
-    if (resolvingSymlinksInPath(deletingLastPathComponent(candidate)) != resolvingSymlinksInPath(trash))
-        return std::nullopt;
     if (!isUsableName(lastPathComponent(candidate)))
         return std::nullopt;
     if (pathExtension(candidate).toLower() != sourceExtension.toLower())
+        return std::nullopt;
+    const QString parent = deletingLastPathComponent(candidate);
+    if (parent != trash && resolvingSymlinksInPath(parent) != resolvingSymlinksInPath(trash))
         return std::nullopt;
     if (isSymbolicLink(candidate))
         return std::nullopt;

@@ -4,11 +4,15 @@
 #include <QFile>
 #include <QStringList>
 
-#include <cerrno>
+#include <algorithm>
 #include <deque>
+#include <fcntl.h>
+#include <linux/openat2.h>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace quorvane {
@@ -40,11 +44,57 @@ QString withoutTrailingSeparators(const QString& path) {
     return path.left(end);
 }
 
-std::optional<QString> readLink(const QString& path) {
-    const QByteArray encoded = QFile::encodeName(path);
-    std::vector<char> buffer(256);
+// Owns a descriptor opened with O_PATH: it names a place for *at() calls and reads nothing.
+class PathDescriptor {
+public:
+    explicit PathDescriptor(int descriptor = -1) : m_descriptor(descriptor) {}
+    PathDescriptor(PathDescriptor&& other) noexcept : m_descriptor(std::exchange(other.m_descriptor, -1)) {}
+    PathDescriptor& operator=(PathDescriptor&& other) noexcept {
+        if (this != &other) {
+            reset();
+            m_descriptor = std::exchange(other.m_descriptor, -1);
+        }
+        return *this;
+    }
+    PathDescriptor(const PathDescriptor&) = delete;
+    PathDescriptor& operator=(const PathDescriptor&) = delete;
+    ~PathDescriptor() { reset(); }
+
+    int get() const { return m_descriptor; }
+    bool isValid() const { return m_descriptor >= 0; }
+
+private:
+    void reset() {
+        if (m_descriptor >= 0)
+            ::close(m_descriptor);
+        m_descriptor = -1;
+    }
+
+    int m_descriptor;
+};
+
+PathDescriptor openRoot() {
+    return PathDescriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+}
+
+// The folder at `path` if it exists and none of its components is a link; invalid otherwise, and
+// where the kernel has no openat2.
+PathDescriptor openLinkFreeFolder(const QByteArray& path) {
+    open_how how{};
+    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    return PathDescriptor(
+        static_cast<int>(::syscall(SYS_openat2, AT_FDCWD, path.constData(), &how, sizeof how)));
+}
+
+PathDescriptor openDirectory(int parent, const char* name) {
+    return PathDescriptor(::openat(parent, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+std::optional<QString> readLink(int parent, const char* name, off_t sizeHint) {
+    std::vector<char> buffer(std::max<size_t>(256, static_cast<size_t>(std::max<off_t>(sizeHint, 0)) + 1));
     for (;;) {
-        const ssize_t length = ::readlink(encoded.constData(), buffer.data(), buffer.size());
+        const ssize_t length = ::readlinkat(parent, name, buffer.data(), buffer.size());
         if (length < 0)
             return std::nullopt;
         if (static_cast<size_t>(length) < buffer.size())
@@ -78,49 +128,107 @@ QString standardizedPath(const QString& path) {
     return joinedAbsolute(stack);
 }
 
-QString resolvingSymlinksInPath(const QString& path) {
+SymlinkResolution resolveSymlinksInPath(const QString& path) {
     const QString standardized = standardizedPath(path);
     if (standardized.isEmpty())
-        return standardized;
+        return {standardized, true};
+    const SymlinkResolution gaveUp{standardized, false};
+    QStringList resolved = standardized.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     std::deque<QString> pending;
-    for (const QString& component : standardized.split(QLatin1Char('/'), Qt::SkipEmptyParts))
-        pending.push_back(component);
-    QStringList resolved;
+    // Usually no link lies above the last component, and one lookup vouches for the whole parent.
+    // Otherwise each component is looked up relative to the folder before it, so the kernel walks
+    // every component once however deep the path.
+    PathDescriptor folder;
+    if (resolved.size() > 1 && !standardized.contains(QChar(u'\0')))
+        folder = openLinkFreeFolder(QFile::encodeName(deletingLastPathComponent(standardized)));
+    if (folder.isValid()) {
+        pending.push_back(resolved.takeLast());
+    } else {
+        pending.assign(resolved.cbegin(), resolved.cend());
+        resolved.clear();
+        folder = openRoot();
+        if (!folder.isValid())
+            return gaveUp;
+    }
+    // False when the last resolved component is not a folder that `folder` now names (a file, or a
+    // folder that could not be opened); `folder` then still names its parent.
+    bool folderIsLast = true;
     int linkCount = 0;
+    const auto keepMissingTail = [&](const QString& first) {
+        resolved.append(first);
+        bool linkFree = true;
+        for (const QString& rest : pending) {
+            // ".." from a link target may climb back and name an existing item nobody looked at.
+            if (rest == QLatin1String(".."))
+                linkFree = false;
+            push(resolved, rest);
+        }
+        return SymlinkResolution{joinedAbsolute(resolved), linkFree};
+    };
+
     while (!pending.empty()) {
         const QString component = pending.front();
         pending.pop_front();
-        if (component == QLatin1String(".") || component == QLatin1String("..")) {
-            push(resolved, component);
+        if (component == QLatin1String("."))
+            continue;
+        if (component == QLatin1String("..")) {
+            // Every resolved component is a real folder, so its ".." is its lexical parent.
+            if (resolved.isEmpty())
+                continue;
+            resolved.removeLast();
+            if (!folderIsLast) {
+                folderIsLast = true;
+                continue;
+            }
+            folder = openDirectory(folder.get(), "..");
+            if (!folder.isValid())
+                folder = PathDescriptor(::open(QFile::encodeName(joinedAbsolute(resolved)).constData(),
+                                               O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (!folder.isValid())
+                return gaveUp;
             continue;
         }
-        QStringList candidate = resolved;
-        candidate.append(component);
-        const QString candidatePath = joinedAbsolute(candidate);
+        const QByteArray name = QFile::encodeName(component);
         struct stat status {};
-        if (::lstat(QFile::encodeName(candidatePath).constData(), &status) != 0) {
-            // The rest does not exist (or cannot be read): keep it as written.
-            resolved = candidate;
-            for (const QString& rest : pending)
-                push(resolved, rest);
-            break;
-        }
-        if (!S_ISLNK(status.st_mode)) {
-            resolved = candidate;
+        // A name with a NUL cannot exist; the kernel would see a shorter one.
+        if (!folderIsLast || name.contains('\0') ||
+            ::fstatat(folder.get(), name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+            return keepMissingTail(component);
+        if (S_ISLNK(status.st_mode)) {
+            if (++linkCount > maximumLinkCount)
+                return gaveUp;
+            const std::optional<QString> target = readLink(folder.get(), name.constData(), status.st_size);
+            if (!target || target->isEmpty())
+                return gaveUp;
+            if (target->startsWith(QLatin1Char('/'))) {
+                resolved.clear();
+                folder = openRoot();
+                if (!folder.isValid())
+                    return gaveUp;
+            }
+            const QStringList targetComponents = target->split(QLatin1Char('/'), Qt::SkipEmptyParts);
+            for (auto it = targetComponents.crbegin(); it != targetComponents.crend(); ++it)
+                pending.push_front(*it);
             continue;
         }
-        if (++linkCount > maximumLinkCount)
-            return standardized;
-        const std::optional<QString> target = readLink(candidatePath);
-        if (!target || target->isEmpty())
-            return standardized;
-        if (target->startsWith(QLatin1Char('/')))
-            resolved.clear();
-        const QStringList targetComponents = target->split(QLatin1Char('/'), Qt::SkipEmptyParts);
-        for (auto it = targetComponents.crbegin(); it != targetComponents.crend(); ++it)
-            pending.push_front(*it);
+        resolved.append(component);
+        if (!S_ISDIR(status.st_mode)) {
+            folderIsLast = false;
+            continue;
+        }
+        if (pending.empty())
+            break;
+        PathDescriptor next = openDirectory(folder.get(), name.constData());
+        if (next.isValid())
+            folder = std::move(next);
+        else
+            folderIsLast = false;
     }
-    return joinedAbsolute(resolved);
+    return {joinedAbsolute(resolved), true};
+}
+
+QString resolvingSymlinksInPath(const QString& path) {
+    return resolveSymlinksInPath(path).path;
 }
 
 QString lastPathComponent(const QString& path) {

@@ -171,9 +171,36 @@ TEST_F(PathPolicyTest, JudgesLinksInsideThePathByWhereTheyLead) {
     EXPECT_EQ(policy.verifiedSystemPluginURL(at(kVST3 + "/Up/Synth.vst3")), std::nullopt);
 }
 
+TEST_F(PathPolicyTest, JudgesRelativeLinksAndChains) {
+    tree.makeDirectory("Library/Audio/Plug-Ins/CLAP/Vendor");
+    makeLink("../CLAP/Vendor", at(kVST3 + "/Relative"));
+    makeLink("Relative", at(kVST3 + "/Chain"));
+    EXPECT_EQ(policy.verifiedSystemPluginURL(at(kVST3 + "/Chain/Synth.clap")),
+              at("/Library/Audio/Plug-Ins/CLAP/Vendor/Synth.clap"));
+    makeLink("../..", at(kVST3 + "/Top"));
+    EXPECT_EQ(policy.verifiedSystemPluginURL(at(kVST3 + "/Top/Synth.vst3")), std::nullopt);
+    EXPECT_EQ(policy.verifiedSystemPluginURL(at(kVST3 + "/Top/Plug-Ins/VST3/Synth.vst3")),
+              at(kVST3 + "/Synth.vst3"));
+}
+
 TEST_F(PathPolicyTest, RefusesAPathWhoseLinksCannotBeResolved) {
     makeLink("Loop", at(kVST3 + "/Loop"));
     EXPECT_EQ(policy.verifiedSystemPluginURL(at(kVST3 + "/Loop/Synth.vst3")), std::nullopt);
+    makeLink("../VST3/Ping", at(kVST3 + "/Pong"));
+    makeLink("Pong", at(kVST3 + "/Ping"));
+    EXPECT_EQ(policy.verifiedSystemPluginURL(at(kVST3 + "/Ping/Synth.vst3")), std::nullopt);
+}
+
+TEST_F(PathPolicyTest, ChecksWhatADanglingLinkNamesPastItsMissingPart) {
+    // The missing part of a link target is kept as written, so "Missing/.." names the folder beside
+    // it without resolving it.
+    makeLink(tree.makeDirectory("Elsewhere"), at(kVST3 + "/Evil"));
+    makeLink("Missing/../Evil", at(kVST3 + "/Hop"));
+    EXPECT_EQ(policy.verifiedSystemPluginURL(at(kVST3 + "/Hop/Synth.vst3")), std::nullopt);
+    tree.makeDirectory(kVST3.mid(1) + "/Vendor");
+    makeLink("Missing/../Vendor", at(kVST3 + "/Skip"));
+    EXPECT_EQ(policy.verifiedSystemPluginURL(at(kVST3 + "/Skip/Synth.vst3")),
+              at(kVST3 + "/Vendor/Synth.vst3"));
 }
 
 TEST_F(PathPolicyTest, RefusesEmbeddedNul) {

@@ -107,6 +107,82 @@ TEST(PathsTest, ResolvesLinksAlongThePathAndKeepsTheMissingTail) {
     EXPECT_EQ(resolvingSymlinksInPath(QStringLiteral("/")), QStringLiteral("/"));
 }
 
+TEST(PathsTest, ResolvesLinkTargetsComponentByComponent) {
+    testing::TemporaryTree tree;
+    ASSERT_TRUE(tree.isValid());
+    tree.makeDirectory(QStringLiteral("real/a/b"));
+    tree.makeDirectory(QStringLiteral("sub"));
+    tree.writeFile(QStringLiteral("real/a/b/file.txt"));
+    ASSERT_TRUE(makeLink(QStringLiteral("real/a"), tree.path(QStringLiteral("relative"))));
+    ASSERT_TRUE(makeLink(QStringLiteral("../relative"), tree.path(QStringLiteral("sub/hop"))));
+    ASSERT_TRUE(makeLink(QStringLiteral("hop/b/../.."), tree.path(QStringLiteral("sub/back"))));
+    ASSERT_TRUE(makeLink(QStringLiteral("nowhere/../real"), tree.path(QStringLiteral("danglingUp"))));
+    ASSERT_TRUE(makeLink(QStringLiteral("real/a/b/file.txt/../.."), tree.path(QStringLiteral("pastFile"))));
+    ASSERT_TRUE(makeLink(QStringLiteral("/"), tree.path(QStringLiteral("toRoot"))));
+    ASSERT_TRUE(makeLink(QStringLiteral("../../../../../../../../../../../../../.."),
+                         tree.path(QStringLiteral("sub/aboveRoot"))));
+
+    const auto resolves = [&](const QString& input, const QString& expected) {
+        EXPECT_EQ(resolvingSymlinksInPath(input), expected) << input.toStdString();
+    };
+    resolves(tree.path(QStringLiteral("sub/hop/b")), tree.path(QStringLiteral("real/a/b")));
+    resolves(tree.path(QStringLiteral("sub/back/a")), tree.path(QStringLiteral("real/a")));
+    resolves(tree.path(QStringLiteral("danglingUp/a/b")), tree.path(QStringLiteral("real/a/b")));
+    resolves(tree.path(QStringLiteral("pastFile/b")), tree.path(QStringLiteral("real/a/b")));
+    resolves(tree.path(QStringLiteral("toRoot")) + tree.path(QStringLiteral("relative/b")),
+             tree.path(QStringLiteral("real/a/b")));
+    resolves(tree.path(QStringLiteral("sub/aboveRoot")) + tree.path(QStringLiteral("relative")),
+             tree.path(QStringLiteral("real/a")));
+    // Nothing exists below a file.
+    resolves(tree.path(QStringLiteral("relative/b/file.txt/x")),
+             tree.path(QStringLiteral("real/a/b/file.txt/x")));
+    // A name with a NUL cannot exist, so it is not read as the shorter name before it.
+    const QString withNul = tree.path(QStringLiteral("relative")) + QChar(u'\0') + QStringLiteral("/b");
+    resolves(withNul, withNul);
+}
+
+TEST(PathsTest, ResolutionSaysWhenItCannotVouchForThePath) {
+    testing::TemporaryTree tree;
+    ASSERT_TRUE(tree.isValid());
+    tree.makeDirectory(QStringLiteral("real/a"));
+    ASSERT_TRUE(makeLink(QStringLiteral("real"), tree.path(QStringLiteral("link"))));
+    ASSERT_TRUE(makeLink(QStringLiteral("nowhere/../link"), tree.path(QStringLiteral("danglingUp"))));
+    ASSERT_TRUE(makeLink(QStringLiteral("self"), tree.path(QStringLiteral("self"))));
+    struct Row {
+        const char* input;
+        const char* path;
+        bool linkFree;
+    };
+    const Row rows[] = {
+        {"link/a", "real/a", true},
+        {"link/a/missing/tail", "real/a/missing/tail", true},
+        {"real/a", "real/a", true},
+        // The tail is kept as written, so "link" is named but never looked at.
+        {"danglingUp/a", "link/a", false},
+        {"self/a", "self/a", false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(resolveSymlinksInPath(tree.path(QString::fromUtf8(row.input))),
+                  (SymlinkResolution{tree.path(QString::fromUtf8(row.path)), row.linkFree}))
+            << row.input;
+    }
+}
+
+TEST(PathsTest, FollowsAtMostFortyLinks) {
+    testing::TemporaryTree tree;
+    ASSERT_TRUE(tree.isValid());
+    tree.makeDirectory(QStringLiteral("real"));
+    ASSERT_TRUE(makeLink(QStringLiteral("real"), tree.path(QStringLiteral("link0"))));
+    for (int index = 1; index <= 40; ++index) {
+        ASSERT_TRUE(makeLink(QStringLiteral("link%1").arg(index - 1),
+                             tree.path(QStringLiteral("link%1").arg(index))));
+    }
+    EXPECT_EQ(resolvingSymlinksInPath(tree.path(QStringLiteral("link39/x"))),
+              tree.path(QStringLiteral("real/x")));
+    EXPECT_EQ(resolvingSymlinksInPath(tree.path(QStringLiteral("link40/x"))),
+              tree.path(QStringLiteral("link40/x")));
+}
+
 TEST(PathsTest, LinkLoopsEndWithoutResolving) {
     testing::TemporaryTree tree;
     ASSERT_TRUE(makeLink(tree.path(QStringLiteral("two")), tree.path(QStringLiteral("one"))));
@@ -115,6 +191,10 @@ TEST(PathsTest, LinkLoopsEndWithoutResolving) {
     EXPECT_EQ(resolvingSymlinksInPath(tree.path(QStringLiteral("one/x"))),
               tree.path(QStringLiteral("one/x")));
     EXPECT_EQ(resolvingSymlinksInPath(tree.path(QStringLiteral("self"))), tree.path(QStringLiteral("self")));
+    tree.makeDirectory(QStringLiteral("deep/er"));
+    ASSERT_TRUE(makeLink(QStringLiteral("../er/loop"), tree.path(QStringLiteral("deep/er/loop"))));
+    EXPECT_EQ(resolvingSymlinksInPath(tree.path(QStringLiteral("deep/er/loop/x"))),
+              tree.path(QStringLiteral("deep/er/loop/x")));
 }
 
 TEST(PathsTest, LastPathComponent) {
