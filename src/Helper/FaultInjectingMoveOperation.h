@@ -13,13 +13,16 @@ struct FaultPlan {
     int failRollbackStep = 0;
     int pauseBeforeMove = 0;
     std::chrono::milliseconds pause{30000};
+    // When set, a pause also ends as soon as one byte can be read from this descriptor (or it is
+    // closed), so that a test resumes the transaction when it is ready instead of racing a clock.
+    int resumeDescriptor = -1;
 
     bool operator==(const FaultPlan&) const = default;
 };
 
 // Fails the chosen steps with EACCES without touching the disk, pauses before the chosen forward
-// move (announcing it on stderr first, so a test knows when to act), and hands every other step to
-// the real move.
+// move (announcing it on stderr first, so a test knows when to act) until the pause elapses or the
+// resume descriptor is readable, and hands every other step to the real move.
 class FaultInjectingMoveOperation final : public MoveOperation {
 public:
     FaultInjectingMoveOperation(FaultPlan plan, MoveOperation& inner) : m_plan(plan), m_inner(inner) {}

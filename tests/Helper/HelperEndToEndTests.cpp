@@ -55,6 +55,9 @@ public:
         return true;
     }
 
+    // Ends the pause of a testbed started with --resume-on-input.
+    bool resume() { return process.write("\n") == 1 && process.waitForBytesWritten(20000); }
+
     UnixSocketChannel connect() const {
         auto channel = UnixSocketChannel::connectTo(socketPath);
         EXPECT_TRUE(channel.has_value());
@@ -243,7 +246,7 @@ TEST_F(HelperEndToEndTest, MalformedAndOversizedFramesCloseTheConnection) {
 }
 
 TEST_F(HelperEndToEndTest, AClientLeavingMidTransactionDoesNotStopIt) {
-    Testbed testbed(tree, {"--pause-before-move", "2", "--pause-ms", "1500"});
+    Testbed testbed(tree, {"--pause-before-move", "2", "--pause-ms", "60000", "--resume-on-input", "1"});
     ASSERT_TRUE(testbed.ready);
     const auto request = quarantineRequest(3);
     {
@@ -258,6 +261,8 @@ TEST_F(HelperEndToEndTest, AClientLeavingMidTransactionDoesNotStopIt) {
         EXPECT_TRUE(Testbed::call(other, FrameEnvelope{2, FrameMethod::handshake, {"x"}}).has_value());
         EXPECT_TRUE(TransactionLockFile::isHeld(testbed.lockPath));
     }
+    // Both clients have gone before the transaction goes on.
+    ASSERT_TRUE(testbed.resume());
     ASSERT_TRUE(testbed.waitFor("Finished privileged quarantine; success: true, rollback complete: true"));
     EXPECT_EQ(countAtDestination(request), 3);
     EXPECT_FALSE(TransactionLockFile::isHeld(testbed.lockPath));
@@ -266,7 +271,7 @@ TEST_F(HelperEndToEndTest, AClientLeavingMidTransactionDoesNotStopIt) {
 }
 
 TEST_F(HelperEndToEndTest, AStopRequestWaitsForTheTransactionInProgress) {
-    Testbed testbed(tree, {"--pause-before-move", "2", "--pause-ms", "500"});
+    Testbed testbed(tree, {"--pause-before-move", "2", "--pause-ms", "60000", "--resume-on-input", "1"});
     ASSERT_TRUE(testbed.ready);
     const auto request = quarantineRequest(3);
     auto channel = testbed.connect();
@@ -275,6 +280,11 @@ TEST_F(HelperEndToEndTest, AStopRequestWaitsForTheTransactionInProgress) {
     ASSERT_TRUE(channel.writeFrame(*body).has_value());
     ASSERT_TRUE(testbed.waitFor("pausing before move 2"));
     testbed.process.terminate();
+    // The stop has been taken while the transaction is still paused.
+    ASSERT_TRUE(testbed.waitFor("QuorvaneHelper is stopping"));
+    EXPECT_EQ(testbed.process.state(), QProcess::Running);
+    EXPECT_TRUE(TransactionLockFile::isHeld(testbed.lockPath));
+    ASSERT_TRUE(testbed.resume());
     ASSERT_TRUE(testbed.process.waitForFinished(20000));
     testbed.output += QString::fromUtf8(testbed.process.readAll());
     EXPECT_EQ(testbed.process.exitStatus(), QProcess::NormalExit);

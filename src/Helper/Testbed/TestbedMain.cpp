@@ -3,7 +3,9 @@
 //
 //   quorvane-helper-testbed --root DIR [--socket PATH] [--console-uid N --console-home DIR]
 //       [--client-exe PATH] [--fail-move N] [--fail-rollback-step N] [--pause-before-move N]
-//       [--pause-ms MS] [--report-build BUILD]
+//       [--pause-ms MS] [--resume-on-input 1] [--report-build BUILD]
+//
+// With --resume-on-input, a pause also ends when a byte arrives on standard input.
 
 #include "Helper/FaultInjectingMoveOperation.h"
 #include "Helper/HelperDaemon.h"
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -76,6 +79,8 @@ int main(int argc, char** argv) {
     plan.pauseBeforeMove = number("pause-before-move");
     if (!value("pause-ms").isEmpty())
         plan.pause = std::chrono::milliseconds(number("pause-ms"));
+    if (number("resume-on-input") != 0)
+        plan.resumeDescriptor = STDIN_FILENO;
     RenameMoveOperation realMove;
     FaultInjectingMoveOperation faults(plan, realMove);
 
