@@ -11,17 +11,17 @@
 #include "Views/Kit/DetailRow.h"
 #include "Views/Kit/FilterMenu.h"
 #include "Views/Kit/InfoBar.h"
-#include "Views/Kit/InspectorShell.h"
+#include "Views/Kit/DetailShell.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/MetricCard.h"
 #include "Views/Kit/PageHeader.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PathBox.h"
-#include "Views/Kit/PluginInspector.h"
+#include "Views/Kit/PluginDetailPane.h"
 #include "Views/Kit/PluginTable.h"
-#include "Views/Kit/ProtectedInspector.h"
+#include "Views/Kit/ProtectedDetailPane.h"
 #include "Views/Kit/ProtectionControl.h"
-#include "Views/Kit/QuarantineInspector.h"
+#include "Views/Kit/QuarantineDetailPane.h"
 #include "Views/Kit/StatusPill.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
 
@@ -294,11 +294,11 @@ void renderInspectors() {
     QWidget* protectedPage = stage(1200, [&](QWidget* page, QVBoxLayout*) {
         auto* row = new QHBoxLayout;
         page->layout()->addItem(row);
-        auto* empty = new ProtectedInspector({}, {}, page);
+        auto* empty = new ProtectedDetailPane({}, {}, page);
         empty->setPlugin(std::nullopt, {});
-        auto* partly = new ProtectedInspector({}, {}, page);
+        auto* partly = new ProtectedDetailPane({}, {}, page);
         partly->setPlugin(plugins[1], plugins[1].bundleRecords());
-        auto* hosted = new ProtectedInspector({}, {}, page);
+        auto* hosted = new ProtectedDetailPane({}, {}, page);
         hosted->setPlugin(plugins[4], {});
         for (auto* inspector : {empty, partly, hosted}) {
             inspector->setFixedSize(380, 760);
@@ -307,7 +307,7 @@ void renderInspectors() {
     });
     save(protectedPage, QStringLiteral("kit-protected-inspectors"));
 
-    PluginInspector::Actions actions;
+    PluginDetailPane::Actions actions;
     actions.quarantineReason = [](const Plugin&) -> std::optional<QString> {
         return QStringLiteral("Tidewater Reverb \u2014 AU: Protected bundles cannot be quarantined.");
     };
@@ -320,11 +320,11 @@ void renderInspectors() {
     QWidget* pluginPage = stage(1200, [&](QWidget* page, QVBoxLayout*) {
         auto* row = new QHBoxLayout;
         page->layout()->addItem(row);
-        auto* partly = new PluginInspector(actions, page);
+        auto* partly = new PluginDetailPane(actions, page);
         partly->setPlugin(plugins[1], plugins[1].bundleRecords());
-        auto* ok = new PluginInspector({}, page);
+        auto* ok = new PluginDetailPane({}, page);
         ok->setPlugin(plugins[0], plugins[0].bundleRecords());
-        auto* hosted = new PluginInspector({}, page);
+        auto* hosted = new PluginDetailPane({}, page);
         hosted->setPlugin(plugins[4], {});
         for (auto* inspector : {partly, ok, hosted}) {
             inspector->setFixedSize(380, 1100);
@@ -333,12 +333,12 @@ void renderInspectors() {
     });
     save(pluginPage, QStringLiteral("kit-plugin-inspectors"));
 
-    QuarantineInspector::Actions quarantineActions;
+    QuarantineDetailPane::Actions quarantineActions;
     quarantineActions.trashReason = [](const Plugin&) -> std::optional<QString> {
         return QStringLiteral("Plugin Management is not enabled.");
     };
     QWidget* quarantinePage = stage(520, [&](QWidget* page, QVBoxLayout* column) {
-        auto* inspector = new QuarantineInspector(quarantineActions, page);
+        auto* inspector = new QuarantineDetailPane(quarantineActions, page);
         inspector->setPlugin(plugins[3], plugins[3].bundleRecords());
         inspector->setFixedSize(480, 900);
         column->addWidget(inspector);

@@ -1,11 +1,11 @@
 #include "KitTestSupport.h"
 
 #include "Views/Kit/InfoBar.h"
-#include "Views/Kit/InspectorShell.h"
+#include "Views/Kit/DetailShell.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PathBox.h"
-#include "Views/Kit/ProtectedInspector.h"
+#include "Views/Kit/ProtectedDetailPane.h"
 #include "Views/Kit/ProtectionControl.h"
 #include "Views/Kit/SymbolLabel.h"
 
@@ -195,8 +195,8 @@ TEST(BundleProtectionControl, ProtectIsBorderedAndImmediateRemoveAsksFirst) {
     EXPECT_EQ(calls.format.back(), (std::tuple<QString, QString, bool>{"Tidewater", "AU", false}));
 }
 
-TEST(InspectorShell, EmptyStateWithoutAProductAndHeaderWithOne) {
-    InspectorShell shell;
+TEST(DetailShell, EmptyStateWithoutAProductAndHeaderWithOne) {
+    DetailShell shell;
     EXPECT_NE(child<QWidget>(&shell, QStringLiteral("emptyState")), nullptr);
     EXPECT_EQ(child<QLabel>(&shell, QStringLiteral("emptyStateTitle"))->text(),
               QStringLiteral("Select a Plugin"));
@@ -214,16 +214,16 @@ TEST(InspectorShell, EmptyStateWithoutAProductAndHeaderWithOne) {
     EXPECT_EQ(shell.fillColor(), Palette::panel());
 }
 
-TEST(ProtectedInspector, NoProductBuildsNoProtectionControl) {
-    ProtectedInspector inspector({}, {});
+TEST(ProtectedDetailPane, NoProductBuildsNoProtectionControl) {
+    ProtectedDetailPane inspector({}, {});
     inspector.setPlugin(std::nullopt, {});
     EXPECT_NE(child<QWidget>(&inspector, QStringLiteral("emptyState")), nullptr);
     EXPECT_EQ(child<QWidget>(&inspector, QStringLiteral("protectionControl")), nullptr);
 }
 
-TEST(ProtectedInspector, HostedProductShowsItsSourceAndNeverCards) {
+TEST(ProtectedDetailPane, HostedProductShowsItsSourceAndNeverCards) {
     const Plugin hosted = plugin(QStringLiteral("SSL Channel"), {}, PluginStatus::hostedByShell);
-    ProtectedInspector inspector({}, {});
+    ProtectedDetailPane inspector({}, {});
     inspector.setPlugin(hosted, {bundle(QStringLiteral("AU"), QStringLiteral("/p/x.component"))});
     EXPECT_TRUE(inspector.findChildren<QWidget*>(QStringLiteral("bundleCard")).isEmpty());
     EXPECT_EQ(child<QWidget>(&inspector, QStringLiteral("revealInFinderButton")), nullptr);
@@ -237,10 +237,10 @@ TEST(ProtectedInspector, HostedProductShowsItsSourceAndNeverCards) {
     EXPECT_EQ(source->path(), hosted.path);
 }
 
-TEST(ProtectedInspector, NoRecordsShowsTheProductPathAndARevealButton) {
+TEST(ProtectedDetailPane, NoRecordsShowsTheProductPathAndARevealButton) {
     testing::FileManagerRecorder recorder;
     const Plugin product = plugin(QStringLiteral("Larkspur"));
-    ProtectedInspector inspector({}, {});
+    ProtectedDetailPane inspector({}, {});
     inspector.setPlugin(product, {});
     auto* box = inspector.findChild<PathBox*>();
     EXPECT_EQ(box->title(), QStringLiteral("Protected Bundle"));
@@ -252,14 +252,14 @@ TEST(ProtectedInspector, NoRecordsShowsTheProductPathAndARevealButton) {
     EXPECT_EQ(recorder.calls.front().path, QStringLiteral("/Library/Audio/Plug-Ins/VST3"));
 }
 
-TEST(ProtectedInspector, CardsUseTheQuarantinePathAndDropControlsOnlyForQuarantinedRecords) {
+TEST(ProtectedDetailPane, CardsUseTheQuarantinePathAndDropControlsOnlyForQuarantinedRecords) {
     testing::FileManagerRecorder recorder;
     PluginBundleRecord pathOnly = bundle(QStringLiteral("AU"), QStringLiteral("/p/A.component"), true);
     pathOnly.quarantinePath = QStringLiteral("/q/A.component");
     PluginBundleRecord moved =
         testing::quarantinedBundle(QStringLiteral("VST3"), QStringLiteral("/p/A.vst3"));
     const Plugin product = plugin(QStringLiteral("Aster"), {pathOnly, moved});
-    ProtectedInspector inspector({}, {});
+    ProtectedDetailPane inspector({}, {});
     inspector.setPlugin(product, {pathOnly, moved});
 
     const auto cards = inspector.findChildren<QWidget*>(QStringLiteral("bundleCard"));
@@ -284,9 +284,9 @@ TEST(ProtectedInspector, CardsUseTheQuarantinePathAndDropControlsOnlyForQuaranti
     EXPECT_NE(child<QWidget>(&inspector, QStringLiteral("protectionControl")), nullptr);
 }
 
-TEST(ProtectedInspector, UnchangedValuesKeepTheBuiltContent) {
+TEST(ProtectedDetailPane, UnchangedValuesKeepTheBuiltContent) {
     const Plugin product = partlyProtected();
-    ProtectedInspector inspector({}, {});
+    ProtectedDetailPane inspector({}, {});
     inspector.setPlugin(product, product.bundleRecords());
     QWidget* before = inspector.content();
     inspector.setPlugin(product, product.bundleRecords());

@@ -1,10 +1,10 @@
-#include "Views/Kit/QuarantineInspector.h"
+#include "Views/Kit/QuarantineDetailPane.h"
 
 #include "Views/Kit/ConfirmAlert.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PathBox.h"
-#include "Views/Kit/PluginInspector.h"
+#include "Views/Kit/PluginDetailPane.h"
 #include "Views/Kit/RevealInFinder.h"
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
@@ -21,25 +21,25 @@ namespace quorvane {
 namespace {
 
 QString translated(const char* source) {
-    return QCoreApplication::translate("QuarantineInspector", source);
+    return QCoreApplication::translate("QuarantineDetailPane", source);
 }
 
 namespace text {
-const char* const verified = QT_TRANSLATE_NOOP("QuarantineInspector", "Verified");
-const char* const originalLocation = QT_TRANSLATE_NOOP("QuarantineInspector", "Original Location");
-const char* const currentLocation = QT_TRANSLATE_NOOP("QuarantineInspector", "Current Quarantine Location");
-const char* const operationID = QT_TRANSLATE_NOOP("QuarantineInspector", "Operation ID");
-const char* const unavailable = QT_TRANSLATE_NOOP("QuarantineInspector", "Unavailable");
-const char* const reveal = QT_TRANSLATE_NOOP("QuarantineInspector", "Reveal");
-const char* const originalFolder = QT_TRANSLATE_NOOP("QuarantineInspector", "Original Folder");
-const char* const restorePlugin = QT_TRANSLATE_NOOP("QuarantineInspector", "Restore Plugin\u2026");
-const char* const trashPlugin = QT_TRANSLATE_NOOP("QuarantineInspector", "Move Plugin to Trash\u2026");
-const char* const restoreTitle = QT_TRANSLATE_NOOP("QuarantineInspector", "Restore Plugin?");
-const char* const restoreAction = QT_TRANSLATE_NOOP("QuarantineInspector", "Restore All Formats");
-const char* const restoreFormat = QT_TRANSLATE_NOOP("QuarantineInspector", "Restore %1 Format\u2026");
-const char* const restoreFormatTitle = QT_TRANSLATE_NOOP("QuarantineInspector", "Restore %1 Format?");
-const char* const restoreFormatAction = QT_TRANSLATE_NOOP("QuarantineInspector", "Restore %1");
-const char* const trashFormat = QT_TRANSLATE_NOOP("QuarantineInspector", "Move %1 Format to Trash\u2026");
+const char* const verified = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Verified");
+const char* const originalLocation = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Original Location");
+const char* const currentLocation = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Current Quarantine Location");
+const char* const operationID = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Operation ID");
+const char* const unavailable = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Unavailable");
+const char* const reveal = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Reveal");
+const char* const originalFolder = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Original Folder");
+const char* const restorePlugin = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Restore Plugin\u2026");
+const char* const trashPlugin = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Move Plugin to Trash\u2026");
+const char* const restoreTitle = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Restore Plugin?");
+const char* const restoreAction = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Restore All Formats");
+const char* const restoreFormat = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Restore %1 Format\u2026");
+const char* const restoreFormatTitle = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Restore %1 Format?");
+const char* const restoreFormatAction = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Restore %1");
+const char* const trashFormat = QT_TRANSLATE_NOOP("QuarantineDetailPane", "Move %1 Format to Trash\u2026");
 } // namespace text
 
 // The alert messages are composed as plain text, not looked up.
@@ -136,19 +136,19 @@ BundleQuarantineActions::BundleQuarantineActions(const Plugin& plugin, const Plu
     stack->addWidget(trash);
 }
 
-QuarantineInspector::QuarantineInspector(Actions actions, QWidget* parent)
-    : InspectorShell(parent), m_actions(std::move(actions)) {
+QuarantineDetailPane::QuarantineDetailPane(Actions actions, QWidget* parent)
+    : DetailShell(parent), m_actions(std::move(actions)) {
     setObjectName(QStringLiteral("quarantineInspector"));
 }
 
-void QuarantineInspector::setPlugin(const std::optional<Plugin>& plugin,
+void QuarantineDetailPane::setPlugin(const std::optional<Plugin>& plugin,
                                     const std::vector<PluginBundleRecord>& bundles) {
     m_plugin = plugin;
     m_bundles = bundles;
     refresh();
 }
 
-void QuarantineInspector::refresh() {
+void QuarantineDetailPane::refresh() {
     Rendering rendering{m_plugin, m_bundles, std::nullopt, std::nullopt, {}};
     if (m_plugin) {
         if (m_actions.restoreReason)
@@ -166,10 +166,10 @@ void QuarantineInspector::refresh() {
         return;
     QWidget* content = m_plugin ? buildContent(rendering) : nullptr;
     m_shown = std::move(rendering);
-    InspectorShell::setPlugin(m_plugin, content);
+    DetailShell::setPlugin(m_plugin, content);
 }
 
-void QuarantineInspector::presentRestoreConfirmation() {
+void QuarantineDetailPane::presentRestoreConfirmation() {
     presentConfirmation(this, translated(text::restoreTitle), restoreMessage(m_plugin),
                         translated(text::restoreAction), [this] {
                             if (m_plugin && m_actions.onRestore)
@@ -177,10 +177,10 @@ void QuarantineInspector::presentRestoreConfirmation() {
                         });
 }
 
-void QuarantineInspector::presentTrashConfirmation() {
+void QuarantineDetailPane::presentTrashConfirmation() {
     if (m_trashSheet)
         return;
-    QPointer<QuarantineInspector> self(this);
+    QPointer<QuarantineDetailPane> self(this);
     auto* sheet = new BatchTrashConfirmationSheet(
         1, static_cast<qint64>(m_bundles.size()),
         [self] {
@@ -201,11 +201,11 @@ void QuarantineInspector::presentTrashConfirmation() {
     presentTrashSheet(sheet);
 }
 
-TrashSheetFrame* QuarantineInspector::trashSheet() const {
+TrashSheetFrame* QuarantineDetailPane::trashSheet() const {
     return m_trashSheet;
 }
 
-QWidget* QuarantineInspector::buildContent(const Rendering& rendering) {
+QWidget* QuarantineDetailPane::buildContent(const Rendering& rendering) {
     const Plugin& plugin = *rendering.plugin;
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("inspectorContent"));
@@ -224,19 +224,19 @@ QWidget* QuarantineInspector::buildContent(const Rendering& rendering) {
     restore->setObjectName(QStringLiteral("restorePluginButton"));
     restore->setFullWidth();
     restore->setEnabled(!rendering.restoreReason);
-    connect(restore, &QPushButton::clicked, this, &QuarantineInspector::presentRestoreConfirmation);
+    connect(restore, &QPushButton::clicked, this, &QuarantineDetailPane::presentRestoreConfirmation);
     actions->addWidget(restore);
     auto* trash = makeTrashButton(translated(text::trashPlugin), content);
     trash->setObjectName(QStringLiteral("trashPluginButton"));
     trash->setEnabled(!rendering.trashReason);
-    connect(trash, &QPushButton::clicked, this, &QuarantineInspector::presentTrashConfirmation);
+    connect(trash, &QPushButton::clicked, this, &QuarantineDetailPane::presentTrashConfirmation);
     actions->addWidget(trash);
     stack->addLayout(actions);
     return content;
 }
 
 QWidget*
-QuarantineInspector::buildCard(const Plugin& plugin, const PluginBundleRecord& bundle,
+QuarantineDetailPane::buildCard(const Plugin& plugin, const PluginBundleRecord& bundle,
                                const std::pair<std::optional<QString>, std::optional<QString>>& reasons,
                                QWidget* parent) {
     RoundedBox* card = makeWell(parent);

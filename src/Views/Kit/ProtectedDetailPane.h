@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Views/Kit/Binding.h"
-#include "Views/Kit/InspectorShell.h"
+#include "Views/Kit/DetailShell.h"
 
 #include <optional>
 #include <vector>
@@ -17,10 +17,10 @@ QString currentBundleLocation(const PluginBundleRecord& bundle);
 
 // The inspector of the protected-plugins screen: where each format bundle lies, whether it is
 // protected, a reveal button per bundle, the per-format and the product-level protection controls.
-class ProtectedInspector : public InspectorShell {
+class ProtectedDetailPane : public DetailShell {
     Q_OBJECT
 public:
-    ProtectedInspector(SetProtection onSetProtection, SetBundleProtection onSetBundleProtection,
+    ProtectedDetailPane(SetProtection onSetProtection, SetBundleProtection onSetBundleProtection,
                        QWidget* parent = nullptr);
 
     // Rebuilt only when something shown changed.

@@ -1,4 +1,4 @@
-#include "Views/Kit/ProtectedInspector.h"
+#include "Views/Kit/ProtectedDetailPane.h"
 
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/KitButton.h"
@@ -18,21 +18,21 @@ namespace quorvane {
 namespace {
 
 QString translated(const char* source) {
-    return QCoreApplication::translate("ProtectedInspector", source);
+    return QCoreApplication::translate("ProtectedDetailPane", source);
 }
 
 namespace text {
 const char* const hostedNote = QT_TRANSLATE_NOOP(
-    "ProtectedInspector", "Hosted product: automatically protected with its shared WaveShell. "
+    "ProtectedDetailPane", "Hosted product: automatically protected with its shared WaveShell. "
                           "There is no independent plugin bundle to reveal or move.");
-const char* const discoverySource = QT_TRANSLATE_NOOP("ProtectedInspector", "Discovery Source");
-const char* const protectedBundle = QT_TRANSLATE_NOOP("ProtectedInspector", "Protected Bundle");
-const char* const revealInFinder = QT_TRANSLATE_NOOP("ProtectedInspector", "Reveal in Finder");
-const char* const revealFormat = QT_TRANSLATE_NOOP("ProtectedInspector", "Reveal %1 in Finder");
-const char* const formatTitle = QT_TRANSLATE_NOOP("ProtectedInspector", "%1 Format");
-const char* const bundleLocation = QT_TRANSLATE_NOOP("ProtectedInspector", "Bundle Location");
-const char* const protectedBadge = QT_TRANSLATE_NOOP("ProtectedInspector", "Protected");
-const char* const notProtectedBadge = QT_TRANSLATE_NOOP("ProtectedInspector", "Not Protected");
+const char* const discoverySource = QT_TRANSLATE_NOOP("ProtectedDetailPane", "Discovery Source");
+const char* const protectedBundle = QT_TRANSLATE_NOOP("ProtectedDetailPane", "Protected Bundle");
+const char* const revealInFinder = QT_TRANSLATE_NOOP("ProtectedDetailPane", "Reveal in Finder");
+const char* const revealFormat = QT_TRANSLATE_NOOP("ProtectedDetailPane", "Reveal %1 in Finder");
+const char* const formatTitle = QT_TRANSLATE_NOOP("ProtectedDetailPane", "%1 Format");
+const char* const bundleLocation = QT_TRANSLATE_NOOP("ProtectedDetailPane", "Bundle Location");
+const char* const protectedBadge = QT_TRANSLATE_NOOP("ProtectedDetailPane", "Protected");
+const char* const notProtectedBadge = QT_TRANSLATE_NOOP("ProtectedDetailPane", "Not Protected");
 } // namespace text
 
 } // namespace
@@ -50,23 +50,23 @@ QString currentBundleLocation(const PluginBundleRecord& bundle) {
     return bundle.quarantinePath.value_or(bundle.path);
 }
 
-ProtectedInspector::ProtectedInspector(SetProtection onSetProtection,
+ProtectedDetailPane::ProtectedDetailPane(SetProtection onSetProtection,
                                        SetBundleProtection onSetBundleProtection, QWidget* parent)
-    : InspectorShell(parent), m_onSetProtection(std::move(onSetProtection)),
+    : DetailShell(parent), m_onSetProtection(std::move(onSetProtection)),
       m_onSetBundleProtection(std::move(onSetBundleProtection)) {
     setObjectName(QStringLiteral("protectedInspector"));
 }
 
-void ProtectedInspector::setPlugin(const std::optional<Plugin>& plugin,
+void ProtectedDetailPane::setPlugin(const std::optional<Plugin>& plugin,
                                    const std::vector<PluginBundleRecord>& bundles) {
     auto shown = std::make_pair(plugin, bundles);
     if (m_shown && *m_shown == shown)
         return;
     m_shown = std::move(shown);
-    InspectorShell::setPlugin(plugin, plugin ? buildContent(*plugin, bundles) : nullptr);
+    DetailShell::setPlugin(plugin, plugin ? buildContent(*plugin, bundles) : nullptr);
 }
 
-QWidget* ProtectedInspector::buildContent(const Plugin& plugin,
+QWidget* ProtectedDetailPane::buildContent(const Plugin& plugin,
                                           const std::vector<PluginBundleRecord>& bundles) {
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("inspectorContent"));
@@ -94,7 +94,7 @@ QWidget* ProtectedInspector::buildContent(const Plugin& plugin,
     return content;
 }
 
-QWidget* ProtectedInspector::buildCard(const Plugin& plugin, const PluginBundleRecord& bundle,
+QWidget* ProtectedDetailPane::buildCard(const Plugin& plugin, const PluginBundleRecord& bundle,
                                        QWidget* parent) {
     RoundedBox* card = makeWell(parent);
     card->setObjectName(QStringLiteral("bundleCard"));

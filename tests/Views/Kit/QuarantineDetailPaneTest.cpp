@@ -3,7 +3,7 @@
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PathBox.h"
-#include "Views/Kit/QuarantineInspector.h"
+#include "Views/Kit/QuarantineDetailPane.h"
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
 
@@ -28,8 +28,8 @@ struct QuarantineCalls {
     std::optional<QString> bundleTrashReason;
     std::vector<QString> calls;
 
-    QuarantineInspector::Actions actions() {
-        QuarantineInspector::Actions result;
+    QuarantineDetailPane::Actions actions() {
+        QuarantineDetailPane::Actions result;
         result.restoreReason = [this](const Plugin&) { return restoreReason; };
         result.trashReason = [this](const Plugin&) { return trashReason; };
         result.bundleRestoreReason = [this](const Plugin&, const PluginBundleRecord&) {
@@ -63,7 +63,7 @@ Plugin quarantinedProduct(std::vector<PluginBundleRecord> records) {
     return plugin(QStringLiteral("Quillon"), std::move(records), PluginStatus::quarantined);
 }
 
-TEST(QuarantineInspector, ReasonLinePrefersRestoreAndEachButtonFollowsItsOwnReason) {
+TEST(QuarantineDetailPane, ReasonLinePrefersRestoreAndEachButtonFollowsItsOwnReason) {
     struct Row {
         std::optional<QString> restore, trash;
         QString line;
@@ -82,7 +82,7 @@ TEST(QuarantineInspector, ReasonLinePrefersRestoreAndEachButtonFollowsItsOwnReas
         QuarantineCalls calls;
         calls.restoreReason = row.restore;
         calls.trashReason = row.trash;
-        QuarantineInspector inspector(calls.actions());
+        QuarantineDetailPane inspector(calls.actions());
         inspector.setPlugin(product, product.bundleRecords());
         EXPECT_EQ(productReasonLine(&inspector), row.line);
         EXPECT_EQ(child<QPushButton>(&inspector, QStringLiteral("restorePluginButton"))->isEnabled(),
@@ -92,10 +92,10 @@ TEST(QuarantineInspector, ReasonLinePrefersRestoreAndEachButtonFollowsItsOwnReas
     }
 }
 
-TEST(QuarantineInspector, CardShowsPathsWithFallbacksAndRevealsTheRightFolders) {
+TEST(QuarantineDetailPane, CardShowsPathsWithFallbacksAndRevealsTheRightFolders) {
     testing::FileManagerRecorder recorder;
     QuarantineCalls calls;
-    QuarantineInspector inspector(calls.actions());
+    QuarantineDetailPane inspector(calls.actions());
     PluginBundleRecord bare =
         bundle(QStringLiteral("VST3"), QStringLiteral("/Library/Audio/Plug-Ins/VST3/Gone/Q.vst3"));
     const PluginBundleRecord full = quarantinedBundle(QStringLiteral("AU"), QStringLiteral("/p/Q.component"));
@@ -131,10 +131,10 @@ TEST(QuarantineInspector, CardShowsPathsWithFallbacksAndRevealsTheRightFolders) 
     EXPECT_EQ(recorder.calls, expected);
 }
 
-TEST(QuarantineInspector, NoRecordsStillShowsTheReasonAndBothButtons) {
+TEST(QuarantineDetailPane, NoRecordsStillShowsTheReasonAndBothButtons) {
     QuarantineCalls calls;
     calls.trashReason = QStringLiteral("Trash blocked.");
-    QuarantineInspector inspector(calls.actions());
+    QuarantineDetailPane inspector(calls.actions());
     inspector.setPlugin(quarantinedProduct({}), {});
     EXPECT_TRUE(inspector.findChildren<QWidget*>(QStringLiteral("bundleCard")).isEmpty());
     EXPECT_EQ(productReasonLine(&inspector), QStringLiteral("Trash blocked."));
@@ -146,9 +146,9 @@ TEST(QuarantineInspector, NoRecordsStillShowsTheReasonAndBothButtons) {
               ButtonStyle::borderedProminent);
 }
 
-TEST(QuarantineInspector, WholeProductRestoreIsConfirmedByAnAlert) {
+TEST(QuarantineDetailPane, WholeProductRestoreIsConfirmedByAnAlert) {
     QuarantineCalls calls;
-    QuarantineInspector inspector(calls.actions());
+    QuarantineDetailPane inspector(calls.actions());
     inspector.show();
     const Plugin product =
         quarantinedProduct({quarantinedBundle(QStringLiteral("AU"), QStringLiteral("/p/Q.component"))});
@@ -175,16 +175,16 @@ TEST(QuarantineInspector, WholeProductRestoreIsConfirmedByAnAlert) {
     EXPECT_EQ(calls.calls.size(), 1u);
 }
 
-TEST(QuarantineInspector, WholeProductTrashUsesTheBatchSheetAndActsBeforeClosing) {
+TEST(QuarantineDetailPane, WholeProductTrashUsesTheBatchSheetAndActsBeforeClosing) {
     QuarantineCalls calls;
-    QuarantineInspector::Actions actions = calls.actions();
-    QuarantineInspector* shown = nullptr;
+    QuarantineDetailPane::Actions actions = calls.actions();
+    QuarantineDetailPane* shown = nullptr;
     bool sheetUpDuringAction = false;
     actions.onTrash = [&](const Plugin& p) {
         sheetUpDuringAction = shown->trashSheet() && shown->trashSheet()->isVisible();
         calls.calls.push_back(QStringLiteral("trash ") + p.name);
     };
-    QuarantineInspector inspector(actions);
+    QuarantineDetailPane inspector(actions);
     shown = &inspector;
     inspector.show();
     const Plugin product = quarantinedProduct({});
@@ -217,7 +217,7 @@ TEST(QuarantineInspector, WholeProductTrashUsesTheBatchSheetAndActsBeforeClosing
 TEST(BundleQuarantineActions, ReasonsConfirmationsAndTheSingleSheet) {
     QuarantineCalls calls;
     calls.bundleTrashReason = QStringLiteral("Trash blocked.");
-    QuarantineInspector inspector(calls.actions());
+    QuarantineDetailPane inspector(calls.actions());
     inspector.show();
     const PluginBundleRecord record =
         quarantinedBundle(QStringLiteral("AU"), QStringLiteral("/p/Q.component"));

@@ -1,4 +1,4 @@
-#include "Views/Kit/InspectorShell.h"
+#include "Views/Kit/DetailShell.h"
 
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/SymbolIcons.h"
@@ -13,9 +13,9 @@
 namespace quorvane {
 
 namespace text {
-const char* const emptyTitle = QT_TRANSLATE_NOOP("InspectorShell", "Select a Plugin");
+const char* const emptyTitle = QT_TRANSLATE_NOOP("DetailShell", "Select a Plugin");
 const char* const emptyDescription =
-    QT_TRANSLATE_NOOP("InspectorShell", "Choose a row to inspect its metadata.");
+    QT_TRANSLATE_NOOP("DetailShell", "Choose a row to inspect its metadata.");
 } // namespace text
 
 EmptyState::EmptyState(const QString& symbol, const QString& title, const QString& description,
@@ -42,7 +42,7 @@ EmptyState::EmptyState(const QString& symbol, const QString& title, const QStrin
     column->addWidget(descriptionLabel);
 }
 
-InspectorShell::InspectorShell(QWidget* parent) : PanelFrame(parent) {
+DetailShell::DetailShell(QWidget* parent) : PanelFrame(parent) {
     setObjectName(QStringLiteral("inspectorShell"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 1, 1, 1);
@@ -58,7 +58,7 @@ InspectorShell::InspectorShell(QWidget* parent) : PanelFrame(parent) {
     setPlugin(std::nullopt, nullptr);
 }
 
-void InspectorShell::setPlugin(const std::optional<Plugin>& plugin, QWidget* content) {
+void DetailShell::setPlugin(const std::optional<Plugin>& plugin, QWidget* content) {
     // A rebuild keeps the reader where they were.
     const int scrolled = m_scroll->verticalScrollBar()->value();
 
@@ -87,8 +87,8 @@ void InspectorShell::setPlugin(const std::optional<Plugin>& plugin, QWidget* con
         delete content;
         m_content = nullptr;
         stack->addWidget(new EmptyState(QStringLiteral("puzzlepiece.extension"),
-                                        QCoreApplication::translate("InspectorShell", text::emptyTitle),
-                                        QCoreApplication::translate("InspectorShell", text::emptyDescription),
+                                        QCoreApplication::translate("DetailShell", text::emptyTitle),
+                                        QCoreApplication::translate("DetailShell", text::emptyDescription),
                                         page));
     }
     stack->addStretch(1);

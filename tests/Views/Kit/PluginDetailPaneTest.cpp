@@ -5,7 +5,7 @@
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PathBox.h"
-#include "Views/Kit/PluginInspector.h"
+#include "Views/Kit/PluginDetailPane.h"
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TextStyle.h"
 
@@ -28,8 +28,8 @@ struct InspectorCalls {
     std::vector<QString> quarantined;
     std::vector<QString> quarantinedBundles;
 
-    PluginInspector::Actions actions() {
-        PluginInspector::Actions result;
+    PluginDetailPane::Actions actions() {
+        PluginDetailPane::Actions result;
         result.quarantineReason = [this](const Plugin&) {
             ++productReasonAsked;
             return productReason;
@@ -56,9 +56,9 @@ QWidget* cardFor(const QWidget* root, const QString& format) {
     return nullptr;
 }
 
-TEST(PluginInspector, DetailRowsJoinFormatsInStoredOrder) {
+TEST(PluginDetailPane, DetailRowsJoinFormatsInStoredOrder) {
     InspectorCalls calls;
-    PluginInspector inspector(calls.actions());
+    PluginDetailPane inspector(calls.actions());
     Plugin product =
         plugin(QStringLiteral("Larkspur"), {bundle(QStringLiteral("VST3"), QStringLiteral("/p/L.vst3")),
                                             bundle(QStringLiteral("AU"), QStringLiteral("/p/L.component")),
@@ -76,9 +76,9 @@ TEST(PluginInspector, DetailRowsJoinFormatsInStoredOrder) {
     EXPECT_EQ(inspector.findChildren<DetailRow*>().at(1)->value(), QString());
 }
 
-TEST(PluginInspector, NoProductShowsOnlyTheEmptyStateAndItsAlertDoesNothing) {
+TEST(PluginDetailPane, NoProductShowsOnlyTheEmptyStateAndItsAlertDoesNothing) {
     InspectorCalls calls;
-    PluginInspector inspector(calls.actions());
+    PluginDetailPane inspector(calls.actions());
     inspector.show();
     inspector.setPlugin(std::nullopt, {});
     EXPECT_NE(child<QWidget>(&inspector, QStringLiteral("emptyState")), nullptr);
@@ -97,9 +97,9 @@ TEST(PluginInspector, NoProductShowsOnlyTheEmptyStateAndItsAlertDoesNothing) {
     EXPECT_TRUE(calls.quarantined.empty());
 }
 
-TEST(PluginInspector, HostedProductHasNoQuarantineControlOfAnyKind) {
+TEST(PluginDetailPane, HostedProductHasNoQuarantineControlOfAnyKind) {
     InspectorCalls calls;
-    PluginInspector inspector(calls.actions());
+    PluginDetailPane inspector(calls.actions());
     const Plugin hosted = plugin(QStringLiteral("SSL Channel"), {}, PluginStatus::hostedByShell);
     inspector.setPlugin(hosted, {bundle(QStringLiteral("AU"), QStringLiteral("/p/S.component"))});
     EXPECT_TRUE(testing::labelTexts(&inspector).contains(QStringLiteral("WaveShell Hosting")));
@@ -116,9 +116,9 @@ TEST(PluginInspector, HostedProductHasNoQuarantineControlOfAnyKind) {
     EXPECT_TRUE(inspector.findChildren<QWidget*>(QStringLiteral("bundleCard")).isEmpty());
 }
 
-TEST(PluginInspector, NoRecordsShowsTheRescanHintAndNoWholeProductButton) {
+TEST(PluginDetailPane, NoRecordsShowsTheRescanHintAndNoWholeProductButton) {
     InspectorCalls calls;
-    PluginInspector inspector(calls.actions());
+    PluginDetailPane inspector(calls.actions());
     inspector.setPlugin(plugin(QStringLiteral("Larkspur")), {});
     EXPECT_TRUE(testing::labelTexts(&inspector).contains(QStringLiteral("Format Bundles")));
     EXPECT_EQ(inspector.findChildren<InfoBar*>().last()->text(),
@@ -126,10 +126,10 @@ TEST(PluginInspector, NoRecordsShowsTheRescanHintAndNoWholeProductButton) {
     EXPECT_EQ(child<QWidget>(&inspector, QStringLiteral("quarantinePluginButton")), nullptr);
 }
 
-TEST(PluginInspector, ReasonIsShownAboveTheButtonItDisables) {
+TEST(PluginDetailPane, ReasonIsShownAboveTheButtonItDisables) {
     InspectorCalls calls;
     calls.productReason = QStringLiteral("Plugin Management is not enabled.");
-    PluginInspector inspector(calls.actions());
+    PluginDetailPane inspector(calls.actions());
     const Plugin product =
         plugin(QStringLiteral("Larkspur"), {bundle(QStringLiteral("AU"), QStringLiteral("/p/L.component"))});
     inspector.setPlugin(product, product.bundleRecords());
@@ -161,9 +161,9 @@ TEST(PluginInspector, ReasonIsShownAboveTheButtonItDisables) {
               0);
 }
 
-TEST(PluginInspector, WholeProductQuarantineIsConfirmedFirst) {
+TEST(PluginDetailPane, WholeProductQuarantineIsConfirmedFirst) {
     InspectorCalls calls;
-    PluginInspector inspector(calls.actions());
+    PluginDetailPane inspector(calls.actions());
     inspector.show();
     const Plugin product =
         plugin(QStringLiteral("Larkspur"), {bundle(QStringLiteral("AU"), QStringLiteral("/p/L.component"))});
@@ -184,9 +184,9 @@ TEST(PluginInspector, WholeProductQuarantineIsConfirmedFirst) {
     EXPECT_EQ(calls.quarantined, std::vector<QString>{QStringLiteral("Larkspur")});
 }
 
-TEST(PluginInspector, CardStatesFollowTheBothFieldsQuarantineTest) {
+TEST(PluginDetailPane, CardStatesFollowTheBothFieldsQuarantineTest) {
     InspectorCalls calls;
-    PluginInspector inspector(calls.actions());
+    PluginDetailPane inspector(calls.actions());
     PluginBundleRecord moved = quarantinedBundle(QStringLiteral("AU"), QStringLiteral("/p/A.component"));
     PluginBundleRecord pathOnly = bundle(QStringLiteral("VST3"), QStringLiteral("/p/A.vst3"));
     pathOnly.quarantinePath = QStringLiteral("/q/A.vst3");
@@ -229,7 +229,7 @@ TEST(BundleQuarantineControl, BlockedShowsTheReasonAndAllowedAsksBeforeActing) {
     InspectorCalls calls;
     calls.bundleReasons[QStringLiteral("AU")] =
         QStringLiteral("Aster \u2014 AU: Protected bundles cannot be quarantined.");
-    PluginInspector inspector(calls.actions());
+    PluginDetailPane inspector(calls.actions());
     inspector.show();
     const Plugin product =
         plugin(QStringLiteral("Aster"), {bundle(QStringLiteral("AU"), QStringLiteral("/p/A.component")),
@@ -263,9 +263,9 @@ TEST(BundleQuarantineControl, BlockedShowsTheReasonAndAllowedAsksBeforeActing) {
     EXPECT_EQ(calls.quarantinedBundles, std::vector<QString>{QStringLiteral("Aster/VST3")});
 }
 
-TEST(PluginInspector, AlertSurvivesARebuildAndActsOnTheProductItWasOpenedFor) {
+TEST(PluginDetailPane, AlertSurvivesARebuildAndActsOnTheProductItWasOpenedFor) {
     InspectorCalls calls;
-    PluginInspector inspector(calls.actions());
+    PluginDetailPane inspector(calls.actions());
     inspector.show();
     const Plugin product =
         plugin(QStringLiteral("Aster"), {bundle(QStringLiteral("VST3"), QStringLiteral("/p/A.vst3"))});

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Views/Kit/Binding.h"
-#include "Views/Kit/InspectorShell.h"
+#include "Views/Kit/DetailShell.h"
 
 #include <QPointer>
 
@@ -33,7 +33,7 @@ QLabel* makeBlockingReasonLabel(const QString& reason, QWidget* parent);
 
 // The Inventory screen's inspector: metadata rows, protection, and one card per format bundle with
 // its per-format protection and quarantine; below the cards "Quarantine Plugin…".
-class PluginInspector : public InspectorShell {
+class PluginDetailPane : public DetailShell {
     Q_OBJECT
 public:
     struct Actions {
@@ -45,7 +45,7 @@ public:
         BundleAction onQuarantineBundle;
     };
 
-    explicit PluginInspector(Actions actions, QWidget* parent = nullptr);
+    explicit PluginDetailPane(Actions actions, QWidget* parent = nullptr);
 
     // Asks the reason closures once; rebuilt only when something shown changed.
     void setPlugin(const std::optional<Plugin>& plugin, const std::vector<PluginBundleRecord>& bundles);

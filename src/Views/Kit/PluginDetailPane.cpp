@@ -1,4 +1,4 @@
-#include "Views/Kit/PluginInspector.h"
+#include "Views/Kit/PluginDetailPane.h"
 
 #include "Views/Kit/ConfirmAlert.h"
 #include "Views/Kit/DetailRow.h"
@@ -6,7 +6,7 @@
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PathBox.h"
-#include "Views/Kit/ProtectedInspector.h"
+#include "Views/Kit/ProtectedDetailPane.h"
 #include "Views/Kit/ProtectionControl.h"
 #include "Views/Kit/SymbolLabel.h"
 
@@ -20,33 +20,33 @@ namespace quorvane {
 namespace {
 
 QString translated(const char* source) {
-    return QCoreApplication::translate("PluginInspector", source);
+    return QCoreApplication::translate("PluginDetailPane", source);
 }
 
 namespace text {
-const char* const version = QT_TRANSLATE_NOOP("PluginInspector", "Version");
-const char* const formats = QT_TRANSLATE_NOOP("PluginInspector", "Formats");
-const char* const architecture = QT_TRANSLATE_NOOP("PluginInspector", "Architecture");
-const char* const size = QT_TRANSLATE_NOOP("PluginInspector", "Size");
-const char* const hostingHeading = QT_TRANSLATE_NOOP("PluginInspector", "WaveShell Hosting");
+const char* const version = QT_TRANSLATE_NOOP("PluginDetailPane", "Version");
+const char* const formats = QT_TRANSLATE_NOOP("PluginDetailPane", "Formats");
+const char* const architecture = QT_TRANSLATE_NOOP("PluginDetailPane", "Architecture");
+const char* const size = QT_TRANSLATE_NOOP("PluginDetailPane", "Size");
+const char* const hostingHeading = QT_TRANSLATE_NOOP("PluginDetailPane", "WaveShell Hosting");
 const char* const hostingNote = QT_TRANSLATE_NOOP(
-    "PluginInspector",
+    "PluginDetailPane",
     "This registered Waves Audio Unit is hosted by a shared WaveShell. Quorvane lists it by "
     "product name but never treats it as an independently movable bundle.");
-const char* const discoverySource = QT_TRANSLATE_NOOP("PluginInspector", "Discovery Source");
-const char* const bundlesHeading = QT_TRANSLATE_NOOP("PluginInspector", "Format Bundles");
+const char* const discoverySource = QT_TRANSLATE_NOOP("PluginDetailPane", "Discovery Source");
+const char* const bundlesHeading = QT_TRANSLATE_NOOP("PluginDetailPane", "Format Bundles");
 const char* const rescanHint =
-    QT_TRANSLATE_NOOP("PluginInspector", "Run a new scan to create per-format path records for this plugin.");
-const char* const quarantinePlugin = QT_TRANSLATE_NOOP("PluginInspector", "Quarantine Plugin\u2026");
-const char* const quarantineTitle = QT_TRANSLATE_NOOP("PluginInspector", "Move Plugin to Quarantine?");
-const char* const quarantineAction = QT_TRANSLATE_NOOP("PluginInspector", "Move All Formats");
-const char* const quarantinedState = QT_TRANSLATE_NOOP("PluginInspector", "Quarantined");
-const char* const protectedState = QT_TRANSLATE_NOOP("PluginInspector", "Protected");
+    QT_TRANSLATE_NOOP("PluginDetailPane", "Run a new scan to create per-format path records for this plugin.");
+const char* const quarantinePlugin = QT_TRANSLATE_NOOP("PluginDetailPane", "Quarantine Plugin\u2026");
+const char* const quarantineTitle = QT_TRANSLATE_NOOP("PluginDetailPane", "Move Plugin to Quarantine?");
+const char* const quarantineAction = QT_TRANSLATE_NOOP("PluginDetailPane", "Move All Formats");
+const char* const quarantinedState = QT_TRANSLATE_NOOP("PluginDetailPane", "Quarantined");
+const char* const protectedState = QT_TRANSLATE_NOOP("PluginDetailPane", "Protected");
 const char* const managedElsewhere =
-    QT_TRANSLATE_NOOP("PluginInspector", "Managed from the Quarantine screen");
-const char* const quarantineFormat = QT_TRANSLATE_NOOP("PluginInspector", "Quarantine %1 Format\u2026");
-const char* const quarantineFormatTitle = QT_TRANSLATE_NOOP("PluginInspector", "Quarantine %1 Format?");
-const char* const quarantineFormatAction = QT_TRANSLATE_NOOP("PluginInspector", "Move %1 to Quarantine");
+    QT_TRANSLATE_NOOP("PluginDetailPane", "Managed from the Quarantine screen");
+const char* const quarantineFormat = QT_TRANSLATE_NOOP("PluginDetailPane", "Quarantine %1 Format\u2026");
+const char* const quarantineFormatTitle = QT_TRANSLATE_NOOP("PluginDetailPane", "Quarantine %1 Format?");
+const char* const quarantineFormatAction = QT_TRANSLATE_NOOP("PluginDetailPane", "Move %1 to Quarantine");
 } // namespace text
 
 // The two alert messages are composed as plain text, not looked up.
@@ -107,19 +107,19 @@ BundleQuarantineControl::BundleQuarantineControl(const Plugin& plugin, const Plu
     stack->addWidget(button);
 }
 
-PluginInspector::PluginInspector(Actions actions, QWidget* parent)
-    : InspectorShell(parent), m_actions(std::move(actions)) {
+PluginDetailPane::PluginDetailPane(Actions actions, QWidget* parent)
+    : DetailShell(parent), m_actions(std::move(actions)) {
     setObjectName(QStringLiteral("pluginInspector"));
 }
 
-void PluginInspector::setPlugin(const std::optional<Plugin>& plugin,
+void PluginDetailPane::setPlugin(const std::optional<Plugin>& plugin,
                                 const std::vector<PluginBundleRecord>& bundles) {
     m_plugin = plugin;
     m_bundles = bundles;
     refresh();
 }
 
-void PluginInspector::refresh() {
+void PluginDetailPane::refresh() {
     Rendering rendering{m_plugin, m_bundles, std::nullopt, {}};
     if (m_plugin && m_plugin->status != PluginStatus::hostedByShell && !m_bundles.empty()) {
         if (m_actions.quarantineReason)
@@ -134,10 +134,10 @@ void PluginInspector::refresh() {
         return;
     QWidget* content = m_plugin ? buildContent(rendering) : nullptr;
     m_shown = std::move(rendering);
-    InspectorShell::setPlugin(m_plugin, content);
+    DetailShell::setPlugin(m_plugin, content);
 }
 
-void PluginInspector::presentQuarantineConfirmation() {
+void PluginDetailPane::presentQuarantineConfirmation() {
     presentConfirmation(this, translated(text::quarantineTitle), quarantineMessage(m_plugin),
                         translated(text::quarantineAction), [this] {
                             if (m_plugin && m_actions.onQuarantine)
@@ -145,7 +145,7 @@ void PluginInspector::presentQuarantineConfirmation() {
                         });
 }
 
-QWidget* PluginInspector::buildContent(const Rendering& rendering) {
+QWidget* PluginDetailPane::buildContent(const Rendering& rendering) {
     const Plugin& plugin = *rendering.plugin;
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("inspectorContent"));
@@ -188,13 +188,13 @@ QWidget* PluginInspector::buildContent(const Rendering& rendering) {
     button->setObjectName(QStringLiteral("quarantinePluginButton"));
     button->setFullWidth();
     button->setEnabled(!rendering.quarantineReason);
-    connect(button, &QPushButton::clicked, this, &PluginInspector::presentQuarantineConfirmation);
+    connect(button, &QPushButton::clicked, this, &PluginDetailPane::presentQuarantineConfirmation);
     action->addWidget(button);
     stack->addLayout(action);
     return content;
 }
 
-QWidget* PluginInspector::buildCard(const Plugin& plugin, const PluginBundleRecord& bundle,
+QWidget* PluginDetailPane::buildCard(const Plugin& plugin, const PluginBundleRecord& bundle,
                                     const std::optional<QString>& reason, QWidget* parent) {
     RoundedBox* card = makeWell(parent);
     card->setObjectName(QStringLiteral("bundleCard"));

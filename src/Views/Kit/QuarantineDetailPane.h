@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Views/Kit/Binding.h"
-#include "Views/Kit/InspectorShell.h"
+#include "Views/Kit/DetailShell.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
 
 #include <QPointer>
@@ -30,7 +30,7 @@ private:
 
 // The Quarantine screen's inspector: one card per quarantined bundle, then "Restore Plugin…" and
 // "Move Plugin to Trash…" for the whole product.
-class QuarantineInspector : public InspectorShell {
+class QuarantineDetailPane : public DetailShell {
     Q_OBJECT
 public:
     struct Actions {
@@ -44,7 +44,7 @@ public:
         BundleAction onTrashBundle;
     };
 
-    explicit QuarantineInspector(Actions actions, QWidget* parent = nullptr);
+    explicit QuarantineDetailPane(Actions actions, QWidget* parent = nullptr);
 
     // Asks the reason closures once; rebuilt only when something shown changed.
     void setPlugin(const std::optional<Plugin>& plugin, const std::vector<PluginBundleRecord>& bundles);

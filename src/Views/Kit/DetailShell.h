@@ -20,10 +20,10 @@ public:
 
 // The frame of every inspector: a scrolling panel that shows "Select a Plugin" while nothing is
 // selected and, for a product, its name and manufacturer above the inspector's own content.
-class InspectorShell : public PanelFrame {
+class DetailShell : public PanelFrame {
     Q_OBJECT
 public:
-    explicit InspectorShell(QWidget* parent = nullptr);
+    explicit DetailShell(QWidget* parent = nullptr);
 
     // Replaces what the shell shows; `content` is taken over, and dropped when `plugin` is none.
     void setPlugin(const std::optional<Plugin>& plugin, QWidget* content);
