@@ -1,4 +1,5 @@
 #include "Shared/FrameCodec.h"
+#include "Support/JsonWriter.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -28,7 +29,7 @@ std::expected<QByteArray, FrameError> encodeFrameBody(const FrameEnvelope& envel
     object.insert(QStringLiteral("id"), envelope.id);
     object.insert(QStringLiteral("method"), envelope.method);
     object.insert(QStringLiteral("arguments"), QJsonArray::fromStringList(envelope.arguments));
-    QByteArray body = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    QByteArray body = compactJson(object);
     if (body.size() > qsizetype(maxFrameBodySize))
         return std::unexpected(FrameError::tooLarge);
     return body;

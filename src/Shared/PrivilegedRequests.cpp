@@ -1,5 +1,8 @@
 #include "Shared/PrivilegedRequests.h"
 
+#include "Support/JsonReader.h"
+#include "Support/JsonWriter.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -52,18 +55,6 @@ std::expected<Request, JsonError> requestFromJson(const QJsonObject& object, con
     if (!reader.ok())
         return std::unexpected(reader.error());
     return request;
-}
-
-template <class Request, class FromJson>
-std::expected<Request, JsonError> decodeDocument(const QByteArray& data, FromJson fromJson) {
-    const auto object = parseJsonObject(data);
-    if (!object)
-        return std::unexpected(object.error());
-    return fromJson(*object, QString());
-}
-
-QByteArray compact(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 } // namespace
@@ -152,34 +143,34 @@ privilegedTrashRestoreRequestFromJson(const QJsonObject& object, const QString& 
 }
 
 QByteArray encode(const PrivilegedQuarantineRequest& request) {
-    return compact(toJson(request));
+    return compactJson(toJson(request));
 }
 QByteArray encode(const PrivilegedRestoreRequest& request) {
-    return compact(toJson(request));
+    return compactJson(toJson(request));
 }
 QByteArray encode(const PrivilegedTrashRequest& request) {
-    return compact(toJson(request));
+    return compactJson(toJson(request));
 }
 QByteArray encode(const PrivilegedTrashRestoreRequest& request) {
-    return compact(toJson(request));
+    return compactJson(toJson(request));
 }
 
 std::expected<PrivilegedQuarantineRequest, JsonError>
 decodePrivilegedQuarantineRequest(const QByteArray& data) {
-    return decodeDocument<PrivilegedQuarantineRequest>(data, privilegedQuarantineRequestFromJson);
+    return decodeJsonDocument<PrivilegedQuarantineRequest>(data, privilegedQuarantineRequestFromJson);
 }
 
 std::expected<PrivilegedRestoreRequest, JsonError> decodePrivilegedRestoreRequest(const QByteArray& data) {
-    return decodeDocument<PrivilegedRestoreRequest>(data, privilegedRestoreRequestFromJson);
+    return decodeJsonDocument<PrivilegedRestoreRequest>(data, privilegedRestoreRequestFromJson);
 }
 
 std::expected<PrivilegedTrashRequest, JsonError> decodePrivilegedTrashRequest(const QByteArray& data) {
-    return decodeDocument<PrivilegedTrashRequest>(data, privilegedTrashRequestFromJson);
+    return decodeJsonDocument<PrivilegedTrashRequest>(data, privilegedTrashRequestFromJson);
 }
 
 std::expected<PrivilegedTrashRestoreRequest, JsonError>
 decodePrivilegedTrashRestoreRequest(const QByteArray& data) {
-    return decodeDocument<PrivilegedTrashRestoreRequest>(data, privilegedTrashRestoreRequestFromJson);
+    return decodeJsonDocument<PrivilegedTrashRestoreRequest>(data, privilegedTrashRestoreRequestFromJson);
 }
 
 } // namespace quorvane

@@ -1,5 +1,8 @@
 #include "Shared/PrivilegedResults.h"
 
+#include "Support/JsonReader.h"
+#include "Support/JsonWriter.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -32,18 +35,6 @@ std::expected<Result, JsonError> resultFromJson(const QJsonObject& object, const
     if (!reader.ok())
         return std::unexpected(reader.error());
     return result;
-}
-
-template <class Result, class FromJson>
-std::expected<Result, JsonError> decodeDocument(const QByteArray& data, FromJson fromJson) {
-    const auto object = parseJsonObject(data);
-    if (!object)
-        return std::unexpected(object.error());
-    return fromJson(*object, QString());
-}
-
-QByteArray compact(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 // Written out by hand, in the documented key order: this is what goes out when encoding itself has
@@ -103,34 +94,34 @@ privilegedTrashRestoreResultFromJson(const QJsonObject& object, const QString& c
 }
 
 QByteArray encode(const PrivilegedQuarantineResult& result) {
-    return compact(toJson(result));
+    return compactJson(toJson(result));
 }
 QByteArray encode(const PrivilegedRestoreResult& result) {
-    return compact(toJson(result));
+    return compactJson(toJson(result));
 }
 QByteArray encode(const PrivilegedTrashResult& result) {
-    return compact(toJson(result));
+    return compactJson(toJson(result));
 }
 QByteArray encode(const PrivilegedTrashRestoreResult& result) {
-    return compact(toJson(result));
+    return compactJson(toJson(result));
 }
 
 std::expected<PrivilegedQuarantineResult, JsonError>
 decodePrivilegedQuarantineResult(const QByteArray& data) {
-    return decodeDocument<PrivilegedQuarantineResult>(data, privilegedQuarantineResultFromJson);
+    return decodeJsonDocument<PrivilegedQuarantineResult>(data, privilegedQuarantineResultFromJson);
 }
 
 std::expected<PrivilegedRestoreResult, JsonError> decodePrivilegedRestoreResult(const QByteArray& data) {
-    return decodeDocument<PrivilegedRestoreResult>(data, privilegedRestoreResultFromJson);
+    return decodeJsonDocument<PrivilegedRestoreResult>(data, privilegedRestoreResultFromJson);
 }
 
 std::expected<PrivilegedTrashResult, JsonError> decodePrivilegedTrashResult(const QByteArray& data) {
-    return decodeDocument<PrivilegedTrashResult>(data, privilegedTrashResultFromJson);
+    return decodeJsonDocument<PrivilegedTrashResult>(data, privilegedTrashResultFromJson);
 }
 
 std::expected<PrivilegedTrashRestoreResult, JsonError>
 decodePrivilegedTrashRestoreResult(const QByteArray& data) {
-    return decodeDocument<PrivilegedTrashRestoreResult>(data, privilegedTrashRestoreResultFromJson);
+    return decodeJsonDocument<PrivilegedTrashRestoreResult>(data, privilegedTrashRestoreResultFromJson);
 }
 
 QByteArray quarantineFallbackReply() {

@@ -168,4 +168,13 @@ private:
 // The top level must be an object; malformed JSON fails with the parser's reason.
 std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data);
 
+// Parses `data` as one JSON object and decodes it with `fromJson(object, context)`.
+template <class T, class FromJson>
+std::expected<T, JsonError> decodeJsonDocument(const QByteArray& data, FromJson fromJson) {
+    const auto object = parseJsonObject(data);
+    if (!object)
+        return std::unexpected(object.error());
+    return fromJson(*object, QString());
+}
+
 } // namespace quorvane

@@ -10,6 +10,10 @@ QByteArray prettyJson(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }
 
+QByteArray compactJson(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
 QJsonValue toJson(const QUuid& uuid) {
     return QJsonValue(uuidText(uuid));
 }

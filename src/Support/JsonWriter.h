@@ -15,6 +15,8 @@ namespace quorvane {
 
 // Indented, with the keys of every object sorted.
 QByteArray prettyJson(const QJsonObject& object);
+// One line, no spaces: the form that crosses the helper connection.
+QByteArray compactJson(const QJsonObject& object);
 // Upper case, without braces.
 QJsonValue toJson(const QUuid& uuid);
 // Seconds since the reference date as a number; Qt writes doubles so that they read back exactly.
