@@ -101,4 +101,12 @@ void DetailShell::setPlugin(const std::optional<Plugin>& plugin, QWidget* conten
     m_scroll->verticalScrollBar()->setValue(scrolled);
 }
 
+QVBoxLayout* makeInspectorColumn(QWidget* content) {
+    content->setObjectName(QStringLiteral("inspectorContent"));
+    auto* stack = new QVBoxLayout(content);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(16);
+    return stack;
+}
+
 } // namespace quorvane

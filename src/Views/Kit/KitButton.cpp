@@ -4,6 +4,7 @@
 #include "Views/Kit/SymbolIcons.h"
 #include "Views/Kit/TextStyle.h"
 
+#include <QLabel>
 #include <QSizePolicy>
 
 namespace quorvane {
@@ -55,6 +56,21 @@ void KitButton::setFullWidth() {
 
 bool KitButton::isFullWidth() const {
     return sizePolicy().horizontalPolicy() == QSizePolicy::Expanding;
+}
+
+KitButton* makeActionButton(const QString& text, const QString& symbol, ButtonStyle style,
+                            const std::optional<QString>& blockingReason, QWidget* parent) {
+    auto* button = new KitButton(text, symbol, style, parent);
+    button->setFullWidth();
+    button->setEnabled(!blockingReason);
+    return button;
+}
+
+QLabel* makeBlockingReasonLabel(const QString& reason, QWidget* parent) {
+    auto* label = makeLabel(reason, TextStyle::caption2, Palette::amber(), parent);
+    label->setObjectName(QStringLiteral("blockingReason"));
+    label->setWordWrap(true);
+    return label;
 }
 
 void KitButton::applyLook() {

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+class QLabel;
+
 namespace quorvane {
 
 enum class ButtonStyle {
@@ -38,5 +40,11 @@ private:
 };
 
 QString buttonStyleName(ButtonStyle style);
+
+// The button of an action the screen may block: full width, disabled while `blockingReason` holds.
+KitButton* makeActionButton(const QString& text, const QString& symbol, ButtonStyle style,
+                            const std::optional<QString>& blockingReason, QWidget* parent);
+// The reason shown above the button it blocks: caption 2 in amber.
+QLabel* makeBlockingReasonLabel(const QString& reason, QWidget* parent);
 
 } // namespace quorvane

@@ -1,17 +1,16 @@
 #include "Views/Kit/PluginDetailPane.h"
 
+#include "Views/Kit/BundleCard.h"
 #include "Views/Kit/ConfirmAlert.h"
 #include "Views/Kit/DetailRow.h"
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PathBox.h"
-#include "Views/Kit/ProtectedDetailPane.h"
 #include "Views/Kit/ProtectionControl.h"
 #include "Views/Kit/SymbolLabel.h"
 
 #include <QCoreApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -35,8 +34,8 @@ const char* const hostingNote = QT_TRANSLATE_NOOP(
     "product name but never treats it as an independently movable bundle.");
 const char* const discoverySource = QT_TRANSLATE_NOOP("PluginDetailPane", "Discovery Source");
 const char* const bundlesHeading = QT_TRANSLATE_NOOP("PluginDetailPane", "Format Bundles");
-const char* const rescanHint =
-    QT_TRANSLATE_NOOP("PluginDetailPane", "Run a new scan to create per-format path records for this plugin.");
+const char* const rescanHint = QT_TRANSLATE_NOOP(
+    "PluginDetailPane", "Run a new scan to create per-format path records for this plugin.");
 const char* const quarantinePlugin = QT_TRANSLATE_NOOP("PluginDetailPane", "Quarantine Plugin\u2026");
 const char* const quarantineTitle = QT_TRANSLATE_NOOP("PluginDetailPane", "Move Plugin to Quarantine?");
 const char* const quarantineAction = QT_TRANSLATE_NOOP("PluginDetailPane", "Move All Formats");
@@ -70,40 +69,25 @@ QLabel* makeHeading(const QString& text, QWidget* parent) {
 
 } // namespace
 
-QLabel* makeBlockingReasonLabel(const QString& reason, QWidget* parent) {
-    auto* label = makeLabel(reason, TextStyle::caption2, Palette::amber(), parent);
-    label->setObjectName(QStringLiteral("blockingReason"));
-    label->setWordWrap(true);
-    return label;
-}
-
 BundleQuarantineControl::BundleQuarantineControl(const Plugin& plugin, const PluginBundleRecord& bundle,
                                                  std::optional<QString> blockingReason,
                                                  BundleAction onQuarantine, QWidget* parent)
-    : QWidget(parent), m_plugin(plugin), m_bundle(bundle), m_onQuarantine(std::move(onQuarantine)) {
+    : QWidget(parent) {
     setObjectName(QStringLiteral("bundleQuarantineControl"));
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(6);
     if (blockingReason)
         stack->addWidget(makeBlockingReasonLabel(*blockingReason, this));
-    auto* button = new KitButton(translated(text::quarantineFormat).arg(bundle.format),
-                                 QStringLiteral("shippingbox"), ButtonStyle::borderedProminent, this);
+    auto* button =
+        makeActionButton(translated(text::quarantineFormat).arg(bundle.format), QStringLiteral("shippingbox"),
+                         ButtonStyle::borderedProminent, blockingReason, this);
     button->setObjectName(QStringLiteral("quarantineFormatButton"));
-    button->setFullWidth();
-    button->setEnabled(!blockingReason);
-    connect(button, &QPushButton::clicked, this, [this] {
-        const Plugin owner = m_plugin;
-        const PluginBundleRecord record = m_bundle;
-        const BundleAction action = m_onQuarantine;
-        presentConfirmation(window(), translated(text::quarantineFormatTitle).arg(record.format),
-                            bundleQuarantineMessage(owner, record),
-                            translated(text::quarantineFormatAction).arg(record.format),
-                            [owner, record, action] {
-                                if (action)
-                                    action(owner, record);
-                            });
-    });
+    confirmBeforeRunning(button,
+                         {translated(text::quarantineFormatTitle).arg(bundle.format),
+                          bundleQuarantineMessage(plugin, bundle),
+                          translated(text::quarantineFormatAction).arg(bundle.format)},
+                         plugin, bundle, std::move(onQuarantine));
     stack->addWidget(button);
 }
 
@@ -113,7 +97,7 @@ PluginDetailPane::PluginDetailPane(Actions actions, QWidget* parent)
 }
 
 void PluginDetailPane::setPlugin(const std::optional<Plugin>& plugin,
-                                const std::vector<PluginBundleRecord>& bundles) {
+                                 const std::vector<PluginBundleRecord>& bundles) {
     m_plugin = plugin;
     m_bundles = bundles;
     refresh();
@@ -148,10 +132,7 @@ void PluginDetailPane::presentQuarantineConfirmation() {
 QWidget* PluginDetailPane::buildContent(const Rendering& rendering) {
     const Plugin& plugin = *rendering.plugin;
     auto* content = new QWidget;
-    content->setObjectName(QStringLiteral("inspectorContent"));
-    auto* stack = new QVBoxLayout(content);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(16);
+    auto* stack = makeInspectorColumn(content);
 
     auto* rows = new QVBoxLayout;
     rows->setSpacing(8);
@@ -183,11 +164,9 @@ QWidget* PluginDetailPane::buildContent(const Rendering& rendering) {
     action->setSpacing(6);
     if (rendering.quarantineReason)
         action->addWidget(makeBlockingReasonLabel(*rendering.quarantineReason, content));
-    auto* button = new KitButton(translated(text::quarantinePlugin), QStringLiteral("shippingbox"),
-                                 ButtonStyle::borderedProminent, content);
+    auto* button = makeActionButton(translated(text::quarantinePlugin), QStringLiteral("shippingbox"),
+                                    ButtonStyle::borderedProminent, rendering.quarantineReason, content);
     button->setObjectName(QStringLiteral("quarantinePluginButton"));
-    button->setFullWidth();
-    button->setEnabled(!rendering.quarantineReason);
     connect(button, &QPushButton::clicked, this, &PluginDetailPane::presentQuarantineConfirmation);
     action->addWidget(button);
     stack->addLayout(action);
@@ -195,20 +174,10 @@ QWidget* PluginDetailPane::buildContent(const Rendering& rendering) {
 }
 
 QWidget* PluginDetailPane::buildCard(const Plugin& plugin, const PluginBundleRecord& bundle,
-                                    const std::optional<QString>& reason, QWidget* parent) {
-    RoundedBox* card = makeWell(parent);
-    card->setObjectName(QStringLiteral("bundleCard"));
-    card->setProperty("bundleId", bundle.id());
-    auto* column = new QVBoxLayout(card);
-    column->setContentsMargins(12, 12, 12, 12);
-    column->setSpacing(9);
-
-    auto* header = new QHBoxLayout;
+                                     const std::optional<QString>& reason, QWidget* parent) {
+    auto* card = new BundleCard(bundle, 9, parent);
     auto* format = makeLabel(bundle.format, TextStyle::body, std::nullopt, card);
-    format->setObjectName(QStringLiteral("bundleFormat"));
     format->setFont(systemFont(bodyPixelSize, QFont::Bold));
-    header->addWidget(format);
-    header->addStretch(1);
     const bool quarantined = bundle.isQuarantined();
     const QString state = quarantined          ? translated(text::quarantinedState)
                           : bundle.isProtected ? translated(text::protectedState)
@@ -217,28 +186,26 @@ QWidget* PluginDetailPane::buildCard(const Plugin& plugin, const PluginBundleRec
         makeLabel(state, TextStyle::caption,
                   quarantined || bundle.isProtected ? Palette::amber() : Palette::secondaryText(), card);
     stateLabel->setObjectName(QStringLiteral("bundleState"));
-    header->addWidget(stateLabel);
-    column->addLayout(header);
+    card->addHeader(format, stateLabel);
 
     auto* size = makeLabel(bundle.size, TextStyle::caption, Palette::secondaryText(), card);
     size->setObjectName(QStringLiteral("bundleSize"));
-    column->addWidget(size);
+    card->addRow(size);
     const QString location = currentBundleLocation(bundle);
     auto* path = new WrappingText(location, monospacedFont(10), 100, card);
     path->setObjectName(QStringLiteral("bundleLocation"));
     setForeground(path, Palette::secondaryText());
-    column->addWidget(path);
-    column->addWidget(makeRevealFormatButton(bundle.format, location, card));
+    card->addRow(path);
+    card->addRow(makeRevealFormatButton(bundle.format, location, card));
 
     if (quarantined) {
         auto* managed = new SymbolLabel(QStringLiteral("shippingbox"), translated(text::managedElsewhere),
                                         TextStyle::caption, Palette::amber(), card);
         managed->setObjectName(QStringLiteral("managedFromQuarantineLabel"));
-        column->addWidget(managed);
+        card->addRow(managed);
     } else {
-        column->addWidget(new BundleProtectionControl(plugin, bundle, m_actions.onSetBundleProtection, card));
-        column->addWidget(
-            new BundleQuarantineControl(plugin, bundle, reason, m_actions.onQuarantineBundle, card));
+        card->addRow(new BundleProtectionControl(plugin, bundle, m_actions.onSetBundleProtection, card));
+        card->addRow(new BundleQuarantineControl(plugin, bundle, reason, m_actions.onQuarantineBundle, card));
     }
     return card;
 }

@@ -3,13 +3,8 @@
 #include "Views/Kit/Binding.h"
 #include "Views/Kit/DetailShell.h"
 
-#include <QPointer>
-
 #include <optional>
 #include <vector>
-
-class QLabel;
-class QMessageBox;
 
 namespace quorvane {
 
@@ -21,15 +16,7 @@ public:
     BundleQuarantineControl(const Plugin& plugin, const PluginBundleRecord& bundle,
                             std::optional<QString> blockingReason, BundleAction onQuarantine,
                             QWidget* parent = nullptr);
-
-private:
-    Plugin m_plugin;
-    PluginBundleRecord m_bundle;
-    BundleAction m_onQuarantine;
 };
-
-// A reason that blocks the button under it: caption 2 in amber.
-QLabel* makeBlockingReasonLabel(const QString& reason, QWidget* parent);
 
 // The Inventory screen's inspector: metadata rows, protection, and one card per format bundle with
 // its per-format protection and quarantine; below the cards "Quarantine Plugin…".

@@ -1,5 +1,6 @@
 #include "Views/Kit/ProtectedDetailPane.h"
 
+#include "Views/Kit/BundleCard.h"
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/Palette.h"
@@ -9,7 +10,6 @@
 #include "Views/Kit/SymbolLabel.h"
 
 #include <QCoreApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -24,11 +24,10 @@ QString translated(const char* source) {
 namespace text {
 const char* const hostedNote = QT_TRANSLATE_NOOP(
     "ProtectedDetailPane", "Hosted product: automatically protected with its shared WaveShell. "
-                          "There is no independent plugin bundle to reveal or move.");
+                           "There is no independent plugin bundle to reveal or move.");
 const char* const discoverySource = QT_TRANSLATE_NOOP("ProtectedDetailPane", "Discovery Source");
 const char* const protectedBundle = QT_TRANSLATE_NOOP("ProtectedDetailPane", "Protected Bundle");
 const char* const revealInFinder = QT_TRANSLATE_NOOP("ProtectedDetailPane", "Reveal in Finder");
-const char* const revealFormat = QT_TRANSLATE_NOOP("ProtectedDetailPane", "Reveal %1 in Finder");
 const char* const formatTitle = QT_TRANSLATE_NOOP("ProtectedDetailPane", "%1 Format");
 const char* const bundleLocation = QT_TRANSLATE_NOOP("ProtectedDetailPane", "Bundle Location");
 const char* const protectedBadge = QT_TRANSLATE_NOOP("ProtectedDetailPane", "Protected");
@@ -37,28 +36,15 @@ const char* const notProtectedBadge = QT_TRANSLATE_NOOP("ProtectedDetailPane", "
 
 } // namespace
 
-KitButton* makeRevealFormatButton(const QString& format, const QString& path, QWidget* parent) {
-    auto* button = new KitButton(translated(text::revealFormat).arg(format), QStringLiteral("folder"),
-                                 ButtonStyle::bordered, parent);
-    button->setObjectName(QStringLiteral("revealFormatButton"));
-    button->setFullWidth();
-    QObject::connect(button, &QPushButton::clicked, button, [path] { revealInFinder(path); });
-    return button;
-}
-
-QString currentBundleLocation(const PluginBundleRecord& bundle) {
-    return bundle.quarantinePath.value_or(bundle.path);
-}
-
 ProtectedDetailPane::ProtectedDetailPane(SetProtection onSetProtection,
-                                       SetBundleProtection onSetBundleProtection, QWidget* parent)
+                                         SetBundleProtection onSetBundleProtection, QWidget* parent)
     : DetailShell(parent), m_onSetProtection(std::move(onSetProtection)),
       m_onSetBundleProtection(std::move(onSetBundleProtection)) {
     setObjectName(QStringLiteral("protectedInspector"));
 }
 
 void ProtectedDetailPane::setPlugin(const std::optional<Plugin>& plugin,
-                                   const std::vector<PluginBundleRecord>& bundles) {
+                                    const std::vector<PluginBundleRecord>& bundles) {
     auto shown = std::make_pair(plugin, bundles);
     if (m_shown && *m_shown == shown)
         return;
@@ -67,12 +53,9 @@ void ProtectedDetailPane::setPlugin(const std::optional<Plugin>& plugin,
 }
 
 QWidget* ProtectedDetailPane::buildContent(const Plugin& plugin,
-                                          const std::vector<PluginBundleRecord>& bundles) {
+                                           const std::vector<PluginBundleRecord>& bundles) {
     auto* content = new QWidget;
-    content->setObjectName(QStringLiteral("inspectorContent"));
-    auto* stack = new QVBoxLayout(content);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(16);
+    auto* stack = makeInspectorColumn(content);
 
     if (plugin.status == PluginStatus::hostedByShell) {
         stack->addWidget(new InfoBar(translated(text::hostedNote), Palette::accent(), content));
@@ -95,35 +78,24 @@ QWidget* ProtectedDetailPane::buildContent(const Plugin& plugin,
 }
 
 QWidget* ProtectedDetailPane::buildCard(const Plugin& plugin, const PluginBundleRecord& bundle,
-                                       QWidget* parent) {
-    RoundedBox* card = makeWell(parent);
-    card->setObjectName(QStringLiteral("bundleCard"));
-    card->setProperty("bundleId", bundle.id());
-    auto* column = new QVBoxLayout(card);
-    column->setContentsMargins(12, 12, 12, 12);
-    column->setSpacing(9);
-
-    auto* header = new QHBoxLayout;
+                                        QWidget* parent) {
+    auto* card = new BundleCard(bundle, 9, parent);
     auto* title =
         makeLabel(translated(text::formatTitle).arg(bundle.format), TextStyle::body, std::nullopt, card);
-    title->setObjectName(QStringLiteral("bundleFormat"));
     title->setFont(systemFont(bodyPixelSize, QFont::DemiBold));
-    header->addWidget(title);
-    header->addStretch(1);
     auto* badge = bundle.isProtected
                       ? new SymbolLabel(QStringLiteral("shield.checkered"), translated(text::protectedBadge),
                                         TextStyle::caption, Palette::amber(), card)
                       : new SymbolLabel(QStringLiteral("shield.slash"), translated(text::notProtectedBadge),
                                         TextStyle::caption, Palette::secondaryText(), card);
     badge->setObjectName(QStringLiteral("protectionBadge"));
-    header->addWidget(badge);
-    column->addLayout(header);
+    card->addHeader(title, badge);
 
     const QString location = currentBundleLocation(bundle);
-    column->addWidget(new PathBox(translated(text::bundleLocation), location, card));
-    column->addWidget(makeRevealFormatButton(bundle.format, location, card));
+    card->addRow(new PathBox(translated(text::bundleLocation), location, card));
+    card->addRow(makeRevealFormatButton(bundle.format, location, card));
     if (!bundle.isQuarantined())
-        column->addWidget(new BundleProtectionControl(plugin, bundle, m_onSetBundleProtection, card));
+        card->addRow(new BundleProtectionControl(plugin, bundle, m_onSetBundleProtection, card));
     return card;
 }
 

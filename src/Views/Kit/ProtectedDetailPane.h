@@ -8,20 +8,13 @@
 
 namespace quorvane {
 
-class KitButton;
-
-// "Reveal <format> in Finder": a full-width bordered button revealing `path`.
-KitButton* makeRevealFormatButton(const QString& format, const QString& path, QWidget* parent);
-// Where a bundle is now: its quarantine path when it has one, else its path.
-QString currentBundleLocation(const PluginBundleRecord& bundle);
-
 // The inspector of the protected-plugins screen: where each format bundle lies, whether it is
 // protected, a reveal button per bundle, the per-format and the product-level protection controls.
 class ProtectedDetailPane : public DetailShell {
     Q_OBJECT
 public:
     ProtectedDetailPane(SetProtection onSetProtection, SetBundleProtection onSetBundleProtection,
-                       QWidget* parent = nullptr);
+                        QWidget* parent = nullptr);
 
     // Rebuilt only when something shown changed.
     void setPlugin(const std::optional<Plugin>& plugin, const std::vector<PluginBundleRecord>& bundles);

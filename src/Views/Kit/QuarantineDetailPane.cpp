@@ -1,10 +1,10 @@
 #include "Views/Kit/QuarantineDetailPane.h"
 
+#include "Views/Kit/BundleCard.h"
 #include "Views/Kit/ConfirmAlert.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PathBox.h"
-#include "Views/Kit/PluginDetailPane.h"
 #include "Views/Kit/RevealInFinder.h"
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
@@ -63,10 +63,11 @@ void addReasonLine(QVBoxLayout* stack, const std::optional<QString>& restore,
         stack->addWidget(makeBlockingReasonLabel(*trash, parent));
 }
 
-KitButton* makeTrashButton(const QString& text, QWidget* parent) {
-    auto* button = new KitButton(text, QStringLiteral("trash"), ButtonStyle::bordered, parent);
+KitButton* makeTrashButton(const QString& text, const std::optional<QString>& blockingReason,
+                           QWidget* parent) {
+    auto* button =
+        makeActionButton(text, QStringLiteral("trash"), ButtonStyle::bordered, blockingReason, parent);
     button->setTint(Palette::red());
-    button->setFullWidth();
     return button;
 }
 
@@ -81,40 +82,28 @@ BundleQuarantineActions::BundleQuarantineActions(const Plugin& plugin, const Plu
                                                  std::optional<QString> trashBlockingReason,
                                                  BundleAction onRestore, BundleAction onTrash,
                                                  QWidget* parent)
-    : QWidget(parent), m_plugin(plugin), m_bundle(bundle), m_onRestore(std::move(onRestore)),
-      m_onTrash(std::move(onTrash)) {
+    : QWidget(parent) {
     setObjectName(QStringLiteral("bundleQuarantineActions"));
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(8);
     addReasonLine(stack, restoreBlockingReason, trashBlockingReason, this);
 
-    auto* restore =
-        new KitButton(translated(text::restoreFormat).arg(bundle.format),
-                      QStringLiteral("arrow.uturn.backward"), ButtonStyle::borderedProminent, this);
+    auto* restore = makeActionButton(translated(text::restoreFormat).arg(bundle.format),
+                                     QStringLiteral("arrow.uturn.backward"), ButtonStyle::borderedProminent,
+                                     restoreBlockingReason, this);
     restore->setObjectName(QStringLiteral("restoreFormatButton"));
-    restore->setFullWidth();
-    restore->setEnabled(!restoreBlockingReason);
-    connect(restore, &QPushButton::clicked, this, [this] {
-        const Plugin owner = m_plugin;
-        const PluginBundleRecord record = m_bundle;
-        const BundleAction action = m_onRestore;
-        presentConfirmation(
-            window(), translated(text::restoreFormatTitle).arg(record.format), bundleRestoreMessage(record),
-            translated(text::restoreFormatAction).arg(record.format), [owner, record, action] {
-                if (action)
-                    action(owner, record);
-            });
-    });
+    confirmBeforeRunning(restore,
+                         {translated(text::restoreFormatTitle).arg(bundle.format),
+                          bundleRestoreMessage(bundle),
+                          translated(text::restoreFormatAction).arg(bundle.format)},
+                         plugin, bundle, std::move(onRestore));
     stack->addWidget(restore);
 
-    auto* trash = makeTrashButton(translated(text::trashFormat).arg(bundle.format), this);
+    auto* trash =
+        makeTrashButton(translated(text::trashFormat).arg(bundle.format), trashBlockingReason, this);
     trash->setObjectName(QStringLiteral("trashFormatButton"));
-    trash->setEnabled(!trashBlockingReason);
-    connect(trash, &QPushButton::clicked, this, [this] {
-        const Plugin owner = m_plugin;
-        const PluginBundleRecord record = m_bundle;
-        const BundleAction action = m_onTrash;
+    connect(trash, &QPushButton::clicked, this, [this, owner = plugin, record = bundle, action = onTrash] {
         auto holder = std::make_shared<QPointer<TrashSheetFrame>>();
         auto* sheet = new TrashConfirmationSheet(
             owner, record,
@@ -142,7 +131,7 @@ QuarantineDetailPane::QuarantineDetailPane(Actions actions, QWidget* parent)
 }
 
 void QuarantineDetailPane::setPlugin(const std::optional<Plugin>& plugin,
-                                    const std::vector<PluginBundleRecord>& bundles) {
+                                     const std::vector<PluginBundleRecord>& bundles) {
     m_plugin = plugin;
     m_bundles = bundles;
     refresh();
@@ -208,10 +197,7 @@ TrashSheetFrame* QuarantineDetailPane::trashSheet() const {
 QWidget* QuarantineDetailPane::buildContent(const Rendering& rendering) {
     const Plugin& plugin = *rendering.plugin;
     auto* content = new QWidget;
-    content->setObjectName(QStringLiteral("inspectorContent"));
-    auto* stack = new QVBoxLayout(content);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(16);
+    auto* stack = makeInspectorColumn(content);
     for (size_t index = 0; index < rendering.bundles.size(); ++index)
         stack->addWidget(
             buildCard(plugin, rendering.bundles[index], rendering.bundleReasons[index], content));
@@ -219,16 +205,13 @@ QWidget* QuarantineDetailPane::buildContent(const Rendering& rendering) {
     auto* actions = new QVBoxLayout;
     actions->setSpacing(8);
     addReasonLine(actions, rendering.restoreReason, rendering.trashReason, content);
-    auto* restore = new KitButton(translated(text::restorePlugin), QStringLiteral("arrow.uturn.backward"),
-                                  ButtonStyle::borderedProminent, content);
+    auto* restore = makeActionButton(translated(text::restorePlugin), QStringLiteral("arrow.uturn.backward"),
+                                     ButtonStyle::borderedProminent, rendering.restoreReason, content);
     restore->setObjectName(QStringLiteral("restorePluginButton"));
-    restore->setFullWidth();
-    restore->setEnabled(!rendering.restoreReason);
     connect(restore, &QPushButton::clicked, this, &QuarantineDetailPane::presentRestoreConfirmation);
     actions->addWidget(restore);
-    auto* trash = makeTrashButton(translated(text::trashPlugin), content);
+    auto* trash = makeTrashButton(translated(text::trashPlugin), rendering.trashReason, content);
     trash->setObjectName(QStringLiteral("trashPluginButton"));
-    trash->setEnabled(!rendering.trashReason);
     connect(trash, &QPushButton::clicked, this, &QuarantineDetailPane::presentTrashConfirmation);
     actions->addWidget(trash);
     stack->addLayout(actions);
@@ -237,39 +220,28 @@ QWidget* QuarantineDetailPane::buildContent(const Rendering& rendering) {
 
 QWidget*
 QuarantineDetailPane::buildCard(const Plugin& plugin, const PluginBundleRecord& bundle,
-                               const std::pair<std::optional<QString>, std::optional<QString>>& reasons,
-                               QWidget* parent) {
-    RoundedBox* card = makeWell(parent);
-    card->setObjectName(QStringLiteral("bundleCard"));
-    card->setProperty("bundleId", bundle.id());
-    auto* column = new QVBoxLayout(card);
-    column->setContentsMargins(12, 12, 12, 12);
-    column->setSpacing(12);
-
-    auto* header = new QHBoxLayout;
+                                const std::pair<std::optional<QString>, std::optional<QString>>& reasons,
+                                QWidget* parent) {
+    auto* card = new BundleCard(bundle, 12, parent);
     auto* format = makeLabel(bundle.format, TextStyle::headline, std::nullopt, card);
-    format->setObjectName(QStringLiteral("bundleFormat"));
-    header->addWidget(format);
-    header->addStretch(1);
     auto* badge = new SymbolLabel(QStringLiteral("checkmark.circle"), translated(text::verified),
                                   TextStyle::caption, Palette::green(), card);
     badge->setObjectName(QStringLiteral("verifiedBadge"));
-    header->addWidget(badge);
-    column->addLayout(header);
+    card->addHeader(format, badge);
 
     const QString original = bundle.originalPath.value_or(bundle.path);
     auto* originalBox = new PathBox(translated(text::originalLocation), original, card);
     originalBox->setObjectName(QStringLiteral("originalLocation"));
-    column->addWidget(originalBox);
+    card->addRow(originalBox);
     auto* currentBox = new PathBox(translated(text::currentLocation),
                                    bundle.quarantinePath.value_or(translated(text::unavailable)), card);
     currentBox->setObjectName(QStringLiteral("currentQuarantineLocation"));
-    column->addWidget(currentBox);
+    card->addRow(currentBox);
     auto* operationBox =
         new PathBox(translated(text::operationID),
                     bundle.quarantineOperationID.value_or(translated(text::unavailable)), card);
     operationBox->setObjectName(QStringLiteral("operationID"));
-    column->addWidget(operationBox);
+    card->addRow(operationBox);
 
     auto* buttons = new QHBoxLayout;
     auto* reveal =
@@ -284,10 +256,10 @@ QuarantineDetailPane::buildCard(const Plugin& plugin, const PluginBundleRecord& 
     buttons->addWidget(reveal);
     buttons->addWidget(folder);
     buttons->addStretch(1);
-    column->addLayout(buttons);
+    card->addRow(buttons);
 
-    column->addWidget(new BundleQuarantineActions(plugin, bundle, reasons.first, reasons.second,
-                                                  m_actions.onRestoreBundle, m_actions.onTrashBundle, card));
+    card->addRow(new BundleQuarantineActions(plugin, bundle, reasons.first, reasons.second,
+                                             m_actions.onRestoreBundle, m_actions.onTrashBundle, card));
     return card;
 }
 

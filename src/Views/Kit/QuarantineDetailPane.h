@@ -20,12 +20,6 @@ public:
                             std::optional<QString> restoreBlockingReason,
                             std::optional<QString> trashBlockingReason, BundleAction onRestore,
                             BundleAction onTrash, QWidget* parent = nullptr);
-
-private:
-    Plugin m_plugin;
-    PluginBundleRecord m_bundle;
-    BundleAction m_onRestore;
-    BundleAction m_onTrash;
 };
 
 // The Quarantine screen's inspector: one card per quarantined bundle, then "Restore Plugin…" and

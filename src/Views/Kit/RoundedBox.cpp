@@ -41,7 +41,11 @@ PanelFrame* panel(QWidget* content, QWidget* parent) {
 }
 
 RoundedBox* makeWell(QWidget* parent) {
-    return new RoundedBox(withOpacity(Palette::background(), 0.55), std::nullopt, 8, parent);
+    return new RoundedBox(wellFill(), std::nullopt, wellRadius, parent);
+}
+
+QColor wellFill() {
+    return withOpacity(Palette::background(), 0.55);
 }
 
 RoundedBox* makeTintedBar(const QColor& color, QWidget* parent) {

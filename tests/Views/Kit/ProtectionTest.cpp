@@ -1,7 +1,7 @@
 #include "KitTestSupport.h"
 
-#include "Views/Kit/InfoBar.h"
 #include "Views/Kit/DetailShell.h"
+#include "Views/Kit/InfoBar.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PathBox.h"
@@ -14,11 +14,7 @@
 namespace quorvane {
 namespace {
 
-using testing::bundle;
-using testing::child;
-using testing::openAlert;
-using testing::plugin;
-using testing::press;
+using namespace quorvane::testing;
 
 struct ProtectionCalls {
     std::vector<std::pair<QString, bool>> product;

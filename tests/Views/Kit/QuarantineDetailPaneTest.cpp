@@ -14,12 +14,7 @@
 namespace quorvane {
 namespace {
 
-using testing::bundle;
-using testing::child;
-using testing::openAlert;
-using testing::plugin;
-using testing::press;
-using testing::quarantinedBundle;
+using namespace quorvane::testing;
 
 struct QuarantineCalls {
     std::optional<QString> restoreReason;

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "Views/Kit/Binding.h"
+#include "Views/Kit/RoundedBox.h"
+
+class QAbstractButton;
+class QLabel;
+class QLayout;
+class QVBoxLayout;
+
+namespace quorvane {
+
+class KitButton;
+
+// One format bundle in an inspector: a well named "bundleCard" that carries the bundle's id as its
+// "bundleId" property and stacks its rows `spacing` apart inside 12-pixel margins. The inspectors
+// give it their own widgets, made with the card as parent, header first.
+class BundleCard : public RoundedBox {
+    Q_OBJECT
+public:
+    BundleCard(const PluginBundleRecord& bundle, int spacing, QWidget* parent = nullptr);
+
+    // The header row: `title` (named "bundleFormat") leading, `badge` trailing.
+    void addHeader(QLabel* title, QWidget* badge);
+    void addRow(QWidget* row);
+    void addRow(QLayout* row);
+
+private:
+    QVBoxLayout* m_column;
+};
+
+// The alert that asks before a per-format action.
+struct BundleConfirmation {
+    QString title;
+    QString message;
+    QString actionText;
+};
+
+// A click on `button` asks with `confirmation` in the button's window; the alert's action runs
+// `action` for the bundle. The alert holds its own copies, so it outlives a rebuilt card.
+void confirmBeforeRunning(QAbstractButton* button, BundleConfirmation confirmation, const Plugin& plugin,
+                          const PluginBundleRecord& bundle, BundleAction action);
+
+// "Reveal <format> in Finder": a full-width bordered button revealing `path`.
+KitButton* makeRevealFormatButton(const QString& format, const QString& path, QWidget* parent);
+// Where a bundle is now: its quarantine path when it has one, else its path.
+QString currentBundleLocation(const PluginBundleRecord& bundle);
+
+} // namespace quorvane
