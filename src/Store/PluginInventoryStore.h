@@ -366,7 +366,15 @@ private:
     bool linkPresetRunChildTransaction(const QUuid& runID, const QString& transactionID);
     Snapshot takeSnapshot(SnapshotParts parts) const;
     void putBack(Snapshot snapshot);
-    static void materializeAllBundleRecords(std::vector<Plugin>& plugins);
+    // The copy of the inventory a finaliser changes: every product's synthesised records stored.
+    std::vector<Plugin> inventoryWithStoredRecords() const;
+    // The history line of one bundle of a committed transaction.
+    HistoryItem transactionHistoryLine(const QString& plugin, HistoryKind kind, const QString& detail,
+                                       const QString& format, const QString& transactionID,
+                                       const std::optional<QUuid>& presetRunID) const;
+    // Gives the `touched` products their derived status, then stores the inventory and the lines.
+    void storeFinalisedRecords(std::vector<Plugin> plugins, const std::vector<std::size_t>& touched,
+                               std::vector<HistoryItem> lines);
     // Each line inserted at the front in turn: the last one ends up first.
     void insertHistoryLinesFront(std::vector<HistoryItem> lines);
     // stat(2), following links, of the path as written.

@@ -4,7 +4,7 @@
 #include "Planning/BundleActionPlanner.h"
 #include "Planning/FileSystemProbe.h"
 #include "Shared/HomeTrashLocation.h"
-#include "Store/BundleRecordIndex.h"
+#include "Store/PluginInventoryStoreJournalSupport.h"
 #include "Store/PrivilegedJournalKinds.h"
 #include "Store/PrivilegedTransactionTexts.h"
 #include "Support/LocaleText.h"
@@ -27,11 +27,6 @@ namespace quorvane {
 namespace Texts = PrivilegedTransactionTexts;
 
 namespace {
-
-// The form in which the finalisers compare two paths.
-bool samePath(const QString& a, const QString& b) {
-    return plainEqual(BundleRecordIndex::key(a), BundleRecordIndex::key(b));
-}
 
 // The application creates the home Trash's folders (as the user, private to the user) when they are
 // missing; the helper never creates them.
@@ -304,7 +299,8 @@ bool PluginInventoryStore::completeTrashRecovery(const PrivilegedTrashRestoreRes
     return completePrivileged<TrashRecoveryJournal>(result, transactionID, items);
 }
 
-// Finalisers of the quarantine and the restore.
+// Finalisers: what the kinds share, then the quarantine and the restore (the Trash kinds' are in
+// …Trash.cpp).
 
 std::optional<QUuid> PluginInventoryStore::markPresetRunChildTransaction(const QString& transactionID) const {
     const auto childID = parseUuid(transactionID);
@@ -325,7 +321,8 @@ void PluginInventoryStore::refreshDerivedStatus(qsizetype index) {
     setPlugins(std::move(plugins));
 }
 
-void PluginInventoryStore::materializeAllBundleRecords(std::vector<Plugin>& plugins) {
+std::vector<Plugin> PluginInventoryStore::inventoryWithStoredRecords() const {
+    std::vector<Plugin> plugins = m_plugins;
     for (Plugin& plugin : plugins) {
         if (plugin.bundles)
             continue;
@@ -333,52 +330,65 @@ void PluginInventoryStore::materializeAllBundleRecords(std::vector<Plugin>& plug
         if (!records.empty())
             plugin.bundles = std::move(records);
     }
+    return plugins;
 }
+
+HistoryItem PluginInventoryStore::transactionHistoryLine(const QString& plugin, HistoryKind kind,
+                                                         const QString& detail, const QString& format,
+                                                         const QString& transactionID,
+                                                         const std::optional<QUuid>& presetRunID) const {
+    HistoryItem line = makeHistoryItem(plugin, kind, detail, format);
+    line.transactionID = transactionID;
+    line.presetRunID = presetRunID;
+    return line;
+}
+
+void PluginInventoryStore::storeFinalisedRecords(std::vector<Plugin> plugins,
+                                                 const std::vector<std::size_t>& touched,
+                                                 std::vector<HistoryItem> lines) {
+    for (const std::size_t product : touched)
+        plugins[product].status = plugins[product].derivedStatus();
+    setPlugins(std::move(plugins));
+    insertHistoryLinesFront(std::move(lines));
+}
+
+// The two kinds differ in how an item finds its record (the quarantine by the scanned path, any
+// number of items per record; the restore by the quarantine path, operation and original location,
+// one item per record), in what a failure keeps, and in what they write.
 
 std::expected<void, PrivilegedInventoryCommitError>
 PluginInventoryStore::finalisePrivilegedQuarantine(const QString& transactionID,
                                                    const std::vector<PrivilegedQuarantineItem>& items) {
     if (items.empty())
         return {};
-    if (m_plugins.empty())
-        return std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord);
+    std::vector<Plugin> plugins = inventoryWithStoredRecords();
     const std::optional<QUuid> runID = markPresetRunChildTransaction(transactionID);
-    std::vector<Plugin> plugins = m_plugins;
-    materializeAllBundleRecords(plugins);
-    const BundleRecordIndex index(plugins, [](const PluginBundleRecord& record) { return record.path; });
-    // A throw keeps what the earlier items applied, as the retry at the next launch expects.
+    const JournalItemMatches matches = matchJournalItems(
+        plugins, items, scannedPathOf,
+        [](const PluginBundleRecord&, const PrivilegedQuarantineItem&) { return true; },
+        SharedRecordRule::allowed);
+    // A failure keeps what the earlier items applied, as the retry at the next launch expects; an
+    // item applied before is skipped, but its product's status is still refreshed.
     std::vector<HistoryItem> lines;
     std::vector<std::size_t> touched;
-    std::optional<PrivilegedInventoryCommitError> error;
-    for (const PrivilegedQuarantineItem& item : items) {
-        const auto match =
-            index.matchOne(plugins, item.sourcePath, [](const PluginBundleRecord&) { return true; });
-        if (!match) {
-            error = match.error();
-            break;
-        }
-        const auto [product, record] = *match;
+    for (std::size_t index = 0; index < matches.locations.size(); ++index) {
+        const PrivilegedQuarantineItem& item = items[index];
+        const auto [product, record] = matches.locations[index];
         PluginBundleRecord& bundle = (*plugins[product].bundles)[record];
         if (bundle.quarantinePath != item.destinationPath) {
             bundle.originalPath = item.sourcePath;
             bundle.quarantinePath = item.destinationPath;
             bundle.quarantineOperationID = item.operationID;
             bundle.presetRunID = runID;
-            HistoryItem line =
-                makeHistoryItem(plugins[product].name, HistoryKind::quarantine,
-                                Texts::Quarantine::historyDetail(bundle.format), bundle.format);
-            line.transactionID = transactionID;
-            line.presetRunID = runID;
-            lines.push_back(std::move(line));
+            lines.push_back(transactionHistoryLine(plugins[product].name, HistoryKind::quarantine,
+                                                   Texts::Quarantine::historyDetail(bundle.format),
+                                                   bundle.format, transactionID, runID));
         }
         touched.push_back(product);
     }
-    for (const std::size_t product : touched)
-        plugins[product].status = plugins[product].derivedStatus();
-    setPlugins(std::move(plugins));
-    insertHistoryLinesFront(std::move(lines));
-    if (error)
-        return std::unexpected(*error);
+    storeFinalisedRecords(std::move(plugins), touched, std::move(lines));
+    if (matches.error)
+        return std::unexpected(*matches.error);
     return {};
 }
 
@@ -387,31 +397,23 @@ PluginInventoryStore::finalisePrivilegedRestore(const QString& transactionID,
                                                 const std::vector<PrivilegedRestoreItem>& items) {
     if (items.empty())
         return {};
-    if (m_plugins.empty())
-        return std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord);
-    std::vector<Plugin> plugins = m_plugins;
-    materializeAllBundleRecords(plugins);
-    const BundleRecordIndex index(
-        plugins, [](const PluginBundleRecord& record) { return record.quarantinePath.value_or(QString()); });
-    // Matching changes nothing but the storing of synthesised records.
-    std::vector<BundleRecordIndex::Location> matches;
-    for (const PrivilegedRestoreItem& item : items) {
-        auto match = index.matchOne(plugins, item.sourcePath, [&](const PluginBundleRecord& record) {
+    std::vector<Plugin> plugins = inventoryWithStoredRecords();
+    const JournalItemMatches matches = matchJournalItems(
+        plugins, items, quarantinePathOf,
+        [](const PluginBundleRecord& record, const PrivilegedRestoreItem& item) {
             return record.quarantineOperationID == item.operationID &&
                    samePath(record.originalPath.value_or(record.path), item.destinationPath);
-        });
-        if (match && std::ranges::find(matches, *match) != matches.end())
-            match = std::unexpected(PrivilegedInventoryCommitError::duplicateInventoryRecord);
-        if (!match) {
-            setPlugins(std::move(plugins));
-            return std::unexpected(match.error());
-        }
-        matches.push_back(*match);
+        },
+        SharedRecordRule::refused);
+    // A failure changes nothing but the storing of synthesised records.
+    if (matches.error) {
+        setPlugins(std::move(plugins));
+        return std::unexpected(*matches.error);
     }
 
     std::vector<HistoryItem> lines;
     std::vector<std::size_t> touched;
-    for (const auto& [product, record] : matches) {
+    for (const auto& [product, record] : matches.locations) {
         PluginBundleRecord& bundle = (*plugins[product].bundles)[record];
         if (!bundle.quarantinePath || !bundle.quarantineOperationID)
             continue;
@@ -419,17 +421,12 @@ PluginInventoryStore::finalisePrivilegedRestore(const QString& transactionID,
         bundle.quarantinePath.reset();
         bundle.quarantineOperationID.reset();
         bundle.presetRunID.reset();
-        HistoryItem line = makeHistoryItem(plugins[product].name, HistoryKind::restore,
-                                           Texts::Restore::historyDetail(bundle.format), bundle.format);
-        line.transactionID = transactionID;
-        line.presetRunID = runID;
-        lines.push_back(std::move(line));
+        lines.push_back(transactionHistoryLine(plugins[product].name, HistoryKind::restore,
+                                               Texts::Restore::historyDetail(bundle.format), bundle.format,
+                                               transactionID, runID));
         touched.push_back(product);
     }
-    for (const std::size_t product : touched)
-        plugins[product].status = plugins[product].derivedStatus();
-    setPlugins(std::move(plugins));
-    insertHistoryLinesFront(std::move(lines));
+    storeFinalisedRecords(std::move(plugins), touched, std::move(lines));
     return {};
 }
 

@@ -3,7 +3,7 @@
 #include "Model/Identity.h"
 #include "Persistence/StateFileLocations.h"
 #include "Shared/QuorvaneHelperProtocol.h"
-#include "Store/BundleRecordIndex.h"
+#include "Store/PluginInventoryStoreJournalSupport.h"
 #include "Store/PrivilegedTransactionTexts.h"
 #include "Store/StoreOrders.h"
 #include "Support/LocaleText.h"
@@ -26,10 +26,6 @@ namespace Texts = PrivilegedTransactionTexts;
 
 namespace {
 
-bool samePath(const QString& a, const QString& b) {
-    return plainEqual(BundleRecordIndex::key(a), BundleRecordIndex::key(b));
-}
-
 bool isRealDirectory(const QString& path) {
     struct stat status {};
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
@@ -42,57 +38,41 @@ bool isRealDirectory(const QString& path) {
 std::expected<void, PrivilegedInventoryCommitError>
 PluginInventoryStore::finalisePrivilegedTrash(const QString& transactionID,
                                               const std::vector<PrivilegedTrashItem>& items) {
-    struct Entry {
-        std::size_t product = 0;
-        std::size_t record = 0;
-        QString destination;
-    };
     if (items.empty())
         return {};
-    if (m_plugins.empty())
-        return std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord);
-    std::vector<Plugin> plugins = m_plugins;
-    materializeAllBundleRecords(plugins);
-    const BundleRecordIndex index(
-        plugins, [](const PluginBundleRecord& record) { return record.quarantinePath.value_or(QString()); });
+    std::vector<Plugin> plugins = inventoryWithStoredRecords();
     // Pass 1 matches every item to exactly one record and changes nothing but the storing of
     // synthesised records.
-    std::vector<Entry> entries;
-    for (const PrivilegedTrashItem& item : items) {
-        auto match = index.matchOne(plugins, item.sourcePath, [&](const PluginBundleRecord& record) {
+    JournalItemMatches matches = matchJournalItems(
+        plugins, items, quarantinePathOf,
+        [](const PluginBundleRecord& record, const PrivilegedTrashItem& item) {
             return record.quarantineOperationID == item.operationID;
-        });
-        if (match) {
-            const bool taken = std::ranges::any_of(entries, [&](const Entry& entry) {
-                return entry.product == match->first && entry.record == match->second;
-            });
-            if (taken)
-                match = std::unexpected(PrivilegedInventoryCommitError::duplicateInventoryRecord);
-            else if (!(*plugins[match->first].bundles)[match->second].originalPath)
-                match = std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord);
-        }
-        if (!match) {
-            setPlugins(std::move(plugins));
-            return std::unexpected(match.error());
-        }
-        entries.push_back(Entry{match->first, match->second, item.destinationPath});
+        },
+        SharedRecordRule::refused);
+    // A record without its original location could never be put back from the Trash. Its item comes
+    // before the one that stopped the matching, so its failure is the one reported.
+    if (std::ranges::any_of(matches.locations, [&](const BundleRecordIndex::Location& location) {
+            return !(*plugins[location.first].bundles)[location.second].originalPath;
+        }))
+        matches.error = PrivilegedInventoryCommitError::missingInventoryRecord;
+    if (matches.error) {
+        setPlugins(std::move(plugins));
+        return std::unexpected(*matches.error);
     }
+    const std::vector<BundleRecordIndex::Location>& entries = matches.locations;
 
     // Pass 2: exactly the matched records leave their products, each leaving a history line and a
     // recovery record.
     const Timestamp operationDate = now();
     std::vector<TrashedBundleRecord> trashed = m_trashedBundles;
     std::vector<HistoryItem> lines;
-    for (const Entry& entry : entries) {
-        const Plugin& plugin = plugins[entry.product];
-        const PluginBundleRecord& bundle = (*plugin.bundles)[entry.record];
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        const Plugin& plugin = plugins[entries[index].first];
+        const PluginBundleRecord& bundle = (*plugin.bundles)[entries[index].second];
         const QString original = bundle.originalPath.value_or(bundle.path);
-        HistoryItem line =
-            makeHistoryItem(plugin.name, HistoryKind::trash,
-                            Texts::Trash::historyDetail(bundle.format, original), bundle.format);
-        line.transactionID = transactionID;
-        line.presetRunID = bundle.presetRunID;
-        lines.push_back(std::move(line));
+        lines.push_back(transactionHistoryLine(plugin.name, HistoryKind::trash,
+                                               Texts::Trash::historyDetail(bundle.format, original),
+                                               bundle.format, transactionID, bundle.presetRunID));
 
         TrashedBundleRecord record;
         record.id = makeUuid();
@@ -100,26 +80,23 @@ PluginInventoryStore::finalisePrivilegedTrash(const QString& transactionID,
         record.manufacturer = plugin.manufacturer;
         record.format = bundle.format;
         record.originalPath = original;
-        record.trashPath = entry.destination;
+        record.trashPath = items[index].destinationPath;
         record.operationDate = operationDate;
         record.trashTransactionID = transactionID;
         record.presetRunID = bundle.presetRunID;
         trashed.push_back(std::move(record));
     }
-    std::vector<Entry> removals = entries;
-    std::ranges::sort(removals, [](const Entry& a, const Entry& b) {
-        return a.product != b.product ? a.product > b.product : a.record > b.record;
-    });
-    for (const Entry& entry : removals)
-        plugins[entry.product].bundles->erase(plugins[entry.product].bundles->begin() +
-                                              qsizetype(entry.record));
+    std::vector<BundleRecordIndex::Location> removals = entries;
+    std::ranges::sort(removals, std::greater<>());
+    for (const auto& [product, record] : removals)
+        plugins[product].bundles->erase(plugins[product].bundles->begin() + qsizetype(record));
 
     // Pass 3: a product without records leaves the inventory; the others get their formats and
     // status from what remains.
     std::vector<std::size_t> products;
-    for (const Entry& entry : entries) {
-        if (std::ranges::find(products, entry.product) == products.end())
-            products.push_back(entry.product);
+    for (const BundleRecordIndex::Location& entry : entries) {
+        if (std::ranges::find(products, entry.first) == products.end())
+            products.push_back(entry.first);
     }
     std::ranges::sort(products, std::greater<>());
     for (const std::size_t productIndex : products) {
@@ -337,10 +314,9 @@ PluginInventoryStore::finaliseTrashRecovery(const QString& transactionID,
             continue;
         record.reconciledDate = date;
         record.restoreTransactionID = transactionID;
-        HistoryItem line = makeHistoryItem(record.pluginName, HistoryKind::trashRestore,
-                                           Texts::TrashRecovery::historyDetail(record.format), record.format);
-        line.transactionID = transactionID;
-        lines.push_back(std::move(line));
+        lines.push_back(transactionHistoryLine(record.pluginName, HistoryKind::trashRestore,
+                                               Texts::TrashRecovery::historyDetail(record.format),
+                                               record.format, transactionID, std::nullopt));
     }
     setTrashedBundles(std::move(records));
     insertHistoryLinesFront(std::move(lines));

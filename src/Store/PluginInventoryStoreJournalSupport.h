@@ -1,0 +1,62 @@
+#pragma once
+
+// What the finalisers of the privileged kinds share: how they compare journal paths and how they find
+// the bundle records a journal's items name. Only the store's own source files include this.
+
+#include "Model/Plugin.h"
+#include "Persistence/PrivilegedInventoryCommitError.h"
+#include "Store/BundleRecordIndex.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace quorvane {
+
+// The form in which the finalisers compare two paths.
+inline bool samePath(const QString& a, const QString& b) {
+    return plainEqual(BundleRecordIndex::key(a), BundleRecordIndex::key(b));
+}
+
+// The paths a record can be found by: where it was scanned, and where it lies in quarantine.
+inline QString scannedPathOf(const PluginBundleRecord& record) {
+    return record.path;
+}
+inline QString quarantinePathOf(const PluginBundleRecord& record) {
+    return record.quarantinePath.value_or(QString());
+}
+
+// Whether two items of one transaction may name the same record.
+enum class SharedRecordRule { allowed, refused };
+
+// The record of each item, in item order, up to the first item that has none; `error` says why that
+// item has none.
+struct JournalItemMatches {
+    std::vector<BundleRecordIndex::Location> locations;
+    std::optional<PrivilegedInventoryCommitError> error;
+};
+
+// Each item's `sourcePath` is looked up by `pathOf(record)` among the records that
+// `accepts(record, item)`; in an inventory without products the first item already has none.
+// Matching reads the inventory only.
+template <class Item, class PathOf, class Accept>
+JournalItemMatches matchJournalItems(const std::vector<Plugin>& plugins, const std::vector<Item>& items,
+                                     PathOf pathOf, Accept accepts, SharedRecordRule sharing) {
+    const BundleRecordIndex index(plugins, pathOf);
+    JournalItemMatches matches;
+    for (const Item& item : items) {
+        auto match = index.matchOne(plugins, item.sourcePath,
+                                    [&](const PluginBundleRecord& record) { return accepts(record, item); });
+        if (match && sharing == SharedRecordRule::refused &&
+            std::ranges::find(matches.locations, *match) != matches.locations.end())
+            match = std::unexpected(PrivilegedInventoryCommitError::duplicateInventoryRecord);
+        if (!match) {
+            matches.error = match.error();
+            break;
+        }
+        matches.locations.push_back(*match);
+    }
+    return matches;
+}
+
+} // namespace quorvane
