@@ -42,7 +42,24 @@ QStringList bundlePaths(const std::vector<Plugin>& plugins, const QString& root)
     return result;
 }
 
-using PluginScannerTest = ScanFixture;
+class PluginScannerTest : public ScanFixture {
+protected:
+    // `count` AU bundles, then one VST3 bundle; the scan is cancelled on the report of ten bundles.
+    ScanSummary scanCancellingAtTenBundles(int count, std::vector<ScanProgress>& reports) {
+        for (int i = 0; i < count; ++i)
+            writePlugin(components, QStringLiteral("P%1.component").arg(i, 2, 10, QLatin1Char('0')),
+                        QStringLiteral("P%1").arg(i), "com.acme.p");
+        writePlugin(vst3, "Later.vst3", "Later", "com.acme.later");
+        return PluginScanner::scan(
+            {systemUrl("/Library")}, control,
+            [&](const ScanProgress& progress) {
+                reports.push_back(progress);
+                if (progress.discoveredBundles == 10)
+                    control.requestCancellation();
+            },
+            environment);
+    }
+};
 
 TEST_F(PluginScannerTest, StandardLocationsAreTheTenRowsInOrder) {
     const auto locations = PluginScanner::standardLocations(environment);
@@ -333,20 +350,8 @@ TEST_F(PluginScannerTest, TheFinalOrderIsLocalizedAndKeepsCaseVariantsInPlace) {
 
 TEST_F(PluginScannerTest, CancellingDuringTheWalkReturnsNoProducts) {
     setRegistry({{"Waves", "Waves: SSL Channel", "14.0"}});
-    for (int i = 0; i < 15; ++i)
-        writePlugin(components, QStringLiteral("P%1.component").arg(i, 2, 10, QLatin1Char('0')),
-                    QStringLiteral("P%1").arg(i), "com.acme.p");
-    writePlugin(vst3, "Later.vst3", "Later", "com.acme.later");
-
     std::vector<ScanProgress> reports;
-    const ScanSummary summary = PluginScanner::scan(
-        {systemUrl("/Library")}, control,
-        [&](const ScanProgress& progress) {
-            reports.push_back(progress);
-            if (progress.discoveredBundles == 10)
-                control.requestCancellation();
-        },
-        environment);
+    const ScanSummary summary = scanCancellingAtTenBundles(15, reports);
     EXPECT_TRUE(summary.wasCancelled);
     EXPECT_THAT(summary.plugins, IsEmpty());
     EXPECT_EQ(registry->queries(), 0);
@@ -357,19 +362,8 @@ TEST_F(PluginScannerTest, CancellingDuringTheWalkReturnsNoProducts) {
 }
 
 TEST_F(PluginScannerTest, CancellingAtTheLastBundleOfALocationEndsAtTheNextLocation) {
-    for (int i = 0; i < 10; ++i)
-        writePlugin(components, QStringLiteral("P%1.component").arg(i), QStringLiteral("P%1").arg(i),
-                    "com.acme.p");
-    writePlugin(vst3, "Later.vst3", "Later", "com.acme.later");
     std::vector<ScanProgress> reports;
-    const ScanSummary summary = PluginScanner::scan(
-        {systemUrl("/Library")}, control,
-        [&](const ScanProgress& progress) {
-            reports.push_back(progress);
-            if (progress.discoveredBundles == 10)
-                control.requestCancellation();
-        },
-        environment);
+    const ScanSummary summary = scanCancellingAtTenBundles(10, reports);
     EXPECT_TRUE(summary.wasCancelled);
     EXPECT_THAT(reports, ElementsAre(ScanProgress{"AU", system(components), 0, 5, 0},
                                      ScanProgress{"AU", system(components), 0, 5, 10},

@@ -19,6 +19,10 @@
 namespace quorvane::testing {
 namespace {
 
+FrameEnvelope quarantineFrame(qint64 id, const PrivilegedQuarantineRequest& request) {
+    return {id, FrameMethod::quarantine, {QString::fromUtf8(encode(request))}};
+}
+
 // The testbed as a child process on a temporary socket over temporary roots.
 class Testbed {
 public:
@@ -64,6 +68,20 @@ public:
         return channel ? std::move(*channel) : UnixSocketChannel();
     }
 
+    // Sends the request without awaiting its answer; true once the move `step` is about to start.
+    bool quarantineUntilPause(UnixSocketChannel& channel, const PrivilegedQuarantineRequest& request,
+                              int step) {
+        const auto body = encodeFrameBody(quarantineFrame(5, request));
+        return body && channel.writeFrame(*body) &&
+               waitFor(QStringLiteral("pausing before move %1").arg(step));
+    }
+
+    // A fresh connection has its handshake answered.
+    bool answersHandshake(qint64 id = 1) const {
+        auto channel = connect();
+        return call(channel, FrameEnvelope{id, FrameMethod::handshake, {"x"}}).has_value();
+    }
+
     static std::optional<FrameEnvelope> call(UnixSocketChannel& channel, const FrameEnvelope& envelope) {
         const auto body = encodeFrameBody(envelope);
         if (!body || !channel.writeFrame(*body))
@@ -101,8 +119,7 @@ protected:
 
     static PrivilegedQuarantineResult quarantine(UnixSocketChannel& channel,
                                                  const PrivilegedQuarantineRequest& request) {
-        const auto reply = Testbed::call(
-            channel, FrameEnvelope{11, FrameMethod::quarantine, {QString::fromUtf8(encode(request))}});
+        const auto reply = Testbed::call(channel, quarantineFrame(11, request));
         EXPECT_TRUE(reply.has_value());
         if (!reply)
             return {};
@@ -155,8 +172,7 @@ TEST_F(HelperEndToEndTest, AnotherProgramIsRefusedBeforeAnyRequestIsRead) {
     const auto request = quarantineRequest(1);
     const auto before = tree.audit();
     auto channel = testbed.connect();
-    EXPECT_FALSE(Testbed::call(
-        channel, FrameEnvelope{1, FrameMethod::quarantine, {QString::fromUtf8(encode(request))}}));
+    EXPECT_FALSE(Testbed::call(channel, quarantineFrame(1, request)));
     EXPECT_EQ(tree.audit(), before);
     EXPECT_TRUE(testbed.waitFor("Refused a connection: The peer is not the installed Quorvane application."));
     EXPECT_FALSE(testbed.output.contains("quarantine request"));
@@ -241,8 +257,7 @@ TEST_F(HelperEndToEndTest, MalformedAndOversizedFramesCloseTheConnection) {
         EXPECT_EQ(channel.readFrame(maxFrameBodySize).error(), ChannelError::closedByPeer)
             << bytes.left(8).toHex().data();
     }
-    auto channel = testbed.connect();
-    EXPECT_TRUE(Testbed::call(channel, FrameEnvelope{1, FrameMethod::handshake, {"x"}}).has_value());
+    EXPECT_TRUE(testbed.answersHandshake());
 }
 
 TEST_F(HelperEndToEndTest, AClientLeavingMidTransactionDoesNotStopIt) {
@@ -251,14 +266,10 @@ TEST_F(HelperEndToEndTest, AClientLeavingMidTransactionDoesNotStopIt) {
     const auto request = quarantineRequest(3);
     {
         auto channel = testbed.connect();
-        const auto body =
-            encodeFrameBody(FrameEnvelope{5, FrameMethod::quarantine, {QString::fromUtf8(encode(request))}});
-        ASSERT_TRUE(channel.writeFrame(*body).has_value());
-        ASSERT_TRUE(testbed.waitFor("pausing before move 2"));
+        ASSERT_TRUE(testbed.quarantineUntilPause(channel, request, 2)) << testbed.output.toStdString();
         EXPECT_TRUE(TransactionLockFile::isHeld(testbed.lockPath));
         // Handshakes never wait for a transaction.
-        auto other = testbed.connect();
-        EXPECT_TRUE(Testbed::call(other, FrameEnvelope{2, FrameMethod::handshake, {"x"}}).has_value());
+        EXPECT_TRUE(testbed.answersHandshake(2));
         EXPECT_TRUE(TransactionLockFile::isHeld(testbed.lockPath));
     }
     // Both clients have gone before the transaction goes on.
@@ -266,8 +277,7 @@ TEST_F(HelperEndToEndTest, AClientLeavingMidTransactionDoesNotStopIt) {
     ASSERT_TRUE(testbed.waitFor("Finished privileged quarantine; success: true, rollback complete: true"));
     EXPECT_EQ(countAtDestination(request), 3);
     EXPECT_FALSE(TransactionLockFile::isHeld(testbed.lockPath));
-    auto channel = testbed.connect();
-    EXPECT_TRUE(Testbed::call(channel, FrameEnvelope{1, FrameMethod::handshake, {"x"}}).has_value());
+    EXPECT_TRUE(testbed.answersHandshake());
 }
 
 TEST_F(HelperEndToEndTest, AStopRequestWaitsForTheTransactionInProgress) {
@@ -275,10 +285,7 @@ TEST_F(HelperEndToEndTest, AStopRequestWaitsForTheTransactionInProgress) {
     ASSERT_TRUE(testbed.ready);
     const auto request = quarantineRequest(3);
     auto channel = testbed.connect();
-    const auto body =
-        encodeFrameBody(FrameEnvelope{5, FrameMethod::quarantine, {QString::fromUtf8(encode(request))}});
-    ASSERT_TRUE(channel.writeFrame(*body).has_value());
-    ASSERT_TRUE(testbed.waitFor("pausing before move 2"));
+    ASSERT_TRUE(testbed.quarantineUntilPause(channel, request, 2)) << testbed.output.toStdString();
     testbed.process.terminate();
     // The stop has been taken while the transaction is still paused.
     ASSERT_TRUE(testbed.waitFor("QuorvaneHelper is stopping"));
@@ -300,10 +307,7 @@ TEST_F(HelperEndToEndTest, KilledAfterTheKthMoveLeavesEveryBundleInExactlyOnePla
         Testbed testbed(tree, {"--pause-before-move", QString::number(k + 1), "--pause-ms", "60000"});
         ASSERT_TRUE(testbed.ready);
         auto channel = testbed.connect();
-        const auto body =
-            encodeFrameBody(FrameEnvelope{5, FrameMethod::quarantine, {QString::fromUtf8(encode(request))}});
-        ASSERT_TRUE(channel.writeFrame(*body).has_value());
-        ASSERT_TRUE(testbed.waitFor(QStringLiteral("pausing before move %1").arg(k + 1)));
+        ASSERT_TRUE(testbed.quarantineUntilPause(channel, request, k + 1)) << testbed.output.toStdString();
         EXPECT_TRUE(TransactionLockFile::isHeld(testbed.lockPath));
         ::kill(pid_t(testbed.process.processId()), SIGKILL);
         testbed.process.waitForFinished(10000);

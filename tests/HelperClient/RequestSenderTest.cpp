@@ -7,104 +7,90 @@
 namespace quorvane::testing {
 namespace {
 
+// What a privileged kind is known by: its transaction id here, its frame method and its texts.
+struct KindTexts {
+    QString transactionID;
+    QString method;
+    QString ownReason;
+    QString encodeFailure;
+    QString channelFailure;
+    QString unreadable;
+};
+
+const KindTexts quarantineTexts{"TX-Q",
+                                "quarantine",
+                                "Enable Plugin Management before moving system plugin bundles.",
+                                "Quorvane could not encode the quarantine request.",
+                                "Quorvane could not create the privileged quarantine channel.",
+                                "Quorvane could not verify the helper response."};
+const KindTexts restoreTexts{"TX-R",
+                             "restore",
+                             "Enable Plugin Management before restoring system plugin bundles.",
+                             "Quorvane could not encode the restore request.",
+                             "Quorvane could not create the privileged restore channel.",
+                             "Quorvane could not verify the helper restore response."};
+const KindTexts trashTexts{"TX-T",
+                           "moveToTrash",
+                           "Enable Plugin Management before moving quarantined bundles to Finder Trash.",
+                           "Quorvane could not encode the Finder Trash request.",
+                           "Quorvane could not create the privileged Finder Trash channel.",
+                           "Quorvane could not verify the helper Finder Trash response."};
+const KindTexts trashRestoreTexts{"TX-TR",
+                                  "restoreFromTrash",
+                                  "Enable Plugin Management before restoring bundles from Finder Trash.",
+                                  "Quorvane could not encode the Finder Trash recovery request.",
+                                  "Quorvane could not create the privileged Finder Trash recovery channel.",
+                                  "Quorvane could not verify the helper Finder Trash recovery response."};
+
+const QString inProgress = QStringLiteral("A privileged plugin transaction is already in progress.");
+
 // One privileged kind: its request and result, its sender, its blocking reason and its texts.
-struct QuarantineSender {
-    using Request = PrivilegedQuarantineRequest;
-    using Result = PrivilegedQuarantineResult;
-    static inline const QString method = QStringLiteral("quarantine");
-    static inline const QString ownReason =
-        QStringLiteral("Enable Plugin Management before moving system plugin bundles.");
-    static inline const QString encodeFailure =
-        QStringLiteral("Quorvane could not encode the quarantine request.");
-    static inline const QString channelFailure =
-        QStringLiteral("Quorvane could not create the privileged quarantine channel.");
-    static inline const QString unreadable = QStringLiteral("Quorvane could not verify the helper response.");
+template <class KindRequest, class KindResult, auto sender, auto blockingReason, auto destinations,
+          const KindTexts& kindTexts>
+struct SenderKind {
+    using Request = KindRequest;
+    using Result = KindResult;
+    static constexpr const KindTexts& texts = kindTexts;
+
     static Request request(const QString& path) {
-        return {QStringLiteral("TX-Q"), {{path, path, QStringLiteral("OP")}}};
+        Request request{texts.transactionID, {}};
+        if constexpr (std::is_same_v<Request, PrivilegedTrashRestoreRequest>)
+            request.items.push_back(
+                {path, path, QStringLiteral("ID"), QStringLiteral("A.vst3"), QStringLiteral("VST3")});
+        else
+            request.items.push_back({path, path, QStringLiteral("OP")});
+        return request;
     }
-    static const QStringList& paths(const Result& result) { return result.movedDestinationPaths; }
+    static const QStringList& paths(const Result& result) { return result.*destinations; }
     static void send(PluginManagementService& service, const Request& request,
                      std::function<void(const Result&)> done) {
-        service.sendQuarantineRequest(request, std::move(done));
+        (service.*sender)(request, std::move(done));
     }
     static std::optional<QString> reason(const PluginManagementService& service) {
-        return service.quarantineBlockingReason();
+        return (service.*blockingReason)();
     }
 };
 
-struct RestoreSender {
-    using Request = PrivilegedRestoreRequest;
-    using Result = PrivilegedRestoreResult;
-    static inline const QString method = QStringLiteral("restore");
-    static inline const QString ownReason =
-        QStringLiteral("Enable Plugin Management before restoring system plugin bundles.");
-    static inline const QString encodeFailure =
-        QStringLiteral("Quorvane could not encode the restore request.");
-    static inline const QString channelFailure =
-        QStringLiteral("Quorvane could not create the privileged restore channel.");
-    static inline const QString unreadable =
-        QStringLiteral("Quorvane could not verify the helper restore response.");
-    static Request request(const QString& path) {
-        return {QStringLiteral("TX-R"), {{path, path, QStringLiteral("OP")}}};
-    }
-    static const QStringList& paths(const Result& result) { return result.restoredDestinationPaths; }
-    static void send(PluginManagementService& service, const Request& request,
-                     std::function<void(const Result&)> done) {
-        service.sendRestoreRequest(request, std::move(done));
-    }
-    static std::optional<QString> reason(const PluginManagementService& service) {
-        return service.restoreBlockingReason();
-    }
-};
+using Service = PluginManagementService;
+using QuarantineSender = SenderKind<PrivilegedQuarantineRequest, PrivilegedQuarantineResult,
+                                    &Service::sendQuarantineRequest, &Service::quarantineBlockingReason,
+                                    &PrivilegedQuarantineResult::movedDestinationPaths, quarantineTexts>;
+using RestoreSender = SenderKind<PrivilegedRestoreRequest, PrivilegedRestoreResult,
+                                 &Service::sendRestoreRequest, &Service::restoreBlockingReason,
+                                 &PrivilegedRestoreResult::restoredDestinationPaths, restoreTexts>;
+using TrashSender =
+    SenderKind<PrivilegedTrashRequest, PrivilegedTrashResult, &Service::sendTrashRequest,
+               &Service::trashBlockingReason, &PrivilegedTrashResult::trashedDestinationPaths, trashTexts>;
+using TrashRestoreSender =
+    SenderKind<PrivilegedTrashRestoreRequest, PrivilegedTrashRestoreResult, &Service::sendTrashRestoreRequest,
+               &Service::trashRecoveryBlockingReason, &PrivilegedTrashRestoreResult::restoredDestinationPaths,
+               trashRestoreTexts>;
 
-struct TrashSender {
-    using Request = PrivilegedTrashRequest;
-    using Result = PrivilegedTrashResult;
-    static inline const QString method = QStringLiteral("moveToTrash");
-    static inline const QString ownReason =
-        QStringLiteral("Enable Plugin Management before moving quarantined bundles to Finder Trash.");
-    static inline const QString encodeFailure =
-        QStringLiteral("Quorvane could not encode the Finder Trash request.");
-    static inline const QString channelFailure =
-        QStringLiteral("Quorvane could not create the privileged Finder Trash channel.");
-    static inline const QString unreadable =
-        QStringLiteral("Quorvane could not verify the helper Finder Trash response.");
-    static Request request(const QString& path) {
-        return {QStringLiteral("TX-T"), {{path, path, QStringLiteral("OP")}}};
-    }
-    static const QStringList& paths(const Result& result) { return result.trashedDestinationPaths; }
-    static void send(PluginManagementService& service, const Request& request,
-                     std::function<void(const Result&)> done) {
-        service.sendTrashRequest(request, std::move(done));
-    }
-    static std::optional<QString> reason(const PluginManagementService& service) {
-        return service.trashBlockingReason();
-    }
-};
-
-struct TrashRestoreSender {
-    using Request = PrivilegedTrashRestoreRequest;
-    using Result = PrivilegedTrashRestoreResult;
-    static inline const QString method = QStringLiteral("restoreFromTrash");
-    static inline const QString ownReason =
-        QStringLiteral("Enable Plugin Management before restoring bundles from Finder Trash.");
-    static inline const QString encodeFailure =
-        QStringLiteral("Quorvane could not encode the Finder Trash recovery request.");
-    static inline const QString channelFailure =
-        QStringLiteral("Quorvane could not create the privileged Finder Trash recovery channel.");
-    static inline const QString unreadable =
-        QStringLiteral("Quorvane could not verify the helper Finder Trash recovery response.");
-    static Request request(const QString& path) {
-        return {QStringLiteral("TX-TR"),
-                {{path, path, QStringLiteral("ID"), QStringLiteral("A.vst3"), QStringLiteral("VST3")}}};
-    }
-    static const QStringList& paths(const Result& result) { return result.restoredDestinationPaths; }
-    static void send(PluginManagementService& service, const Request& request,
-                     std::function<void(const Result&)> done) {
-        service.sendTrashRestoreRequest(request, std::move(done));
-    }
-    static std::optional<QString> reason(const PluginManagementService& service) {
-        return service.trashRecoveryBlockingReason();
+// Names each instantiation after its frame method.
+struct KindName {
+    template <class K>
+    static std::string GetName(int) {
+        return K::texts.method.toStdString();
     }
 };
 
@@ -120,10 +106,13 @@ protected:
             std::make_unique<PluginManagementService>(std::make_unique<FakeServiceRegistry>(registry),
                                                       connections.factory(), InstallLayout{tree.path()});
     }
-    void startReachable() {
-        start(ServiceRegistrationStatus::enabled);
+    void answerHandshake() {
         connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
         drainEvents();
+    }
+    void startReachable() {
+        start(ServiceRegistrationStatus::enabled);
+        answerHandshake();
         ASSERT_TRUE(service->isReadyForPrivilegedRequests());
     }
     // Sends and records every completion.
@@ -149,12 +138,12 @@ protected:
 };
 
 using Kinds = ::testing::Types<QuarantineSender, RestoreSender, TrashSender, TrashRestoreSender>;
-TYPED_TEST_SUITE(RequestSenderTest, Kinds);
+TYPED_TEST_SUITE(RequestSenderTest, Kinds, KindName);
 
 TYPED_TEST(RequestSenderTest, BlockingReasonsFollowTheirOrder) {
     using Kind = TypeParam;
     this->start(ServiceRegistrationStatus::requiresApproval);
-    EXPECT_EQ(Kind::reason(*this->service), Kind::ownReason);
+    EXPECT_EQ(Kind::reason(*this->service), Kind::texts.ownReason);
     EXPECT_FALSE(this->service->isReadyForPrivilegedRequests());
 
     this->connections.made.clear();
@@ -162,14 +151,12 @@ TYPED_TEST(RequestSenderTest, BlockingReasonsFollowTheirOrder) {
     EXPECT_EQ(Kind::reason(*this->service),
               QStringLiteral("The privileged helper is enabled but has not completed its secure handshake."));
 
-    this->connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
-    drainEvents();
+    this->answerHandshake();
     EXPECT_EQ(Kind::reason(*this->service), std::nullopt);
     EXPECT_TRUE(this->service->isReadyForPrivilegedRequests());
 
     this->send(this->request);
-    EXPECT_EQ(Kind::reason(*this->service),
-              QStringLiteral("A privileged plugin transaction is already in progress."));
+    EXPECT_EQ(Kind::reason(*this->service), inProgress);
     EXPECT_FALSE(this->service->isReadyForPrivilegedRequests());
 }
 
@@ -177,7 +164,7 @@ TYPED_TEST(RequestSenderTest, NotReadyCompletesAtOnceWithTheKindsReason) {
     using Kind = TypeParam;
     this->start(ServiceRegistrationStatus::requiresApproval);
     this->send(this->request);
-    this->expectMadeUpFailure(this->request, Kind::ownReason);
+    this->expectMadeUpFailure(this->request, Kind::texts.ownReason);
     EXPECT_FALSE(this->service->isWorking());
     EXPECT_EQ(this->service->lastError(), std::nullopt);
 }
@@ -190,12 +177,11 @@ TYPED_TEST(RequestSenderTest, SecondRequestWhileOneIsInFlightLeavesTheFirstAlone
     auto second = this->request;
     second.transactionID = QStringLiteral("SECOND");
     this->send(second);
-    this->expectMadeUpFailure(second,
-                              QStringLiteral("A privileged plugin transaction is already in progress."));
+    this->expectMadeUpFailure(second, inProgress);
     EXPECT_TRUE(this->service->isWorking());
     FakeConnectionState& connection = this->connections.last();
     ASSERT_EQ(connection.calls.size(), 2u);
-    EXPECT_EQ(connection.calls[1].method, Kind::method);
+    EXPECT_EQ(connection.calls[1].method, Kind::texts.method);
     EXPECT_EQ(connection.calls[1].arguments, QStringList{QString::fromUtf8(encode(this->request))});
 }
 
@@ -204,7 +190,7 @@ TYPED_TEST(RequestSenderTest, UnencodableRequestTouchesNoState) {
     this->startReachable();
     const auto huge = Kind::request(QStringLiteral("/") + QString(5 * 1024 * 1024, u'a'));
     this->send(huge);
-    this->expectMadeUpFailure(huge, Kind::encodeFailure);
+    this->expectMadeUpFailure(huge, Kind::texts.encodeFailure);
     EXPECT_FALSE(this->service->isWorking());
     EXPECT_EQ(this->service->lastError(), std::nullopt);
     EXPECT_EQ(this->connections.last().calls.size(), 1u);
@@ -215,9 +201,9 @@ TYPED_TEST(RequestSenderTest, ChannelThatCarriesNoCallFailsWithTheChannelText) {
     this->startReachable();
     this->connections.last().refuseCalls = true;
     this->send(this->request);
-    this->expectMadeUpFailure(this->request, Kind::channelFailure);
+    this->expectMadeUpFailure(this->request, Kind::texts.channelFailure);
     EXPECT_FALSE(this->service->isWorking());
-    EXPECT_EQ(this->service->lastError(), Kind::channelFailure);
+    EXPECT_EQ(this->service->lastError(), Kind::texts.channelFailure);
 }
 
 TYPED_TEST(RequestSenderTest, ConnectionErrorCompletesWithItsDescription) {
@@ -236,13 +222,14 @@ TYPED_TEST(RequestSenderTest, UnreadableReplyCompletesWithTheKindsText) {
     using Kind = TypeParam;
     for (const QStringList& reply : {QStringList{QStringLiteral("{\"transactionID\":\"TX\"}")}, QStringList{},
                                      QStringList{QStringLiteral("not json")}}) {
+        SCOPED_TRACE(QStringLiteral("reply [%1]").arg(reply.join(u',')).toStdString());
         this->results.clear();
         this->startReachable();
         this->send(this->request);
         this->connections.last().reply(1, reply);
         drainEvents();
-        this->expectMadeUpFailure(this->request, Kind::unreadable);
-        EXPECT_EQ(this->service->lastError(), Kind::unreadable);
+        this->expectMadeUpFailure(this->request, Kind::texts.unreadable);
+        EXPECT_EQ(this->service->lastError(), Kind::texts.unreadable);
         EXPECT_FALSE(this->service->isWorking());
     }
 }
@@ -250,6 +237,7 @@ TYPED_TEST(RequestSenderTest, UnreadableReplyCompletesWithTheKindsText) {
 TYPED_TEST(RequestSenderTest, DecodedResultsPassThroughUnchanged) {
     using KindResult = typename TypeParam::Result;
     for (const bool succeeded : {false, true}) {
+        SCOPED_TRACE(succeeded ? "succeeded" : "failed");
         this->results.clear();
         this->startReachable();
         this->send(this->request);
