@@ -5,6 +5,7 @@
 #include "Persistence/StateFile.h"
 #include "Persistence/StateFileLocations.h"
 
+#include "Support/ParallelFor.h"
 #include "Support/Uuid.h"
 
 #include <QFile>
@@ -164,7 +165,8 @@ int main() {
         return 2;
     }
 
-    std::printf("median of %d rounds\n", rounds);
+    std::printf("median of %d rounds; the product and history records are coded on %zu threads\n", rounds,
+                helperThreadsFor(productCount, 512) + 1);
     const bool loadMet = report("load (read, parse, decode)", load, "QJsonDocument::fromJson", rawParse);
     std::printf("%-34s %9.1f ms\n", "  of which decoding the records", decodeOnly);
     const bool saveMet = report("save (encode, write, fsync)", save, "QJsonDocument::toJson", rawSerialise);

@@ -3,6 +3,7 @@
 #include "Model/Identity.h"
 #include "Platform/DirectoryWalker.h"
 #include "Support/LocaleText.h"
+#include "Support/ParallelFor.h"
 #include "Support/Paths.h"
 #include "Support/PlainText.h"
 #include "Support/StableSort.h"
@@ -10,8 +11,6 @@
 #include <QDir>
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -82,20 +81,11 @@ QStringList distinctSorted(QStringList paths) {
 // one of reading them in turn.
 void readBundles(const std::vector<QString>& paths, const QString& format, ScanControl& control,
                  std::vector<DiscoveredBundle>::iterator results) {
-    std::atomic<size_t> next{0};
-    const auto work = [&] {
-        for (size_t k = next++; k < paths.size(); k = next++) {
-            if (control.isCancellationRequested())
-                return;
-            results[static_cast<std::ptrdiff_t>(k)] = readBundle(paths[k], format, control);
-        }
-    };
     const size_t helpers = std::min<size_t>(readerThreads - 1, paths.size() / 8);
-    std::vector<std::jthread> threads;
-    threads.reserve(helpers);
-    for (size_t t = 0; t < helpers; ++t)
-        threads.emplace_back(work);
-    work();
+    forEachIndexInParallel(paths.size(), helpers, [&](size_t k) {
+        if (!control.isCancellationRequested())
+            results[static_cast<std::ptrdiff_t>(k)] = readBundle(paths[k], format, control);
+    });
 }
 
 } // namespace

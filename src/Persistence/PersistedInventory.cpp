@@ -2,6 +2,7 @@
 
 #include "Model/ModelHash.h"
 #include "Support/JsonWriter.h"
+#include "Support/ParallelFor.h"
 
 #include <QJsonArray>
 
@@ -9,11 +10,15 @@ namespace quorvane {
 
 namespace {
 
+// The records are encoded on several threads when there are many; the array keeps their order.
 template <class T>
 QJsonArray arrayOf(const std::vector<T>& values) {
+    std::vector<QJsonObject> objects(values.size());
+    forEachIndexInParallel(values.size(), helperThreadsFor(values.size(), 512),
+                           [&](std::size_t index) { objects[index] = toJson(values[index]); });
     QJsonArray array;
-    for (const T& value : values)
-        array.append(toJson(value));
+    for (const QJsonObject& object : objects)
+        array.append(object);
     return array;
 }
 
@@ -99,10 +104,10 @@ std::expected<PersistedInventory, JsonError> persistedInventoryFromJson(const QJ
     std::optional<JsonError> nestedError;
     PersistedInventory state;
     state.schemaVersion = reader.optionalInteger(u"schemaVersion");
-    state.plugins = reader.objectArray<Plugin>(u"plugins", pluginFromJson);
+    state.plugins = reader.objectArrayInParallel<Plugin>(u"plugins", pluginFromJson);
     state.lastScanDate = reader.optionalTimestamp(u"lastScanDate");
     state.protectedKeys = reader.stringArray(u"protectedKeys");
-    state.history = reader.objectArray<HistoryItem>(u"history", historyItemFromJson);
+    state.history = reader.objectArrayInParallel<HistoryItem>(u"history", historyItemFromJson);
     state.inaccessibleLocations = reader.optionalStringArray(u"inaccessibleLocations");
     state.lastReconciliation = optionalRecord<ScanReconciliationSummary>(
         reader, u"lastReconciliation", scanReconciliationSummaryFromJson, nestedError);

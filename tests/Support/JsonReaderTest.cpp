@@ -285,6 +285,45 @@ TEST(JsonReaderTest, NestedArrayErrorsNameTheWholePath) {
     EXPECT_EQ(whole.error(), (JsonError{QStringLiteral("products[1]"), QStringLiteral("is empty")}));
 }
 
+// Long arrays are decoded on several threads; the result must read as if decoded in turn.
+TEST(JsonReaderTest, ParallelObjectArraysKeepOrderAndReportTheFirstFailure) {
+    const auto arrayOf = [](int count, const std::function<QJsonValue(int)>& element) {
+        QJsonArray array;
+        for (int index = 0; index < count; ++index)
+            array.append(element(index));
+        return QJsonObject{{QStringLiteral("bundles"), array}};
+    };
+    const auto good = [](int index) {
+        return QJsonValue(QJsonObject{{QStringLiteral("path"), QStringLiteral("/%1").arg(index)},
+                                      {QStringLiteral("format"), QStringLiteral("clap")}});
+    };
+
+    JsonReader all(arrayOf(5000, good));
+    const std::vector<Bundle> bundles = all.objectArrayInParallel<Bundle>(u"bundles", decodeBundle);
+    ASSERT_TRUE(all.ok());
+    ASSERT_EQ(bundles.size(), 5000u);
+    for (int index = 0; index < 5000; ++index)
+        ASSERT_EQ(bundles[static_cast<std::size_t>(index)].path, QStringLiteral("/%1").arg(index));
+
+    // Later failures, of either kind, never hide an earlier one.
+    JsonReader failing(arrayOf(5000, [&](int index) {
+        if (index == 4100)
+            return QJsonValue(7);
+        if (index == 1500 || index == 3900)
+            return QJsonValue(QJsonObject{{QStringLiteral("path"), QStringLiteral("/x")}});
+        return good(index);
+    }));
+    EXPECT_TRUE(failing.objectArrayInParallel<Bundle>(u"bundles", decodeBundle).empty());
+    EXPECT_EQ(failing.error(),
+              (JsonError{QStringLiteral("bundles[1500].format"), QStringLiteral("is missing")}));
+
+    JsonReader notObject(arrayOf(
+        5000, [&](int index) { return index == 2200 ? QJsonValue(QStringLiteral("x")) : good(index); }));
+    notObject.objectArrayInParallel<Bundle>(u"bundles", decodeBundle);
+    EXPECT_EQ(notObject.error(),
+              (JsonError{QStringLiteral("bundles[2200]"), QStringLiteral("must be an object")}));
+}
+
 TEST(JsonReaderTest, ObjectsAndTimestamps) {
     JsonReader reader(objectFrom(R"({"inner": {"k": 1}, "date": 734512345.25, "list": [1]})"));
     EXPECT_EQ(reader.object(u"inner").value(QStringLiteral("k")).toInt(), 1);

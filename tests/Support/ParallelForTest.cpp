@@ -1,0 +1,28 @@
+#include "Support/ParallelFor.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
+
+using namespace quorvane;
+
+TEST(ParallelForTest, EveryIndexRunsExactlyOnce) {
+    for (const std::size_t helpers : {std::size_t{0}, std::size_t{3}, std::size_t{8}}) {
+        SCOPED_TRACE(helpers);
+        std::vector<std::atomic<int>> calls(10'000);
+        forEachIndexInParallel(calls.size(), helpers, [&](std::size_t index) { ++calls[index]; });
+        for (std::size_t index = 0; index < calls.size(); ++index)
+            ASSERT_EQ(calls[index].load(), 1) << index;
+    }
+    bool called = false;
+    forEachIndexInParallel(0, 3, [&](std::size_t) { called = true; });
+    EXPECT_FALSE(called);
+}
+
+TEST(ParallelForTest, HelperThreadsGrowWithTheWorkUpToThree) {
+    EXPECT_EQ(helperThreadsFor(0, 512), 0u);
+    EXPECT_EQ(helperThreadsFor(1023, 512), std::min<std::size_t>(1, helperThreadsFor(1u << 20, 512)));
+    EXPECT_LE(helperThreadsFor(1u << 20, 512), 3u);
+    EXPECT_EQ(helperThreadsFor(100, 0), helperThreadsFor(100, 1));
+}
