@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -153,17 +154,39 @@ void print(const char* what, double small, double large) {
                 ratio <= targetRatio ? "within" : "ABOVE", targetRatio);
 }
 
+// Each size is measured in a process of its own, so that the larger inventory does not start from
+// the heap the smaller one left behind.
+Figures measureInOwnProcess(const QString& program, int products) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(program, {QStringLiteral("--one"), QString::number(products)});
+    const bool finished = child.waitForFinished(-1);
+    const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
+    if (!finished || child.exitCode() != 0 || fields.size() != 4) {
+        std::fprintf(stderr, "the measurement of %d products failed\n", products);
+        std::exit(1);
+    }
+    return Figures{fields[0].toDouble(), fields[1].toDouble(), fields[2].toDouble(), fields[3].toDouble()};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     setTextLocale(QStringLiteral("en_US"));
-    // Other sizes may be given for a closer look at the scaling: bench_store [small large].
     const QStringList arguments = application.arguments();
+    if (arguments.size() == 3 && arguments[1] == QStringLiteral("--one")) {
+        const Figures figures = measure(arguments[2].toInt());
+        std::printf("%.4f %.4f %.4f %.4f\n", figures.scanCompletion, figures.merge, figures.derivedLists,
+                    figures.inventoryCopy);
+        return 0;
+    }
+    // Other sizes may be given for a closer look at the scaling: bench_store [small large].
     const int smallSize = arguments.size() > 2 ? arguments[1].toInt() : 10000;
     const int largeSize = arguments.size() > 2 ? arguments[2].toInt() : 20000;
-    const Figures small = measure(smallSize);
-    const Figures large = measure(largeSize);
+    const QString program = QCoreApplication::applicationFilePath();
+    const Figures small = measureInOwnProcess(program, smallSize);
+    const Figures large = measureInOwnProcess(program, largeSize);
     std::printf("%-40s %13d %13d %9s\n", "median of 11 (products)", smallSize, largeSize, "ratio");
     print("scan completion (finishScan, no write)", small.scanCompletion, large.scanCompletion);
     print("mergeScanResult", small.merge, large.merge);

@@ -136,7 +136,7 @@ std::vector<Plugin> groupBundles(const std::vector<DiscoveredBundle>& bundles) {
         if (auto plugin = makePlugin(group))
             products.push_back(std::move(*plugin));
     }
-    stableMergeSort(products, pluginManufacturerOrder);
+    sortByManufacturer(products);
     return products;
 }
 

@@ -77,6 +77,10 @@ std::vector<PluginBundleRecord> Plugin::bundleRecords() const {
     }
     if (formats.size() != 1)
         return {};
+    return {singleFormatRecord()};
+}
+
+PluginBundleRecord Plugin::singleFormatRecord() const {
     PluginBundleRecord record;
     record.format = formats.front();
     record.architecture = architecture;
@@ -86,7 +90,7 @@ std::vector<PluginBundleRecord> Plugin::bundleRecords() const {
     record.quarantinePath = quarantinePath;
     record.quarantineOperationID = quarantineOperationID;
     record.isProtected = isProtected;
-    return {record};
+    return record;
 }
 
 PluginStatus Plugin::baseStatus() const {
@@ -100,11 +104,13 @@ PluginStatus Plugin::baseStatus() const {
 }
 
 PluginStatus Plugin::derivedStatus() const {
-    const std::vector<PluginBundleRecord> records = bundleRecords();
-    const auto quarantinedCount =
-        std::count_if(records.begin(), records.end(),
-                      [](const PluginBundleRecord& record) { return record.isQuarantined(); });
-    if (!records.empty() && quarantinedCount == static_cast<std::ptrdiff_t>(records.size()))
+    std::ptrdiff_t recordCount = 0;
+    std::ptrdiff_t quarantinedCount = 0;
+    forEachBundleRecord([&](const PluginBundleRecord& record) {
+        ++recordCount;
+        quarantinedCount += record.isQuarantined() ? 1 : 0;
+    });
+    if (recordCount != 0 && quarantinedCount == recordCount)
         return PluginStatus::quarantined;
     if (quarantinedCount > 0)
         return PluginStatus::partiallyQuarantined;
@@ -173,10 +179,10 @@ size_t qHash(const Plugin& plugin, size_t seed) {
 std::unordered_set<QString, PlainHash, PlainEqualTo> activeBundlePaths(const std::vector<Plugin>& plugins) {
     std::unordered_set<QString, PlainHash, PlainEqualTo> paths;
     for (const Plugin& plugin : plugins) {
-        for (const PluginBundleRecord& record : plugin.bundleRecords()) {
+        plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
             if (record.isActive())
                 paths.insert(lowercasedLocaleIndependent(standardizedPath(record.path)));
-        }
+        });
     }
     return paths;
 }

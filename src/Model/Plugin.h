@@ -53,6 +53,19 @@ struct Plugin {
     // The one view of a product's format bundles: none for hostedByShell; the stored records in
     // bundleRecordDisplayOrder; else one record synthesised from a single-format product.
     std::vector<PluginBundleRecord> bundleRecords() const;
+    // Calls visit(record) for each record of bundleRecords(), in stored rather than display order
+    // and without copying the stored ones: for counts and sets, where order does not matter.
+    template <class Visit>
+    void forEachBundleRecord(Visit&& visit) const {
+        if (status == PluginStatus::hostedByShell)
+            return;
+        if (bundles && !bundles->empty()) {
+            for (const PluginBundleRecord& record : *bundles)
+                visit(record);
+        } else if (formats.size() == 1) {
+            visit(singleFormatRecord());
+        }
+    }
     // The status from the product's own fields alone.
     PluginStatus baseStatus() const;
     // The status written back into the product after every change of its records.
@@ -62,6 +75,10 @@ struct Plugin {
 
     // Memberwise over every field (plain text equality), not by identity.
     bool operator==(const Plugin& other) const;
+
+private:
+    // The record of a single-format product without stored records, made of its own fields.
+    PluginBundleRecord singleFormatRecord() const;
 };
 
 size_t qHash(const Plugin& plugin, size_t seed = 0);

@@ -17,6 +17,7 @@ bool isQuarantinedStatus(PluginStatus status) {
 
 std::vector<Plugin> PluginInventoryStore::activePlugins() const {
     std::vector<Plugin> active;
+    active.reserve(m_plugins.size());
     for (const Plugin& plugin : m_plugins) {
         const bool include =
             plugin.bundles && !plugin.bundles->empty()

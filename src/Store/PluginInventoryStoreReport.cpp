@@ -12,10 +12,9 @@ namespace quorvane {
 
 qsizetype PluginInventoryStore::quarantinedBundleCount() const {
     qsizetype count = 0;
-    for (const Plugin& plugin : m_plugins) {
-        for (const PluginBundleRecord& record : plugin.bundleRecords())
-            count += record.isQuarantined() ? 1 : 0;
-    }
+    for (const Plugin& plugin : m_plugins)
+        plugin.forEachBundleRecord(
+            [&](const PluginBundleRecord& record) { count += record.isQuarantined() ? 1 : 0; });
     return count;
 }
 
@@ -23,10 +22,9 @@ QString PluginInventoryStore::diagnosticReport(const std::optional<QString>& man
     namespace Text = StoreTexts::Report;
 
     qsizetype activeBundles = 0;
-    for (const Plugin& plugin : m_plugins) {
-        for (const PluginBundleRecord& record : plugin.bundleRecords())
-            activeBundles += record.isActive() ? 1 : 0;
-    }
+    for (const Plugin& plugin : m_plugins)
+        plugin.forEachBundleRecord(
+            [&](const PluginBundleRecord& record) { activeBundles += record.isActive() ? 1 : 0; });
     const auto protectedProducts = std::count_if(m_plugins.begin(), m_plugins.end(),
                                                  [](const Plugin& plugin) { return plugin.isProtected; });
 

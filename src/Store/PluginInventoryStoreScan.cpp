@@ -31,10 +31,10 @@ QString pathKey(const QString& path) {
 ProtectionByBundleKey protectionByBundleKey(const std::vector<Plugin>& plugins) {
     ProtectionByBundleKey protection;
     for (const Plugin& plugin : plugins) {
-        for (const PluginBundleRecord& record : plugin.bundleRecords()) {
+        plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
             bool& isProtected = protection[record.id()];
             isProtected = isProtected || record.isProtected;
-        }
+        });
     }
     return protection;
 }
@@ -42,7 +42,7 @@ ProtectionByBundleKey protectionByBundleKey(const std::vector<Plugin>& plugins) 
 qsizetype bundleRecordCount(const std::vector<Plugin>& plugins) {
     qsizetype count = 0;
     for (const Plugin& plugin : plugins)
-        count += static_cast<qsizetype>(plugin.bundleRecords().size());
+        plugin.forEachBundleRecord([&](const PluginBundleRecord&) { ++count; });
     return count;
 }
 
@@ -167,10 +167,9 @@ void PluginInventoryStore::finishScan(const ScanSummary& summary, const ScanCont
     }
 
     PathKeySet scannedPaths;
-    for (const Plugin& plugin : summary.plugins) {
-        for (const PluginBundleRecord& record : plugin.bundleRecords())
-            scannedPaths.insert(pathKey(record.path));
-    }
+    for (const Plugin& plugin : summary.plugins)
+        plugin.forEachBundleRecord(
+            [&](const PluginBundleRecord& record) { scannedPaths.insert(pathKey(record.path)); });
 
     // Bundles the user put back from the Trash by hand.
     std::vector<TrashedBundleRecord> restored;
@@ -304,6 +303,12 @@ std::vector<Plugin> PluginInventoryStore::mergeScanResult(const std::vector<Plug
         firstByKey.try_emplace(productProtectionKey(result[index]), index);
 
     for (const Plugin& product : m_plugins) {
+        bool hasQuarantined = false;
+        product.forEachBundleRecord([&](const PluginBundleRecord& record) {
+            hasQuarantined = hasQuarantined || record.isQuarantined();
+        });
+        if (!hasQuarantined)
+            continue;
         std::optional<QString> key;
         for (const PluginBundleRecord& quarantined : product.bundleRecords()) {
             if (!quarantined.isQuarantined())
@@ -344,17 +349,8 @@ std::vector<Plugin> PluginInventoryStore::mergeScanResult(const std::vector<Plug
         }
     }
 
-    // Sorting positions rather than whole products keeps the sort's working set small.
-    std::vector<std::size_t> order(result.size());
-    for (std::size_t index = 0; index < order.size(); ++index)
-        order[index] = index;
-    stableMergeSort(
-        order, [&](std::size_t a, std::size_t b) { return pluginManufacturerOrder(result[a], result[b]); });
-    std::vector<Plugin> sorted;
-    sorted.reserve(result.size());
-    for (const std::size_t index : order)
-        sorted.push_back(std::move(result[index]));
-    return sorted;
+    sortByManufacturer(result);
+    return result;
 }
 
 } // namespace quorvane
