@@ -115,11 +115,32 @@ qsizetype extensionDot(const QString& trimmed) {
     return dot;
 }
 
+// True when standardizing would give `path` back: absolute, and no component empty, "." or "..".
+// Most paths are, and checking them costs no allocation where standardizing costs a list.
+bool isStandardized(QStringView path) {
+    if (!path.startsWith(u'/'))
+        return false;
+    if (path.size() == 1)
+        return true;
+    for (qsizetype start = 1; start <= path.size();) {
+        qsizetype end = path.indexOf(u'/', start);
+        if (end < 0)
+            end = path.size();
+        const QStringView component = path.mid(start, end - start);
+        if (component.isEmpty() || component == u"." || component == u"..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 } // namespace
 
 QString standardizedPath(const QString& path) {
     if (path.isEmpty())
         return {};
+    if (isStandardized(path))
+        return path;
     const QString absolute =
         path.startsWith(QLatin1Char('/')) ? path : QDir::currentPath() + QLatin1Char('/') + path;
     QStringList stack;

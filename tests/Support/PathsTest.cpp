@@ -50,6 +50,8 @@ TEST(PathsTest, StandardizesAbsolutePathsLexically) {
                                       {"/a/b///", "/a/b"},
                                       {"//a/b", "/a/b"},
                                       {"/a/.../b", "/a/.../b"},
+                                      {"/.", "/"},
+                                      {"/a/..", "/"},
                                       {"/a/..b/.c", "/a/..b/.c"},
                                       {"/Caf\u00E9/cafe\u0301", "/Caf\u00E9/cafe\u0301"},
                                       {"", ""},
