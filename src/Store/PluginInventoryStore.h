@@ -359,6 +359,11 @@ private:
                             const std::vector<typename Kind::Item>& items);
     template <class Kind>
     void resolvePending();
+    // Finalises a transaction whose moves are verified, clears its journal and saves. On a failure
+    // the inventory is put back as it was (the journal stays cleared) and the failure is returned.
+    template <class Kind>
+    std::optional<QString> finaliseAndSave(const QString& transactionID,
+                                           const std::vector<typename Kind::Item>& items);
     BundleActionPlan makeStorePlan(BundleActionKind kind,
                                    const std::vector<PluginBundleSelection>& selections,
                                    const std::optional<InventoryRevisionToken>& expectedRevision,

@@ -6,6 +6,7 @@
 #include "Model/Plugin.h"
 #include "Persistence/PrivilegedInventoryCommitError.h"
 #include "Store/BundleRecordIndex.h"
+#include "Store/PluginInventoryStore.h"
 
 #include <algorithm>
 #include <optional>
@@ -57,6 +58,23 @@ JournalItemMatches matchJournalItems(const std::vector<Plugin>& plugins, const s
         matches.locations.push_back(*match);
     }
     return matches;
+}
+
+template <class Kind>
+std::optional<QString> PluginInventoryStore::finaliseAndSave(const QString& transactionID,
+                                                             const std::vector<typename Kind::Item>& items) {
+    Snapshot snapshot = takeSnapshot(Kind::putBack);
+    std::optional<QString> failure;
+    if (const auto finalised = (this->*Kind::finalise)(transactionID, items); !finalised) {
+        failure = description(finalised.error());
+    } else {
+        (this->*Kind::journal).reset();
+        if (const auto saved = saveState(); !saved)
+            failure = saved.error().description();
+    }
+    if (failure)
+        putBack(std::move(snapshot));
+    return failure;
 }
 
 } // namespace quorvane

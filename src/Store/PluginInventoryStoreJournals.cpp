@@ -249,17 +249,7 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
         return false;
     }
 
-    Snapshot snapshot = takeSnapshot(Kind::putBack);
-    std::optional<QString> failure;
-    if (const auto finalised = (this->*Kind::finalise)(transactionID, items); !finalised) {
-        failure = description(finalised.error());
-    } else {
-        journal.reset();
-        if (const auto saved = saveState(); !saved)
-            failure = saved.error().description();
-    }
-    if (failure) {
-        putBack(std::move(snapshot));
+    if (const std::optional<QString> failure = finaliseAndSave<Kind>(transactionID, items)) {
         journal = typename Kind::Request{transactionID, items};
         setLastStorageError(failure);
         (void)saveState();

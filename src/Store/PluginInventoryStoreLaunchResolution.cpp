@@ -2,6 +2,7 @@
 
 #include "Platform/TransactionLockFile.h"
 #include "Shared/FrameCodec.h"
+#include "Store/PluginInventoryStoreJournalSupport.h"
 #include "Store/PrivilegedJournalKinds.h"
 #include "Store/PrivilegedTransactionTexts.h"
 
@@ -53,17 +54,7 @@ void PluginInventoryStore::resolvePending() {
         return;
     }
 
-    Snapshot snapshot = takeSnapshot(Kind::putBack);
-    std::optional<QString> failure;
-    if (const auto finalised = (this->*Kind::finalise)(loaded.transactionID, loaded.items); !finalised) {
-        failure = description(finalised.error());
-    } else {
-        journal.reset();
-        if (const auto saved = saveState(); !saved)
-            failure = saved.error().description();
-    }
-    if (failure) {
-        putBack(std::move(snapshot));
+    if (const std::optional<QString> failure = finaliseAndSave<Kind>(loaded.transactionID, loaded.items)) {
         if constexpr (Kind::journalPutBackAtLaunch)
             journal = loaded;
         setLastOperationError(texts.completedUnsaved);
