@@ -53,6 +53,9 @@ struct Plugin {
     // The one view of a product's format bundles: none for hostedByShell; the stored records in
     // bundleRecordDisplayOrder; else one record synthesised from a single-format product.
     std::vector<PluginBundleRecord> bundleRecords() const;
+    // The record of a single-format product, made of the product's own fields; `formats` must
+    // hold exactly one format.
+    PluginBundleRecord singleFormatRecord() const;
     // Calls visit(record) for each record of bundleRecords(), in stored rather than display order
     // and without copying the stored ones: for counts and sets, where order does not matter.
     template <class Visit>
@@ -75,10 +78,6 @@ struct Plugin {
 
     // Memberwise over every field (plain text equality), not by identity.
     bool operator==(const Plugin& other) const;
-
-private:
-    // The record of a single-format product without stored records, made of its own fields.
-    PluginBundleRecord singleFormatRecord() const;
 };
 
 size_t qHash(const Plugin& plugin, size_t seed = 0);

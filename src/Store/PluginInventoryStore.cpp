@@ -21,16 +21,7 @@ Plugin withQuarantinedRecord(const Plugin& plugin) {
         !plugin.originalPath || !plugin.quarantinePath || !plugin.quarantineOperationID)
         return plugin;
     Plugin upgraded = plugin;
-    PluginBundleRecord record;
-    record.format = plugin.formats.front();
-    record.architecture = plugin.architecture;
-    record.size = plugin.size;
-    record.path = plugin.path;
-    record.originalPath = plugin.originalPath;
-    record.quarantinePath = plugin.quarantinePath;
-    record.quarantineOperationID = plugin.quarantineOperationID;
-    record.isProtected = plugin.isProtected;
-    upgraded.bundles = std::vector<PluginBundleRecord>{record};
+    upgraded.bundles = std::vector<PluginBundleRecord>{plugin.singleFormatRecord()};
     return upgraded;
 }
 
