@@ -29,7 +29,6 @@ struct QuarantineKind {
     static Result perform(const QString& id, const Items& items, MoveOperation* move) {
         return performQuarantineTransaction(id, items, move);
     }
-    static QStringList Result::*paths() { return &Result::movedDestinationPaths; }
     static QByteArray fallback() { return quarantineFallbackReply(); }
 };
 
@@ -47,7 +46,6 @@ struct RestoreKind {
     static Result perform(const QString& id, const Items& items, MoveOperation* move) {
         return performRestoreTransaction(id, items, move);
     }
-    static QStringList Result::*paths() { return &Result::restoredDestinationPaths; }
     static QByteArray fallback() { return restoreFallbackReply(); }
 };
 
@@ -66,7 +64,6 @@ struct TrashKind {
     static Result perform(const QString& id, const Items& items, MoveOperation* move) {
         return performTrashTransaction(id, items, move);
     }
-    static QStringList Result::*paths() { return &Result::trashedDestinationPaths; }
     static QByteArray fallback() { return trashFallbackReply(); }
 };
 
@@ -85,19 +82,8 @@ struct TrashRestoreKind {
     static Result perform(const QString& id, const Items& items, MoveOperation* move) {
         return performTrashRestoreTransaction(id, items, move);
     }
-    static QStringList Result::*paths() { return &Result::restoredDestinationPaths; }
     static QByteArray fallback() { return trashRestoreFallbackReply(); }
 };
-
-template <class Result>
-Result rejection(const QString& transactionID, const QString& message) {
-    Result result;
-    result.transactionID = transactionID;
-    result.succeeded = false;
-    result.rollbackComplete = true;
-    result.message = message;
-    return result;
-}
 
 } // namespace
 
@@ -119,7 +105,7 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData) {
     if (!request) {
         const QString message = request.error().description();
         qCCritical(helperServiceLog, Kind::rejected, qUtf8Printable(message));
-        result = rejection<Result>(invalidTransactionID(), message);
+        result = failureWithNothingMoved<Result>(invalidTransactionID(), message);
     } else {
         // Validation runs under the lock too, so that what it saw on disk is what the transaction
         // starts from: no other transaction runs in between.
@@ -136,7 +122,7 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData) {
         if (!items) {
             const QString message = description(items.error());
             qCCritical(helperServiceLog, Kind::rejected, qUtf8Printable(message));
-            result = rejection<Result>(request->transactionID, message);
+            result = failureWithNothingMoved<Result>(request->transactionID, message);
         } else {
             qCInfo(helperServiceLog, Kind::starting,
                    qUtf8Printable(HelperLog::privateHash(request->transactionID)),

@@ -310,14 +310,25 @@ std::vector<PathPair> pathPairs(const std::vector<Item>& items) {
 }
 
 template <class Result>
-Result resultOf(const QString& transactionID, Outcome outcome, QStringList Result::*paths) {
+Result resultOf(const QString& transactionID, Outcome outcome) {
     Result result;
     result.transactionID = transactionID;
     result.succeeded = outcome.succeeded;
     result.rollbackComplete = outcome.rollbackComplete;
-    result.*paths = std::move(outcome.paths);
+    result.*Result::paths = std::move(outcome.paths);
     result.message = std::move(outcome.message);
     return result;
+}
+
+// Restore and the Trash move take bundles out of their operation folders; only a success removes
+// the folders it emptied, a failure leaves every one in place.
+template <class Result, class Item>
+Result performMoveOutOfQuarantine(TransactionKind kind, const QString& transactionID,
+                                  const std::vector<Item>& items, MoveOperation* move) {
+    Outcome outcome = runTransaction(kind, pathPairs(items), move);
+    if (outcome.succeeded)
+        removeEmptiedSourceFolders(items);
+    return resultOf<Result>(transactionID, std::move(outcome));
 }
 
 } // namespace
@@ -427,28 +438,21 @@ performQuarantineTransaction(const QString& transactionID,
     Outcome outcome = runTransaction(TransactionKind::quarantine, pathPairs(items), move);
     if (!outcome.succeeded)
         removeEmptyOperationFolders(items);
-    return resultOf<PrivilegedQuarantineResult>(transactionID, std::move(outcome),
-                                                &PrivilegedQuarantineResult::movedDestinationPaths);
+    return resultOf<PrivilegedQuarantineResult>(transactionID, std::move(outcome));
 }
 
 PrivilegedRestoreResult performRestoreTransaction(const QString& transactionID,
                                                   const std::vector<ValidatedPrivilegedRestoreItem>& items,
                                                   MoveOperation* move) {
-    Outcome outcome = runTransaction(TransactionKind::restore, pathPairs(items), move);
-    if (outcome.succeeded)
-        removeEmptiedSourceFolders(items);
-    return resultOf<PrivilegedRestoreResult>(transactionID, std::move(outcome),
-                                             &PrivilegedRestoreResult::restoredDestinationPaths);
+    return performMoveOutOfQuarantine<PrivilegedRestoreResult>(TransactionKind::restore, transactionID, items,
+                                                               move);
 }
 
 PrivilegedTrashResult performTrashTransaction(const QString& transactionID,
                                               const std::vector<ValidatedPrivilegedTrashItem>& items,
                                               MoveOperation* move) {
-    Outcome outcome = runTransaction(TransactionKind::trash, pathPairs(items), move);
-    if (outcome.succeeded)
-        removeEmptiedSourceFolders(items);
-    return resultOf<PrivilegedTrashResult>(transactionID, std::move(outcome),
-                                           &PrivilegedTrashResult::trashedDestinationPaths);
+    return performMoveOutOfQuarantine<PrivilegedTrashResult>(TransactionKind::trash, transactionID, items,
+                                                             move);
 }
 
 PrivilegedTrashRestoreResult
@@ -460,8 +464,7 @@ performTrashRestoreTransaction(const QString& transactionID,
         for (const ValidatedPrivilegedTrashRestoreItem& item : items)
             HomeTrash::removeTrashInfo(deletingLastPathComponent(item.source), nameOf(item.source));
     }
-    return resultOf<PrivilegedTrashRestoreResult>(transactionID, std::move(outcome),
-                                                  &PrivilegedTrashRestoreResult::restoredDestinationPaths);
+    return resultOf<PrivilegedTrashRestoreResult>(transactionID, std::move(outcome));
 }
 
 void removeEmptyOperationFolders(const std::vector<ValidatedPrivilegedQuarantineItem>& items) {

@@ -6,33 +6,34 @@
 
 namespace quorvane {
 
+namespace {
+
+DirectDistributionReadinessCheck check(const QString& id, const QString& title, bool passed,
+                                       const QString& passedDetail, const QString& failedDetail) {
+    return {id, title, passed ? passedDetail : failedDetail, passed};
+}
+
+} // namespace
+
 std::vector<DirectDistributionReadinessCheck>
 makeReleaseReadinessChecks(const DirectDistributionReadinessInput& input) {
     namespace Texts = PluginManagementTexts::Readiness;
     const QString& expected = input.expectedBuild;
-    const bool appBuildMatches = input.appBuild == expected;
     const bool helperBuildMatches = input.helperBuild.has_value() && *input.helperBuild == expected;
     return {
-        {Texts::appBuildID, Texts::appBuildTitle,
-         appBuildMatches ? Texts::appBuildPassed(expected) : Texts::appBuildFailed(expected, input.appBuild),
-         appBuildMatches},
-        {Texts::helperExecutableID, Texts::helperExecutableTitle,
-         input.helperExecutableEmbedded ? Texts::helperExecutablePassed : Texts::helperExecutableFailed,
-         input.helperExecutableEmbedded},
-        {Texts::daemonPlistID, Texts::daemonPlistTitle,
-         input.daemonPlistEmbedded ? Texts::daemonPlistPassed : Texts::daemonPlistFailed,
-         input.daemonPlistEmbedded},
-        {Texts::registrationID, Texts::registrationTitle,
-         input.helperRegistered ? Texts::registrationPassed : Texts::registrationFailed,
-         input.helperRegistered},
-        {Texts::handshakeID, Texts::handshakeTitle,
-         input.secureHandshakeConnected ? Texts::handshakePassed : Texts::handshakeFailed,
-         input.secureHandshakeConnected},
-        {Texts::helperBuildID, Texts::helperBuildTitle,
-         helperBuildMatches
-             ? Texts::helperBuildPassed(expected)
-             : Texts::helperBuildFailed(expected, input.helperBuild.value_or(Texts::noResponse)),
-         helperBuildMatches},
+        check(Texts::appBuildID, Texts::appBuildTitle, input.appBuild == expected,
+              Texts::appBuildPassed(expected), Texts::appBuildFailed(expected, input.appBuild)),
+        check(Texts::helperExecutableID, Texts::helperExecutableTitle, input.helperExecutableEmbedded,
+              Texts::helperExecutablePassed, Texts::helperExecutableFailed),
+        check(Texts::daemonPlistID, Texts::daemonPlistTitle, input.daemonPlistEmbedded,
+              Texts::daemonPlistPassed, Texts::daemonPlistFailed),
+        check(Texts::registrationID, Texts::registrationTitle, input.helperRegistered,
+              Texts::registrationPassed, Texts::registrationFailed),
+        check(Texts::handshakeID, Texts::handshakeTitle, input.secureHandshakeConnected,
+              Texts::handshakePassed, Texts::handshakeFailed),
+        check(Texts::helperBuildID, Texts::helperBuildTitle, helperBuildMatches,
+              Texts::helperBuildPassed(expected),
+              Texts::helperBuildFailed(expected, input.helperBuild.value_or(Texts::noResponse))),
     };
 }
 

@@ -298,17 +298,6 @@ struct PluginManagementService::TrashRestoreKind {
 
 namespace {
 
-// What the caller gets when no real result can be had: nothing is known to have moved.
-template <class Result>
-Result madeUpFailure(const QString& transactionID, const QString& message) {
-    Result result;
-    result.transactionID = transactionID;
-    result.succeeded = false;
-    result.rollbackComplete = true;
-    result.message = message;
-    return result;
-}
-
 // The largest id a connection may give a call, so that a request checked with it fits any frame.
 constexpr qint64 largestCallID = qint64(1) << 53;
 
@@ -320,13 +309,14 @@ void PluginManagementService::send(const typename Kind::Request& request,
     using Result = typename Kind::Result;
     if (!isReadyForPrivilegedRequests() || !m_connection) {
         const std::optional<QString> reason = (this->*Kind::reason)();
-        completion(madeUpFailure<Result>(request.transactionID, reason.value_or(Texts::Sender::unreachable)));
+        completion(failureWithNothingMoved<Result>(request.transactionID,
+                                                   reason.value_or(Texts::Sender::unreachable)));
         return;
     }
     const QStringList arguments{QString::fromUtf8(encode(request))};
     const QString method = QString::fromLatin1(Kind::method);
     if (!encodeFrameBody(FrameEnvelope{largestCallID, method, arguments})) {
-        completion(madeUpFailure<Result>(request.transactionID, Kind::encodeFailure()));
+        completion(failureWithNothingMoved<Result>(request.transactionID, Kind::encodeFailure()));
         return;
     }
     setIsWorking(true);
@@ -345,7 +335,7 @@ void PluginManagementService::send(const typename Kind::Request& request,
         setIsWorking(false);
         setLastError(Kind::channelFailure());
         closeIfDeferred();
-        completion(madeUpFailure<Result>(request.transactionID, Kind::channelFailure()));
+        completion(failureWithNothingMoved<Result>(request.transactionID, Kind::channelFailure()));
     }
 }
 
@@ -361,14 +351,14 @@ void PluginManagementService::finishRequest(const HelperConnection::Reply& reply
     if (!reply) {
         const QString error = description(reply.error());
         setLastError(error);
-        completion(madeUpFailure<Result>(transactionID, error));
+        completion(failureWithNothingMoved<Result>(transactionID, error));
         return;
     }
     const auto decoded = reply->size() == 1 ? Kind::decode(reply->at(0).toUtf8())
                                             : std::expected<Result, JsonError>(std::unexpected(JsonError{}));
     if (!decoded) {
         setLastError(Kind::unreadableReply());
-        completion(madeUpFailure<Result>(transactionID, Kind::unreadableReply()));
+        completion(failureWithNothingMoved<Result>(transactionID, Kind::unreadableReply()));
         return;
     }
     setLastError(decoded->succeeded ? std::nullopt : std::optional(decoded->message));

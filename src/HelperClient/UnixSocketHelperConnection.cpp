@@ -92,9 +92,13 @@ std::expected<UnixSocketChannel, HelperConnectionError> UnixSocketHelperConnecti
 
 std::vector<HelperConnection::ReplyHandler>
 UnixSocketHelperConnection::breakLocked(HelperConnectionError error) {
-    std::vector<ReplyHandler> open;
     if (!m_brokenBy)
         m_brokenBy = error;
+    return takeOpenCallsLocked();
+}
+
+std::vector<HelperConnection::ReplyHandler> UnixSocketHelperConnection::takeOpenCallsLocked() {
+    std::vector<ReplyHandler> open;
     for (auto& [id, handler] : m_awaitingReply)
         open.push_back(std::move(handler));
     m_awaitingReply.clear();
@@ -172,14 +176,7 @@ void UnixSocketHelperConnection::runWriter() {
     EventHandler invalidation;
     {
         std::lock_guard lock(m_mutex);
-        for (auto& [id, handler] : m_awaitingReply)
-            open.push_back(std::move(handler));
-        m_awaitingReply.clear();
-        for (OutgoingCall& call : m_outgoing)
-            open.push_back(std::move(call.handler));
-        m_outgoing.clear();
-        if (m_channelOpen)
-            m_channel.shutdown();
+        open = takeOpenCallsLocked();
         invalidation = m_onInvalidation;
     }
     if (m_reader.joinable())

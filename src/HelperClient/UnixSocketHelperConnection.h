@@ -46,6 +46,9 @@ private:
     void runReader();
     // Under the lock: marks the connection ended by the helper and takes every open call.
     std::vector<ReplyHandler> breakLocked(HelperConnectionError error);
+    // Under the lock: takes every call still to be sent or answered and shuts the socket down, so
+    // that no thread waits on it any longer.
+    std::vector<ReplyHandler> takeOpenCallsLocked();
 
     const HelperEndpoint m_endpoint;
 

@@ -10,27 +10,26 @@ namespace quorvane {
 
 namespace {
 
-// Each result names its paths list after what the transaction did with the bundles; the member
-// pointer picks it, the type's pathsKey names it in JSON.
-template <class Result, QStringList Result::*paths>
+// The type's paths member picks its list, its pathsKey names the list in JSON.
+template <class Result>
 QJsonObject resultToJson(const Result& result) {
     return QJsonObject{
         {QStringLiteral("transactionID"), result.transactionID},
         {QStringLiteral("succeeded"), result.succeeded},
         {QStringLiteral("rollbackComplete"), result.rollbackComplete},
-        {QLatin1String(Result::pathsKey), QJsonArray::fromStringList(result.*paths)},
+        {QLatin1String(Result::pathsKey), QJsonArray::fromStringList(result.*Result::paths)},
         {QStringLiteral("message"), result.message},
     };
 }
 
-template <class Result, QStringList Result::*paths>
+template <class Result>
 std::expected<Result, JsonError> resultFromJson(const QJsonObject& object, const QString& context) {
     JsonReader reader(object, context);
     Result result;
     result.transactionID = reader.string(u"transactionID");
     result.succeeded = reader.boolean(u"succeeded");
     result.rollbackComplete = reader.boolean(u"rollbackComplete");
-    result.*paths = reader.stringArray(QString::fromLatin1(Result::pathsKey));
+    result.*Result::paths = reader.stringArray(QString::fromLatin1(Result::pathsKey));
     result.message = reader.string(u"message");
     if (!reader.ok())
         return std::unexpected(reader.error());
@@ -52,45 +51,39 @@ QString invalidTransactionID() {
 }
 
 QJsonObject toJson(const PrivilegedQuarantineResult& result) {
-    return resultToJson<PrivilegedQuarantineResult, &PrivilegedQuarantineResult::movedDestinationPaths>(
-        result);
+    return resultToJson(result);
 }
 
 QJsonObject toJson(const PrivilegedRestoreResult& result) {
-    return resultToJson<PrivilegedRestoreResult, &PrivilegedRestoreResult::restoredDestinationPaths>(result);
+    return resultToJson(result);
 }
 
 QJsonObject toJson(const PrivilegedTrashResult& result) {
-    return resultToJson<PrivilegedTrashResult, &PrivilegedTrashResult::trashedDestinationPaths>(result);
+    return resultToJson(result);
 }
 
 QJsonObject toJson(const PrivilegedTrashRestoreResult& result) {
-    return resultToJson<PrivilegedTrashRestoreResult,
-                        &PrivilegedTrashRestoreResult::restoredDestinationPaths>(result);
+    return resultToJson(result);
 }
 
 std::expected<PrivilegedQuarantineResult, JsonError>
 privilegedQuarantineResultFromJson(const QJsonObject& object, const QString& context) {
-    return resultFromJson<PrivilegedQuarantineResult, &PrivilegedQuarantineResult::movedDestinationPaths>(
-        object, context);
+    return resultFromJson<PrivilegedQuarantineResult>(object, context);
 }
 
 std::expected<PrivilegedRestoreResult, JsonError> privilegedRestoreResultFromJson(const QJsonObject& object,
                                                                                   const QString& context) {
-    return resultFromJson<PrivilegedRestoreResult, &PrivilegedRestoreResult::restoredDestinationPaths>(
-        object, context);
+    return resultFromJson<PrivilegedRestoreResult>(object, context);
 }
 
 std::expected<PrivilegedTrashResult, JsonError> privilegedTrashResultFromJson(const QJsonObject& object,
                                                                               const QString& context) {
-    return resultFromJson<PrivilegedTrashResult, &PrivilegedTrashResult::trashedDestinationPaths>(object,
-                                                                                                  context);
+    return resultFromJson<PrivilegedTrashResult>(object, context);
 }
 
 std::expected<PrivilegedTrashRestoreResult, JsonError>
 privilegedTrashRestoreResultFromJson(const QJsonObject& object, const QString& context) {
-    return resultFromJson<PrivilegedTrashRestoreResult,
-                          &PrivilegedTrashRestoreResult::restoredDestinationPaths>(object, context);
+    return resultFromJson<PrivilegedTrashRestoreResult>(object, context);
 }
 
 QByteArray encode(const PrivilegedQuarantineResult& result) {

@@ -18,7 +18,9 @@ namespace quorvane {
 // `rollbackComplete` is false only when a rollback step failed (and in the encoding fallback).
 //
 // The Trash recovery result shares its paths key with the restore result, so a reader picks the
-// record type by the call it made, never by the keys it sees.
+// record type by the call it made, never by the keys it sees. The four stay distinct types for that
+// reason; each names its paths list after what its transaction did, and `paths` points at that list
+// for code that serves every kind.
 
 struct PrivilegedQuarantineResult {
     static constexpr const char* pathsKey = "movedDestinationPaths";
@@ -28,6 +30,8 @@ struct PrivilegedQuarantineResult {
     bool rollbackComplete = false;
     QStringList movedDestinationPaths;
     QString message;
+    static constexpr QStringList PrivilegedQuarantineResult::*paths =
+        &PrivilegedQuarantineResult::movedDestinationPaths;
 
     bool operator==(const PrivilegedQuarantineResult&) const = default;
 };
@@ -40,6 +44,8 @@ struct PrivilegedRestoreResult {
     bool rollbackComplete = false;
     QStringList restoredDestinationPaths;
     QString message;
+    static constexpr QStringList PrivilegedRestoreResult::*paths =
+        &PrivilegedRestoreResult::restoredDestinationPaths;
 
     bool operator==(const PrivilegedRestoreResult&) const = default;
 };
@@ -52,6 +58,8 @@ struct PrivilegedTrashResult {
     bool rollbackComplete = false;
     QStringList trashedDestinationPaths;
     QString message;
+    static constexpr QStringList PrivilegedTrashResult::*paths =
+        &PrivilegedTrashResult::trashedDestinationPaths;
 
     bool operator==(const PrivilegedTrashResult&) const = default;
 };
@@ -64,12 +72,26 @@ struct PrivilegedTrashRestoreResult {
     bool rollbackComplete = false;
     QStringList restoredDestinationPaths;
     QString message;
+    static constexpr QStringList PrivilegedTrashRestoreResult::*paths =
+        &PrivilegedTrashRestoreResult::restoredDestinationPaths;
 
     bool operator==(const PrivilegedTrashRestoreResult&) const = default;
 };
 
 // The transaction identifier of a reply to a request that could not be decoded, and of the fallback.
 QString invalidTransactionID();
+
+// A failed result with no paths and nothing to roll back: the helper's rejection of a request, and
+// the client's own failure when no real result can be had (nothing is known to have moved).
+template <class Result>
+Result failureWithNothingMoved(const QString& transactionID, const QString& message) {
+    Result result;
+    result.transactionID = transactionID;
+    result.succeeded = false;
+    result.rollbackComplete = true;
+    result.message = message;
+    return result;
+}
 
 QJsonObject toJson(const PrivilegedQuarantineResult& result);
 QJsonObject toJson(const PrivilegedRestoreResult& result);

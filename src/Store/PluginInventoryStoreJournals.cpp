@@ -239,7 +239,7 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
     QSet<QString> expected;
     for (const typename Kind::Item& item : items)
         expected.insert(item.destinationPath);
-    const QStringList& reported = result.*Kind::destinations;
+    const QStringList& reported = result.*(Kind::Result::paths);
     const bool pathsAgree = expected == QSet<QString>(reported.begin(), reported.end());
     const bool diskAgrees = std::ranges::all_of(items, [](const typename Kind::Item& item) {
         return !pathExists(item.sourcePath) && pathExists(item.destinationPath);

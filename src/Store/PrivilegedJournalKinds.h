@@ -14,7 +14,6 @@ struct PluginInventoryStore::QuarantineJournal {
     using Item = PrivilegedQuarantineItem;
     using Result = PrivilegedQuarantineResult;
     static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedQuarantine;
-    static constexpr auto destinations = &PrivilegedQuarantineResult::movedDestinationPaths;
     static constexpr auto finalise = &PluginInventoryStore::finalisePrivilegedQuarantine;
     static constexpr BundleActionKind action = BundleActionKind::quarantine;
     // The finaliser skips what it already applied, so partly applied records are kept and saved.
@@ -33,7 +32,6 @@ struct PluginInventoryStore::RestoreJournal {
     using Item = PrivilegedRestoreItem;
     using Result = PrivilegedRestoreResult;
     static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedRestore;
-    static constexpr auto destinations = &PrivilegedRestoreResult::restoredDestinationPaths;
     static constexpr auto finalise = &PluginInventoryStore::finalisePrivilegedRestore;
     static constexpr BundleActionKind action = BundleActionKind::restore;
     static constexpr SnapshotParts putBack{true, true, false};
@@ -51,7 +49,6 @@ struct PluginInventoryStore::TrashJournal {
     using Item = PrivilegedTrashItem;
     using Result = PrivilegedTrashResult;
     static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedTrash;
-    static constexpr auto destinations = &PrivilegedTrashResult::trashedDestinationPaths;
     static constexpr auto finalise = &PluginInventoryStore::finalisePrivilegedTrash;
     static constexpr BundleActionKind action = BundleActionKind::trash;
     static constexpr SnapshotParts putBack{true, true, true};
@@ -69,7 +66,6 @@ struct PluginInventoryStore::TrashRecoveryJournal {
     using Item = PrivilegedTrashRestoreItem;
     using Result = PrivilegedTrashRestoreResult;
     static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedTrashRestore;
-    static constexpr auto destinations = &PrivilegedTrashRestoreResult::restoredDestinationPaths;
     static constexpr auto finalise = &PluginInventoryStore::finaliseTrashRecovery;
     static constexpr SnapshotParts putBack{false, true, true};
     static constexpr bool journalPutBackAtLaunch = true;
