@@ -6,6 +6,7 @@
 #include "IsolatedRootObjects.h"
 #include "Model/Identity.h"
 #include "Shared/HomeTrashLocation.h"
+#include "Support/Fixtures/FixtureRecords.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,7 +21,10 @@
 namespace quorvane {
 namespace {
 
+using testing::bundleRecord;
 using testing::IsolatedRootObjects;
+using testing::productOfRecords;
+using testing::quarantinedUnderOperation;
 
 QPixmap noImage(const QString&) {
     return {};
@@ -47,38 +51,12 @@ QStringList badgesOf(qsizetype inventory, qsizetype protectedCount, qsizetype qu
     return {n(inventory), n(protectedCount), n(quarantine), {}, {}, n(trash), n(history), {}, {}, {}};
 }
 
-PluginBundleRecord record(const QString& format, const QString& path) {
-    PluginBundleRecord bundle;
-    bundle.format = format;
-    bundle.architecture = QStringLiteral("Universal");
-    bundle.size = QStringLiteral("12 MB");
-    bundle.path = path;
-    return bundle;
-}
-
-PluginBundleRecord quarantined(PluginBundleRecord bundle, const QString& operation) {
-    bundle.originalPath = bundle.path;
-    bundle.quarantinePath = QStringLiteral("/Library/Application Support/Quorvane/Quarantine/") + operation +
-                            QLatin1Char('/') + bundle.path.section(QLatin1Char('/'), -1);
-    bundle.quarantineOperationID = operation;
-    return bundle;
-}
-
 Plugin product(const QString& name, PluginStatus status, bool isProtected,
                std::vector<PluginBundleRecord> bundles) {
-    Plugin plugin;
-    plugin.id = QUuid::createUuid();
-    plugin.name = name;
-    plugin.manufacturer = QStringLiteral("Fernhill Audio");
-    plugin.version = QStringLiteral("1.0");
-    for (const PluginBundleRecord& bundle : bundles)
-        plugin.formats << bundle.format;
-    plugin.architecture = QStringLiteral("Universal");
-    plugin.size = QStringLiteral("36 MB");
-    plugin.path = bundles.front().path;
+    Plugin plugin = productOfRecords(name, QStringLiteral("Fernhill Audio"), std::move(bundles),
+                                     {.size = QStringLiteral("36 MB")});
     plugin.status = status;
     plugin.isProtected = isProtected;
-    plugin.bundles = std::move(bundles);
     return plugin;
 }
 
@@ -142,19 +120,23 @@ TEST(StoreShellSource, BadgesCountALoadedStateAndFollowTheStore) {
     // Wholly quarantined with three bundles: 3 on the Quarantine badge, none on Inventory.
     state.plugins.push_back(product(
         QStringLiteral("Larkspur"), PluginStatus::quarantined, false,
-        {quarantined(record(QStringLiteral("AU"), fixture.plugIn(QStringLiteral("L.component"))), operation),
-         quarantined(record(QStringLiteral("VST2"), fixture.plugIn(QStringLiteral("L.vst"))), operation),
-         quarantined(record(QStringLiteral("VST3"), fixture.plugIn(QStringLiteral("L.vst3"))), operation)}));
+        {quarantinedUnderOperation(
+             bundleRecord(QStringLiteral("AU"), fixture.plugIn(QStringLiteral("L.component"))), operation),
+         quarantinedUnderOperation(
+             bundleRecord(QStringLiteral("VST2"), fixture.plugIn(QStringLiteral("L.vst"))), operation),
+         quarantinedUnderOperation(
+             bundleRecord(QStringLiteral("VST3"), fixture.plugIn(QStringLiteral("L.vst3"))), operation)}));
     // Protected and partly quarantined: still in the inventory.
-    PluginBundleRecord kept = record(QStringLiteral("VST3"), fixture.plugIn(QStringLiteral("T.vst3")));
+    PluginBundleRecord kept = bundleRecord(QStringLiteral("VST3"), fixture.plugIn(QStringLiteral("T.vst3")));
     kept.isProtected = true;
-    state.plugins.push_back(product(
-        QStringLiteral("Tidewater"), PluginStatus::partiallyQuarantined, true,
-        {kept, quarantined(record(QStringLiteral("AU"), fixture.plugIn(QStringLiteral("T.component"))),
+    state.plugins.push_back(
+        product(QStringLiteral("Tidewater"), PluginStatus::partiallyQuarantined, true,
+                {kept, quarantinedUnderOperation(
+                           bundleRecord(QStringLiteral("AU"), fixture.plugIn(QStringLiteral("T.component"))),
                            operation)}));
     state.plugins.push_back(
         product(QStringLiteral("Quillon"), PluginStatus::ok, false,
-                {record(QStringLiteral("VST3"), fixture.plugIn(QStringLiteral("Q.vst3")))}));
+                {bundleRecord(QStringLiteral("VST3"), fixture.plugIn(QStringLiteral("Q.vst3")))}));
     state.protectedKeys = {productProtectionKey(state.plugins[1])};
     // Three lines of one quarantine transaction and one scan line: two operations.
     for (const QString& format : {QStringLiteral("AU"), QStringLiteral("VST2"), QStringLiteral("VST3")})

@@ -3,18 +3,15 @@
 #include "Discovery/PluginScanner.h"
 #include "Support/Fixtures/FixtureAudioUnitRegistry.h"
 #include "Support/Fixtures/FixturePluginBundles.h"
+#include "Support/Fixtures/FixtureQtPrinters.h"
+#include "Support/Fixtures/FixtureTextLocale.h"
 #include "Support/Fixtures/TemporaryTree.h"
-#include "Support/LocaleText.h"
 
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <ostream>
-
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace quorvane {
 
@@ -35,15 +32,11 @@ namespace testing {
 class ScanFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_savedLocale = textLocale();
-        setTextLocale(QStringLiteral("en_US"));
         roots = SystemRoots::underPrefix(tree.makeDirectory("root"));
         home = tree.makeDirectory("home");
         registry = std::make_shared<FakeAudioUnitRegistry>();
         rebuildEnvironment();
     }
-    void TearDown() override { setTextLocale(m_savedLocale); }
-
     void rebuildEnvironment() { environment = PluginScanner::Environment{roots, home, registry, opener}; }
     void setRegistry(std::vector<AudioUnitComponent> components) {
         registry = std::make_shared<FakeAudioUnitRegistry>(std::move(components));
@@ -81,7 +74,7 @@ protected:
     ScanControl control;
 
 private:
-    QString m_savedLocale;
+    PinnedTextLocale m_locale;
 };
 
 } // namespace testing

@@ -4,7 +4,6 @@
 
 #include "Discovery/FolderAccessTexts.h"
 #include "Support/Fixtures/TemporaryTree.h"
-#include "Support/LocaleText.h"
 
 #include <QSignalSpy>
 
@@ -83,11 +82,8 @@ QVariantList bookmarks(const QStringList& folderPaths) {
 class PluginFolderAccessTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_savedLocale = textLocale();
-        setTextLocale(QStringLiteral("en_US"));
         settings = std::make_shared<QSettings>(tree.path("settings.ini"), QSettings::IniFormat);
     }
-    void TearDown() override { setTextLocale(m_savedLocale); }
 
     std::unique_ptr<PluginFolderAccess> make() {
         return std::make_unique<PluginFolderAccess>(PluginFolderAccess::Services{settings, picker, scope});
@@ -102,7 +98,7 @@ protected:
     const QString legacyKey = FolderAccessTexts::legacyBookmarksKey;
 
 private:
-    QString m_savedLocale;
+    testing::PinnedTextLocale m_locale;
 };
 
 TEST_F(PluginFolderAccessTest, StartsWithNothingStoredAndWritesNothing) {

@@ -5,6 +5,7 @@
 #include "Platform/HomeTrash.h"
 #include "Shared/PathPolicy.h"
 #include "Shared/SystemRoots.h"
+#include "Support/Fixtures/FixturePluginBundles.h"
 #include "Support/Fixtures/TemporaryTree.h"
 #include "Support/Paths.h"
 
@@ -120,14 +121,7 @@ public:
     }
     QString trashed(const QString& name) const { return trash + QLatin1Char('/') + name; }
 
-    // A bundle folder with one file inside, as an installer leaves it.
-    QString makeBundle(const QString& path) const {
-        QDir().mkpath(path + QStringLiteral("/Contents"));
-        QFile file(path + QStringLiteral("/Contents/Info.plist"));
-        if (file.open(QIODevice::WriteOnly))
-            file.write("<plist/>");
-        return path;
-    }
+    QString makeBundle(const QString& path) const { return testing::makeBundle(path); }
 
     std::vector<AuditEntry> audit() const { return auditTree(tree.path()); }
 

@@ -6,6 +6,7 @@
 #include "Platform/SupervisedChildRegistry.h"
 #include "Shared/PathPolicy.h"
 #include "Shared/SystemRoots.h"
+#include "Support/Fixtures/FixturePluginBundles.h"
 #include "Support/Fixtures/TemporaryTree.h"
 
 #include <QCoreApplication>
@@ -43,15 +44,6 @@ public:
     QString vst3(const QString& name) const { return policy.approvedSystemPluginRoots().at(2) + u'/' + name; }
     QString component(const QString& name) const {
         return policy.approvedSystemPluginRoots().at(0) + u'/' + name;
-    }
-
-    // A bundle folder with an Info.plist inside, as an installer leaves it.
-    static QString makeBundle(const QString& path) {
-        QDir().mkpath(path + QStringLiteral("/Contents"));
-        QFile file(path + QStringLiteral("/Contents/Info.plist"));
-        if (file.open(QIODevice::WriteOnly))
-            file.write("<plist/>");
-        return path;
     }
 
     static bool isDirectory(const QString& path) {

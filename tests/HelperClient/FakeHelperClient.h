@@ -1,10 +1,14 @@
 #pragma once
 
 #include "HelperClient/HelperConnection.h"
+#include "HelperClient/PluginManagementService.h"
 #include "Platform/ServiceRegistry.h"
+#include "Support/Fixtures/TemporaryTree.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <optional>
@@ -165,6 +169,22 @@ private:
     }
 
     std::shared_ptr<FakeRegistryState> m_state;
+};
+
+// A service over a fake registry and fake connections, installed beneath a temporary folder.
+class FakeServiceTest : public ::testing::Test {
+protected:
+    void start(ServiceRegistrationStatus status) {
+        registry->status = status;
+        service =
+            std::make_unique<PluginManagementService>(std::make_unique<FakeServiceRegistry>(registry),
+                                                      connections.factory(), InstallLayout{tree.path()});
+    }
+
+    TemporaryTree tree;
+    std::shared_ptr<FakeRegistryState> registry = std::make_shared<FakeRegistryState>();
+    FakeConnections connections;
+    std::unique_ptr<PluginManagementService> service;
 };
 
 } // namespace quorvane::testing

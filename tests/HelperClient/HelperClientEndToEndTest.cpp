@@ -60,7 +60,7 @@ TEST(HelperClientEndToEndTest, AQuarantineRequestMovesTheBundles) {
     TestbedService testbed(machine);
     ASSERT_TRUE(testbed.start());
     const QString operation = uuidText(makeUuid());
-    const QString source = TestMachine::makeBundle(machine.vst3(QStringLiteral("Synth.vst3")));
+    const QString source = makeBundle(machine.vst3(QStringLiteral("Synth.vst3")));
     const QString destination =
         machine.policy.quarantineRoot() + u'/' + operation + QStringLiteral("/Synth.vst3");
     const PrivilegedQuarantineRequest request{uuidText(makeUuid()), {{source, destination, operation}}};
@@ -83,7 +83,7 @@ TEST(HelperClientEndToEndTest, AHelperThatDiesMidRequestFailsTheRequestAndBecome
                                      QStringLiteral("--pause-ms"), QStringLiteral("60000")});
     ASSERT_TRUE(testbed.start());
     const QString operation = uuidText(makeUuid());
-    const QString source = TestMachine::makeBundle(machine.vst3(QStringLiteral("Synth.vst3")));
+    const QString source = makeBundle(machine.vst3(QStringLiteral("Synth.vst3")));
     const PrivilegedQuarantineRequest request{
         uuidText(makeUuid()),
         {{source, machine.policy.quarantineRoot() + u'/' + operation + QStringLiteral("/Synth.vst3"),
@@ -221,7 +221,7 @@ TEST(UnixSocketHelperConnectionTest, ALocalCloseAnswersTheCallsStillOpen) {
     const QString operation = uuidText(makeUuid());
     const PrivilegedQuarantineRequest request{
         uuidText(makeUuid()),
-        {{TestMachine::makeBundle(machine.vst3(QStringLiteral("Synth.vst3"))),
+        {{makeBundle(machine.vst3(QStringLiteral("Synth.vst3"))),
           machine.policy.quarantineRoot() + u'/' + operation + QStringLiteral("/Synth.vst3"), operation}}};
     auto connection = std::make_unique<UnixSocketHelperConnection>(testbed.registry->endpoint());
     ConnectionProbe probe;

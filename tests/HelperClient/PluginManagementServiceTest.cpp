@@ -12,15 +12,8 @@ namespace {
 const QString wrongBuild39 =
     QStringLiteral("The registered helper is Build 39. Choose Update Plugin Management to install Build 40.");
 
-class PluginManagementServiceTest : public ::testing::Test {
+class PluginManagementServiceTest : public FakeServiceTest {
 protected:
-    void start(ServiceRegistrationStatus status) {
-        registry->status = status;
-        service =
-            std::make_unique<PluginManagementService>(std::make_unique<FakeServiceRegistry>(registry),
-                                                      connections.factory(), InstallLayout{tree.path()});
-    }
-
     // Enabled, with the handshake of the first connection answered by the expected helper.
     void startReachable() {
         start(ServiceRegistrationStatus::enabled);
@@ -36,11 +29,6 @@ protected:
         registry->registerFailure.reset();
         ASSERT_EQ(service->lastError(), description(ServiceRegistryError::commandFailed));
     }
-
-    TemporaryTree tree;
-    std::shared_ptr<FakeRegistryState> registry = std::make_shared<FakeRegistryState>();
-    FakeConnections connections;
-    std::unique_ptr<PluginManagementService> service;
 };
 
 TEST_F(PluginManagementServiceTest, StartsFromTheRegistrationStateAndShakesHandsSilentlyWhenEnabled) {

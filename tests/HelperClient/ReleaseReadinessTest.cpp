@@ -68,14 +68,8 @@ TEST(ReleaseReadinessTest, HelperBuildAndHandshakeAreJudgedApart) {
               QStringLiteral("2 release-readiness checks require attention."));
 }
 
-class ReadinessOfTheServiceTest : public ::testing::Test {
+class ReadinessOfTheServiceTest : public FakeServiceTest {
 protected:
-    void start(ServiceRegistrationStatus status) {
-        registry->status = status;
-        service =
-            std::make_unique<PluginManagementService>(std::make_unique<FakeServiceRegistry>(registry),
-                                                      connections.factory(), InstallLayout{tree.path()});
-    }
     void install() {
         const QString helper =
             tree.writeFile(QStringLiteral("libexec/quorvane/quorvane-helper"), "#!/bin/sh\n");
@@ -85,11 +79,6 @@ protected:
         tree.writeFile(QStringLiteral("lib/systemd/system/com.orsolind.Quorvane.helper.service"),
                        "[Service]\n");
     }
-
-    TemporaryTree tree;
-    std::shared_ptr<FakeRegistryState> registry = std::make_shared<FakeRegistryState>();
-    FakeConnections connections;
-    std::unique_ptr<PluginManagementService> service;
 };
 
 TEST_F(ReadinessOfTheServiceTest, SectionOfAHelperThatIsNotRegistered) {

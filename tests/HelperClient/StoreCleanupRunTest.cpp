@@ -76,6 +76,19 @@ protected:
         store->finishCleanupPresetRun(runID, FormatCleanupRunStatus::completed);
     }
 
+    // Opens `plugins`, begins a run over every first record and drives it; the run's id.
+    std::optional<QUuid> openAndDrive(const std::vector<Plugin>& plugins,
+                                      const std::vector<int>& failing = {},
+                                      const std::vector<int>& refused = {}) {
+        open(plugins);
+        const auto confirmed = selections(plugins);
+        const auto runID = store->beginCleanupPresetRun(plan(plugins), confirmed);
+        EXPECT_TRUE(runID.has_value());
+        if (runID)
+            drive(*runID, confirmed, failing, refused);
+        return runID;
+    }
+
     std::vector<std::size_t> chunkSizes;
 };
 
@@ -95,7 +108,7 @@ TEST_F(CleanupRunTest, BeginningKeepsEachConfirmedSelectionOnce) {
     EXPECT_EQ(store->history()[0].detail,
               QStringLiteral("2 reviewed format bundles queued for reversible quarantine"));
     EXPECT_EQ(store->history()[0].presetRunID, runID);
-    EXPECT_EQ(savedState().formatCleanupRuns->front(), run());
+    EXPECT_EQ(storedState().formatCleanupRuns->front(), run());
 }
 
 TEST_F(CleanupRunTest, BeginningRefusesWithItsReasons) {
@@ -127,11 +140,8 @@ TEST_F(CleanupRunTest, BeginningRefusesWithItsReasons) {
 
 TEST_F(CleanupRunTest, SixHundredBundlesRunAsThreeChildTransactions) {
     const auto plugins = products(600);
-    open(plugins);
-    const auto confirmed = selections(plugins);
-    const auto runID = store->beginCleanupPresetRun(plan(plugins), confirmed);
+    const auto runID = openAndDrive(plugins);
     ASSERT_TRUE(runID.has_value());
-    drive(*runID, confirmed);
     EXPECT_EQ(chunkSizes, (std::vector<std::size_t>{256, 256, 88}));
     EXPECT_EQ(run().status, FormatCleanupRunStatus::completed);
     EXPECT_EQ(run().childTransactionIDs.size(), 3u);
@@ -150,11 +160,7 @@ TEST_F(CleanupRunTest, ARunThatStopsCountsTheChildTransactionsItBegan) {
          std::vector<std::tuple<std::vector<int>, std::vector<int>, QString>>{
              {{2}, {}, QStringLiteral("1 child transactions completed before the run stopped")},
              {{}, {2}, QStringLiteral("2 child transactions completed before the run stopped")}}) {
-        open(plugins);
-        const auto confirmed = selections(plugins);
-        const auto runID = store->beginCleanupPresetRun(plan(plugins), confirmed);
-        ASSERT_TRUE(runID.has_value());
-        drive(*runID, confirmed, failing, refused);
+        ASSERT_TRUE(openAndDrive(plugins, failing, refused).has_value());
         EXPECT_EQ(run().status, FormatCleanupRunStatus::partiallyCompleted);
         EXPECT_EQ(store->history()[0].kind, HistoryKind::cleanupPresetPartiallyCompleted);
         EXPECT_EQ(store->history()[0].detail, expected);
@@ -171,11 +177,8 @@ TEST_F(CleanupRunTest, ARunThatStopsCountsTheChildTransactionsItBegan) {
 
 TEST_F(CleanupRunTest, AFirstChildThatFailsCancelsTheRun) {
     const auto plugins = products(3);
-    open(plugins);
-    const auto confirmed = selections(plugins);
-    const auto runID = store->beginCleanupPresetRun(plan(plugins), confirmed);
+    const auto runID = openAndDrive(plugins, {1});
     ASSERT_TRUE(runID.has_value());
-    drive(*runID, confirmed, {1});
     EXPECT_EQ(run().status, FormatCleanupRunStatus::canceled);
     EXPECT_EQ(store->history()[0].detail,
               QStringLiteral("The cleanup preset was canceled; no additional bundles were moved"));
@@ -186,7 +189,7 @@ TEST_F(CleanupRunTest, AFirstChildThatFailsCancelsTheRun) {
     store->finishCleanupPresetRun(*runID, FormatCleanupRunStatus::completed);
     EXPECT_EQ(run().status, FormatCleanupRunStatus::canceled);
     EXPECT_EQ(store->history(), history);
-    EXPECT_FALSE(store->preparePresetRunChildTransaction(*runID, {confirmed[0]}).has_value());
+    EXPECT_FALSE(store->preparePresetRunChildTransaction(*runID, {selection(plugins[0])}).has_value());
     EXPECT_EQ(store->notice()->message,
               QStringLiteral("The preset-run journal is missing or no longer pending."));
 }
@@ -258,7 +261,7 @@ TEST_F(CleanupRunTest, AtLaunchARunWithSomeBundlesQuarantinedIsPartiallyComplete
     const auto confirmed = selections(plugins);
     const auto runID = store->beginCleanupPresetRun(plan(plugins), confirmed);
     ASSERT_TRUE(runID.has_value());
-    ASSERT_TRUE(store->preparePresetRunChildTransaction(*runID, {confirmed[0]}).has_value());
+    ASSERT_TRUE(store->preparePresetRunChildTransaction(*runID, {selection(plugins[0])}).has_value());
     auto request = *store->pendingPrivilegedQuarantine();
     moveAll(request);
     ASSERT_TRUE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(request),

@@ -2,7 +2,9 @@
 #include "Persistence/PersistedInventory.h"
 #include "Persistence/StateFile.h"
 #include "Persistence/StateFileLocations.h"
+#include "Store/IsolatedStoreTest.h"
 #include "Store/PluginInventoryStore.h"
+#include "Support/Fixtures/FixtureRecords.h"
 #include "Support/Paths.h"
 #include "Support/Uuid.h"
 
@@ -25,28 +27,14 @@ protected:
         return StoreEnvironment::isolated(support, machine.roots, machine.home);
     }
     Plugin product(const QString& name) const {
-        Plugin plugin;
-        plugin.id = makeUuid();
-        plugin.name = name;
-        plugin.manufacturer = QStringLiteral("Orsolind");
-        plugin.version = QStringLiteral("1.0");
-        plugin.formats = {QStringLiteral("VST3")};
-        plugin.architecture = QStringLiteral("Universal");
-        plugin.size = QStringLiteral("1 MB");
-        plugin.path = TestMachine::makeBundle(machine.vst3(name + QStringLiteral(".vst3")));
-        PluginBundleRecord record;
-        record.format = QStringLiteral("VST3");
-        record.architecture = plugin.architecture;
-        record.size = plugin.size;
-        record.path = plugin.path;
-        plugin.bundles = std::vector{record};
-        return plugin;
+        const QString path = makeBundle(machine.vst3(name + QStringLiteral(".vst3")));
+        return productOfRecords(
+            name, QStringLiteral("Orsolind"),
+            {bundleRecord(QStringLiteral("VST3"), path, false, {.size = QStringLiteral("1 MB")})},
+            {.size = QStringLiteral("1 MB")});
     }
     std::unique_ptr<PluginInventoryStore> openStore(const std::vector<Plugin>& plugins) const {
-        PersistedInventory state;
-        state.schemaVersion = currentInventorySchemaVersion;
-        state.plugins = plugins;
-        EXPECT_TRUE(writeStateFile(state, inventoryStateFileURL(support)).has_value());
+        EXPECT_TRUE(writeStateFile(stateWith(plugins), inventoryStateFileURL(support)).has_value());
         return std::make_unique<PluginInventoryStore>(environment());
     }
     static std::vector<PluginBundleSelection> selectionsOf(const PluginInventoryStore& store) {

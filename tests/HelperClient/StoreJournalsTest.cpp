@@ -19,7 +19,7 @@ TEST_F(StoreJournalsTest, BeginWritesTheJournalBeforeTheRequestLeaves) {
     ASSERT_EQ(request->items.size(), 1u);
     EXPECT_EQ(request->items[0].sourcePath, plugin.path);
     EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
-    EXPECT_EQ(savedState().pendingPrivilegedQuarantine, request);
+    EXPECT_EQ(storedState().pendingPrivilegedQuarantine, request);
     EXPECT_EQ(store->lastStorageError(), std::nullopt);
 }
 
@@ -109,7 +109,7 @@ TEST_F(StoreJournalsTest, AFailureProvedOnDiskClearsTheJournal) {
         failedResult<PrivilegedQuarantineResult>(request->transactionID, QStringLiteral("Nothing moved."));
     EXPECT_FALSE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
     EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
-    EXPECT_FALSE(savedState().pendingPrivilegedQuarantine.has_value());
+    EXPECT_FALSE(storedState().pendingPrivilegedQuarantine.has_value());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Failed Safely"));
     EXPECT_EQ(store->notice()->message, QStringLiteral("Nothing moved."));
     EXPECT_EQ(store->lastOperationError(), QStringLiteral("Nothing moved."));

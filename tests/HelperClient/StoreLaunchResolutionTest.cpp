@@ -14,13 +14,8 @@ class LaunchResolutionTest : public TransactionStoreTest {
 protected:
     // A product whose VST3 record is quarantined under `operation`, its bundle in quarantine.
     Plugin quarantined(const QString& name, const QString& operation) const {
-        Plugin plugin = synth(name);
-        PluginBundleRecord& record = plugin.bundles->front();
-        record.originalPath = record.path;
-        record.quarantinePath =
-            policy.quarantineRoot() + u'/' + operation + u'/' + name + QStringLiteral(".vst3");
-        record.quarantineOperationID = operation;
-        plugin.status = PluginStatus::quarantined;
+        Plugin plugin = quarantinedUnder(synth(name), operation);
+        const PluginBundleRecord& record = plugin.bundles->front();
         moveBundle(record.path, *record.quarantinePath);
         return plugin;
     }
@@ -37,7 +32,7 @@ TEST_F(LaunchResolutionTest, AJournalWhoseBundlesNeverMovedIsDroppedSilently) {
     const PrivilegedQuarantineRequest journal{uuidText(makeUuid()), {quarantineItem(plugin)}};
     open({plugin}, [&](PersistedInventory& state) { state.pendingPrivilegedQuarantine = journal; });
     EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
-    EXPECT_FALSE(savedState().pendingPrivilegedQuarantine.has_value());
+    EXPECT_FALSE(storedState().pendingPrivilegedQuarantine.has_value());
     EXPECT_EQ(store->lastOperationError(), std::nullopt);
     EXPECT_EQ(store->notice(), std::nullopt);
     EXPECT_EQ(store->plugins()[0], plugin);
@@ -51,7 +46,7 @@ TEST_F(LaunchResolutionTest, AJournalWhoseBundlesAllMovedIsFinalised) {
     moveBundle(*record.quarantinePath, record.path);
     open({plugin}, [&](PersistedInventory& state) { state.pendingPrivilegedRestore = journal; });
     EXPECT_FALSE(store->pendingPrivilegedRestore().has_value());
-    EXPECT_FALSE(savedState().pendingPrivilegedRestore.has_value());
+    EXPECT_FALSE(storedState().pendingPrivilegedRestore.has_value());
     EXPECT_TRUE(store->plugins()[0].bundleRecords()[0].isActive());
     ASSERT_EQ(store->history().size(), 1u);
     EXPECT_EQ(store->history()[0].kind, HistoryKind::restore);
@@ -72,7 +67,7 @@ TEST_F(LaunchResolutionTest, AMixedTrashJournalStaysAndBlocksEveryAction) {
     const PrivilegedTrashRequest journal{uuidText(makeUuid()), items};
     open({first, second}, [&](PersistedInventory& state) { state.pendingPrivilegedTrash = journal; });
     EXPECT_EQ(store->pendingPrivilegedTrash(), journal);
-    EXPECT_EQ(savedState().pendingPrivilegedTrash, journal);
+    EXPECT_EQ(storedState().pendingPrivilegedTrash, journal);
     EXPECT_EQ(
         store->lastOperationError(),
         QStringLiteral("A pending privileged Trash move has a mixed disk state. Stop and verify Finder Trash "

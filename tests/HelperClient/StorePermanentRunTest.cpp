@@ -22,15 +22,11 @@ protected:
         for (int index = 0; index < count; ++index) {
             const QString name = QStringLiteral("Synth%1").arg(index);
             const QString operation = uuidText(makeUuid());
-            Plugin retired =
+            const Plugin retired = quarantinedUnder(
                 product(name, {QStringLiteral("VST3")},
-                        {vst3(QStringLiteral("Old/") + name + QStringLiteral(".vst3"))}, manufacturer);
-            PluginBundleRecord& record = retired.bundles->front();
-            record.originalPath = record.path;
-            record.quarantinePath =
-                policy.quarantineRoot() + u'/' + operation + u'/' + name + QStringLiteral(".vst3");
-            record.quarantineOperationID = operation;
-            retired.status = PluginStatus::quarantined;
+                        {vst3(QStringLiteral("Old/") + name + QStringLiteral(".vst3"))}, manufacturer),
+                operation);
+            const PluginBundleRecord& record = retired.bundles->front();
             moveBundle(record.path, *record.quarantinePath);
             Plugin active = product(activeName.isEmpty() ? name : activeName, {QStringLiteral("VST3")},
                                     {vst3(name + QStringLiteral(".vst3"))}, manufacturer);
@@ -39,10 +35,7 @@ protected:
             plugins.push_back(retired);
             plugins.push_back(active);
         }
-        PersistedInventory state;
-        state.schemaVersion = currentInventorySchemaVersion;
-        state.plugins = plugins;
-        ASSERT_TRUE(writeStateFile(state, statePath()).has_value());
+        ASSERT_TRUE(writeStateFile(stateWith(plugins), statePath()).has_value());
         runnable = std::make_unique<RunnableStore>(environment());
     }
     void run(PrivilegedRequestReadiness* service) {

@@ -1,15 +1,13 @@
 #pragma once
 
 #include "Model/Identity.h"
-#include "Persistence/PersistedInventory.h"
-#include "Persistence/StateFile.h"
-#include "Persistence/StateFileLocations.h"
 #include "Platform/HomeTrash.h"
 #include "Shared/PathPolicy.h"
+#include "Store/IsolatedStoreTest.h"
 #include "Store/PluginInventoryStore.h"
 #include "Store/PrivilegedRequestSender.h"
-#include "Support/Fixtures/TemporaryTree.h"
-#include "Support/LocaleText.h"
+#include "Support/Fixtures/FixturePluginBundles.h"
+#include "Support/Fixtures/FixtureRecords.h"
 #include "Support/Paths.h"
 #include "Support/Uuid.h"
 
@@ -22,27 +20,13 @@
 
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <vector>
-
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace quorvane::testing {
 
 inline bool onDisk(const QString& path) {
     struct stat status {};
     return ::stat(QFile::encodeName(path).constData(), &status) == 0;
-}
-
-// A bundle folder with an Info.plist inside, as an installer leaves it.
-inline QString makeBundle(const QString& path) {
-    QDir().mkpath(path + QStringLiteral("/Contents"));
-    QFile file(path + QStringLiteral("/Contents/Info.plist"));
-    if (file.open(QIODevice::WriteOnly))
-        file.write("<plist/>");
-    return path;
 }
 
 // Moves one bundle as the helper would, creating the destination's folder.
@@ -87,42 +71,25 @@ Result failedResult(const QString& transactionID, const QString& message, bool r
     return result;
 }
 
-// A store over a temporary machine: Application Support at support/, the system folders under
-// machine/, the user's home at home/. The state-file write can be made to fail.
-class TransactionStoreTest : public ::testing::Test {
+// A store over a temporary machine: the system folders under machine/, the user's home at home/. The
+// state-file write can be made to fail.
+class TransactionStoreTest : public IsolatedStoreTest {
 protected:
+    TransactionStoreTest() : IsolatedStoreTest(QStringLiteral("machine"), Timestamp{760000000}) {}
+
     void SetUp() override {
-        m_savedLocale = textLocale();
-        setTextLocale(QStringLiteral("en_US"));
         for (const QString& root : policy.approvedSystemPluginRoots())
             QDir().mkpath(root);
         QDir().mkpath(policy.quarantineRoot());
     }
-    void TearDown() override {
-        store.reset();
-        setTextLocale(m_savedLocale);
-    }
+    void TearDown() override { store.reset(); }
 
-    StoreEnvironment environment() {
-        StoreEnvironment environment = StoreEnvironment::isolated(support, roots, home);
-        environment.now = [this] { return clock; };
-        environment.writeStateFile = [this](const PersistedInventory& state,
-                                            const QString& path) -> std::expected<void, StateFileError> {
-            ++writeAttempts;
-            if (failSaves)
-                return std::unexpected(
-                    StateFileError{StateFileFailure::fileNotWritten, path, QStringLiteral("Disk full")});
-            return writeStateFile(state, path);
-        };
-        return environment;
-    }
+    StoreEnvironment environment() { return isolatedEnvironment(); }
 
     // Writes a state file holding `plugins` (and what `adjust` adds), then opens a store on it.
     void open(const std::vector<Plugin>& plugins,
               const std::function<void(PersistedInventory&)>& adjust = {}) {
-        PersistedInventory state;
-        state.schemaVersion = currentInventorySchemaVersion;
-        state.plugins = plugins;
+        PersistedInventory state = stateWith(plugins);
         if (adjust)
             adjust(state);
         ASSERT_TRUE(writeStateFile(state, statePath()).has_value());
@@ -132,12 +99,6 @@ protected:
         store.reset();
         store = std::make_unique<PluginInventoryStore>(environment());
     }
-    PersistedInventory savedState() const {
-        auto state = readStateFile(statePath());
-        EXPECT_TRUE(state.has_value());
-        return state ? *state : PersistedInventory{};
-    }
-    QString statePath() const { return inventoryStateFileURL(support); }
 
     QString vst3(const QString& name) const { return policy.approvedSystemPluginRoots().at(2) + u'/' + name; }
     QString component(const QString& name) const {
@@ -148,29 +109,27 @@ protected:
     // An active product with one stored record per path; each bundle is created on disk.
     static Plugin product(const QString& name, const QStringList& formats, const QStringList& paths,
                           const QString& manufacturer = QStringLiteral("Orsolind")) {
-        Plugin plugin;
-        plugin.id = makeUuid();
-        plugin.name = name;
-        plugin.manufacturer = manufacturer;
-        plugin.version = QStringLiteral("1.0");
-        plugin.formats = formats;
-        plugin.architecture = QStringLiteral("Universal");
-        plugin.size = QStringLiteral("1 MB");
-        plugin.path = paths.value(0);
         std::vector<PluginBundleRecord> records;
-        for (qsizetype index = 0; index < paths.size(); ++index) {
-            PluginBundleRecord record;
-            record.format = formats.value(index);
-            record.architecture = plugin.architecture;
-            record.size = plugin.size;
-            record.path = makeBundle(paths[index]);
-            records.push_back(record);
-        }
-        plugin.bundles = records;
+        for (qsizetype index = 0; index < paths.size(); ++index)
+            records.push_back(bundleRecord(formats.value(index), makeBundle(paths[index]), false,
+                                           {.size = QStringLiteral("1 MB")}));
+        Plugin plugin =
+            productOfRecords(name, manufacturer, std::move(records), {.size = QStringLiteral("1 MB")});
+        plugin.formats = formats;
         return plugin;
     }
     Plugin synth(const QString& name = QStringLiteral("Synth")) const {
         return product(name, {QStringLiteral("VST3")}, {vst3(name + QStringLiteral(".vst3"))});
+    }
+    // `plugin` with its first record quarantined under `operation`, the copy at
+    // <quarantine root>/<operation>/<file name>; nothing moves on disk.
+    Plugin quarantinedUnder(Plugin plugin, const QString& operation) const {
+        PluginBundleRecord& record = plugin.bundles->front();
+        record = withQuarantine(
+            record, record.path,
+            policy.quarantineRoot() + u'/' + operation + u'/' + lastPathComponent(record.path), operation);
+        plugin.status = PluginStatus::quarantined;
+        return plugin;
     }
     static PluginBundleSelection selection(const Plugin& plugin, std::size_t record = 0) {
         return {plugin.id, plugin.bundleRecords().at(record).id()};
@@ -196,18 +155,8 @@ protected:
     }
 
     // The console user's Trash belongs to the user running the tests here.
-    TemporaryTree tree;
-    QString support = tree.makeDirectory(QStringLiteral("support"));
-    SystemRoots roots = SystemRoots::underPrefix(tree.makeDirectory(QStringLiteral("machine")));
     PathPolicy policy{roots};
-    QString home = tree.makeDirectory(QStringLiteral("home"));
-    Timestamp clock{760000000};
-    bool failSaves = false;
-    int writeAttempts = 0;
     std::unique_ptr<PluginInventoryStore> store;
-
-private:
-    QString m_savedLocale;
 };
 
 // A helper that answers at once, after doing (or not doing) the moves itself.

@@ -89,13 +89,9 @@ class TrashFinaliserTest : public TransactionStoreTest {
 protected:
     // A product whose one VST3 record sits in quarantine under `operation`.
     Plugin quarantined(const QString& name, const QString& operation, bool withOriginal = true) const {
-        Plugin plugin = synth(name);
-        PluginBundleRecord& record = plugin.bundles->front();
-        record.originalPath = withOriginal ? std::optional(record.path) : std::nullopt;
-        record.quarantinePath =
-            policy.quarantineRoot() + u'/' + operation + u'/' + name + QStringLiteral(".vst3");
-        record.quarantineOperationID = operation;
-        plugin.status = PluginStatus::quarantined;
+        Plugin plugin = quarantinedUnder(synth(name), operation);
+        if (!withOriginal)
+            plugin.bundles->front().originalPath.reset();
         return plugin;
     }
     PrivilegedTrashItem trashItem(const Plugin& plugin) const {
@@ -314,7 +310,7 @@ TEST_F(TrashRecoveryTest, ARecoveryThroughTheJournalReconcilesTheRecords) {
     openWith({first, second});
     const auto request = store->beginTrashRecovery({first.id, second.id});
     ASSERT_TRUE(request.has_value());
-    EXPECT_EQ(savedState().pendingPrivilegedTrashRestore, request);
+    EXPECT_EQ(storedState().pendingPrivilegedTrashRestore, request);
     const PrivilegedTrashRestoreItem expectedItem{first.trashPath, first.originalPath, uuidText(first.id),
                                                   QStringLiteral("First.vst3"), QStringLiteral("VST3")};
     EXPECT_EQ(request->items[0], expectedItem);

@@ -2,7 +2,8 @@
 
 #include "Model/Plugin.h"
 #include "Model/PluginBundleRecord.h"
-#include "Support/LocaleText.h"
+#include "Support/Fixtures/FixtureRecords.h"
+#include "Support/Fixtures/FixtureTextLocale.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,51 +14,25 @@
 
 namespace quorvane::testing {
 
-// Pins the locale of folding and case-insensitive matching for one test.
-class PinnedTextLocale {
-public:
-    explicit PinnedTextLocale(const QString& locale = QStringLiteral("en_US")) : m_previous(textLocale()) {
-        setTextLocale(locale);
-    }
-    ~PinnedTextLocale() { setTextLocale(m_previous); }
-    PinnedTextLocale(const PinnedTextLocale&) = delete;
-    PinnedTextLocale& operator=(const PinnedTextLocale&) = delete;
-
-private:
-    QString m_previous;
-};
-
 inline PluginBundleRecord activeRecord(const QString& format, const QString& path, bool isProtected = false) {
-    PluginBundleRecord record;
-    record.format = format;
-    record.architecture = QStringLiteral("Apple Silicon");
-    record.size = QStringLiteral("12 KB");
-    record.path = path;
-    record.isProtected = isProtected;
-    return record;
+    return bundleRecord(format, path, isProtected,
+                        {.architecture = QStringLiteral("Apple Silicon"), .size = QStringLiteral("12 KB")});
 }
 
+// Its path is the quarantined copy (the Store-level builder keeps the original).
 inline PluginBundleRecord quarantinedRecord(const QString& format, const QString& originalPath,
                                             const QString& quarantinePath) {
-    PluginBundleRecord record = activeRecord(format, quarantinePath);
-    record.originalPath = originalPath;
-    record.quarantinePath = quarantinePath;
-    record.quarantineOperationID = QStringLiteral("0F8C2C1E-4D57-4C3B-9C43-2D3B1D7A9E01");
-    return record;
+    return withQuarantine(activeRecord(format, quarantinePath), originalPath, quarantinePath,
+                          QStringLiteral("0F8C2C1E-4D57-4C3B-9C43-2D3B1D7A9E01"));
 }
 
+// The formats are given apart from the records, so that tests can make them disagree.
 inline Plugin product(const QString& name, const QString& manufacturer,
                       std::optional<std::vector<PluginBundleRecord>> bundles = std::nullopt,
                       QStringList formats = {QStringLiteral("VST3")}) {
-    Plugin plugin;
-    plugin.id = QUuid::createUuid();
-    plugin.name = name;
-    plugin.manufacturer = manufacturer;
-    plugin.version = QStringLiteral("1.0");
-    plugin.formats = formats;
-    plugin.architecture = QStringLiteral("Apple Silicon");
-    plugin.size = QStringLiteral("12 KB");
-    plugin.path = QStringLiteral("/Library/Audio/Plug-Ins/VST3/") + name + QStringLiteral(".vst3");
+    Plugin plugin = productWithoutRecords(
+        name, manufacturer, formats, libraryVst3Path(name),
+        {.architecture = QStringLiteral("Apple Silicon"), .size = QStringLiteral("12 KB")});
     plugin.bundles = std::move(bundles);
     return plugin;
 }

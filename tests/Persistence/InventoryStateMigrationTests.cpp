@@ -1,4 +1,5 @@
 #include "Persistence/InventoryStateMigration.h"
+#include "Support/Fixtures/FixtureRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -139,26 +140,11 @@ TEST(InventoryStateMigration, ASchema1DocumentGainsRecordsAndProtectionFromItsKe
 }
 
 PluginBundleRecord record(const QString& format, const QString& path, bool isProtected) {
-    PluginBundleRecord bundle;
-    bundle.format = format;
-    bundle.architecture = QStringLiteral("Universal");
-    bundle.size = QStringLiteral("10 MB");
-    bundle.path = path;
-    bundle.isProtected = isProtected;
-    return bundle;
+    return testing::bundleRecord(format, path, isProtected, {.size = QStringLiteral("10 MB")});
 }
 
-Plugin product(const QString& manufacturer, const QString& name, QStringList formats) {
-    Plugin plugin;
-    plugin.id = QUuid::createUuid();
-    plugin.name = name;
-    plugin.manufacturer = manufacturer;
-    plugin.version = QStringLiteral("1.0");
-    plugin.formats = std::move(formats);
-    plugin.architecture = QStringLiteral("Universal");
-    plugin.size = QStringLiteral("10 MB");
-    plugin.path = QStringLiteral("/Library/Audio/Plug-Ins/VST3/") + name + QStringLiteral(".vst3");
-    return plugin;
+Plugin product(const QString& manufacturer, const QString& name, const QStringList& formats) {
+    return testing::productWithoutRecords(name, manufacturer, formats, testing::libraryVst3Path(name));
 }
 
 TEST(InventoryStateMigration, ASchema2ProductSpreadsOneDecisionOverItsRecords) {

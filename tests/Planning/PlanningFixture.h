@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Support/Fixtures/FixtureRecords.h"
 #include "Support/Fixtures/TemporaryTree.h"
 
 #include "Model/Identity.h"
@@ -46,13 +47,7 @@ public:
 
     static PluginBundleRecord active(const QString& format, const QString& path, bool isProtected = false,
                                      const QString& size = QStringLiteral("12.5 MB")) {
-        PluginBundleRecord record;
-        record.format = format;
-        record.architecture = QStringLiteral("Universal");
-        record.size = size;
-        record.path = path;
-        record.isProtected = isProtected;
-        return record;
+        return bundleRecord(format, path, isProtected, {.size = size});
     }
 
     // A record quarantined from `originalPath`, with its copy at <quarantine root>/<op>/<file name>.
@@ -62,27 +57,13 @@ public:
         const QString copy = quarantineRoot() + "/" + operationID + "/" + QFileInfo(originalPath).fileName();
         if (createCopy)
             makeBundle(copy);
-        PluginBundleRecord record = active(format, copy, isProtected);
-        record.originalPath = originalPath;
-        record.quarantinePath = copy;
-        record.quarantineOperationID = operationID;
-        return record;
+        return withQuarantine(active(format, copy, isProtected), originalPath, copy, operationID);
     }
 
     static Plugin product(const QString& name, const QString& manufacturer,
                           std::vector<PluginBundleRecord> records, PluginStatus status = PluginStatus::ok) {
-        Plugin plugin;
-        plugin.id = makeUuid();
-        plugin.name = name;
-        plugin.manufacturer = manufacturer;
-        plugin.version = QStringLiteral("1.0");
-        for (const auto& record : records)
-            plugin.formats.append(record.format);
-        plugin.architecture = QStringLiteral("Universal");
-        plugin.size = QStringLiteral("10 MB");
-        plugin.path = records.empty() ? QString() : records.front().path;
+        Plugin plugin = productOfRecords(name, manufacturer, std::move(records));
         plugin.status = status;
-        plugin.bundles = std::move(records);
         return plugin;
     }
 

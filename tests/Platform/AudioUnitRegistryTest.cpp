@@ -1,14 +1,11 @@
 #include "Platform/AudioUnitRegistry.h"
 
 #include "Support/Fixtures/FixturePluginBundles.h"
+#include "Support/Fixtures/FixtureQtPrinters.h"
 #include "Support/Fixtures/TemporaryTree.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace quorvane {
 

@@ -1,5 +1,6 @@
 #include "Platform/DirectoryWalker.h"
 
+#include "Support/Fixtures/FixtureQtPrinters.h"
 #include "Support/Fixtures/TemporaryTree.h"
 
 #include <QFile>
@@ -11,10 +12,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace quorvane {
 namespace {

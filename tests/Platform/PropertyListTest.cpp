@@ -1,6 +1,7 @@
 #include "Platform/PropertyList.h"
 
 #include "Support/Fixtures/FixturePluginBundles.h"
+#include "Support/Fixtures/FixtureQtPrinters.h"
 #include "Support/Fixtures/TemporaryTree.h"
 
 #include <QDateTime>
@@ -12,10 +13,6 @@
 
 #include <cstdlib>
 #include <sys/stat.h>
-
-[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace quorvane {
 namespace {

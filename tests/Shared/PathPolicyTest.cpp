@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 
-#include "QtPrinters.h"
+#include "Support/Fixtures/FixtureQtPrinters.h"
 
 #include <gtest/gtest.h>
 

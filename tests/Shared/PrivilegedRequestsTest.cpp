@@ -3,7 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include "QtPrinters.h"
+#include "Support/Fixtures/FixtureQtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include "QtPrinters.h"
+#include "Support/Fixtures/FixtureQtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "Shared/HomeTrashLocation.h"
 #include "Shared/SystemRoots.h"
+#include "Shared/HomeTrashLocation.h"
 
 #include "Support/Fixtures/TemporaryTree.h"
 
 #include <QFile>
 
-#include "QtPrinters.h"
+#include "Support/Fixtures/FixtureQtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,11 @@
 #pragma once
 
+#include "IsolatedStoreTest.h"
 #include "Model/Identity.h"
-#include "Persistence/StateFile.h"
-#include "Persistence/StateFileLocations.h"
 #include "Store/PluginInventoryStore.h"
 #include "Support/Fixtures/FixtureAudioUnitRegistry.h"
 #include "Support/Fixtures/FixturePluginBundles.h"
-#include "Support/Fixtures/TemporaryTree.h"
-#include "Support/LocaleText.h"
+#include "Support/Fixtures/FixtureRecords.h"
 #include "Support/Uuid.h"
 
 #include <QCoreApplication>
@@ -23,18 +21,12 @@
 
 #include <fcntl.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <ostream>
 #include <vector>
-
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace quorvane::testing {
 
@@ -98,24 +90,20 @@ private:
     bool m_open = false;
 };
 
-// A store environment beneath a temporary folder: Application Support at support/, the system
-// folders under root/, the home folder at home/. The clock is fixed and the state-file write can be
-// made to fail.
-class StoreFixture : public ::testing::Test {
+// A store environment beneath a temporary folder, with the system folders under root/. The clock is
+// fixed, folders can be made unreadable and the state-file write can be made to fail.
+class StoreFixture : public IsolatedStoreTest {
 protected:
+    // 2024-01-02 15:04:05 UTC.
+    StoreFixture() : IsolatedStoreTest(QStringLiteral("root"), Timestamp{725900645}) {}
+
     void SetUp() override {
-        m_savedLocale = textLocale();
-        setTextLocale(QStringLiteral("en_US"));
         icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone("UTC"));
-        support = tree.makeDirectory("support");
-        roots = SystemRoots::underPrefix(tree.makeDirectory("root"));
-        home = tree.makeDirectory("home");
         registry = std::make_shared<FakeAudioUnitRegistry>();
     }
-    void TearDown() override { setTextLocale(m_savedLocale); }
 
     StoreEnvironment environment() {
-        StoreEnvironment environment = StoreEnvironment::isolated(support, roots, home);
+        StoreEnvironment environment = isolatedEnvironment();
         environment.scanner.registry = registry;
         environment.scanner.openDirectory = [this](const QByteArray& path, int flags) {
             if (unreadable.contains(QString::fromUtf8(path))) {
@@ -123,15 +111,6 @@ protected:
                 return -1;
             }
             return ::open(path.constData(), flags);
-        };
-        environment.now = [this] { return clock; };
-        environment.writeStateFile = [this](const PersistedInventory& state,
-                                            const QString& path) -> std::expected<void, StateFileError> {
-            ++writeAttempts;
-            if (failSaves)
-                return std::unexpected(
-                    StateFileError{StateFileFailure::fileNotWritten, path, QStringLiteral("Disk full")});
-            return writeStateFile(state, path);
         };
         environment.operatingSystemVersion = QStringLiteral("Debian GNU/Linux 12 (bookworm)");
         if (scan)
@@ -144,7 +123,6 @@ protected:
         return std::make_unique<Store>(environment());
     }
 
-    QString statePath() const { return inventoryStateFileURL(support); }
     QString legacyStatePath() const { return legacyInventoryStateFileURL(support); }
     QByteArray stateBytes() const { return readBytes(statePath()); }
     static QByteArray readBytes(const QString& path) {
@@ -154,11 +132,6 @@ protected:
         return file.readAll();
     }
     void writeState(const PersistedInventory& state) { ASSERT_TRUE(writeStateFile(state, statePath())); }
-    PersistedInventory storedState() const {
-        auto read = readStateFile(statePath());
-        EXPECT_TRUE(read.has_value());
-        return read.value_or(PersistedInventory{});
-    }
 
     QString system(const QString& literal) const { return roots.path(literal); }
     QString systemRelative(const QString& literal) const { return QStringLiteral("root") + literal; }
@@ -189,83 +162,41 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return reached; }, 5000));
     }
 
-    TemporaryTree tree;
-    QString support;
-    SystemRoots roots;
-    QString home;
     std::shared_ptr<FakeAudioUnitRegistry> registry;
     QSet<QString> unreadable;
     StoreEnvironment::ScanFunction scan;
-    // 2024-01-02 15:04:05 UTC.
-    Timestamp clock{725900645};
-    bool failSaves = false;
-    int writeAttempts = 0;
-
-private:
-    QString m_savedLocale;
 };
 
 // Value builders.
 
 inline PluginBundleRecord activeRecord(const QString& format, const QString& path, bool isProtected = false) {
-    PluginBundleRecord record;
-    record.format = format;
-    record.architecture = QStringLiteral("Apple Silicon");
-    record.size = QStringLiteral("1.2 MB");
-    record.path = path;
-    record.isProtected = isProtected;
-    return record;
+    return bundleRecord(format, path, isProtected,
+                        {.architecture = QStringLiteral("Apple Silicon"), .size = QStringLiteral("1.2 MB")});
 }
 
+// Its path stays the original one (the Model-level builder uses the copy).
 inline PluginBundleRecord quarantinedRecord(const QString& format, const QString& originalPath,
                                             const QString& quarantinePath, const QString& operationID) {
-    PluginBundleRecord record = activeRecord(format, originalPath);
-    record.originalPath = originalPath;
-    record.quarantinePath = quarantinePath;
-    record.quarantineOperationID = operationID;
-    return record;
+    return withQuarantine(activeRecord(format, originalPath), originalPath, quarantinePath, operationID);
 }
 
+// With the status the store would derive.
 inline Plugin product(const QString& name, const QString& manufacturer,
                       std::vector<PluginBundleRecord> records) {
-    Plugin plugin;
-    plugin.id = makeUuid();
-    plugin.name = name;
-    plugin.manufacturer = manufacturer;
-    plugin.version = QStringLiteral("1.0");
-    for (const PluginBundleRecord& record : records)
-        plugin.formats.push_back(record.format);
-    plugin.architecture = QStringLiteral("Apple Silicon");
-    plugin.size = QStringLiteral("1.2 MB");
-    plugin.path = records.empty() ? QString() : records.front().path;
-    plugin.bundles = std::move(records);
+    Plugin plugin =
+        productOfRecords(name, manufacturer, std::move(records),
+                         {.architecture = QStringLiteral("Apple Silicon"), .size = QStringLiteral("1.2 MB")});
     plugin.status = plugin.derivedStatus();
-    plugin.isProtected = std::any_of(plugin.bundles->begin(), plugin.bundles->end(),
-                                     [](const PluginBundleRecord& record) { return record.isProtected; });
     return plugin;
 }
 
 // A product without stored records.
 inline Plugin bareProduct(const QString& name, const QString& manufacturer, const QStringList& formats,
                           const QString& path, PluginStatus status = PluginStatus::ok) {
-    Plugin plugin;
-    plugin.id = makeUuid();
-    plugin.name = name;
-    plugin.manufacturer = manufacturer;
-    plugin.version = QStringLiteral("1.0");
-    plugin.formats = formats;
-    plugin.architecture = QStringLiteral("Universal");
-    plugin.size = QStringLiteral("3.4 MB");
-    plugin.path = path;
+    Plugin plugin =
+        productWithoutRecords(name, manufacturer, formats, path, {.size = QStringLiteral("3.4 MB")});
     plugin.status = status;
     return plugin;
-}
-
-inline PersistedInventory stateWith(std::vector<Plugin> plugins) {
-    PersistedInventory state;
-    state.schemaVersion = currentInventorySchemaVersion;
-    state.plugins = std::move(plugins);
-    return state;
 }
 
 inline PluginBundleSelection selectionOf(const Plugin& plugin, const QString& format) {

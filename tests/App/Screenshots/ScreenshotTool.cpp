@@ -7,11 +7,12 @@
 #include "App/RootView.h"
 #include "App/Sidebar.h"
 #include "IsolatedRootObjects.h"
+#include "Support/Fixtures/FixtureRecords.h"
 #include "Views/Kit/BatchSelectionBar.h"
 #include "Views/Kit/DetailRow.h"
+#include "Views/Kit/DetailShell.h"
 #include "Views/Kit/FilterMenu.h"
 #include "Views/Kit/InfoBar.h"
-#include "Views/Kit/DetailShell.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/MetricCard.h"
 #include "Views/Kit/PageHeader.h"
@@ -82,41 +83,17 @@ QWidget* stage(int width, const std::function<void(QWidget*, QVBoxLayout*)>& fil
 }
 
 PluginBundleRecord record(const QString& format, const QString& path, bool isProtected = false) {
-    PluginBundleRecord bundle;
-    bundle.format = format;
-    bundle.architecture = QStringLiteral("Universal");
-    bundle.size = QStringLiteral("18.4 MB");
-    bundle.path = path;
-    bundle.isProtected = isProtected;
-    return bundle;
-}
-
-PluginBundleRecord quarantined(PluginBundleRecord bundle, const QString& operation) {
-    bundle.originalPath = bundle.path;
-    bundle.quarantinePath = QStringLiteral("/Library/Application Support/Quorvane/Quarantine/") + operation +
-                            QStringLiteral("/") + bundle.path.section(u'/', -1);
-    bundle.quarantineOperationID = operation;
-    return bundle;
+    return testing::bundleRecord(format, path, isProtected, {.size = QStringLiteral("18.4 MB")});
 }
 
 Plugin product(const QString& name, const QString& manufacturer, PluginStatus status,
                std::vector<PluginBundleRecord> bundles) {
-    Plugin plugin;
-    plugin.id = QUuid::createUuid();
-    plugin.name = name;
-    plugin.manufacturer = manufacturer;
-    plugin.version = QStringLiteral("2.4.1");
-    for (const auto& bundle : bundles)
-        plugin.formats << bundle.format;
-    plugin.architecture = QStringLiteral("Universal");
-    plugin.size = QStringLiteral("36.8 MB");
-    plugin.path = bundles.empty()
-                      ? QStringLiteral("/Library/Audio/Plug-Ins/Components/WaveShell1-AU 15.component")
-                      : bundles.front().path;
+    Plugin plugin =
+        testing::productOfRecords(name, manufacturer, std::move(bundles),
+                                  {.version = QStringLiteral("2.4.1"), .size = QStringLiteral("36.8 MB")});
+    if (plugin.bundles->empty())
+        plugin.path = QStringLiteral("/Library/Audio/Plug-Ins/Components/WaveShell1-AU 15.component");
     plugin.status = status;
-    for (const auto& bundle : bundles)
-        plugin.isProtected = plugin.isProtected || bundle.isProtected;
-    plugin.bundles = std::move(bundles);
     return plugin;
 }
 
@@ -137,9 +114,10 @@ std::vector<Plugin> samplePlugins() {
                 {record(QStringLiteral("VST2"),
                         QStringLiteral("/Library/Audio/Plug-Ins/VST/Old Tape Echo.vst"))}),
         product(QStringLiteral("Quillon EQ"), QStringLiteral("Marrow & Pike"), PluginStatus::quarantined,
-                {quarantined(record(QStringLiteral("AU"),
-                                    QStringLiteral("/Library/Audio/Plug-Ins/Components/Quillon.component")),
-                             QStringLiteral("6F1C2B9E-3D4A-4E5F-8A7B-1C2D3E4F5A6B"))}),
+                {testing::quarantinedUnderOperation(
+                    record(QStringLiteral("AU"),
+                           QStringLiteral("/Library/Audio/Plug-Ins/Components/Quillon.component")),
+                    QStringLiteral("6F1C2B9E-3D4A-4E5F-8A7B-1C2D3E4F5A6B"))}),
         product(QStringLiteral("SSL Channel Mono"), QStringLiteral("Waves"), PluginStatus::hostedByShell, {}),
         product(QStringLiteral("WaveShell1-AU 15"), QStringLiteral("Waves"), PluginStatus::sharedShell, {}),
     };

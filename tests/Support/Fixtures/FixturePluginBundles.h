@@ -6,6 +6,8 @@
 #include "Support/Fixtures/TemporaryTree.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -137,6 +139,15 @@ inline QString writeBundle(const TemporaryTree& tree, const QString& relativePat
     for (const auto& [file, contents] : layout.files)
         tree.writeFile(relativePath + QLatin1Char('/') + file, contents);
     return bundle;
+}
+
+// A bundle folder at an absolute path with a placeholder Info.plist inside, as an installer leaves it.
+inline QString makeBundle(const QString& path) {
+    QDir().mkpath(path + QStringLiteral("/Contents"));
+    QFile file(path + QStringLiteral("/Contents/Info.plist"));
+    if (file.open(QIODevice::WriteOnly))
+        file.write("<plist/>");
+    return path;
 }
 
 // The usual Info.plist of a bundle.

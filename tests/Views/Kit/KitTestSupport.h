@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Plugin.h"
+#include "Support/Fixtures/FixtureRecords.h"
 #include "Views/Kit/RevealInFinder.h"
 
 #include <QAbstractButton>
@@ -19,43 +20,23 @@
 namespace quorvane::testing {
 
 inline PluginBundleRecord bundle(const QString& format, const QString& path, bool isProtected = false) {
-    PluginBundleRecord record;
-    record.format = format;
-    record.architecture = QStringLiteral("Universal");
-    record.size = QStringLiteral("12 MB");
-    record.path = path;
-    record.isProtected = isProtected;
-    return record;
+    return bundleRecord(format, path, isProtected);
 }
 
 inline PluginBundleRecord quarantinedBundle(const QString& format, const QString& path) {
-    PluginBundleRecord record = bundle(format, path);
-    record.originalPath = path;
-    record.quarantinePath =
-        QStringLiteral("/Library/Application Support/Quorvane/Quarantine/OP-1/") + path.section(u'/', -1);
-    record.quarantineOperationID = QStringLiteral("OP-1");
-    return record;
+    return quarantinedUnderOperation(bundle(format, path), QStringLiteral("OP-1"));
 }
 
+// Given no records: a system VST3 path and none stored.
 inline Plugin plugin(const QString& name, std::vector<PluginBundleRecord> bundles = {},
                      PluginStatus status = PluginStatus::ok) {
-    Plugin product;
-    product.id = QUuid::createUuid();
-    product.name = name;
-    product.manufacturer = QStringLiteral("Fernhill Audio");
-    product.version = QStringLiteral("1.2");
-    for (const auto& record : bundles)
-        product.formats << record.format;
-    product.architecture = QStringLiteral("Universal");
-    product.size = QStringLiteral("24 MB");
-    product.path = bundles.empty()
-                       ? QStringLiteral("/Library/Audio/Plug-Ins/VST3/") + name + QStringLiteral(".vst3")
-                       : bundles.front().path;
+    Plugin product = productOfRecords(name, QStringLiteral("Fernhill Audio"), std::move(bundles),
+                                      {.version = QStringLiteral("1.2"), .size = QStringLiteral("24 MB")});
     product.status = status;
-    for (const auto& record : bundles)
-        product.isProtected = product.isProtected || record.isProtected;
-    if (!bundles.empty())
-        product.bundles = std::move(bundles);
+    if (product.bundles->empty()) {
+        product.path = libraryVst3Path(name);
+        product.bundles.reset();
+    }
     return product;
 }
 
