@@ -178,6 +178,7 @@ size_t qHash(const Plugin& plugin, size_t seed) {
 
 std::unordered_set<QString, PlainHash, PlainEqualTo> activeBundlePaths(const std::vector<Plugin>& plugins) {
     std::unordered_set<QString, PlainHash, PlainEqualTo> paths;
+    paths.reserve(plugins.size());
     for (const Plugin& plugin : plugins) {
         plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
             if (record.isActive())

@@ -30,6 +30,7 @@ QString pathKey(const QString& path) {
 // when any of them is.
 ProtectionByBundleKey protectionByBundleKey(const std::vector<Plugin>& plugins) {
     ProtectionByBundleKey protection;
+    protection.reserve(plugins.size());
     for (const Plugin& plugin : plugins) {
         plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
             bool& isProtected = protection[record.id()];
@@ -167,6 +168,7 @@ void PluginInventoryStore::finishScan(const ScanSummary& summary, const ScanCont
     }
 
     PathKeySet scannedPaths;
+    scannedPaths.reserve(summary.plugins.size());
     for (const Plugin& plugin : summary.plugins)
         plugin.forEachBundleRecord(
             [&](const PluginBundleRecord& record) { scannedPaths.insert(pathKey(record.path)); });
