@@ -140,7 +140,7 @@ public:
     void startScan(const QList<QUrl>& authorizedFolders, PrivilegedRequestReadiness* service);
     // The scanned products merged with the quarantined records of the current inventory, in
     // manufacturer order.
-    std::vector<Plugin> mergeScanResult(const std::vector<Plugin>& scanned) const;
+    std::vector<Plugin> mergeScanResult(std::vector<Plugin> scanned) const;
 
     // Protection.
 
@@ -294,7 +294,7 @@ private:
     static void reportScanProgress(const ScanProgress& progress, const QPointer<PluginInventoryStore>& store,
                                    const std::shared_ptr<ScanControl>& control);
     void acceptScanResult(const std::shared_ptr<ScanControl>& control, ScanSummary summary);
-    void finishScan(const ScanSummary& summary, const ScanContext& context);
+    void finishScan(ScanSummary summary, const ScanContext& context);
     void finishCanceledScan();
     void applyPermanentQuarantineAfterScan(const std::vector<PermanentQuarantineMatch>& matches,
                                            PrivilegedRequestReadiness* service);

@@ -142,7 +142,7 @@ void PluginInventoryStore::acceptScanResult(const std::shared_ptr<ScanControl>& 
         return;
     const ScanContext context = std::move(*m_scanContext);
     m_scanContext.reset();
-    finishScan(summary, context);
+    finishScan(std::move(summary), context);
 }
 
 void PluginInventoryStore::endScan() {
@@ -161,7 +161,7 @@ void PluginInventoryStore::finishCanceledScan() {
     saveStateReportingFailure();
 }
 
-void PluginInventoryStore::finishScan(const ScanSummary& summary, const ScanContext& context) {
+void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& context) {
     if (summary.wasCancelled) {
         finishCanceledScan();
         return;
@@ -200,7 +200,7 @@ void PluginInventoryStore::finishScan(const ScanSummary& summary, const ScanCont
         }
     }
 
-    std::vector<Plugin> merged = mergeScanResult(summary.plugins);
+    std::vector<Plugin> merged = mergeScanResult(std::move(summary.plugins));
 
     // Protection comes from the inventory as it stands now, not as it was when the scan started: a
     // format protected or unprotected while the scan ran keeps that state.
@@ -297,8 +297,8 @@ void PluginInventoryStore::applyPermanentQuarantineAfterScan(
     saveStateReportingFailure();
 }
 
-std::vector<Plugin> PluginInventoryStore::mergeScanResult(const std::vector<Plugin>& scanned) const {
-    std::vector<Plugin> result = scanned;
+std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> scanned) const {
+    std::vector<Plugin> result = std::move(scanned);
     // The first product of the result under each product key; keys never change during the merge.
     std::unordered_map<QString, std::size_t, PlainHash, PlainEqualTo> firstByKey;
     for (std::size_t index = 0; index < result.size(); ++index)
