@@ -25,16 +25,7 @@ void NoticePresenter::present() {
         return;
     closeSilently();
 
-    auto* box = new QMessageBox(m_window);
-    box->setObjectName(QStringLiteral("noticeAlert"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    box->setTextFormat(Qt::PlainText);
-    box->setIcon(QMessageBox::NoIcon);
-    box->setWindowTitle(notice->title);
-    box->setText(notice->title);
-    box->setInformativeText(notice->message);
-    applyAlertLook(box);
+    QMessageBox* box = makeAlert(m_window, QStringLiteral("noticeAlert"), notice->title, notice->message);
     QPushButton* ok =
         box->addButton(QCoreApplication::translate("NoticePresenter", "OK"), QMessageBox::AcceptRole);
     ok->setObjectName(QStringLiteral("okButton"));

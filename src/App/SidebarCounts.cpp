@@ -1,9 +1,6 @@
 #include "App/SidebarCounts.h"
 
 #include "Model/HistoryOperation.h"
-#include "Shared/PathPolicy.h"
-
-#include <QFileInfo>
 
 #include <algorithm>
 

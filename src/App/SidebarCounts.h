@@ -2,7 +2,6 @@
 
 #include "Model/HistoryItem.h"
 #include "Model/Plugin.h"
-#include "Model/TrashedBundleRecord.h"
 #include "Views/Kit/AppSection.h"
 
 #include <QString>
@@ -11,8 +10,6 @@
 #include <vector>
 
 namespace quorvane {
-
-class PathPolicy;
 
 // The five numbers of the sidebar badges, as the root view computes them from the store.
 struct SidebarCounts {

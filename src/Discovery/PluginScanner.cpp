@@ -40,13 +40,6 @@ QString componentsFolder() {
     return QString::fromLatin1(standardRows[0].path);
 }
 
-QStringList bundleExtensions() {
-    QStringList extensions;
-    for (const StandardRow& row : standardRows)
-        extensions.append(QString::fromLatin1(row.fileExtension));
-    return extensions;
-}
-
 bool itemExists(const QString& path) {
     struct stat status {};
     return ::stat(path.toUtf8().constData(), &status) == 0;
@@ -178,7 +171,6 @@ ScanSummary scan(const QList<QUrl>& authorizedFolders, ScanControl& control, con
             continue;
         }
         DirectoryWalker::Options options;
-        options.packageExtensions = bundleExtensions();
         options.openDirectory = environment.openDirectory;
         options.errorHandler = [&](const QString& itemPath, const SyscallError& error) {
             return enumerationErrorHandler(itemPath, error, inaccessible, control);

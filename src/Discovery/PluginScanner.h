@@ -101,13 +101,6 @@ qint64 bundleByteSize(const QString& bundlePath, ScanControl& control);
 std::vector<Plugin> audioUnitRegistryPlugins(const Environment& environment = Environment::production());
 QString registryDisplayName(const QString& componentName);
 
-// The bundle's Info.plist (Contents/Info.plist, else Info.plist at its top); empty when the
-// bundle is not a folder or the list cannot be read.
-QVariantMap infoDictionary(const QString& bundlePath);
-// Contents/MacOS/<CFBundleExecutable> (or <CFBundleExecutable> at the top of a bundle without
-// Contents) when that file exists.
-std::optional<QString> executablePath(const QString& bundlePath, const QVariantMap& infoDictionary);
-
 } // namespace PluginScanner
 
 // By format; nothing else is compared, so among equal formats the first found leads.

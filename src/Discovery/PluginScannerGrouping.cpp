@@ -70,9 +70,8 @@ qint64 saturatingSum(qint64 a, qint64 b) {
 std::optional<Plugin> makePlugin(const std::vector<DiscoveredBundle>& group) {
     if (group.empty())
         return std::nullopt;
-    std::vector<DiscoveredBundle> byFormat = group;
-    stableMergeSort(byFormat, discoveredBundleLeadOrder);
-    const DiscoveredBundle& lead = byFormat.front();
+    // The first of the smallest format, as a stable sort would put it in front.
+    const DiscoveredBundle& lead = *std::min_element(group.begin(), group.end(), discoveredBundleLeadOrder);
 
     QStringList formats;
     QStringList architectures;

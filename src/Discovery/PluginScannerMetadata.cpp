@@ -55,6 +55,7 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
 
+    // Contents/Info.plist, else Info.plist at the top; empty when the list cannot be read.
     QVariantMap info() const {
         if (!isOpen())
             return {};
@@ -144,17 +145,6 @@ QString architectureLabel(MachOArchitecture architecture) {
 }
 
 } // namespace
-
-QVariantMap infoDictionary(const QString& bundlePath) {
-    return BundleFolder(bundlePath).info();
-}
-
-std::optional<QString> executablePath(const QString& bundlePath, const QVariantMap& info) {
-    const auto relative = BundleFolder(bundlePath).executable(info);
-    if (!relative)
-        return std::nullopt;
-    return bundlePath + QLatin1Char('/') + *relative;
-}
 
 std::optional<QString> nonBlankString(const QVariant& value) {
     if (value.typeId() != QMetaType::QString)

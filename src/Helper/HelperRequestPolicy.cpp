@@ -29,11 +29,6 @@ std::optional<struct stat> linkStatus(const QString& path) {
     return status;
 }
 
-bool exists(const QString& path) {
-    struct stat status {};
-    return !path.contains(QChar(0)) && ::stat(path.toUtf8().constData(), &status) == 0;
-}
-
 bool isLink(const QString& path) {
     const auto status = linkStatus(path);
     return status && S_ISLNK(status->st_mode);
@@ -44,7 +39,7 @@ bool isRealDirectory(const QString& path) {
     return status && S_ISDIR(status->st_mode);
 }
 
-// The error cases of one of the three kinds that share the two-path item shape.
+// The error cases of one request kind that the shared item loop reports itself.
 struct PairKindErrors {
     HelperRequestPolicyError transactionIdentifier;
     HelperRequestPolicyError itemCount;
@@ -224,61 +219,42 @@ HelperRequestPolicy::validateTrashRestoreItems(const PrivilegedTrashRestoreReque
                                                const QString& trashFolder,
                                                const QStringList& approvedRoots) const {
     using E = HelperRequestPolicyError;
-    if (!isUuidText(request.transactionID))
-        return std::unexpected(E::invalidTrashRestoreTransactionIdentifier);
-    if (!validItemCount(request.items.size()))
-        return std::unexpected(E::invalidTrashRestoreItemCount);
-
     QSet<QString> recordsSeen;
-    QSet<QString> sourcesSeen;
-    QSet<QString> destinationsSeen;
-    std::vector<ValidatedPrivilegedTrashRestoreItem> validated;
-    validated.reserve(request.items.size());
-    for (const PrivilegedTrashRestoreItem& item : request.items) {
-        if (!isUuidText(item.recoveryRecordID) || recordsSeen.contains(item.recoveryRecordID))
-            return std::unexpected(E::invalidOrDuplicateRecoveryRecord);
-        recordsSeen.insert(item.recoveryRecordID);
+    return validatePairs<ValidatedPrivilegedTrashRestoreItem>(
+        request,
+        {E::invalidTrashRestoreTransactionIdentifier, E::invalidTrashRestoreItemCount,
+         E::duplicateOrConflictingTrashRestorePath},
+        [&](const PrivilegedTrashRestoreItem& item) -> std::expected<ValidatedPrivilegedTrashRestoreItem, E> {
+            if (!isUuidText(item.recoveryRecordID) || recordsSeen.contains(item.recoveryRecordID))
+                return std::unexpected(E::invalidOrDuplicateRecoveryRecord);
+            recordsSeen.insert(item.recoveryRecordID);
 
-        const QString formatCode = item.format.trimmed().toUpper();
-        const auto extension = PathPolicy::pluginFormatExtensions().constFind(formatCode);
-        if (extension == PathPolicy::pluginFormatExtensions().constEnd())
-            return std::unexpected(E::invalidTrashRestoreFormat);
-        const QString expectedExtension = *extension;
+            const QString formatCode = item.format.trimmed().toUpper();
+            const auto extension = PathPolicy::pluginFormatExtensions().constFind(formatCode);
+            if (extension == PathPolicy::pluginFormatExtensions().constEnd())
+                return std::unexpected(E::invalidTrashRestoreFormat);
+            const QString expectedExtension = *extension;
 
-        if (lastPathComponent(item.destinationPath) != item.originalBundleFilename)
-            return std::unexpected(E::trashRestoreFilenameMismatch);
+            if (lastPathComponent(item.destinationPath) != item.originalBundleFilename)
+                return std::unexpected(E::trashRestoreFilenameMismatch);
 
-        const auto source =
-            PathPolicy::verifiedTrashSourceURL(item.sourcePath, trashFolder, expectedExtension);
-        if (!source)
-            return std::unexpected(E::invalidTrashRestoreSource);
+            const auto source =
+                PathPolicy::verifiedTrashSourceURL(item.sourcePath, trashFolder, expectedExtension);
+            if (!source)
+                return std::unexpected(E::invalidTrashRestoreSource);
 
-        if (!item.destinationPath.startsWith(QLatin1Char('/')) || item.destinationPath.contains(QChar(0)) ||
-            item.originalBundleFilename.isEmpty() ||
-            !PathPolicy::allowedPluginExtensions().contains(expectedExtension.toLower()))
-            return std::unexpected(E::invalidTrashRestoreDestination);
-        const QString destination = standardizedPath(item.destinationPath);
-        const bool insideRoot =
-            std::any_of(approvedRoots.begin(), approvedRoots.end(), [&](const QString& root) {
-                return destination.startsWith(standardizedPath(root) + QLatin1Char('/'));
-            });
-        if (lastPathComponent(destination) != item.originalBundleFilename ||
-            pathExtension(destination).toLower() != expectedExtension.toLower() || !insideRoot ||
-            !verifiedOriginalLocationURL(destination, approvedRoots) || isLink(destination))
-            return std::unexpected(E::invalidTrashRestoreDestination);
+            if (!item.destinationPath.startsWith(QLatin1Char('/')) ||
+                item.destinationPath.contains(QChar(0)) || item.originalBundleFilename.isEmpty() ||
+                !PathPolicy::allowedPluginExtensions().contains(expectedExtension.toLower()))
+                return std::unexpected(E::invalidTrashRestoreDestination);
+            const QString destination = standardizedPath(item.destinationPath);
+            if (lastPathComponent(destination) != item.originalBundleFilename ||
+                pathExtension(destination).toLower() != expectedExtension.toLower() ||
+                !verifiedOriginalLocationURL(destination, approvedRoots) || isLink(destination))
+                return std::unexpected(E::invalidTrashRestoreDestination);
 
-        if (*source == destination || sourcesSeen.contains(*source))
-            return std::unexpected(E::duplicateOrConflictingTrashRestorePath);
-        sourcesSeen.insert(*source);
-        if (destinationsSeen.contains(destination))
-            return std::unexpected(E::duplicateOrConflictingTrashRestorePath);
-        destinationsSeen.insert(destination);
-        if (sourcesSeen.contains(destination) || destinationsSeen.contains(*source))
-            return std::unexpected(E::duplicateOrConflictingTrashRestorePath);
-
-        validated.push_back(ValidatedPrivilegedTrashRestoreItem{*source, destination, item.recoveryRecordID});
-    }
-    return validated;
+            return ValidatedPrivilegedTrashRestoreItem{*source, destination, item.recoveryRecordID};
+        });
 }
 
 std::optional<QString> HelperRequestPolicy::consoleUserTrashURL() const {
@@ -286,8 +262,6 @@ std::optional<QString> HelperRequestPolicy::consoleUserTrashURL() const {
     if (!user || user->uid == 0 || user->home.isEmpty() || !user->home.startsWith(QLatin1Char('/')))
         return std::nullopt;
     const QString trash = HomeTrash::filesFolder(user->home);
-    if (!exists(trash))
-        return std::nullopt;
     const auto status = linkStatus(trash);
     if (!status || !S_ISDIR(status->st_mode) || status->st_uid != user->uid)
         return std::nullopt;
@@ -311,7 +285,7 @@ bool HelperRequestPolicy::verifiedOriginalLocationURL(const QString& destination
     if (folder.size() < root.size())
         return false;
     for (;;) {
-        if (!exists(folder) || !isRealDirectory(folder))
+        if (!isRealDirectory(folder))
             return false;
         if (folder == root)
             return true;

@@ -167,26 +167,26 @@ std::optional<FrameEnvelope> HelperService::handle(const FrameEnvelope& call) {
     }
     const QByteArray data = argument.toUtf8();
     QByteArray result;
-    QByteArray fallback;
+    QByteArray (*fallback)() = nullptr;
     if (call.method == QLatin1String(FrameMethod::quarantine)) {
         result = quarantine(data);
-        fallback = QuarantineKind::fallback();
+        fallback = &QuarantineKind::fallback;
     } else if (call.method == QLatin1String(FrameMethod::restore)) {
         result = restore(data);
-        fallback = RestoreKind::fallback();
+        fallback = &RestoreKind::fallback;
     } else if (call.method == QLatin1String(FrameMethod::moveToTrash)) {
         result = moveToTrash(data);
-        fallback = TrashKind::fallback();
+        fallback = &TrashKind::fallback;
     } else if (call.method == QLatin1String(FrameMethod::restoreFromTrash)) {
         result = restoreFromTrash(data);
-        fallback = TrashRestoreKind::fallback();
+        fallback = &TrashRestoreKind::fallback;
     } else {
         return std::nullopt;
     }
     reply.arguments = {QString::fromUtf8(result)};
     // A result that does not fit in a frame cannot travel; the fixed document always does.
     if (!encodeFrameBody(reply))
-        reply.arguments = {QString::fromUtf8(fallback)};
+        reply.arguments = {QString::fromUtf8(fallback())};
     return reply;
 }
 

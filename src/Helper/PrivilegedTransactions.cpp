@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <map>
-#include <memory>
 #include <sys/stat.h>
 
 namespace quorvane {
@@ -37,10 +36,6 @@ std::optional<struct stat> linkStatus(const QString& path) {
 // Anything at all at the path, a dangling link included: RENAME_NOREPLACE would refuse it anyway.
 bool isOccupied(const QString& path) {
     return linkStatus(path).has_value();
-}
-
-QString nameOf(const QString& path) {
-    return lastPathComponent(path);
 }
 
 // Handles on the folders of a transaction, each opened once (or failed once) and held until the
@@ -137,8 +132,8 @@ KindRules rulesOf(TransactionKind kind) {
 std::optional<Failure> preflight(TransactionKind kind, const PathPair& item, FolderHandles& folders,
                                  AnchoredItem& anchored) {
     const KindRules rules = rulesOf(kind);
-    anchored.sourceName = nameOf(item.source);
-    anchored.destinationName = nameOf(item.destination);
+    anchored.sourceName = lastPathComponent(item.source);
+    anchored.destinationName = lastPathComponent(item.destination);
 
     const auto sourceFolder = folders.open(deletingLastPathComponent(item.source));
     if (!sourceFolder)
@@ -161,12 +156,10 @@ std::optional<Failure> preflight(TransactionKind kind, const PathPair& item, Fol
     }
 
     const auto destinationFolder = folders.open(deletingLastPathComponent(item.destination));
-    if (kind == TransactionKind::trash && !destinationFolder)
-        return Failure{rules.destinationFolderFailure, {}, {}};
-    if (destinationFolder && !entryGone(**destinationFolder, anchored.destinationName))
-        return Failure{Case::destinationExists, anchored.destinationName, {}};
     if (!destinationFolder)
         return Failure{rules.destinationFolderFailure, {}, {}};
+    if (!entryGone(**destinationFolder, anchored.destinationName))
+        return Failure{Case::destinationExists, anchored.destinationName, {}};
     anchored.destinationFolder = *destinationFolder;
     return std::nullopt;
 }
@@ -198,7 +191,7 @@ void removeEmptyFolders(const QSet<QString>& folders) {
     for (const QString& folder : folders) {
         const auto parent = DirectoryHandle::open(deletingLastPathComponent(folder));
         if (parent)
-            (void)parent->removeEmptyChildDirectory(nameOf(folder));
+            (void)parent->removeEmptyChildDirectory(lastPathComponent(folder));
     }
 }
 
@@ -462,7 +455,8 @@ performTrashRestoreTransaction(const QString& transactionID,
     Outcome outcome = runTransaction(TransactionKind::trashRestore, pathPairs(items), move);
     if (outcome.succeeded) {
         for (const ValidatedPrivilegedTrashRestoreItem& item : items)
-            HomeTrash::removeTrashInfo(deletingLastPathComponent(item.source), nameOf(item.source));
+            HomeTrash::removeTrashInfo(deletingLastPathComponent(item.source),
+                                       lastPathComponent(item.source));
     }
     return resultOf<PrivilegedTrashRestoreResult>(transactionID, std::move(outcome));
 }

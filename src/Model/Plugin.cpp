@@ -68,16 +68,12 @@ bool bundleRecordDisplayOrder(const PluginBundleRecord& a, const PluginBundleRec
 }
 
 std::vector<PluginBundleRecord> Plugin::bundleRecords() const {
-    if (status == PluginStatus::hostedByShell)
-        return {};
-    if (hasStoredRecords(*this)) {
-        std::vector<PluginBundleRecord> records = *bundles;
-        stableMergeSort(records, bundleRecordDisplayOrder);
-        return records;
-    }
-    if (formats.size() != 1)
-        return {};
-    return {singleFormatRecord()};
+    std::vector<PluginBundleRecord> records;
+    if (hasStoredRecords(*this))
+        records.reserve(bundles->size());
+    forEachBundleRecord([&](const PluginBundleRecord& record) { records.push_back(record); });
+    stableMergeSort(records, bundleRecordDisplayOrder);
+    return records;
 }
 
 PluginBundleRecord Plugin::singleFormatRecord() const {

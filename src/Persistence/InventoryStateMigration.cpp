@@ -42,17 +42,9 @@ Plugin InventoryStateMigration::upgradePlugin(const Plugin& plugin, const Protec
         for (PluginBundleRecord& record : *upgraded.bundles)
             record.isProtected = shouldProtect;
     } else if (plugin.formats.size() == 1) {
-        upgraded.bundles = std::vector<PluginBundleRecord>{PluginBundleRecord{
-            .format = plugin.formats.front(),
-            .architecture = plugin.architecture,
-            .size = plugin.size,
-            .path = plugin.path,
-            .originalPath = plugin.originalPath,
-            .quarantinePath = plugin.quarantinePath,
-            .quarantineOperationID = plugin.quarantineOperationID,
-            .presetRunID = std::nullopt,
-            .isProtected = shouldProtect,
-        }};
+        PluginBundleRecord record = plugin.singleFormatRecord();
+        record.isProtected = shouldProtect;
+        upgraded.bundles = std::vector<PluginBundleRecord>{std::move(record)};
     }
 
     if (mandatoryShell) {

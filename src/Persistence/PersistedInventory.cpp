@@ -34,25 +34,6 @@ void setOptionalRecord(QJsonObject& object, const QString& key, const std::optio
         object.insert(key, toJson(*value));
 }
 
-// A nested optional record: absent or null reads as absent, anything else must decode. The reader
-// cannot take over a nested error, so the first one is kept beside it; a nested decode runs only
-// while no error is recorded, so whichever is set first is the document's first error.
-template <class T, class F>
-std::optional<T> optionalRecord(JsonReader& reader, QStringView key, F decode,
-                                std::optional<JsonError>& nestedError) {
-    if (nestedError || !reader.ok())
-        return std::nullopt;
-    const std::optional<QJsonObject> object = reader.optionalObject(key);
-    if (!object)
-        return std::nullopt;
-    std::expected<T, JsonError> decoded = decode(*object, reader.pathOf(key));
-    if (!decoded) {
-        nestedError = decoded.error();
-        return std::nullopt;
-    }
-    return std::move(*decoded);
-}
-
 bool equalOptionalLists(const std::optional<QStringList>& a, const std::optional<QStringList>& b) {
     if (a.has_value() != b.has_value())
         return false;
@@ -101,7 +82,6 @@ QJsonObject toJson(const PersistedInventory& state) {
 std::expected<PersistedInventory, JsonError> persistedInventoryFromJson(const QJsonObject& object,
                                                                         const QString& context) {
     JsonReader reader(object, context);
-    std::optional<JsonError> nestedError;
     PersistedInventory state;
     state.schemaVersion = reader.optionalInteger(u"schemaVersion");
     state.plugins = reader.objectArrayInParallel<Plugin>(u"plugins", pluginFromJson);
@@ -109,24 +89,22 @@ std::expected<PersistedInventory, JsonError> persistedInventoryFromJson(const QJ
     state.protectedKeys = reader.stringArray(u"protectedKeys");
     state.history = reader.objectArrayInParallel<HistoryItem>(u"history", historyItemFromJson);
     state.inaccessibleLocations = reader.optionalStringArray(u"inaccessibleLocations");
-    state.lastReconciliation = optionalRecord<ScanReconciliationSummary>(
-        reader, u"lastReconciliation", scanReconciliationSummaryFromJson, nestedError);
+    state.lastReconciliation = reader.optionalDecodedObject<ScanReconciliationSummary>(
+        u"lastReconciliation", scanReconciliationSummaryFromJson);
     state.trashedBundles =
         reader.optionalObjectArray<TrashedBundleRecord>(u"trashedBundles", trashedBundleRecordFromJson);
     state.formatCleanupRuns = reader.optionalObjectArray<FormatCleanupRunRecord>(
         u"formatCleanupRuns", formatCleanupRunRecordFromJson);
     state.permanentQuarantineRules = reader.optionalObjectArray<PermanentQuarantineRule>(
         u"permanentQuarantineRules", permanentQuarantineRuleFromJson);
-    state.pendingPrivilegedQuarantine = optionalRecord<PrivilegedQuarantineRequest>(
-        reader, u"pendingPrivilegedQuarantine", privilegedQuarantineRequestFromJson, nestedError);
-    state.pendingPrivilegedRestore = optionalRecord<PrivilegedRestoreRequest>(
-        reader, u"pendingPrivilegedRestore", privilegedRestoreRequestFromJson, nestedError);
-    state.pendingPrivilegedTrash = optionalRecord<PrivilegedTrashRequest>(
-        reader, u"pendingPrivilegedTrash", privilegedTrashRequestFromJson, nestedError);
-    state.pendingPrivilegedTrashRestore = optionalRecord<PrivilegedTrashRestoreRequest>(
-        reader, u"pendingPrivilegedTrashRestore", privilegedTrashRestoreRequestFromJson, nestedError);
-    if (nestedError)
-        return std::unexpected(*nestedError);
+    state.pendingPrivilegedQuarantine = reader.optionalDecodedObject<PrivilegedQuarantineRequest>(
+        u"pendingPrivilegedQuarantine", privilegedQuarantineRequestFromJson);
+    state.pendingPrivilegedRestore = reader.optionalDecodedObject<PrivilegedRestoreRequest>(
+        u"pendingPrivilegedRestore", privilegedRestoreRequestFromJson);
+    state.pendingPrivilegedTrash = reader.optionalDecodedObject<PrivilegedTrashRequest>(
+        u"pendingPrivilegedTrash", privilegedTrashRequestFromJson);
+    state.pendingPrivilegedTrashRestore = reader.optionalDecodedObject<PrivilegedTrashRestoreRequest>(
+        u"pendingPrivilegedTrashRestore", privilegedTrashRestoreRequestFromJson);
     if (!reader.ok())
         return std::unexpected(reader.error());
     return state;
@@ -137,10 +115,7 @@ QByteArray encodePersistedInventory(const PersistedInventory& state) {
 }
 
 std::expected<PersistedInventory, JsonError> decodePersistedInventory(const QByteArray& data) {
-    const std::expected<QJsonObject, JsonError> object = parseJsonObject(data);
-    if (!object)
-        return std::unexpected(object.error());
-    return persistedInventoryFromJson(*object);
+    return decodeJsonDocument<PersistedInventory>(data, persistedInventoryFromJson);
 }
 
 } // namespace quorvane

@@ -17,10 +17,6 @@ namespace {
 
 using Reason = BundleActionBlockingReason;
 
-struct UuidHash {
-    size_t operator()(const QUuid& uuid) const noexcept { return qHash(uuid); }
-};
-
 // Every refusal text of the planner. Bundle sentences follow "<name> — <format>: ".
 struct BundleActionTexts {
     QString stale = QStringLiteral(
@@ -57,7 +53,7 @@ const BundleActionTexts& texts() {
 }
 
 QString bundleMessage(const Plugin& plugin, const PluginBundleRecord& record, const QString& sentence) {
-    return plugin.name + QStringLiteral(" \u2014 ") + record.format + QStringLiteral(": ") + sentence;
+    return bundleSentence(plugin.name, record.format, sentence);
 }
 
 // Either an item or a refusal.
@@ -208,33 +204,20 @@ private:
     std::optional<QString> m_trashFolder;
     bool m_verify;
     const PathPolicy& m_policy;
-    std::unordered_map<QUuid, size_t, UuidHash> m_firstIndex;
+    std::unordered_map<QUuid, size_t, PlannerUuidHash> m_firstIndex;
     std::unordered_set<PluginBundleSelection> m_seen;
     ReservedTrashPaths m_reservedTrashPaths;
 };
 
 std::set<QUuid> productsLosingAllActiveFormats(const std::vector<BundleActionPlanItem>& items,
                                                const std::vector<Plugin>& plugins) {
-    std::unordered_map<QUuid, std::unordered_set<QString, PlainHash, PlainEqualTo>, UuidHash> groups;
+    std::unordered_map<QUuid, BundleIDSet, PlannerUuidHash> groups;
     for (const auto& item : items)
         groups[item.selection.pluginID].insert(item.selection.bundleID);
     std::set<QUuid> losing;
     for (const auto& plugin : plugins) {
         const auto group = groups.find(plugin.id);
-        if (group == groups.end())
-            continue;
-        bool anyActive = false;
-        bool allCovered = true;
-        for (const auto& record : plannerRecords(plugin)) {
-            if (!record.isActive())
-                continue;
-            anyActive = true;
-            if (!group->second.contains(record.id())) {
-                allCovered = false;
-                break;
-            }
-        }
-        if (anyActive && allCovered)
+        if (group != groups.end() && removesEveryActiveFormat(plugin, group->second))
             losing.insert(plugin.id);
     }
     return losing;

@@ -6,6 +6,7 @@
 #include "Planning/FileSystemProbe.h"
 #include "Planning/InventoryRevisionToken.h"
 #include "Shared/PathPolicy.h"
+#include "Shared/QuorvaneHelperProtocol.h"
 
 #include <QString>
 #include <QUuid>
@@ -16,7 +17,7 @@
 namespace quorvane {
 
 // One helper transaction carries at most this many format bundles.
-inline constexpr int maximumTransactionItems = 256;
+inline constexpr int maximumTransactionItems = maximumTransactionItemCount;
 
 // Turns a selection into a reviewed plan against `plugins`. Never fails: every refusal is a
 // blocked selection with its reason and message, so each selection ends as exactly one item or one

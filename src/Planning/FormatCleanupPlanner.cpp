@@ -19,10 +19,6 @@ namespace {
 
 using Reason = FormatCleanupExclusionReason;
 
-struct UuidHash {
-    size_t operator()(const QUuid& uuid) const noexcept { return qHash(uuid); }
-};
-
 // Every text of the cleanup preview. Bundle sentences follow "<name> — <format>: ".
 struct FormatCleanupTexts {
     QString pending = QStringLiteral("A previous privileged transaction still needs reconciliation.");
@@ -64,7 +60,7 @@ struct EligibleBundle {
 };
 
 FormatCleanupCandidate makeFormatCleanupCandidate(const EligibleBundle& bundle,
-                                                  const std::unordered_set<QUuid, UuidHash>& losing) {
+                                                  const std::unordered_set<QUuid, PlannerUuidHash>& losing) {
     const bool removesLast = losing.contains(bundle.selection.pluginID);
     return {bundle.selection, bundle.pluginName,  bundle.manufacturer, bundle.format,
             bundle.path,      bundle.sizeInBytes, removesLast,         !removesLast};
@@ -72,8 +68,7 @@ FormatCleanupCandidate makeFormatCleanupCandidate(const EligibleBundle& bundle,
 
 FormatCleanupExclusion bundleExclusion(const Plugin& plugin, const PluginBundleSelection& selection,
                                        const QString& format, Reason reason, const QString& sentence) {
-    return {selection, plugin.name, format, reason,
-            plugin.name + QStringLiteral(" \u2014 ") + format + QStringLiteral(": ") + sentence};
+    return {selection, plugin.name, format, reason, bundleSentence(plugin.name, format, sentence)};
 }
 
 } // namespace
@@ -187,33 +182,22 @@ FormatCleanupPlan makeFormatCleanupPlan(FormatCleanupPresetKind preset, const Fo
         }
     }
 
-    std::unordered_map<QUuid, std::unordered_set<QString, PlainHash, PlainEqualTo>, UuidHash> proposals;
+    std::unordered_map<QUuid, BundleIDSet, PlannerUuidHash> proposals;
     for (const auto& bundle : eligible)
         proposals[bundle.selection.pluginID].insert(bundle.selection.bundleID);
 
     // In the order of `plugins`, so that equal warning texts keep the inventory's order; a warning
     // names the first product with the id.
-    std::unordered_map<QUuid, const Plugin*, UuidHash> firstWithID;
+    std::unordered_map<QUuid, const Plugin*, PlannerUuidHash> firstWithID;
     for (const auto& plugin : plugins)
         firstWithID.try_emplace(plugin.id, &plugin);
-    std::unordered_set<QUuid, UuidHash> losing;
+    std::unordered_set<QUuid, PlannerUuidHash> losing;
     std::vector<const Plugin*> losingProducts;
     for (const auto& plugin : plugins) {
         const auto proposed = proposals.find(plugin.id);
         if (proposed == proposals.end() || losing.contains(plugin.id))
             continue;
-        bool anyActive = false;
-        bool allProposed = true;
-        for (const auto& record : plannerRecords(plugin)) {
-            if (!record.isActive())
-                continue;
-            anyActive = true;
-            if (!proposed->second.contains(record.id())) {
-                allProposed = false;
-                break;
-            }
-        }
-        if (anyActive && allProposed) {
+        if (removesEveryActiveFormat(plugin, proposed->second)) {
             losing.insert(plugin.id);
             losingProducts.push_back(firstWithID.at(plugin.id));
         }

@@ -10,4 +10,20 @@ std::vector<PluginBundleRecord> plannerRecords(const Plugin& plugin) {
     return {plugin.singleFormatRecord()};
 }
 
+bool removesEveryActiveFormat(const Plugin& plugin, const BundleIDSet& bundleIDs) {
+    bool anyActive = false;
+    for (const auto& record : plannerRecords(plugin)) {
+        if (!record.isActive())
+            continue;
+        if (!bundleIDs.contains(record.id()))
+            return false;
+        anyActive = true;
+    }
+    return anyActive;
+}
+
+QString bundleSentence(const QString& pluginName, const QString& format, const QString& sentence) {
+    return pluginName + QStringLiteral(" \u2014 ") + format + QStringLiteral(": ") + sentence;
+}
+
 } // namespace quorvane

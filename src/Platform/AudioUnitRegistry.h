@@ -35,8 +35,6 @@ public:
 
     std::vector<AudioUnitComponent> allComponents() const override;
 
-    const QStringList& folders() const { return m_folders; }
-
 private:
     QStringList m_folders;
 };

@@ -1,5 +1,7 @@
 #include "Platform/DirectoryWalker.h"
 
+#include "Support/Paths.h"
+
 #include <QByteArrayView>
 
 #include <algorithm>
@@ -25,11 +27,6 @@ QString joinPath(const QString& folder, const QString& name) {
     if (folder.endsWith(QLatin1Char('/')))
         return folder + name;
     return folder + QLatin1Char('/') + name;
-}
-
-QString extensionOf(const QString& name) {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.mid(dot + 1).toLower();
 }
 
 // Deeper levels are opened by their whole path, so a deep tree cannot use up the descriptors.
@@ -135,8 +132,8 @@ std::expected<void, SyscallError> DirectoryWalker::list(int parentFd, const QByt
         child.entry.isDirectory = S_ISDIR(status.st_mode);
         child.entry.isRegularFile = S_ISREG(status.st_mode);
         child.entry.isSymbolicLink = S_ISLNK(status.st_mode);
-        child.entry.isPackage =
-            child.entry.isDirectory && m_options.packageExtensions.contains(extensionOf(childName));
+        child.entry.isPackage = child.entry.isDirectory &&
+                                m_options.packageExtensions.contains(pathExtension(childName).toLower());
         if (!child.entry.isDirectory)
             child.entry.fileSize = static_cast<qint64>(status.st_size);
         child.entry.depth = depth + 1;

@@ -44,11 +44,13 @@ ProcessOutcome runSystemctl(const QStringList& arguments) {
     return outcome;
 }
 
+bool mentionsMissingUnit(const QString& errors) {
+    return errors.contains(QLatin1String("No such file or directory")) ||
+           errors.contains(QLatin1String("does not exist")) || errors.contains(QLatin1String("not found"));
+}
+
 bool reportsMissingUnit(const ProcessOutcome& outcome) {
-    return outcome.word == QLatin1String("not-found") ||
-           outcome.errors.contains(QLatin1String("No such file or directory")) ||
-           outcome.errors.contains(QLatin1String("does not exist")) ||
-           outcome.errors.contains(QLatin1String("not found"));
+    return outcome.word == QLatin1String("not-found") || mentionsMissingUnit(outcome.errors);
 }
 
 bool isMasked(const QString& word) {
@@ -75,8 +77,7 @@ ServiceRegistryError classifyFailure(int exitCode, const QString& errors) {
         return ServiceRegistryError::approvalDenied;
     if (errors.contains(QLatin1String("masked")))
         return ServiceRegistryError::unitMasked;
-    if (errors.contains(QLatin1String("does not exist")) || errors.contains(QLatin1String("not found")) ||
-        errors.contains(QLatin1String("No such file or directory")))
+    if (mentionsMissingUnit(errors))
         return ServiceRegistryError::unitMissing;
     return ServiceRegistryError::commandFailed;
 }

@@ -37,19 +37,26 @@ UnixSocketChannel::~UnixSocketChannel() {
     close();
 }
 
-std::expected<UnixSocketChannel, SyscallError> UnixSocketChannel::connectTo(const QString& path) {
+std::expected<sockaddr_un, SyscallError> unixSocketAddress(const QString& path) {
     const QByteArray native = path.toUtf8();
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (native.isEmpty() || native.contains('\0') || std::size_t(native.size()) >= sizeof(address.sun_path))
         return std::unexpected(SyscallError{ENAMETOOLONG});
     std::memcpy(address.sun_path, native.constData(), std::size_t(native.size()));
+    return address;
+}
+
+std::expected<UnixSocketChannel, SyscallError> UnixSocketChannel::connectTo(const QString& path) {
+    const auto address = unixSocketAddress(path);
+    if (!address)
+        return std::unexpected(address.error());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return std::unexpected(SyscallError::fromErrno());
     int result;
     do {
-        result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+        result = ::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof(*address));
     } while (result != 0 && errno == EINTR);
     if (result != 0) {
         const SyscallError error = SyscallError::fromErrno();

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <expected>
 
+#include <sys/un.h>
+
 namespace quorvane {
 
 enum class ChannelError {
@@ -20,6 +22,10 @@ enum class ChannelError {
 };
 
 QString description(ChannelError error);
+
+// The address of the socket file at `path`; ENAMETOOLONG when the path is empty, holds a NUL or
+// does not fit.
+std::expected<sockaddr_un, SyscallError> unixSocketAddress(const QString& path);
 
 // One connected Unix stream socket carrying length-prefixed frames: a 4-byte big-endian body length,
 // then the body. Blocking I/O, meant for one thread per connection (the helper) or a worker thread

@@ -3,10 +3,8 @@
 #include <systemd/sd-daemon.h>
 
 #include <cerrno>
-#include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace quorvane {
@@ -42,24 +40,22 @@ std::optional<UnixSocketListener> UnixSocketListener::fromSocketActivation() {
 
 std::expected<UnixSocketListener, SyscallError> UnixSocketListener::listenAt(const QString& path,
                                                                              mode_t mode) {
-    const QByteArray native = path.toUtf8();
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (native.isEmpty() || native.contains('\0') || std::size_t(native.size()) >= sizeof(address.sun_path))
-        return std::unexpected(SyscallError{ENAMETOOLONG});
-    std::memcpy(address.sun_path, native.constData(), std::size_t(native.size()));
+    const auto address = unixSocketAddress(path);
+    if (!address)
+        return std::unexpected(address.error());
+    const char* native = address->sun_path; // NUL-terminated: the path is shorter than the field
 
     struct stat existing {};
-    if (::lstat(native.constData(), &existing) == 0) {
+    if (::lstat(native, &existing) == 0) {
         if (!S_ISSOCK(existing.st_mode))
             return std::unexpected(SyscallError{EEXIST});
-        ::unlink(native.constData());
+        ::unlink(native);
     }
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return std::unexpected(SyscallError::fromErrno());
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::chmod(native.constData(), mode) != 0 || ::listen(fd, SOMAXCONN) != 0) {
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) != 0 ||
+        ::chmod(native, mode) != 0 || ::listen(fd, SOMAXCONN) != 0) {
         const SyscallError error = SyscallError::fromErrno();
         ::close(fd);
         return std::unexpected(error);

@@ -4,7 +4,6 @@
 #include "Support/JsonWriter.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 
 namespace quorvane {
 

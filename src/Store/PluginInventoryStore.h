@@ -311,6 +311,9 @@ private:
     void resolvePendingTrash();
     void resolvePendingTrashRestore();
     void reconcileCleanupPresetRuns();
+    // Stores `runs` with `line` first in the history and saves; on a failed save both are put back,
+    // the failure is kept in lastStorageError and false is returned.
+    bool saveCleanupRunsWithHistoryLine(std::vector<FormatCleanupRunRecord> runs, HistoryItem line);
 
     // Privileged transactions.
     struct QuarantineJournal;
@@ -384,6 +387,12 @@ private:
     void insertHistoryLinesFront(std::vector<HistoryItem> lines);
     // stat(2), following links, of the path as written.
     static bool pathExists(const QString& path);
+    // Every item's move shows on disk: nothing left at its source, something at its destination.
+    template <class Item>
+    static bool everyItemMoved(const std::vector<Item>& items);
+    // No item's move shows on disk: something still at its source, nothing at its destination.
+    template <class Item>
+    static bool noItemMoved(const std::vector<Item>& items);
     // The user's home folder: the environment's, else the password database's.
     QString homeFolder() const;
     TrashRecoveryState trashRecoveryState(const TrashedBundleRecord& record) const;

@@ -60,6 +60,20 @@ JournalItemMatches matchJournalItems(const std::vector<Plugin>& plugins, const s
     return matches;
 }
 
+template <class Item>
+bool PluginInventoryStore::everyItemMoved(const std::vector<Item>& items) {
+    return std::ranges::all_of(items, [](const Item& item) {
+        return !pathExists(item.sourcePath) && pathExists(item.destinationPath);
+    });
+}
+
+template <class Item>
+bool PluginInventoryStore::noItemMoved(const std::vector<Item>& items) {
+    return std::ranges::all_of(items, [](const Item& item) {
+        return pathExists(item.sourcePath) && !pathExists(item.destinationPath);
+    });
+}
+
 template <class Kind>
 std::optional<QString> PluginInventoryStore::finaliseAndSave(const QString& transactionID,
                                                              const std::vector<typename Kind::Item>& items) {

@@ -223,10 +223,7 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
     }
 
     if (!result.succeeded) {
-        const bool rolledBack = std::ranges::all_of(items, [](const typename Kind::Item& item) {
-            return pathExists(item.sourcePath) && !pathExists(item.destinationPath);
-        });
-        if (result.rollbackComplete && rolledBack) {
+        if (result.rollbackComplete && noItemMoved(items)) {
             journal.reset();
             (void)saveState();
             reportOperationError(texts.failedSafelyTitle, result.message);
@@ -241,10 +238,7 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
         expected.insert(item.destinationPath);
     const QStringList& reported = result.*(Kind::Result::paths);
     const bool pathsAgree = expected == QSet<QString>(reported.begin(), reported.end());
-    const bool diskAgrees = std::ranges::all_of(items, [](const typename Kind::Item& item) {
-        return !pathExists(item.sourcePath) && pathExists(item.destinationPath);
-    });
-    if (!pathsAgree || !diskAgrees) {
+    if (!pathsAgree || !everyItemMoved(items)) {
         reportOperationError(texts.attentionTitle, texts.unverified);
         return false;
     }

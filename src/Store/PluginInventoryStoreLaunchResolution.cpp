@@ -37,12 +37,8 @@ void PluginInventoryStore::resolvePending() {
     }
     const JournalTexts texts = Kind::texts();
     const typename Kind::Request loaded = *journal;
-    const bool everythingMoved = std::ranges::all_of(loaded.items, [](const typename Kind::Item& item) {
-        return !pathExists(item.sourcePath) && pathExists(item.destinationPath);
-    });
-    const bool nothingMoved = std::ranges::all_of(loaded.items, [](const typename Kind::Item& item) {
-        return pathExists(item.sourcePath) && !pathExists(item.destinationPath);
-    });
+    const bool everythingMoved = everyItemMoved(loaded.items);
+    const bool nothingMoved = noItemMoved(loaded.items);
 
     if (nothingMoved && !everythingMoved) {
         journal.reset();

@@ -3,6 +3,7 @@
 #include "Shared/QuorvaneHelperProtocol.h"
 #include "Store/PrivilegedRequestSender.h"
 #include "Store/PrivilegedTransactionTexts.h"
+#include "Store/StoreTexts.h"
 
 #include <QPointer>
 
@@ -35,6 +36,18 @@ nextChunk(const std::vector<PermanentQuarantineMatch>& matches) {
 }
 
 } // namespace
+
+void PluginInventoryStore::applyPermanentQuarantineAfterScan(
+    const std::vector<PermanentQuarantineMatch>& matches, PrivilegedRequestReadiness* service) {
+    if (service != nullptr && service->isReadyForPrivilegedRequests()) {
+        const auto [chunk, remaining] = nextChunk(matches);
+        startPermanentQuarantineRun(chunk, remaining, service);
+        return;
+    }
+    setLastScanNotice(
+        StoreTexts::ScanNotice::permanentQuarantineUnavailable(static_cast<qsizetype>(matches.size())));
+    saveStateReportingFailure();
+}
 
 void PluginInventoryStore::setScanNoticeAndSave(const QString& text) {
     setLastScanNotice(text);

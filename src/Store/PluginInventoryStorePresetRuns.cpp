@@ -56,20 +56,27 @@ PluginInventoryStore::beginCleanupPresetRun(const FormatCleanupPlan& plan,
                                        Texts::startedDetail(qsizetype(run.selections.size())));
     line.presetRunID = run.id;
 
-    const std::vector<FormatCleanupRunRecord> previousRuns = m_formatCleanupRuns;
-    const std::vector<HistoryItem> previousHistory = m_history;
     std::vector<FormatCleanupRunRecord> runs{run};
     runs.insert(runs.end(), m_formatCleanupRuns.begin(), m_formatCleanupRuns.end());
+    if (!saveCleanupRunsWithHistoryLine(std::move(runs), std::move(line)))
+        return refuse(Texts::blockedTitle, Texts::saveFailure);
+    return run.id;
+}
+
+bool PluginInventoryStore::saveCleanupRunsWithHistoryLine(std::vector<FormatCleanupRunRecord> runs,
+                                                          HistoryItem line) {
+    const std::vector<FormatCleanupRunRecord> previousRuns = m_formatCleanupRuns;
+    const std::vector<HistoryItem> previousHistory = m_history;
     setFormatCleanupRuns(std::move(runs));
     insertHistoryFront(std::move(line));
     if (const auto saved = saveState(); !saved) {
         setFormatCleanupRuns(previousRuns);
         setHistory(previousHistory);
         setLastStorageError(saved.error().description());
-        return refuse(Texts::blockedTitle, Texts::saveFailure);
+        return false;
     }
     setLastStorageError(std::nullopt);
-    return run.id;
+    return true;
 }
 
 std::optional<PrivilegedQuarantineRequest>
@@ -121,20 +128,12 @@ void PluginInventoryStore::finishCleanupPresetRun(const QUuid& runID, FormatClea
     HistoryItem line = makeHistoryItem(title(record.preset), kind, detail);
     line.presetRunID = runID;
 
-    const std::vector<FormatCleanupRunRecord> previousRuns = m_formatCleanupRuns;
-    const std::vector<HistoryItem> previousHistory = m_history;
     std::vector<FormatCleanupRunRecord> runs = m_formatCleanupRuns;
     runs[index].status = status;
-    setFormatCleanupRuns(std::move(runs));
-    insertHistoryFront(std::move(line));
-    if (const auto saved = saveState(); !saved) {
-        setFormatCleanupRuns(previousRuns);
-        setHistory(previousHistory);
-        setLastStorageError(saved.error().description());
+    if (!saveCleanupRunsWithHistoryLine(std::move(runs), std::move(line))) {
         reportOperationError(Texts::historyNotSavedTitle, Texts::historyNotSaved);
         return;
     }
-    setLastStorageError(std::nullopt);
     const bool completed = status == FormatCleanupRunStatus::completed;
     postNotice(completed ? Texts::completedTitle : Texts::stoppedTitle, detail,
                completed ? NoticeStyle::success : NoticeStyle::warning);

@@ -3,11 +3,10 @@
 #include "Discovery/PluginOrders.h"
 #include "Discovery/PluginScanner.h"
 #include "Model/Identity.h"
-#include "Planning/BundleActionPlanner.h"
+#include "Store/StoreOrders.h"
 #include "Store/StoreTexts.h"
 #include "Support/LocaleText.h"
 #include "Support/Paths.h"
-#include "Support/StableSort.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -281,22 +280,6 @@ void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& co
         applyPermanentQuarantineAfterScan(matches, context.liveService());
 }
 
-void PluginInventoryStore::applyPermanentQuarantineAfterScan(
-    const std::vector<PermanentQuarantineMatch>& matches, PrivilegedRequestReadiness* service) {
-    if (service != nullptr && service->isReadyForPrivilegedRequests()) {
-        const auto chunkSize = std::min<std::size_t>(matches.size(), maximumTransactionItems);
-        const std::vector<PermanentQuarantineMatch> chunk(
-            matches.begin(), matches.begin() + static_cast<std::ptrdiff_t>(chunkSize));
-        const std::vector<PermanentQuarantineMatch> remaining(
-            matches.begin() + static_cast<std::ptrdiff_t>(chunkSize), matches.end());
-        startPermanentQuarantineRun(chunk, remaining, service);
-        return;
-    }
-    setLastScanNotice(
-        StoreTexts::ScanNotice::permanentQuarantineUnavailable(static_cast<qsizetype>(matches.size())));
-    saveStateReportingFailure();
-}
-
 std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> scanned) const {
     std::vector<Plugin> result = std::move(scanned);
     // The first product of the result under each product key; keys never change during the merge.
@@ -344,7 +327,7 @@ std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> sc
                 if (!seen)
                     formats.push_back(record.format);
             }
-            stableMergeSort(formats.begin(), formats.end(), plainLess);
+            sortStringsAscending(formats);
             target.bundles = std::move(records);
             target.formats = std::move(formats);
             target.status = target.derivedStatus();

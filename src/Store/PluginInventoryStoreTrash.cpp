@@ -2,6 +2,7 @@
 
 #include "Model/Identity.h"
 #include "Persistence/StateFileLocations.h"
+#include "Planning/FileSystemProbe.h"
 #include "Shared/QuorvaneHelperProtocol.h"
 #include "Store/PluginInventoryStoreJournalSupport.h"
 #include "Store/PrivilegedTransactionTexts.h"
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 // The Finder Trash side of the privileged transactions: the Trash-move finaliser, the pruning of
@@ -23,15 +23,6 @@
 namespace quorvane {
 
 namespace Texts = PrivilegedTransactionTexts;
-
-namespace {
-
-bool isRealDirectory(const QString& path) {
-    struct stat status {};
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-} // namespace
 
 // Trash move.
 
@@ -110,8 +101,7 @@ PluginInventoryStore::finalisePrivilegedTrash(const QString& transactionID,
             if (!formats.contains(bundle.format))
                 formats.append(bundle.format);
         }
-        stableMergeSort(formats.begin(), formats.end(),
-                        [](const QString& a, const QString& b) { return plainLess(a, b); });
+        sortStringsAscending(formats);
         plugin.formats = formats;
         plugin.status = plugin.derivedStatus();
     }
@@ -138,7 +128,8 @@ void PluginInventoryStore::pruneEmptyQuarantineFolders() {
             if (!parseUuid(name))
                 continue;
             const QString entry = folder + u'/' + name;
-            if (!isRealDirectory(entry))
+            const auto flags = SystemFileSystemProbe().linkFlags(entry);
+            if (!flags || !flags->isDirectory)
                 continue;
             if (!QDir(entry)
                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)

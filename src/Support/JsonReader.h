@@ -97,6 +97,21 @@ public:
         return readObjectArray<T>(key, decode, false, false);
     }
 
+    // The object of `key` decoded with decode(object, pathOf(key)); absent when `key` is missing or
+    // null. A decoding error, whose key then holds the whole path, becomes this reader's.
+    template <class T, class F>
+    std::optional<T> optionalDecodedObject(QStringView key, F decode) {
+        const std::optional<QJsonObject> value = optionalObject(key);
+        if (!value)
+            return std::nullopt;
+        std::expected<T, JsonError> decoded = decode(*value, pathOf(key));
+        if (!decoded) {
+            failWith(decoded.error());
+            return std::nullopt;
+        }
+        return std::move(*decoded);
+    }
+
     // Records a failure of `key` unless an earlier one is already recorded.
     void fail(QStringView key, const QString& message);
     bool ok() const { return !m_failed; }

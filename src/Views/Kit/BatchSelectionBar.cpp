@@ -14,8 +14,7 @@ QString BatchSelectionBar::labelText(int count, const QString& noun) {
 }
 
 BatchSelectionBar::BatchSelectionBar(int count, const QString& noun, QWidget* actions, QWidget* parent)
-    : RoundedBox(withOpacity(Palette::accent(), 0.08), withOpacity(Palette::accent(), 0.5), 8, parent),
-      m_text(labelText(count, noun)), m_actions(actions) {
+    : TintedBar(Palette::accent(), parent), m_text(labelText(count, noun)), m_actions(actions) {
     setObjectName(QStringLiteral("batchSelectionBar"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(12, 12, 12, 12);

@@ -8,7 +8,7 @@ namespace quorvane {
 
 // "<count> <noun>[s] selected" and the screen's batch buttons; the noun takes an "s" for every
 // count but 1. The screen decides when the bar is shown.
-class BatchSelectionBar : public RoundedBox {
+class BatchSelectionBar : public TintedBar {
     Q_OBJECT
 public:
     BatchSelectionBar(int count, const QString& noun, QWidget* actions = nullptr, QWidget* parent = nullptr);

@@ -55,12 +55,17 @@ void confirmBeforeRunning(QAbstractButton* button, BundleConfirmation confirmati
         });
 }
 
-KitButton* makeRevealFormatButton(const QString& format, const QString& path, QWidget* parent) {
-    auto* button = new KitButton(QCoreApplication::translate("BundleCard", revealFormat).arg(format),
-                                 QStringLiteral("folder"), ButtonStyle::bordered, parent);
-    button->setObjectName(QStringLiteral("revealFormatButton"));
+KitButton* makeRevealButton(const QString& text, const QString& path, QWidget* parent) {
+    auto* button = new KitButton(text, QStringLiteral("folder"), ButtonStyle::bordered, parent);
     button->setFullWidth();
     QObject::connect(button, &QPushButton::clicked, button, [path] { revealInFinder(path); });
+    return button;
+}
+
+KitButton* makeRevealFormatButton(const QString& format, const QString& path, QWidget* parent) {
+    KitButton* button =
+        makeRevealButton(QCoreApplication::translate("BundleCard", revealFormat).arg(format), path, parent);
+    button->setObjectName(QStringLiteral("revealFormatButton"));
     return button;
 }
 

@@ -41,7 +41,9 @@ struct BundleConfirmation {
 void confirmBeforeRunning(QAbstractButton* button, BundleConfirmation confirmation, const Plugin& plugin,
                           const PluginBundleRecord& bundle, BundleAction action);
 
-// "Reveal <format> in Finder": a full-width bordered button revealing `path`.
+// A full-width bordered button with the folder symbol that reveals `path`.
+KitButton* makeRevealButton(const QString& text, const QString& path, QWidget* parent);
+// "Reveal <format> in Finder" as such a button.
 KitButton* makeRevealFormatButton(const QString& format, const QString& path, QWidget* parent);
 // Where a bundle is now: its quarantine path when it has one, else its path.
 QString currentBundleLocation(const PluginBundleRecord& bundle);

@@ -12,10 +12,10 @@ void applyAlertLook(QMessageBox* box) {
     box->setContentsMargins(8, 8, 8, 4);
 }
 
-QMessageBox* presentConfirmation(QWidget* parent, const QString& title, const QString& message,
-                                 const QString& actionText, std::function<void()> onAction) {
+QMessageBox* makeAlert(QWidget* parent, const QString& objectName, const QString& title,
+                       const QString& message) {
     auto* box = new QMessageBox(parent);
-    box->setObjectName(QStringLiteral("confirmationAlert"));
+    box->setObjectName(objectName);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
     box->setTextFormat(Qt::PlainText);
@@ -24,6 +24,12 @@ QMessageBox* presentConfirmation(QWidget* parent, const QString& title, const QS
     box->setText(title);
     box->setInformativeText(message);
     applyAlertLook(box);
+    return box;
+}
+
+QMessageBox* presentConfirmation(QWidget* parent, const QString& title, const QString& message,
+                                 const QString& actionText, std::function<void()> onAction) {
+    QMessageBox* box = makeAlert(parent, QStringLiteral("confirmationAlert"), title, message);
     QPushButton* cancel =
         box->addButton(QCoreApplication::translate("ConfirmAlert", "Cancel"), QMessageBox::RejectRole);
     cancel->setObjectName(QStringLiteral("cancelButton"));

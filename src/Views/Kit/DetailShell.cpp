@@ -95,7 +95,6 @@ void DetailShell::setPlugin(const std::optional<Plugin>& plugin, QWidget* conten
 
     QWidget* old = m_scroll->takeWidget();
     m_scroll->setWidget(page);
-    m_page = page;
     if (old)
         old->deleteLater();
     m_scroll->verticalScrollBar()->setValue(scrolled);

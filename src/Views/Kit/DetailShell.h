@@ -33,7 +33,6 @@ public:
 
 private:
     QScrollArea* m_scroll;
-    QWidget* m_page = nullptr;
     QWidget* m_content = nullptr;
 };
 

@@ -1,6 +1,5 @@
 #include "Views/Kit/InfoBar.h"
 
-#include "Views/Kit/Palette.h"
 #include "Views/Kit/SymbolLabel.h"
 
 #include <QHBoxLayout>
@@ -8,7 +7,7 @@
 namespace quorvane {
 
 InfoBar::InfoBar(const QString& text, const QColor& color, QWidget* parent)
-    : RoundedBox(withOpacity(color, 0.08), withOpacity(color, 0.5), 8, parent), m_text(text), m_color(color) {
+    : TintedBar(color, parent), m_text(text), m_color(color) {
     setObjectName(QStringLiteral("infoBar"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     auto* layout = new QHBoxLayout(this);

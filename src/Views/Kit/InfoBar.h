@@ -8,7 +8,7 @@
 namespace quorvane {
 
 // A one-line notice with an information symbol, tinted with `color`, shown as given.
-class InfoBar : public RoundedBox {
+class InfoBar : public TintedBar {
     Q_OBJECT
 public:
     InfoBar(const QString& text, const QColor& color, QWidget* parent = nullptr);

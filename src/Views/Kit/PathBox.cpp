@@ -4,7 +4,6 @@
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/TextStyle.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -61,8 +60,7 @@ void WrappingText::fitHeight() {
 }
 
 PathBox::PathBox(const QString& title, const QString& path, QWidget* parent)
-    : RoundedBox(withOpacity(Palette::background(), 0.55), std::nullopt, 8, parent), m_title(title),
-      m_path(path) {
+    : RoundedBox(wellFill(), std::nullopt, wellRadius, parent), m_title(title), m_path(path) {
     setObjectName(QStringLiteral("pathBox"));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(12, 12, 12, 12);

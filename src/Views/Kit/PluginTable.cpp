@@ -2,8 +2,6 @@
 
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PluginTableModel.h"
-#include "Views/Kit/StatusPill.h"
-#include "Views/Kit/TextStyle.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -110,7 +108,7 @@ const std::vector<Plugin>& PluginTableBase::plugins() const {
     return m_model->plugins();
 }
 
-void PluginTableBase::resetRows(std::vector<Plugin> plugins) {
+void PluginTableBase::setPlugins(std::vector<Plugin> plugins) {
     m_applying = true;
     m_model->setPlugins(std::move(plugins));
     m_applying = false;
@@ -142,10 +140,6 @@ PluginTable::PluginTable(Binding<std::optional<Plugin>> selectedPlugin, QWidget*
     view()->setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
-void PluginTable::setPlugins(std::vector<Plugin> plugins) {
-    resetRows(std::move(plugins));
-}
-
 void PluginTable::applyBoundSelection() {
     const std::optional<Plugin> bound = m_selectedPlugin.get ? m_selectedPlugin.get() : std::nullopt;
     const int row = bound ? model()->firstRow(bound->id) : -1;
@@ -166,10 +160,6 @@ void PluginTable::userSelectionChanged() {
 MultiSelectPluginTable::MultiSelectPluginTable(Binding<QSet<QUuid>> selection, QWidget* parent)
     : PluginTableBase(parent), m_selection(std::move(selection)) {
     view()->setSelectionMode(QAbstractItemView::ExtendedSelection);
-}
-
-void MultiSelectPluginTable::setPlugins(std::vector<Plugin> plugins) {
-    resetRows(std::move(plugins));
 }
 
 void MultiSelectPluginTable::applyBoundSelection() {

@@ -24,10 +24,14 @@ public:
     PluginTableModel* model() const { return m_model; }
     const std::vector<Plugin>& plugins() const;
 
+    // New rows, replaced without writing the selection binding; the binding keeps its value, and
+    // the rows of its products are shown selected when present.
+    void setPlugins(std::vector<Plugin> plugins);
+    // Reads the binding again after it changed elsewhere.
+    void refreshSelection() { applyBoundSelection(); }
+
 protected:
     explicit PluginTableBase(QWidget* parent);
-    // Replaces the rows without writing the selection binding.
-    void resetRows(std::vector<Plugin> plugins);
     virtual void applyBoundSelection() = 0;
     virtual void userSelectionChanged() = 0;
     // Selects exactly these rows without writing the binding.
@@ -46,11 +50,6 @@ class PluginTable : public PluginTableBase {
 public:
     explicit PluginTable(Binding<std::optional<Plugin>> selectedPlugin, QWidget* parent = nullptr);
 
-    // New rows; the binding keeps its value, and its product's row is shown selected when present.
-    void setPlugins(std::vector<Plugin> plugins);
-    // Reads the binding again after it changed elsewhere.
-    void refreshSelection() { applyBoundSelection(); }
-
 protected:
     void applyBoundSelection() override;
     void userSelectionChanged() override;
@@ -64,9 +63,6 @@ class MultiSelectPluginTable : public PluginTableBase {
     Q_OBJECT
 public:
     explicit MultiSelectPluginTable(Binding<QSet<QUuid>> selection, QWidget* parent = nullptr);
-
-    void setPlugins(std::vector<Plugin> plugins);
-    void refreshSelection() { applyBoundSelection(); }
 
 protected:
     void applyBoundSelection() override;

@@ -6,7 +6,6 @@
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PathBox.h"
 #include "Views/Kit/ProtectionControl.h"
-#include "Views/Kit/RevealInFinder.h"
 #include "Views/Kit/SymbolLabel.h"
 
 #include <QCoreApplication>
@@ -62,12 +61,8 @@ QWidget* ProtectedDetailPane::buildContent(const Plugin& plugin,
         stack->addWidget(new PathBox(translated(text::discoverySource), plugin.path, content));
     } else if (bundles.empty()) {
         stack->addWidget(new PathBox(translated(text::protectedBundle), plugin.path, content));
-        auto* reveal = new KitButton(translated(text::revealInFinder), QStringLiteral("folder"),
-                                     ButtonStyle::bordered, content);
+        KitButton* reveal = makeRevealButton(translated(text::revealInFinder), plugin.path, content);
         reveal->setObjectName(QStringLiteral("revealInFinderButton"));
-        reveal->setFullWidth();
-        const QString path = plugin.path;
-        connect(reveal, &QPushButton::clicked, reveal, [path] { revealInFinder(path); });
         stack->addWidget(reveal);
     } else {
         for (const PluginBundleRecord& bundle : bundles)

@@ -247,7 +247,7 @@ QuarantineDetailPane::buildCard(const Plugin& plugin, const PluginBundleRecord& 
     auto* reveal =
         new KitButton(translated(text::reveal), QStringLiteral("folder"), ButtonStyle::bordered, card);
     reveal->setObjectName(QStringLiteral("revealButton"));
-    const QString current = bundle.quarantinePath.value_or(bundle.path);
+    const QString current = currentBundleLocation(bundle);
     connect(reveal, &QPushButton::clicked, reveal, [current] { revealInFinder(current); });
     auto* folder = new KitButton(translated(text::originalFolder), QStringLiteral("folder"),
                                  ButtonStyle::bordered, card);

@@ -48,9 +48,8 @@ QColor wellFill() {
     return withOpacity(Palette::background(), 0.55);
 }
 
-RoundedBox* makeTintedBar(const QColor& color, QWidget* parent) {
-    return new RoundedBox(withOpacity(color, 0.08), withOpacity(color, 0.5), 8, parent);
-}
+TintedBar::TintedBar(const QColor& color, QWidget* parent)
+    : RoundedBox(withOpacity(color, 0.08), withOpacity(color, 0.5), 8, parent) {}
 
 QFrame* makeDivider(QWidget* parent) {
     auto* line = new QFrame(parent);

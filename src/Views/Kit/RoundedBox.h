@@ -43,7 +43,11 @@ RoundedBox* makeWell(QWidget* parent = nullptr);
 QColor wellFill();
 inline constexpr qreal wellRadius = 8;
 // The tinted bar of info bars and the batch bar: the colour at 0.08, outlined at 0.5, radius 8.
-RoundedBox* makeTintedBar(const QColor& color, QWidget* parent = nullptr);
+class TintedBar : public RoundedBox {
+    Q_OBJECT
+public:
+    explicit TintedBar(const QColor& color, QWidget* parent = nullptr);
+};
 
 // A 1-pixel horizontal line in `Palette.hairline`.
 QFrame* makeDivider(QWidget* parent = nullptr);
