@@ -170,12 +170,41 @@ QString foldCaseAndDiacritics(const QString& text) {
     return toQString(U_SUCCESS(status) ? composed : stripped);
 }
 
+namespace {
+
+// ASCII text, by far the most common in names and paths, changes case in the letters `from`–`to`
+// alone, by flipping bit 0x20; Qt's full case mapping walks its Unicode tables for every character
+// and is several times slower. Other text goes to `fullMapping`. Text with nothing to change is
+// returned shared.
+template <class FullMapping>
+QString asciiCaseMapped(const QString& text, char16_t from, char16_t to, FullMapping fullMapping) {
+    qsizetype firstChange = -1;
+    for (qsizetype index = 0; index < text.size(); ++index) {
+        const char16_t c = text[index].unicode();
+        if (c >= 0x80)
+            return fullMapping(text);
+        if (firstChange < 0 && c >= from && c <= to)
+            firstChange = index;
+    }
+    if (firstChange < 0)
+        return text;
+    QString mapped = text;
+    char16_t* data = reinterpret_cast<char16_t*>(mapped.data());
+    for (qsizetype index = firstChange; index < mapped.size(); ++index) {
+        if (data[index] >= from && data[index] <= to)
+            data[index] ^= 0x20;
+    }
+    return mapped;
+}
+
+} // namespace
+
 QString lowercasedLocaleIndependent(const QString& text) {
-    return text.toLower();
+    return asciiCaseMapped(text, u'A', u'Z', [](const QString& full) { return full.toLower(); });
 }
 
 QString uppercasedLocaleIndependent(const QString& text) {
-    return text.toUpper();
+    return asciiCaseMapped(text, u'a', u'z', [](const QString& full) { return full.toUpper(); });
 }
 
 int localizedCaseInsensitiveCompare(const QString& a, const QString& b) {

@@ -1,5 +1,7 @@
 #include "Support/LocaleText.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -57,6 +59,30 @@ TEST_F(LocaleTextTest, CaseMappingIgnoresTheLocale) {
     setTextLocale(QStringLiteral("tr_TR"));
     EXPECT_EQ(uppercasedLocaleIndependent(QStringLiteral("vst3 plugin i")), QStringLiteral("VST3 PLUGIN I"));
     EXPECT_EQ(lowercasedLocaleIndependent(QStringLiteral("AU IS")), QStringLiteral("au is"));
+}
+
+TEST_F(LocaleTextTest, CaseMappingEqualsQtsFullMapping) {
+    // ASCII edges ('@' and '[' around A–Z, '`' and '{' around a–z), the one change at the end, and
+    // text beyond ASCII whose mapping changes its length (ß → SS, İ → i̇) or leaves ASCII in it.
+    const QStringList texts = {QString(),
+                               QStringLiteral(""),
+                               QStringLiteral("@AZ[`az{ 09|/"),
+                               QStringLiteral("/library/audio/plug-ins/Vst3"),
+                               QStringLiteral("zzz Z"),
+                               QStringLiteral("AAA a"),
+                               QStringLiteral("Maker 7|Plugin 000012"),
+                               u("Stra\u00DFe AU"),
+                               u("\u0130stanbul VST"),
+                               u("Caf\u00E9 \U0001F3B5 Clap")};
+    for (const QString& text : texts) {
+        EXPECT_EQ(lowercasedLocaleIndependent(text), text.toLower()) << text.toStdString();
+        EXPECT_EQ(uppercasedLocaleIndependent(text), text.toUpper()) << text.toStdString();
+    }
+    // The source is never changed in place, even when it shares its data with the result.
+    const QString source = QStringLiteral("MiXeD");
+    const QString copy = source;
+    EXPECT_EQ(lowercasedLocaleIndependent(copy), QStringLiteral("mixed"));
+    EXPECT_EQ(copy, QStringLiteral("MiXeD"));
 }
 
 TEST_F(LocaleTextTest, StandardCompareIsNumericAndCaseInsensitive) {
