@@ -17,43 +17,61 @@ bool pluginManufacturerOrder(const Plugin& a, const Plugin& b) {
     return plainLess(a.name, b.name);
 }
 
-// Each product's manufacturer and name are normalised once into one UTF-8 key, and the sort
-// compares the keys, which lie side by side in one buffer, instead of normalising both texts of two
-// scattered products at every comparison. UTF-8 bytes order as the code points do, and U+0000
-// between the two parts sorts a manufacturer before every longer one it begins, as comparing the
-// manufacturers alone does; a manufacturer holding U+0000 itself would break that, so such an
-// inventory is sorted the plain way.
+namespace {
+
+// UTF-8 of the text's NFC form, appended without a temporary for the usual ASCII text.
+void appendNormalizedUtf8(std::string& out, const QString& text) {
+    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (!ascii) {
+        const QByteArray utf8 = nfc(text).toUtf8();
+        out.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+        return;
+    }
+    const std::size_t start = out.size();
+    out.resize(start + static_cast<std::size_t>(text.size()));
+    std::transform(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(start),
+                   [](QChar c) { return static_cast<char>(c.unicode()); });
+}
+
+} // namespace
+
 void sortByManufacturer(std::vector<Plugin>& plugins) {
-    const bool keysOrderAsProducts = std::none_of(plugins.begin(), plugins.end(), [](const Plugin& plugin) {
-        return plugin.manufacturer.contains(QChar(u'\0'));
-    });
-    if (!keysOrderAsProducts) {
+    ManufacturerOrderKeys keys;
+    keys.reserve(plugins.size());
+    for (const Plugin& plugin : plugins)
+        keys.append(plugin);
+    keys.sort(plugins);
+}
+
+void ManufacturerOrderKeys::reserve(std::size_t products) {
+    m_entries.reserve(products);
+    m_keys.reserve(products * 32);
+}
+
+// Each key is the NFC manufacturer, U+0000 and the NFC name in UTF-8. UTF-8 bytes order as the
+// code points do, and U+0000 between the two parts sorts a manufacturer before every longer one it
+// begins, as comparing the manufacturers alone does.
+void ManufacturerOrderKeys::append(const Plugin& plugin) {
+    if (plugin.manufacturer.contains(QChar(u'\0')))
+        m_keysOrderAsProducts = false;
+    const std::size_t offset = m_keys.size();
+    appendNormalizedUtf8(m_keys, plugin.manufacturer);
+    m_keys += '\0';
+    appendNormalizedUtf8(m_keys, plugin.name);
+    m_entries.push_back(Entry{offset, m_keys.size() - offset, m_entries.size()});
+}
+
+void ManufacturerOrderKeys::sort(std::vector<Plugin>& plugins) {
+    if (!m_keysOrderAsProducts || m_entries.size() != plugins.size()) {
         stableMergeSort(plugins, pluginManufacturerOrder);
         return;
     }
-    struct Entry {
-        std::size_t offset;
-        std::size_t length;
-        std::size_t position;
-    };
-    std::string keys;
-    std::vector<Entry> entries;
-    entries.reserve(plugins.size());
-    for (std::size_t position = 0; position < plugins.size(); ++position) {
-        const Plugin& plugin = plugins[position];
-        const std::size_t offset = keys.size();
-        keys += nfc(plugin.manufacturer).toStdString();
-        keys += '\0';
-        keys += nfc(plugin.name).toStdString();
-        entries.push_back(Entry{offset, keys.size() - offset, position});
-    }
-    const auto keyOf = [&](const Entry& entry) {
-        return std::string_view(keys).substr(entry.offset, entry.length);
-    };
-    stableMergeSort(entries, [&](const Entry& a, const Entry& b) { return keyOf(a) < keyOf(b); });
+    const std::string_view keys(m_keys);
+    const auto keyOf = [&](const Entry& entry) { return keys.substr(entry.offset, entry.length); };
+    stableMergeSort(m_entries, [&](const Entry& a, const Entry& b) { return keyOf(a) < keyOf(b); });
     std::vector<Plugin> sorted;
     sorted.reserve(plugins.size());
-    for (const Entry& entry : entries)
+    for (const Entry& entry : m_entries)
         sorted.push_back(std::move(plugins[entry.position]));
     plugins = std::move(sorted);
 }

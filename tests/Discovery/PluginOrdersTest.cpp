@@ -71,4 +71,12 @@ TEST(PluginOrdersTest, SortByManufacturerMatchesTheComparatorAndIsStable) {
     sortByManufacturer(withNul);
     EXPECT_EQ(versions(withNul),
               (std::vector<QString>{QStringLiteral("3"), QStringLiteral("2"), QStringLiteral("1")}));
+
+    // Keys that do not match the products one for one are not trusted.
+    std::vector<Plugin> oneMore = awkwardProducts();
+    ManufacturerOrderKeys keys;
+    for (std::size_t index = 1; index < oneMore.size(); ++index)
+        keys.append(oneMore[index]);
+    keys.sort(oneMore);
+    EXPECT_EQ(versions(oneMore), versions(expected));
 }
