@@ -38,7 +38,7 @@ void StoreShellSource::storeChanged() {
 
 SidebarCounts StoreShellSource::countsNow() const {
     SidebarCounts counts;
-    counts.inventoryCount = static_cast<qsizetype>(m_store.activePlugins().size());
+    counts.inventoryCount = m_store.activePluginCount();
     counts.protectedCount = countProtectedPlugins(m_store.plugins());
     counts.quarantineCount = m_store.quarantinedBundleCount();
     counts.trashRecoveryCount = m_store.restorableTrashRecordCount();

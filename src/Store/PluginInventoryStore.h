@@ -163,6 +163,8 @@ public:
 
     // Products with an active record (or, without records, not quarantined), in inventory order.
     std::vector<Plugin> activePlugins() const;
+    // activePlugins().size(), without the copies.
+    qsizetype activePluginCount() const;
     // Products quarantined by status or by a stored record, in inventory order.
     std::vector<Plugin> quarantinedPlugins() const;
     qsizetype quarantinedBundleCount() const;

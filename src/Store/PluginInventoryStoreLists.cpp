@@ -1,6 +1,7 @@
 #include "Store/PluginInventoryStore.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace quorvane {
 
@@ -10,37 +11,39 @@ bool isQuarantinedStatus(PluginStatus status) {
     return status == PluginStatus::quarantined || status == PluginStatus::partiallyQuarantined;
 }
 
-} // namespace
-
 // Both lists read the stored records, not Plugin::bundleRecords(), so that a shell-hosted product
 // is judged by its records when it has any.
+
+bool isActiveProduct(const Plugin& plugin) {
+    return plugin.bundles && !plugin.bundles->empty()
+               ? std::any_of(plugin.bundles->begin(), plugin.bundles->end(),
+                             [](const PluginBundleRecord& record) { return record.isActive(); })
+               : !isQuarantinedStatus(plugin.status);
+}
+
+bool isQuarantinedProduct(const Plugin& plugin) {
+    return isQuarantinedStatus(plugin.status) ||
+           (plugin.bundles &&
+            std::any_of(plugin.bundles->begin(), plugin.bundles->end(),
+                        [](const PluginBundleRecord& record) { return record.isQuarantined(); }));
+}
+
+} // namespace
 
 std::vector<Plugin> PluginInventoryStore::activePlugins() const {
     std::vector<Plugin> active;
     active.reserve(m_plugins.size());
-    for (const Plugin& plugin : m_plugins) {
-        const bool include =
-            plugin.bundles && !plugin.bundles->empty()
-                ? std::any_of(plugin.bundles->begin(), plugin.bundles->end(),
-                              [](const PluginBundleRecord& record) { return record.isActive(); })
-                : !isQuarantinedStatus(plugin.status);
-        if (include)
-            active.push_back(plugin);
-    }
+    std::copy_if(m_plugins.begin(), m_plugins.end(), std::back_inserter(active), isActiveProduct);
     return active;
+}
+
+qsizetype PluginInventoryStore::activePluginCount() const {
+    return std::count_if(m_plugins.begin(), m_plugins.end(), isActiveProduct);
 }
 
 std::vector<Plugin> PluginInventoryStore::quarantinedPlugins() const {
     std::vector<Plugin> quarantined;
-    for (const Plugin& plugin : m_plugins) {
-        const bool include = isQuarantinedStatus(plugin.status) ||
-                             (plugin.bundles && std::any_of(plugin.bundles->begin(), plugin.bundles->end(),
-                                                            [](const PluginBundleRecord& record) {
-                                                                return record.isQuarantined();
-                                                            }));
-        if (include)
-            quarantined.push_back(plugin);
-    }
+    std::copy_if(m_plugins.begin(), m_plugins.end(), std::back_inserter(quarantined), isQuarantinedProduct);
     return quarantined;
 }
 

@@ -40,6 +40,7 @@ TEST_F(StoreListsTest, activeAndQuarantinedListsJudgeRecordsAndStatus) {
     };
     EXPECT_EQ(names(store->activePlugins()), (QStringList{QStringLiteral("Mixed"), QStringLiteral("Empty"),
                                                           QStringLiteral("Says"), QStringLiteral("Half")}));
+    EXPECT_EQ(store->activePluginCount(), 4);
     EXPECT_EQ(names(store->quarantinedPlugins()),
               (QStringList{QStringLiteral("Mixed"), QStringLiteral("Gone"), QStringLiteral("Bare"),
                            QStringLiteral("Says"), QStringLiteral("Hosted")}));
@@ -61,6 +62,42 @@ TEST_F(StoreListsTest, theMergedInventoryIsInPlainManufacturerOrder) {
     EXPECT_EQ(merged[0].manufacturer, QStringLiteral("Waves"));
     EXPECT_EQ(merged[1].name, QStringLiteral("a"));
     EXPECT_EQ(merged[2].name, QStringLiteral("b"));
+}
+
+// The quarantined records of stored products join the first scanned product under their product
+// key (compared without case); one whose key was not scanned is carried over, and a later stored
+// product under the same key joins the carried one.
+TEST_F(StoreListsTest, quarantinedRecordsJoinTheFirstProductUnderTheirKey) {
+    const auto quarantinedAt = [](const QString& format, const QString& name) {
+        return quarantinedRecord(format, QStringLiteral("/c/") + name, QStringLiteral("/q/OP/") + name,
+                                 QStringLiteral("OP"));
+    };
+    const PluginBundleRecord scannedAu = quarantinedAt(QStringLiteral("AU"), QStringLiteral("s.component"));
+    const PluginBundleRecord carriedAu = quarantinedAt(QStringLiteral("AU"), QStringLiteral("g.component"));
+    const PluginBundleRecord carriedClap = quarantinedAt(QStringLiteral("CLAP"), QStringLiteral("g.clap"));
+    writeState(stateWith({product(QStringLiteral("Scanned"), QStringLiteral("Acme"), {scannedAu}),
+                          product(QStringLiteral("Gone"), QStringLiteral("Acme"), {carriedAu}),
+                          product(QStringLiteral("GONE"), QStringLiteral("acme"), {carriedClap})}));
+    const auto store = makeStore();
+
+    const std::vector<Plugin> merged = store->mergeScanResult(
+        {product(QStringLiteral("SCANNED"), QStringLiteral("ACME"),
+                 {activeRecord(QStringLiteral("VST3"), QStringLiteral("/v/first.vst3"))}),
+         product(QStringLiteral("Scanned"), QStringLiteral("Acme"),
+                 {activeRecord(QStringLiteral("VST3"), QStringLiteral("/v/second.vst3"))})});
+
+    ASSERT_EQ(merged.size(), 3u);
+    EXPECT_EQ(merged[0].name, QStringLiteral("SCANNED"));
+    ASSERT_TRUE(merged[0].bundles);
+    ASSERT_EQ(merged[0].bundles->size(), 2u);
+    EXPECT_EQ((*merged[0].bundles)[1], scannedAu);
+    EXPECT_EQ(merged[0].status, PluginStatus::partiallyQuarantined);
+    EXPECT_EQ(merged[1].name, QStringLiteral("Gone"));
+    EXPECT_EQ(merged[1].bundles, (std::vector<PluginBundleRecord>{carriedAu, carriedClap}));
+    EXPECT_EQ(merged[1].formats, (QStringList{QStringLiteral("AU"), QStringLiteral("CLAP")}));
+    EXPECT_EQ(merged[1].status, PluginStatus::quarantined);
+    EXPECT_EQ(merged[2].name, QStringLiteral("Scanned"));
+    EXPECT_EQ(merged[2].bundles->size(), 1u);
 }
 
 TEST(StoreOrdersTest, rulesSortByManufacturerInPlainOrder) {
