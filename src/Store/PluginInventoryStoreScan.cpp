@@ -18,25 +18,49 @@ namespace quorvane {
 
 namespace {
 
-using PathKeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
-using ProtectionByBundleKey = std::unordered_map<QString, bool, PlainHash, PlainEqualTo>;
+using KeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
 
 QString pathKey(const QString& path) {
     return lowercasedLocaleIndependent(standardizedPath(path));
 }
 
-// Bundle key → protection of every record of `plugins`; a key held by several records is protected
-// when any of them is.
-ProtectionByBundleKey protectionByBundleKey(const std::vector<Plugin>& plugins) {
-    ProtectionByBundleKey protection;
-    protection.reserve(plugins.size());
+// Bundle keys of the protected records of `plugins`: a key held by several records is protected
+// when any of them is. Only protected records are keyed, as most records are not.
+KeySet protectedBundleKeys(const std::vector<Plugin>& plugins) {
+    KeySet keys;
     for (const Plugin& plugin : plugins) {
         plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
-            bool& isProtected = protection[record.id()];
-            isProtected = isProtected || record.isProtected;
+            if (record.isProtected)
+                keys.insert(record.id());
         });
     }
-    return protection;
+    return keys;
+}
+
+// Puts a stored quarantined record into a product of the merge, in place of any record of the
+// bundle it was moved from (by original path, ignoring case, or by bundle key).
+void joinQuarantinedRecord(Plugin& target, const PluginBundleRecord& quarantined) {
+    std::vector<PluginBundleRecord> records = target.bundleRecords();
+    const QString originalPath =
+        lowercasedLocaleIndependent(quarantined.originalPath.value_or(quarantined.path));
+    const QString quarantinedKey = quarantined.id();
+    std::erase_if(records, [&](const PluginBundleRecord& record) {
+        return plainEqual(lowercasedLocaleIndependent(record.path), originalPath) ||
+               plainEqual(record.id(), quarantinedKey);
+    });
+    records.push_back(quarantined);
+    QStringList formats;
+    for (const PluginBundleRecord& record : records) {
+        const bool seen = std::any_of(formats.begin(), formats.end(), [&](const QString& format) {
+            return plainEqual(format, record.format);
+        });
+        if (!seen)
+            formats.push_back(record.format);
+    }
+    sortStringsAscending(formats);
+    target.bundles = std::move(records);
+    target.formats = std::move(formats);
+    target.status = target.derivedStatus();
 }
 
 qsizetype bundleRecordCount(const std::vector<Plugin>& plugins) {
@@ -166,7 +190,7 @@ void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& co
         return;
     }
 
-    PathKeySet scannedPaths;
+    KeySet scannedPaths;
     scannedPaths.reserve(summary.plugins.size());
     for (const Plugin& plugin : summary.plugins)
         plugin.forEachBundleRecord(
@@ -174,7 +198,7 @@ void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& co
 
     // Bundles the user put back from the Trash by hand.
     std::vector<TrashedBundleRecord> restored;
-    PathKeySet restoredPaths;
+    KeySet restoredPaths;
     for (const TrashedBundleRecord& record : m_trashedBundles) {
         const QString key = pathKey(record.originalPath);
         if (!record.reconciledDate && scannedPaths.contains(key)) {
@@ -203,19 +227,18 @@ void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& co
 
     // Protection comes from the inventory as it stands now, not as it was when the scan started: a
     // format protected or unprotected while the scan ran keeps that state.
-    const ProtectionByBundleKey previousProtection = protectionByBundleKey(m_plugins);
+    const KeySet protectedRecords = protectedBundleKeys(m_plugins);
     for (Plugin& product : merged) {
-        const QString key = productProtectionKey(product);
         const bool mandatoryShell = product.isMandatoryShell();
         if (mandatoryShell)
-            m_protectedKeys.insert(key);
-        const bool countsAsProtected = mandatoryShell || m_protectedKeys.contains(key);
+            m_protectedKeys.insert(productProtectionKey(product));
+        const bool countsAsProtected =
+            mandatoryShell ||
+            (!m_protectedKeys.empty() && m_protectedKeys.contains(productProtectionKey(product)));
         if (product.bundles && !product.bundles->empty()) {
-            for (PluginBundleRecord& record : *product.bundles) {
-                const auto found = previousProtection.find(record.id());
-                record.isProtected =
-                    countsAsProtected || (found != previousProtection.end() && found->second);
-            }
+            for (PluginBundleRecord& record : *product.bundles)
+                record.isProtected = countsAsProtected ||
+                                     (!protectedRecords.empty() && protectedRecords.contains(record.id()));
         }
         if (mandatoryShell)
             product.isProtected = true;
@@ -282,11 +305,12 @@ void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& co
 
 std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> scanned) const {
     std::vector<Plugin> result = std::move(scanned);
-    // The first product of the result under each product key; keys never change during the merge.
-    std::unordered_map<QString, std::size_t, PlainHash, PlainEqualTo> firstByKey;
-    for (std::size_t index = 0; index < result.size(); ++index)
-        firstByKey.try_emplace(productProtectionKey(result[index]), index);
 
+    // Only the stored products that hold a quarantined record take part, usually few or none, so
+    // the key table holds their keys alone: product key → the first product of the result under
+    // it. Keys never change during the merge.
+    std::vector<std::pair<const Plugin*, QString>> carriers;
+    std::unordered_map<QString, std::optional<std::size_t>, PlainHash, PlainEqualTo> firstByKey;
     for (const Plugin& product : m_plugins) {
         bool hasQuarantined = false;
         product.forEachBundleRecord([&](const PluginBundleRecord& record) {
@@ -294,47 +318,42 @@ std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> sc
         });
         if (!hasQuarantined)
             continue;
-        std::optional<QString> key;
-        for (const PluginBundleRecord& quarantined : product.bundleRecords()) {
+        carriers.emplace_back(&product, productProtectionKey(product));
+        firstByKey.try_emplace(carriers.back().second);
+    }
+
+    // The order keys are made on the pass that looks up the product keys, which reads the same
+    // texts.
+    ManufacturerOrderKeys order;
+    order.reserve(result.size() + carriers.size());
+    for (std::size_t index = 0; index < result.size(); ++index) {
+        order.append(result[index]);
+        if (firstByKey.empty())
+            continue;
+        const auto found = firstByKey.find(productProtectionKey(result[index]));
+        if (found != firstByKey.end() && !found->second)
+            found->second = index;
+    }
+
+    for (const auto& [product, key] : carriers) {
+        std::optional<std::size_t>& first = firstByKey.find(key)->second;
+        for (const PluginBundleRecord& quarantined : product->bundleRecords()) {
             if (!quarantined.isQuarantined())
                 continue;
-            if (!key)
-                key = productProtectionKey(product);
-            const auto found = firstByKey.find(*key);
-            if (found == firstByKey.end()) {
-                Plugin carried = product;
-                carried.bundles = std::vector<PluginBundleRecord>{quarantined};
-                carried.status = PluginStatus::quarantined;
-                result.push_back(std::move(carried));
-                firstByKey.emplace(*key, result.size() - 1);
+            if (first) {
+                joinQuarantinedRecord(result[*first], quarantined);
                 continue;
             }
-            Plugin& target = result[found->second];
-            std::vector<PluginBundleRecord> records = target.bundleRecords();
-            const QString originalPath =
-                lowercasedLocaleIndependent(quarantined.originalPath.value_or(quarantined.path));
-            const QString quarantinedKey = quarantined.id();
-            std::erase_if(records, [&](const PluginBundleRecord& record) {
-                return plainEqual(lowercasedLocaleIndependent(record.path), originalPath) ||
-                       plainEqual(record.id(), quarantinedKey);
-            });
-            records.push_back(quarantined);
-            QStringList formats;
-            for (const PluginBundleRecord& record : records) {
-                const bool seen = std::any_of(formats.begin(), formats.end(), [&](const QString& format) {
-                    return plainEqual(format, record.format);
-                });
-                if (!seen)
-                    formats.push_back(record.format);
-            }
-            sortStringsAscending(formats);
-            target.bundles = std::move(records);
-            target.formats = std::move(formats);
-            target.status = target.derivedStatus();
+            Plugin carried = *product;
+            carried.bundles = std::vector<PluginBundleRecord>{quarantined};
+            carried.status = PluginStatus::quarantined;
+            order.append(carried);
+            result.push_back(std::move(carried));
+            first = result.size() - 1;
         }
     }
 
-    sortByManufacturer(result);
+    order.sort(result);
     return result;
 }
 
