@@ -24,8 +24,12 @@ QString normalizedFormat(const QString& format) {
     return uppercasedLocaleIndependent(format.trimmed());
 }
 
+QString pathKey(const QString& path) {
+    return lowercasedLocaleIndependent(standardizedPath(path));
+}
+
 QString bundleKey(const QString& format, const QString& path) {
-    return normalizedFormat(format) + QLatin1Char('|') + lowercasedLocaleIndependent(standardizedPath(path));
+    return normalizedFormat(format) + QLatin1Char('|') + pathKey(path);
 }
 
 QString manufacturerKey(const QString& manufacturer) {

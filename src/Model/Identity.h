@@ -19,8 +19,11 @@ const QMap<QString, QString>& pluginFormatExtensions();
 // Trimmed of whitespace and newlines, then upper-cased (locale-independent).
 QString normalizedFormat(const QString& format);
 
-// Identity of one format bundle: the normalised format, "|", and the lower-cased standardised path
-// (the path itself is not trimmed).
+// A path as bundle identities and path sets compare it: standardised, then lower-cased (not
+// trimmed).
+QString pathKey(const QString& path);
+
+// Identity of one format bundle: the normalised format, "|", and the pathKey of its path.
 QString bundleKey(const QString& format, const QString& path);
 
 // Identity of a manufacturer: trimmed, folded for case and diacritics in the text locale,

@@ -5,7 +5,6 @@
 #include "Model/SortedKeyWriter.h"
 #include "Support/JsonWriter.h"
 #include "Support/LocaleText.h"
-#include "Support/Paths.h"
 #include "Support/StableSort.h"
 
 #include <QJsonArray>
@@ -178,7 +177,7 @@ std::unordered_set<QString, PlainHash, PlainEqualTo> activeBundlePaths(const std
     for (const Plugin& plugin : plugins) {
         plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
             if (record.isActive())
-                paths.insert(lowercasedLocaleIndependent(standardizedPath(record.path)));
+                paths.insert(pathKey(record.path));
         });
     }
     return paths;

@@ -1,7 +1,7 @@
 #include "Planning/DestinationPaths.h"
 
+#include "Model/Identity.h"
 #include "Shared/HomeTrashLocation.h"
-#include "Support/LocaleText.h"
 #include "Support/Paths.h"
 
 namespace quorvane {
@@ -14,7 +14,7 @@ bool takeTrashCandidate(const QString& candidate, ReservedTrashPaths& reserved,
                         const FileSystemProbe& fileSystem) {
     if (fileSystem.fileExists(candidate))
         return false;
-    return reserved.insert(lowercasedLocaleIndependent(standardizedPath(candidate))).second;
+    return reserved.insert(pathKey(candidate)).second;
 }
 
 } // namespace

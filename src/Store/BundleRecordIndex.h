@@ -1,9 +1,8 @@
 #pragma once
 
+#include "Model/Identity.h"
 #include "Model/Plugin.h"
 #include "Persistence/PrivilegedInventoryCommitError.h"
-#include "Support/LocaleText.h"
-#include "Support/Paths.h"
 #include "Support/PlainText.h"
 
 #include <expected>
@@ -22,7 +21,7 @@ public:
     // Product index, record index.
     using Location = std::pair<std::size_t, std::size_t>;
 
-    static QString key(const QString& path) { return lowercasedLocaleIndependent(standardizedPath(path)); }
+    static QString key(const QString& path) { return pathKey(path); }
 
     // `pathOf(record)` gives the path a record is found by.
     template <class PathOf>

@@ -6,7 +6,6 @@
 #include "Store/StoreOrders.h"
 #include "Store/StoreTexts.h"
 #include "Support/LocaleText.h"
-#include "Support/Paths.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -19,10 +18,6 @@ namespace quorvane {
 namespace {
 
 using KeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
-
-QString pathKey(const QString& path) {
-    return lowercasedLocaleIndependent(standardizedPath(path));
-}
 
 // Bundle keys of the protected records of `plugins`: a key held by several records is protected
 // when any of them is. Only protected records are keyed, as most records are not.
