@@ -1,12 +1,11 @@
 #include "Planning/FileSystemProbe.h"
 
+#include "Shared/PasswordDatabase.h"
+
 #include <QFile>
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <vector>
 
 namespace quorvane {
 
@@ -40,21 +39,8 @@ QString SystemFileSystemProbe::homeDirectory() const {
 }
 
 QString SystemFileSystemProbe::passwordDatabaseHome() {
-    long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(suggested > 0 ? static_cast<size_t>(suggested) : 16384);
-    for (int attempt = 0; attempt < 6; ++attempt) {
-        struct passwd entry {};
-        struct passwd* found = nullptr;
-        const int error = ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found);
-        if (error == ERANGE) {
-            buffer.resize(buffer.size() * 2);
-            continue;
-        }
-        if (error != 0 || found == nullptr || found->pw_dir == nullptr)
-            return {};
-        return QFile::decodeName(found->pw_dir);
-    }
-    return {};
+    const auto entry = passwordEntryOf(::getuid());
+    return entry ? entry->home : QString();
 }
 
 } // namespace quorvane

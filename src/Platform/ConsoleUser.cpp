@@ -1,26 +1,12 @@
 #include "Platform/ConsoleUser.h"
 
+#include "Shared/PasswordDatabase.h"
+
 #include <systemd/sd-login.h>
 
 #include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
-#include <vector>
 
 namespace quorvane {
-
-std::optional<ConsoleUser> passwordEntryOf(uid_t uid) {
-    long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(std::size_t(suggested > 0 ? suggested : 16384));
-    passwd entry{};
-    passwd* found = nullptr;
-    while (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == ERANGE)
-        buffer.resize(buffer.size() * 2);
-    if (!found)
-        return std::nullopt;
-    return ConsoleUser{uid, QString::fromLocal8Bit(found->pw_name),
-                       found->pw_dir ? QString::fromLocal8Bit(found->pw_dir) : QString()};
-}
 
 std::optional<ConsoleUser> LogindConsoleUserProvider::consoleUser() const {
     char* session = nullptr;
@@ -34,8 +20,8 @@ std::optional<ConsoleUser> LogindConsoleUserProvider::consoleUser() const {
     std::free(session);
     if (greeter)
         return std::nullopt;
-    if (auto user = passwordEntryOf(uid))
-        return user;
+    if (const auto entry = passwordEntryOf(uid))
+        return ConsoleUser{uid, entry->name, entry->home};
     return ConsoleUser{uid, {}, {}};
 }
 

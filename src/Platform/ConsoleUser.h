@@ -42,7 +42,4 @@ private:
     std::optional<ConsoleUser> m_user;
 };
 
-// The home folder and name of `uid` from the password database.
-std::optional<ConsoleUser> passwordEntryOf(uid_t uid);
-
 } // namespace quorvane
