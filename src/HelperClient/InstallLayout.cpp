@@ -33,14 +33,4 @@ bool InstallLayout::hasServiceUnits() const {
     return QFileInfo(socketUnitFile()).isFile() && QFileInfo(serviceUnitFile()).isFile();
 }
 
-const QString& applicationBuild() {
-#ifdef QUORVANE_BUILD
-    static const QString build =
-        QStringLiteral(QUORVANE_BUILD).isEmpty() ? QStringLiteral("40") : QStringLiteral(QUORVANE_BUILD);
-#else
-    static const QString build = QStringLiteral("40");
-#endif
-    return build;
-}
-
 } // namespace quorvane

@@ -26,7 +26,4 @@ struct InstallLayout {
     bool operator==(const InstallLayout&) const = default;
 };
 
-// The application's build, "40" unless the build system says otherwise.
-const QString& applicationBuild();
-
 } // namespace quorvane

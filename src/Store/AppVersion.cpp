@@ -22,9 +22,14 @@ QString orFallback(const char* value, const char* fallback) {
 
 } // namespace
 
+const QString& applicationBuild() {
+    static const QString build = orFallback(builtBuild, "40");
+    return build;
+}
+
 const QString& appVersionLabel() {
     static const QString label = QStringLiteral("Quorvane ") + orFallback(builtVersion, "1.0.1") +
-                                 QStringLiteral(" (Build ") + orFallback(builtBuild, "40") + u')';
+                                 QStringLiteral(" (Build ") + applicationBuild() + u')';
     return label;
 }
 
