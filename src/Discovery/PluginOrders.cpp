@@ -19,18 +19,22 @@ bool pluginManufacturerOrder(const Plugin& a, const Plugin& b) {
 
 namespace {
 
-// UTF-8 of the text's NFC form, appended without a temporary for the usual ASCII text.
-void appendNormalizedUtf8(std::string& out, const QString& text) {
-    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    if (!ascii) {
+// Appends the UTF-8 of the text's NFC form, without a temporary for the usual ASCII text. False
+// when the bytes would not order as the text does: UTF-8 has no form for an unpaired surrogate,
+// which plain order compares by its own value.
+bool appendNormalizedUtf8(std::string& out, const QString& text) {
+    if (!isAscii(text)) {
+        if (!text.isValidUtf16())
+            return false;
         const QByteArray utf8 = nfc(text).toUtf8();
         out.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-        return;
+        return true;
     }
     const std::size_t start = out.size();
     out.resize(start + static_cast<std::size_t>(text.size()));
     std::transform(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(start),
                    [](QChar c) { return static_cast<char>(c.unicode()); });
+    return true;
 }
 
 } // namespace
@@ -55,9 +59,11 @@ void ManufacturerOrderKeys::append(const Plugin& plugin) {
     if (plugin.manufacturer.contains(QChar(u'\0')))
         m_keysOrderAsProducts = false;
     const std::size_t offset = m_keys.size();
-    appendNormalizedUtf8(m_keys, plugin.manufacturer);
+    if (!appendNormalizedUtf8(m_keys, plugin.manufacturer))
+        m_keysOrderAsProducts = false;
     m_keys += '\0';
-    appendNormalizedUtf8(m_keys, plugin.name);
+    if (!appendNormalizedUtf8(m_keys, plugin.name))
+        m_keysOrderAsProducts = false;
     m_entries.push_back(Entry{offset, m_keys.size() - offset, m_entries.size()});
 }
 

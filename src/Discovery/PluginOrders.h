@@ -35,10 +35,11 @@ private:
     };
     std::string m_keys;
     std::vector<Entry> m_entries;
-    // A manufacturer holding U+0000 would break the key order; the products are then compared the
-    // plain way.
+    // A manufacturer holding U+0000, or text with an unpaired surrogate, would break the key order;
+    // the products are then compared the plain way.
     bool m_keysOrderAsProducts = true;
 };
+
 // Manufacturers by localized case-insensitive comparison; names (compared the same way) only when
 // the manufacturers are exactly equal. Not a strict weak ordering: sort with stableMergeSort.
 bool pluginLocalizedManufacturerOrder(const Plugin& a, const Plugin& b);

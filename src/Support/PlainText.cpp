@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 #include <unicode/ustring.h>
@@ -9,14 +11,6 @@
 namespace quorvane {
 
 namespace {
-
-bool isAscii(const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x80)
-            return false;
-    }
-    return true;
-}
 
 icu::UnicodeString aliasOf(const QString& text) {
     return icu::UnicodeString(false, reinterpret_cast<const UChar*>(text.utf16()),
@@ -28,6 +22,10 @@ QString toQString(const icu::UnicodeString& text) {
 }
 
 } // namespace
+
+bool isAscii(QStringView text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
 
 QString nfc(const QString& text) {
     if (isAscii(text))

@@ -10,6 +10,8 @@ namespace quorvane {
 // Unicode scalar values of the NFC forms. Use these for user and path text in model code; never
 // normalise a path that is then used for disk I/O.
 
+// Every UTF-16 unit below 0x80: such text is its own NFC form.
+bool isAscii(QStringView text);
 QString nfc(const QString& text);
 bool plainEqual(const QString& a, const QString& b);
 // <0, 0 or >0.

@@ -72,6 +72,18 @@ TEST(PluginOrdersTest, SortByManufacturerMatchesTheComparatorAndIsStable) {
     EXPECT_EQ(versions(withNul),
               (std::vector<QString>{QStringLiteral("3"), QStringLiteral("2"), QStringLiteral("1")}));
 
+    // An unpaired surrogate (a state file may hold one) orders as a code point of its own, between
+    // "B" and "\uFF21"; its UTF-8 stand-in "?" would put it first.
+    std::vector<Plugin> withSurrogate = {product(QString(QChar(0xD800)), {}, 1),
+                                         product(QStringLiteral("B"), {}, 2),
+                                         product(QString::fromUtf8("\uFF21"), {}, 3)};
+    std::vector<Plugin> surrogateExpected = withSurrogate;
+    stableMergeSort(surrogateExpected, pluginManufacturerOrder);
+    ASSERT_EQ(versions(surrogateExpected),
+              (std::vector<QString>{QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("3")}));
+    sortByManufacturer(withSurrogate);
+    EXPECT_EQ(versions(withSurrogate), versions(surrogateExpected));
+
     // Keys that do not match the products one for one are not trusted.
     std::vector<Plugin> oneMore = awkwardProducts();
     ManufacturerOrderKeys keys;
