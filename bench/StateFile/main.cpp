@@ -166,7 +166,7 @@ int main() {
     }
 
     std::printf("median of %d rounds; the product and history records are coded on %zu threads\n", rounds,
-                helperThreadsFor(productCount, 512) + 1);
+                helperThreadsFor(productCount, jsonRecordsPerThread) + 1);
     const bool loadMet = report("load (read, parse, decode)", load, "QJsonDocument::fromJson", rawParse);
     std::printf("%-34s %9.1f ms\n", "  of which decoding the records", decodeOnly);
     const bool saveMet = report("save (encode, write, fsync)", save, "QJsonDocument::toJson", rawSerialise);

@@ -14,7 +14,7 @@ namespace {
 template <class T>
 QJsonArray arrayOf(const std::vector<T>& values) {
     std::vector<QJsonObject> objects(values.size());
-    forEachIndexInParallel(values.size(), helperThreadsFor(values.size(), 512),
+    forEachIndexInParallel(values.size(), helperThreadsFor(values.size(), jsonRecordsPerThread),
                            [&](std::size_t index) { objects[index] = toJson(values[index]); });
     QJsonArray array;
     for (const QJsonObject& object : objects)

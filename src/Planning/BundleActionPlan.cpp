@@ -1,6 +1,5 @@
 #include "Planning/BundleActionPlan.h"
 
-#include "Planning/NestedJson.h"
 #include "Support/JsonWriter.h"
 #include "Support/Uuid.h"
 
@@ -92,9 +91,8 @@ std::expected<BundleActionBlockedSelection, JsonError>
 bundleActionBlockedSelectionFromJson(const QJsonObject& object, const QString& context) {
     JsonReader reader(object, context);
     BundleActionBlockedSelection blocked;
-    if (auto error =
-            detail::readNestedObject(reader, u"selection", blocked.selection, pluginBundleSelectionFromJson))
-        return std::unexpected(*error);
+    blocked.selection =
+        reader.decodedObject<PluginBundleSelection>(u"selection", pluginBundleSelectionFromJson);
     blocked.reason = reader.enumeration(u"reason", bundleActionBlockingReasonTexts());
     blocked.detail = reader.string(u"detail");
     if (!reader.ok())
@@ -106,9 +104,7 @@ std::expected<BundleActionPlanItem, JsonError> bundleActionPlanItemFromJson(cons
                                                                             const QString& context) {
     JsonReader reader(object, context);
     BundleActionPlanItem item;
-    if (auto error =
-            detail::readNestedObject(reader, u"selection", item.selection, pluginBundleSelectionFromJson))
-        return std::unexpected(*error);
+    item.selection = reader.decodedObject<PluginBundleSelection>(u"selection", pluginBundleSelectionFromJson);
     item.pluginName = reader.string(u"pluginName");
     item.manufacturer = reader.string(u"manufacturer");
     item.format = reader.string(u"format");
@@ -127,9 +123,8 @@ std::expected<BundleActionPlan, JsonError> bundleActionPlanFromJson(const QJsonO
     BundleActionPlan plan;
     plan.id = reader.uuid(u"id");
     plan.operation = reader.enumeration(u"operation", bundleActionKindTexts());
-    if (auto error = detail::readNestedObject(reader, u"inventoryRevision", plan.inventoryRevision,
-                                              inventoryRevisionTokenFromJson))
-        return std::unexpected(*error);
+    plan.inventoryRevision =
+        reader.decodedObject<InventoryRevisionToken>(u"inventoryRevision", inventoryRevisionTokenFromJson);
     plan.items = reader.objectArray<BundleActionPlanItem>(u"items", bundleActionPlanItemFromJson);
     plan.blockedSelections = reader.objectArray<BundleActionBlockedSelection>(
         u"blockedSelections", bundleActionBlockedSelectionFromJson);

@@ -1,6 +1,5 @@
 #include "Planning/FormatCleanupPlan.h"
 
-#include "Planning/NestedJson.h"
 #include "Support/JsonWriter.h"
 #include "Support/Uuid.h"
 
@@ -175,9 +174,8 @@ std::expected<FormatCleanupCandidate, JsonError> formatCleanupCandidateFromJson(
                                                                                 const QString& context) {
     JsonReader reader(object, context);
     FormatCleanupCandidate candidate;
-    if (auto error = detail::readNestedObject(reader, u"selection", candidate.selection,
-                                              pluginBundleSelectionFromJson))
-        return std::unexpected(*error);
+    candidate.selection =
+        reader.decodedObject<PluginBundleSelection>(u"selection", pluginBundleSelectionFromJson);
     candidate.pluginName = reader.string(u"pluginName");
     candidate.manufacturer = reader.string(u"manufacturer");
     candidate.format = reader.string(u"format");
@@ -194,13 +192,8 @@ std::expected<FormatCleanupExclusion, JsonError> formatCleanupExclusionFromJson(
                                                                                 const QString& context) {
     JsonReader reader(object, context);
     FormatCleanupExclusion exclusion;
-    if (reader.has(u"selection")) {
-        PluginBundleSelection selection;
-        if (auto error =
-                detail::readNestedObject(reader, u"selection", selection, pluginBundleSelectionFromJson))
-            return std::unexpected(*error);
-        exclusion.selection = selection;
-    }
+    exclusion.selection =
+        reader.optionalDecodedObject<PluginBundleSelection>(u"selection", pluginBundleSelectionFromJson);
     exclusion.pluginName = reader.string(u"pluginName");
     exclusion.format = reader.optionalString(u"format");
     exclusion.reason = reader.enumeration(u"reason", formatCleanupExclusionReasonTexts());
@@ -230,9 +223,8 @@ std::expected<FormatCleanupPlan, JsonError> formatCleanupPlanFromJson(const QJso
     plan.preset = reader.enumeration(u"preset", formatCleanupPresetKindTexts());
     for (const QString& format : reader.stringArray(u"customFormatsToQuarantine"))
         plan.customFormatsToQuarantine.insert(format);
-    if (auto error = detail::readNestedObject(reader, u"inventoryRevision", plan.inventoryRevision,
-                                              inventoryRevisionTokenFromJson))
-        return std::unexpected(*error);
+    plan.inventoryRevision =
+        reader.decodedObject<InventoryRevisionToken>(u"inventoryRevision", inventoryRevisionTokenFromJson);
     plan.candidates =
         reader.objectArray<FormatCleanupCandidate>(u"candidates", formatCleanupCandidateFromJson);
     plan.exclusions =

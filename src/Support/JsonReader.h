@@ -13,11 +13,16 @@
 #include <QStringView>
 #include <QUuid>
 
+#include <cstddef>
 #include <expected>
 #include <optional>
 #include <vector>
 
 namespace quorvane {
+
+// The fewest records each thread takes when long record arrays are decoded or encoded on several
+// threads.
+inline constexpr std::size_t jsonRecordsPerThread = 512;
 
 struct JsonError {
     // The path of the offending key, such as "bundles[2].format"; empty for the whole document.
@@ -97,19 +102,17 @@ public:
         return readObjectArray<T>(key, decode, false, false);
     }
 
-    // The object of `key` decoded with decode(object, pathOf(key)); absent when `key` is missing or
-    // null. A decoding error, whose key then holds the whole path, becomes this reader's.
+    // The object of `key` decoded with decode(object, pathOf(key)). A decoding error, whose key
+    // then holds the whole path, becomes this reader's.
+    template <class T, class F>
+    T decodedObject(QStringView key, F decode) {
+        return readDecodedObject<T>(key, decode, true).value_or(T{});
+    }
+
+    // As decodedObject, but absent when `key` is missing or null.
     template <class T, class F>
     std::optional<T> optionalDecodedObject(QStringView key, F decode) {
-        const std::optional<QJsonObject> value = optionalObject(key);
-        if (!value)
-            return std::nullopt;
-        std::expected<T, JsonError> decoded = decode(*value, pathOf(key));
-        if (!decoded) {
-            failWith(decoded.error());
-            return std::nullopt;
-        }
-        return std::move(*decoded);
+        return readDecodedObject<T>(key, decode, false);
     }
 
     // Records a failure of `key` unless an earlier one is already recorded.
@@ -147,6 +150,19 @@ private:
     }
 
     template <class T, class F>
+    std::optional<T> readDecodedObject(QStringView key, F& decode, bool required) {
+        const std::optional<QJsonObject> value = readObject(key, required);
+        if (!value)
+            return std::nullopt;
+        std::expected<T, JsonError> decoded = decode(*value, pathOf(key));
+        if (!decoded) {
+            failWith(decoded.error());
+            return std::nullopt;
+        }
+        return std::move(*decoded);
+    }
+
+    template <class T, class F>
     std::optional<std::vector<T>> readObjectArray(QStringView key, F& decode, bool required,
                                                   bool inParallel) {
         const auto value = present(key, required);
@@ -159,17 +175,27 @@ private:
         const QJsonArray array = value->toArray();
         const auto count = static_cast<std::size_t>(array.size());
         // Absent where the element is no object.
-        std::vector<std::optional<std::expected<T, JsonError>>> decoded(count);
-        forEachIndexInParallel(count, inParallel ? helperThreadsFor(count, 512) : 0, [&](std::size_t index) {
+        const auto decodeAt = [&](std::size_t index) -> std::optional<std::expected<T, JsonError>> {
             const QJsonValue element = array.at(static_cast<qsizetype>(index));
-            if (element.isObject())
-                decoded[index].emplace(decode(element.toObject(), QString()));
-        });
+            if (!element.isObject())
+                return std::nullopt;
+            return decode(element.toObject(), QString());
+        };
+        // Decoded on several threads, every element is decoded ahead; on one, each in turn, up to
+        // the first failure.
+        const std::size_t helperThreads = inParallel ? helperThreadsFor(count, jsonRecordsPerThread) : 0;
+        std::vector<std::optional<std::expected<T, JsonError>>> decodedAhead;
+        if (helperThreads > 0) {
+            decodedAhead.resize(count);
+            forEachIndexInParallel(count, helperThreads,
+                                   [&](std::size_t index) { decodedAhead[index] = decodeAt(index); });
+        }
         // The first failing element in order is the one reported, however the work was shared.
         std::vector<T> result;
         result.reserve(count);
         for (std::size_t index = 0; index < count; ++index) {
-            std::optional<std::expected<T, JsonError>>& element = decoded[index];
+            std::optional<std::expected<T, JsonError>> element =
+                helperThreads > 0 ? std::move(decodedAhead[index]) : decodeAt(index);
             if (!element) {
                 failPath(elementPathOf(key, static_cast<qsizetype>(index)),
                          QStringLiteral("must be an object"));
