@@ -6,6 +6,7 @@
 #include "Planning/BundleActionPlanner.h"
 #include "Planning/FormatCleanupPlanner.h"
 #include "Shared/PathPolicy.h"
+#include "Shared/QuorvaneHelperProtocol.h"
 #include "Shared/SystemRoots.h"
 #include "Support/Uuid.h"
 
@@ -130,7 +131,7 @@ int main(int argc, char** argv) {
                 ratio <= 2.3 ? "within target" : "OVER TARGET");
 
     std::vector<PluginBundleSelection> selections;
-    for (int index = 0; index < maximumTransactionItems; ++index) {
+    for (int index = 0; index < maximumTransactionItemCount; ++index) {
         const Plugin& plugin = largest[static_cast<size_t>(index) * 70];
         selections.push_back({plugin.id, plugin.bundles->front().id()});
     }
@@ -142,6 +143,6 @@ int main(int argc, char** argv) {
         items = plan.items.size();
     });
     std::printf("  quarantine plan, %d selections over %zu products: %.1f ms (%zu items)\n",
-                maximumTransactionItems, largest.size(), planMs, items);
+                maximumTransactionItemCount, largest.size(), planMs, items);
     return 0;
 }

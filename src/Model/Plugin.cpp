@@ -75,6 +75,16 @@ std::vector<PluginBundleRecord> Plugin::bundleRecords() const {
     return records;
 }
 
+bool Plugin::materializeBundleRecords() {
+    if (bundles)
+        return false;
+    std::vector<PluginBundleRecord> records = bundleRecords();
+    if (records.empty())
+        return false;
+    bundles = std::move(records);
+    return true;
+}
+
 PluginBundleRecord Plugin::singleFormatRecord() const {
     PluginBundleRecord record;
     record.format = formats.front();

@@ -69,6 +69,9 @@ struct Plugin {
             visit(singleFormatRecord());
         }
     }
+    // Gives a single-format product without stored records its one synthesised record, so that a
+    // per-record flag has a record to live in. True when it changed the product.
+    bool materializeBundleRecords();
     // The status from the product's own fields alone.
     PluginStatus baseStatus() const;
     // The status written back into the product after every change of its records.

@@ -2,6 +2,7 @@
 
 #include "Planning/DestinationPaths.h"
 #include "Planning/PlannerRecords.h"
+#include "Shared/QuorvaneHelperProtocol.h"
 #include "Support/Paths.h"
 #include "Support/PlainText.h"
 #include "Support/Uuid.h"
@@ -44,7 +45,7 @@ struct BundleActionTexts {
     QString trashRecordInvalid =
         QStringLiteral("The verified quarantine record or a safe Trash destination is unavailable.");
     QString tooMany = QStringLiteral("One verified transaction can contain no more than %1 format bundles.")
-                          .arg(maximumTransactionItems);
+                          .arg(maximumTransactionItemCount);
 };
 
 const BundleActionTexts& texts() {
@@ -258,7 +259,7 @@ makeBundleActionPlan(BundleActionKind operation, const std::vector<PluginBundleS
         else
             plan.blockedSelections.push_back(std::move(outcome.blocked));
     }
-    if (selections.size() > static_cast<size_t>(maximumTransactionItems))
+    if (selections.size() > static_cast<size_t>(maximumTransactionItemCount))
         plan.blockedSelections.push_back({selections.front(), Reason::tooManyItems, texts().tooMany});
     if (operation == BundleActionKind::quarantine)
         plan.productsLosingAllActiveFormats = productsLosingAllActiveFormats(plan.items, plugins);

@@ -6,7 +6,6 @@
 #include "Planning/FileSystemProbe.h"
 #include "Planning/InventoryRevisionToken.h"
 #include "Shared/PathPolicy.h"
-#include "Shared/QuorvaneHelperProtocol.h"
 
 #include <QString>
 #include <QUuid>
@@ -15,9 +14,6 @@
 #include <vector>
 
 namespace quorvane {
-
-// One helper transaction carries at most this many format bundles.
-inline constexpr int maximumTransactionItems = maximumTransactionItemCount;
 
 // Turns a selection into a reviewed plan against `plugins`. Never fails: every refusal is a
 // blocked selection with its reason and message, so each selection ends as exactly one item or one

@@ -4,6 +4,7 @@
 #include "Planning/BundleActionPlanner.h"
 #include "Planning/PlannerRecords.h"
 #include "Planning/PlanningOrders.h"
+#include "Shared/QuorvaneHelperProtocol.h"
 #include "Support/LocaleText.h"
 #include "Support/Paths.h"
 #include "Support/PlainText.h"
@@ -212,8 +213,8 @@ FormatCleanupPlan makeFormatCleanupPlan(FormatCleanupPresetKind preset, const Fo
                                  plugin->name + texts().noActiveFormatRemaining});
     stableMergeSort(plan.warnings, cleanupWarningOrder);
     const auto count = static_cast<qint64>(plan.candidates.size());
-    if (count > maximumTransactionItems) {
-        const qint64 transactions = (count + maximumTransactionItems - 1) / maximumTransactionItems;
+    if (count > maximumTransactionItemCount) {
+        const qint64 transactions = (count + maximumTransactionItemCount - 1) / maximumTransactionItemCount;
         plan.warnings.push_back({FormatCleanupWarningKind::largeRunRequiresMultipleTransactions, std::nullopt,
                                  texts().largeRun.arg(count).arg(transactions)});
     }

@@ -1,5 +1,7 @@
 #include "Store/AppVersion.h"
 
+#include "Shared/QuorvaneHelperProtocol.h"
+
 namespace quorvane {
 
 namespace {
@@ -15,20 +17,22 @@ constexpr const char* builtBuild = QUORVANE_BUILD;
 constexpr const char* builtBuild = "";
 #endif
 
-QString orFallback(const char* value, const char* fallback) {
+QString orFallback(const char* value, const QString& fallback) {
     const QString text = QString::fromUtf8(value);
-    return text.isEmpty() ? QString::fromUtf8(fallback) : text;
+    return text.isEmpty() ? fallback : text;
 }
 
 } // namespace
 
 const QString& applicationBuild() {
-    static const QString build = orFallback(builtBuild, "40");
+    // The helper answers the handshake with its build, which must equal the application's.
+    static const QString build = orFallback(builtBuild, helperBuild());
     return build;
 }
 
 const QString& appVersionLabel() {
-    static const QString label = QStringLiteral("Quorvane ") + orFallback(builtVersion, "1.0.1") +
+    static const QString label = QStringLiteral("Quorvane ") +
+                                 orFallback(builtVersion, QStringLiteral("1.0.1")) +
                                  QStringLiteral(" (Build ") + applicationBuild() + u')';
     return label;
 }

@@ -7,7 +7,7 @@ namespace quorvane {
 // "Quorvane <version> (Build <build>)": the application's own label, shown in the diagnostic
 // report and sent as the client version of the helper handshake.
 const QString& appVersionLabel();
-// The application's build, "40" unless the build system says otherwise.
+// The application's build: the build system's, else the helper protocol's.
 const QString& applicationBuild();
 
 } // namespace quorvane

@@ -21,8 +21,6 @@ public:
     // Product index, record index.
     using Location = std::pair<std::size_t, std::size_t>;
 
-    static QString key(const QString& path) { return pathKey(path); }
-
     // `pathOf(record)` gives the path a record is found by.
     template <class PathOf>
     BundleRecordIndex(const std::vector<Plugin>& plugins, PathOf pathOf) {
@@ -31,7 +29,7 @@ public:
                 continue;
             const auto& records = *plugins[product].bundles;
             for (std::size_t record = 0; record < records.size(); ++record)
-                m_locations[key(pathOf(records[record]))].emplace_back(product, record);
+                m_locations[pathKey(pathOf(records[record]))].emplace_back(product, record);
         }
     }
 
@@ -40,7 +38,7 @@ public:
     template <class Accept>
     std::expected<Location, PrivilegedInventoryCommitError>
     matchOne(const std::vector<Plugin>& plugins, const QString& path, Accept accepts) const {
-        const auto found = m_locations.find(key(path));
+        const auto found = m_locations.find(pathKey(path));
         std::optional<Location> match;
         if (found != m_locations.end()) {
             for (const Location& location : found->second) {

@@ -3,6 +3,7 @@
 // What the finalisers of the privileged kinds share: how they compare journal paths and how they find
 // the bundle records a journal's items name. Only the store's own source files include this.
 
+#include "Model/Identity.h"
 #include "Model/Plugin.h"
 #include "Persistence/PrivilegedInventoryCommitError.h"
 #include "Store/BundleRecordIndex.h"
@@ -16,7 +17,7 @@ namespace quorvane {
 
 // The form in which the finalisers compare two paths.
 inline bool samePath(const QString& a, const QString& b) {
-    return plainEqual(BundleRecordIndex::key(a), BundleRecordIndex::key(b));
+    return plainEqual(pathKey(a), pathKey(b));
 }
 
 // The paths a record can be found by: where it was scanned, and where it lies in quarantine.

@@ -1,13 +1,11 @@
 #include "Store/PluginInventoryStore.h"
 
-#include "Model/Identity.h"
 #include "Planning/BundleActionPlanner.h"
 #include "Planning/FileSystemProbe.h"
 #include "Shared/HomeTrashLocation.h"
 #include "Store/PluginInventoryStoreJournalSupport.h"
 #include "Store/PrivilegedJournalKinds.h"
 #include "Store/PrivilegedTransactionTexts.h"
-#include "Support/LocaleText.h"
 #include "Support/Paths.h"
 #include "Support/Uuid.h"
 
@@ -307,13 +305,8 @@ void PluginInventoryStore::refreshDerivedStatus(qsizetype index) {
 
 std::vector<Plugin> PluginInventoryStore::inventoryWithStoredRecords() const {
     std::vector<Plugin> plugins = m_plugins;
-    for (Plugin& plugin : plugins) {
-        if (plugin.bundles)
-            continue;
-        std::vector<PluginBundleRecord> records = plugin.bundleRecords();
-        if (!records.empty())
-            plugin.bundles = std::move(records);
-    }
+    for (Plugin& plugin : plugins)
+        plugin.materializeBundleRecords();
     return plugins;
 }
 

@@ -7,26 +7,10 @@
 
 namespace quorvane {
 
-namespace {
-
-// Gives a single-format product without stored records its one synthesised record, so that a
-// per-record flag has a record to live in. True when it changed the product.
-bool materialize(Plugin& plugin) {
-    if (plugin.bundles)
-        return false;
-    std::vector<PluginBundleRecord> records = plugin.bundleRecords();
-    if (records.empty())
-        return false;
-    plugin.bundles = std::move(records);
-    return true;
-}
-
-} // namespace
-
 void PluginInventoryStore::materializeBundleRecords(qsizetype index) {
     if (index < 0 || index >= static_cast<qsizetype>(m_plugins.size()))
         return;
-    if (materialize(m_plugins[static_cast<std::size_t>(index)]))
+    if (m_plugins[static_cast<std::size_t>(index)].materializeBundleRecords())
         emit pluginsChanged();
 }
 
@@ -35,7 +19,7 @@ void PluginInventoryStore::applyProductProtection(std::vector<Plugin>& plugins, 
     for (Plugin& product : plugins) {
         if (!plainEqual(productProtectionKey(product), key))
             continue;
-        materialize(product);
+        product.materializeBundleRecords();
         if (product.bundles) {
             for (PluginBundleRecord& record : *product.bundles)
                 record.isProtected = protect;

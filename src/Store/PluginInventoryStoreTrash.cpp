@@ -1,6 +1,5 @@
 #include "Store/PluginInventoryStore.h"
 
-#include "Model/Identity.h"
 #include "Persistence/StateFileLocations.h"
 #include "Planning/FileSystemProbe.h"
 #include "Shared/QuorvaneHelperProtocol.h"
