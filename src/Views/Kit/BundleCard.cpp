@@ -1,6 +1,5 @@
 #include "Views/Kit/BundleCard.h"
 
-#include "Views/Kit/ConfirmAlert.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/RevealInFinder.h"
 
@@ -40,19 +39,6 @@ void BundleCard::addRow(QWidget* row) {
 
 void BundleCard::addRow(QLayout* row) {
     m_column->addLayout(row);
-}
-
-void confirmBeforeRunning(QAbstractButton* button, BundleConfirmation confirmation, const Plugin& plugin,
-                          const PluginBundleRecord& bundle, BundleAction action) {
-    QObject::connect(
-        button, &QAbstractButton::clicked, button,
-        [button, confirmation = std::move(confirmation), plugin, bundle, action = std::move(action)] {
-            presentConfirmation(button->window(), confirmation.title, confirmation.message,
-                                confirmation.actionText, [plugin, bundle, action] {
-                                    if (action)
-                                        action(plugin, bundle);
-                                });
-        });
 }
 
 KitButton* makeRevealButton(const QString& text, const QString& path, QWidget* parent) {

@@ -3,7 +3,6 @@
 #include "Views/Kit/Binding.h"
 #include "Views/Kit/RoundedBox.h"
 
-class QAbstractButton;
 class QLabel;
 class QLayout;
 class QVBoxLayout;
@@ -12,8 +11,8 @@ namespace quorvane {
 
 class KitButton;
 
-// One format bundle in an inspector: a well named "bundleCard" that carries the bundle's id as its
-// "bundleId" property and stacks its rows `spacing` apart inside 12-pixel margins. The inspectors
+// One format bundle in a detail pane: a well named "bundleCard" that carries the bundle's id as its
+// "bundleId" property and stacks its rows `spacing` apart inside 12-pixel margins. The detail panes
 // give it their own widgets, made with the card as parent, header first.
 class BundleCard : public RoundedBox {
     Q_OBJECT
@@ -28,18 +27,6 @@ public:
 private:
     QVBoxLayout* m_column;
 };
-
-// The alert that asks before a per-format action.
-struct BundleConfirmation {
-    QString title;
-    QString message;
-    QString actionText;
-};
-
-// A click on `button` asks with `confirmation` in the button's window; the alert's action runs
-// `action` for the bundle. The alert holds its own copies, so it outlives a rebuilt card.
-void confirmBeforeRunning(QAbstractButton* button, BundleConfirmation confirmation, const Plugin& plugin,
-                          const PluginBundleRecord& bundle, BundleAction action);
 
 // A full-width bordered button with the folder symbol that reveals `path`.
 KitButton* makeRevealButton(const QString& text, const QString& path, QWidget* parent);

@@ -1,16 +1,22 @@
 #include "Views/Kit/ConfirmAlert.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace quorvane {
 
+namespace {
+
+// The look of the window's alerts: the title in bold above a message column wide enough to read.
 void applyAlertLook(QMessageBox* box) {
     box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { font-weight: bold; min-width: 320px; }"
                                       "QLabel#qt_msgbox_informativelabel { min-width: 320px; }"));
     box->setContentsMargins(8, 8, 8, 4);
 }
+
+} // namespace
 
 QMessageBox* makeAlert(QWidget* parent, const QString& objectName, const QString& title,
                        const QString& message) {
@@ -43,6 +49,19 @@ QMessageBox* presentConfirmation(QWidget* parent, const QString& title, const QS
     });
     box->open();
     return box;
+}
+
+void confirmBeforeRunning(QAbstractButton* button, BundleConfirmation confirmation, const Plugin& plugin,
+                          const PluginBundleRecord& bundle, BundleAction action) {
+    QObject::connect(
+        button, &QAbstractButton::clicked, button,
+        [button, confirmation = std::move(confirmation), plugin, bundle, action = std::move(action)] {
+            presentConfirmation(button->window(), confirmation.title, confirmation.message,
+                                confirmation.actionText, [plugin, bundle, action] {
+                                    if (action)
+                                        action(plugin, bundle);
+                                });
+        });
 }
 
 } // namespace quorvane

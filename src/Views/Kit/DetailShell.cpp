@@ -100,7 +100,7 @@ void DetailShell::setPlugin(const std::optional<Plugin>& plugin, QWidget* conten
     m_scroll->verticalScrollBar()->setValue(scrolled);
 }
 
-QVBoxLayout* makeInspectorColumn(QWidget* content) {
+QVBoxLayout* makeDetailColumn(QWidget* content) {
     content->setObjectName(QStringLiteral("inspectorContent"));
     auto* stack = new QVBoxLayout(content);
     stack->setContentsMargins(0, 0, 0, 0);

@@ -18,8 +18,8 @@ public:
                QWidget* parent = nullptr);
 };
 
-// The frame of every inspector: a scrolling panel that shows "Select a Plugin" while nothing is
-// selected and, for a product, its name and manufacturer above the inspector's own content.
+// The frame of every detail pane: a scrolling panel that shows "Select a Plugin" while nothing is
+// selected and, for a product, its name and manufacturer above the pane's own content.
 class DetailShell : public PanelFrame {
     Q_OBJECT
 public:
@@ -36,8 +36,8 @@ private:
     QWidget* m_content = nullptr;
 };
 
-// Makes `content` an inspector's own content, named "inspectorContent": a column of sections 16
+// Makes `content` a detail pane's own content, named "inspectorContent": a column of sections 16
 // pixels apart with no margins, which it returns.
-QVBoxLayout* makeInspectorColumn(QWidget* content);
+QVBoxLayout* makeDetailColumn(QWidget* content);
 
 } // namespace quorvane

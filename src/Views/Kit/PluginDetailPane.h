@@ -18,8 +18,8 @@ public:
                             QWidget* parent = nullptr);
 };
 
-// The Inventory screen's inspector: metadata rows, protection, and one card per format bundle with
-// its per-format protection and quarantine; below the cards "Quarantine Plugin…".
+// The Inventory screen's detail pane: metadata rows, protection, and one card per format bundle
+// with its per-format protection and quarantine; below the cards "Quarantine Plugin…".
 class PluginDetailPane : public DetailShell {
     Q_OBJECT
 public:

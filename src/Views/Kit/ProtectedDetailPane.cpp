@@ -54,7 +54,7 @@ void ProtectedDetailPane::setPlugin(const std::optional<Plugin>& plugin,
 QWidget* ProtectedDetailPane::buildContent(const Plugin& plugin,
                                            const std::vector<PluginBundleRecord>& bundles) {
     auto* content = new QWidget;
-    auto* stack = makeInspectorColumn(content);
+    auto* stack = makeDetailColumn(content);
 
     if (plugin.status == PluginStatus::hostedByShell) {
         stack->addWidget(new InfoBar(translated(text::hostedNote), Palette::accent(), content));

@@ -8,7 +8,7 @@
 
 namespace quorvane {
 
-// The inspector of the protected-plugins screen: where each format bundle lies, whether it is
+// The detail pane of the protected-plugins screen: where each format bundle lies, whether it is
 // protected, a reveal button per bundle, the per-format and the product-level protection controls.
 class ProtectedDetailPane : public DetailShell {
     Q_OBJECT

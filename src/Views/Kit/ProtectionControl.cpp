@@ -116,7 +116,7 @@ void ProtectionControl::confirmRemoval(const QString& message) {
 
 BundleProtectionControl::BundleProtectionControl(const Plugin& plugin, const PluginBundleRecord& bundle,
                                                  SetBundleProtection onSetProtection, QWidget* parent)
-    : QWidget(parent), m_plugin(plugin), m_bundle(bundle), m_onSetProtection(std::move(onSetProtection)) {
+    : QWidget(parent) {
     setObjectName(QStringLiteral("bundleProtectionControl"));
     auto* layout = stackLayout(this);
     if (plugin.isMandatoryShell()) {
@@ -131,17 +131,15 @@ BundleProtectionControl::BundleProtectionControl(const Plugin& plugin, const Plu
                                      QStringLiteral("shield.slash"), ButtonStyle::bordered, this);
         button->setObjectName(QStringLiteral("removeFormatProtectionButton"));
         button->setFullWidth();
-        connect(button, &QPushButton::clicked, this, [this] {
-            const Plugin owner = m_plugin;
-            const PluginBundleRecord record = m_bundle;
-            const SetBundleProtection action = m_onSetProtection;
-            presentConfirmation(window(), translated(text::removeFormatTitle).arg(record.format),
-                                translated(text::removeFormatMessage).arg(record.format),
-                                translated(text::removeFormatAction), [owner, record, action] {
-                                    if (action)
-                                        action(owner, record, false);
-                                });
-        });
+        confirmBeforeRunning(
+            button,
+            {translated(text::removeFormatTitle).arg(bundle.format),
+             translated(text::removeFormatMessage).arg(bundle.format), translated(text::removeFormatAction)},
+            plugin, bundle,
+            [action = std::move(onSetProtection)](const Plugin& owner, const PluginBundleRecord& record) {
+                if (action)
+                    action(owner, record, false);
+            });
         layout->addWidget(button);
         return;
     }
@@ -149,9 +147,9 @@ BundleProtectionControl::BundleProtectionControl(const Plugin& plugin, const Plu
                                  QStringLiteral("shield.checkered"), ButtonStyle::bordered, this);
     button->setObjectName(QStringLiteral("protectFormatButton"));
     button->setFullWidth();
-    connect(button, &QPushButton::clicked, this, [this] {
-        if (m_onSetProtection)
-            m_onSetProtection(m_plugin, m_bundle, true);
+    connect(button, &QPushButton::clicked, this, [plugin, bundle, action = std::move(onSetProtection)] {
+        if (action)
+            action(plugin, bundle, true);
     });
     layout->addWidget(button);
 }

@@ -8,7 +8,7 @@ namespace quorvane {
 
 // Product-level protection: what it offers follows the product's protection level; removing asks
 // first, protecting never does. Mandatory shells get a note instead of buttons. Its elements join
-// the inspector's stack (no margins of its own).
+// the detail pane's stack (no margins of its own).
 class ProtectionControl : public QWidget {
     Q_OBJECT
 public:
@@ -27,11 +27,6 @@ class BundleProtectionControl : public QWidget {
 public:
     BundleProtectionControl(const Plugin& plugin, const PluginBundleRecord& bundle,
                             SetBundleProtection onSetProtection, QWidget* parent = nullptr);
-
-private:
-    Plugin m_plugin;
-    PluginBundleRecord m_bundle;
-    SetBundleProtection m_onSetProtection;
 };
 
 } // namespace quorvane

@@ -103,25 +103,26 @@ BundleQuarantineActions::BundleQuarantineActions(const Plugin& plugin, const Plu
     auto* trash =
         makeTrashButton(translated(text::trashFormat).arg(bundle.format), trashBlockingReason, this);
     trash->setObjectName(QStringLiteral("trashFormatButton"));
-    connect(trash, &QPushButton::clicked, this, [this, owner = plugin, record = bundle, action = onTrash] {
-        auto holder = std::make_shared<QPointer<TrashSheetFrame>>();
-        auto* sheet = new TrashConfirmationSheet(
-            owner, record,
-            [holder] {
-                if (*holder)
-                    (*holder)->dismiss();
-            },
-            [holder, owner, record, action] {
-                if (action)
-                    action(owner, record);
-                if (*holder)
-                    (*holder)->dismiss();
-            },
-            window());
-        *holder = sheet;
-        sheet->setObjectName(QStringLiteral("bundleTrashSheet"));
-        presentTrashSheet(sheet);
-    });
+    connect(trash, &QPushButton::clicked, this,
+            [this, owner = plugin, record = bundle, action = std::move(onTrash)] {
+                auto holder = std::make_shared<QPointer<TrashSheetFrame>>();
+                auto* sheet = new TrashConfirmationSheet(
+                    owner, record,
+                    [holder] {
+                        if (*holder)
+                            (*holder)->dismiss();
+                    },
+                    [holder, owner, record, action] {
+                        if (action)
+                            action(owner, record);
+                        if (*holder)
+                            (*holder)->dismiss();
+                    },
+                    window());
+                *holder = sheet;
+                sheet->setObjectName(QStringLiteral("bundleTrashSheet"));
+                presentTrashSheet(sheet);
+            });
     stack->addWidget(trash);
 }
 
@@ -197,7 +198,7 @@ TrashSheetFrame* QuarantineDetailPane::trashSheet() const {
 QWidget* QuarantineDetailPane::buildContent(const Rendering& rendering) {
     const Plugin& plugin = *rendering.plugin;
     auto* content = new QWidget;
-    auto* stack = makeInspectorColumn(content);
+    auto* stack = makeDetailColumn(content);
     for (size_t index = 0; index < rendering.bundles.size(); ++index)
         stack->addWidget(
             buildCard(plugin, rendering.bundles[index], rendering.bundleReasons[index], content));

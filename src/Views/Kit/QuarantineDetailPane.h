@@ -22,8 +22,8 @@ public:
                             BundleAction onTrash, QWidget* parent = nullptr);
 };
 
-// The Quarantine screen's inspector: one card per quarantined bundle, then "Restore Plugin…" and
-// "Move Plugin to Trash…" for the whole product.
+// The Quarantine screen's detail pane: one card per quarantined bundle, then "Restore Plugin…"
+// and "Move Plugin to Trash…" for the whole product.
 class QuarantineDetailPane : public DetailShell {
     Q_OBJECT
 public:

@@ -40,10 +40,6 @@ PanelFrame* panel(QWidget* content, QWidget* parent) {
     return frame;
 }
 
-RoundedBox* makeWell(QWidget* parent) {
-    return new RoundedBox(wellFill(), std::nullopt, wellRadius, parent);
-}
-
 QColor wellFill() {
     return withOpacity(Palette::background(), 0.55);
 }

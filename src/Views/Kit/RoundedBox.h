@@ -38,8 +38,7 @@ public:
 // `content` placed inside a new panel with no padding of its own.
 PanelFrame* panel(QWidget* content, QWidget* parent = nullptr);
 
-// The inset well of inspector cards and path boxes: `Palette.background` at 0.55, radius 8.
-RoundedBox* makeWell(QWidget* parent = nullptr);
+// The inset well of detail-pane cards and path boxes: `Palette.background` at 0.55, radius 8.
 QColor wellFill();
 inline constexpr qreal wellRadius = 8;
 // The tinted bar of info bars and the batch bar: the colour at 0.08, outlined at 0.5, radius 8.

@@ -1,6 +1,7 @@
 #include "KitTestSupport.h"
 
 #include "Views/Kit/BundleCard.h"
+#include "Views/Kit/ConfirmAlert.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/TextStyle.h"
 
@@ -52,11 +53,8 @@ TEST(BundleCard, ConfirmationAsksFirstAndActsOnItsOwnCopiesAfterTheButtonIsGone)
 
     button->click();
     QMessageBox* alert = openAlert(&window);
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->text(), QStringLiteral("Title?"));
-    EXPECT_EQ(alert->informativeText(), QStringLiteral("Message."));
-    EXPECT_EQ(alert->findChild<QPushButton*>(QStringLiteral("actionButton"))->text(),
-              QStringLiteral("Do It"));
+    ASSERT_NO_FATAL_FAILURE(
+        expectAlert(alert, QStringLiteral("Title?"), QStringLiteral("Message."), QStringLiteral("Do It")));
     press(alert, QStringLiteral("cancelButton"));
     EXPECT_TRUE(ran.empty());
 

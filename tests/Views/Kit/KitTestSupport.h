@@ -77,6 +77,18 @@ inline QMessageBox* openAlert(const QObject* root) {
     return nullptr;
 }
 
+// Checks that `alert` is open with `title` above `message` and `action` on its action button. Call it
+// through ASSERT_NO_FATAL_FAILURE so that a missing alert ends the test.
+inline void expectAlert(QMessageBox* alert, const QString& title, const QString& message,
+                        const QString& action) {
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->text(), title);
+    EXPECT_EQ(alert->informativeText(), message);
+    auto* button = alert->findChild<QPushButton*>(QStringLiteral("actionButton"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), action);
+}
+
 // Presses the alert's button of that name ("cancelButton" or "actionButton").
 inline void press(QMessageBox* box, const QString& name) {
     ASSERT_NE(box, nullptr);

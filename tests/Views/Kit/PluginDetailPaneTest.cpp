@@ -243,14 +243,11 @@ TEST(BundleQuarantineControl, BlockedShowsTheReasonAndAllowedAsksBeforeActing) {
     EXPECT_EQ(allowed->text(), QStringLiteral("Quarantine VST3 Format\u2026"));
     allowed->click();
     QMessageBox* alert = openAlert(&inspector);
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->text(), QStringLiteral("Quarantine VST3 Format?"));
-    EXPECT_EQ(
-        alert->informativeText(),
+    ASSERT_NO_FATAL_FAILURE(expectAlert(
+        alert, QStringLiteral("Quarantine VST3 Format?"),
         QStringLiteral("Only the selected VST3 bundle will move. Every other installed format for Aster will "
-                       "remain in place."));
-    EXPECT_EQ(alert->findChild<QPushButton*>(QStringLiteral("actionButton"))->text(),
-              QStringLiteral("Move VST3 to Quarantine"));
+                       "remain in place."),
+        QStringLiteral("Move VST3 to Quarantine")));
     press(alert, QStringLiteral("cancelButton"));
     EXPECT_TRUE(calls.quarantinedBundles.empty());
     allowed->click();

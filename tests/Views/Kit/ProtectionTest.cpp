@@ -87,13 +87,10 @@ TEST(ProtectionControl, PartlyProtectedOffersBothAndAsksBeforeRemoving) {
     EXPECT_EQ(remove->buttonStyle(), ButtonStyle::bordered);
     remove->click();
     QMessageBox* alert = openAlert(&control);
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->text(), QStringLiteral("Remove All Protection?"));
-    EXPECT_EQ(alert->informativeText(),
-              QStringLiteral(
-                  "Protection will be removed from every Tidewater format. No files will be moved now."));
-    EXPECT_EQ(alert->findChild<QPushButton*>(QStringLiteral("actionButton"))->text(),
-              QStringLiteral("Remove All Protection"));
+    ASSERT_NO_FATAL_FAILURE(expectAlert(
+        alert, QStringLiteral("Remove All Protection?"),
+        QStringLiteral("Protection will be removed from every Tidewater format. No files will be moved now."),
+        QStringLiteral("Remove All Protection")));
     EXPECT_TRUE(calls.product.empty());
     press(alert, QStringLiteral("cancelButton"));
     EXPECT_TRUE(calls.product.empty());
@@ -176,14 +173,11 @@ TEST(BundleProtectionControl, ProtectIsBorderedAndImmediateRemoveAsksFirst) {
     EXPECT_EQ(removeButton->symbol(), QStringLiteral("shield.slash"));
     removeButton->click();
     QMessageBox* alert = openAlert(&remove);
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->text(), QStringLiteral("Remove AU Protection?"));
-    EXPECT_EQ(
-        alert->informativeText(),
+    ASSERT_NO_FATAL_FAILURE(expectAlert(
+        alert, QStringLiteral("Remove AU Protection?"),
         QStringLiteral(
-            "Only the AU format will become eligible for future file actions. No files will be moved now."));
-    EXPECT_EQ(alert->findChild<QPushButton*>(QStringLiteral("actionButton"))->text(),
-              QStringLiteral("Remove Protection"));
+            "Only the AU format will become eligible for future file actions. No files will be moved now."),
+        QStringLiteral("Remove Protection")));
     press(alert, QStringLiteral("cancelButton"));
     EXPECT_EQ(calls.format.size(), 1u);
     removeButton->click();

@@ -45,7 +45,7 @@ struct QuarantineCalls {
     }
 };
 
-// The reason line directly inside the inspector content, not inside a card.
+// The reason line directly inside the detail pane's content, not inside a card.
 QString productReasonLine(const QWidget* inspector) {
     auto* button = child<QPushButton>(inspector, QStringLiteral("restorePluginButton"));
     for (QLabel* label : button->parentWidget()->findChildren<QLabel*>(QStringLiteral("blockingReason"),
@@ -150,13 +150,11 @@ TEST(QuarantineDetailPane, WholeProductRestoreIsConfirmedByAnAlert) {
     inspector.setPlugin(product, product.bundleRecords());
     child<QPushButton>(&inspector, QStringLiteral("restorePluginButton"))->click();
     QMessageBox* alert = openAlert(&inspector);
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->text(), QStringLiteral("Restore Plugin?"));
-    EXPECT_EQ(alert->informativeText(),
-              QStringLiteral("Quorvane will return every quarantined format for Quillon as one "
-                             "transaction. Existing files will never be overwritten."));
-    EXPECT_EQ(alert->findChild<QPushButton*>(QStringLiteral("actionButton"))->text(),
-              QStringLiteral("Restore All Formats"));
+    ASSERT_NO_FATAL_FAILURE(
+        expectAlert(alert, QStringLiteral("Restore Plugin?"),
+                    QStringLiteral("Quorvane will return every quarantined format for Quillon as one "
+                                   "transaction. Existing files will never be overwritten."),
+                    QStringLiteral("Restore All Formats")));
     press(alert, QStringLiteral("cancelButton"));
     EXPECT_TRUE(calls.calls.empty());
     child<QPushButton>(&inspector, QStringLiteral("restorePluginButton"))->click();
@@ -231,13 +229,11 @@ TEST(BundleQuarantineActions, ReasonsConfirmationsAndTheSingleSheet) {
 
     restore->click();
     QMessageBox* alert = openAlert(&inspector);
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->text(), QStringLiteral("Restore AU Format?"));
-    EXPECT_EQ(alert->informativeText(),
-              QStringLiteral("Only the selected AU bundle will return to its recorded original "
-                             "location. Existing files will never be overwritten."));
-    EXPECT_EQ(alert->findChild<QPushButton*>(QStringLiteral("actionButton"))->text(),
-              QStringLiteral("Restore AU"));
+    ASSERT_NO_FATAL_FAILURE(
+        expectAlert(alert, QStringLiteral("Restore AU Format?"),
+                    QStringLiteral("Only the selected AU bundle will return to its recorded original "
+                                   "location. Existing files will never be overwritten."),
+                    QStringLiteral("Restore AU")));
     press(alert, QStringLiteral("actionButton"));
     EXPECT_EQ(calls.calls, std::vector<QString>{QStringLiteral("restore Quillon/AU")});
 
