@@ -180,6 +180,11 @@ protected:
             std::make_unique<PluginManagementService>(std::make_unique<FakeServiceRegistry>(registry),
                                                       connections.factory(), InstallLayout{tree.path()});
     }
+    // Answers the newest connection's handshake as the helper of the expected build.
+    void answerHandshake() {
+        connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
+        drainEvents();
+    }
 
     TemporaryTree tree;
     std::shared_ptr<FakeRegistryState> registry = std::make_shared<FakeRegistryState>();

@@ -18,8 +18,7 @@ protected:
     void startReachable() {
         start(ServiceRegistrationStatus::enabled);
         ASSERT_EQ(connections.made.size(), 1u);
-        connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
-        drainEvents();
+        answerHandshake();
         ASSERT_TRUE(service->isReadyForPrivilegedRequests());
     }
 
@@ -44,8 +43,7 @@ TEST_F(PluginManagementServiceTest, StartsFromTheRegistrationStateAndShakesHands
     // Nothing is known before the reply.
     EXPECT_FALSE(service->helperIsReachable());
 
-    connection.reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
-    drainEvents();
+    answerHandshake();
     EXPECT_TRUE(service->helperIsReachable());
     EXPECT_EQ(service->helperVersion(), QStringLiteral("40"));
     EXPECT_EQ(service->lastError(), std::nullopt);
@@ -145,8 +143,7 @@ TEST_F(PluginManagementServiceTest, ReplyWithAnotherBuildOrNameKeepsTheConnectio
 TEST_F(PluginManagementServiceTest, PassingTestReportsTheConnectedBuild) {
     startReachable();
     service->connectAndHandshake(true);
-    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
-    drainEvents();
+    answerHandshake();
     EXPECT_EQ(service->lastHandshakeNotice(),
               QStringLiteral("Secure helper test passed. QuorvaneHelper Build 40 is connected."));
     EXPECT_TRUE(service->helperIsReachable());
@@ -180,8 +177,7 @@ TEST_F(PluginManagementServiceTest, InterruptionOrInvalidationOnlyMarksTheHelper
         connections.made.clear();
         startReachable();
         service->connectAndHandshake(true);
-        connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
-        drainEvents();
+        answerHandshake();
         const auto notice = service->lastHandshakeNotice();
         FakeConnectionState& connection = connections.last();
         if (interruption)
@@ -226,8 +222,7 @@ TEST_F(PluginManagementServiceTest, RepairWhoseUnregisterFailsDoesNotRegisterAnd
     EXPECT_EQ(service->helperVersion(), QStringLiteral("40"));
 
     // The reconnect that follows succeeds, and the failure stays visible.
-    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
-    drainEvents();
+    answerHandshake();
     EXPECT_TRUE(service->helperIsReachable());
     EXPECT_EQ(service->lastError(), description(ServiceRegistryError::approvalDenied));
 }
@@ -308,8 +303,7 @@ TEST_F(PluginManagementServiceTest, CallbacksOfAnOlderConnectionNeverTouchTheNew
     const auto oldHandshake = old.calls[0].handler;
     const auto oldInterruption = old.interruption;
     service->connectAndHandshake(false);
-    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
-    drainEvents();
+    answerHandshake();
     ASSERT_TRUE(service->helperIsReachable());
 
     // A late answer and a late interruption of the first connection.
@@ -359,8 +353,7 @@ TEST_F(PluginManagementServiceTest, NeedsUpdateOnlyWhenEnabledWithoutTheExpected
     start(ServiceRegistrationStatus::enabled);
     // No reply yet: no version.
     EXPECT_TRUE(service->needsHelperUpdate());
-    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
-    drainEvents();
+    answerHandshake();
     EXPECT_FALSE(service->needsHelperUpdate());
 }
 
@@ -369,11 +362,9 @@ TEST_F(PluginManagementServiceTest, SignalsOnlyWhenAValueChanges) {
     QSignalSpy status(service.get(), &PluginManagementService::statusChanged);
     QSignalSpy reachable(service.get(), &PluginManagementService::helperIsReachableChanged);
     QSignalSpy version(service.get(), &PluginManagementService::helperVersionChanged);
-    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
-    drainEvents();
+    answerHandshake();
     service->refreshStatus();
-    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
-    drainEvents();
+    answerHandshake();
     EXPECT_EQ(status.count(), 0);
     EXPECT_EQ(reachable.count(), 1);
     EXPECT_EQ(version.count(), 1);

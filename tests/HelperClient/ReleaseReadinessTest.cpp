@@ -100,8 +100,7 @@ TEST_F(ReadinessOfTheServiceTest, SectionOfAHelperThatIsNotRegistered) {
 TEST_F(ReadinessOfTheServiceTest, SectionOfAConnectedInstalledHelper) {
     install();
     start(ServiceRegistrationStatus::enabled);
-    connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
-    drainEvents();
+    answerHandshake();
     EXPECT_EQ(passedReadinessCheckCount(service->releaseReadinessChecks()), 6);
     EXPECT_EQ(service->diagnosticsSection(), QStringLiteral("Plugin Management\n"
                                                             "Helper status: Enabled\n"

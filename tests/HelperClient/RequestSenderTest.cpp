@@ -1,6 +1,5 @@
 #include "FakeHelperClient.h"
 #include "HelperClient/PluginManagementService.h"
-#include "Support/Fixtures/TemporaryTree.h"
 
 #include <gtest/gtest.h>
 
@@ -45,8 +44,7 @@ const KindTexts trashRestoreTexts{"TX-TR",
 const QString inProgress = QStringLiteral("A privileged plugin transaction is already in progress.");
 
 // One privileged kind: its request and result, its sender, its blocking reason and its texts.
-template <class KindRequest, class KindResult, auto sender, auto blockingReason, auto destinations,
-          const KindTexts& kindTexts>
+template <class KindRequest, class KindResult, auto sender, auto blockingReason, const KindTexts& kindTexts>
 struct SenderKind {
     using Request = KindRequest;
     using Result = KindResult;
@@ -61,7 +59,6 @@ struct SenderKind {
             request.items.push_back({path, path, QStringLiteral("OP")});
         return request;
     }
-    static const QStringList& paths(const Result& result) { return result.*destinations; }
     static void send(PluginManagementService& service, const Request& request,
                      std::function<void(const Result&)> done) {
         (service.*sender)(request, std::move(done));
@@ -72,19 +69,16 @@ struct SenderKind {
 };
 
 using Service = PluginManagementService;
-using QuarantineSender = SenderKind<PrivilegedQuarantineRequest, PrivilegedQuarantineResult,
-                                    &Service::sendQuarantineRequest, &Service::quarantineBlockingReason,
-                                    &PrivilegedQuarantineResult::movedDestinationPaths, quarantineTexts>;
+using QuarantineSender =
+    SenderKind<PrivilegedQuarantineRequest, PrivilegedQuarantineResult, &Service::sendQuarantineRequest,
+               &Service::quarantineBlockingReason, quarantineTexts>;
 using RestoreSender = SenderKind<PrivilegedRestoreRequest, PrivilegedRestoreResult,
-                                 &Service::sendRestoreRequest, &Service::restoreBlockingReason,
-                                 &PrivilegedRestoreResult::restoredDestinationPaths, restoreTexts>;
-using TrashSender =
-    SenderKind<PrivilegedTrashRequest, PrivilegedTrashResult, &Service::sendTrashRequest,
-               &Service::trashBlockingReason, &PrivilegedTrashResult::trashedDestinationPaths, trashTexts>;
+                                 &Service::sendRestoreRequest, &Service::restoreBlockingReason, restoreTexts>;
+using TrashSender = SenderKind<PrivilegedTrashRequest, PrivilegedTrashResult, &Service::sendTrashRequest,
+                               &Service::trashBlockingReason, trashTexts>;
 using TrashRestoreSender =
     SenderKind<PrivilegedTrashRestoreRequest, PrivilegedTrashRestoreResult, &Service::sendTrashRestoreRequest,
-               &Service::trashRecoveryBlockingReason, &PrivilegedTrashRestoreResult::restoredDestinationPaths,
-               trashRestoreTexts>;
+               &Service::trashRecoveryBlockingReason, trashRestoreTexts>;
 
 // Names each instantiation after its frame method.
 struct KindName {
@@ -95,21 +89,11 @@ struct KindName {
 };
 
 template <class Kind>
-class RequestSenderTest : public ::testing::Test {
+class RequestSenderTest : public FakeServiceTest {
 protected:
     using Request = typename Kind::Request;
     using Result = typename Kind::Result;
 
-    void start(ServiceRegistrationStatus status) {
-        registry->status = status;
-        service =
-            std::make_unique<PluginManagementService>(std::make_unique<FakeServiceRegistry>(registry),
-                                                      connections.factory(), InstallLayout{tree.path()});
-    }
-    void answerHandshake() {
-        connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
-        drainEvents();
-    }
     void startReachable() {
         start(ServiceRegistrationStatus::enabled);
         answerHandshake();
@@ -125,14 +109,10 @@ protected:
         EXPECT_EQ(result.transactionID, sent.transactionID);
         EXPECT_FALSE(result.succeeded);
         EXPECT_TRUE(result.rollbackComplete);
-        EXPECT_TRUE(Kind::paths(result).isEmpty());
+        EXPECT_TRUE((result.*Result::paths).isEmpty());
         EXPECT_EQ(result.message, message);
     }
 
-    TemporaryTree tree;
-    std::shared_ptr<FakeRegistryState> registry = std::make_shared<FakeRegistryState>();
-    FakeConnections connections;
-    std::unique_ptr<PluginManagementService> service;
     std::vector<Result> results;
     Request request = Kind::request(QStringLiteral("/Library/Audio/Plug-Ins/VST3/A.vst3"));
 };

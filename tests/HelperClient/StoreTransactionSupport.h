@@ -3,6 +3,7 @@
 #include "Model/Identity.h"
 #include "Platform/HomeTrash.h"
 #include "Shared/PathPolicy.h"
+#include "Shared/PrivilegedResults.h"
 #include "Store/IsolatedStoreTest.h"
 #include "Store/PluginInventoryStore.h"
 #include "Store/PrivilegedRequestSender.h"
@@ -52,22 +53,15 @@ Result succeededResult(const Request& request) {
     QStringList paths;
     for (const auto& item : request.items)
         paths.append(item.destinationPath);
-    if constexpr (requires { result.movedDestinationPaths; })
-        result.movedDestinationPaths = paths;
-    else if constexpr (requires { result.trashedDestinationPaths; })
-        result.trashedDestinationPaths = paths;
-    else
-        result.restoredDestinationPaths = paths;
+    result.*Result::paths = paths;
     return result;
 }
 
+// A helper's failed result: no paths, and the rollback complete unless told otherwise.
 template <class Result>
 Result failedResult(const QString& transactionID, const QString& message, bool rollbackComplete = true) {
-    Result result;
-    result.transactionID = transactionID;
-    result.succeeded = false;
+    Result result = failureWithNothingMoved<Result>(transactionID, message);
     result.rollbackComplete = rollbackComplete;
-    result.message = message;
     return result;
 }
 
@@ -104,6 +98,8 @@ protected:
     QString component(const QString& name) const {
         return policy.approvedSystemPluginRoots().at(0) + u'/' + name;
     }
+    // The console user's Trash: the one in the home folder here, which belongs to the user running
+    // the tests.
     QString trashFolder() const { return HomeTrash::filesFolder(home); }
 
     // An active product with one stored record per path; each bundle is created on disk.
@@ -154,7 +150,6 @@ protected:
         return *request;
     }
 
-    // The console user's Trash belongs to the user running the tests here.
     PathPolicy policy{roots};
     std::unique_ptr<PluginInventoryStore> store;
 };

@@ -1,4 +1,5 @@
 #include "Support/LocaleText.h"
+#include "Support/Fixtures/FixtureTextLocale.h"
 
 #include <QStringList>
 
@@ -10,16 +11,10 @@
 namespace quorvane {
 namespace {
 
+// Every test starts in en_US; whatever a test sets is undone after it.
 class LocaleTextTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_saved = textLocale();
-        setTextLocale(QStringLiteral("en_US"));
-    }
-    void TearDown() override { setTextLocale(m_saved); }
-
 private:
-    QString m_saved;
+    testing::PinnedTextLocale m_locale{QStringLiteral("en_US")};
 };
 
 QString u(const char* utf8) {
