@@ -14,22 +14,9 @@ bool HistoryItem::operator==(const HistoryItem& other) const {
            presetRunID == other.presetRunID;
 }
 
-namespace {
-
-// The keys always written, for SortedKeyWriter.
-const QJsonObject& writtenKeys() {
-    static const QJsonObject keys{{QStringLiteral("id"), QJsonValue()},
-                                  {QStringLiteral("plugin"), QJsonValue()},
-                                  {QStringLiteral("kind"), QJsonValue()},
-                                  {QStringLiteral("detail"), QJsonValue()},
-                                  {QStringLiteral("time"), QJsonValue()}};
-    return keys;
-}
-
-} // namespace
-
 QJsonObject toJson(const HistoryItem& item) {
-    QJsonObject object = writtenKeys();
+    static const QJsonObject keys = alwaysWrittenKeys({u"detail", u"id", u"kind", u"plugin", u"time"});
+    QJsonObject object = keys;
     SortedKeyWriter writer(object);
     writer.set(u"detail", item.detail);
     writer.set(u"id", toJson(item.id));

@@ -201,23 +201,11 @@ std::vector<PluginBundleSelection> quarantinedBundleSelections(const std::vector
     return bundleSelections(plugins, [](const PluginBundleRecord& record) { return record.isQuarantined(); });
 }
 
-namespace {
-
-// The keys always written, for SortedKeyWriter.
-const QJsonObject& writtenKeys() {
-    static const QJsonObject keys{
-        {QStringLiteral("id"), QJsonValue()},           {QStringLiteral("name"), QJsonValue()},
-        {QStringLiteral("manufacturer"), QJsonValue()}, {QStringLiteral("version"), QJsonValue()},
-        {QStringLiteral("formats"), QJsonValue()},      {QStringLiteral("architecture"), QJsonValue()},
-        {QStringLiteral("size"), QJsonValue()},         {QStringLiteral("path"), QJsonValue()},
-        {QStringLiteral("status"), QJsonValue()},       {QStringLiteral("isProtected"), QJsonValue()}};
-    return keys;
-}
-
-} // namespace
-
 QJsonObject toJson(const Plugin& plugin) {
-    QJsonObject object = writtenKeys();
+    static const QJsonObject keys =
+        alwaysWrittenKeys({u"architecture", u"formats", u"id", u"isProtected", u"manufacturer", u"name",
+                           u"path", u"size", u"status", u"version"});
+    QJsonObject object = keys;
     SortedKeyWriter writer(object);
     writer.set(u"architecture", plugin.architecture);
     writer.set(u"formats", QJsonArray::fromStringList(plugin.formats));

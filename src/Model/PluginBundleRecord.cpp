@@ -35,22 +35,10 @@ size_t qHash(const PluginBundleRecord& record, size_t seed) {
     return seed;
 }
 
-namespace {
-
-// The keys always written, for SortedKeyWriter.
-const QJsonObject& writtenKeys() {
-    static const QJsonObject keys{{QStringLiteral("format"), QJsonValue()},
-                                  {QStringLiteral("architecture"), QJsonValue()},
-                                  {QStringLiteral("size"), QJsonValue()},
-                                  {QStringLiteral("path"), QJsonValue()},
-                                  {QStringLiteral("isProtected"), QJsonValue()}};
-    return keys;
-}
-
-} // namespace
-
 QJsonObject toJson(const PluginBundleRecord& record) {
-    QJsonObject object = writtenKeys();
+    static const QJsonObject keys =
+        alwaysWrittenKeys({u"architecture", u"format", u"isProtected", u"path", u"size"});
+    QJsonObject object = keys;
     SortedKeyWriter writer(object);
     writer.set(u"architecture", record.architecture);
     writer.set(u"format", record.format);

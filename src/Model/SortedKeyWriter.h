@@ -4,6 +4,8 @@
 #include <QJsonValue>
 #include <QStringView>
 
+#include <initializer_list>
+
 namespace quorvane {
 
 // Sets the values of a record object that starts as a copy of one shared object already holding
@@ -24,5 +26,13 @@ private:
     [[maybe_unused]] QJsonObject& m_object;
     QJsonObject::iterator m_next;
 };
+
+// The shared start of every record of one kind: each key always written, with a null value.
+inline QJsonObject alwaysWrittenKeys(std::initializer_list<QStringView> keys) {
+    QJsonObject object;
+    for (const QStringView key : keys)
+        object.insert(key.toString(), QJsonValue());
+    return object;
+}
 
 } // namespace quorvane
