@@ -30,6 +30,7 @@ const QString shortVersionKey = QStringLiteral("CFBundleShortVersionString");
 const QString versionKey = QStringLiteral("CFBundleVersion");
 const QString identifierKey = QStringLiteral("CFBundleIdentifier");
 const QString executableKey = QStringLiteral("CFBundleExecutable");
+const QString legacyExecutableKey = QStringLiteral("NSExecutable");
 
 std::optional<struct stat> linkStatus(const QString& path) {
     struct stat status {};
@@ -65,12 +66,20 @@ public:
         return dictionary ? *dictionary : QVariantMap();
     }
 
-    // Relative to the bundle.
-    std::optional<QString> executable(const QVariantMap& info) const {
-        const QVariant value = info.value(executableKey);
-        if (!isOpen() || value.typeId() != QMetaType::QString)
+    // Relative to the bundle. Named as the platform names it: by CFBundleExecutable, else by the
+    // older NSExecutable, else after the bundle itself; so a bundle whose Info.plist is missing or
+    // unreadable still has one.
+    std::optional<QString> executable(const QVariantMap& info, const QString& bundlePath) const {
+        if (!isOpen())
             return std::nullopt;
-        const QString name = value.toString();
+        QString name = deletingPathExtension(lastPathComponent(bundlePath));
+        for (const QString& key : {executableKey, legacyExecutableKey}) {
+            const QVariant value = info.value(key);
+            if (value.typeId() == QMetaType::QString && !value.toString().isEmpty()) {
+                name = value.toString();
+                break;
+            }
+        }
         // The name comes from the bundle: it may only name a file in its own folder.
         if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
             name.contains(QLatin1Char('/')) || name.contains(QChar(0)))
@@ -228,7 +237,7 @@ DiscoveredBundle readBundle(const QString& bundlePath, const QString& format, Sc
                          .value_or(ScannerTexts::unavailable);
     const std::optional<QString> identifier = nonBlankString(info.value(identifierKey));
     bundle.manufacturer = resolveManufacturer(info, identifier);
-    if (const auto executable = folder.executable(info))
+    if (const auto executable = folder.executable(info, bundlePath))
         bundle.architecture = architectureLabel(machOArchitectureOfFile(*executable, folder.fd()));
     else if (lowercasedLocaleIndependent(pathExtension(bundlePath)) == QLatin1String("clap"))
         bundle.architecture = architecture(bundlePath);

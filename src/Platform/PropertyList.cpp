@@ -3,6 +3,8 @@
 #include "Platform/RegularFile.h"
 
 #include <QDateTime>
+#include <QStringConverter>
+#include <QStringDecoder>
 #include <QTimeZone>
 #include <QVariantList>
 
@@ -269,6 +271,32 @@ std::expected<QVariant, PropertyListError> toVariant(plist_t node, int depth) {
     return std::unexpected(PropertyListError::malformed);
 }
 
+// The parser reads text lists only as UTF-8 without a byte order mark, while lists written by
+// other tools may carry a mark or be in UTF-16; those are handed over as plain UTF-8. Lists
+// without a mark are passed on as they are. A marked list is text, never a binary list.
+std::expected<QByteArray, PropertyListError> asUnmarkedUtf8(QByteArrayView bytes) {
+    const std::optional<QStringConverter::Encoding> encoding = QStringConverter::encodingForData(bytes);
+    if (!encoding || (*encoding != QStringConverter::Utf8 && *encoding != QStringConverter::Utf16LE &&
+                      *encoding != QStringConverter::Utf16BE))
+        return bytes.toByteArray();
+    const qsizetype markSize = *encoding == QStringConverter::Utf8 ? 3 : 2;
+    const QByteArrayView text = bytes.sliced(markSize);
+    QByteArray utf8;
+    if (*encoding == QStringConverter::Utf8) {
+        utf8 = text.toByteArray();
+    } else {
+        QStringDecoder decoder(*encoding, QStringDecoder::Flag::Stateless);
+        const QString decoded = decoder.decode(text);
+        // An odd byte count or a lone surrogate is a damaged file, not one to guess at.
+        if (decoder.hasError() || text.size() % 2 != 0)
+            return std::unexpected(PropertyListError::malformed);
+        utf8 = decoded.toUtf8();
+    }
+    if (utf8.startsWith("bplist"))
+        return std::unexpected(PropertyListError::malformed);
+    return utf8;
+}
+
 } // namespace
 
 QString description(PropertyListError error) {
@@ -293,15 +321,19 @@ std::expected<QVariant, PropertyListError> parsePropertyList(QByteArrayView byte
         return std::unexpected(PropertyListError::tooLarge);
     if (bytes.isEmpty())
         return std::unexpected(PropertyListError::malformed);
-    const bool isBinary = bytes.startsWith(QByteArrayView("bplist"));
-    if (isBinary) {
-        if (auto checked = BinaryListCheck(bytes).run(); !checked)
+    // The parser is handed a copy that is sure to end in a NUL, and the guards look at that copy.
+    const auto converted = asUnmarkedUtf8(bytes);
+    if (!converted)
+        return std::unexpected(converted.error());
+    const QByteArray& copy = *converted;
+    if (copy.isEmpty())
+        return std::unexpected(PropertyListError::malformed);
+    if (copy.startsWith("bplist")) {
+        if (auto checked = BinaryListCheck(copy).run(); !checked)
             return std::unexpected(checked.error());
-    } else if (!xmlWithinLimits(bytes)) {
+    } else if (!xmlWithinLimits(copy)) {
         return std::unexpected(PropertyListError::tooComplex);
     }
-    // The parser is handed a copy that is sure to end in a NUL.
-    const QByteArray copy = bytes.toByteArray();
     plist_t raw = nullptr;
     plist_from_memory(copy.constData(), static_cast<uint32_t>(copy.size()), &raw);
     const PlistPointer root(raw);

@@ -21,7 +21,8 @@ inline constexpr qint64 propertyListSizeLimit = 2 * 1024 * 1024;
 inline constexpr int propertyListDepthLimit = 128;
 inline constexpr qint64 propertyListNodeLimit = 262144;
 
-// An XML or binary property list as Qt values: strings (and keys) as QString, integers as qint64,
+// An XML property list (UTF-8, with or without a byte order mark, or UTF-16 with one) or a binary
+// one, as Qt values: strings (and keys) as QString, integers as qint64,
 // reals as double, booleans as bool, data as QByteArray, dates as QDateTime (UTC), arrays as
 // QVariantList, dictionaries as QVariantMap, UIDs as quint64.
 std::expected<QVariant, PropertyListError> parsePropertyList(QByteArrayView bytes);

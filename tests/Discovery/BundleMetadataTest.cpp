@@ -4,6 +4,7 @@
 #include "Platform/PropertyList.h"
 
 #include <QFile>
+#include <QStringEncoder>
 
 #include <plist/plist.h>
 
@@ -226,6 +227,108 @@ TEST_F(BundleMetadataTest, BinaryAndBrokenInfoPlists) {
     const DiscoveredBundle notDictionary =
         read("List.vst3", {{}, testing::xmlPropertyList(QVariantList{"a"}), {}, {}});
     EXPECT_EQ(notDictionary.name, "List");
+}
+
+TEST_F(BundleMetadataTest, InfoPlistsAndExecutablesFoundAsThePlatformFindsThem) {
+    const QVariantMap synth = testing::bundleInfo("Bom Synth", "com.fabfilter.synth", "2.0");
+    const QByteArray xml = testing::xmlPropertyList(synth);
+    const auto utf16 = [&](QStringConverter::Encoding encoding) {
+        QStringEncoder encoder(encoding, QStringEncoder::Flag::WriteBom);
+        return QByteArray(encoder.encode(QString::fromUtf8(xml).replace("UTF-8", "UTF-16")));
+    };
+    QVariantMap legacy = synth;
+    legacy.remove("CFBundleExecutable");
+    QVariantMap unnamed = legacy;
+    legacy.insert("NSExecutable", "Old");
+    QVariantMap both = synth;
+    both.insert("NSExecutable", "Old");
+
+    const QByteArray arm = thinMachO(cpuTypeArm64);
+    const QByteArray intel = thinMachO(cpuTypeX86_64);
+    const QByteArray fat = universalMachO({cpuTypeX86_64, cpuTypeArm64});
+    struct Row {
+        const char* folder;
+        std::optional<QByteArray> infoPlist; // none: no Info.plist
+        QList<std::pair<QString, QByteArray>> files;
+        QString name, version, manufacturer, architecture;
+    };
+    const QString unavailable = ScannerTexts::unavailable;
+    const QString unknown = ScannerTexts::unknown;
+    const QList<Row> rows{
+        {"Mark.vst3",
+         "\xEF\xBB\xBF" + xml,
+         {{"Contents/MacOS/Plugin", arm}},
+         "Bom Synth",
+         "2.0",
+         "FabFilter",
+         ScannerTexts::appleSilicon},
+        {"Little.vst3",
+         utf16(QStringConverter::Utf16LE),
+         {{"Contents/MacOS/Plugin", intel}},
+         "Bom Synth",
+         "2.0",
+         "FabFilter",
+         ScannerTexts::intel},
+        {"Big.vst3",
+         utf16(QStringConverter::Utf16BE),
+         {{"Contents/MacOS/Plugin", fat}},
+         "Bom Synth",
+         "2.0",
+         "FabFilter",
+         ScannerTexts::universal},
+        {"Legacy.vst3",
+         testing::xmlPropertyList(legacy),
+         {{"Contents/MacOS/Old", intel}, {"Contents/MacOS/Legacy", arm}},
+         "Bom Synth",
+         "2.0",
+         "FabFilter",
+         ScannerTexts::intel},
+        {"Both.vst3",
+         testing::xmlPropertyList(both),
+         {{"Contents/MacOS/Old", intel}, {"Contents/MacOS/Plugin", arm}},
+         "Bom Synth",
+         "2.0",
+         "FabFilter",
+         ScannerTexts::appleSilicon},
+        {"Unnamed.component",
+         testing::xmlPropertyList(unnamed),
+         {{"Contents/MacOS/Unnamed", fat}},
+         "Bom Synth",
+         "2.0",
+         "FabFilter",
+         ScannerTexts::universal},
+        {"No Plist.vst3",
+         std::nullopt,
+         {{"Contents/MacOS/No Plist", arm}},
+         "No Plist",
+         unavailable,
+         unknown,
+         ScannerTexts::appleSilicon},
+        {"Folder.vst3",
+         std::nullopt,
+         {{"Contents/Info.plist/x", xml}, {"Contents/MacOS/Folder", intel}},
+         "Folder",
+         unavailable,
+         unknown,
+         ScannerTexts::intel},
+        {"Damaged.vst3",
+         utf16(QStringConverter::Utf16LE).chopped(1),
+         {{"Contents/MacOS/Damaged", arm}},
+         "Damaged",
+         unavailable,
+         unknown,
+         ScannerTexts::appleSilicon},
+        // The bundle's own name is a fallback for a missing key, not for a missing file.
+        {"Gone.vst3", xml, {{"Contents/MacOS/Gone", arm}}, "Bom Synth", "2.0", "FabFilter", unknown},
+    };
+    for (const Row& row : rows) {
+        const DiscoveredBundle bundle =
+            read(row.folder, {std::nullopt, row.infoPlist, std::nullopt, row.files});
+        EXPECT_EQ(bundle.name, row.name) << row.folder;
+        EXPECT_EQ(bundle.version, row.version) << row.folder;
+        EXPECT_EQ(bundle.manufacturer, row.manufacturer) << row.folder;
+        EXPECT_EQ(bundle.architecture, row.architecture) << row.folder;
+    }
 }
 
 TEST_F(BundleMetadataTest, RegistryDisplayNames) {

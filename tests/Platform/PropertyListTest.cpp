@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QStringEncoder>
 
 #include <plist/plist.h>
 
@@ -100,6 +101,53 @@ TEST(PropertyList, ReadsXmlAndBinaryAlike) {
     auto parsed = parsePropertyList(binary);
     ASSERT_TRUE(parsed) << description(parsed.error()).toStdString();
     expectSample(parsed->toMap());
+}
+
+// The sample in another text encoding, with its byte order mark.
+QByteArray encoded(QStringConverter::Encoding encoding, const QByteArray& utf8 = sampleXml) {
+    QStringEncoder encoder(encoding, QStringEncoder::Flag::WriteBom);
+    return encoder.encode(QString::fromUtf8(utf8).replace("UTF-8", "UTF-16"));
+}
+
+TEST(PropertyList, TextListsWithAByteOrderMarkOrInUtf16) {
+    const QByteArray utf8Mark = QByteArray("\xEF\xBB\xBF") + sampleXml;
+    const QByteArray little = encoded(QStringConverter::Utf16LE);
+    const QByteArray big = encoded(QStringConverter::Utf16BE);
+    ASSERT_TRUE(little.startsWith("\xFF\xFE<\0") && big.startsWith("\xFE\xFF\0<"));
+    for (const QByteArray& bytes : {utf8Mark, little, big}) {
+        auto parsed = parsePropertyList(bytes);
+        ASSERT_TRUE(parsed) << description(parsed.error()).toStdString() << " "
+                            << bytes.left(4).toHex().toStdString();
+        expectSample(parsed->toMap());
+    }
+
+    QByteArray loneSurrogate = little;
+    loneSurrogate.insert(2, QByteArray("\x00\xD8", 2));
+    QByteArray deep("<?xml version=\"1.0\"?><plist version=\"1.0\">");
+    deep.append(QByteArray("<array>").repeated(propertyListDepthLimit + 2));
+    deep.append(QByteArray("</array>").repeated(propertyListDepthLimit + 2));
+    deep.append("</plist>");
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        PropertyListError expected;
+    } refused[] = {
+        {"only a mark", QByteArray("\xEF\xBB\xBF"), PropertyListError::malformed},
+        {"only a UTF-16 mark", QByteArray("\xFE\xFF"), PropertyListError::malformed},
+        {"odd UTF-16 length", little.chopped(1), PropertyListError::malformed},
+        {"lone surrogate", loneSurrogate, PropertyListError::malformed},
+        {"UTF-32", encoded(QStringConverter::Utf32LE), PropertyListError::malformed},
+        // A marked list is text: a binary list behind a mark is neither parsed nor let past its guard.
+        {"binary behind a mark", QByteArray("\xEF\xBB\xBF") + chainedBinaryList(40, 2),
+         PropertyListError::malformed},
+        {"deep nesting in UTF-16", encoded(QStringConverter::Utf16BE, deep), PropertyListError::tooComplex},
+        {"deep nesting behind a mark", QByteArray("\xEF\xBB\xBF") + deep, PropertyListError::tooComplex},
+    };
+    for (const auto& row : refused) {
+        auto parsed = parsePropertyList(row.bytes);
+        ASSERT_FALSE(parsed) << row.name;
+        EXPECT_EQ(parsed.error(), row.expected) << row.name;
+    }
 }
 
 TEST(PropertyList, FilesMustHoldADictionaryWithinTheSizeLimit) {
