@@ -26,7 +26,7 @@ RootView::RootView(const RootViewObjects& objects, const ImageLoader& images, QW
     : QWidget(parent), m_inventoryStore(objects.makeInventoryStore()),
       m_folderAccess(objects.makeFolderAccess()), m_managementService(objects.makeManagementService()),
       m_source(std::make_unique<StoreShellSource>(*m_inventoryStore)),
-      m_navigation(new NavigationState(this)) {
+      m_screenServices(objects.screenServices), m_navigation(new NavigationState(this)) {
     setObjectName(QStringLiteral("rootView"));
     setWindowTitle(QStringLiteral("Quorvane"));
     setMinimumSize(1180, 720);
@@ -95,10 +95,12 @@ void RootView::showSelectedSection() {
 }
 
 QWidget* RootView::makeScreen(AppSection section) {
-    // Each section's screen takes its objects and bindings here (Inventory: folder access, the
-    // service and the store with the selected-plugin and query bindings; Permanent Quarantine:
-    // the store with the section binding; and so on). Until the screens exist each section shows
-    // a page naming it.
+    // Each section's screen takes its objects and bindings here; a section whose screen does not
+    // exist yet shows a page naming it.
+    switch (section) {
+    default:
+        break;
+    }
     return new SectionPlaceholder(section, m_detail);
 }
 

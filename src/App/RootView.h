@@ -43,6 +43,7 @@ public:
     Sidebar* sidebar() const { return m_sidebar; }
     QSplitter* splitter() const { return m_splitter; }
     NoticePresenter* noticePresenter() const { return m_notices; }
+    const ScreenServices& screenServices() const { return m_screenServices; }
     // The screen in the detail column.
     QWidget* currentScreen() const { return m_screen; }
 
@@ -56,6 +57,7 @@ private:
     std::unique_ptr<PluginFolderAccess> m_folderAccess;
     std::unique_ptr<PluginManagementService> m_managementService;
     std::unique_ptr<ShellSource> m_source;
+    ScreenServices m_screenServices;
     NavigationState* m_navigation;
     QSplitter* m_splitter;
     Sidebar* m_sidebar;

@@ -4,6 +4,7 @@
 #include "HelperClient/PluginManagementService.h"
 #include "Store/PluginInventoryStore.h"
 #include "Store/StoreEnvironment.h"
+#include "Views/Screens/ScreenServices.h"
 
 #include <functional>
 #include <memory>
@@ -11,11 +12,13 @@
 namespace quorvane {
 
 // How the root view makes its three long-lived objects. It calls each factory once, in the order
-// of the fields, and owns what they return for its whole life.
+// of the fields, and owns what they return for its whole life. The screens' services come along.
 struct RootViewObjects {
     std::function<std::unique_ptr<PluginInventoryStore>()> makeInventoryStore;
     std::function<std::unique_ptr<PluginFolderAccess>()> makeFolderAccess;
     std::function<std::unique_ptr<PluginManagementService>()> makeManagementService;
+    // The save panel, clipboard and formatters every screen gets; tests put fakes here.
+    ScreenServices screenServices = ScreenServices::production();
 
     // The user's state and settings, the literal system folders, the file dialog as the folder
     // panel and the installed helper.

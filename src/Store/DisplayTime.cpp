@@ -41,4 +41,10 @@ QString abbreviatedDateTimeText(Timestamp instant) {
                   instant);
 }
 
+QString abbreviatedDateShortTimeText(Timestamp instant) {
+    return format(icu::DateFormat::createDateTimeInstance(icu::DateFormat::kMedium, icu::DateFormat::kShort,
+                                                          textIcuLocale()),
+                  instant);
+}
+
 } // namespace quorvane

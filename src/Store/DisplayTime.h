@@ -13,5 +13,8 @@ QString shortTimeText(Timestamp instant);
 // The abbreviated date with the standard time ("Jan 2, 2024, 3:04:05 PM"), as the diagnostic
 // report shows it.
 QString abbreviatedDateTimeText(Timestamp instant);
+// The abbreviated date with the short time ("Jan 2, 2024, 3:04 PM"), as screens show a scan or a
+// move.
+QString abbreviatedDateShortTimeText(Timestamp instant);
 
 } // namespace quorvane

@@ -94,6 +94,8 @@ public:
     // Clears the notice when it is still the one with this id, so dismissing an older alert never
     // clears a newer notice.
     void dismissNotice(const QUuid& id);
+    // A screen's own notice (a successful export), shown like the store's.
+    void presentNotice(const OperationNotice& notice) { setNotice(notice); }
     const std::vector<TrashedBundleRecord>& trashedBundles() const { return m_trashedBundles; }
     const std::vector<FormatCleanupRunRecord>& formatCleanupRuns() const { return m_formatCleanupRuns; }
     const std::vector<PermanentQuarantineRule>& permanentQuarantineRules() const {

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "Model/PluginBundleSelection.h"
+#include "Shared/PrivilegedRequests.h"
+#include "Shared/PrivilegedResults.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QUuid>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace quorvane {
+
+class PluginInventoryStore;
+class PluginManagementService;
+
+// The road every confirmed file action of a screen takes: the helper must be ready (otherwise
+// nothing happens), the store writes the pending journal and returns the request (or refuses and
+// reports it itself), the helper service carries the request, and the helper's result goes back to
+// the store with the request it answers. The store verifies, commits and posts the notice.
+template <class Request, class Result>
+struct PrivilegedActionRoad {
+    std::function<bool()> isReady;
+    std::function<std::optional<Request>()> begin;
+    std::function<void(const Request&, std::function<void(const Result&)>)> send;
+    // True when the store committed the transaction.
+    std::function<bool(const Result&, const Request&)> complete;
+};
+
+// Runs `road`; `onCommitted` (the screen's selection reset) runs only when the store committed and
+// `screen` still exists. The completion owns everything it needs, so a result that arrives after
+// the screen has gone still reaches the store, and one that arrives before `send` returns is handled
+// the same way: nothing here is touched after the request is sent.
+template <class Request, class Result>
+void runPrivilegedAction(const PrivilegedActionRoad<Request, Result>& road, QObject* screen,
+                         std::function<void()> onCommitted) {
+    if (!road.isReady())
+        return;
+    std::optional<Request> request = road.begin();
+    if (!request)
+        return;
+    const Request sent = *request;
+    road.send(sent, [complete = road.complete, sent, guard = QPointer<QObject>(screen),
+                     onCommitted = std::move(onCommitted)](const Result& result) {
+        if (complete(result, sent) && guard && onCommitted)
+            onCommitted();
+    });
+}
+
+using QuarantineRoad = PrivilegedActionRoad<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>;
+using RestoreRoad = PrivilegedActionRoad<PrivilegedRestoreRequest, PrivilegedRestoreResult>;
+using TrashRoad = PrivilegedActionRoad<PrivilegedTrashRequest, PrivilegedTrashResult>;
+using TrashRecoveryRoad = PrivilegedActionRoad<PrivilegedTrashRestoreRequest, PrivilegedTrashRestoreResult>;
+
+// The roads through the application's store and helper service, planned against the current
+// inventory. Both objects must outlive every request (the root view owns them).
+QuarantineRoad quarantineRoad(PluginInventoryStore& store, PluginManagementService& service,
+                              std::vector<PluginBundleSelection> selections);
+RestoreRoad restoreRoad(PluginInventoryStore& store, PluginManagementService& service,
+                        std::vector<PluginBundleSelection> selections);
+TrashRoad trashRoad(PluginInventoryStore& store, PluginManagementService& service,
+                    std::vector<PluginBundleSelection> selections);
+TrashRecoveryRoad trashRecoveryRoad(PluginInventoryStore& store, PluginManagementService& service,
+                                    std::vector<QUuid> recordIDs);
+
+} // namespace quorvane

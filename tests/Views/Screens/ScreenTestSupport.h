@@ -1,0 +1,37 @@
+#pragma once
+
+#include "Views/Screens/ScreenServices.h"
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace quorvane::testing {
+
+// Answers the save panel with a fixed path (none: cancelled) and keeps what it was asked.
+class AnsweringSavePanel : public SaveLocationProvider {
+public:
+    std::optional<QString> answer;
+    std::vector<SaveRequest> asked;
+
+    std::optional<QString> chooseSaveLocation(QWidget*, const SaveRequest& request) override {
+        asked.push_back(request);
+        return answer;
+    }
+};
+
+class RecordingClipboard : public Clipboard {
+public:
+    QStringList texts;
+    void setText(const QString& text) override { texts << text; }
+};
+
+// Screen services whose panel and clipboard the test holds.
+struct FakeScreenServices {
+    std::shared_ptr<AnsweringSavePanel> panel = std::make_shared<AnsweringSavePanel>();
+    std::shared_ptr<RecordingClipboard> clipboard = std::make_shared<RecordingClipboard>();
+
+    ScreenServices services() const { return {panel, clipboard, std::make_shared<Formatters>()}; }
+};
+
+} // namespace quorvane::testing
