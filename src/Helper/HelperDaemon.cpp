@@ -42,12 +42,14 @@ int runHelperDaemon(HelperDaemonOptions options) {
     HelperService service(configuration, *options.consoleUsers);
 
     const ConsoleUserProvider* consoleUsers = options.consoleUsers;
-    ClientRequirement requirement{options.clientExecutable, [consoleUsers]() -> std::optional<uid_t> {
+    ClientRequirement requirement{options.clientExecutable,
+                                  [consoleUsers]() -> std::optional<uid_t> {
                                       const auto user = consoleUsers->consoleUser();
                                       if (!user)
                                           return std::nullopt;
                                       return user->uid;
-                                  }};
+                                  },
+                                  options.clientExecutableOwner};
     HelperServer server(service, requirement);
 
     std::thread signalWaiter([&server, stopSignals] {

@@ -15,6 +15,8 @@ struct HelperDaemonOptions {
     const ConsoleUserProvider* consoleUsers = nullptr;
     // The only program allowed to call.
     QString clientExecutable;
+    // Who must own that program (see ClientRequirement).
+    uid_t clientExecutableOwner = 0;
     MoveOperation* move = nullptr;
     QString reportedBuild;
 };

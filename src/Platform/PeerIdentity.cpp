@@ -19,8 +19,8 @@ namespace quorvane {
 
 namespace {
 
-bool isSafeRootOwned(const struct stat& status) {
-    return status.st_uid == 0 && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+bool isSafelyOwned(const struct stat& status, uid_t owner) {
+    return status.st_uid == owner && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 // A pidfd for the peer, taken from the socket where the kernel offers it (so it names exactly the
@@ -89,9 +89,9 @@ std::expected<PeerCredentials, PeerIdentityError> verifyClientPeer(int socketFd,
     struct stat folderStatus {};
     const QByteArray folder = deletingLastPathComponent(requirement.applicationExecutable).toUtf8();
     if (expected.isEmpty() || ::stat(expected.constData(), &expectedStatus) != 0 ||
-        !S_ISREG(expectedStatus.st_mode) || !isSafeRootOwned(expectedStatus) ||
+        !S_ISREG(expectedStatus.st_mode) || !isSafelyOwned(expectedStatus, requirement.executableOwner) ||
         ::stat(folder.constData(), &folderStatus) != 0 || !S_ISDIR(folderStatus.st_mode) ||
-        !isSafeRootOwned(folderStatus))
+        !isSafelyOwned(folderStatus, requirement.executableOwner))
         return std::unexpected(PeerIdentityError::expectedExecutableUnsafe);
 
     const int pidfd = peerPidfd(socketFd, credentials->pid);

@@ -46,6 +46,9 @@ struct ClientRequirement {
     QString applicationExecutable;
     // Asked at each connection, so a user switch is seen; nothing means only root may connect.
     std::function<std::optional<uid_t>()> consoleUid;
+    // Who must own the binary and its folder: root for an installation; the developer for the
+    // testbed, whose application is a build the developer owns.
+    uid_t executableOwner = 0;
 };
 
 std::expected<PeerCredentials, PeerIdentityError> verifyClientPeer(int socketFd,

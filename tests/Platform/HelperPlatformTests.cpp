@@ -162,6 +162,10 @@ TEST_F(PeerIdentityTest, AcceptsOnlyTheExpectedProgram) {
               PeerIdentityError::expectedExecutableUnsafe);
     EXPECT_EQ(verifyClientPeer(mine.fd(), requirementFor(tree.path("missing"))).error(),
               PeerIdentityError::expectedExecutableUnsafe);
+    // The right program owned by someone other than the required owner is refused.
+    ClientRequirement otherOwner = requirementFor(self);
+    otherOwner.executableOwner = 60001;
+    EXPECT_EQ(verifyClientPeer(mine.fd(), otherOwner).error(), PeerIdentityError::expectedExecutableUnsafe);
 }
 
 TEST_F(PeerIdentityTest, AcceptsOnlyRootOrTheConsoleUser) {

@@ -91,6 +91,8 @@ int main(int argc, char** argv) {
     options.clientExecutable = value("client-exe").isEmpty()
                                    ? applicationExecutableBeside(currentExecutable())
                                    : standardizedPath(value("client-exe"));
+    // The application it serves is a build of the developer's own, not a root-owned installation.
+    options.clientExecutableOwner = ::getuid();
     options.move = plan == FaultPlan{} ? nullptr : &faults;
     options.reportedBuild = value("report-build");
     return runHelperDaemon(std::move(options));

@@ -1,0 +1,109 @@
+#include "App/Sandbox/Sandbox.h"
+#include "App/RootView.h"
+#include "Shared/PathPolicy.h"
+#include "Support/Fixtures/TemporaryTree.h"
+
+#include <QDirIterator>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+namespace quorvane {
+namespace {
+
+const Plugin* findProduct(const std::vector<Plugin>& plugins, const QString& manufacturer,
+                          const QString& name) {
+    for (const Plugin& plugin : plugins) {
+        if (plugin.manufacturer == manufacturer && plugin.name == name)
+            return &plugin;
+    }
+    return nullptr;
+}
+
+// The sandboxed window with the testbed as its helper: the handshake succeeds, a scan finds every
+// sample bundle, protection comes from the sandbox's state and the shell rule, and a quarantine
+// through the testbed moves the bundle on disk.
+TEST(Sandbox, runsTheWindowOverTheSampleTreeWithTheTestbedAsHelper) {
+    testing::TemporaryTree dir;
+    auto sandbox = Sandbox::create(dir.path(QStringLiteral("sandbox")));
+    ASSERT_TRUE(sandbox) << sandbox.error().toStdString();
+    RootView window((*sandbox)->objects());
+    PluginManagementService& service = window.managementService();
+    PluginInventoryStore& store = window.inventoryStore();
+
+    ASSERT_TRUE(Sandbox::waitUntil([&] { return service.helperIsReachable(); }))
+        << (*sandbox)->testbed()->output().toStdString()
+        << service.lastError().value_or(QString()).toStdString();
+    EXPECT_EQ(service.status(), PluginManagementStatus::enabled);
+    EXPECT_EQ(service.helperVersion(), QStringLiteral("40"));
+    EXPECT_TRUE(service.isReadyForPrivilegedRequests());
+    for (const DirectDistributionReadinessCheck& check : service.releaseReadinessChecks())
+        EXPECT_TRUE(check.passed) << check.id.toStdString() << ": " << check.detail.toStdString();
+
+    store.startScan(window.folderAccess().authorizedFolders(), &service);
+    ASSERT_TRUE(Sandbox::waitUntil([&] { return !store.isScanning(); }));
+
+    QStringList formatsSeen;
+    for (const SampleBundle& sample : (*sandbox)->samples) {
+        const Plugin* product = findProduct(store.plugins(), sample.manufacturer, sample.name);
+        ASSERT_NE(product, nullptr) << sample.path.toStdString();
+        EXPECT_TRUE(product->formats.contains(sample.format)) << sample.path.toStdString();
+        formatsSeen.append(sample.format);
+    }
+    for (const char* format : {"AU", "VST2", "VST3", "AAX", "CLAP"})
+        EXPECT_TRUE(formatsSeen.contains(QLatin1String(format))) << format;
+    for (const QString& hosted : SampleTree::shellHostedNames()) {
+        const Plugin* product = findProduct(store.plugins(), QStringLiteral("Waves"), hosted);
+        ASSERT_NE(product, nullptr) << hosted.toStdString();
+        EXPECT_EQ(product->status, PluginStatus::hostedByShell);
+    }
+    const Plugin* shell =
+        findProduct(store.plugins(), QStringLiteral("Waves"), QStringLiteral("WaveShell1-AU 14.0"));
+    ASSERT_NE(shell, nullptr);
+    EXPECT_TRUE(shell->isProtected);
+    const Plugin* kept =
+        findProduct(store.plugins(), SampleTree::protectedManufacturer(), SampleTree::protectedName());
+    ASSERT_NE(kept, nullptr);
+    EXPECT_TRUE(kept->isProtected);
+
+    const Plugin* proR = findProduct(store.plugins(), QStringLiteral("FabFilter"), QStringLiteral("Pro-R 2"));
+    ASSERT_NE(proR, nullptr);
+    EXPECT_FALSE(proR->isProtected);
+    const PluginBundleRecord record = proR->bundleRecords().front();
+    const auto request = store.beginPrivilegedQuarantine({{proR->id, record.id()}});
+    ASSERT_TRUE(request);
+    std::optional<bool> committed;
+    service.sendQuarantineRequest(*request, [&](const PrivilegedQuarantineResult& result) {
+        committed = store.completePrivilegedQuarantine(result, request->transactionID, request->items);
+    });
+    ASSERT_TRUE(Sandbox::waitUntil([&] { return committed.has_value(); }));
+    EXPECT_TRUE(*committed);
+    EXPECT_FALSE(QFileInfo::exists(record.path));
+    QDirIterator moved(PathPolicy((*sandbox)->roots).quarantineRoot(), {QStringLiteral("Pro-R 2.vst3")},
+                       QDir::Dirs, QDirIterator::Subdirectories);
+    EXPECT_TRUE(moved.hasNext());
+}
+
+// A folder that already holds a sandbox keeps its state: the first state file is not written
+// again, so what the user did there survives a restart.
+TEST(Sandbox, reusesAnExistingFolderAsItStands) {
+    testing::TemporaryTree dir;
+    const QString folder = dir.path(QStringLiteral("sandbox"));
+    Sandbox::Options options;
+    options.startHelper = false;
+    auto first = Sandbox::create(folder, options);
+    ASSERT_TRUE(first);
+    QFile state((*first)->stateFile());
+    ASSERT_TRUE(state.open(QIODevice::Append));
+    state.write("\n");
+    state.close();
+    const qint64 size = QFileInfo(state).size();
+
+    auto second = Sandbox::create(folder, options);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(QFileInfo((*second)->stateFile()).size(), size);
+    EXPECT_FALSE(Sandbox::create(QString()));
+}
+
+} // namespace
+} // namespace quorvane
