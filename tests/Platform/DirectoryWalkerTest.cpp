@@ -4,6 +4,7 @@
 #include "Support/Fixtures/TemporaryTree.h"
 
 #include <QFile>
+#include <QScopeGuard>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -151,6 +152,8 @@ TEST(DirectoryWalker, NamesThatAreNotUtf8AreReportedNotYielded) {
     const int fd = ::open(bad.constData(), O_CREAT | O_WRONLY, 0644);
     ASSERT_GE(fd, 0);
     ::close(fd);
+    // The temporary folder cannot remove a name it cannot decode.
+    const auto removeBad = qScopeGuard([&bad] { ::unlink(bad.constData()); });
 
     const Walked walked = walk(tree.path());
     EXPECT_THAT(walked.items, ElementsAre("fine.txt"));
