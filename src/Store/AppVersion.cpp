@@ -30,10 +30,14 @@ const QString& applicationBuild() {
     return build;
 }
 
+const QString& appVersion() {
+    static const QString version = orFallback(builtVersion, QStringLiteral("1.0.1"));
+    return version;
+}
+
 const QString& appVersionLabel() {
-    static const QString label = QStringLiteral("Quorvane ") +
-                                 orFallback(builtVersion, QStringLiteral("1.0.1")) +
-                                 QStringLiteral(" (Build ") + applicationBuild() + u')';
+    static const QString label =
+        QStringLiteral("Quorvane ") + appVersion() + QStringLiteral(" (Build ") + applicationBuild() + u')';
     return label;
 }
 

@@ -9,5 +9,7 @@ namespace quorvane {
 const QString& appVersionLabel();
 // The application's build: the build system's, else the helper protocol's.
 const QString& applicationBuild();
+// The application's version: the build system's, else "1.0.1".
+const QString& appVersion();
 
 } // namespace quorvane

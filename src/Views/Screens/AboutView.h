@@ -1,0 +1,91 @@
+#pragma once
+
+#include "HelperClient/DirectDistributionReadiness.h"
+#include "Model/ScanReconciliationSummary.h"
+#include "Support/Timestamp.h"
+
+#include <QColor>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+class QMessageBox;
+class QVBoxLayout;
+
+namespace quorvane {
+
+class PluginInventoryStore;
+class PluginManagementService;
+
+// What the About screen shows, read from the store, the helper service object and the build.
+struct AboutSnapshot {
+    QString appVersion;
+    QString appBuildNumber;
+    QString appVersionLabel;
+    qsizetype productCount = 0;
+    qsizetype operationCount = 0;
+    std::vector<DirectDistributionReadinessCheck> checks;
+    std::optional<QString> helperVersion;
+    bool helperIsReachable = false;
+    std::optional<Timestamp> lastScanDate;
+    std::optional<ScanReconciliationSummary> lastReconciliation;
+    QStringList inaccessibleLocations;
+    qsizetype quarantinedBundleCount = 0;
+};
+
+AboutSnapshot aboutSnapshot(const PluginInventoryStore& store, const PluginManagementService& service);
+
+struct AboutCard {
+    QString icon;
+    QString title;
+    QString value;
+    QString detail;
+    QColor color;
+};
+
+// Everything the screen's panels show, as texts.
+struct AboutContent {
+    std::vector<AboutCard> cards;
+    bool allChecksPassed = true;
+    QString readinessSummary;
+    // Label and value of each detail row, in order.
+    std::vector<std::pair<QString, QString>> detailRows;
+    // The last reconciliation's sentence, while there is one.
+    std::optional<QString> reconciliation;
+    // The unreadable locations in the store's order; the panel shows the green bar when empty.
+    QStringList unreadableLocations;
+};
+
+// `formatLastScan` writes the last scan's date (abbreviated date, short time).
+AboutContent aboutContent(const AboutSnapshot& snapshot,
+                          const std::function<QString(Timestamp)>& formatLastScan);
+
+// Build information, scan health and the diagnostic report export.
+class AboutView : public QWidget {
+    Q_OBJECT
+public:
+    AboutView(PluginInventoryStore& store, PluginManagementService& service, QWidget* parent = nullptr);
+
+    const std::optional<QString>& exportError() const { return m_exportError; }
+    // Runs the export as the header's button does.
+    void exportDiagnosticReport();
+
+private:
+    void refresh();
+
+    PluginInventoryStore& m_store;
+    PluginManagementService& m_service;
+    std::optional<QString> m_exportError;
+    QWidget* m_cards;
+    QWidget* m_releasePane;
+    QWidget* m_folderPane;
+    QPointer<QMessageBox> m_alert;
+};
+
+} // namespace quorvane

@@ -1,0 +1,34 @@
+#include "Views/Screens/HistoryCsvExport.h"
+
+#include "Views/Screens/HistoryView.h"
+
+namespace quorvane {
+
+const QStringList& historyCsvHeader() {
+    static const QStringList header{
+        QStringLiteral("Time"),    QStringLiteral("Operation"),      QStringLiteral("Product"),
+        QStringLiteral("Formats"), QStringLiteral("Format Bundles"), QStringLiteral("Detail"),
+        QStringLiteral("Result"),
+    };
+    return header;
+}
+
+std::vector<QStringList> historyCsvRecords(const std::vector<HistoryOperation>& operations) {
+    std::vector<QStringList> records;
+    records.reserve(operations.size());
+    for (const HistoryOperation& operation : operations) {
+        const bool counted = isProductTransaction(operation.kind) && !operation.items.empty();
+        records.push_back({
+            operation.time,
+            rawValue(operation.kind),
+            operation.plugin,
+            operation.formats().join(QStringLiteral(" + ")),
+            counted ? QString::number(operation.items.size()) : QString(),
+            operation.summary(),
+            historyOutcome(operation.kind),
+        });
+    }
+    return records;
+}
+
+} // namespace quorvane

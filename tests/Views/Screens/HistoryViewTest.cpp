@@ -1,0 +1,157 @@
+#include "Views/Screens/HistoryView.h"
+#include "Views/Screens/HistoryCsvExport.h"
+
+#include "Support/Fixtures/FixtureTextLocale.h"
+
+#include <QAbstractItemModelTester>
+
+#include <gtest/gtest.h>
+
+namespace quorvane {
+namespace {
+
+// One history line; `transaction` empty means none.
+HistoryItem line(HistoryKind kind, const QString& plugin, const QString& detail,
+                 const QString& transaction = {}, const QString& format = {},
+                 const QString& time = QStringLiteral("10:42")) {
+    return HistoryItem{QUuid::createUuid(),
+                       plugin,
+                       kind,
+                       detail,
+                       time,
+                       transaction.isEmpty() ? std::nullopt : std::optional(transaction),
+                       format.isEmpty() ? std::nullopt : std::optional(format),
+                       {}};
+}
+
+// A history of every kind of row the screen tells apart, newest first.
+std::vector<HistoryItem> mixedHistory() {
+    const QString moved = QStringLiteral("Moved through the administrator-approved helper.");
+    return {
+        line(HistoryKind::quarantine, "Larkspur", moved, "T1", "CLAP"),
+        line(HistoryKind::quarantine, "Larkspur", moved, "T1", "AU"),
+        line(HistoryKind::quarantine, "Larkspur", moved, "T1", "VST3"),
+        line(HistoryKind::restore, "Tidewater", moved, "T2", "AU"),
+        line(HistoryKind::restore, "Tidewater", moved, "T3", "AU"),
+        line(HistoryKind::scan, "Inventory", "Scanned 12 bundles. The VST3 bundle of Quillon was new."),
+        line(HistoryKind::cleanupPresetPartiallyCompleted, "AU + VST3",
+             "1 child transactions completed before the run stopped"),
+        line(HistoryKind::scanCanceled, "Inventory", "Scan canceled."),
+        line(HistoryKind::trashRestore, "Quillon", moved, "T4", "VST2"),
+        line(HistoryKind::trash, "Quillon", moved, "T5", "VST2"),
+        line(HistoryKind::trash, "Quillon", moved, "T5", "AAX"),
+    };
+}
+
+TEST(HistoryRowsTest, GroupedOperationsGiveOneRowEachWithChipsCountsAndOutcomes) {
+    const testing::PinnedTextLocale locale;
+    struct Expected {
+        QString plugin;
+        QStringList chips;
+        QString bundleCount;
+        QString summary;
+        QString outcome;
+        bool successful;
+    };
+    const std::vector<Expected> expected{
+        {"Larkspur",
+         {"AU", "VST3", "CLAP"},
+         "3 bundles",
+         "AU + VST3 + CLAP moved to reversible quarantine as one product transaction.",
+         "Successful",
+         true},
+        {"Tidewater",
+         {"AU"},
+         "",
+         "AU restored to the recorded original location as one product transaction.",
+         "Successful",
+         true},
+        {"Tidewater",
+         {"AU"},
+         "",
+         "AU restored to the recorded original location as one product transaction.",
+         "Successful",
+         true},
+        {"Inventory",
+         {"VST3"},
+         "",
+         "Scanned 12 bundles. The VST3 bundle of Quillon was new.",
+         "Successful",
+         true},
+        {"AU + VST3",
+         {},
+         "",
+         "1 child transactions completed before the run stopped",
+         "Partially Completed",
+         false},
+        {"Inventory", {}, "", "Scan canceled.", "No changes made", false},
+        {"Quillon",
+         {"VST2"},
+         "",
+         "VST2 restored from Finder Trash to the recorded original location.",
+         "Successful",
+         true},
+        {"Quillon",
+         {"VST2", "AAX"},
+         "2 bundles",
+         "VST2 + AAX moved to Finder Trash as one recoverable product transaction.",
+         "Successful",
+         true},
+    };
+    const auto operations = groupHistoryOperations(mixedHistory());
+    ASSERT_EQ(operations.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        const HistoryRow row = makeHistoryRow(operations[i]);
+        EXPECT_EQ(row.id, operations[i].items.front().id);
+        EXPECT_EQ(row.plugin, expected[i].plugin);
+        EXPECT_EQ(row.chips, expected[i].chips);
+        EXPECT_EQ(row.bundleCount, expected[i].bundleCount);
+        EXPECT_EQ(row.summary, expected[i].summary);
+        EXPECT_EQ(row.outcome, expected[i].outcome);
+        EXPECT_EQ(row.successful, expected[i].successful);
+    }
+
+    const HistoryMetrics metrics = historyMetrics(operations);
+    EXPECT_EQ(metrics.productActions, 8);
+    EXPECT_EQ(metrics.restored, 3); // two restores and one recovery from the Trash
+    EXPECT_EQ(metrics.quarantined, 1);
+    EXPECT_EQ(metrics.trashed, 1);
+    EXPECT_EQ(historyMetrics({}).productActions, 0);
+}
+
+TEST(HistoryRowsTest, ListModelDrawsNoDividerUnderTheLastRowOnly) {
+    const testing::PinnedTextLocale locale;
+    HistoryOperationListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setOperations(groupHistoryOperations(mixedHistory()));
+    ASSERT_EQ(model.rowCount(), 8);
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QModelIndex index = model.index(row);
+        EXPECT_EQ(index.data(HistoryOperationListModel::dividerRole).toBool(), row != 7) << row;
+        EXPECT_EQ(index.data(HistoryOperationListModel::chipsRole).toStringList(), model.row(row).chips);
+    }
+    model.setOperations({});
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+TEST(HistoryCsvTest, RecordsCarryKindTitlesBundleCountsOnlyForProductTransactions) {
+    const testing::PinnedTextLocale locale;
+    const auto records = historyCsvRecords(groupHistoryOperations(mixedHistory()));
+    ASSERT_EQ(records.size(), 8u);
+    EXPECT_EQ(historyCsvHeader().join(u','), "Time,Operation,Product,Formats,Format Bundles,Detail,Result");
+    EXPECT_EQ(records[0], (QStringList{"10:42", "Moved to Quarantine", "Larkspur", "AU + VST3 + CLAP", "3",
+                                       "AU + VST3 + CLAP moved to reversible quarantine as one product "
+                                       "transaction.",
+                                       "Successful"}));
+    EXPECT_EQ(records[1][4], "1");
+    EXPECT_EQ(records[3],
+              (QStringList{"10:42", "Scan Completed", "Inventory", "VST3", "",
+                           "Scanned 12 bundles. The VST3 bundle of Quillon was new.", "Successful"}));
+    EXPECT_EQ(records[4][1], "Cleanup Preset Partially Completed");
+    EXPECT_EQ(records[4][6], "Partially Completed");
+    EXPECT_EQ(records[5][6], "No changes made");
+}
+
+} // namespace
+} // namespace quorvane
