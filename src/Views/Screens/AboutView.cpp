@@ -14,10 +14,12 @@
 #include "Views/Kit/RoundedBox.h"
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TextStyle.h"
+#include "Views/Screens/AtomicExport.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -76,8 +78,7 @@ AboutSnapshot aboutSnapshot(const PluginInventoryStore& store, const PluginManag
     return snapshot;
 }
 
-AboutContent aboutContent(const AboutSnapshot& snapshot,
-                          const std::function<QString(Timestamp)>& formatLastScan) {
+AboutContent aboutContent(const AboutSnapshot& snapshot, const Formatters& formatters) {
     AboutContent content;
     content.allChecksPassed =
         std::all_of(snapshot.checks.begin(), snapshot.checks.end(),
@@ -100,7 +101,7 @@ AboutContent aboutContent(const AboutSnapshot& snapshot,
         {text("Application"), snapshot.appVersionLabel},
         {text("Helper Build"), snapshot.helperVersion.value_or(text("No response"))},
         {text("Secure Handshake"), snapshot.helperIsReachable ? text("Connected") : text("Not Connected")},
-        {text("Last Scan"), snapshot.lastScanDate ? formatLastScan(*snapshot.lastScanDate) : text("Never")},
+        {text("Last Scan"), snapshot.lastScanDate ? formatters.abbreviatedDateShortTime(*snapshot.lastScanDate) : text("Never")},
         {text("Quarantined Bundles"), QString::number(snapshot.quarantinedBundleCount)},
     };
     if (snapshot.lastReconciliation)
@@ -109,8 +110,18 @@ AboutContent aboutContent(const AboutSnapshot& snapshot,
     return content;
 }
 
-AboutView::AboutView(PluginInventoryStore& store, PluginManagementService& service, QWidget* parent)
-    : QWidget(parent), m_store(store), m_service(service) {
+SaveRequest diagnosticReportSaveRequest() {
+    SaveRequest request;
+    request.title = text("Export Quorvane Diagnostic Report");
+    request.defaultFileName = QStringLiteral("Quorvane-Diagnostic-Report.txt");
+    request.nameFilter = text("Plain text (*.txt)");
+    request.defaultSuffix = QStringLiteral("txt");
+    return request;
+}
+
+AboutView::AboutView(PluginInventoryStore& store, PluginManagementService& service, ScreenServices services,
+                     QWidget* parent)
+    : QWidget(parent), m_store(store), m_service(service), m_services(std::move(services)) {
     setObjectName(QStringLiteral("aboutView"));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(24, 24, 24, 24);
@@ -157,9 +168,7 @@ AboutView::AboutView(PluginInventoryStore& store, PluginManagementService& servi
 }
 
 void AboutView::refresh() {
-    const AboutContent content = aboutContent(aboutSnapshot(m_store, m_service), [](Timestamp instant) {
-        return QLocale().toString(instant.toDateTime(), QLocale::ShortFormat);
-    });
+    const AboutContent content = aboutContent(aboutSnapshot(m_store, m_service), *m_services.formatters);
 
     auto* cardRow = m_cards->layout();
     clearLayout(cardRow);
@@ -221,6 +230,29 @@ void AboutView::refresh() {
                                    Palette::accent(), m_folderPane));
 }
 
-void AboutView::exportDiagnosticReport() {}
+void AboutView::exportDiagnosticReport() {
+    // The section is asked for first; the store places it inside the report it writes.
+    const ExportOutcome outcome =
+        exportAtomically(*m_services.saveLocation, this, diagnosticReportSaveRequest(),
+                         [this] { return m_store.diagnosticReport(m_service.diagnosticsSection()).toUtf8(); });
+    switch (outcome.kind) {
+    case ExportOutcome::Kind::cancelled:
+        return;
+    case ExportOutcome::Kind::written:
+        m_store.presentNotice(OperationNotice::make(text("Diagnostic Report Exported"),
+                                                    text("The support report was saved to the location you "
+                                                         "selected."),
+                                                    NoticeStyle::success));
+        return;
+    case ExportOutcome::Kind::failed:
+        m_exportError = outcome.error;
+        presentExportFailure(this, outcome.error, text("The diagnostic report could not be exported."),
+                             [view = QPointer(this)] {
+                                 if (view)
+                                     view->m_exportError.reset();
+                             });
+        return;
+    }
+}
 
 } // namespace quorvane

@@ -3,20 +3,17 @@
 #include "HelperClient/DirectDistributionReadiness.h"
 #include "Model/ScanReconciliationSummary.h"
 #include "Support/Timestamp.h"
+#include "Views/Screens/ScreenServices.h"
 
 #include <QColor>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
-#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
 
-class QMessageBox;
-class QVBoxLayout;
 
 namespace quorvane {
 
@@ -62,15 +59,17 @@ struct AboutContent {
     QStringList unreadableLocations;
 };
 
-// `formatLastScan` writes the last scan's date (abbreviated date, short time).
-AboutContent aboutContent(const AboutSnapshot& snapshot,
-                          const std::function<QString(Timestamp)>& formatLastScan);
+// `formatters` write the last scan's date.
+AboutContent aboutContent(const AboutSnapshot& snapshot, const Formatters& formatters);
+// The save panel of the diagnostic report.
+SaveRequest diagnosticReportSaveRequest();
 
 // Build information, scan health and the diagnostic report export.
 class AboutView : public QWidget {
     Q_OBJECT
 public:
-    AboutView(PluginInventoryStore& store, PluginManagementService& service, QWidget* parent = nullptr);
+    AboutView(PluginInventoryStore& store, PluginManagementService& service, ScreenServices services,
+              QWidget* parent = nullptr);
 
     const std::optional<QString>& exportError() const { return m_exportError; }
     // Runs the export as the header's button does.
@@ -81,11 +80,11 @@ private:
 
     PluginInventoryStore& m_store;
     PluginManagementService& m_service;
+    ScreenServices m_services;
     std::optional<QString> m_exportError;
     QWidget* m_cards;
     QWidget* m_releasePane;
     QWidget* m_folderPane;
-    QPointer<QMessageBox> m_alert;
 };
 
 } // namespace quorvane

@@ -1,6 +1,9 @@
 #include "Views/Screens/HistoryCsvExport.h"
 
+#include "Views/Screens/CsvWriter.h"
 #include "Views/Screens/HistoryView.h"
+
+#include <QCoreApplication>
 
 namespace quorvane {
 
@@ -29,6 +32,22 @@ std::vector<QStringList> historyCsvRecords(const std::vector<HistoryOperation>& 
         });
     }
     return records;
+}
+
+QByteArray historyCsvDocument(const std::vector<HistoryItem>& history) {
+    CsvWriter writer(historyCsvHeader());
+    for (const QStringList& record : historyCsvRecords(groupHistoryOperations(history)))
+        writer.addRow(record);
+    return writer.bytes();
+}
+
+SaveRequest historySaveRequest() {
+    SaveRequest request;
+    request.title = QCoreApplication::translate("HistoryView", "Export Quorvane Operation History");
+    request.defaultFileName = QStringLiteral("Quorvane-Operation-History.csv");
+    request.nameFilter = QCoreApplication::translate("HistoryView", "Comma-separated values (*.csv)");
+    request.defaultSuffix = QStringLiteral("csv");
+    return request;
 }
 
 } // namespace quorvane

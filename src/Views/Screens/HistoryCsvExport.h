@@ -3,6 +3,9 @@
 #include "Model/HistoryItem.h"
 #include "Model/HistoryOperation.h"
 
+#include "Views/Screens/ScreenServices.h"
+
+#include <QByteArray>
 #include <QStringList>
 
 #include <vector>
@@ -13,5 +16,9 @@ namespace quorvane {
 const QStringList& historyCsvHeader();
 // The seven fields of each operation's line, unescaped.
 std::vector<QStringList> historyCsvRecords(const std::vector<HistoryOperation>& operations);
+// The whole file for a history, newest line first.
+QByteArray historyCsvDocument(const std::vector<HistoryItem>& history);
+// The save panel of the export.
+SaveRequest historySaveRequest();
 
 } // namespace quorvane

@@ -1,6 +1,8 @@
 #include "Views/Screens/HistoryView.h"
 
 #include "Store/PluginInventoryStore.h"
+#include "Views/Screens/AtomicExport.h"
+#include "Views/Screens/HistoryCsvExport.h"
 #include "Views/Kit/DetailShell.h"
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/KitButton.h"
@@ -16,6 +18,7 @@
 #include <QListView>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -285,8 +288,9 @@ void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->restore();
 }
 
-HistoryView::HistoryView(PluginInventoryStore& store, QWidget* parent)
-    : QWidget(parent), m_store(store), m_model(new HistoryOperationListModel(this)) {
+HistoryView::HistoryView(PluginInventoryStore& store, ScreenServices services, QWidget* parent)
+    : QWidget(parent), m_store(store), m_services(std::move(services)),
+      m_model(new HistoryOperationListModel(this)) {
     setObjectName(QStringLiteral("historyView"));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(24, 28, 24, 24);
@@ -314,9 +318,11 @@ HistoryView::HistoryView(PluginInventoryStore& store, QWidget* parent)
     auto* empty = new PanelFrame;
     empty->setObjectName(QStringLiteral("historyEmptyState"));
     auto* emptyLayout = new QVBoxLayout(empty);
+    emptyLayout->addStretch(1);
     emptyLayout->addWidget(new EmptyState(QStringLiteral("clock.arrow.circlepath"),
                                           text("No Operation History"),
                                           text("Run a scan to begin this session's local history."), empty));
+    emptyLayout->addStretch(1);
     m_content->addWidget(empty);
 
     m_list = new QListView;
@@ -374,10 +380,26 @@ void HistoryView::refresh() {
     m_content->setCurrentIndex(empty ? 0 : 1);
 }
 
-void HistoryView::setExportError(std::optional<QString> error) {
-    m_exportError = std::move(error);
+void HistoryView::exportHistory() {
+    const ExportOutcome outcome = exportAtomically(*m_services.saveLocation, this, historySaveRequest(),
+                                                   [this] { return historyCsvDocument(m_store.history()); });
+    switch (outcome.kind) {
+    case ExportOutcome::Kind::cancelled:
+        return;
+    case ExportOutcome::Kind::written:
+        m_store.presentNotice(OperationNotice::make(
+            text("History Exported"), text("The operation-history CSV was saved to the location you selected."),
+            NoticeStyle::success));
+        return;
+    case ExportOutcome::Kind::failed:
+        m_exportError = outcome.error;
+        presentExportFailure(this, outcome.error, text("The operation history could not be exported."),
+                             [view = QPointer(this)] {
+                                 if (view)
+                                     view->m_exportError.reset();
+                             });
+        return;
+    }
 }
-
-void HistoryView::exportHistory() {}
 
 } // namespace quorvane

@@ -3,10 +3,10 @@
 #include "Model/HistoryItem.h"
 #include "Model/HistoryKind.h"
 #include "Model/HistoryOperation.h"
+#include "Views/Screens/ScreenServices.h"
 
 #include <QAbstractListModel>
 #include <QColor>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QStyledItemDelegate>
@@ -17,7 +17,6 @@
 #include <vector>
 
 class QListView;
-class QMessageBox;
 class QStackedWidget;
 
 namespace quorvane {
@@ -110,7 +109,7 @@ public:
 class HistoryView : public QWidget {
     Q_OBJECT
 public:
-    explicit HistoryView(PluginInventoryStore& store, QWidget* parent = nullptr);
+    HistoryView(PluginInventoryStore& store, ScreenServices services, QWidget* parent = nullptr);
 
     HistoryOperationListModel* listModel() const { return m_model; }
     const std::optional<QString>& exportError() const { return m_exportError; }
@@ -119,16 +118,15 @@ public:
 
 private:
     void refresh();
-    void setExportError(std::optional<QString> error);
 
     PluginInventoryStore& m_store;
+    ScreenServices m_services;
     std::optional<QString> m_exportError;
     HistoryOperationListModel* m_model;
     KitButton* m_exportButton;
     QWidget* m_cards;
     QStackedWidget* m_content;
     QListView* m_list;
-    QPointer<QMessageBox> m_alert;
 };
 
 } // namespace quorvane

@@ -5,7 +5,7 @@
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/RoundedBox.h"
 #include "Views/Kit/SymbolLabel.h"
-#include "Views/Screens/NumberedStepRow.h"
+#include "Views/Screens/SafetyStep.h"
 #include "Views/Screens/SafetyRuleCard.h"
 
 #include <QCoreApplication>
@@ -116,12 +116,13 @@ SafetyGuideView::SafetyGuideView(QWidget* parent) : QWidget(parent) {
     split->setObjectName(QStringLiteral("safetyGuideSplit"));
     split->setChildrenCollapsible(false);
     split->setMinimumHeight(290);
+    split->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
     auto* steps = makeSplitPanel(split, QStringLiteral("safetyStepsPanel"),
                                  new SymbolLabel(QStringLiteral("checklist"), text("Before moving a plugin"),
                                                  TextStyle::title3, QColor(Qt::white)));
     int number = 0;
     for (const QString& step : safetySteps())
-        steps->addWidget(new NumberedStepRow(++number, step));
+        steps->addWidget(new SafetyStep(++number, step));
     steps->addStretch(1);
     auto* boundaries =
         makeSplitPanel(split, QStringLiteral("safetyBoundariesPanel"),

@@ -25,6 +25,9 @@
 #include "Views/Kit/QuarantineDetailPane.h"
 #include "Views/Kit/StatusPill.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
+#include "Views/Screens/AboutView.h"
+#include "Views/Screens/HistoryView.h"
+#include "Views/Screens/SafetyGuideView.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -344,6 +347,92 @@ void renderSheets() {
     }
 }
 
+// One history line of every kind, the product transactions of several formats each.
+std::vector<HistoryItem> historyOfEveryKind() {
+    std::vector<HistoryItem> lines;
+    int minute = 59;
+    const auto add = [&](HistoryKind kind, const QString& plugin, const QString& detail,
+                         std::optional<QString> transaction = {}, std::optional<QString> format = {}) {
+        lines.push_back(HistoryItem{QUuid::createUuid(), plugin, kind, detail,
+                                    QStringLiteral("10:%1 AM").arg(minute, 2, 10, QLatin1Char('0')),
+                                    std::move(transaction), std::move(format), {}});
+        if (!lines.back().transactionID || lines.size() % 2 == 0)
+            --minute;
+    };
+    const QString moved = QStringLiteral("Moved through the administrator-approved helper.");
+    add(HistoryKind::cleanupPresetCompleted, QStringLiteral("AU + VST3"),
+        QStringLiteral("412 reviewed format bundles moved into reversible quarantine"));
+    add(HistoryKind::cleanupPresetPartiallyCompleted, QStringLiteral("Retire VST2"),
+        QStringLiteral("1 child transactions completed before the run stopped"));
+    add(HistoryKind::cleanupPresetCanceled, QStringLiteral("No AAX"),
+        QStringLiteral("The cleanup preset was canceled; no additional bundles were moved"));
+    add(HistoryKind::cleanupPresetStarted, QStringLiteral("AU + VST3"),
+        QStringLiteral("412 reviewed format bundles queued for reversible quarantine"));
+    for (const char* format : {"AU", "VST3", "CLAP"})
+        add(HistoryKind::quarantine, QStringLiteral("Larkspur Compressor"), moved, QStringLiteral("T1"),
+            QString::fromLatin1(format));
+    for (const char* format : {"VST3", "AU"})
+        add(HistoryKind::restore, QStringLiteral("Tidewater Reverb"), moved, QStringLiteral("T2"),
+            QString::fromLatin1(format));
+    for (const char* format : {"VST2", "AAX"})
+        add(HistoryKind::trash, QStringLiteral("Old Tape Echo"), moved, QStringLiteral("T3"),
+            QString::fromLatin1(format));
+    add(HistoryKind::trashRestore, QStringLiteral("Quillon EQ"), moved, QStringLiteral("T4"), QStringLiteral("AU"));
+    add(HistoryKind::missingTrashItem, QStringLiteral("Quillon EQ"),
+        QStringLiteral("The AU bundle is no longer in the Trash or at its original location."));
+    add(HistoryKind::externalRestore, QStringLiteral("Quillon EQ"),
+        QStringLiteral("The AU bundle was put back outside Quorvane."));
+    add(HistoryKind::reconciliation, QStringLiteral("Inventory"),
+        QStringLiteral("Rescan: 3 added, 0 missing, 1 manually restored."));
+    add(HistoryKind::canceled, QStringLiteral("Old Tape Echo"),
+        QStringLiteral("The move to the Trash was canceled before any file moved."));
+    add(HistoryKind::formatProtectionRemoved, QStringLiteral("Tidewater Reverb"),
+        QStringLiteral("Protection removed from the VST3 bundle"));
+    add(HistoryKind::formatProtection, QStringLiteral("Tidewater Reverb"),
+        QStringLiteral("Protected the AU bundle"));
+    add(HistoryKind::protectionRemoved, QStringLiteral("Larkspur Compressor"),
+        QStringLiteral("Protection removed as part of a batch selection"));
+    add(HistoryKind::protection, QStringLiteral("Larkspur Compressor"),
+        QStringLiteral("Protected as part of a batch selection"));
+    add(HistoryKind::scanCanceled, QStringLiteral("Inventory"),
+        QStringLiteral("Scan canceled. The previous inventory was kept unchanged."));
+    add(HistoryKind::scan, QStringLiteral("Inventory"),
+        QStringLiteral("Scan complete. 6 plugin products found across 9 format bundles."));
+    return lines;
+}
+
+void renderScreens() {
+    const testing::IsolatedRootObjects isolated;
+    PersistedInventory state;
+    state.schemaVersion = currentInventorySchemaVersion;
+    state.plugins = samplePlugins();
+    state.history = historyOfEveryKind();
+    state.inaccessibleLocations = QStringList{QStringLiteral("/Library/Audio/Plug-Ins/VST"),
+                                              isolated.home() + QStringLiteral("/Library/Audio/Plug-Ins/VST3")};
+    state.lastScanDate = Timestamp::now();
+    state.lastReconciliation = ScanReconciliationSummary{3, 0, 1, false};
+    if (!isolated.writeState(state))
+        ++failures;
+    RootView window(isolated.objects());
+    window.resize(1440, 900);
+
+    HistoryView history(window.inventoryStore());
+    history.resize(1185, 900);
+    save(&history, QStringLiteral("screen-history"), false);
+    AboutView about(window.inventoryStore(), window.managementService());
+    about.resize(1185, 900);
+    save(&about, QStringLiteral("screen-about"), false);
+    SafetyGuideView guide;
+    guide.resize(1185, 900);
+    save(&guide, QStringLiteral("screen-safety-guide"), false);
+
+    const testing::IsolatedRootObjects blank;
+    RootView empty(blank.objects());
+    HistoryView emptyHistory(empty.inventoryStore());
+    emptyHistory.resize(1185, 900);
+    save(&emptyHistory, QStringLiteral("screen-history-empty"), false);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -367,6 +456,7 @@ int main(int argc, char** argv) {
     renderTables();
     renderInspectors();
     renderSheets();
+    renderScreens();
     stagedPages.clear();
     return failures == 0 ? 0 : 1;
 }

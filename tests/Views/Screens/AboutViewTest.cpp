@@ -22,9 +22,14 @@ AboutSnapshot snapshotOf(const DirectDistributionReadinessInput& input) {
     return snapshot;
 }
 
-QString stamp(Timestamp instant) {
-    return QStringLiteral("at %1").arg(instant.sinceReferenceDate);
-}
+// Writes the instant plainly, so the test sees which date reached the row.
+class StampFormatters : public Formatters {
+public:
+    QString abbreviatedDateShortTime(Timestamp instant) const override {
+        return QStringLiteral("at %1").arg(instant.sinceReferenceDate);
+    }
+};
+const StampFormatters stamp;
 
 TEST(AboutContentTest, ReadinessCardSummaryAndDetailRowsFollowTheHelperState) {
     DirectDistributionReadinessInput unreached = readyInput();
