@@ -5,6 +5,9 @@
 #include "App/Sidebar.h"
 #include "App/StoreShellSource.h"
 #include "Views/Kit/Palette.h"
+#include "Views/Screens/AboutView.h"
+#include "Views/Screens/HistoryView.h"
+#include "Views/Screens/SafetyGuideView.h"
 
 #include <QHBoxLayout>
 #include <QSplitter>
@@ -98,6 +101,12 @@ QWidget* RootView::makeScreen(AppSection section) {
     // Each section's screen takes its objects and bindings here; a section whose screen does not
     // exist yet shows a page naming it.
     switch (section) {
+    case AppSection::history:
+        return new HistoryView(*m_inventoryStore, m_screenServices, m_detail);
+    case AppSection::safetyGuide:
+        return new SafetyGuideView(m_detail);
+    case AppSection::about:
+        return new AboutView(*m_inventoryStore, *m_managementService, m_screenServices, m_detail);
     default:
         break;
     }

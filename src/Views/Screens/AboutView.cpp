@@ -101,7 +101,8 @@ AboutContent aboutContent(const AboutSnapshot& snapshot, const Formatters& forma
         {text("Application"), snapshot.appVersionLabel},
         {text("Helper Build"), snapshot.helperVersion.value_or(text("No response"))},
         {text("Secure Handshake"), snapshot.helperIsReachable ? text("Connected") : text("Not Connected")},
-        {text("Last Scan"), snapshot.lastScanDate ? formatters.abbreviatedDateShortTime(*snapshot.lastScanDate) : text("Never")},
+        {text("Last Scan"),
+         snapshot.lastScanDate ? formatters.abbreviatedDateShortTime(*snapshot.lastScanDate) : text("Never")},
         {text("Quarantined Bundles"), QString::number(snapshot.quarantinedBundleCount)},
     };
     if (snapshot.lastReconciliation)
@@ -233,8 +234,9 @@ void AboutView::refresh() {
 void AboutView::exportDiagnosticReport() {
     // The section is asked for first; the store places it inside the report it writes.
     const ExportOutcome outcome =
-        exportAtomically(*m_services.saveLocation, this, diagnosticReportSaveRequest(),
-                         [this] { return m_store.diagnosticReport(m_service.diagnosticsSection()).toUtf8(); });
+        exportAtomically(*m_services.saveLocation, this, diagnosticReportSaveRequest(), [this] {
+            return m_store.diagnosticReport(m_service.diagnosticsSection()).toUtf8();
+        });
     switch (outcome.kind) {
     case ExportOutcome::Kind::cancelled:
         return;

@@ -1,5 +1,10 @@
 #include "Views/Screens/AtomicExport.h"
 
+#include "Views/Kit/ConfirmAlert.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSaveFile>
 
 namespace quorvane {
@@ -27,6 +32,24 @@ ExportOutcome exportAtomically(SaveLocationProvider& panel, QWidget* parent, con
     if (!written)
         return {ExportOutcome::Kind::failed, *path, written.error()};
     return {ExportOutcome::Kind::written, *path, {}};
+}
+
+QMessageBox* presentExportFailure(QWidget* parent, const QString& error, const QString& fallback,
+                                  std::function<void()> onClose) {
+    QMessageBox* box = makeAlert(parent, QStringLiteral("exportFailedAlert"),
+                                 QCoreApplication::translate("AtomicExport", "Export Failed"),
+                                 error.isEmpty() ? fallback : error);
+    QPushButton* ok =
+        box->addButton(QCoreApplication::translate("AtomicExport", "OK"), QMessageBox::RejectRole);
+    ok->setObjectName(QStringLiteral("okButton"));
+    box->setDefaultButton(ok);
+    box->setEscapeButton(ok);
+    QObject::connect(box, &QMessageBox::finished, box, [onClose = std::move(onClose)] {
+        if (onClose)
+            onClose();
+    });
+    box->open();
+    return box;
 }
 
 } // namespace quorvane

@@ -8,6 +8,7 @@
 #include <expected>
 #include <functional>
 
+class QMessageBox;
 class QWidget;
 
 namespace quorvane {
@@ -31,5 +32,11 @@ std::expected<void, QString> writeAtomically(const QString& path, const QByteArr
 // contents are built only once the user has chosen a place.
 ExportOutcome exportAtomically(SaveLocationProvider& panel, QWidget* parent, const SaveRequest& request,
                                const std::function<QByteArray()>& contents);
+
+// The "Export Failed" alert of a failed export, opened window-modal without blocking: `error`, or
+// `fallback` when the system gave no description, and one "OK" button. `onClose` runs once,
+// however the alert is closed.
+QMessageBox* presentExportFailure(QWidget* parent, const QString& error, const QString& fallback,
+                                  std::function<void()> onClose);
 
 } // namespace quorvane

@@ -1,8 +1,6 @@
 #include "Views/Screens/HistoryView.h"
 
 #include "Store/PluginInventoryStore.h"
-#include "Views/Screens/AtomicExport.h"
-#include "Views/Screens/HistoryCsvExport.h"
 #include "Views/Kit/DetailShell.h"
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/KitButton.h"
@@ -12,6 +10,8 @@
 #include "Views/Kit/RoundedBox.h"
 #include "Views/Kit/SymbolIcons.h"
 #include "Views/Kit/TextStyle.h"
+#include "Views/Screens/AtomicExport.h"
+#include "Views/Screens/HistoryCsvExport.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -388,8 +388,8 @@ void HistoryView::exportHistory() {
         return;
     case ExportOutcome::Kind::written:
         m_store.presentNotice(OperationNotice::make(
-            text("History Exported"), text("The operation-history CSV was saved to the location you selected."),
-            NoticeStyle::success));
+            text("History Exported"),
+            text("The operation-history CSV was saved to the location you selected."), NoticeStyle::success));
         return;
     case ExportOutcome::Kind::failed:
         m_exportError = outcome.error;

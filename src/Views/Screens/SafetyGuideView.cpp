@@ -5,8 +5,8 @@
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/RoundedBox.h"
 #include "Views/Kit/SymbolLabel.h"
-#include "Views/Screens/SafetyStep.h"
 #include "Views/Screens/SafetyRuleCard.h"
+#include "Views/Screens/SafetyStep.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>

@@ -25,9 +25,6 @@
 #include "Views/Kit/QuarantineDetailPane.h"
 #include "Views/Kit/StatusPill.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
-#include "Views/Screens/AboutView.h"
-#include "Views/Screens/HistoryView.h"
-#include "Views/Screens/SafetyGuideView.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -353,9 +350,14 @@ std::vector<HistoryItem> historyOfEveryKind() {
     int minute = 59;
     const auto add = [&](HistoryKind kind, const QString& plugin, const QString& detail,
                          std::optional<QString> transaction = {}, std::optional<QString> format = {}) {
-        lines.push_back(HistoryItem{QUuid::createUuid(), plugin, kind, detail,
+        lines.push_back(HistoryItem{QUuid::createUuid(),
+                                    plugin,
+                                    kind,
+                                    detail,
                                     QStringLiteral("10:%1 AM").arg(minute, 2, 10, QLatin1Char('0')),
-                                    std::move(transaction), std::move(format), {}});
+                                    std::move(transaction),
+                                    std::move(format),
+                                    {}});
         if (!lines.back().transactionID || lines.size() % 2 == 0)
             --minute;
     };
@@ -377,7 +379,8 @@ std::vector<HistoryItem> historyOfEveryKind() {
     for (const char* format : {"VST2", "AAX"})
         add(HistoryKind::trash, QStringLiteral("Old Tape Echo"), moved, QStringLiteral("T3"),
             QString::fromLatin1(format));
-    add(HistoryKind::trashRestore, QStringLiteral("Quillon EQ"), moved, QStringLiteral("T4"), QStringLiteral("AU"));
+    add(HistoryKind::trashRestore, QStringLiteral("Quillon EQ"), moved, QStringLiteral("T4"),
+        QStringLiteral("AU"));
     add(HistoryKind::missingTrashItem, QStringLiteral("Quillon EQ"),
         QStringLiteral("The AU bundle is no longer in the Trash or at its original location."));
     add(HistoryKind::externalRestore, QStringLiteral("Quillon EQ"),
@@ -407,30 +410,27 @@ void renderScreens() {
     state.schemaVersion = currentInventorySchemaVersion;
     state.plugins = samplePlugins();
     state.history = historyOfEveryKind();
-    state.inaccessibleLocations = QStringList{QStringLiteral("/Library/Audio/Plug-Ins/VST"),
-                                              isolated.home() + QStringLiteral("/Library/Audio/Plug-Ins/VST3")};
+    state.inaccessibleLocations =
+        QStringList{QStringLiteral("/Library/Audio/Plug-Ins/VST"),
+                    isolated.home() + QStringLiteral("/Library/Audio/Plug-Ins/VST3")};
     state.lastScanDate = Timestamp::now();
     state.lastReconciliation = ScanReconciliationSummary{3, 0, 1, false};
     if (!isolated.writeState(state))
         ++failures;
     RootView window(isolated.objects());
     window.resize(1440, 900);
-
-    HistoryView history(window.inventoryStore());
-    history.resize(1185, 900);
-    save(&history, QStringLiteral("screen-history"), false);
-    AboutView about(window.inventoryStore(), window.managementService());
-    about.resize(1185, 900);
-    save(&about, QStringLiteral("screen-about"), false);
-    SafetyGuideView guide;
-    guide.resize(1185, 900);
-    save(&guide, QStringLiteral("screen-safety-guide"), false);
+    window.navigation().setSection(AppSection::history);
+    save(&window, QStringLiteral("window-history"), false);
+    window.navigation().setSection(AppSection::safetyGuide);
+    save(&window, QStringLiteral("window-safety-guide"), false);
+    window.navigation().setSection(AppSection::about);
+    save(&window, QStringLiteral("window-about"), false);
 
     const testing::IsolatedRootObjects blank;
     RootView empty(blank.objects());
-    HistoryView emptyHistory(empty.inventoryStore());
-    emptyHistory.resize(1185, 900);
-    save(&emptyHistory, QStringLiteral("screen-history-empty"), false);
+    empty.resize(1440, 900);
+    empty.navigation().setSection(AppSection::history);
+    save(&empty, QStringLiteral("window-history-empty"), false);
 }
 
 } // namespace

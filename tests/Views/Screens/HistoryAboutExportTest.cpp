@@ -27,8 +27,8 @@
 namespace quorvane {
 namespace {
 
-HistoryItem line(HistoryKind kind, const QString& plugin, const QString& detail, const QString& transaction = {},
-                 const QString& format = {}) {
+HistoryItem line(HistoryKind kind, const QString& plugin, const QString& detail,
+                 const QString& transaction = {}, const QString& format = {}) {
     return HistoryItem{QUuid::createUuid(),
                        plugin,
                        kind,
@@ -82,7 +82,9 @@ private:
     class NotRegistered : public ServiceRegistry {
     public:
         ServiceRegistrationStatus status() override { return ServiceRegistrationStatus::notRegistered; }
-        void registerService(Completion done) override { done(std::unexpected(ServiceRegistryError::unitMissing)); }
+        void registerService(Completion done) override {
+            done(std::unexpected(ServiceRegistryError::unitMissing));
+        }
         void unregisterService(Completion done) override { done({}); }
         HelperEndpoint endpoint() const override { return {}; }
     };
@@ -158,8 +160,9 @@ TEST(HistoryViewExportTest, EmptyHistoryShowsZerosAndDisablesTheExport) {
     ASSERT_EQ(values.size(), 4);
     for (const QLabel* value : values)
         EXPECT_EQ(value->text(), "0");
-    EXPECT_EQ(view.findChild<QStackedWidget*>(QStringLiteral("historyContent"))->currentWidget()->objectName(),
-              "historyEmptyState");
+    EXPECT_EQ(
+        view.findChild<QStackedWidget*>(QStringLiteral("historyContent"))->currentWidget()->objectName(),
+        "historyEmptyState");
 }
 
 TEST(HistoryViewExportTest, CancelWritesNothingSuccessPostsTheNoticeFailureShowsTheAlert) {
@@ -182,7 +185,8 @@ TEST(HistoryViewExportTest, CancelWritesNothingSuccessPostsTheNoticeFailureShows
     EXPECT_EQ(readFile(path), historyCsvDocument(objects.store->history()));
     ASSERT_TRUE(objects.store->notice());
     EXPECT_EQ(objects.store->notice()->title, "History Exported");
-    EXPECT_EQ(objects.store->notice()->message, "The operation-history CSV was saved to the location you selected.");
+    EXPECT_EQ(objects.store->notice()->message,
+              "The operation-history CSV was saved to the location you selected.");
     objects.store->dismissNotice(objects.store->notice()->id);
 
     objects.fakes.panel->answer = objects.exportPath(QStringLiteral("missing/folder/history.csv"));
