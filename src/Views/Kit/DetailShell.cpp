@@ -64,7 +64,6 @@ void DetailShell::setPlugin(const std::optional<Plugin>& plugin, QWidget* conten
 
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("inspectorPage"));
-    page->setAutoFillBackground(false);
     auto* stack = new QVBoxLayout(page);
     stack->setContentsMargins(18, 18, 18, 18);
     stack->setSpacing(16);
@@ -95,6 +94,9 @@ void DetailShell::setPlugin(const std::optional<Plugin>& plugin, QWidget* conten
 
     QWidget* old = m_scroll->takeWidget();
     m_scroll->setWidget(page);
+    // setWidget makes the page fill itself with the window colour, which would hide the panel's
+    // fill and its rounded corners.
+    page->setAutoFillBackground(false);
     if (old)
         old->deleteLater();
     m_scroll->verticalScrollBar()->setValue(scrolled);

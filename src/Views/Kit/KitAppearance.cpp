@@ -4,14 +4,88 @@
 #include "Views/Kit/TextStyle.h"
 
 #include <QApplication>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPalette>
+#include <QProxyStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
 
 namespace quorvane {
 
+namespace {
+
+// Fusion with check boxes that stay visible on the dark panels: Fusion outlines an unticked box in
+// a darker shade of the window, which vanishes against it.
+class KitStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element != PE_IndicatorCheckBox) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        drawCheckBox(option, painter);
+    }
+
+private:
+    static void drawCheckBox(const QStyleOption* option, QPainter* painter) {
+        const bool enabled = option->state & State_Enabled;
+        const bool ticked = option->state & (State_On | State_NoChange);
+        const int side = qMin(option->rect.width(), option->rect.height());
+        const QRectF box = QRectF(option->rect.x() + (option->rect.width() - side) / 2,
+                                  option->rect.y() + (option->rect.height() - side) / 2, side, side)
+                               .adjusted(0.5, 0.5, -0.5, -0.5);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setOpacity(enabled ? 1.0 : 0.4);
+        QPainterPath outline;
+        outline.addRoundedRect(box, 3, 3);
+        const QColor white(Qt::white);
+        // Focus shows in the outline itself: the indicator has no room around it for a ring.
+        const bool focused = option->state & State_HasFocus;
+        if (ticked) {
+            painter->fillPath(outline, Palette::accent());
+            if (focused) {
+                painter->setPen(QPen(Palette::accent().lighter(150), 1.0));
+                painter->drawPath(outline);
+            }
+        } else {
+            const bool hovered = option->state & State_MouseOver;
+            painter->fillPath(outline, withOpacity(white, hovered ? 0.12 : 0.06));
+            painter->setPen(QPen(focused ? Palette::accent().lighter(130) : withOpacity(white, 0.55), 1.0));
+            painter->drawPath(outline);
+        }
+        if (ticked) {
+            QPen mark(white, qMax(1.5, side / 8.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+            painter->setPen(mark);
+            painter->setBrush(Qt::NoBrush);
+            const QPointF origin = box.topLeft();
+            const qreal w = box.width();
+            if (option->state & State_NoChange) {
+                painter->drawLine(origin + QPointF(w * 0.25, w * 0.5), origin + QPointF(w * 0.75, w * 0.5));
+            } else {
+                QPainterPath tick;
+                tick.moveTo(origin + QPointF(w * 0.24, w * 0.52));
+                tick.lineTo(origin + QPointF(w * 0.42, w * 0.70));
+                tick.lineTo(origin + QPointF(w * 0.76, w * 0.32));
+                painter->drawPath(tick);
+            }
+        }
+        painter->restore();
+    }
+};
+
+} // namespace
+
+QStyle* createKitStyle() {
+    return new KitStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+}
+
 void applyKitAppearance(QApplication& application) {
-    if (auto* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        application.setStyle(fusion);
+    application.setStyle(createKitStyle());
 
     QFont font = application.font();
     font.setPixelSize(bodyPixelSize);

@@ -1,6 +1,7 @@
 #pragma once
 
 class QApplication;
+class QStyle;
 
 namespace quorvane {
 
@@ -8,5 +9,7 @@ namespace quorvane {
 // whatever the desktop's settings. The views draw their symbols from the set shipped inside the
 // program.
 void applyKitAppearance(QApplication& application);
+// The style applyKitAppearance installs: Fusion with check boxes that show on the dark panels.
+QStyle* createKitStyle();
 
 } // namespace quorvane

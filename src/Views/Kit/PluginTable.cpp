@@ -16,10 +16,25 @@ namespace quorvane {
 
 namespace {
 
-// Draws the status cell as the status pill does: a 7 by 7 dot and the text in the status colour.
-class StatusCellDelegate : public QStyledItemDelegate {
+// Draws every cell of a selected row alike: the style would otherwise draw the current cell of the
+// focused table in a lighter shade than the rest of its row.
+class RowDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->state &= ~QStyle::State_HasFocus;
+    }
+};
+
+// Draws the status cell as the status pill does: a 7 by 7 dot and the text in the status colour.
+// On a selected row the text turns white and the dot gets a white ring, since the status colours
+// are hard to read on the blue selection.
+class StatusCellDelegate : public RowDelegate {
+public:
+    using RowDelegate::RowDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
@@ -29,6 +44,7 @@ public:
         background.widget->style()->drawControl(QStyle::CE_ItemViewItem, &background, painter,
                                                 background.widget);
 
+        const bool selected = option.state & QStyle::State_Selected;
         const QColor color = index.data(Qt::ForegroundRole).value<QColor>();
         const QString text = index.data(Qt::DisplayRole).toString();
         const QFont font = index.data(Qt::FontRole).value<QFont>();
@@ -36,10 +52,10 @@ public:
         painter->setRenderHint(QPainter::Antialiasing);
         const QRect area = option.rect.adjusted(6, 0, -4, 0);
         const QRectF dot(area.left(), area.center().y() - 3.0, 7, 7);
-        painter->setPen(Qt::NoPen);
+        painter->setPen(selected ? QPen(Qt::white, 1.0) : QPen(Qt::NoPen));
         painter->setBrush(color);
         painter->drawEllipse(dot);
-        painter->setPen(color);
+        painter->setPen(selected ? QColor(Qt::white) : color);
         painter->setFont(font);
         const QRect textArea = area.adjusted(12, 0, 0, 0);
         painter->drawText(textArea, Qt::AlignVCenter | Qt::AlignLeft,
@@ -59,6 +75,7 @@ PluginTableBase::PluginTableBase(QWidget* parent)
     m_view->setObjectName(QStringLiteral("pluginTableView"));
     m_model = new PluginTableModel(this);
     m_view->setModel(m_model);
+    m_view->setItemDelegate(new RowDelegate(m_view));
     m_view->setItemDelegateForColumn(PluginTableModel::statusColumn, new StatusCellDelegate(m_view));
     m_view->setSortingEnabled(false);
     m_view->setAlternatingRowColors(false);
@@ -72,6 +89,7 @@ PluginTableBase::PluginTableBase(QWidget* parent)
     m_view->viewport()->setAutoFillBackground(false);
     m_view->setStyleSheet(
         QStringLiteral("QTableView { background: transparent; border: none; }"
+                       "QHeaderView { background: transparent; }"
                        "QHeaderView::section { background: transparent; color: %1; border: none;"
                        " border-bottom: 1px solid %2; padding: 4px 6px; }")
             .arg(Palette::secondaryText().name(QColor::HexArgb), Palette::hairline().name(QColor::HexArgb)));

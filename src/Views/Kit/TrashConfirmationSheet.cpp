@@ -75,16 +75,16 @@ TrashSheetFrame::TrashSheetFrame(const QString& title, const QString& subtitle,
 
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
-    auto* mark = new QLabel(this);
-    mark->setObjectName(QStringLiteral("appMark"));
-    mark->setFixedSize(52, 52);
-    mark->setAlignment(Qt::AlignCenter);
-    if (images) {
-        const QPixmap image = images(QStringLiteral("quorvane-app-mark"));
-        if (!image.isNull())
-            mark->setPixmap(image.scaled(52, 52, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    // The mark only when the program ships it: an empty square would push the title aside.
+    const QPixmap image = images ? images(QStringLiteral("quorvane-app-mark")) : QPixmap();
+    if (!image.isNull()) {
+        auto* mark = new QLabel(this);
+        mark->setObjectName(QStringLiteral("appMark"));
+        mark->setFixedSize(52, 52);
+        mark->setAlignment(Qt::AlignCenter);
+        mark->setPixmap(image.scaled(52, 52, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        header->addWidget(mark, 0, Qt::AlignVCenter);
     }
-    header->addWidget(mark, 0, Qt::AlignVCenter);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
     auto* titleLabel = makeLabel(title, TextStyle::title2, std::nullopt, this);

@@ -238,6 +238,16 @@ void renderBasics() {
         column->addLayout(buttons);
     });
     save(small, QStringLiteral("kit-info-detail-path-buttons"));
+
+    QWidget* toggles = stage(420, [](QWidget* page, QVBoxLayout* column) {
+        for (const bool ticked : {false, true}) {
+            auto* box = new QCheckBox(ticked ? QStringLiteral("Ticked") : QStringLiteral("Not ticked"), page);
+            box->setChecked(ticked);
+            box->setFocusPolicy(Qt::NoFocus);
+            column->addWidget(box);
+        }
+    });
+    save(toggles, QStringLiteral("kit-checkboxes"));
 }
 
 void renderTables() {

@@ -40,7 +40,16 @@ TEST(TrashConfirmationSheet, TextsAndPathFallbacks) {
         QStringLiteral("I understand restoration depends on this exact bundle remaining in Finder Trash."));
     EXPECT_EQ(unnamed.confirmButton()->text(), QStringLiteral("Move to Trash"));
     EXPECT_EQ(unnamed.cancelButton()->text(), QStringLiteral("Cancel"));
-    EXPECT_EQ(child<QLabel>(&unnamed, QStringLiteral("appMark"))->size(), QSize(52, 52));
+    // Without a shipped mark the title starts at the margin instead of beside an empty square.
+    EXPECT_EQ(child<QLabel>(&unnamed, QStringLiteral("appMark")), nullptr);
+    unnamed.show();
+    EXPECT_EQ(child<QLabel>(&unnamed, QStringLiteral("sheetTitle"))->x(), 24);
+    TrashConfirmationSheet marked(std::nullopt, record, {}, {}, nullptr, [](const QString&) {
+        QPixmap mark(64, 64);
+        mark.fill(Qt::white);
+        return mark;
+    });
+    EXPECT_EQ(child<QLabel>(&marked, QStringLiteral("appMark"))->size(), QSize(52, 52));
 
     record.originalPath = QStringLiteral("/o/Q.vst3");
     record.quarantinePath = QStringLiteral("/q/Q.vst3");
