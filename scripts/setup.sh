@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the missing Debian packages, configures and builds.
 # Usage: scripts/setup.sh [build-dir] [extra cmake arguments...]
-# With QUORVANE_BUILD_TARGET set, builds only that target.
+# With QUORVANE_BUILD_TARGET set, builds only those targets (separated by spaces).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$here/build}"
@@ -25,4 +25,5 @@ fi
 launcher=()
 if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${CMAKE_BUILD_TYPE:-RelWithDebInfo}" "${launcher[@]}" "$@"
-cmake --build "$build" --parallel "$(nproc)" ${QUORVANE_BUILD_TARGET:+--target "$QUORVANE_BUILD_TARGET"}
+read -r -a targets <<<"${QUORVANE_BUILD_TARGET:-}"
+cmake --build "$build" --parallel "$(nproc)" ${targets[@]+--target "${targets[@]}"}
