@@ -50,7 +50,7 @@ int runHelperDaemon(HelperDaemonOptions options) {
                                       return user->uid;
                                   },
                                   options.clientExecutableOwner};
-    HelperServer server(service, requirement);
+    HelperServer server(service, requirement, std::move(options.limits));
 
     std::thread signalWaiter([&server, stopSignals] {
         int received = 0;

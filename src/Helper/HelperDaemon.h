@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Helper/HelperServer.h"
 #include "Helper/MoveOperation.h"
 #include "Platform/ConsoleUser.h"
 #include "Platform/UnixSocketListener.h"
@@ -19,6 +20,7 @@ struct HelperDaemonOptions {
     uid_t clientExecutableOwner = 0;
     MoveOperation* move = nullptr;
     QString reportedBuild;
+    HelperServerLimits limits;
 };
 
 // The application binary installed beside the helper: <prefix>/bin/quorvane for a helper at

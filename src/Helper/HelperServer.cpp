@@ -3,12 +3,14 @@
 #include "Platform/HelperLog.h"
 #include "Shared/FrameCodec.h"
 
+#include <algorithm>
 #include <chrono>
+#include <system_error>
 
 namespace quorvane {
 
-HelperServer::HelperServer(HelperService& service, ClientRequirement requirement)
-    : m_service(service), m_requirement(std::move(requirement)) {}
+HelperServer::HelperServer(HelperService& service, ClientRequirement requirement, HelperServerLimits limits)
+    : m_service(service), m_requirement(std::move(requirement)), m_limits(std::move(limits)) {}
 
 HelperServer::~HelperServer() {
     stop();
@@ -19,7 +21,18 @@ void HelperServer::run(UnixSocketListener& listener) {
         std::lock_guard guard(m_mutex);
         m_listener = &listener;
     }
+    const std::size_t cap = std::size_t(std::max(1, m_limits.maxConnections));
     while (!m_stopping) {
+        {
+            // At the cap, further clients stay in the listen queue until a connection ends.
+            std::unique_lock lock(m_mutex);
+            m_connectionEnded.wait(lock, [&] {
+                reapFinished();
+                return m_stopping || m_connections.size() < cap;
+            });
+        }
+        if (m_stopping)
+            break;
         auto accepted = listener.accept();
         if (!accepted) {
             if (m_stopping)
@@ -30,16 +43,7 @@ void HelperServer::run(UnixSocketListener& listener) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             continue;
         }
-        std::lock_guard guard(m_mutex);
-        reapFinished();
-        auto connection = std::make_unique<Connection>();
-        connection->channel = std::move(*accepted);
-        Connection* raw = connection.get();
-        raw->thread = std::thread([this, raw] {
-            serveConnection(raw->channel);
-            raw->finished = true;
-        });
-        m_connections.push_back(std::move(connection));
+        startConnection(std::move(*accepted));
     }
     std::list<std::unique_ptr<Connection>> remaining;
     {
@@ -53,11 +57,36 @@ void HelperServer::run(UnixSocketListener& listener) {
         connection->thread.join();
 }
 
+void HelperServer::startConnection(UnixSocketChannel channel) {
+    auto connection = std::make_unique<Connection>();
+    connection->channel = std::move(channel);
+    Connection* raw = connection.get();
+    auto serve = [this, raw] {
+        serveConnection(raw->channel);
+        {
+            std::lock_guard guard(m_mutex);
+            raw->finished = true;
+        }
+        m_connectionEnded.notify_all();
+    };
+    std::lock_guard guard(m_mutex);
+    try {
+        raw->thread = m_limits.startThread ? m_limits.startThread(serve) : std::thread(serve);
+    } catch (const std::system_error& error) {
+        // Out of threads or memory: this client is turned away (the channel closes with
+        // `connection`), the others and the daemon go on.
+        qCWarning(helperListenerLog, "A connection could not be served and was closed: %s", error.what());
+        return;
+    }
+    m_connections.push_back(std::move(connection));
+}
+
 void HelperServer::stop() {
     m_stopping = true;
     std::lock_guard guard(m_mutex);
     if (m_listener)
         m_listener->shutdown();
+    m_connectionEnded.notify_all();
 }
 
 void HelperServer::reapFinished() {
@@ -81,9 +110,12 @@ void HelperServer::serveConnection(UnixSocketChannel& channel) {
         return;
     }
     for (;;) {
-        const auto body = channel.readFrame(maxFrameBodySize);
-        if (!body)
+        const auto body = channel.readFrame(maxFrameBodySize, m_limits.partialFrameTimeout);
+        if (!body) {
+            if (body.error() == ChannelError::timedOut)
+                qCDebug(helperListenerLog, "Closing a connection that stalled in the middle of a frame");
             break;
+        }
         const auto call = decodeFrameBody(*body);
         if (!call) {
             qCDebug(helperListenerLog, "Closing a connection that broke the protocol: %s",

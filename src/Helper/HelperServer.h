@@ -5,6 +5,9 @@
 #include "Platform/UnixSocketListener.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -12,12 +15,24 @@
 
 namespace quorvane {
 
-// Serves the helper's socket: every accepted connection gets its own thread, which checks the peer
-// before it reads a single request byte, then answers calls in order until the peer goes away or
-// breaks the protocol. One shared HelperService answers every connection.
+// What the helper spends on its connections at most.
+struct HelperServerLimits {
+    // Connections served at once; further clients wait in the listen queue until one ends.
+    int maxConnections = 8;
+    // A frame begun must be finished within this time, or its connection is closed.
+    std::chrono::milliseconds partialFrameTimeout{10000};
+    // Starts a connection's thread; null means std::thread. May throw std::system_error, as
+    // std::thread does when the system has no thread to give; tests make it do so.
+    std::function<std::thread(std::function<void()>)> startThread;
+};
+
+// Serves the helper's socket: every accepted connection gets its own thread, up to a fixed number
+// at once, which checks the peer before it reads a single request byte, then answers calls in order
+// until the peer goes away, breaks the protocol or stalls in the middle of a frame. One shared
+// HelperService answers every connection.
 class HelperServer {
 public:
-    HelperServer(HelperService& service, ClientRequirement requirement);
+    HelperServer(HelperService& service, ClientRequirement requirement, HelperServerLimits limits = {});
     ~HelperServer();
 
     // Accepts until stop(); returns once every connection thread has ended (a transaction in progress
@@ -37,10 +52,13 @@ private:
     };
 
     void reapFinished();
+    void startConnection(UnixSocketChannel channel);
 
     HelperService& m_service;
     ClientRequirement m_requirement;
+    HelperServerLimits m_limits;
     std::mutex m_mutex;
+    std::condition_variable m_connectionEnded;
     std::list<std::unique_ptr<Connection>> m_connections;
     UnixSocketListener* m_listener = nullptr;
     std::atomic<bool> m_stopping = false;

@@ -2,8 +2,10 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -18,6 +20,8 @@ QString description(ChannelError error) {
         return QStringLiteral("The other end sent a message larger than the protocol allows.");
     case ChannelError::ioFailure:
         return QStringLiteral("The connection failed.");
+    case ChannelError::timedOut:
+        return QStringLiteral("The other end stopped in the middle of a message.");
     }
     return {};
 }
@@ -66,11 +70,27 @@ std::expected<UnixSocketChannel, SyscallError> UnixSocketChannel::connectTo(cons
     return UnixSocketChannel(fd);
 }
 
-std::expected<void, ChannelError> UnixSocketChannel::readExactly(char* data, std::size_t size) {
+std::expected<void, ChannelError>
+UnixSocketChannel::readExactly(char* data, std::size_t size,
+                               std::optional<std::chrono::steady_clock::time_point> deadline) {
     std::size_t done = 0;
     while (done < size) {
         if (m_fd < 0)
             return std::unexpected(ChannelError::ioFailure);
+        if (deadline) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return std::unexpected(ChannelError::timedOut);
+            pollfd watched{m_fd, POLLIN, 0};
+            const int ready = ::poll(&watched, 1, int(std::min<long long>(left.count(), 1 << 30)));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready < 0)
+                return std::unexpected(ChannelError::ioFailure);
+            if (ready == 0)
+                return std::unexpected(ChannelError::timedOut);
+        }
         const ssize_t got = ::recv(m_fd, data + done, size - done, 0);
         if (got > 0) {
             done += std::size_t(got);
@@ -85,16 +105,23 @@ std::expected<void, ChannelError> UnixSocketChannel::readExactly(char* data, std
     return {};
 }
 
-std::expected<QByteArray, ChannelError> UnixSocketChannel::readFrame(std::uint32_t maxBodySize) {
+std::expected<QByteArray, ChannelError>
+UnixSocketChannel::readFrame(std::uint32_t maxBodySize,
+                             std::optional<std::chrono::milliseconds> partialFrameTimeout) {
     char header[4];
-    if (auto read = readExactly(header, sizeof(header)); !read)
+    if (auto read = readExactly(header, 1); !read)
+        return std::unexpected(read.error());
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    if (partialFrameTimeout)
+        deadline = std::chrono::steady_clock::now() + *partialFrameTimeout;
+    if (auto read = readExactly(header + 1, sizeof(header) - 1, deadline); !read)
         return std::unexpected(read.error());
     const quint32 length = qFromBigEndian<quint32>(header);
     if (length > maxBodySize)
         return std::unexpected(ChannelError::frameTooLarge);
     QByteArray body(qsizetype(length), Qt::Uninitialized);
     if (length > 0) {
-        if (auto read = readExactly(body.data(), length); !read)
+        if (auto read = readExactly(body.data(), length, deadline); !read)
             return std::unexpected(read.error());
     }
     return body;

@@ -5,8 +5,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <expected>
+#include <optional>
 
 #include <sys/un.h>
 
@@ -19,6 +21,8 @@ enum class ChannelError {
     frameTooLarge,
     // A read or write failed, or this end was closed.
     ioFailure,
+    // A frame was begun but not finished in the time allowed.
+    timedOut,
 };
 
 QString description(ChannelError error);
@@ -49,7 +53,11 @@ public:
 
     // The next frame's body. The header is checked against `maxBodySize` before any body byte is
     // read or any memory is reserved for it.
-    std::expected<QByteArray, ChannelError> readFrame(std::uint32_t maxBodySize);
+    // With `partialFrameTimeout`, the wait for a frame's first byte is unlimited, but the rest of
+    // the frame must arrive within that time of it, so a peer that stalls mid-frame is given up.
+    std::expected<QByteArray, ChannelError>
+    readFrame(std::uint32_t maxBodySize,
+              std::optional<std::chrono::milliseconds> partialFrameTimeout = std::nullopt);
     // Header and body in one piece.
     std::expected<void, ChannelError> writeFrame(const QByteArray& body);
     // Raw bytes, for tests that speak the protocol wrongly on purpose.
@@ -60,7 +68,9 @@ public:
     void close();
 
 private:
-    std::expected<void, ChannelError> readExactly(char* data, std::size_t size);
+    std::expected<void, ChannelError>
+    readExactly(char* data, std::size_t size,
+                std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
 
     int m_fd = -1;
 };

@@ -1,4 +1,5 @@
 #include "Shared/FrameCodec.h"
+#include "Support/JsonReader.h"
 #include "Support/JsonWriter.h"
 
 #include <QJsonArray>
@@ -57,7 +58,8 @@ std::expected<FrameEnvelope, FrameError> decodeFrameBody(const QByteArray& body)
         return std::unexpected(FrameError::tooLarge);
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+    if (parseError.error != QJsonParseError::NoError || !document.isObject() ||
+        jsonHasDuplicateKeys(body, document))
         return std::unexpected(FrameError::malformed);
     const QJsonObject object = document.object();
     const QJsonValue id = object.value(QStringLiteral("id"));

@@ -154,22 +154,27 @@ QByteArray encode(const PrivilegedTrashRestoreRequest& request) {
     return compactJson(toJson(request));
 }
 
+// Requests come from another process: a key given twice is refused, never resolved either way.
 std::expected<PrivilegedQuarantineRequest, JsonError>
 decodePrivilegedQuarantineRequest(const QByteArray& data) {
-    return decodeJsonDocument<PrivilegedQuarantineRequest>(data, privilegedQuarantineRequestFromJson);
+    return decodeJsonDocument<PrivilegedQuarantineRequest>(data, privilegedQuarantineRequestFromJson,
+                                                           DuplicateKeys::refuse);
 }
 
 std::expected<PrivilegedRestoreRequest, JsonError> decodePrivilegedRestoreRequest(const QByteArray& data) {
-    return decodeJsonDocument<PrivilegedRestoreRequest>(data, privilegedRestoreRequestFromJson);
+    return decodeJsonDocument<PrivilegedRestoreRequest>(data, privilegedRestoreRequestFromJson,
+                                                        DuplicateKeys::refuse);
 }
 
 std::expected<PrivilegedTrashRequest, JsonError> decodePrivilegedTrashRequest(const QByteArray& data) {
-    return decodeJsonDocument<PrivilegedTrashRequest>(data, privilegedTrashRequestFromJson);
+    return decodeJsonDocument<PrivilegedTrashRequest>(data, privilegedTrashRequestFromJson,
+                                                      DuplicateKeys::refuse);
 }
 
 std::expected<PrivilegedTrashRestoreRequest, JsonError>
 decodePrivilegedTrashRestoreRequest(const QByteArray& data) {
-    return decodeJsonDocument<PrivilegedTrashRestoreRequest>(data, privilegedTrashRestoreRequestFromJson);
+    return decodeJsonDocument<PrivilegedTrashRestoreRequest>(data, privilegedTrashRestoreRequestFromJson,
+                                                             DuplicateKeys::refuse);
 }
 
 } // namespace quorvane

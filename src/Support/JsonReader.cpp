@@ -278,7 +278,49 @@ std::optional<QJsonObject> JsonReader::optionalObject(QStringView key) {
     return readObject(key, false);
 }
 
-std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data) {
+namespace {
+
+qsizetype keyCount(const QJsonValue& value) {
+    qsizetype count = 0;
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        count += object.size();
+        for (auto it = object.constBegin(); it != object.constEnd(); ++it)
+            count += keyCount(it.value());
+    } else if (value.isArray()) {
+        for (const QJsonValueConstRef element : value.toArray())
+            count += keyCount(element);
+    }
+    return count;
+}
+
+} // namespace
+
+bool jsonHasDuplicateKeys(const QByteArray& data, const QJsonDocument& parsed) {
+    // In valid JSON every member of every object has exactly one colon outside strings, and no colon
+    // appears anywhere else; the parser keeps one member per distinct key. So the text has more
+    // colons than the parsed tree has members exactly when some object repeats a key (a repeated
+    // member's dropped value takes its own members along, which only widens the gap).
+    qsizetype colons = 0;
+    bool inString = false;
+    for (qsizetype index = 0; index < data.size(); ++index) {
+        const char byte = data[index];
+        if (inString) {
+            if (byte == '\\')
+                ++index;
+            else if (byte == '"')
+                inString = false;
+        } else if (byte == '"') {
+            inString = true;
+        } else if (byte == ':') {
+            ++colons;
+        }
+    }
+    const QJsonValue root = parsed.isObject() ? QJsonValue(parsed.object()) : QJsonValue(parsed.array());
+    return colons != keyCount(root);
+}
+
+std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data, DuplicateKeys duplicates) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
     // Qt refuses a lone scalar as a parse error; name it as what it is.
@@ -295,6 +337,9 @@ std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data) {
     if (!document.isObject())
         return std::unexpected(
             JsonError{{}, QStringLiteral("The top level of the JSON document is not an object.")});
+    if (duplicates == DuplicateKeys::refuse && jsonHasDuplicateKeys(data, document))
+        return std::unexpected(
+            JsonError{{}, QStringLiteral("The data is not valid JSON (an object repeats a key).")});
     return document.object();
 }
 

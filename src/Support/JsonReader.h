@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
@@ -224,13 +225,23 @@ private:
     JsonError m_error;
 };
 
+// What a parse does with an object that names one key twice. The parser itself keeps the last;
+// documents from another process must be refused instead, since two readers could take different
+// values from them.
+enum class DuplicateKeys { keepLast, refuse };
+
+// True when some object of the document, which must already parse, names a key twice.
+bool jsonHasDuplicateKeys(const QByteArray& data, const QJsonDocument& parsed);
+
 // The top level must be an object; malformed JSON fails with the parser's reason.
-std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data);
+std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data,
+                                                      DuplicateKeys duplicates = DuplicateKeys::keepLast);
 
 // Parses `data` as one JSON object and decodes it with `fromJson(object, context)`.
 template <class T, class FromJson>
-std::expected<T, JsonError> decodeJsonDocument(const QByteArray& data, FromJson fromJson) {
-    const auto object = parseJsonObject(data);
+std::expected<T, JsonError> decodeJsonDocument(const QByteArray& data, FromJson fromJson,
+                                               DuplicateKeys duplicates = DuplicateKeys::keepLast) {
+    const auto object = parseJsonObject(data, duplicates);
     if (!object)
         return std::unexpected(object.error());
     return fromJson(*object, QString());

@@ -1,4 +1,6 @@
 #include "Shared/FrameCodec.h"
+#include "Shared/PrivilegedRequests.h"
+#include "Support/JsonReader.h"
 
 #include <QtEndian>
 
@@ -22,10 +24,40 @@ TEST(FrameCodecTest, RefusesEveryOtherShape) {
          {"", "[]", "{", R"({"id":1,"method":"m"})", R"({"id":"1","method":"m","arguments":[]})",
           R"({"id":1.5,"method":"m","arguments":[]})", R"({"id":-1,"method":"m","arguments":[]})",
           R"({"id":1e300,"method":"m","arguments":[]})", R"({"id":1,"method":2,"arguments":[]})",
-          R"({"id":1,"method":"m","arguments":[1]})", R"({"id":1,"method":"m","arguments":{}})"})
+          R"({"id":1,"method":"m","arguments":[1]})", R"({"id":1,"method":"m","arguments":{}})",
+          R"({"id":1,"method":"m","arguments":[],"id":2})"})
         EXPECT_EQ(decodeFrameBody(body).error(), FrameError::malformed) << body;
     EXPECT_EQ(decodeFrameBody(R"({"id":9007199254740992,"method":"m","arguments":[],"extra":1})")->id,
               9007199254740992);
+}
+
+TEST(FrameCodecTest, AKeyGivenTwiceAnywhereIsRefused) {
+    const std::vector<std::pair<QByteArray, bool>> rows{
+        {R"({"a":1,"b":2})", false},
+        {R"({"a":1,"a":1})", true},
+        {R"({"a":1,"\u0061":2})", true},
+        {R"({"o":{"x":1,"x":2}})", true},
+        {R"({"l":[{"x":1},{"x":1,"y":{"x":3}}]})", false},
+        {R"({"l":[{},{"x":1,"x":{"y":1}}]})", true},
+        {R"({"a":{"b":1},"a":{"c":1}})", true},
+        {R"({"k:\":\"":"v:","m":"\\"})", false},
+        {R"({"a" : "x" , "b":[":",":"]})", false},
+    };
+    for (const auto& [text, repeated] : rows) {
+        const QJsonDocument document = QJsonDocument::fromJson(text);
+        ASSERT_FALSE(document.isNull()) << text.constData();
+        EXPECT_EQ(jsonHasDuplicateKeys(text, document), repeated) << text.constData();
+        EXPECT_EQ(parseJsonObject(text, DuplicateKeys::refuse).has_value(), !repeated) << text.constData();
+        EXPECT_TRUE(parseJsonObject(text).has_value()) << text.constData();
+    }
+
+    // Every request kind refuses a repeated key before anything is looked at.
+    const QByteArray repeated = R"({"transactionID":"A","transactionID":"B","items":[],"items":[]})";
+    const QString refusal = "The data is not valid JSON (an object repeats a key).";
+    EXPECT_EQ(decodePrivilegedQuarantineRequest(repeated).error().description(), refusal);
+    EXPECT_EQ(decodePrivilegedRestoreRequest(repeated).error().description(), refusal);
+    EXPECT_EQ(decodePrivilegedTrashRequest(repeated).error().description(), refusal);
+    EXPECT_EQ(decodePrivilegedTrashRestoreRequest(repeated).error().description(), refusal);
 }
 
 TEST(FrameCodecTest, CapsTheBodyAtFourMebibytes) {

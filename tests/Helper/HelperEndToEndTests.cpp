@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
+#include <poll.h>
 #include <thread>
 
 namespace quorvane::testing {
@@ -298,6 +300,59 @@ TEST_F(HelperEndToEndTest, AStopRequestWaitsForTheTransactionInProgress) {
     EXPECT_EQ(testbed.process.exitCode(), 0);
     EXPECT_TRUE(testbed.output.contains("Finished privileged quarantine; success: true"));
     EXPECT_EQ(countAtDestination(request), 3);
+}
+
+TEST_F(HelperEndToEndTest, ExhaustionCostsOnlyTheConnectionConcerned) {
+    const auto handshake = *encodeFrameBody(FrameEnvelope{1, FrameMethod::handshake, {"x"}});
+    struct Row {
+        const char* name;
+        QStringList flags;
+        std::function<void(Testbed&)> disturb;
+    };
+    const std::vector<Row> rows{
+        {"no thread for a connection",
+         {"--fail-connection-thread", "1"},
+         [](Testbed& testbed) {
+             auto refused = testbed.connect();
+             EXPECT_EQ(refused.readFrame(maxFrameBodySize).error(), ChannelError::closedByPeer);
+             EXPECT_TRUE(testbed.waitFor("A connection could not be served and was closed"));
+         }},
+        {"the cap reached",
+         {"--max-connections", "2"},
+         [&](Testbed& testbed) {
+             auto first = testbed.connect();
+             auto second = testbed.connect();
+             ASSERT_TRUE(Testbed::call(first, FrameEnvelope{1, FrameMethod::handshake, {"x"}}));
+             ASSERT_TRUE(Testbed::call(second, FrameEnvelope{1, FrameMethod::handshake, {"x"}}));
+             auto third = testbed.connect();
+             ASSERT_TRUE(third.writeFrame(handshake));
+             pollfd answered{third.fd(), POLLIN, 0};
+             EXPECT_EQ(::poll(&answered, 1, 500), 0) << "served beyond the cap";
+             first.close();
+             EXPECT_TRUE(third.readFrame(maxFrameBodySize).has_value());
+         }},
+        {"a stalled partial frame",
+         {"--partial-frame-ms", "300", "--max-connections", "2"},
+         [&](Testbed& testbed) {
+             auto stalled = testbed.connect();
+             ASSERT_TRUE(stalled.writeRaw(handshake.left(2)));
+             // Someone else is served meanwhile, and the stalled connection is then closed.
+             EXPECT_TRUE(testbed.answersHandshake());
+             EXPECT_EQ(stalled.readFrame(maxFrameBodySize).error(), ChannelError::closedByPeer);
+         }},
+    };
+    int round = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Testbed testbed(tree, row.flags);
+        ASSERT_TRUE(testbed.ready) << testbed.output.toStdString();
+        row.disturb(testbed);
+        const auto request = quarantineRequest(1, QStringLiteral("After%1").arg(++round));
+        auto channel = testbed.connect();
+        EXPECT_TRUE(quarantine(channel, request).succeeded);
+        EXPECT_EQ(countAtDestination(request), 1);
+        EXPECT_EQ(testbed.process.state(), QProcess::Running);
+    }
 }
 
 TEST_F(HelperEndToEndTest, KilledAfterTheKthMoveLeavesEveryBundleInExactlyOnePlace) {

@@ -4,8 +4,11 @@
 //   quorvane-helper-testbed --root DIR [--socket PATH] [--console-uid N --console-home DIR]
 //       [--client-exe PATH] [--fail-move N] [--fail-rollback-step N] [--pause-before-move N]
 //       [--pause-ms MS] [--resume-on-input 1] [--report-build BUILD]
+//       [--max-connections N] [--partial-frame-ms MS] [--fail-connection-thread N]
 //
 // With --resume-on-input, a pause also ends when a byte arrives on standard input.
+// --fail-connection-thread N makes starting the thread of the N-th accepted connection fail as it
+// does when the system is out of threads.
 
 #include "Helper/FaultInjectingMoveOperation.h"
 #include "Helper/HelperDaemon.h"
@@ -21,6 +24,8 @@
 #include <cstdlib>
 #include <map>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -95,5 +100,17 @@ int main(int argc, char** argv) {
     options.clientExecutableOwner = ::getuid();
     options.move = plan == FaultPlan{} ? nullptr : &faults;
     options.reportedBuild = value("report-build");
+    if (!value("max-connections").isEmpty())
+        options.limits.maxConnections = number("max-connections");
+    if (!value("partial-frame-ms").isEmpty())
+        options.limits.partialFrameTimeout = std::chrono::milliseconds(number("partial-frame-ms"));
+    if (const int failing = number("fail-connection-thread"); failing > 0) {
+        options.limits.startThread = [failing, started = 0](std::function<void()> serve) mutable {
+            if (++started == failing)
+                throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                        "thread creation refused by the testbed");
+            return std::thread(std::move(serve));
+        };
+    }
     return runHelperDaemon(std::move(options));
 }
