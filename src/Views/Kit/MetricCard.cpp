@@ -29,16 +29,24 @@ MetricCard::MetricCard(const QString& icon, const QString& title, const QString&
     texts->setSpacing(3);
     auto* titleLabel = makeLabel(title, TextStyle::caption, Palette::secondaryText(), this);
     titleLabel->setObjectName(QStringLiteral("metricTitle"));
-    auto* valueLabel = makeLabel(value, TextStyle::body, std::nullopt, this);
-    valueLabel->setObjectName(QStringLiteral("metricValue"));
-    valueLabel->setFont(systemFont(26, QFont::DemiBold));
+    m_value = makeLabel(value, TextStyle::body, std::nullopt, this);
+    m_value->setObjectName(QStringLiteral("metricValue"));
+    m_value->setFont(systemFont(26, QFont::DemiBold));
     auto* detailLabel = makeLabel(detail, TextStyle::caption2, Palette::secondaryText(), this);
     detailLabel->setObjectName(QStringLiteral("metricDetail"));
     texts->addWidget(titleLabel);
-    texts->addWidget(valueLabel);
+    texts->addWidget(m_value);
     texts->addWidget(detailLabel);
     row->addLayout(texts);
     row->addStretch(1);
+}
+
+QString MetricCard::value() const {
+    return m_value->text();
+}
+
+void MetricCard::setValue(const QString& value) {
+    m_value->setText(value);
 }
 
 } // namespace quorvane

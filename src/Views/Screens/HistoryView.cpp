@@ -152,14 +152,15 @@ HistoryOperationListModel::HistoryOperationListModel(QObject* parent) : QAbstrac
 void HistoryOperationListModel::setOperations(std::vector<HistoryOperation> operations) {
     beginResetModel();
     m_operations = std::move(operations);
-    m_rows.assign(m_operations.size(), std::nullopt);
+    m_rows.clear();
+    m_rows.resize(m_operations.size());
     endResetModel();
 }
 
 const HistoryRow& HistoryOperationListModel::row(int index) const {
     auto& cached = m_rows.at(static_cast<std::size_t>(index));
     if (!cached)
-        cached = makeHistoryRow(m_operations[static_cast<std::size_t>(index)]);
+        cached = std::make_unique<HistoryRow>(makeHistoryRow(m_operations[static_cast<std::size_t>(index)]));
     return *cached;
 }
 
@@ -305,13 +306,22 @@ HistoryView::HistoryView(PluginInventoryStore& store, ScreenServices services, Q
                                           "kept visible."),
                                      m_exportButton, this));
 
-    m_cards = new QWidget(this);
-    m_cards->setObjectName(QStringLiteral("historyMetrics"));
-    m_cards->setFixedHeight(94);
-    auto* cardRow = new QHBoxLayout(m_cards);
+    auto* cards = new QWidget(this);
+    cards->setObjectName(QStringLiteral("historyMetrics"));
+    cards->setFixedHeight(94);
+    auto* cardRow = new QHBoxLayout(cards);
     cardRow->setContentsMargins(0, 0, 0, 0);
     cardRow->setSpacing(14);
-    column->addWidget(m_cards);
+    const auto addCard = [&](const char* icon, const char* title, const char* detail, const QColor& color) {
+        m_cards.push_back(
+            new MetricCard(QString::fromLatin1(icon), text(title), QString(), text(detail), color, cards));
+        cardRow->addWidget(m_cards.back());
+    };
+    addCard("waveform.path.ecg", "Product Actions", "Grouped transactions", Palette::accent());
+    addCard("arrow.uturn.backward", "Restored", "Quarantine + Trash recovery", Palette::green());
+    addCard("shippingbox", "Quarantined", "Products quarantined", Palette::amber());
+    addCard("trash", "Trashed", "Products in Finder Trash", Palette::red());
+    column->addWidget(cards);
 
     m_content = new QStackedWidget(this);
     m_content->setObjectName(QStringLiteral("historyContent"));
@@ -357,22 +367,10 @@ void HistoryView::refresh() {
     std::vector<HistoryOperation> operations = groupHistoryOperations(m_store.history());
     const HistoryMetrics metrics = historyMetrics(operations);
 
-    auto* cardRow = m_cards->layout();
-    while (QLayoutItem* item = cardRow->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
-    const auto addCard = [&](const char* icon, const char* title, qsizetype value, const char* detail,
-                             const QColor& color) {
-        cardRow->addWidget(new MetricCard(QString::fromLatin1(icon), text(title), QString::number(value),
-                                          text(detail), color, m_cards));
-    };
-    addCard("waveform.path.ecg", "Product Actions", metrics.productActions, "Grouped transactions",
-            Palette::accent());
-    addCard("arrow.uturn.backward", "Restored", metrics.restored, "Quarantine + Trash recovery",
-            Palette::green());
-    addCard("shippingbox", "Quarantined", metrics.quarantined, "Products quarantined", Palette::amber());
-    addCard("trash", "Trashed", metrics.trashed, "Products in Finder Trash", Palette::red());
+    const qsizetype values[] = {metrics.productActions, metrics.restored, metrics.quarantined,
+                                metrics.trashed};
+    for (std::size_t card = 0; card < m_cards.size(); ++card)
+        m_cards[card]->setValue(QString::number(values[card]));
 
     m_model->setOperations(std::move(operations));
     const bool empty = m_store.history().empty();

@@ -13,6 +13,7 @@
 #include <QUuid>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -90,7 +91,7 @@ public:
 
 private:
     std::vector<HistoryOperation> m_operations;
-    mutable std::vector<std::optional<HistoryRow>> m_rows;
+    mutable std::vector<std::unique_ptr<HistoryRow>> m_rows;
 };
 
 // Paints one operation row: time, kind symbol, product with its format chips, summary, outcome.
@@ -124,7 +125,7 @@ private:
     std::optional<QString> m_exportError;
     HistoryOperationListModel* m_model;
     KitButton* m_exportButton;
-    QWidget* m_cards;
+    std::vector<MetricCard*> m_cards;
     QStackedWidget* m_content;
     QListView* m_list;
 };
