@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quorvane {
@@ -45,8 +46,9 @@ bool xmlWithinLimits(QByteArrayView bytes) {
 }
 
 // Checks the object graph of a binary list before the parser sees it: every reference in range,
-// no cycle, and the tree it expands to within the depth and node limits. Only the trailer, the
-// offset table and the container headers are looked at.
+// no cycle, dictionary keys that are strings without a NUL, and the tree it expands to within the
+// depth and node limits. Only the trailer, the offset table, the container headers and the keys
+// are looked at.
 class BinaryListCheck {
 public:
     explicit BinaryListCheck(QByteArrayView bytes) : m_bytes(bytes) {}
@@ -94,32 +96,70 @@ private:
         return value;
     }
 
-    std::expected<Container, PropertyListError> containerAt(qint64 object) const {
-        const qint64 entry = m_tableOffset + object * m_offsetSize;
-        const quint64 offset = number(entry, m_offsetSize);
+    // The object's marker and its element count, and where its contents begin; none when the
+    // object or its count lies outside the object area.
+    struct Object {
+        int type = 0;
+        quint64 count = 0;
+        qint64 contents = 0;
+    };
+    std::optional<Object> objectAt(quint64 object) const {
+        if (object >= m_objectCount)
+            return std::nullopt;
+        const quint64 offset =
+            number(m_tableOffset + static_cast<qint64>(object) * m_offsetSize, m_offsetSize);
         if (offset < 8 || offset >= quint64(m_tableOffset))
-            return std::unexpected(PropertyListError::malformed);
+            return std::nullopt;
         qint64 at = static_cast<qint64>(offset);
         const int marker = byteAt(at);
-        const int type = marker >> 4;
-        if (type != 0xA && type != 0xC && type != 0xD)
-            return Container{};
-        quint64 count = marker & 0xF;
-        ++at;
-        if (count == 0xF) {
+        Object result{marker >> 4, quint64(marker & 0xF), at + 1};
+        if (result.count == 0xF && (result.type == 0x5 || result.type == 0x6 || result.type == 0xA ||
+                                    result.type == 0xC || result.type == 0xD)) {
+            ++at;
             if (at >= m_tableOffset || byteAt(at) >> 4 != 0x1)
-                return std::unexpected(PropertyListError::malformed);
+                return std::nullopt;
             const int width = 1 << (byteAt(at) & 0xF);
             if (width > 8 || at + 1 + width > m_tableOffset)
-                return std::unexpected(PropertyListError::malformed);
-            count = number(at + 1, width);
-            at += 1 + width;
+                return std::nullopt;
+            result.count = number(at + 1, width);
+            result.contents = at + 1 + width;
         }
-        const quint64 available = quint64(m_tableOffset - at) / m_refSize;
-        const quint64 refs = type == 0xD ? count * 2 : count;
-        if (count > available || refs > available)
+        return result;
+    }
+
+    // The parser aborts on a dictionary key holding a NUL, and expects string keys only.
+    bool isPlainKey(quint64 object) const {
+        const auto key = objectAt(object);
+        if (!key || (key->type != 0x5 && key->type != 0x6))
+            return false;
+        const qint64 unit = key->type == 0x5 ? 1 : 2;
+        if (key->count > quint64(m_tableOffset - key->contents) / unit)
+            return false;
+        for (qint64 i = 0; i < static_cast<qint64>(key->count); ++i) {
+            const qint64 at = key->contents + i * unit;
+            if (byteAt(at) == 0 && (unit == 1 || byteAt(at + 1) == 0))
+                return false;
+        }
+        return true;
+    }
+
+    std::expected<Container, PropertyListError> containerAt(qint64 object) const {
+        const auto found = objectAt(quint64(object));
+        if (!found)
             return std::unexpected(PropertyListError::malformed);
-        return Container{static_cast<qint64>(refs), at};
+        if (found->type != 0xA && found->type != 0xC && found->type != 0xD)
+            return Container{};
+        const quint64 available = quint64(m_tableOffset - found->contents) / m_refSize;
+        const quint64 refs = found->type == 0xD ? found->count * 2 : found->count;
+        if (found->count > available || refs > available)
+            return std::unexpected(PropertyListError::malformed);
+        if (found->type == 0xD) {
+            for (quint64 k = 0; k < found->count; ++k) {
+                if (!isPlainKey(number(found->contents + static_cast<qint64>(k) * m_refSize, m_refSize)))
+                    return std::unexpected(PropertyListError::malformed);
+            }
+        }
+        return Container{static_cast<qint64>(refs), found->contents};
     }
 
     std::expected<void, PropertyListError> walk(qint64 top) {

@@ -187,6 +187,28 @@ TEST(PropertyList, TruncatedBinaryListsAreRefusedAtEveryLength) {
     }
 }
 
+TEST(PropertyList, BinaryDictionaryKeysMustBeStringsWithoutANul) {
+    // The parser aborts the whole program on a key holding a NUL.
+    const QByteArray binary =
+        toBinary(QByteArray(sampleXml).replace("<key>When</key>", "<key>Wh\u00E9n</key>"));
+    ASSERT_TRUE(parsePropertyList(binary));
+    const QByteArray asciiKey("\x55Ratio", 6);
+    const QByteArray utf16Key("\x64\x00W\x00h\x00\xE9\x00n", 9);
+    ASSERT_TRUE(binary.contains(asciiKey) && binary.contains(utf16Key));
+    const QList<std::pair<QByteArray, QByteArray>> patches{
+        {asciiKey, QByteArray("\x55Ra\0io", 6)},
+        {asciiKey, QByteArray("\x55\0\0\0\0\0", 6)},
+        {utf16Key, QByteArray("\x64\x00W\x00\x00\x00\xE9\x00n", 9)},
+        {asciiKey, QByteArray("\x10Ratio", 6)}, // an integer as a key
+        {asciiKey, QByteArray("\x4FRatio", 6)}, // data as a key, its length cut short
+    };
+    for (const auto& [from, to] : patches) {
+        auto parsed = parsePropertyList(QByteArray(binary).replace(from, to));
+        ASSERT_FALSE(parsed) << to.toHex().toStdString();
+        EXPECT_EQ(parsed.error(), PropertyListError::malformed) << to.toHex().toStdString();
+    }
+}
+
 TEST(PropertyList, HostileStructuresNeverReachTheParser) {
     // 40 levels of two references each expand to 2^40 nodes.
     QElapsedTimer timer;
