@@ -7,6 +7,7 @@
 #include "Views/Kit/Palette.h"
 #include "Views/Screens/AboutView.h"
 #include "Views/Screens/HistoryView.h"
+#include "Views/Screens/PluginManagementView.h"
 #include "Views/Screens/SafetyGuideView.h"
 
 #include <QHBoxLayout>
@@ -105,6 +106,8 @@ QWidget* RootView::makeScreen(AppSection section) {
         return new HistoryView(*m_inventoryStore, m_screenServices, m_detail);
     case AppSection::safetyGuide:
         return new SafetyGuideView(m_detail);
+    case AppSection::pluginManagement:
+        return new PluginManagementView(*m_managementService, m_screenServices, m_detail);
     case AppSection::about:
         return new AboutView(*m_inventoryStore, *m_managementService, m_screenServices, m_detail);
     default:

@@ -24,6 +24,10 @@ QString InstallLayout::serviceUnitFile() const {
     return prefix + QStringLiteral("/lib/systemd/system/") + SystemdServiceRegistry::serviceUnit();
 }
 
+QString InstallLayout::approvalHelpPage() const {
+    return prefix + QStringLiteral("/share/quorvane/helper-approval.html");
+}
+
 bool InstallLayout::hasHelperExecutable() const {
     const QFileInfo helper(helperExecutable());
     return helper.isFile() && helper.isExecutable();

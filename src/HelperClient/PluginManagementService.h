@@ -54,6 +54,8 @@ public:
     bool isWorking() const { return m_isWorking; }
 
     bool hasConnection() const { return m_connection != nullptr; }
+    // Where the application, the helper and the helper's units are installed.
+    const InstallLayout& installLayout() const { return m_layout; }
 
     // "Refresh Status": reads the registration state and connects when enabled.
     void refreshStatus();

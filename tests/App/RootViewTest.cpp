@@ -49,6 +49,8 @@ const std::vector<SectionScreen>& sectionScreens() {
     static const std::vector<SectionScreen> screens{
         {AppSection::history, QStringLiteral("historyView"), QStringLiteral("Operation History")},
         {AppSection::safetyGuide, QStringLiteral("safetyGuideView"), QStringLiteral("Safety Guide")},
+        {AppSection::pluginManagement, QStringLiteral("pluginManagementView"),
+         QStringLiteral("Plugin Management")},
         {AppSection::about, QStringLiteral("aboutView"), QStringLiteral("About Quorvane")},
     };
     return screens;

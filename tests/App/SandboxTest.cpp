@@ -2,9 +2,14 @@
 #include "App/RootView.h"
 #include "Shared/PathPolicy.h"
 #include "Support/Fixtures/TemporaryTree.h"
+#include "Views/Kit/InfoBar.h"
+#include "Views/Kit/KitButton.h"
+#include "Views/Kit/Palette.h"
+#include "Views/Kit/SymbolLabel.h"
 
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QLabel>
 
 #include <gtest/gtest.h>
 
@@ -82,6 +87,38 @@ TEST(Sandbox, runsTheWindowOverTheSampleTreeWithTheTestbedAsHelper) {
     QDirIterator moved(PathPolicy((*sandbox)->roots).quarantineRoot(), {QStringLiteral("Pro-R 2.vst3")},
                        QDir::Dirs, QDirIterator::Subdirectories);
     EXPECT_TRUE(moved.hasNext());
+}
+
+// The Plugin Management screen of the sandboxed window shows the testbed as a ready helper, and
+// its secure helper test passes against it.
+TEST(Sandbox, PluginManagementShowsTheHelperReady) {
+    testing::TemporaryTree dir;
+    auto sandbox = Sandbox::create(dir.path(QStringLiteral("sandbox")));
+    ASSERT_TRUE(sandbox) << sandbox.error().toStdString();
+    RootView window((*sandbox)->objects());
+    window.show();
+    window.navigation().setSection(AppSection::pluginManagement);
+    QWidget* screen = window.currentScreen();
+    ASSERT_EQ(screen->objectName(), QStringLiteral("pluginManagementView"));
+
+    const auto title = [&] {
+        return screen->findChild<SymbolLabel*>(QStringLiteral("managementStatusTitle"));
+    };
+    const auto label = [&](const char* name) { return screen->findChild<QLabel*>(QLatin1String(name)); };
+    ASSERT_TRUE(Sandbox::waitUntil([&] {
+        return title()->text() == QStringLiteral("Enabled") && title()->color() == Palette::green();
+    })) << (*sandbox)->testbed()->output().toStdString();
+    EXPECT_EQ(label("releaseReadinessCount")->text(), QStringLiteral("6/6"));
+    EXPECT_TRUE(QFileInfo::exists(window.managementService().installLayout().approvalHelpPage()));
+    EXPECT_EQ(screen->findChild<InfoBar*>(QStringLiteral("releaseReadinessSummary"))->text(),
+              QStringLiteral("Ready for controlled release-candidate archive testing."));
+    auto* test = screen->findChild<KitButton*>(QStringLiteral("testSecureHelperButton"));
+    ASSERT_NE(test, nullptr);
+    test->click();
+    ASSERT_TRUE(Sandbox::waitUntil(
+        [&] { return screen->findChild<InfoBar*>(QStringLiteral("handshakeNoticeInfoBar")) != nullptr; }));
+    EXPECT_EQ(screen->findChild<InfoBar*>(QStringLiteral("handshakeNoticeInfoBar"))->text(),
+              QStringLiteral("Secure helper test passed. QuorvaneHelper Build 40 is connected."));
 }
 
 // A folder that already holds a sandbox keeps its state: the first state file is not written

@@ -43,5 +43,14 @@ TEST(PackagingTest, TheServiceLetsATransactionFinishAndKeepsItsSandbox) {
     EXPECT_TRUE(helperTransactionLockPath(SystemRoots::production()).startsWith("/run/quorvane/"));
 }
 
+// The approval page names the units and the commands the application really runs.
+TEST(PackagingTest, TheApprovalPageNamesTheRealUnitsAndCommands) {
+    const QString page = unitFile("quorvane-helper-approval.html");
+    for (const char* expected :
+         {"pkexec systemctl enable --now com.orsolind.Quorvane.helper.socket",
+          "systemctl status com.orsolind.Quorvane.helper.socket", "com.orsolind.Quorvane.helper.service"})
+        EXPECT_TRUE(page.contains(QLatin1String(expected))) << expected;
+}
+
 } // namespace
 } // namespace quorvane::testing

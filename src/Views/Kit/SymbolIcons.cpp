@@ -48,6 +48,7 @@ const std::vector<std::pair<QString, QString>>& symbolIconTable() {
         {QStringLiteral("person.badge.key"), QStringLiteral("dialog-password")},
         {QStringLiteral("person.badge.key.fill"), QStringLiteral("dialog-password")},
         {QStringLiteral("slider.horizontal.3"), QStringLiteral("preferences-system")},
+        {QStringLiteral("gear"), QStringLiteral("preferences-system")},
         {QStringLiteral("arrow.uturn.backward.circle"), QStringLiteral("document-revert")},
         {QStringLiteral("arrow.uturn.backward.square"), QStringLiteral("document-revert")},
         {QStringLiteral("shippingbox.and.arrow.backward"), QStringLiteral("document-revert")},

@@ -4,8 +4,10 @@
 #include "Support/ByteCount.h"
 
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QUrl>
 
 namespace quorvane {
 
@@ -29,6 +31,10 @@ void SystemClipboard::setText(const QString& text) {
     QGuiApplication::clipboard()->setText(text);
 }
 
+bool DesktopDocumentOpener::open(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 QString Formatters::abbreviatedDateShortTime(Timestamp instant) const {
     return abbreviatedDateShortTimeText(instant);
 }
@@ -39,7 +45,7 @@ QString Formatters::byteCount(qint64 bytes) const {
 
 ScreenServices ScreenServices::production() {
     return {std::make_shared<FileDialogSaveLocationProvider>(), std::make_shared<SystemClipboard>(),
-            std::make_shared<Formatters>()};
+            std::make_shared<Formatters>(), std::make_shared<DesktopDocumentOpener>()};
 }
 
 } // namespace quorvane

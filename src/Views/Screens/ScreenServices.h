@@ -56,6 +56,20 @@ public:
     virtual QString byteCount(qint64 bytes) const;
 };
 
+// Opens a local document, such as the helper's approval help page, with the desktop's default
+// handler. Production asks the desktop; tests record the path.
+class DocumentOpener {
+public:
+    virtual ~DocumentOpener() = default;
+    // False when the desktop could not open it.
+    virtual bool open(const QString& path) = 0;
+};
+
+class DesktopDocumentOpener : public DocumentOpener {
+public:
+    bool open(const QString& path) override;
+};
+
 // The outside world of a screen, bundled so the root view hands one value to each screen. Opening
 // folders and revealing files go through the kit's file manager (Views/Kit/RevealInFinder.h),
 // which tests replace with setFileManager.
@@ -63,6 +77,7 @@ struct ScreenServices {
     std::shared_ptr<SaveLocationProvider> saveLocation;
     std::shared_ptr<Clipboard> clipboard;
     std::shared_ptr<Formatters> formatters;
+    std::shared_ptr<DocumentOpener> documents = std::make_shared<DesktopDocumentOpener>();
 
     static ScreenServices production();
 };
