@@ -27,6 +27,7 @@ expected="$work/expected"
     lib/systemd/system/com.orsolind.Quorvane.helper.service \
     share/applications/com.orsolind.Quorvane.desktop \
     share/metainfo/com.orsolind.Quorvane.metainfo.xml \
+    share/quorvane/helper-approval.html \
     share/icons/hicolor/scalable/apps/com.orsolind.Quorvane.svg
   for size in 16 24 32 48 64 128 256 512; do
     echo "share/icons/hicolor/${size}x${size}/apps/com.orsolind.Quorvane.png"
