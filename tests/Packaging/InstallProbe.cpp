@@ -1,9 +1,11 @@
 // Run from an installed bin folder, beside the application, it prints the readiness checks the
-// application computes there, one "<id> passed|failed" line each. Only what the installation
-// provides matters here, so the helper's service reports itself not registered and never answers.
+// application computes there, one "<id> passed|failed" line each, and whether the approval page
+// that "Open System Settings" opens is there. Only what the installation provides matters here,
+// so the helper's service reports itself not registered and never answers.
 #include "HelperClient/PluginManagementService.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -30,5 +32,7 @@ int main(int argc, char** argv) {
     QTextStream out(stdout);
     for (const quorvane::DirectDistributionReadinessCheck& check : service.releaseReadinessChecks())
         out << check.id << (check.passed ? " passed" : " failed") << '\n';
+    out << "approval-page"
+        << (QFileInfo(service.installLayout().approvalHelpPage()).isFile() ? " passed" : " failed") << '\n';
     return 0;
 }

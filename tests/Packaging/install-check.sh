@@ -77,7 +77,7 @@ grep -qx "ExecStart=$prefix/libexec/quorvane/quorvane-helper" \
 # probe in the build's test folder, with no helper beside it, shows that they can fail.
 cp "$probe" "$verify$prefix/bin/quorvane-install-probe"
 "$verify$prefix/bin/quorvane-install-probe" >"$work/readiness"
-for check in helper-executable daemon-plist; do
+for check in helper-executable daemon-plist approval-page; do
   grep -qx "$check passed" "$work/readiness" || fail "the installed application's $check check: $(cat "$work/readiness")"
 done
 grep -qx "helper-executable failed" <<<"$("$probe")" || fail "the readiness check passes without a helper"
