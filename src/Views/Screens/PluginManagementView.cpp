@@ -262,6 +262,12 @@ PluginManagementView::PluginManagementView(PluginManagementService& service, Scr
     split->setChildrenCollapsible(false);
     m_statusPane = makePane(split, QStringLiteral("managementStatusPane"));
     m_readinessPane = makePane(split, QStringLiteral("releaseReadinessPane"));
+    // The panes share the width evenly whatever they hold, with the cards' gap between them.
+    split->setHandleWidth(14);
+    split->setStyleSheet(QStringLiteral("QSplitter::handle { background: transparent; }"));
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    split->setSizes({1, 1});
     column->addWidget(split, 1);
 
     auto* steps = new PanelFrame(this);

@@ -5,7 +5,9 @@
 #include "App/FileDialogFolderPicker.h"
 #include "App/QuorvaneApp.h"
 #include "App/RootView.h"
+#include "App/Sandbox/Sandbox.h"
 #include "App/Sidebar.h"
+#include "HelperClient/FakeHelperClient.h"
 #include "IsolatedRootObjects.h"
 #include "Support/Fixtures/FixtureRecords.h"
 #include "Views/Kit/BatchSelectionBar.h"
@@ -33,6 +35,7 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QUuid>
 #include <QVBoxLayout>
@@ -83,14 +86,14 @@ QWidget* stage(int width, const std::function<void(QWidget*, QVBoxLayout*)>& fil
 }
 
 PluginBundleRecord record(const QString& format, const QString& path, bool isProtected = false) {
-    return testing::bundleRecord(format, path, isProtected, {.size = QStringLiteral("18.4 MB")});
+    return quorvane::testing::bundleRecord(format, path, isProtected, {.size = QStringLiteral("18.4 MB")});
 }
 
 Plugin product(const QString& name, const QString& manufacturer, PluginStatus status,
                std::vector<PluginBundleRecord> bundles) {
-    Plugin plugin =
-        testing::productOfRecords(name, manufacturer, std::move(bundles),
-                                  {.version = QStringLiteral("2.4.1"), .size = QStringLiteral("36.8 MB")});
+    Plugin plugin = quorvane::testing::productOfRecords(
+        name, manufacturer, std::move(bundles),
+        {.version = QStringLiteral("2.4.1"), .size = QStringLiteral("36.8 MB")});
     if (plugin.bundles->empty())
         plugin.path = QStringLiteral("/Library/Audio/Plug-Ins/Components/WaveShell1-AU 15.component");
     plugin.status = status;
@@ -114,7 +117,7 @@ std::vector<Plugin> samplePlugins() {
                 {record(QStringLiteral("VST2"),
                         QStringLiteral("/Library/Audio/Plug-Ins/VST/Old Tape Echo.vst"))}),
         product(QStringLiteral("Quillon EQ"), QStringLiteral("Marrow & Pike"), PluginStatus::quarantined,
-                {testing::quarantinedUnderOperation(
+                {quorvane::testing::quarantinedUnderOperation(
                     record(QStringLiteral("AU"),
                            QStringLiteral("/Library/Audio/Plug-Ins/Components/Quillon.component")),
                     QStringLiteral("6F1C2B9E-3D4A-4E5F-8A7B-1C2D3E4F5A6B"))}),
@@ -125,7 +128,7 @@ std::vector<Plugin> samplePlugins() {
 
 void renderWindow() {
     // The real store with no state file beneath a temporary folder: the sample inventory's badges.
-    const testing::IsolatedRootObjects isolated;
+    const quorvane::testing::IsolatedRootObjects isolated;
     RootView window(isolated.objects());
     window.resize(1440, 900);
     save(&window, QStringLiteral("window-inventory"), false);
@@ -415,7 +418,7 @@ std::vector<HistoryItem> historyOfEveryKind() {
 }
 
 void renderScreens() {
-    const testing::IsolatedRootObjects isolated;
+    const quorvane::testing::IsolatedRootObjects isolated;
     PersistedInventory state;
     state.schemaVersion = currentInventorySchemaVersion;
     state.plugins = samplePlugins();
@@ -436,11 +439,85 @@ void renderScreens() {
     window.navigation().setSection(AppSection::about);
     save(&window, QStringLiteral("window-about"), false);
 
-    const testing::IsolatedRootObjects blank;
+    const quorvane::testing::IsolatedRootObjects blank;
     RootView empty(blank.objects());
     empty.resize(1440, 900);
     empty.navigation().setSection(AppSection::history);
     save(&empty, QStringLiteral("window-history-empty"), false);
+}
+
+// Answers every call still open on the fake connections as a helper reporting `build`.
+void answerHandshakes(quorvane::testing::FakeConnections& connections, const QString& build) {
+    for (const auto& connection : connections.made) {
+        for (std::size_t index = 0; index < connection->calls.size(); ++index) {
+            if (!connection->calls[index].answered)
+                connection->reply(index, {QStringLiteral("QuorvaneHelper"), build});
+        }
+    }
+    quorvane::testing::drainEvents();
+}
+
+// The Plugin Management screen in each state of the helper, with a fake registry and fake
+// connections, and once with the sandbox's testbed as a real helper.
+void renderPluginManagement() {
+    struct State {
+        const char* name;
+        ServiceRegistrationStatus status;
+        QString reportedBuild;
+        bool testHelper = false;
+        bool registering = false;
+    };
+    const State states[] = {
+        {"not-enabled", ServiceRegistrationStatus::notRegistered, {}},
+        {"registering", ServiceRegistrationStatus::notRegistered, {}, false, true},
+        {"approval-required", ServiceRegistrationStatus::requiresApproval, {}},
+        {"update-needed", ServiceRegistrationStatus::enabled, QStringLiteral("39")},
+        {"enabled-tested", ServiceRegistrationStatus::enabled, QStringLiteral("40"), true},
+        {"helper-missing", ServiceRegistrationStatus::notFound, {}},
+        {"status-unavailable", ServiceRegistrationStatus::unavailable, {}},
+    };
+    for (const State& state : states) {
+        const quorvane::testing::IsolatedRootObjects isolated;
+        auto registry = std::make_shared<quorvane::testing::FakeRegistryState>();
+        registry->status = state.status;
+        quorvane::testing::FakeConnections connections;
+        RootView window(RootViewObjects::with(isolated.storeEnvironment(), isolated.folderServices(), [&] {
+            return std::make_unique<PluginManagementService>(
+                std::make_unique<quorvane::testing::FakeServiceRegistry>(registry), connections.factory(),
+                Sandbox::buildTree());
+        }));
+        window.resize(1440, 900);
+        window.show();
+        window.navigation().setSection(AppSection::pluginManagement);
+        QApplication::processEvents();
+        answerHandshakes(connections, state.reportedBuild);
+        if (state.testHelper) {
+            if (auto* test = window.findChild<QPushButton*>(QStringLiteral("testSecureHelperButton")))
+                test->click();
+            answerHandshakes(connections, state.reportedBuild);
+        }
+        if (state.registering) {
+            registry->answerAtOnce = false;
+            window.managementService().registerHelper();
+        }
+        save(&window, QStringLiteral("window-plugin-management-") + QLatin1String(state.name), false);
+    }
+
+    QTemporaryDir folder;
+    auto sandbox = Sandbox::create(folder.path());
+    if (!sandbox) {
+        std::fprintf(stderr, "sandbox: %s\n", qPrintable(sandbox.error()));
+        ++failures;
+        return;
+    }
+    RootView window((*sandbox)->objects());
+    window.resize(1440, 900);
+    window.show();
+    window.navigation().setSection(AppSection::pluginManagement);
+    if (!Sandbox::waitUntil([&] { return window.managementService().helperIsReachable(); }))
+        ++failures;
+    QApplication::processEvents();
+    save(&window, QStringLiteral("window-plugin-management-sandbox"), false);
 }
 
 } // namespace
@@ -467,6 +544,7 @@ int main(int argc, char** argv) {
     renderInspectors();
     renderSheets();
     renderScreens();
+    renderPluginManagement();
     stagedPages.clear();
     return failures == 0 ? 0 : 1;
 }
