@@ -35,6 +35,7 @@
 #include <QUrl>
 
 #include <expected>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -231,6 +232,10 @@ public:
     // journal is pending.
     void verifyTrashRecords();
     std::optional<QString> trashRecoveryBlockingReason(const std::vector<QUuid>& recordIDs) const;
+    // The same reason with each record's state taken from `observed`, entries the caller read
+    // earlier, so that a screen judges many rows by one look at the disk.
+    std::optional<QString> trashRecoveryBlockingReason(const std::vector<QUuid>& recordIDs,
+                                                       const std::vector<TrashRecoveryEntry>& observed) const;
     std::optional<PrivilegedTrashRestoreRequest> beginTrashRecovery(const std::vector<QUuid>& recordIDs);
     bool completeTrashRecovery(const PrivilegedTrashRestoreResult& result, const QString& transactionID,
                                const std::vector<PrivilegedTrashRestoreItem>& items);
@@ -400,6 +405,9 @@ private:
     // The user's home folder: the environment's, else the password database's.
     QString homeFolder() const;
     TrashRecoveryState trashRecoveryState(const TrashedBundleRecord& record) const;
+    std::optional<QString> trashRecoveryBlockingReason(
+        const std::vector<QUuid>& recordIDs,
+        const std::function<TrashRecoveryState(const TrashedBundleRecord&)>& stateOf) const;
     const TrashedBundleRecord* trashedBundle(const QUuid& id) const;
     bool helperTransactionRunning() const;
     // Looks at the journals again once the helper has released its transaction lock.

@@ -209,6 +209,24 @@ const TrashedBundleRecord* PluginInventoryStore::trashedBundle(const QUuid& id) 
 
 std::optional<QString>
 PluginInventoryStore::trashRecoveryBlockingReason(const std::vector<QUuid>& recordIDs) const {
+    return trashRecoveryBlockingReason(
+        recordIDs, [this](const TrashedBundleRecord& record) { return trashRecoveryState(record); });
+}
+
+std::optional<QString>
+PluginInventoryStore::trashRecoveryBlockingReason(const std::vector<QUuid>& recordIDs,
+                                                  const std::vector<TrashRecoveryEntry>& observed) const {
+    return trashRecoveryBlockingReason(recordIDs, [&](const TrashedBundleRecord& record) {
+        const auto entry = std::ranges::find_if(
+            observed, [&](const TrashRecoveryEntry& candidate) { return candidate.record == record; });
+        // A record the snapshot does not hold as it is now is judged on disk.
+        return entry == observed.end() ? trashRecoveryState(record) : entry->state;
+    });
+}
+
+std::optional<QString> PluginInventoryStore::trashRecoveryBlockingReason(
+    const std::vector<QUuid>& recordIDs,
+    const std::function<TrashRecoveryState(const TrashedBundleRecord&)>& stateOf) const {
     namespace T = Texts::TrashRecovery;
     if (m_fileActionsBlockedByStorage)
         return T::storageUnavailable;
@@ -229,7 +247,7 @@ PluginInventoryStore::trashRecoveryBlockingReason(const std::vector<QUuid>& reco
             return T::recordGone;
         if (record->reconciledDate)
             return T::alreadyReconciled(record->pluginName, record->format);
-        const TrashRecoveryState state = trashRecoveryState(*record);
+        const TrashRecoveryState state = stateOf(*record);
         if (state != TrashRecoveryState::readyToRestore)
             return T::inState(record->pluginName, record->format, rawValue(state));
         if (!record->hasSafeRecoveryPaths(m_pathPolicy))

@@ -1,0 +1,404 @@
+#include "Views/Screens/QuarantineView.h"
+
+#include "HelperClient/PluginManagementService.h"
+#include "Store/PluginInventoryStore.h"
+#include "Views/Kit/BatchSelectionBar.h"
+#include "Views/Kit/ConfirmAlert.h"
+#include "Views/Kit/InfoBar.h"
+#include "Views/Kit/KitButton.h"
+#include "Views/Kit/PageHeader.h"
+#include "Views/Kit/Palette.h"
+#include "Views/Kit/PluginTable.h"
+#include "Views/Kit/QuarantineDetailPane.h"
+#include "Views/Kit/TrashConfirmationSheet.h"
+
+#include <QHBoxLayout>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace quorvane {
+
+namespace T = QuarantineTexts;
+
+QuarantineViewModel::QuarantineViewModel(PluginManagementService& service, PluginInventoryStore& store,
+                                         Binding<std::optional<Plugin>> selectedPlugin)
+    : m_service(service), m_store(store), m_selectedPlugin(std::move(selectedPlugin)) {}
+
+void QuarantineViewModel::setSelectedPluginIDs(const QSet<QUuid>& ids) {
+    if (ids == m_selectedPluginIDs)
+        return;
+    m_selectedPluginIDs = ids;
+    followSelection();
+}
+
+void QuarantineViewModel::followSelection() {
+    if (m_selectedPluginIDs.isEmpty()) {
+        m_selectedPlugin.set(std::nullopt);
+        return;
+    }
+    const std::optional<Plugin> inspected = m_selectedPlugin.get();
+    if (inspected && m_selectedPluginIDs.contains(inspected->id))
+        return;
+    for (const Plugin& plugin : quarantinedPlugins()) {
+        if (m_selectedPluginIDs.contains(plugin.id)) {
+            m_selectedPlugin.set(plugin);
+            return;
+        }
+    }
+    m_selectedPlugin.set(std::nullopt);
+}
+
+void QuarantineViewModel::clearSelection() {
+    m_selectedPluginIDs.clear();
+    m_selectedPlugin.set(std::nullopt);
+}
+
+void QuarantineViewModel::reconcileWithStore() {
+    const std::vector<Plugin> quarantined = quarantinedPlugins();
+    QSet<QUuid> kept;
+    for (const Plugin& plugin : quarantined) {
+        if (m_selectedPluginIDs.contains(plugin.id))
+            kept.insert(plugin.id);
+    }
+    setSelectedPluginIDs(kept);
+    if (m_selectedPluginIDs.isEmpty()) {
+        m_selectedPlugin.set(std::nullopt);
+        return;
+    }
+    if (const std::optional<Plugin> inspected = m_selectedPlugin.get();
+        inspected && m_selectedPluginIDs.contains(inspected->id)) {
+        const auto current = std::ranges::find(quarantined, inspected->id, &Plugin::id);
+        if (current != quarantined.end()) {
+            m_selectedPlugin.set(*current);
+            return;
+        }
+    }
+    const std::vector<Plugin> selected = selectedQuarantinedPlugins();
+    m_selectedPlugin.set(selected.empty() ? std::nullopt : std::optional(selected.front()));
+}
+
+std::vector<Plugin> QuarantineViewModel::quarantinedPlugins() const {
+    return m_store.quarantinedPlugins();
+}
+
+std::vector<Plugin> QuarantineViewModel::selectedQuarantinedPlugins() const {
+    std::vector<Plugin> selected;
+    for (const Plugin& plugin : quarantinedPlugins()) {
+        if (m_selectedPluginIDs.contains(plugin.id))
+            selected.push_back(plugin);
+    }
+    return selected;
+}
+
+qsizetype QuarantineViewModel::selectedQuarantinedBundleCount() const {
+    qsizetype count = 0;
+    for (const Plugin& plugin : selectedQuarantinedPlugins()) {
+        plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
+            if (record.isQuarantined() && qAddOverflow(count, qsizetype(1), &count))
+                count = std::numeric_limits<qsizetype>::max();
+        });
+    }
+    return count;
+}
+
+std::vector<PluginBundleSelection> QuarantineViewModel::batchSelections() const {
+    return quarantinedBundleSelections(selectedQuarantinedPlugins());
+}
+
+std::vector<PluginBundleRecord> QuarantineViewModel::inspectorBundles() const {
+    const std::optional<Plugin> inspected = m_selectedPlugin.get();
+    std::vector<PluginBundleRecord> bundles;
+    if (!inspected)
+        return bundles;
+    for (const PluginBundleRecord& record : inspected->bundleRecords()) {
+        if (record.isQuarantined())
+            bundles.push_back(record);
+    }
+    return bundles;
+}
+
+bool QuarantineViewModel::isReady() const {
+    return m_service.isReadyForPrivilegedRequests();
+}
+
+std::vector<MetricSpec> QuarantineViewModel::cards() const {
+    const QString count = QString::number(m_store.quarantinedBundleCount());
+    return {{QStringLiteral("shippingbox"), QStringLiteral("Quarantined"), count,
+             QStringLiteral("Individual format bundles"), Palette::amber()},
+            {QStringLiteral("externaldrive"), QStringLiteral("Storage"),
+             quarantinedPlugins().empty() ? QStringLiteral("Empty") : QStringLiteral("Local"),
+             QStringLiteral("Inside Quorvane Application Support"), Palette::accent()},
+            {QStringLiteral("checkmark.circle"), QStringLiteral("Restorable"), count,
+             QStringLiteral("Verified and ready"), Palette::green()}};
+}
+
+std::optional<QString> QuarantineViewModel::batchRestoreReason() const {
+    if (auto reason = m_service.restoreBlockingReason())
+        return reason;
+    return m_store.planRestore(batchSelections());
+}
+
+std::optional<QString> QuarantineViewModel::batchTrashReason() const {
+    if (auto reason = m_service.trashBlockingReason())
+        return reason;
+    return m_store.planTrash(batchSelections());
+}
+
+std::optional<QString> QuarantineViewModel::batchReasonLine() const {
+    if (m_selectedPluginIDs.isEmpty())
+        return std::nullopt;
+    // Restore-service, restore-plan, Trash-service, Trash-plan: each pair asks its plan only when
+    // its service gives no reason.
+    std::optional<QString> reason = batchRestoreReason();
+    if (!reason)
+        reason = batchTrashReason();
+    if (!reason)
+        return std::nullopt;
+    return T::batchUnavailable + *reason;
+}
+
+std::optional<QString> QuarantineViewModel::restoreReason(const Plugin& plugin) const {
+    if (auto reason = m_service.restoreBlockingReason())
+        return reason;
+    return m_store.planRestore(pluginSelections(plugin));
+}
+
+std::optional<QString> QuarantineViewModel::trashReason(const Plugin& plugin) const {
+    if (auto reason = m_service.trashBlockingReason())
+        return reason;
+    return m_store.planTrash(pluginSelections(plugin));
+}
+
+std::optional<QString> QuarantineViewModel::bundleRestoreReason(const Plugin& plugin,
+                                                                const PluginBundleRecord& bundle) const {
+    if (auto reason = m_service.restoreBlockingReason())
+        return reason;
+    return m_store.planRestore(bundleSelections(plugin, bundle));
+}
+
+std::optional<QString> QuarantineViewModel::bundleTrashReason(const Plugin& plugin,
+                                                              const PluginBundleRecord& bundle) const {
+    if (auto reason = m_service.trashBlockingReason())
+        return reason;
+    return m_store.planTrash(bundleSelections(plugin, bundle));
+}
+
+std::vector<PluginBundleSelection> QuarantineViewModel::pluginSelections(const Plugin& plugin) {
+    return quarantinedBundleSelections({plugin});
+}
+
+std::vector<PluginBundleSelection> QuarantineViewModel::bundleSelections(const Plugin& plugin,
+                                                                         const PluginBundleRecord& bundle) {
+    // The record's id is the key of its original path (its path without one): a bundle keeps its
+    // identity while it sits in quarantine.
+    return {{plugin.id, bundle.id()}};
+}
+
+void QuarantineViewModel::restore(const std::vector<PluginBundleSelection>& selections) {
+    if (!m_service.isReadyForPrivilegedRequests())
+        return;
+    const auto request = m_store.beginPrivilegedRestore(selections);
+    if (!request)
+        return;
+    PluginInventoryStore* store = &m_store;
+    m_service.sendRestoreRequest(*request, [store, request = *request, alive = std::weak_ptr<int>(m_alive),
+                                            self = this](const PrivilegedRestoreResult& result) {
+        if (store->completePrivilegedRestore(result, request.transactionID, request.items) &&
+            !alive.expired())
+            self->clearSelection();
+    });
+}
+
+void QuarantineViewModel::moveToTrash(const std::vector<PluginBundleSelection>& selections) {
+    if (!m_service.isReadyForPrivilegedRequests())
+        return;
+    const auto request = m_store.beginPrivilegedTrash(selections);
+    if (!request)
+        return;
+    PluginInventoryStore* store = &m_store;
+    m_service.sendTrashRequest(*request, [store, request = *request, alive = std::weak_ptr<int>(m_alive),
+                                          self = this](const PrivilegedTrashResult& result) {
+        if (store->completePrivilegedTrash(result, request.transactionID, request.items) && !alive.expired())
+            self->clearSelection();
+    });
+}
+
+QString QuarantineViewModel::batchRestoreMessage() const {
+    return T::batchRestoreMessage(qsizetype(selectedQuarantinedPlugins().size()),
+                                  selectedQuarantinedBundleCount());
+}
+
+QuarantineView::QuarantineView(PluginManagementService& service, PluginInventoryStore& store,
+                               Binding<std::optional<Plugin>> selectedPlugin, QWidget* parent)
+    : QWidget(parent), m_service(service), m_store(store),
+      m_model(service, store,
+              {selectedPlugin.get, [this, set = selectedPlugin.set](std::optional<Plugin> plugin) {
+                   set(std::move(plugin));
+                   refreshSelection();
+               }}) {
+    setObjectName(QStringLiteral("quarantineView"));
+    auto* column = makeScreenColumn(this);
+    m_header = new QVBoxLayout;
+    column->addLayout(m_header);
+    m_metrics = makeMetricRow(column);
+    m_batch = new QVBoxLayout;
+    m_batch->setSpacing(6);
+    column->addLayout(m_batch);
+
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->setObjectName(QStringLiteral("quarantineSplit"));
+    split->setChildrenCollapsible(false);
+    m_table = new MultiSelectPluginTable({[this] { return m_model.selectedPluginIDs(); },
+                                          [this](QSet<QUuid> ids) {
+                                              m_model.setSelectedPluginIDs(ids);
+                                              refreshSelection();
+                                          }},
+                                         split);
+    QuarantineDetailPane::Actions actions;
+    actions.restoreReason = [this](const Plugin& plugin) { return m_model.restoreReason(plugin); };
+    actions.trashReason = [this](const Plugin& plugin) { return m_model.trashReason(plugin); };
+    actions.bundleRestoreReason = [this](const Plugin& plugin, const PluginBundleRecord& bundle) {
+        return m_model.bundleRestoreReason(plugin, bundle);
+    };
+    actions.bundleTrashReason = [this](const Plugin& plugin, const PluginBundleRecord& bundle) {
+        return m_model.bundleTrashReason(plugin, bundle);
+    };
+    actions.onRestore = [this](const Plugin& plugin) {
+        m_model.restore(QuarantineViewModel::pluginSelections(plugin));
+    };
+    actions.onTrash = [this](const Plugin& plugin) {
+        m_model.moveToTrash(QuarantineViewModel::pluginSelections(plugin));
+    };
+    actions.onRestoreBundle = [this](const Plugin& plugin, const PluginBundleRecord& bundle) {
+        m_model.restore(QuarantineViewModel::bundleSelections(plugin, bundle));
+    };
+    actions.onTrashBundle = [this](const Plugin& plugin, const PluginBundleRecord& bundle) {
+        m_model.moveToTrash(QuarantineViewModel::bundleSelections(plugin, bundle));
+    };
+    m_inspector = new QuarantineDetailPane(std::move(actions), split);
+    sizeInspector(m_inspector);
+    split->addWidget(m_table);
+    split->addWidget(m_inspector);
+    split->setStretchFactor(0, 1);
+    column->addWidget(split, 1);
+    m_bars = new QVBoxLayout;
+    m_bars->setSpacing(10);
+    column->addLayout(m_bars);
+
+    connect(&store, &PluginInventoryStore::pluginsChanged, this, [this] {
+        m_model.reconcileWithStore();
+        refresh();
+    });
+    connect(&store, &PluginInventoryStore::lastOperationErrorChanged, this, &QuarantineView::refresh);
+    connect(&service, &PluginManagementService::isWorkingChanged, this, &QuarantineView::refresh);
+    connect(&service, &PluginManagementService::statusChanged, this, &QuarantineView::refresh);
+    connect(&service, &PluginManagementService::helperIsReachableChanged, this, &QuarantineView::refresh);
+    m_model.appear();
+    refresh();
+}
+
+void QuarantineView::refresh() {
+    clearLayout(m_header);
+    m_header->addWidget(new PageHeader(T::title, T::subtitle,
+                                       makeStatusChip(m_model.isReady(), T::restoreReady, nullptr), this));
+    replaceMetrics(m_metrics, m_model.cards());
+    m_table->setPlugins(m_model.quarantinedPlugins());
+    refreshSelection();
+    rebuildBars();
+}
+
+void QuarantineView::refreshSelection() {
+    m_table->refreshSelection();
+    m_inspector->setPlugin(m_model.selectedPlugin(), m_model.inspectorBundles());
+    // The reasons follow the service and the store, which the inspector does not watch.
+    m_inspector->refresh();
+    rebuildBatchArea();
+}
+
+void QuarantineView::rebuildBatchArea() {
+    clearLayout(m_batch);
+    if (m_model.selectedPluginIDs().isEmpty())
+        return;
+    auto* actions = new QWidget;
+    auto* row = new QHBoxLayout(actions);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto* restore = new KitButton(T::restoreSelected, QStringLiteral("arrow.uturn.backward"),
+                                  ButtonStyle::borderedProminent, actions);
+    restore->setObjectName(QStringLiteral("restoreSelectedButton"));
+    restore->setEnabled(!m_model.batchRestoreReason());
+    connect(restore, &QPushButton::clicked, this, &QuarantineView::presentBatchRestore);
+    auto* trash = new KitButton(T::trashSelected, QStringLiteral("trash"), ButtonStyle::bordered, actions);
+    trash->setObjectName(QStringLiteral("trashSelectedButton"));
+    trash->setTint(Palette::red());
+    trash->setEnabled(!m_model.batchTrashReason());
+    connect(trash, &QPushButton::clicked, this, &QuarantineView::presentBatchTrash);
+    auto* clear = new KitButton(T::clearSelection, QString(), ButtonStyle::plain, actions);
+    clear->setObjectName(QStringLiteral("clearSelectionButton"));
+    connect(clear, &QPushButton::clicked, this, [this] {
+        m_model.clearSelection();
+        refreshSelection();
+    });
+    row->addWidget(restore);
+    row->addWidget(trash);
+    row->addWidget(clear);
+    m_batch->addWidget(new BatchSelectionBar(int(m_model.selectedQuarantinedPlugins().size()),
+                                             QStringLiteral("plugin"), actions, this));
+    if (const auto line = m_model.batchReasonLine())
+        m_batch->addWidget(makeBatchReasonLine(*line, this));
+}
+
+void QuarantineView::rebuildBars() {
+    clearLayout(m_bars);
+    if (const auto reason = m_service.trashBlockingReason()) {
+        auto* bar = new InfoBar(*reason, Palette::amber(), this);
+        bar->setObjectName(QStringLiteral("trashReasonBar"));
+        m_bars->addWidget(bar);
+    }
+    m_bars->addWidget(new InfoBar(T::reversibleNote, Palette::amber(), this));
+    if (const auto error = m_store.lastOperationError()) {
+        auto* bar = new InfoBar(*error, Palette::amber(), this);
+        bar->setObjectName(QStringLiteral("operationErrorBar"));
+        m_bars->addWidget(bar);
+    }
+}
+
+void QuarantineView::presentBatchRestore() {
+    presentConfirmation(window(), T::batchRestoreTitle, m_model.batchRestoreMessage(), T::batchRestoreAction,
+                        [self = QPointer<QuarantineView>(this)] {
+                            // The batch as it is when the button is pressed.
+                            if (self)
+                                self->m_model.restoreBatch();
+                        });
+}
+
+void QuarantineView::presentBatchTrash() {
+    if (m_trashSheet)
+        return;
+    const QPointer<QuarantineView> self(this);
+    auto* sheet = new BatchTrashConfirmationSheet(
+        qint64(m_model.selectedQuarantinedPlugins().size()), m_model.selectedQuarantinedBundleCount(),
+        [self] {
+            if (self && self->m_trashSheet)
+                self->m_trashSheet->dismiss();
+        },
+        [self] {
+            if (!self)
+                return;
+            self->m_model.moveBatchToTrash();
+            // Closed whether or not the road got past the readiness test.
+            if (self && self->m_trashSheet)
+                self->m_trashSheet->dismiss();
+        },
+        this);
+    sheet->setObjectName(QStringLiteral("batchTrashSheet"));
+    m_trashSheet = sheet;
+    presentTrashSheet(sheet);
+}
+
+TrashSheetFrame* QuarantineView::batchTrashSheet() const {
+    return m_trashSheet;
+}
+
+} // namespace quorvane

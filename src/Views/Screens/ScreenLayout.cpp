@@ -1,0 +1,71 @@
+#include "Views/Screens/ScreenLayout.h"
+
+#include "Views/Kit/MetricCard.h"
+#include "Views/Kit/Palette.h"
+#include "Views/Kit/SymbolLabel.h"
+#include "Views/Kit/TextStyle.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLayoutItem>
+#include <QVBoxLayout>
+
+namespace quorvane {
+
+QVBoxLayout* makeScreenColumn(QWidget* screen, int spacing) {
+    auto* column = new QVBoxLayout(screen);
+    column->setContentsMargins(24, 24, 24, 24);
+    column->setSpacing(spacing);
+    return column;
+}
+
+QHBoxLayout* makeMetricRow(QVBoxLayout* column) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(14);
+    column->addLayout(row);
+    return row;
+}
+
+void replaceMetrics(QHBoxLayout* row, const std::vector<MetricSpec>& cards) {
+    clearLayout(row);
+    QWidget* parent = row->parentWidget();
+    for (const MetricSpec& card : cards)
+        row->addWidget(new MetricCard(card.icon, card.title, card.value, card.detail, card.color, parent), 1);
+}
+
+void clearLayout(QLayout* layout) {
+    while (QLayoutItem* item = layout->takeAt(0)) {
+        if (QWidget* widget = item->widget()) {
+            // Hidden at once, deleted once the event that may be running inside it has returned.
+            widget->hide();
+            widget->deleteLater();
+        } else if (QLayout* nested = item->layout()) {
+            clearLayout(nested);
+        }
+        delete item;
+    }
+}
+
+void sizeInspector(QWidget* inspector) {
+    inspector->setMinimumWidth(300);
+    inspector->resize(330, inspector->height());
+}
+
+QWidget* makeStatusChip(bool ready, const QString& readyText, QWidget* parent) {
+    auto* chip = ready ? new SymbolLabel(QStringLiteral("checkmark.shield.fill"), readyText,
+                                         TextStyle::caption, Palette::green(), parent)
+                       : new SymbolLabel(QStringLiteral("lock.shield"), pluginManagementRequiredText,
+                                         TextStyle::caption, Palette::amber(), parent);
+    chip->setObjectName(QStringLiteral("statusChip"));
+    return chip;
+}
+
+QWidget* makeBatchReasonLine(const QString& text, QWidget* parent) {
+    QLabel* label = makeLabel(text, TextStyle::caption2, Palette::amber(), parent);
+    label->setObjectName(QStringLiteral("batchReason"));
+    label->setWordWrap(true);
+    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    return label;
+}
+
+} // namespace quorvane

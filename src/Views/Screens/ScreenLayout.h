@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+#include <vector>
+
+class QBoxLayout;
+class QHBoxLayout;
+class QLayout;
+class QVBoxLayout;
+class QWidget;
+
+namespace quorvane {
+
+// Layout pieces the inventory screens share.
+
+// The screen's own column: its sections `spacing` apart inside 24 pixels of padding.
+QVBoxLayout* makeScreenColumn(QWidget* screen, int spacing = 18);
+
+// One metric card as the screen computes it.
+struct MetricSpec {
+    QString icon;
+    QString title;
+    QString value;
+    QString detail;
+    QColor color;
+};
+
+// The row of metric cards, 14 pixels apart, added to `column`; filled by replaceMetrics.
+QHBoxLayout* makeMetricRow(QVBoxLayout* column);
+void replaceMetrics(QHBoxLayout* row, const std::vector<MetricSpec>& cards);
+
+// Deletes every widget and nested layout of `layout`, keeping the layout itself.
+void clearLayout(QLayout* layout);
+
+// The inspector beside a plugin table: at least 300 pixels wide, ideally 330.
+void sizeInspector(QWidget* inspector);
+
+// The privileged-action chip of a page header: `readyText` with a green shield while the helper is
+// ready, "Plugin Management required" with an amber lock otherwise. Named "statusChip".
+QWidget* makeStatusChip(bool ready, const QString& readyText, QWidget* parent);
+inline const QString pluginManagementRequiredText = QStringLiteral("Plugin Management required");
+
+// A caption-2 line in amber, full width: the reason a batch action is unavailable.
+QWidget* makeBatchReasonLine(const QString& text, QWidget* parent);
+
+} // namespace quorvane

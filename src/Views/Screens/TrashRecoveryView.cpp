@@ -1,0 +1,355 @@
+#include "Views/Screens/TrashRecoveryView.h"
+
+#include "HelperClient/PluginManagementService.h"
+#include "Store/PluginInventoryStore.h"
+#include "Views/Kit/BatchSelectionBar.h"
+#include "Views/Kit/ConfirmAlert.h"
+#include "Views/Kit/DetailShell.h"
+#include "Views/Kit/InfoBar.h"
+#include "Views/Kit/KitButton.h"
+#include "Views/Kit/PageHeader.h"
+#include "Views/Kit/Palette.h"
+#include "Views/Kit/RevealInFinder.h"
+#include "Views/Screens/TrashRecoveryRow.h"
+
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace quorvane {
+
+namespace T = TrashRecoveryTexts;
+
+TrashRecoveryViewModel::TrashRecoveryViewModel(PluginManagementService& service, PluginInventoryStore& store)
+    : m_service(service), m_store(store) {
+    refresh();
+}
+
+void TrashRecoveryViewModel::refresh() {
+    m_entries = m_store.trashRecoveryEntries();
+}
+
+void TrashRecoveryViewModel::appear() {
+    m_store.verifyTrashRecords();
+    m_selectedRecordIDs.clear();
+    refresh();
+}
+
+void TrashRecoveryViewModel::pruneSelection() {
+    QSet<QUuid> kept;
+    for (const TrashedBundleRecord& record : m_store.trashedBundles()) {
+        if (m_selectedRecordIDs.contains(record.id))
+            kept.insert(record.id);
+    }
+    m_selectedRecordIDs = kept;
+}
+
+std::vector<MetricSpec> TrashRecoveryViewModel::cards() const {
+    qsizetype ready = 0;
+    qsizetype reconciled = 0;
+    qsizetype review = 0;
+    for (const TrashRecoveryEntry& entry : m_entries) {
+        switch (entry.state) {
+        case TrashRecoveryState::readyToRestore:
+            ++ready;
+            break;
+        case TrashRecoveryState::alreadyRestored:
+            ++reconciled;
+            break;
+        case TrashRecoveryState::destinationOccupied:
+        case TrashRecoveryState::missingFromTrash:
+        case TrashRecoveryState::needsVerification:
+            ++review;
+            break;
+        }
+    }
+    return {{QStringLiteral("arrow.uturn.backward.circle"), QStringLiteral("Ready"), QString::number(ready),
+             QStringLiteral("Verified Trash bundles"), Palette::green()},
+            {QStringLiteral("checkmark.circle"), QStringLiteral("Reconciled"), QString::number(reconciled),
+             QStringLiteral("Already returned"), Palette::accent()},
+            {QStringLiteral("exclamationmark.triangle"), QStringLiteral("Needs Review"),
+             QString::number(review), QStringLiteral("No automatic move"), Palette::amber()}};
+}
+
+bool TrashRecoveryViewModel::isReady() const {
+    return m_service.isReadyForPrivilegedRequests();
+}
+
+void TrashRecoveryViewModel::setSelected(const QUuid& id, bool selected) {
+    if (selected)
+        m_selectedRecordIDs.insert(id);
+    else
+        m_selectedRecordIDs.remove(id);
+}
+
+std::vector<TrashRecoveryEntry> TrashRecoveryViewModel::selectedEntries() const {
+    std::vector<TrashRecoveryEntry> selected;
+    for (const TrashRecoveryEntry& entry : m_entries) {
+        if (m_selectedRecordIDs.contains(entry.id()))
+            selected.push_back(entry);
+    }
+    return selected;
+}
+
+namespace {
+
+std::vector<QUuid> idsOf(const std::vector<TrashRecoveryEntry>& entries) {
+    std::vector<QUuid> ids;
+    for (const TrashRecoveryEntry& entry : entries)
+        ids.push_back(entry.id());
+    return ids;
+}
+
+} // namespace
+
+std::optional<QString> TrashRecoveryViewModel::selectionBlockingReason() const {
+    if (auto reason = m_service.trashRecoveryBlockingReason())
+        return reason;
+    return m_store.trashRecoveryBlockingReason(idsOf(selectedEntries()), m_entries);
+}
+
+std::optional<QString> TrashRecoveryViewModel::selectionReasonLine() const {
+    if (m_selectedRecordIDs.isEmpty())
+        return std::nullopt;
+    const auto reason = selectionBlockingReason();
+    return reason ? std::optional(T::restoreUnavailable + *reason) : std::nullopt;
+}
+
+std::optional<QString> TrashRecoveryViewModel::rowBlockingReason(const TrashRecoveryEntry& entry) const {
+    if (auto reason = m_service.trashRecoveryBlockingReason())
+        return reason;
+    return m_store.trashRecoveryBlockingReason({entry.id()}, m_entries);
+}
+
+std::vector<QUuid> TrashRecoveryViewModel::transactionRecordIDs(const TrashRecoveryEntry& entry) const {
+    const std::optional<QString>& transaction = entry.record.trashTransactionID;
+    if (!transaction)
+        return {};
+    std::vector<QUuid> ids;
+    for (const TrashRecoveryEntry& candidate : m_entries) {
+        if (candidate.record.trashTransactionID != transaction)
+            continue;
+        // A transaction is offered whole only while every one of its bundles can be restored.
+        if (candidate.record.reconciledDate || candidate.state != TrashRecoveryState::readyToRestore)
+            return {};
+        ids.push_back(candidate.id());
+    }
+    // One bundle alone goes by the single-record road.
+    return ids.size() < 2 ? std::vector<QUuid>{} : ids;
+}
+
+bool TrashRecoveryViewModel::preflight(const std::vector<QUuid>& ids) {
+    if (m_service.trashRecoveryBlockingReason() || m_store.trashRecoveryBlockingReason(ids))
+        return false;
+    m_pendingRestoreIDs = ids;
+    m_showRestoreConfirmation = true;
+    return true;
+}
+
+void TrashRecoveryViewModel::restoreSelection() {
+    preflight(idsOf(selectedEntries()));
+}
+
+void TrashRecoveryViewModel::restoreRecord(const QUuid& id) {
+    preflight({id});
+}
+
+void TrashRecoveryViewModel::restoreTransaction(const TrashRecoveryEntry& entry) {
+    preflight(transactionRecordIDs(entry));
+}
+
+QString TrashRecoveryViewModel::confirmationMessage() const {
+    return T::confirmationMessage(qsizetype(m_pendingRestoreIDs.size()));
+}
+
+void TrashRecoveryViewModel::cancelConfirmation() {
+    m_pendingRestoreIDs.clear();
+    m_showRestoreConfirmation = false;
+}
+
+void TrashRecoveryViewModel::confirm() {
+    const std::vector<QUuid> ids = m_pendingRestoreIDs;
+    m_showRestoreConfirmation = false;
+    const auto request =
+        m_service.isReadyForPrivilegedRequests() ? m_store.beginTrashRecovery(ids) : std::nullopt;
+    if (!request) {
+        m_pendingRestoreIDs.clear();
+        return;
+    }
+    // The pending ids stay while the request is in flight. A local failure may complete before
+    // the send returns, so nothing here runs after it.
+    PluginInventoryStore* store = &m_store;
+    m_service.sendTrashRestoreRequest(*request, [store, request = *request, ids,
+                                                 alive = std::weak_ptr<int>(m_alive),
+                                                 self = this](const PrivilegedTrashRestoreResult& result) {
+        const bool committed = store->completeTrashRecovery(result, request.transactionID, request.items);
+        if (!alive.expired())
+            self->finished(committed, ids);
+    });
+}
+
+void TrashRecoveryViewModel::finishRecovery(const PrivilegedTrashRestoreResult& result,
+                                            const PrivilegedTrashRestoreRequest& request,
+                                            const std::vector<QUuid>& ids) {
+    finished(m_store.completeTrashRecovery(result, request.transactionID, request.items), ids);
+}
+
+void TrashRecoveryViewModel::finished(bool committed, const std::vector<QUuid>& ids) {
+    if (committed) {
+        for (const QUuid& id : ids)
+            m_selectedRecordIDs.remove(id);
+    }
+    m_pendingRestoreIDs.clear();
+    refresh();
+    if (changed)
+        changed();
+}
+
+TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInventoryStore& store,
+                                     QWidget* parent)
+    : QWidget(parent), m_service(service), m_store(store), m_model(service, store) {
+    setObjectName(QStringLiteral("trashRecoveryView"));
+    auto* column = makeScreenColumn(this);
+    m_header = new QVBoxLayout;
+    column->addLayout(m_header);
+    m_metrics = makeMetricRow(column);
+    m_batch = new QVBoxLayout;
+    m_batch->setSpacing(6);
+    column->addLayout(m_batch);
+
+    auto* body = new QWidget(this);
+    m_body = new QStackedLayout(body);
+    m_empty = new EmptyState(QStringLiteral("trash"), T::emptyTitle, T::emptyDetail, body);
+    m_empty->setObjectName(QStringLiteral("trashRecoveryEmpty"));
+    m_body->addWidget(m_empty);
+    auto* scroll = new QScrollArea(body);
+    scroll->setObjectName(QStringLiteral("trashRecoveryList"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto* list = new QWidget(scroll);
+    m_rows = new QVBoxLayout(list);
+    m_rows->setContentsMargins(0, 0, 0, 0);
+    m_rows->setSpacing(12);
+    scroll->setWidget(list);
+    m_body->addWidget(scroll);
+    column->addWidget(body, 1);
+
+    m_bars = new QVBoxLayout;
+    m_bars->setSpacing(10);
+    column->addLayout(m_bars);
+
+    m_model.changed = [this] { refresh(); };
+    connect(&store, &PluginInventoryStore::trashedBundlesChanged, this, [this] {
+        m_model.pruneSelection();
+        refresh();
+    });
+    connect(&store, &PluginInventoryStore::lastOperationErrorChanged, this, &TrashRecoveryView::refresh);
+    connect(&service, &PluginManagementService::isWorkingChanged, this, &TrashRecoveryView::refresh);
+    connect(&service, &PluginManagementService::statusChanged, this, &TrashRecoveryView::refresh);
+    connect(&service, &PluginManagementService::helperIsReachableChanged, this, &TrashRecoveryView::refresh);
+    m_model.appear();
+    refresh();
+}
+
+void TrashRecoveryView::refresh() {
+    m_model.refresh();
+    clearLayout(m_header);
+    m_header->addWidget(new PageHeader(T::title, T::subtitle,
+                                       makeStatusChip(m_model.isReady(), T::recoveryReady, nullptr), this));
+    replaceMetrics(m_metrics, m_model.cards());
+
+    clearLayout(m_batch);
+    if (!m_model.selectedRecordIDs().isEmpty()) {
+        auto* actions = new QWidget;
+        auto* row = new QHBoxLayout(actions);
+        row->setContentsMargins(0, 0, 0, 0);
+        auto* restore = new KitButton(T::restoreSelected, QStringLiteral("arrow.uturn.backward"),
+                                      ButtonStyle::borderedProminent, actions);
+        restore->setObjectName(QStringLiteral("restoreSelectedButton"));
+        restore->setEnabled(!m_model.selectionBlockingReason());
+        connect(restore, &QPushButton::clicked, this, [this] {
+            m_model.restoreSelection();
+            presentConfirmationIfAsked();
+        });
+        auto* clear = new KitButton(T::clearSelection, QString(), ButtonStyle::plain, actions);
+        clear->setObjectName(QStringLiteral("clearSelectionButton"));
+        connect(clear, &QPushButton::clicked, this, [this] {
+            m_model.clearSelection();
+            refresh();
+        });
+        row->addWidget(restore);
+        row->addWidget(clear);
+        m_batch->addWidget(new BatchSelectionBar(int(m_model.selectedRecordIDs().size()),
+                                                 QStringLiteral("format"), actions, this));
+        if (const auto line = m_model.selectionReasonLine())
+            m_batch->addWidget(makeBatchReasonLine(*line, this));
+    }
+
+    rebuildRows();
+
+    clearLayout(m_bars);
+    m_bars->addWidget(new InfoBar(T::ownRecordsNote, Palette::accent(), this));
+    if (const auto reason = m_service.trashRecoveryBlockingReason()) {
+        auto* bar = new InfoBar(*reason, Palette::amber(), this);
+        bar->setObjectName(QStringLiteral("serviceReasonBar"));
+        m_bars->addWidget(bar);
+    }
+    if (const auto error = m_store.lastOperationError()) {
+        auto* bar = new InfoBar(*error, Palette::amber(), this);
+        bar->setObjectName(QStringLiteral("operationErrorBar"));
+        m_bars->addWidget(bar);
+    }
+}
+
+void TrashRecoveryView::rebuildRows() {
+    clearLayout(m_rows);
+    const auto& entries = m_model.entries();
+    m_body->setCurrentIndex(entries.empty() ? 0 : 1);
+    QWidget* list = m_rows->parentWidget();
+    for (const TrashRecoveryEntry& entry : entries) {
+        const QUuid id = entry.id();
+        TrashRecoveryRow::Actions actions;
+        actions.onRestore = [this, id] {
+            m_model.restoreRecord(id);
+            presentConfirmationIfAsked();
+        };
+        actions.onRestoreTransaction = [this, entry] {
+            m_model.restoreTransaction(entry);
+            presentConfirmationIfAsked();
+        };
+        actions.onReveal = [path = entry.record.trashPath] { revealInFinder(path); };
+        m_rows->addWidget(new TrashRecoveryRow(
+            entry,
+            {[this, id] { return m_model.selectedRecordIDs().contains(id); },
+             [this, id](bool on) {
+                 m_model.setSelected(id, on);
+                 refresh();
+             }},
+            m_model.rowBlockingReason(entry), qsizetype(m_model.transactionRecordIDs(entry).size()),
+            std::move(actions), list));
+    }
+    m_rows->addStretch(1);
+}
+
+void TrashRecoveryView::presentConfirmationIfAsked() {
+    if (!m_model.showsRestoreConfirmation() || m_alert)
+        return;
+    const QPointer<TrashRecoveryView> self(this);
+    m_alert = presentConfirmation(window(), T::confirmationTitle, m_model.confirmationMessage(),
+                                  T::confirmationAction, [self] {
+                                      if (self)
+                                          self->m_model.confirm();
+                                  });
+    m_alert->setObjectName(QStringLiteral("trashRecoveryAlert"));
+    if (auto* cancel = m_alert->findChild<QPushButton*>(QStringLiteral("cancelButton"))) {
+        connect(cancel, &QPushButton::clicked, this, [this] { m_model.cancelConfirmation(); });
+    }
+}
+
+} // namespace quorvane
