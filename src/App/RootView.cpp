@@ -9,6 +9,10 @@
 #include "Views/Screens/HistoryView.h"
 #include "Views/Screens/PluginManagementView.h"
 #include "Views/Screens/SafetyGuideView.h"
+#include "Views/Screens/PermanentQuarantineView.h"
+#include "Views/Screens/ProtectedView.h"
+#include "Views/Screens/QuarantineView.h"
+#include "Views/Screens/TrashRecoveryView.h"
 
 #include <QHBoxLayout>
 #include <QSplitter>
@@ -110,6 +114,15 @@ QWidget* RootView::makeScreen(AppSection section) {
         return new PluginManagementView(*m_managementService, m_screenServices, m_detail);
     case AppSection::about:
         return new AboutView(*m_inventoryStore, *m_managementService, m_screenServices, m_detail);
+    case AppSection::protected_:
+        return new ProtectedView(*m_inventoryStore, m_navigation->selectedPluginBinding(), m_detail);
+    case AppSection::quarantine:
+        return new QuarantineView(*m_managementService, *m_inventoryStore,
+                                  m_navigation->selectedPluginBinding(), m_detail);
+    case AppSection::permanentQuarantine:
+        return new PermanentQuarantineView(*m_inventoryStore, m_navigation->sectionBinding(), m_detail);
+    case AppSection::trashRecovery:
+        return new TrashRecoveryView(*m_managementService, *m_inventoryStore, m_screenServices, m_detail);
     default:
         break;
     }

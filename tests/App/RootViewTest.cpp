@@ -52,6 +52,11 @@ const std::vector<SectionScreen>& sectionScreens() {
         {AppSection::pluginManagement, QStringLiteral("pluginManagementView"),
          QStringLiteral("Plugin Management")},
         {AppSection::about, QStringLiteral("aboutView"), QStringLiteral("About Quorvane")},
+        {AppSection::protected_, QStringLiteral("protectedView"), QStringLiteral("Protected Plugins")},
+        {AppSection::quarantine, QStringLiteral("quarantineView"), QStringLiteral("Quarantine")},
+        {AppSection::permanentQuarantine, QStringLiteral("permanentQuarantineView"),
+         QStringLiteral("Permanent Quarantine")},
+        {AppSection::trashRecovery, QStringLiteral("trashRecoveryView"), QStringLiteral("Trash Recovery")},
     };
     return screens;
 }
@@ -142,9 +147,20 @@ TEST(RootView, SelectedPluginAndQuerySurviveSectionSwitches) {
     window.view->navigation().selectedPluginBinding().set(product);
     window.view->navigation().queryBinding().set(QStringLiteral("lark"));
     for (AppSection section :
-         {AppSection::protected_, AppSection::quarantine, AppSection::about, AppSection::inventory})
+         {AppSection::trashRecovery, AppSection::permanentQuarantine, AppSection::about, AppSection::history})
         window.view->navigation().setSection(section);
     EXPECT_EQ(window.view->navigation().selectedPluginBinding().get(), product);
+    EXPECT_EQ(window.view->navigation().queryBinding().get(), QStringLiteral("lark"));
+
+    // The quarantine and protected screens overwrite it when they come into view; the sample
+    // inventory quarantines nothing and protects its shells.
+    window.view->navigation().setSection(AppSection::quarantine);
+    EXPECT_FALSE(window.view->navigation().selectedPlugin().has_value());
+    window.view->navigation().selectedPluginBinding().set(product);
+    window.view->navigation().setSection(AppSection::protected_);
+    const auto shown = window.view->navigation().selectedPlugin();
+    EXPECT_TRUE(!shown || shown->protectionLevel() != 0);
+    EXPECT_NE(shown, product);
     EXPECT_EQ(window.view->navigation().queryBinding().get(), QStringLiteral("lark"));
 }
 

@@ -11,6 +11,7 @@
 #include "Views/Kit/PluginTable.h"
 #include "Views/Kit/QuarantineDetailPane.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
+#include "Views/Screens/PrivilegedActionRoad.h"
 
 #include <QHBoxLayout>
 #include <QSplitter>
@@ -197,32 +198,11 @@ std::vector<PluginBundleSelection> QuarantineViewModel::bundleSelections(const P
 }
 
 void QuarantineViewModel::restore(const std::vector<PluginBundleSelection>& selections) {
-    if (!m_service.isReadyForPrivilegedRequests())
-        return;
-    const auto request = m_store.beginPrivilegedRestore(selections);
-    if (!request)
-        return;
-    PluginInventoryStore* store = &m_store;
-    m_service.sendRestoreRequest(*request, [store, request = *request, alive = std::weak_ptr<int>(m_alive),
-                                            self = this](const PrivilegedRestoreResult& result) {
-        if (store->completePrivilegedRestore(result, request.transactionID, request.items) &&
-            !alive.expired())
-            self->clearSelection();
-    });
+    runPrivilegedAction(restoreRoad(m_store, m_service, selections), &m_guard, [this] { clearSelection(); });
 }
 
 void QuarantineViewModel::moveToTrash(const std::vector<PluginBundleSelection>& selections) {
-    if (!m_service.isReadyForPrivilegedRequests())
-        return;
-    const auto request = m_store.beginPrivilegedTrash(selections);
-    if (!request)
-        return;
-    PluginInventoryStore* store = &m_store;
-    m_service.sendTrashRequest(*request, [store, request = *request, alive = std::weak_ptr<int>(m_alive),
-                                          self = this](const PrivilegedTrashResult& result) {
-        if (store->completePrivilegedTrash(result, request.transactionID, request.items) && !alive.expired())
-            self->clearSelection();
-    });
+    runPrivilegedAction(trashRoad(m_store, m_service, selections), &m_guard, [this] { clearSelection(); });
 }
 
 QString QuarantineViewModel::batchRestoreMessage() const {

@@ -11,7 +11,6 @@
 #include <QUuid>
 #include <QWidget>
 
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -107,8 +106,8 @@ private:
     PluginInventoryStore& m_store;
     Binding<std::optional<Plugin>> m_selectedPlugin;
     QSet<QUuid> m_selectedPluginIDs;
-    // Lets a reply that outlives the screen reach the store without touching the screen.
-    std::shared_ptr<int> m_alive = std::make_shared<int>();
+    // Gone with the screen, so a reply that outlives it reaches the store and nothing else.
+    QObject m_guard;
 };
 
 class QuarantineView : public QWidget {

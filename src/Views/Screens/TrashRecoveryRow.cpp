@@ -1,10 +1,10 @@
 #include "Views/Screens/TrashRecoveryRow.h"
 
-#include "Store/DisplayTime.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PathBox.h"
 #include "Views/Kit/TextStyle.h"
+#include "Views/Screens/ScreenServices.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -68,7 +68,8 @@ QLabel* makeBadge(const QString& text, const QColor& color, QWidget* parent) {
 
 TrashRecoveryRow::TrashRecoveryRow(const TrashRecoveryEntry& entry, Binding<bool> isSelected,
                                    std::optional<QString> restoreBlockingReason,
-                                   qsizetype transactionBundleCount, Actions actions, QWidget* parent)
+                                   qsizetype transactionBundleCount, Actions actions,
+                                   const Formatters& formatters, QWidget* parent)
     : PanelFrame(parent), m_entry(entry) {
     setObjectName(QStringLiteral("trashRecoveryRow"));
     setProperty("recordId", entry.id());
@@ -113,7 +114,7 @@ TrashRecoveryRow::TrashRecoveryRow(const TrashRecoveryEntry& entry, Binding<bool
     stack->addLayout(paths);
 
     auto* footer = new QHBoxLayout;
-    QLabel* moved = makeLabel(T::moved + abbreviatedDateShortTimeText(record.operationDate),
+    QLabel* moved = makeLabel(T::moved + formatters.abbreviatedDateShortTime(record.operationDate),
                               TextStyle::caption2, Palette::secondaryText(), this);
     moved->setObjectName(QStringLiteral("movedDate"));
     footer->addWidget(moved);

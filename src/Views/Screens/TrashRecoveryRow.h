@@ -12,6 +12,8 @@
 
 namespace quorvane {
 
+class Formatters;
+
 namespace TrashRecoveryRowTexts {
 inline const QString trashPath = QStringLiteral("Finder Trash");
 inline const QString originalPath = QStringLiteral("Original Location");
@@ -60,7 +62,7 @@ public:
 
     TrashRecoveryRow(const TrashRecoveryEntry& entry, Binding<bool> isSelected,
                      std::optional<QString> restoreBlockingReason, qsizetype transactionBundleCount,
-                     Actions actions, QWidget* parent = nullptr);
+                     Actions actions, const Formatters& formatters, QWidget* parent = nullptr);
 
     const TrashRecoveryEntry& entry() const { return m_entry; }
 

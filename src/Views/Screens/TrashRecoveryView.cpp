@@ -10,6 +10,7 @@
 #include "Views/Kit/PageHeader.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/RevealInFinder.h"
+#include "Views/Screens/PrivilegedActionRoad.h"
 #include "Views/Screens/TrashRecoveryRow.h"
 
 #include <QHBoxLayout>
@@ -175,22 +176,28 @@ void TrashRecoveryViewModel::cancelConfirmation() {
 void TrashRecoveryViewModel::confirm() {
     const std::vector<QUuid> ids = m_pendingRestoreIDs;
     m_showRestoreConfirmation = false;
-    const auto request =
-        m_service.isReadyForPrivilegedRequests() ? m_store.beginTrashRecovery(ids) : std::nullopt;
-    if (!request) {
-        m_pendingRestoreIDs.clear();
-        return;
-    }
-    // The pending ids stay while the request is in flight. A local failure may complete before
-    // the send returns, so nothing here runs after it.
-    PluginInventoryStore* store = &m_store;
-    m_service.sendTrashRestoreRequest(*request, [store, request = *request, ids,
-                                                 alive = std::weak_ptr<int>(m_alive),
-                                                 self = this](const PrivilegedTrashRestoreResult& result) {
-        const bool committed = store->completeTrashRecovery(result, request.transactionID, request.items);
-        if (!alive.expired())
+    TrashRecoveryRoad road = trashRecoveryRoad(m_store, m_service, ids);
+    bool sent = false;
+    road.begin = [begin = road.begin, &sent] {
+        auto request = begin();
+        sent = request.has_value();
+        return request;
+    };
+    // The pending ids stay while the request is in flight; every reply, committed or not, ends
+    // with finished().
+    road.complete = [complete = road.complete, guard = QPointer<QObject>(&m_guard), self = this,
+                     ids](const PrivilegedTrashRestoreResult& result,
+                          const PrivilegedTrashRestoreRequest& request) {
+        const bool committed = complete(result, request);
+        if (guard)
             self->finished(committed, ids);
-    });
+        return committed;
+    };
+    runPrivilegedAction(road, &m_guard, {});
+    // Nothing journaled or sent: the store's notice says why. A reply that came before the send
+    // returned has already emptied the list, so only the unsent case touches it here.
+    if (!sent)
+        m_pendingRestoreIDs.clear();
 }
 
 void TrashRecoveryViewModel::finishRecovery(const PrivilegedTrashRestoreResult& result,
@@ -211,8 +218,9 @@ void TrashRecoveryViewModel::finished(bool committed, const std::vector<QUuid>& 
 }
 
 TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInventoryStore& store,
-                                     QWidget* parent)
-    : QWidget(parent), m_service(service), m_store(store), m_model(service, store) {
+                                     ScreenServices services, QWidget* parent)
+    : QWidget(parent), m_service(service), m_store(store), m_model(service, store),
+      m_services(std::move(services)) {
     setObjectName(QStringLiteral("trashRecoveryView"));
     auto* column = makeScreenColumn(this);
     m_header = new QVBoxLayout;
@@ -332,7 +340,7 @@ void TrashRecoveryView::rebuildRows() {
                  refresh();
              }},
             m_model.rowBlockingReason(entry), qsizetype(m_model.transactionRecordIDs(entry).size()),
-            std::move(actions), list));
+            std::move(actions), *m_services.formatters, list));
     }
     m_rows->addStretch(1);
 }

@@ -4,6 +4,7 @@
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
 #include "Views/Screens/ScreenLayout.h"
+#include "Views/Screens/ScreenServices.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -13,7 +14,6 @@
 #include <QWidget>
 
 #include <functional>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -110,13 +110,14 @@ private:
     QSet<QUuid> m_selectedRecordIDs;
     std::vector<QUuid> m_pendingRestoreIDs;
     bool m_showRestoreConfirmation = false;
-    std::shared_ptr<int> m_alive = std::make_shared<int>();
+    // Gone with the screen, so a reply that outlives it reaches the store and nothing else.
+    QObject m_guard;
 };
 
 class TrashRecoveryView : public QWidget {
     Q_OBJECT
 public:
-    TrashRecoveryView(PluginManagementService& service, PluginInventoryStore& store,
+    TrashRecoveryView(PluginManagementService& service, PluginInventoryStore& store, ScreenServices services,
                       QWidget* parent = nullptr);
 
     TrashRecoveryViewModel& model() { return m_model; }
@@ -131,6 +132,7 @@ private:
     PluginManagementService& m_service;
     PluginInventoryStore& m_store;
     TrashRecoveryViewModel m_model;
+    ScreenServices m_services;
     QVBoxLayout* m_header;
     QHBoxLayout* m_metrics;
     QVBoxLayout* m_batch;
