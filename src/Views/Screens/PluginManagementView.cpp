@@ -30,9 +30,15 @@ QString text(const char* source) {
     return QCoreApplication::translate("PluginManagementView", source);
 }
 
+// Takes every widget out of the layout and the screen. They go once control is back in the event
+// loop: a refresh may run inside the click of the very button it replaces.
 void clearLayout(QLayout* layout) {
     while (QLayoutItem* item = layout->takeAt(0)) {
-        delete item->widget();
+        if (QWidget* widget = item->widget()) {
+            widget->hide();
+            widget->setParent(nullptr);
+            widget->deleteLater();
+        }
         if (QLayout* inner = item->layout())
             clearLayout(inner);
         delete item;
