@@ -7,6 +7,7 @@
 #include "Views/Kit/Palette.h"
 #include "Views/Screens/AboutView.h"
 #include "Views/Screens/HistoryView.h"
+#include "Views/Screens/InventoryView.h"
 #include "Views/Screens/PluginManagementView.h"
 #include "Views/Screens/SafetyGuideView.h"
 #include "Views/Screens/PermanentQuarantineView.h"
@@ -106,6 +107,10 @@ QWidget* RootView::makeScreen(AppSection section) {
     // Each section's screen takes its objects and bindings here; a section whose screen does not
     // exist yet shows a page naming it.
     switch (section) {
+    case AppSection::inventory:
+        return new InventoryView(*m_folderAccess, *m_managementService, *m_inventoryStore,
+                                 m_navigation->selectedPluginBinding(), m_navigation->queryBinding(),
+                                 m_screenServices, m_detail);
     case AppSection::history:
         return new HistoryView(*m_inventoryStore, m_screenServices, m_detail);
     case AppSection::safetyGuide:

@@ -215,9 +215,11 @@ bool localizedCaseInsensitiveContains(const QString& haystack, const QString& ne
     // An empty needle is contained nowhere, as with a search that finds no range.
     if (needle.isEmpty())
         return false;
-    const ThreadCollation& collation = threadCollation();
-    return nfc(toQString(caseFolded(haystack, collation)))
-        .contains(nfc(toQString(caseFolded(needle, collation))));
+    return caseInsensitiveSearchKey(haystack).contains(caseInsensitiveSearchKey(needle));
+}
+
+QString caseInsensitiveSearchKey(const QString& text) {
+    return nfc(toQString(caseFolded(text, threadCollation())));
 }
 
 int localizedStandardCompare(const QString& a, const QString& b) {

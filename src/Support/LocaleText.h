@@ -19,6 +19,10 @@ QString uppercasedLocaleIndependent(const QString& text);
 // <0, 0 or >0.
 int localizedCaseInsensitiveCompare(const QString& a, const QString& b);
 bool localizedCaseInsensitiveContains(const QString& haystack, const QString& needle);
+// The text as localizedCaseInsensitiveContains compares it: for a non-empty needle,
+// localizedCaseInsensitiveContains(h, n) is caseInsensitiveSearchKey(h).contains(
+// caseInsensitiveSearchKey(n)). Lets a search over many texts fold each text once.
+QString caseInsensitiveSearchKey(const QString& text);
 // Case-insensitive and numeric-aware: "Plugin 9" sorts before "Plugin 10".
 int localizedStandardCompare(const QString& a, const QString& b);
 int localizedCompare(const QString& a, const QString& b);

@@ -47,6 +47,7 @@ struct SectionScreen {
 };
 const std::vector<SectionScreen>& sectionScreens() {
     static const std::vector<SectionScreen> screens{
+        {AppSection::inventory, QStringLiteral("inventoryView"), QStringLiteral("Plugin Inventory")},
         {AppSection::history, QStringLiteral("historyView"), QStringLiteral("Operation History")},
         {AppSection::safetyGuide, QStringLiteral("safetyGuideView"), QStringLiteral("Safety Guide")},
         {AppSection::pluginManagement, QStringLiteral("pluginManagementView"),
@@ -136,10 +137,11 @@ TEST(RootView, ScreensAreBuiltAfreshButNoSectionAndInventoryShareOne) {
     settle();
     EXPECT_TRUE(first.isNull());
     EXPECT_NE(window.view->currentScreen(), nullptr);
-    EXPECT_EQ(window.view->findChildren<SectionPlaceholder*>().size(), 1);
+    auto* detail = window.view->findChild<QWidget*>(QStringLiteral("detailColumn"));
+    EXPECT_EQ(detail->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 1);
 }
 
-TEST(RootView, SelectedPluginAndQuerySurviveSectionSwitches) {
+TEST(RootView, SelectedPluginAndQuerySurviveSectionSwitchesUntilInventoryClearsThePlugin) {
     Window window = makeWindow();
     Plugin product;
     product.id = QUuid::createUuid();
@@ -161,6 +163,10 @@ TEST(RootView, SelectedPluginAndQuerySurviveSectionSwitches) {
     const auto shown = window.view->navigation().selectedPlugin();
     EXPECT_TRUE(!shown || shown->protectionLevel() != 0);
     EXPECT_NE(shown, product);
+    // So does Inventory; the search text stays.
+    window.view->navigation().selectedPluginBinding().set(product);
+    window.view->navigation().setSection(AppSection::inventory);
+    EXPECT_EQ(window.view->navigation().selectedPluginBinding().get(), std::nullopt);
     EXPECT_EQ(window.view->navigation().queryBinding().get(), QStringLiteral("lark"));
 }
 

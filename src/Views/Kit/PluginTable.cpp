@@ -133,11 +133,33 @@ void PluginTableBase::setPlugins(std::vector<Plugin> plugins) {
     applyBoundSelection();
 }
 
+void PluginTableBase::setPlugins(std::vector<Plugin> plugins, std::vector<int> rows) {
+    m_applying = true;
+    m_model->setPlugins(std::move(plugins), std::move(rows));
+    m_applying = false;
+    applyBoundSelection();
+}
+
+void PluginTableBase::setRows(std::vector<int> rows) {
+    m_applying = true;
+    m_model->setRows(std::move(rows));
+    m_applying = false;
+    applyBoundSelection();
+}
+
 void PluginTableBase::selectRows(const std::vector<int>& rows) {
     m_applying = true;
+    // One range per run of neighbouring rows keeps a large selection quick.
     QItemSelection selection;
-    for (int row : rows)
-        selection.select(m_model->index(row, 0), m_model->index(row, m_model->columnCount() - 1));
+    const int lastColumn = m_model->columnCount() - 1;
+    for (size_t start = 0; start < rows.size();) {
+        size_t end = start;
+        while (end + 1 < rows.size() && rows[end + 1] == rows[end] + 1)
+            ++end;
+        selection.append(
+            QItemSelectionRange(m_model->index(rows[start], 0), m_model->index(rows[end], lastColumn)));
+        start = end + 1;
+    }
     m_view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!rows.empty())
         m_view->selectionModel()->setCurrentIndex(m_model->index(rows.front(), 0),
@@ -168,7 +190,7 @@ void PluginTable::userSelectionChanged() {
     const std::vector<int> rows = selectedRows();
     std::optional<Plugin> chosen;
     if (!rows.empty()) {
-        const QUuid id = model()->plugins()[static_cast<size_t>(rows.front())].id;
+        const QUuid id = model()->pluginAt(rows.front()).id;
         chosen = model()->firstPlugin(id);
     }
     if (m_selectedPlugin.set)
@@ -183,9 +205,10 @@ MultiSelectPluginTable::MultiSelectPluginTable(Binding<QSet<QUuid>> selection, Q
 void MultiSelectPluginTable::applyBoundSelection() {
     const QSet<QUuid> ids = m_selection.get ? m_selection.get() : QSet<QUuid>{};
     std::vector<int> rows;
-    for (size_t row = 0; row < plugins().size(); ++row) {
-        if (ids.contains(plugins()[row].id))
-            rows.push_back(static_cast<int>(row));
+    const int rowCount = model()->rowCount();
+    for (int row = 0; row < rowCount; ++row) {
+        if (ids.contains(model()->pluginAt(row).id))
+            rows.push_back(row);
     }
     selectRows(rows);
 }
@@ -193,7 +216,7 @@ void MultiSelectPluginTable::applyBoundSelection() {
 void MultiSelectPluginTable::userSelectionChanged() {
     QSet<QUuid> ids;
     for (int row : selectedRows())
-        ids.insert(plugins()[static_cast<size_t>(row)].id);
+        ids.insert(model()->pluginAt(row).id);
     if (m_selection.set)
         m_selection.set(ids);
 }

@@ -22,11 +22,15 @@ class PluginTableBase : public RoundedBox {
 public:
     QTableView* view() const { return m_view; }
     PluginTableModel* model() const { return m_model; }
+    // Every product given; the rows are those of model()->rows().
     const std::vector<Plugin>& plugins() const;
 
     // New rows, replaced without writing the selection binding; the binding keeps its value, and
     // the rows of its products are shown selected when present.
     void setPlugins(std::vector<Plugin> plugins);
+    // The same with only the products at `rows` shown, and a new choice among the same products.
+    void setPlugins(std::vector<Plugin> plugins, std::vector<int> rows);
+    void setRows(std::vector<int> rows);
     // Reads the binding again after it changed elsewhere.
     void refreshSelection() { applyBoundSelection(); }
 

@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 
+#include <numeric>
+
 namespace quorvane {
 
 const std::vector<PluginTableColumn>& pluginTableColumns() {
@@ -23,8 +25,23 @@ const std::vector<PluginTableColumn>& pluginTableColumns() {
 PluginTableModel::PluginTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void PluginTableModel::setPlugins(std::vector<Plugin> plugins) {
+    std::vector<int> rows(plugins.size());
+    std::iota(rows.begin(), rows.end(), 0);
+    setPlugins(std::move(plugins), std::move(rows));
+}
+
+void PluginTableModel::setPlugins(std::vector<Plugin> plugins, std::vector<int> rows) {
     beginResetModel();
     m_plugins = std::move(plugins);
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+void PluginTableModel::setRows(std::vector<int> rows) {
+    if (rows == m_rows)
+        return;
+    beginResetModel();
+    m_rows = std::move(rows);
     endResetModel();
 }
 
@@ -32,19 +49,19 @@ std::optional<Plugin> PluginTableModel::firstPlugin(const QUuid& id) const {
     const int row = firstRow(id);
     if (row < 0)
         return std::nullopt;
-    return m_plugins[static_cast<size_t>(row)];
+    return pluginAt(row);
 }
 
 int PluginTableModel::firstRow(const QUuid& id) const {
-    for (size_t row = 0; row < m_plugins.size(); ++row) {
-        if (m_plugins[row].id == id)
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        if (m_plugins[static_cast<size_t>(m_rows[row])].id == id)
             return static_cast<int>(row);
     }
     return -1;
 }
 
 int PluginTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_plugins.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
 int PluginTableModel::columnCount(const QModelIndex& parent) const {
@@ -54,7 +71,7 @@ int PluginTableModel::columnCount(const QModelIndex& parent) const {
 QVariant PluginTableModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const Plugin& plugin = m_plugins[static_cast<size_t>(index.row())];
+    const Plugin& plugin = pluginAt(index.row());
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {

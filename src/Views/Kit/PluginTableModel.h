@@ -36,8 +36,20 @@ public:
 
     explicit PluginTableModel(QObject* parent = nullptr);
 
+    // Every product is a row.
     void setPlugins(std::vector<Plugin> plugins);
+    // Only the products at `rows` (indices into `plugins`, in row order) are rows.
+    void setPlugins(std::vector<Plugin> plugins, std::vector<int> rows);
+    // Another choice of rows among the same products; nothing is copied, so a long list stays quick
+    // to filter.
+    void setRows(std::vector<int> rows);
+    // Every product given, rows or not.
     const std::vector<Plugin>& plugins() const { return m_plugins; }
+    // Indices into plugins(), one per row.
+    const std::vector<int>& rows() const { return m_rows; }
+    const Plugin& pluginAt(int row) const {
+        return m_plugins[static_cast<size_t>(m_rows[static_cast<size_t>(row)])];
+    }
     // The first product with that id, walking from the first row.
     std::optional<Plugin> firstPlugin(const QUuid& id) const;
     // The first row whose product has that id, or -1.
@@ -50,6 +62,7 @@ public:
 
 private:
     std::vector<Plugin> m_plugins;
+    std::vector<int> m_rows;
 };
 
 } // namespace quorvane

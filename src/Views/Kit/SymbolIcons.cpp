@@ -57,6 +57,7 @@ const std::vector<std::pair<QString, QString>>& symbolIconTable() {
         {QStringLiteral("checkmark"), QStringLiteral("object-select")},
         {QStringLiteral("chevron.down"), QStringLiteral("pan-down")},
         {QStringLiteral("doc.on.doc"), QStringLiteral("edit-copy")},
+        {QStringLiteral("cpu"), QStringLiteral("applications-engineering")},
         {QStringLiteral("checkmark.circle"), QStringLiteral("emblem-ok")},
         {QStringLiteral("checkmark.seal"), QStringLiteral("emblem-ok")},
         {QStringLiteral("checkmark.circle.fill"), QStringLiteral("emblem-default")},

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Views/Kit/RevealInFinder.h"
 #include "Views/Screens/ScreenServices.h"
+
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -24,6 +27,29 @@ class RecordingClipboard : public Clipboard {
 public:
     QStringList texts;
     void setText(const QString& text) override { texts << text; }
+};
+
+// Records what the screens ask of the file manager; installed for the test's lifetime.
+class FolderRecorder : public FileManager {
+public:
+    QStringList opened;
+    QStringList selected;
+    void selectItem(const QString& path) override { selected << path; }
+    void openFolder(const QString& path) override { opened << path; }
+};
+
+class InstalledFolderRecorder {
+public:
+    InstalledFolderRecorder() {
+        auto recorder = std::make_unique<FolderRecorder>();
+        m_recorder = recorder.get();
+        setFileManager(std::move(recorder));
+    }
+    ~InstalledFolderRecorder() { setFileManager(nullptr); }
+    FolderRecorder* operator->() const { return m_recorder; }
+
+private:
+    FolderRecorder* m_recorder;
 };
 
 // Screen services whose panel and clipboard the test holds.

@@ -1,0 +1,286 @@
+#pragma once
+
+#include "Model/Plugin.h"
+#include "Views/Kit/Binding.h"
+#include "Views/Screens/AtomicExport.h"
+#include "Views/Screens/ScreenServices.h"
+
+#include <QColor>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QMessageBox;
+class QProgressBar;
+class QPushButton;
+class QVBoxLayout;
+
+namespace quorvane {
+
+class FilterMenu;
+class KitButton;
+class MultiSelectPluginTable;
+class PluginDetailPane;
+class PluginFolderAccess;
+class PluginInventoryStore;
+class PluginManagementService;
+
+// The state and the decisions of the Inventory screen, without widgets: the filters and the search,
+// the selection kept in step with the inventory and the filters, every count, text and enable rule
+// the screen shows, the scan and export actions and the quarantine road.
+//
+// Derived values follow the store at once. Lists that a large inventory makes costly (the active
+// products, the filtered rows, the filter options and the folded search texts) are kept until the
+// inventory or a filter changes, which gives the same values as computing them on every read.
+class InventoryViewModel : public QObject {
+    Q_OBJECT
+public:
+    enum class Filter { format, manufacturer, architecture, status };
+    // What the scan status area shows, in the order it is chosen.
+    enum class ScanStatusArea { progress, preparing, limitedAccess, none };
+
+    struct Metric {
+        QString icon;
+        QString title;
+        QString value;
+        QString detail;
+        QColor color;
+        bool operator==(const Metric&) const = default;
+    };
+    struct MessageBar {
+        QString text;
+        QColor color;
+        bool operator==(const MessageBar&) const = default;
+    };
+
+    InventoryViewModel(PluginFolderAccess& folderAccess, PluginManagementService& managementService,
+                       PluginInventoryStore& store, Binding<std::optional<Plugin>> selectedPlugin,
+                       Binding<QString> query, ScreenServices services, QObject* parent = nullptr);
+
+    PluginInventoryStore& store() const { return m_store; }
+    // Counts the store's inventory lists this screen has seen; the table swaps its products only
+    // when it moves on.
+    quint64 generation() const { return m_generation; }
+    PluginManagementService& managementService() const { return m_service; }
+
+    // State.
+    QString query() const;
+    void setQuery(const QString& query);
+    QString filter(Filter filter) const;
+    void setFilter(Filter filter, const QString& value);
+    std::optional<Plugin> selectedPlugin() const;
+    const QSet<QUuid>& selectedPluginIDs() const { return m_selectedPluginIDs; }
+    void setSelectedPluginIDs(const QSet<QUuid>& ids);
+    bool confirmBatchQuarantine() const { return m_confirmBatchQuarantine; }
+    void setConfirmBatchQuarantine(bool confirm);
+    const std::optional<QString>& exportError() const { return m_exportError; }
+    // The "Export Failed" alert was closed.
+    void dismissExportError();
+
+    // Header, toolbar, cards and the scan status.
+    QString subtitle() const;
+    // None while no folder is authorised.
+    std::optional<QString> folderLabel() const;
+    bool isScanning() const;
+    bool canExport() const;
+    bool canScan() const;
+    std::vector<Metric> metrics() const;
+    ScanStatusArea scanStatusArea() const;
+    QString scanProgressTitle() const;
+    QString scanProgressCount() const;
+    int scanProgressValue() const;
+    int scanProgressTotal() const;
+    QString scanProgressLocation() const;
+    QStringList inaccessibleLocations() const;
+    std::vector<MessageBar> messageBars() const;
+    // The bar under the table while the helper cannot quarantine.
+    std::optional<QString> helperBlockingText() const;
+
+    // Filters and search.
+    const std::vector<Plugin>& activePlugins() const;
+    // Indices into activePlugins() of the shown rows, in store order.
+    const std::vector<int>& filteredRows() const;
+    std::vector<Plugin> filteredPlugins() const;
+    bool matchesFilters(const Plugin& plugin) const;
+    QStringList options(Filter filter) const;
+    bool hasActiveFilters() const;
+    QString shownCountText() const;
+    void clearFilters();
+
+    // Selection and actions.
+    std::vector<Plugin> selectedPlugins() const;
+    bool canProtectSelected() const;
+    bool canRemoveProtectionFromSelected() const;
+    std::optional<QString> batchQuarantineReason() const;
+    QString batchQuarantineMessage() const;
+    void clearSelection();
+    void setBatchProtection(bool protect);
+    std::optional<QString> quarantineReason(const Plugin& plugin) const;
+    std::optional<QString> bundleQuarantineReason(const Plugin& plugin,
+                                                  const PluginBundleRecord& bundle) const;
+    void setProtection(const Plugin& plugin, bool protect);
+    void setBundleProtection(const Plugin& plugin, const PluginBundleRecord& bundle, bool protect);
+    void quarantinePlugins(const std::vector<Plugin>& plugins);
+    void quarantineSelections(const std::vector<PluginBundleSelection>& selections);
+
+    // Scan, folders and export.
+    void appear();
+    void scanPlugins();
+    void cancelScan();
+    void authorizeFolders();
+    void openParentFolder(const QString& location);
+    void exportCSV(QWidget* parent);
+
+    static QStringList csvHeader();
+    static QString csvRow(const Plugin& plugin);
+    static QByteArray csvDocument(const std::vector<Plugin>& plugins);
+
+Q_SIGNALS:
+    // Any state or derived value may have changed.
+    void changed();
+
+private:
+    void onPluginsChanged();
+    void setSelectedPlugin(const std::optional<Plugin>& plugin);
+    // Runs the change handlers for what changed since the last settle, until nothing does.
+    void settle();
+    void reconcileSelectionWithInventory();
+    void syncInspectedPlugin(const QSet<QUuid>& ids);
+    void pruneSelectionToVisibleRows();
+    const Plugin* activePlugin(const QUuid& id) const;
+    const std::vector<QString>& searchKeys() const;
+
+    PluginFolderAccess& m_folderAccess;
+    PluginManagementService& m_service;
+    PluginInventoryStore& m_store;
+    Binding<std::optional<Plugin>> m_selectedPlugin;
+    Binding<QString> m_query;
+    ScreenServices m_services;
+
+    QString m_selectedFormat = QStringLiteral("All");
+    QString m_selectedManufacturer = QStringLiteral("All");
+    QString m_selectedArchitecture = QStringLiteral("All");
+    QString m_selectedStatus = QStringLiteral("All");
+    std::optional<QString> m_exportError;
+    QSet<QUuid> m_selectedPluginIDs;
+    bool m_confirmBatchQuarantine = false;
+
+    // The active products of the store's current list.
+    std::vector<Plugin> m_active;
+    QHash<QUuid, int> m_activeIndex;
+    quint64 m_generation = 0;
+
+    // Kept until the inventory or a filter changes.
+    struct FilterKey {
+        quint64 generation = 0;
+        QString query;
+        QString format;
+        QString manufacturer;
+        QString architecture;
+        QString status;
+        bool operator==(const FilterKey&) const = default;
+    };
+    FilterKey filterKey() const;
+    mutable std::optional<FilterKey> m_filteredKey;
+    mutable std::vector<int> m_filteredRows;
+    mutable std::optional<quint64> m_optionsGeneration;
+    mutable std::vector<QStringList> m_options;
+    // Folded name and manufacturer of each active product, made on the first search.
+    mutable std::optional<quint64> m_searchKeysGeneration;
+    mutable std::vector<QString> m_searchKeys;
+    mutable QHash<QString, QString> m_foldedTexts;
+
+    // What the change handlers saw last.
+    quint64 m_seenGeneration = 0;
+    QSet<QUuid> m_seenIDs;
+    std::vector<QUuid> m_seenFilteredIDs;
+    bool m_settling = false;
+    // Inside an action: the change handlers run once it has finished, as after a redraw.
+    int m_actionDepth = 0;
+    class ActionScope;
+};
+
+// The Inventory screen: a thin widget drawn from its view-model; every part is rebuilt only when
+// what it shows changed, and the table only changes its rows.
+class InventoryView : public QWidget {
+    Q_OBJECT
+public:
+    InventoryView(PluginFolderAccess& folderAccess, PluginManagementService& managementService,
+                  PluginInventoryStore& store, Binding<std::optional<Plugin>> selectedPlugin,
+                  Binding<QString> query, ScreenServices services, QWidget* parent = nullptr);
+
+    InventoryViewModel& model() const { return *m_model; }
+    MultiSelectPluginTable* table() const { return m_table; }
+    PluginDetailPane* inspector() const { return m_inspector; }
+
+private:
+    void refresh();
+    void refreshHeader();
+    void refreshStatusArea();
+    void refreshMessages();
+    void refreshFilters();
+    void refreshSelectionBlock();
+    void refreshTable();
+    void refreshInspector();
+    void refreshAlerts();
+
+    InventoryViewModel* m_model;
+
+    QLabel* m_subtitle = nullptr;
+    QWidget* m_folderLabel = nullptr;
+    QLabel* m_folderText = nullptr;
+    KitButton* m_exportButton = nullptr;
+    KitButton* m_scanButton = nullptr;
+    KitButton* m_cancelButton = nullptr;
+    QWidget* m_metrics = nullptr;
+    std::vector<InventoryViewModel::Metric> m_shownMetrics;
+    QWidget* m_statusArea = nullptr;
+    QWidget* m_progressPanel = nullptr;
+    QLabel* m_progressTitle = nullptr;
+    QLabel* m_progressCount = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_progressLocation = nullptr;
+    QWidget* m_preparing = nullptr;
+    QWidget* m_limitedPanel = nullptr;
+    QVBoxLayout* m_limitedRows = nullptr;
+    QStringList m_shownLocations;
+    QWidget* m_messages = nullptr;
+    std::vector<InventoryViewModel::MessageBar> m_shownMessages;
+    QLineEdit* m_search = nullptr;
+    QWidget* m_filterBar = nullptr;
+    std::vector<FilterMenu*> m_filterMenus;
+    std::vector<QStringList> m_shownOptions;
+    QLabel* m_shownCount = nullptr;
+    QPushButton* m_clearFilters = nullptr;
+    QWidget* m_selectionBlock = nullptr;
+    struct SelectionRendering {
+        int count = 0;
+        bool canProtect = false;
+        bool canRemove = false;
+        std::optional<QString> reason;
+        bool operator==(const SelectionRendering&) const = default;
+    };
+    std::optional<SelectionRendering> m_shownSelection;
+    MultiSelectPluginTable* m_table = nullptr;
+    quint64 m_tableGeneration = 0;
+    // The selection the table shows, so an unchanged one is not applied again.
+    QSet<QUuid> m_tableIDs;
+    bool m_tableFilled = false;
+    PluginDetailPane* m_inspector = nullptr;
+    QWidget* m_helperBar = nullptr;
+    std::optional<QString> m_shownHelperText;
+    QPointer<QMessageBox> m_batchAlert;
+    QPointer<QMessageBox> m_exportAlert;
+};
+
+} // namespace quorvane

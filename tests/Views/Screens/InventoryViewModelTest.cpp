@@ -1,0 +1,427 @@
+#include "InventoryTestSupport.h"
+#include "Views/Kit/Palette.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace quorvane::testing {
+namespace {
+
+using Filter = InventoryViewModel::Filter;
+using Area = InventoryViewModel::ScanStatusArea;
+
+class InventoryViewModelTest : public InventoryFixture {};
+
+TEST_F(InventoryViewModelTest, CardsCountActiveProductsByExactArchitecture) {
+    Plugin quarantined = listed(QStringLiteral("Gone"), QStringLiteral("Orsolind"), {QStringLiteral("AU")},
+                                QStringLiteral("Apple Silicon"), PluginStatus::quarantined);
+    (*quarantined.bundles)[0] = quarantinedUnderOperation((*quarantined.bundles)[0], QStringLiteral("OP"));
+    openScreen(
+        {listed(QStringLiteral("Two"), QStringLiteral("A"), {QStringLiteral("AU"), QStringLiteral("VST3")}),
+         listed(QStringLiteral("Native"), QStringLiteral("A"), {QStringLiteral("VST3")},
+                QStringLiteral("Apple Silicon")),
+         listed(QStringLiteral("Old"), QStringLiteral("B"), {QStringLiteral("AU")}, QStringLiteral("Intel")),
+         listed(QStringLiteral("Odd"), QStringLiteral("B"), {QStringLiteral("AU")},
+                QStringLiteral("Unknown")),
+         listed(QStringLiteral("Lower"), QStringLiteral("B"), {QStringLiteral("AU")},
+                QStringLiteral("universal")),
+         quarantined},
+        ServiceRegistrationStatus::notRegistered);
+    const std::vector<InventoryViewModel::Metric> expected{
+        {QStringLiteral("externaldrive"), QStringLiteral("Plugin Products"), QStringLiteral("5"),
+         QStringLiteral("Active inventory"), Palette::accent()},
+        {QStringLiteral("doc.on.doc"), QStringLiteral("Multiple Formats"), QStringLiteral("1"),
+         QStringLiteral("More than one format"), Palette::amber()},
+        {QStringLiteral("cpu"), QStringLiteral("Apple Silicon"), QStringLiteral("2"),
+         QStringLiteral("Native or Universal"), Palette::green()},
+        {QStringLiteral("exclamationmark.circle"), QStringLiteral("Needs Review"), QStringLiteral("2"),
+         QStringLiteral("Informational notes"), Palette::amber()},
+    };
+    EXPECT_EQ(model->metrics(), expected);
+    // Before the first scan; the helper is not enabled, which blocks only quarantine.
+    EXPECT_EQ(model->subtitle(),
+              QStringLiteral("Sample inventory — run a read-only scan to inspect this Mac."));
+    EXPECT_FALSE(model->canExport());
+    EXPECT_TRUE(model->canScan());
+    EXPECT_EQ(model->folderLabel(), std::nullopt);
+    EXPECT_EQ(
+        model->helperBlockingText(),
+        QStringLiteral("Enable Plugin Management before moving system plugin bundles. Scanning, search, "
+                       "export, and protection remain available."));
+    EXPECT_EQ(model->scanStatusArea(), Area::none);
+}
+
+TEST_F(InventoryViewModelTest, AfterAScanTheSubtitleDatesItAndUnreadableFoldersShow) {
+    openScreen({}, ServiceRegistrationStatus::enabled, [](PersistedInventory& state) {
+        state.lastScanDate = Timestamp{725900645};
+        state.inaccessibleLocations = QStringList{QStringLiteral("/Library/Audio/Plug-Ins/VST3/Vendor")};
+    });
+    EXPECT_TRUE(model->subtitle().startsWith(QStringLiteral("Read-only scan completed ")));
+    EXPECT_TRUE(model->subtitle().endsWith(u'.'));
+    EXPECT_TRUE(model->canExport());
+    EXPECT_EQ(model->helperBlockingText(), std::nullopt);
+    EXPECT_EQ(model->scanStatusArea(), Area::limitedAccess);
+
+    const InstalledFolderRecorder files;
+    model->openParentFolder(QStringLiteral("/Library/Audio/Plug-Ins/VST3/Vendor"));
+    EXPECT_EQ(files->opened, QStringList{QStringLiteral("/Library/Audio/Plug-Ins/VST3")});
+}
+
+TEST_F(InventoryViewModelTest, ScanStatusFollowsTheRunningScanAndCancelSetsTheFlag) {
+    ScanHold hold;
+    scan = hold.function(
+        ScanProgress{QStringLiteral("VST3"), QStringLiteral("/Library/Audio/Plug-Ins/VST3"), 0, 0, 7});
+    openScreen({}, ServiceRegistrationStatus::enabled, [](PersistedInventory& state) {
+        state.inaccessibleLocations = QStringList{QStringLiteral("/x/y")};
+    });
+    model->cancelScan(); // nothing runs: nothing to cancel
+    model->scanPlugins();
+    EXPECT_TRUE(model->isScanning());
+    EXPECT_FALSE(model->canExport());
+    // The running scan hides the limited-access panel; its first report replaces the preparing bar.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->scanStatusArea() == Area::progress; }, 5000));
+    EXPECT_EQ(model->scanProgressTitle(), QStringLiteral("Scanning VST3 plugins…"));
+    EXPECT_EQ(model->scanProgressCount(), QStringLiteral("7 bundles found"));
+    EXPECT_EQ(model->scanProgressTotal(), 1);
+    model->cancelScan();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->isScanning(); }, 5000));
+    EXPECT_EQ(model->messageBars(),
+              (std::vector<InventoryViewModel::MessageBar>{
+                  {QStringLiteral("Scan canceled. The previous inventory was kept unchanged."),
+                   Palette::accent()}}));
+}
+
+TEST_F(InventoryViewModelTest, MessageBarsComeInTheirOrderWithTheirPrefixes) {
+    const Plugin synth = this->synth();
+    openScreen({synth});
+    failSaves = true;
+    store->setProtection(synth, true);
+    ASSERT_TRUE(store->lastStorageError().has_value());
+    const auto bars = model->messageBars();
+    ASSERT_FALSE(bars.empty());
+    EXPECT_EQ(bars.front(), (InventoryViewModel::MessageBar{
+                                QStringLiteral("Quorvane could not save its local inventory state: ") +
+                                    *store->lastStorageError(),
+                                Palette::amber()}));
+}
+
+TEST_F(InventoryViewModelTest, FiltersMatchExactlyAndSearchNameOrManufacturerOnly) {
+    const std::vector<Plugin> plugins{
+        listed(QStringLiteral("Alpha Verb"), QStringLiteral("Orsolind"),
+               {QStringLiteral("AU"), QStringLiteral("VST3")}),
+        listed(QStringLiteral("Beta"), QStringLiteral("orsolind"), {QStringLiteral("VST3")},
+               QStringLiteral("Intel")),
+        listed(QStringLiteral("Gamma"), QStringLiteral("Fernhill Audio"), {QStringLiteral("CLAP")},
+               QStringLiteral("Universal"), PluginStatus::partiallyProtected),
+        listed(QStringLiteral("Delta"), QStringLiteral("Zed"), {QStringLiteral("AAX")},
+               QStringLiteral("Universal"), PluginStatus::protected_),
+    };
+    openScreen(plugins);
+    EXPECT_EQ(model->options(Filter::format),
+              (QStringList{QStringLiteral("All"), QStringLiteral("AAX"), QStringLiteral("AU"),
+                           QStringLiteral("CLAP"), QStringLiteral("VST3")}));
+    EXPECT_EQ(model->options(Filter::manufacturer),
+              (QStringList{QStringLiteral("All"), QStringLiteral("Fernhill Audio"),
+                           QStringLiteral("Orsolind"), QStringLiteral("Zed"), QStringLiteral("orsolind")}));
+    EXPECT_EQ(model->options(Filter::status),
+              (QStringList{QStringLiteral("All"), QStringLiteral("OK"), QStringLiteral("Partially Protected"),
+                           QStringLiteral("Protected")}));
+
+    const struct {
+        QString query;
+        Filter filter;
+        QString value;
+        QStringList shown;
+    } cases[] = {
+        {QStringLiteral("ORSO"),
+         Filter::format,
+         QStringLiteral("All"),
+         {QStringLiteral("Alpha Verb"), QStringLiteral("Beta")}},
+        {QStringLiteral(" "),
+         Filter::format,
+         QStringLiteral("All"),
+         {QStringLiteral("Alpha Verb"), QStringLiteral("Gamma")}},
+        {QStringLiteral("1.0"), Filter::format, QStringLiteral("All"), {}},  // the version is not searched
+        {QStringLiteral("vst3"), Filter::format, QStringLiteral("All"), {}}, // nor are the formats
+        {QString(),
+         Filter::format,
+         QStringLiteral("VST3"),
+         {QStringLiteral("Alpha Verb"), QStringLiteral("Beta")}},
+        {QString(), Filter::format, QStringLiteral("vst3"), {}},
+        {QString(), Filter::manufacturer, QStringLiteral("orsolind"), {QStringLiteral("Beta")}},
+        {QString(), Filter::architecture, QStringLiteral("Intel"), {QStringLiteral("Beta")}},
+        {QString(), Filter::status, QStringLiteral("Protected"), {QStringLiteral("Delta")}},
+        {QString(), Filter::status, QStringLiteral("Partially Protected"), {QStringLiteral("Gamma")}},
+        {QStringLiteral("a"),
+         Filter::architecture,
+         QStringLiteral("Universal"),
+         {QStringLiteral("Alpha Verb"), QStringLiteral("Gamma"), QStringLiteral("Delta")}},
+    };
+    for (const auto& test : cases) {
+        model->clearFilters();
+        model->setQuery(test.query);
+        model->setFilter(test.filter, test.value);
+        EXPECT_EQ(names(model->filteredPlugins()), test.shown)
+            << test.query.toStdString() << test.value.toStdString();
+        for (const Plugin& plugin : plugins)
+            EXPECT_EQ(model->matchesFilters(plugin), test.shown.contains(plugin.name))
+                << plugin.name.toStdString();
+        EXPECT_EQ(model->shownCountText(),
+                  QStringLiteral("%1 of 4 active plugins shown").arg(test.shown.size()));
+        EXPECT_TRUE(model->hasActiveFilters());
+    }
+    model->clearFilters();
+    EXPECT_FALSE(model->hasActiveFilters());
+    EXPECT_TRUE(searchText.isEmpty());
+    EXPECT_EQ(model->shownCountText(), QStringLiteral("4 of 4 active plugins shown"));
+}
+
+TEST_F(InventoryViewModelTest, AnEmptyInventoryOffersOnlyAll) {
+    openScreen({});
+    for (Filter filter : {Filter::format, Filter::manufacturer, Filter::architecture, Filter::status})
+        EXPECT_EQ(model->options(filter), QStringList{QStringLiteral("All")});
+    EXPECT_EQ(model->shownCountText(), QStringLiteral("0 of 0 active plugins shown"));
+    EXPECT_FALSE(model->hasActiveFilters());
+}
+
+TEST_F(InventoryViewModelTest, SelectionFollowsTheFiltersAndTheInspectorFollowsTheSelection) {
+    const Plugin a = listed(QStringLiteral("Alpha"), QStringLiteral("North"), {QStringLiteral("AU")});
+    const Plugin b = listed(QStringLiteral("Beta"), QStringLiteral("South"), {QStringLiteral("AU")});
+    const Plugin c = listed(QStringLiteral("Gamma"), QStringLiteral("North"), {QStringLiteral("AU")});
+    inspected = c; // left by another screen
+    openScreen({a, b, c});
+    EXPECT_EQ(inspected, std::nullopt);
+
+    model->setSelectedPluginIDs(ids({a, b, c}));
+    EXPECT_EQ(inspected->id, a.id);
+    model->setQuery(QStringLiteral("north")); // hides Beta
+    EXPECT_EQ(model->selectedPluginIDs(), ids({a, c}));
+    EXPECT_EQ(model->selectedPlugins().size(), 2u);
+    model->clearFilters(); // hidden rows stay deselected
+    EXPECT_EQ(model->selectedPluginIDs(), ids({a, c}));
+    model->setSelectedPluginIDs(ids({c}));
+    EXPECT_EQ(inspected->id, c.id);
+    model->clearSelection();
+    EXPECT_TRUE(model->selectedPluginIDs().isEmpty());
+    EXPECT_EQ(inspected, std::nullopt);
+}
+
+TEST_F(InventoryViewModelTest, BatchProtectionRulesAndTheQuarantineMessage) {
+    const Plugin open =
+        listed(QStringLiteral("Open"), QStringLiteral("M"), {QStringLiteral("AU"), QStringLiteral("VST3")});
+    Plugin partly = open;
+    partly.id = makeUuid();
+    partly.name = QStringLiteral("Partly");
+    (*partly.bundles)[0].isProtected = true;
+    Plugin fully = partly;
+    fully.id = makeUuid();
+    fully.name = QStringLiteral("Fully");
+    (*fully.bundles)[1].isProtected = true;
+    Plugin shell = listed(QStringLiteral("WaveShell 14"), QStringLiteral("Waves"), {QStringLiteral("VST3")});
+    Plugin hosted = listed(QStringLiteral("Hosted"), QStringLiteral("Waves"), {}, QStringLiteral("Universal"),
+                           PluginStatus::hostedByShell);
+    openScreen({open, partly, fully, shell, hosted}, ServiceRegistrationStatus::notRegistered);
+
+    const struct {
+        QSet<QUuid> selection;
+        bool canProtect;
+        bool canRemove;
+    } cases[] = {
+        {ids({fully, shell}), false, true},
+        {ids({shell, hosted}), false, false},
+        {ids({partly}), true, true},
+        {ids({open}), true, false},
+    };
+    for (const auto& test : cases) {
+        model->setSelectedPluginIDs(test.selection);
+        EXPECT_EQ(model->canProtectSelected(), test.canProtect);
+        EXPECT_EQ(model->canRemoveProtectionFromSelected(), test.canRemove);
+    }
+    model->setSelectedPluginIDs(ids({hosted, open}));
+    EXPECT_EQ(
+        model->batchQuarantineMessage(),
+        QStringLiteral("Quorvane will move 2 selected plugins (2 format bundles) into reversible quarantine. "
+                       "Every bundle has been preflighted; no permanent deletion will occur."));
+    // The helper's reason comes first.
+    EXPECT_EQ(model->batchQuarantineReason(),
+              QStringLiteral("Enable Plugin Management before moving system plugin bundles."));
+}
+
+TEST_F(InventoryViewModelTest, TheStoresPlanGivesTheReasonOnceTheHelperIsReady) {
+    Plugin guarded = synth(QStringLiteral("Guarded"));
+    (*guarded.bundles)[0].isProtected = true;
+    Plugin hosted = listed(QStringLiteral("Hosted"), QStringLiteral("Waves"), {}, QStringLiteral("Universal"),
+                           PluginStatus::hostedByShell);
+    const Plugin free = synth(QStringLiteral("Free"));
+    openScreen({guarded, hosted, free});
+    model->setSelectedPluginIDs(ids({free, guarded}));
+    ASSERT_TRUE(model->batchQuarantineReason().has_value());
+    EXPECT_TRUE(model->batchQuarantineReason()->startsWith(QStringLiteral("Guarded — VST3")));
+    model->setSelectedPluginIDs(ids({hosted}));
+    EXPECT_EQ(model->batchQuarantineReason(), QStringLiteral("No eligible format bundles are selected."));
+    model->setSelectedPluginIDs(ids({free}));
+    EXPECT_EQ(model->batchQuarantineReason(), std::nullopt);
+    EXPECT_EQ(model->quarantineReason(guarded),
+              model->bundleQuarantineReason(guarded, guarded.bundleRecords()[0]));
+}
+
+TEST_F(InventoryViewModelTest, ProtectingTheInspectedProductKeepsItWithItsNewState) {
+    const Plugin a = synth(QStringLiteral("Alpha"));
+    const Plugin b = synth(QStringLiteral("Beta"));
+    openScreen({a, b});
+    model->setSelectedPluginIDs(ids({a}));
+    model->setProtection(*inspected, true);
+    ASSERT_TRUE(inspected.has_value());
+    EXPECT_EQ(inspected->id, a.id);
+    EXPECT_EQ(inspected->protectionLevel(), 2);
+    model->setBundleProtection(*inspected, inspected->bundleRecords()[0], false);
+    EXPECT_EQ(inspected->protectionLevel(), 0);
+}
+
+// The quarantine road through the real store and service, with the helper's answers made here.
+class InventoryQuarantineTest : public InventoryFixture {
+protected:
+    void SetUp() override {
+        InventoryFixture::SetUp();
+        a = synth(QStringLiteral("Alpha"));
+        b = synth(QStringLiteral("Beta"));
+    }
+    void selectBothAndConfirm() {
+        model->setSelectedPluginIDs(ids({a, b}));
+        model->quarantinePlugins(model->selectedPlugins());
+    }
+    // Answers the request the service sent, moving the bundles first when it succeeds.
+    void answer(bool succeed) {
+        ASSERT_TRUE(store->pendingPrivilegedQuarantine().has_value());
+        const PrivilegedQuarantineRequest request = *store->pendingPrivilegedQuarantine();
+        PrivilegedQuarantineResult result = failedResult<PrivilegedQuarantineResult>(
+            request.transactionID, QStringLiteral("Helper refused."));
+        if (succeed) {
+            moveAll(request);
+            result = succeededResult<PrivilegedQuarantineResult>(request);
+        }
+        helper().reply(helper().calls.size() - 1, {QString::fromUtf8(encode(result))});
+        drainEvents();
+    }
+    std::size_t sentRequests() { return connections.made.empty() ? 0 : helper().calls.size() - 1; }
+
+    Plugin a;
+    Plugin b;
+};
+
+TEST_F(InventoryQuarantineTest, NotReadyOrRefusedSendsNothing) {
+    openScreen({a, b}, ServiceRegistrationStatus::notRegistered);
+    selectBothAndConfirm();
+    EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
+    model.reset();
+    service.reset();
+
+    Plugin guarded = a;
+    (*guarded.bundles)[0].isProtected = true;
+    openScreen({guarded, b});
+    model->setSelectedPluginIDs(ids({guarded, b}));
+    model->quarantinePlugins(model->selectedPlugins());
+    EXPECT_EQ(sentRequests(), 0u);
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Privileged Quarantine Blocked"));
+    EXPECT_EQ(model->selectedPluginIDs(), ids({guarded, b}));
+}
+
+TEST_F(InventoryQuarantineTest, ACommitClearsTheSelectionAndAFailureKeepsIt) {
+    openScreen({a, b});
+    selectBothAndConfirm();
+    EXPECT_EQ(sentRequests(), 1u);
+    EXPECT_TRUE(service->quarantineBlockingReason().has_value()); // a transaction is in flight
+    answer(false);
+    EXPECT_EQ(model->selectedPluginIDs(), ids({a, b}));
+    EXPECT_TRUE(inspected.has_value());
+
+    selectBothAndConfirm();
+    answer(true);
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Plugins Moved to Quarantine"));
+    EXPECT_TRUE(model->selectedPluginIDs().isEmpty());
+    EXPECT_EQ(inspected, std::nullopt);
+    EXPECT_TRUE(model->activePlugins().empty());
+}
+
+TEST_F(InventoryQuarantineTest, AnAnswerAfterTheScreenHasGoneStillCommits) {
+    openScreen({a, b});
+    selectBothAndConfirm();
+    model.reset();
+    answer(true);
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Plugins Moved to Quarantine"));
+    EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
+    EXPECT_EQ(store->activePlugins().size(), 0u);
+}
+
+TEST_F(InventoryQuarantineTest, AnAnswerBeforeTheSendReturnsIsHandledAlike) {
+    openScreen({a, b});
+    // The connection carries no call: the service answers with a failure before the send returns.
+    helper().refuseCalls = true;
+    selectBothAndConfirm();
+    EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Failed Safely"));
+    EXPECT_EQ(model->selectedPluginIDs(), ids({a, b}));
+}
+
+TEST_F(InventoryViewModelTest, CsvRowsFollowTheColumns) {
+    Plugin mixed = listed(QStringLiteral("Mixed"), QStringLiteral("=cmd"),
+                          {QStringLiteral("AU"), QStringLiteral("VST3")});
+    (*mixed.bundles)[0].isProtected = true;
+    (*mixed.bundles)[1] = quarantinedUnderOperation((*mixed.bundles)[1], QStringLiteral("OP"));
+    mixed.status = PluginStatus::partiallyQuarantined;
+    mixed.version = QStringLiteral("2.0");
+    EXPECT_EQ(
+        InventoryViewModel::csvRow(mixed),
+        QStringLiteral("Mixed,'=cmd,2.0,AU | VST3,Universal,10 MB,Partially Quarantined,Partially Protected,"
+                       "AU [Protected]: /Library/Audio/Plug-Ins/AU/Mixed.au | VST3 [Not Protected]: "
+                       "/Library/Application Support/Quorvane/Quarantine/OP/Mixed.vst3"));
+    Plugin quoted = listed(QStringLiteral("Say \"Hi\", Now"), QStringLiteral("M"), {});
+    EXPECT_TRUE(InventoryViewModel::csvRow(quoted).startsWith(QStringLiteral("\"Say \"\"Hi\"\", Now\",M,")));
+    Plugin hosted = listed(QStringLiteral("Hosted"), QStringLiteral("Waves"), {QStringLiteral("VST3")},
+                           QStringLiteral("Universal"), PluginStatus::hostedByShell);
+    Plugin shell = listed(QStringLiteral("WaveShell1"), QStringLiteral("Waves"), {QStringLiteral("VST3")});
+    EXPECT_TRUE(InventoryViewModel::csvRow(hosted).endsWith(
+        QStringLiteral(",Hosted by WaveShell,Mandatory Protection,")));
+    EXPECT_TRUE(InventoryViewModel::csvRow(shell).contains(QStringLiteral(",Mandatory Protection,")));
+    EXPECT_EQ(
+        InventoryViewModel::csvDocument({}),
+        QByteArray(
+            "Plugin,Manufacturer,Version,Formats,Architecture,Size,Status,Protected,Bundle Locations\n"));
+}
+
+TEST_F(InventoryViewModelTest, ExportWritesEveryActiveProductIgnoringFiltersAndReportsTheOutcome) {
+    const Plugin a = listed(QStringLiteral("Alpha"), QStringLiteral("M"), {QStringLiteral("AU")});
+    const Plugin b = listed(QStringLiteral("Beta"), QStringLiteral("M"), {QStringLiteral("AU")});
+    openScreen({a, b});
+    model->setQuery(QStringLiteral("Alpha"));
+
+    model->exportCSV(nullptr); // cancelled
+    EXPECT_EQ(store->notice(), std::nullopt);
+    EXPECT_EQ(model->exportError(), std::nullopt);
+    ASSERT_EQ(fakes.panel->asked.size(), 1u);
+    EXPECT_EQ(fakes.panel->asked[0].title, QStringLiteral("Export Quorvane Inventory"));
+    EXPECT_EQ(fakes.panel->asked[0].defaultFileName, QStringLiteral("Quorvane-Plugin-Inventory.csv"));
+
+    fakes.panel->answer = tree.path(QStringLiteral("export.csv"));
+    model->exportCSV(nullptr);
+    QFile file(*fakes.panel->answer);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), InventoryViewModel::csvDocument({a, b}));
+    ASSERT_TRUE(store->notice().has_value());
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Inventory Exported"));
+    EXPECT_EQ(store->notice()->message,
+              QStringLiteral("The CSV report was saved to the location you selected."));
+
+    fakes.panel->answer = tree.path(QStringLiteral("missing/export.csv"));
+    const QUuid before = store->notice()->id;
+    model->exportCSV(nullptr);
+    EXPECT_TRUE(model->exportError().has_value());
+    EXPECT_EQ(store->notice()->id, before);
+    model->dismissExportError();
+    EXPECT_EQ(model->exportError(), std::nullopt);
+}
+
+} // namespace
+} // namespace quorvane::testing

@@ -1,0 +1,158 @@
+#include "InventoryTestSupport.h"
+#include "Views/Kit/BatchSelectionBar.h"
+#include "Views/Kit/FilterMenu.h"
+#include "Views/Kit/InfoBar.h"
+#include "Views/Kit/PluginTable.h"
+#include "Views/Kit/PluginTableModel.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace quorvane::testing {
+namespace {
+
+class InventoryViewTest : public InventoryFixture {
+protected:
+    void TearDown() override {
+        view.reset();
+        InventoryFixture::TearDown();
+    }
+    void show(const std::vector<Plugin>& plugins,
+              ServiceRegistrationStatus status = ServiceRegistrationStatus::enabled) {
+        openScreen(plugins, status);
+        model.reset(); // the view makes its own
+        view = std::make_unique<InventoryView>(
+            *folderAccess, *service, *store,
+            Binding<std::optional<Plugin>>{[this] { return inspected; },
+                                           [this](std::optional<Plugin> plugin) { inspected = plugin; }},
+            Binding<QString>{[this] { return searchText; }, [this](QString text) { searchText = text; }},
+            fakes.services());
+        view->resize(1300, 900);
+        view->show();
+        QApplication::processEvents();
+    }
+    template <class T = QWidget>
+    T* find(const QString& name) const {
+        return view->findChild<T*>(name);
+    }
+    bool shown(const QString& name) const {
+        QWidget* widget = find(name);
+        return widget && widget->isVisibleTo(view.get());
+    }
+    QStringList rowNames() const {
+        QStringList names;
+        const PluginTableModel* rows = view->table()->model();
+        for (int row = 0; row < rows->rowCount(); ++row)
+            names << rows->pluginAt(row).name;
+        return names;
+    }
+
+    InventoryViewModel* screenModel() const { return &view->model(); }
+
+    std::unique_ptr<InventoryView> view;
+};
+
+TEST_F(InventoryViewTest, ShowsTheModelsTextsAndEnableRules) {
+    show({listed(QStringLiteral("Alpha"), QStringLiteral("North"),
+                 {QStringLiteral("AU"), QStringLiteral("VST3")}),
+          listed(QStringLiteral("Beta"), QStringLiteral("South"), {QStringLiteral("VST3")},
+                 QStringLiteral("Intel"))},
+         ServiceRegistrationStatus::notRegistered);
+    EXPECT_EQ(find<QLabel>(QStringLiteral("pageTitle"))->text(), QStringLiteral("Plugin Inventory"));
+    EXPECT_EQ(find<QLabel>(QStringLiteral("pageSubtitle"))->text(), screenModel()->subtitle());
+    QStringList values;
+    for (QLabel* label :
+         find(QStringLiteral("metricCards"))->findChildren<QLabel*>(QStringLiteral("metricValue")))
+        values << label->text();
+    EXPECT_EQ(values, (QStringList{QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("1"),
+                                   QStringLiteral("1")}));
+    EXPECT_FALSE(find<QPushButton>(QStringLiteral("exportCSVButton"))->isEnabled());
+    EXPECT_TRUE(shown(QStringLiteral("scanPluginsButton")));
+    EXPECT_FALSE(shown(QStringLiteral("cancelScanButton")));
+    EXPECT_FALSE(shown(QStringLiteral("authorizedFoldersLabel")));
+    EXPECT_FALSE(shown(QStringLiteral("scanStatusArea")));
+    EXPECT_FALSE(shown(QStringLiteral("selectionBlock")));
+    ASSERT_TRUE(shown(QStringLiteral("helperBlockingBar")));
+    EXPECT_EQ(find<InfoBar>(QStringLiteral("helperBlockingBar"))->text(),
+              *screenModel()->helperBlockingText());
+    for (const QString& name : {QStringLiteral("formatFilter"), QStringLiteral("manufacturerFilter"),
+                                QStringLiteral("architectureFilter"), QStringLiteral("statusFilter")})
+        EXPECT_NE(find<FilterMenu>(name), nullptr) << name.toStdString();
+    EXPECT_EQ(find<QLineEdit>(QStringLiteral("searchField"))->placeholderText(),
+              QStringLiteral("Search plugins…"));
+    EXPECT_EQ(find<QLabel>(QStringLiteral("shownCountLabel"))->text(),
+              QStringLiteral("2 of 2 active plugins shown"));
+    EXPECT_FALSE(shown(QStringLiteral("clearFiltersButton")));
+}
+
+TEST_F(InventoryViewTest, TypingFiltersTheRowsAndSelectingShowsTheBatchBar) {
+    Plugin guarded = synth(QStringLiteral("Guarded"));
+    (*guarded.bundles)[0].isProtected = true;
+    show({synth(QStringLiteral("Alpha")), synth(QStringLiteral("Beta")), guarded});
+    EXPECT_EQ(rowNames(),
+              (QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Guarded")}));
+
+    QTest::keyClicks(find<QLineEdit>(QStringLiteral("searchField")), QStringLiteral("ta"));
+    EXPECT_EQ(searchText, QStringLiteral("ta"));
+    EXPECT_EQ(rowNames(), QStringList{QStringLiteral("Beta")});
+    EXPECT_EQ(find<QLabel>(QStringLiteral("shownCountLabel"))->text(),
+              QStringLiteral("1 of 3 active plugins shown"));
+    ASSERT_TRUE(shown(QStringLiteral("clearFiltersButton")));
+    find<QPushButton>(QStringLiteral("clearFiltersButton"))->click();
+    EXPECT_EQ(rowNames().size(), 3);
+    EXPECT_TRUE(find<QLineEdit>(QStringLiteral("searchField"))->text().isEmpty());
+
+    view->table()->view()->selectAll();
+    QApplication::processEvents();
+    ASSERT_TRUE(shown(QStringLiteral("selectionBlock")));
+    EXPECT_EQ(find<BatchSelectionBar>(QStringLiteral("batchSelectionBar"))->text(),
+              QStringLiteral("3 plugins selected"));
+    EXPECT_FALSE(find<QPushButton>(QStringLiteral("quarantineSelectedButton"))->isEnabled());
+    EXPECT_TRUE(find<QLabel>(QStringLiteral("batchQuarantineUnavailable"))
+                    ->text()
+                    .startsWith(QStringLiteral("Batch quarantine unavailable: Guarded — VST3")));
+    EXPECT_EQ(inspected->name, QStringLiteral("Alpha"));
+
+    // Two selected without the protected one: the alert asks, and its action takes the road.
+    view->table()->view()->selectionModel()->clearSelection();
+    view->table()->view()->selectRow(0);
+    view->table()->view()->selectionModel()->select(view->table()->model()->index(1, 0),
+                                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QApplication::processEvents();
+    auto* quarantine = find<QPushButton>(QStringLiteral("quarantineSelectedButton"));
+    ASSERT_TRUE(quarantine->isEnabled());
+    quarantine->click();
+    auto* alert = view->findChild<QMessageBox*>(QStringLiteral("batchQuarantineAlert"));
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->text(), QStringLiteral("Quarantine Selected Plugins?"));
+    EXPECT_TRUE(alert->informativeText().startsWith(
+        QStringLiteral("Quorvane will move 2 selected plugins (2 format bundles)")));
+    alert->findChild<QPushButton*>(QStringLiteral("actionButton"))->click();
+    QApplication::processEvents();
+    EXPECT_FALSE(screenModel()->confirmBatchQuarantine());
+    ASSERT_TRUE(store->pendingPrivilegedQuarantine().has_value());
+    EXPECT_EQ(store->pendingPrivilegedQuarantine()->items.size(), 2u);
+}
+
+TEST_F(InventoryViewTest, AFailedExportShowsItsAlertUntilDismissed) {
+    show({});
+    fakes.panel->answer = tree.path(QStringLiteral("missing/inventory.csv"));
+    screenModel()->exportCSV(view.get());
+    QApplication::processEvents();
+    auto* alert = view->findChild<QMessageBox*>(QStringLiteral("exportFailedAlert"));
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->text(), QStringLiteral("Export Failed"));
+    alert->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+    QApplication::processEvents();
+    EXPECT_EQ(screenModel()->exportError(), std::nullopt);
+}
+
+} // namespace
+} // namespace quorvane::testing
