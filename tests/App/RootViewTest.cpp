@@ -141,7 +141,7 @@ TEST(RootView, ScreensAreBuiltAfreshButNoSectionAndInventoryShareOne) {
     EXPECT_EQ(detail->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 1);
 }
 
-TEST(RootView, SelectedPluginAndQuerySurviveSectionSwitchesUntilInventoryClearsThePlugin) {
+TEST(RootView, SelectedPluginAndQuerySurviveSectionSwitchesUntilAScreenOverwritesThePlugin) {
     Window window = makeWindow();
     Plugin product;
     product.id = QUuid::createUuid();
