@@ -232,8 +232,15 @@ TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInv
 
     auto* body = new QWidget(this);
     m_body = new QStackedLayout(body);
-    m_empty = new EmptyState(QStringLiteral("trash"), T::emptyTitle, T::emptyDetail, body);
+    // The empty state keeps its own height, centred in the space the list would take.
+    m_empty = new QWidget(body);
     m_empty->setObjectName(QStringLiteral("trashRecoveryEmpty"));
+    auto* centred = new QVBoxLayout(m_empty);
+    centred->addStretch(1);
+    auto* empty = new EmptyState(QStringLiteral("trash"), T::emptyTitle, T::emptyDetail, m_empty);
+    empty->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    centred->addWidget(empty);
+    centred->addStretch(1);
     m_body->addWidget(m_empty);
     auto* scroll = new QScrollArea(body);
     scroll->setObjectName(QStringLiteral("trashRecoveryList"));

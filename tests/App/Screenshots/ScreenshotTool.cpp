@@ -9,6 +9,7 @@
 #include "App/Sidebar.h"
 #include "HelperClient/FakeHelperClient.h"
 #include "IsolatedRootObjects.h"
+#include "Platform/HomeTrash.h"
 #include "Support/Fixtures/FixtureRecords.h"
 #include "Views/Kit/BatchSelectionBar.h"
 #include "Views/Kit/DetailRow.h"
@@ -27,14 +28,18 @@
 #include "Views/Kit/QuarantineDetailPane.h"
 #include "Views/Kit/StatusPill.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
+#include "Views/Screens/QuarantineView.h"
+#include "Views/Screens/TrashRecoveryView.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QUuid>
@@ -446,6 +451,114 @@ void renderScreens() {
     save(&empty, QStringLiteral("window-history-empty"), false);
 }
 
+// A Trash record of `name` under the isolated roots and home; what exists on disk is up to the caller.
+TrashedBundleRecord trashRecord(const quorvane::testing::IsolatedRootObjects& isolated, const QString& name,
+                                double minutesAgo, const QString& transaction) {
+    TrashedBundleRecord record;
+    record.id = QUuid::createUuid();
+    record.pluginName = name;
+    record.manufacturer = QStringLiteral("Fernhill Audio");
+    record.format = QStringLiteral("VST3");
+    record.originalPath = isolated.roots().path(QStringLiteral("/Library/Audio/Plug-Ins/VST3/")) + name +
+                          QStringLiteral(".vst3");
+    record.trashPath = HomeTrash::filesFolder(isolated.home()) + u'/' + name + QStringLiteral(".vst3");
+    record.operationDate = Timestamp{Timestamp::now().sinceReferenceDate - minutesAgo * 60};
+    record.trashTransactionID = transaction;
+    return record;
+}
+
+void makeFolder(const QString& path, bool exists) {
+    if (exists && !QDir().mkpath(path))
+        ++failures;
+}
+
+// The quarantine, protected, permanent-quarantine and Trash recovery screens, empty and filled; the
+// Trash list holds one record in each state, three of them one restorable transaction.
+void renderInventoryScreens() {
+    const quorvane::testing::IsolatedRootObjects blank;
+    PersistedInventory nothing;
+    nothing.schemaVersion = currentInventorySchemaVersion;
+    if (!blank.writeState(nothing))
+        ++failures;
+    RootView empty(blank.objects());
+    empty.resize(1440, 900);
+    for (const auto& [section, name] : std::vector<std::pair<AppSection, QString>>{
+             {AppSection::protected_, QStringLiteral("protected")},
+             {AppSection::quarantine, QStringLiteral("quarantine")},
+             {AppSection::permanentQuarantine, QStringLiteral("permanent-quarantine")},
+             {AppSection::trashRecovery, QStringLiteral("trash-recovery")}}) {
+        empty.navigation().setSection(section);
+        save(&empty, QStringLiteral("window-") + name + QStringLiteral("-empty"), false);
+    }
+
+    const quorvane::testing::IsolatedRootObjects isolated;
+    const QString transaction = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    std::vector<TrashedBundleRecord> records{
+        trashRecord(isolated, QStringLiteral("Larkspur Compressor"), 5, transaction),
+        trashRecord(isolated, QStringLiteral("Tidewater Reverb"), 5, transaction),
+        trashRecord(isolated, QStringLiteral("Quillon EQ"), 5, transaction),
+        trashRecord(isolated, QStringLiteral("Old Tape Echo"), 90, QStringLiteral("A")),
+        trashRecord(isolated, QStringLiteral("Marrow Delay"), 600, QStringLiteral("B")),
+        trashRecord(isolated, QStringLiteral("Fennel Chorus"), 3000, QStringLiteral("C")),
+        trashRecord(isolated, QStringLiteral("Unsafe Path"), 6000, QStringLiteral("D")),
+    };
+    records.back().originalPath = QStringLiteral("/tmp/Unsafe Path.vst3");
+    records[3].reconciledDate = Timestamp::now();
+    // Ready ×3, already restored, destination occupied, missing from Trash, needs verification.
+    const std::vector<std::pair<bool, bool>> onDisk{{true, false}, {true, false}, {true, false},
+                                                    {false, true}, {true, true},  {false, false},
+                                                    {true, false}};
+    for (std::size_t index = 0; index < records.size(); ++index) {
+        makeFolder(records[index].trashPath, onDisk[index].first);
+        makeFolder(records[index].originalPath, onDisk[index].second);
+    }
+    PersistedInventory state;
+    state.schemaVersion = currentInventorySchemaVersion;
+    state.plugins = samplePlugins();
+    state.trashedBundles = records;
+    state.permanentQuarantineRules =
+        std::vector<PermanentQuarantineRule>{{QStringLiteral("Marrow & Pike"), Timestamp::now()}};
+    if (!isolated.writeState(state))
+        ++failures;
+    RootView window(isolated.objects());
+    window.resize(1440, 900);
+    window.show();
+    window.navigation().setSection(AppSection::protected_);
+    save(&window, QStringLiteral("window-protected"), false);
+    window.navigation().setSection(AppSection::permanentQuarantine);
+    save(&window, QStringLiteral("window-permanent-quarantine"), false);
+
+    window.navigation().setSection(AppSection::quarantine);
+    QApplication::processEvents();
+    if (auto* table = window.currentScreen()->findChild<QTableView*>(QStringLiteral("pluginTableView")))
+        table->selectionModel()->select(table->model()->index(0, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    else
+        ++failures;
+    save(&window, QStringLiteral("window-quarantine"), false);
+    if (auto* view = qobject_cast<QuarantineView*>(window.currentScreen())) {
+        view->presentBatchRestore();
+        QApplication::processEvents();
+        if (auto* alert = window.findChild<QMessageBox*>(QStringLiteral("confirmationAlert")))
+            save(alert, QStringLiteral("quarantine-batch-restore-alert"));
+        else
+            ++failures;
+    }
+
+    window.navigation().setSection(AppSection::trashRecovery);
+    QApplication::processEvents();
+    // Tall enough to show a row in every state.
+    window.resize(1440, 1900);
+    save(&window, QStringLiteral("window-trash-recovery-rows"), false);
+    window.resize(1440, 900);
+    if (auto* view = qobject_cast<TrashRecoveryView*>(window.currentScreen())) {
+        view->model().setSelected(records[0].id, true);
+        view->model().setSelected(records[4].id, true);
+        view->refresh();
+        save(&window, QStringLiteral("window-trash-recovery-selection"), false);
+    }
+}
+
 // Answers every call still open on the fake connections as a helper reporting `build`.
 void answerHandshakes(quorvane::testing::FakeConnections& connections, const QString& build) {
     for (const auto& connection : connections.made) {
@@ -544,6 +657,7 @@ int main(int argc, char** argv) {
     renderInspectors();
     renderSheets();
     renderScreens();
+    renderInventoryScreens();
     renderPluginManagement();
     stagedPages.clear();
     return failures == 0 ? 0 : 1;
