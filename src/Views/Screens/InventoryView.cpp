@@ -1126,6 +1126,8 @@ void InventoryView::refreshFilters() {
         menu->setObjectName(QString::fromLatin1(names[index]));
         if (m_filterMenus[index]) {
             layout->replaceWidget(m_filterMenus[index], menu);
+            m_filterMenus[index]->hide();
+            m_filterMenus[index]->setParent(nullptr);
             m_filterMenus[index]->deleteLater();
         } else {
             layout->addWidget(menu);
