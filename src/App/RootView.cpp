@@ -6,6 +6,8 @@
 #include "App/StoreShellSource.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Screens/AboutView.h"
+#include "Views/Screens/FormatCleanupRunController.h"
+#include "Views/Screens/FormatCleanupView.h"
 #include "Views/Screens/HistoryView.h"
 #include "Views/Screens/InventoryView.h"
 #include "Views/Screens/PluginManagementView.h"
@@ -35,7 +37,10 @@ RootView::RootView(const RootViewObjects& objects, const ImageLoader& images, QW
     : QWidget(parent), m_inventoryStore(objects.makeInventoryStore()),
       m_folderAccess(objects.makeFolderAccess()), m_managementService(objects.makeManagementService()),
       m_source(std::make_unique<StoreShellSource>(*m_inventoryStore)),
-      m_screenServices(objects.screenServices), m_navigation(new NavigationState(this)) {
+      m_screenServices(objects.screenServices),
+      m_cleanupRun(std::make_unique<FormatCleanupRunController>(*m_inventoryStore,
+                                                                CleanupRunHelper::of(*m_managementService))),
+      m_navigation(new NavigationState(this)) {
     setObjectName(QStringLiteral("rootView"));
     setWindowTitle(QStringLiteral("Quorvane"));
     setMinimumSize(1180, 720);
@@ -111,6 +116,9 @@ QWidget* RootView::makeScreen(AppSection section) {
         return new InventoryView(*m_folderAccess, *m_managementService, *m_inventoryStore,
                                  m_navigation->selectedPluginBinding(), m_navigation->queryBinding(),
                                  m_screenServices, m_detail);
+    case AppSection::formatCleanup:
+        return new FormatCleanupView(*m_managementService, *m_inventoryStore, *m_cleanupRun, m_screenServices,
+                                     m_detail);
     case AppSection::history:
         return new HistoryView(*m_inventoryStore, m_screenServices, m_detail);
     case AppSection::safetyGuide:

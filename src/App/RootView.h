@@ -15,6 +15,7 @@ class QSplitter;
 
 namespace quorvane {
 
+class FormatCleanupRunController;
 class NoticePresenter;
 class Sidebar;
 
@@ -23,9 +24,9 @@ class Sidebar;
 //
 // It owns the application's long-lived objects for the window's life, made once in this order:
 // the inventory store, the folder-access object and the helper service object, then the shell
-// source that adapts the store for the sidebar counts and the notice. The screens get the same
-// instances and bindings to the navigation state; each is built afresh whenever its section is
-// shown again.
+// source that adapts the store for the sidebar counts and the notice, and the controller of
+// format cleanup runs. The screens get the same instances and bindings to the navigation state;
+// each is built afresh whenever its section is shown again.
 class RootView : public QWidget {
     Q_OBJECT
 public:
@@ -38,6 +39,7 @@ public:
     PluginInventoryStore& inventoryStore() const { return *m_inventoryStore; }
     PluginFolderAccess& folderAccess() const { return *m_folderAccess; }
     PluginManagementService& managementService() const { return *m_managementService; }
+    FormatCleanupRunController& cleanupRun() const { return *m_cleanupRun; }
     NavigationState& navigation() { return *m_navigation; }
     ShellSource& shellSource() { return *m_source; }
     Sidebar* sidebar() const { return m_sidebar; }
@@ -58,6 +60,9 @@ private:
     std::unique_ptr<PluginManagementService> m_managementService;
     std::unique_ptr<ShellSource> m_source;
     ScreenServices m_screenServices;
+    // Beside the store rather than in the Format Cleanup screen, so a run goes on while another
+    // section is shown.
+    std::unique_ptr<FormatCleanupRunController> m_cleanupRun;
     NavigationState* m_navigation;
     QSplitter* m_splitter;
     Sidebar* m_sidebar;

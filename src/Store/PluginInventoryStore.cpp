@@ -149,8 +149,13 @@ std::expected<void, StoreStateError> PluginInventoryStore::writeStateFile(const 
     return {};
 }
 
-void PluginInventoryStore::saveStateReportingFailure() {
+void PluginInventoryStore::renewInventoryRevision() {
     m_inventoryRevision = InventoryRevisionToken::fresh();
+    emit inventoryRevisionChanged();
+}
+
+void PluginInventoryStore::saveStateReportingFailure() {
+    renewInventoryRevision();
     const auto saved = saveState();
     if (saved) {
         setLastStorageError(std::nullopt);

@@ -272,6 +272,8 @@ signals:
     void trashedBundlesChanged();
     void formatCleanupRunsChanged();
     void permanentQuarantineRulesChanged();
+    // The revision is not published state, but a preview built against it must notice it change.
+    void inventoryRevisionChanged();
 
 protected:
     // Hands a chunk of at most 256 exact replacements (and the rest, for later) to the privileged
@@ -421,6 +423,7 @@ private:
     void setScanNoticeAndSave(const QString& text);
 
     // Helpers.
+    void renewInventoryRevision();
     Timestamp now() const;
     HistoryItem makeHistoryItem(const QString& plugin, HistoryKind kind, const QString& detail,
                                 const std::optional<QString>& format = std::nullopt) const;

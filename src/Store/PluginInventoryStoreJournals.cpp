@@ -250,7 +250,7 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
     }
 
     setLastStorageError(std::nullopt);
-    m_inventoryRevision = InventoryRevisionToken::fresh();
+    renewInventoryRevision();
     if constexpr (std::is_same_v<Kind, TrashJournal>)
         pruneEmptyQuarantineFolders();
     postNotice(texts.successTitle, QString::number(items.size()) + texts.success, NoticeStyle::success);

@@ -125,7 +125,7 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
         return false;
     }
     setLastStorageError(std::nullopt);
-    m_inventoryRevision = InventoryRevisionToken::fresh();
+    renewInventoryRevision();
     if (protect)
         postNotice(StoreTexts::Notice::formatProtectedTitle(format),
                    StoreTexts::Notice::formatProtectedMessage(format), NoticeStyle::success);

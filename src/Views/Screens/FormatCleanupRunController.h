@@ -1,0 +1,94 @@
+#pragma once
+
+#include "Model/PluginBundleSelection.h"
+#include "Planning/FormatCleanupPlan.h"
+#include "Shared/PrivilegedRequests.h"
+#include "Shared/PrivilegedResults.h"
+
+#include <QObject>
+#include <QUuid>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace quorvane {
+
+class PluginInventoryStore;
+class PluginManagementService;
+
+using SelectionChunk = std::vector<PluginBundleSelection>;
+
+// The helper transaction size limit: no chunk of a run or of its restore holds more bundles.
+inline constexpr qsizetype cleanupChunkSize = 256;
+
+// Consecutive chunks of `size` selections in list order, the last one shorter; none for a size
+// below 1 or an empty list.
+std::vector<SelectionChunk> chunkSelections(const std::vector<PluginBundleSelection>& selections,
+                                            qsizetype size);
+
+// What a run needs of the helper service object.
+struct CleanupRunHelper {
+    template <class Result>
+    using Completion = std::function<void(const Result&)>;
+
+    std::function<bool()> isReady;
+    std::function<void(const PrivilegedQuarantineRequest&, Completion<PrivilegedQuarantineResult>)>
+        sendQuarantine;
+    std::function<void(const PrivilegedRestoreRequest&, Completion<PrivilegedRestoreResult>)> sendRestore;
+
+    static CleanupRunHelper of(PluginManagementService& service);
+};
+
+// Drives a confirmed cleanup preset run, and the restore of a finished one, chunk after chunk. It
+// lives beside the store for the window's life rather than in the format cleanup screen, so that a
+// run goes on when the user shows another section while a chunk is at the helper: every confirmed
+// chunk is either sent or the run is closed with its proper status, and a screen shown again finds
+// the run where it is. The next chunk is sent only from the previous chunk's completion, and every
+// message is the store's.
+class FormatCleanupRunController : public QObject {
+    Q_OBJECT
+public:
+    FormatCleanupRunController(PluginInventoryStore& store, CleanupRunHelper helper,
+                               QObject* parent = nullptr);
+
+    // A run or a restore is under way.
+    bool isBusy() const { return m_activeRunID.has_value() || m_restoringRunID.has_value(); }
+    const std::optional<QUuid>& activeRunID() const { return m_activeRunID; }
+    const std::vector<SelectionChunk>& pendingChunks() const { return m_pendingChunks; }
+    int completedChunkCount() const { return m_completedChunkCount; }
+    const std::optional<QUuid>& restoringRunID() const { return m_restoringRunID; }
+    const std::vector<SelectionChunk>& restoreChunks() const { return m_restoreChunks; }
+
+    // Starts a run of `confirmed` (in the plan's candidate order) unless the helper is not ready,
+    // which stops silently, or the store refuses, which it reports. Does nothing while busy.
+    void start(const FormatCleanupPlan& plan, const std::vector<PluginBundleSelection>& confirmed);
+    // Puts back what the run still holds in quarantine; nothing when it holds nothing. Does nothing
+    // while busy.
+    void restoreCompletedRun(const QUuid& runID);
+
+signals:
+    void busyChanged();
+    // Every chunk of a run was committed and the run is closed as completed.
+    void runCompleted();
+
+private:
+    void runNextPresetChunk();
+    void completePresetChunk(const PrivilegedQuarantineResult& result,
+                             const PrivilegedQuarantineRequest& request, const QUuid& runID);
+    void closeRunEarly();
+    void runNextRestoreChunk();
+    void completeRestoreChunk(const PrivilegedRestoreResult& result, const PrivilegedRestoreRequest& request);
+    void endRestore();
+    void setBusyFrom(bool wasBusy);
+
+    PluginInventoryStore& m_store;
+    const CleanupRunHelper m_helper;
+    std::optional<QUuid> m_activeRunID;
+    std::vector<SelectionChunk> m_pendingChunks;
+    int m_completedChunkCount = 0;
+    std::optional<QUuid> m_restoringRunID;
+    std::vector<SelectionChunk> m_restoreChunks;
+};
+
+} // namespace quorvane

@@ -1,0 +1,283 @@
+#include "Views/Screens/FormatCleanupViewModel.h"
+
+#include "HelperClient/PluginManagementService.h"
+#include "Planning/FileSystemProbe.h"
+#include "Planning/FormatCleanupPlanner.h"
+#include "Shared/PathPolicy.h"
+#include "Store/PluginInventoryStore.h"
+#include "Views/Screens/FormatCleanupRunController.h"
+#include "Views/Screens/ScreenServices.h"
+
+#include <QSet>
+
+namespace quorvane {
+
+namespace {
+
+QString plural(qsizetype count) {
+    return count == 1 ? QString() : QStringLiteral("s");
+}
+
+constexpr qsizetype recentRunLimit = 5;
+
+} // namespace
+
+QString FormatCleanupTexts::reviewGroupTitle(qsizetype count) {
+    return QStringLiteral("Warnings and Exclusions (") + QString::number(count) + u')';
+}
+
+QString FormatCleanupTexts::remainCaption(qsizetype count) {
+    return QString::number(count) + QStringLiteral(" format bundle") + plural(count) +
+           QStringLiteral(" remain in Quarantine");
+}
+
+const QStringList& customCleanupFormats() {
+    static const QStringList formats{QStringLiteral("AU"), QStringLiteral("VST2"), QStringLiteral("VST3"),
+                                     QStringLiteral("AAX"), QStringLiteral("CLAP")};
+    return formats;
+}
+
+QString cleanupSizeText(const Formatters& formatters, std::optional<qint64> bytes) {
+    return bytes ? formatters.byteCount(*bytes) : FormatCleanupTexts::unknownSize;
+}
+
+QString cleanupConfirmationMessage(qsizetype bundles, qsizetype products, const QString& sizeText,
+                                   qsizetype optIns) {
+    QString message = QStringLiteral("Quorvane will move ") + QString::number(bundles) +
+                      QStringLiteral(" exact format bundle") + plural(bundles) + QStringLiteral(" across ") +
+                      QString::number(products) + QStringLiteral(" product") + plural(products) +
+                      QStringLiteral(" into reversible quarantine. This moves ") + sizeText +
+                      QStringLiteral("; it does not free disk space.");
+    if (optIns > 0)
+        message += QStringLiteral(" You explicitly selected ") + QString::number(optIns) +
+                   QStringLiteral(" candidate") + plural(optIns) +
+                   QStringLiteral(" that leave a product with no active format.");
+    return message;
+}
+
+FormatCleanupViewModel::FormatCleanupViewModel(PluginInventoryStore& store, PluginManagementService& service,
+                                               FormatCleanupRunController& run,
+                                               std::shared_ptr<const Formatters> formatters, QObject* parent)
+    : QObject(parent), m_store(store), m_service(service), m_run(run), m_formatters(std::move(formatters)) {
+    connect(&m_store, &PluginInventoryStore::inventoryRevisionChanged, this,
+            &FormatCleanupViewModel::onRevisionChanged);
+    for (const auto signal :
+         {&PluginInventoryStore::pluginsChanged, &PluginInventoryStore::isScanningChanged,
+          &PluginInventoryStore::lastOperationErrorChanged, &PluginInventoryStore::formatCleanupRunsChanged})
+        connect(&m_store, signal, this, &FormatCleanupViewModel::stateChanged);
+    for (const auto signal : {&PluginManagementService::statusChanged,
+                              &PluginManagementService::helperIsReachableChanged,
+                              &PluginManagementService::isWorkingChanged})
+        connect(&m_service, signal, this, &FormatCleanupViewModel::stateChanged);
+    connect(&m_run, &FormatCleanupRunController::busyChanged, this, &FormatCleanupViewModel::stateChanged);
+    // A run started from any screen rebuilds the preview here once every chunk is committed.
+    connect(&m_run, &FormatCleanupRunController::runCompleted, this,
+            &FormatCleanupViewModel::buildCleanupPreview);
+}
+
+void FormatCleanupViewModel::onRevisionChanged() {
+    // Each committed chunk of a run makes a new revision; the preview on screen stays meanwhile.
+    if (!isRunBusy())
+        resetCleanupPreview();
+}
+
+void FormatCleanupViewModel::setPreset(FormatCleanupPresetKind preset) {
+    if (preset == m_preset)
+        return;
+    m_preset = preset;
+    emit presetChanged();
+    resetCleanupPreview();
+}
+
+void FormatCleanupViewModel::setCustomFormat(const QString& format, bool included) {
+    const bool changed = included ? m_customFormats.insert(format).second : m_customFormats.erase(format) > 0;
+    if (!changed)
+        return;
+    emit customFormatsChanged();
+    if (m_preset == FormatCleanupPresetKind::custom)
+        resetCleanupPreview();
+}
+
+void FormatCleanupViewModel::setSelected(const PluginBundleSelection& selection, bool selected) {
+    const bool changed = selected ? m_selected.insert(selection).second : m_selected.erase(selection) > 0;
+    if (changed)
+        emit selectionChanged();
+}
+
+bool FormatCleanupViewModel::isRunBusy() const {
+    return m_run.isBusy();
+}
+
+bool FormatCleanupViewModel::canBuildPreview() const {
+    return !isRunBusy() && !m_store.isScanning() &&
+           !(m_preset == FormatCleanupPresetKind::custom && m_customFormats.empty());
+}
+
+void FormatCleanupViewModel::buildCleanupPreview() {
+    const StoreEnvironment& environment = m_store.environment();
+    const SystemFileSystemProbe fileSystem = environment.homeFolder.isEmpty()
+                                                 ? SystemFileSystemProbe()
+                                                 : SystemFileSystemProbe(environment.homeFolder);
+    const bool pending = m_store.pendingPrivilegedQuarantine() || m_store.pendingPrivilegedRestore() ||
+                         m_store.pendingPrivilegedTrash() || m_store.pendingPrivilegedTrashRestore();
+    m_plan = makeFormatCleanupPlan(m_preset, m_customFormats, m_store.plugins(), m_store.inventoryRevision(),
+                                   std::nullopt, pending, fileSystem, true, PathPolicy(environment.roots));
+    const std::vector<PluginBundleSelection> defaults = m_plan->defaultSelections();
+    m_selected = SelectionSet(defaults.begin(), defaults.end());
+    emit planChanged();
+    emit selectionChanged();
+}
+
+void FormatCleanupViewModel::resetCleanupPreview() {
+    const bool hadPlan = m_plan.has_value();
+    const bool hadSelection = !m_selected.empty();
+    m_plan.reset();
+    m_selected.clear();
+    setShowConfirmation(false);
+    if (hadPlan)
+        emit planChanged();
+    if (hadSelection)
+        emit selectionChanged();
+}
+
+std::vector<FormatCleanupViewModel::Note> FormatCleanupViewModel::notes() const {
+    std::vector<Note> notes{{FormatCleanupTexts::safetyNote, Tint::blue}};
+    if (const auto reason = m_service.quarantineBlockingReason())
+        notes.push_back({*reason, Tint::amber});
+    if (const auto& error = m_store.lastOperationError())
+        notes.push_back({*error, Tint::amber});
+    return notes;
+}
+
+QString FormatCleanupViewModel::noEligibleDescription() const {
+    return m_plan && !m_plan->exclusions.empty() ? FormatCleanupTexts::everyTargetExcluded
+                                                 : FormatCleanupTexts::nothingTargeted;
+}
+
+std::vector<FormatCleanupCandidate> FormatCleanupViewModel::selectedCleanupCandidates() const {
+    std::vector<FormatCleanupCandidate> candidates;
+    if (!m_plan)
+        return candidates;
+    for (const FormatCleanupCandidate& candidate : m_plan->candidates) {
+        if (m_selected.contains(candidate.selection))
+            candidates.push_back(candidate);
+    }
+    return candidates;
+}
+
+qsizetype FormatCleanupViewModel::selectedProductCount() const {
+    QSet<QUuid> products;
+    for (const FormatCleanupCandidate& candidate : selectedCleanupCandidates())
+        products.insert(candidate.selection.pluginID);
+    return qsizetype(products.size());
+}
+
+qint64 FormatCleanupViewModel::selectedSizeInBytes() const {
+    qint64 total = 0;
+    for (const FormatCleanupCandidate& candidate : selectedCleanupCandidates())
+        total += candidate.sizeInBytes.value_or(0);
+    return total;
+}
+
+qsizetype FormatCleanupViewModel::optInCount() const {
+    const auto candidates = selectedCleanupCandidates();
+    return std::ranges::count_if(candidates, &FormatCleanupCandidate::removesLastActiveFormat);
+}
+
+std::vector<FormatCleanupViewModel::Metric> FormatCleanupViewModel::metrics() const {
+    if (!m_plan)
+        return {};
+    const QString products = QStringLiteral(" products");
+    return {
+        {QStringLiteral("shippingbox"), QStringLiteral("Eligible Bundles"),
+         QString::number(m_plan->candidates.size()), QString::number(m_plan->affectedProductCount()) + products,
+         Tint::blue},
+        {QStringLiteral("checkmark.circle"), QStringLiteral("Selected"), QString::number(m_selected.size()),
+         QString::number(selectedProductCount()) + products, Tint::green},
+        {QStringLiteral("externaldrive.badge.minus"), QStringLiteral("Data Moved"),
+         sizeText(selectedSizeInBytes()), QStringLiteral("Quarantine\u2014not space saved"), Tint::amber},
+        {QStringLiteral("shield.slash"), QStringLiteral("Excluded"), QString::number(m_plan->exclusions.size()),
+         QStringLiteral("Protected or unsafe"), Tint::amber},
+    };
+}
+
+QString FormatCleanupViewModel::sizeText(std::optional<qint64> bytes) const {
+    return cleanupSizeText(*m_formatters, bytes);
+}
+
+void FormatCleanupViewModel::selectSafeDefaults() {
+    if (!m_plan)
+        return;
+    const std::vector<PluginBundleSelection> defaults = m_plan->defaultSelections();
+    m_selected = SelectionSet(defaults.begin(), defaults.end());
+    emit selectionChanged();
+}
+
+void FormatCleanupViewModel::clearSelection() {
+    if (m_selected.empty())
+        return;
+    m_selected.clear();
+    emit selectionChanged();
+}
+
+bool FormatCleanupViewModel::canQuarantineSelected() const {
+    return !m_selected.empty() && !isRunBusy() && !m_service.quarantineBlockingReason();
+}
+
+void FormatCleanupViewModel::requestConfirmation() {
+    if (canQuarantineSelected())
+        setShowConfirmation(true);
+}
+
+void FormatCleanupViewModel::cancelConfirmation() {
+    setShowConfirmation(false);
+}
+
+void FormatCleanupViewModel::setShowConfirmation(bool show) {
+    if (show == m_showConfirmation)
+        return;
+    m_showConfirmation = show;
+    emit confirmationChanged();
+}
+
+QString FormatCleanupViewModel::confirmationMessage() const {
+    return cleanupConfirmationMessage(qsizetype(m_selected.size()), selectedProductCount(),
+                                      sizeText(selectedSizeInBytes()), optInCount());
+}
+
+void FormatCleanupViewModel::startCleanupPresetRun() {
+    setShowConfirmation(false);
+    if (!m_plan)
+        return;
+    std::vector<PluginBundleSelection> confirmed;
+    for (const FormatCleanupCandidate& candidate : selectedCleanupCandidates())
+        confirmed.push_back(candidate.selection);
+    // The plan is copied: a run that completes at once rebuilds the preview it came from.
+    const FormatCleanupPlan plan = *m_plan;
+    m_run.start(plan, confirmed);
+}
+
+std::vector<FormatCleanupViewModel::RecentRun> FormatCleanupViewModel::recentRuns() const {
+    std::vector<RecentRun> runs;
+    for (const FormatCleanupRunRecord& record : m_store.formatCleanupRuns()) {
+        if (qsizetype(runs.size()) == recentRunLimit)
+            break;
+        if (record.status != FormatCleanupRunStatus::completed &&
+            record.status != FormatCleanupRunStatus::partiallyCompleted)
+            continue;
+        const qsizetype remaining = qsizetype(m_store.presetRunRestoreSelections(record.id).size());
+        if (remaining > 0)
+            runs.push_back({record.id, record.preset, remaining});
+    }
+    return runs;
+}
+
+bool FormatCleanupViewModel::canRestoreRuns() const {
+    return !isRunBusy() && !m_service.restoreBlockingReason();
+}
+
+void FormatCleanupViewModel::restoreCompletedRun(const QUuid& runID) {
+    m_run.restoreCompletedRun(runID);
+}
+
+} // namespace quorvane
