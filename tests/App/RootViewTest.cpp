@@ -48,6 +48,7 @@ struct SectionScreen {
 const std::vector<SectionScreen>& sectionScreens() {
     static const std::vector<SectionScreen> screens{
         {AppSection::inventory, QStringLiteral("inventoryView"), QStringLiteral("Plugin Inventory")},
+        {AppSection::formatCleanup, QStringLiteral("formatCleanupView"), QStringLiteral("Format Cleanup")},
         {AppSection::history, QStringLiteral("historyView"), QStringLiteral("Operation History")},
         {AppSection::safetyGuide, QStringLiteral("safetyGuideView"), QStringLiteral("Safety Guide")},
         {AppSection::pluginManagement, QStringLiteral("pluginManagementView"),

@@ -167,7 +167,8 @@ void FormatCleanupCandidateDelegate::paint(QPainter* painter, const QStyleOption
                                                 std::max(0, (textRight - left) / 2));
     painter->setFont(nameFont);
     painter->setPen(option.palette.color(QPalette::Text));
-    painter->drawText(QRect(left, top, nameMetrics.horizontalAdvance(name), lineHeight), Qt::AlignVCenter, name);
+    painter->drawText(QRect(left, top, nameMetrics.horizontalAdvance(name), lineHeight), Qt::AlignVCenter,
+                      name);
     int x = left + nameMetrics.horizontalAdvance(name) + 8;
 
     const QFont badgeFont = systemFont(10, QFont::Bold);
@@ -196,12 +197,14 @@ void FormatCleanupCandidateDelegate::paint(QPainter* painter, const QStyleOption
     // Second line: manufacturer and path, truncated in the middle.
     const QFont detailFont = monospacedFont(10);
     const QFontMetrics detailMetrics(detailFont);
-    const QString detail = detailMetrics.elidedText(index.data(FormatCleanupCandidateModel::detailRole).toString(),
-                                                    Qt::ElideMiddle, std::max(0, textRight - left));
+    const QString detail =
+        detailMetrics.elidedText(index.data(FormatCleanupCandidateModel::detailRole).toString(),
+                                 Qt::ElideMiddle, std::max(0, textRight - left));
     painter->setFont(detailFont);
     painter->setPen(Palette::secondaryText());
-    painter->drawText(QRect(left, top + lineHeight + 3, std::max(0, textRight - left), detailMetrics.height()),
-                      Qt::AlignVCenter, detail);
+    painter->drawText(
+        QRect(left, top + lineHeight + 3, std::max(0, textRight - left), detailMetrics.height()),
+        Qt::AlignVCenter, detail);
 
     // The divider under the row.
     painter->setPen(Palette::hairline());
@@ -210,7 +213,8 @@ void FormatCleanupCandidateDelegate::paint(QPainter* painter, const QStyleOption
 }
 
 bool FormatCleanupCandidateDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
-                                                 const QStyleOptionViewItem& option, const QModelIndex& index) {
+                                                 const QStyleOptionViewItem& option,
+                                                 const QModelIndex& index) {
     bool toggle = false;
     if (event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);

@@ -144,16 +144,16 @@ FormatCleanupReview::FormatCleanupReview(FormatCleanupViewModel& viewModel, QWid
     panelColumn->setSpacing(0);
     auto* header = new QHBoxLayout;
     header->setContentsMargins(14, 14, 14, 14);
-    header->addWidget(makeLabel(FormatCleanupTexts::reviewedCandidates, TextStyle::headline, std::nullopt,
-                                candidatePanel));
+    header->addWidget(
+        makeLabel(FormatCleanupTexts::reviewedCandidates, TextStyle::headline, std::nullopt, candidatePanel));
     header->addStretch(1);
     auto* defaults =
         new KitButton(FormatCleanupTexts::selectSafeDefaults, {}, ButtonStyle::plain, candidatePanel);
     defaults->setObjectName(QStringLiteral("selectSafeDefaultsButton"));
     auto* clear = new KitButton(FormatCleanupTexts::clear, {}, ButtonStyle::plain, candidatePanel);
     clear->setObjectName(QStringLiteral("clearSelectionButton"));
-    m_quarantineSelected =
-        new KitButton(FormatCleanupTexts::quarantineSelected, {}, ButtonStyle::borderedProminent, candidatePanel);
+    m_quarantineSelected = new KitButton(FormatCleanupTexts::quarantineSelected, {},
+                                         ButtonStyle::borderedProminent, candidatePanel);
     m_quarantineSelected->setObjectName(QStringLiteral("quarantineSelectedButton"));
     header->addWidget(defaults);
     header->addWidget(clear);
@@ -230,12 +230,12 @@ void FormatCleanupReview::refreshButtons() {
 }
 
 QMessageBox* presentCleanupConfirmation(QWidget* parent, FormatCleanupViewModel& viewModel) {
-    QMessageBox* box = presentConfirmation(parent, FormatCleanupTexts::confirmationTitle,
-                                           viewModel.confirmationMessage(), FormatCleanupTexts::startCleanupPreset,
-                                           [model = QPointer<FormatCleanupViewModel>(&viewModel)] {
-                                               if (model)
-                                                   model->startCleanupPresetRun();
-                                           });
+    QMessageBox* box = presentConfirmation(
+        parent, FormatCleanupTexts::confirmationTitle, viewModel.confirmationMessage(),
+        FormatCleanupTexts::startCleanupPreset, [model = QPointer<FormatCleanupViewModel>(&viewModel)] {
+            if (model)
+                model->startCleanupPresetRun();
+        });
     box->setObjectName(QStringLiteral("cleanupConfirmation"));
     // Any other way the alert closes is a "Cancel".
     QObject::connect(box, &QMessageBox::finished, &viewModel, &FormatCleanupViewModel::cancelConfirmation);

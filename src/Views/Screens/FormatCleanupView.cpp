@@ -52,7 +52,8 @@ QWidget* makeCleanupInfoBar(const QString& text, const QColor& color, QWidget* p
 
 } // namespace
 
-PresetCard::PresetCard(FormatCleanupPresetKind preset, QWidget* parent) : QAbstractButton(parent), m_preset(preset) {
+PresetCard::PresetCard(FormatCleanupPresetKind preset, QWidget* parent)
+    : QAbstractButton(parent), m_preset(preset) {
     setObjectName(QStringLiteral("presetCard_") + formatCleanupPresetKindTexts().text(preset));
     setText(title(preset));
     setToolTip(summary(preset));
@@ -90,7 +91,8 @@ void PresetCard::paintEvent(QPaintEvent*) {
     painter.setFont(titleFont);
     painter.setPen(Qt::white);
     painter.drawText(QRect(inner.left(), inner.top(), inner.width(), titleMetrics.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, titleMetrics.elidedText(text(), Qt::ElideRight, inner.width()));
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     titleMetrics.elidedText(text(), Qt::ElideRight, inner.width()));
     const QFont descriptionFont = textFont(TextStyle::caption2);
     painter.setFont(descriptionFont);
     painter.setPen(Palette::secondaryText());
@@ -125,15 +127,16 @@ FormatCleanupView::FormatCleanupView(PluginManagementService& managementService,
     auto* titles = new QVBoxLayout;
     titles->setSpacing(5);
     auto* titleLabel = makeLabel(FormatCleanupTexts::title, TextStyle::body, std::nullopt, content);
-    titleLabel->setObjectName(QStringLiteral("screenTitle"));
+    titleLabel->setObjectName(QStringLiteral("pageTitle"));
     titleLabel->setFont(systemFont(28, QFont::Bold));
     titles->addWidget(titleLabel);
-    auto* subtitle = makeLabel(FormatCleanupTexts::subtitle, TextStyle::body, Palette::secondaryText(), content);
+    auto* subtitle =
+        makeLabel(FormatCleanupTexts::subtitle, TextStyle::body, Palette::secondaryText(), content);
     subtitle->setWordWrap(true);
     titles->addWidget(subtitle);
     header->addLayout(titles, 1);
-    m_buildPreview =
-        new KitButton(FormatCleanupTexts::buildPreview, QStringLiteral("eye"), ButtonStyle::borderedProminent, content);
+    m_buildPreview = new KitButton(FormatCleanupTexts::buildPreview, QStringLiteral("eye"),
+                                   ButtonStyle::borderedProminent, content);
     m_buildPreview->setObjectName(QStringLiteral("buildPreviewButton"));
     m_buildPreview->setMinimumHeight(32);
     header->addWidget(m_buildPreview, 0, Qt::AlignTop);
@@ -151,7 +154,8 @@ FormatCleanupView::FormatCleanupView(PluginManagementService& managementService,
         auto* card = new PresetCard(preset, presetPanel);
         m_cards[preset] = card;
         cards->addWidget(card);
-        connect(card, &QAbstractButton::clicked, m_viewModel, [this, preset] { m_viewModel->setPreset(preset); });
+        connect(card, &QAbstractButton::clicked, m_viewModel,
+                [this, preset] { m_viewModel->setPreset(preset); });
     }
     presetColumn->addLayout(cards);
     m_customRow = new QWidget(presetPanel);
@@ -159,8 +163,8 @@ FormatCleanupView::FormatCleanupView(PluginManagementService& managementService,
     auto* customLayout = new QHBoxLayout(m_customRow);
     customLayout->setContentsMargins(0, 0, 0, 0);
     customLayout->setSpacing(18);
-    customLayout->addWidget(
-        makeLabel(FormatCleanupTexts::customRowLabel, TextStyle::caption, Palette::secondaryText(), m_customRow));
+    customLayout->addWidget(makeLabel(FormatCleanupTexts::customRowLabel, TextStyle::caption,
+                                      Palette::secondaryText(), m_customRow));
     for (const QString& format : customCleanupFormats()) {
         auto* box = new QCheckBox(format, m_customRow);
         box->setObjectName(QStringLiteral("customFormat_") + format);
@@ -208,7 +212,8 @@ FormatCleanupView::FormatCleanupView(PluginManagementService& managementService,
 
     connect(m_buildPreview, &QPushButton::clicked, m_viewModel, &FormatCleanupViewModel::buildCleanupPreview);
     connect(m_viewModel, &FormatCleanupViewModel::presetChanged, this, &FormatCleanupView::refreshPreset);
-    connect(m_viewModel, &FormatCleanupViewModel::customFormatsChanged, this, &FormatCleanupView::refreshPreset);
+    connect(m_viewModel, &FormatCleanupViewModel::customFormatsChanged, this,
+            &FormatCleanupView::refreshPreset);
     connect(m_viewModel, &FormatCleanupViewModel::planChanged, this, &FormatCleanupView::refreshPlan);
     connect(m_viewModel, &FormatCleanupViewModel::stateChanged, this, &FormatCleanupView::refreshState);
     connect(m_viewModel, &FormatCleanupViewModel::confirmationChanged, this,
@@ -277,8 +282,8 @@ void FormatCleanupView::refreshRecentRuns() {
             texts->addWidget(caption);
             line->addLayout(texts);
             line->addStretch(1);
-            auto* restore = new KitButton(FormatCleanupTexts::restoreCompletedRun, QStringLiteral("arrow.uturn.backward"),
-                                          ButtonStyle::bordered, row);
+            auto* restore = new KitButton(FormatCleanupTexts::restoreCompletedRun,
+                                          QStringLiteral("arrow.uturn.backward"), ButtonStyle::bordered, row);
             restore->setObjectName(QStringLiteral("restoreCompletedRunButton"));
             connect(restore, &QPushButton::clicked, m_viewModel,
                     [this, id = run.id] { m_viewModel->restoreCompletedRun(id); });

@@ -52,7 +52,8 @@ class FormatCleanupView : public QWidget {
     Q_OBJECT
 public:
     FormatCleanupView(PluginManagementService& managementService, PluginInventoryStore& store,
-                      FormatCleanupRunController& run, const ScreenServices& services, QWidget* parent = nullptr);
+                      FormatCleanupRunController& run, const ScreenServices& services,
+                      QWidget* parent = nullptr);
     ~FormatCleanupView() override;
 
     FormatCleanupViewModel& viewModel() const { return *m_viewModel; }

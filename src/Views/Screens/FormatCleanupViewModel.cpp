@@ -65,9 +65,9 @@ FormatCleanupViewModel::FormatCleanupViewModel(PluginInventoryStore& store, Plug
          {&PluginInventoryStore::pluginsChanged, &PluginInventoryStore::isScanningChanged,
           &PluginInventoryStore::lastOperationErrorChanged, &PluginInventoryStore::formatCleanupRunsChanged})
         connect(&m_store, signal, this, &FormatCleanupViewModel::stateChanged);
-    for (const auto signal : {&PluginManagementService::statusChanged,
-                              &PluginManagementService::helperIsReachableChanged,
-                              &PluginManagementService::isWorkingChanged})
+    for (const auto signal :
+         {&PluginManagementService::statusChanged, &PluginManagementService::helperIsReachableChanged,
+          &PluginManagementService::isWorkingChanged})
         connect(&m_service, signal, this, &FormatCleanupViewModel::stateChanged);
     connect(&m_run, &FormatCleanupRunController::busyChanged, this, &FormatCleanupViewModel::stateChanged);
     // A run started from any screen rebuilds the preview here once every chunk is committed.
@@ -190,14 +190,14 @@ std::vector<FormatCleanupViewModel::Metric> FormatCleanupViewModel::metrics() co
     const QString products = QStringLiteral(" products");
     return {
         {QStringLiteral("shippingbox"), QStringLiteral("Eligible Bundles"),
-         QString::number(m_plan->candidates.size()), QString::number(m_plan->affectedProductCount()) + products,
-         Tint::blue},
+         QString::number(m_plan->candidates.size()),
+         QString::number(m_plan->affectedProductCount()) + products, Tint::blue},
         {QStringLiteral("checkmark.circle"), QStringLiteral("Selected"), QString::number(m_selected.size()),
          QString::number(selectedProductCount()) + products, Tint::green},
         {QStringLiteral("externaldrive.badge.minus"), QStringLiteral("Data Moved"),
          sizeText(selectedSizeInBytes()), QStringLiteral("Quarantine\u2014not space saved"), Tint::amber},
-        {QStringLiteral("shield.slash"), QStringLiteral("Excluded"), QString::number(m_plan->exclusions.size()),
-         QStringLiteral("Protected or unsafe"), Tint::amber},
+        {QStringLiteral("shield.slash"), QStringLiteral("Excluded"),
+         QString::number(m_plan->exclusions.size()), QStringLiteral("Protected or unsafe"), Tint::amber},
     };
 }
 

@@ -32,10 +32,11 @@ inline const QString noPreviewDescription =
 inline const QString noEligibleTitle = QStringLiteral("No Eligible Formats");
 inline const QString everyTargetExcluded =
     QStringLiteral("Every targeted bundle was safely excluded. Review the exclusions below.");
-inline const QString nothingTargeted = QStringLiteral("This preset does not target any active format bundles.");
-inline const QString safetyNote =
-    QStringLiteral("Cleanup presets quarantine only the exact reviewed bundles. They never run in the background, "
-                   "never move protected or shared-shell items, and never send a bundle directly to Trash.");
+inline const QString nothingTargeted =
+    QStringLiteral("This preset does not target any active format bundles.");
+inline const QString safetyNote = QStringLiteral(
+    "Cleanup presets quarantine only the exact reviewed bundles. They never run in the background, "
+    "never move protected or shared-shell items, and never send a bundle directly to Trash.");
 inline const QString reviewedCandidates = QStringLiteral("Reviewed Candidates");
 inline const QString selectSafeDefaults = QStringLiteral("Select Safe Defaults");
 inline const QString clear = QStringLiteral("Clear");

@@ -195,8 +195,8 @@ TEST_F(FormatCleanupRunTest, RestoreStopsAtAChunkThatIsNotCommitted) {
 TEST_F(FormatCleanupRunTest, RecentRunsAreFinishedRunsStillHoldingBundlesFiveAtMost) {
     // Eight runs, newest first, with the number of bundles each still holds in quarantine.
     const std::vector<std::pair<Status, int>> runs{
-        {Status::completed, 1}, {Status::canceled, 1},           {Status::partiallyCompleted, 2},
-        {Status::completed, 0}, {Status::completed, 1},          {Status::partiallyCompleted, 1},
+        {Status::completed, 1}, {Status::canceled, 1},  {Status::partiallyCompleted, 2},
+        {Status::completed, 0}, {Status::completed, 1}, {Status::partiallyCompleted, 1},
         {Status::completed, 1}, {Status::completed, 1},
     };
     std::vector<Plugin> plugins;

@@ -51,7 +51,8 @@ private:
         const bool fail = int(quarantines.size() + restores.size()) == failRequest;
         auto reply = [request, done = std::move(done), fail] {
             if (fail) {
-                done(failedResult<Result>(request.transactionID, QStringLiteral("The helper could not move it.")));
+                done(failedResult<Result>(request.transactionID,
+                                          QStringLiteral("The helper could not move it.")));
                 return;
             }
             moveAll(request);
@@ -80,9 +81,11 @@ protected:
     void start(const std::vector<Plugin>& plugins, bool helperReady = true,
                const std::function<void(PersistedInventory&)>& adjust = {}) {
         open(plugins, adjust);
-        registry->status = helperReady ? ServiceRegistrationStatus::enabled : ServiceRegistrationStatus::notRegistered;
-        service = std::make_unique<PluginManagementService>(std::make_unique<FakeServiceRegistry>(registry),
-                                                            connections.factory(), InstallLayout{tree.path()});
+        registry->status =
+            helperReady ? ServiceRegistrationStatus::enabled : ServiceRegistrationStatus::notRegistered;
+        service =
+            std::make_unique<PluginManagementService>(std::make_unique<FakeServiceRegistry>(registry),
+                                                      connections.factory(), InstallLayout{tree.path()});
         if (helperReady) {
             connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
             drainEvents();
@@ -91,7 +94,8 @@ protected:
         makeViewModel();
     }
     void makeViewModel() {
-        viewModel = std::make_unique<FormatCleanupViewModel>(*store, *service, *run, std::make_shared<Formatters>());
+        viewModel =
+            std::make_unique<FormatCleanupViewModel>(*store, *service, *run, std::make_shared<Formatters>());
     }
 
     // `count` products with one VST2 bundle each, and an AU bundle as well unless `vst2Only`.
@@ -100,7 +104,8 @@ protected:
         std::vector<Plugin> plugins;
         for (int index = 0; index < count; ++index) {
             const QString name = prefix + QStringLiteral("%1").arg(index, 4, 10, QLatin1Char('0'));
-            const QString vst = policy.approvedSystemPluginRoots().at(1) + u'/' + name + QStringLiteral(".vst");
+            const QString vst =
+                policy.approvedSystemPluginRoots().at(1) + u'/' + name + QStringLiteral(".vst");
             if (vst2Only)
                 plugins.push_back(product(name, {QStringLiteral("VST2")}, {vst}));
             else

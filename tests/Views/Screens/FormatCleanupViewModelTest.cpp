@@ -25,18 +25,21 @@ TEST(FormatCleanupTextsTest, ConfirmationMessageCountsWithTheirPlurals) {
         {2, 1, 3000000, 1,
          QStringLiteral("Quorvane will move 2 exact format bundles across 1 product") + middle +
              formatByteCount(3000000) + tail +
-             QStringLiteral(" You explicitly selected 1 candidate that leave a product with no active format.")},
+             QStringLiteral(
+                 " You explicitly selected 1 candidate that leave a product with no active format.")},
         {2, 2, -5, 2,
          QStringLiteral("Quorvane will move 2 exact format bundles across 2 products") + middle +
              QStringLiteral("0 bytes") + tail +
-             QStringLiteral(" You explicitly selected 2 candidates that leave a product with no active format.")},
+             QStringLiteral(
+                 " You explicitly selected 2 candidates that leave a product with no active format.")},
         {1000, 12, 1, 0,
          QStringLiteral("Quorvane will move 1000 exact format bundles across 12 products") + middle +
              formatByteCount(1) + tail},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(cleanupConfirmationMessage(c.bundles, c.products, cleanupSizeText(formatters, c.size), c.optIns),
-                  c.expected);
+        EXPECT_EQ(
+            cleanupConfirmationMessage(c.bundles, c.products, cleanupSizeText(formatters, c.size), c.optIns),
+            c.expected);
 }
 
 TEST(FormatCleanupTextsTest, SizesAndCaptions) {
