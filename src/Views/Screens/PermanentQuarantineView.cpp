@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -45,6 +46,34 @@ void PermanentQuarantineViewModel::backToInventory() {
 }
 
 namespace {
+
+// The rule's switch: a capsule track, blue while on, with the knob at the end it is switched to.
+class RuleSwitch : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+    QSize sizeHint() const override { return {38, 22}; }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    bool hitButton(const QPoint& position) const override { return rect().contains(position); }
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
+        const qreal radius = track.height() / 2;
+        QColor fill = isChecked() ? Palette::accent() : withOpacity(Qt::white, 0.2);
+        if (!isEnabled())
+            fill = withOpacity(fill, 0.5);
+        painter.setPen(hasFocus() ? QPen(withOpacity(Palette::accent(), 0.8), 1) : Qt::NoPen);
+        painter.setBrush(fill);
+        painter.drawRoundedRect(track, radius, radius);
+        const qreal knob = track.height() - 4;
+        const qreal left = isChecked() ? track.right() - 2 - knob : track.left() + 2;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(QRectF(left, track.top() + 2, knob, knob));
+    }
+};
 
 QWidget* makeRulePanel(QWidget* parent) {
     auto* box = new PanelFrame(parent);
@@ -148,7 +177,7 @@ void PermanentQuarantineView::refresh() {
         texts->addWidget(name);
         texts->addWidget(caption);
         layout->addLayout(texts, 1);
-        auto* toggle = new QCheckBox(line);
+        auto* toggle = new RuleSwitch(line);
         toggle->setObjectName(QStringLiteral("ruleSwitch"));
         toggle->setChecked(row.enabled);
         toggle->setAccessibleName(row.manufacturer);

@@ -156,6 +156,7 @@ TrashRecoveryRow::TrashRecoveryRow(const TrashRecoveryEntry& entry, Binding<bool
         QLabel* reason = makeLabel(*look.reasonLine, TextStyle::caption2, Palette::amber(), this);
         reason->setObjectName(QStringLiteral("rowReason"));
         reason->setWordWrap(true);
+        reason->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         stack->addWidget(reason);
     }
 }
