@@ -26,7 +26,9 @@ struct QuarantineKind {
         return policy.validateQuarantineRequest(request);
     }
     template <class Items>
-    static Result perform(const QString& id, const Items& items, MoveOperation* move) {
+    static Result perform(const QString& id, const Items& items, const TrashLedger& ledger,
+                          MoveOperation* move) {
+        (void)ledger;
         return performQuarantineTransaction(id, items, move);
     }
     static QByteArray fallback() { return quarantineFallbackReply(); }
@@ -43,7 +45,9 @@ struct RestoreKind {
         return policy.validateRestoreRequest(request);
     }
     template <class Items>
-    static Result perform(const QString& id, const Items& items, MoveOperation* move) {
+    static Result perform(const QString& id, const Items& items, const TrashLedger& ledger,
+                          MoveOperation* move) {
+        (void)ledger;
         return performRestoreTransaction(id, items, move);
     }
     static QByteArray fallback() { return restoreFallbackReply(); }
@@ -61,8 +65,9 @@ struct TrashKind {
         return policy.validateTrashRequest(request);
     }
     template <class Items>
-    static Result perform(const QString& id, const Items& items, MoveOperation* move) {
-        return performTrashTransaction(id, items, move);
+    static Result perform(const QString& id, const Items& items, const TrashLedger& ledger,
+                          MoveOperation* move) {
+        return performTrashTransaction(id, items, ledger, move);
     }
     static QByteArray fallback() { return trashFallbackReply(); }
 };
@@ -79,8 +84,9 @@ struct TrashRestoreKind {
         return policy.validateTrashRestoreRequest(request);
     }
     template <class Items>
-    static Result perform(const QString& id, const Items& items, MoveOperation* move) {
-        return performTrashRestoreTransaction(id, items, move);
+    static Result perform(const QString& id, const Items& items, const TrashLedger& ledger,
+                          MoveOperation* move) {
+        return performTrashRestoreTransaction(id, items, ledger, move);
     }
     static QByteArray fallback() { return trashRestoreFallbackReply(); }
 };
@@ -89,7 +95,8 @@ struct TrashRestoreKind {
 
 HelperService::HelperService(HelperServiceConfiguration configuration,
                              const ConsoleUserProvider& consoleUsers)
-    : m_configuration(std::move(configuration)), m_policy(PathPolicy(m_configuration.roots), consoleUsers) {}
+    : m_configuration(std::move(configuration)), m_policy(PathPolicy(m_configuration.roots), consoleUsers),
+      m_ledger(m_policy.pathPolicy().quarantineRoot()) {}
 
 std::pair<QString, QString> HelperService::handshake(const QString& clientVersion) {
     qCInfo(helperServiceLog, "Accepted Quorvane handshake from client version %s",
@@ -127,7 +134,7 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData) {
             qCInfo(helperServiceLog, Kind::starting,
                    qUtf8Printable(HelperLog::privateHash(request->transactionID)),
                    static_cast<long long>(items->size()));
-            result = Kind::perform(request->transactionID, *items, m_configuration.move);
+            result = Kind::perform(request->transactionID, *items, m_ledger, m_configuration.move);
             // The transaction has ended: whoever probes the lock file may now see it free.
             lockFile.reset();
             qCInfo(helperServiceLog, Kind::finished, flag(result.succeeded), flag(result.rollbackComplete));

@@ -2,6 +2,7 @@
 
 #include "Helper/HelperRequestPolicy.h"
 #include "Helper/MoveOperation.h"
+#include "Helper/TrashLedger.h"
 #include "Shared/FrameCodec.h"
 #include "Shared/QuorvaneHelperProtocol.h"
 
@@ -49,6 +50,7 @@ private:
 
     HelperServiceConfiguration m_configuration;
     HelperRequestPolicy m_policy;
+    TrashLedger m_ledger;
     std::mutex m_transactionMutex;
 };
 

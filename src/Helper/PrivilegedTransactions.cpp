@@ -4,6 +4,7 @@
 #include "Support/Paths.h"
 
 #include <QSet>
+#include <QUuid>
 
 #include <cerrno>
 #include <map>
@@ -91,9 +92,18 @@ bool entryGone(const DirectoryHandle& folder, const QString& name) {
     return !status && status.error().code == ENOENT;
 }
 
-bool entryIs(const DirectoryHandle& folder, const QString& name, const FileIdentity& identity) {
+// The very folder expected (and, when given, still of the expected owner).
+bool entryIs(const DirectoryHandle& folder, const QString& name, const FileIdentity& identity,
+             std::optional<uid_t> owner = std::nullopt) {
     const auto status = folder.entryStatus(name);
-    return status && S_ISDIR(status->st_mode) && identityOf(*status) == identity;
+    return status && S_ISDIR(status->st_mode) && identityOf(*status) == identity &&
+           (!owner || status->st_uid == *owner);
+}
+
+// The very object, whatever its type.
+bool entryHas(const DirectoryHandle& folder, const QString& name, const FileIdentity& identity) {
+    const auto status = folder.entryStatus(name);
+    return status && identityOf(*status) == identity;
 }
 
 struct AnchoredItem {
@@ -102,7 +112,16 @@ struct AnchoredItem {
     const DirectoryHandle* destinationFolder = nullptr;
     QString destinationName;
     FileIdentity identity;
+    uid_t owner = 0;
 };
+
+// How many names beside its source an unverified entry may try before it is left where it is.
+constexpr int asideNameAttempts = 100;
+
+QString asideText(const QString& name, const QString& asideName) {
+    return QStringLiteral("The unverified item found in place of %1 was put back beside it as %2.")
+        .arg(name, asideName);
+}
 
 // What the preflight calls the failure of a folder test, per kind.
 struct KindRules {
@@ -145,6 +164,7 @@ std::optional<Failure> preflight(TransactionKind kind, const PathPair& item, Fol
         return Failure{Case::sourceMissing, anchored.sourceName, {}};
     anchored.sourceFolder = *sourceFolder;
     anchored.identity = identityOf(*source);
+    anchored.owner = source->st_uid;
 
     if (kind == TransactionKind::quarantine) {
         if (isOccupied(item.destination))
@@ -195,6 +215,11 @@ void removeEmptyFolders(const QSet<QString>& folders) {
     }
 }
 
+void removeEmptyStagingFolder(const TrashLedger& ledger) {
+    if (const auto folder = DirectoryHandle::open(ledger.folder()))
+        (void)folder->removeEmptyChildDirectory(lastPathComponent(ledger.stagingFolder()));
+}
+
 template <class Item>
 QSet<QString> sourceFolders(const std::vector<Item>& items) {
     QSet<QString> folders;
@@ -203,8 +228,43 @@ QSet<QString> sourceFolders(const std::vector<Item>& items) {
     return folders;
 }
 
-// The frame all four kinds share.
-Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items, MoveOperation* move) {
+// Moves what stands at `name` in `folder`, an entry that failed verification after its move, back to
+// `homeName` in `home`, or beside it under a name of its own when that is taken; never over anything.
+// In a folder its user may change (the Trash), what stands there now need not be what was moved, so
+// only `onlyIf` is taken: nothing of the user's is ever carried out of their Trash. Nothing is
+// reported when the entry is back under its own name (or nothing is to be taken), else the issue.
+std::optional<QString> moveBackOut(TransactionKind kind, MoveOperation& mover, int& step,
+                                   const DirectoryHandle& folder, const QString& name,
+                                   const DirectoryHandle& home, const QString& homeName,
+                                   std::optional<FileIdentity> onlyIf = std::nullopt) {
+    const auto status = folder.entryStatus(name);
+    if (!status || (onlyIf && identityOf(*status) != *onlyIf))
+        return std::nullopt;
+    const FileIdentity identity = identityOf(*status);
+    QString target;
+    std::expected<void, SyscallError> moved = std::unexpected(SyscallError{EEXIST});
+    for (int attempt = 0; attempt <= asideNameAttempts && target.isEmpty(); ++attempt) {
+        // The suffix after the extension keeps anything set aside from passing for a bundle.
+        const QString candidate =
+            attempt == 0 ? homeName : QStringLiteral("%1.unverified-%2").arg(homeName).arg(attempt);
+        if (!entryGone(home, candidate))
+            continue;
+        moved = mover.move(MoveStep{MoveStep::Direction::rollback, ++step, folder, name, home, candidate});
+        if (moved || moved.error().code != EEXIST)
+            target = candidate;
+    }
+    if (!target.isEmpty() && entryGone(folder, name) && entryHas(home, target, identity))
+        return target == homeName ? std::nullopt : std::optional(asideText(homeName, target));
+    return moved ? transactionErrorText(kind, Case::verificationFailed, homeName, {})
+                 : transactionErrorText(kind, Case::moveFailed, homeName, moved.error().description());
+}
+
+// The frame all four kinds share. With a ledger (the two Trash kinds), each bundle is first renamed
+// into its staging folder, which only root can enter, checked there, and only then moved on to its
+// destination: what reaches a plug-in folder from the Trash cannot have been exchanged on the way,
+// and what leaves for the Trash is known to be the bundle before it enters a folder its user owns.
+Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items, MoveOperation* move,
+                       const TrashLedger* ledger = nullptr) {
     RenameMoveOperation realMove;
     MoveOperation& mover = move ? *move : realMove;
 
@@ -240,15 +300,54 @@ Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items,
         }
     }
 
+    std::optional<DirectoryHandle> staging;
+    if (ledger) {
+        auto opened = ledger->openStagingFolder();
+        if (!opened)
+            return failed(kind,
+                          Failure{Case::folderCreationFailed,
+                                  {},
+                                  QStringLiteral("The folder \u201C%1\u201D could not be created. %2")
+                                      .arg(ledger->stagingFolder(), opened.error().description())},
+                          {});
+        staging = std::move(*opened);
+    }
+
     std::vector<std::size_t> completed;
     std::optional<Failure> failure;
+    QStringList issues;
+    int step = 0;
     for (std::size_t index = 0; index < anchored.size(); ++index) {
         const AnchoredItem& entry = anchored[index];
-        const auto moved =
-            mover.move(MoveStep{MoveStep::Direction::forward, int(index) + 1, *entry.sourceFolder,
-                                entry.sourceName, *entry.destinationFolder, entry.destinationName});
+        const DirectoryHandle& arrival = staging ? *staging : *entry.destinationFolder;
+        const QString arrivalName =
+            staging ? QUuid::createUuid().toString(QUuid::WithoutBraces) : entry.destinationName;
+        const auto moved = mover.move(MoveStep{MoveStep::Direction::forward, int(index) + 1,
+                                               *entry.sourceFolder, entry.sourceName, arrival, arrivalName});
         if (entryGone(*entry.sourceFolder, entry.sourceName) &&
-            entryIs(*entry.destinationFolder, entry.destinationName, entry.identity)) {
+            entryIs(arrival, arrivalName, entry.identity,
+                    staging ? std::optional(entry.owner) : std::nullopt)) {
+            if (staging) {
+                const auto placed =
+                    renameNoReplace(*staging, arrivalName, *entry.destinationFolder, entry.destinationName);
+                if (!entryGone(*staging, arrivalName) ||
+                    !entryIs(*entry.destinationFolder, entry.destinationName, entry.identity, entry.owner)) {
+                    failure = placed
+                                  ? Failure{Case::verificationFailed, entry.sourceName, {}}
+                                  : Failure{Case::moveFailed, entry.sourceName, placed.error().description()};
+                    // From the staging folder the bundle goes back; from the Trash, only if it is ours.
+                    const bool staged = !entryGone(*staging, arrivalName);
+                    const auto onlyIf = !staged && kind == TransactionKind::trash
+                                            ? std::optional(entry.identity)
+                                            : std::nullopt;
+                    if (auto issue =
+                            moveBackOut(kind, mover, step, staged ? *staging : *entry.destinationFolder,
+                                        staged ? arrivalName : entry.destinationName, *entry.sourceFolder,
+                                        entry.sourceName, onlyIf))
+                        issues.append(*issue);
+                    break;
+                }
+            }
             completed.push_back(index);
             if (kind == TransactionKind::trash) {
                 const auto owner = entry.destinationFolder->status();
@@ -260,6 +359,12 @@ Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items,
         }
         failure = moved ? Failure{Case::verificationFailed, entry.sourceName, {}}
                         : Failure{Case::moveFailed, entry.sourceName, moved.error().description()};
+        // Whatever the move took from the source name instead of the bundle leaves at once.
+        if (moved) {
+            if (auto issue = moveBackOut(kind, mover, step, arrival, arrivalName, *entry.sourceFolder,
+                                         entry.sourceName))
+                issues.append(*issue);
+        }
         break;
     }
 
@@ -272,8 +377,6 @@ Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items,
         return outcome;
     }
 
-    QStringList issues;
-    int step = 0;
     for (auto position = completed.rbegin(); position != completed.rend(); ++position) {
         const AnchoredItem& entry = anchored[*position];
         const auto movedBack =
@@ -289,6 +392,13 @@ Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items,
                           ? transactionErrorText(kind, Case::verificationFailed, entry.destinationName, {})
                           : transactionErrorText(kind, Case::moveFailed, entry.destinationName,
                                                  movedBack.error().description()));
+        // What came back from the Trash instead of the bundle goes back there; nothing is ever taken
+        // out of the Trash into a plug-in folder on the way back.
+        if (movedBack && kind == TransactionKind::trash) {
+            if (auto issue = moveBackOut(kind, mover, step, *entry.sourceFolder, entry.sourceName,
+                                         *entry.destinationFolder, entry.destinationName))
+                issues.append(*issue);
+        }
     }
     return failed(kind, *failure, issues);
 }
@@ -317,8 +427,11 @@ Result resultOf(const QString& transactionID, Outcome outcome) {
 // the folders it emptied, a failure leaves every one in place.
 template <class Result, class Item>
 Result performMoveOutOfQuarantine(TransactionKind kind, const QString& transactionID,
-                                  const std::vector<Item>& items, MoveOperation* move) {
-    Outcome outcome = runTransaction(kind, pathPairs(items), move);
+                                  const std::vector<Item>& items, MoveOperation* move,
+                                  const TrashLedger* ledger = nullptr) {
+    Outcome outcome = runTransaction(kind, pathPairs(items), move, ledger);
+    if (ledger)
+        removeEmptyStagingFolder(*ledger);
     if (outcome.succeeded)
         removeEmptiedSourceFolders(items);
     return resultOf<Result>(transactionID, std::move(outcome));
@@ -443,16 +556,17 @@ PrivilegedRestoreResult performRestoreTransaction(const QString& transactionID,
 
 PrivilegedTrashResult performTrashTransaction(const QString& transactionID,
                                               const std::vector<ValidatedPrivilegedTrashItem>& items,
-                                              MoveOperation* move) {
+                                              const TrashLedger& ledger, MoveOperation* move) {
     return performMoveOutOfQuarantine<PrivilegedTrashResult>(TransactionKind::trash, transactionID, items,
-                                                             move);
+                                                             move, &ledger);
 }
 
 PrivilegedTrashRestoreResult
 performTrashRestoreTransaction(const QString& transactionID,
                                const std::vector<ValidatedPrivilegedTrashRestoreItem>& items,
-                               MoveOperation* move) {
-    Outcome outcome = runTransaction(TransactionKind::trashRestore, pathPairs(items), move);
+                               const TrashLedger& ledger, MoveOperation* move) {
+    Outcome outcome = runTransaction(TransactionKind::trashRestore, pathPairs(items), move, &ledger);
+    removeEmptyStagingFolder(ledger);
     if (outcome.succeeded) {
         for (const ValidatedPrivilegedTrashRestoreItem& item : items)
             HomeTrash::removeTrashInfo(deletingLastPathComponent(item.source),

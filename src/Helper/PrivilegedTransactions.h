@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Helper/MoveOperation.h"
+#include "Helper/TrashLedger.h"
 #include "Shared/PrivilegedResults.h"
 #include "Shared/ValidatedPrivilegedItems.h"
 
@@ -69,8 +70,10 @@ QString PrivilegedTransactionError<Kind>::description() const {
 }
 
 // Each transaction moves every item and verifies it, or moves every completed item back, last
-// first, and reports what could not be put back. `move` replaces the move step for forward and
-// rollback moves alike; null means the real move. They never fail: every outcome is a result.
+// first, and reports what could not be put back. An entry that fails its verification after a move
+// (something exchanged for the bundle) is moved back out at once and is part of that rollback. `move`
+// replaces the move step for forward and rollback moves alike; null means the real move. They never fail:
+// every outcome is a result.
 PrivilegedQuarantineResult
 performQuarantineTransaction(const QString& transactionID,
                              const std::vector<ValidatedPrivilegedQuarantineItem>& items,
@@ -78,13 +81,14 @@ performQuarantineTransaction(const QString& transactionID,
 PrivilegedRestoreResult performRestoreTransaction(const QString& transactionID,
                                                   const std::vector<ValidatedPrivilegedRestoreItem>& items,
                                                   MoveOperation* move = nullptr);
+// The two Trash kinds pass each bundle through the ledger's staging folder.
 PrivilegedTrashResult performTrashTransaction(const QString& transactionID,
                                               const std::vector<ValidatedPrivilegedTrashItem>& items,
-                                              MoveOperation* move = nullptr);
+                                              const TrashLedger& ledger, MoveOperation* move = nullptr);
 PrivilegedTrashRestoreResult
 performTrashRestoreTransaction(const QString& transactionID,
                                const std::vector<ValidatedPrivilegedTrashRestoreItem>& items,
-                               MoveOperation* move = nullptr);
+                               const TrashLedger& ledger, MoveOperation* move = nullptr);
 
 // rmdir of each distinct folder that held or was to hold an item, when it is empty; never anything
 // that is not empty, never a failure reported.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Helper/MoveOperation.h"
+#include "Helper/TrashLedger.h"
 #include "Platform/ConsoleUser.h"
 #include "Platform/HomeTrash.h"
 #include "Shared/PathPolicy.h"
@@ -61,6 +62,10 @@ struct AuditEntry {
 
     bool operator==(const AuditEntry&) const = default;
 };
+
+inline void PrintTo(const AuditEntry& entry, std::ostream* out) {
+    *out << entry.path.toStdString() << " (type " << entry.type << ", inode " << entry.inode << ")";
+}
 
 inline std::vector<AuditEntry> auditTree(const QString& root) {
     std::vector<AuditEntry> entries;
@@ -131,6 +136,7 @@ public:
     QString home;
     QString trash;
     FixedConsoleUserProvider consoleUsers{ConsoleUser{consoleTestUid(), QStringLiteral("console"), home}};
+    TrashLedger ledger{policy.quarantineRoot()};
 };
 
 // Records every step and hands it to a programmable reaction; the default is the real move.

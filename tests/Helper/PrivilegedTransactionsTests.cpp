@@ -2,9 +2,16 @@
 #include "Helper/PrivilegedTransactions.h"
 #include "HelperTestSupport.h"
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <fcntl.h>
+#include <mutex>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace quorvane::testing {
 namespace {
@@ -139,7 +146,7 @@ TEST_F(TransactionTest, QuarantineToTrashAndBackWritesAndRemovesTrashInfo) {
     std::vector<ValidatedPrivilegedTrashItem> toTrash;
     for (const auto& item : items)
         toTrash.push_back({item.destination, tree.trashed(lastPathComponent(item.destination))});
-    const auto trashed = performTrashTransaction(id, toTrash);
+    const auto trashed = performTrashTransaction(id, toTrash, tree.ledger);
     ASSERT_TRUE(trashed.succeeded) << trashed.message.toStdString();
     const QString info = HomeTrash::infoFolder(tree.home) + "/Bundle-1-.vst3.trashinfo";
     const QString infoPath = HomeTrash::infoFolder(tree.home) + "/Bundle-1.vst3.trashinfo";
@@ -151,7 +158,7 @@ TEST_F(TransactionTest, QuarantineToTrashAndBackWritesAndRemovesTrashInfo) {
     std::vector<ValidatedPrivilegedTrashRestoreItem> recover;
     for (const auto& item : items)
         recover.push_back({tree.trashed(lastPathComponent(item.source)), item.source, upperUuid()});
-    const auto recovered = performTrashRestoreTransaction(id, recover);
+    const auto recovered = performTrashRestoreTransaction(id, recover, tree.ledger);
     EXPECT_EQ(recovered.message,
               "Every requested plugin bundle returned from Finder Trash to its verified original location.");
     EXPECT_TRUE(allAt(items, true));
@@ -296,29 +303,32 @@ TEST_F(TransactionTest, TrashKindsRefuseOccupiedPlacesAndMissingItems) {
     tree.makeBundle(trashed);
     ScriptedMoveOperation script;
     EXPECT_EQ(
-        performTrashTransaction(id, {{items[0].destination, trashed}}, &script).message,
+        performTrashTransaction(id, {{items[0].destination, trashed}}, tree.ledger, &script).message,
         "The privileged Trash move failed and every completed move returned to quarantine. Quorvane will not "
         "overwrite the existing Finder Trash item Bundle-1.vst3.");
     // With the Trash folder itself gone, that is what is reported first.
     QDir().rename(tree.trash, tree.trash + ".gone");
     EXPECT_EQ(
-        performTrashTransaction(id, {{items[0].destination, trashed}}, &script).message,
+        performTrashTransaction(id, {{items[0].destination, trashed}}, tree.ledger, &script).message,
         "The privileged Trash move failed and every completed move returned to quarantine. The logged-in "
         "user\u2019s Finder Trash is unavailable or unsafe.");
     QDir().rename(tree.trash + ".gone", tree.trash);
 
     // Recovery: the user emptied the Trash meanwhile, or a new copy sits at the original place.
     EXPECT_EQ(performTrashRestoreTransaction(
-                  id, {{tree.trashed("Emptied.vst3"), tree.vst3("Emptied.vst3"), upperUuid()}}, &script)
+                  id, {{tree.trashed("Emptied.vst3"), tree.vst3("Emptied.vst3"), upperUuid()}}, tree.ledger,
+                  &script)
                   .message,
               "Trash recovery failed and every completed move returned to its exact Finder Trash path. "
               "Emptied.vst3 is "
               "no longer present at its recorded Finder Trash path.");
     tree.makeBundle(items[0].source);
-    EXPECT_EQ(performTrashRestoreTransaction(id, {{trashed, items[0].source, upperUuid()}}, &script).message,
-              "Trash recovery failed and every completed move returned to its exact Finder Trash path. "
-              "Quorvane will "
-              "not overwrite the existing plugin bundle Bundle-1.vst3.");
+    EXPECT_EQ(
+        performTrashRestoreTransaction(id, {{trashed, items[0].source, upperUuid()}}, tree.ledger, &script)
+            .message,
+        "Trash recovery failed and every completed move returned to its exact Finder Trash path. "
+        "Quorvane will "
+        "not overwrite the existing plugin bundle Bundle-1.vst3.");
     EXPECT_TRUE(script.records.empty());
 }
 
@@ -330,7 +340,7 @@ TEST_F(TransactionTest, TrashRollbackIssuesNameTheTrashFileName) {
     const auto result = performTrashTransaction(id,
                                                 {{items[0].destination, tree.trashed("Bundle-1 2.vst3")},
                                                  {items[1].destination, tree.trashed("B2.vst3")}},
-                                                &faults);
+                                                tree.ledger, &faults);
     EXPECT_EQ(result.message,
               "The privileged Trash move failed and rollback needs attention. macOS could not move "
               "Bundle-2.vst3 into Finder Trash. " +
@@ -389,8 +399,8 @@ TEST_F(TransactionTest, AFolderSwappedForALinkAfterTheChecksCannotRedirectTheMov
         }
         return real.move(step);
     };
-    const auto result =
-        performTrashTransaction(id, {{items[0].destination, tree.trashed("Bundle-1.vst3")}}, &swapper);
+    const auto result = performTrashTransaction(id, {{items[0].destination, tree.trashed("Bundle-1.vst3")}},
+                                                tree.ledger, &swapper);
     EXPECT_TRUE(result.succeeded) << result.message.toStdString();
     EXPECT_EQ(auditTree(sentinel), sentinelBefore);
     EXPECT_TRUE(isDirectory(tree.trash + ".moved/Bundle-1.vst3"));
@@ -399,17 +409,21 @@ TEST_F(TransactionTest, AFolderSwappedForALinkAfterTheChecksCannotRedirectTheMov
 TEST_F(TransactionTest, ALookAlikeAtTheDestinationIsNotOurBundle) {
     const auto items = quarantineItems(1);
     ScriptedMoveOperation lookAlike;
-    lookAlike.react = [&](const MoveStep& step, MoveOperation&) -> std::expected<void, SyscallError> {
+    lookAlike.react = [&](const MoveStep& step, MoveOperation& real) -> std::expected<void, SyscallError> {
         // Claims the move, but what appears is another folder.
         if (step.direction == MoveStep::Direction::forward) {
             QDir().mkpath(step.toPath());
             QDir().rename(step.fromPath(), tree.tree.path("stolen.vst3"));
+            return {};
         }
-        return {};
+        return real.move(step);
     };
     const auto result = performQuarantineTransaction(id, items, &lookAlike);
     EXPECT_EQ(result.message, "The privileged quarantine failed and every completed move was rolled back. "
                               "Quorvane could not verify the final disk state for Bundle-1.vst3.");
+    // The look-alike does not stay in the quarantine: it leaves by the way the bundle came.
+    EXPECT_TRUE(isDirectory(items[0].source));
+    EXPECT_FALSE(existsNoFollow(tree.policy.quarantineRoot() + "/" + operation));
 }
 
 TEST_F(TransactionTest, MovesNeverReplaceAnEmptyFolderThatAppeared) {
@@ -444,8 +458,10 @@ TEST_F(TransactionTest, ACrossDeviceMoveFailsAndRollsBack) {
     ASSERT_TRUE(performQuarantineTransaction(id, items).succeeded);
     const auto before = tree.audit();
     // The first item stays on this file system, the second would cross.
-    const auto result = performTrashTransaction(id, {{items[0].destination, tree.trashed("Bundle-1.vst3")},
-                                                     {items[1].destination, otherTrash + "/Bundle-2.vst3"}});
+    const auto result = performTrashTransaction(id,
+                                                {{items[0].destination, tree.trashed("Bundle-1.vst3")},
+                                                 {items[1].destination, otherTrash + "/Bundle-2.vst3"}},
+                                                tree.ledger);
     EXPECT_EQ(result.message,
               "The privileged Trash move failed and every completed move returned to quarantine. "
               "macOS could not move Bundle-2.vst3 into Finder Trash. The destination is on another "
@@ -453,6 +469,252 @@ TEST_F(TransactionTest, ACrossDeviceMoveFailsAndRollsBack) {
     EXPECT_TRUE(result.rollbackComplete);
     EXPECT_EQ(tree.audit(), before);
     EXPECT_TRUE(QDir(otherTrash).isEmpty());
+}
+
+} // namespace
+} // namespace quorvane::testing
+
+namespace quorvane::testing {
+namespace {
+
+struct Pair {
+    QString source;
+    QString destination;
+};
+
+struct Reply {
+    bool succeeded = false;
+    bool rollbackComplete = false;
+    QString message;
+};
+
+template <class Item>
+std::vector<Item> itemsOf(const std::vector<Pair>& pairs) {
+    std::vector<Item> items;
+    for (const Pair& pair : pairs)
+        items.push_back(Item{pair.source, pair.destination});
+    return items;
+}
+
+template <class Result>
+Reply replyOf(const Result& result) {
+    return {result.succeeded, result.rollbackComplete, result.message};
+}
+
+Reply perform(TransactionKind kind, const HelperTree& tree, const std::vector<Pair>& pairs,
+              MoveOperation* move = nullptr) {
+    const QString id = upperUuid();
+    switch (kind) {
+    case TransactionKind::quarantine:
+        return replyOf(
+            performQuarantineTransaction(id, itemsOf<ValidatedPrivilegedQuarantineItem>(pairs), move));
+    case TransactionKind::restore:
+        return replyOf(performRestoreTransaction(id, itemsOf<ValidatedPrivilegedRestoreItem>(pairs), move));
+    case TransactionKind::trash:
+        return replyOf(
+            performTrashTransaction(id, itemsOf<ValidatedPrivilegedTrashItem>(pairs), tree.ledger, move));
+    case TransactionKind::trashRestore: {
+        std::vector<ValidatedPrivilegedTrashRestoreItem> items;
+        for (const Pair& pair : pairs)
+            items.push_back({pair.source, pair.destination, upperUuid()});
+        return replyOf(performTrashRestoreTransaction(id, items, tree.ledger, move));
+    }
+    }
+    return {};
+}
+
+// Two bundles standing at the sources of `kind`, brought there by the real transactions.
+std::vector<Pair> placeForKind(TransactionKind kind, const HelperTree& tree, const QString& operation) {
+    std::vector<Pair> quarantine, trash;
+    for (const QString name : {"B-1.vst3", "B-2.vst3"}) {
+        quarantine.push_back(
+            {tree.makeBundle(tree.vst3("Vendor/" + name)), tree.quarantined(operation, name)});
+        trash.push_back({tree.quarantined(operation, name), tree.trashed(name)});
+    }
+    if (kind == TransactionKind::quarantine)
+        return quarantine;
+    EXPECT_TRUE(perform(TransactionKind::quarantine, tree, quarantine).succeeded);
+    if (kind == TransactionKind::trash)
+        return trash;
+    std::vector<Pair> reversed;
+    if (kind == TransactionKind::restore) {
+        for (const Pair& pair : quarantine)
+            reversed.push_back({pair.destination, pair.source});
+        return reversed;
+    }
+    EXPECT_TRUE(perform(TransactionKind::trash, tree, trash).succeeded);
+    for (std::size_t index = 0; index < trash.size(); ++index)
+        reversed.push_back({trash[index].destination, quarantine[index].source});
+    return reversed;
+}
+
+// The audit, with what a transaction may leave or take in passing set apart: Trash descriptions,
+// the staging folder, the record beside the quarantine and emptied operation folders.
+std::vector<AuditEntry> lasting(std::vector<AuditEntry> entries, const HelperTree& tree) {
+    std::erase_if(entries, [&](const AuditEntry& entry) {
+        return entry.path.endsWith(".trashinfo") ||
+               entry.path.startsWith(tree.ledger.folder() + "/Staging") ||
+               (entry.path.startsWith(tree.ledger.folder() + "/") && entry.path.endsWith(".json")) ||
+               (entry.type == S_IFDIR &&
+                deletingLastPathComponent(entry.path) == tree.policy.quarantineRoot());
+    });
+    return entries;
+}
+
+std::vector<AuditEntry> relocated(std::vector<AuditEntry> entries, const QString& from, const QString& to) {
+    for (AuditEntry& entry : entries) {
+        if (entry.path == from || entry.path.startsWith(from + "/"))
+            entry.path = to + entry.path.mid(from.size());
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const AuditEntry& a, const AuditEntry& b) { return a.path < b.path; });
+    return entries;
+}
+
+TEST(TransactionRaceTest, AnEntryExchangedBeforeItsMoveNeverStaysAtTheDestination) {
+    using K = TransactionKind;
+    enum class Exchange { link, foreignFolder, parentEntry };
+    for (const K kind : {K::quarantine, K::restore, K::trash, K::trashRestore}) {
+        for (const Exchange exchange : {Exchange::link, Exchange::foreignFolder, Exchange::parentEntry}) {
+            SCOPED_TRACE(::testing::Message() << "kind " << int(kind) << ", exchange " << int(exchange));
+            HelperTree tree;
+            const auto pairs = placeForKind(kind, tree, upperUuid());
+            const QString source = pairs[1].source;
+            const QString folder = deletingLastPathComponent(source);
+            std::vector<AuditEntry> atExchange;
+            ScriptedMoveOperation exchanger;
+            exchanger.react = [&](const MoveStep& step, MoveOperation& real) {
+                if (step.direction == MoveStep::Direction::forward && step.number == 2) {
+                    const QByteArray native = QFile::encodeName(source);
+                    if (exchange == Exchange::parentEntry) {
+                        EXPECT_TRUE(QDir().rename(folder, folder + ".moved"));
+                        tree.makeBundle(source);
+                    } else {
+                        EXPECT_TRUE(QDir().rename(source, source + ".aside"));
+                        if (exchange == Exchange::link) {
+                            EXPECT_EQ(::symlink(QFile::encodeName(source + ".aside").constData(),
+                                                native.constData()),
+                                      0);
+                        } else {
+                            EXPECT_EQ(::mkdir(native.constData(), 0777), 0);
+                            EXPECT_EQ(::chmod(native.constData(), 0777), 0);
+                            EXPECT_EQ(::chown(native.constData(), 60002, 60002), 0);
+                        }
+                    }
+                    atExchange = tree.audit();
+                }
+                return real.move(step);
+            };
+            const Reply reply = perform(kind, tree, pairs, &exchanger);
+            const auto after = lasting(tree.audit(), tree);
+            if (exchange == Exchange::parentEntry) {
+                // The moves act on the folder that was checked: the real bundle moves, the decoy stays.
+                EXPECT_TRUE(reply.succeeded) << reply.message.toStdString();
+                EXPECT_EQ(
+                    after,
+                    lasting(relocated(atExchange, folder + ".moved/B-2.vst3", pairs[1].destination), tree));
+            } else {
+                EXPECT_FALSE(reply.succeeded);
+                EXPECT_TRUE(reply.rollbackComplete);
+                EXPECT_EQ(
+                    reply.message,
+                    transactionTexts(kind).cleanFailureOpening +
+                        transactionErrorText(kind, TransactionErrorCase::verificationFailed, "B-2.vst3", {}));
+                // The exchanged entry is back at the source, the first bundle too; nothing else moved.
+                EXPECT_EQ(after, lasting(relocated(atExchange, pairs[0].destination, pairs[0].source), tree));
+            }
+        }
+    }
+}
+
+TEST(TransactionRaceTest, AnExchangedEntryWhoseNameWasTakenIsSetAsideNeverOverAnything) {
+    HelperTree tree;
+    const QString source = tree.makeBundle(tree.vst3("Vendor/B.vst3"));
+    const QString destination = tree.quarantined(upperUuid(), "B.vst3");
+    ScriptedMoveOperation exchanger;
+    exchanger.react = [&](const MoveStep& step, MoveOperation& real) {
+        if (step.direction == MoveStep::Direction::rollback)
+            return real.move(step);
+        // The bundle is swapped for a link just before the move, and a new folder takes its name after.
+        QDir().rename(source, source + ".aside");
+        (void)::symlink("/", QFile::encodeName(source).constData());
+        const auto moved = real.move(step);
+        QDir().mkpath(source);
+        return moved;
+    };
+    const Reply reply = perform(TransactionKind::quarantine, tree, {{source, destination}}, &exchanger);
+    EXPECT_FALSE(reply.rollbackComplete);
+    EXPECT_EQ(reply.message,
+              "The privileged quarantine failed and rollback needs attention. Quorvane could not "
+              "verify the final disk state for B.vst3. Rollback: The unverified item found in "
+              "place of B.vst3 was put back beside it as B.vst3.unverified-1.");
+    EXPECT_FALSE(existsNoFollow(destination));
+    EXPECT_TRUE(isDirectory(source));
+    struct stat status {};
+    ASSERT_EQ(::lstat(QFile::encodeName(source + ".unverified-1").constData(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+}
+
+TEST(TransactionRaceTest, ALinkExchangedInALoopWhileRequestsRunLeavesTheTreeConsistent) {
+    HelperTree tree;
+    const QString folder = tree.vst3("Racing");
+    const QString bundle = tree.makeBundle(folder + "/R.vst3");
+    struct stat status {};
+    ASSERT_EQ(::lstat(QFile::encodeName(bundle).constData(), &status), 0);
+    const FileIdentity identity = identityOf(status);
+    ASSERT_EQ(::symlink("/", QFile::encodeName(folder + "/.decoy").constData()), 0);
+    const auto handle = DirectoryHandle::open(folder);
+    ASSERT_TRUE(handle.has_value());
+
+    std::atomic<bool> stop = false;
+    // Held by the racer for each exchange and by the checks, so that they see one state; the
+    // transactions never take it.
+    std::mutex exchanging;
+    std::thread racer([&] {
+        for (int round = 0; round < 1000000 && !stop; ++round) {
+            std::lock_guard guard(exchanging);
+            (void)::renameat2(handle->fd(), "R.vst3", handle->fd(), ".decoy", RENAME_EXCHANGE);
+        }
+    });
+    const auto identityAt = [](const QString& path) -> std::optional<FileIdentity> {
+        struct stat entry {};
+        if (::lstat(QFile::encodeName(path).constData(), &entry) != 0)
+            return std::nullopt;
+        return identityOf(entry);
+    };
+    const QString operation = upperUuid();
+    const QString quarantined = tree.quarantined(operation, "R.vst3");
+    QElapsedTimer timer;
+    timer.start();
+    int moved = 0;
+    for (int round = 0; round < 200 && timer.elapsed() < 3000; ++round) {
+        const Reply reply = perform(TransactionKind::quarantine, tree, {{folder + "/R.vst3", quarantined}});
+        if (reply.succeeded) {
+            ++moved;
+            ASSERT_EQ(identityAt(quarantined), identity);
+            std::lock_guard guard(exchanging);
+            // Back under whichever name the decoy left free.
+            const QString back = existsNoFollow(folder + "/R.vst3") ? folder + "/.decoy" : folder + "/R.vst3";
+            ASSERT_EQ(
+                ::rename(QFile::encodeName(quarantined).constData(), QFile::encodeName(back).constData()), 0);
+        }
+        // A failure may report a rollback it could not verify (the racer goes on renaming), but the
+        // disk must be whole either way.
+        std::lock_guard guard(exchanging);
+        // Nothing but the bundle ever stays in the quarantine, and both entries are where they belong.
+        ASSERT_FALSE(existsNoFollow(quarantined));
+        const auto first = identityAt(folder + "/R.vst3");
+        const auto second = identityAt(folder + "/.decoy");
+        ASSERT_TRUE(first && second);
+        ASSERT_TRUE(*first == identity || *second == identity);
+        ASSERT_EQ(QDir(folder)
+                      .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)
+                      .size(),
+                  2);
+    }
+    stop = true;
+    racer.join();
+    EXPECT_GT(moved, 0);
 }
 
 } // namespace
