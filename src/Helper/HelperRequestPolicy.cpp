@@ -7,6 +7,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace quorvane {
@@ -138,7 +140,8 @@ QString description(HelperRequestPolicyError error) {
 }
 
 HelperRequestPolicy::HelperRequestPolicy(PathPolicy pathPolicy, const ConsoleUserProvider& consoleUsers)
-    : m_pathPolicy(std::move(pathPolicy)), m_consoleUsers(consoleUsers) {}
+    : m_pathPolicy(std::move(pathPolicy)), m_consoleUsers(consoleUsers),
+      m_ledger(m_pathPolicy.quarantineRoot()) {}
 
 PolicyResult<ValidatedPrivilegedQuarantineItem>
 HelperRequestPolicy::validateQuarantineRequest(const PrivilegedQuarantineRequest& request) const {
@@ -211,7 +214,21 @@ HelperRequestPolicy::validateTrashRestoreRequest(const PrivilegedTrashRestoreReq
     const auto trash = consoleUserTrashURL();
     if (!trash)
         return std::unexpected(HelperRequestPolicyError::consoleUserTrashUnavailable);
-    return validateTrashRestoreItems(request, *trash, m_pathPolicy.approvedSystemPluginRoots());
+    auto items = validateTrashRestoreItems(request, *trash, m_pathPolicy.approvedSystemPluginRoots());
+    if (!items)
+        return items;
+    const auto records = m_ledger.records();
+    for (const ValidatedPrivilegedTrashRestoreItem& item : *items) {
+        const auto status = linkStatus(item.source);
+        const auto record = !records ? records->end()
+                                     : std::find_if(records->begin(), records->end(), [&](const auto& entry) {
+                                           return entry.trashPath == item.source;
+                                       });
+        if (!records || record == records->end() || !status || !S_ISDIR(status->st_mode) ||
+            identityOf(*status) != record->identity || status->st_uid != record->owner)
+            return std::unexpected(HelperRequestPolicyError::invalidTrashRestoreSource);
+    }
+    return items;
 }
 
 PolicyResult<ValidatedPrivilegedTrashRestoreItem>

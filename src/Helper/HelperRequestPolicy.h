@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Helper/TrashLedger.h"
 #include "Platform/ConsoleUser.h"
 #include "Shared/PathPolicy.h"
 #include "Shared/PrivilegedRequests.h"
@@ -53,7 +54,8 @@ using PolicyResult = std::expected<std::vector<T>, HelperRequestPolicyError>;
 
 // Checks each decoded request against the path policy and turns its items into validated items, in
 // request order, or gives the first refusal met. Nothing on disk changes. The two Trash kinds use
-// the Trash of the user at the console, looked up afresh for each request.
+// the Trash of the user at the console, looked up afresh for each request; a Trash recovery takes
+// only bundles the helper's ledger says it put there, still the same object with the same owner.
 class HelperRequestPolicy {
 public:
     HelperRequestPolicy(PathPolicy pathPolicy, const ConsoleUserProvider& consoleUsers);
@@ -85,6 +87,7 @@ public:
 private:
     PathPolicy m_pathPolicy;
     const ConsoleUserProvider& m_consoleUsers;
+    TrashLedger m_ledger;
 };
 
 } // namespace quorvane

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QUuid>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <sys/stat.h>
@@ -215,6 +216,25 @@ void removeEmptyFolders(const QSet<QString>& folders) {
     }
 }
 
+// After a failed Trash move, the records of bundles that are not in the Trash (back in the
+// quarantine) go; those the rollback left there stay, so that they can still be recovered.
+template <class Item>
+void forgetWhatIsNotInTheTrash(const TrashLedger& ledger, const std::vector<Item>& items) {
+    const auto records = ledger.records();
+    if (!records)
+        return;
+    QStringList gone;
+    for (const Item& item : items) {
+        const auto record = std::find_if(records->begin(), records->end(), [&](const auto& entry) {
+            return entry.trashPath == item.destination;
+        });
+        const auto status = linkStatus(item.destination);
+        if (record != records->end() && (!status || identityOf(*status) != record->identity))
+            gone.append(item.destination);
+    }
+    (void)ledger.remove(gone);
+}
+
 void removeEmptyStagingFolder(const TrashLedger& ledger) {
     if (const auto folder = DirectoryHandle::open(ledger.folder()))
         (void)folder->removeEmptyChildDirectory(lastPathComponent(ledger.stagingFolder()));
@@ -311,6 +331,34 @@ Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items,
                                       .arg(ledger->stagingFolder(), opened.error().description())},
                           {});
         staging = std::move(*opened);
+    }
+
+    if (kind == TransactionKind::trashRestore) {
+        // What may come back is what the ledger says went into the Trash, not what the preflight saw.
+        const auto records = ledger ? ledger->records() : std::vector<TrashLedgerRecord>{};
+        for (std::size_t index = 0; index < items.size(); ++index) {
+            const auto record = !records
+                                    ? records->end()
+                                    : std::find_if(records->begin(), records->end(), [&](const auto& entry) {
+                                          return entry.trashPath == items[index].source;
+                                      });
+            if (!records || record == records->end())
+                return failed(kind, Failure{Case::sourceMissing, anchored[index].sourceName, {}}, {});
+            anchored[index].identity = record->identity;
+            anchored[index].owner = record->owner;
+        }
+    } else if (kind == TransactionKind::trash && ledger) {
+        std::vector<TrashLedgerRecord> records;
+        for (std::size_t index = 0; index < items.size(); ++index)
+            records.push_back({items[index].destination, anchored[index].identity, anchored[index].owner});
+        if (auto added = ledger->add(records); !added)
+            return failed(
+                kind,
+                Failure{Case::folderCreationFailed,
+                        {},
+                        QStringLiteral("The record of bundles moved to the Trash could not be written. ") +
+                            added.error().description()},
+                {});
     }
 
     std::vector<std::size_t> completed;
@@ -430,8 +478,11 @@ Result performMoveOutOfQuarantine(TransactionKind kind, const QString& transacti
                                   const std::vector<Item>& items, MoveOperation* move,
                                   const TrashLedger* ledger = nullptr) {
     Outcome outcome = runTransaction(kind, pathPairs(items), move, ledger);
-    if (ledger)
+    if (ledger) {
         removeEmptyStagingFolder(*ledger);
+        if (!outcome.succeeded)
+            forgetWhatIsNotInTheTrash(*ledger, items);
+    }
     if (outcome.succeeded)
         removeEmptiedSourceFolders(items);
     return resultOf<Result>(transactionID, std::move(outcome));
@@ -567,6 +618,13 @@ performTrashRestoreTransaction(const QString& transactionID,
                                const TrashLedger& ledger, MoveOperation* move) {
     Outcome outcome = runTransaction(TransactionKind::trashRestore, pathPairs(items), move, &ledger);
     removeEmptyStagingFolder(ledger);
+    // Only a verified recovery ends a record; after a rollback every bundle is back under its record.
+    if (outcome.succeeded) {
+        QStringList recovered;
+        for (const ValidatedPrivilegedTrashRestoreItem& item : items)
+            recovered.append(item.source);
+        (void)ledger.remove(recovered);
+    }
     if (outcome.succeeded) {
         for (const ValidatedPrivilegedTrashRestoreItem& item : items)
             HomeTrash::removeTrashInfo(deletingLastPathComponent(item.source),

@@ -232,6 +232,11 @@ TEST_F(RefusalTest, ConsoleUserTrashNeedsTheUsersOwnRealFolder) {
 TEST_F(RefusalTest, RecoveryReadsTheFormatLeniently) {
     HelperRequestPolicy policy(tree.policy, tree.consoleUsers);
     tree.makeBundle(tree.trashed("Whatever.vst3"));
+    // As if the helper had put it there.
+    struct stat status {};
+    ASSERT_EQ(::lstat(QFile::encodeName(tree.trashed("Whatever.vst3")).constData(), &status), 0);
+    QDir().mkpath(tree.ledger.folder());
+    ASSERT_TRUE(tree.ledger.add({{tree.trashed("Whatever.vst3"), identityOf(status), status.st_uid}}));
     PrivilegedTrashRestoreRequest recovery{id,
                                            {{tree.trashed("Whatever.vst3"), tree.vst3("Vendor/Synth2.vst3"),
                                              upperUuid(), "Synth2.vst3", " vst3 \n"}}};

@@ -1,6 +1,7 @@
 #include "Helper/HelperService.h"
 #include "HelperTestSupport.h"
 #include "Platform/TransactionLockFile.h"
+#include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +96,76 @@ TEST(HelperServiceTest, ARolledBackTrashMoveTakesItsTrashInfoAlong) {
     EXPECT_TRUE(QDir(HomeTrash::infoFolder(tree.home)).isEmpty());
     EXPECT_TRUE(QDir(tree.trash).isEmpty());
     EXPECT_EQ(failSecond.records.size(), 3u);
+}
+
+} // namespace
+} // namespace quorvane::testing
+
+namespace quorvane::testing {
+namespace {
+
+// Through the service, as a client sends it: only a bundle the helper itself put in the Trash, still
+// the same folder with the same owner, comes back; anything else is refused with nothing moved.
+TEST(HelperServiceTest, TrashRecoveryTakesOnlyWhatTheHelperTrashed) {
+    enum class Change { none, userMadeFolder, replacedBySameName, recordMissing };
+    for (const Change change :
+         {Change::none, Change::userMadeFolder, Change::replacedBySameName, Change::recordMissing}) {
+        SCOPED_TRACE(int(change));
+        HelperTree tree;
+        HelperService service(HelperServiceConfiguration{tree.roots, {}, nullptr, "40"}, tree.consoleUsers);
+        const QString operation = upperUuid();
+        const QString original = tree.makeBundle(tree.vst3("Synth.vst3"));
+        struct stat bundle {};
+        ASSERT_EQ(::lstat(QFile::encodeName(original).constData(), &bundle), 0);
+        const QString quarantined = tree.quarantined(operation, "Synth.vst3");
+        ASSERT_TRUE(decodePrivilegedQuarantineResult(service.quarantine(encode(PrivilegedQuarantineRequest{
+                                                         upperUuid(), {{original, quarantined, operation}}})))
+                        ->succeeded);
+        QString trashed = tree.trashed("Synth.vst3");
+        ASSERT_TRUE(decodePrivilegedTrashResult(service.moveToTrash(encode(PrivilegedTrashRequest{
+                                                    upperUuid(), {{quarantined, trashed, operation}}})))
+                        ->succeeded);
+        ASSERT_TRUE(tree.ledger.find(trashed).has_value());
+
+        switch (change) {
+        case Change::none:
+            break;
+        case Change::userMadeFolder:
+            trashed = tree.trashed("Made.vst3");
+            tree.makeBundle(trashed);
+            (void)::chown(QFile::encodeName(trashed).constData(), consoleTestUid(), consoleTestUid());
+            break;
+        case Change::replacedBySameName:
+            QDir().rename(trashed, tree.trashed("Elsewhere"));
+            tree.makeBundle(trashed);
+            (void)::chown(QFile::encodeName(trashed).constData(), consoleTestUid(), consoleTestUid());
+            break;
+        case Change::recordMissing:
+            ASSERT_TRUE(tree.ledger.remove({trashed}));
+            break;
+        }
+        const auto before = tree.audit();
+        const QString destination = tree.vst3(lastPathComponent(trashed));
+        const auto result =
+            decodePrivilegedTrashRestoreResult(service.restoreFromTrash(encode(PrivilegedTrashRestoreRequest{
+                upperUuid(), {{trashed, destination, upperUuid(), lastPathComponent(trashed), "VST3"}}})));
+        ASSERT_TRUE(result.has_value());
+        if (change == Change::none) {
+            EXPECT_TRUE(result->succeeded) << result->message.toStdString();
+            struct stat recovered {};
+            ASSERT_EQ(::lstat(QFile::encodeName(destination).constData(), &recovered), 0);
+            EXPECT_EQ(identityOf(recovered), identityOf(bundle));
+            EXPECT_FALSE(existsNoFollow(trashed));
+            // A verified recovery ends its record.
+            EXPECT_FALSE(tree.ledger.find(trashed).has_value());
+            continue;
+        }
+        EXPECT_FALSE(result->succeeded);
+        EXPECT_TRUE(result->rollbackComplete);
+        EXPECT_EQ(result->message, description(HelperRequestPolicyError::invalidTrashRestoreSource));
+        EXPECT_EQ(tree.audit(), before);
+        EXPECT_FALSE(existsNoFollow(destination));
+    }
 }
 
 } // namespace
