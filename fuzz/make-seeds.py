@@ -55,6 +55,9 @@ plists = {
     "legacy.xml": plistlib.dumps(LEGACY_INFO, fmt=plistlib.FMT_XML),
     "shared.bplist": plistlib.dumps({"Shared": shared, "Uid": plistlib.UID(7)}, fmt=plistlib.FMT_BINARY),
     "array.xml": plistlib.dumps(["not", "a", "dictionary"], fmt=plistlib.FMT_XML),
+    # A UTF-16 key holding U+0000, which once stopped the whole program.
+    "nul-key.bplist": plistlib.dumps({"Wh\u00e9n": 1}, fmt=plistlib.FMT_BINARY).replace(
+        b"\x64\x00W\x00h", b"\x64\x00W\x00\x00"),
 }
 for name, data in plists.items():
     write("property-list", name, data)
