@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <csignal>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace quorvane {
@@ -17,6 +19,9 @@ const QString readyLine = QStringLiteral(" is ready");
 SupervisedChildRegistry::SupervisedChildRegistry(Options options, QObject* parent)
     : QObject(parent), m_options(std::move(options)) {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
+    // The child stops with this process even when it is killed and never runs its destructor, so
+    // no helper is left serving the folder after the application has gone.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     connect(&m_process, &QProcess::readyRead, this, &SupervisedChildRegistry::readOutput);
     connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)

@@ -10,6 +10,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -119,6 +120,34 @@ TEST(Sandbox, PluginManagementShowsTheHelperReady) {
         [&] { return screen->findChild<InfoBar*>(QStringLiteral("handshakeNoticeInfoBar")) != nullptr; }));
     EXPECT_EQ(screen->findChild<InfoBar*>(QStringLiteral("handshakeNoticeInfoBar"))->text(),
               QStringLiteral("Secure helper test passed. QuorvaneHelper Build 40 is connected."));
+}
+
+// Processes whose command line mentions `text`.
+int processesMentioning(const QString& text) {
+    int found = 0;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmdline(QStringLiteral("/proc/") + entry + QStringLiteral("/cmdline"));
+        if (entry.toInt() > 0 && cmdline.open(QIODevice::ReadOnly) &&
+            cmdline.readAll().contains(text.toUtf8()))
+            ++found;
+    }
+    return found;
+}
+
+// Killing the sandbox outright also ends its testbed, which would otherwise go on serving the
+// folder.
+TEST(Sandbox, TheTestbedEndsWithTheSandboxEvenWhenItIsKilled) {
+    testing::TemporaryTree dir;
+    const QString folder = dir.path(QStringLiteral("killed-sandbox"));
+    QProcess sandbox;
+    sandbox.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sandbox.start(Sandbox::buildTree().prefix + QStringLiteral("/bin/quorvane-sandbox"), {folder});
+    ASSERT_TRUE(sandbox.waitForStarted());
+    ASSERT_TRUE(
+        Sandbox::waitUntil([&] { return processesMentioning(folder + QStringLiteral("/run")) == 1; }));
+    sandbox.kill();
+    ASSERT_TRUE(sandbox.waitForFinished());
+    EXPECT_TRUE(Sandbox::waitUntil([&] { return processesMentioning(folder) == 0; }, 10000));
 }
 
 // A folder that already holds a sandbox keeps its state: the first state file is not written
