@@ -928,6 +928,12 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->setPlaceholderText(text::searchPlaceholder);
     m_search->setClearButtonEnabled(true);
+    // The rounded-border field.
+    m_search->setStyleSheet(
+        QStringLiteral("QLineEdit { background: %1; border: 1px solid %2; border-radius: 6px;"
+                       " padding: 4px 8px; }")
+            .arg(Palette::raisedPanel().name(QColor::HexArgb),
+                 withOpacity(QColor(Qt::white), 0.2).name(QColor::HexArgb)));
     m_search->setText(m_model->query());
     connect(m_search, &QLineEdit::textChanged, m_model, &InventoryViewModel::setQuery);
     filterLayout->addWidget(m_search, 1);

@@ -42,9 +42,11 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThread>
 #include <QUuid>
 #include <QVBoxLayout>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -467,6 +469,61 @@ TrashedBundleRecord trashRecord(const quorvane::testing::IsolatedRootObjects& is
     return record;
 }
 
+// The Inventory screen during a scan, after a partial scan with unreadable folders, and with a
+// selection; the scan is held after its first report until the picture is taken.
+void renderInventory() {
+    const quorvane::testing::IsolatedRootObjects scanning;
+    RootViewObjects objects = scanning.objects();
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    StoreEnvironment environment = scanning.storeEnvironment();
+    environment.scan = [release](const QList<QUrl>&, ScanControl& control,
+                                 const PluginScanner::ProgressCallback& progress) {
+        progress(
+            ScanProgress{QStringLiteral("VST3"), QStringLiteral("/Library/Audio/Plug-Ins/VST3"), 2, 5, 38});
+        while (!*release && !control.isCancellationRequested())
+            QThread::msleep(5);
+        ScanSummary summary;
+        summary.wasCancelled = true;
+        return summary;
+    };
+    objects.makeInventoryStore = [environment] {
+        return std::make_unique<PluginInventoryStore>(environment);
+    };
+    {
+        RootView window(objects);
+        window.resize(1440, 900);
+        window.show();
+        window.inventoryStore().startScan({}, &window.managementService());
+        Sandbox::waitUntil([&] { return window.inventoryStore().scanProgress().has_value(); }, 5000);
+        save(&window, QStringLiteral("window-inventory-scanning"), false);
+        *release = true;
+        Sandbox::waitUntil([&] { return !window.inventoryStore().isScanning(); }, 5000);
+    }
+
+    const quorvane::testing::IsolatedRootObjects isolated;
+    PersistedInventory state;
+    state.schemaVersion = currentInventorySchemaVersion;
+    state.plugins = samplePlugins();
+    state.lastScanDate = Timestamp::now();
+    state.inaccessibleLocations = QStringList{QStringLiteral("/Library/Audio/Plug-Ins/VST3/Oxbow Labs"),
+                                              QStringLiteral("/Users/Shared/Plug-Ins/Fernhill Audio")};
+    if (!isolated.writeState(state))
+        ++failures;
+    RootView window(isolated.objects());
+    window.resize(1440, 900);
+    window.show();
+    save(&window, QStringLiteral("window-inventory-limited-access"), false);
+    auto* table = window.currentScreen()->findChild<QTableView*>(QStringLiteral("pluginTableView"));
+    if (!table) {
+        ++failures;
+        return;
+    }
+    for (int row : {0, 1})
+        table->selectionModel()->select(table->model()->index(row, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    save(&window, QStringLiteral("window-inventory-selection"), false);
+}
+
 void makeFolder(const QString& path, bool exists) {
     if (exists && !QDir().mkpath(path))
         ++failures;
@@ -657,6 +714,7 @@ int main(int argc, char** argv) {
     renderInspectors();
     renderSheets();
     renderScreens();
+    renderInventory();
     renderInventoryScreens();
     renderPluginManagement();
     stagedPages.clear();
