@@ -38,6 +38,10 @@ void pauseUntilResumed(std::chrono::milliseconds pause, int resumeDescriptor) {
 
 std::expected<void, SyscallError> FaultInjectingMoveOperation::move(const MoveStep& step) {
     const bool forward = step.direction == MoveStep::Direction::forward;
+    if (forward && step.number == 1)
+        ++m_transactions;
+    if (m_plan.onlyTransaction != 0 && m_transactions != m_plan.onlyTransaction)
+        return m_inner.move(step);
     if (forward && step.number == m_plan.pauseBeforeMove) {
         std::fprintf(stderr, "testbed: pausing before move %d\n", step.number);
         std::fflush(stderr);

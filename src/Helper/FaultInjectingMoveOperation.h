@@ -16,6 +16,8 @@ struct FaultPlan {
     // When set, a pause also ends as soon as one byte can be read from this descriptor (or it is
     // closed), so that a test resumes the transaction when it is ready instead of racing a clock.
     int resumeDescriptor = -1;
+    // Disturbs only the n-th transaction (1-based) the helper moves anything in; 0: every one.
+    int onlyTransaction = 0;
 
     bool operator==(const FaultPlan&) const = default;
 };
@@ -31,6 +33,8 @@ public:
 private:
     FaultPlan m_plan;
     MoveOperation& m_inner;
+    // Transactions seen so far; the helper runs one at a time.
+    int m_transactions = 0;
 };
 
 } // namespace quorvane

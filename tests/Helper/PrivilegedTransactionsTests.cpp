@@ -185,6 +185,22 @@ TEST_F(TransactionTest, FailureAtEveryMoveOfA256ItemQuarantineRollsEverythingBac
     }
 }
 
+TEST_F(TransactionTest, FaultsCanBeKeptToOneTransaction) {
+    QDir().mkpath(tree.policy.quarantineRoot());
+    RenameMoveOperation real;
+    FaultPlan plan{1, 0, 0, {}};
+    plan.onlyTransaction = 2;
+    FaultInjectingMoveOperation faults(plan, real);
+    std::vector<bool> succeeded;
+    for (const char* prefix : {"First", "Second", "Third"}) {
+        operation = upperUuid();
+        succeeded.push_back(
+            performQuarantineTransaction(upperUuid(), quarantineItems(2, QLatin1String(prefix)), &faults)
+                .succeeded);
+    }
+    EXPECT_EQ(succeeded, (std::vector<bool>{true, false, true}));
+}
+
 TEST_F(TransactionTest, SecondFailureInRollbackNamesExactlyWhatStayedMisplaced) {
     const auto items = quarantineItems(6);
     RenameMoveOperation real;

@@ -3,8 +3,10 @@
 //
 //   quorvane-helper-testbed --root DIR [--socket PATH] [--console-uid N --console-home DIR]
 //       [--client-exe PATH] [--fail-move N] [--fail-rollback-step N] [--pause-before-move N]
-//       [--pause-ms MS] [--resume-on-input 1] [--report-build BUILD]
-//       [--max-connections N] [--partial-frame-ms MS] [--fail-connection-thread N]
+//       [--pause-ms MS] [--resume-on-input 1] [--fault-transaction N] [--report-build BUILD]
+//
+// The faults hit every transaction, or with --fault-transaction only the n-th one.       [--max-connections
+// N] [--partial-frame-ms MS] [--fail-connection-thread N]
 //
 // With --resume-on-input, a pause also ends when a byte arrives on standard input.
 // --fail-connection-thread N makes starting the thread of the N-th accepted connection fail as it
@@ -82,6 +84,7 @@ int main(int argc, char** argv) {
     plan.failMove = number("fail-move");
     plan.failRollbackStep = number("fail-rollback-step");
     plan.pauseBeforeMove = number("pause-before-move");
+    plan.onlyTransaction = number("fault-transaction");
     if (!value("pause-ms").isEmpty())
         plan.pause = std::chrono::milliseconds(number("pause-ms"));
     if (number("resume-on-input") != 0)
