@@ -183,15 +183,12 @@ void TrashRecoveryViewModel::confirm() {
         sent = request.has_value();
         return request;
     };
-    // The pending ids stay while the request is in flight; every reply, committed or not, ends
-    // with finished().
+    // The pending ids stay while the request is in flight. The reply reaches the store whether or
+    // not the screen still exists; while it does, finishRecovery tidies the screen too.
     road.complete = [complete = road.complete, guard = QPointer<QObject>(&m_guard), self = this,
                      ids](const PrivilegedTrashRestoreResult& result,
                           const PrivilegedTrashRestoreRequest& request) {
-        const bool committed = complete(result, request);
-        if (guard)
-            self->finished(committed, ids);
-        return committed;
+        return guard ? self->finishRecovery(result, request, ids) : complete(result, request);
     };
     runPrivilegedAction(road, &m_guard, {});
     // Nothing journaled or sent: the store's notice says why. A reply that came before the send
@@ -200,13 +197,10 @@ void TrashRecoveryViewModel::confirm() {
         m_pendingRestoreIDs.clear();
 }
 
-void TrashRecoveryViewModel::finishRecovery(const PrivilegedTrashRestoreResult& result,
+bool TrashRecoveryViewModel::finishRecovery(const PrivilegedTrashRestoreResult& result,
                                             const PrivilegedTrashRestoreRequest& request,
                                             const std::vector<QUuid>& ids) {
-    finished(m_store.completeTrashRecovery(result, request.transactionID, request.items), ids);
-}
-
-void TrashRecoveryViewModel::finished(bool committed, const std::vector<QUuid>& ids) {
+    const bool committed = m_store.completeTrashRecovery(result, request.transactionID, request.items);
     if (committed) {
         for (const QUuid& id : ids)
             m_selectedRecordIDs.remove(id);
@@ -215,6 +209,7 @@ void TrashRecoveryViewModel::finished(bool committed, const std::vector<QUuid>& 
     refresh();
     if (changed)
         changed();
+    return committed;
 }
 
 TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInventoryStore& store,

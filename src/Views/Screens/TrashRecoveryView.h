@@ -94,16 +94,15 @@ public:
     void cancelConfirmation();
     // "Restore Bundles": journals and sends the pending ids when the helper is ready.
     void confirm();
-    // The reply: the store judges it; a verified success unticks exactly the ids it carried.
-    void finishRecovery(const PrivilegedTrashRestoreResult& result,
+    // The reply: the store judges it; a verified success unticks exactly the ids it carried, and
+    // every reply empties the pending list. True when the store committed.
+    bool finishRecovery(const PrivilegedTrashRestoreResult& result,
                         const PrivilegedTrashRestoreRequest& request, const std::vector<QUuid>& ids);
 
     // Called after a reply changed the screen's state.
     std::function<void()> changed;
 
 private:
-    void finished(bool committed, const std::vector<QUuid>& ids);
-
     PluginManagementService& m_service;
     PluginInventoryStore& m_store;
     std::vector<TrashRecoveryEntry> m_entries;

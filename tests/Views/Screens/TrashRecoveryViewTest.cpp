@@ -190,6 +190,21 @@ TEST_F(TrashRecoveryScreenTest, AVerifiedRecoveryUnticksOnlyTheConfirmedRecordsA
     EXPECT_EQ(entry(QStringLiteral("Second")).state, TrashRecoveryState::alreadyRestored);
 }
 
+TEST_F(TrashRecoveryScreenTest, AReplyAfterTheScreenIsGoneStillReachesTheStore) {
+    startReadyService();
+    const auto gone = record(QStringLiteral("Gone"), true, false);
+    openWith({gone});
+    screen->restoreRecord(gone.id);
+    screen->confirm();
+    ASSERT_EQ(sentCount(), 1u);
+    screen.reset();
+    moveAll(sentRecovery());
+    answer(testing::succeededResult<PrivilegedTrashRestoreResult>(sentRecovery()));
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Plugins Restored from Finder Trash"));
+    EXPECT_FALSE(store->pendingPrivilegedTrashRestore().has_value());
+    EXPECT_TRUE(store->trashedBundles().at(0).reconciledDate.has_value());
+}
+
 TEST_F(TrashRecoveryScreenTest, TheSelectionRoadSendsTheTickedRecordsNewestFirst) {
     startReadyService();
     const auto older = record(QStringLiteral("Older"), true, false, Timestamp{1});
