@@ -20,6 +20,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace quorvane {
 
 namespace {
@@ -164,8 +166,7 @@ FormatCleanupReview::FormatCleanupReview(FormatCleanupViewModel& viewModel, QWid
     m_candidates->setModel(m_candidateModel);
     m_candidates->setItemDelegate(new FormatCleanupCandidateDelegate(m_candidates));
     m_candidates->setMouseTracking(true);
-    m_candidates->setMinimumHeight(180);
-    m_candidates->setMaximumHeight(340);
+    m_candidates->setFixedHeight(180);
     panelColumn->addWidget(m_candidates);
     m_listArea->addWidget(candidatePanel);
     column->addWidget(m_listArea);
@@ -206,6 +207,10 @@ void FormatCleanupReview::refreshPlan() {
     const auto& plan = m_viewModel.plan();
     const bool hasCandidates = plan && !plan->candidates.empty();
     m_listArea->setCurrentIndex(hasCandidates ? 1 : 0);
+    // As tall as its rows, between 180 and 340 pixels; longer lists scroll.
+    if (hasCandidates)
+        m_candidates->setFixedHeight(std::clamp(
+            int(plan->candidates.size()) * std::max(1, m_candidates->sizeHintForRow(0)), 180, 340));
     m_noEligibleDescription->setText(m_viewModel.noEligibleDescription());
     const qsizetype notes = plan ? qsizetype(plan->warnings.size() + plan->exclusions.size()) : 0;
     m_noteGroup->setTitle(FormatCleanupTexts::reviewGroupTitle(notes));

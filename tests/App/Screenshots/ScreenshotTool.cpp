@@ -28,6 +28,8 @@
 #include "Views/Kit/QuarantineDetailPane.h"
 #include "Views/Kit/StatusPill.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
+#include "Views/Screens/FormatCleanupReview.h"
+#include "Views/Screens/FormatCleanupView.h"
 #include "Views/Screens/QuarantineView.h"
 #include "Views/Screens/TrashRecoveryView.h"
 
@@ -690,6 +692,53 @@ void renderPluginManagement() {
     save(&window, QStringLiteral("window-plugin-management-sandbox"), false);
 }
 
+// The Format Cleanup screen over the sandbox's sample tree: at first display, and a preview of
+// "AU Only" with warnings and exclusions open and one opt-in ticked, with its confirmation alert.
+void renderFormatCleanup() {
+    QTemporaryDir folder;
+    Sandbox::Options options;
+    options.startHelper = false;
+    auto sandbox = Sandbox::create(folder.path(), options);
+    if (!sandbox) {
+        std::fprintf(stderr, "sandbox: %s\n", qPrintable(sandbox.error()));
+        ++failures;
+        return;
+    }
+    RootView window((*sandbox)->objects());
+    window.resize(1440, 900);
+    window.show();
+    window.inventoryStore().startScan(window.folderAccess().authorizedFolders(), &window.managementService());
+    if (!Sandbox::waitUntil([&] { return !window.inventoryStore().isScanning(); }))
+        ++failures;
+    window.navigation().setSection(AppSection::formatCleanup);
+    QApplication::processEvents();
+    auto* view = qobject_cast<FormatCleanupView*>(window.currentScreen());
+    if (!view) {
+        ++failures;
+        return;
+    }
+    save(&window, QStringLiteral("window-format-cleanup"), false);
+
+    FormatCleanupViewModel& model = view->viewModel();
+    model.setPreset(FormatCleanupPresetKind::auOnly);
+    model.buildCleanupPreview();
+    for (const FormatCleanupCandidate& candidate : model.plan()->candidates) {
+        if (candidate.removesLastActiveFormat) {
+            model.setSelected(candidate.selection, true);
+            break;
+        }
+    }
+    if (auto* group = view->findChild<DisclosureGroup*>(QStringLiteral("warningsAndExclusions")))
+        group->setOpen(true);
+    window.resize(1440, 1500);
+    save(&window, QStringLiteral("window-format-cleanup-preview"), false);
+    window.resize(1440, 900);
+    if (QMessageBox* alert = presentCleanupConfirmation(view, model))
+        save(alert, QStringLiteral("format-cleanup-confirmation"));
+    else
+        ++failures;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -717,6 +766,7 @@ int main(int argc, char** argv) {
     renderInventory();
     renderInventoryScreens();
     renderPluginManagement();
+    renderFormatCleanup();
     stagedPages.clear();
     return failures == 0 ? 0 : 1;
 }
