@@ -164,10 +164,15 @@ TEST(Sandbox, reusesAnExistingFolderAsItStands) {
     state.write("\n");
     state.close();
     const qint64 size = QFileInfo(state).size();
+    // A bundle the user moved away is not written again.
+    const QString moved = (*first)->samples.front().path;
+    ASSERT_TRUE(QDir(moved).removeRecursively());
 
     auto second = Sandbox::create(folder, options);
     ASSERT_TRUE(second);
     EXPECT_EQ(QFileInfo((*second)->stateFile()).size(), size);
+    EXPECT_FALSE(QFileInfo::exists(moved));
+    EXPECT_EQ((*second)->samples.size(), (*first)->samples.size());
     EXPECT_FALSE(Sandbox::create(QString()));
 }
 

@@ -63,15 +63,22 @@ std::expected<void, QString> Sandbox::prepare() {
     settingsFile = directory + QStringLiteral("/settings.ini");
     socketPath = directory + QStringLiteral("/run/helper.sock");
 
+    // A folder without a state file is new: it gets the sample tree, the protected product and the
+    // authorised roots. Otherwise everything stays as the last run left it.
+    const bool firstUse = !QFileInfo::exists(stateFile());
     const PathPolicy policy(roots);
     for (const QString& folder : policy.approvedSystemPluginRoots() + QStringList{policy.quarantineRoot()}) {
         if (!makeFolder(folder))
             return cannotCreate(folder);
     }
-    auto written = SampleTree::write(roots);
-    if (!written)
-        return cannotCreate(written.error());
-    samples = std::move(*written);
+    if (firstUse) {
+        auto written = SampleTree::write(roots);
+        if (!written)
+            return cannotCreate(written.error());
+        samples = std::move(*written);
+    } else {
+        samples = SampleTree::bundles(roots);
+    }
 
     // The helper moves into the Trash of a console user other than root, and only when that user
     // owns it.
@@ -87,7 +94,7 @@ std::expected<void, QString> Sandbox::prepare() {
         (void)::chown(QFile::encodeName(HomeTrash::infoFolder(home)).constData(), consoleUid, consoleUid);
     }
 
-    if (!QFileInfo::exists(stateFile())) {
+    if (firstUse) {
         if (!makeFolder(deletingLastPathComponent(stateFile())))
             return cannotCreate(stateFile());
         PersistedInventory state;

@@ -30,9 +30,9 @@ namespace quorvane {
 // DIR/data       the Application Support folder, holding the state file
 // DIR/settings.ini, DIR/run/helper.sock
 //
-// A folder that already holds a sandbox is reused as it stands, so quarantined bundles stay
-// quarantined; missing sample bundles are written again. On first use the roots are authorised
-// for scanning and the sample product named by SampleTree is protected.
+// A folder that already holds a sandbox (it has a state file) is reused as it stands, so
+// quarantined bundles stay quarantined. On first use the sample tree is written, the roots are
+// authorised for scanning and the sample product named by SampleTree is protected.
 //
 // An end-to-end test (GUI, offscreen) builds the same window in-process:
 //
