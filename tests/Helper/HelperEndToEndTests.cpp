@@ -5,6 +5,7 @@
 #include "Shared/FrameCodec.h"
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
+#include "Support/Paths.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -300,6 +301,67 @@ TEST_F(HelperEndToEndTest, AStopRequestWaitsForTheTransactionInProgress) {
     EXPECT_EQ(testbed.process.exitCode(), 0);
     EXPECT_TRUE(testbed.output.contains("Finished privileged quarantine; success: true"));
     EXPECT_EQ(countAtDestination(request), 3);
+}
+
+TEST_F(HelperEndToEndTest, AFolderExchangedInTheTrashDuringARecoveryNeverReachesAPluginFolder) {
+    Testbed testbed(tree, {"--pause-before-move", "1", "--pause-ms", "60000", "--resume-on-input", "1"});
+    ASSERT_TRUE(testbed.ready) << testbed.output.toStdString();
+    auto channel = testbed.connect();
+    // Each call pauses before its first move until the test lets it go on, after `exchange`.
+    int pauses = 0;
+    const auto paused = [&](const char* method, const QByteArray& request,
+                            const std::function<void()>& exchange) {
+        const auto body = encodeFrameBody(FrameEnvelope{7, method, {QString::fromUtf8(request)}});
+        EXPECT_TRUE(body && channel.writeFrame(*body));
+        ++pauses;
+        while (testbed.output.count("pausing before move 1") < pauses &&
+               testbed.waitFor("never printed", 100))
+            ;
+        EXPECT_EQ(testbed.output.count("pausing before move 1"), pauses);
+        exchange();
+        EXPECT_TRUE(testbed.resume());
+        const auto reply = channel.readFrame(maxFrameBodySize);
+        if (!reply)
+            return QByteArray();
+        const auto decoded = decodeFrameBody(*reply);
+        return decoded ? decoded->arguments.value(0).toUtf8() : QByteArray();
+    };
+    const auto request = quarantineRequest(1, "Synth");
+    const QString quarantined = request.items[0].destinationPath;
+    const QString trashed = tree.trashed("Synth-1.vst3");
+    ASSERT_TRUE(
+        decodePrivilegedQuarantineResult(paused(FrameMethod::quarantine, encode(request), [] {}))->succeeded);
+    ASSERT_TRUE(
+        decodePrivilegedTrashResult(
+            paused(FrameMethod::moveToTrash,
+                   encode(PrivilegedTrashRequest{upperUuid(), {{quarantined, trashed, operation}}}), [] {}))
+            ->succeeded);
+
+    // Between the checks and the move the user exchanges the bundle for a folder of their own.
+    std::vector<AuditEntry> atExchange;
+    const auto result = decodePrivilegedTrashRestoreResult(paused(
+        FrameMethod::restoreFromTrash,
+        encode(PrivilegedTrashRestoreRequest{
+            upperUuid(), {{trashed, request.items[0].sourcePath, upperUuid(), "Synth-1.vst3", "VST3"}}}),
+        [&] {
+            QDir().rename(trashed, tree.trashed("Kept"));
+            ASSERT_EQ(::mkdir(QFile::encodeName(trashed).constData(), 0777), 0);
+            (void)::chmod(QFile::encodeName(trashed).constData(), 0777);
+            (void)::chown(QFile::encodeName(trashed).constData(), consoleTestUid(), consoleTestUid());
+            atExchange = tree.audit();
+        }));
+    ASSERT_TRUE(result.has_value());
+    EXPECT_FALSE(result->succeeded);
+    EXPECT_TRUE(result->rollbackComplete);
+    EXPECT_EQ(result->message,
+              "Trash recovery failed and every completed move returned to its exact Finder Trash "
+              "path. Quorvane could not verify the restored disk state for Synth-1.vst3.");
+    // The user's folder is back in the Trash, the plug-in folder holds nothing, the staging folder is gone.
+    std::erase_if(atExchange,
+                  [&](const AuditEntry& entry) { return entry.path == tree.ledger.stagingFolder(); });
+    EXPECT_EQ(tree.audit(), atExchange);
+    EXPECT_FALSE(existsNoFollow(request.items[0].sourcePath));
+    EXPECT_TRUE(tree.ledger.find(trashed).has_value());
 }
 
 TEST_F(HelperEndToEndTest, ExhaustionCostsOnlyTheConnectionConcerned) {

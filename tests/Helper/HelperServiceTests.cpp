@@ -4,9 +4,14 @@
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fcntl.h>
+#include <mutex>
+#include <stdio.h>
 #include <thread>
 
 namespace quorvane::testing {
@@ -166,6 +171,78 @@ TEST(HelperServiceTest, TrashRecoveryTakesOnlyWhatTheHelperTrashed) {
         EXPECT_EQ(tree.audit(), before);
         EXPECT_FALSE(existsNoFollow(destination));
     }
+}
+
+} // namespace
+} // namespace quorvane::testing
+
+namespace quorvane::testing {
+namespace {
+
+// The user's own attack: a folder of theirs exchanged with the trashed bundle, over and over, while
+// recoveries run. The bundle may come back or stay, the folder never leaves the Trash.
+TEST(HelperServiceTest, AFolderExchangedInALoopInTheTrashNeverLeavesIt) {
+    HelperTree tree;
+    HelperService service(HelperServiceConfiguration{tree.roots, {}, nullptr, "40"}, tree.consoleUsers);
+    const QString original = tree.vst3("R.vst3");
+    const QString decoy = tree.makeBundle(tree.trashed(".decoy"));
+    (void)::chown(QFile::encodeName(decoy).constData(), consoleTestUid(), consoleTestUid());
+    const auto identityAt = [](const QString& path) -> std::optional<FileIdentity> {
+        struct stat entry {};
+        if (::lstat(QFile::encodeName(path).constData(), &entry) != 0)
+            return std::nullopt;
+        return identityOf(entry);
+    };
+    const FileIdentity decoyIdentity = *identityAt(decoy);
+    const FileIdentity bundle = *identityAt(tree.makeBundle(original));
+    const auto trashFolder = DirectoryHandle::open(tree.trash);
+    ASSERT_TRUE(trashFolder.has_value());
+
+    std::atomic<bool> stop = false;
+    std::mutex exchanging;
+    std::thread racer([&] {
+        for (int round = 0; round < 1000000 && !stop; ++round) {
+            std::lock_guard guard(exchanging);
+            (void)::renameat2(trashFolder->fd(), "R.vst3", trashFolder->fd(), ".decoy", RENAME_EXCHANGE);
+        }
+    });
+    QElapsedTimer timer;
+    timer.start();
+    for (int round = 0; round < 100 && timer.elapsed() < 3000; ++round) {
+        if (identityAt(original) == bundle) {
+            // Into the Trash again through the helper, with the racer held so that it lands as asked.
+            std::lock_guard guard(exchanging);
+            const QString operation = upperUuid();
+            const QString quarantined = tree.quarantined(operation, "R.vst3");
+            const QString free = existsNoFollow(tree.trashed("R.vst3")) ? ".decoy" : "R.vst3";
+            ASSERT_TRUE(
+                decodePrivilegedQuarantineResult(service.quarantine(encode(PrivilegedQuarantineRequest{
+                                                     upperUuid(), {{original, quarantined, operation}}})))
+                    ->succeeded);
+            ASSERT_TRUE(decodePrivilegedTrashResult(
+                            service.moveToTrash(encode(PrivilegedTrashRequest{
+                                upperUuid(), {{quarantined, tree.trashed(free), operation}}})))
+                            ->succeeded);
+        }
+        const auto result =
+            decodePrivilegedTrashRestoreResult(service.restoreFromTrash(encode(PrivilegedTrashRestoreRequest{
+                upperUuid(), {{tree.trashed("R.vst3"), original, upperUuid(), "R.vst3", "VST3"}}})));
+        ASSERT_TRUE(result.has_value());
+
+        std::lock_guard guard(exchanging);
+        if (result->succeeded) {
+            ASSERT_EQ(identityAt(original), bundle);
+        }
+        // The folder is in the Trash and nowhere else; the bundle is in exactly one place.
+        const auto first = identityAt(tree.trashed("R.vst3"));
+        const auto second = identityAt(tree.trashed(".decoy"));
+        ASSERT_TRUE(first == decoyIdentity || second == decoyIdentity);
+        ASSERT_NE(identityAt(original), decoyIdentity);
+        ASSERT_EQ(int(first == bundle) + int(second == bundle) + int(identityAt(original) == bundle), 1);
+        ASSERT_FALSE(existsNoFollow(tree.ledger.stagingFolder()));
+    }
+    stop = true;
+    racer.join();
 }
 
 } // namespace
