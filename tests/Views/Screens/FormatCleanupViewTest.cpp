@@ -1,0 +1,71 @@
+#include "Views/Screens/FormatCleanupView.h"
+#include "FormatCleanupTestSupport.h"
+#include "Views/Screens/FormatCleanupReview.h"
+
+#include <QCheckBox>
+#include <QListView>
+#include <QPointer>
+#include <QStackedWidget>
+
+namespace quorvane::testing {
+namespace {
+
+class FormatCleanupViewTest : public FormatCleanupTest {
+protected:
+    void SetUp() override {
+        FormatCleanupTest::SetUp();
+        start(vst2Products(3));
+        view = std::make_unique<FormatCleanupView>(*service, *store, *run, ScreenServices::production());
+        view->resize(1200, 900);
+        view->show();
+        QCoreApplication::processEvents();
+    }
+    void TearDown() override {
+        view.reset();
+        FormatCleanupTest::TearDown();
+    }
+    template <class T = QAbstractButton>
+    T* find(const QString& name) const {
+        auto* widget = view->findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name.toStdString();
+        return widget;
+    }
+    int reviewPage() const { return find<QStackedWidget>(QStringLiteral("reviewArea"))->currentIndex(); }
+
+    std::unique_ptr<FormatCleanupView> view;
+};
+
+TEST_F(FormatCleanupViewTest, PresetsCustomFormatsAndPreviewFollowTheViewModel) {
+    EXPECT_TRUE(find<PresetCard>(QStringLiteral("presetCard_auAndVST3"))->isCurrent());
+    EXPECT_FALSE(find<QWidget>(QStringLiteral("customFormatRow"))->isVisible());
+    EXPECT_EQ(reviewPage(), 0);
+
+    find(QStringLiteral("presetCard_custom"))->click();
+    EXPECT_TRUE(find<QWidget>(QStringLiteral("customFormatRow"))->isVisible());
+    EXPECT_FALSE(find(QStringLiteral("buildPreviewButton"))->isEnabled());
+    find<QCheckBox>(QStringLiteral("customFormat_VST2"))->click();
+    ASSERT_TRUE(find(QStringLiteral("buildPreviewButton"))->isEnabled());
+    find(QStringLiteral("buildPreviewButton"))->click();
+    EXPECT_EQ(reviewPage(), 1);
+    auto* list = find<QListView>(QStringLiteral("candidateList"));
+    ASSERT_EQ(list->model()->rowCount(), 3);
+
+    // Unticking a row reaches the selection and the alert's message.
+    list->model()->setData(list->model()->index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
+    EXPECT_EQ(view->viewModel().selected().size(), 2u);
+    find(QStringLiteral("quarantineSelectedButton"))->click();
+    QPointer<QMessageBox> alert = view->confirmation();
+    ASSERT_FALSE(alert.isNull());
+    EXPECT_TRUE(alert->informativeText().startsWith(
+        QStringLiteral("Quorvane will move 2 exact format bundles across 2 products")));
+
+    // Another preset drops the preview and closes the alert.
+    find(QStringLiteral("presetCard_noAAX"))->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alert.isNull());
+    EXPECT_EQ(reviewPage(), 0);
+    EXPECT_FALSE(view->viewModel().showConfirmation());
+}
+
+} // namespace
+} // namespace quorvane::testing
