@@ -1,7 +1,6 @@
 #include "App/RootView.h"
 
 #include "App/NoticePresenter.h"
-#include "App/SectionPlaceholder.h"
 #include "App/Sidebar.h"
 #include "App/StoreShellSource.h"
 #include "Views/Kit/Palette.h"
@@ -10,11 +9,11 @@
 #include "Views/Screens/FormatCleanupView.h"
 #include "Views/Screens/HistoryView.h"
 #include "Views/Screens/InventoryView.h"
-#include "Views/Screens/PluginManagementView.h"
-#include "Views/Screens/SafetyGuideView.h"
 #include "Views/Screens/PermanentQuarantineView.h"
+#include "Views/Screens/PluginManagementView.h"
 #include "Views/Screens/ProtectedView.h"
 #include "Views/Screens/QuarantineView.h"
+#include "Views/Screens/SafetyGuideView.h"
 #include "Views/Screens/TrashRecoveryView.h"
 
 #include <QHBoxLayout>
@@ -109,8 +108,7 @@ void RootView::showSelectedSection() {
 }
 
 QWidget* RootView::makeScreen(AppSection section) {
-    // Each section's screen takes its objects and bindings here; a section whose screen does not
-    // exist yet shows a page naming it.
+    // Each section's screen takes its objects and bindings here.
     switch (section) {
     case AppSection::inventory:
         return new InventoryView(*m_folderAccess, *m_managementService, *m_inventoryStore,
@@ -136,10 +134,8 @@ QWidget* RootView::makeScreen(AppSection section) {
         return new PermanentQuarantineView(*m_inventoryStore, m_navigation->sectionBinding(), m_detail);
     case AppSection::trashRecovery:
         return new TrashRecoveryView(*m_managementService, *m_inventoryStore, m_screenServices, m_detail);
-    default:
-        break;
     }
-    return new SectionPlaceholder(section, m_detail);
+    return nullptr;
 }
 
 } // namespace quorvane

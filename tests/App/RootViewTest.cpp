@@ -2,7 +2,6 @@
 #include "App/NoticePresenter.h"
 #include "App/QuorvaneApp.h"
 #include "App/SectionListModel.h"
-#include "App/SectionPlaceholder.h"
 #include "App/Sidebar.h"
 #include "IsolatedRootObjects.h"
 #include "Views/Kit/Palette.h"
@@ -39,7 +38,7 @@ Window makeWindow() {
     return window;
 }
 
-// The sections whose screen exists, by the screen's object name and page title.
+// Each section's screen, by its object name and page title.
 struct SectionScreen {
     AppSection section;
     QString objectName;
@@ -68,12 +67,10 @@ QString pageTitle(AppSection section) {
         if (screen.section == section)
             return screen.title;
     }
-    return rawValue(section);
+    return {};
 }
 
 std::optional<AppSection> shownSection(const RootView& view) {
-    if (auto* page = qobject_cast<SectionPlaceholder*>(view.currentScreen()))
-        return page->section();
     for (const SectionScreen& screen : sectionScreens()) {
         if (view.currentScreen() && view.currentScreen()->objectName() == screen.objectName)
             return screen.section;

@@ -62,9 +62,12 @@ public:
         const QString support = tree.makeDirectory(QStringLiteral("support"));
         tree.makeDirectory(QStringLiteral("support/Quorvane"));
         EXPECT_TRUE(writeStateFile(state, inventoryStateFileURL(support)).has_value());
-        store = std::make_unique<PluginInventoryStore>(StoreEnvironment::isolated(
+        StoreEnvironment environment = StoreEnvironment::isolated(
             support, SystemRoots::underPrefix(tree.makeDirectory(QStringLiteral("root"))),
-            tree.makeDirectory(QStringLiteral("home"))));
+            tree.makeDirectory(QStringLiteral("home")));
+        // A fixed clock, so that the report's "Generated" line is the same however often it is made.
+        environment.now = [] { return Timestamp{7.5e8}; };
+        store = std::make_unique<PluginInventoryStore>(std::move(environment));
         service = std::make_unique<PluginManagementService>(
             std::make_unique<NotRegistered>(), [](const HelperEndpoint&) { return nullptr; },
             InstallLayout{tree.path()});
