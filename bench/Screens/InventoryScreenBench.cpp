@@ -95,6 +95,7 @@ struct Row {
     QString name;
     QString manufacturer;
     QString formats;
+    QStringList formatList;
     QString architecture;
     QString size;
     QString status;
@@ -134,7 +135,7 @@ public:
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex&) const override {
         const Row& row = static_cast<const MinimalModel*>(sourceModel())->row(sourceRow);
-        if (!format.isEmpty() && !row.formats.split(QStringLiteral(", ")).contains(format))
+        if (!format.isEmpty() && !row.formatList.contains(format))
             return false;
         return search.isEmpty() || row.name.contains(search, Qt::CaseInsensitive) ||
                row.manufacturer.contains(search, Qt::CaseInsensitive);
@@ -146,7 +147,7 @@ std::vector<Row> rowsOf(const std::vector<Plugin>& plugins) {
     rows.reserve(plugins.size());
     for (const Plugin& plugin : plugins)
         rows.push_back({plugin.name, plugin.manufacturer, plugin.formats.join(QStringLiteral(", ")),
-                        plugin.architecture, plugin.size, rawValue(plugin.status)});
+                        plugin.formats, plugin.architecture, plugin.size, rawValue(plugin.status)});
     return rows;
 }
 

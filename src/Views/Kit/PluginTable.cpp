@@ -140,6 +140,13 @@ void PluginTableBase::setPlugins(std::vector<Plugin> plugins, std::vector<int> r
     applyBoundSelection();
 }
 
+void PluginTableBase::setPlugins(std::shared_ptr<const std::vector<Plugin>> plugins, std::vector<int> rows) {
+    m_applying = true;
+    m_model->setPlugins(std::move(plugins), std::move(rows));
+    m_applying = false;
+    applyBoundSelection();
+}
+
 void PluginTableBase::setRows(std::vector<int> rows) {
     m_applying = true;
     m_model->setRows(std::move(rows));
@@ -168,10 +175,14 @@ void PluginTableBase::selectRows(const std::vector<int>& rows) {
 }
 
 std::vector<int> PluginTableBase::selectedRows() const {
+    // Rows are selected whole, so the ranges give the rows without asking row by row.
     std::vector<int> rows;
-    for (const QModelIndex& index : m_view->selectionModel()->selectedRows())
-        rows.push_back(index.row());
+    for (const QItemSelectionRange& range : m_view->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(row);
+    }
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QUuid>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -30,6 +31,7 @@ public:
     void setPlugins(std::vector<Plugin> plugins);
     // The same with only the products at `rows` shown, and a new choice among the same products.
     void setPlugins(std::vector<Plugin> plugins, std::vector<int> rows);
+    void setPlugins(std::shared_ptr<const std::vector<Plugin>> plugins, std::vector<int> rows);
     void setRows(std::vector<int> rows);
     // Reads the binding again after it changed elsewhere.
     void refreshSelection() { applyBoundSelection(); }

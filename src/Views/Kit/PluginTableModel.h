@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -40,15 +41,17 @@ public:
     void setPlugins(std::vector<Plugin> plugins);
     // Only the products at `rows` (indices into `plugins`, in row order) are rows.
     void setPlugins(std::vector<Plugin> plugins, std::vector<int> rows);
+    // The same over products the caller shares, so a long list is not copied.
+    void setPlugins(std::shared_ptr<const std::vector<Plugin>> plugins, std::vector<int> rows);
     // Another choice of rows among the same products; nothing is copied, so a long list stays quick
     // to filter.
     void setRows(std::vector<int> rows);
     // Every product given, rows or not.
-    const std::vector<Plugin>& plugins() const { return m_plugins; }
+    const std::vector<Plugin>& plugins() const { return *m_plugins; }
     // Indices into plugins(), one per row.
     const std::vector<int>& rows() const { return m_rows; }
     const Plugin& pluginAt(int row) const {
-        return m_plugins[static_cast<size_t>(m_rows[static_cast<size_t>(row)])];
+        return (*m_plugins)[static_cast<size_t>(m_rows[static_cast<size_t>(row)])];
     }
     // The first product with that id, walking from the first row.
     std::optional<Plugin> firstPlugin(const QUuid& id) const;
@@ -61,7 +64,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    std::vector<Plugin> m_plugins;
+    std::shared_ptr<const std::vector<Plugin>> m_plugins = std::make_shared<const std::vector<Plugin>>();
     std::vector<int> m_rows;
 };
 

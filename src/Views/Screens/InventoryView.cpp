@@ -36,7 +36,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <set>
 
 namespace quorvane {
 
@@ -160,7 +159,7 @@ InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
     m_seenGeneration = m_generation;
     m_seenFilteredIDs.clear();
     for (int row : filteredRows())
-        m_seenFilteredIDs.push_back(m_active[static_cast<size_t>(row)].id);
+        m_seenFilteredIDs.push_back(activeList()[static_cast<size_t>(row)].id);
 
     connect(&m_store, &PluginInventoryStore::pluginsChanged, this, &InventoryViewModel::onPluginsChanged);
     const auto emitChanged = [this] { Q_EMIT changed(); };
@@ -180,11 +179,11 @@ InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
 }
 
 void InventoryViewModel::onPluginsChanged() {
-    m_active = m_store.activePlugins();
+    m_activeShared = std::make_shared<const std::vector<Plugin>>(m_store.activePlugins());
     m_activeIndex.clear();
-    m_activeIndex.reserve(static_cast<qsizetype>(m_active.size()));
-    for (size_t index = 0; index < m_active.size(); ++index)
-        m_activeIndex.insert(m_active[index].id, static_cast<int>(index));
+    m_activeIndex.reserve(static_cast<qsizetype>(activeList().size()));
+    for (size_t index = 0; index < activeList().size(); ++index)
+        m_activeIndex.insert(activeList()[index].id, static_cast<int>(index));
     ++m_generation;
     if (m_actionDepth > 0)
         return;
@@ -298,7 +297,7 @@ std::vector<InventoryViewModel::Metric> InventoryViewModel::metrics() const {
     int multipleFormats = 0;
     int appleSilicon = 0;
     int needsReview = 0;
-    for (const Plugin& plugin : m_active) {
+    for (const Plugin& plugin : activeList()) {
         multipleFormats += plugin.formats.size() >= 2 ? 1 : 0;
         const QString& architecture = plugin.architecture;
         if (architecture == QLatin1String("Apple Silicon") || architecture == QLatin1String("Universal"))
@@ -307,8 +306,8 @@ std::vector<InventoryViewModel::Metric> InventoryViewModel::metrics() const {
             ++needsReview;
     }
     return {
-        {QStringLiteral("externaldrive"), QStringLiteral("Plugin Products"), QString::number(m_active.size()),
-         QStringLiteral("Active inventory"), Palette::accent()},
+        {QStringLiteral("externaldrive"), QStringLiteral("Plugin Products"),
+         QString::number(activeList().size()), QStringLiteral("Active inventory"), Palette::accent()},
         {QStringLiteral("doc.on.doc"), QStringLiteral("Multiple Formats"), QString::number(multipleFormats),
          QStringLiteral("More than one format"), Palette::amber()},
         {QStringLiteral("cpu"), QStringLiteral("Apple Silicon"), QString::number(appleSilicon),
@@ -376,7 +375,7 @@ std::optional<QString> InventoryViewModel::helperBlockingText() const {
 // Filters and search.
 
 const std::vector<Plugin>& InventoryViewModel::activePlugins() const {
-    return m_active;
+    return activeList();
 }
 
 InventoryViewModel::FilterKey InventoryViewModel::filterKey() const {
@@ -389,9 +388,9 @@ const std::vector<QString>& InventoryViewModel::searchKeys() const {
         return m_searchKeys;
     // Texts folded for an earlier list are folded alike now; only new texts go through ICU.
     QHash<QString, QString> folded;
-    folded.reserve(static_cast<qsizetype>(m_active.size()) * 2);
+    folded.reserve(static_cast<qsizetype>(activeList().size()) * 2);
     std::vector<QString> keys;
-    keys.reserve(m_active.size() * 2);
+    keys.reserve(activeList().size() * 2);
     const auto key = [&](const QString& text) {
         auto found = folded.constFind(text);
         if (found != folded.cend())
@@ -401,7 +400,7 @@ const std::vector<QString>& InventoryViewModel::searchKeys() const {
         folded.insert(text, made);
         return made;
     };
-    for (const Plugin& plugin : m_active) {
+    for (const Plugin& plugin : activeList()) {
         keys.push_back(key(plugin.name));
         keys.push_back(key(plugin.manufacturer));
     }
@@ -423,9 +422,9 @@ const std::vector<int>& InventoryViewModel::filteredRows() const {
     const bool anyArchitecture = key.architecture == text::all;
     const bool anyStatus = key.status == text::all;
     std::vector<int> rows;
-    rows.reserve(m_active.size());
-    for (size_t index = 0; index < m_active.size(); ++index) {
-        const Plugin& plugin = m_active[index];
+    rows.reserve(activeList().size());
+    for (size_t index = 0; index < activeList().size(); ++index) {
+        const Plugin& plugin = activeList()[index];
         if (!anyFormat && std::none_of(plugin.formats.begin(), plugin.formats.end(),
                                        [&](const QString& format) { return plainEqual(format, key.format); }))
             continue;
@@ -447,7 +446,7 @@ const std::vector<int>& InventoryViewModel::filteredRows() const {
 std::vector<Plugin> InventoryViewModel::filteredPlugins() const {
     std::vector<Plugin> plugins;
     for (int row : filteredRows())
-        plugins.push_back(m_active[static_cast<size_t>(row)]);
+        plugins.push_back(activeList()[static_cast<size_t>(row)]);
     return plugins;
 }
 
@@ -469,8 +468,9 @@ bool InventoryViewModel::matchesFilters(const Plugin& plugin) const {
 
 QStringList InventoryViewModel::options(Filter filter) const {
     if (m_optionsGeneration != m_generation) {
-        std::vector<std::set<QString, PlainLessThan>> values(4);
-        for (const Plugin& plugin : m_active) {
+        // Exact copies collapse in a hash first; only the distinct texts are sorted and compared.
+        std::vector<QSet<QString>> values(4);
+        for (const Plugin& plugin : activeList()) {
             for (const QString& format : plugin.formats)
                 values[0].insert(format);
             values[1].insert(plugin.manufacturer);
@@ -478,11 +478,11 @@ QStringList InventoryViewModel::options(Filter filter) const {
             values[3].insert(rawValue(plugin.status));
         }
         m_options.clear();
-        for (const auto& set : values) {
-            QStringList list{text::all};
-            for (const QString& value : set)
-                list << value;
-            m_options.push_back(list);
+        for (const QSet<QString>& set : values) {
+            QStringList distinct(set.begin(), set.end());
+            std::sort(distinct.begin(), distinct.end(), plainLess);
+            distinct.erase(std::unique(distinct.begin(), distinct.end(), plainEqual), distinct.end());
+            m_options.push_back(QStringList{text::all} + distinct);
         }
         m_optionsGeneration = m_generation;
     }
@@ -495,7 +495,7 @@ bool InventoryViewModel::hasActiveFilters() const {
 }
 
 QString InventoryViewModel::shownCountText() const {
-    return text::shown.arg(filteredRows().size()).arg(m_active.size());
+    return text::shown.arg(filteredRows().size()).arg(activeList().size());
 }
 
 void InventoryViewModel::clearFilters() {
@@ -512,33 +512,45 @@ void InventoryViewModel::clearFilters() {
 
 const Plugin* InventoryViewModel::activePlugin(const QUuid& id) const {
     const auto found = m_activeIndex.constFind(id);
-    return found == m_activeIndex.cend() ? nullptr : &m_active[static_cast<size_t>(*found)];
+    return found == m_activeIndex.cend() ? nullptr : &activeList()[static_cast<size_t>(*found)];
 }
 
 std::vector<Plugin> InventoryViewModel::selectedPlugins() const {
     std::vector<Plugin> selected;
     if (m_selectedPluginIDs.isEmpty())
         return selected;
-    for (const Plugin& plugin : m_active) {
+    for (const Plugin& plugin : activeList()) {
         if (m_selectedPluginIDs.contains(plugin.id))
             selected.push_back(plugin);
     }
     return selected;
 }
 
+int InventoryViewModel::selectedPluginCount() const {
+    int count = 0;
+    for (const QUuid& id : m_selectedPluginIDs)
+        count += m_activeIndex.contains(id) ? 1 : 0;
+    return count;
+}
+
+bool InventoryViewModel::anySelected(const std::function<bool(const Plugin&)>& test) const {
+    for (const QUuid& id : m_selectedPluginIDs) {
+        if (const Plugin* plugin = activePlugin(id); plugin && test(*plugin))
+            return true;
+    }
+    return false;
+}
+
 bool InventoryViewModel::canProtectSelected() const {
-    const std::vector<Plugin> selected = selectedPlugins();
-    return std::any_of(selected.begin(), selected.end(), [](const Plugin& plugin) {
+    return anySelected([](const Plugin& plugin) {
         const int level = plugin.protectionLevel();
         return level == 0 || level == 1;
     });
 }
 
 bool InventoryViewModel::canRemoveProtectionFromSelected() const {
-    const std::vector<Plugin> selected = selectedPlugins();
-    return std::any_of(selected.begin(), selected.end(), [](const Plugin& plugin) {
-        return plugin.protectionLevel() != 0 && !plugin.isMandatoryShell();
-    });
+    return anySelected(
+        [](const Plugin& plugin) { return plugin.protectionLevel() != 0 && !plugin.isMandatoryShell(); });
 }
 
 std::optional<QString> InventoryViewModel::batchQuarantineReason() const {
@@ -587,9 +599,9 @@ void InventoryViewModel::setProtection(const Plugin& plugin, bool protect) {
         return lowercasedLocaleIndependent(product.manufacturer + u'|' + product.name);
     };
     const QString wanted = identity(plugin);
-    const auto found = std::find_if(m_active.begin(), m_active.end(),
+    const auto found = std::find_if(activeList().begin(), activeList().end(),
                                     [&](const Plugin& product) { return identity(product) == wanted; });
-    setSelectedPlugin(found == m_active.end() ? std::nullopt : std::optional<Plugin>(*found));
+    setSelectedPlugin(found == activeList().end() ? std::nullopt : std::optional<Plugin>(*found));
 }
 
 void InventoryViewModel::setBundleProtection(const Plugin& plugin, const PluginBundleRecord& bundle,
@@ -624,7 +636,7 @@ void InventoryViewModel::settle() {
         std::vector<QUuid> filteredIDs;
         filteredIDs.reserve(filteredRows().size());
         for (int row : filteredRows())
-            filteredIDs.push_back(m_active[static_cast<size_t>(row)].id);
+            filteredIDs.push_back(activeList()[static_cast<size_t>(row)].id);
         const bool filteredChanged = filteredIDs != m_seenFilteredIDs;
         if (!pluginsChanged && !idsChanged && !filteredChanged)
             break;
@@ -660,10 +672,10 @@ void InventoryViewModel::reconcileSelectionWithInventory() {
             return;
         }
     }
-    const auto first = std::find_if(m_active.begin(), m_active.end(), [&](const Plugin& plugin) {
+    const auto first = std::find_if(activeList().begin(), activeList().end(), [&](const Plugin& plugin) {
         return m_selectedPluginIDs.contains(plugin.id);
     });
-    setSelectedPlugin(first == m_active.end() ? std::nullopt : std::optional<Plugin>(*first));
+    setSelectedPlugin(first == activeList().end() ? std::nullopt : std::optional<Plugin>(*first));
 }
 
 void InventoryViewModel::syncInspectedPlugin(const QSet<QUuid>& ids) {
@@ -674,7 +686,7 @@ void InventoryViewModel::syncInspectedPlugin(const QSet<QUuid>& ids) {
     if (const std::optional<Plugin> inspected = selectedPlugin(); inspected && ids.contains(inspected->id))
         return;
     for (int row : filteredRows()) {
-        const Plugin& plugin = m_active[static_cast<size_t>(row)];
+        const Plugin& plugin = activeList()[static_cast<size_t>(row)];
         if (ids.contains(plugin.id)) {
             setSelectedPlugin(plugin);
             return;
@@ -688,7 +700,7 @@ void InventoryViewModel::pruneSelectionToVisibleRows() {
         return;
     QSet<QUuid> visible;
     for (int row : filteredRows()) {
-        const QUuid& id = m_active[static_cast<size_t>(row)].id;
+        const QUuid& id = activeList()[static_cast<size_t>(row)].id;
         if (m_selectedPluginIDs.contains(id))
             visible.insert(id);
     }
@@ -1147,7 +1159,7 @@ void InventoryView::refreshFilters() {
 
 void InventoryView::refreshTable() {
     if (!m_tableFilled || m_tableGeneration != m_model->generation()) {
-        m_table->setPlugins(m_model->activePlugins(), m_model->filteredRows());
+        m_table->setPlugins(m_model->sharedActivePlugins(), m_model->filteredRows());
         m_tableGeneration = m_model->generation();
         m_tableFilled = true;
     } else if (m_table->model()->rows() != m_model->filteredRows()) {
@@ -1160,9 +1172,9 @@ void InventoryView::refreshTable() {
 void InventoryView::refreshSelectionBlock() {
     std::optional<SelectionRendering> rendering;
     if (!m_model->selectedPluginIDs().isEmpty())
-        rendering = SelectionRendering{
-            static_cast<int>(m_model->selectedPlugins().size()), m_model->canProtectSelected(),
-            m_model->canRemoveProtectionFromSelected(), m_model->batchQuarantineReason()};
+        rendering =
+            SelectionRendering{m_model->selectedPluginCount(), m_model->canProtectSelected(),
+                               m_model->canRemoveProtectionFromSelected(), m_model->batchQuarantineReason()};
     m_selectionBlock->setVisible(rendering.has_value());
     if (rendering == m_shownSelection)
         return;

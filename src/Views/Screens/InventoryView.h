@@ -15,6 +15,8 @@
 #include <QUuid>
 #include <QWidget>
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -108,6 +110,7 @@ public:
 
     // Filters and search.
     const std::vector<Plugin>& activePlugins() const;
+    const std::shared_ptr<const std::vector<Plugin>>& sharedActivePlugins() const { return m_activeShared; }
     // Indices into activePlugins() of the shown rows, in store order.
     const std::vector<int>& filteredRows() const;
     std::vector<Plugin> filteredPlugins() const;
@@ -119,6 +122,7 @@ public:
 
     // Selection and actions.
     std::vector<Plugin> selectedPlugins() const;
+    int selectedPluginCount() const;
     bool canProtectSelected() const;
     bool canRemoveProtectionFromSelected() const;
     std::optional<QString> batchQuarantineReason() const;
@@ -158,6 +162,7 @@ private:
     void syncInspectedPlugin(const QSet<QUuid>& ids);
     void pruneSelectionToVisibleRows();
     const Plugin* activePlugin(const QUuid& id) const;
+    bool anySelected(const std::function<bool(const Plugin&)>& test) const;
     const std::vector<QString>& searchKeys() const;
 
     PluginFolderAccess& m_folderAccess;
@@ -175,8 +180,9 @@ private:
     QSet<QUuid> m_selectedPluginIDs;
     bool m_confirmBatchQuarantine = false;
 
-    // The active products of the store's current list.
-    std::vector<Plugin> m_active;
+    // The active products of the store's current list, shared with the table.
+    std::shared_ptr<const std::vector<Plugin>> m_activeShared;
+    const std::vector<Plugin>& activeList() const { return *m_activeShared; }
     QHash<QUuid, int> m_activeIndex;
     quint64 m_generation = 0;
 
