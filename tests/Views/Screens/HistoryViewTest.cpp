@@ -1,5 +1,4 @@
 #include "Views/Screens/HistoryView.h"
-#include "Views/Screens/HistoryCsvExport.h"
 
 #include "Support/Fixtures/FixtureTextLocale.h"
 
@@ -133,24 +132,6 @@ TEST(HistoryRowsTest, ListModelDrawsNoDividerUnderTheLastRowOnly) {
     }
     model.setOperations({});
     EXPECT_EQ(model.rowCount(), 0);
-}
-
-TEST(HistoryCsvTest, RecordsCarryKindTitlesBundleCountsOnlyForProductTransactions) {
-    const testing::PinnedTextLocale locale;
-    const auto records = historyCsvRecords(groupHistoryOperations(mixedHistory()));
-    ASSERT_EQ(records.size(), 8u);
-    EXPECT_EQ(historyCsvHeader().join(u','), "Time,Operation,Product,Formats,Format Bundles,Detail,Result");
-    EXPECT_EQ(records[0], (QStringList{"10:42", "Moved to Quarantine", "Larkspur", "AU + VST3 + CLAP", "3",
-                                       "AU + VST3 + CLAP moved to reversible quarantine as one product "
-                                       "transaction.",
-                                       "Successful"}));
-    EXPECT_EQ(records[1][4], "1");
-    EXPECT_EQ(records[3],
-              (QStringList{"10:42", "Scan Completed", "Inventory", "VST3", "",
-                           "Scanned 12 bundles. The VST3 bundle of Quillon was new.", "Successful"}));
-    EXPECT_EQ(records[4][1], "Cleanup Preset Partially Completed");
-    EXPECT_EQ(records[4][6], "Partially Completed");
-    EXPECT_EQ(records[5][6], "No changes made");
 }
 
 } // namespace
