@@ -357,9 +357,14 @@ void TrashRecoveryView::presentConfirmationIfAsked() {
                                           self->m_model.confirm();
                                   });
     m_alert->setObjectName(QStringLiteral("trashRecoveryAlert"));
-    if (auto* cancel = m_alert->findChild<QPushButton*>(QStringLiteral("cancelButton"))) {
-        connect(cancel, &QPushButton::clicked, this, [this] { m_model.cancelConfirmation(); });
-    }
+    // Any way out but "Restore Bundles" is a cancel, closing the alert's window included: a box
+    // closed that way reports no button, and a stale pending list would come back with the next
+    // alert. The action's own handler runs after this one and takes the ids itself.
+    connect(m_alert, &QDialog::finished, this, [this, alert = m_alert] {
+        const auto* action = alert ? alert->findChild<QPushButton*>(QStringLiteral("actionButton")) : nullptr;
+        if (!alert || alert->clickedButton() != action)
+            m_model.cancelConfirmation();
+    });
 }
 
 } // namespace quorvane

@@ -1,6 +1,10 @@
 #include "Views/Screens/TrashRecoveryView.h"
 #include "TransactionScreenTest.h"
+#include "Views/Screens/ScreenTestSupport.h"
 #include "Views/Screens/TrashRecoveryRow.h"
+
+#include <QMessageBox>
+#include <QPushButton>
 
 namespace quorvane {
 namespace {
@@ -233,6 +237,31 @@ TEST_F(TrashRecoveryScreenTest, AppearingVerifiesTheRecordsAndClearsTheTicksAndP
     EXPECT_TRUE(screen->selectedRecordIDs().isEmpty());
     EXPECT_EQ(store->history().at(0).kind, HistoryKind::externalRestore);
     EXPECT_EQ(screen->entries().at(0).state, TrashRecoveryState::alreadyRestored);
+}
+
+// Every way out of the alert but "Restore Bundles" forgets the pending ids; that one sends them.
+TEST_F(TrashRecoveryScreenTest, TheAlertCancelsOnAnyDismissalButItsAction) {
+    startReadyService();
+    const auto ready = record(QStringLiteral("Ready"), true, false);
+    openWith({ready});
+    testing::FakeScreenServices fakes;
+    TrashRecoveryView view(*service, *store, fakes.services());
+    const std::vector<std::function<void(QMessageBox*)>> dismissals = {
+        [](QMessageBox* alert) { alert->close(); },
+        [](QMessageBox* alert) { alert->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click(); },
+        [](QMessageBox* alert) { alert->findChild<QPushButton*>(QStringLiteral("actionButton"))->click(); }};
+    for (std::size_t index = 0; index < dismissals.size(); ++index) {
+        SCOPED_TRACE(index);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        view.findChild<QPushButton*>(QStringLiteral("restoreFormatButton"))->click();
+        ASSERT_NE(view.confirmationAlert(), nullptr);
+        dismissals[index](view.confirmationAlert());
+        EXPECT_FALSE(view.model().showsRestoreConfirmation());
+        const bool sends = index == 2;
+        EXPECT_EQ(view.model().pendingRestoreIDs(),
+                  sends ? std::vector<QUuid>{ready.id} : std::vector<QUuid>{});
+        EXPECT_EQ(sentCount(), sends ? 1u : 0u);
+    }
 }
 
 TEST(TrashRecoveryRowLook, FollowsTheStateTheReasonAndTheTransactionSize) {
