@@ -221,13 +221,23 @@ void FormatCleanupReview::refreshPlan() {
 }
 
 void FormatCleanupReview::refreshMetrics() {
-    while (QLayoutItem* item = m_metricRow->takeAt(0)) {
-        delete item->widget();
-        delete item;
+    const std::vector<FormatCleanupViewModel::Metric> metrics = m_viewModel.metrics();
+    // The cards stay; only their texts change, so a tick in a long list repaints little.
+    if (m_metricRow->count() != int(metrics.size())) {
+        while (QLayoutItem* item = m_metricRow->takeAt(0)) {
+            delete item->widget();
+            delete item;
+        }
+        for (const FormatCleanupViewModel::Metric& metric : metrics)
+            m_metricRow->addWidget(new MetricCard(metric.icon, metric.title, metric.value, metric.detail,
+                                                  tintColor(metric.tint), m_metrics));
+        return;
     }
-    for (const FormatCleanupViewModel::Metric& metric : m_viewModel.metrics())
-        m_metricRow->addWidget(new MetricCard(metric.icon, metric.title, metric.value, metric.detail,
-                                              tintColor(metric.tint), m_metrics));
+    for (int index = 0; index < m_metricRow->count(); ++index) {
+        QWidget* card = m_metricRow->itemAt(index)->widget();
+        card->findChild<QLabel*>(QStringLiteral("metricValue"))->setText(metrics[std::size_t(index)].value);
+        card->findChild<QLabel*>(QStringLiteral("metricDetail"))->setText(metrics[std::size_t(index)].detail);
+    }
 }
 
 void FormatCleanupReview::refreshButtons() {

@@ -165,37 +165,55 @@ std::vector<FormatCleanupCandidate> FormatCleanupViewModel::selectedCleanupCandi
     return candidates;
 }
 
-qsizetype FormatCleanupViewModel::selectedProductCount() const {
+FormatCleanupViewModel::SelectionSummary FormatCleanupViewModel::selectionSummary() const {
+    // One pass over the plan, without copying candidates: it runs on every tick of a long list.
+    SelectionSummary summary;
+    if (!m_plan)
+        return summary;
     QSet<QUuid> products;
-    for (const FormatCleanupCandidate& candidate : selectedCleanupCandidates())
-        products.insert(candidate.selection.pluginID);
-    return qsizetype(products.size());
+    if (m_selected.empty())
+        return summary;
+    products.reserve(qsizetype(m_selected.size()));
+    // A product's candidates are usually adjacent; the set sees each product once then.
+    const QUuid* last = nullptr;
+    for (const FormatCleanupCandidate& candidate : m_plan->candidates) {
+        if (!m_selected.contains(candidate.selection))
+            continue;
+        if (!last || *last != candidate.selection.pluginID)
+            products.insert(candidate.selection.pluginID);
+        last = &candidate.selection.pluginID;
+        summary.sizeInBytes += candidate.sizeInBytes.value_or(0);
+        summary.optIns += candidate.removesLastActiveFormat ? 1 : 0;
+    }
+    summary.products = products.size();
+    return summary;
+}
+
+qsizetype FormatCleanupViewModel::selectedProductCount() const {
+    return selectionSummary().products;
 }
 
 qint64 FormatCleanupViewModel::selectedSizeInBytes() const {
-    qint64 total = 0;
-    for (const FormatCleanupCandidate& candidate : selectedCleanupCandidates())
-        total += candidate.sizeInBytes.value_or(0);
-    return total;
+    return selectionSummary().sizeInBytes;
 }
 
 qsizetype FormatCleanupViewModel::optInCount() const {
-    const auto candidates = selectedCleanupCandidates();
-    return std::ranges::count_if(candidates, &FormatCleanupCandidate::removesLastActiveFormat);
+    return selectionSummary().optIns;
 }
 
 std::vector<FormatCleanupViewModel::Metric> FormatCleanupViewModel::metrics() const {
     if (!m_plan)
         return {};
     const QString products = QStringLiteral(" products");
+    const SelectionSummary summary = selectionSummary();
     return {
         {QStringLiteral("shippingbox"), QStringLiteral("Eligible Bundles"),
          QString::number(m_plan->candidates.size()),
          QString::number(m_plan->affectedProductCount()) + products, Tint::blue},
         {QStringLiteral("checkmark.circle"), QStringLiteral("Selected"), QString::number(m_selected.size()),
-         QString::number(selectedProductCount()) + products, Tint::green},
+         QString::number(summary.products) + products, Tint::green},
         {QStringLiteral("externaldrive.badge.minus"), QStringLiteral("Data Moved"),
-         sizeText(selectedSizeInBytes()), QStringLiteral("Quarantine\u2014not space saved"), Tint::amber},
+         sizeText(summary.sizeInBytes), QStringLiteral("Quarantine\u2014not space saved"), Tint::amber},
         {QStringLiteral("shield.slash"), QStringLiteral("Excluded"),
          QString::number(m_plan->exclusions.size()), QStringLiteral("Protected or unsafe"), Tint::amber},
     };
@@ -241,8 +259,9 @@ void FormatCleanupViewModel::setShowConfirmation(bool show) {
 }
 
 QString FormatCleanupViewModel::confirmationMessage() const {
-    return cleanupConfirmationMessage(qsizetype(m_selected.size()), selectedProductCount(),
-                                      sizeText(selectedSizeInBytes()), optInCount());
+    const SelectionSummary summary = selectionSummary();
+    return cleanupConfirmationMessage(qsizetype(m_selected.size()), summary.products,
+                                      sizeText(summary.sizeInBytes), summary.optIns);
 }
 
 void FormatCleanupViewModel::startCleanupPresetRun() {

@@ -153,6 +153,12 @@ signals:
     void stateChanged();
 
 private:
+    struct SelectionSummary {
+        qsizetype products = 0;
+        qint64 sizeInBytes = 0;
+        qsizetype optIns = 0;
+    };
+    SelectionSummary selectionSummary() const;
     void onRevisionChanged();
     void setShowConfirmation(bool show);
 
