@@ -1178,45 +1178,49 @@ void InventoryView::refreshSelectionBlock() {
     m_selectionBlock->setVisible(rendering.has_value());
     if (rendering == m_shownSelection)
         return;
-    clearLayout(m_selectionBlock->layout());
     m_shownSelection = rendering;
     if (!rendering)
         return;
-    auto* actions = new QWidget;
-    auto* actionsLayout = new QHBoxLayout(actions);
-    actionsLayout->setContentsMargins(0, 0, 0, 0);
-    actionsLayout->setSpacing(8);
-    auto* protect = new KitButton(text::protectSelected, QStringLiteral("shield.checkered"),
-                                  ButtonStyle::bordered, actions);
-    protect->setObjectName(QStringLiteral("protectSelectedButton"));
-    protect->setEnabled(rendering->canProtect);
-    connect(protect, &QPushButton::clicked, m_model, [model = m_model] { model->setBatchProtection(true); });
-    auto* remove =
-        new KitButton(text::removeProtection, QStringLiteral("shield.slash"), ButtonStyle::bordered, actions);
-    remove->setObjectName(QStringLiteral("removeProtectionButton"));
-    remove->setEnabled(rendering->canRemove);
-    connect(remove, &QPushButton::clicked, m_model, [model = m_model] { model->setBatchProtection(false); });
-    auto* quarantine = new KitButton(text::quarantineSelected, QStringLiteral("shippingbox"),
-                                     ButtonStyle::borderedProminent, actions);
-    quarantine->setObjectName(QStringLiteral("quarantineSelectedButton"));
-    quarantine->setEnabled(!rendering->reason);
-    connect(quarantine, &QPushButton::clicked, m_model,
-            [model = m_model] { model->setConfirmBatchQuarantine(true); });
-    auto* clear = new KitButton(text::clearSelection, QString(), ButtonStyle::plain, actions);
-    clear->setObjectName(QStringLiteral("clearSelectionButton"));
-    connect(clear, &QPushButton::clicked, m_model, &InventoryViewModel::clearSelection);
-    for (QWidget* button : {static_cast<QWidget*>(protect), static_cast<QWidget*>(remove),
-                            static_cast<QWidget*>(quarantine), static_cast<QWidget*>(clear)})
-        actionsLayout->addWidget(button);
-    m_selectionBlock->layout()->addWidget(
-        new BatchSelectionBar(rendering->count, text::pluginNoun, actions, m_selectionBlock));
-    if (rendering->reason) {
-        auto* reason = makeLabel(text::batchUnavailable + *rendering->reason, TextStyle::caption2,
-                                 Palette::amber(), m_selectionBlock);
-        reason->setObjectName(QStringLiteral("batchQuarantineUnavailable"));
-        reason->setWordWrap(true);
-        m_selectionBlock->layout()->addWidget(reason);
+    if (!m_batchBar) {
+        // Built once and updated in place, so a new selection costs no widgets.
+        auto* actions = new QWidget;
+        auto* actionsLayout = new QHBoxLayout(actions);
+        actionsLayout->setContentsMargins(0, 0, 0, 0);
+        actionsLayout->setSpacing(8);
+        m_protectButton = new KitButton(text::protectSelected, QStringLiteral("shield.checkered"),
+                                        ButtonStyle::bordered, actions);
+        m_protectButton->setObjectName(QStringLiteral("protectSelectedButton"));
+        connect(m_protectButton, &QPushButton::clicked, m_model,
+                [model = m_model] { model->setBatchProtection(true); });
+        m_removeButton = new KitButton(text::removeProtection, QStringLiteral("shield.slash"),
+                                       ButtonStyle::bordered, actions);
+        m_removeButton->setObjectName(QStringLiteral("removeProtectionButton"));
+        connect(m_removeButton, &QPushButton::clicked, m_model,
+                [model = m_model] { model->setBatchProtection(false); });
+        m_quarantineButton = new KitButton(text::quarantineSelected, QStringLiteral("shippingbox"),
+                                           ButtonStyle::borderedProminent, actions);
+        m_quarantineButton->setObjectName(QStringLiteral("quarantineSelectedButton"));
+        connect(m_quarantineButton, &QPushButton::clicked, m_model,
+                [model = m_model] { model->setConfirmBatchQuarantine(true); });
+        auto* clear = new KitButton(text::clearSelection, QString(), ButtonStyle::plain, actions);
+        clear->setObjectName(QStringLiteral("clearSelectionButton"));
+        connect(clear, &QPushButton::clicked, m_model, &InventoryViewModel::clearSelection);
+        for (QWidget* button : {static_cast<QWidget*>(m_protectButton), static_cast<QWidget*>(m_removeButton),
+                                static_cast<QWidget*>(m_quarantineButton), static_cast<QWidget*>(clear)})
+            actionsLayout->addWidget(button);
+        m_batchBar = new BatchSelectionBar(rendering->count, text::pluginNoun, actions, m_selectionBlock);
+        m_selectionBlock->layout()->addWidget(m_batchBar);
+        m_batchReason = makeLabel(QString(), TextStyle::caption2, Palette::amber(), m_selectionBlock);
+        m_batchReason->setObjectName(QStringLiteral("batchQuarantineUnavailable"));
+        m_batchReason->setWordWrap(true);
+        m_selectionBlock->layout()->addWidget(m_batchReason);
     }
+    m_batchBar->setCount(rendering->count);
+    m_protectButton->setEnabled(rendering->canProtect);
+    m_removeButton->setEnabled(rendering->canRemove);
+    m_quarantineButton->setEnabled(!rendering->reason);
+    m_batchReason->setVisible(rendering->reason.has_value());
+    m_batchReason->setText(rendering->reason ? text::batchUnavailable + *rendering->reason : QString());
 }
 
 void InventoryView::refreshInspector() {

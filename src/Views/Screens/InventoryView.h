@@ -29,6 +29,7 @@ class QVBoxLayout;
 
 namespace quorvane {
 
+class BatchSelectionBar;
 class FilterMenu;
 class KitButton;
 class MultiSelectPluginTable;
@@ -277,6 +278,11 @@ private:
         bool operator==(const SelectionRendering&) const = default;
     };
     std::optional<SelectionRendering> m_shownSelection;
+    BatchSelectionBar* m_batchBar = nullptr;
+    KitButton* m_protectButton = nullptr;
+    KitButton* m_removeButton = nullptr;
+    KitButton* m_quarantineButton = nullptr;
+    QLabel* m_batchReason = nullptr;
     MultiSelectPluginTable* m_table = nullptr;
     quint64 m_tableGeneration = 0;
     // The selection the table shows, so an unchanged one is not applied again.
