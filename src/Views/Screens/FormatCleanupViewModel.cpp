@@ -10,6 +10,8 @@
 
 #include <QSet>
 
+#include <utility>
+
 namespace quorvane {
 
 namespace {
@@ -70,9 +72,12 @@ FormatCleanupViewModel::FormatCleanupViewModel(PluginInventoryStore& store, Plug
           &PluginManagementService::isWorkingChanged})
         connect(&m_service, signal, this, &FormatCleanupViewModel::stateChanged);
     connect(&m_run, &FormatCleanupRunController::busyChanged, this, &FormatCleanupViewModel::stateChanged);
-    // A run started from any screen rebuilds the preview here once every chunk is committed.
-    connect(&m_run, &FormatCleanupRunController::runCompleted, this,
-            &FormatCleanupViewModel::buildCleanupPreview);
+    // The screen that started a run previews afresh once every chunk is committed; one made while
+    // the run went on never showed that preview and keeps its own state.
+    connect(&m_run, &FormatCleanupRunController::runCompleted, this, [this] {
+        if (std::exchange(m_startedRun, false))
+            buildCleanupPreview();
+    });
 }
 
 void FormatCleanupViewModel::onRevisionChanged() {
@@ -273,7 +278,11 @@ void FormatCleanupViewModel::startCleanupPresetRun() {
         confirmed.push_back(candidate.selection);
     // The plan is copied: a run that completes at once rebuilds the preview it came from.
     const FormatCleanupPlan plan = *m_plan;
+    m_startedRun = true;
     m_run.start(plan, confirmed);
+    // Refused, or already over (a run may end before start returns).
+    if (!m_run.isBusy())
+        m_startedRun = false;
 }
 
 std::vector<FormatCleanupViewModel::RecentRun> FormatCleanupViewModel::recentRuns() const {

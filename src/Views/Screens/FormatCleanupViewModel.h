@@ -171,6 +171,8 @@ private:
     std::optional<FormatCleanupPlan> m_plan;
     SelectionSet m_selected;
     bool m_showConfirmation = false;
+    // This screen started the run under way (or the last one).
+    bool m_startedRun = false;
 };
 
 } // namespace quorvane
