@@ -160,6 +160,7 @@ InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
     m_seenFilteredIDs.clear();
     for (int row : filteredRows())
         m_seenFilteredIDs.push_back(activeList()[static_cast<size_t>(row)].id);
+    m_seenFilterKey = filterKey();
 
     connect(&m_store, &PluginInventoryStore::pluginsChanged, this, &InventoryViewModel::onPluginsChanged);
     const auto emitChanged = [this] { Q_EMIT changed(); };
@@ -294,6 +295,8 @@ bool InventoryViewModel::canScan() const {
 }
 
 std::vector<InventoryViewModel::Metric> InventoryViewModel::metrics() const {
+    if (m_metricsGeneration == m_generation)
+        return m_metrics;
     int multipleFormats = 0;
     int appleSilicon = 0;
     int needsReview = 0;
@@ -305,7 +308,7 @@ std::vector<InventoryViewModel::Metric> InventoryViewModel::metrics() const {
         else if (architecture == QLatin1String("Intel") || architecture == QLatin1String("Unknown"))
             ++needsReview;
     }
-    return {
+    m_metrics = {
         {QStringLiteral("externaldrive"), QStringLiteral("Plugin Products"),
          QString::number(activeList().size()), QStringLiteral("Active inventory"), Palette::accent()},
         {QStringLiteral("doc.on.doc"), QStringLiteral("Multiple Formats"), QString::number(multipleFormats),
@@ -315,6 +318,8 @@ std::vector<InventoryViewModel::Metric> InventoryViewModel::metrics() const {
         {QStringLiteral("exclamationmark.circle"), QStringLiteral("Needs Review"),
          QString::number(needsReview), QStringLiteral("Informational notes"), Palette::amber()},
     };
+    m_metricsGeneration = m_generation;
+    return m_metrics;
 }
 
 InventoryViewModel::ScanStatusArea InventoryViewModel::scanStatusArea() const {
@@ -633,16 +638,25 @@ void InventoryViewModel::settle() {
     for (int pass = 0; pass < 16; ++pass) {
         const bool pluginsChanged = m_seenGeneration != m_generation;
         const bool idsChanged = m_seenIDs != m_selectedPluginIDs;
+        // The same filters over the same list give the same rows; only a change is worth comparing.
+        const FilterKey key = filterKey();
+        const bool filtersMoved = key != m_seenFilterKey;
         std::vector<QUuid> filteredIDs;
-        filteredIDs.reserve(filteredRows().size());
-        for (int row : filteredRows())
-            filteredIDs.push_back(activeList()[static_cast<size_t>(row)].id);
-        const bool filteredChanged = filteredIDs != m_seenFilteredIDs;
-        if (!pluginsChanged && !idsChanged && !filteredChanged)
+        if (filtersMoved) {
+            filteredIDs.reserve(filteredRows().size());
+            for (int row : filteredRows())
+                filteredIDs.push_back(activeList()[static_cast<size_t>(row)].id);
+        }
+        const bool filteredChanged = filtersMoved && filteredIDs != m_seenFilteredIDs;
+        if (!pluginsChanged && !idsChanged && !filteredChanged) {
+            m_seenFilterKey = key;
             break;
+        }
         m_seenGeneration = m_generation;
         m_seenIDs = m_selectedPluginIDs;
-        m_seenFilteredIDs = std::move(filteredIDs);
+        m_seenFilterKey = key;
+        if (filtersMoved)
+            m_seenFilteredIDs = std::move(filteredIDs);
         const QSet<QUuid> ids = m_selectedPluginIDs;
         if (pluginsChanged)
             reconcileSelectionWithInventory();

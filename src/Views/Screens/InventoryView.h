@@ -202,6 +202,8 @@ private:
     mutable std::vector<int> m_filteredRows;
     mutable std::optional<quint64> m_optionsGeneration;
     mutable std::vector<QStringList> m_options;
+    mutable std::optional<quint64> m_metricsGeneration;
+    mutable std::vector<Metric> m_metrics;
     // Folded name and manufacturer of each active product, made on the first search.
     mutable std::optional<quint64> m_searchKeysGeneration;
     mutable std::vector<QString> m_searchKeys;
@@ -211,6 +213,7 @@ private:
     quint64 m_seenGeneration = 0;
     QSet<QUuid> m_seenIDs;
     std::vector<QUuid> m_seenFilteredIDs;
+    FilterKey m_seenFilterKey;
     bool m_settling = false;
     // Inside an action: the change handlers run once it has finished, as after a redraw.
     int m_actionDepth = 0;
