@@ -281,9 +281,10 @@ PluginManagementView::PluginManagementView(PluginManagementService& service, Scr
     auto* stepRow = new QHBoxLayout(steps);
     stepRow->setContentsMargins(14, 14, 14, 14);
     stepRow->setSpacing(14);
+    // A step of fewer lines sits level with the middle of the longest.
     int number = 0;
     for (const QString& step : pluginManagementSetupSteps())
-        stepRow->addWidget(new SafetyStep(++number, step, steps), 1, Qt::AlignTop);
+        stepRow->addWidget(new SafetyStep(++number, step, steps), 1, Qt::AlignVCenter);
     column->addWidget(steps);
 
     for (auto signal :
