@@ -407,8 +407,10 @@ Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items,
         }
         failure = moved ? Failure{Case::verificationFailed, entry.sourceName, {}}
                         : Failure{Case::moveFailed, entry.sourceName, moved.error().description()};
-        // Whatever the move took from the source name instead of the bundle leaves at once.
-        if (moved) {
+        // Whatever the move took from the source name instead of the bundle leaves at once. In the
+        // staging folder, under a fresh name only root can reach, that is whatever stands there,
+        // whatever the move reported.
+        if (moved || staging) {
             if (auto issue = moveBackOut(kind, mover, step, arrival, arrivalName, *entry.sourceFolder,
                                          entry.sourceName))
                 issues.append(*issue);

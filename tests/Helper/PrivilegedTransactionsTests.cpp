@@ -655,6 +655,30 @@ TEST(TransactionRaceTest, AnEntryExchangedBeforeItsMoveNeverStaysAtTheDestinatio
     }
 }
 
+TEST(TransactionRaceTest, WhatReachedTheStagingFolderGoesBackEvenWhenTheMoveReportedAnError) {
+    HelperTree tree;
+    auto pairs = placeForKind(TransactionKind::trashRestore, tree, upperUuid());
+    pairs.pop_back();
+    const QString source = pairs[0].source;
+    ScriptedMoveOperation exchanger;
+    exchanger.react = [&](const MoveStep& step, MoveOperation& real) -> std::expected<void, SyscallError> {
+        if (step.direction == MoveStep::Direction::rollback)
+            return real.move(step);
+        // A folder of the user's takes the bundle's place and arrives; the move says it failed.
+        QDir().rename(source, source + ".aside");
+        tree.makeBundle(source);
+        (void)real.move(step);
+        return ScriptedMoveOperation::denied();
+    };
+    const Reply reply = perform(TransactionKind::trashRestore, tree, pairs, &exchanger);
+    EXPECT_FALSE(reply.succeeded);
+    EXPECT_TRUE(reply.rollbackComplete) << reply.message.toStdString();
+    EXPECT_TRUE(isDirectory(source));
+    EXPECT_FALSE(existsNoFollow(tree.ledger.stagingFolder()));
+    EXPECT_FALSE(existsNoFollow(pairs[0].destination));
+    EXPECT_TRUE(tree.ledger.find(source).has_value());
+}
+
 TEST(TransactionRaceTest, AnExchangedEntryWhoseNameWasTakenIsSetAsideNeverOverAnything) {
     HelperTree tree;
     const QString source = tree.makeBundle(tree.vst3("Vendor/B.vst3"));
