@@ -1,6 +1,7 @@
 #include "Views/Screens/FormatCleanupReview.h"
 
 #include "Views/Kit/ConfirmAlert.h"
+#include "Views/Kit/DetailShell.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/MetricCard.h"
 #include "Views/Kit/Palette.h"
@@ -95,23 +96,8 @@ QWidget* makeEmptyState(const QString& objectName, const QString& symbol, const 
     frame->setObjectName(objectName);
     frame->setMinimumHeight(220);
     auto* column = new QVBoxLayout(frame);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(8);
     column->addStretch(1);
-    auto* icon = new QLabel(frame);
-    icon->setPixmap(symbolPixmap(symbol, Palette::secondaryText(), 40));
-    icon->setAlignment(Qt::AlignCenter);
-    column->addWidget(icon);
-    auto* titleLabel = makeLabel(title, TextStyle::title2, std::nullopt, frame);
-    titleLabel->setObjectName(QStringLiteral("emptyStateTitle"));
-    titleLabel->setFont(systemFont(17, QFont::Bold));
-    titleLabel->setAlignment(Qt::AlignCenter);
-    column->addWidget(titleLabel);
-    auto* descriptionLabel = makeLabel(description, TextStyle::body, Palette::secondaryText(), frame);
-    descriptionLabel->setObjectName(QStringLiteral("emptyStateDescription"));
-    descriptionLabel->setAlignment(Qt::AlignCenter);
-    descriptionLabel->setWordWrap(true);
-    column->addWidget(descriptionLabel);
+    column->addWidget(new EmptyState(symbol, title, description, frame));
     column->addStretch(1);
     return frame;
 }

@@ -32,7 +32,7 @@ private:
     QWidget* m_content;
 };
 
-// The platform's empty state: a symbol, a title and a description, centred on a panel.
+// The kit's empty state centred on a panel.
 QWidget* makeEmptyState(const QString& objectName, const QString& symbol, const QString& title,
                         const QString& description, QWidget* parent);
 

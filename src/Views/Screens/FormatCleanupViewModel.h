@@ -44,7 +44,6 @@ inline const QString quarantineSelected = QStringLiteral("Quarantine Selected\u2
 inline const QString noActiveFormatRemaining = QStringLiteral("No Active Format Remaining");
 inline const QString unknownSize = QStringLiteral("Unknown size");
 inline const QString confirmationTitle = QStringLiteral("Quarantine Reviewed Formats?");
-inline const QString cancel = QStringLiteral("Cancel");
 inline const QString startCleanupPreset = QStringLiteral("Start Cleanup Preset");
 inline const QString recentRuns = QStringLiteral("Recent Preset Runs");
 inline const QString restoreCompletedRun = QStringLiteral("Restore Completed Run");
