@@ -39,9 +39,15 @@ QFont boldTitle3() {
     return font;
 }
 
+// Takes every widget out of the layout and the screen. They are deleted once control is back in
+// the event loop, since a refresh may run inside an event of one of them.
 void clearLayout(QLayout* layout) {
     while (QLayoutItem* item = layout->takeAt(0)) {
-        delete item->widget();
+        if (QWidget* widget = item->widget()) {
+            widget->hide();
+            widget->setParent(nullptr);
+            widget->deleteLater();
+        }
         if (QLayout* inner = item->layout())
             clearLayout(inner);
         delete item;
