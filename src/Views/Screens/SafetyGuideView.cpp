@@ -109,7 +109,7 @@ SafetyGuideView::SafetyGuideView(QWidget* parent) : QWidget(parent) {
     cards->setSpacing(14);
     for (const SafetyRule& rule : safetyRules())
         cards->addWidget(new SafetyRuleCard(rule.icon, rule.title, rule.detail, rule.color, content), 1,
-                         Qt::AlignTop);
+                         Qt::AlignVCenter);
     column->addLayout(cards);
 
     auto* split = new QSplitter(Qt::Horizontal, content);
