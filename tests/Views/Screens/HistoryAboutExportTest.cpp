@@ -9,6 +9,7 @@
 #include "Views/Screens/HistoryView.h"
 
 #include "ScreenTestSupport.h"
+#include "Support/Fixtures/FixtureRecords.h"
 #include "Support/Fixtures/FixtureTextLocale.h"
 #include "Support/Fixtures/TemporaryTree.h"
 
@@ -17,9 +18,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QListView>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
 
 #include <gtest/gtest.h>
@@ -203,6 +206,28 @@ TEST(HistoryViewExportTest, CancelWritesNothingSuccessPostsTheNoticeFailureShows
     alert->buttons().front()->click();
     QApplication::processEvents();
     EXPECT_FALSE(view.exportError());
+}
+
+TEST(HistoryViewExportTest, ANewHistoryLineKeepsTheListWhereTheReaderScrolledIt) {
+    std::vector<HistoryItem> history;
+    for (int index = 0; index < 60; ++index)
+        history.push_back(line(HistoryKind::scan, "Inventory", QStringLiteral("Scan %1.").arg(index)));
+    ScreenObjects objects(std::move(history));
+    HistoryView view(*objects.store, objects.fakes.services());
+    view.resize(900, 700);
+    view.show();
+    QApplication::processEvents();
+    auto* list = view.findChild<QListView*>(QStringLiteral("historyList"));
+    ASSERT_NE(list, nullptr);
+    QScrollBar* scroll = list->verticalScrollBar();
+    ASSERT_GT(scroll->maximum(), 400);
+    scroll->setValue(400);
+
+    objects.store->setProtection(testing::productWithoutRecords("Fern", "Hill", {"AU"}, "/x/Fern.component"),
+                                 true);
+    QApplication::processEvents();
+    EXPECT_EQ(view.listModel()->rowCount(), 61);
+    EXPECT_EQ(scroll->value(), 400);
 }
 
 TEST(AboutViewExportTest, SavesTheStoresReportWithTheHelperSectionInside) {
