@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScrollArea>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -244,7 +245,20 @@ PluginManagementView::PluginManagementView(PluginManagementService& service, Scr
                                            QWidget* parent)
     : QWidget(parent), m_model(service, services.documents) {
     setObjectName(QStringLiteral("pluginManagementView"));
-    auto* column = new QVBoxLayout(this);
+    // In a window of the smallest height the panels are taller than the screen; they scroll
+    // rather than squeeze the readiness summary out of sight.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("pluginManagementScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    outer->addWidget(scroll);
+    auto* content = new QWidget(scroll);
+    content->setObjectName(QStringLiteral("pluginManagementContent"));
+    scroll->setWidget(content);
+    auto* column = new QVBoxLayout(content);
     column->setContentsMargins(24, 24, 24, 24);
     column->setSpacing(18);
 
@@ -254,16 +268,16 @@ PluginManagementView::PluginManagementView(PluginManagementService& service, Scr
     connect(refreshButton, &QPushButton::clicked, this, [this] { m_model.refreshStatus(); });
     column->addWidget(new PageHeader(text("Plugin Management"),
                                      text("Administrator-approved access for system plugin folders."),
-                                     refreshButton, this));
+                                     refreshButton, content));
 
-    m_cards = new QWidget(this);
+    m_cards = new QWidget(content);
     m_cards->setObjectName(QStringLiteral("pluginManagementMetrics"));
     auto* cardRow = new QHBoxLayout(m_cards);
     cardRow->setContentsMargins(0, 0, 0, 0);
     cardRow->setSpacing(14);
     column->addWidget(m_cards);
 
-    auto* split = new QSplitter(Qt::Horizontal, this);
+    auto* split = new QSplitter(Qt::Horizontal, content);
     split->setObjectName(QStringLiteral("pluginManagementSplit"));
     split->setChildrenCollapsible(false);
     m_statusPane = makePane(split, QStringLiteral("managementStatusPane"));
@@ -276,7 +290,7 @@ PluginManagementView::PluginManagementView(PluginManagementService& service, Scr
     split->setSizes({1, 1});
     column->addWidget(split, 1);
 
-    auto* steps = new PanelFrame(this);
+    auto* steps = new PanelFrame(content);
     steps->setObjectName(QStringLiteral("setupSteps"));
     auto* stepRow = new QHBoxLayout(steps);
     stepRow->setContentsMargins(14, 14, 14, 14);

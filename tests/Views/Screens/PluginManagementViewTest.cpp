@@ -305,5 +305,19 @@ TEST_F(PluginManagementScreenTest, WidgetFollowsTheServiceAndRefreshesOnAppearan
               description(ServiceRegistryError::approvalDenied));
 }
 
+// In a window of the smallest height (720 pixels, less the sidebar's width) the panels are
+// taller than the screen: they scroll, and the readiness summary keeps its whole height.
+TEST_F(PluginManagementScreenTest, ScrollsRatherThanSqueezingAtTheSmallestWindow) {
+    start(ServiceRegistrationStatus::enabled);
+    answerHandshake();
+    PluginManagementView view(*service, services());
+    view.resize(925, 720);
+    view.show();
+    drainEvents();
+    auto* summary = find<InfoBar>(view, "releaseReadinessSummary");
+    ASSERT_NE(summary, nullptr);
+    EXPECT_GE(summary->height(), summary->heightForWidth(summary->width()));
+}
+
 } // namespace
 } // namespace quorvane
