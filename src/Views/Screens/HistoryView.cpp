@@ -243,9 +243,13 @@ void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const QFont name = nameFont();
     painter->setFont(name);
     painter->setPen(option.palette.color(QPalette::Text));
-    const QString plugin = QFontMetrics(name).elidedText(index.data(Qt::DisplayRole).toString(),
-                                                         Qt::ElideRight, std::max(0, textRight - x));
-    painter->drawText(QRect(x, top, textRight - x, firstLine), Qt::AlignVCenter | Qt::AlignLeft, plugin);
+    // Each text keeps to its one line: a line feed in a name or a detail is drawn as a space
+    // rather than spilling over the neighbouring line.
+    const int oneLine = Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine;
+    const QString plugin =
+        QFontMetrics(name).elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
+                                      std::max(0, textRight - x), Qt::TextSingleLine);
+    painter->drawText(QRect(x, top, textRight - x, firstLine), oneLine, plugin);
     x += QFontMetrics(name).horizontalAdvance(plugin) + chipSpacing;
 
     const QFont chip = chipFont();
@@ -276,9 +280,9 @@ void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const QRect summaryRect(textLeft, top + firstLine + lineSpacing, std::max(0, textRight - textLeft),
                             QFontMetrics(caption).height());
     painter->drawText(
-        summaryRect, Qt::AlignVCenter | Qt::AlignLeft,
+        summaryRect, oneLine,
         QFontMetrics(caption).elidedText(index.data(HistoryOperationListModel::summaryRole).toString(),
-                                         Qt::ElideRight, summaryRect.width()));
+                                         Qt::ElideRight, summaryRect.width(), Qt::TextSingleLine));
 
     if (index.data(HistoryOperationListModel::dividerRole).toBool()) {
         // The platform's separator, about a quarter white, at 40 %.
