@@ -81,9 +81,7 @@ const QString exportPanelTitle = QStringLiteral("Export Quorvane Inventory");
 const QString exportFileName = QStringLiteral("Quorvane-Plugin-Inventory.csv");
 const QString exportedTitle = QStringLiteral("Inventory Exported");
 const QString exportedMessage = QStringLiteral("The CSV report was saved to the location you selected.");
-const QString exportFailed = QStringLiteral("Export Failed");
 const QString exportFailedFallback = QStringLiteral("The inventory could not be exported.");
-const QString ok = QStringLiteral("OK");
 const QString listSeparator = QStringLiteral(" | ");
 } // namespace text
 
@@ -1255,12 +1253,11 @@ void InventoryView::refreshAlerts() {
                 [model = m_model] { model->setConfirmBatchQuarantine(false); });
     }
     if (m_model->exportError() && !m_exportAlert) {
-        m_exportAlert = makeAlert(this, QStringLiteral("exportFailedAlert"), text::exportFailed,
-                                  m_model->exportError().value_or(text::exportFailedFallback));
-        m_exportAlert->addButton(text::ok, QMessageBox::RejectRole)
-            ->setObjectName(QStringLiteral("okButton"));
-        connect(m_exportAlert, &QMessageBox::finished, m_model, &InventoryViewModel::dismissExportError);
-        m_exportAlert->open();
+        m_exportAlert = presentExportFailure(this, *m_model->exportError(), text::exportFailedFallback,
+                                             [model = QPointer<InventoryViewModel>(m_model)] {
+                                                 if (model)
+                                                     model->dismissExportError();
+                                             });
     }
 }
 

@@ -149,6 +149,10 @@ TEST_F(InventoryViewTest, AFailedExportShowsItsAlertUntilDismissed) {
     auto* alert = view->findChild<QMessageBox*>(QStringLiteral("exportFailedAlert"));
     ASSERT_NE(alert, nullptr);
     EXPECT_EQ(alert->text(), QStringLiteral("Export Failed"));
+    ASSERT_TRUE(screenModel()->exportError().has_value());
+    EXPECT_FALSE(screenModel()->exportError()->isEmpty());
+    EXPECT_EQ(alert->informativeText(), *screenModel()->exportError());
+    EXPECT_EQ(alert->findChild<QPushButton*>(QStringLiteral("okButton"))->text(), QStringLiteral("OK"));
     alert->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
     QApplication::processEvents();
     EXPECT_EQ(screenModel()->exportError(), std::nullopt);
