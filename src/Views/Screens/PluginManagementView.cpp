@@ -259,6 +259,9 @@ PluginManagementView::PluginManagementView(PluginManagementService& service, Scr
     content->setObjectName(QStringLiteral("pluginManagementContent"));
     scroll->setWidget(content);
     auto* column = new QVBoxLayout(content);
+    // Only the height scrolls: the content always takes the viewport's width, as it did unscrolled.
+    content->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    column->setSizeConstraint(QLayout::SetNoConstraint);
     column->setContentsMargins(24, 24, 24, 24);
     column->setSpacing(18);
 
