@@ -99,12 +99,35 @@ TEST_F(InventoryViewModelTest, MessageBarsComeInTheirOrderWithTheirPrefixes) {
     failSaves = true;
     store->setProtection(synth, true);
     ASSERT_TRUE(store->lastStorageError().has_value());
-    const auto bars = model->messageBars();
-    ASSERT_FALSE(bars.empty());
-    EXPECT_EQ(bars.front(), (InventoryViewModel::MessageBar{
-                                QStringLiteral("Quorvane could not save its local inventory state: ") +
-                                    *store->lastStorageError(),
-                                Palette::amber()}));
+    folderAccess->setLastError(QStringLiteral("No access."));
+    store->reportOperationError(QStringLiteral("Blocked"), QStringLiteral("Refused here."));
+    EXPECT_EQ(model->messageBars(),
+              (std::vector<InventoryViewModel::MessageBar>{
+                  {QStringLiteral("Quorvane could not save its local inventory state: ") +
+                       *store->lastStorageError(),
+                   Palette::amber()},
+                  {QStringLiteral("Folder authorization failed: No access."), Palette::amber()},
+                  {QStringLiteral("Refused here."), Palette::amber()}}));
+}
+
+TEST_F(InventoryViewModelTest, TheFolderLabelNamesOneFolderAndCountsSeveral) {
+    openScreen({});
+    const struct {
+        QStringList folders;
+        std::optional<QString> label;
+    } cases[] = {
+        {{}, std::nullopt},
+        {{QStringLiteral("/Volumes/Studio/Plug-Ins")}, QStringLiteral("/Volumes/Studio/Plug-Ins")},
+        {{QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")},
+         QStringLiteral("3 folders authorized")},
+    };
+    for (const auto& test : cases) {
+        QList<QUrl> urls;
+        for (const QString& folder : test.folders)
+            urls << QUrl::fromLocalFile(folder);
+        folderAccess->setAuthorizedFolders(urls);
+        EXPECT_EQ(model->folderLabel(), test.label) << test.folders.join(u',').toStdString();
+    }
 }
 
 TEST_F(InventoryViewModelTest, FiltersMatchExactlyAndSearchNameOrManufacturerOnly) {
