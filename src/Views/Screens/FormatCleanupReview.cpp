@@ -11,6 +11,7 @@
 #include "Views/Screens/FormatCleanupCandidateModel.h"
 #include "Views/Screens/FormatCleanupViewModel.h"
 
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
@@ -132,6 +133,8 @@ FormatCleanupReview::FormatCleanupReview(FormatCleanupViewModel& viewModel, QWid
     panelColumn->setSpacing(0);
     auto* header = new QHBoxLayout;
     header->setContentsMargins(14, 14, 14, 14);
+    // The two plain buttons are bare text: without room between them they read as one label.
+    header->setSpacing(14);
     header->addWidget(
         makeLabel(FormatCleanupTexts::reviewedCandidates, TextStyle::headline, std::nullopt, candidatePanel));
     header->addStretch(1);
@@ -238,6 +241,11 @@ QMessageBox* presentCleanupConfirmation(QWidget* parent, FormatCleanupViewModel&
                 model->startCleanupPresetRun();
         });
     box->setObjectName(QStringLiteral("cleanupConfirmation"));
+    // This alert puts "Cancel" first and the run after it on every desktop, whatever order the
+    // desktop gives a dialog's buttons elsewhere.
+    box->setStyleSheet(
+        box->styleSheet() +
+        QStringLiteral("QDialogButtonBox { button-layout: %1; }").arg(int(QDialogButtonBox::GnomeLayout)));
     // Any other way the alert closes is a "Cancel".
     QObject::connect(box, &QMessageBox::finished, &viewModel, &FormatCleanupViewModel::cancelConfirmation);
     return box;

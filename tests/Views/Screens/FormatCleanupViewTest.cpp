@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QListView>
 #include <QPointer>
+#include <QPushButton>
 #include <QStackedWidget>
 
 namespace quorvane::testing {
@@ -58,6 +59,14 @@ TEST_F(FormatCleanupViewTest, PresetsCustomFormatsAndPreviewFollowTheViewModel) 
     ASSERT_FALSE(alert.isNull());
     EXPECT_TRUE(alert->informativeText().startsWith(
         QStringLiteral("Quorvane will move 2 exact format bundles across 2 products")));
+    // "Cancel" first, then the run, whatever order the desktop gives other dialogs.
+    QCoreApplication::processEvents();
+    auto* cancel = alert->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+    auto* action = alert->findChild<QPushButton*>(QStringLiteral("actionButton"));
+    ASSERT_TRUE(cancel && action);
+    EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(action->text(), QStringLiteral("Start Cleanup Preset"));
+    EXPECT_LT(cancel->mapTo(alert.data(), QPoint()).x(), action->mapTo(alert.data(), QPoint()).x());
 
     // Another preset drops the preview and closes the alert.
     find(QStringLiteral("presetCard_noAAX"))->click();
