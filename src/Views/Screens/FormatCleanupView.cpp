@@ -96,8 +96,13 @@ void PresetCard::paintEvent(QPaintEvent*) {
     const QFont descriptionFont = textFont(TextStyle::caption2);
     painter.setFont(descriptionFont);
     painter.setPen(Palette::secondaryText());
-    const QRect description(inner.left(), inner.top() + titleMetrics.height() + 4, inner.width(),
-                            2 * QFontMetrics(descriptionFont).lineSpacing());
+    // Two laid-out lines: wrapped lines sit further apart than the font's rounded line spacing, so
+    // twice that spacing clips the descenders of the second line.
+    const int twoLines =
+        QFontMetrics(descriptionFont)
+            .boundingRect(QRect(0, 0, inner.width(), 1000), Qt::AlignLeft, QStringLiteral("X\nX"))
+            .height();
+    const QRect description(inner.left(), inner.top() + titleMetrics.height() + 4, inner.width(), twoLines);
     painter.drawText(description, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, summary(m_preset));
 }
 
