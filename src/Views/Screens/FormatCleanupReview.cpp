@@ -67,6 +67,12 @@ DisclosureGroup::DisclosureGroup(const QString& title, QWidget* content, QWidget
     m_toggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_toggle->setArrowType(Qt::RightArrow);
     m_toggle->setAutoRaise(true);
+    // A title with its arrow, never a pressed button while the group is open; keyboard focus shows
+    // in the title's colour.
+    m_toggle->setStyleSheet(
+        QStringLiteral(
+            "QToolButton { border: none; background: transparent; } QToolButton:focus { color: %1; }")
+            .arg(Palette::accent().name()));
     m_toggle->setFont(textFont(TextStyle::body));
     m_toggle->setText(title);
     layout->addWidget(m_toggle);
