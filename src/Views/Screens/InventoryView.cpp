@@ -14,6 +14,7 @@
 #include "Views/Kit/MetricCard.h"
 #include "Views/Kit/PageHeader.h"
 #include "Views/Kit/Palette.h"
+#include "Views/Kit/PathBox.h"
 #include "Views/Kit/PluginDetailPane.h"
 #include "Views/Kit/PluginTable.h"
 #include "Views/Kit/PluginTableModel.h"
@@ -902,6 +903,8 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
     progressLayout->addWidget(m_progressBar);
     m_progressLocation = makeMonospaced(QString(), 10, m_progressPanel);
     m_progressLocation->setObjectName(QStringLiteral("scanProgressLocation"));
+    // One line that never widens the screen: a long path is shortened to the panel's width.
+    m_progressLocation->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     progressLayout->addWidget(m_progressLocation);
     statusLayout->addWidget(m_progressPanel);
 
@@ -1081,7 +1084,12 @@ void InventoryView::refreshStatusArea() {
         m_progressCount->setText(m_model->scanProgressCount());
         m_progressBar->setRange(0, m_model->scanProgressTotal());
         m_progressBar->setValue(std::min(m_model->scanProgressValue(), m_model->scanProgressTotal()));
-        m_progressLocation->setText(m_model->scanProgressLocation());
+        const QString location = m_model->scanProgressLocation();
+        const int width = m_progressLocation->width();
+        m_progressLocation->setText(
+            width > 0 ? QFontMetrics(m_progressLocation->font()).elidedText(location, Qt::ElideMiddle, width)
+                      : location);
+        m_progressLocation->setToolTip(location);
     }
     const QStringList locations = m_model->inaccessibleLocations();
     if (area != Area::limitedAccess || locations == m_shownLocations)
@@ -1091,11 +1099,12 @@ void InventoryView::refreshStatusArea() {
         QHBoxLayout* rowLayout = nullptr;
         QWidget* row = makeRow(m_limitedPanel, 8, &rowLayout);
         row->setObjectName(QStringLiteral("inaccessibleLocationRow"));
-        auto* path = makeMonospaced(location, 10, row);
+        // Selectable, and wrapped anywhere so that a long path never widens the screen.
+        auto* path = new WrappingText(location, monospacedFont(10), 3, row);
         path->setObjectName(QStringLiteral("inaccessibleLocation"));
-        path->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        rowLayout->addWidget(path);
-        rowLayout->addStretch(1);
+        path->setStyleSheet(QStringLiteral("QTextEdit { background: transparent; color: %1; }")
+                                .arg(Palette::secondaryText().name(QColor::HexArgb)));
+        rowLayout->addWidget(path, 1);
         auto* open = new KitButton(text::openParent, QString(), ButtonStyle::plain, row);
         open->setObjectName(QStringLiteral("openParentButton"));
         connect(open, &QPushButton::clicked, m_model,

@@ -4,6 +4,7 @@
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/PluginTable.h"
 #include "Views/Kit/PluginTableModel.h"
+#include "Views/Kit/TextStyle.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -25,8 +26,9 @@ protected:
         InventoryFixture::TearDown();
     }
     void show(const std::vector<Plugin>& plugins,
-              ServiceRegistrationStatus status = ServiceRegistrationStatus::enabled) {
-        openScreen(plugins, status);
+              ServiceRegistrationStatus status = ServiceRegistrationStatus::enabled,
+              const std::function<void(PersistedInventory&)>& adjust = {}) {
+        openScreen(plugins, status, adjust);
         model.reset(); // the view makes its own
         view = std::make_unique<InventoryView>(
             *folderAccess, *service, *store,
@@ -156,6 +158,27 @@ TEST_F(InventoryViewTest, AFailedExportShowsItsAlertUntilDismissed) {
     alert->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
     QApplication::processEvents();
     EXPECT_EQ(screenModel()->exportError(), std::nullopt);
+}
+
+TEST_F(InventoryViewTest, LongFolderPathsNeverWidenTheScreen) {
+    const QString longPath = QStringLiteral("/Library/Audio/Plug-Ins/VST3/") + QString(400, u'x');
+    ScanHold hold;
+    scan = hold.function(ScanProgress{QStringLiteral("VST3"), longPath, 0, 3, 7});
+    show({}, ServiceRegistrationStatus::enabled, [&](PersistedInventory& state) {
+        state.inaccessibleLocations = QStringList{longPath};
+    });
+    view->resize(1100, 800);
+    QApplication::processEvents();
+    const int pathWidth = QFontMetrics(monospacedFont(10)).horizontalAdvance(longPath);
+    ASSERT_TRUE(shown(QStringLiteral("limitedAccessPanel")));
+    EXPECT_LT(view->minimumSizeHint().width(), pathWidth);
+
+    store->startScan({}, service.get());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown(QStringLiteral("scanProgressPanel")); }, 5000));
+    EXPECT_LT(view->minimumSizeHint().width(), pathWidth);
+    EXPECT_EQ(find<QLabel>(QStringLiteral("scanProgressLocation"))->toolTip(), longPath);
+    hold.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isScanning(); }, 5000));
 }
 
 } // namespace
