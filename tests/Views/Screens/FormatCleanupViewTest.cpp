@@ -3,10 +3,12 @@
 #include "Views/Screens/FormatCleanupReview.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QListView>
 #include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTest>
 
 namespace quorvane::testing {
 namespace {
@@ -74,6 +76,22 @@ TEST_F(FormatCleanupViewTest, PresetsCustomFormatsAndPreviewFollowTheViewModel) 
     EXPECT_TRUE(alert.isNull());
     EXPECT_EQ(reviewPage(), 0);
     EXPECT_FALSE(view->viewModel().showConfirmation());
+}
+
+TEST_F(FormatCleanupViewTest, RestoringTheLastRecentRunRemovesItsRowAndThePanel) {
+    view->viewModel().setPreset(FormatCleanupPresetKind::retireVST2);
+    view->viewModel().buildCleanupPreview();
+    view->viewModel().startCleanupPresetRun();
+    auto* panel = find<QWidget>(QStringLiteral("recentRunsPanel"));
+    ASSERT_TRUE(panel->isVisibleTo(view.get()));
+    EXPECT_EQ(find<QLabel>(QStringLiteral("recentRunCaption"))->text(),
+              QStringLiteral("3 format bundles remain in Quarantine"));
+    // The helper answers at once: the row goes away while its button is still being clicked.
+    QTest::mouseClick(find(QStringLiteral("restoreCompletedRunButton")), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(store->quarantinedBundleCount(), 0);
+    EXPECT_FALSE(panel->isVisibleTo(view.get()));
+    EXPECT_EQ(view->findChild<QAbstractButton*>(QStringLiteral("restoreCompletedRunButton")), nullptr);
 }
 
 } // namespace
