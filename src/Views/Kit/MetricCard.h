@@ -3,14 +3,16 @@
 #include "Views/Kit/RoundedBox.h"
 
 #include <QColor>
+#include <QLabel>
 #include <QString>
-
-class QLabel;
 
 namespace quorvane {
 
+class MetricValueLabel;
+
 // The summary card of the screens' metric rows: a symbol in `color`, a title, a large value and a
-// detail line, all shown as given.
+// detail line, all shown as given. Where the card is too narrow for the value, its font steps down
+// to fit; only below the smallest step is it elided, with the whole value as its tooltip.
 class MetricCard : public PanelFrame {
     Q_OBJECT
 public:
@@ -26,7 +28,32 @@ public:
 private:
     QString m_icon;
     QColor m_color;
-    QLabel* m_value;
+    MetricValueLabel* m_value;
+};
+
+// The card's large value: it asks for room to show the text at `largestPixelSize` but accepts less,
+// shrinking its font, keeping its weight, down to `smallestPixelSize`.
+class MetricValueLabel : public QLabel {
+    Q_OBJECT
+public:
+    static constexpr int largestPixelSize = 26;
+    static constexpr int smallestPixelSize = 15;
+
+    explicit MetricValueLabel(const QString& text, QWidget* parent = nullptr);
+
+    QString fullText() const { return m_fullText; }
+    void setFullText(const QString& text);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void fit();
+
+    QString m_fullText;
 };
 
 } // namespace quorvane

@@ -64,18 +64,31 @@ int failures = 0;
 // The staged pages, gone before the application is.
 std::vector<std::unique_ptr<QWidget>> stagedPages;
 
-void save(QWidget* widget, const QString& name, bool fitContent = true) {
-    widget->show();
-    QApplication::processEvents();
-    if (fitContent)
-        widget->adjustSize();
-    QApplication::processEvents();
+void write(QWidget* widget, const QString& name) {
     const QString file = QDir(outputFolder).filePath(name + QStringLiteral(".png"));
     if (!widget->grab().save(file)) {
         std::fprintf(stderr, "could not write %s\n", qPrintable(file));
         ++failures;
     } else {
         std::printf("%s\n", qPrintable(file));
+    }
+}
+
+// A whole window is also shown at its smallest size, where cramped layouts show first.
+void save(QWidget* widget, const QString& name, bool fitContent = true) {
+    widget->show();
+    QApplication::processEvents();
+    if (fitContent)
+        widget->adjustSize();
+    QApplication::processEvents();
+    write(widget, name);
+    if (qobject_cast<RootView*>(widget) && !fitContent) {
+        const QSize size = widget->size();
+        widget->resize(widget->minimumSize());
+        QApplication::processEvents();
+        write(widget, name + QStringLiteral("-smallest"));
+        widget->resize(size);
+        QApplication::processEvents();
     }
 }
 

@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QToolButton>
@@ -164,6 +165,46 @@ TEST(MetricCard, IconColumnStaysThirtyEightWideWhateverTheTexts) {
     EXPECT_EQ(longCard.fillColor(), Palette::panel());
     EXPECT_EQ(longCard.strokeColor(), Palette::hairline());
     EXPECT_EQ(longCard.radius(), 10);
+}
+
+// The narrowest card of a metric row in the smallest window, holding the longest values the screens show.
+TEST(MetricCard, ValueIsShownWholeInTheNarrowestCard) {
+    for (const QString& value : {QStringLiteral("Approval Required"), QStringLiteral("Status Unavailable"),
+                                 QStringLiteral("Not Connected"), QStringLiteral("Helper Missing")}) {
+        MetricCard card(QStringLiteral("gear"), QStringLiteral("Helper Status"), value,
+                        QStringLiteral("Action required"), Palette::amber());
+        card.resize(250, card.sizeHint().height());
+        card.show();
+        QApplication::processEvents();
+        auto* label = child<QLabel>(&card, QStringLiteral("metricValue"));
+        ASSERT_EQ(card.width(), 250);
+        EXPECT_EQ(label->text(), value);
+        EXPECT_TRUE(label->toolTip().isEmpty()) << value.toStdString();
+        EXPECT_LE(QFontMetrics(label->font(), label).horizontalAdvance(label->text()),
+                  label->contentsRect().width())
+            << value.toStdString();
+        EXPECT_LE(label->geometry().right(), card.contentsRect().right());
+        EXPECT_EQ(label->font().weight(), QFont::DemiBold);
+    }
+}
+
+TEST(MetricCard, ValueTooLongForAnyStepIsElidedWithTheWholeValueAsTooltip) {
+    const QString value = QStringLiteral("Approval Required Under Login Items");
+    MetricCard card(QStringLiteral("gear"), QStringLiteral("A"), value, QString(), Palette::amber());
+    card.resize(160, card.sizeHint().height());
+    card.show();
+    QApplication::processEvents();
+    auto* label = child<QLabel>(&card, QStringLiteral("metricValue"));
+    EXPECT_TRUE(label->text().endsWith(QChar(0x2026))) << label->text().toStdString();
+    EXPECT_EQ(label->toolTip(), value);
+    EXPECT_EQ(card.value(), value);
+    EXPECT_EQ(label->font().pixelSize(), MetricValueLabel::smallestPixelSize);
+
+    // A short value later shown in place goes back to the full size, without the tooltip.
+    card.setValue(QStringLiteral("7"));
+    EXPECT_EQ(label->text(), QStringLiteral("7"));
+    EXPECT_TRUE(label->toolTip().isEmpty());
+    EXPECT_EQ(label->font().pixelSize(), MetricValueLabel::largestPixelSize);
 }
 
 TEST(StatusPill, TextAndColourPerStatus) {
