@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace quorvane {
 namespace {
 
@@ -56,6 +58,20 @@ TEST(SymbolIcons, EveryMappedSymbolDrawsInTheRequestedColour) {
         EXPECT_EQ(pixmap.size(), QSize(24, 24)) << symbol.toStdString();
         EXPECT_TRUE(hasPaint(pixmap, Palette::amber()))
             << symbol.toStdString() << " -> " << iconName.toStdString();
+    }
+}
+
+// Only a symbol and its filled variant may share a picture; two different symbols never look alike.
+TEST(SymbolIcons, DifferentSymbolsHaveDifferentPictures) {
+    std::map<QString, QString> symbolOfPicture;
+    for (const auto& [symbol, iconName] : symbolIconTable()) {
+        QString base = symbol;
+        if (base.endsWith(QStringLiteral(".fill")))
+            base.chop(5);
+        const auto [at, added] = symbolOfPicture.try_emplace(iconName, base);
+        EXPECT_TRUE(added || at->second == base)
+            << symbol.toStdString() << " and " << at->second.toStdString() << " both draw "
+            << iconName.toStdString();
     }
 }
 
