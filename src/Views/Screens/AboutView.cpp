@@ -15,6 +15,7 @@
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TextStyle.h"
 #include "Views/Screens/AtomicExport.h"
+#include "Views/Screens/ScreenLayout.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -37,21 +38,6 @@ QFont boldTitle3() {
     QFont font = textFont(TextStyle::title3);
     font.setWeight(QFont::Bold);
     return font;
-}
-
-// Takes every widget out of the layout and the screen. They are deleted once control is back in
-// the event loop, since a refresh may run inside an event of one of them.
-void clearLayout(QLayout* layout) {
-    while (QLayoutItem* item = layout->takeAt(0)) {
-        if (QWidget* widget = item->widget()) {
-            widget->hide();
-            widget->setParent(nullptr);
-            widget->deleteLater();
-        }
-        if (QLayout* inner = item->layout())
-            clearLayout(inner);
-        delete item;
-    }
 }
 
 // A pane of the split: a panel padded 18 with a column of the given spacing.

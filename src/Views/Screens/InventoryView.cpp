@@ -24,6 +24,7 @@
 #include "Views/Kit/TextStyle.h"
 #include "Views/Screens/CsvWriter.h"
 #include "Views/Screens/PrivilegedActionRoad.h"
+#include "Views/Screens/ScreenLayout.h"
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -790,21 +791,6 @@ namespace {
 // The system's green, which the authorised-folder label uses instead of the palette's.
 QColor systemGreen() {
     return QColor::fromRgbF(0.20, 0.78, 0.35);
-}
-
-// Empties a container whose children are rebuilt. A child may be the button whose click started
-// the rebuild, so it leaves the tree at once and goes once its signal has returned.
-void clearLayout(QLayout* layout) {
-    while (QLayoutItem* item = layout->takeAt(0)) {
-        if (QWidget* widget = item->widget()) {
-            widget->hide();
-            widget->setParent(nullptr);
-            widget->deleteLater();
-        }
-        if (QLayout* inner = item->layout())
-            clearLayout(inner);
-        delete item;
-    }
 }
 
 QWidget* makeRow(QWidget* parent, int spacing, QHBoxLayout** layout) {

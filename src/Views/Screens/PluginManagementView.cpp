@@ -12,6 +12,7 @@
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TextStyle.h"
 #include "Views/Screens/SafetyStep.h"
+#include "Views/Screens/ScreenLayout.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -29,21 +30,6 @@ namespace {
 
 QString text(const char* source) {
     return QCoreApplication::translate("PluginManagementView", source);
-}
-
-// Takes every widget out of the layout and the screen. They go once control is back in the event
-// loop: a refresh may run inside the click of the very button it replaces.
-void clearLayout(QLayout* layout) {
-    while (QLayoutItem* item = layout->takeAt(0)) {
-        if (QWidget* widget = item->widget()) {
-            widget->hide();
-            widget->setParent(nullptr);
-            widget->deleteLater();
-        }
-        if (QLayout* inner = item->layout())
-            clearLayout(inner);
-        delete item;
-    }
 }
 
 QFont boldFont(TextStyle style, QFont::Weight weight = QFont::Bold) {

@@ -36,8 +36,10 @@ void replaceMetrics(QHBoxLayout* row, const std::vector<MetricSpec>& cards) {
 void clearLayout(QLayout* layout) {
     while (QLayoutItem* item = layout->takeAt(0)) {
         if (QWidget* widget = item->widget()) {
-            // Hidden at once, deleted once the event that may be running inside it has returned.
+            // Out of the screen at once, deleted once the event that may be running inside it (the
+            // click of the very button being replaced) has returned.
             widget->hide();
+            widget->setParent(nullptr);
             widget->deleteLater();
         } else if (QLayout* nested = item->layout()) {
             clearLayout(nested);

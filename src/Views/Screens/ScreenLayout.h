@@ -31,7 +31,8 @@ struct MetricSpec {
 QHBoxLayout* makeMetricRow(QVBoxLayout* column);
 void replaceMetrics(QHBoxLayout* row, const std::vector<MetricSpec>& cards);
 
-// Deletes every widget and nested layout of `layout`, keeping the layout itself.
+// Takes every widget and nested layout out of `layout`, keeping the layout itself. The widgets leave
+// the screen at once and are deleted once control is back in the event loop.
 void clearLayout(QLayout* layout);
 
 // The inspector beside a plugin table: at least 300 pixels wide, ideally 330.
