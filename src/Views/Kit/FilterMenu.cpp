@@ -70,12 +70,17 @@ void FilterMenu::refresh() {
     const QFontMetrics metrics(m_label->font());
     m_label->setText(shown);
     m_label->setToolTip(shown);
-    m_button->setMinimumWidth(0);
     m_button->setFixedHeight(qMax(metrics.height() + 12, 26));
     const int wanted = metrics.horizontalAdvance(shown) + 12 + 6 + 18;
     m_button->setMinimumWidth(qMin(wanted, maximumWidth()));
 
-    const QIcon check = symbolIcon(u"checkmark", palette().color(QPalette::WindowText), 14);
+    // A long menu costs an icon per option; the marks move only with the choice or the ink.
+    const QColor ink = palette().color(QPalette::WindowText);
+    if (m_markedOption == current && m_markInk == ink)
+        return;
+    m_markedOption = current;
+    m_markInk = ink;
+    const QIcon check = symbolIcon(u"checkmark", ink, 14);
     for (QAction* action : m_menu->actions())
         action->setIcon(action->data().toString() == current ? check : QIcon());
 }

@@ -2,6 +2,7 @@
 
 #include "Views/Kit/Binding.h"
 
+#include <QColor>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -36,6 +37,9 @@ private:
     QToolButton* m_button;
     QLabel* m_label;
     QMenu* m_menu;
+    // The option that bears the check mark, and in which colour.
+    QString m_markedOption;
+    QColor m_markInk;
 };
 
 } // namespace quorvane

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QPainter>
+#include <QPixmapCache>
 
 // Resources of a static library have to be registered by hand.
 static void registerKitResources() {
@@ -98,6 +99,13 @@ QPixmap symbolPixmap(QStringView symbol, const QColor& color, int pixelSize) {
     ensureResources();
     const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
     const int devicePixels = qRound(pixelSize * ratio);
+    // Screens rebuild their panes often and each pane paints a few symbols again; reading and
+    // drawing the vector file each time would cost more than the rest of the pane.
+    const QString key =
+        QStringLiteral("quorvane.symbol/%1/%2/%3/%4")
+            .arg(symbol, color.name(QColor::HexArgb), QString::number(devicePixels), QString::number(ratio));
+    if (QPixmap cached; QPixmapCache::find(key, &cached))
+        return cached;
     QPixmap result(devicePixels, devicePixels);
     result.fill(Qt::transparent);
     result.setDevicePixelRatio(ratio);
@@ -115,6 +123,7 @@ QPixmap symbolPixmap(QStringView symbol, const QColor& color, int pixelSize) {
     painter.end();
     result = QPixmap::fromImage(image);
     result.setDevicePixelRatio(ratio);
+    QPixmapCache::insert(key, result);
     return result;
 }
 

@@ -183,8 +183,15 @@ void InventoryViewModel::onPluginsChanged() {
     m_activeShared = std::make_shared<const std::vector<Plugin>>(m_store.activePlugins());
     m_activeIndex.clear();
     m_activeIndex.reserve(static_cast<qsizetype>(activeList().size()));
-    for (size_t index = 0; index < activeList().size(); ++index)
-        m_activeIndex.insert(activeList()[index].id, static_cast<int>(index));
+    m_activeTraits.assign(activeList().size(), 0);
+    for (size_t index = 0; index < activeList().size(); ++index) {
+        const Plugin& plugin = activeList()[index];
+        m_activeIndex.insert(plugin.id, static_cast<int>(index));
+        const int level = plugin.protectionLevel();
+        m_activeTraits[index] =
+            static_cast<quint8>((level == 0 || level == 1 ? protectable : 0) |
+                                (level != 0 && !plugin.isMandatoryShell() ? unprotectable : 0));
+    }
     ++m_generation;
     if (m_actionDepth > 0)
         return;
@@ -538,24 +545,21 @@ int InventoryViewModel::selectedPluginCount() const {
     return count;
 }
 
-bool InventoryViewModel::anySelected(const std::function<bool(const Plugin&)>& test) const {
+bool InventoryViewModel::anySelectedHas(quint8 trait) const {
     for (const QUuid& id : m_selectedPluginIDs) {
-        if (const Plugin* plugin = activePlugin(id); plugin && test(*plugin))
+        if (const auto found = m_activeIndex.constFind(id);
+            found != m_activeIndex.cend() && (m_activeTraits[static_cast<size_t>(*found)] & trait))
             return true;
     }
     return false;
 }
 
 bool InventoryViewModel::canProtectSelected() const {
-    return anySelected([](const Plugin& plugin) {
-        const int level = plugin.protectionLevel();
-        return level == 0 || level == 1;
-    });
+    return anySelectedHas(protectable);
 }
 
 bool InventoryViewModel::canRemoveProtectionFromSelected() const {
-    return anySelected(
-        [](const Plugin& plugin) { return plugin.protectionLevel() != 0 && !plugin.isMandatoryShell(); });
+    return anySelectedHas(unprotectable);
 }
 
 std::optional<QString> InventoryViewModel::batchQuarantineReason() const {

@@ -163,7 +163,8 @@ private:
     void syncInspectedPlugin(const QSet<QUuid>& ids);
     void pruneSelectionToVisibleRows();
     const Plugin* activePlugin(const QUuid& id) const;
-    bool anySelected(const std::function<bool(const Plugin&)>& test) const;
+    // Whether any selected active product has `trait`.
+    bool anySelectedHas(quint8 trait) const;
     const std::vector<QString>& searchKeys() const;
 
     PluginFolderAccess& m_folderAccess;
@@ -185,6 +186,10 @@ private:
     std::shared_ptr<const std::vector<Plugin>> m_activeShared;
     const std::vector<Plugin>& activeList() const { return *m_activeShared; }
     QHash<QUuid, int> m_activeIndex;
+    // What the batch buttons ask of each active product, by its index, worked out once per list:
+    // asking it of every selected product on each selection change costs a name test per product.
+    enum Trait : quint8 { protectable = 1, unprotectable = 2 };
+    std::vector<quint8> m_activeTraits;
     quint64 m_generation = 0;
 
     // Kept until the inventory or a filter changes.

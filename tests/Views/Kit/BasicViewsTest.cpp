@@ -99,6 +99,16 @@ TEST(FilterMenu, ChoosingAnOptionWritesTheBindingAndMovesTheCheckmark) {
     EXPECT_EQ(checkedOptions(menu), QStringList{QStringLiteral("Rock & Roll")});
 }
 
+TEST(FilterMenu, RefreshFollowsTheBindingChangedElsewhereAndBack) {
+    FilterState state{QStringLiteral("All")};
+    FilterMenu menu(QStringLiteral("Format"), state.binding(), {QStringLiteral("All"), QStringLiteral("AU")});
+    for (const QString& chosen : {QStringLiteral("AU"), QStringLiteral("AU"), QStringLiteral("All")}) {
+        state.selection = chosen;
+        menu.refresh();
+        EXPECT_EQ(checkedOptions(menu), QStringList{chosen});
+    }
+}
+
 TEST(FilterMenu, WidthLimitDependsOnTheExactManufacturerTitle) {
     FilterState state{QStringLiteral("All")};
     EXPECT_EQ(FilterMenu(QStringLiteral("Manufacturer"), state.binding(), {}).maximumWidth(), 190);

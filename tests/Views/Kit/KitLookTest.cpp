@@ -75,6 +75,21 @@ TEST(SymbolIcons, DifferentSymbolsHaveDifferentPictures) {
     }
 }
 
+TEST(SymbolIcons, RepeatedRequestsKeepTheirOwnColourAndSize) {
+    const struct {
+        QColor color;
+        int size;
+    } requests[] = {
+        {Palette::amber(), 16}, {Palette::red(), 16}, {Palette::amber(), 20}, {Palette::amber(), 16}};
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& request : requests) {
+            const QPixmap pixmap = symbolPixmap(u"shippingbox", request.color, request.size);
+            EXPECT_EQ(pixmap.size(), QSize(request.size, request.size));
+            EXPECT_TRUE(hasPaint(pixmap, request.color)) << request.color.name().toStdString();
+        }
+    }
+}
+
 TEST(SymbolIcons, UnknownSymbolIsATransparentPixmapOfTheSameSize) {
     EXPECT_TRUE(freedesktopIconName(u"no.such.symbol").isEmpty());
     const QImage image = symbolPixmap(u"no.such.symbol", Palette::red(), 18).toImage();
