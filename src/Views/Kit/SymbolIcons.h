@@ -12,8 +12,8 @@
 namespace quorvane {
 
 // The views name their symbols by the names of the original design ("shield.checkered"); each is
-// drawn by an icon of the freedesktop-named set shipped inside the program, so the look never
-// depends on the desktop's icon theme.
+// drawn by an icon of the set shipped inside the program, named in the freedesktop style (a few
+// names are our own), so the look never depends on the desktop's icon theme.
 const std::vector<std::pair<QString, QString>>& symbolIconTable();
 // Empty for a symbol the table does not know.
 QString freedesktopIconName(QStringView symbol);
