@@ -77,6 +77,27 @@ void presentTrashSheet(TrashSheetFrame* sheet) {
     sheet->open();
 }
 
+TrashSheetFrame* openTrashSheet(const TrashSheetMaker& make, std::function<void()> onConfirm,
+                                const QString& objectName) {
+    // The closures exist before the sheet; they find it through the holder, which forgets it once gone.
+    auto holder = std::make_shared<QPointer<TrashSheetFrame>>();
+    TrashSheetFrame* sheet = make(
+        [holder] {
+            if (*holder)
+                (*holder)->dismiss();
+        },
+        [holder, action = std::move(onConfirm)] {
+            if (action)
+                action();
+            if (*holder)
+                (*holder)->dismiss();
+        });
+    *holder = sheet;
+    sheet->setObjectName(objectName);
+    presentTrashSheet(sheet);
+    return sheet;
+}
+
 BundleQuarantineActions::BundleQuarantineActions(const Plugin& plugin, const PluginBundleRecord& bundle,
                                                  std::optional<QString> restoreBlockingReason,
                                                  std::optional<QString> trashBlockingReason,
@@ -105,23 +126,16 @@ BundleQuarantineActions::BundleQuarantineActions(const Plugin& plugin, const Plu
     trash->setObjectName(QStringLiteral("trashFormatButton"));
     connect(trash, &QPushButton::clicked, this,
             [this, owner = plugin, record = bundle, action = std::move(onTrash)] {
-                auto holder = std::make_shared<QPointer<TrashSheetFrame>>();
-                auto* sheet = new TrashConfirmationSheet(
-                    owner, record,
-                    [holder] {
-                        if (*holder)
-                            (*holder)->dismiss();
+                openTrashSheet(
+                    [&](std::function<void()> onCancel, std::function<void()> onConfirm) {
+                        return new TrashConfirmationSheet(owner, record, std::move(onCancel),
+                                                          std::move(onConfirm), window());
                     },
-                    [holder, owner, record, action] {
+                    [owner, record, action] {
                         if (action)
                             action(owner, record);
-                        if (*holder)
-                            (*holder)->dismiss();
                     },
-                    window());
-                *holder = sheet;
-                sheet->setObjectName(QStringLiteral("bundleTrashSheet"));
-                presentTrashSheet(sheet);
+                    QStringLiteral("bundleTrashSheet"));
             });
     stack->addWidget(trash);
 }
@@ -170,25 +184,16 @@ void QuarantineDetailPane::presentRestoreConfirmation() {
 void QuarantineDetailPane::presentTrashConfirmation() {
     if (m_trashSheet)
         return;
-    QPointer<QuarantineDetailPane> self(this);
-    auto* sheet = new BatchTrashConfirmationSheet(
-        1, static_cast<qint64>(m_bundles.size()),
-        [self] {
-            if (self && self->m_trashSheet)
-                self->m_trashSheet->dismiss();
+    m_trashSheet = openTrashSheet(
+        [this](std::function<void()> onCancel, std::function<void()> onConfirm) {
+            return new BatchTrashConfirmationSheet(1, static_cast<qint64>(m_bundles.size()),
+                                                   std::move(onCancel), std::move(onConfirm), this);
         },
-        [self] {
-            if (!self)
-                return;
-            if (self->m_plugin && self->m_actions.onTrash)
+        [self = QPointer<QuarantineDetailPane>(this)] {
+            if (self && self->m_plugin && self->m_actions.onTrash)
                 self->m_actions.onTrash(*self->m_plugin);
-            if (self && self->m_trashSheet)
-                self->m_trashSheet->dismiss();
         },
-        this);
-    sheet->setObjectName(QStringLiteral("pluginTrashSheet"));
-    m_trashSheet = sheet;
-    presentTrashSheet(sheet);
+        QStringLiteral("pluginTrashSheet"));
 }
 
 TrashSheetFrame* QuarantineDetailPane::trashSheet() const {

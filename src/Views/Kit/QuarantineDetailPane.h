@@ -6,6 +6,7 @@
 
 #include <QPointer>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -73,5 +74,12 @@ private:
 
 // Shows a Trash sheet window-modal; its closures dismiss it (a confirm after running its action).
 void presentTrashSheet(TrashSheetFrame* sheet);
+
+// Builds a Trash sheet through `make`, handing it the closures it calls, names it and shows it:
+// "Cancel" dismisses it, the destructive button runs `onConfirm` and then dismisses it.
+using TrashSheetMaker =
+    std::function<TrashSheetFrame*(std::function<void()> onCancel, std::function<void()> onConfirm)>;
+TrashSheetFrame* openTrashSheet(const TrashSheetMaker& make, std::function<void()> onConfirm,
+                                const QString& objectName);
 
 } // namespace quorvane

@@ -357,25 +357,18 @@ void QuarantineView::presentBatchRestore() {
 void QuarantineView::presentBatchTrash() {
     if (m_trashSheet)
         return;
-    const QPointer<QuarantineView> self(this);
-    auto* sheet = new BatchTrashConfirmationSheet(
-        qint64(m_model.selectedQuarantinedPlugins().size()), m_model.selectedQuarantinedBundleCount(),
-        [self] {
-            if (self && self->m_trashSheet)
-                self->m_trashSheet->dismiss();
+    m_trashSheet = openTrashSheet(
+        [this](std::function<void()> onCancel, std::function<void()> onConfirm) {
+            return new BatchTrashConfirmationSheet(qint64(m_model.selectedQuarantinedPlugins().size()),
+                                                   m_model.selectedQuarantinedBundleCount(),
+                                                   std::move(onCancel), std::move(onConfirm), this);
         },
-        [self] {
-            if (!self)
-                return;
-            self->m_model.moveBatchToTrash();
-            // Closed whether or not the road got past the readiness test.
-            if (self && self->m_trashSheet)
-                self->m_trashSheet->dismiss();
+        // Closed whether or not the road got past the readiness test.
+        [self = QPointer<QuarantineView>(this)] {
+            if (self)
+                self->m_model.moveBatchToTrash();
         },
-        this);
-    sheet->setObjectName(QStringLiteral("batchTrashSheet"));
-    m_trashSheet = sheet;
-    presentTrashSheet(sheet);
+        QStringLiteral("batchTrashSheet"));
 }
 
 TrashSheetFrame* QuarantineView::batchTrashSheet() const {
