@@ -6,7 +6,6 @@
 #include "Views/Kit/ConfirmAlert.h"
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/KitButton.h"
-#include "Views/Kit/PageHeader.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PluginTable.h"
 #include "Views/Kit/QuarantineDetailPane.h"
@@ -281,9 +280,7 @@ QuarantineView::QuarantineView(PluginManagementService& service, PluginInventory
 }
 
 void QuarantineView::refresh() {
-    clearLayout(m_header);
-    m_header->addWidget(new PageHeader(T::title, T::subtitle,
-                                       makeStatusChip(m_model.isReady(), T::restoreReady, nullptr), this));
+    replaceStatusHeader(m_header, T::title, T::subtitle, m_model.isReady(), T::restoreReady, this);
     replaceMetrics(m_metrics, m_model.cards());
     m_table->setPlugins(m_model.quarantinedPlugins());
     refreshSelection();
@@ -332,17 +329,9 @@ void QuarantineView::rebuildBatchArea() {
 
 void QuarantineView::rebuildBars() {
     clearLayout(m_bars);
-    if (const auto reason = m_service.trashBlockingReason()) {
-        auto* bar = new InfoBar(*reason, Palette::amber(), this);
-        bar->setObjectName(QStringLiteral("trashReasonBar"));
-        m_bars->addWidget(bar);
-    }
+    addAmberBar(m_bars, m_service.trashBlockingReason(), QStringLiteral("trashReasonBar"), this);
     m_bars->addWidget(new InfoBar(T::reversibleNote, Palette::amber(), this));
-    if (const auto error = m_store.lastOperationError()) {
-        auto* bar = new InfoBar(*error, Palette::amber(), this);
-        bar->setObjectName(QStringLiteral("operationErrorBar"));
-        m_bars->addWidget(bar);
-    }
+    addAmberBar(m_bars, m_store.lastOperationError(), QStringLiteral("operationErrorBar"), this);
 }
 
 void QuarantineView::presentBatchRestore() {

@@ -1,6 +1,8 @@
 #include "Views/Screens/ScreenLayout.h"
 
+#include "Views/Kit/InfoBar.h"
 #include "Views/Kit/MetricCard.h"
+#include "Views/Kit/PageHeader.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TextStyle.h"
@@ -68,6 +70,21 @@ QWidget* makeBatchReasonLine(const QString& text, QWidget* parent) {
     label->setWordWrap(true);
     label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     return label;
+}
+
+void replaceStatusHeader(QVBoxLayout* slot, const QString& title, const QString& subtitle, bool ready,
+                         const QString& readyText, QWidget* screen) {
+    clearLayout(slot);
+    slot->addWidget(new PageHeader(title, subtitle, makeStatusChip(ready, readyText, nullptr), screen));
+}
+
+void addAmberBar(QVBoxLayout* bars, const std::optional<QString>& text, const QString& objectName,
+                 QWidget* parent) {
+    if (!text)
+        return;
+    auto* bar = new InfoBar(*text, Palette::amber(), parent);
+    bar->setObjectName(objectName);
+    bars->addWidget(bar);
 }
 
 } // namespace quorvane

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class QBoxLayout;
@@ -45,5 +46,13 @@ inline const QString pluginManagementRequiredText = QStringLiteral("Plugin Manag
 
 // A caption-2 line in amber, full width: the reason a batch action is unavailable.
 QWidget* makeBatchReasonLine(const QString& text, QWidget* parent);
+
+// Refills `slot` with the page header whose accessory is the privileged-action chip above.
+void replaceStatusHeader(QVBoxLayout* slot, const QString& title, const QString& subtitle, bool ready,
+                         const QString& readyText, QWidget* screen);
+
+// Adds an amber bar named `objectName` to `bars` when there is a `text` to show.
+void addAmberBar(QVBoxLayout* bars, const std::optional<QString>& text, const QString& objectName,
+                 QWidget* parent);
 
 } // namespace quorvane

@@ -7,7 +7,6 @@
 #include "Views/Kit/DetailShell.h"
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/KitButton.h"
-#include "Views/Kit/PageHeader.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/RevealInFinder.h"
 #include "Views/Screens/PrivilegedActionRoad.h"
@@ -269,9 +268,7 @@ TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInv
 
 void TrashRecoveryView::refresh() {
     m_model.refresh();
-    clearLayout(m_header);
-    m_header->addWidget(new PageHeader(T::title, T::subtitle,
-                                       makeStatusChip(m_model.isReady(), T::recoveryReady, nullptr), this));
+    replaceStatusHeader(m_header, T::title, T::subtitle, m_model.isReady(), T::recoveryReady, this);
     replaceMetrics(m_metrics, m_model.cards());
 
     clearLayout(m_batch);
@@ -305,16 +302,8 @@ void TrashRecoveryView::refresh() {
 
     clearLayout(m_bars);
     m_bars->addWidget(new InfoBar(T::ownRecordsNote, Palette::accent(), this));
-    if (const auto reason = m_service.trashRecoveryBlockingReason()) {
-        auto* bar = new InfoBar(*reason, Palette::amber(), this);
-        bar->setObjectName(QStringLiteral("serviceReasonBar"));
-        m_bars->addWidget(bar);
-    }
-    if (const auto error = m_store.lastOperationError()) {
-        auto* bar = new InfoBar(*error, Palette::amber(), this);
-        bar->setObjectName(QStringLiteral("operationErrorBar"));
-        m_bars->addWidget(bar);
-    }
+    addAmberBar(m_bars, m_service.trashRecoveryBlockingReason(), QStringLiteral("serviceReasonBar"), this);
+    addAmberBar(m_bars, m_store.lastOperationError(), QStringLiteral("operationErrorBar"), this);
 }
 
 void TrashRecoveryView::rebuildRows() {
