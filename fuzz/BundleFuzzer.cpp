@@ -34,20 +34,6 @@ void write(const QString& path, const QByteArray& bytes) {
     require(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(), "the bundle is written");
 }
 
-QString label(MachOArchitecture architecture) {
-    switch (architecture) {
-    case MachOArchitecture::appleSilicon:
-        return ScannerTexts::appleSilicon;
-    case MachOArchitecture::intel:
-        return ScannerTexts::intel;
-    case MachOArchitecture::universal:
-        return ScannerTexts::universal;
-    case MachOArchitecture::unknown:
-        break;
-    }
-    return ScannerTexts::unknown;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -110,8 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(read.name == QStringLiteral("Fuzz") && read.version == ScannerTexts::unavailable &&
                     read.manufacturer == ScannerTexts::unknown,
                 "an unreadable Info.plist gives every fallback");
-        require(read.architecture ==
-                    (hasExecutable ? label(machOArchitecture(executable)) : ScannerTexts::unknown),
+        require(read.architecture == (hasExecutable
+                                          ? PluginScanner::architectureLabel(machOArchitecture(executable))
+                                          : ScannerTexts::unknown),
                 "without an Info.plist the executable is the bundle's name");
     }
     return 0;

@@ -6,6 +6,7 @@
 #include "Model/Plugin.h"
 #include "Platform/AudioUnitRegistry.h"
 #include "Platform/DirectoryWalker.h"
+#include "Platform/MachOHeader.h"
 #include "Platform/SyscallError.h"
 #include "Shared/SystemRoots.h"
 
@@ -96,6 +97,7 @@ QString resolveManufacturer(const QVariantMap& infoDictionary,
                             const std::optional<QString>& bundleIdentifier);
 // "Apple Silicon", "Intel", "Universal" or "Unknown".
 QString architecture(const std::optional<QString>& executablePath);
+QString architectureLabel(MachOArchitecture architecture);
 std::optional<quint32> readUInt32(QByteArrayView bytes, qint64 offset, bool littleEndian);
 qint64 bundleByteSize(const QString& bundlePath, ScanControl& control);
 std::vector<Plugin> audioUnitRegistryPlugins(const Environment& environment = Environment::production());

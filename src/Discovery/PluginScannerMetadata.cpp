@@ -139,6 +139,8 @@ QString capitalizedWords(const QString& text) {
     return result;
 }
 
+} // namespace
+
 QString architectureLabel(MachOArchitecture architecture) {
     switch (architecture) {
     case MachOArchitecture::appleSilicon:
@@ -152,8 +154,6 @@ QString architectureLabel(MachOArchitecture architecture) {
     }
     return ScannerTexts::unknown;
 }
-
-} // namespace
 
 std::optional<QString> nonBlankString(const QVariant& value) {
     if (value.typeId() != QMetaType::QString)
