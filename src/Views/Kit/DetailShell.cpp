@@ -52,7 +52,9 @@ DetailShell::DetailShell(QWidget* parent) : PanelFrame(parent) {
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    // Transparent through its palette rather than a style sheet: a style sheet would restyle every
+    // widget of each new page as it moves in.
+    clearBackground(m_scroll);
     m_scroll->viewport()->setAutoFillBackground(false);
     layout->addWidget(m_scroll);
     setPlugin(std::nullopt, nullptr);
@@ -62,7 +64,8 @@ void DetailShell::setPlugin(const std::optional<Plugin>& plugin, QWidget* conten
     // A rebuild keeps the reader where they were.
     const int scrolled = m_scroll->verticalScrollBar()->value();
 
-    auto* page = new QWidget;
+    // Made inside the viewport so that it takes the viewport's style as it is built.
+    auto* page = new QWidget(m_scroll->viewport());
     page->setObjectName(QStringLiteral("inspectorPage"));
     auto* stack = new QVBoxLayout(page);
     stack->setContentsMargins(18, 18, 18, 18);

@@ -29,7 +29,7 @@ WrappingText::WrappingText(const QString& text, const QFont& font, int maximumLi
     document()->setDocumentMargin(0);
     setPlainText(text);
     viewport()->setAutoFillBackground(false);
-    setStyleSheet(QStringLiteral("QTextEdit { background: transparent; }"));
+    clearBackground(this);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setMinimumWidth(40);
     fitHeight();

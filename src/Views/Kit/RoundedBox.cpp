@@ -2,9 +2,12 @@
 
 #include "Views/Kit/Palette.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace quorvane {
 
@@ -14,19 +17,30 @@ RoundedBox::RoundedBox(const QColor& fill, std::optional<QColor> stroke, qreal r
     setContentsMargins(0, 0, 0, 0);
 }
 
-void RoundedBox::paintEvent(QPaintEvent*) {
+void RoundedBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     QPainterPath path;
     path.addRoundedRect(area, m_radius, m_radius);
-    painter.fillPath(path, m_fill);
+    std::optional<QPen> pen;
     if (m_stroke) {
-        QPen pen(*m_stroke, 1.0);
-        pen.setCapStyle(Qt::FlatCap);
-        pen.setJoinStyle(Qt::MiterJoin);
-        painter.setPen(pen);
-        painter.drawPath(path);
+        pen.emplace(*m_stroke, 1.0);
+        pen->setCapStyle(Qt::FlatCap);
+        pen->setJoinStyle(Qt::MiterJoin);
+    }
+    // Drawn in short horizontal bands: the raster engine hands a large shape's rows to worker
+    // threads, and waking them costs more than the few rows of a band. The pixels are the same.
+    constexpr int bandHeight = 16;
+    const QRect dirty = event->rect() & rect();
+    for (int top = dirty.top(); top <= dirty.bottom(); top += bandHeight) {
+        painter.setClipRect(
+            QRect(dirty.left(), top, dirty.width(), std::min(bandHeight, dirty.bottom() + 1 - top)));
+        painter.fillPath(path, m_fill);
+        if (pen) {
+            painter.setPen(*pen);
+            painter.drawPath(path);
+        }
     }
 }
 

@@ -48,6 +48,13 @@ void setForeground(QWidget* widget, const QColor& color) {
     widget->setPalette(palette);
 }
 
+void clearBackground(QWidget* widget) {
+    QPalette palette = widget->palette();
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+        palette.setBrush(role, Qt::transparent);
+    widget->setPalette(palette);
+}
+
 QColor foreground(const QWidget* widget) {
     return widget->palette().color(QPalette::Active, QPalette::WindowText);
 }

@@ -32,6 +32,9 @@ QFont monospacedFont(int pixelSize);
 // Sets the colour a widget draws its text (and symbol) in.
 void setForeground(QWidget* widget, const QColor& color);
 QColor foreground(const QWidget* widget);
+// Makes the window, base and button colours of `widget` (and so of what it holds) transparent, so
+// that whatever lies behind shows through.
+void clearBackground(QWidget* widget);
 
 // A label that shows its text verbatim (never as rich text), in a role and optionally a colour.
 QLabel* makeLabel(const QString& text, TextStyle style, std::optional<QColor> color = std::nullopt,
