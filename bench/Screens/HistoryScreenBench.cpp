@@ -7,11 +7,11 @@
 #include "Persistence/StateFileLocations.h"
 #include "Store/PluginInventoryStore.h"
 #include "Support/Uuid.h"
+#include "PairedTiming.h"
 #include "Views/Screens/HistoryView.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -99,42 +99,11 @@ private:
     std::vector<HistoryItem> m_lines;
 };
 
-double milliseconds(const std::function<void()>& work) {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-// The medians of `screen` and `baseline`, run in turns so that a slower spell of a shared machine
-// falls on both.
-std::pair<double, double> medianPair(const std::function<void()>& screen,
-                                     const std::function<void()>& baseline) {
-    std::vector<double> screenTimes;
-    std::vector<double> baselineTimes;
-    for (int run = 0; run < repetitions; ++run) {
-        screenTimes.push_back(milliseconds(screen));
-        baselineTimes.push_back(milliseconds(baseline));
-    }
-    return {median(screenTimes), median(baselineTimes)};
-}
-
 void showAndPaint(QWidget& widget) {
     widget.resize(1185, 900);
     widget.show();
     QApplication::processEvents();
     (void)widget.grab();
-}
-
-void report(const char* what, double screen, double baseline) {
-    const double ratio = screen / std::max(baseline, 1e-6);
-    std::printf("%-34s %10.2f ms %10.2f ms %8.2fx  %s (target <= %.1fx)\n", what, screen, baseline, ratio,
-                ratio <= targetRatio ? "ok" : "OVER", targetRatio);
 }
 
 } // namespace
@@ -172,7 +141,8 @@ int main(int argc, char** argv) {
             PlainHistoryModel model(store.history());
             table.setModel(&model);
             showAndPaint(table);
-        });
+        },
+        repetitions);
 
     HistoryView view(store, services);
     showAndPaint(view);
@@ -190,11 +160,12 @@ int main(int argc, char** argv) {
             model.reload(store.history());
             QApplication::processEvents();
             (void)table.grab();
-        });
+        },
+        repetitions);
 
     std::printf("%-34s %13s %13s %9s\n", "history, 20,000 lines (median of 21)", "screen", "QTableView",
                 "ratio");
-    report("build and first paint", build, baselineBuild);
-    report("refresh after a history change", refresh, baselineRefresh);
+    report("build and first paint", build, baselineBuild, targetRatio);
+    report("refresh after a history change", refresh, baselineRefresh, targetRatio);
     return 0;
 }
