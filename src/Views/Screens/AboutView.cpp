@@ -40,17 +40,6 @@ QFont boldTitle3() {
     return font;
 }
 
-// A pane of the split: a panel padded 18 with a column of the given spacing.
-QVBoxLayout* makePane(QSplitter* split, const QString& objectName, int spacing) {
-    auto* frame = new PanelFrame(split);
-    frame->setObjectName(objectName);
-    auto* column = new QVBoxLayout(frame);
-    column->setContentsMargins(18, 18, 18, 18);
-    column->setSpacing(spacing);
-    split->addWidget(frame);
-    return column;
-}
-
 } // namespace
 
 AboutSnapshot aboutSnapshot(const PluginInventoryStore& store, const PluginManagementService& service) {
@@ -138,8 +127,8 @@ AboutView::AboutView(PluginInventoryStore& store, PluginManagementService& servi
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->setObjectName(QStringLiteral("aboutSplit"));
     split->setChildrenCollapsible(false);
-    makePane(split, QStringLiteral("releaseCandidatePane"), 16);
-    makePane(split, QStringLiteral("folderAccessPane"), 14);
+    addSplitPane(split, QStringLiteral("releaseCandidatePane"), 16);
+    addSplitPane(split, QStringLiteral("folderAccessPane"), 14);
     m_releasePane = split->widget(0);
     m_folderPane = split->widget(1);
     column->addWidget(split, 1);

@@ -38,17 +38,6 @@ QFont boldFont(TextStyle style, QFont::Weight weight = QFont::Bold) {
     return font;
 }
 
-// A pane of the split: a panel padded 18 holding a column spaced 16.
-QWidget* makePane(QSplitter* split, const QString& objectName) {
-    auto* frame = new PanelFrame(split);
-    frame->setObjectName(objectName);
-    auto* column = new QVBoxLayout(frame);
-    column->setContentsMargins(18, 18, 18, 18);
-    column->setSpacing(16);
-    split->addWidget(frame);
-    return frame;
-}
-
 QString objectNameOf(PluginManagementAction action) {
     switch (action) {
     case PluginManagementAction::enable:
@@ -269,8 +258,8 @@ PluginManagementView::PluginManagementView(PluginManagementService& service, Scr
     auto* split = new QSplitter(Qt::Horizontal, content);
     split->setObjectName(QStringLiteral("pluginManagementSplit"));
     split->setChildrenCollapsible(false);
-    m_statusPane = makePane(split, QStringLiteral("managementStatusPane"));
-    m_readinessPane = makePane(split, QStringLiteral("releaseReadinessPane"));
+    m_statusPane = addSplitPane(split, QStringLiteral("managementStatusPane"), 16)->parentWidget();
+    m_readinessPane = addSplitPane(split, QStringLiteral("releaseReadinessPane"), 16)->parentWidget();
     // The panes share the width evenly whatever they hold, with the cards' gap between them.
     split->setHandleWidth(14);
     split->setStyleSheet(QStringLiteral("QSplitter::handle { background: transparent; }"));

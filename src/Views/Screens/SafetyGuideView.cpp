@@ -3,10 +3,10 @@
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/PageHeader.h"
 #include "Views/Kit/Palette.h"
-#include "Views/Kit/RoundedBox.h"
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Screens/SafetyRuleCard.h"
 #include "Views/Screens/SafetyStep.h"
+#include "Views/Screens/ScreenLayout.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -25,17 +25,12 @@ QString text(const char* source) {
 
 // A side of the split: a panel whose column of content sits at the top.
 QVBoxLayout* makeSplitPanel(QSplitter* split, const QString& objectName, SymbolLabel* title) {
-    auto* frame = new PanelFrame(split);
-    frame->setObjectName(objectName);
-    auto* column = new QVBoxLayout(frame);
-    column->setContentsMargins(18, 18, 18, 18);
-    column->setSpacing(15);
-    title->setParent(frame);
+    QVBoxLayout* column = addSplitPane(split, objectName, 15);
+    title->setParent(column->parentWidget());
     QFont bold = textFont(TextStyle::title3);
     bold.setWeight(QFont::Bold);
     title->textLabel()->setFont(bold);
     column->addWidget(title);
-    split->addWidget(frame);
     return column;
 }
 

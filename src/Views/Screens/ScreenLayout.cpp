@@ -3,6 +3,7 @@
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/MetricCard.h"
 #include "Views/Kit/PageHeader.h"
+#include "Views/Kit/RoundedBox.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TextStyle.h"
@@ -10,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayoutItem>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 namespace quorvane {
@@ -48,6 +50,16 @@ void clearLayout(QLayout* layout) {
         }
         delete item;
     }
+}
+
+QVBoxLayout* addSplitPane(QSplitter* split, const QString& objectName, int spacing) {
+    auto* frame = new PanelFrame(split);
+    frame->setObjectName(objectName);
+    auto* column = new QVBoxLayout(frame);
+    column->setContentsMargins(18, 18, 18, 18);
+    column->setSpacing(spacing);
+    split->addWidget(frame);
+    return column;
 }
 
 void sizeInspector(QWidget* inspector) {

@@ -9,6 +9,7 @@
 class QBoxLayout;
 class QHBoxLayout;
 class QLayout;
+class QSplitter;
 class QVBoxLayout;
 class QWidget;
 
@@ -35,6 +36,9 @@ void replaceMetrics(QHBoxLayout* row, const std::vector<MetricSpec>& cards);
 // Takes every widget and nested layout out of `layout`, keeping the layout itself. The widgets leave
 // the screen at once and are deleted once control is back in the event loop.
 void clearLayout(QLayout* layout);
+
+// A pane of `split`: a panel named `objectName` holding a column padded 18, its items `spacing` apart.
+QVBoxLayout* addSplitPane(QSplitter* split, const QString& objectName, int spacing);
 
 // The inspector beside a plugin table: at least 300 pixels wide, ideally 330.
 void sizeInspector(QWidget* inspector);
