@@ -6,6 +6,7 @@
 #include "Shared/PathPolicy.h"
 #include "Store/PluginInventoryStore.h"
 #include "Views/Screens/FormatCleanupRunController.h"
+#include "Views/Screens/PrivilegedActionRoad.h"
 #include "Views/Screens/ScreenServices.h"
 
 #include <QSet>
@@ -67,10 +68,7 @@ FormatCleanupViewModel::FormatCleanupViewModel(PluginInventoryStore& store, Plug
          {&PluginInventoryStore::pluginsChanged, &PluginInventoryStore::isScanningChanged,
           &PluginInventoryStore::lastOperationErrorChanged, &PluginInventoryStore::formatCleanupRunsChanged})
         connect(&m_store, signal, this, &FormatCleanupViewModel::stateChanged);
-    for (const auto signal :
-         {&PluginManagementService::statusChanged, &PluginManagementService::helperIsReachableChanged,
-          &PluginManagementService::isWorkingChanged})
-        connect(&m_service, signal, this, &FormatCleanupViewModel::stateChanged);
+    connectServiceReadiness(m_service, this, [this] { emit stateChanged(); });
     connect(&m_run, &FormatCleanupRunController::busyChanged, this, &FormatCleanupViewModel::stateChanged);
     // The screen that started a run previews afresh once every chunk is committed; one made while
     // the run went on never showed that preview and keeps its own state.

@@ -171,10 +171,7 @@ InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
           &PluginInventoryStore::lastOperationErrorChanged,
           &PluginInventoryStore::fileActionsBlockedByStorageChanged})
         connect(&m_store, signal, this, emitChanged);
-    for (auto signal :
-         {&PluginManagementService::statusChanged, &PluginManagementService::helperIsReachableChanged,
-          &PluginManagementService::isWorkingChanged})
-        connect(&m_service, signal, this, emitChanged);
+    connectServiceReadiness(m_service, this, emitChanged);
     connect(&m_folderAccess, &PluginFolderAccess::authorizedFoldersChanged, this, emitChanged);
     connect(&m_folderAccess, &PluginFolderAccess::lastErrorChanged, this, emitChanged);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HelperClient/PluginManagementService.h"
 #include "Model/PluginBundleSelection.h"
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
@@ -15,7 +16,16 @@
 namespace quorvane {
 
 class PluginInventoryStore;
-class PluginManagementService;
+
+// Calls `onChange` whenever the helper service changes what decides its blocking reasons and its
+// readiness: its status, whether the helper answers, and whether a request is in flight.
+template <class Slot>
+void connectServiceReadiness(const PluginManagementService& service, const QObject* context, Slot onChange) {
+    for (const auto signal :
+         {&PluginManagementService::statusChanged, &PluginManagementService::helperIsReachableChanged,
+          &PluginManagementService::isWorkingChanged})
+        QObject::connect(&service, signal, context, onChange);
+}
 
 // The road every confirmed file action of a screen takes: the helper must be ready (otherwise
 // nothing happens), the store writes the pending journal and returns the request (or refuses and

@@ -272,9 +272,7 @@ QuarantineView::QuarantineView(PluginManagementService& service, PluginInventory
         refresh();
     });
     connect(&store, &PluginInventoryStore::lastOperationErrorChanged, this, &QuarantineView::refresh);
-    connect(&service, &PluginManagementService::isWorkingChanged, this, &QuarantineView::refresh);
-    connect(&service, &PluginManagementService::statusChanged, this, &QuarantineView::refresh);
-    connect(&service, &PluginManagementService::helperIsReachableChanged, this, &QuarantineView::refresh);
+    connectServiceReadiness(service, this, [this] { refresh(); });
     m_model.appear();
     refresh();
 }

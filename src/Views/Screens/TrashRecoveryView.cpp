@@ -259,9 +259,7 @@ TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInv
         refresh();
     });
     connect(&store, &PluginInventoryStore::lastOperationErrorChanged, this, &TrashRecoveryView::refresh);
-    connect(&service, &PluginManagementService::isWorkingChanged, this, &TrashRecoveryView::refresh);
-    connect(&service, &PluginManagementService::statusChanged, this, &TrashRecoveryView::refresh);
-    connect(&service, &PluginManagementService::helperIsReachableChanged, this, &TrashRecoveryView::refresh);
+    connectServiceReadiness(service, this, [this] { refresh(); });
     m_model.appear();
     refresh();
 }
