@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace quorvane {
 
@@ -17,31 +18,93 @@ RoundedBox::RoundedBox(const QColor& fill, std::optional<QColor> stroke, qreal r
     setContentsMargins(0, 0, 0, 0);
 }
 
-void RoundedBox::paintEvent(QPaintEvent* event) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+namespace {
+
+// The raster engine hands a fill of more than about 96 spans to worker threads, and waking them
+// costs far more than filling a few rows. So the box is drawn in pieces of fewer rows than that:
+// the bands holding the corners as smaller rounded rectangles with the same corners, and the rows
+// between them as antialiased rectangles and the two side strokes. The pixels are those of the
+// whole shape drawn at once.
+constexpr int bandRows = 24;
+
+QPainterPath roundedPath(const QRectF& shape, qreal radius) {
     QPainterPath path;
-    path.addRoundedRect(area, m_radius, m_radius);
+    path.addRoundedRect(shape, radius, radius);
+    return path;
+}
+
+void fillAndStroke(QPainter& painter, const QPainterPath& path, const QColor& fill,
+                   const std::optional<QPen>& pen) {
+    painter.fillPath(path, fill);
+    if (pen) {
+        painter.setPen(*pen);
+        painter.drawPath(path);
+    }
+}
+
+} // namespace
+
+void paintRoundedBox(QPainter& painter, const QRect& box, const QColor& fill,
+                     const std::optional<QColor>& stroke, qreal radius, const QRect& dirty) {
+    const QRect region = dirty & box;
+    if (region.isEmpty())
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF area = QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5);
     std::optional<QPen> pen;
-    if (m_stroke) {
-        pen.emplace(*m_stroke, 1.0);
+    if (stroke) {
+        pen.emplace(*stroke, 1.0);
         pen->setCapStyle(Qt::FlatCap);
         pen->setJoinStyle(Qt::MiterJoin);
     }
-    // Drawn in short horizontal bands: the raster engine hands a large shape's rows to worker
-    // threads, and waking them costs more than the few rows of a band. The pixels are the same.
-    constexpr int bandHeight = 16;
-    const QRect dirty = event->rect() & rect();
-    for (int top = dirty.top(); top <= dirty.bottom(); top += bandHeight) {
-        painter.setClipRect(
-            QRect(dirty.left(), top, dirty.width(), std::min(bandHeight, dirty.bottom() + 1 - top)));
-        painter.fillPath(path, m_fill);
+    // Rows from the top and bottom edges that the corners reach into.
+    const int edge = static_cast<int>(std::ceil(radius)) + 2;
+    if (box.height() < 2 * edge + 1) {
+        painter.setClipRect(region);
+        fillAndStroke(painter, roundedPath(area, radius), fill, pen);
+        painter.restore();
+        return;
+    }
+    const qreal cornerHeight = 2 * edge + 2;
+    const QRect top = QRect(box.left(), box.top(), box.width(), edge) & region;
+    if (!top.isEmpty()) {
+        painter.setClipRect(top);
+        fillAndStroke(painter,
+                      roundedPath(QRectF(area.left(), area.top(), area.width(), cornerHeight), radius), fill,
+                      pen);
+    }
+    const QRect bottom = QRect(box.left(), box.bottom() + 1 - edge, box.width(), edge) & region;
+    if (!bottom.isEmpty()) {
+        painter.setClipRect(bottom);
+        fillAndStroke(
+            painter,
+            roundedPath(QRectF(area.left(), area.bottom() - cornerHeight, area.width(), cornerHeight),
+                        radius),
+            fill, pen);
+    }
+    const int firstRow = std::max(box.top() + edge, region.top());
+    const int lastRow = std::min(box.bottom() - edge, region.bottom());
+    for (int bandTop = firstRow; bandTop <= lastRow; bandTop += bandRows) {
+        const int rows = std::min(bandRows, lastRow + 1 - bandTop);
+        painter.setClipRect(QRect(region.left(), bandTop, region.width(), rows));
+        // A polygon, not a rectangle: a rectangle takes another rasteriser, which rounds the
+        // half-covered edge pixels differently.
+        QPainterPath band;
+        band.addPolygon(QPolygonF(QRectF(area.left(), bandTop - 1, area.width(), rows + 2)));
+        painter.fillPath(band, fill);
         if (pen) {
             painter.setPen(*pen);
-            painter.drawPath(path);
+            painter.drawLine(QLineF(area.left(), bandTop - 1, area.left(), bandTop + rows + 1));
+            painter.drawLine(QLineF(area.right(), bandTop - 1, area.right(), bandTop + rows + 1));
         }
     }
+    painter.restore();
+}
+
+void RoundedBox::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    paintRoundedBox(painter, rect(), m_fill, m_stroke, m_radius, event->rect());
 }
 
 PanelFrame::PanelFrame(QWidget* parent) : RoundedBox(Palette::panel(), Palette::hairline(), 10, parent) {}

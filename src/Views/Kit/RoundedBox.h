@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QFrame>
 
+class QPainter;
+
 #include <optional>
 
 namespace quorvane {
@@ -26,6 +28,10 @@ private:
     std::optional<QColor> m_stroke;
     qreal m_radius;
 };
+
+// Paints the look of a `RoundedBox` filling `box`, as far as it lies in `dirty`.
+void paintRoundedBox(QPainter& painter, const QRect& box, const QColor& fill,
+                     const std::optional<QColor>& stroke, qreal radius, const QRect& dirty);
 
 // The panel look of every card-like area: `Palette.panel` in a rounded rectangle of radius 10,
 // outlined with `Palette.hairline`.

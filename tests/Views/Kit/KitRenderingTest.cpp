@@ -5,10 +5,13 @@
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PluginTable.h"
 #include "Views/Kit/PluginTableModel.h"
+#include "Views/Kit/RoundedBox.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QImage>
+#include <QPainter>
+#include <QPainterPath>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTableView>
@@ -132,6 +135,59 @@ TEST(KitRendering, StatusTextOnTheSelectionIsWhite) {
     SelectedTable selected;
     EXPECT_GT(selected.statusTextPixels(0), 0);
     EXPECT_EQ(selected.statusTextPixels(1), 0);
+}
+
+// A rounded box is painted in pieces for speed; every pixel must match the whole shape drawn at
+// once, for each radius the kit uses, with and without an outline, whole or in part.
+TEST(KitRendering, RoundedBoxPiecesMatchTheWholeShape) {
+    struct Case {
+        QSize size;
+        qreal radius;
+        bool outlined;
+        QRect dirty;
+    };
+    const QRect all(0, 0, 2000, 2000);
+    const Case cases[] = {
+        {{1100, 700}, 10, true, all}, {{1100, 700}, 10, true, {37, 3, 500, 690}},
+        {{301, 97}, 8, false, all},   {{301, 97}, 8, true, {290, 50, 40, 40}},
+        {{640, 120}, 6, true, all},   {{57, 33}, 10, true, all},
+        {{90, 300}, 9.5, true, all},  {{1100, 700}, 8, false, {0, 650, 1100, 50}},
+        {{200, 20}, 8, true, all},
+    };
+    const QColor background(30, 30, 32);
+    const QColor fill = withOpacity(Palette::panel(), 0.42);
+    const QColor stroke = Palette::hairline();
+    for (const Case& box : cases) {
+        const QRect rect(QPoint(1, 2), box.size);
+        QImage whole(box.size + QSize(3, 4), QImage::Format_ARGB32_Premultiplied);
+        whole.fill(background);
+        QImage pieces = whole;
+        {
+            QPainter painter(&whole);
+            painter.setClipRect(box.dirty);
+            painter.setRenderHint(QPainter::Antialiasing);
+            QPainterPath path;
+            path.addRoundedRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5), box.radius, box.radius);
+            painter.fillPath(path, fill);
+            if (box.outlined) {
+                QPen pen(stroke, 1.0);
+                pen.setCapStyle(Qt::FlatCap);
+                pen.setJoinStyle(Qt::MiterJoin);
+                painter.setPen(pen);
+                painter.drawPath(path);
+            }
+        }
+        {
+            QPainter painter(&pieces);
+            paintRoundedBox(painter, rect, fill, box.outlined ? std::optional(stroke) : std::nullopt,
+                            box.radius, box.dirty);
+        }
+        int differing = 0;
+        for (int y = 0; y < whole.height(); ++y)
+            for (int x = 0; x < whole.width(); ++x)
+                differing += whole.pixel(x, y) != pieces.pixel(x, y) ? 1 : 0;
+        EXPECT_EQ(differing, 0) << box.size.width() << "x" << box.size.height() << " radius " << box.radius;
+    }
 }
 
 } // namespace
