@@ -225,8 +225,10 @@ void MultiSelectPluginTable::applyBoundSelection() {
 }
 
 void MultiSelectPluginTable::userSelectionChanged() {
+    const std::vector<int> rows = selectedRows();
     QSet<QUuid> ids;
-    for (int row : selectedRows())
+    ids.reserve(static_cast<qsizetype>(rows.size()));
+    for (int row : rows)
         ids.insert(model()->pluginAt(row).id);
     if (m_selection.set)
         m_selection.set(ids);

@@ -535,28 +535,33 @@ std::vector<Plugin> InventoryViewModel::selectedPlugins() const {
     return selected;
 }
 
-int InventoryViewModel::selectedPluginCount() const {
-    int count = 0;
-    for (const QUuid& id : m_selectedPluginIDs)
-        count += m_activeIndex.contains(id) ? 1 : 0;
-    return count;
+const InventoryViewModel::SelectionSummary& InventoryViewModel::selectionSummary() const {
+    // Copies of one set share their data, so an unchanged selection compares at once.
+    if (m_summaryValid && m_summaryGeneration == m_generation && m_summaryIDs == m_selectedPluginIDs)
+        return m_summary;
+    m_summary = {};
+    for (const QUuid& id : m_selectedPluginIDs) {
+        if (const auto found = m_activeIndex.constFind(id); found != m_activeIndex.cend()) {
+            ++m_summary.count;
+            m_summary.traits |= m_activeTraits[static_cast<size_t>(*found)];
+        }
+    }
+    m_summaryIDs = m_selectedPluginIDs;
+    m_summaryGeneration = m_generation;
+    m_summaryValid = true;
+    return m_summary;
 }
 
-bool InventoryViewModel::anySelectedHas(quint8 trait) const {
-    for (const QUuid& id : m_selectedPluginIDs) {
-        if (const auto found = m_activeIndex.constFind(id);
-            found != m_activeIndex.cend() && (m_activeTraits[static_cast<size_t>(*found)] & trait))
-            return true;
-    }
-    return false;
+int InventoryViewModel::selectedPluginCount() const {
+    return selectionSummary().count;
 }
 
 bool InventoryViewModel::canProtectSelected() const {
-    return anySelectedHas(protectable);
+    return selectionSummary().traits & protectable;
 }
 
 bool InventoryViewModel::canRemoveProtectionFromSelected() const {
-    return anySelectedHas(unprotectable);
+    return selectionSummary().traits & unprotectable;
 }
 
 std::optional<QString> InventoryViewModel::batchQuarantineReason() const {
@@ -1151,7 +1156,8 @@ void InventoryView::refreshFilters() {
                            options, m_filterBar);
         menu->setObjectName(QString::fromLatin1(names[index]));
         if (m_filterMenus[index]) {
-            layout->replaceWidget(m_filterMenus[index], menu);
+            // The layout hands back the old menu's item, which is ours to delete.
+            delete layout->replaceWidget(m_filterMenus[index], menu);
             m_filterMenus[index]->hide();
             m_filterMenus[index]->setParent(nullptr);
             m_filterMenus[index]->deleteLater();

@@ -163,8 +163,13 @@ private:
     void syncInspectedPlugin(const QSet<QUuid>& ids);
     void pruneSelectionToVisibleRows();
     const Plugin* activePlugin(const QUuid& id) const;
-    // Whether any selected active product has `trait`.
-    bool anySelectedHas(quint8 trait) const;
+    // How many selected products are active, and every trait any of them has; worked out in one
+    // pass and kept until the selection or the list changes.
+    struct SelectionSummary {
+        int count = 0;
+        quint8 traits = 0;
+    };
+    const SelectionSummary& selectionSummary() const;
     const std::vector<QString>& searchKeys() const;
 
     PluginFolderAccess& m_folderAccess;
@@ -191,6 +196,10 @@ private:
     enum Trait : quint8 { protectable = 1, unprotectable = 2 };
     std::vector<quint8> m_activeTraits;
     quint64 m_generation = 0;
+    mutable SelectionSummary m_summary;
+    mutable QSet<QUuid> m_summaryIDs;
+    mutable quint64 m_summaryGeneration = 0;
+    mutable bool m_summaryValid = false;
 
     // Kept until the inventory or a filter changes.
     struct FilterKey {
