@@ -181,7 +181,9 @@ std::vector<int> PluginTableBase::selectedRows() const {
         for (int row = range.top(); row <= range.bottom(); ++row)
             rows.push_back(row);
     }
-    std::sort(rows.begin(), rows.end());
+    // A selection made by the view comes in ascending ranges already.
+    if (!std::is_sorted(rows.begin(), rows.end()))
+        std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }

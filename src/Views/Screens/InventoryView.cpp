@@ -253,7 +253,7 @@ void InventoryViewModel::setSelectedPluginIDs(const QSet<QUuid>& ids) {
     if (ids == m_selectedPluginIDs)
         return;
     const ActionScope scope(*this);
-    m_selectedPluginIDs = ids;
+    setSelection(ids);
 }
 
 void InventoryViewModel::setConfirmBatchQuarantine(bool confirm) {
@@ -535,21 +535,24 @@ std::vector<Plugin> InventoryViewModel::selectedPlugins() const {
     return selected;
 }
 
+void InventoryViewModel::setSelection(const QSet<QUuid>& ids) {
+    m_selectedPluginIDs = ids;
+    m_summary.reset();
+}
+
 const InventoryViewModel::SelectionSummary& InventoryViewModel::selectionSummary() const {
-    // Copies of one set share their data, so an unchanged selection compares at once.
-    if (m_summaryValid && m_summaryGeneration == m_generation && m_summaryIDs == m_selectedPluginIDs)
-        return m_summary;
-    m_summary = {};
+    if (m_summary && m_summaryGeneration == m_generation)
+        return *m_summary;
+    SelectionSummary summary;
     for (const QUuid& id : m_selectedPluginIDs) {
         if (const auto found = m_activeIndex.constFind(id); found != m_activeIndex.cend()) {
-            ++m_summary.count;
-            m_summary.traits |= m_activeTraits[static_cast<size_t>(*found)];
+            ++summary.count;
+            summary.traits |= m_activeTraits[static_cast<size_t>(*found)];
         }
     }
-    m_summaryIDs = m_selectedPluginIDs;
+    m_summary = summary;
     m_summaryGeneration = m_generation;
-    m_summaryValid = true;
-    return m_summary;
+    return *m_summary;
 }
 
 int InventoryViewModel::selectedPluginCount() const {
@@ -580,7 +583,7 @@ QString InventoryViewModel::batchQuarantineMessage() const {
 
 void InventoryViewModel::clearSelection() {
     const ActionScope scope(*this);
-    m_selectedPluginIDs.clear();
+    setSelection({});
     setSelectedPlugin(std::nullopt);
 }
 
@@ -630,7 +633,7 @@ void InventoryViewModel::quarantinePlugins(const std::vector<Plugin>& plugins) {
 void InventoryViewModel::quarantineSelections(const std::vector<PluginBundleSelection>& selections) {
     runPrivilegedAction(quarantineRoad(m_store, m_service, selections), this, [this] {
         const ActionScope scope(*this);
-        m_selectedPluginIDs.clear();
+        setSelection({});
         setSelectedPlugin(std::nullopt);
     });
 }
@@ -680,7 +683,7 @@ void InventoryViewModel::reconcileSelectionWithInventory() {
         if (m_activeIndex.contains(id))
             kept.insert(id);
     }
-    m_selectedPluginIDs = kept;
+    setSelection(kept);
     if (m_selectedPluginIDs.isEmpty()) {
         setSelectedPlugin(std::nullopt);
         return;
@@ -724,7 +727,7 @@ void InventoryViewModel::pruneSelectionToVisibleRows() {
         if (m_selectedPluginIDs.contains(id))
             visible.insert(id);
     }
-    m_selectedPluginIDs = visible;
+    setSelection(visible);
 }
 
 // Scan, folders and export.

@@ -164,12 +164,14 @@ private:
     void pruneSelectionToVisibleRows();
     const Plugin* activePlugin(const QUuid& id) const;
     // How many selected products are active, and every trait any of them has; worked out in one
-    // pass and kept until the selection or the list changes.
+    // pass and kept until the selection or the product list changes.
     struct SelectionSummary {
         int count = 0;
         quint8 traits = 0;
     };
     const SelectionSummary& selectionSummary() const;
+    // Every change of the selection goes through here, which drops its summary.
+    void setSelection(const QSet<QUuid>& ids);
     const std::vector<QString>& searchKeys() const;
 
     PluginFolderAccess& m_folderAccess;
@@ -196,10 +198,8 @@ private:
     enum Trait : quint8 { protectable = 1, unprotectable = 2 };
     std::vector<quint8> m_activeTraits;
     quint64 m_generation = 0;
-    mutable SelectionSummary m_summary;
-    mutable QSet<QUuid> m_summaryIDs;
+    mutable std::optional<SelectionSummary> m_summary;
     mutable quint64 m_summaryGeneration = 0;
-    mutable bool m_summaryValid = false;
 
     // Kept until the inventory or a filter changes.
     struct FilterKey {

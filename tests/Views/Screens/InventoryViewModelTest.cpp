@@ -262,6 +262,10 @@ TEST_F(InventoryViewModelTest, BatchProtectionRulesAndTheQuarantineMessage) {
         EXPECT_EQ(model->canProtectSelected(), test.canProtect);
         EXPECT_EQ(model->canRemoveProtectionFromSelected(), test.canRemove);
     }
+    // Protecting the selection changes what the same selection can do next.
+    model->setBatchProtection(true);
+    EXPECT_FALSE(model->canProtectSelected());
+    EXPECT_TRUE(model->canRemoveProtectionFromSelected());
     model->setSelectedPluginIDs(ids({hosted, open}));
     EXPECT_EQ(
         model->batchQuarantineMessage(),
