@@ -4,6 +4,7 @@
 #include "Support/Uuid.h"
 
 #include <QJsonArray>
+#include <QSet>
 
 #include <algorithm>
 
@@ -99,10 +100,12 @@ const EnumTextTable<FormatCleanupWarningKind>& formatCleanupWarningKindTexts() {
 
 std::vector<PluginBundleSelection> FormatCleanupPlan::defaultSelections() const {
     std::vector<PluginBundleSelection> selections;
+    QSet<PluginBundleSelection> seen;
     for (const auto& candidate : candidates) {
-        if (candidate.selectedByDefault &&
-            std::find(selections.begin(), selections.end(), candidate.selection) == selections.end())
+        if (candidate.selectedByDefault && !seen.contains(candidate.selection)) {
+            seen.insert(candidate.selection);
             selections.push_back(candidate.selection);
+        }
     }
     return selections;
 }

@@ -169,8 +169,9 @@ TEST(PlanTypesTest, DefaultSelectionsAndAffectedProducts) {
     FormatCleanupPlan plan;
     EXPECT_TRUE(plan.defaultSelections().empty());
     EXPECT_EQ(plan.affectedProductCount(), 0);
+    // A selection listed twice is chosen once, in the order first seen.
     plan.candidates = {candidate(a, "VST2|/1", true), candidate(a, "VST3|/2", true),
-                       candidate(b, "VST2|/3", false)};
+                       candidate(a, "VST2|/1", true), candidate(b, "VST2|/3", false)};
     EXPECT_EQ(plan.defaultSelections(), (std::vector<PluginBundleSelection>{{a, "VST2|/1"}, {a, "VST3|/2"}}));
     EXPECT_EQ(plan.affectedProductCount(), 2);
     plan.candidates = {candidate(b, "VST2|/3", false)};

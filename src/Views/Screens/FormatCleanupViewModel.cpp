@@ -125,8 +125,11 @@ void FormatCleanupViewModel::buildCleanupPreview() {
                          m_store.pendingPrivilegedTrash() || m_store.pendingPrivilegedTrashRestore();
     m_plan = makeFormatCleanupPlan(m_preset, m_customFormats, m_store.plugins(), m_store.inventoryRevision(),
                                    std::nullopt, pending, fileSystem, true, PathPolicy(environment.roots));
+    // Worked out once per plan: the metrics and "Select Safe Defaults" ask again and again.
+    m_affectedProductCount = m_plan->affectedProductCount();
     const std::vector<PluginBundleSelection> defaults = m_plan->defaultSelections();
-    m_selected = SelectionSet(defaults.begin(), defaults.end());
+    m_defaultSelection = SelectionSet(defaults.begin(), defaults.end());
+    m_selected = m_defaultSelection;
     emit planChanged();
     emit selectionChanged();
 }
@@ -135,6 +138,7 @@ void FormatCleanupViewModel::resetCleanupPreview() {
     const bool hadPlan = m_plan.has_value();
     const bool hadSelection = !m_selected.empty();
     m_plan.reset();
+    m_defaultSelection.clear();
     m_selected.clear();
     setShowConfirmation(false);
     if (hadPlan)
@@ -211,8 +215,8 @@ std::vector<FormatCleanupViewModel::Metric> FormatCleanupViewModel::metrics() co
     const SelectionSummary summary = selectionSummary();
     return {
         {QStringLiteral("shippingbox"), QStringLiteral("Eligible Bundles"),
-         QString::number(m_plan->candidates.size()),
-         QString::number(m_plan->affectedProductCount()) + products, Tint::blue},
+         QString::number(m_plan->candidates.size()), QString::number(m_affectedProductCount) + products,
+         Tint::blue},
         {QStringLiteral("checkmark.circle"), QStringLiteral("Selected"), QString::number(m_selected.size()),
          QString::number(summary.products) + products, Tint::green},
         {QStringLiteral("externaldrive.badge.minus"), QStringLiteral("Data Moved"),
@@ -229,8 +233,7 @@ QString FormatCleanupViewModel::sizeText(std::optional<qint64> bytes) const {
 void FormatCleanupViewModel::selectSafeDefaults() {
     if (!m_plan)
         return;
-    const std::vector<PluginBundleSelection> defaults = m_plan->defaultSelections();
-    m_selected = SelectionSet(defaults.begin(), defaults.end());
+    m_selected = m_defaultSelection;
     emit selectionChanged();
 }
 

@@ -168,6 +168,8 @@ private:
     FormatCleanupPresetKind m_preset = FormatCleanupPresetKind::auAndVST3;
     FormatSet m_customFormats;
     std::optional<FormatCleanupPlan> m_plan;
+    int m_affectedProductCount = 0;
+    SelectionSet m_defaultSelection;
     SelectionSet m_selected;
     bool m_showConfirmation = false;
     // This screen started the run under way (or the last one).
