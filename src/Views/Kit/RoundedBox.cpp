@@ -23,9 +23,9 @@ namespace {
 // The raster engine hands a fill of more than about 96 spans to worker threads, and waking them
 // costs far more than filling a few rows. So the box is drawn in pieces of fewer rows than that:
 // the bands holding the corners as smaller rounded rectangles with the same corners, and the rows
-// between them as antialiased rectangles and the two side strokes. The pixels are those of the
-// whole shape drawn at once.
-constexpr int bandRows = 24;
+// between them, 24 device rows at a time, as antialiased polygons and the two side strokes. The
+// pixels are those of the whole shape drawn at once (at a fractional scale, within one step).
+constexpr int bandDeviceRows = 24;
 
 QPainterPath roundedPath(const QRectF& shape, qreal radius) {
     QPainterPath path;
@@ -85,6 +85,8 @@ void paintRoundedBox(QPainter& painter, const QRect& box, const QColor& fill,
     }
     const int firstRow = std::max(box.top() + edge, region.top());
     const int lastRow = std::min(box.bottom() - edge, region.bottom());
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const int bandRows = std::max(1, static_cast<int>(bandDeviceRows / ratio));
     for (int bandTop = firstRow; bandTop <= lastRow; bandTop += bandRows) {
         const int rows = std::min(bandRows, lastRow + 1 - bandTop);
         painter.setClipRect(QRect(region.left(), bandTop, region.width(), rows));

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace quorvane {
@@ -138,7 +140,8 @@ TEST(KitRendering, StatusTextOnTheSelectionIsWhite) {
 }
 
 // A rounded box is painted in pieces for speed; every pixel must match the whole shape drawn at
-// once, for each radius the kit uses, with and without an outline, whole or in part.
+// once, for each radius the kit uses, with and without an outline, whole or in part. At a
+// fractional scale the two rasterisers may round an edge pixel apart by one step, no more.
 TEST(KitRendering, RoundedBoxPiecesMatchTheWholeShape) {
     struct Case {
         QSize size;
@@ -157,36 +160,47 @@ TEST(KitRendering, RoundedBoxPiecesMatchTheWholeShape) {
     const QColor background(30, 30, 32);
     const QColor fill = withOpacity(Palette::panel(), 0.42);
     const QColor stroke = Palette::hairline();
-    for (const Case& box : cases) {
-        const QRect rect(QPoint(1, 2), box.size);
-        QImage whole(box.size + QSize(3, 4), QImage::Format_ARGB32_Premultiplied);
-        whole.fill(background);
-        QImage pieces = whole;
-        {
-            QPainter painter(&whole);
-            painter.setClipRect(box.dirty);
-            painter.setRenderHint(QPainter::Antialiasing);
-            QPainterPath path;
-            path.addRoundedRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5), box.radius, box.radius);
-            painter.fillPath(path, fill);
-            if (box.outlined) {
-                QPen pen(stroke, 1.0);
-                pen.setCapStyle(Qt::FlatCap);
-                pen.setJoinStyle(Qt::MiterJoin);
-                painter.setPen(pen);
-                painter.drawPath(path);
+    for (const qreal ratio : {1.0, 1.25, 1.5, 2.0}) {
+        for (const Case& box : cases) {
+            const QRect rect(QPoint(1, 2), box.size);
+            QImage whole((box.size + QSize(3, 4)) * ratio, QImage::Format_ARGB32_Premultiplied);
+            whole.setDevicePixelRatio(ratio);
+            whole.fill(background);
+            QImage pieces = whole;
+            {
+                QPainter painter(&whole);
+                painter.setClipRect(box.dirty & rect);
+                painter.setRenderHint(QPainter::Antialiasing);
+                QPainterPath path;
+                path.addRoundedRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5), box.radius, box.radius);
+                painter.fillPath(path, fill);
+                if (box.outlined) {
+                    QPen pen(stroke, 1.0);
+                    pen.setCapStyle(Qt::FlatCap);
+                    pen.setJoinStyle(Qt::MiterJoin);
+                    painter.setPen(pen);
+                    painter.drawPath(path);
+                }
             }
+            {
+                QPainter painter(&pieces);
+                paintRoundedBox(painter, rect, fill, box.outlined ? std::optional(stroke) : std::nullopt,
+                                box.radius, box.dirty);
+            }
+            int largest = 0;
+            for (int y = 0; y < whole.height(); ++y) {
+                for (int x = 0; x < whole.width(); ++x) {
+                    const QRgb a = whole.pixel(x, y);
+                    const QRgb b = pieces.pixel(x, y);
+                    for (const int shift : {0, 8, 16, 24})
+                        largest =
+                            std::max(largest, std::abs(int((a >> shift) & 0xff) - int((b >> shift) & 0xff)));
+                }
+            }
+            const bool wholeScale = ratio == std::floor(ratio);
+            EXPECT_LE(largest, wholeScale ? 0 : 1) << box.size.width() << "x" << box.size.height()
+                                                   << " radius " << box.radius << " at " << ratio;
         }
-        {
-            QPainter painter(&pieces);
-            paintRoundedBox(painter, rect, fill, box.outlined ? std::optional(stroke) : std::nullopt,
-                            box.radius, box.dirty);
-        }
-        int differing = 0;
-        for (int y = 0; y < whole.height(); ++y)
-            for (int x = 0; x < whole.width(); ++x)
-                differing += whole.pixel(x, y) != pieces.pixel(x, y) ? 1 : 0;
-        EXPECT_EQ(differing, 0) << box.size.width() << "x" << box.size.height() << " radius " << box.radius;
     }
 }
 
