@@ -10,6 +10,7 @@
 #include "Views/Kit/TextStyle.h"
 #include "Views/Screens/FormatCleanupCandidateModel.h"
 #include "Views/Screens/FormatCleanupViewModel.h"
+#include "Views/Screens/ScreenLayout.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -219,18 +220,16 @@ void FormatCleanupReview::refreshMetrics() {
     const std::vector<FormatCleanupViewModel::Metric> metrics = m_viewModel.metrics();
     // The cards stay; only their texts change, so a tick in a long list repaints little.
     if (m_metricRow->count() != int(metrics.size())) {
-        while (QLayoutItem* item = m_metricRow->takeAt(0)) {
-            delete item->widget();
-            delete item;
-        }
+        clearLayout(m_metricRow);
         for (const FormatCleanupViewModel::Metric& metric : metrics)
             m_metricRow->addWidget(new MetricCard(metric.icon, metric.title, metric.value, metric.detail,
                                                   tintColor(metric.tint), m_metrics));
         return;
     }
     for (int index = 0; index < m_metricRow->count(); ++index) {
-        QWidget* card = m_metricRow->itemAt(index)->widget();
-        card->findChild<QLabel*>(QStringLiteral("metricValue"))->setText(metrics[std::size_t(index)].value);
+        auto* card = static_cast<MetricCard*>(m_metricRow->itemAt(index)->widget());
+        // Through the card, so that its value label fits the new text and keeps it on a resize.
+        card->setValue(metrics[std::size_t(index)].value);
         card->findChild<QLabel*>(QStringLiteral("metricDetail"))->setText(metrics[std::size_t(index)].detail);
     }
 }

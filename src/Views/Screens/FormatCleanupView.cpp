@@ -9,6 +9,7 @@
 #include "Views/Kit/TextStyle.h"
 #include "Views/Screens/FormatCleanupReview.h"
 #include "Views/Screens/FormatCleanupRunController.h"
+#include "Views/Screens/ScreenLayout.h"
 #include "Views/Screens/ScreenServices.h"
 
 #include <QCheckBox>
@@ -251,12 +252,13 @@ void FormatCleanupView::refreshPlan() {
 
 void FormatCleanupView::refreshState() {
     m_buildPreview->setEnabled(m_viewModel->canBuildPreview());
-    while (QLayoutItem* item = m_noteLayout->takeAt(0)) {
-        delete item->widget();
-        delete item;
+    std::vector<FormatCleanupViewModel::Note> notes = m_viewModel->notes();
+    if (notes != m_shownNotes) {
+        clearLayout(m_noteLayout);
+        for (const FormatCleanupViewModel::Note& note : notes)
+            m_noteLayout->addWidget(makeCleanupInfoBar(note.text, noteColor(note.tint), m_notes));
+        m_shownNotes = std::move(notes);
     }
-    for (const FormatCleanupViewModel::Note& note : m_viewModel->notes())
-        m_noteLayout->addWidget(makeCleanupInfoBar(note.text, noteColor(note.tint), m_notes));
     refreshRecentRuns();
 }
 
@@ -266,10 +268,7 @@ void FormatCleanupView::refreshRecentRuns() {
     const bool enabled = m_viewModel->canRestoreRuns();
     if (runs != m_shownRuns) {
         m_shownRuns = runs;
-        while (QLayoutItem* item = m_recentRows->takeAt(0)) {
-            delete item->widget();
-            delete item;
-        }
+        clearLayout(m_recentRows);
         QWidget* body = m_recentRows->parentWidget();
         for (const FormatCleanupViewModel::RecentRun& run : runs) {
             auto* row = new QWidget(body);

@@ -78,6 +78,7 @@ private:
     DisclosureGroup* m_recentGroup;
     QVBoxLayout* m_recentRows;
     std::vector<FormatCleanupViewModel::RecentRun> m_shownRuns;
+    std::vector<FormatCleanupViewModel::Note> m_shownNotes;
     QWidget* m_notes;
     QVBoxLayout* m_noteLayout;
     QPointer<QMessageBox> m_confirmation;

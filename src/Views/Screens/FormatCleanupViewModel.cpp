@@ -121,8 +121,7 @@ void FormatCleanupViewModel::buildCleanupPreview() {
     const SystemFileSystemProbe fileSystem = environment.homeFolder.isEmpty()
                                                  ? SystemFileSystemProbe()
                                                  : SystemFileSystemProbe(environment.homeFolder);
-    const bool pending = m_store.pendingPrivilegedQuarantine() || m_store.pendingPrivilegedRestore() ||
-                         m_store.pendingPrivilegedTrash() || m_store.pendingPrivilegedTrashRestore();
+    const bool pending = m_store.hasPendingPrivilegedTransaction();
     m_plan = makeFormatCleanupPlan(m_preset, m_customFormats, m_store.plugins(), m_store.inventoryRevision(),
                                    std::nullopt, pending, fileSystem, true, PathPolicy(environment.roots));
     // Worked out once per plan: the metrics and "Select Safe Defaults" ask again and again.

@@ -1,5 +1,6 @@
 #include "Views/Screens/FormatCleanupView.h"
 #include "FormatCleanupTestSupport.h"
+#include "Views/Kit/MetricCard.h"
 #include "Views/Screens/FormatCleanupReview.h"
 
 #include <QCheckBox>
@@ -56,6 +57,15 @@ TEST_F(FormatCleanupViewTest, PresetsCustomFormatsAndPreviewFollowTheViewModel) 
     // Unticking a row reaches the selection and the alert's message.
     list->model()->setData(list->model()->index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
     EXPECT_EQ(view->viewModel().selected().size(), 2u);
+    // The "Selected" card keeps the new count when the window is resized.
+    view->resize(1100, 900);
+    QCoreApplication::processEvents();
+    const QList<MetricCard*> cards = view->findChildren<MetricCard*>(QStringLiteral("metricCard"));
+    ASSERT_EQ(cards.size(), 4);
+    EXPECT_EQ(cards[1]->findChild<QLabel*>(QStringLiteral("metricTitle"))->text(),
+              QStringLiteral("Selected"));
+    EXPECT_EQ(cards[1]->value(), QStringLiteral("2"));
+    EXPECT_EQ(cards[1]->findChild<QLabel*>(QStringLiteral("metricValue"))->text(), QStringLiteral("2"));
     find(QStringLiteral("quarantineSelectedButton"))->click();
     QPointer<QMessageBox> alert = view->confirmation();
     ASSERT_FALSE(alert.isNull());
