@@ -220,12 +220,9 @@ HelperRequestPolicy::validateTrashRestoreRequest(const PrivilegedTrashRestoreReq
     const auto records = m_ledger.records();
     for (const ValidatedPrivilegedTrashRestoreItem& item : *items) {
         const auto status = linkStatus(item.source);
-        const auto record = !records ? records->end()
-                                     : std::find_if(records->begin(), records->end(), [&](const auto& entry) {
-                                           return entry.trashPath == item.source;
-                                       });
-        if (!records || record == records->end() || !status || !S_ISDIR(status->st_mode) ||
-            identityOf(*status) != record->identity || status->st_uid != record->owner)
+        const TrashLedgerRecord* record = records ? TrashLedger::find(*records, item.source) : nullptr;
+        if (!record || !status || !S_ISDIR(status->st_mode) || identityOf(*status) != record->identity ||
+            status->st_uid != record->owner)
             return std::unexpected(HelperRequestPolicyError::invalidTrashRestoreSource);
     }
     return items;

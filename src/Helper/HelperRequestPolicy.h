@@ -61,6 +61,8 @@ public:
     HelperRequestPolicy(PathPolicy pathPolicy, const ConsoleUserProvider& consoleUsers);
 
     const PathPolicy& pathPolicy() const { return m_pathPolicy; }
+    // The record of what the helper moved into a Trash, beside the quarantine.
+    const TrashLedger& ledger() const { return m_ledger; }
 
     PolicyResult<ValidatedPrivilegedQuarantineItem>
     validateQuarantineRequest(const PrivilegedQuarantineRequest& request) const;

@@ -95,8 +95,7 @@ struct TrashRestoreKind {
 
 HelperService::HelperService(HelperServiceConfiguration configuration,
                              const ConsoleUserProvider& consoleUsers)
-    : m_configuration(std::move(configuration)), m_policy(PathPolicy(m_configuration.roots), consoleUsers),
-      m_ledger(m_policy.pathPolicy().quarantineRoot()) {}
+    : m_configuration(std::move(configuration)), m_policy(PathPolicy(m_configuration.roots), consoleUsers) {}
 
 std::pair<QString, QString> HelperService::handshake(const QString& clientVersion) {
     qCInfo(helperServiceLog, "Accepted Quorvane handshake from client version %s",
@@ -134,7 +133,7 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData) {
             qCInfo(helperServiceLog, Kind::starting,
                    qUtf8Printable(HelperLog::privateHash(request->transactionID)),
                    static_cast<long long>(items->size()));
-            result = Kind::perform(request->transactionID, *items, m_ledger, m_configuration.move);
+            result = Kind::perform(request->transactionID, *items, m_policy.ledger(), m_configuration.move);
             // The transaction has ended: whoever probes the lock file may now see it free.
             lockFile.reset();
             qCInfo(helperServiceLog, Kind::finished, flag(result.succeeded), flag(result.rollbackComplete));

@@ -50,7 +50,6 @@ private:
 
     HelperServiceConfiguration m_configuration;
     HelperRequestPolicy m_policy;
-    TrashLedger m_ledger;
     std::mutex m_transactionMutex;
 };
 

@@ -225,14 +225,13 @@ void forgetWhatIsNotInTheTrash(const TrashLedger& ledger, const std::vector<Item
         return;
     QStringList gone;
     for (const Item& item : items) {
-        const auto record = std::find_if(records->begin(), records->end(), [&](const auto& entry) {
-            return entry.trashPath == item.destination;
-        });
+        const TrashLedgerRecord* record = TrashLedger::find(*records, item.destination);
         const auto status = linkStatus(item.destination);
-        if (record != records->end() && (!status || identityOf(*status) != record->identity))
+        if (record && (!status || identityOf(*status) != record->identity))
             gone.append(item.destination);
     }
-    (void)ledger.remove(gone);
+    if (!gone.isEmpty())
+        (void)ledger.remove(gone);
 }
 
 void removeEmptyStagingFolder(const TrashLedger& ledger) {
@@ -337,12 +336,9 @@ Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items,
         // What may come back is what the ledger says went into the Trash, not what the preflight saw.
         const auto records = ledger ? ledger->records() : std::vector<TrashLedgerRecord>{};
         for (std::size_t index = 0; index < items.size(); ++index) {
-            const auto record = !records
-                                    ? records->end()
-                                    : std::find_if(records->begin(), records->end(), [&](const auto& entry) {
-                                          return entry.trashPath == items[index].source;
-                                      });
-            if (!records || record == records->end())
+            const TrashLedgerRecord* record =
+                records ? TrashLedger::find(*records, items[index].source) : nullptr;
+            if (!record)
                 return failed(kind, Failure{Case::sourceMissing, anchored[index].sourceName, {}}, {});
             anchored[index].identity = record->identity;
             anchored[index].owner = record->owner;
@@ -623,14 +619,12 @@ performTrashRestoreTransaction(const QString& transactionID,
     // Only a verified recovery ends a record; after a rollback every bundle is back under its record.
     if (outcome.succeeded) {
         QStringList recovered;
-        for (const ValidatedPrivilegedTrashRestoreItem& item : items)
+        for (const ValidatedPrivilegedTrashRestoreItem& item : items) {
             recovered.append(item.source);
-        (void)ledger.remove(recovered);
-    }
-    if (outcome.succeeded) {
-        for (const ValidatedPrivilegedTrashRestoreItem& item : items)
             HomeTrash::removeTrashInfo(deletingLastPathComponent(item.source),
                                        lastPathComponent(item.source));
+        }
+        (void)ledger.remove(recovered);
     }
     return resultOf<PrivilegedTrashRestoreResult>(transactionID, std::move(outcome));
 }

@@ -6,6 +6,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -118,24 +119,35 @@ std::expected<std::vector<TrashLedgerRecord>, SyscallError> TrashLedger::records
     return std::move(*records);
 }
 
-std::optional<TrashLedgerRecord> TrashLedger::find(const QString& trashPath) const {
-    const auto all = records();
-    if (!all)
-        return std::nullopt;
-    const auto found = std::find_if(all->begin(), all->end(), [&](const TrashLedgerRecord& record) {
+const TrashLedgerRecord* TrashLedger::find(const std::vector<TrashLedgerRecord>& records,
+                                           const QString& trashPath) {
+    const auto found = std::find_if(records.begin(), records.end(), [&](const TrashLedgerRecord& record) {
         return record.trashPath == trashPath;
     });
-    return found == all->end() ? std::nullopt : std::optional(*found);
+    return found == records.end() ? nullptr : &*found;
+}
+
+std::optional<TrashLedgerRecord> TrashLedger::find(const QString& trashPath) const {
+    const auto all = records();
+    const TrashLedgerRecord* found = all ? find(*all, trashPath) : nullptr;
+    return found ? std::optional(*found) : std::nullopt;
 }
 
 std::expected<void, SyscallError> TrashLedger::add(const std::vector<TrashLedgerRecord>& added) const {
     auto all = records();
     if (!all)
         return std::unexpected(all.error());
-    for (const TrashLedgerRecord& record : added) {
-        std::erase_if(*all, [&](const TrashLedgerRecord& old) { return old.trashPath == record.trashPath; });
-        all->push_back(record);
+    // One pass over the ledger whatever its length; of records added twice, the last one stays.
+    QSet<QString> paths;
+    std::vector<TrashLedgerRecord> latest;
+    for (auto record = added.rbegin(); record != added.rend(); ++record) {
+        if (!paths.contains(record->trashPath)) {
+            paths.insert(record->trashPath);
+            latest.push_back(*record);
+        }
     }
+    std::erase_if(*all, [&](const TrashLedgerRecord& old) { return paths.contains(old.trashPath); });
+    all->insert(all->end(), latest.rbegin(), latest.rend());
     return write(*all);
 }
 
@@ -144,8 +156,8 @@ std::expected<void, SyscallError> TrashLedger::remove(const QStringList& trashPa
     if (!all)
         return std::unexpected(all.error());
     const auto before = all->size();
-    std::erase_if(*all,
-                  [&](const TrashLedgerRecord& record) { return trashPaths.contains(record.trashPath); });
+    const QSet<QString> gone(trashPaths.begin(), trashPaths.end());
+    std::erase_if(*all, [&](const TrashLedgerRecord& record) { return gone.contains(record.trashPath); });
     if (all->size() == before)
         return {};
     return write(*all);

@@ -39,6 +39,9 @@ public:
     // never rewritten from a guess.
     std::expected<std::vector<TrashLedgerRecord>, SyscallError> records() const;
     std::optional<TrashLedgerRecord> find(const QString& trashPath) const;
+    // The record of `trashPath` among records already read; none when it is not there.
+    static const TrashLedgerRecord* find(const std::vector<TrashLedgerRecord>& records,
+                                         const QString& trashPath);
     // Replace the records of the same Trash paths; written in full, synced, then renamed into place
     // and the folder synced, so that the record is on disk before anything moves.
     std::expected<void, SyscallError> add(const std::vector<TrashLedgerRecord>& added) const;

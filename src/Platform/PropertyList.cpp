@@ -70,6 +70,7 @@ public:
             return std::unexpected(PropertyListError::malformed);
         m_objectCount = objectCount;
         m_tableOffset = static_cast<qint64>(tableOffset);
+        m_keyVerdicts.assign(objectCount, 0);
         return walk(static_cast<qint64>(top));
     }
 
@@ -127,8 +128,19 @@ private:
         return result;
     }
 
-    // The parser aborts on a dictionary key holding a NUL, and expects string keys only.
+    // The parser aborts on a dictionary key holding a NUL, and expects string keys only. Dictionaries
+    // share key objects, so each verdict is kept: one long key named by every dictionary would
+    // otherwise be scanned again for each of them.
     bool isPlainKey(quint64 object) const {
+        if (object >= m_objectCount)
+            return false;
+        signed char& verdict = m_keyVerdicts[object];
+        if (verdict == 0)
+            verdict = scanKey(object) ? 1 : -1;
+        return verdict > 0;
+    }
+
+    bool scanKey(quint64 object) const {
         const auto key = objectAt(object);
         if (!key || (key->type != 0x5 && key->type != 0x6))
             return false;
@@ -221,6 +233,8 @@ private:
     int m_refSize = 0;
     quint64 m_objectCount = 0;
     qint64 m_tableOffset = 0;
+    // Per object: 0 not looked at yet, 1 a plain key, -1 not one.
+    mutable std::vector<signed char> m_keyVerdicts;
 };
 
 std::expected<QVariant, PropertyListError> toVariant(plist_t node, int depth) {

@@ -229,6 +229,25 @@ TEST_F(RefusalTest, ConsoleUserTrashNeedsTheUsersOwnRealFolder) {
     EXPECT_FALSE(policy.consoleUserTrashURL());
 }
 
+// A later record of the same Trash path replaces the earlier one (the last of a batch wins); removal
+// drops exactly the named paths.
+TEST_F(RefusalTest, LedgerReplacesByTrashPathAndRemovesOnlyWhatIsNamed) {
+    QDir().mkpath(tree.ledger.folder());
+    const auto record = [](const char* path, ino_t inode) {
+        return TrashLedgerRecord{QString::fromLatin1(path), FileIdentity{1, inode}, 501};
+    };
+    ASSERT_TRUE(tree.ledger.add({record("/t/A", 1), record("/t/B", 2)}));
+    ASSERT_TRUE(tree.ledger.add({record("/t/A", 3), record("/t/C", 4), record("/t/C", 5)}));
+    EXPECT_EQ(tree.ledger.records().value(),
+              (std::vector<TrashLedgerRecord>{record("/t/B", 2), record("/t/A", 3), record("/t/C", 5)}));
+    ASSERT_TRUE(tree.ledger.remove({QStringLiteral("/t/B"), QStringLiteral("/t/missing")}));
+    const auto left = tree.ledger.records().value();
+    EXPECT_EQ(left, (std::vector<TrashLedgerRecord>{record("/t/A", 3), record("/t/C", 5)}));
+    ASSERT_NE(TrashLedger::find(left, QStringLiteral("/t/C")), nullptr);
+    EXPECT_EQ(TrashLedger::find(left, QStringLiteral("/t/C"))->identity.inode, ino_t(5));
+    EXPECT_EQ(TrashLedger::find(left, QStringLiteral("/t/B")), nullptr);
+}
+
 TEST_F(RefusalTest, RecoveryReadsTheFormatLeniently) {
     HelperRequestPolicy policy(tree.policy, tree.consoleUsers);
     tree.makeBundle(tree.trashed("Whatever.vst3"));

@@ -4,9 +4,9 @@
 //   quorvane-helper-testbed --root DIR [--socket PATH] [--console-uid N --console-home DIR]
 //       [--client-exe PATH] [--fail-move N] [--fail-rollback-step N] [--pause-before-move N]
 //       [--pause-ms MS] [--resume-on-input 1] [--fault-transaction N] [--report-build BUILD]
+//       [--max-connections N] [--partial-frame-ms MS] [--fail-connection-thread N]
 //
-// The faults hit every transaction, or with --fault-transaction only the n-th one.       [--max-connections
-// N] [--partial-frame-ms MS] [--fail-connection-thread N]
+// The faults hit every transaction, or with --fault-transaction only the n-th one.
 //
 // With --resume-on-input, a pause also ends when a byte arrives on standard input.
 // --fail-connection-thread N makes starting the thread of the N-th accepted connection fail as it
