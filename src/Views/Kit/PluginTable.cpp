@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 
 namespace quorvane {
 
@@ -131,29 +132,21 @@ const std::vector<Plugin>& PluginTableBase::plugins() const {
 }
 
 void PluginTableBase::setPlugins(std::vector<Plugin> plugins) {
-    m_applying = true;
-    m_model->setPlugins(std::move(plugins));
-    m_applying = false;
-    applyBoundSelection();
-}
-
-void PluginTableBase::setPlugins(std::vector<Plugin> plugins, std::vector<int> rows) {
-    m_applying = true;
-    m_model->setPlugins(std::move(plugins), std::move(rows));
-    m_applying = false;
-    applyBoundSelection();
+    replaceRows([&] { m_model->setPlugins(std::move(plugins)); });
 }
 
 void PluginTableBase::setPlugins(std::shared_ptr<const std::vector<Plugin>> plugins, std::vector<int> rows) {
-    m_applying = true;
-    m_model->setPlugins(std::move(plugins), std::move(rows));
-    m_applying = false;
-    applyBoundSelection();
+    replaceRows([&] { m_model->setPlugins(std::move(plugins), std::move(rows)); });
 }
 
 void PluginTableBase::setRows(std::vector<int> rows) {
+    replaceRows([&] { m_model->setRows(std::move(rows)); });
+}
+
+void PluginTableBase::replaceRows(const std::function<void()>& change) {
+    // The model's reset clears the view's selection; that is not the user choosing nothing.
     m_applying = true;
-    m_model->setRows(std::move(rows));
+    change();
     m_applying = false;
     applyBoundSelection();
 }

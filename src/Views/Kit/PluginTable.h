@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QUuid>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -30,7 +31,6 @@ public:
     // the rows of its products are shown selected when present.
     void setPlugins(std::vector<Plugin> plugins);
     // The same with only the products at `rows` shown, and a new choice among the same products.
-    void setPlugins(std::vector<Plugin> plugins, std::vector<int> rows);
     void setPlugins(std::shared_ptr<const std::vector<Plugin>> plugins, std::vector<int> rows);
     void setRows(std::vector<int> rows);
     // Reads the binding again after it changed elsewhere.
@@ -42,6 +42,8 @@ protected:
     virtual void userSelectionChanged() = 0;
     // Selects exactly these rows without writing the binding.
     void selectRows(const std::vector<int>& rows);
+    // Runs a change of the model's rows without writing the binding, then shows the bound selection.
+    void replaceRows(const std::function<void()>& change);
     std::vector<int> selectedRows() const;
 
 private:

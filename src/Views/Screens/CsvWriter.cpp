@@ -27,12 +27,18 @@ CsvWriter::CsvWriter(const QStringList& header) {
 }
 
 void CsvWriter::addRow(const QStringList& fields) {
+    m_text += line(fields);
+    m_text += u'\n';
+}
+
+QString CsvWriter::line(const QStringList& fields) {
+    QString text;
     for (qsizetype index = 0; index < fields.size(); ++index) {
         if (index > 0)
-            m_text += u',';
-        m_text += field(fields[index]);
+            text += u',';
+        text += field(fields[index]);
     }
-    m_text += u'\n';
+    return text;
 }
 
 QString CsvWriter::field(const QString& value) {

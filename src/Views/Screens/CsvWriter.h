@@ -21,6 +21,8 @@ public:
     QByteArray bytes() const { return m_text.toUtf8(); }
 
     static QString field(const QString& value);
+    // One record's fields, each written as above, joined by commas, without the line feed.
+    static QString line(const QStringList& fields);
 
 private:
     QString m_text;

@@ -762,7 +762,7 @@ void InventoryViewModel::exportCSV(QWidget* parent) {
     const SaveRequest request{text::exportPanelTitle, text::exportFileName,
                               QStringLiteral("Comma-separated values (*.csv)"), QStringLiteral("csv")};
     const ExportOutcome outcome = exportAtomically(*m_services.saveLocation, parent, request,
-                                                   [this] { return csvDocument(m_store.activePlugins()); });
+                                                   [this] { return csvDocument(activeList()); });
     switch (outcome.kind) {
     case ExportOutcome::Kind::cancelled:
         return;
@@ -785,10 +785,7 @@ QStringList InventoryViewModel::csvHeader() {
 }
 
 QString InventoryViewModel::csvRow(const Plugin& plugin) {
-    QStringList fields = csvFields(plugin);
-    for (QString& field : fields)
-        field = CsvWriter::field(field);
-    return fields.join(u',');
+    return CsvWriter::line(csvFields(plugin));
 }
 
 QByteArray InventoryViewModel::csvDocument(const std::vector<Plugin>& plugins) {
