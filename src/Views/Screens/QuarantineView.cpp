@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <limits>
 
 namespace quorvane {
 
@@ -94,14 +93,7 @@ std::vector<Plugin> QuarantineViewModel::selectedQuarantinedPlugins() const {
 }
 
 qsizetype QuarantineViewModel::selectedQuarantinedBundleCount() const {
-    qsizetype count = 0;
-    for (const Plugin& plugin : selectedQuarantinedPlugins()) {
-        plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
-            if (record.isQuarantined() && qAddOverflow(count, qsizetype(1), &count))
-                count = std::numeric_limits<qsizetype>::max();
-        });
-    }
-    return count;
+    return qsizetype(batchSelections().size());
 }
 
 std::vector<PluginBundleSelection> QuarantineViewModel::batchSelections() const {
@@ -287,9 +279,8 @@ void QuarantineView::refresh() {
 
 void QuarantineView::refreshSelection() {
     m_table->refreshSelection();
+    // Asks the reasons afresh, which follow the service and the store the inspector does not watch.
     m_inspector->setPlugin(m_model.selectedPlugin(), m_model.inspectorBundles());
-    // The reasons follow the service and the store, which the inspector does not watch.
-    m_inspector->refresh();
     rebuildBatchArea();
 }
 
