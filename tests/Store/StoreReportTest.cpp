@@ -1,4 +1,6 @@
+#include "Store/DisplayTime.h"
 #include "StoreTestSupport.h"
+#include "Support/LocaleText.h"
 
 namespace quorvane::testing {
 namespace {
@@ -129,6 +131,23 @@ TEST_F(StoreReportTest, withoutAnApplicationSupportFolderTheStateFolderIsUnavail
     const auto store = makeStore();
     EXPECT_TRUE(
         lines(store->diagnosticReport(std::nullopt)).contains(QStringLiteral("State folder: Unavailable")));
+}
+
+// Formatters are kept between calls; a new default time zone or text locale still shows at once.
+TEST(DisplayTime, FollowsAChangeOfTimeZoneAndTextLocale) {
+    const Timestamp instant{725900645}; // 2024-01-02 15:04:05 UTC
+    const QString locale = textLocale();
+    setTextLocale(QStringLiteral("en_US"));
+    icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone("UTC"));
+    EXPECT_TRUE(shortTimeText(instant).startsWith(QStringLiteral("3:04")))
+        << shortTimeText(instant).toStdString();
+    icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone("America/New_York"));
+    EXPECT_TRUE(shortTimeText(instant).startsWith(QStringLiteral("10:04")));
+    setTextLocale(QStringLiteral("de_DE"));
+    EXPECT_TRUE(abbreviatedDateShortTimeText(instant).endsWith(QStringLiteral("10:04")))
+        << abbreviatedDateShortTimeText(instant).toStdString();
+    setTextLocale(locale);
+    icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone("UTC"));
 }
 
 } // namespace

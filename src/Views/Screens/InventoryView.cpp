@@ -274,12 +274,7 @@ QString InventoryViewModel::subtitle() const {
     const auto& date = m_store.lastScanDate();
     if (!date)
         return text::sampleSubtitle;
-    // Formatting a date loads the locale's patterns; the text is kept for the date it shows.
-    if (m_subtitleDate != date) {
-        m_subtitle = text::scannedSubtitle.arg(m_services.formatters->abbreviatedDateShortTime(*date));
-        m_subtitleDate = date;
-    }
-    return m_subtitle;
+    return text::scannedSubtitle.arg(m_services.formatters->abbreviatedDateShortTime(*date));
 }
 
 std::optional<QString> InventoryViewModel::folderLabel() const {

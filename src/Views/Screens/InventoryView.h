@@ -198,8 +198,6 @@ private:
     enum Trait : quint8 { protectable = 1, unprotectable = 2 };
     std::vector<quint8> m_activeTraits;
     quint64 m_generation = 0;
-    mutable std::optional<Timestamp> m_subtitleDate;
-    mutable QString m_subtitle;
     mutable std::optional<SelectionSummary> m_summary;
     mutable quint64 m_summaryGeneration = 0;
 
