@@ -3,6 +3,7 @@
 #include "HelperClient/DirectDistributionReadiness.h"
 #include "Model/ScanReconciliationSummary.h"
 #include "Support/Timestamp.h"
+#include "Views/Screens/ScreenLayout.h"
 #include "Views/Screens/ScreenServices.h"
 
 #include <QColor>
@@ -37,13 +38,7 @@ struct AboutSnapshot {
 
 AboutSnapshot aboutSnapshot(const PluginInventoryStore& store, const PluginManagementService& service);
 
-struct AboutCard {
-    QString icon;
-    QString title;
-    QString value;
-    QString detail;
-    QColor color;
-};
+using AboutCard = MetricSpec;
 
 // Everything the screen's panels show, as texts.
 struct AboutContent {

@@ -3,6 +3,7 @@
 #include "Model/Plugin.h"
 #include "Views/Kit/Binding.h"
 #include "Views/Screens/AtomicExport.h"
+#include "Views/Screens/ScreenLayout.h"
 #include "Views/Screens/ScreenServices.h"
 
 #include <QColor>
@@ -52,14 +53,7 @@ public:
     // What the scan status area shows, in the order it is chosen.
     enum class ScanStatusArea { progress, preparing, limitedAccess, none };
 
-    struct Metric {
-        QString icon;
-        QString title;
-        QString value;
-        QString detail;
-        QColor color;
-        bool operator==(const Metric&) const = default;
-    };
+    using Metric = MetricSpec;
     struct MessageBar {
         QString text;
         QColor color;

@@ -2,6 +2,7 @@
 
 #include "HelperClient/DirectDistributionReadiness.h"
 #include "HelperClient/PluginManagementStatus.h"
+#include "Views/Screens/ScreenLayout.h"
 #include "Views/Screens/ScreenServices.h"
 
 #include <QColor>
@@ -64,13 +65,7 @@ struct PrimaryAction {
 
 PrimaryAction primaryAction(const PluginManagementSnapshot& snapshot);
 
-struct PluginManagementCard {
-    QString icon;
-    QString title;
-    QString value;
-    QString detail;
-    QColor color;
-};
+using PluginManagementCard = MetricSpec;
 
 // A tinted bar of the status panel, named for tests.
 struct PluginManagementNotice {

@@ -27,6 +27,7 @@ struct MetricSpec {
     QString value;
     QString detail;
     QColor color;
+    bool operator==(const MetricSpec&) const = default;
 };
 
 // The row of metric cards, 14 pixels apart, added to `column`; filled by replaceMetrics.
