@@ -144,12 +144,14 @@ std::optional<QString> QuarantineViewModel::batchReasonLine() const {
         return std::nullopt;
     // Restore-service, restore-plan, Trash-service, Trash-plan: each pair asks its plan only when
     // its service gives no reason.
-    std::optional<QString> reason = batchRestoreReason();
-    if (!reason)
-        reason = batchTrashReason();
-    if (!reason)
-        return std::nullopt;
-    return T::batchUnavailable + *reason;
+    const std::optional<QString> restore = batchRestoreReason();
+    return batchReasonLine(restore, restore ? std::nullopt : batchTrashReason());
+}
+
+std::optional<QString> QuarantineViewModel::batchReasonLine(const std::optional<QString>& restoreReason,
+                                                            const std::optional<QString>& trashReason) {
+    const std::optional<QString>& reason = restoreReason ? restoreReason : trashReason;
+    return reason ? std::optional(T::batchUnavailable + *reason) : std::nullopt;
 }
 
 std::optional<QString> QuarantineViewModel::restoreReason(const Plugin& plugin) const {
@@ -288,32 +290,25 @@ void QuarantineView::rebuildBatchArea() {
     clearLayout(m_batch);
     if (m_model.selectedPluginIDs().isEmpty())
         return;
-    auto* actions = new QWidget;
-    auto* row = new QHBoxLayout(actions);
-    row->setContentsMargins(0, 0, 0, 0);
+    const std::optional<QString> restoreReason = m_model.batchRestoreReason();
+    const std::optional<QString> trashReason = m_model.batchTrashReason();
     auto* restore = new KitButton(T::restoreSelected, QStringLiteral("arrow.uturn.backward"),
-                                  ButtonStyle::borderedProminent, actions);
+                                  ButtonStyle::borderedProminent);
     restore->setObjectName(QStringLiteral("restoreSelectedButton"));
-    restore->setEnabled(!m_model.batchRestoreReason());
+    restore->setEnabled(!restoreReason);
     connect(restore, &QPushButton::clicked, this, &QuarantineView::presentBatchRestore);
-    auto* trash = new KitButton(T::trashSelected, QStringLiteral("trash"), ButtonStyle::bordered, actions);
+    auto* trash = new KitButton(T::trashSelected, QStringLiteral("trash"), ButtonStyle::bordered);
     trash->setObjectName(QStringLiteral("trashSelectedButton"));
     trash->setTint(Palette::red());
-    trash->setEnabled(!m_model.batchTrashReason());
+    trash->setEnabled(!trashReason);
     connect(trash, &QPushButton::clicked, this, &QuarantineView::presentBatchTrash);
-    auto* clear = new KitButton(T::clearSelection, QString(), ButtonStyle::plain, actions);
-    clear->setObjectName(QStringLiteral("clearSelectionButton"));
-    connect(clear, &QPushButton::clicked, this, [this] {
-        m_model.clearSelection();
-        refreshSelection();
-    });
-    row->addWidget(restore);
-    row->addWidget(trash);
-    row->addWidget(clear);
-    m_batch->addWidget(new BatchSelectionBar(int(m_model.selectedQuarantinedPlugins().size()),
-                                             QStringLiteral("plugin"), actions, this));
-    if (const auto line = m_model.batchReasonLine())
-        m_batch->addWidget(makeBatchReasonLine(*line, this));
+    addBatchBar(
+        m_batch, int(m_model.selectedQuarantinedPlugins().size()), QStringLiteral("plugin"), {restore, trash},
+        [this] {
+            m_model.clearSelection();
+            refreshSelection();
+        },
+        QuarantineViewModel::batchReasonLine(restoreReason, trashReason), this);
 }
 
 void QuarantineView::rebuildBars() {

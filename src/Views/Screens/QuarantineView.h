@@ -30,7 +30,6 @@ inline const QString subtitle = QStringLiteral("Temporarily disabled plugins tha
 inline const QString restoreReady = QStringLiteral("Privileged restore ready");
 inline const QString restoreSelected = QStringLiteral("Restore Selected\u2026");
 inline const QString trashSelected = QStringLiteral("Move Selected to Trash\u2026");
-inline const QString clearSelection = QStringLiteral("Clear Selection");
 inline const QString batchUnavailable = QStringLiteral("Batch action unavailable: ");
 inline const QString reversibleNote = QStringLiteral(
     "Quarantine is reversible. Trash actions use macOS Trash and never permanently delete a bundle.");
@@ -82,6 +81,9 @@ public:
     std::optional<QString> batchTrashReason() const;
     // "Batch action unavailable: " and the first of the restore and the Trash reasons.
     std::optional<QString> batchReasonLine() const;
+    // The line for reasons already asked: the restore reason first.
+    static std::optional<QString> batchReasonLine(const std::optional<QString>& restoreReason,
+                                                  const std::optional<QString>& trashReason);
     std::optional<QString> restoreReason(const Plugin& plugin) const;
     std::optional<QString> trashReason(const Plugin& plugin) const;
     std::optional<QString> bundleRestoreReason(const Plugin& plugin, const PluginBundleRecord& bundle) const;

@@ -1,10 +1,12 @@
 #include "Views/Screens/ScreenLayout.h"
 
+#include "Views/Kit/BatchSelectionBar.h"
 #include "Views/Kit/InfoBar.h"
+#include "Views/Kit/KitButton.h"
 #include "Views/Kit/MetricCard.h"
 #include "Views/Kit/PageHeader.h"
-#include "Views/Kit/RoundedBox.h"
 #include "Views/Kit/Palette.h"
+#include "Views/Kit/RoundedBox.h"
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TextStyle.h"
 
@@ -82,6 +84,24 @@ QWidget* makeBatchReasonLine(const QString& text, QWidget* parent) {
     label->setWordWrap(true);
     label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     return label;
+}
+
+void addBatchBar(QVBoxLayout* batch, int count, const QString& noun, const std::vector<QWidget*>& buttons,
+                 std::function<void()> onClear, const std::optional<QString>& reasonLine, QWidget* screen) {
+    auto* actions = new QWidget;
+    auto* row = new QHBoxLayout(actions);
+    row->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* button : buttons) {
+        button->setParent(actions);
+        row->addWidget(button);
+    }
+    auto* clear = new KitButton(clearSelectionText, QString(), ButtonStyle::plain, actions);
+    clear->setObjectName(QStringLiteral("clearSelectionButton"));
+    QObject::connect(clear, &QPushButton::clicked, screen, std::move(onClear));
+    row->addWidget(clear);
+    batch->addWidget(new BatchSelectionBar(count, noun, actions, screen));
+    if (reasonLine)
+        batch->addWidget(makeBatchReasonLine(*reasonLine, screen));
 }
 
 void replaceStatusHeader(QVBoxLayout* slot, const QString& title, const QString& subtitle, bool ready,

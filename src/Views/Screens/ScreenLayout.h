@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -51,6 +52,13 @@ inline const QString pluginManagementRequiredText = QStringLiteral("Plugin Manag
 
 // A caption-2 line in amber, full width: the reason a batch action is unavailable.
 QWidget* makeBatchReasonLine(const QString& text, QWidget* parent);
+
+// Fills `batch` with the bar of a selection: "`count` `noun`s selected", the screen's `buttons` and
+// a "Clear Selection" button (named "clearSelectionButton") that runs `onClear`; then the reason
+// line when there is one.
+void addBatchBar(QVBoxLayout* batch, int count, const QString& noun, const std::vector<QWidget*>& buttons,
+                 std::function<void()> onClear, const std::optional<QString>& reasonLine, QWidget* screen);
+inline const QString clearSelectionText = QStringLiteral("Clear Selection");
 
 // Refills `slot` with the page header whose accessory is the privileged-action chip above.
 void replaceStatusHeader(QVBoxLayout* slot, const QString& title, const QString& subtitle, bool ready,

@@ -116,7 +116,10 @@ std::optional<QString> TrashRecoveryViewModel::selectionBlockingReason() const {
 std::optional<QString> TrashRecoveryViewModel::selectionReasonLine() const {
     if (m_selectedRecordIDs.isEmpty())
         return std::nullopt;
-    const auto reason = selectionBlockingReason();
+    return selectionReasonLine(selectionBlockingReason());
+}
+
+std::optional<QString> TrashRecoveryViewModel::selectionReasonLine(const std::optional<QString>& reason) {
     return reason ? std::optional(T::restoreUnavailable + *reason) : std::nullopt;
 }
 
@@ -271,29 +274,22 @@ void TrashRecoveryView::refresh() {
 
     clearLayout(m_batch);
     if (!m_model.selectedRecordIDs().isEmpty()) {
-        auto* actions = new QWidget;
-        auto* row = new QHBoxLayout(actions);
-        row->setContentsMargins(0, 0, 0, 0);
+        const std::optional<QString> reason = m_model.selectionBlockingReason();
         auto* restore = new KitButton(T::restoreSelected, QStringLiteral("arrow.uturn.backward"),
-                                      ButtonStyle::borderedProminent, actions);
+                                      ButtonStyle::borderedProminent);
         restore->setObjectName(QStringLiteral("restoreSelectedButton"));
-        restore->setEnabled(!m_model.selectionBlockingReason());
+        restore->setEnabled(!reason);
         connect(restore, &QPushButton::clicked, this, [this] {
             m_model.restoreSelection();
             presentConfirmationIfAsked();
         });
-        auto* clear = new KitButton(T::clearSelection, QString(), ButtonStyle::plain, actions);
-        clear->setObjectName(QStringLiteral("clearSelectionButton"));
-        connect(clear, &QPushButton::clicked, this, [this] {
-            m_model.clearSelection();
-            refresh();
-        });
-        row->addWidget(restore);
-        row->addWidget(clear);
-        m_batch->addWidget(new BatchSelectionBar(int(m_model.selectedRecordIDs().size()),
-                                                 QStringLiteral("format"), actions, this));
-        if (const auto line = m_model.selectionReasonLine())
-            m_batch->addWidget(makeBatchReasonLine(*line, this));
+        addBatchBar(
+            m_batch, int(m_model.selectedRecordIDs().size()), QStringLiteral("format"), {restore},
+            [this] {
+                m_model.clearSelection();
+                refresh();
+            },
+            TrashRecoveryViewModel::selectionReasonLine(reason), this);
     }
 
     rebuildRows();

@@ -31,7 +31,6 @@ inline const QString subtitle =
     QStringLiteral("Restore Quorvane-tracked bundles from Finder Trash to their exact original paths.");
 inline const QString recoveryReady = QStringLiteral("Secure recovery ready");
 inline const QString restoreSelected = QStringLiteral("Restore Selected\u2026");
-inline const QString clearSelection = QStringLiteral("Clear Selection");
 inline const QString restoreUnavailable = QStringLiteral("Restore unavailable: ");
 inline const QString emptyTitle = QStringLiteral("No Trash Recovery Records");
 inline const QString emptyDetail =
@@ -76,6 +75,8 @@ public:
     std::optional<QString> selectionBlockingReason() const;
     // "Restore unavailable: " and the selection's reason.
     std::optional<QString> selectionReasonLine() const;
+    // The line for a reason already asked.
+    static std::optional<QString> selectionReasonLine(const std::optional<QString>& reason);
     std::optional<QString> rowBlockingReason(const TrashRecoveryEntry& entry) const;
     // The records of the entry's Trash transaction while it can be restored as a whole (two or
     // more, every one ready and unreconciled), else none.
