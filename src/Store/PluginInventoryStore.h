@@ -27,6 +27,7 @@
 #include "Support/PlainText.h"
 #include "Support/Timestamp.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -252,6 +253,8 @@ public:
     void finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status);
     // The run's bundles still quarantined under its id, in selection order.
     std::vector<PluginBundleSelection> presetRunRestoreSelections(const QUuid& runID) const;
+    // How many bundles of each cleanup run are still in quarantine, in one pass over the inventory.
+    QHash<QUuid, qsizetype> presetRunQuarantinedCounts() const;
 
     // The current active record with the bundle key `bundleID`, outside shared shells.
     std::optional<PluginBundleSelection> resolvePermanentQuarantineSelections(const QString& bundleID) const;

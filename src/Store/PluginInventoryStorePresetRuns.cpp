@@ -152,6 +152,17 @@ PluginInventoryStore::presetRunRestoreSelections(const QUuid& runID) const {
     return selections;
 }
 
+QHash<QUuid, qsizetype> PluginInventoryStore::presetRunQuarantinedCounts() const {
+    QHash<QUuid, qsizetype> counts;
+    for (const Plugin& plugin : m_plugins) {
+        plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
+            if (record.isQuarantined() && record.presetRunID)
+                ++counts[*record.presetRunID];
+        });
+    }
+    return counts;
+}
+
 void PluginInventoryStore::reconcileCleanupPresetRuns() {
     if (hasPendingPrivilegedTransaction())
         return;

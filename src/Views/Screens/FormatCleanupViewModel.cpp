@@ -287,13 +287,14 @@ void FormatCleanupViewModel::startCleanupPresetRun() {
 
 std::vector<FormatCleanupViewModel::RecentRun> FormatCleanupViewModel::recentRuns() const {
     std::vector<RecentRun> runs;
+    const QHash<QUuid, qsizetype> quarantined = m_store.presetRunQuarantinedCounts();
     for (const FormatCleanupRunRecord& record : m_store.formatCleanupRuns()) {
         if (qsizetype(runs.size()) == recentRunLimit)
             break;
         if (record.status != FormatCleanupRunStatus::completed &&
             record.status != FormatCleanupRunStatus::partiallyCompleted)
             continue;
-        const qsizetype remaining = qsizetype(m_store.presetRunRestoreSelections(record.id).size());
+        const qsizetype remaining = quarantined.value(record.id);
         if (remaining > 0)
             runs.push_back({record.id, record.preset, remaining});
     }
