@@ -426,22 +426,10 @@ const std::vector<int>& InventoryViewModel::filteredRows() const {
     const bool searching = !key.query.isEmpty();
     const std::vector<QString>* keys = searching ? &searchKeys() : nullptr;
     const QString needle = searching ? caseInsensitiveSearchKey(key.query) : QString();
-    const bool anyFormat = key.format == text::all;
-    const bool anyManufacturer = key.manufacturer == text::all;
-    const bool anyArchitecture = key.architecture == text::all;
-    const bool anyStatus = key.status == text::all;
     std::vector<int> rows;
     rows.reserve(activeList().size());
     for (size_t index = 0; index < activeList().size(); ++index) {
-        const Plugin& plugin = activeList()[index];
-        if (!anyFormat && std::none_of(plugin.formats.begin(), plugin.formats.end(),
-                                       [&](const QString& format) { return plainEqual(format, key.format); }))
-            continue;
-        if (!anyManufacturer && !plainEqual(plugin.manufacturer, key.manufacturer))
-            continue;
-        if (!anyArchitecture && !plainEqual(plugin.architecture, key.architecture))
-            continue;
-        if (!anyStatus && !plainEqual(rawValue(plugin.status), key.status))
+        if (!passesFilterMenus(activeList()[index], key))
             continue;
         if (searching && !(*keys)[index * 2].contains(needle) && !(*keys)[index * 2 + 1].contains(needle))
             continue;
@@ -459,20 +447,24 @@ std::vector<Plugin> InventoryViewModel::filteredPlugins() const {
     return plugins;
 }
 
+bool InventoryViewModel::passesFilterMenus(const Plugin& plugin, const FilterKey& key) {
+    if (key.format != text::all &&
+        std::none_of(plugin.formats.begin(), plugin.formats.end(),
+                     [&](const QString& format) { return plainEqual(format, key.format); }))
+        return false;
+    if (key.manufacturer != text::all && !plainEqual(plugin.manufacturer, key.manufacturer))
+        return false;
+    if (key.architecture != text::all && !plainEqual(plugin.architecture, key.architecture))
+        return false;
+    return key.status == text::all || plainEqual(rawValue(plugin.status), key.status);
+}
+
 bool InventoryViewModel::matchesFilters(const Plugin& plugin) const {
     const QString search = query();
     if (!search.isEmpty() && !localizedCaseInsensitiveContains(plugin.name, search) &&
         !localizedCaseInsensitiveContains(plugin.manufacturer, search))
         return false;
-    if (m_selectedFormat != text::all &&
-        std::none_of(plugin.formats.begin(), plugin.formats.end(),
-                     [&](const QString& format) { return plainEqual(format, m_selectedFormat); }))
-        return false;
-    if (m_selectedManufacturer != text::all && !plainEqual(plugin.manufacturer, m_selectedManufacturer))
-        return false;
-    if (m_selectedArchitecture != text::all && !plainEqual(plugin.architecture, m_selectedArchitecture))
-        return false;
-    return m_selectedStatus == text::all || plainEqual(rawValue(plugin.status), m_selectedStatus);
+    return passesFilterMenus(plugin, filterKey());
 }
 
 QStringList InventoryViewModel::options(Filter filter) const {

@@ -206,6 +206,8 @@ private:
         bool operator==(const FilterKey&) const = default;
     };
     FilterKey filterKey() const;
+    // Whether `plugin` passes the four filter menus of `key` (the search aside).
+    static bool passesFilterMenus(const Plugin& plugin, const FilterKey& key);
     mutable std::optional<FilterKey> m_filteredKey;
     mutable std::vector<int> m_filteredRows;
     mutable std::optional<quint64> m_optionsGeneration;
