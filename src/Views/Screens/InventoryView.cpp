@@ -1086,8 +1086,7 @@ void InventoryView::refreshStatusArea() {
         // Selectable, and wrapped anywhere so that a long path never widens the screen.
         auto* path = new WrappingText(location, monospacedFont(10), 3, row);
         path->setObjectName(QStringLiteral("inaccessibleLocation"));
-        path->setStyleSheet(QStringLiteral("QTextEdit { background: transparent; color: %1; }")
-                                .arg(Palette::secondaryText().name(QColor::HexArgb)));
+        setForeground(path, Palette::secondaryText());
         rowLayout->addWidget(path, 1);
         auto* open = new KitButton(text::openParent, QString(), ButtonStyle::plain, row);
         open->setObjectName(QStringLiteral("openParentButton"));
