@@ -33,8 +33,4 @@ qsizetype countProtectedPlugins(const std::vector<Plugin>& plugins) {
                          [](const Plugin& plugin) { return plugin.isProtected; });
 }
 
-qsizetype countHistoryOperations(const std::vector<HistoryItem>& history) {
-    return static_cast<qsizetype>(groupHistoryOperations(history).size());
-}
-
 } // namespace quorvane

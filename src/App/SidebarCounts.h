@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/HistoryItem.h"
+#include "Model/HistoryOperation.h"
 #include "Model/Plugin.h"
 #include "Views/Kit/AppSection.h"
 
@@ -26,8 +27,7 @@ struct SidebarCounts {
 // the other five.
 std::optional<QString> sidebarBadgeText(AppSection section, const SidebarCounts& counts);
 
-// The root view's own two counts.
+// The root view's own count of protected products; the history count is countHistoryOperations.
 qsizetype countProtectedPlugins(const std::vector<Plugin>& plugins);
-qsizetype countHistoryOperations(const std::vector<HistoryItem>& history);
 
 } // namespace quorvane

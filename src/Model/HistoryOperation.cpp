@@ -109,6 +109,10 @@ std::vector<HistoryOperation> groupHistoryOperations(const std::vector<HistoryIt
     return operations;
 }
 
+qsizetype countHistoryOperations(const std::vector<HistoryItem>& items) {
+    return static_cast<qsizetype>(groupHistoryOperations(items).size());
+}
+
 int historyOperationCount(HistoryKind kind, const std::vector<HistoryItem>& items) {
     const std::vector<HistoryOperation> operations = groupHistoryOperations(items);
     return static_cast<int>(

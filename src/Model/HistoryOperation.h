@@ -32,6 +32,8 @@ struct HistoryOperation {
 
 // Joins only neighbouring lines; keeps the order of the lines.
 std::vector<HistoryOperation> groupHistoryOperations(const std::vector<HistoryItem>& items);
+// The number of operations after grouping the whole list, as the sidebar and About count them.
+qsizetype countHistoryOperations(const std::vector<HistoryItem>& items);
 // The number of operations of `kind` after grouping the whole list.
 int historyOperationCount(HistoryKind kind, const std::vector<HistoryItem>& items);
 

@@ -48,7 +48,7 @@ AboutSnapshot aboutSnapshot(const PluginInventoryStore& store, const PluginManag
     snapshot.appBuildNumber = applicationBuild();
     snapshot.appVersionLabel = appVersionLabel();
     snapshot.productCount = static_cast<qsizetype>(store.plugins().size());
-    snapshot.operationCount = static_cast<qsizetype>(groupHistoryOperations(store.history()).size());
+    snapshot.operationCount = countHistoryOperations(store.history());
     snapshot.checks = service.releaseReadinessChecks();
     snapshot.helperVersion = service.helperVersion();
     snapshot.helperIsReachable = service.helperIsReachable();
