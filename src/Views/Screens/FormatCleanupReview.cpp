@@ -98,18 +98,6 @@ void DisclosureGroup::setOpen(bool open) {
     m_toggle->setChecked(open);
 }
 
-QWidget* makeEmptyState(const QString& objectName, const QString& symbol, const QString& title,
-                        const QString& description, QWidget* parent) {
-    auto* frame = new PanelFrame(parent);
-    frame->setObjectName(objectName);
-    frame->setMinimumHeight(220);
-    auto* column = new QVBoxLayout(frame);
-    column->addStretch(1);
-    column->addWidget(new EmptyState(symbol, title, description, frame));
-    column->addStretch(1);
-    return frame;
-}
-
 FormatCleanupReview::FormatCleanupReview(FormatCleanupViewModel& viewModel, QWidget* parent)
     : QWidget(parent), m_viewModel(viewModel),
       m_candidateModel(new FormatCleanupCandidateModel(viewModel, this)),
@@ -129,7 +117,7 @@ FormatCleanupReview::FormatCleanupReview(FormatCleanupViewModel& viewModel, QWid
 
     m_listArea = new QStackedWidget(this);
     auto* noEligible = makeEmptyState(QStringLiteral("noEligibleFormats"), QStringLiteral("checkmark.shield"),
-                                      FormatCleanupTexts::noEligibleTitle, {}, m_listArea);
+                                      FormatCleanupTexts::noEligibleTitle, {}, m_listArea, 220);
     m_noEligibleDescription = noEligible->findChild<QLabel*>(QStringLiteral("emptyStateDescription"));
     m_listArea->addWidget(noEligible);
 

@@ -32,10 +32,6 @@ private:
     QWidget* m_content;
 };
 
-// The kit's empty state centred on a panel.
-QWidget* makeEmptyState(const QString& objectName, const QString& symbol, const QString& title,
-                        const QString& description, QWidget* parent);
-
 // The review of a cleanup preview: the four counts, the candidate list with its checkboxes (or
 // "No Eligible Formats"), and the warnings and exclusions. Shown only while there is a preview.
 class FormatCleanupReview : public QWidget {

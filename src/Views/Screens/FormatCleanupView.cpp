@@ -188,7 +188,7 @@ FormatCleanupView::FormatCleanupView(PluginManagementService& managementService,
     m_reviewArea->setObjectName(QStringLiteral("reviewArea"));
     m_reviewArea->addWidget(makeEmptyState(QStringLiteral("noPreview"), QStringLiteral("slider.horizontal.3"),
                                            FormatCleanupTexts::noPreviewTitle,
-                                           FormatCleanupTexts::noPreviewDescription, m_reviewArea));
+                                           FormatCleanupTexts::noPreviewDescription, m_reviewArea, 220));
     m_review = new FormatCleanupReview(*m_viewModel, m_reviewArea);
     m_reviewArea->addWidget(m_review);
     column->addWidget(m_reviewArea);

@@ -12,6 +12,7 @@
 #include "Views/Kit/TextStyle.h"
 #include "Views/Screens/AtomicExport.h"
 #include "Views/Screens/HistoryCsvExport.h"
+#include "Views/Screens/ScreenLayout.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -329,15 +330,9 @@ HistoryView::HistoryView(PluginInventoryStore& store, ScreenServices services, Q
 
     m_content = new QStackedWidget(this);
     m_content->setObjectName(QStringLiteral("historyContent"));
-    auto* empty = new PanelFrame;
-    empty->setObjectName(QStringLiteral("historyEmptyState"));
-    auto* emptyLayout = new QVBoxLayout(empty);
-    emptyLayout->addStretch(1);
-    emptyLayout->addWidget(new EmptyState(QStringLiteral("clock.arrow.circlepath"),
-                                          text("No Operation History"),
-                                          text("Run a scan to begin this session's local history."), empty));
-    emptyLayout->addStretch(1);
-    m_content->addWidget(empty);
+    m_content->addWidget(makeEmptyState(
+        QStringLiteral("historyEmptyState"), QStringLiteral("clock.arrow.circlepath"),
+        text("No Operation History"), text("Run a scan to begin this session's local history."), nullptr));
 
     m_list = new QListView;
     m_list->setObjectName(QStringLiteral("historyList"));

@@ -1,6 +1,7 @@
 #include "Views/Screens/ScreenLayout.h"
 
 #include "Views/Kit/BatchSelectionBar.h"
+#include "Views/Kit/DetailShell.h"
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/MetricCard.h"
@@ -52,6 +53,18 @@ void clearLayout(QLayout* layout) {
         }
         delete item;
     }
+}
+
+QWidget* makeEmptyState(const QString& objectName, const QString& symbol, const QString& title,
+                        const QString& description, QWidget* parent, int minimumHeight) {
+    auto* frame = new PanelFrame(parent);
+    frame->setObjectName(objectName);
+    frame->setMinimumHeight(minimumHeight);
+    auto* column = new QVBoxLayout(frame);
+    column->addStretch(1);
+    column->addWidget(new EmptyState(symbol, title, description, frame));
+    column->addStretch(1);
+    return frame;
 }
 
 QVBoxLayout* addSplitPane(QSplitter* split, const QString& objectName, int spacing) {

@@ -39,6 +39,10 @@ void replaceMetrics(QHBoxLayout* row, const std::vector<MetricSpec>& cards);
 // the screen at once and are deleted once control is back in the event loop.
 void clearLayout(QLayout* layout);
 
+// A panel named `objectName` holding the empty state of a list, centred, at least `minimumHeight` tall.
+QWidget* makeEmptyState(const QString& objectName, const QString& symbol, const QString& title,
+                        const QString& description, QWidget* parent, int minimumHeight = 0);
+
 // A pane of `split`: a panel named `objectName` holding a column padded 18, its items `spacing` apart.
 QVBoxLayout* addSplitPane(QSplitter* split, const QString& objectName, int spacing);
 
