@@ -256,6 +256,9 @@ TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInv
     m_bars->setSpacing(10);
     column->addLayout(m_bars);
 
+    // Checked against the disk before listening, so that the check's own change is not a second
+    // rebuild; the refresh below shows its outcome.
+    m_model.appear();
     m_model.changed = [this] { refresh(); };
     connect(&store, &PluginInventoryStore::trashedBundlesChanged, this, [this] {
         m_model.pruneSelection();
@@ -263,7 +266,6 @@ TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInv
     });
     connect(&store, &PluginInventoryStore::lastOperationErrorChanged, this, &TrashRecoveryView::refresh);
     connectServiceReadiness(service, this, [this] { refresh(); });
-    m_model.appear();
     refresh();
 }
 
@@ -272,32 +274,35 @@ void TrashRecoveryView::refresh() {
     replaceStatusHeader(m_header, T::title, T::subtitle, m_model.isReady(), T::recoveryReady, this);
     replaceMetrics(m_metrics, m_model.cards());
 
-    clearLayout(m_batch);
-    if (!m_model.selectedRecordIDs().isEmpty()) {
-        const std::optional<QString> reason = m_model.selectionBlockingReason();
-        auto* restore = new KitButton(T::restoreSelected, QStringLiteral("arrow.uturn.backward"),
-                                      ButtonStyle::borderedProminent);
-        restore->setObjectName(QStringLiteral("restoreSelectedButton"));
-        restore->setEnabled(!reason);
-        connect(restore, &QPushButton::clicked, this, [this] {
-            m_model.restoreSelection();
-            presentConfirmationIfAsked();
-        });
-        addBatchBar(
-            m_batch, int(m_model.selectedRecordIDs().size()), QStringLiteral("format"), {restore},
-            [this] {
-                m_model.clearSelection();
-                refresh();
-            },
-            TrashRecoveryViewModel::selectionReasonLine(reason), this);
-    }
-
+    rebuildBatchArea();
     rebuildRows();
 
     clearLayout(m_bars);
     m_bars->addWidget(new InfoBar(T::ownRecordsNote, Palette::accent(), this));
     addAmberBar(m_bars, m_service.trashRecoveryBlockingReason(), QStringLiteral("serviceReasonBar"), this);
     addAmberBar(m_bars, m_store.lastOperationError(), QStringLiteral("operationErrorBar"), this);
+}
+
+void TrashRecoveryView::rebuildBatchArea() {
+    clearLayout(m_batch);
+    if (m_model.selectedRecordIDs().isEmpty())
+        return;
+    const std::optional<QString> reason = m_model.selectionBlockingReason();
+    auto* restore = new KitButton(T::restoreSelected, QStringLiteral("arrow.uturn.backward"),
+                                  ButtonStyle::borderedProminent);
+    restore->setObjectName(QStringLiteral("restoreSelectedButton"));
+    restore->setEnabled(!reason);
+    connect(restore, &QPushButton::clicked, this, [this] {
+        m_model.restoreSelection();
+        presentConfirmationIfAsked();
+    });
+    addBatchBar(
+        m_batch, int(m_model.selectedRecordIDs().size()), QStringLiteral("format"), {restore},
+        [this] {
+            m_model.clearSelection();
+            refresh();
+        },
+        TrashRecoveryViewModel::selectionReasonLine(reason), this);
 }
 
 void TrashRecoveryView::rebuildRows() {
@@ -320,9 +325,10 @@ void TrashRecoveryView::rebuildRows() {
         m_rows->addWidget(new TrashRecoveryRow(
             entry,
             {[this, id] { return m_model.selectedRecordIDs().contains(id); },
+             // A tick changes only the batch bar: the rows and the records on disk stay as they are.
              [this, id](bool on) {
                  m_model.setSelected(id, on);
-                 refresh();
+                 rebuildBatchArea();
              }},
             m_model.rowBlockingReason(entry), qsizetype(m_model.transactionRecordIDs(entry).size()),
             std::move(actions), *m_services.formatters, list));

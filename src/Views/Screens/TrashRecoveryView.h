@@ -126,6 +126,7 @@ public:
     QMessageBox* confirmationAlert() const { return m_alert; }
 
 private:
+    void rebuildBatchArea();
     void rebuildRows();
     void presentConfirmationIfAsked();
 
