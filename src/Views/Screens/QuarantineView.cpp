@@ -265,16 +265,21 @@ QuarantineView::QuarantineView(PluginManagementService& service, PluginInventory
         m_model.reconcileWithStore();
         refresh();
     });
-    connect(&store, &PluginInventoryStore::lastOperationErrorChanged, this, &QuarantineView::refresh);
-    connectServiceReadiness(service, this, [this] { refresh(); });
+    // The helper and the last error change the chip, the reasons and the bars, not the list.
+    connect(&store, &PluginInventoryStore::lastOperationErrorChanged, this, &QuarantineView::refreshStatus);
+    connectServiceReadiness(service, this, [this] { refreshStatus(); });
     m_model.appear();
     refresh();
 }
 
 void QuarantineView::refresh() {
-    replaceStatusHeader(m_header, T::title, T::subtitle, m_model.isReady(), T::restoreReady, this);
     replaceMetrics(m_metrics, m_model.cards());
     m_table->setPlugins(m_model.quarantinedPlugins());
+    refreshStatus();
+}
+
+void QuarantineView::refreshStatus() {
+    replaceStatusHeader(m_header, T::title, T::subtitle, m_model.isReady(), T::restoreReady, this);
     refreshSelection();
     rebuildBars();
 }

@@ -120,6 +120,7 @@ public:
 
     QuarantineViewModel& model() { return m_model; }
     void refresh();
+    void refreshStatus();
     void presentBatchRestore();
     void presentBatchTrash();
     TrashSheetFrame* batchTrashSheet() const;
