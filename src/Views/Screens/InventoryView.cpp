@@ -816,9 +816,7 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
       m_model(new InventoryViewModel(folderAccess, managementService, store, std::move(selectedPlugin),
                                      std::move(query), std::move(services), this)) {
     setObjectName(QStringLiteral("inventoryView"));
-    auto* body = new QVBoxLayout(this);
-    body->setContentsMargins(24, 24, 24, 24);
-    body->setSpacing(22);
+    QVBoxLayout* body = makeScreenColumn(this, 22);
 
     // Header and scan toolbar.
     QHBoxLayout* toolbarLayout = nullptr;
@@ -1110,12 +1108,9 @@ void InventoryView::refreshMessages() {
 
     const std::optional<QString> helper = m_model->helperBlockingText();
     if (helper != m_shownHelperText) {
-        clearLayout(m_helperBar->layout());
-        if (helper) {
-            auto* bar = new InfoBar(*helper, Palette::amber(), m_helperBar);
-            bar->setObjectName(QStringLiteral("helperBlockingBar"));
-            m_helperBar->layout()->addWidget(bar);
-        }
+        auto* helperBars = static_cast<QVBoxLayout*>(m_helperBar->layout());
+        clearLayout(helperBars);
+        addAmberBar(helperBars, helper, QStringLiteral("helperBlockingBar"), m_helperBar);
         m_shownHelperText = helper;
     }
     m_helperBar->setVisible(helper.has_value());

@@ -233,12 +233,10 @@ PluginManagementView::PluginManagementView(PluginManagementService& service, Scr
     auto* content = new QWidget(scroll);
     content->setObjectName(QStringLiteral("pluginManagementContent"));
     scroll->setWidget(content);
-    auto* column = new QVBoxLayout(content);
+    QVBoxLayout* column = makeScreenColumn(content);
     // Only the height scrolls: the content always takes the viewport's width, as it did unscrolled.
     content->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     column->setSizeConstraint(QLayout::SetNoConstraint);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(18);
 
     auto* refreshButton =
         new KitButton(text("Refresh Status"), QStringLiteral("arrow.clockwise"), ButtonStyle::plain);
