@@ -14,60 +14,52 @@ std::function<bool()> readiness(PluginManagementService& service) {
     };
 }
 
+// The road of one kind: `begin` asks the store, then the service's `send` and the store's
+// `complete` for that kind.
+template <class Request, class Result, class Begin, class Send, class Complete>
+PrivilegedActionRoad<Request, Result> makeRoad(PluginInventoryStore& store, PluginManagementService& service,
+                                               Begin begin, Send send, Complete complete) {
+    return {readiness(service), std::move(begin),
+            [&service, send](const Request& request, std::function<void(const Result&)> completion) {
+                (service.*send)(request, std::move(completion));
+            },
+            [&store, complete](const Result& result, const Request& request) {
+                return (store.*complete)(result, request.transactionID, request.items);
+            }};
+}
+
 } // namespace
 
 QuarantineRoad quarantineRoad(PluginInventoryStore& store, PluginManagementService& service,
                               std::vector<PluginBundleSelection> selections) {
-    return {
-        readiness(service),
+    return makeRoad<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
+        store, service,
         [&store, selections = std::move(selections)] { return store.beginPrivilegedQuarantine(selections); },
-        [&service](const PrivilegedQuarantineRequest& request,
-                   std::function<void(const PrivilegedQuarantineResult&)> completion) {
-            service.sendQuarantineRequest(request, std::move(completion));
-        },
-        [&store](const PrivilegedQuarantineResult& result, const PrivilegedQuarantineRequest& request) {
-            return store.completePrivilegedQuarantine(result, request.transactionID, request.items);
-        }};
+        &PluginManagementService::sendQuarantineRequest, &PluginInventoryStore::completePrivilegedQuarantine);
 }
 
 RestoreRoad restoreRoad(PluginInventoryStore& store, PluginManagementService& service,
                         std::vector<PluginBundleSelection> selections) {
-    return {readiness(service),
-            [&store, selections = std::move(selections)] { return store.beginPrivilegedRestore(selections); },
-            [&service](const PrivilegedRestoreRequest& request,
-                       std::function<void(const PrivilegedRestoreResult&)> completion) {
-                service.sendRestoreRequest(request, std::move(completion));
-            },
-            [&store](const PrivilegedRestoreResult& result, const PrivilegedRestoreRequest& request) {
-                return store.completePrivilegedRestore(result, request.transactionID, request.items);
-            }};
+    return makeRoad<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
+        store, service,
+        [&store, selections = std::move(selections)] { return store.beginPrivilegedRestore(selections); },
+        &PluginManagementService::sendRestoreRequest, &PluginInventoryStore::completePrivilegedRestore);
 }
 
 TrashRoad trashRoad(PluginInventoryStore& store, PluginManagementService& service,
                     std::vector<PluginBundleSelection> selections) {
-    return {readiness(service),
-            [&store, selections = std::move(selections)] { return store.beginPrivilegedTrash(selections); },
-            [&service](const PrivilegedTrashRequest& request,
-                       std::function<void(const PrivilegedTrashResult&)> completion) {
-                service.sendTrashRequest(request, std::move(completion));
-            },
-            [&store](const PrivilegedTrashResult& result, const PrivilegedTrashRequest& request) {
-                return store.completePrivilegedTrash(result, request.transactionID, request.items);
-            }};
+    return makeRoad<PrivilegedTrashRequest, PrivilegedTrashResult>(
+        store, service,
+        [&store, selections = std::move(selections)] { return store.beginPrivilegedTrash(selections); },
+        &PluginManagementService::sendTrashRequest, &PluginInventoryStore::completePrivilegedTrash);
 }
 
 TrashRecoveryRoad trashRecoveryRoad(PluginInventoryStore& store, PluginManagementService& service,
                                     std::vector<QUuid> recordIDs) {
-    return {
-        readiness(service),
+    return makeRoad<PrivilegedTrashRestoreRequest, PrivilegedTrashRestoreResult>(
+        store, service,
         [&store, recordIDs = std::move(recordIDs)] { return store.beginTrashRecovery(recordIDs); },
-        [&service](const PrivilegedTrashRestoreRequest& request,
-                   std::function<void(const PrivilegedTrashRestoreResult&)> completion) {
-            service.sendTrashRestoreRequest(request, std::move(completion));
-        },
-        [&store](const PrivilegedTrashRestoreResult& result, const PrivilegedTrashRestoreRequest& request) {
-            return store.completeTrashRecovery(result, request.transactionID, request.items);
-        }};
+        &PluginManagementService::sendTrashRestoreRequest, &PluginInventoryStore::completeTrashRecovery);
 }
 
 } // namespace quorvane
