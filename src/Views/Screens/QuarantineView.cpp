@@ -58,25 +58,24 @@ void QuarantineViewModel::clearSelection() {
 void QuarantineViewModel::reconcileWithStore() {
     const std::vector<Plugin> quarantined = quarantinedPlugins();
     QSet<QUuid> kept;
+    const Plugin* firstKept = nullptr;
     for (const Plugin& plugin : quarantined) {
-        if (m_selectedPluginIDs.contains(plugin.id))
+        if (m_selectedPluginIDs.contains(plugin.id)) {
             kept.insert(plugin.id);
-    }
-    setSelectedPluginIDs(kept);
-    if (m_selectedPluginIDs.isEmpty()) {
-        m_selectedPlugin.set(std::nullopt);
-        return;
-    }
-    if (const std::optional<Plugin> inspected = m_selectedPlugin.get();
-        inspected && m_selectedPluginIDs.contains(inspected->id)) {
-        const auto current = std::ranges::find(quarantined, inspected->id, &Plugin::id);
-        if (current != quarantined.end()) {
-            m_selectedPlugin.set(*current);
-            return;
+            firstKept = firstKept ? firstKept : &plugin;
         }
     }
-    const std::vector<Plugin> selected = selectedQuarantinedPlugins();
-    m_selectedPlugin.set(selected.empty() ? std::nullopt : std::optional(selected.front()));
+    m_selectedPluginIDs = std::move(kept);
+    // The inspected product stays, with its new state, while it is still ticked; else the first
+    // ticked one takes its place.
+    const std::optional<Plugin> inspected = m_selectedPlugin.get();
+    const auto current = inspected && m_selectedPluginIDs.contains(inspected->id)
+                             ? std::ranges::find(quarantined, inspected->id, &Plugin::id)
+                             : quarantined.end();
+    if (current != quarantined.end())
+        m_selectedPlugin.set(*current);
+    else
+        m_selectedPlugin.set(firstKept ? std::optional(*firstKept) : std::nullopt);
 }
 
 std::vector<Plugin> QuarantineViewModel::quarantinedPlugins() const {
