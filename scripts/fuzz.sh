@@ -40,10 +40,14 @@ if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCH
 CC=clang-16 CXX=clang++-16 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang-16 -DCMAKE_CXX_COMPILER=clang++-16 -DCMAKE_CXX_FLAGS="$flags" "${launcher[@]}" \
   -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF -DQUORVANE_FUZZ=ON >/dev/null
+chosen=()
 names=()
 for entry in "${targets[@]}"; do
   name="${entry%%|*}"
-  if [ -z "$selected" ] || [[ " $selected " == *" $name "* ]]; then names+=("$name"); fi
+  if [ -z "$selected" ] || [[ " $selected " == *" $name "* ]]; then
+    chosen+=("$entry")
+    names+=("$name")
+  fi
 done
 cmake --build "$build" --target "${names[@]}"
 
@@ -58,9 +62,8 @@ trap 'rm -rf "$scratch"' EXIT
 export TMPDIR="$scratch"
 status=0
 summary=()
-for entry in "${targets[@]}"; do
+for entry in "${chosen[@]}"; do
   IFS='|' read -r name seeds options <<<"$entry"
-  if [ -n "$selected" ] && [[ " $selected " != *" $name "* ]]; then continue; fi
   # New inputs go to a scratch corpus; the committed seeds are only read.
   work="$build/corpus/$name"
   log="$build/$name.log"
