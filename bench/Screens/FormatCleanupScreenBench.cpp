@@ -154,16 +154,14 @@ int main(int argc, char** argv) {
     const auto [preview, baselinePreview] = medianPair(
         [&] {
             view.viewModel().buildCleanupPreview();
-            QApplication::processEvents();
-            (void)view.grab();
+            settleAndPaint(view);
         },
         [&] {
             model.reload(makeFormatCleanupPlan(FormatCleanupPresetKind::retireVST2, {}, store.plugins(),
                                                store.inventoryRevision(), std::nullopt, false, probe, true,
                                                policy)
                              .candidates);
-            QApplication::processEvents();
-            (void)table.grab();
+            settleAndPaint(table);
         },
         repetitions);
     if (view.viewModel().plan()->candidates.size() != std::size_t(candidateCount)) {
@@ -180,13 +178,11 @@ int main(int argc, char** argv) {
             else
                 view.viewModel().selectSafeDefaults();
             clear = !clear;
-            QApplication::processEvents();
-            (void)view.grab();
+            settleAndPaint(view);
         },
         [&] {
             model.touchAll();
-            QApplication::processEvents();
-            (void)table.grab();
+            settleAndPaint(table);
         },
         repetitions);
 

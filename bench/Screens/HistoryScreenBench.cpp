@@ -3,11 +3,11 @@
 // refresh after the store's history changes. The two take turns; prints the median of each and
 // the ratio to the baseline, with the target of at most 2×.
 
+#include "PairedTiming.h"
 #include "Persistence/StateFile.h"
 #include "Persistence/StateFileLocations.h"
 #include "Store/PluginInventoryStore.h"
 #include "Support/Uuid.h"
-#include "PairedTiming.h"
 #include "Views/Screens/HistoryView.h"
 
 #include <QAbstractTableModel>
@@ -102,8 +102,7 @@ private:
 void showAndPaint(QWidget& widget) {
     widget.resize(1185, 900);
     widget.show();
-    QApplication::processEvents();
-    (void)widget.grab();
+    settleAndPaint(widget);
 }
 
 } // namespace
@@ -153,13 +152,11 @@ int main(int argc, char** argv) {
     const auto [refresh, baselineRefresh] = medianPair(
         [&] {
             Q_EMIT store.historyChanged();
-            QApplication::processEvents();
-            (void)view.grab();
+            settleAndPaint(view);
         },
         [&] {
             model.reload(store.history());
-            QApplication::processEvents();
-            (void)table.grab();
+            settleAndPaint(table);
         },
         repetitions);
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,6 +35,12 @@ inline std::pair<double, double> medianPair(const std::function<void()>& screen,
         baselineTimes.push_back(milliseconds(baseline));
     }
     return {median(screenTimes), median(baselineTimes)};
+}
+
+// Lets the pending work run, then paints `widget` whole, as a screen shown on a display would be.
+inline void settleAndPaint(QWidget& widget) {
+    QApplication::processEvents();
+    (void)widget.grab();
 }
 
 inline void report(const char* what, double screen, double baseline, double targetRatio) {
