@@ -1,6 +1,8 @@
 #include "App/QuorvaneApp.h"
 
+#include "App/InstanceLock.h"
 #include "App/RootView.h"
+#include "Persistence/StateFileLocations.h"
 #include "Views/Kit/KitAppearance.h"
 
 #include <QApplication>
@@ -10,6 +12,12 @@ namespace quorvane {
 int QuorvaneApp::run(int& argc, char** argv) {
     QApplication application(argc, argv);
     configure(application);
+    // Held until the program ends.
+    const auto lock = InstanceLock::acquire(applicationSupportFolder());
+    if (!lock) {
+        reportStartFailure(lock.error());
+        return 1;
+    }
     const std::unique_ptr<RootView> window = makeWindow();
     window->show();
     QApplication::exec();

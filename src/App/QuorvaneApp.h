@@ -13,7 +13,8 @@ class RootView;
 // The application: one window whose content is the root view, always in the dark appearance.
 class QuorvaneApp {
 public:
-    // Runs the main loop with the one window; returns 0 when it ends.
+    // Runs the main loop with the one window; returns 0 when it ends, and 1 at once when another
+    // instance runs on the same data folder.
     static int run(int& argc, char** argv);
 
     static void configure(QApplication& application);

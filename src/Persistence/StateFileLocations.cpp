@@ -11,6 +11,7 @@ namespace {
 const QString currentFolderName = QStringLiteral("Quorvane");
 const QString legacyFolderName = QStringLiteral("Ostrevel");
 const QString stateFileName = QStringLiteral("inventory-state.json");
+const QString instanceLockName = QStringLiteral("instance.lock");
 const QString quarantineFolderName = QStringLiteral("Quarantine");
 
 QString beneath(const QString& applicationSupport, const QString& folder, const QString& name) {
@@ -31,6 +32,10 @@ QString inventoryStateFileURL(const QString& applicationSupport) {
 
 QString inventoryStateFileURL() {
     return inventoryStateFileURL(applicationSupportFolder());
+}
+
+QString instanceLockFileURL(const QString& applicationSupport) {
+    return beneath(applicationSupport, currentFolderName, instanceLockName);
 }
 
 QString legacyInventoryStateFileURL(const QString& applicationSupport) {

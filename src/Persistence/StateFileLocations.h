@@ -16,6 +16,9 @@ QString applicationSupportFolder();
 QString inventoryStateFileURL(const QString& applicationSupport);
 QString inventoryStateFileURL();
 
+// <Application Support>/Quorvane/instance.lock: locked by the one running instance.
+QString instanceLockFileURL(const QString& applicationSupport);
+
 // <Application Support>/Ostrevel/inventory-state.json, read when the current file is missing.
 QString legacyInventoryStateFileURL(const QString& applicationSupport);
 QString legacyInventoryStateFileURL();

@@ -23,12 +23,21 @@ TransactionLockFile::~TransactionLockFile() {
 }
 
 std::expected<TransactionLockFile, SyscallError> TransactionLockFile::acquire(const QString& path) {
+    return lock(path, LOCK_EX);
+}
+
+std::expected<TransactionLockFile, SyscallError> TransactionLockFile::tryAcquire(const QString& path) {
+    return lock(path, LOCK_EX | LOCK_NB);
+}
+
+std::expected<TransactionLockFile, SyscallError> TransactionLockFile::lock(const QString& path,
+                                                                           int operation) {
     const int fd = ::open(path.toUtf8().constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
         return std::unexpected(SyscallError::fromErrno());
     int result;
     do {
-        result = ::flock(fd, LOCK_EX);
+        result = ::flock(fd, operation);
     } while (result != 0 && errno == EINTR);
     if (result != 0) {
         const SyscallError error = SyscallError::fromErrno();

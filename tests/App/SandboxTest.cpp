@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QProcess>
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 namespace quorvane {
@@ -134,20 +136,82 @@ int processesMentioning(const QString& text) {
     return found;
 }
 
+struct Finished {
+    int exitCode = -1;
+    QString errors;
+};
+
+// Runs one of the build tree's programs offscreen and waits for it to end by itself.
+std::optional<Finished> runToEnd(const QString& program, const QStringList& arguments,
+                                 const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(Sandbox::buildTree().prefix + program, arguments);
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished();
+        return std::nullopt;
+    }
+    return Finished{process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+QProcessEnvironment offscreen() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return environment;
+}
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
 // Killing the sandbox outright also ends its testbed, which would otherwise go on serving the
-// folder.
+// folder. While it runs, a second sandbox on its folder ends at once; once it is killed, its lock
+// is gone with it.
 TEST(Sandbox, TheTestbedEndsWithTheSandboxEvenWhenItIsKilled) {
     testing::TemporaryTree dir;
     const QString folder = dir.path(QStringLiteral("killed-sandbox"));
     QProcess sandbox;
     sandbox.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sandbox.setProcessEnvironment(offscreen());
     sandbox.start(Sandbox::buildTree().prefix + QStringLiteral("/bin/quorvane-sandbox"), {folder});
     ASSERT_TRUE(sandbox.waitForStarted());
     ASSERT_TRUE(
         Sandbox::waitUntil([&] { return processesMentioning(folder + QStringLiteral("/run")) == 1; }));
+
+    const auto second = runToEnd(QStringLiteral("/bin/quorvane-sandbox"), {folder}, offscreen());
+    ASSERT_TRUE(second) << "the second sandbox did not end by itself";
+    EXPECT_EQ(second->exitCode, 1);
+    EXPECT_TRUE(second->errors.contains(QStringLiteral("Quorvane is already running")))
+        << second->errors.toStdString();
+    EXPECT_EQ(sandbox.state(), QProcess::Running);
+
     sandbox.kill();
     ASSERT_TRUE(sandbox.waitForFinished());
     EXPECT_TRUE(Sandbox::waitUntil([&] { return processesMentioning(folder) == 0; }, 10000));
+    Sandbox::Options options;
+    options.startHelper = false;
+    EXPECT_TRUE(Sandbox::create(folder, options));
+}
+
+// The application itself refuses a data folder another instance holds, before it writes there.
+TEST(Sandbox, TheApplicationDoesNotStartOnAFolderInUse) {
+    testing::TemporaryTree dir;
+    Sandbox::Options options;
+    options.startHelper = false;
+    auto running = Sandbox::create(dir.path(QStringLiteral("sandbox")), options);
+    ASSERT_TRUE(running) << running.error().toStdString();
+    const QByteArray before = contents((*running)->stateFile());
+
+    QProcessEnvironment environment = offscreen();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), (*running)->applicationSupport);
+    const auto second = runToEnd(QStringLiteral("/bin/quorvane"), {}, environment);
+    ASSERT_TRUE(second) << "the application did not end by itself";
+    EXPECT_EQ(second->exitCode, 1);
+    EXPECT_TRUE(second->errors.contains(QStringLiteral("Quorvane is already running")))
+        << second->errors.toStdString();
+    EXPECT_EQ(contents((*running)->stateFile()), before);
 }
 
 // A folder that already holds a sandbox keeps its state: the first state file is not written
@@ -168,11 +232,18 @@ TEST(Sandbox, reusesAnExistingFolderAsItStands) {
     const QString moved = (*first)->samples.front().path;
     ASSERT_TRUE(QDir(moved).removeRecursively());
 
+    // Not while the first holds the folder.
+    const auto refused = Sandbox::create(folder, options);
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.error().startsWith(QStringLiteral("Quorvane is already running")));
+    const size_t sampleCount = (*first)->samples.size();
+    first->reset();
+
     auto second = Sandbox::create(folder, options);
-    ASSERT_TRUE(second);
+    ASSERT_TRUE(second) << second.error().toStdString();
     EXPECT_EQ(QFileInfo((*second)->stateFile()).size(), size);
     EXPECT_FALSE(QFileInfo::exists(moved));
-    EXPECT_EQ((*second)->samples.size(), (*first)->samples.size());
+    EXPECT_EQ((*second)->samples.size(), sampleCount);
     EXPECT_FALSE(Sandbox::create(QString()));
 }
 

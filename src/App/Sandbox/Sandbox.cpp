@@ -52,14 +52,16 @@ std::expected<void, QString> Sandbox::prepare() {
     const auto cannotCreate = [](const QString& path) {
         return std::unexpected(QStringLiteral("Cannot create %1.").arg(path));
     };
-    if (!makeFolder(directory))
-        return cannotCreate(directory);
+    applicationSupport = directory + QStringLiteral("/data");
+    auto lock = InstanceLock::acquire(applicationSupport);
+    if (!lock)
+        return std::unexpected(lock.error());
+    m_lock = std::move(*lock);
     const QString rootFolder = directory + QStringLiteral("/root");
     if (!makeFolder(rootFolder))
         return cannotCreate(rootFolder);
     roots = SystemRoots::underPrefix(rootFolder);
     home = directory + QStringLiteral("/home");
-    applicationSupport = directory + QStringLiteral("/data");
     settingsFile = directory + QStringLiteral("/settings.ini");
     socketPath = directory + QStringLiteral("/run/helper.sock");
 

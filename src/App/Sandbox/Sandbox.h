@@ -1,5 +1,6 @@
 #pragma once
 
+#include "App/InstanceLock.h"
 #include "App/RootViewObjects.h"
 #include "App/Sandbox/SampleTree.h"
 #include "Discovery/FolderPicker.h"
@@ -29,6 +30,9 @@ namespace quorvane {
 // DIR/home       the console user's home and Trash
 // DIR/data       the Application Support folder, holding the state file
 // DIR/settings.ini, DIR/run/helper.sock
+//
+// Like the application, a sandbox holds the lock of its data folder while it lives: a second one
+// on the same folder is refused before anything is written.
 //
 // A folder that already holds a sandbox (it has a state file) is reused as it stands, so
 // quarantined bundles stay quarantined. On first use the sample tree is written, the roots are
@@ -95,6 +99,7 @@ private:
     std::expected<void, QString> prepare();
 
     Options m_options;
+    InstanceLock m_lock;
     std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
 };
 

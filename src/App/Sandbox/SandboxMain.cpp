@@ -4,6 +4,7 @@
 //
 //   quorvane-sandbox [DIR]      (default: quorvane-sandbox in the temporary folder)
 
+#include "App/InstanceLock.h"
 #include "App/QuorvaneApp.h"
 #include "App/RootView.h"
 #include "App/Sandbox/Sandbox.h"
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
         arguments.size() > 1 ? arguments.at(1) : QDir::temp().filePath(QStringLiteral("quorvane-sandbox"));
     auto sandbox = Sandbox::create(directory);
     if (!sandbox) {
-        std::fprintf(stderr, "quorvane-sandbox: %s\n", qPrintable(sandbox.error()));
+        reportStartFailure(QStringLiteral("quorvane-sandbox: ") + sandbox.error());
         return 1;
     }
     std::fprintf(stderr, "quorvane-sandbox: %s\n", qPrintable((*sandbox)->directory));
