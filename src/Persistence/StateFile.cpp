@@ -21,6 +21,11 @@ QString systemReason(int error) {
     return error == 0 ? QString() : QString::fromLocal8Bit(std::strerror(error));
 }
 
+// The system's reason when the failing call left one, else the file's own text.
+QString reasonOf(int error, const QFileDevice& file) {
+    return error != 0 ? systemReason(error) : file.errorString();
+}
+
 std::unexpected<StateFileError> failure(StateFileFailure kind, const QString& path, const QString& reason) {
     return std::unexpected(StateFileError{kind, path, reason});
 }
@@ -52,10 +57,14 @@ std::expected<void, StateFileError> writeFileAtomically(const QString& path, con
     // overwritten in place.
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
+    // errno is read right after each failing call: QSaveFile's own error text is often "Unknown
+    // error", and any later call may change errno.
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        return failure(StateFileFailure::fileNotOpened, path, file.errorString());
+        return failure(StateFileFailure::fileNotOpened, path, reasonOf(errno, file));
+    errno = 0;
     if (file.write(data) != data.size() || !file.flush()) {
-        const QString reason = file.errorString();
+        const QString reason = reasonOf(errno, file);
         file.cancelWriting();
         return failure(StateFileFailure::fileNotWritten, path, reason);
     }
@@ -66,8 +75,9 @@ std::expected<void, StateFileError> writeFileAtomically(const QString& path, con
         file.cancelWriting();
         return failure(StateFileFailure::fileNotSynced, path, systemReason(error));
     }
+    errno = 0;
     if (!file.commit())
-        return failure(StateFileFailure::fileNotCommitted, path, file.errorString());
+        return failure(StateFileFailure::fileNotCommitted, path, reasonOf(errno, file));
     return syncFolder(folder);
 }
 

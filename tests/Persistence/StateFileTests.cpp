@@ -11,7 +11,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include <sys/resource.h>
 
@@ -216,6 +218,8 @@ TEST_F(StateFileTest, AWriteThatFailsHalfwayKeepsThePreviousFile) {
         const auto result = writeStateFile(smallInventory(), path);
         ASSERT_FALSE(result.has_value());
         EXPECT_EQ(result.error().failure, StateFileFailure::fileNotWritten);
+        // The system's own reason, as for a full disk.
+        EXPECT_EQ(result.error().reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
     }
     EXPECT_EQ(contentsOf(path), before);
     EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
