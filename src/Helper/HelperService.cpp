@@ -117,15 +117,21 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData) {
         // starts from: no other transaction runs in between.
         std::unique_lock serialised(m_transactionMutex);
         std::optional<TransactionLockFile> lockFile;
+        std::optional<QString> lockFailure;
         if (!m_configuration.transactionLockPath.isEmpty()) {
             if (auto acquired = TransactionLockFile::acquire(m_configuration.transactionLockPath))
                 lockFile = std::move(*acquired);
             else
-                qCWarning(helperServiceLog, "The transaction lock file could not be held: %s",
-                          qUtf8Printable(acquired.error().description()));
+                lockFailure = acquired.error().description();
         }
-        const auto items = Kind::validate(m_policy, *request);
-        if (!items) {
+        // Without the lock the application's probe would see no transaction running and could settle
+        // its journal while bundles move, so nothing moves.
+        if (lockFailure) {
+            const QString message =
+                QStringLiteral("The transaction lock file could not be held: %1").arg(*lockFailure);
+            qCCritical(helperServiceLog, Kind::rejected, qUtf8Printable(message));
+            result = failureWithNothingMoved<Result>(request->transactionID, message);
+        } else if (const auto items = Kind::validate(m_policy, *request); !items) {
             const QString message = description(items.error());
             qCCritical(helperServiceLog, Kind::rejected, qUtf8Printable(message));
             result = failureWithNothingMoved<Result>(request->transactionID, message);

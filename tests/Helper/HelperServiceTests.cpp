@@ -78,6 +78,40 @@ TEST(HelperServiceTest, TransactionsOfConcurrentCallsNeverOverlapAndHoldTheLockF
     }
 }
 
+// A lock file that cannot be held (its folder is gone, or it is a folder) refuses the request before
+// anything moves: the application's probe would otherwise see no transaction while bundles move.
+TEST(HelperServiceTest, ALockFileThatCannotBeHeldRefusesWithNothingMoved) {
+    for (const bool lockIsFolder : {false, true}) {
+        SCOPED_TRACE(lockIsFolder);
+        HelperTree tree;
+        const QString lockPath = lockIsFolder ? tree.makeBundle(tree.tree.path("lock-folder"))
+                                              : tree.tree.path("missing/transaction.lock");
+        HelperService service(HelperServiceConfiguration{tree.roots, lockPath, nullptr, "40"},
+                              tree.consoleUsers);
+        const QString operation = upperUuid();
+        const PrivilegedQuarantineRequest quarantine{
+            upperUuid(),
+            {{tree.makeBundle(tree.vst3("A.vst3")), tree.quarantined(operation, "A.vst3"), operation}}};
+        const auto result = decodePrivilegedQuarantineResult(service.quarantine(encode(quarantine)));
+        ASSERT_TRUE(result.has_value());
+        EXPECT_FALSE(result->succeeded);
+        EXPECT_TRUE(result->rollbackComplete);
+        EXPECT_TRUE(result->message.startsWith("The transaction lock file could not be held: "))
+            << result->message.toStdString();
+        EXPECT_TRUE(isDirectory(quarantine.items.front().sourcePath));
+        EXPECT_FALSE(existsNoFollow(quarantine.items.front().destinationPath));
+
+        const PrivilegedRestoreRequest restore{
+            upperUuid(),
+            {{tree.makeBundle(tree.quarantined(operation, "B.vst3")), tree.vst3("B.vst3"), operation}}};
+        const auto restored = decodePrivilegedRestoreResult(service.restore(encode(restore)));
+        ASSERT_TRUE(restored.has_value());
+        EXPECT_FALSE(restored->succeeded);
+        EXPECT_TRUE(isDirectory(restore.items.front().sourcePath));
+        EXPECT_FALSE(existsNoFollow(restore.items.front().destinationPath));
+    }
+}
+
 TEST(HelperServiceTest, ARolledBackTrashMoveTakesItsTrashInfoAlong) {
     HelperTree tree;
     const QString operation = upperUuid();
