@@ -28,7 +28,9 @@ expected="$work/expected"
     share/applications/com.orsolind.Quorvane.desktop \
     share/metainfo/com.orsolind.Quorvane.metainfo.xml \
     share/quorvane/helper-approval.html \
-    share/icons/hicolor/scalable/apps/com.orsolind.Quorvane.svg
+    share/icons/hicolor/scalable/apps/com.orsolind.Quorvane.svg \
+    share/doc/quorvane/copyright share/doc/quorvane/changelog.gz \
+    share/man/man1/quorvane.1.gz share/man/man8/quorvane-helper.8.gz
   for size in 16 24 32 48 64 128 256 512; do
     echo "share/icons/hicolor/${size}x${size}/apps/com.orsolind.Quorvane.png"
   done
