@@ -103,6 +103,29 @@ else
   service="$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ".$prefix/lib/systemd/system/com.orsolind.Quorvane.helper.service")"
   grep -qx "ExecStart=$prefix/libexec/quorvane/quorvane-helper" <<<"$service" \
     || fail "the packaged service does not start the packaged helper"
+  # The packaged prerm disables the helper through Debian's tools on removal only, and still
+  # succeeds where they are missing. The fakes record their calls; stopping also needs systemd.
+  prerm="$work/prerm"
+  dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./prerm >"$prerm"
+  fakes="$work/fakes"
+  mkdir "$fakes"
+  for tool in deb-systemd-helper deb-systemd-invoke; do
+    printf '#!/bin/sh\necho "%s $*" >>"%s"\n' "$tool" "$work/calls" >"$fakes/$tool"
+    chmod +x "$fakes/$tool"
+  done
+  expected_calls="deb-systemd-helper disable com.orsolind.Quorvane.helper.socket"
+  if [ -d /run/systemd/system ]; then
+    expected_calls="deb-systemd-invoke stop com.orsolind.Quorvane.helper.socket com.orsolind.Quorvane.helper.service"$'\n'"$expected_calls"
+  fi
+  for action in remove upgrade; do
+    : >"$work/calls"
+    PATH="$fakes" /bin/sh "$prerm" "$action" || fail "the prerm fails on $action"
+    want=""
+    [ "$action" = remove ] && want="$expected_calls"
+    [ "$(cat "$work/calls")" = "$want" ] || fail "the prerm on $action calls: $(cat "$work/calls")"
+  done
+  mkdir "$work/empty"
+  PATH="$work/empty" /bin/sh "$prerm" remove || fail "the prerm fails without Debian's systemd tools"
 fi
 
 [ "$failures" -eq 0 ] || exit 1
