@@ -100,6 +100,10 @@ else
   done
   control="$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)"
   if grep -qx './postinst' <<<"$control"; then fail "the package has a postinst"; fi
+  # Every lintian error and warning counts.
+  if ! report="$(lintian --fail-on error,warning "$deb" 2>&1)"; then
+    fail "lintian: $report"
+  fi
   service="$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ".$prefix/lib/systemd/system/com.orsolind.Quorvane.helper.service")"
   grep -qx "ExecStart=$prefix/libexec/quorvane/quorvane-helper" <<<"$service" \
     || fail "the packaged service does not start the packaged helper"
