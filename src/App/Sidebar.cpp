@@ -53,6 +53,13 @@ public:
             path.addRoundedRect(row, 6, 6);
             painter->fillPath(path, withOpacity(QColor(Qt::white), 0.05));
         }
+        // The list draws no focus frame of its own; the current row of the focused list gets one.
+        if ((option.state & QStyle::State_HasFocus) && option.widget && option.widget->hasFocus()) {
+            QPainterPath path;
+            path.addRoundedRect(row.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+            painter->setPen(QPen(Palette::accent(), 1.5));
+            painter->drawPath(path);
+        }
         const QString symbol = index.data(SectionListModel::symbolRole).toString();
         const QPixmap icon = symbolPixmap(symbol, Palette::accent(), 16);
         const int iconLeft = static_cast<int>(row.left()) + 10;

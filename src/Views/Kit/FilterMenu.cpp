@@ -1,5 +1,6 @@
 #include "Views/Kit/FilterMenu.h"
 
+#include "Views/Kit/Palette.h"
 #include "Views/Kit/SymbolIcons.h"
 #include "Views/Kit/TextStyle.h"
 
@@ -28,10 +29,13 @@ FilterMenu::FilterMenu(const QString& title, Binding<QString> selection, const Q
     m_button->setObjectName(QStringLiteral("filterMenuButton"));
     m_button->setPopupMode(QToolButton::InstantPopup);
     m_button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    m_button->setFocusPolicy(Qt::StrongFocus);
     m_button->setStyleSheet(
         QStringLiteral("QToolButton { background: rgba(255,255,255,0.1); border: 1px solid "
                        "rgba(255,255,255,0.08); border-radius: 6px; padding: 4px 8px; }"
-                       "QToolButton::menu-indicator { image: none; width: 0px; }"));
+                       "QToolButton:focus { border: 1px solid %1; }"
+                       "QToolButton::menu-indicator { image: none; width: 0px; }")
+            .arg(Palette::accent().name()));
     outer->addWidget(m_button);
 
     auto* inner = new QHBoxLayout(m_button);

@@ -19,6 +19,11 @@ QString css(const QColor& color) {
         .arg(QString::number(color.alphaF(), 'f', 3));
 }
 
+// The ring of a focused button is the accent; on a button already filled with it, a lighter one.
+QColor focusRing(const QColor& fill) {
+    return fill == Palette::accent() ? Palette::accent().lighter(160) : Palette::accent();
+}
+
 } // namespace
 
 QString buttonStyleName(ButtonStyle style) {
@@ -81,13 +86,14 @@ void KitButton::applyLook() {
     switch (m_style) {
     case ButtonStyle::borderedProminent: {
         const QColor fill = m_tint.value_or(Palette::accent());
-        sheet = QStringLiteral("QPushButton { background: %1; color: %2; border: none; border-radius: 6px;"
-                               " padding: 6px 12px; }"
-                               "QPushButton:hover { background: %3; }"
-                               "QPushButton:pressed { background: %4; }"
-                               "QPushButton:disabled { background: %5; color: %6; }")
+        sheet = QStringLiteral("QPushButton { background: %1; color: %2; border: 2px solid %1;"
+                               " border-radius: 6px; padding: 4px 10px; }"
+                               "QPushButton:hover { background: %3; border-color: %3; }"
+                               "QPushButton:pressed { background: %4; border-color: %4; }"
+                               "QPushButton:focus { border-color: %7; }"
+                               "QPushButton:disabled { background: %5; color: %6; border-color: %5; }")
                     .arg(css(fill), css(white), css(fill.lighter(112)), css(fill.darker(118)),
-                         css(withOpacity(white, 0.07)), css(disabledText));
+                         css(withOpacity(white, 0.07)), css(disabledText), css(focusRing(fill)));
         break;
     }
     case ButtonStyle::bordered: {
@@ -98,9 +104,11 @@ void KitButton::applyLook() {
                     " padding: 5px 12px; }"
                     "QPushButton:hover { background: %4; }"
                     "QPushButton:pressed { background: %5; }"
+                    "QPushButton:focus { border: 2px solid %8; padding: 4px 11px; }"
                     "QPushButton:disabled { background: %6; color: %7; border-color: %6; }")
                     .arg(css(fill), css(text), css(withOpacity(white, 0.08)), css(withOpacity(fill, 1.6)),
-                         css(withOpacity(fill, 0.6)), css(withOpacity(white, 0.05)), css(disabledText));
+                         css(withOpacity(fill, 0.6)), css(withOpacity(white, 0.05)), css(disabledText),
+                         css(Palette::accent()));
         break;
     }
     case ButtonStyle::plain:
@@ -108,8 +116,9 @@ void KitButton::applyLook() {
         sheet =
             QStringLiteral("QPushButton { background: transparent; color: %1; border: none; padding: 2px; }"
                            "QPushButton:pressed { color: %2; }"
+                           "QPushButton:focus { border: 1px solid %4; border-radius: 4px; padding: 1px; }"
                            "QPushButton:disabled { color: %3; }")
-                .arg(css(text), css(withOpacity(text, 0.6)), css(disabledText));
+                .arg(css(text), css(withOpacity(text, 0.6)), css(disabledText), css(Palette::accent()));
         break;
     }
     setStyleSheet(sheet);

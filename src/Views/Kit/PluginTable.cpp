@@ -3,6 +3,7 @@
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PluginTableModel.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPainter>
@@ -18,15 +19,39 @@ namespace quorvane {
 namespace {
 
 // Draws every cell of a selected row alike: the style would otherwise draw the current cell of the
-// focused table in a lighter shade than the rest of its row.
+// focused table in a lighter shade than the rest of its row. The current row of a focused table
+// gets an accent outline instead, so a keyboard user sees where the arrows and Space act.
 class RowDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        outlineCurrentRow(painter, option, index);
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
         option->state &= ~QStyle::State_HasFocus;
+    }
+
+    static void outlineCurrentRow(QPainter* painter, const QStyleOptionViewItem& option,
+                                  const QModelIndex& index) {
+        const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+        if (!view || !view->hasFocus() || view->currentIndex().row() != index.row())
+            return;
+        painter->save();
+        painter->setPen(QPen(Palette::accent(), 2.0));
+        const QRect cell = option.rect.adjusted(0, 1, 0, -1);
+        painter->drawLine(cell.topLeft(), cell.topRight());
+        painter->drawLine(cell.bottomLeft(), cell.bottomRight());
+        if (index.column() == 0)
+            painter->drawLine(cell.topLeft(), cell.bottomLeft());
+        if (index.column() == index.model()->columnCount() - 1)
+            painter->drawLine(cell.topRight(), cell.bottomRight());
+        painter->restore();
     }
 };
 
@@ -62,6 +87,7 @@ public:
         painter->drawText(textArea, Qt::AlignVCenter | Qt::AlignLeft,
                           QFontMetrics(font).elidedText(text, Qt::ElideRight, textArea.width()));
         painter->restore();
+        outlineCurrentRow(painter, option, index);
     }
 };
 
@@ -85,6 +111,8 @@ PluginTableBase::PluginTableBase(QWidget* parent)
     m_view->setShowGrid(false);
     m_view->setFrameShape(QFrame::NoFrame);
     m_view->setWordWrap(false);
+    // Tab leaves the table for the next control; the arrows move between rows.
+    m_view->setTabKeyNavigation(false);
     m_view->verticalHeader()->hide();
     m_view->verticalHeader()->setDefaultSectionSize(28);
     m_view->viewport()->setAutoFillBackground(false);
@@ -121,10 +149,21 @@ PluginTableBase::PluginTableBase(QWidget* parent)
             header->resizeSection(section, all[static_cast<size_t>(section)].minimumWidth);
     });
 
+    // The outline of the current row spans every cell, and it follows the focus.
+    m_view->installEventFilter(this);
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, m_view->viewport(),
+            qOverload<>(&QWidget::update));
+
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!m_applying)
             userSelectionChanged();
     });
+}
+
+bool PluginTableBase::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_view && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        m_view->viewport()->update();
+    return RoundedBox::eventFilter(watched, event);
 }
 
 const std::vector<Plugin>& PluginTableBase::plugins() const {

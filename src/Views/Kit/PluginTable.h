@@ -38,6 +38,7 @@ public:
 
 protected:
     explicit PluginTableBase(QWidget* parent);
+    bool eventFilter(QObject* watched, QEvent* event) override;
     virtual void applyBoundSelection() = 0;
     virtual void userSelectionChanged() = 0;
     // Selects exactly these rows without writing the binding.

@@ -5,6 +5,7 @@
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/SymbolIcons.h"
 
+#include <QApplication>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -141,6 +142,37 @@ TEST(KitButton, KeepsItsStyleAndTintVisible) {
     trash.setTint(Palette::red());
     EXPECT_EQ(trash.tint(), Palette::red());
     EXPECT_EQ(trash.property("kitButtonStyle").toString(), QStringLiteral("bordered"));
+}
+
+// A focused button of each style wears an accent ring and keeps its size.
+TEST(KitButton, FocusShowsInTheAccentAtTheSameSize) {
+    for (ButtonStyle style : {ButtonStyle::bordered, ButtonStyle::borderedProminent, ButtonStyle::plain}) {
+        SCOPED_TRACE(buttonStyleName(style).toStdString());
+        QWidget window;
+        auto* button = new KitButton(QStringLiteral("Reveal"), QString(), style, &window);
+        auto* other = new KitButton(QStringLiteral("Other"), QString(), style, &window);
+        other->move(0, 60);
+        window.resize(200, 120);
+        window.show();
+        window.activateWindow();
+        other->setFocus();
+        QApplication::processEvents();
+        const QSize unfocusedSize = button->sizeHint();
+        const QImage unfocused = button->grab().toImage();
+        button->setFocus();
+        QApplication::processEvents();
+        ASSERT_TRUE(button->hasFocus());
+        const QImage focused = button->grab().toImage();
+        EXPECT_EQ(button->sizeHint(), unfocusedSize);
+        EXPECT_NE(focused, unfocused);
+        const QColor ring =
+            style == ButtonStyle::borderedProminent ? Palette::accent().lighter(160) : Palette::accent();
+        const QImage edge = focused.convertToFormat(QImage::Format_ARGB32);
+        bool ringed = false;
+        for (int x = 0; x < edge.width() && !ringed; ++x)
+            ringed = edge.pixelColor(x, edge.height() / 2).rgb() == ring.rgb();
+        EXPECT_TRUE(ringed);
+    }
 }
 
 TEST(AppSection, TitlesOrderAndSymbols) {
