@@ -376,6 +376,10 @@ private:
                             const std::vector<typename Kind::Item>& items);
     template <class Kind>
     void resolvePending();
+    // Drops the kind's journal with a warning notice when the helper could not have carried it out
+    // (its refusal would have moved nothing); true when it did.
+    template <class Kind>
+    bool dropUnverifiedJournal();
     // Finalises a transaction whose moves are verified, clears its journal and saves. On a failure
     // the inventory is put back as it was (the journal stays cleared) and the failure is returned.
     template <class Kind>

@@ -6,8 +6,11 @@
 #include "Model/Identity.h"
 #include "Model/Plugin.h"
 #include "Persistence/PrivilegedInventoryCommitError.h"
+#include "Shared/HomeTrashLocation.h"
 #include "Store/BundleRecordIndex.h"
+#include "Store/JournalPolicy.h"
 #include "Store/PluginInventoryStore.h"
+#include "Store/PrivilegedTransactionTexts.h"
 
 #include <algorithm>
 #include <optional>
@@ -73,6 +76,25 @@ bool PluginInventoryStore::noItemMoved(const std::vector<Item>& items) {
     return std::ranges::all_of(items, [](const Item& item) {
         return pathExists(item.sourcePath) && !pathExists(item.destinationPath);
     });
+}
+
+template <class Kind>
+bool PluginInventoryStore::dropUnverifiedJournal() {
+    auto& journal = this->*Kind::journal;
+    if (!journal)
+        return false;
+    std::optional<QString> reason;
+    if constexpr (requires { journalRefusal(*journal, m_pathPolicy); })
+        reason = journalRefusal(*journal, m_pathPolicy);
+    else
+        reason = journalRefusal(*journal, m_pathPolicy, homeTrashFilesFolder(homeFolder()));
+    if (!reason)
+        return false;
+    journal.reset();
+    (void)saveState();
+    reportOperationError(PrivilegedTransactionTexts::Launch::droppedTitle,
+                         PrivilegedTransactionTexts::Launch::dropped(Kind::name, *reason));
+    return true;
 }
 
 template <class Kind>

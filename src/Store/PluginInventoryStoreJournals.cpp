@@ -215,10 +215,13 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
                                               const std::vector<typename Kind::Item>& items) {
     const JournalTexts texts = Kind::texts();
     auto& journal = this->*Kind::journal;
-    if (!journal || journal->transactionID != transactionID || result.transactionID != transactionID) {
+    if (!journal || journal->transactionID != transactionID || result.transactionID != transactionID ||
+        journal->items != items) {
         reportOperationError(texts.attentionTitle, texts.mismatch);
         return false;
     }
+    if (dropUnverifiedJournal<Kind>())
+        return false;
 
     if (!result.succeeded) {
         if (result.rollbackComplete && noItemMoved(items)) {

@@ -35,6 +35,8 @@ void PluginInventoryStore::resolvePending() {
         waitForHelperTransaction();
         return;
     }
+    if (dropUnverifiedJournal<Kind>())
+        return;
     const JournalTexts texts = Kind::texts();
     const typename Kind::Request loaded = *journal;
     const bool everythingMoved = everyItemMoved(loaded.items);

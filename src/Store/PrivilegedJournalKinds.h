@@ -10,6 +10,7 @@
 namespace quorvane {
 
 struct PluginInventoryStore::QuarantineJournal {
+    static inline const QString name = QStringLiteral("quarantine");
     using Request = PrivilegedQuarantineRequest;
     using Item = PrivilegedQuarantineItem;
     using Result = PrivilegedQuarantineResult;
@@ -28,6 +29,7 @@ struct PluginInventoryStore::QuarantineJournal {
 };
 
 struct PluginInventoryStore::RestoreJournal {
+    static inline const QString name = QStringLiteral("restore");
     using Request = PrivilegedRestoreRequest;
     using Item = PrivilegedRestoreItem;
     using Result = PrivilegedRestoreResult;
@@ -45,6 +47,7 @@ struct PluginInventoryStore::RestoreJournal {
 };
 
 struct PluginInventoryStore::TrashJournal {
+    static inline const QString name = QStringLiteral("Trash move");
     using Request = PrivilegedTrashRequest;
     using Item = PrivilegedTrashItem;
     using Result = PrivilegedTrashResult;
@@ -62,6 +65,7 @@ struct PluginInventoryStore::TrashJournal {
 };
 
 struct PluginInventoryStore::TrashRecoveryJournal {
+    static inline const QString name = QStringLiteral("Finder Trash restore");
     using Request = PrivilegedTrashRestoreRequest;
     using Item = PrivilegedTrashRestoreItem;
     using Result = PrivilegedTrashRestoreResult;

@@ -175,6 +175,14 @@ namespace Launch {
 inline const QString helperStillRunning = QStringLiteral(
     "The privileged helper is still finishing a plugin transaction. Quorvane will reconcile it as "
     "soon as the helper is done.");
+// A journal that names moves the helper refuses is dropped: nothing moved, so nothing is recorded.
+inline const QString droppedTitle = QStringLiteral("Privileged Journal Dropped");
+inline QString dropped(const QString& kind, const QString& reason) {
+    return QStringLiteral("Quorvane dropped a pending privileged %1 journal that the helper could not have "
+                          "carried out. No plugin files were moved and nothing was recorded. ")
+               .arg(kind) +
+           reason;
+}
 } // namespace Launch
 
 namespace CleanupRun {

@@ -12,6 +12,7 @@ const QString pendingReason =
 
 class LaunchResolutionTest : public TransactionStoreTest {
 protected:
+    const QString operationID = uuidText(makeUuid());
     // A product whose VST3 record is quarantined under `operation`, its bundle in quarantine.
     Plugin quarantined(const QString& name, const QString& operation) const {
         Plugin plugin = quarantinedUnder(synth(name), operation);
@@ -19,11 +20,10 @@ protected:
         moveBundle(record.path, *record.quarantinePath);
         return plugin;
     }
-    PrivilegedQuarantineItem quarantineItem(const Plugin& plugin,
-                                            const QString& operation = QStringLiteral("OP")) {
+    PrivilegedQuarantineItem quarantineItem(const Plugin& plugin) const {
         return {plugin.path,
-                policy.quarantineRoot() + u'/' + operation + u'/' + lastPathComponent(plugin.path),
-                operation};
+                policy.quarantineRoot() + u'/' + operationID + u'/' + lastPathComponent(plugin.path),
+                operationID};
     }
 };
 
@@ -39,10 +39,10 @@ TEST_F(LaunchResolutionTest, AJournalWhoseBundlesNeverMovedIsDroppedSilently) {
 }
 
 TEST_F(LaunchResolutionTest, AJournalWhoseBundlesAllMovedIsFinalised) {
-    const Plugin plugin = quarantined(QStringLiteral("Synth"), QStringLiteral("OP"));
+    const Plugin plugin = quarantined(QStringLiteral("Synth"), operationID);
     const PluginBundleRecord& record = plugin.bundles->front();
     const PrivilegedRestoreRequest journal{uuidText(makeUuid()),
-                                           {{*record.quarantinePath, record.path, QStringLiteral("OP")}}};
+                                           {{*record.quarantinePath, record.path, operationID}}};
     moveBundle(*record.quarantinePath, record.path);
     open({plugin}, [&](PersistedInventory& state) { state.pendingPrivilegedRestore = journal; });
     EXPECT_FALSE(store->pendingPrivilegedRestore().has_value());
@@ -55,8 +55,8 @@ TEST_F(LaunchResolutionTest, AJournalWhoseBundlesAllMovedIsFinalised) {
 }
 
 TEST_F(LaunchResolutionTest, AMixedTrashJournalStaysAndBlocksEveryAction) {
-    const Plugin first = quarantined(QStringLiteral("One"), QStringLiteral("OP1"));
-    const Plugin second = quarantined(QStringLiteral("Two"), QStringLiteral("OP2"));
+    const Plugin first = quarantined(QStringLiteral("One"), uuidText(makeUuid()));
+    const Plugin second = quarantined(QStringLiteral("Two"), uuidText(makeUuid()));
     std::vector<PrivilegedTrashItem> items;
     for (const Plugin* plugin : {&first, &second}) {
         const PluginBundleRecord& record = plugin->bundles->front();
@@ -124,11 +124,10 @@ TEST_F(LaunchResolutionTest, TrashJournalsAreDroppedOrFinalisedByTheDisk) {
 TEST_F(LaunchResolutionTest, AFinaliserErrorKeepsTheJournalAndReportsIt) {
     // The journal names a record the inventory does not have.
     const Plugin plugin = synth();
-    const QString source = policy.quarantineRoot() + QStringLiteral("/OP/Other.vst3");
+    const QString source = policy.quarantineRoot() + u'/' + operationID + QStringLiteral("/Other.vst3");
     const QString destination = vst3(QStringLiteral("Other.vst3"));
     makeBundle(destination);
-    const PrivilegedRestoreRequest journal{uuidText(makeUuid()),
-                                           {{source, destination, QStringLiteral("OP")}}};
+    const PrivilegedRestoreRequest journal{uuidText(makeUuid()), {{source, destination, operationID}}};
     open({plugin}, [&](PersistedInventory& state) { state.pendingPrivilegedRestore = journal; });
     EXPECT_EQ(store->pendingPrivilegedRestore(), journal);
     EXPECT_EQ(store->lastOperationError(),
@@ -137,6 +136,112 @@ TEST_F(LaunchResolutionTest, AFinaliserErrorKeepsTheJournalAndReportsIt) {
                   "operation."));
     EXPECT_EQ(store->lastStorageError(), description(PrivilegedInventoryCommitError::missingInventoryRecord));
     EXPECT_EQ(store->plugins()[0], plugin);
+}
+
+TEST_F(LaunchResolutionTest, AJournalTheHelperCouldNotHaveCarriedOutIsDroppedWithAWarning) {
+    // Each forged journal looks fully moved on disk, so believing it would finalise it or block the
+    // application for good. A genuine restore beside it must still be settled.
+    enum class Kind { quarantine, restore, trash, trashRecovery };
+    const std::vector<std::pair<Kind, const char*>> cases{
+        {Kind::quarantine, "quarantine into a folder of its own choosing"},
+        {Kind::restore, "restore outside the plug-in folders"},
+        {Kind::trash, "Trash move outside the user's Trash"},
+        {Kind::trashRecovery, "Trash recovery from outside the user's Trash"},
+    };
+    QDir().mkpath(trashFolder());
+    int round = 0;
+    for (const auto& [kind, name] : cases) {
+        SCOPED_TRACE(name);
+        const QString tag = QString::number(++round);
+        const QString outside = home + QStringLiteral("/elsewhere/Synth") + tag + QStringLiteral(".vst3");
+        const QString transaction = uuidText(makeUuid());
+        const Plugin plugin = kind == Kind::quarantine
+                                  ? synth(QStringLiteral("Synth") + tag)
+                                  : quarantined(QStringLiteral("Synth") + tag, operationID);
+        const QString held = plugin.bundles->front().quarantinePath.value_or(plugin.path);
+        const QString lost = vst3(QStringLiteral("Lost") + tag + QStringLiteral(".vst3"));
+        if (kind == Kind::trashRecovery) {
+            makeBundle(outside);
+            ASSERT_TRUE(moveBundle(outside, lost));
+        } else {
+            ASSERT_TRUE(moveBundle(held, outside));
+        }
+
+        const QString other = uuidText(makeUuid());
+        const Plugin back = quarantined(QStringLiteral("Back") + tag, other);
+        const PluginBundleRecord& backRecord = back.bundles->front();
+        moveBundle(*backRecord.quarantinePath, backRecord.path);
+        const PrivilegedRestoreRequest genuine{uuidText(makeUuid()),
+                                               {{*backRecord.quarantinePath, backRecord.path, other}}};
+
+        open({plugin, back}, [&](PersistedInventory& state) {
+            state.pendingPrivilegedRestore = genuine;
+            switch (kind) {
+            case Kind::quarantine:
+                state.pendingPrivilegedQuarantine =
+                    PrivilegedQuarantineRequest{transaction, {{held, outside, operationID}}};
+                break;
+            case Kind::restore:
+                state.pendingPrivilegedRestore =
+                    PrivilegedRestoreRequest{transaction, {{held, outside, operationID}}};
+                break;
+            case Kind::trash:
+                state.pendingPrivilegedTrash =
+                    PrivilegedTrashRequest{transaction, {{held, outside, operationID}}};
+                break;
+            case Kind::trashRecovery:
+                state.pendingPrivilegedTrashRestore = PrivilegedTrashRestoreRequest{
+                    transaction,
+                    {{outside, lost, uuidText(makeUuid()), lastPathComponent(lost), QStringLiteral("VST3")}}};
+                break;
+            }
+        });
+        EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
+        const PersistedInventory stored = storedState();
+        EXPECT_FALSE(stored.pendingPrivilegedQuarantine || stored.pendingPrivilegedRestore ||
+                     stored.pendingPrivilegedTrash || stored.pendingPrivilegedTrashRestore);
+        ASSERT_TRUE(store->notice().has_value());
+        EXPECT_EQ(store->notice()->title, QStringLiteral("Privileged Journal Dropped"));
+        EXPECT_EQ(store->notice()->style, NoticeStyle::warning);
+        EXPECT_EQ(store->lastOperationError(), store->notice()->message);
+        EXPECT_EQ(store->lastStorageError(), std::nullopt);
+        EXPECT_TRUE(store->trashedBundles().empty());
+        ASSERT_NE(findPlugin(plugin.id), nullptr);
+        EXPECT_EQ(*findPlugin(plugin.id), plugin);
+        for (const HistoryItem& line : store->history())
+            EXPECT_NE(line.transactionID, transaction);
+        // The genuine restore stood in the restore journal unless the forged one took its place.
+        EXPECT_EQ(findPlugin(back.id)->bundleRecords()[0].isActive(), kind != Kind::restore);
+    }
+}
+
+TEST_F(LaunchResolutionTest, TheApplicationsOwnJournalsAreBelieved) {
+    // Each kind's journal as the store writes it, found again at the next launch with its moves done.
+    const Plugin plugin = synth();
+    open({plugin});
+    const auto quarantine = store->beginPrivilegedQuarantine({selection(plugin)});
+    ASSERT_TRUE(quarantine.has_value());
+    moveAll(*quarantine);
+    reopen();
+    EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
+    EXPECT_TRUE(findPlugin(plugin.id)->bundleRecords()[0].isQuarantined());
+
+    const auto trash = store->beginPrivilegedTrash({selection(plugin)});
+    ASSERT_TRUE(trash.has_value());
+    moveAll(*trash);
+    reopen();
+    EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
+    EXPECT_EQ(store->trashedBundles().size(), 1u);
+
+    const Plugin other = quarantined(QStringLiteral("Other"), operationID);
+    open({other});
+    const auto restore = store->beginPrivilegedRestore({selection(other)});
+    ASSERT_TRUE(restore.has_value());
+    moveAll(*restore);
+    reopen();
+    EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
+    EXPECT_TRUE(findPlugin(other.id)->bundleRecords()[0].isActive());
+    EXPECT_EQ(store->notice(), std::nullopt);
 }
 
 TEST_F(LaunchResolutionTest, OpenCleanupRunsCloseOnlyWhenNoJournalIsLeft) {

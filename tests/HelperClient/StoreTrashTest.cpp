@@ -292,11 +292,13 @@ TEST_F(TrashRecoveryTest, VerificationWaitsWhileAJournalIsPending) {
     const auto back = record(QStringLiteral("Back"), false, true);
     const Plugin plugin = synth();
     // Both ends of the journal's item exist: a mixed disk, so the journal stays pending.
-    const QString destination = makeBundle(policy.quarantineRoot() + QStringLiteral("/OP/Synth.vst3"));
+    const QString operation = uuidText(makeUuid());
+    const QString destination =
+        makeBundle(policy.quarantineRoot() + u'/' + operation + QStringLiteral("/Synth.vst3"));
     open({plugin}, [&](PersistedInventory& state) {
         state.trashedBundles = std::vector<TrashedBundleRecord>{back};
-        state.pendingPrivilegedQuarantine = PrivilegedQuarantineRequest{
-            uuidText(makeUuid()), {{plugin.path, destination, QStringLiteral("OP")}}};
+        state.pendingPrivilegedQuarantine =
+            PrivilegedQuarantineRequest{uuidText(makeUuid()), {{plugin.path, destination, operation}}};
     });
     ASSERT_TRUE(store->hasPendingPrivilegedTransaction());
     store->verifyTrashRecords();
@@ -339,6 +341,18 @@ TEST_F(TrashRecoveryTest, ARecoveryThroughTheJournalReconcilesTheRecords) {
         store->history()[0].detail,
         QStringLiteral("Restored VST3 bundle from Finder Trash to its exact recorded original location"));
     EXPECT_FALSE(store->pendingPrivilegedTrashRestore().has_value());
+}
+
+TEST_F(TrashRecoveryTest, ItsOwnJournalIsBelievedAtTheNextLaunch) {
+    const auto first = record(QStringLiteral("First"), true, false);
+    openWith({first});
+    const auto request = store->beginTrashRecovery({first.id});
+    ASSERT_TRUE(request.has_value());
+    moveAll(*request);
+    reopen();
+    EXPECT_FALSE(store->pendingPrivilegedTrashRestore().has_value());
+    EXPECT_EQ(store->trashedBundles()[0].restoreTransactionID, request->transactionID);
+    EXPECT_EQ(store->notice(), std::nullopt);
 }
 
 TEST_F(TrashRecoveryTest, AFailureWhoseTrashCopiesAreGoneKeepsTheJournal) {

@@ -342,14 +342,19 @@ TEST_F(StoreScanTest, aSecondStartWhileScanningDoesNothing) {
 }
 
 TEST_F(StoreScanTest, aPendingJournalBlocksTheScan) {
+    // Both ends of the journal's move exist: a mixed disk keeps the journal pending.
+    const QString operation = uuidText(makeUuid());
+    const QString source = writeBundleAt(vst3Folder, QStringLiteral("A.vst3"), QStringLiteral("A"),
+                                         QStringLiteral("com.example.A"));
+    const QString destination =
+        writeBundleAt(PathPolicy::literalQuarantineRoot() + u'/' + operation, QStringLiteral("A.vst3"),
+                      QStringLiteral("A"), QStringLiteral("com.example.A"));
     PersistedInventory state = stateWith({});
-    state.pendingPrivilegedTrash =
-        PrivilegedTrashRequest{uuidText(makeUuid()),
-                               {PrivilegedTrashItem{QStringLiteral("/q/a.vst3"), QStringLiteral("/t/a.vst3"),
-                                                    QStringLiteral("OP")}}};
+    state.pendingPrivilegedQuarantine =
+        PrivilegedQuarantineRequest{uuidText(makeUuid()), {{source, destination, operation}}};
     writeState(state);
     const auto store = makeStore();
-    ASSERT_TRUE(store->pendingPrivilegedTrash());
+    ASSERT_TRUE(store->pendingPrivilegedQuarantine());
 
     store->startScan(allFolders(), nullptr);
 

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Shared/PathPolicy.h"
+#include "Shared/PrivilegedRequests.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace quorvane {
+
+// A journal read back from the state file is input like any other: before the store believes it, each
+// item must be a move the helper would have carried out (its kind's roots, the quarantine folder of
+// its operation, the Trash of the user the application runs as, within the transaction size limit).
+// The checks hold on either side of the move. Each answers why the journal fails, or nothing.
+std::optional<QString> journalRefusal(const PrivilegedQuarantineRequest& journal, const PathPolicy& policy);
+std::optional<QString> journalRefusal(const PrivilegedRestoreRequest& journal, const PathPolicy& policy);
+std::optional<QString> journalRefusal(const PrivilegedTrashRequest& journal, const PathPolicy& policy,
+                                      const QString& trashFolder);
+std::optional<QString> journalRefusal(const PrivilegedTrashRestoreRequest& journal, const PathPolicy& policy,
+                                      const QString& trashFolder);
+
+} // namespace quorvane
