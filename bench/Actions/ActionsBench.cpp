@@ -8,9 +8,9 @@
 #include "App/Sandbox/Sandbox.h"
 #include "Support/Fixtures/FixturePluginBundles.h"
 #include "Views/Kit/PluginTable.h"
-#include "Views/Screens/InventoryView.h"
-#include "Views/Screens/PermanentQuarantineView.h"
-#include "Views/Screens/QuarantineView.h"
+#include "Views/Screens/Inventory/InventoryView.h"
+#include "Views/Screens/PermanentQuarantine/PermanentQuarantineView.h"
+#include "Views/Screens/Quarantine/QuarantineView.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -13,9 +13,9 @@
 #include "Platform/ServiceRegistry.h"
 #include "Store/PluginInventoryStore.h"
 #include "Support/Uuid.h"
-#include "Views/Screens/FormatCleanupRunController.h"
-#include "Views/Screens/FormatCleanupView.h"
-#include "Views/Screens/ScreenServices.h"
+#include "Views/Screens/FormatCleanup/FormatCleanupRunController.h"
+#include "Views/Screens/FormatCleanup/FormatCleanupView.h"
+#include "Views/Screens/Shared/ScreenServices.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>

@@ -8,7 +8,7 @@
 #include "Persistence/StateFileLocations.h"
 #include "Store/PluginInventoryStore.h"
 #include "Support/Uuid.h"
-#include "Views/Screens/HistoryView.h"
+#include "Views/Screens/History/HistoryView.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>

@@ -13,7 +13,7 @@
 #include "Support/Uuid.h"
 #include "Views/Kit/FilterMenu.h"
 #include "Views/Kit/PluginTable.h"
-#include "Views/Screens/InventoryView.h"
+#include "Views/Screens/Inventory/InventoryView.h"
 
 #include <QAbstractTableModel>
 #include <QAction>

@@ -4,7 +4,7 @@
 #include "HelperClient/PluginManagementService.h"
 #include "Store/PluginInventoryStore.h"
 #include "Store/StoreEnvironment.h"
-#include "Views/Screens/ScreenServices.h"
+#include "Views/Screens/Shared/ScreenServices.h"
 
 #include <functional>
 #include <memory>

@@ -5,8 +5,8 @@
 #include "App/Sandbox/Sandbox.h"
 #include "Support/Fixtures/FixturePluginBundles.h"
 #include "Support/Fixtures/TemporaryTree.h"
-#include "Views/Screens/FormatCleanupRunController.h"
-#include "Views/Screens/FormatCleanupView.h"
+#include "Views/Screens/FormatCleanup/FormatCleanupRunController.h"
+#include "Views/Screens/FormatCleanup/FormatCleanupView.h"
 
 #include <QApplication>
 #include <QDir>

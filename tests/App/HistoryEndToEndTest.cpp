@@ -1,7 +1,7 @@
 #include "App/RootView.h"
 #include "App/Sandbox/Sandbox.h"
-#include "Views/Screens/HistoryCsvExport.h"
-#include "Views/Screens/HistoryView.h"
+#include "Views/Screens/History/HistoryCsvExport.h"
+#include "Views/Screens/History/HistoryView.h"
 #include "Views/Screens/ScreenTestSupport.h"
 
 #include "Support/Fixtures/TemporaryTree.h"

@@ -9,7 +9,7 @@
 #include "Views/Kit/FilterMenu.h"
 #include "Views/Kit/PluginTable.h"
 #include "Views/Kit/PluginTableModel.h"
-#include "Views/Screens/InventoryView.h"
+#include "Views/Screens/Inventory/InventoryView.h"
 
 #include <QAction>
 #include <QApplication>

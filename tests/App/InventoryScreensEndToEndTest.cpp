@@ -9,9 +9,9 @@
 #include "Support/Fixtures/TemporaryTree.h"
 #include "Support/Paths.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
-#include "Views/Screens/PermanentQuarantineView.h"
-#include "Views/Screens/QuarantineView.h"
-#include "Views/Screens/TrashRecoveryView.h"
+#include "Views/Screens/PermanentQuarantine/PermanentQuarantineView.h"
+#include "Views/Screens/Quarantine/QuarantineView.h"
+#include "Views/Screens/TrashRecovery/TrashRecoveryView.h"
 
 #include <QApplication>
 #include <QCheckBox>

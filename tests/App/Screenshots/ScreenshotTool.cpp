@@ -28,10 +28,10 @@
 #include "Views/Kit/QuarantineDetailPane.h"
 #include "Views/Kit/StatusPill.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
-#include "Views/Screens/FormatCleanupReview.h"
-#include "Views/Screens/FormatCleanupView.h"
-#include "Views/Screens/QuarantineView.h"
-#include "Views/Screens/TrashRecoveryView.h"
+#include "Views/Screens/FormatCleanup/FormatCleanupReview.h"
+#include "Views/Screens/FormatCleanup/FormatCleanupView.h"
+#include "Views/Screens/Quarantine/QuarantineView.h"
+#include "Views/Screens/TrashRecovery/TrashRecoveryView.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

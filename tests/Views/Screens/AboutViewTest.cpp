@@ -1,4 +1,4 @@
-#include "Views/Screens/AboutView.h"
+#include "Views/Screens/About/AboutView.h"
 
 #include "Views/Kit/Palette.h"
 

@@ -1,7 +1,7 @@
 #include "ScreenTestSupport.h"
 #include "Support/Fixtures/TemporaryTree.h"
-#include "Views/Screens/AtomicExport.h"
-#include "Views/Screens/CsvWriter.h"
+#include "Views/Screens/Shared/AtomicExport.h"
+#include "Views/Screens/Shared/CsvWriter.h"
 
 #include <QFile>
 

@@ -2,9 +2,9 @@
 
 #include "HelperClient/FakeHelperClient.h"
 #include "HelperClient/StoreTransactionSupport.h"
-#include "Views/Screens/FormatCleanupRunController.h"
-#include "Views/Screens/FormatCleanupViewModel.h"
-#include "Views/Screens/ScreenServices.h"
+#include "Views/Screens/FormatCleanup/FormatCleanupRunController.h"
+#include "Views/Screens/FormatCleanup/FormatCleanupViewModel.h"
+#include "Views/Screens/Shared/ScreenServices.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "Views/Screens/FormatCleanupView.h"
+#include "Views/Screens/FormatCleanup/FormatCleanupView.h"
 #include "FormatCleanupTestSupport.h"
 #include "Views/Kit/MetricCard.h"
-#include "Views/Screens/FormatCleanupReview.h"
+#include "Views/Screens/FormatCleanup/FormatCleanupReview.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -4,9 +4,9 @@
 #include "Store/PluginInventoryStore.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/MetricCard.h"
-#include "Views/Screens/AboutView.h"
-#include "Views/Screens/HistoryCsvExport.h"
-#include "Views/Screens/HistoryView.h"
+#include "Views/Screens/About/AboutView.h"
+#include "Views/Screens/History/HistoryCsvExport.h"
+#include "Views/Screens/History/HistoryView.h"
 
 #include "ScreenTestSupport.h"
 #include "Support/Fixtures/FixtureRecords.h"

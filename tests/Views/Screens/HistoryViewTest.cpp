@@ -1,4 +1,4 @@
-#include "Views/Screens/HistoryView.h"
+#include "Views/Screens/History/HistoryView.h"
 
 #include "Support/Fixtures/FixtureTextLocale.h"
 

@@ -1,10 +1,10 @@
 #include "TransactionScreenTest.h"
 #include "Views/Kit/InfoBar.h"
-#include "Views/Screens/QuarantineView.h"
-#include "Views/Screens/ScreenServices.h"
+#include "Views/Screens/Quarantine/QuarantineView.h"
 #include "Views/Screens/ScreenTestSupport.h"
-#include "Views/Screens/TrashRecoveryRow.h"
-#include "Views/Screens/TrashRecoveryView.h"
+#include "Views/Screens/Shared/ScreenServices.h"
+#include "Views/Screens/TrashRecovery/TrashRecoveryRow.h"
+#include "Views/Screens/TrashRecovery/TrashRecoveryView.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -5,7 +5,7 @@
 #include "HelperClient/FakeHelperClient.h"
 #include "HelperClient/StoreTransactionSupport.h"
 #include "ScreenTestSupport.h"
-#include "Views/Screens/InventoryView.h"
+#include "Views/Screens/Inventory/InventoryView.h"
 
 #include <QSettings>
 

@@ -1,4 +1,4 @@
-#include "Views/Screens/PermanentQuarantineView.h"
+#include "Views/Screens/PermanentQuarantine/PermanentQuarantineView.h"
 #include "TransactionScreenTest.h"
 
 namespace quorvane {

@@ -1,4 +1,4 @@
-#include "Views/Screens/PluginManagementView.h"
+#include "Views/Screens/PluginManagement/PluginManagementView.h"
 
 #include "HelperClient/FakeHelperClient.h"
 #include "ScreenTestSupport.h"
@@ -7,7 +7,7 @@
 #include "Views/Kit/MetricCard.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/SymbolLabel.h"
-#include "Views/Screens/SafetyStep.h"
+#include "Views/Screens/Shared/SafetyStep.h"
 
 #include <QLabel>
 

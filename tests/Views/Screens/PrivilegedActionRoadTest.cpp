@@ -1,4 +1,4 @@
-#include "Views/Screens/PrivilegedActionRoad.h"
+#include "Views/Screens/Shared/PrivilegedActionRoad.h"
 
 #include <gtest/gtest.h>
 

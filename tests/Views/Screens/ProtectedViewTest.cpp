@@ -1,4 +1,4 @@
-#include "Views/Screens/ProtectedView.h"
+#include "Views/Screens/Protected/ProtectedView.h"
 #include "TransactionScreenTest.h"
 
 namespace quorvane {

@@ -1,4 +1,4 @@
-#include "Views/Screens/QuarantineView.h"
+#include "Views/Screens/Quarantine/QuarantineView.h"
 #include "Model/Identity.h"
 #include "TransactionScreenTest.h"
 

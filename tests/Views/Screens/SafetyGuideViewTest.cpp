@@ -1,5 +1,5 @@
-#include "Views/Screens/SafetyGuideView.h"
-#include "Views/Screens/SafetyRuleCard.h"
+#include "Views/Screens/SafetyGuide/SafetyGuideView.h"
+#include "Views/Screens/SafetyGuide/SafetyRuleCard.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "Views/Screens/SafetyStep.h"
+#include "Views/Screens/Shared/SafetyStep.h"
 
 #include <QLabel>
 

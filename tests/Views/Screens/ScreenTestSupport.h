@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Views/Kit/RevealInFinder.h"
-#include "Views/Screens/ScreenServices.h"
+#include "Views/Screens/Shared/ScreenServices.h"
 
 #include <QStringList>
 

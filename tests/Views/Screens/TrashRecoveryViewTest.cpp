@@ -1,7 +1,7 @@
-#include "Views/Screens/TrashRecoveryView.h"
+#include "Views/Screens/TrashRecovery/TrashRecoveryView.h"
 #include "TransactionScreenTest.h"
 #include "Views/Screens/ScreenTestSupport.h"
-#include "Views/Screens/TrashRecoveryRow.h"
+#include "Views/Screens/TrashRecovery/TrashRecoveryRow.h"
 
 #include <QMessageBox>
 #include <QPushButton>

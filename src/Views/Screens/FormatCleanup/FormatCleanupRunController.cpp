@@ -1,0 +1,170 @@
+#include "Views/Screens/FormatCleanup/FormatCleanupRunController.h"
+
+#include "HelperClient/PluginManagementService.h"
+#include "Store/PluginInventoryStore.h"
+
+#include <QPointer>
+
+namespace quorvane {
+
+std::vector<SelectionChunk> chunkSelections(const std::vector<PluginBundleSelection>& selections,
+                                            qsizetype size) {
+    std::vector<SelectionChunk> chunks;
+    if (size < 1)
+        return chunks;
+    for (std::size_t start = 0; start < selections.size(); start += std::size_t(size)) {
+        const std::size_t end = std::min(selections.size(), start + std::size_t(size));
+        chunks.emplace_back(selections.begin() + qsizetype(start), selections.begin() + qsizetype(end));
+    }
+    return chunks;
+}
+
+CleanupRunHelper CleanupRunHelper::of(PluginManagementService& service) {
+    const QPointer<PluginManagementService> guarded(&service);
+    CleanupRunHelper helper;
+    helper.isReady = [guarded] { return guarded && guarded->isReadyForPrivilegedRequests(); };
+    helper.sendQuarantine = [guarded](const PrivilegedQuarantineRequest& request,
+                                      Completion<PrivilegedQuarantineResult> completion) {
+        if (guarded)
+            guarded->sendQuarantineRequest(request, std::move(completion));
+    };
+    helper.sendRestore = [guarded](const PrivilegedRestoreRequest& request,
+                                   Completion<PrivilegedRestoreResult> completion) {
+        if (guarded)
+            guarded->sendRestoreRequest(request, std::move(completion));
+    };
+    return helper;
+}
+
+FormatCleanupRunController::FormatCleanupRunController(PluginInventoryStore& store, CleanupRunHelper helper,
+                                                       QObject* parent)
+    : QObject(parent), m_store(store), m_helper(std::move(helper)) {}
+
+void FormatCleanupRunController::setBusyFrom(bool wasBusy) {
+    if (wasBusy != isBusy())
+        emit busyChanged();
+}
+
+void FormatCleanupRunController::start(const FormatCleanupPlan& plan,
+                                       const std::vector<PluginBundleSelection>& confirmed) {
+    if (isBusy() || !m_helper.isReady())
+        return;
+    const std::optional<QUuid> runID = m_store.beginCleanupPresetRun(plan, confirmed);
+    if (!runID)
+        return;
+    m_activeRunID = runID;
+    m_completedChunkCount = 0;
+    m_pendingChunks = chunkSelections(confirmed, cleanupChunkSize);
+    emit busyChanged();
+    runNextPresetChunk();
+}
+
+void FormatCleanupRunController::runNextPresetChunk() {
+    if (!m_activeRunID)
+        return;
+    if (m_pendingChunks.empty()) {
+        const QUuid runID = *m_activeRunID;
+        m_store.finishCleanupPresetRun(runID, FormatCleanupRunStatus::completed);
+        m_activeRunID.reset();
+        m_completedChunkCount = 0;
+        setBusyFrom(true);
+        emit runCompleted();
+        return;
+    }
+    const SelectionChunk chunk = m_pendingChunks.front();
+    m_pendingChunks.erase(m_pendingChunks.begin());
+    const QUuid runID = *m_activeRunID;
+    const std::optional<PrivilegedQuarantineRequest> request =
+        m_store.preparePresetRunChildTransaction(runID, chunk);
+    if (!request) {
+        closeRunEarly();
+        return;
+    }
+    // The completion may run before the send returns (a local failure), so nothing follows it. The
+    // result reaches the store even should this controller be gone by then.
+    m_helper.sendQuarantine(*request, [self = QPointer(this), store = QPointer(&m_store), request = *request,
+                                       runID](const PrivilegedQuarantineResult& result) {
+        if (self)
+            self->completePresetChunk(result, request, runID);
+        else if (store)
+            store->completePrivilegedQuarantine(result, request.transactionID, request.items);
+    });
+}
+
+void FormatCleanupRunController::completePresetChunk(const PrivilegedQuarantineResult& result,
+                                                     const PrivilegedQuarantineRequest& request,
+                                                     const QUuid& runID) {
+    const bool committed = m_store.completePrivilegedQuarantine(result, request.transactionID, request.items);
+    if (m_activeRunID != runID)
+        return;
+    if (!committed) {
+        closeRunEarly();
+        return;
+    }
+    ++m_completedChunkCount;
+    runNextPresetChunk();
+}
+
+void FormatCleanupRunController::closeRunEarly() {
+    if (!m_activeRunID)
+        return;
+    const QUuid runID = *m_activeRunID;
+    m_store.finishCleanupPresetRun(runID, m_completedChunkCount <= 0
+                                              ? FormatCleanupRunStatus::canceled
+                                              : FormatCleanupRunStatus::partiallyCompleted);
+    m_activeRunID.reset();
+    m_pendingChunks.clear();
+    setBusyFrom(true);
+}
+
+void FormatCleanupRunController::restoreCompletedRun(const QUuid& runID) {
+    if (isBusy())
+        return;
+    const std::vector<PluginBundleSelection> selections = m_store.presetRunRestoreSelections(runID);
+    if (selections.empty())
+        return;
+    m_restoringRunID = runID;
+    m_restoreChunks = chunkSelections(selections, cleanupChunkSize);
+    emit busyChanged();
+    runNextRestoreChunk();
+}
+
+void FormatCleanupRunController::runNextRestoreChunk() {
+    if (!m_restoringRunID)
+        return;
+    if (m_restoreChunks.empty()) {
+        endRestore();
+        return;
+    }
+    const SelectionChunk chunk = m_restoreChunks.front();
+    m_restoreChunks.erase(m_restoreChunks.begin());
+    const std::optional<PrivilegedRestoreRequest> request = m_store.beginPrivilegedRestore(chunk);
+    if (!request) {
+        endRestore();
+        return;
+    }
+    m_helper.sendRestore(*request, [self = QPointer(this), store = QPointer(&m_store),
+                                    request = *request](const PrivilegedRestoreResult& result) {
+        if (self)
+            self->completeRestoreChunk(result, request);
+        else if (store)
+            store->completePrivilegedRestore(result, request.transactionID, request.items);
+    });
+}
+
+void FormatCleanupRunController::completeRestoreChunk(const PrivilegedRestoreResult& result,
+                                                      const PrivilegedRestoreRequest& request) {
+    if (m_store.completePrivilegedRestore(result, request.transactionID, request.items))
+        runNextRestoreChunk();
+    else
+        endRestore();
+}
+
+void FormatCleanupRunController::endRestore() {
+    const bool wasBusy = isBusy();
+    m_restoringRunID.reset();
+    m_restoreChunks.clear();
+    setBusyFrom(wasBusy);
+}
+
+} // namespace quorvane

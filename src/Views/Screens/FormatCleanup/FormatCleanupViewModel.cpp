@@ -1,0 +1,312 @@
+#include "Views/Screens/FormatCleanup/FormatCleanupViewModel.h"
+
+#include "HelperClient/PluginManagementService.h"
+#include "Planning/FileSystemProbe.h"
+#include "Planning/FormatCleanupPlanner.h"
+#include "Shared/PathPolicy.h"
+#include "Store/PluginInventoryStore.h"
+#include "Views/Screens/FormatCleanup/FormatCleanupRunController.h"
+#include "Views/Screens/Shared/PrivilegedActionRoad.h"
+#include "Views/Screens/Shared/ScreenServices.h"
+
+#include <QSet>
+
+#include <utility>
+
+namespace quorvane {
+
+namespace {
+
+QString plural(qsizetype count) {
+    return count == 1 ? QString() : QStringLiteral("s");
+}
+
+constexpr qsizetype recentRunLimit = 5;
+
+} // namespace
+
+QString FormatCleanupTexts::reviewGroupTitle(qsizetype count) {
+    return QStringLiteral("Warnings and Exclusions (") + QString::number(count) + u')';
+}
+
+QString FormatCleanupTexts::remainCaption(qsizetype count) {
+    return QString::number(count) + QStringLiteral(" format bundle") + plural(count) +
+           QStringLiteral(" remain in Quarantine");
+}
+
+const QStringList& customCleanupFormats() {
+    static const QStringList formats{QStringLiteral("AU"), QStringLiteral("VST2"), QStringLiteral("VST3"),
+                                     QStringLiteral("AAX"), QStringLiteral("CLAP")};
+    return formats;
+}
+
+QString cleanupSizeText(const Formatters& formatters, std::optional<qint64> bytes) {
+    return bytes ? formatters.byteCount(*bytes) : FormatCleanupTexts::unknownSize;
+}
+
+QString cleanupConfirmationMessage(qsizetype bundles, qsizetype products, const QString& sizeText,
+                                   qsizetype optIns) {
+    QString message = QStringLiteral("Quorvane will move ") + QString::number(bundles) +
+                      QStringLiteral(" exact format bundle") + plural(bundles) + QStringLiteral(" across ") +
+                      QString::number(products) + QStringLiteral(" product") + plural(products) +
+                      QStringLiteral(" into reversible quarantine. This moves ") + sizeText +
+                      QStringLiteral("; it does not free disk space.");
+    if (optIns > 0)
+        message += QStringLiteral(" You explicitly selected ") + QString::number(optIns) +
+                   QStringLiteral(" candidate") + plural(optIns) +
+                   QStringLiteral(" that leave a product with no active format.");
+    return message;
+}
+
+FormatCleanupViewModel::FormatCleanupViewModel(PluginInventoryStore& store, PluginManagementService& service,
+                                               FormatCleanupRunController& run,
+                                               std::shared_ptr<const Formatters> formatters, QObject* parent)
+    : QObject(parent), m_store(store), m_service(service), m_run(run), m_formatters(std::move(formatters)) {
+    connect(&m_store, &PluginInventoryStore::inventoryRevisionChanged, this,
+            &FormatCleanupViewModel::onRevisionChanged);
+    for (const auto signal :
+         {&PluginInventoryStore::pluginsChanged, &PluginInventoryStore::isScanningChanged,
+          &PluginInventoryStore::lastOperationErrorChanged, &PluginInventoryStore::formatCleanupRunsChanged})
+        connect(&m_store, signal, this, &FormatCleanupViewModel::stateChanged);
+    connectServiceReadiness(m_service, this, [this] { emit stateChanged(); });
+    connect(&m_run, &FormatCleanupRunController::busyChanged, this, &FormatCleanupViewModel::stateChanged);
+    // The screen that started a run previews afresh once every chunk is committed; one made while
+    // the run went on never showed that preview and keeps its own state.
+    connect(&m_run, &FormatCleanupRunController::runCompleted, this, [this] {
+        if (std::exchange(m_startedRun, false))
+            buildCleanupPreview();
+    });
+}
+
+void FormatCleanupViewModel::onRevisionChanged() {
+    // Each committed chunk of a run makes a new revision; the preview on screen stays meanwhile.
+    if (!isRunBusy())
+        resetCleanupPreview();
+}
+
+void FormatCleanupViewModel::setPreset(FormatCleanupPresetKind preset) {
+    if (preset == m_preset)
+        return;
+    m_preset = preset;
+    emit presetChanged();
+    resetCleanupPreview();
+}
+
+void FormatCleanupViewModel::setCustomFormat(const QString& format, bool included) {
+    const bool changed = included ? m_customFormats.insert(format).second : m_customFormats.erase(format) > 0;
+    if (!changed)
+        return;
+    emit customFormatsChanged();
+    if (m_preset == FormatCleanupPresetKind::custom)
+        resetCleanupPreview();
+}
+
+void FormatCleanupViewModel::setSelected(const PluginBundleSelection& selection, bool selected) {
+    const bool changed = selected ? m_selected.insert(selection).second : m_selected.erase(selection) > 0;
+    if (changed)
+        emit selectionChanged();
+}
+
+bool FormatCleanupViewModel::isRunBusy() const {
+    return m_run.isBusy();
+}
+
+bool FormatCleanupViewModel::canBuildPreview() const {
+    return !isRunBusy() && !m_store.isScanning() &&
+           !(m_preset == FormatCleanupPresetKind::custom && m_customFormats.empty());
+}
+
+void FormatCleanupViewModel::buildCleanupPreview() {
+    const StoreEnvironment& environment = m_store.environment();
+    const SystemFileSystemProbe fileSystem = environment.homeFolder.isEmpty()
+                                                 ? SystemFileSystemProbe()
+                                                 : SystemFileSystemProbe(environment.homeFolder);
+    const bool pending = m_store.hasPendingPrivilegedTransaction();
+    m_plan = makeFormatCleanupPlan(m_preset, m_customFormats, m_store.plugins(), m_store.inventoryRevision(),
+                                   std::nullopt, pending, fileSystem, true, PathPolicy(environment.roots));
+    // Worked out once per plan: the metrics and "Select Safe Defaults" ask again and again.
+    m_affectedProductCount = m_plan->affectedProductCount();
+    const std::vector<PluginBundleSelection> defaults = m_plan->defaultSelections();
+    m_defaultSelection = SelectionSet(defaults.begin(), defaults.end());
+    m_selected = m_defaultSelection;
+    emit planChanged();
+    emit selectionChanged();
+}
+
+void FormatCleanupViewModel::resetCleanupPreview() {
+    const bool hadPlan = m_plan.has_value();
+    const bool hadSelection = !m_selected.empty();
+    m_plan.reset();
+    m_defaultSelection.clear();
+    m_selected.clear();
+    setShowConfirmation(false);
+    if (hadPlan)
+        emit planChanged();
+    if (hadSelection)
+        emit selectionChanged();
+}
+
+std::vector<FormatCleanupViewModel::Note> FormatCleanupViewModel::notes() const {
+    std::vector<Note> notes{{FormatCleanupTexts::safetyNote, Tint::blue}};
+    if (const auto reason = m_service.quarantineBlockingReason())
+        notes.push_back({*reason, Tint::amber});
+    if (const auto& error = m_store.lastOperationError())
+        notes.push_back({*error, Tint::amber});
+    return notes;
+}
+
+QString FormatCleanupViewModel::noEligibleDescription() const {
+    return m_plan && !m_plan->exclusions.empty() ? FormatCleanupTexts::everyTargetExcluded
+                                                 : FormatCleanupTexts::nothingTargeted;
+}
+
+std::vector<FormatCleanupCandidate> FormatCleanupViewModel::selectedCleanupCandidates() const {
+    std::vector<FormatCleanupCandidate> candidates;
+    if (!m_plan)
+        return candidates;
+    for (const FormatCleanupCandidate& candidate : m_plan->candidates) {
+        if (m_selected.contains(candidate.selection))
+            candidates.push_back(candidate);
+    }
+    return candidates;
+}
+
+FormatCleanupViewModel::SelectionSummary FormatCleanupViewModel::selectionSummary() const {
+    // One pass over the plan, without copying candidates: it runs on every tick of a long list.
+    SelectionSummary summary;
+    if (!m_plan)
+        return summary;
+    QSet<QUuid> products;
+    if (m_selected.empty())
+        return summary;
+    products.reserve(qsizetype(m_selected.size()));
+    // A product's candidates are usually adjacent; the set sees each product once then.
+    const QUuid* last = nullptr;
+    for (const FormatCleanupCandidate& candidate : m_plan->candidates) {
+        if (!m_selected.contains(candidate.selection))
+            continue;
+        if (!last || *last != candidate.selection.pluginID)
+            products.insert(candidate.selection.pluginID);
+        last = &candidate.selection.pluginID;
+        summary.sizeInBytes += candidate.sizeInBytes.value_or(0);
+        summary.optIns += candidate.removesLastActiveFormat ? 1 : 0;
+    }
+    summary.products = products.size();
+    return summary;
+}
+
+qsizetype FormatCleanupViewModel::selectedProductCount() const {
+    return selectionSummary().products;
+}
+
+qint64 FormatCleanupViewModel::selectedSizeInBytes() const {
+    return selectionSummary().sizeInBytes;
+}
+
+qsizetype FormatCleanupViewModel::optInCount() const {
+    return selectionSummary().optIns;
+}
+
+std::vector<FormatCleanupViewModel::Metric> FormatCleanupViewModel::metrics() const {
+    if (!m_plan)
+        return {};
+    const QString products = QStringLiteral(" products");
+    const SelectionSummary summary = selectionSummary();
+    return {
+        {QStringLiteral("shippingbox"), QStringLiteral("Eligible Bundles"),
+         QString::number(m_plan->candidates.size()), QString::number(m_affectedProductCount) + products,
+         Tint::blue},
+        {QStringLiteral("checkmark.circle"), QStringLiteral("Selected"), QString::number(m_selected.size()),
+         QString::number(summary.products) + products, Tint::green},
+        {QStringLiteral("externaldrive.badge.minus"), QStringLiteral("Data Moved"),
+         sizeText(summary.sizeInBytes), QStringLiteral("Quarantine\u2014not space saved"), Tint::amber},
+        {QStringLiteral("shield.slash"), QStringLiteral("Excluded"),
+         QString::number(m_plan->exclusions.size()), QStringLiteral("Protected or unsafe"), Tint::amber},
+    };
+}
+
+QString FormatCleanupViewModel::sizeText(std::optional<qint64> bytes) const {
+    return cleanupSizeText(*m_formatters, bytes);
+}
+
+void FormatCleanupViewModel::selectSafeDefaults() {
+    if (!m_plan)
+        return;
+    m_selected = m_defaultSelection;
+    emit selectionChanged();
+}
+
+void FormatCleanupViewModel::clearSelection() {
+    if (m_selected.empty())
+        return;
+    m_selected.clear();
+    emit selectionChanged();
+}
+
+bool FormatCleanupViewModel::canQuarantineSelected() const {
+    return !m_selected.empty() && !isRunBusy() && !m_service.quarantineBlockingReason();
+}
+
+void FormatCleanupViewModel::requestConfirmation() {
+    if (canQuarantineSelected())
+        setShowConfirmation(true);
+}
+
+void FormatCleanupViewModel::cancelConfirmation() {
+    setShowConfirmation(false);
+}
+
+void FormatCleanupViewModel::setShowConfirmation(bool show) {
+    if (show == m_showConfirmation)
+        return;
+    m_showConfirmation = show;
+    emit confirmationChanged();
+}
+
+QString FormatCleanupViewModel::confirmationMessage() const {
+    const SelectionSummary summary = selectionSummary();
+    return cleanupConfirmationMessage(qsizetype(m_selected.size()), summary.products,
+                                      sizeText(summary.sizeInBytes), summary.optIns);
+}
+
+void FormatCleanupViewModel::startCleanupPresetRun() {
+    setShowConfirmation(false);
+    if (!m_plan)
+        return;
+    std::vector<PluginBundleSelection> confirmed;
+    for (const FormatCleanupCandidate& candidate : selectedCleanupCandidates())
+        confirmed.push_back(candidate.selection);
+    // The plan is copied: a run that completes at once rebuilds the preview it came from.
+    const FormatCleanupPlan plan = *m_plan;
+    m_startedRun = true;
+    m_run.start(plan, confirmed);
+    // Refused, or already over (a run may end before start returns).
+    if (!m_run.isBusy())
+        m_startedRun = false;
+}
+
+std::vector<FormatCleanupViewModel::RecentRun> FormatCleanupViewModel::recentRuns() const {
+    std::vector<RecentRun> runs;
+    const QHash<QUuid, qsizetype> quarantined = m_store.presetRunQuarantinedCounts();
+    for (const FormatCleanupRunRecord& record : m_store.formatCleanupRuns()) {
+        if (qsizetype(runs.size()) == recentRunLimit)
+            break;
+        if (record.status != FormatCleanupRunStatus::completed &&
+            record.status != FormatCleanupRunStatus::partiallyCompleted)
+            continue;
+        const qsizetype remaining = quarantined.value(record.id);
+        if (remaining > 0)
+            runs.push_back({record.id, record.preset, remaining});
+    }
+    return runs;
+}
+
+bool FormatCleanupViewModel::canRestoreRuns() const {
+    return !isRunBusy() && !m_service.restoreBlockingReason();
+}
+
+void FormatCleanupViewModel::restoreCompletedRun(const QUuid& runID) {
+    m_run.restoreCompletedRun(runID);
+}
+
+} // namespace quorvane

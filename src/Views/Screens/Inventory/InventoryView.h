@@ -1,0 +1,114 @@
+#pragma once
+
+#include "Model/Plugin.h"
+#include "Views/Kit/Binding.h"
+#include "Views/Screens/Inventory/InventoryViewModel.h"
+#include "Views/Screens/Shared/ScreenServices.h"
+
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QMessageBox;
+class QProgressBar;
+class QPushButton;
+class QVBoxLayout;
+
+namespace quorvane {
+
+class BatchSelectionBar;
+class FilterMenu;
+class KitButton;
+class MultiSelectPluginTable;
+class PluginDetailPane;
+class PluginFolderAccess;
+class PluginInventoryStore;
+class PluginManagementService;
+
+// The Inventory screen: a thin widget drawn from its view-model; every part is rebuilt only when
+// what it shows changed, and the table only changes its rows.
+class InventoryView : public QWidget {
+    Q_OBJECT
+public:
+    InventoryView(PluginFolderAccess& folderAccess, PluginManagementService& managementService,
+                  PluginInventoryStore& store, Binding<std::optional<Plugin>> selectedPlugin,
+                  Binding<QString> query, ScreenServices services, QWidget* parent = nullptr);
+
+    InventoryViewModel& model() const { return *m_model; }
+    MultiSelectPluginTable* table() const { return m_table; }
+    PluginDetailPane* inspector() const { return m_inspector; }
+
+private:
+    void refresh();
+    void refreshHeader();
+    void refreshStatusArea();
+    void refreshMessages();
+    void refreshFilters();
+    void refreshSelectionBlock();
+    void refreshTable();
+    void refreshInspector();
+    void refreshAlerts();
+
+    InventoryViewModel* m_model;
+
+    QLabel* m_subtitle = nullptr;
+    QWidget* m_folderLabel = nullptr;
+    QLabel* m_folderText = nullptr;
+    KitButton* m_exportButton = nullptr;
+    KitButton* m_scanButton = nullptr;
+    KitButton* m_cancelButton = nullptr;
+    QWidget* m_metrics = nullptr;
+    std::vector<InventoryViewModel::Metric> m_shownMetrics;
+    QWidget* m_statusArea = nullptr;
+    QWidget* m_progressPanel = nullptr;
+    QLabel* m_progressTitle = nullptr;
+    QLabel* m_progressCount = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_progressLocation = nullptr;
+    QWidget* m_preparing = nullptr;
+    QWidget* m_limitedPanel = nullptr;
+    QVBoxLayout* m_limitedRows = nullptr;
+    QStringList m_shownLocations;
+    QWidget* m_messages = nullptr;
+    std::vector<InventoryViewModel::MessageBar> m_shownMessages;
+    QLineEdit* m_search = nullptr;
+    QWidget* m_filterBar = nullptr;
+    std::vector<FilterMenu*> m_filterMenus;
+    std::vector<QStringList> m_shownOptions;
+    QLabel* m_shownCount = nullptr;
+    QPushButton* m_clearFilters = nullptr;
+    QWidget* m_selectionBlock = nullptr;
+    struct SelectionRendering {
+        int count = 0;
+        bool canProtect = false;
+        bool canRemove = false;
+        std::optional<QString> reason;
+        bool operator==(const SelectionRendering&) const = default;
+    };
+    std::optional<SelectionRendering> m_shownSelection;
+    BatchSelectionBar* m_batchBar = nullptr;
+    KitButton* m_protectButton = nullptr;
+    KitButton* m_removeButton = nullptr;
+    KitButton* m_quarantineButton = nullptr;
+    QLabel* m_batchReason = nullptr;
+    MultiSelectPluginTable* m_table = nullptr;
+    quint64 m_tableGeneration = 0;
+    // The selection the table shows, so an unchanged one is not applied again.
+    QSet<QUuid> m_tableIDs;
+    bool m_tableFilled = false;
+    PluginDetailPane* m_inspector = nullptr;
+    QWidget* m_helperBar = nullptr;
+    std::optional<QString> m_shownHelperText;
+    QPointer<QMessageBox> m_batchAlert;
+    QPointer<QMessageBox> m_exportAlert;
+};
+
+} // namespace quorvane

@@ -1,0 +1,742 @@
+#include "Views/Screens/Inventory/InventoryViewModel.h"
+
+#include "Discovery/PluginFolderAccess.h"
+#include "HelperClient/PluginManagementService.h"
+#include "Model/OperationNotice.h"
+#include "Store/PluginInventoryStore.h"
+#include "Support/LocaleText.h"
+#include "Support/PlainText.h"
+#include "Views/Kit/Palette.h"
+#include "Views/Kit/RevealInFinder.h"
+#include "Views/Screens/Shared/CsvWriter.h"
+#include "Views/Screens/Shared/PrivilegedActionRoad.h"
+
+#include <algorithm>
+
+namespace quorvane {
+
+namespace {
+
+namespace text {
+const QString all = QStringLiteral("All");
+const QString sampleSubtitle = QStringLiteral("Sample inventory — run a read-only scan to inspect this Mac.");
+const QString scannedSubtitle = QStringLiteral("Read-only scan completed %1.");
+const QString foldersAuthorized = QStringLiteral("%1 folders authorized");
+const QString preparing = QStringLiteral("Preparing standard plugin locations…");
+const QString scanning = QStringLiteral("Scanning %1 plugins…");
+const QString bundlesFound = QStringLiteral("%1 bundles found");
+const QString storageError = QStringLiteral("Quorvane could not save its local inventory state: ");
+const QString folderError = QStringLiteral("Folder authorization failed: ");
+const QString helperStillAvailable =
+    QStringLiteral(" Scanning, search, export, and protection remain available.");
+const QString shown = QStringLiteral("%1 of %2 active plugins shown");
+const QString batchMessage =
+    QStringLiteral("Quorvane will move %1 selected plugins (%2 format bundles) into reversible quarantine. "
+                   "Every bundle has been preflighted; no permanent deletion will occur.");
+const QString exportPanelTitle = QStringLiteral("Export Quorvane Inventory");
+const QString exportFileName = QStringLiteral("Quorvane-Plugin-Inventory.csv");
+const QString exportedTitle = QStringLiteral("Inventory Exported");
+const QString exportedMessage = QStringLiteral("The CSV report was saved to the location you selected.");
+const QString listSeparator = QStringLiteral(" | ");
+} // namespace text
+
+QString protectionLabel(int level) {
+    switch (level) {
+    case 1:
+        return QStringLiteral("Partially Protected");
+    case 2:
+        return QStringLiteral("All Formats Protected");
+    case 3:
+        return QStringLiteral("Mandatory Protection");
+    default:
+        return QStringLiteral("Not Protected");
+    }
+}
+
+QString bundleEntry(const PluginBundleRecord& record) {
+    return record.format + QStringLiteral(" [") +
+           (record.isProtected ? QStringLiteral("Protected") : QStringLiteral("Not Protected")) +
+           QStringLiteral("]: ") + record.quarantinePath.value_or(record.path);
+}
+
+QStringList csvFields(const Plugin& plugin) {
+    QStringList bundles;
+    for (const PluginBundleRecord& record : plugin.bundleRecords())
+        bundles << bundleEntry(record);
+    return {plugin.name,
+            plugin.manufacturer,
+            plugin.version,
+            plugin.formats.join(text::listSeparator),
+            plugin.architecture,
+            plugin.size,
+            rawValue(plugin.status),
+            protectionLabel(plugin.protectionLevel()),
+            bundles.join(text::listSeparator)};
+}
+
+int activeBundleCount(const Plugin& plugin) {
+    int count = 0;
+    plugin.forEachBundleRecord([&](const PluginBundleRecord& record) { count += record.isActive() ? 1 : 0; });
+    return count;
+}
+
+} // namespace
+
+// Defers the change handlers to the end of an action, so they see what the action left.
+class InventoryViewModel::ActionScope {
+public:
+    explicit ActionScope(InventoryViewModel& model) : m_model(model) { ++m_model.m_actionDepth; }
+    ~ActionScope() {
+        if (--m_model.m_actionDepth == 0) {
+            m_model.settle();
+            Q_EMIT m_model.changed();
+        }
+    }
+    ActionScope(const ActionScope&) = delete;
+    ActionScope& operator=(const ActionScope&) = delete;
+
+private:
+    InventoryViewModel& m_model;
+};
+
+InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
+                                       PluginManagementService& managementService,
+                                       PluginInventoryStore& store,
+                                       Binding<std::optional<Plugin>> selectedPlugin, Binding<QString> query,
+                                       ScreenServices services, QObject* parent)
+    : QObject(parent), m_folderAccess(folderAccess), m_service(managementService), m_store(store),
+      m_selectedPlugin(std::move(selectedPlugin)), m_query(std::move(query)),
+      m_services(std::move(services)) {
+    onPluginsChanged();
+    // The change handlers do not run for the values the screen starts with.
+    m_seenGeneration = m_generation;
+    m_seenFilteredIDs.clear();
+    for (int row : filteredRows())
+        m_seenFilteredIDs.push_back(activeList()[static_cast<size_t>(row)].id);
+    m_seenFilterKey = filterKey();
+
+    connect(&m_store, &PluginInventoryStore::pluginsChanged, this, &InventoryViewModel::onPluginsChanged);
+    const auto emitChanged = [this] { Q_EMIT changed(); };
+    for (auto signal :
+         {&PluginInventoryStore::isScanningChanged, &PluginInventoryStore::scanProgressChanged,
+          &PluginInventoryStore::lastScanDateChanged, &PluginInventoryStore::inaccessibleLocationsChanged,
+          &PluginInventoryStore::lastScanNoticeChanged, &PluginInventoryStore::lastStorageErrorChanged,
+          &PluginInventoryStore::lastOperationErrorChanged,
+          &PluginInventoryStore::fileActionsBlockedByStorageChanged})
+        connect(&m_store, signal, this, emitChanged);
+    connectServiceReadiness(m_service, this, emitChanged);
+    connect(&m_folderAccess, &PluginFolderAccess::authorizedFoldersChanged, this, emitChanged);
+    connect(&m_folderAccess, &PluginFolderAccess::lastErrorChanged, this, emitChanged);
+}
+
+void InventoryViewModel::onPluginsChanged() {
+    m_activeShared = std::make_shared<const std::vector<Plugin>>(m_store.activePlugins());
+    m_activeIndex.clear();
+    m_activeIndex.reserve(static_cast<qsizetype>(activeList().size()));
+    m_activeTraits.assign(activeList().size(), 0);
+    for (size_t index = 0; index < activeList().size(); ++index) {
+        const Plugin& plugin = activeList()[index];
+        m_activeIndex.insert(plugin.id, static_cast<int>(index));
+        const int level = plugin.protectionLevel();
+        m_activeTraits[index] =
+            static_cast<quint8>((level == 0 || level == 1 ? protectable : 0) |
+                                (level != 0 && !plugin.isMandatoryShell() ? unprotectable : 0));
+    }
+    ++m_generation;
+    if (m_actionDepth > 0)
+        return;
+    settle();
+    Q_EMIT changed();
+}
+
+// State.
+
+QString InventoryViewModel::query() const {
+    return m_query.get ? m_query.get() : QString();
+}
+
+void InventoryViewModel::setQuery(const QString& query) {
+    const ActionScope scope(*this);
+    if (m_query.set)
+        m_query.set(query);
+}
+
+QString InventoryViewModel::filter(Filter filter) const {
+    switch (filter) {
+    case Filter::format:
+        return m_selectedFormat;
+    case Filter::manufacturer:
+        return m_selectedManufacturer;
+    case Filter::architecture:
+        return m_selectedArchitecture;
+    case Filter::status:
+        return m_selectedStatus;
+    }
+    return {};
+}
+
+void InventoryViewModel::setFilter(Filter filter, const QString& value) {
+    const ActionScope scope(*this);
+    switch (filter) {
+    case Filter::format:
+        m_selectedFormat = value;
+        break;
+    case Filter::manufacturer:
+        m_selectedManufacturer = value;
+        break;
+    case Filter::architecture:
+        m_selectedArchitecture = value;
+        break;
+    case Filter::status:
+        m_selectedStatus = value;
+        break;
+    }
+}
+
+std::optional<Plugin> InventoryViewModel::selectedPlugin() const {
+    return m_selectedPlugin.get ? m_selectedPlugin.get() : std::nullopt;
+}
+
+void InventoryViewModel::setSelectedPlugin(const std::optional<Plugin>& plugin) {
+    if (m_selectedPlugin.set)
+        m_selectedPlugin.set(plugin);
+}
+
+void InventoryViewModel::setSelectedPluginIDs(const QSet<QUuid>& ids) {
+    if (ids == m_selectedPluginIDs)
+        return;
+    const ActionScope scope(*this);
+    setSelection(ids);
+}
+
+void InventoryViewModel::setConfirmBatchQuarantine(bool confirm) {
+    if (confirm == m_confirmBatchQuarantine)
+        return;
+    const ActionScope scope(*this);
+    m_confirmBatchQuarantine = confirm;
+}
+
+void InventoryViewModel::dismissExportError() {
+    const ActionScope scope(*this);
+    m_exportError.reset();
+}
+
+// Header, toolbar, cards and the scan status.
+
+QString InventoryViewModel::subtitle() const {
+    const auto& date = m_store.lastScanDate();
+    if (!date)
+        return text::sampleSubtitle;
+    return text::scannedSubtitle.arg(m_services.formatters->abbreviatedDateShortTime(*date));
+}
+
+std::optional<QString> InventoryViewModel::folderLabel() const {
+    const QList<QUrl>& folders = m_folderAccess.authorizedFolders();
+    if (folders.isEmpty())
+        return std::nullopt;
+    if (folders.size() == 1)
+        return folders.front().toLocalFile();
+    return text::foldersAuthorized.arg(folders.size());
+}
+
+bool InventoryViewModel::isScanning() const {
+    return m_store.isScanning();
+}
+
+bool InventoryViewModel::canExport() const {
+    return !m_store.isScanning() && m_store.lastScanDate().has_value();
+}
+
+bool InventoryViewModel::canScan() const {
+    return !m_service.isWorking();
+}
+
+std::vector<InventoryViewModel::Metric> InventoryViewModel::metrics() const {
+    if (m_metricsGeneration == m_generation)
+        return m_metrics;
+    int multipleFormats = 0;
+    int appleSilicon = 0;
+    int needsReview = 0;
+    for (const Plugin& plugin : activeList()) {
+        multipleFormats += plugin.formats.size() >= 2 ? 1 : 0;
+        const QString& architecture = plugin.architecture;
+        if (architecture == QLatin1String("Apple Silicon") || architecture == QLatin1String("Universal"))
+            ++appleSilicon;
+        else if (architecture == QLatin1String("Intel") || architecture == QLatin1String("Unknown"))
+            ++needsReview;
+    }
+    m_metrics = {
+        {QStringLiteral("externaldrive"), QStringLiteral("Plugin Products"),
+         QString::number(activeList().size()), QStringLiteral("Active inventory"), Palette::accent()},
+        {QStringLiteral("doc.on.doc"), QStringLiteral("Multiple Formats"), QString::number(multipleFormats),
+         QStringLiteral("More than one format"), Palette::amber()},
+        {QStringLiteral("cpu"), QStringLiteral("Apple Silicon"), QString::number(appleSilicon),
+         QStringLiteral("Native or Universal"), Palette::green()},
+        {QStringLiteral("exclamationmark.circle"), QStringLiteral("Needs Review"),
+         QString::number(needsReview), QStringLiteral("Informational notes"), Palette::amber()},
+    };
+    m_metricsGeneration = m_generation;
+    return m_metrics;
+}
+
+InventoryViewModel::ScanStatusArea InventoryViewModel::scanStatusArea() const {
+    if (m_store.isScanning())
+        return m_store.scanProgress() ? ScanStatusArea::progress : ScanStatusArea::preparing;
+    return m_store.inaccessibleLocations().isEmpty() ? ScanStatusArea::none : ScanStatusArea::limitedAccess;
+}
+
+QString InventoryViewModel::preparingText() {
+    return text::preparing;
+}
+
+QString InventoryViewModel::scanProgressTitle() const {
+    const auto& progress = m_store.scanProgress();
+    return progress ? text::scanning.arg(progress->format) : text::preparing;
+}
+
+QString InventoryViewModel::scanProgressCount() const {
+    const auto& progress = m_store.scanProgress();
+    return text::bundlesFound.arg(progress ? progress->discoveredBundles : 0);
+}
+
+int InventoryViewModel::scanProgressValue() const {
+    const auto& progress = m_store.scanProgress();
+    return progress ? progress->completedLocations : 0;
+}
+
+int InventoryViewModel::scanProgressTotal() const {
+    const auto& progress = m_store.scanProgress();
+    return std::max(progress ? progress->totalLocations : 0, 1);
+}
+
+QString InventoryViewModel::scanProgressLocation() const {
+    const auto& progress = m_store.scanProgress();
+    return progress ? progress->location : QString();
+}
+
+QStringList InventoryViewModel::inaccessibleLocations() const {
+    return m_store.inaccessibleLocations();
+}
+
+std::vector<InventoryViewModel::MessageBar> InventoryViewModel::messageBars() const {
+    std::vector<MessageBar> bars;
+    if (const auto& notice = m_store.lastScanNotice())
+        bars.push_back({*notice, Palette::accent()});
+    if (const auto& error = m_store.lastStorageError())
+        bars.push_back({text::storageError + *error, Palette::amber()});
+    if (const auto& error = m_folderAccess.lastError())
+        bars.push_back({text::folderError + *error, Palette::amber()});
+    if (const auto& error = m_store.lastOperationError())
+        bars.push_back({*error, Palette::amber()});
+    return bars;
+}
+
+std::optional<QString> InventoryViewModel::helperBlockingText() const {
+    const std::optional<QString> reason = m_service.quarantineBlockingReason();
+    if (!reason)
+        return std::nullopt;
+    return *reason + text::helperStillAvailable;
+}
+
+// Filters and search.
+
+const std::vector<Plugin>& InventoryViewModel::activePlugins() const {
+    return activeList();
+}
+
+InventoryViewModel::FilterKey InventoryViewModel::filterKey() const {
+    return {m_generation,           query(),         m_selectedFormat, m_selectedManufacturer,
+            m_selectedArchitecture, m_selectedStatus};
+}
+
+const std::vector<QString>& InventoryViewModel::searchKeys() const {
+    if (m_searchKeysGeneration == m_generation)
+        return m_searchKeys;
+    // Texts folded for an earlier list are folded alike now; only new texts go through ICU.
+    QHash<QString, QString> folded;
+    folded.reserve(static_cast<qsizetype>(activeList().size()) * 2);
+    std::vector<QString> keys;
+    keys.reserve(activeList().size() * 2);
+    const auto key = [&](const QString& text) {
+        auto found = folded.constFind(text);
+        if (found != folded.cend())
+            return *found;
+        auto earlier = m_foldedTexts.constFind(text);
+        const QString made = earlier != m_foldedTexts.cend() ? *earlier : caseInsensitiveSearchKey(text);
+        folded.insert(text, made);
+        return made;
+    };
+    for (const Plugin& plugin : activeList()) {
+        keys.push_back(key(plugin.name));
+        keys.push_back(key(plugin.manufacturer));
+    }
+    m_foldedTexts = std::move(folded);
+    m_searchKeys = std::move(keys);
+    m_searchKeysGeneration = m_generation;
+    return m_searchKeys;
+}
+
+const std::vector<int>& InventoryViewModel::filteredRows() const {
+    FilterKey key = filterKey();
+    if (m_filteredKey == key)
+        return m_filteredRows;
+    const bool searching = !key.query.isEmpty();
+    const std::vector<QString>* keys = searching ? &searchKeys() : nullptr;
+    const QString needle = searching ? caseInsensitiveSearchKey(key.query) : QString();
+    std::vector<int> rows;
+    rows.reserve(activeList().size());
+    for (size_t index = 0; index < activeList().size(); ++index) {
+        if (!passesFilterMenus(activeList()[index], key))
+            continue;
+        if (searching && !(*keys)[index * 2].contains(needle) && !(*keys)[index * 2 + 1].contains(needle))
+            continue;
+        rows.push_back(static_cast<int>(index));
+    }
+    m_filteredRows = std::move(rows);
+    m_filteredKey = std::move(key);
+    return m_filteredRows;
+}
+
+std::vector<Plugin> InventoryViewModel::filteredPlugins() const {
+    std::vector<Plugin> plugins;
+    for (int row : filteredRows())
+        plugins.push_back(activeList()[static_cast<size_t>(row)]);
+    return plugins;
+}
+
+bool InventoryViewModel::passesFilterMenus(const Plugin& plugin, const FilterKey& key) {
+    if (key.format != text::all &&
+        std::none_of(plugin.formats.begin(), plugin.formats.end(),
+                     [&](const QString& format) { return plainEqual(format, key.format); }))
+        return false;
+    if (key.manufacturer != text::all && !plainEqual(plugin.manufacturer, key.manufacturer))
+        return false;
+    if (key.architecture != text::all && !plainEqual(plugin.architecture, key.architecture))
+        return false;
+    return key.status == text::all || plainEqual(rawValue(plugin.status), key.status);
+}
+
+bool InventoryViewModel::matchesFilters(const Plugin& plugin) const {
+    const QString search = query();
+    if (!search.isEmpty() && !localizedCaseInsensitiveContains(plugin.name, search) &&
+        !localizedCaseInsensitiveContains(plugin.manufacturer, search))
+        return false;
+    return passesFilterMenus(plugin, filterKey());
+}
+
+QStringList InventoryViewModel::options(Filter filter) const {
+    if (m_optionsGeneration != m_generation) {
+        // Exact copies collapse in a hash first; only the distinct texts are sorted and compared.
+        std::vector<QSet<QString>> values(4);
+        for (const Plugin& plugin : activeList()) {
+            for (const QString& format : plugin.formats)
+                values[0].insert(format);
+            values[1].insert(plugin.manufacturer);
+            values[2].insert(plugin.architecture);
+            values[3].insert(rawValue(plugin.status));
+        }
+        m_options.clear();
+        for (const QSet<QString>& set : values) {
+            QStringList distinct(set.begin(), set.end());
+            std::sort(distinct.begin(), distinct.end(), plainLess);
+            distinct.erase(std::unique(distinct.begin(), distinct.end(), plainEqual), distinct.end());
+            m_options.push_back(QStringList{text::all} + distinct);
+        }
+        m_optionsGeneration = m_generation;
+    }
+    return m_options[static_cast<size_t>(filter)];
+}
+
+bool InventoryViewModel::hasActiveFilters() const {
+    return !query().isEmpty() || m_selectedFormat != text::all || m_selectedManufacturer != text::all ||
+           m_selectedArchitecture != text::all || m_selectedStatus != text::all;
+}
+
+QString InventoryViewModel::shownCountText() const {
+    return text::shown.arg(filteredRows().size()).arg(activeList().size());
+}
+
+void InventoryViewModel::clearFilters() {
+    const ActionScope scope(*this);
+    if (m_query.set)
+        m_query.set(QString());
+    m_selectedFormat = text::all;
+    m_selectedManufacturer = text::all;
+    m_selectedArchitecture = text::all;
+    m_selectedStatus = text::all;
+}
+
+// Selection.
+
+const Plugin* InventoryViewModel::activePlugin(const QUuid& id) const {
+    const auto found = m_activeIndex.constFind(id);
+    return found == m_activeIndex.cend() ? nullptr : &activeList()[static_cast<size_t>(*found)];
+}
+
+std::vector<Plugin> InventoryViewModel::selectedPlugins() const {
+    std::vector<Plugin> selected;
+    if (m_selectedPluginIDs.isEmpty())
+        return selected;
+    for (const Plugin& plugin : activeList()) {
+        if (m_selectedPluginIDs.contains(plugin.id))
+            selected.push_back(plugin);
+    }
+    return selected;
+}
+
+void InventoryViewModel::setSelection(const QSet<QUuid>& ids) {
+    m_selectedPluginIDs = ids;
+    m_summary.reset();
+}
+
+const InventoryViewModel::SelectionSummary& InventoryViewModel::selectionSummary() const {
+    if (m_summary && m_summaryGeneration == m_generation)
+        return *m_summary;
+    SelectionSummary summary;
+    for (const QUuid& id : m_selectedPluginIDs) {
+        if (const auto found = m_activeIndex.constFind(id); found != m_activeIndex.cend()) {
+            ++summary.count;
+            summary.traits |= m_activeTraits[static_cast<size_t>(*found)];
+        }
+    }
+    m_summary = summary;
+    m_summaryGeneration = m_generation;
+    return *m_summary;
+}
+
+int InventoryViewModel::selectedPluginCount() const {
+    return selectionSummary().count;
+}
+
+bool InventoryViewModel::canProtectSelected() const {
+    return selectionSummary().traits & protectable;
+}
+
+bool InventoryViewModel::canRemoveProtectionFromSelected() const {
+    return selectionSummary().traits & unprotectable;
+}
+
+std::optional<QString> InventoryViewModel::batchQuarantineReason() const {
+    if (auto reason = m_service.quarantineBlockingReason())
+        return reason;
+    return m_store.planQuarantine(activeBundleSelections(selectedPlugins()));
+}
+
+QString InventoryViewModel::batchQuarantineMessage() const {
+    const std::vector<Plugin> selected = selectedPlugins();
+    int bundles = 0;
+    for (const Plugin& plugin : selected)
+        bundles += activeBundleCount(plugin);
+    return text::batchMessage.arg(selected.size()).arg(bundles);
+}
+
+void InventoryViewModel::clearSelection() {
+    const ActionScope scope(*this);
+    setSelection({});
+    setSelectedPlugin(std::nullopt);
+}
+
+void InventoryViewModel::setBatchProtection(bool protect) {
+    const ActionScope scope(*this);
+    m_store.setBatchProtection(selectedPlugins(), protect);
+}
+
+std::optional<QString> InventoryViewModel::quarantineReason(const Plugin& plugin) const {
+    if (auto reason = m_service.quarantineBlockingReason())
+        return reason;
+    return m_store.planQuarantine(activeBundleSelections({plugin}));
+}
+
+std::optional<QString> InventoryViewModel::bundleQuarantineReason(const Plugin& plugin,
+                                                                  const PluginBundleRecord& bundle) const {
+    if (auto reason = m_service.quarantineBlockingReason())
+        return reason;
+    return m_store.planQuarantine({PluginBundleSelection{plugin.id, bundle.id()}});
+}
+
+void InventoryViewModel::setProtection(const Plugin& plugin, bool protect) {
+    const ActionScope scope(*this);
+    m_store.setProtection(plugin, protect);
+    // The product-level change finds the fresh record by manufacturer and name.
+    const auto identity = [](const Plugin& product) {
+        return lowercasedLocaleIndependent(product.manufacturer + u'|' + product.name);
+    };
+    const QString wanted = identity(plugin);
+    const auto found = std::find_if(activeList().begin(), activeList().end(),
+                                    [&](const Plugin& product) { return identity(product) == wanted; });
+    setSelectedPlugin(found == activeList().end() ? std::nullopt : std::optional<Plugin>(*found));
+}
+
+void InventoryViewModel::setBundleProtection(const Plugin& plugin, const PluginBundleRecord& bundle,
+                                             bool protect) {
+    const ActionScope scope(*this);
+    m_store.setFormatProtection(PluginBundleSelection{plugin.id, bundle.id()}, protect);
+    const Plugin* fresh = activePlugin(plugin.id);
+    setSelectedPlugin(fresh ? std::optional<Plugin>(*fresh) : std::nullopt);
+}
+
+void InventoryViewModel::quarantinePlugins(const std::vector<Plugin>& plugins) {
+    quarantineSelections(activeBundleSelections(plugins));
+}
+
+void InventoryViewModel::quarantineSelections(const std::vector<PluginBundleSelection>& selections) {
+    runPrivilegedAction(quarantineRoad(m_store, m_service, selections), this, [this] {
+        const ActionScope scope(*this);
+        setSelection({});
+        setSelectedPlugin(std::nullopt);
+    });
+}
+
+// The change handlers.
+
+void InventoryViewModel::settle() {
+    if (m_settling)
+        return;
+    m_settling = true;
+    for (int pass = 0; pass < 16; ++pass) {
+        const bool pluginsChanged = m_seenGeneration != m_generation;
+        const bool idsChanged = m_seenIDs != m_selectedPluginIDs;
+        // The same filters over the same list give the same rows; only a change is worth comparing.
+        const FilterKey key = filterKey();
+        const bool filtersMoved = key != m_seenFilterKey;
+        std::vector<QUuid> filteredIDs;
+        if (filtersMoved) {
+            filteredIDs.reserve(filteredRows().size());
+            for (int row : filteredRows())
+                filteredIDs.push_back(activeList()[static_cast<size_t>(row)].id);
+        }
+        const bool filteredChanged = filtersMoved && filteredIDs != m_seenFilteredIDs;
+        if (!pluginsChanged && !idsChanged && !filteredChanged) {
+            m_seenFilterKey = key;
+            break;
+        }
+        m_seenGeneration = m_generation;
+        m_seenIDs = m_selectedPluginIDs;
+        m_seenFilterKey = key;
+        if (filtersMoved)
+            m_seenFilteredIDs = std::move(filteredIDs);
+        const QSet<QUuid> ids = m_selectedPluginIDs;
+        if (pluginsChanged)
+            reconcileSelectionWithInventory();
+        if (idsChanged)
+            syncInspectedPlugin(ids);
+        if (filteredChanged)
+            pruneSelectionToVisibleRows();
+    }
+    m_settling = false;
+}
+
+void InventoryViewModel::reconcileSelectionWithInventory() {
+    QSet<QUuid> kept;
+    for (const QUuid& id : std::as_const(m_selectedPluginIDs)) {
+        if (m_activeIndex.contains(id))
+            kept.insert(id);
+    }
+    setSelection(kept);
+    if (m_selectedPluginIDs.isEmpty()) {
+        setSelectedPlugin(std::nullopt);
+        return;
+    }
+    if (const std::optional<Plugin> inspected = selectedPlugin();
+        inspected && m_selectedPluginIDs.contains(inspected->id)) {
+        if (const Plugin* fresh = activePlugin(inspected->id)) {
+            setSelectedPlugin(*fresh);
+            return;
+        }
+    }
+    const auto first = std::find_if(activeList().begin(), activeList().end(), [&](const Plugin& plugin) {
+        return m_selectedPluginIDs.contains(plugin.id);
+    });
+    setSelectedPlugin(first == activeList().end() ? std::nullopt : std::optional<Plugin>(*first));
+}
+
+void InventoryViewModel::syncInspectedPlugin(const QSet<QUuid>& ids) {
+    if (ids.isEmpty()) {
+        setSelectedPlugin(std::nullopt);
+        return;
+    }
+    if (const std::optional<Plugin> inspected = selectedPlugin(); inspected && ids.contains(inspected->id))
+        return;
+    for (int row : filteredRows()) {
+        const Plugin& plugin = activeList()[static_cast<size_t>(row)];
+        if (ids.contains(plugin.id)) {
+            setSelectedPlugin(plugin);
+            return;
+        }
+    }
+    setSelectedPlugin(std::nullopt);
+}
+
+void InventoryViewModel::pruneSelectionToVisibleRows() {
+    if (m_selectedPluginIDs.isEmpty())
+        return;
+    QSet<QUuid> visible;
+    for (int row : filteredRows()) {
+        const QUuid& id = activeList()[static_cast<size_t>(row)].id;
+        if (m_selectedPluginIDs.contains(id))
+            visible.insert(id);
+    }
+    setSelection(visible);
+}
+
+// Scan, folders and export.
+
+void InventoryViewModel::appear() {
+    clearSelection();
+}
+
+void InventoryViewModel::scanPlugins() {
+    m_store.startScan(m_folderAccess.authorizedFolders(), &m_service);
+}
+
+void InventoryViewModel::cancelScan() {
+    if (m_store.isScanning() && m_store.scanControl())
+        m_store.scanControl()->requestCancellation();
+}
+
+void InventoryViewModel::authorizeFolders() {
+    m_folderAccess.authorizeFolders();
+}
+
+void InventoryViewModel::openParentFolder(const QString& location) {
+    quorvane::openParentFolder(location);
+}
+
+void InventoryViewModel::exportCSV(QWidget* parent) {
+    const SaveRequest request{text::exportPanelTitle, text::exportFileName,
+                              QStringLiteral("Comma-separated values (*.csv)"), QStringLiteral("csv")};
+    const ExportOutcome outcome = exportAtomically(*m_services.saveLocation, parent, request,
+                                                   [this] { return csvDocument(activeList()); });
+    switch (outcome.kind) {
+    case ExportOutcome::Kind::cancelled:
+        return;
+    case ExportOutcome::Kind::written:
+        m_store.presentNotice(
+            OperationNotice::make(text::exportedTitle, text::exportedMessage, NoticeStyle::success));
+        return;
+    case ExportOutcome::Kind::failed: {
+        const ActionScope scope(*this);
+        m_exportError = outcome.error;
+        return;
+    }
+    }
+}
+
+QStringList InventoryViewModel::csvHeader() {
+    return {QStringLiteral("Plugin"),  QStringLiteral("Manufacturer"), QStringLiteral("Version"),
+            QStringLiteral("Formats"), QStringLiteral("Architecture"), QStringLiteral("Size"),
+            QStringLiteral("Status"),  QStringLiteral("Protected"),    QStringLiteral("Bundle Locations")};
+}
+
+QString InventoryViewModel::csvRow(const Plugin& plugin) {
+    return CsvWriter::line(csvFields(plugin));
+}
+
+QByteArray InventoryViewModel::csvDocument(const std::vector<Plugin>& plugins) {
+    CsvWriter writer(csvHeader());
+    for (const Plugin& plugin : plugins)
+        writer.addRow(csvFields(plugin));
+    return writer.bytes();
+}
+
+} // namespace quorvane

@@ -1,0 +1,235 @@
+#pragma once
+
+#include "Model/Plugin.h"
+#include "Views/Kit/Binding.h"
+#include "Views/Screens/Shared/AtomicExport.h"
+#include "Views/Screens/Shared/ScreenLayout.h"
+#include "Views/Screens/Shared/ScreenServices.h"
+
+#include <QColor>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QMessageBox;
+class QProgressBar;
+class QPushButton;
+class QVBoxLayout;
+
+namespace quorvane {
+
+class BatchSelectionBar;
+class FilterMenu;
+class KitButton;
+class MultiSelectPluginTable;
+class PluginDetailPane;
+class PluginFolderAccess;
+class PluginInventoryStore;
+class PluginManagementService;
+
+// The state and the decisions of the Inventory screen, without widgets: the filters and the search,
+// the selection kept in step with the inventory and the filters, every count, text and enable rule
+// the screen shows, the scan and export actions and the quarantine road.
+//
+// Derived values follow the store at once. Lists that a large inventory makes costly (the active
+// products, the filtered rows, the filter options and the folded search texts) are kept until the
+// inventory or a filter changes, which gives the same values as computing them on every read.
+class InventoryViewModel : public QObject {
+    Q_OBJECT
+public:
+    enum class Filter { format, manufacturer, architecture, status };
+    // What the scan status area shows, in the order it is chosen.
+    enum class ScanStatusArea { progress, preparing, limitedAccess, none };
+
+    using Metric = MetricSpec;
+    struct MessageBar {
+        QString text;
+        QColor color;
+        bool operator==(const MessageBar&) const = default;
+    };
+
+    InventoryViewModel(PluginFolderAccess& folderAccess, PluginManagementService& managementService,
+                       PluginInventoryStore& store, Binding<std::optional<Plugin>> selectedPlugin,
+                       Binding<QString> query, ScreenServices services, QObject* parent = nullptr);
+
+    PluginInventoryStore& store() const { return m_store; }
+    // Counts the store's inventory lists this screen has seen; the table swaps its products only
+    // when it moves on.
+    quint64 generation() const { return m_generation; }
+    PluginManagementService& managementService() const { return m_service; }
+
+    // State.
+    QString query() const;
+    void setQuery(const QString& query);
+    QString filter(Filter filter) const;
+    void setFilter(Filter filter, const QString& value);
+    std::optional<Plugin> selectedPlugin() const;
+    const QSet<QUuid>& selectedPluginIDs() const { return m_selectedPluginIDs; }
+    void setSelectedPluginIDs(const QSet<QUuid>& ids);
+    bool confirmBatchQuarantine() const { return m_confirmBatchQuarantine; }
+    void setConfirmBatchQuarantine(bool confirm);
+    const std::optional<QString>& exportError() const { return m_exportError; }
+    // The "Export Failed" alert was closed.
+    void dismissExportError();
+
+    // Header, toolbar, cards and the scan status.
+    QString subtitle() const;
+    // None while no folder is authorised.
+    std::optional<QString> folderLabel() const;
+    bool isScanning() const;
+    bool canExport() const;
+    bool canScan() const;
+    std::vector<Metric> metrics() const;
+    ScanStatusArea scanStatusArea() const;
+    QString scanProgressTitle() const;
+    // What the status area says while the scan gathers its locations.
+    static QString preparingText();
+    QString scanProgressCount() const;
+    int scanProgressValue() const;
+    int scanProgressTotal() const;
+    QString scanProgressLocation() const;
+    QStringList inaccessibleLocations() const;
+    std::vector<MessageBar> messageBars() const;
+    // The bar under the table while the helper cannot quarantine.
+    std::optional<QString> helperBlockingText() const;
+
+    // Filters and search.
+    const std::vector<Plugin>& activePlugins() const;
+    const std::shared_ptr<const std::vector<Plugin>>& sharedActivePlugins() const { return m_activeShared; }
+    // Indices into activePlugins() of the shown rows, in store order.
+    const std::vector<int>& filteredRows() const;
+    std::vector<Plugin> filteredPlugins() const;
+    bool matchesFilters(const Plugin& plugin) const;
+    QStringList options(Filter filter) const;
+    bool hasActiveFilters() const;
+    QString shownCountText() const;
+    void clearFilters();
+
+    // Selection and actions.
+    std::vector<Plugin> selectedPlugins() const;
+    int selectedPluginCount() const;
+    bool canProtectSelected() const;
+    bool canRemoveProtectionFromSelected() const;
+    std::optional<QString> batchQuarantineReason() const;
+    QString batchQuarantineMessage() const;
+    void clearSelection();
+    void setBatchProtection(bool protect);
+    std::optional<QString> quarantineReason(const Plugin& plugin) const;
+    std::optional<QString> bundleQuarantineReason(const Plugin& plugin,
+                                                  const PluginBundleRecord& bundle) const;
+    void setProtection(const Plugin& plugin, bool protect);
+    void setBundleProtection(const Plugin& plugin, const PluginBundleRecord& bundle, bool protect);
+    void quarantinePlugins(const std::vector<Plugin>& plugins);
+    void quarantineSelections(const std::vector<PluginBundleSelection>& selections);
+
+    // Scan, folders and export.
+    void appear();
+    void scanPlugins();
+    void cancelScan();
+    void authorizeFolders();
+    void openParentFolder(const QString& location);
+    void exportCSV(QWidget* parent);
+
+    static QStringList csvHeader();
+    static QString csvRow(const Plugin& plugin);
+    static QByteArray csvDocument(const std::vector<Plugin>& plugins);
+
+Q_SIGNALS:
+    // Any state or derived value may have changed.
+    void changed();
+
+private:
+    void onPluginsChanged();
+    void setSelectedPlugin(const std::optional<Plugin>& plugin);
+    // Runs the change handlers for what changed since the last settle, until nothing does.
+    void settle();
+    void reconcileSelectionWithInventory();
+    void syncInspectedPlugin(const QSet<QUuid>& ids);
+    void pruneSelectionToVisibleRows();
+    const Plugin* activePlugin(const QUuid& id) const;
+    // How many selected products are active, and every trait any of them has; worked out in one
+    // pass and kept until the selection or the product list changes.
+    struct SelectionSummary {
+        int count = 0;
+        quint8 traits = 0;
+    };
+    const SelectionSummary& selectionSummary() const;
+    // Every change of the selection goes through here, which drops its summary.
+    void setSelection(const QSet<QUuid>& ids);
+    const std::vector<QString>& searchKeys() const;
+
+    PluginFolderAccess& m_folderAccess;
+    PluginManagementService& m_service;
+    PluginInventoryStore& m_store;
+    Binding<std::optional<Plugin>> m_selectedPlugin;
+    Binding<QString> m_query;
+    ScreenServices m_services;
+
+    QString m_selectedFormat = QStringLiteral("All");
+    QString m_selectedManufacturer = QStringLiteral("All");
+    QString m_selectedArchitecture = QStringLiteral("All");
+    QString m_selectedStatus = QStringLiteral("All");
+    std::optional<QString> m_exportError;
+    QSet<QUuid> m_selectedPluginIDs;
+    bool m_confirmBatchQuarantine = false;
+
+    // The active products of the store's current list, shared with the table.
+    std::shared_ptr<const std::vector<Plugin>> m_activeShared;
+    const std::vector<Plugin>& activeList() const { return *m_activeShared; }
+    QHash<QUuid, int> m_activeIndex;
+    // What the batch buttons ask of each active product, by its index, worked out once per list:
+    // asking it of every selected product on each selection change costs a name test per product.
+    enum Trait : quint8 { protectable = 1, unprotectable = 2 };
+    std::vector<quint8> m_activeTraits;
+    quint64 m_generation = 0;
+    mutable std::optional<SelectionSummary> m_summary;
+    mutable quint64 m_summaryGeneration = 0;
+
+    // Kept until the inventory or a filter changes.
+    struct FilterKey {
+        quint64 generation = 0;
+        QString query;
+        QString format;
+        QString manufacturer;
+        QString architecture;
+        QString status;
+        bool operator==(const FilterKey&) const = default;
+    };
+    FilterKey filterKey() const;
+    // Whether `plugin` passes the four filter menus of `key` (the search aside).
+    static bool passesFilterMenus(const Plugin& plugin, const FilterKey& key);
+    mutable std::optional<FilterKey> m_filteredKey;
+    mutable std::vector<int> m_filteredRows;
+    mutable std::optional<quint64> m_optionsGeneration;
+    mutable std::vector<QStringList> m_options;
+    mutable std::optional<quint64> m_metricsGeneration;
+    mutable std::vector<Metric> m_metrics;
+    // Folded name and manufacturer of each active product, made on the first search.
+    mutable std::optional<quint64> m_searchKeysGeneration;
+    mutable std::vector<QString> m_searchKeys;
+    mutable QHash<QString, QString> m_foldedTexts;
+
+    // What the change handlers saw last.
+    quint64 m_seenGeneration = 0;
+    QSet<QUuid> m_seenIDs;
+    std::vector<QUuid> m_seenFilteredIDs;
+    FilterKey m_seenFilterKey;
+    bool m_settling = false;
+    // Inside an action: the change handlers run once it has finished, as after a redraw.
+    int m_actionDepth = 0;
+    class ActionScope;
+};
+
+} // namespace quorvane
