@@ -6,6 +6,8 @@
 #include "Store/StoreTexts.h"
 #include "Support/Paths.h"
 
+#include <QSysInfo>
+
 #include <algorithm>
 
 namespace quorvane {
@@ -45,7 +47,7 @@ QString PluginInventoryStore::diagnosticReport(const std::optional<QString>& man
         Text::app + appVersionLabel(),
         Text::generated + abbreviatedDateTimeText(now()),
         Text::operatingSystem + m_environment.operatingSystemVersion,
-        Text::architecture,
+        Text::architecture + QSysInfo::buildCpuArchitecture(),
         QString(),
         Text::inventory,
         Text::products + QString::number(m_plugins.size()),

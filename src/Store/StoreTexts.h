@@ -146,7 +146,8 @@ inline const QString title = QStringLiteral("Quorvane Diagnostic Report");
 inline const QString app = QStringLiteral("App: ");
 inline const QString generated = QStringLiteral("Generated: ");
 inline const QString operatingSystem = QStringLiteral("macOS: ");
-inline const QString architecture = QStringLiteral("Architecture: Apple Silicon (arm64)");
+// Followed by the architecture the program was built for.
+inline const QString architecture = QStringLiteral("Architecture: ");
 inline const QString inventory = QStringLiteral("Inventory");
 inline const QString products = QStringLiteral("Plugin products: ");
 inline const QString activeBundles = QStringLiteral("Active format bundles: ");
