@@ -1,5 +1,6 @@
 #include "Views/Screens/FormatCleanup/FormatCleanupView.h"
 #include "FormatCleanupTestSupport.h"
+#include "Views/Kit/ConfirmAlert.h"
 #include "Views/Kit/MetricCard.h"
 #include "Views/Screens/FormatCleanup/FormatCleanupReview.h"
 
@@ -71,14 +72,21 @@ TEST_F(FormatCleanupViewTest, PresetsCustomFormatsAndPreviewFollowTheViewModel) 
     ASSERT_FALSE(alert.isNull());
     EXPECT_TRUE(alert->informativeText().startsWith(
         QStringLiteral("Quorvane will move 2 exact format bundles across 2 products")));
-    // "Cancel" first, then the run, whatever order the desktop gives other dialogs.
+    // The buttons stand in the desktop's order, the same as in every other alert.
+    QPointer<QMessageBox> other = presentConfirmation(view.get(), QStringLiteral("Restore All Formats"),
+                                                      QString(), QStringLiteral("Restore All"), {});
     QCoreApplication::processEvents();
-    auto* cancel = alert->findChild<QPushButton*>(QStringLiteral("cancelButton"));
-    auto* action = alert->findChild<QPushButton*>(QStringLiteral("actionButton"));
-    ASSERT_TRUE(cancel && action);
-    EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
-    EXPECT_EQ(action->text(), QStringLiteral("Start Cleanup Preset"));
-    EXPECT_LT(cancel->mapTo(alert.data(), QPoint()).x(), action->mapTo(alert.data(), QPoint()).x());
+    const auto cancelFirst = [](QMessageBox* box, const QString& actionText) {
+        auto* cancel = box->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+        auto* action = box->findChild<QPushButton*>(QStringLiteral("actionButton"));
+        EXPECT_TRUE(cancel && action);
+        EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
+        EXPECT_EQ(action->text(), actionText);
+        return cancel->mapTo(box, QPoint()).x() < action->mapTo(box, QPoint()).x();
+    };
+    EXPECT_EQ(cancelFirst(alert, QStringLiteral("Start Cleanup Preset")),
+              cancelFirst(other, QStringLiteral("Restore All")));
+    other->close();
 
     // Another preset drops the preview and closes the alert.
     find(QStringLiteral("presetCard_noAAX"))->click();

@@ -12,7 +12,6 @@
 #include "Views/Screens/FormatCleanup/FormatCleanupViewModel.h"
 #include "Views/Screens/Shared/ScreenLayout.h"
 
-#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
@@ -234,11 +233,6 @@ QMessageBox* presentCleanupConfirmation(QWidget* parent, FormatCleanupViewModel&
                 model->startCleanupPresetRun();
         });
     box->setObjectName(QStringLiteral("cleanupConfirmation"));
-    // This alert puts "Cancel" first and the run after it on every desktop, whatever order the
-    // desktop gives a dialog's buttons elsewhere.
-    box->setStyleSheet(
-        box->styleSheet() +
-        QStringLiteral("QDialogButtonBox { button-layout: %1; }").arg(int(QDialogButtonBox::GnomeLayout)));
     // Any other way the alert closes is a "Cancel".
     QObject::connect(box, &QMessageBox::finished, &viewModel, &FormatCleanupViewModel::cancelConfirmation);
     return box;
