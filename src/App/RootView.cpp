@@ -4,6 +4,7 @@
 #include "App/Sidebar.h"
 #include "App/StoreShellSource.h"
 #include "Views/Kit/Palette.h"
+#include "Views/Kit/RevealInFinder.h"
 #include "Views/Screens/About/AboutView.h"
 #include "Views/Screens/FormatCleanup/FormatCleanupRunController.h"
 #include "Views/Screens/FormatCleanup/FormatCleanupView.h"
@@ -17,6 +18,7 @@
 #include "Views/Screens/TrashRecovery/TrashRecoveryView.h"
 
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -81,9 +83,16 @@ RootView::RootView(const RootViewObjects& objects, const ImageLoader& images, QW
     refreshCounts();
     showSelectedSection();
     m_notices = new NoticePresenter(*m_source, this);
+    // A folder the desktop could not show would otherwise leave the click without any answer.
+    setFolderNotOpenedHandler(
+        [store = QPointer<PluginInventoryStore>(m_inventoryStore.get())](const QString& folder) {
+            if (store)
+                store->presentNotice(folderNotOpenedNotice(folder));
+        });
 }
 
 RootView::~RootView() {
+    setFolderNotOpenedHandler(nullptr);
     // The presenter and the screens use the owned objects, which go before the child widgets do.
     delete m_notices;
     qDeleteAll(m_detail->findChildren<QWidget*>(Qt::FindDirectChildrenOnly));

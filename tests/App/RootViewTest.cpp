@@ -5,8 +5,10 @@
 #include "App/Sidebar.h"
 #include "IsolatedRootObjects.h"
 #include "Views/Kit/Palette.h"
+#include "Views/Kit/RevealInFinder.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
@@ -14,6 +16,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +102,38 @@ TEST(RootView, FreshLaunchShowsInventoryWithItsRowHighlightedAndAnEmptyQuery) {
     EXPECT_FALSE(window.view->navigation().selectedPlugin().has_value());
     EXPECT_EQ(window.view->noticePresenter()->alert(), nullptr);
     EXPECT_EQ(window.view->windowTitle(), QStringLiteral("Quorvane"));
+}
+
+// Offscreen there is nothing that opens folders, as on a desktop without a file manager.
+TEST(RootView, AFolderTheDesktopCannotOpenIsNamedInAWarningNotice) {
+    QTemporaryDir folder;
+    const QString bundle = folder.filePath(QStringLiteral("Pro-Q 3.vst3"));
+    ASSERT_TRUE(QDir().mkdir(bundle));
+    struct Road {
+        const char* name;
+        std::function<void()> request;
+        QString expectedFolder;
+    };
+    const std::vector<Road> roads{
+        {"original folder",
+         [] { openParentFolder(QStringLiteral("/Library/Audio/Plug-Ins/VST3/Gone.vst3")); },
+         QStringLiteral("/Library/Audio/Plug-Ins/VST3")},
+        {"reveal", [bundle] { revealInFinder(bundle); }, folder.path()},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        Window window = makeWindow();
+        PluginInventoryStore& store = window.view->inventoryStore();
+        road.request();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return store.notice().has_value(); }, 10000));
+        EXPECT_EQ(store.notice()->title, QStringLiteral("Folder Not Opened"));
+        EXPECT_EQ(store.notice()->message, QStringLiteral("Quorvane could not open the folder ") +
+                                               road.expectedFolder +
+                                               QStringLiteral(". No file manager is available to show it."));
+        EXPECT_EQ(store.notice()->style, NoticeStyle::warning);
+        settle();
+        EXPECT_NE(window.view->noticePresenter()->alert(), nullptr);
+    }
 }
 
 TEST(RootView, EverySectionShowsItsScreen) {

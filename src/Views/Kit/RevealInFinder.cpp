@@ -2,6 +2,7 @@
 
 #include "Support/Paths.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
@@ -10,6 +11,17 @@
 namespace quorvane {
 
 namespace {
+
+std::function<void(const QString&)>& folderNotOpenedHandler() {
+    static std::function<void(const QString&)> handler;
+    return handler;
+}
+
+// Hands the folder to the desktop's default handler; reports it when there is none.
+void openWithDesktop(const QString& folder) {
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        reportFolderNotOpened(folder);
+}
 
 class SystemFileManager : public FileManager {
 public:
@@ -21,13 +33,13 @@ public:
         QObject::connect(process, &QProcess::finished, process,
                          [process, parent](int code, QProcess::ExitStatus status) {
                              if (code != 0 || status != QProcess::NormalExit)
-                                 QDesktopServices::openUrl(QUrl::fromLocalFile(parent));
+                                 openWithDesktop(parent);
                              process->deleteLater();
                          });
         QObject::connect(process, &QProcess::errorOccurred, process,
                          [process, parent](QProcess::ProcessError error) {
                              if (error == QProcess::FailedToStart) {
-                                 QDesktopServices::openUrl(QUrl::fromLocalFile(parent));
+                                 openWithDesktop(parent);
                                  process->deleteLater();
                              }
                          });
@@ -41,7 +53,7 @@ public:
              QStringLiteral("string:")});
     }
 
-    void openFolder(const QString& path) override { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+    void openFolder(const QString& path) override { openWithDesktop(path); }
 };
 
 std::unique_ptr<FileManager>& installed() {
@@ -57,6 +69,25 @@ FileManager& fileManager() {
 
 void setFileManager(std::unique_ptr<FileManager> manager) {
     installed() = manager ? std::move(manager) : std::make_unique<SystemFileManager>();
+}
+
+void setFolderNotOpenedHandler(std::function<void(const QString& folder)> handler) {
+    folderNotOpenedHandler() = std::move(handler);
+}
+
+void reportFolderNotOpened(const QString& folder) {
+    if (folderNotOpenedHandler())
+        folderNotOpenedHandler()(folder);
+}
+
+OperationNotice folderNotOpenedNotice(const QString& folder) {
+    return OperationNotice::make(
+        QCoreApplication::translate("RevealInFinder", "Folder Not Opened"),
+        QCoreApplication::translate(
+            "RevealInFinder",
+            "Quorvane could not open the folder %1. No file manager is available to show it.")
+            .arg(folder),
+        NoticeStyle::warning);
 }
 
 void revealInFinder(const QString& path) {
