@@ -23,16 +23,8 @@ void HelperServer::run(UnixSocketListener& listener) {
     }
     const std::size_t cap = std::size_t(std::max(1, m_limits.maxConnections));
     while (!m_stopping) {
-        {
-            // At the cap, further clients stay in the listen queue until a connection ends.
-            std::unique_lock lock(m_mutex);
-            m_connectionEnded.wait(lock, [&] {
-                reapFinished();
-                return m_stopping || m_connections.size() < cap;
-            });
-        }
-        if (m_stopping)
-            break;
+        // Always accepted: idle or stalled connections, however many, must not keep a client waiting
+        // in the listen queue.
         auto accepted = listener.accept();
         if (!accepted) {
             if (m_stopping)
@@ -43,6 +35,12 @@ void HelperServer::run(UnixSocketListener& listener) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             continue;
         }
+        {
+            std::unique_lock lock(m_mutex);
+            m_connectionEnded.wait(lock, [&] { return makeRoom(cap); });
+        }
+        if (m_stopping)
+            break;
         startConnection(std::move(*accepted));
     }
     std::list<std::unique_ptr<Connection>> remaining;
@@ -60,9 +58,10 @@ void HelperServer::run(UnixSocketListener& listener) {
 void HelperServer::startConnection(UnixSocketChannel channel) {
     auto connection = std::make_unique<Connection>();
     connection->channel = std::move(channel);
+    connection->idleSince = std::chrono::steady_clock::now();
     Connection* raw = connection.get();
     auto serve = [this, raw] {
-        serveConnection(raw->channel);
+        serveConnection(*raw);
         {
             std::lock_guard guard(m_mutex);
             raw->finished = true;
@@ -100,7 +99,29 @@ void HelperServer::reapFinished() {
     }
 }
 
-void HelperServer::serveConnection(UnixSocketChannel& channel) {
+bool HelperServer::makeRoom(std::size_t cap) {
+    reapFinished();
+    if (m_stopping || m_connections.size() < cap)
+        return true;
+    Connection* idlest = nullptr;
+    for (const auto& connection : m_connections) {
+        // One on its way out already makes the room; wait for it.
+        if (connection->closing)
+            return false;
+        if (!connection->serving && (!idlest || connection->idleSince < idlest->idleSince))
+            idlest = connection.get();
+    }
+    // Every connection is serving a request: the newcomer waits for one to finish.
+    if (!idlest)
+        return false;
+    qCDebug(helperListenerLog, "Closing the connection idle longest to make room for a new one");
+    idlest->closing = true;
+    idlest->channel.shutdown();
+    return false;
+}
+
+void HelperServer::serveConnection(Connection& connection) {
+    UnixSocketChannel& channel = connection.channel;
     const auto peer = verifyClientPeer(channel.fd(), m_requirement);
     if (!peer) {
         // Nothing of the peer's has been read; it sees only the connection close.
@@ -116,19 +137,36 @@ void HelperServer::serveConnection(UnixSocketChannel& channel) {
                 qCDebug(helperListenerLog, "Closing a connection that stalled in the middle of a frame");
             break;
         }
-        const auto call = decodeFrameBody(*body);
-        if (!call) {
-            qCDebug(helperListenerLog, "Closing a connection that broke the protocol: %s",
-                    qUtf8Printable(description(call.error())));
-            break;
+        {
+            // A connection closed to make room serves nothing more, even a request read just before.
+            std::lock_guard guard(m_mutex);
+            if (connection.closing)
+                break;
+            connection.serving = true;
         }
-        const auto reply = m_service.handle(*call);
-        if (!reply) {
-            qCDebug(helperListenerLog, "Closing a connection that made an unknown call");
-            break;
+        const bool answered = [&] {
+            const auto call = decodeFrameBody(*body);
+            if (!call) {
+                qCDebug(helperListenerLog, "Closing a connection that broke the protocol: %s",
+                        qUtf8Printable(description(call.error())));
+                return false;
+            }
+            const auto reply = m_service.handle(*call);
+            if (!reply) {
+                qCDebug(helperListenerLog, "Closing a connection that made an unknown call");
+                return false;
+            }
+            const auto replyBody = encodeFrameBody(*reply);
+            return replyBody && channel.writeFrame(*replyBody).has_value();
+        }();
+        {
+            std::lock_guard guard(m_mutex);
+            connection.serving = false;
+            connection.idleSince = std::chrono::steady_clock::now();
         }
-        const auto replyBody = encodeFrameBody(*reply);
-        if (!replyBody || !channel.writeFrame(*replyBody))
+        // A newcomer waiting because every connection was serving may now take this one's place.
+        m_connectionEnded.notify_all();
+        if (!answered)
             break;
     }
     // The descriptor itself is closed by the channel's owner, so that stop() may still shut it down.

@@ -105,9 +105,9 @@ void PluginManagementService::finishRegistrationChange(std::expected<void, Servi
         setLastError(description(outcome.error()));
     setIsWorking(false);
     // The silent reconnect that follows must not wipe out why the change failed.
-    m_keepRegistrationError = !outcome;
+    m_keepLastError = !outcome;
     refreshStatus();
-    m_keepRegistrationError = false;
+    m_keepLastError = false;
 }
 
 bool PluginManagementService::needsHelperUpdate() const {
@@ -129,7 +129,7 @@ void PluginManagementService::connectAndHandshake(bool reportResult) {
         return;
     }
     invalidateConnection();
-    const bool keepLastError = m_keepRegistrationError && !reportResult;
+    const bool keepLastError = m_keepLastError && !reportResult;
     if (!keepLastError)
         setLastError(std::nullopt);
     if (reportResult)
@@ -146,7 +146,12 @@ void PluginManagementService::connectAndHandshake(bool reportResult) {
                     service.setHelperIsReachable(false);
             });
         };
-        connection->setInterruptionHandler(markUnreachable);
+        connection->setInterruptionHandler([self, generation] {
+            onServiceThread(self, [generation](PluginManagementService& service) {
+                if (generation == service.m_generation)
+                    service.connectionInterrupted();
+            });
+        });
         connection->setInvalidationHandler(markUnreachable);
         m_connection = std::move(connection);
         m_connection->resume();
@@ -189,6 +194,7 @@ void PluginManagementService::finishHandshake(const HelperConnection::Reply& rep
     setHelperVersion(build);
     const bool reachable = name == helperName() && build == helperBuild();
     setHelperIsReachable(reachable);
+    m_reconnectWhenClosed = reachable;
     if (!reachable)
         setLastError(Texts::Handshake::wrongBuild(build, helperBuild()));
     else if (!keepLastError)
@@ -204,6 +210,7 @@ void PluginManagementService::invalidateConnection() {
         return;
     }
     ++m_generation;
+    m_reconnectWhenClosed = false;
     if (!m_connection)
         return;
     // Cleared first, so that this close does not mark the helper unreachable.
@@ -216,6 +223,18 @@ void PluginManagementService::invalidateConnection() {
 void PluginManagementService::closeIfDeferred() {
     if (std::exchange(m_closeAfterRequest, false))
         invalidateConnection();
+}
+
+void PluginManagementService::connectionInterrupted() {
+    setHelperIsReachable(false);
+    // The helper closes the connection idle longest when it needs the room for another client. One
+    // that was idle is opened again silently, so the file actions stay available; a connection lost
+    // during a request or a handshake has already said so and is left to the user.
+    if (!std::exchange(m_reconnectWhenClosed, false) || m_requestInFlight)
+        return;
+    m_keepLastError = true;
+    connectAndHandshake(false);
+    m_keepLastError = false;
 }
 
 // Readiness and blocking reasons.
@@ -350,6 +369,8 @@ void PluginManagementService::finishRequest(const HelperConnection::Reply& reply
     closeIfDeferred();
     if (!reply) {
         const QString error = description(reply.error());
+        // The connection failed under a request: the user hears of it, nothing reconnects silently.
+        m_reconnectWhenClosed = false;
         setLastError(error);
         completion(failureWithNothingMoved<Result>(transactionID, error));
         return;

@@ -116,6 +116,7 @@ private:
     void finishRegistrationChange(std::expected<void, ServiceRegistryError> outcome);
     void invalidateConnection();
     void closeIfDeferred();
+    void connectionInterrupted();
 
     // Runs `work` on the GUI thread if the service still exists; safe from any thread, because the
     // service waits for its connections' threads before it goes away.
@@ -144,8 +145,12 @@ private:
     quint64 m_generation = 0;
     bool m_requestInFlight = false;
     bool m_closeAfterRequest = false;
-    // Set while the refresh after a failed registration change runs.
-    bool m_keepRegistrationError = false;
+    // Set while a silent handshake runs that must not wipe out the last error: the refresh after a
+    // failed registration change, or the reconnect after the helper closed an idle connection.
+    bool m_keepLastError = false;
+    // The current connection has shaken hands and no request on it has failed: when the helper closes
+    // it, it was idle and is opened again at once.
+    bool m_reconnectWhenClosed = false;
 };
 
 } // namespace quorvane

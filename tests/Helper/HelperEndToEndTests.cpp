@@ -379,20 +379,6 @@ TEST_F(HelperEndToEndTest, ExhaustionCostsOnlyTheConnectionConcerned) {
              EXPECT_EQ(refused.readFrame(maxFrameBodySize).error(), ChannelError::closedByPeer);
              EXPECT_TRUE(testbed.waitFor("A connection could not be served and was closed"));
          }},
-        {"the cap reached",
-         {"--max-connections", "2"},
-         [&](Testbed& testbed) {
-             auto first = testbed.connect();
-             auto second = testbed.connect();
-             ASSERT_TRUE(Testbed::call(first, FrameEnvelope{1, FrameMethod::handshake, {"x"}}));
-             ASSERT_TRUE(Testbed::call(second, FrameEnvelope{1, FrameMethod::handshake, {"x"}}));
-             auto third = testbed.connect();
-             ASSERT_TRUE(third.writeFrame(handshake));
-             pollfd answered{third.fd(), POLLIN, 0};
-             EXPECT_EQ(::poll(&answered, 1, 500), 0) << "served beyond the cap";
-             first.close();
-             EXPECT_TRUE(third.readFrame(maxFrameBodySize).has_value());
-         }},
         {"a stalled partial frame",
          {"--partial-frame-ms", "300", "--max-connections", "2"},
          [&](Testbed& testbed) {
@@ -415,6 +401,78 @@ TEST_F(HelperEndToEndTest, ExhaustionCostsOnlyTheConnectionConcerned) {
         EXPECT_EQ(countAtDestination(request), 1);
         EXPECT_EQ(testbed.process.state(), QProcess::Running);
     }
+}
+
+// True when something arrives, or the peer closes, within the bound; a failure bound, not a timing.
+bool readableWithin(const UnixSocketChannel& channel, int milliseconds = 5000) {
+    pollfd watched{channel.fd(), POLLIN, 0};
+    return ::poll(&watched, 1, milliseconds) == 1;
+}
+
+bool closedByHelper(UnixSocketChannel& channel) {
+    return readableWithin(channel) &&
+           channel.readFrame(maxFrameBodySize).error() == ChannelError::closedByPeer;
+}
+
+bool handshakeAnswered(UnixSocketChannel& channel) {
+    return channel.writeFrame(*encodeFrameBody(FrameEnvelope{1, FrameMethod::handshake, {"x"}})) &&
+           readableWithin(channel) && channel.readFrame(maxFrameBodySize).has_value();
+}
+
+TEST_F(HelperEndToEndTest, AtTheCapTheConnectionIdleLongestMakesRoomForANewClient) {
+    struct Row {
+        const char* name;
+        std::function<void(UnixSocketChannel&)> hold;
+    };
+    const std::vector<Row> rows{
+        {"idle after a handshake", [](UnixSocketChannel& held) { EXPECT_TRUE(handshakeAnswered(held)); }},
+        {"stalled inside a 4 MiB frame",
+         [](UnixSocketChannel& held) { EXPECT_TRUE(held.writeRaw(QByteArray::fromHex("00400000") + "x")); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Testbed testbed(tree, {"--max-connections", "2"});
+        ASSERT_TRUE(testbed.ready) << testbed.output.toStdString();
+        std::vector<UnixSocketChannel> held;
+        for (int index = 0; index < 2; ++index) {
+            held.push_back(testbed.connect());
+            row.hold(held.back());
+        }
+        // Each newcomer is served, and the connection held longest makes way for it.
+        std::vector<UnixSocketChannel> newcomers;
+        for (UnixSocketChannel& oldest : held) {
+            newcomers.push_back(testbed.connect());
+            EXPECT_TRUE(handshakeAnswered(newcomers.back()));
+            EXPECT_TRUE(closedByHelper(oldest));
+        }
+    }
+}
+
+TEST_F(HelperEndToEndTest, AConnectionServingARequestIsNeverClosedToMakeRoom) {
+    Testbed testbed(tree, {"--max-connections", "2", "--pause-before-move", "1", "--pause-ms", "60000",
+                           "--resume-on-input", "1"});
+    ASSERT_TRUE(testbed.ready) << testbed.output.toStdString();
+    const auto request = quarantineRequest(1);
+    auto serving = testbed.connect();
+    ASSERT_TRUE(testbed.quarantineUntilPause(serving, request, 1)) << testbed.output.toStdString();
+    auto idle = testbed.connect();
+    ASSERT_TRUE(handshakeAnswered(idle));
+    // Twice at the cap: each time the idle connection goes, never the one in its transaction.
+    auto second = testbed.connect();
+    EXPECT_TRUE(handshakeAnswered(second));
+    EXPECT_TRUE(closedByHelper(idle));
+    auto third = testbed.connect();
+    EXPECT_TRUE(handshakeAnswered(third));
+    EXPECT_TRUE(closedByHelper(second));
+    ASSERT_TRUE(testbed.resume());
+    ASSERT_TRUE(readableWithin(serving, 20000));
+    const auto reply = serving.readFrame(maxFrameBodySize);
+    ASSERT_TRUE(reply.has_value());
+    const auto result =
+        decodePrivilegedQuarantineResult(decodeFrameBody(*reply)->arguments.value(0).toUtf8());
+    ASSERT_TRUE(result.has_value());
+    EXPECT_TRUE(result->succeeded) << result->message.toStdString();
+    EXPECT_EQ(countAtDestination(request), 1);
 }
 
 TEST_F(HelperEndToEndTest, KilledAfterTheKthMoveLeavesEveryBundleInExactlyOnePlace) {

@@ -1,15 +1,28 @@
 #include "EndToEndSupport.h"
+#include "Shared/FrameCodec.h"
 #include "Shared/QuorvaneHelperProtocol.h"
 #include "Support/Uuid.h"
+
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <poll.h>
 
 namespace quorvane::testing {
 namespace {
 
 // The real client against the testbed helper over its socket.
+
+// Synth.vst3, made in the VST3 folder, into a new quarantine operation.
+PrivilegedQuarantineRequest quarantineOfOneBundle(const TestMachine& machine) {
+    const QString operation = uuidText(makeUuid());
+    const QString source = makeBundle(machine.vst3(QStringLiteral("Synth.vst3")));
+    return {uuidText(makeUuid()),
+            {{source, machine.policy.quarantineRoot() + u'/' + operation + QStringLiteral("/Synth.vst3"),
+              operation}}};
+}
 
 TEST(HelperClientEndToEndTest, RegisteringStartsTheHelperAndTheHandshakeConnects) {
     TestMachine machine;
@@ -77,17 +90,40 @@ TEST(HelperClientEndToEndTest, AQuarantineRequestMovesTheBundles) {
     EXPECT_EQ(testbed.service->lastError(), std::nullopt);
 }
 
+// With room for one connection, another client's arrival closes the application's idle one; the
+// application opens it again by itself and its next request goes through.
+TEST(HelperClientEndToEndTest, AnIdleConnectionClosedForAnotherClientIsOpenedAgainByItself) {
+    TestMachine machine;
+    TestbedService testbed(machine, {QStringLiteral("--max-connections"), QStringLiteral("1")});
+    ASSERT_TRUE(testbed.start());
+    ASSERT_TRUE(testbed.service->isReadyForPrivilegedRequests());
+    QSignalSpy reachability(testbed.service.get(), &PluginManagementService::helperIsReachableChanged);
+
+    auto other = UnixSocketChannel::connectTo(machine.testbed().socketPath);
+    ASSERT_TRUE(other.has_value());
+    // The helper closes the application's connection for the newcomer, and the newcomer's in turn
+    // when the application comes back.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return reachability.count() >= 2 && testbed.service->isReadyForPrivilegedRequests(); }, 20000));
+    EXPECT_EQ(testbed.service->lastError(), std::nullopt);
+    pollfd closed{other->fd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&closed, 1, 5000), 1);
+    EXPECT_EQ(other->readFrame(maxFrameBodySize).error(), ChannelError::closedByPeer);
+
+    const PrivilegedQuarantineRequest request = quarantineOfOneBundle(machine);
+    const auto result = testbed.sendAndWait<PrivilegedQuarantineResult>(
+        [&](auto done) { testbed.service->sendQuarantineRequest(request, done); });
+    ASSERT_TRUE(result.has_value());
+    EXPECT_TRUE(result->succeeded) << result->message.toStdString();
+}
+
 TEST(HelperClientEndToEndTest, AHelperThatDiesMidRequestFailsTheRequestAndBecomesUnreachable) {
     TestMachine machine;
     TestbedService testbed(machine, {QStringLiteral("--pause-before-move"), QStringLiteral("1"),
                                      QStringLiteral("--pause-ms"), QStringLiteral("60000")});
     ASSERT_TRUE(testbed.start());
-    const QString operation = uuidText(makeUuid());
-    const QString source = makeBundle(machine.vst3(QStringLiteral("Synth.vst3")));
-    const PrivilegedQuarantineRequest request{
-        uuidText(makeUuid()),
-        {{source, machine.policy.quarantineRoot() + u'/' + operation + QStringLiteral("/Synth.vst3"),
-          operation}}};
+    const PrivilegedQuarantineRequest request = quarantineOfOneBundle(machine);
+    const QString source = request.items.front().sourcePath;
 
     std::optional<PrivilegedQuarantineResult> result;
     testbed.service->sendQuarantineRequest(request, [&](const auto& value) { result = value; });

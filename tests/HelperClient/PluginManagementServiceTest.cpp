@@ -172,25 +172,50 @@ TEST_F(PluginManagementServiceTest, ReplyOfTheWrongShapeIsAConnectionError) {
     EXPECT_FALSE(service->hasConnection());
 }
 
-TEST_F(PluginManagementServiceTest, InterruptionOrInvalidationOnlyMarksTheHelperUnreachable) {
-    for (const bool interruption : {true, false}) {
+// The helper closes the connection idle longest when it needs the room: an idle connection that had
+// shaken hands is opened again silently, keeping the last error; one lost under a request, or an
+// invalidation, only marks the helper unreachable.
+TEST_F(PluginManagementServiceTest, AnIdleConnectionTheHelperClosesIsOpenedAgainSilently) {
+    enum class End { interruptedWhileIdle, interruptedUnderARequest, invalidated };
+    const PrivilegedQuarantineRequest request{QStringLiteral("TX"), {}};
+    const QString failedResult = QStringLiteral(
+        R"({"transactionID":"TX","succeeded":false,"rollbackComplete":true,"movedDestinationPaths":[],"message":"M"})");
+    for (const End end : {End::interruptedWhileIdle, End::interruptedUnderARequest, End::invalidated}) {
+        SCOPED_TRACE(int(end));
         connections.made.clear();
         startReachable();
         service->connectAndHandshake(true);
         answerHandshake();
         const auto notice = service->lastHandshakeNotice();
+        service->sendQuarantineRequest(request, [](const PrivilegedQuarantineResult&) {});
         FakeConnectionState& connection = connections.last();
-        if (interruption)
-            connection.interrupt();
+        if (end == End::interruptedUnderARequest)
+            connection.fail(1, HelperConnectionError::interrupted);
         else
+            connection.reply(1, {failedResult});
+        drainEvents();
+        const auto error = service->lastError();
+        if (end == End::invalidated)
             connection.invalidation();
+        else
+            connection.interrupt();
         drainEvents();
         EXPECT_FALSE(service->helperIsReachable());
         EXPECT_EQ(service->helperVersion(), QStringLiteral("40"));
-        EXPECT_EQ(service->lastError(), std::nullopt);
+        EXPECT_EQ(service->lastError(), error);
         EXPECT_EQ(service->lastHandshakeNotice(), notice);
         EXPECT_TRUE(service->hasConnection());
-        EXPECT_TRUE(service->needsHelperUpdate());
+        if (end != End::interruptedWhileIdle) {
+            EXPECT_EQ(connections.made.size(), 2u);
+            EXPECT_TRUE(service->needsHelperUpdate());
+            continue;
+        }
+        ASSERT_EQ(connections.made.size(), 3u);
+        EXPECT_EQ(connections.last().calls.at(0).method, QStringLiteral("handshake"));
+        answerHandshake();
+        EXPECT_TRUE(service->isReadyForPrivilegedRequests());
+        EXPECT_EQ(service->lastError(), QStringLiteral("M"));
+        EXPECT_EQ(service->lastHandshakeNotice(), notice);
     }
 }
 
