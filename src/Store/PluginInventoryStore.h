@@ -66,6 +66,7 @@ class PluginInventoryStore : public QObject {
 
 public:
     using ProtectedKeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
+    using PathKeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
 
     // Loads the state file of `environment` (falling back to the earlier product's), migrates it and
     // resolves what an earlier run left pending.
@@ -143,8 +144,10 @@ public:
     // `service` may be null; it is asked about its readiness only when the scan completes.
     void startScan(const QList<QUrl>& authorizedFolders, PrivilegedRequestReadiness* service);
     // The scanned products merged with the quarantined records of the current inventory, in
-    // manufacturer order.
-    std::vector<Plugin> mergeScanResult(std::vector<Plugin> scanned) const;
+    // manufacturer order. The current records of bundles found at `transactionPaths` (path keys) are
+    // carried over too, in place of what the scan found there.
+    std::vector<Plugin> mergeScanResult(std::vector<Plugin> scanned,
+                                        const PathKeySet& transactionPaths = {}) const;
 
     // Protection.
 
@@ -292,6 +295,10 @@ private:
         std::shared_ptr<ScanControl> control;
         bool hadPreviousScan = false;
         std::unordered_set<QString, PlainHash, PlainEqualTo> previousActivePaths;
+        // Path keys of the scanned locations of the bundles that transactions begun during the scan
+        // move: the walk may have seen them before or after the move, so the inventory as it stands
+        // at completion, not the walk, speaks for them.
+        PathKeySet transactionPaths;
         PrivilegedRequestReadiness* service = nullptr;
         // Set when the service is a QObject, so that one destroyed during the scan counts as absent.
         QPointer<QObject> serviceObject;

@@ -169,6 +169,17 @@ PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& 
         return refuse(texts.refusalTitle, texts.saveFailure);
     }
     setLastStorageError(std::nullopt);
+    // A running scan may walk the bundles' folders before or after the helper moves them; its
+    // completion keeps their records as the inventory then holds them. A Trash move starts in
+    // quarantine, which no scan walks.
+    if (m_scanContext) {
+        for (const typename Kind::Item& item : request.items) {
+            if constexpr (Kind::action == BundleActionKind::quarantine)
+                m_scanContext->transactionPaths.insert(pathKey(item.sourcePath));
+            else if constexpr (Kind::action == BundleActionKind::restore)
+                m_scanContext->transactionPaths.insert(pathKey(item.destinationPath));
+        }
+    }
     return request;
 }
 

@@ -32,18 +32,17 @@ KeySet protectedBundleKeys(const std::vector<Plugin>& plugins) {
     return keys;
 }
 
-// Puts a stored quarantined record into a product of the merge, in place of any record of the
-// bundle it was moved from (by original path, ignoring case, or by bundle key).
-void joinQuarantinedRecord(Plugin& target, const PluginBundleRecord& quarantined) {
+// Puts a stored record into a product of the merge, in place of any scanned record of the same
+// bundle (by original path, ignoring case, or by bundle key).
+void joinCarriedRecord(Plugin& target, const PluginBundleRecord& carried) {
     std::vector<PluginBundleRecord> records = target.bundleRecords();
-    const QString originalPath =
-        lowercasedLocaleIndependent(quarantined.originalPath.value_or(quarantined.path));
-    const QString quarantinedKey = quarantined.id();
+    const QString originalPath = lowercasedLocaleIndependent(carried.originalPath.value_or(carried.path));
+    const QString carriedKey = carried.id();
     std::erase_if(records, [&](const PluginBundleRecord& record) {
         return plainEqual(lowercasedLocaleIndependent(record.path), originalPath) ||
-               plainEqual(record.id(), quarantinedKey);
+               plainEqual(record.id(), carriedKey);
     });
-    records.push_back(quarantined);
+    records.push_back(carried);
     QStringList formats;
     for (const PluginBundleRecord& record : records) {
         const bool seen = std::any_of(formats.begin(), formats.end(), [&](const QString& format) {
@@ -205,20 +204,23 @@ void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& co
     ScanReconciliationSummary reconciliation;
     reconciliation.manuallyRestoredBundles = static_cast<qint64>(restored.size());
     reconciliation.missingCheckWasLimited = !summary.inaccessibleLocations.isEmpty();
+    // A bundle a transaction moved during the scan neither appeared nor went missing by itself.
+    const auto movedDuringScan = [&](const QString& path) { return context.transactionPaths.contains(path); };
     if (context.hadPreviousScan) {
         for (const QString& path : scannedPaths) {
-            if (!context.previousActivePaths.contains(path) && !restoredPaths.contains(path))
+            if (!context.previousActivePaths.contains(path) && !restoredPaths.contains(path) &&
+                !movedDuringScan(path))
                 ++reconciliation.addedBundles;
         }
         if (summary.inaccessibleLocations.isEmpty()) {
             for (const QString& path : context.previousActivePaths) {
-                if (!scannedPaths.contains(path))
+                if (!scannedPaths.contains(path) && !movedDuringScan(path))
                     ++reconciliation.missingBundles;
             }
         }
     }
 
-    std::vector<Plugin> merged = mergeScanResult(std::move(summary.plugins));
+    std::vector<Plugin> merged = mergeScanResult(std::move(summary.plugins), context.transactionPaths);
 
     // Protection comes from the inventory as it stands now, not as it was when the scan started: a
     // format protected or unprotected while the scan ran keeps that state.
@@ -298,20 +300,29 @@ void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& co
         applyPermanentQuarantineAfterScan(matches, context.liveService());
 }
 
-std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> scanned) const {
+std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> scanned,
+                                                          const PathKeySet& transactionPaths) const {
     std::vector<Plugin> result = std::move(scanned);
 
-    // Only the stored products that hold a quarantined record take part, usually few or none, so
-    // the key table holds their keys alone: product key → the first product of the result under
-    // it. Keys never change during the merge.
+    // A record is carried over when it is quarantined (no scan walks the quarantine) or when a
+    // transaction moves its bundle (the walk may be older than the move, and the transaction's
+    // record is the one its finaliser looks for).
+    const auto carried = [&](const PluginBundleRecord& record) {
+        return record.isQuarantined() ||
+               (!transactionPaths.empty() &&
+                transactionPaths.contains(pathKey(record.originalPath.value_or(record.path))));
+    };
+
+    // Only the stored products that hold a carried record take part, usually few or none, so the
+    // key table holds their keys alone: product key → the first product of the result under it.
+    // Keys never change during the merge.
     std::vector<std::pair<const Plugin*, QString>> carriers;
     std::unordered_map<QString, std::optional<std::size_t>, PlainHash, PlainEqualTo> firstByKey;
     for (const Plugin& product : m_plugins) {
-        bool hasQuarantined = false;
-        product.forEachBundleRecord([&](const PluginBundleRecord& record) {
-            hasQuarantined = hasQuarantined || record.isQuarantined();
-        });
-        if (!hasQuarantined)
+        bool hasCarried = false;
+        product.forEachBundleRecord(
+            [&](const PluginBundleRecord& record) { hasCarried = hasCarried || carried(record); });
+        if (!hasCarried)
             continue;
         carriers.emplace_back(&product, productProtectionKey(product));
         firstByKey.try_emplace(carriers.back().second);
@@ -332,18 +343,18 @@ std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> sc
 
     for (const auto& [product, key] : carriers) {
         std::optional<std::size_t>& first = firstByKey.find(key)->second;
-        for (const PluginBundleRecord& quarantined : product->bundleRecords()) {
-            if (!quarantined.isQuarantined())
+        for (const PluginBundleRecord& record : product->bundleRecords()) {
+            if (!carried(record))
                 continue;
             if (first) {
-                joinQuarantinedRecord(result[*first], quarantined);
+                joinCarriedRecord(result[*first], record);
                 continue;
             }
-            Plugin carried = *product;
-            carried.bundles = std::vector<PluginBundleRecord>{quarantined};
-            carried.status = PluginStatus::quarantined;
-            order.append(carried);
-            result.push_back(std::move(carried));
+            Plugin copy = *product;
+            copy.bundles = std::vector<PluginBundleRecord>{record};
+            copy.status = copy.derivedStatus();
+            order.append(copy);
+            result.push_back(std::move(copy));
             first = result.size() - 1;
         }
     }

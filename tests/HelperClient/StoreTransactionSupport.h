@@ -78,7 +78,12 @@ protected:
     }
     void TearDown() override { store.reset(); }
 
-    StoreEnvironment environment() { return isolatedEnvironment(); }
+    StoreEnvironment environment() {
+        StoreEnvironment environment = isolatedEnvironment();
+        if (scan)
+            environment.scan = scan;
+        return environment;
+    }
 
     // Writes a state file holding `plugins` (and what `adjust` adds), then opens a store on it.
     void open(const std::vector<Plugin>& plugins,
@@ -151,6 +156,8 @@ protected:
     }
 
     PathPolicy policy{roots};
+    // Replaces the scanner of the stores opened afterwards.
+    StoreEnvironment::ScanFunction scan;
     std::unique_ptr<PluginInventoryStore> store;
 };
 

@@ -1,0 +1,99 @@
+#include "StoreTransactionSupport.h"
+
+#include <QTest>
+
+#include <future>
+
+// A transaction that overlaps a scan: the walker's view of a bundle is older than the transaction's,
+// so the record the transaction wrote or will write must come through the scan's completion.
+
+namespace quorvane::testing {
+namespace {
+
+class ScanOverlapTest : public TransactionStoreTest {
+protected:
+    // The scanner finds `found` (under new ids, as a real walk would), having walked every folder
+    // once `walkAllowed` is set; `walked` is set when it returns.
+    void walkFinding(std::vector<Plugin> found) {
+        for (Plugin& plugin : found)
+            plugin.id = makeUuid();
+        scan = [found, allowed = walkAllowed.get_future().share(),
+                walked = std::make_shared<std::promise<void>>(std::move(walked))](
+                   const QList<QUrl>&, ScanControl&, const PluginScanner::ProgressCallback&) {
+            allowed.wait();
+            walked->set_value();
+            return ScanSummary{found, {}, false};
+        };
+    }
+    void waitForScanEnd() const {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isScanning(); }, 10000));
+    }
+    const Plugin* named(const QString& name) const {
+        for (const Plugin& plugin : store->plugins())
+            if (plugin.name == name)
+                return &plugin;
+        return nullptr;
+    }
+
+    std::promise<void> walkAllowed;
+    std::promise<void> walked;
+    std::future<void> walkDone = walked.get_future();
+};
+
+TEST_F(ScanOverlapTest, ARestoreCommittedAfterTheWalkerPassedSurvivesTheMerge) {
+    const Plugin other = synth(QStringLiteral("Other"));
+    const Plugin quarantined = quarantinedUnder(synth(), uuidText(makeUuid()));
+    const PluginBundleRecord record = quarantined.bundleRecords()[0];
+    ASSERT_TRUE(moveBundle(record.path, *record.quarantinePath));
+    walkFinding({other});
+    open({quarantined, other});
+
+    store->startScan({}, nullptr);
+    walkAllowed.set_value();
+    walkDone.wait();
+    const auto request = store->beginPrivilegedRestore({selection(quarantined)});
+    ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
+    moveAll(*request);
+    ASSERT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
+                                                 request->transactionID, request->items));
+    waitForScanEnd();
+
+    const Plugin* restored = named(QStringLiteral("Synth"));
+    ASSERT_NE(restored, nullptr);
+    ASSERT_EQ(restored->bundleRecords().size(), 1u);
+    EXPECT_FALSE(restored->bundleRecords()[0].isQuarantined());
+    EXPECT_EQ(restored->bundleRecords()[0].path, record.path);
+    EXPECT_EQ(restored->status, PluginStatus::ok);
+    EXPECT_EQ(storedState().plugins, store->plugins());
+}
+
+TEST_F(ScanOverlapTest, AQuarantineAnsweredAfterTheScanFindsItsRecordAndCanBeRestored) {
+    const Plugin other = synth(QStringLiteral("Other"));
+    const Plugin plugin = synth();
+    walkFinding({other});
+    open({plugin, other}, [&](PersistedInventory& state) { state.lastScanDate = clock; });
+
+    store->startScan({}, nullptr);
+    const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+    ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
+    // The helper moves the bundle before the walker reaches its folder.
+    moveAll(*request);
+    walkAllowed.set_value();
+    waitForScanEnd();
+    EXPECT_EQ(store->lastReconciliation()->missingBundles, 0);
+    EXPECT_EQ(storedState().pendingPrivilegedQuarantine, request);
+
+    ASSERT_TRUE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
+                                                    request->transactionID, request->items));
+    const Plugin* moved = named(QStringLiteral("Synth"));
+    ASSERT_NE(moved, nullptr);
+    ASSERT_EQ(moved->bundleRecords().size(), 1u);
+    const PluginBundleRecord record = moved->bundleRecords()[0];
+    EXPECT_EQ(record.quarantinePath, request->items[0].destinationPath);
+    EXPECT_EQ(moved->status, PluginStatus::quarantined);
+    EXPECT_EQ(store->planRestore({{moved->id, record.id()}}), std::nullopt);
+    EXPECT_FALSE(storedState().pendingPrivilegedQuarantine.has_value());
+}
+
+} // namespace
+} // namespace quorvane::testing
