@@ -5,6 +5,8 @@
 #include "Support/StableSort.h"
 #include "Support/Uuid.h"
 
+#include <QSet>
+
 #include <unordered_set>
 
 // Format cleanup preset runs: the journal of a run of child quarantine transactions, its start, the
@@ -14,6 +16,29 @@
 namespace quorvane {
 
 namespace Texts = PrivilegedTransactionTexts::CleanupRun;
+
+namespace {
+
+// A run's child transaction is linked to it when its journal is written, before the helper is
+// asked; only one that committed left quarantine lines under the run in the history. One whose
+// journal is still pending has not committed, whatever lines a part-way finaliser wrote.
+qsizetype committedChildTransactionCount(const FormatCleanupRunRecord& run,
+                                         const std::vector<HistoryItem>& history,
+                                         const std::optional<PrivilegedQuarantineRequest>& pending) {
+    QSet<QUuid> children(run.childTransactionIDs.begin(), run.childTransactionIDs.end());
+    if (const auto pendingID = pending ? parseUuid(pending->transactionID) : std::nullopt)
+        children.remove(*pendingID);
+    QSet<QUuid> committed;
+    for (const HistoryItem& line : history) {
+        if (line.kind != HistoryKind::quarantine || line.presetRunID != run.id || !line.transactionID)
+            continue;
+        if (const auto id = parseUuid(*line.transactionID); id && children.contains(*id))
+            committed.insert(*id);
+    }
+    return committed.size();
+}
+
+} // namespace
 
 std::optional<QUuid>
 PluginInventoryStore::beginCleanupPresetRun(const FormatCleanupPlan& plan,
@@ -118,7 +143,8 @@ void PluginInventoryStore::finishCleanupPresetRun(const QUuid& runID, FormatClea
         break;
     case FormatCleanupRunStatus::partiallyCompleted:
         kind = HistoryKind::cleanupPresetPartiallyCompleted;
-        detail = Texts::partiallyCompletedDetail(qsizetype(record.childTransactionIDs.size()));
+        detail = Texts::partiallyCompletedDetail(
+            committedChildTransactionCount(record, m_history, m_pendingPrivilegedQuarantine));
         break;
     case FormatCleanupRunStatus::canceled:
     case FormatCleanupRunStatus::pending:

@@ -163,6 +163,8 @@ TEST_F(FormatCleanupEndToEnd, FailureInTheSecondChunkLeavesTheRunPartiallyComple
     EXPECT_EQ(record.childTransactionIDs.size(), 2u);
     EXPECT_EQ(run().completedChunkCount(), 1);
     EXPECT_EQ(store().notice()->title, QStringLiteral("Cleanup Preset Stopped"));
+    EXPECT_EQ(store().notice()->message,
+              QStringLiteral("1 child transactions completed before the run stopped"));
     EXPECT_EQ(store().quarantinedBundleCount(), 256);
     for (std::size_t index = 0; index < plan.candidates.size(); ++index)
         EXPECT_EQ(QFileInfo::exists(plan.candidates[index].path), index >= 256)

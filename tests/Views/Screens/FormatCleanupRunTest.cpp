@@ -86,6 +86,28 @@ TEST_F(FormatCleanupRunTest, RunsEndWithTheStatusTheirChunksEarned) {
     }
 }
 
+TEST_F(FormatCleanupRunTest, AnUnverifiedFirstChunkLeavesTheRunOpenUntilItsJournalIsSettled) {
+    preview(2);
+    fake.unverifiedRequest = 1;
+    viewModel->startCleanupPresetRun();
+    EXPECT_FALSE(run->isBusy());
+    EXPECT_EQ(lastRun().status, Status::pending);
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Needs Attention"));
+    ASSERT_TRUE(store->pendingPrivilegedQuarantine().has_value());
+
+    // The moves did happen: the next launch commits the chunk and closes the run by what it holds.
+    moveAll(fake.quarantines.at(0));
+    viewModel.reset();
+    run.reset();
+    reopen();
+    run = std::make_unique<FormatCleanupRunController>(*store, fake.helper());
+    makeViewModel();
+    EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
+    EXPECT_EQ(lastRun().status, Status::completed);
+    ASSERT_EQ(viewModel->recentRuns().size(), 1u);
+    EXPECT_EQ(viewModel->recentRuns()[0].remaining, 2);
+}
+
 TEST_F(FormatCleanupRunTest, OnlyTickedCandidatesAreSent) {
     preview(3);
     const auto candidates = viewModel->plan()->candidates;

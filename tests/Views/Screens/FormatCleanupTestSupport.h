@@ -19,6 +19,8 @@ struct FakeCleanupHelper {
     bool hold = false;
     // 1-based number of the request answered as failed with nothing moved; 0 for none.
     int failRequest = 0;
+    // 1-based number of the request answered as done before its moves show on disk; 0 for none.
+    int unverifiedRequest = 0;
     std::vector<PrivilegedQuarantineRequest> quarantines;
     std::vector<PrivilegedRestoreRequest> restores;
     std::vector<std::function<void()>> held;
@@ -48,14 +50,17 @@ struct FakeCleanupHelper {
 private:
     template <class Request, class Result>
     void answer(const Request& request, CleanupRunHelper::Completion<Result> done) {
-        const bool fail = int(quarantines.size() + restores.size()) == failRequest;
-        auto reply = [request, done = std::move(done), fail] {
+        const int number = int(quarantines.size() + restores.size());
+        const bool fail = number == failRequest;
+        const bool unverified = number == unverifiedRequest;
+        auto reply = [request, done = std::move(done), fail, unverified] {
             if (fail) {
                 done(failedResult<Result>(request.transactionID,
                                           QStringLiteral("The helper could not move it.")));
                 return;
             }
-            moveAll(request);
+            if (!unverified)
+                moveAll(request);
             done(succeededResult<Result>(request));
         };
         if (hold)

@@ -98,7 +98,14 @@ void FormatCleanupRunController::completePresetChunk(const PrivilegedQuarantineR
     if (m_activeRunID != runID)
         return;
     if (!committed) {
-        closeRunEarly();
+        // A first chunk whose outcome could not be verified may yet have moved everything: the run
+        // stays open, and the launch that settles the chunk's journal closes it by what it then
+        // holds in quarantine. Closed as canceled now, its bundles would never be offered back.
+        const auto& journal = m_store.pendingPrivilegedQuarantine();
+        if (m_completedChunkCount == 0 && journal && journal->transactionID == request.transactionID)
+            forgetRun();
+        else
+            closeRunEarly();
         return;
     }
     ++m_completedChunkCount;
@@ -112,6 +119,10 @@ void FormatCleanupRunController::closeRunEarly() {
     m_store.finishCleanupPresetRun(runID, m_completedChunkCount <= 0
                                               ? FormatCleanupRunStatus::canceled
                                               : FormatCleanupRunStatus::partiallyCompleted);
+    forgetRun();
+}
+
+void FormatCleanupRunController::forgetRun() {
     m_activeRunID.reset();
     m_pendingChunks.clear();
     setBusyFrom(true);

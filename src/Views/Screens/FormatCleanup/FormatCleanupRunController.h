@@ -43,7 +43,8 @@ struct CleanupRunHelper {
 // Drives a confirmed cleanup preset run, and the restore of a finished one, chunk after chunk. It
 // lives beside the store for the window's life rather than in the format cleanup screen, so that a
 // run goes on when the user shows another section while a chunk is at the helper: every confirmed
-// chunk is either sent or the run is closed with its proper status, and a screen shown again finds
+// chunk is either sent or the run is closed with its proper status (or, while its first chunk's
+// outcome is unknown, left open for the launch that settles it), and a screen shown again finds
 // the run where it is. The next chunk is sent only from the previous chunk's completion, and every
 // message is the store's.
 class FormatCleanupRunController : public QObject {
@@ -77,6 +78,8 @@ private:
     void completePresetChunk(const PrivilegedQuarantineResult& result,
                              const PrivilegedQuarantineRequest& request, const QUuid& runID);
     void closeRunEarly();
+    // Drops the run's state without closing its record.
+    void forgetRun();
     void runNextRestoreChunk();
     void completeRestoreChunk(const PrivilegedRestoreResult& result, const PrivilegedRestoreRequest& request);
     void endRestore();
