@@ -40,7 +40,7 @@ std::expected<void, SyscallError> FaultInjectingMoveOperation::move(const MoveSt
     const bool forward = step.direction == MoveStep::Direction::forward;
     if (forward && step.number == 1)
         ++m_transactions;
-    if (m_plan.onlyTransaction != 0 && m_transactions != m_plan.onlyTransaction)
+    if (!disturbsThisTransaction())
         return m_inner.move(step);
     if (forward && step.number == m_plan.pauseBeforeMove) {
         std::fprintf(stderr, "testbed: pausing before move %d\n", step.number);
@@ -50,6 +50,19 @@ std::expected<void, SyscallError> FaultInjectingMoveOperation::move(const MoveSt
     if ((forward && step.number == m_plan.failMove) || (!forward && step.number == m_plan.failRollbackStep))
         return std::unexpected(SyscallError{EACCES});
     return m_inner.move(step);
+}
+
+void FaultInjectingMoveOperation::staged(int number) {
+    if (disturbsThisTransaction() && number == m_plan.pauseBeforePlacement) {
+        std::fprintf(stderr, "testbed: pausing before placing move %d\n", number);
+        std::fflush(stderr);
+        pauseUntilResumed(m_plan.pause, m_plan.resumeDescriptor);
+    }
+    m_inner.staged(number);
+}
+
+bool FaultInjectingMoveOperation::disturbsThisTransaction() const {
+    return m_plan.onlyTransaction == 0 || m_transactions == m_plan.onlyTransaction;
 }
 
 } // namespace quorvane

@@ -18,19 +18,25 @@ struct FaultPlan {
     int resumeDescriptor = -1;
     // Disturbs only the n-th transaction (1-based) the helper moves anything in; 0: every one.
     int onlyTransaction = 0;
+    // Pauses a Trash move or recovery between the two renames of its n-th bundle.
+    int pauseBeforePlacement = 0;
 
     bool operator==(const FaultPlan&) const = default;
 };
 
 // Fails the chosen steps with EACCES without touching the disk, pauses before the chosen forward
-// move (announcing it on stderr first, so a test knows when to act) until the pause elapses or the
-// resume descriptor is readable, and hands every other step to the real move.
+// move or between the chosen bundle's two renames (announcing it on stderr first, so a test knows
+// when to act) until the pause elapses or the resume descriptor is readable, and hands every other
+// step to the real move.
 class FaultInjectingMoveOperation final : public MoveOperation {
 public:
     FaultInjectingMoveOperation(FaultPlan plan, MoveOperation& inner) : m_plan(plan), m_inner(inner) {}
     std::expected<void, SyscallError> move(const MoveStep& step) override;
+    void staged(int number) override;
 
 private:
+    bool disturbsThisTransaction() const;
+
     FaultPlan m_plan;
     MoveOperation& m_inner;
     // Transactions seen so far; the helper runs one at a time.

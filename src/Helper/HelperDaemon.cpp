@@ -59,6 +59,9 @@ int runHelperDaemon(HelperDaemonOptions options) {
         server.stop();
     });
 
+    // Clients that connect meanwhile wait in the listen queue: nothing is served before the disk is
+    // back to what the application's journal expects.
+    (void)service.recoverInterruptedTransaction();
     qCInfo(helperLifecycleLog, "QuorvaneHelper Build %s is ready", qUtf8Printable(helperBuild()));
     server.run(options.listener);
     signalWaiter.join();

@@ -29,8 +29,9 @@ QString applicationExecutableBeside(const QString& helperExecutable);
 // This process's own binary, from /proc/self/exe.
 QString currentExecutable();
 
-// Logs the ready line and serves until SIGTERM, SIGINT or SIGHUP; a transaction in progress is
-// finished first. Returns the process's exit code.
+// Rolls back a transaction an earlier run left half done, logs the ready line and serves until
+// SIGTERM, SIGINT or SIGHUP; a transaction in progress is finished first. Returns the process's exit
+// code.
 int runHelperDaemon(HelperDaemonOptions options);
 
 } // namespace quorvane

@@ -157,7 +157,9 @@ void HelperServer::serveConnection(Connection& connection) {
                 return false;
             }
             const auto replyBody = encodeFrameBody(*reply);
-            return replyBody && channel.writeFrame(*replyBody).has_value();
+            const bool written = replyBody && channel.writeFrame(*replyBody).has_value();
+            m_service.replySent();
+            return written;
         }();
         {
             std::lock_guard guard(m_mutex);

@@ -27,9 +27,9 @@ struct QuarantineKind {
     }
     template <class Items>
     static Result perform(const QString& id, const Items& items, const TrashLedger& ledger,
-                          MoveOperation* move) {
+                          MoveOperation* move, const TransactionRecord& record) {
         (void)ledger;
-        return performQuarantineTransaction(id, items, move);
+        return performQuarantineTransaction(id, items, move, &record);
     }
     static QByteArray fallback() { return quarantineFallbackReply(); }
 };
@@ -46,9 +46,9 @@ struct RestoreKind {
     }
     template <class Items>
     static Result perform(const QString& id, const Items& items, const TrashLedger& ledger,
-                          MoveOperation* move) {
+                          MoveOperation* move, const TransactionRecord& record) {
         (void)ledger;
-        return performRestoreTransaction(id, items, move);
+        return performRestoreTransaction(id, items, move, &record);
     }
     static QByteArray fallback() { return restoreFallbackReply(); }
 };
@@ -66,8 +66,8 @@ struct TrashKind {
     }
     template <class Items>
     static Result perform(const QString& id, const Items& items, const TrashLedger& ledger,
-                          MoveOperation* move) {
-        return performTrashTransaction(id, items, ledger, move);
+                          MoveOperation* move, const TransactionRecord& record) {
+        return performTrashTransaction(id, items, ledger, move, &record);
     }
     static QByteArray fallback() { return trashFallbackReply(); }
 };
@@ -85,8 +85,8 @@ struct TrashRestoreKind {
     }
     template <class Items>
     static Result perform(const QString& id, const Items& items, const TrashLedger& ledger,
-                          MoveOperation* move) {
-        return performTrashRestoreTransaction(id, items, ledger, move);
+                          MoveOperation* move, const TransactionRecord& record) {
+        return performTrashRestoreTransaction(id, items, ledger, move, &record);
     }
     static QByteArray fallback() { return trashRestoreFallbackReply(); }
 };
@@ -95,7 +95,35 @@ struct TrashRestoreKind {
 
 HelperService::HelperService(HelperServiceConfiguration configuration,
                              const ConsoleUserProvider& consoleUsers)
-    : m_configuration(std::move(configuration)), m_policy(PathPolicy(m_configuration.roots), consoleUsers) {}
+    : m_configuration(std::move(configuration)), m_policy(PathPolicy(m_configuration.roots), consoleUsers),
+      m_record(m_policy.ledger().folder()) {}
+
+std::optional<TransactionRecoveryReport> HelperService::recoverInterruptedTransaction() {
+    std::unique_lock serialised(m_transactionMutex);
+    // Held like a transaction's, so that the application's probe waits for the rollback too.
+    std::optional<TransactionLockFile> lockFile;
+    if (!m_configuration.transactionLockPath.isEmpty()) {
+        auto acquired = TransactionLockFile::acquire(m_configuration.transactionLockPath);
+        if (!acquired) {
+            qCCritical(helperLifecycleLog,
+                       "The transaction lock file could not be held: %s; an interrupted transaction is not "
+                       "rolled back",
+                       qUtf8Printable(acquired.error().description()));
+            return std::nullopt;
+        }
+        lockFile = std::move(*acquired);
+    }
+    return quorvane::recoverInterruptedTransaction(m_record, m_policy.ledger());
+}
+
+void HelperService::replySent() {
+    if (!m_recordCommitted.exchange(false))
+        return;
+    std::unique_lock serialised(m_transactionMutex);
+    // A later transaction may have written its own record meanwhile; only a committed one is over.
+    if (const auto recorded = m_record.read(); recorded && *recorded && (*recorded)->committed)
+        (void)m_record.remove();
+}
 
 std::pair<QString, QString> HelperService::handshake(const QString& clientVersion) {
     qCInfo(helperServiceLog, "Accepted Quorvane handshake from client version %s",
@@ -139,7 +167,10 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData) {
             qCInfo(helperServiceLog, Kind::starting,
                    qUtf8Printable(HelperLog::privateHash(request->transactionID)),
                    static_cast<long long>(items->size()));
-            result = Kind::perform(request->transactionID, *items, m_policy.ledger(), m_configuration.move);
+            result = Kind::perform(request->transactionID, *items, m_policy.ledger(), m_configuration.move,
+                                   m_record);
+            if (result.succeeded)
+                m_recordCommitted = true;
             // The transaction has ended: whoever probes the lock file may now see it free.
             lockFile.reset();
             qCInfo(helperServiceLog, Kind::finished, flag(result.succeeded), flag(result.rollbackComplete));

@@ -2,6 +2,8 @@
 
 #include "Helper/HelperRequestPolicy.h"
 #include "Helper/MoveOperation.h"
+#include "Helper/TransactionRecord.h"
+#include "Helper/TransactionRecovery.h"
 #include "Helper/TrashLedger.h"
 #include "Shared/FrameCodec.h"
 #include "Shared/QuorvaneHelperProtocol.h"
@@ -9,6 +11,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -38,6 +41,12 @@ public:
     QByteArray moveToTrash(const QByteArray& requestData);
     QByteArray restoreFromTrash(const QByteArray& requestData);
 
+    // Before the first connection is served: rolls back a transaction a killed helper left half
+    // done, under the transaction lock. None when the lock could not be held (nothing is moved).
+    std::optional<TransactionRecoveryReport> recoverInterruptedTransaction();
+    // After a reply has gone out (or could not): the record of a transaction that committed is removed.
+    void replySent();
+
     // One call envelope → its reply. Nothing for a call the protocol does not know (unknown method,
     // wrong number of arguments): the connection is then closed unanswered.
     std::optional<FrameEnvelope> handle(const FrameEnvelope& call);
@@ -50,7 +59,10 @@ private:
 
     HelperServiceConfiguration m_configuration;
     HelperRequestPolicy m_policy;
+    TransactionRecord m_record;
     std::mutex m_transactionMutex;
+    // A committed record waits for its reply to leave.
+    std::atomic<bool> m_recordCommitted = false;
 };
 
 } // namespace quorvane

@@ -31,6 +31,9 @@ class MoveOperation {
 public:
     virtual ~MoveOperation() = default;
     virtual std::expected<void, SyscallError> move(const MoveStep& step) = 0;
+    // Between the two renames of a bundle that passes through the staging folder, once it has been
+    // checked there; `number` is that of its forward move. Only the testbed waits here.
+    virtual void staged(int number) { (void)number; }
 };
 
 // The real move: renameat2(RENAME_NOREPLACE) between the held folders. It never replaces, never

@@ -278,12 +278,85 @@ std::optional<QString> moveBackOut(TransactionKind kind, MoveOperation& mover, i
                  : transactionErrorText(kind, Case::moveFailed, homeName, moved.error().description());
 }
 
+using Step = TransactionRecordEntry::Step;
+
+// The transaction's record on disk, kept in step with the moves so that a helper killed half way
+// can undo them at its next start. Without a record file (tests of the moves alone) it keeps nothing.
+class Progress {
+public:
+    explicit Progress(const TransactionRecord* file) : m_file(file) {}
+
+    bool isRecorded() const { return m_transaction.has_value(); }
+
+    // Before the first move. A record an interrupted transaction left is never written over: it is
+    // all that tells the next start what to undo.
+    std::optional<Failure> begin(TransactionKind kind, const QString& transactionID,
+                                 std::vector<TransactionRecordEntry> entries) {
+        if (!m_file)
+            return std::nullopt;
+        const auto existing = m_file->read();
+        if (!existing)
+            return unwritten(existing.error().description());
+        if (*existing && !(*existing)->committed)
+            return Failure{Case::folderCreationFailed,
+                           {},
+                           QStringLiteral("An interrupted transaction has not been undone yet.")};
+        RecordedTransaction transaction{kind, transactionID, false, std::move(entries)};
+        if (auto written = m_file->write(transaction); !written)
+            return unwritten(written.error().description());
+        m_transaction = std::move(transaction);
+        return std::nullopt;
+    }
+
+    // The entry has reached `step`; on disk before the caller goes on.
+    std::optional<Failure> reach(std::size_t index, Step step) {
+        if (!m_transaction)
+            return std::nullopt;
+        m_transaction->entries[index].step = step;
+        return save();
+    }
+
+    std::optional<Failure> commit() {
+        if (!m_transaction)
+            return std::nullopt;
+        m_transaction->committed = true;
+        if (auto failure = save()) {
+            m_transaction->committed = false;
+            return failure;
+        }
+        return std::nullopt;
+    }
+
+    // After a rollback, whatever it found: the disk is what the reply will say.
+    void end() {
+        if (m_transaction && !m_transaction->committed)
+            (void)m_file->remove();
+        m_transaction.reset();
+    }
+
+private:
+    std::optional<Failure> save() {
+        if (auto written = m_file->write(*m_transaction); !written)
+            return unwritten(written.error().description());
+        return std::nullopt;
+    }
+
+    static Failure unwritten(const QString& reason) {
+        return Failure{Case::folderCreationFailed,
+                       {},
+                       QStringLiteral("The record of this transaction could not be written. ") + reason};
+    }
+
+    const TransactionRecord* m_file = nullptr;
+    std::optional<RecordedTransaction> m_transaction;
+};
+
 // The frame all four kinds share. With a ledger (the two Trash kinds), each bundle is first renamed
 // into its staging folder, which only root can enter, checked there, and only then moved on to its
 // destination: what reaches a plug-in folder from the Trash cannot have been exchanged on the way,
 // and what leaves for the Trash is known to be the bundle before it enters a folder its user owns.
-Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items, MoveOperation* move,
-                       const TrashLedger* ledger = nullptr) {
+Outcome runTransaction(TransactionKind kind, const QString& transactionID, const std::vector<PathPair>& items,
+                       MoveOperation* move, Progress& progress, const TrashLedger* ledger = nullptr) {
     RenameMoveOperation realMove;
     MoveOperation& mover = move ? *move : realMove;
 
@@ -343,7 +416,23 @@ Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items,
             anchored[index].identity = record->identity;
             anchored[index].owner = record->owner;
         }
-    } else if (kind == TransactionKind::trash && ledger) {
+    }
+
+    // Each staged bundle's name in the staging folder is fixed now, so that the record names it
+    // before the bundle is there.
+    std::vector<TransactionRecordEntry> entries;
+    std::vector<QString> arrivalNames;
+    for (std::size_t index = 0; index < items.size(); ++index) {
+        arrivalNames.push_back(staging ? QUuid::createUuid().toString(QUuid::WithoutBraces)
+                                       : anchored[index].destinationName);
+        entries.push_back({items[index].source, items[index].destination,
+                           staging ? arrivalNames.back() : QString(), anchored[index].identity,
+                           anchored[index].owner, Step::atSource});
+    }
+    if (auto failure = progress.begin(kind, transactionID, std::move(entries)))
+        return failed(kind, *failure, {});
+
+    if (kind == TransactionKind::trash && ledger) {
         std::vector<TrashLedgerRecord> records;
         for (std::size_t index = 0; index < items.size(); ++index)
             records.push_back({items[index].destination, anchored[index].identity, anchored[index].owner});
@@ -364,14 +453,21 @@ Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items,
     for (std::size_t index = 0; index < anchored.size(); ++index) {
         const AnchoredItem& entry = anchored[index];
         const DirectoryHandle& arrival = staging ? *staging : *entry.destinationFolder;
-        const QString arrivalName =
-            staging ? QUuid::createUuid().toString(QUuid::WithoutBraces) : entry.destinationName;
+        const QString& arrivalName = arrivalNames[index];
         const auto moved = mover.move(MoveStep{MoveStep::Direction::forward, int(index) + 1,
                                                *entry.sourceFolder, entry.sourceName, arrival, arrivalName});
         if (entryGone(*entry.sourceFolder, entry.sourceName) &&
             entryIs(arrival, arrivalName, entry.identity,
                     staging ? std::optional(entry.owner) : std::nullopt)) {
             if (staging) {
+                if (auto unrecorded = progress.reach(index, Step::staged)) {
+                    failure = unrecorded;
+                    if (auto issue = moveBackOut(kind, mover, step, *staging, arrivalName,
+                                                 *entry.sourceFolder, entry.sourceName))
+                        issues.append(*issue);
+                    break;
+                }
+                mover.staged(int(index) + 1);
                 const auto placed =
                     renameNoReplace(*staging, arrivalName, *entry.destinationFolder, entry.destinationName);
                 if (!entryGone(*staging, arrivalName) ||
@@ -393,6 +489,10 @@ Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items,
                 }
             }
             completed.push_back(index);
+            if (auto unrecorded = progress.reach(index, Step::atDestination)) {
+                failure = unrecorded;
+                break;
+            }
             if (kind == TransactionKind::trash) {
                 const auto owner = entry.destinationFolder->status();
                 if (owner)
@@ -414,6 +514,8 @@ Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items,
         break;
     }
 
+    if (!failure)
+        failure = progress.commit();
     if (!failure) {
         Outcome outcome;
         outcome.succeeded = true;
@@ -432,6 +534,8 @@ Outcome runTransaction(TransactionKind kind, const std::vector<PathPair>& items,
             entryIs(*entry.sourceFolder, entry.sourceName, entry.identity)) {
             if (kind == TransactionKind::trash)
                 HomeTrash::removeTrashInfo(entry.destinationFolder->path(), entry.destinationName);
+            // Only a hint for the next start, which looks at the disk itself.
+            (void)progress.reach(*position, Step::atSource);
             continue;
         }
         issues.append(movedBack
@@ -474,13 +578,15 @@ Result resultOf(const QString& transactionID, Outcome outcome) {
 template <class Result, class Item>
 Result performMoveOutOfQuarantine(TransactionKind kind, const QString& transactionID,
                                   const std::vector<Item>& items, MoveOperation* move,
-                                  const TrashLedger* ledger = nullptr) {
-    Outcome outcome = runTransaction(kind, pathPairs(items), move, ledger);
+                                  const TransactionRecord* record, const TrashLedger* ledger = nullptr) {
+    Progress progress(record);
+    Outcome outcome = runTransaction(kind, transactionID, pathPairs(items), move, progress, ledger);
     if (ledger) {
         removeEmptyStagingFolder(*ledger);
         if (!outcome.succeeded)
             forgetWhatIsNotInTheTrash(*ledger, items);
     }
+    progress.end();
     if (outcome.succeeded)
         removeEmptiedSourceFolders(items);
     return resultOf<Result>(transactionID, std::move(outcome));
@@ -588,33 +694,38 @@ QString transactionErrorText(TransactionKind kind, TransactionErrorCase errorCas
 
 PrivilegedQuarantineResult
 performQuarantineTransaction(const QString& transactionID,
-                             const std::vector<ValidatedPrivilegedQuarantineItem>& items,
-                             MoveOperation* move) {
-    Outcome outcome = runTransaction(TransactionKind::quarantine, pathPairs(items), move);
+                             const std::vector<ValidatedPrivilegedQuarantineItem>& items, MoveOperation* move,
+                             const TransactionRecord* record) {
+    Progress progress(record);
+    Outcome outcome =
+        runTransaction(TransactionKind::quarantine, transactionID, pathPairs(items), move, progress);
     if (!outcome.succeeded)
         removeEmptyOperationFolders(items);
+    progress.end();
     return resultOf<PrivilegedQuarantineResult>(transactionID, std::move(outcome));
 }
 
 PrivilegedRestoreResult performRestoreTransaction(const QString& transactionID,
                                                   const std::vector<ValidatedPrivilegedRestoreItem>& items,
-                                                  MoveOperation* move) {
+                                                  MoveOperation* move, const TransactionRecord* record) {
     return performMoveOutOfQuarantine<PrivilegedRestoreResult>(TransactionKind::restore, transactionID, items,
-                                                               move);
+                                                               move, record);
 }
 
 PrivilegedTrashResult performTrashTransaction(const QString& transactionID,
                                               const std::vector<ValidatedPrivilegedTrashItem>& items,
-                                              const TrashLedger& ledger, MoveOperation* move) {
+                                              const TrashLedger& ledger, MoveOperation* move,
+                                              const TransactionRecord* record) {
     return performMoveOutOfQuarantine<PrivilegedTrashResult>(TransactionKind::trash, transactionID, items,
-                                                             move, &ledger);
+                                                             move, record, &ledger);
 }
 
-PrivilegedTrashRestoreResult
-performTrashRestoreTransaction(const QString& transactionID,
-                               const std::vector<ValidatedPrivilegedTrashRestoreItem>& items,
-                               const TrashLedger& ledger, MoveOperation* move) {
-    Outcome outcome = runTransaction(TransactionKind::trashRestore, pathPairs(items), move, &ledger);
+PrivilegedTrashRestoreResult performTrashRestoreTransaction(
+    const QString& transactionID, const std::vector<ValidatedPrivilegedTrashRestoreItem>& items,
+    const TrashLedger& ledger, MoveOperation* move, const TransactionRecord* record) {
+    Progress progress(record);
+    Outcome outcome = runTransaction(TransactionKind::trashRestore, transactionID, pathPairs(items), move,
+                                     progress, &ledger);
     removeEmptyStagingFolder(ledger);
     // Only a verified recovery ends a record; after a rollback every bundle is back under its record.
     if (outcome.succeeded) {
@@ -626,6 +737,7 @@ performTrashRestoreTransaction(const QString& transactionID,
         }
         (void)ledger.remove(recovered);
     }
+    progress.end();
     return resultOf<PrivilegedTrashRestoreResult>(transactionID, std::move(outcome));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Helper/MoveOperation.h"
+#include "Helper/TransactionRecord.h"
 #include "Helper/TrashLedger.h"
 #include "Shared/PrivilegedResults.h"
 #include "Shared/ValidatedPrivilegedItems.h"
@@ -10,8 +11,6 @@
 #include <vector>
 
 namespace quorvane {
-
-enum class TransactionKind { quarantine, restore, trash, trashRestore };
 
 enum class TransactionErrorCase {
     sourceMissing,
@@ -74,21 +73,26 @@ QString PrivilegedTransactionError<Kind>::description() const {
 // (something exchanged for the bundle) is moved back out at once and is part of that rollback. `move`
 // replaces the move step for forward and rollback moves alike; null means the real move. They never fail:
 // every outcome is a result.
+//
+// With a `record`, the transaction is written there before the first move, each step as it is done,
+// and marked committed once every move is verified; a failed transaction removes it once rolled back.
+// A committed record is the caller's to remove, after its reply has gone out.
 PrivilegedQuarantineResult
 performQuarantineTransaction(const QString& transactionID,
                              const std::vector<ValidatedPrivilegedQuarantineItem>& items,
-                             MoveOperation* move = nullptr);
+                             MoveOperation* move = nullptr, const TransactionRecord* record = nullptr);
 PrivilegedRestoreResult performRestoreTransaction(const QString& transactionID,
                                                   const std::vector<ValidatedPrivilegedRestoreItem>& items,
-                                                  MoveOperation* move = nullptr);
+                                                  MoveOperation* move = nullptr,
+                                                  const TransactionRecord* record = nullptr);
 // The two Trash kinds pass each bundle through the ledger's staging folder.
 PrivilegedTrashResult performTrashTransaction(const QString& transactionID,
                                               const std::vector<ValidatedPrivilegedTrashItem>& items,
-                                              const TrashLedger& ledger, MoveOperation* move = nullptr);
-PrivilegedTrashRestoreResult
-performTrashRestoreTransaction(const QString& transactionID,
-                               const std::vector<ValidatedPrivilegedTrashRestoreItem>& items,
-                               const TrashLedger& ledger, MoveOperation* move = nullptr);
+                                              const TrashLedger& ledger, MoveOperation* move = nullptr,
+                                              const TransactionRecord* record = nullptr);
+PrivilegedTrashRestoreResult performTrashRestoreTransaction(
+    const QString& transactionID, const std::vector<ValidatedPrivilegedTrashRestoreItem>& items,
+    const TrashLedger& ledger, MoveOperation* move = nullptr, const TransactionRecord* record = nullptr);
 
 // rmdir of each distinct folder that held or was to hold an item, when it is empty; never anything
 // that is not empty, never a failure reported.

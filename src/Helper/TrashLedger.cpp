@@ -1,5 +1,7 @@
 #include "Helper/TrashLedger.h"
 
+#include "Helper/PrivateFile.h"
+
 #include "Support/JsonReader.h"
 #include "Support/JsonWriter.h"
 #include "Support/Paths.h"
@@ -10,7 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,16 +26,8 @@ bool isPrivateFolder(const DirectoryHandle& folder, mode_t forbidden) {
 }
 
 const QString recordName = QStringLiteral("TrashLedger.json");
-const QString temporaryName = QStringLiteral("TrashLedger.json.new");
 // Far beyond any real record; a larger file is not ours.
 constexpr qint64 largestRecordFile = 64 * 1024 * 1024;
-
-// Device and inode travel as decimal text: JSON numbers lose integers beyond 2^53.
-std::optional<quint64> unsignedOf(const QJsonValue& value) {
-    bool ok = false;
-    const quint64 number = value.toString().toULongLong(&ok);
-    return ok ? std::optional(number) : std::nullopt;
-}
 
 std::optional<std::vector<TrashLedgerRecord>> decodeRecords(const QByteArray& data) {
     const auto object = parseJsonObject(data, DuplicateKeys::refuse);
@@ -44,37 +37,22 @@ std::optional<std::vector<TrashLedgerRecord>> decodeRecords(const QByteArray& da
     for (const QJsonValueConstRef element : object->value(QStringLiteral("records")).toArray()) {
         const QJsonObject record = element.toObject();
         const QJsonValue path = record.value(QStringLiteral("trashPath"));
-        const auto device = unsignedOf(record.value(QStringLiteral("device")));
-        const auto inode = unsignedOf(record.value(QStringLiteral("inode")));
-        const auto owner = unsignedOf(record.value(QStringLiteral("owner")));
-        if (!path.isString() || !device || !inode || !owner)
+        const auto identity = identityFields(record);
+        if (!path.isString() || !identity)
             return std::nullopt;
-        records.push_back({path.toString(), FileIdentity{dev_t(*device), ino_t(*inode)}, uid_t(*owner)});
+        records.push_back({path.toString(), identity->first, identity->second});
     }
     return records;
 }
 
 QByteArray encodeRecords(const std::vector<TrashLedgerRecord>& records) {
     QJsonArray array;
-    for (const TrashLedgerRecord& record : records)
-        array.append(QJsonObject{{QStringLiteral("trashPath"), record.trashPath},
-                                 {QStringLiteral("device"), QString::number(quint64(record.identity.device))},
-                                 {QStringLiteral("inode"), QString::number(quint64(record.identity.inode))},
-                                 {QStringLiteral("owner"), QString::number(quint64(record.owner))}});
-    return compactJson(QJsonObject{{QStringLiteral("records"), array}});
-}
-
-bool writeAll(int fd, const QByteArray& data) {
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t written = ::write(fd, data.constData() + done, std::size_t(data.size() - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += written;
+    for (const TrashLedgerRecord& record : records) {
+        QJsonObject object{{QStringLiteral("trashPath"), record.trashPath}};
+        addIdentityFields(object, record.identity, record.owner);
+        array.append(object);
     }
-    return true;
+    return compactJson(QJsonObject{{QStringLiteral("records"), array}});
 }
 
 } // namespace
@@ -85,35 +63,12 @@ TrashLedger::TrashLedger(const QString& quarantineRoot)
       m_recordPath(appendingPathComponent(m_folder, recordName)) {}
 
 std::expected<std::vector<TrashLedgerRecord>, SyscallError> TrashLedger::records() const {
-    const auto folder = DirectoryHandle::open(m_folder);
-    if (!folder)
-        return folder.error().code == ENOENT ? std::expected<std::vector<TrashLedgerRecord>, SyscallError>{}
-                                             : std::unexpected(folder.error());
-    const int fd = ::openat(folder->fd(), recordName.toUtf8().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? std::expected<std::vector<TrashLedgerRecord>, SyscallError>{}
-                               : std::unexpected(SyscallError::fromErrno());
-    struct stat status {};
-    QByteArray data;
-    bool readable = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
-                    status.st_size <= largestRecordFile;
-    if (readable) {
-        data.resize(qsizetype(status.st_size));
-        qsizetype done = 0;
-        while (done < data.size()) {
-            const ssize_t got = ::read(fd, data.data() + done, std::size_t(data.size() - done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break;
-            done += got;
-        }
-        readable = done == data.size();
-    }
-    ::close(fd);
-    if (!readable)
-        return std::unexpected(SyscallError{EPERM});
-    auto records = decodeRecords(data);
+    const auto data = readPrivateFile(m_folder, recordName, largestRecordFile);
+    if (!data)
+        return std::unexpected(data.error());
+    if (!*data)
+        return std::vector<TrashLedgerRecord>{};
+    auto records = decodeRecords(**data);
     if (!records)
         return std::unexpected(SyscallError{EBADMSG});
     return std::move(*records);
@@ -164,40 +119,7 @@ std::expected<void, SyscallError> TrashLedger::remove(const QStringList& trashPa
 }
 
 std::expected<void, SyscallError> TrashLedger::write(const std::vector<TrashLedgerRecord>& records) const {
-    const auto folder = DirectoryHandle::open(m_folder);
-    if (!folder)
-        return std::unexpected(folder.error());
-    if (!isPrivateFolder(*folder, S_IWGRP | S_IWOTH))
-        return std::unexpected(SyscallError{EPERM});
-    const QByteArray temporary = temporaryName.toUtf8();
-    if (::unlinkat(folder->fd(), temporary.constData(), 0) != 0 && errno != ENOENT)
-        return std::unexpected(SyscallError::fromErrno());
-    const int fd = ::openat(folder->fd(), temporary.constData(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return std::unexpected(SyscallError::fromErrno());
-    const bool written = writeAll(fd, encodeRecords(records)) && ::fsync(fd) == 0;
-    const SyscallError writeError = SyscallError::fromErrno();
-    ::close(fd);
-    if (!written) {
-        ::unlinkat(folder->fd(), temporary.constData(), 0);
-        return std::unexpected(writeError);
-    }
-    if (::renameat(folder->fd(), temporary.constData(), folder->fd(), recordName.toUtf8().constData()) != 0) {
-        const SyscallError error = SyscallError::fromErrno();
-        ::unlinkat(folder->fd(), temporary.constData(), 0);
-        return std::unexpected(error);
-    }
-    // The rename is durable only once the folder is.
-    const int folderFd = ::openat(folder->fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0)
-        return std::unexpected(SyscallError::fromErrno());
-    const bool synced = ::fsync(folderFd) == 0;
-    const SyscallError syncError = SyscallError::fromErrno();
-    ::close(folderFd);
-    if (!synced)
-        return std::unexpected(syncError);
-    return {};
+    return writePrivateFile(m_folder, recordName, encodeRecords(records));
 }
 
 std::expected<DirectoryHandle, SyscallError> TrashLedger::openStagingFolder() const {

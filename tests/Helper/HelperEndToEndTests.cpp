@@ -1,3 +1,4 @@
+#include "Helper/TransactionRecord.h"
 #include "HelperTestSupport.h"
 #include "Platform/PeerIdentity.h"
 #include "Platform/TransactionLockFile.h"
@@ -356,9 +357,12 @@ TEST_F(HelperEndToEndTest, AFolderExchangedInTheTrashDuringARecoveryNeverReaches
     EXPECT_EQ(result->message,
               "Trash recovery failed and every completed move returned to its exact Finder Trash "
               "path. Quorvane could not verify the restored disk state for Synth-1.vst3.");
-    // The user's folder is back in the Trash, the plug-in folder holds nothing, the staging folder is gone.
-    std::erase_if(atExchange,
-                  [&](const AuditEntry& entry) { return entry.path == tree.ledger.stagingFolder(); });
+    // The user's folder is back in the Trash, the plug-in folder holds nothing, the staging folder and
+    // the transaction's record are gone.
+    const QString record = TransactionRecord(tree.ledger.folder()).path();
+    std::erase_if(atExchange, [&](const AuditEntry& entry) {
+        return entry.path == tree.ledger.stagingFolder() || entry.path == record;
+    });
     EXPECT_EQ(tree.audit(), atExchange);
     EXPECT_FALSE(existsNoFollow(request.items[0].sourcePath));
     EXPECT_TRUE(tree.ledger.find(trashed).has_value());

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Helper/TransactionRecord.h"
+#include "Helper/TrashLedger.h"
+
+#include <QStringList>
+
+namespace quorvane {
+
+// What the helper found at its start and did about it.
+struct TransactionRecoveryReport {
+    enum class Found { nothing, unreadable, committed, interrupted };
+
+    Found found = Found::nothing;
+    // Interrupted only: the bundles back under their source names (those that never left count too),
+    // and the places of those that could not go back, which stay where they are.
+    int returned = 0;
+    QStringList leftInPlace;
+
+    bool operator==(const TransactionRecoveryReport&) const = default;
+};
+
+// Settles the transaction a killed helper left in `record`, before anything else is served. A
+// committed one is over: only its record goes. Any other is undone, last bundle first: each that is
+// still the very object the transaction moved goes back to its source name from its destination or
+// its staging name, never over anything; what cannot go back is logged and left where it is. The
+// Trash ledger and the `.trashinfo` files then follow where each bundle ended up, emptied operation
+// folders go, and the record is removed. A record that cannot be read is logged and kept, so that no
+// transaction runs over it.
+TransactionRecoveryReport recoverInterruptedTransaction(const TransactionRecord& record,
+                                                        const TrashLedger& ledger);
+
+} // namespace quorvane

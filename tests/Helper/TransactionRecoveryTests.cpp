@@ -1,0 +1,141 @@
+#include "Helper/PrivilegedTransactions.h"
+#include "Helper/TransactionRecord.h"
+#include "Helper/TransactionRecovery.h"
+#include "HelperTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace quorvane::testing {
+namespace {
+
+using Found = TransactionRecoveryReport::Found;
+using Kind = TransactionKind;
+using Step = TransactionRecordEntry::Step;
+
+class TransactionRecoveryTest : public ::testing::Test {
+protected:
+    void SetUp() override { QDir().mkpath(tree.policy.quarantineRoot()); }
+
+    static FileIdentity identityAt(const QString& path) {
+        struct stat status {};
+        EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &status), 0) << path.toStdString();
+        return identityOf(status);
+    }
+
+    // A bundle left at `where` by a transaction of `kind` from `source` to `destination`.
+    TransactionRecordEntry entryAt(const QString& source, const QString& destination, const QString& where,
+                                   Step step) const {
+        QDir().mkpath(deletingLastPathComponent(where));
+        tree.makeBundle(where);
+        const QString stagingName =
+            where.startsWith(tree.ledger.stagingFolder()) ? lastPathComponent(where) : QString();
+        return {source, destination, stagingName, identityAt(where), consoleTestUid(), step};
+    }
+
+    HelperTree tree;
+    TransactionRecord record{tree.ledger.folder()};
+    QString operation = upperUuid();
+};
+
+TEST_F(TransactionRecoveryTest, ACommittedTransactionOnlyLosesItsRecord) {
+    const QString source = tree.vst3("Synth.vst3");
+    const QString destination = tree.quarantined(operation, "Synth.vst3");
+    const auto entry = entryAt(source, destination, destination, Step::atDestination);
+    ASSERT_TRUE(record.write({Kind::quarantine, upperUuid(), true, {entry}}));
+    const auto before = tree.audit();
+
+    EXPECT_EQ(recoverInterruptedTransaction(record, tree.ledger).found, Found::committed);
+    EXPECT_FALSE(existsNoFollow(record.path()));
+    auto after = before;
+    std::erase_if(after, [&](const AuditEntry& audited) { return audited.path == record.path(); });
+    EXPECT_EQ(tree.audit(), after);
+}
+
+TEST_F(TransactionRecoveryTest, EveryBundleGoesBackOrIsLeftWhereItIsNeverOverAnything) {
+    struct Row {
+        const char* name;
+        Kind kind;
+        // Where the interrupted transaction left the bundle: 'd' destination, 's' staging, 'h' source.
+        char where;
+        bool sourceTaken;
+    };
+    const std::vector<Row> rows{
+        {"quarantined, back to the plug-in folder", Kind::quarantine, 'd', false},
+        {"never moved", Kind::restore, 'h', false},
+        {"staged on its way to the Trash", Kind::trash, 's', false},
+        {"in the Trash", Kind::trash, 'd', false},
+        {"recovered from the Trash, back into it", Kind::trashRestore, 'd', false},
+        {"its source name taken meanwhile", Kind::quarantine, 'd', true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString name = upperUuid() + QStringLiteral(".vst3");
+        const QString quarantined = tree.quarantined(operation, name);
+        QString source = tree.vst3(name);
+        QString destination = quarantined;
+        if (row.kind == Kind::restore)
+            std::swap(source, destination);
+        if (row.kind == Kind::trash) {
+            source = quarantined;
+            destination = tree.trashed(name);
+        }
+        if (row.kind == Kind::trashRestore)
+            source = tree.trashed(name);
+        const QString staged = tree.ledger.stagingFolder() + u'/' + upperUuid();
+        const QString where = row.where == 'd' ? destination : row.where == 's' ? staged : source;
+        const auto entry = entryAt(source, destination, where, Step::staged);
+        // The ledger as the transaction left it: a Trash move records the bundle before it moves, a
+        // recovery drops its record only once every bundle is out of the Trash.
+        if (row.kind == Kind::trash) {
+            ASSERT_TRUE(tree.ledger.add({{destination, entry.identity, entry.owner}}));
+        }
+        if (row.sourceTaken)
+            tree.makeBundle(source);
+        const FileIdentity occupant = row.sourceTaken ? identityAt(source) : FileIdentity{};
+        ASSERT_TRUE(record.write({row.kind, upperUuid(), false, {entry}}));
+
+        const auto report = recoverInterruptedTransaction(record, tree.ledger);
+        EXPECT_EQ(report.found, Found::interrupted);
+        EXPECT_FALSE(existsNoFollow(record.path()));
+        if (row.sourceTaken) {
+            EXPECT_EQ(report.leftInPlace, QStringList{source});
+            EXPECT_EQ(identityAt(source), occupant);
+            EXPECT_EQ(identityAt(where), entry.identity);
+            continue;
+        }
+        EXPECT_EQ(report.returned, 1);
+        EXPECT_EQ(identityAt(source), entry.identity);
+        EXPECT_FALSE(existsNoFollow(destination));
+        EXPECT_FALSE(existsNoFollow(staged));
+        const auto ledgerRecord = tree.ledger.find(tree.trashed(name));
+        const QString info = HomeTrash::infoFolder(tree.home) + u'/' + name + QStringLiteral(".trashinfo");
+        const bool inTrash = row.kind == Kind::trashRestore;
+        EXPECT_EQ(ledgerRecord.has_value(), inTrash);
+        EXPECT_EQ(existsNoFollow(info), inTrash);
+        if (inTrash) {
+            EXPECT_EQ(ledgerRecord->identity, entry.identity);
+        }
+    }
+    // Emptied operation folders and the staging folder do not outlive the rollbacks.
+    EXPECT_FALSE(existsNoFollow(tree.ledger.stagingFolder()));
+}
+
+TEST_F(TransactionRecoveryTest, NoTransactionRunsOverARecordNotYetRolledBack) {
+    const QString source = tree.makeBundle(tree.vst3("Synth.vst3"));
+    const QString destination = tree.quarantined(operation, "Synth.vst3");
+    const RecordedTransaction left{Kind::restore, upperUuid(), false, {}};
+    ASSERT_TRUE(record.write(left));
+
+    const auto result = performQuarantineTransaction(upperUuid(), {{source, destination}}, nullptr, &record);
+    EXPECT_FALSE(result.succeeded);
+    EXPECT_TRUE(result.rollbackComplete);
+    EXPECT_EQ(result.message, "The privileged quarantine failed and every completed move was rolled back. An "
+                              "interrupted transaction has not been undone yet.");
+    EXPECT_TRUE(isDirectory(source));
+    const auto kept = record.read();
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_EQ(*kept, std::optional(left));
+}
+
+} // namespace
+} // namespace quorvane::testing
