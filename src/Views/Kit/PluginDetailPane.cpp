@@ -122,10 +122,11 @@ void PluginDetailPane::refresh() {
 }
 
 void PluginDetailPane::presentQuarantineConfirmation() {
+    // The alert acts on the product it names, whatever the pane shows by the time it is confirmed.
     presentConfirmation(this, translated(text::quarantineTitle), quarantineMessage(m_plugin),
-                        translated(text::quarantineAction), [this] {
-                            if (m_plugin && m_actions.onQuarantine)
-                                m_actions.onQuarantine(*m_plugin);
+                        translated(text::quarantineAction), [this, named = m_plugin] {
+                            if (named && m_actions.onQuarantine)
+                                m_actions.onQuarantine(*named);
                         });
 }
 

@@ -38,7 +38,7 @@ public:
     void setPlugin(const std::optional<Plugin>& plugin, const std::vector<PluginBundleRecord>& bundles);
     // Asks the reason closures again for the same product.
     void refresh();
-    // Shows the whole-product confirmation ("Move Plugin to Quarantine?") for the product shown.
+    // Shows the whole-product confirmation ("Move Plugin to Quarantine?") for the product shown as it opens.
     void presentQuarantineConfirmation();
 
 private:

@@ -173,11 +173,13 @@ void QuarantineDetailPane::refresh() {
     DetailShell::setPlugin(m_plugin, content);
 }
 
+// Both whole-product confirmations act on the product they name, whatever the pane shows by the
+// time they are confirmed.
 void QuarantineDetailPane::presentRestoreConfirmation() {
     presentConfirmation(this, translated(text::restoreTitle), restoreMessage(m_plugin),
-                        translated(text::restoreAction), [this] {
-                            if (m_plugin && m_actions.onRestore)
-                                m_actions.onRestore(*m_plugin);
+                        translated(text::restoreAction), [this, named = m_plugin] {
+                            if (named && m_actions.onRestore)
+                                m_actions.onRestore(*named);
                         });
 }
 
@@ -189,9 +191,9 @@ void QuarantineDetailPane::presentTrashConfirmation() {
             return new BatchTrashConfirmationSheet(1, static_cast<qint64>(m_bundles.size()),
                                                    std::move(onCancel), std::move(onConfirm), this);
         },
-        [self = QPointer<QuarantineDetailPane>(this)] {
-            if (self && self->m_plugin && self->m_actions.onTrash)
-                self->m_actions.onTrash(*self->m_plugin);
+        [self = QPointer<QuarantineDetailPane>(this), named = m_plugin] {
+            if (self && named && self->m_actions.onTrash)
+                self->m_actions.onTrash(*named);
         },
         QStringLiteral("pluginTrashSheet"));
 }

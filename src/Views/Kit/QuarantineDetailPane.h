@@ -44,7 +44,7 @@ public:
     // Asks the reason closures once; rebuilt only when something shown changed.
     void setPlugin(const std::optional<Plugin>& plugin, const std::vector<PluginBundleRecord>& bundles);
     void refresh();
-    // The whole-product confirmations, for the product shown.
+    // The whole-product confirmations, for the product shown as they open.
     void presentRestoreConfirmation();
     void presentTrashConfirmation();
     // The whole-product Trash sheet while it is shown.

@@ -2,6 +2,7 @@
 #include "Views/Kit/BatchSelectionBar.h"
 #include "Views/Kit/FilterMenu.h"
 #include "Views/Kit/InfoBar.h"
+#include "Views/Kit/PluginDetailPane.h"
 #include "Views/Kit/PluginTable.h"
 #include "Views/Kit/PluginTableModel.h"
 #include "Views/Kit/TextStyle.h"
@@ -141,6 +142,27 @@ TEST_F(InventoryViewTest, TypingFiltersTheRowsAndSelectingShowsTheBatchBar) {
     EXPECT_FALSE(screenModel()->confirmBatchQuarantine());
     ASSERT_TRUE(store->pendingPrivilegedQuarantine().has_value());
     EXPECT_EQ(store->pendingPrivilegedQuarantine()->items.size(), 2u);
+}
+
+TEST_F(InventoryViewTest, MoveAllFormatsActsOnTheProductTheAlertNamed) {
+    const Plugin named = synth(QStringLiteral("Named"));
+    const Plugin other = synth(QStringLiteral("Other"));
+    show({named, other});
+    view->table()->view()->selectAll();
+    QApplication::processEvents();
+    ASSERT_EQ(inspected->id, named.id);
+    view->inspector()->findChild<QPushButton*>(QStringLiteral("quarantinePluginButton"))->click();
+    auto* alert = view->inspector()->findChild<QMessageBox*>(QStringLiteral("confirmationAlert"));
+    ASSERT_NE(alert, nullptr);
+
+    // Another road quarantines the named product meanwhile: the inspector moves to the other one.
+    quarantineThroughJournal({selection(named)});
+    ASSERT_EQ(inspected->id, other.id);
+
+    alert->findChild<QPushButton*>(QStringLiteral("actionButton"))->click();
+    EXPECT_EQ(helper().calls.size(), 1u); // the handshake only
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Privileged Quarantine Blocked"));
+    EXPECT_EQ(store->activePlugins().size(), 1u);
 }
 
 TEST_F(InventoryViewTest, AFailedExportShowsItsAlertUntilDismissed) {

@@ -1,6 +1,11 @@
 #include "Views/Screens/Quarantine/QuarantineView.h"
 #include "Model/Identity.h"
 #include "TransactionScreenTest.h"
+#include "Views/Kit/QuarantineDetailPane.h"
+
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QPushButton>
 
 namespace quorvane {
 namespace {
@@ -227,6 +232,69 @@ TEST_F(QuarantineScreenTest, TheBatchAlertCountsTheTickedProductsStillInQuaranti
     EXPECT_EQ(screen->batchRestoreMessage(),
               QStringLiteral("Quorvane will restore 1 selected plugins (1 format bundles) to their recorded "
                              "original locations. Existing files will never be overwritten."));
+}
+
+TEST_F(QuarantineScreenTest, AWholeProductConfirmationActsOnTheProductItNamedWhenItOpened) {
+    using Step = std::function<void(QuarantineDetailPane&)>;
+    struct Case {
+        QString name;
+        Step present;
+        Step confirm;
+    };
+    const std::vector<Case> cases{
+        {QStringLiteral("Restore"),
+         [](QuarantineDetailPane& pane) {
+             pane.findChild<QAbstractButton*>(QStringLiteral("restorePluginButton"))->click();
+         },
+         [](QuarantineDetailPane& pane) {
+             auto* alert = pane.findChild<QMessageBox*>(QStringLiteral("confirmationAlert"));
+             ASSERT_NE(alert, nullptr);
+             alert->findChild<QAbstractButton*>(QStringLiteral("actionButton"))->click();
+         }},
+        {QStringLiteral("Trash"),
+         [](QuarantineDetailPane& pane) {
+             pane.findChild<QAbstractButton*>(QStringLiteral("trashPluginButton"))->click();
+         },
+         [](QuarantineDetailPane& pane) {
+             ASSERT_NE(pane.trashSheet(), nullptr);
+             pane.trashSheet()->acknowledgement()->setChecked(true);
+             pane.trashSheet()->confirmButton()->click();
+         }},
+    };
+    makeTrashFolder();
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name.toStdString());
+        const Plugin named = quarantined(test.name + QStringLiteral("Named"));
+        const Plugin other = quarantined(test.name + QStringLiteral("Other"));
+        open({named, other});
+        startReadyService();
+        QuarantineView view(*service, *store,
+                            {[this] { return inspected; },
+                             [this](std::optional<Plugin> plugin) { inspected = std::move(plugin); }});
+        view.model().setSelectedPluginIDs({named.id, other.id});
+        view.refresh();
+        ASSERT_EQ(inspected->id, named.id);
+        auto* pane = view.findChild<QuarantineDetailPane*>();
+        test.present(*pane);
+
+        // Another road restores the named product while the confirmation is open: the inspector
+        // moves on to the other ticked one.
+        const auto request = store->beginPrivilegedRestore(QuarantineViewModel::pluginSelections(named));
+        ASSERT_TRUE(request.has_value());
+        moveAll(*request);
+        ASSERT_TRUE(
+            store->completePrivilegedRestore(testing::succeededResult<PrivilegedRestoreResult>(*request),
+                                             request->transactionID, request->items));
+        ASSERT_EQ(inspected->id, other.id);
+
+        // Confirming acts on the named product, which has nothing left to move.
+        test.confirm(*pane);
+        EXPECT_EQ(sentCount(), 0u);
+        ASSERT_TRUE(store->notice().has_value());
+        EXPECT_TRUE(store->notice()->title.endsWith(QStringLiteral("Blocked")))
+            << store->notice()->title.toStdString();
+        EXPECT_EQ(store->quarantinedPlugins().size(), 1u);
+    }
 }
 
 } // namespace
