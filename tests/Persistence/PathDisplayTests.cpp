@@ -23,6 +23,14 @@ TEST(AbbreviatedHomePath, ShowsTheHomeFolderAsTilde) {
         {"/Users/a/..", "/Users/a", "/Users"},
         {"/Users/A/x", "/Users/a", "/Users/A/x"},
         {"/Users/e\xCC\x81/x", "/Users/\xC3\xA9", "~/x"},
+        // The text after "~" keeps the path's own spelling, which may name another file.
+        {"/Users/a/Cafe\xCC\x81.vst3", "/Users/a", "~/Cafe\xCC\x81.vst3"},
+        {"/Users/\xC3\xA9/Cafe\xCC\x81/../a\xCC\x81", "/Users/e\xCC\x81", "~/a\xCC\x81"},
+        {"/", "/", "~"},
+        {"/x", "/", "/x"},
+        // No home folder: nothing is beneath it.
+        {"/Users/a/x", "", "/Users/a/x"},
+        {"/", "", "/"},
     };
     for (const Case& testCase : cases)
         EXPECT_EQ(abbreviatedHomePath(QString::fromUtf8(testCase.path), QString::fromUtf8(testCase.home)),
