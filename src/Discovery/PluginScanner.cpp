@@ -11,6 +11,8 @@
 #include <QDir>
 
 #include <algorithm>
+#include <functional>
+#include <mutex>
 #include <vector>
 
 #include <sys/stat.h>
@@ -71,14 +73,23 @@ QStringList distinctSorted(QStringList paths) {
 
 // Reading a bundle is mostly waiting for the file system, so a location's bundles are read by a
 // few threads at once; each result goes to its bundle's place in the list, so the outcome is the
-// one of reading them in turn.
-void readBundles(const std::vector<QString>& paths, const QString& format, ScanControl& control,
-                 std::vector<DiscoveredBundle>::iterator results) {
+// one of reading them in turn. `bundleRead` is told the number read so far after each one, one
+// call at a time and with the numbers in order, whichever thread read it. False when a
+// cancellation left bundles unread.
+bool readBundles(const std::vector<QString>& paths, const QString& format, ScanControl& control,
+                 std::vector<DiscoveredBundle>::iterator results,
+                 const std::function<void(size_t)>& bundleRead) {
     const size_t helpers = std::min<size_t>(readerThreads - 1, paths.size() / 8);
+    std::mutex reporting;
+    size_t read = 0;
     forEachIndexInParallel(paths.size(), helpers, [&](size_t k) {
-        if (!control.isCancellationRequested())
-            results[static_cast<std::ptrdiff_t>(k)] = readBundle(paths[k], format, control);
+        if (control.isCancellationRequested())
+            return;
+        results[static_cast<std::ptrdiff_t>(k)] = readBundle(paths[k], format, control);
+        const std::lock_guard guard(reporting);
+        bundleRead(++read);
     });
+    return read == paths.size();
 }
 
 } // namespace
@@ -153,12 +164,13 @@ ScanSummary scan(const QList<QUrl>& authorizedFolders, ScanControl& control, con
             break;
         const Location& location = locations[static_cast<size_t>(i)];
         const QString path = location.url.toLocalFile();
-        const auto report = [&](int completedLocations) {
+        const auto reportCount = [&](int completedLocations, size_t discoveredBundles) {
             if (progress) {
                 progress(ScanProgress{location.format, path, completedLocations, totalLocations,
-                                      static_cast<int>(bundles.size())});
+                                      static_cast<int>(discoveredBundles)});
             }
         };
+        const auto report = [&](int completedLocations) { reportCount(completedLocations, bundles.size()); };
 
         report(i);
         if (!itemExists(path)) {
@@ -193,15 +205,21 @@ ScanSummary scan(const QList<QUrl>& authorizedFolders, ScanControl& control, con
                 continue;
             walker->skipDescendants();
             found.push_back(entry->path);
-            bundles.emplace_back(); // read below, before the location counts as completed
-            if (bundles.size() % 10 == 0)
-                report(i);
         }
         if (cancelled)
             break;
-        // A cancellation noticed while reading ends the scan at the top of the next location, as
-        // one noticed while reading the last bundle of a walk does.
-        readBundles(found, location.format, control, bundles.begin() + static_cast<std::ptrdiff_t>(first));
+        bundles.resize(first + found.size());
+        // A bundle counts as discovered once it has been read, so the count grows through the slow
+        // part of the scan rather than before it.
+        const bool allRead =
+            readBundles(found, location.format, control, bundles.begin() + static_cast<std::ptrdiff_t>(first),
+                        [&](size_t read) {
+                            if ((first + read) % 10 == 0)
+                                reportCount(i, first + read);
+                        });
+        // One noticed after the last bundle was read ends the scan at the top of the next location.
+        if (!allRead)
+            break;
         report(i + 1);
     }
 

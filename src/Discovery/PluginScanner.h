@@ -68,7 +68,8 @@ struct Environment {
 using ProgressCallback = std::function<void(const ScanProgress&)>;
 
 // The whole scan; blocking, for a background thread. `control` must outlive the call, and
-// `progress` is called on the scanning thread and must return at once.
+// `progress` must return at once. It is called on the scanning thread or on one of the threads
+// that read a location's bundles, never on two at once.
 ScanSummary scan(const QList<QUrl>& authorizedFolders, ScanControl& control, const ProgressCallback& progress,
                  const Environment& environment = Environment::production());
 

@@ -7,6 +7,7 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -143,6 +144,33 @@ TEST_F(PluginScannerTest, ReportsProgressBeforeAndAfterEachLocationAndPerTenBund
                                      progress("CLAP", clap, 4, 32)));
     EXPECT_EQ(summary.plugins.size(), 32u);
     EXPECT_THAT(summary.inaccessibleLocations, IsEmpty()); // missing CLAP folder is no failure
+}
+
+TEST_F(PluginScannerTest, ABundleCountsOnceItHasBeenRead) {
+    // The names are in the Info.plist files, which go away at the first report within the
+    // location: a bundle read after that report is named after its file instead.
+    QStringList infoFiles;
+    for (int i = 0; i < 25; ++i)
+        infoFiles.append(writePlugin(components, QStringLiteral("File %1.component").arg(i),
+                                     QStringLiteral("Read %1").arg(i), "com.acme.p") +
+                         QStringLiteral("/Contents/Info.plist"));
+    std::vector<int> counts;
+    const ScanSummary summary = PluginScanner::scan(
+        {systemUrl(components)}, control,
+        [&](const ScanProgress& progress) {
+            counts.push_back(progress.discoveredBundles);
+            if (counts.size() == 2) {
+                for (const QString& file : infoFiles)
+                    ASSERT_TRUE(QFile::remove(file));
+            }
+        },
+        environment);
+    EXPECT_THAT(counts, ElementsAre(0, 10, 20, 25));
+    const auto readByThen =
+        std::count_if(summary.plugins.begin(), summary.plugins.end(),
+                      [](const Plugin& plugin) { return plugin.name.startsWith(QLatin1String("Read ")); });
+    EXPECT_GE(readByThen, 10);
+    EXPECT_EQ(summary.plugins.size(), 25u);
 }
 
 TEST_F(PluginScannerTest, FindsBundlesByExtensionWithoutEnteringThemOrHiddenItems) {
@@ -348,14 +376,14 @@ TEST_F(PluginScannerTest, TheFinalOrderIsLocalizedAndKeepsCaseVariantsInPlace) {
     EXPECT_THAT(names(summary.plugins), ElementsAre("ACME|Alpha", "acme|Beta", "Bravo|Solo", "Waves|Zeta"));
 }
 
-TEST_F(PluginScannerTest, CancellingDuringTheWalkReturnsNoProducts) {
+TEST_F(PluginScannerTest, CancellingDuringTheReadingReturnsNoProducts) {
     setRegistry({{"Waves", "Waves: SSL Channel", "14.0"}});
     std::vector<ScanProgress> reports;
     const ScanSummary summary = scanCancellingAtTenBundles(15, reports);
     EXPECT_TRUE(summary.wasCancelled);
     EXPECT_THAT(summary.plugins, IsEmpty());
     EXPECT_EQ(registry->queries(), 0);
-    // The walk stopped at the next item: no end-of-location report, no later location.
+    // The reading stopped: no end-of-location report, no later location.
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports.back().discoveredBundles, 10);
     EXPECT_EQ(reports.back().completedLocations, 0);
