@@ -1,4 +1,5 @@
-// Scan completion and the derived lists of the inventory store at two inventory sizes. Prints the
+// Scan completion, the derived lists and batch protection of the inventory store at two inventory
+// sizes. Prints the
 // median time of each at 10,000 and 20,000 products (a tenth of them with a quarantined record) and
 // the ratio between the two sizes, measured against the n log n target of at most 2.3×. Each size
 // runs in three processes of eleven timed runs each. Times also grow with the share of the data
@@ -104,6 +105,8 @@ struct Figures {
     double scanCompletion = 0;
     double merge = 0;
     double derivedLists = 0;
+    // Protecting, or unprotecting, every tenth product as one batch selection.
+    double batchProtection = 0;
     // One copy of the inventory: a purely linear pass over the same data, as a reference for
     // what memory alone costs at each size.
     double inventoryCopy = 0;
@@ -151,6 +154,14 @@ Figures measure(int products) {
         (void)store.quarantinedPlugins();
         (void)store.quarantinedBundleCount();
     });
+    std::vector<Plugin> selection;
+    for (std::size_t i = 0; i < store.plugins().size(); i += 10)
+        selection.push_back(store.plugins()[i]);
+    bool protect = false;
+    figures.batchProtection = medianMilliseconds([&] {
+        protect = !protect;
+        store.setBatchProtection(selection, protect);
+    });
     figures.inventoryCopy = medianMilliseconds([&] {
         const std::vector<Plugin> copy = store.plugins();
         (void)copy;
@@ -172,11 +183,12 @@ Figures measureInOwnProcess(const QString& program, int products) {
     child.start(program, {QStringLiteral("--one"), QString::number(products)});
     const bool finished = child.waitForFinished(-1);
     const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
-    if (!finished || child.exitCode() != 0 || fields.size() != 4) {
+    if (!finished || child.exitCode() != 0 || fields.size() != 5) {
         std::fprintf(stderr, "the measurement of %d products failed\n", products);
         std::exit(1);
     }
-    return Figures{fields[0].toDouble(), fields[1].toDouble(), fields[2].toDouble(), fields[3].toDouble()};
+    return Figures{fields[0].toDouble(), fields[1].toDouble(), fields[2].toDouble(), fields[3].toDouble(),
+                   fields[4].toDouble()};
 }
 
 // Each figure's median over the processes of one size.
@@ -189,7 +201,7 @@ Figures medianOf(const std::vector<Figures>& runs) {
         return values[values.size() / 2];
     };
     return Figures{median(&Figures::scanCompletion), median(&Figures::merge), median(&Figures::derivedLists),
-                   median(&Figures::inventoryCopy)};
+                   median(&Figures::batchProtection), median(&Figures::inventoryCopy)};
 }
 
 } // namespace
@@ -200,8 +212,8 @@ int main(int argc, char** argv) {
     const QStringList arguments = application.arguments();
     if (arguments.size() == 3 && arguments[1] == QStringLiteral("--one")) {
         const Figures figures = measure(arguments[2].toInt());
-        std::printf("%.4f %.4f %.4f %.4f\n", figures.scanCompletion, figures.merge, figures.derivedLists,
-                    figures.inventoryCopy);
+        std::printf("%.4f %.4f %.4f %.4f %.4f\n", figures.scanCompletion, figures.merge, figures.derivedLists,
+                    figures.batchProtection, figures.inventoryCopy);
         return 0;
     }
     // Other sizes may be given for a closer look at the scaling: bench_store [small large].
@@ -222,6 +234,7 @@ int main(int argc, char** argv) {
     print("scan completion (finishScan, no write)", small.scanCompletion, large.scanCompletion);
     print("mergeScanResult", small.merge, large.merge);
     print("activePlugins + quarantinedPlugins", small.derivedLists, large.derivedLists);
+    print("setBatchProtection (a tenth selected)", small.batchProtection, large.batchProtection);
     print("copy of the inventory (linear reference)", small.inventoryCopy, large.inventoryCopy);
     return 0;
 }

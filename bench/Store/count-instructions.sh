@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Counts, under callgrind, the instructions of mergeScanResult and of the derived lists in one
-# bench_store measurement at two sizes. Unlike the times, the counts do not depend on the machine's
-# caches or on what else it runs, so their ratio shows how the work itself grows (n log n allows
-# about 2.15× from 10,000 to 20,000 products).
+# Counts, under callgrind, the instructions of mergeScanResult, of the derived lists and of batch
+# protection in one bench_store measurement at two sizes. Unlike the times, the counts do not
+# depend on the machine's caches or on what else it runs, so their ratio shows how the work itself
+# grows (n log n allows about 2.15× from 10,000 to 20,000 products).
 # Usage: bench/Store/count-instructions.sh [build-dir] [small] [large]
 set -euo pipefail
 build="${1:-build}"
@@ -15,7 +15,7 @@ out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 
 functions=("PluginInventoryStore::mergeScanResult(" "PluginInventoryStore::activePlugins()"
-           "PluginInventoryStore::quarantinedPlugins()")
+           "PluginInventoryStore::quarantinedPlugins()" "PluginInventoryStore::setBatchProtection(")
 toggles=()
 for f in "${functions[@]}"; do toggles+=("--toggle-collect=quorvane::${f%%(*}*"); done
 

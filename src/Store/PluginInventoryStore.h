@@ -322,7 +322,7 @@ private:
     void endScan();
 
     // Protection.
-    // Steps shared by product and batch protection for every product whose key is `key`.
+    // The protection steps of one product for every product whose key is `key`.
     void applyProductProtection(std::vector<Plugin>& plugins, const QString& key, bool protect) const;
 
     // Start-up steps of the privileged-transaction code.

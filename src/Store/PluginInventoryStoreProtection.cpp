@@ -4,6 +4,8 @@
 #include "Store/StoreTexts.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <vector>
 
 namespace quorvane {
 
@@ -14,18 +16,26 @@ void PluginInventoryStore::materializeBundleRecords(qsizetype index) {
         emit pluginsChanged();
 }
 
+namespace {
+
+// The store's protection steps for one product: every record, the product and its status.
+void applyProtection(Plugin& product, bool protect) {
+    product.materializeBundleRecords();
+    if (product.bundles) {
+        for (PluginBundleRecord& record : *product.bundles)
+            record.isProtected = protect;
+    }
+    product.isProtected = protect;
+    product.status = product.derivedStatus();
+}
+
+} // namespace
+
 void PluginInventoryStore::applyProductProtection(std::vector<Plugin>& plugins, const QString& key,
                                                   bool protect) const {
     for (Plugin& product : plugins) {
-        if (!plainEqual(productProtectionKey(product), key))
-            continue;
-        product.materializeBundleRecords();
-        if (product.bundles) {
-            for (PluginBundleRecord& record : *product.bundles)
-                record.isProtected = protect;
-        }
-        product.isProtected = protect;
-        product.status = product.derivedStatus();
+        if (plainEqual(productProtectionKey(product), key))
+            applyProtection(product, protect);
     }
 }
 
@@ -148,6 +158,11 @@ void PluginInventoryStore::setBatchProtection(std::vector<Plugin> selected, bool
         return;
 
     std::vector<Plugin> plugins = m_plugins;
+    // Each product's key is built once: the selection may hold the whole inventory.
+    std::unordered_map<QString, std::vector<std::size_t>, PlainHash, PlainEqualTo> indicesByKey;
+    indicesByKey.reserve(plugins.size());
+    for (std::size_t index = 0; index < plugins.size(); ++index)
+        indicesByKey[productProtectionKey(plugins[index])].push_back(index);
     std::vector<HistoryItem> history;
     history.reserve(m_history.size() + eligible.size());
     for (const Plugin& product : eligible) {
@@ -156,7 +171,10 @@ void PluginInventoryStore::setBatchProtection(std::vector<Plugin> selected, bool
             m_protectedKeys.insert(key);
         else
             m_protectedKeys.erase(key);
-        applyProductProtection(plugins, key, protect);
+        if (const auto found = indicesByKey.find(key); found != indicesByKey.end()) {
+            for (const std::size_t index : found->second)
+                applyProtection(plugins[index], protect);
+        }
     }
     // Processed in selection order; each line goes to the front, so the last product's line leads.
     for (auto product = eligible.rbegin(); product != eligible.rend(); ++product)
