@@ -35,6 +35,32 @@ const EnumTextTable<BundleActionBlockingReason>& bundleActionBlockingReasonTexts
     return table;
 }
 
+bool BundleActionBlockedSelection::operator==(const BundleActionBlockedSelection& other) const {
+    return selection == other.selection && reason == other.reason && plainEqual(detail, other.detail);
+}
+
+size_t qHash(const BundleActionBlockedSelection& blocked, size_t seed) {
+    return modelhash::ofAll(seed, blocked.selection, blocked.reason, blocked.detail);
+}
+
+bool BundleActionPlanItem::operator==(const BundleActionPlanItem& other) const {
+    return selection == other.selection && plainEqual(pluginName, other.pluginName) &&
+           plainEqual(manufacturer, other.manufacturer) && plainEqual(format, other.format) &&
+           plainEqual(sourcePath, other.sourcePath) &&
+           modelhash::equal(destinationPath, other.destinationPath) && sizeInBytes == other.sizeInBytes &&
+           modelhash::equal(operationID, other.operationID);
+}
+
+size_t qHash(const BundleActionPlanItem& item, size_t seed) {
+    return modelhash::ofAll(seed, item.selection, item.pluginName, item.manufacturer, item.format,
+                            item.sourcePath, item.destinationPath, item.sizeInBytes, item.operationID);
+}
+
+size_t qHash(const BundleActionPlan& plan, size_t seed) {
+    return modelhash::ofAll(seed, plan.id, plan.operation, plan.inventoryRevision, plan.items,
+                            plan.blockedSelections, plan.presetRunID, plan.productsLosingAllActiveFormats);
+}
+
 std::optional<QString> BundleActionPlan::blockingMessage() const {
     if (!blockedSelections.empty())
         return blockedSelections.front().detail;

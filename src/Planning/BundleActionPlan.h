@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/ModelHash.h"
 #include "Model/PluginBundleSelection.h"
 #include "Planning/InventoryRevisionToken.h"
 #include "Support/EnumText.h"
@@ -43,8 +44,11 @@ struct BundleActionBlockedSelection {
     // "<name> — <format>: <sentence>" about one known bundle, else the bare sentence.
     QString detail;
 
-    bool operator==(const BundleActionBlockedSelection&) const = default;
+    // Texts by plain text equality, like the rest of the model.
+    bool operator==(const BundleActionBlockedSelection& other) const;
 };
+
+size_t qHash(const BundleActionBlockedSelection& blocked, size_t seed = 0);
 
 // The three path fields are exactly what one item of a helper request carries.
 struct BundleActionPlanItem {
@@ -57,8 +61,11 @@ struct BundleActionPlanItem {
     std::optional<qint64> sizeInBytes;
     std::optional<QString> operationID; // a UUID's 36-character text; absent for protect and removeProtection
 
-    bool operator==(const BundleActionPlanItem&) const = default;
+    // Texts by plain text equality, like the rest of the model.
+    bool operator==(const BundleActionPlanItem& other) const;
 };
+
+size_t qHash(const BundleActionPlanItem& item, size_t seed = 0);
 
 struct BundleActionPlan {
     QUuid id;
@@ -77,6 +84,8 @@ struct BundleActionPlan {
     bool operator==(const BundleActionPlan&) const = default;
 };
 
+size_t qHash(const BundleActionPlan& plan, size_t seed = 0);
+
 // Keys are the field names; optional fields are left out when absent and read as absent when
 // missing or null. productsLosingAllActiveFormats is always written (sorted by UUID text).
 QJsonObject toJson(const BundleActionBlockedSelection& blocked);
@@ -91,3 +100,12 @@ std::expected<BundleActionPlan, JsonError> bundleActionPlanFromJson(const QJsonO
                                                                     const QString& context = {});
 
 } // namespace quorvane
+
+template <>
+struct std::hash<quorvane::BundleActionBlockedSelection>
+    : quorvane::HashThroughQHash<quorvane::BundleActionBlockedSelection> {};
+template <>
+struct std::hash<quorvane::BundleActionPlanItem>
+    : quorvane::HashThroughQHash<quorvane::BundleActionPlanItem> {};
+template <>
+struct std::hash<quorvane::BundleActionPlan> : quorvane::HashThroughQHash<quorvane::BundleActionPlan> {};

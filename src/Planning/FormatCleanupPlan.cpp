@@ -98,6 +98,51 @@ const EnumTextTable<FormatCleanupWarningKind>& formatCleanupWarningKindTexts() {
     return table;
 }
 
+bool FormatCleanupCandidate::operator==(const FormatCleanupCandidate& other) const {
+    return selection == other.selection && plainEqual(pluginName, other.pluginName) &&
+           plainEqual(manufacturer, other.manufacturer) && plainEqual(format, other.format) &&
+           plainEqual(path, other.path) && sizeInBytes == other.sizeInBytes &&
+           removesLastActiveFormat == other.removesLastActiveFormat &&
+           selectedByDefault == other.selectedByDefault;
+}
+
+size_t qHash(const FormatCleanupCandidate& candidate, size_t seed) {
+    return modelhash::ofAll(seed, candidate.selection, candidate.pluginName, candidate.manufacturer,
+                            candidate.format, candidate.path, candidate.sizeInBytes,
+                            candidate.removesLastActiveFormat, candidate.selectedByDefault);
+}
+
+bool FormatCleanupExclusion::operator==(const FormatCleanupExclusion& other) const {
+    return selection == other.selection && plainEqual(pluginName, other.pluginName) &&
+           modelhash::equal(format, other.format) && reason == other.reason &&
+           plainEqual(detail, other.detail);
+}
+
+size_t qHash(const FormatCleanupExclusion& exclusion, size_t seed) {
+    return modelhash::ofAll(seed, exclusion.selection, exclusion.pluginName, exclusion.format,
+                            exclusion.reason, exclusion.detail);
+}
+
+bool FormatCleanupWarning::operator==(const FormatCleanupWarning& other) const {
+    return kind == other.kind && pluginID == other.pluginID && plainEqual(detail, other.detail);
+}
+
+size_t qHash(const FormatCleanupWarning& warning, size_t seed) {
+    return modelhash::ofAll(seed, warning.kind, warning.pluginID, warning.detail);
+}
+
+bool FormatCleanupPlan::operator==(const FormatCleanupPlan& other) const {
+    return id == other.id && preset == other.preset &&
+           modelhash::equal(customFormatsToQuarantine, other.customFormatsToQuarantine) &&
+           inventoryRevision == other.inventoryRevision && candidates == other.candidates &&
+           exclusions == other.exclusions && warnings == other.warnings;
+}
+
+size_t qHash(const FormatCleanupPlan& plan, size_t seed) {
+    return modelhash::ofAll(seed, plan.id, plan.preset, plan.customFormatsToQuarantine,
+                            plan.inventoryRevision, plan.candidates, plan.exclusions, plan.warnings);
+}
+
 std::vector<PluginBundleSelection> FormatCleanupPlan::defaultSelections() const {
     std::vector<PluginBundleSelection> selections;
     QSet<PluginBundleSelection> seen;

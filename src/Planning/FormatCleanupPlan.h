@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/ModelHash.h"
 #include "Model/PluginBundleSelection.h"
 #include "Planning/InventoryRevisionToken.h"
 #include "Support/EnumText.h"
@@ -57,8 +58,11 @@ struct FormatCleanupCandidate {
     bool removesLastActiveFormat = false;
     bool selectedByDefault = true;
 
-    bool operator==(const FormatCleanupCandidate&) const = default;
+    // Texts by plain text equality, like the rest of the model.
+    bool operator==(const FormatCleanupCandidate& other) const;
 };
+
+size_t qHash(const FormatCleanupCandidate& candidate, size_t seed = 0);
 
 struct FormatCleanupExclusion {
     // Absent (together with format) for a product without bundle records or the whole preview.
@@ -68,16 +72,22 @@ struct FormatCleanupExclusion {
     FormatCleanupExclusionReason reason = FormatCleanupExclusionReason::unsafePath;
     QString detail;
 
-    bool operator==(const FormatCleanupExclusion&) const = default;
+    // Texts by plain text equality, like the rest of the model.
+    bool operator==(const FormatCleanupExclusion& other) const;
 };
+
+size_t qHash(const FormatCleanupExclusion& exclusion, size_t seed = 0);
 
 struct FormatCleanupWarning {
     FormatCleanupWarningKind kind = FormatCleanupWarningKind::noActiveFormatRemaining;
     std::optional<QUuid> pluginID; // absent for largeRunRequiresMultipleTransactions
     QString detail;
 
-    bool operator==(const FormatCleanupWarning&) const = default;
+    // Texts by plain text equality, like the rest of the model.
+    bool operator==(const FormatCleanupWarning& other) const;
 };
+
+size_t qHash(const FormatCleanupWarning& warning, size_t seed = 0);
 
 struct FormatCleanupPlan {
     QUuid id;
@@ -93,8 +103,11 @@ struct FormatCleanupPlan {
     // Distinct products among all candidates.
     int affectedProductCount() const;
 
-    bool operator==(const FormatCleanupPlan&) const = default;
+    // The custom formats by plain text equality, like the rest of the model.
+    bool operator==(const FormatCleanupPlan& other) const;
 };
+
+size_t qHash(const FormatCleanupPlan& plan, size_t seed = 0);
 
 QJsonObject toJson(const FormatCleanupCandidate& candidate);
 QJsonObject toJson(const FormatCleanupExclusion& exclusion);
@@ -112,3 +125,15 @@ std::expected<FormatCleanupPlan, JsonError> formatCleanupPlanFromJson(const QJso
                                                                       const QString& context = {});
 
 } // namespace quorvane
+
+template <>
+struct std::hash<quorvane::FormatCleanupCandidate>
+    : quorvane::HashThroughQHash<quorvane::FormatCleanupCandidate> {};
+template <>
+struct std::hash<quorvane::FormatCleanupExclusion>
+    : quorvane::HashThroughQHash<quorvane::FormatCleanupExclusion> {};
+template <>
+struct std::hash<quorvane::FormatCleanupWarning>
+    : quorvane::HashThroughQHash<quorvane::FormatCleanupWarning> {};
+template <>
+struct std::hash<quorvane::FormatCleanupPlan> : quorvane::HashThroughQHash<quorvane::FormatCleanupPlan> {};

@@ -18,6 +18,11 @@ const EnumTextTable<FormatCleanupRunStatus>& formatCleanupRunStatusTexts() {
     return table;
 }
 
+size_t qHash(const FormatCleanupRunRecord& record, size_t seed) {
+    return modelhash::ofAll(seed, record.id, record.planID, record.preset, record.createdAt, record.status,
+                            record.selections, record.childTransactionIDs);
+}
+
 QJsonObject toJson(const FormatCleanupRunRecord& record) {
     QJsonObject object;
     object.insert(QStringLiteral("id"), toJson(record.id));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/ModelHash.h"
 #include "Model/PluginBundleSelection.h"
 #include "Planning/FormatCleanupPlan.h"
 #include "Support/EnumText.h"
@@ -34,9 +35,15 @@ struct FormatCleanupRunRecord {
     bool operator==(const FormatCleanupRunRecord&) const = default;
 };
 
+size_t qHash(const FormatCleanupRunRecord& record, size_t seed = 0);
+
 // All seven keys are written and required; createdAt is a number of seconds since 2001-01-01.
 QJsonObject toJson(const FormatCleanupRunRecord& record);
 std::expected<FormatCleanupRunRecord, JsonError> formatCleanupRunRecordFromJson(const QJsonObject& object,
                                                                                 const QString& context = {});
 
 } // namespace quorvane
+
+template <>
+struct std::hash<quorvane::FormatCleanupRunRecord>
+    : quorvane::HashThroughQHash<quorvane::FormatCleanupRunRecord> {};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/ModelHash.h"
 #include "Support/JsonReader.h"
 
 #include <QJsonObject>
@@ -31,3 +32,7 @@ std::expected<InventoryRevisionToken, JsonError> inventoryRevisionTokenFromJson(
                                                                                 const QString& context = {});
 
 } // namespace quorvane
+
+template <>
+struct std::hash<quorvane::InventoryRevisionToken>
+    : quorvane::HashThroughQHash<quorvane::InventoryRevisionToken> {};

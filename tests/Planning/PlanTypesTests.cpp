@@ -14,6 +14,9 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSet>
+
+#include <unordered_set>
 
 namespace quorvane {
 namespace {
@@ -209,6 +212,87 @@ TEST(PlanTypesTest, RunRecordRoundTripAndRequiredKeys) {
     QJsonObject badChild = json;
     badChild.insert("childTransactionIDs", QJsonArray{"{not-a-uuid}"});
     EXPECT_FALSE(formatCleanupRunRecordFromJson(badChild));
+}
+
+// `same` differs from `value` only in how its texts are encoded; `other` differs in content.
+template <class T>
+void expectEqualAndHashedAlike(const T& value, const T& same, const T& other) {
+    EXPECT_TRUE(value == same);
+    EXPECT_FALSE(value == other);
+    EXPECT_EQ(qHash(value), qHash(same));
+    EXPECT_EQ(std::hash<T>{}(value), std::hash<T>{}(same));
+    const QSet<T> qtSet{value, other};
+    EXPECT_EQ(qtSet.size(), 2);
+    EXPECT_TRUE(qtSet.contains(same));
+    const std::unordered_set<T> standardSet{value, same, other};
+    EXPECT_EQ(standardSet.size(), 2u);
+    EXPECT_EQ(standardSet.count(same), 1u);
+}
+
+TEST(PlanTypesTest, ValuesWithCanonicallyEqualTextsAreEqualAndHashAlike) {
+    const QString composed = QString::fromUtf8("Caf\xC3\xA9");
+    const QString decomposed = QString::fromUtf8("Cafe\xCC\x81");
+    const QString different = QStringLiteral("Cafe");
+    const QUuid planID = makeUuid();
+    const QUuid runID = makeUuid();
+    const InventoryRevisionToken revision = InventoryRevisionToken::fresh();
+
+    const auto selection = [&](const QString& text) {
+        return PluginBundleSelection{selectionA.pluginID, "VST3|/" + text + ".vst3"};
+    };
+    const auto blocked = [&](const QString& text) {
+        return BundleActionBlockedSelection{selection(text), BundleActionBlockingReason::protectedBundle,
+                                            text + ": protected."};
+    };
+    const auto item = [&](const QString& text) {
+        return BundleActionPlanItem{selection(text), text, text, "VST3", "/" + text, "/Q/" + text, 12, "op"};
+    };
+    const auto plan = [&](const QString& text) {
+        return BundleActionPlan{planID, BundleActionKind::quarantine, revision, {item(text)}, {blocked(text)},
+                                runID,  {selectionA.pluginID}};
+    };
+    const auto candidate = [&](const QString& text) {
+        return FormatCleanupCandidate{selection(text), text, text, "VST3", "/" + text, 12, false, true};
+    };
+    const auto exclusion = [&](const QString& text) {
+        return FormatCleanupExclusion{selection(text), text, text.toUpper(),
+                                      FormatCleanupExclusionReason::unsafePath, text + "."};
+    };
+    const auto warning = [&](const QString& text) {
+        return FormatCleanupWarning{FormatCleanupWarningKind::noActiveFormatRemaining, selectionA.pluginID,
+                                    text};
+    };
+    const auto cleanupPlan = [&](const QString& text) {
+        return FormatCleanupPlan{planID,
+                                 FormatCleanupPresetKind::custom,
+                                 {"VST2", text.toUpper()},
+                                 revision,
+                                 {candidate(text)},
+                                 {exclusion(text)},
+                                 {warning(text)}};
+    };
+
+    expectEqualAndHashedAlike(revision, InventoryRevisionToken{revision.value},
+                              InventoryRevisionToken::fresh());
+    expectEqualAndHashedAlike(blocked(composed), blocked(decomposed), blocked(different));
+    expectEqualAndHashedAlike(item(composed), item(decomposed), item(different));
+    expectEqualAndHashedAlike(plan(composed), plan(decomposed), plan(different));
+    expectEqualAndHashedAlike(candidate(composed), candidate(decomposed), candidate(different));
+    expectEqualAndHashedAlike(exclusion(composed), exclusion(decomposed), exclusion(different));
+    expectEqualAndHashedAlike(warning(composed), warning(decomposed), warning(different));
+    expectEqualAndHashedAlike(cleanupPlan(composed), cleanupPlan(decomposed), cleanupPlan(different));
+    const FormatCleanupRunRecord record{runID,
+                                        planID,
+                                        FormatCleanupPresetKind::custom,
+                                        Timestamp{1.5},
+                                        FormatCleanupRunStatus::completed,
+                                        {selection(composed)},
+                                        {makeUuid()}};
+    FormatCleanupRunRecord same = record;
+    same.selections = {selection(decomposed)};
+    FormatCleanupRunRecord canceled = record;
+    canceled.status = FormatCleanupRunStatus::canceled;
+    expectEqualAndHashedAlike(record, same, canceled);
 }
 
 TEST(PlanningOrdersTest, SelectionsByProductTextThenBundle) {
