@@ -220,6 +220,17 @@ void PluginManagementService::invalidateConnection() {
     m_connection.reset();
 }
 
+QScopeGuard<std::function<void()>> PluginManagementService::publishIdleAfterCompletion() {
+    // Idle at once, so that the completion may chain the next request, but told to those who follow
+    // `isWorking` only once the completion has handed the result to the store: they then read the
+    // journal that result settled, not the one still open. A chained request has published itself.
+    m_isWorking = false;
+    return qScopeGuard(std::function<void()>([self = QPointer<PluginManagementService>(this)] {
+        if (self && !self->m_isWorking)
+            emit self->isWorkingChanged();
+    }));
+}
+
 void PluginManagementService::closeIfDeferred() {
     if (std::exchange(m_closeAfterRequest, false))
         invalidateConnection();
@@ -351,7 +362,7 @@ void PluginManagementService::send(const typename Kind::Request& request,
         });
     if (!called) {
         m_requestInFlight = false;
-        setIsWorking(false);
+        const auto publishIdle = publishIdleAfterCompletion();
         setLastError(Kind::channelFailure());
         closeIfDeferred();
         completion(failureWithNothingMoved<Result>(request.transactionID, Kind::channelFailure()));
@@ -364,7 +375,7 @@ void PluginManagementService::finishRequest(const HelperConnection::Reply& reply
                                             const Completion<typename Kind::Result>& completion) {
     using Result = typename Kind::Result;
     m_requestInFlight = false;
-    setIsWorking(false);
+    const auto publishIdle = publishIdleAfterCompletion();
     // A close that waited for this answer happens before the caller can chain another request.
     closeIfDeferred();
     if (!reply) {

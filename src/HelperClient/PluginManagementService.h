@@ -11,6 +11,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QString>
 
 #include <functional>
@@ -117,6 +118,8 @@ private:
     void invalidateConnection();
     void closeIfDeferred();
     void connectionInterrupted();
+    // Marks the service idle without telling anyone; the returned guard tells them when it goes.
+    [[nodiscard]] QScopeGuard<std::function<void()>> publishIdleAfterCompletion();
 
     // Runs `work` on the GUI thread if the service still exists; safe from any thread, because the
     // service waits for its connections' threads before it goes away.

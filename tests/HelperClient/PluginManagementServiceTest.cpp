@@ -371,6 +371,32 @@ TEST_F(PluginManagementServiceTest, NoRefreshTestOrReconnectClosesAConnectionCar
     EXPECT_FALSE(service->hasConnection());
 }
 
+TEST_F(PluginManagementServiceTest, IdleIsToldOnlyAfterTheCompletionHasTakenTheResult) {
+    startReachable();
+    int completions = 0;
+    std::vector<std::pair<bool, int>> told; // isWorking, and the completions run, at each change signal
+    QObject::connect(service.get(), &PluginManagementService::isWorkingChanged, service.get(),
+                     [&] { told.emplace_back(service->isWorking(), completions); });
+    const auto answer = [&](std::size_t call, const QString& transaction) {
+        const PrivilegedQuarantineResult reply{transaction, true, true, {}, QStringLiteral("done")};
+        connections.last().reply(call, {QString::fromUtf8(encode(reply))});
+        drainEvents();
+    };
+    // The first completion chains a second request at once, as a cleanup run does with its chunks.
+    service->sendQuarantineRequest({QStringLiteral("TX1"), {}}, [&](const PrivilegedQuarantineResult&) {
+        ++completions;
+        ASSERT_TRUE(service->isReadyForPrivilegedRequests());
+        service->sendQuarantineRequest({QStringLiteral("TX2"), {}},
+                                       [&](const PrivilegedQuarantineResult&) { ++completions; });
+    });
+    answer(1, QStringLiteral("TX1"));
+    EXPECT_TRUE(service->isWorking());
+    answer(2, QStringLiteral("TX2"));
+    EXPECT_FALSE(service->isWorking());
+    // Never idle between the two, and idle only once the last completion has run.
+    EXPECT_EQ(told, (std::vector<std::pair<bool, int>>{{true, 0}, {true, 1}, {false, 2}}));
+}
+
 TEST_F(PluginManagementServiceTest, NeedsUpdateOnlyWhenEnabledWithoutTheExpectedBuild) {
     start(ServiceRegistrationStatus::notRegistered);
     EXPECT_FALSE(service->needsHelperUpdate());
