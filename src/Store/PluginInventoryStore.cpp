@@ -9,6 +9,9 @@
 #include "Support/Uuid.h"
 
 #include <QFileInfo>
+#include <QMetaObject>
+
+#include <utility>
 
 namespace quorvane {
 
@@ -76,11 +79,27 @@ void PluginInventoryStore::applyLoadedState(const PersistedInventory& state) {
     m_pendingPrivilegedRestore = state.pendingPrivilegedRestore;
     m_pendingPrivilegedTrash = state.pendingPrivilegedTrash;
     m_pendingPrivilegedTrashRestore = state.pendingPrivilegedTrashRestore;
+    m_publishedPendingTransaction = hasPendingPrivilegedTransaction();
 }
 
 bool PluginInventoryStore::hasPendingPrivilegedTransaction() const {
     return m_pendingPrivilegedQuarantine || m_pendingPrivilegedRestore || m_pendingPrivilegedTrash ||
            m_pendingPrivilegedTrashRestore;
+}
+
+void PluginInventoryStore::schedulePendingTransactionCheck() {
+    if (std::exchange(m_pendingTransactionCheckQueued, true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_pendingTransactionCheckQueued = false;
+            if (hasPendingPrivilegedTransaction() == m_publishedPendingTransaction)
+                return;
+            m_publishedPendingTransaction = !m_publishedPendingTransaction;
+            emit pendingPrivilegedTransactionChanged();
+        },
+        Qt::QueuedConnection);
 }
 
 // State file.
@@ -115,6 +134,7 @@ std::expected<std::optional<PersistedInventory>, StoreStateError> PluginInventor
 }
 
 std::expected<void, StoreStateError> PluginInventoryStore::saveState() {
+    schedulePendingTransactionCheck();
     PersistedInventory state;
     state.schemaVersion = currentInventorySchemaVersion;
     state.plugins = m_plugins;

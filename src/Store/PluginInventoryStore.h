@@ -280,6 +280,10 @@ signals:
     void permanentQuarantineRulesChanged();
     // The revision is not published state, but a preview built against it must notice it change.
     void inventoryRevisionChanged();
+    // hasPendingPrivilegedTransaction() turned true or false. Emitted once the operation that
+    // opened or cleared the journal has returned, so whoever follows it reads the journals, the
+    // inventory and the helper service as that operation left them.
+    void pendingPrivilegedTransactionChanged();
 
 protected:
     // Hands a chunk of at most 256 exact replacements (and the rest, for later) to the privileged
@@ -309,6 +313,10 @@ private:
 
     // Start-up.
     void applyLoadedState(const PersistedInventory& state);
+    // Every journal change is saved, so each save asks for this check; it runs from the event loop,
+    // after the change's own put-backs, and emits when the pending state differs from the last one
+    // published.
+    void schedulePendingTransactionCheck();
 
     // Scan lifecycle.
     void runScanTask(ScanContext context);
@@ -495,6 +503,8 @@ private:
     std::optional<PrivilegedRestoreRequest> m_pendingPrivilegedRestore;
     std::optional<PrivilegedTrashRequest> m_pendingPrivilegedTrash;
     std::optional<PrivilegedTrashRestoreRequest> m_pendingPrivilegedTrashRestore;
+    bool m_publishedPendingTransaction = false;
+    bool m_pendingTransactionCheckQueued = false;
     std::shared_ptr<ScanControl> m_scanControl;
     // Polls the helper's transaction lock while a journal waits for the helper to finish.
     QTimer* m_helperTransactionWait = nullptr;

@@ -1,5 +1,8 @@
 #include "StoreTransactionSupport.h"
 
+#include <QCoreApplication>
+#include <QSignalSpy>
+
 namespace quorvane::testing {
 namespace {
 
@@ -42,6 +45,41 @@ TEST_F(StoreJournalsTest, ASaveFailureInBeginLeavesEverythingAsItWas) {
     QFile file(statePath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), before);
+}
+
+TEST_F(StoreJournalsTest, APendingJournalIsToldOnceTheOperationThatOpensOrClearsItHasReturned) {
+    const Plugin plugin = synth();
+    open({plugin});
+    QSignalSpy told(store.get(), &PluginInventoryStore::pendingPrivilegedTransactionChanged);
+    const auto settle = [] { QCoreApplication::processEvents(); };
+
+    // A journal written and put back again by a failed save was never there.
+    failSaves = true;
+    ASSERT_FALSE(store->beginPrivilegedQuarantine({selection(plugin)}).has_value());
+    settle();
+    EXPECT_EQ(told.count(), 0);
+
+    failSaves = false;
+    const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+    ASSERT_TRUE(request.has_value());
+    EXPECT_EQ(told.count(), 0);
+    settle();
+    EXPECT_EQ(told.count(), 1);
+
+    // A commit that cannot be saved keeps the journal: nothing to tell.
+    moveAll(*request);
+    failSaves = true;
+    ASSERT_FALSE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
+                                                     request->transactionID, request->items));
+    settle();
+    EXPECT_EQ(told.count(), 1);
+
+    failSaves = false;
+    ASSERT_TRUE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
+                                                    request->transactionID, request->items));
+    settle();
+    EXPECT_EQ(told.count(), 2);
+    EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
 }
 
 TEST_F(StoreJournalsTest, WithAnUnreadableStateFileEveryPreviewAnswersTheUpgradeText) {

@@ -68,7 +68,7 @@ FormatCleanupViewModel::FormatCleanupViewModel(PluginInventoryStore& store, Plug
          {&PluginInventoryStore::pluginsChanged, &PluginInventoryStore::isScanningChanged,
           &PluginInventoryStore::lastOperationErrorChanged, &PluginInventoryStore::formatCleanupRunsChanged})
         connect(&m_store, signal, this, &FormatCleanupViewModel::stateChanged);
-    connectServiceReadiness(m_service, this, [this] { emit stateChanged(); });
+    connectTransactionReadiness(m_store, m_service, this, [this] { emit stateChanged(); });
     connect(&m_run, &FormatCleanupRunController::busyChanged, this, &FormatCleanupViewModel::stateChanged);
     // The screen that started a run previews afresh once every chunk is committed; one made while
     // the run went on never showed that preview and keeps its own state.

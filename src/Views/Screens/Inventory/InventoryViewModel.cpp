@@ -124,7 +124,7 @@ InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
           &PluginInventoryStore::lastOperationErrorChanged,
           &PluginInventoryStore::fileActionsBlockedByStorageChanged})
         connect(&m_store, signal, this, emitChanged);
-    connectServiceReadiness(m_service, this, emitChanged);
+    connectTransactionReadiness(m_store, m_service, this, emitChanged);
     connect(&m_folderAccess, &PluginFolderAccess::authorizedFoldersChanged, this, emitChanged);
     connect(&m_folderAccess, &PluginFolderAccess::lastErrorChanged, this, emitChanged);
 }

@@ -266,7 +266,7 @@ QuarantineView::QuarantineView(PluginManagementService& service, PluginInventory
     });
     // The helper and the last error change the chip, the reasons and the bars, not the list.
     connect(&store, &PluginInventoryStore::lastOperationErrorChanged, this, &QuarantineView::refreshStatus);
-    connectServiceReadiness(service, this, [this] { refreshStatus(); });
+    connectTransactionReadiness(store, service, this, [this] { refreshStatus(); });
     m_model.appear();
     refresh();
 }

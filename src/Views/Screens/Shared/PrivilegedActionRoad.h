@@ -4,6 +4,7 @@
 #include "Model/PluginBundleSelection.h"
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
+#include "Store/PluginInventoryStore.h"
 
 #include <QObject>
 #include <QPointer>
@@ -15,16 +16,18 @@
 
 namespace quorvane {
 
-class PluginInventoryStore;
-
-// Calls `onChange` whenever the helper service changes what decides its blocking reasons and its
-// readiness: its status, whether the helper answers, and whether a request is in flight.
+// Calls `onChange` whenever something besides the inventory changes what decides a file action's
+// blocking reasons: the helper service's status, whether the helper answers, whether a request is
+// in flight, and whether the store holds a journal still to settle. Every screen with file actions
+// follows these, so a transaction another screen started leaves none of them stale.
 template <class Slot>
-void connectServiceReadiness(const PluginManagementService& service, const QObject* context, Slot onChange) {
+void connectTransactionReadiness(const PluginInventoryStore& store, const PluginManagementService& service,
+                                 const QObject* context, Slot onChange) {
     for (const auto signal :
          {&PluginManagementService::statusChanged, &PluginManagementService::helperIsReachableChanged,
           &PluginManagementService::isWorkingChanged})
         QObject::connect(&service, signal, context, onChange);
+    QObject::connect(&store, &PluginInventoryStore::pendingPrivilegedTransactionChanged, context, onChange);
 }
 
 // The road every confirmed file action of a screen takes: the helper must be ready (otherwise

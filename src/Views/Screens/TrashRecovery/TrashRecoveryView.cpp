@@ -265,7 +265,7 @@ TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInv
         refresh();
     });
     connect(&store, &PluginInventoryStore::lastOperationErrorChanged, this, &TrashRecoveryView::refresh);
-    connectServiceReadiness(service, this, [this] { refresh(); });
+    connectTransactionReadiness(store, service, this, [this] { refresh(); });
     refresh();
 }
 
