@@ -1,10 +1,12 @@
 #include "Helper/HelperRequestPolicy.h"
 
+#include "Platform/DirectoryHandle.h"
 #include "Platform/HomeTrash.h"
 #include "Shared/QuorvaneHelperProtocol.h"
 #include "Support/Paths.h"
 #include "Support/Uuid.h"
 
+#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
@@ -181,10 +183,13 @@ HelperRequestPolicy::validateRestoreRequest(const PrivilegedRestoreRequest& requ
 
 PolicyResult<ValidatedPrivilegedTrashItem>
 HelperRequestPolicy::validateTrashRequest(const PrivilegedTrashRequest& request) const {
-    const auto trash = consoleUserTrashURL();
+    const auto trash = consoleUserTrash();
     if (!trash)
         return std::unexpected(HelperRequestPolicyError::consoleUserTrashUnavailable);
-    return validateTrashItems(request, *trash);
+    PrivilegedTrashRequest onDisk = request;
+    for (PrivilegedTrashItem& item : onDisk.items)
+        item.destinationPath = trash->onRealHome(item.destinationPath);
+    return validateTrashItems(onDisk, trash->folder);
 }
 
 PolicyResult<ValidatedPrivilegedTrashItem>
@@ -211,10 +216,13 @@ HelperRequestPolicy::validateTrashItems(const PrivilegedTrashRequest& request,
 
 PolicyResult<ValidatedPrivilegedTrashRestoreItem>
 HelperRequestPolicy::validateTrashRestoreRequest(const PrivilegedTrashRestoreRequest& request) const {
-    const auto trash = consoleUserTrashURL();
+    const auto trash = consoleUserTrash();
     if (!trash)
         return std::unexpected(HelperRequestPolicyError::consoleUserTrashUnavailable);
-    auto items = validateTrashRestoreItems(request, *trash, m_pathPolicy.approvedSystemPluginRoots());
+    PrivilegedTrashRestoreRequest onDisk = request;
+    for (PrivilegedTrashRestoreItem& item : onDisk.items)
+        item.sourcePath = trash->onRealHome(item.sourcePath);
+    auto items = validateTrashRestoreItems(onDisk, trash->folder, m_pathPolicy.approvedSystemPluginRoots());
     if (!items)
         return items;
     const auto records = m_ledger.records();
@@ -271,15 +279,39 @@ HelperRequestPolicy::validateTrashRestoreItems(const PrivilegedTrashRestoreReque
         });
 }
 
-std::optional<QString> HelperRequestPolicy::consoleUserTrashURL() const {
+QString ConsoleUserTrash::onRealHome(const QString& path) const {
+    if (!path.startsWith(QLatin1Char('/')) || path.contains(QChar(0)))
+        return path;
+    const QString standard = standardizedPath(path);
+    if (standard != home && !standard.startsWith(home + QLatin1Char('/')))
+        return path;
+    return realHome + standard.mid(home.size());
+}
+
+std::optional<ConsoleUserTrash> HelperRequestPolicy::consoleUserTrash() const {
     const std::optional<ConsoleUser> user = m_consoleUsers.consoleUser();
-    if (!user || user->uid == 0 || user->home.isEmpty() || !user->home.startsWith(QLatin1Char('/')))
+    if (!user || user->uid == 0 || !user->home.startsWith(QLatin1Char('/')) || user->home.contains(QChar(0)))
         return std::nullopt;
-    const QString trash = HomeTrash::filesFolder(user->home);
-    const auto status = linkStatus(trash);
-    if (!status || !S_ISDIR(status->st_mode) || status->st_uid != user->uid)
+    ConsoleUserTrash trash;
+    trash.home = standardizedPath(user->home);
+    trash.realHome = QFileInfo(trash.home).canonicalFilePath();
+    if (trash.realHome.isEmpty())
+        return std::nullopt;
+    trash.folder = HomeTrash::filesFolder(trash.realHome);
+    // Opened one component at a time from the root without following a link: the real home has none,
+    // so any link met lies below it.
+    const auto folder = DirectoryHandle::open(trash.folder);
+    if (!folder)
+        return std::nullopt;
+    const auto status = folder->status();
+    if (!status || status->st_uid != user->uid)
         return std::nullopt;
     return trash;
+}
+
+std::optional<QString> HelperRequestPolicy::consoleUserTrashURL() const {
+    const auto trash = consoleUserTrash();
+    return trash ? std::optional(trash->folder) : std::nullopt;
 }
 
 bool HelperRequestPolicy::verifiedOriginalLocationURL(const QString& destination,

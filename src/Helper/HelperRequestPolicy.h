@@ -49,6 +49,19 @@ QString description(HelperRequestPolicyError error);
 // Every case with its sentence, in declaration order.
 const std::vector<std::pair<HelperRequestPolicyError, QString>>& helperRequestPolicyErrorTexts();
 
+// The Trash of the user at the console. Their home is often reached through a link (/home itself
+// may be one); it is resolved once, and below it no link is taken.
+struct ConsoleUserTrash {
+    // The home as the password database names it, standardised, and its real path.
+    QString home;
+    QString realHome;
+    // <real home>/.local/share/Trash/files
+    QString folder;
+
+    // `path` with the home as named replaced by its real path; a path elsewhere is left as it is.
+    QString onRealHome(const QString& path) const;
+};
+
 template <class T>
 using PolicyResult = std::expected<std::vector<T>, HelperRequestPolicyError>;
 
@@ -78,8 +91,11 @@ public:
     validateTrashRestoreItems(const PrivilegedTrashRestoreRequest& request, const QString& trashFolder,
                               const QStringList& approvedRoots) const;
 
-    // The console user's Trash folder (<home>/.local/share/Trash/files): nothing when nobody or root
-    // is at the console, or when the folder is missing, a link, not a folder or not the user's own.
+    // The console user's Trash: nothing when nobody or root is at the console, when the home cannot
+    // be resolved, or when the Trash folder is missing, not a folder, not the user's own, or reached
+    // through a link below the home.
+    std::optional<ConsoleUserTrash> consoleUserTrash() const;
+    // Its folder, below the home's real path.
     std::optional<QString> consoleUserTrashURL() const;
 
     // Every folder from the destination's parent up to and including its approved root exists as a

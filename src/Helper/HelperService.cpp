@@ -5,6 +5,9 @@
 #include "Platform/TransactionLockFile.h"
 #include "Shared/PrivilegedResults.h"
 #include "Shared/QuorvaneHelperProtocol.h"
+#include "Support/Paths.h"
+
+#include <type_traits>
 
 namespace quorvane {
 
@@ -70,6 +73,15 @@ struct TrashKind {
         return performTrashTransaction(id, items, ledger, move, &record);
     }
     static QByteArray fallback() { return trashFallbackReply(); }
+    // The Trash paths as the application named them. Validation put them on the home's real path,
+    // while the application reaches its Trash through the home its account names, maybe a link.
+    static void nameAsRequested(Result& result, const Request& request) {
+        if (!result.succeeded)
+            return;
+        result.trashedDestinationPaths.clear();
+        for (const PrivilegedTrashItem& item : request.items)
+            result.trashedDestinationPaths.append(standardizedPath(item.destinationPath));
+    }
 };
 
 struct TrashRestoreKind {
@@ -171,6 +183,8 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData) {
                                    m_record);
             if (result.succeeded)
                 m_recordCommitted = true;
+            if constexpr (std::is_same_v<Kind, TrashKind>)
+                Kind::nameAsRequested(result, *request);
             // The transaction has ended: whoever probes the lock file may now see it free.
             lockFile.reset();
             qCInfo(helperServiceLog, Kind::finished, flag(result.succeeded), flag(result.rollbackComplete));

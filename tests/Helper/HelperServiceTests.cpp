@@ -137,6 +137,56 @@ TEST(HelperServiceTest, ARolledBackTrashMoveTakesItsTrashInfoAlong) {
     EXPECT_EQ(failSecond.records.size(), 3u);
 }
 
+// A home reached through a link (/home → /var/home) is taken as its real folder; a link below the
+// home is refused.
+TEST(HelperServiceTest, AHomeReachedThroughALinkHasItsTrashServed) {
+    struct Row {
+        const char* name;
+        bool linkBelowHome;
+    };
+    for (const Row& row : {Row{"the home itself", false}, Row{"the Trash below the home", true}}) {
+        SCOPED_TRACE(row.name);
+        HelperTree tree;
+        QString home = tree.home;
+        if (row.linkBelowHome) {
+            const QString share = HelperTree::deletingLast(HelperTree::deletingLast(tree.trash));
+            ASSERT_TRUE(QDir().rename(share + "/Trash", share + "/RealTrash"));
+            ASSERT_EQ(::symlink("RealTrash", QFile::encodeName(share + "/Trash").constData()), 0);
+        } else {
+            home = tree.tree.path("linked-home");
+            ASSERT_EQ(
+                ::symlink(QFile::encodeName(tree.home).constData(), QFile::encodeName(home).constData()), 0);
+        }
+        const FixedConsoleUserProvider users(ConsoleUser{consoleTestUid(), "console", home});
+        HelperService service(HelperServiceConfiguration{tree.roots, {}, nullptr, "40"}, users);
+        const QString operation = upperUuid();
+        const QString quarantined = tree.makeBundle(tree.quarantined(operation, "Synth.vst3"));
+        const QString trashed = HomeTrash::filesFolder(home) + "/Synth.vst3";
+        const QString original = tree.vst3("Synth.vst3");
+
+        const auto moved = decodePrivilegedTrashResult(service.moveToTrash(
+            encode(PrivilegedTrashRequest{upperUuid(), {{quarantined, trashed, operation}}})));
+        const auto recovered =
+            decodePrivilegedTrashRestoreResult(service.restoreFromTrash(encode(PrivilegedTrashRestoreRequest{
+                upperUuid(), {{trashed, original, upperUuid(), "Synth.vst3", "VST3"}}})));
+        ASSERT_TRUE(moved && recovered);
+        if (row.linkBelowHome) {
+            const QString refused = description(HelperRequestPolicyError::consoleUserTrashUnavailable);
+            EXPECT_EQ(moved->message, refused);
+            EXPECT_EQ(recovered->message, refused);
+            EXPECT_TRUE(isDirectory(quarantined));
+            continue;
+        }
+        EXPECT_TRUE(moved->succeeded) << moved->message.toStdString();
+        // Named as the application named it.
+        EXPECT_EQ(moved->trashedDestinationPaths, QStringList{trashed});
+        EXPECT_TRUE(recovered->succeeded) << recovered->message.toStdString();
+        EXPECT_TRUE(isDirectory(original));
+        EXPECT_FALSE(existsNoFollow(tree.trashed("Synth.vst3")));
+        EXPECT_FALSE(existsNoFollow(HomeTrash::infoFolder(tree.home) + "/Synth.vst3.trashinfo"));
+    }
+}
+
 } // namespace
 } // namespace quorvane::testing
 
