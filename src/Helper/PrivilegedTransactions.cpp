@@ -124,63 +124,68 @@ QString asideText(const QString& name, const QString& asideName) {
         .arg(name, asideName);
 }
 
-// What the preflight calls the failure of a folder test, per kind.
+// What the preflight calls the failure of a folder test, and where it tests the destination, per kind.
 struct KindRules {
-    // The source's folder exists but is not a real folder.
+    // The source's folder is not a real folder.
     Case sourceFolderFailure;
     // The destination's folder fails its test.
     Case destinationFolderFailure;
+    // Whether the destination is tested before its folder.
+    bool destinationFirst;
 };
 
 KindRules rulesOf(TransactionKind kind) {
     switch (kind) {
     case TransactionKind::quarantine:
-        return {Case::sourceMissing, Case::invalidOperationDirectory};
+        return {Case::sourceMissing, Case::invalidOperationDirectory, true};
     case TransactionKind::restore:
-        return {Case::invalidOperationDirectory, Case::invalidDestinationDirectory};
+        return {Case::invalidOperationDirectory, Case::invalidDestinationDirectory, true};
     case TransactionKind::trash:
-        return {Case::invalidOperationDirectory, Case::invalidTrashDirectory};
+        return {Case::invalidOperationDirectory, Case::invalidTrashDirectory, false};
     case TransactionKind::trashRestore:
-        return {Case::sourceMissing, Case::invalidDestinationDirectory};
+        return {Case::sourceMissing, Case::invalidDestinationDirectory, true};
     }
-    return {Case::sourceMissing, Case::invalidOperationDirectory};
+    return {Case::sourceMissing, Case::invalidOperationDirectory, true};
 }
 
-// The preflight of one item, in the order of its kind: the source (which must be a real bundle
-// folder in a real folder), then the destination and its folder. Quarantine's operation folder may
-// not exist yet; the other kinds' destination folders must.
+// The preflight of one item, in the order of its kind: the source itself (a real bundle folder),
+// then its folder; then the destination and its folder, in the kind's order. Quarantine's operation
+// folder may not exist yet; the other kinds' destination folders must.
 std::optional<Failure> preflight(TransactionKind kind, const PathPair& item, FolderHandles& folders,
                                  AnchoredItem& anchored) {
     const KindRules rules = rulesOf(kind);
     anchored.sourceName = lastPathComponent(item.source);
     anchored.destinationName = lastPathComponent(item.destination);
 
+    const Failure sourceMissing{Case::sourceMissing, anchored.sourceName, {}};
+    const auto named = linkStatus(item.source);
+    if (!named || !S_ISDIR(named->st_mode))
+        return sourceMissing;
     const auto sourceFolder = folders.open(deletingLastPathComponent(item.source));
     if (!sourceFolder)
-        return Failure{sourceFolder.error().code == ENOENT ? Case::sourceMissing : rules.sourceFolderFailure,
-                       anchored.sourceName,
-                       {}};
+        return Failure{rules.sourceFolderFailure, anchored.sourceName, {}};
+    // What moves is what the folder's handle holds, looked at again through it.
     const auto source = (*sourceFolder)->entryStatus(anchored.sourceName);
     if (!source || !S_ISDIR(source->st_mode))
-        return Failure{Case::sourceMissing, anchored.sourceName, {}};
+        return sourceMissing;
     anchored.sourceFolder = *sourceFolder;
     anchored.identity = identityOf(*source);
     anchored.owner = source->st_uid;
 
+    const Failure destinationExists{Case::destinationExists, anchored.destinationName, {}};
+    if (rules.destinationFirst && isOccupied(item.destination))
+        return destinationExists;
     if (kind == TransactionKind::quarantine) {
-        if (isOccupied(item.destination))
-            return Failure{Case::destinationExists, anchored.destinationName, {}};
         const auto operationFolder = linkStatus(deletingLastPathComponent(item.destination));
         if (operationFolder && !S_ISDIR(operationFolder->st_mode))
             return Failure{Case::invalidOperationDirectory, {}, {}};
         return std::nullopt;
     }
-
     const auto destinationFolder = folders.open(deletingLastPathComponent(item.destination));
     if (!destinationFolder)
         return Failure{rules.destinationFolderFailure, {}, {}};
     if (!entryGone(**destinationFolder, anchored.destinationName))
-        return Failure{Case::destinationExists, anchored.destinationName, {}};
+        return destinationExists;
     anchored.destinationFolder = *destinationFolder;
     return std::nullopt;
 }

@@ -134,18 +134,16 @@ std::optional<QString> PathPolicy::verifiedQuarantineItemURL(const QString& path
         return std::nullopt;
     const QString candidate = standardizedPath(path);
     const QString operationFolder = standardizedPath(appendingPathComponent(m_quarantineRoot, operationID));
+    if (isSymbolicLink(operationFolder))
+        return std::nullopt;
     if (deletingLastPathComponent(candidate) != operationFolder)
         return std::nullopt;
     if (lastPathComponent(candidate) != bundleFileName)
         return std::nullopt;
     if (!isAllowedExtension(pathExtension(candidate)))
         return std::nullopt;
-    if (isSymbolicLink(operationFolder))
-        return std::nullopt;
-    // The bundle itself must not be a link either: the application plans restores and Trash moves
-    // from this path, and a link would carry the move somewhere else.
-    if (isSymbolicLink(candidate))
-        return std::nullopt;
+    // What stands at the path itself is for the transaction to judge: it refuses a link there as a
+    // missing bundle or an occupied destination, with the sentence of its kind.
     return candidate;
 }
 

@@ -41,8 +41,7 @@ public:
     std::optional<QString> verifiedSystemPluginURL(const QString& path) const;
 
     // A bundle directly inside <quarantine root>/<operationID>, named exactly `bundleFileName`.
-    // Neither the operation folder nor the bundle may be a symbolic link. Returns the standardised
-    // path.
+    // The operation folder may not be a symbolic link. Returns the standardised path.
     std::optional<QString> verifiedQuarantineItemURL(const QString& path, const QString& bundleFileName,
                                                      const QString& operationID) const;
 

@@ -312,6 +312,100 @@ TEST_F(TransactionTest, PreflightRefusesBeforeAnythingMoves) {
     EXPECT_TRUE(script.records.empty());
 }
 
+// The source is tested before its folder, and restore and Trash recovery test the destination before
+// its folder, so each of these gets the sentence of the check that comes first.
+TEST_F(TransactionTest, ChecksComeInTheOrderOfTheirKind) {
+    enum class Kind { restore, trash, trashRestore };
+    const auto plainFileOperationFolder = [&](const QString& name) {
+        const QString folder = upperUuid();
+        QDir().mkpath(tree.policy.quarantineRoot());
+        tree.tree.writeFile(
+            QDir(tree.tree.path()).relativeFilePath(tree.policy.quarantineRoot() + "/" + folder));
+        return tree.quarantined(folder, name);
+    };
+    // An original folder that is a link to a folder of its own, holding the name or not.
+    const auto linkedOriginalFolder = [&](const QString& name, bool taken) {
+        const QString real = tree.tree.makeDirectory("Elsewhere-" + name);
+        if (taken)
+            tree.makeBundle(real + "/" + name);
+        const QString link = tree.vst3("Linked-" + name);
+        EXPECT_EQ(::symlink(QFile::encodeName(real).constData(), QFile::encodeName(link).constData()), 0);
+        return link + "/" + name;
+    };
+    const QString restoreFailed =
+        "The privileged restore failed and every completed move returned to quarantine. ";
+    const QString trashFailed =
+        "The privileged Trash move failed and every completed move returned to quarantine. ";
+    const QString recoveryFailed =
+        "Trash recovery failed and every completed move returned to its exact Finder Trash path. ";
+    struct Row {
+        const char* name;
+        Kind kind;
+        std::function<std::pair<QString, QString>(const QString&)> arrange;
+        QString expected;
+    };
+    const std::vector<Row> rows{
+        {"restore from an operation folder that is a plain file", Kind::restore,
+         [&](const QString& name) {
+             return std::pair{plainFileOperationFolder(name), tree.vst3(name)};
+         },
+         restoreFailed + "A.vst3 is no longer present in its recorded quarantine location."},
+        {"Trash move from an operation folder that is a plain file", Kind::trash,
+         [&](const QString& name) {
+             return std::pair{plainFileOperationFolder(name), tree.trashed(name)};
+         },
+         trashFailed + "B.vst3 is no longer present in its recorded quarantine location."},
+        {"restore over a bundle in a linked original folder", Kind::restore,
+         [&](const QString& name) {
+             return std::pair{tree.makeBundle(tree.quarantined(operation, name)),
+                              linkedOriginalFolder(name, true)};
+         },
+         restoreFailed + "Quorvane will not overwrite the existing plugin bundle C.vst3."},
+        {"recovery over a bundle in a linked original folder", Kind::trashRestore,
+         [&](const QString& name) {
+             return std::pair{tree.makeBundle(tree.trashed(name)), linkedOriginalFolder(name, true)};
+         },
+         recoveryFailed + "Quorvane will not overwrite the existing plugin bundle D.vst3."},
+        {"restore into a linked original folder", Kind::restore,
+         [&](const QString& name) {
+             return std::pair{tree.makeBundle(tree.quarantined(operation, name)),
+                              linkedOriginalFolder(name, false)};
+         },
+         restoreFailed + "The recorded original plugin folder is unavailable or unsafe."},
+        {"restore of a bundle that is a link", Kind::restore,
+         [&](const QString& name) {
+             const QString source = tree.quarantined(operation, name);
+             const QString real = tree.tree.makeDirectory("Real-" + name);
+             EXPECT_EQ(::symlink(QFile::encodeName(real).constData(), QFile::encodeName(source).constData()),
+                       0);
+             return std::pair{source, tree.vst3(name)};
+         },
+         restoreFailed + "F.vst3 is no longer present in its recorded quarantine location."},
+    };
+    char letter = 'A';
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto [source, destination] = row.arrange(QStringLiteral("%1.vst3").arg(letter++));
+        ScriptedMoveOperation script;
+        QString message;
+        switch (row.kind) {
+        case Kind::restore:
+            message = performRestoreTransaction(id, {{source, destination}}, &script).message;
+            break;
+        case Kind::trash:
+            message = performTrashTransaction(id, {{source, destination}}, tree.ledger, &script).message;
+            break;
+        case Kind::trashRestore:
+            message =
+                performTrashRestoreTransaction(id, {{source, destination, upperUuid()}}, tree.ledger, &script)
+                    .message;
+            break;
+        }
+        EXPECT_EQ(message, row.expected);
+        EXPECT_TRUE(script.records.empty());
+    }
+}
+
 TEST_F(TransactionTest, TrashKindsRefuseOccupiedPlacesAndMissingItems) {
     const auto items = quarantineItems(1);
     ASSERT_TRUE(performQuarantineTransaction(id, items).succeeded);

@@ -280,7 +280,9 @@ TEST_F(QuarantineItemTest, RefusesMismatchedItems) {
         EXPECT_EQ(policy.verifiedQuarantineItemURL(c.path, c.name, c.operationID), std::nullopt) << c.label;
 }
 
-TEST_F(QuarantineItemTest, RefusesLinkedOperationFoldersAndBundles) {
+// Only the operation folder is judged for links; a link at the bundle's own path is for the
+// transaction to refuse, with its own sentence.
+TEST_F(QuarantineItemTest, RefusesLinkedOperationFoldersNotLinkedBundles) {
     const QString elsewhere = tree.makeDirectory("Elsewhere");
     makeLink(elsewhere, operationFolder(kOperation));
     EXPECT_EQ(policy.verifiedQuarantineItemURL(operationFolder(kOperation) + "/Synth.vst3", "Synth.vst3",
@@ -291,7 +293,7 @@ TEST_F(QuarantineItemTest, RefusesLinkedOperationFoldersAndBundles) {
     tree.makeDirectory(operationFolder(other).mid(tree.path().size() + 1));
     const QString linkedBundle = operationFolder(other) + "/Synth.vst3";
     makeLink(tree.makeDirectory("Elsewhere/Real.vst3"), linkedBundle);
-    EXPECT_EQ(policy.verifiedQuarantineItemURL(linkedBundle, "Synth.vst3", other), std::nullopt);
+    EXPECT_EQ(policy.verifiedQuarantineItemURL(linkedBundle, "Synth.vst3", other), linkedBundle);
 }
 
 // Finder Trash items
