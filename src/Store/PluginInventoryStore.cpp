@@ -199,14 +199,14 @@ Timestamp PluginInventoryStore::now() const {
 }
 
 HistoryItem PluginInventoryStore::makeHistoryItem(const QString& plugin, HistoryKind kind,
-                                                  const QString& detail,
-                                                  const std::optional<QString>& format) const {
+                                                  const QString& detail, const std::optional<QString>& format,
+                                                  std::optional<Timestamp> at) const {
     HistoryItem item;
     item.id = makeUuid();
     item.plugin = plugin;
     item.kind = kind;
     item.detail = detail;
-    item.time = shortTimeText(now());
+    item.time = shortTimeText(at ? *at : now());
     item.format = format;
     return item;
 }

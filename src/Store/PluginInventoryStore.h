@@ -409,10 +409,11 @@ private:
     void putBack(Snapshot snapshot);
     // The copy of the inventory a finaliser changes: every product's synthesised records stored.
     std::vector<Plugin> inventoryWithStoredRecords() const;
-    // The history line of one bundle of a committed transaction.
+    // The history line of one bundle of a committed transaction, at `at` (none: now).
     HistoryItem transactionHistoryLine(const QString& plugin, HistoryKind kind, const QString& detail,
                                        const QString& format, const QString& transactionID,
-                                       const std::optional<QUuid>& presetRunID) const;
+                                       const std::optional<QUuid>& presetRunID,
+                                       std::optional<Timestamp> at = std::nullopt) const;
     // Gives the `touched` products their derived status, then stores the inventory and the lines.
     void storeFinalisedRecords(std::vector<Plugin> plugins, const std::vector<std::size_t>& touched,
                                std::vector<HistoryItem> lines);
@@ -447,8 +448,10 @@ private:
     // Helpers.
     void renewInventoryRevision();
     Timestamp now() const;
+    // A line at `at`, or now; a pass that writes several lines takes its moment once.
     HistoryItem makeHistoryItem(const QString& plugin, HistoryKind kind, const QString& detail,
-                                const std::optional<QString>& format = std::nullopt) const;
+                                const std::optional<QString>& format = std::nullopt,
+                                std::optional<Timestamp> at = std::nullopt) const;
     void insertHistoryFront(HistoryItem item);
     void postNotice(const QString& title, const QString& message, NoticeStyle style);
     QString stateFilePath() const;

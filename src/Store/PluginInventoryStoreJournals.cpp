@@ -327,8 +327,9 @@ std::vector<Plugin> PluginInventoryStore::inventoryWithStoredRecords() const {
 HistoryItem PluginInventoryStore::transactionHistoryLine(const QString& plugin, HistoryKind kind,
                                                          const QString& detail, const QString& format,
                                                          const QString& transactionID,
-                                                         const std::optional<QUuid>& presetRunID) const {
-    HistoryItem line = makeHistoryItem(plugin, kind, detail, format);
+                                                         const std::optional<QUuid>& presetRunID,
+                                                         std::optional<Timestamp> at) const {
+    HistoryItem line = makeHistoryItem(plugin, kind, detail, format, at);
     line.transactionID = transactionID;
     line.presetRunID = presetRunID;
     return line;

@@ -184,13 +184,13 @@ void PluginInventoryStore::verifyTrashRecords() {
             record.reconciledDate = date;
             lines.push_back(makeHistoryItem(record.pluginName, HistoryKind::externalRestore,
                                             Texts::TrashRecovery::externalRestoreDetail(record.format),
-                                            record.format));
+                                            record.format, date));
             changed = true;
         } else if (!record.missingDetectedDate) {
             record.missingDetectedDate = date;
             lines.push_back(makeHistoryItem(record.pluginName, HistoryKind::missingTrashItem,
-                                            Texts::TrashRecovery::missingDetail(record.format),
-                                            record.format));
+                                            Texts::TrashRecovery::missingDetail(record.format), record.format,
+                                            date));
             changed = true;
         }
     }
@@ -324,7 +324,7 @@ PluginInventoryStore::finaliseTrashRecovery(const QString& transactionID,
         record.restoreTransactionID = transactionID;
         lines.push_back(transactionHistoryLine(record.pluginName, HistoryKind::trashRestore,
                                                Texts::TrashRecovery::historyDetail(record.format),
-                                               record.format, transactionID, std::nullopt));
+                                               record.format, transactionID, std::nullopt, date));
     }
     setTrashedBundles(std::move(records));
     insertHistoryLinesFront(std::move(lines));

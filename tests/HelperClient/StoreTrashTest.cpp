@@ -1,3 +1,4 @@
+#include "Store/DisplayTime.h"
 #include "StoreTransactionSupport.h"
 
 namespace quorvane::testing {
@@ -388,6 +389,35 @@ TEST_F(TrashRecoveryTest, FinalisingMatchesIdPathsAndFormat) {
     ASSERT_TRUE(store->finaliseTrashRecovery(QStringLiteral("TX2"), {item}).has_value());
     EXPECT_EQ(store->trashedBundles()[0].restoreTransactionID, QStringLiteral("TX"));
     EXPECT_EQ(store->history().size(), 1u);
+}
+
+// A pass over several records reads the clock once: every record it closes and every history line
+// it writes carry that one moment, even while the clock runs.
+TEST_F(TrashRecoveryTest, APassTakesItsMomentOnce) {
+    for (const bool recovery : {false, true}) {
+        SCOPED_TRACE(recovery ? "recovery" : "verification");
+        const QString prefix = recovery ? QStringLiteral("Recovered") : QStringLiteral("Verified");
+        const auto first = record(prefix + QStringLiteral("First"), recovery, !recovery);
+        const auto second = record(prefix + QStringLiteral("Second"), recovery, !recovery);
+        openWith({first, second});
+        tickSeconds = 60;
+        if (recovery) {
+            std::vector<PrivilegedTrashRestoreItem> items;
+            for (const TrashedBundleRecord& each : {first, second})
+                items.push_back({each.trashPath, each.originalPath, uuidText(each.id),
+                                 each.pluginName + QStringLiteral(".vst3"), each.format});
+            ASSERT_TRUE(store->finaliseTrashRecovery(QStringLiteral("TX"), items).has_value());
+        } else {
+            store->verifyTrashRecords();
+        }
+        tickSeconds = 0;
+        ASSERT_EQ(store->history().size(), 2u);
+        const auto moment = store->trashedBundles()[0].reconciledDate;
+        ASSERT_TRUE(moment.has_value());
+        EXPECT_EQ(store->trashedBundles()[1].reconciledDate, moment);
+        EXPECT_EQ(store->history()[0].time, shortTimeText(*moment));
+        EXPECT_EQ(store->history()[1].time, shortTimeText(*moment));
+    }
 }
 
 } // namespace

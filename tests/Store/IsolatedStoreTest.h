@@ -34,7 +34,11 @@ protected:
     // The isolated environment on this fixture's folders, clock and state-file writer.
     StoreEnvironment isolatedEnvironment() {
         StoreEnvironment environment = StoreEnvironment::isolated(support, roots, home);
-        environment.now = [this] { return clock; };
+        environment.now = [this] {
+            const Timestamp now = clock;
+            clock = Timestamp{clock.sinceReferenceDate + tickSeconds};
+            return now;
+        };
         environment.writeStateFile = [this](const PersistedInventory& state,
                                             const QString& path) -> std::expected<void, StateFileError> {
             ++writeAttempts;
@@ -62,6 +66,8 @@ protected:
     SystemRoots roots;
     QString home = tree.makeDirectory(QStringLiteral("home"));
     Timestamp clock;
+    // How far the clock moves on each reading; 0 keeps it still.
+    double tickSeconds = 0;
     bool failSaves = false;
     int writeAttempts = 0;
 };
