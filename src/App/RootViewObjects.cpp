@@ -1,11 +1,14 @@
 #include "App/RootViewObjects.h"
 
 #include "App/FileDialogFolderPicker.h"
+#include "HelperClient/LaunchHandshake.h"
 
 namespace quorvane {
 
 RootViewObjects RootViewObjects::production() {
-    return with(StoreEnvironment::production(),
+    StoreEnvironment store = StoreEnvironment::production();
+    store.helperHandshake = productionLaunchHandshake();
+    return with(std::move(store),
                 PluginFolderAccess::Services::production(std::make_shared<FileDialogFolderPicker>()),
                 [] { return PluginManagementService::production(); });
 }

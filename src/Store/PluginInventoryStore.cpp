@@ -46,11 +46,7 @@ PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject
     if (!*loaded)
         return;
     applyLoadedState(**loaded);
-    resolvePendingQuarantine();
-    resolvePendingRestore();
-    resolvePendingTrash();
-    resolvePendingTrashRestore();
-    reconcileCleanupPresetRuns();
+    resolveLaunchJournals();
 }
 
 PluginInventoryStore::~PluginInventoryStore() {

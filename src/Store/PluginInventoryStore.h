@@ -340,6 +340,8 @@ private:
     void resolvePendingTrash();
     void resolvePendingTrashRestore();
     void reconcileCleanupPresetRuns();
+    // The four resolutions, then the cleanup-preset runs: what the launch settles, in that order.
+    void resolveLaunchJournals();
     // Stores `runs` with `line` first in the history and saves; on a failed save both are put back,
     // the failure is kept in lastStorageError and false is returned.
     bool saveCleanupRunsWithHistoryLine(std::vector<FormatCleanupRunRecord> runs, HistoryItem line);
@@ -437,6 +439,9 @@ private:
     bool helperTransactionRunning() const;
     // Looks at the journals again once the helper has released its transaction lock.
     void waitForHelperTransaction();
+    // True while the launch handshake runs, after which the journals are looked at again; false
+    // when there is none to wait for (no hook, the helper not enabled, or it has been done).
+    bool awaitHelperRecovery();
     void continuePermanentQuarantineRun(const PrivilegedTrashResult& result,
                                         const PrivilegedTrashRequest& request,
                                         const PermanentRunContext& context);
@@ -511,6 +516,8 @@ private:
     std::shared_ptr<ScanControl> m_scanControl;
     // Polls the helper's transaction lock while a journal waits for the helper to finish.
     QTimer* m_helperTransactionWait = nullptr;
+    enum class LaunchHandshake { notAsked, running, done };
+    LaunchHandshake m_launchHandshake = LaunchHandshake::notAsked;
 
     // The context of the running scan, and its thread (joined before the next scan starts and when
     // the store goes away).

@@ -6,12 +6,15 @@
 #include "Store/PrivilegedJournalKinds.h"
 #include "Store/PrivilegedTransactionTexts.h"
 
+#include <QPointer>
 #include <QTimer>
 
 // At launch every journal an earlier run left is settled against the disk: dropped when nothing
 // moved, finalised when everything moved, kept (and said so) when the disk is mixed. The helper's
 // transactions are all-or-nothing, but only once they have ended: while the helper still holds its
-// transaction lock the disk may be half way, so nothing is concluded until the lock is free.
+// transaction lock the disk may be half way, so nothing is concluded until the lock is free. And a
+// helper killed in the middle of one undoes it at its next start, so a disk that looks mixed is
+// settled only after the helper has been asked (and so started) once.
 
 namespace quorvane {
 
@@ -48,7 +51,8 @@ void PluginInventoryStore::resolvePending() {
         return;
     }
     if (!everythingMoved) {
-        setLastOperationError(texts.mixed);
+        if (!awaitHelperRecovery())
+            setLastOperationError(texts.mixed);
         return;
     }
 
@@ -80,6 +84,38 @@ void PluginInventoryStore::resolvePendingTrashRestore() {
     resolvePending<TrashRecoveryJournal>();
 }
 
+void PluginInventoryStore::resolveLaunchJournals() {
+    resolvePendingQuarantine();
+    resolvePendingRestore();
+    resolvePendingTrash();
+    resolvePendingTrashRestore();
+    reconcileCleanupPresetRuns();
+}
+
+bool PluginInventoryStore::awaitHelperRecovery() {
+    if (m_launchHandshake != LaunchHandshake::notAsked || !m_environment.helperHandshake)
+        return m_launchHandshake == LaunchHandshake::running;
+    m_launchHandshake = LaunchHandshake::running;
+    const QPointer<PluginInventoryStore> self(this);
+    const bool asked = m_environment.helperHandshake([self] {
+        if (!self)
+            return;
+        // Queued, so that the journals are never looked at again from inside a resolution.
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self] {
+                if (!self)
+                    return;
+                self->m_launchHandshake = LaunchHandshake::done;
+                self->resolveLaunchJournals();
+            },
+            Qt::QueuedConnection);
+    });
+    if (!asked)
+        m_launchHandshake = LaunchHandshake::done;
+    return asked;
+}
+
 void PluginInventoryStore::waitForHelperTransaction() {
     setLastOperationError(PrivilegedTransactionTexts::Launch::helperStillRunning);
     if (m_helperTransactionWait)
@@ -92,11 +128,7 @@ void PluginInventoryStore::waitForHelperTransaction() {
         m_helperTransactionWait->deleteLater();
         m_helperTransactionWait = nullptr;
         setLastOperationError(std::nullopt);
-        resolvePendingQuarantine();
-        resolvePendingRestore();
-        resolvePendingTrash();
-        resolvePendingTrashRestore();
-        reconcileCleanupPresetRuns();
+        resolveLaunchJournals();
     });
     m_helperTransactionWait->start();
 }

@@ -26,6 +26,9 @@ struct StoreEnvironment {
     using StateFileWriter = std::function<std::expected<void, StateFileError>(const PersistedInventory& state,
                                                                               const QString& path)>;
     using Clock = std::function<Timestamp()>;
+    // Shakes hands with the privileged helper; false at once when the helper is not enabled. Else
+    // `done` runs once, later, on the GUI thread, when the helper has answered or cannot.
+    using HelperHandshake = std::function<bool(std::function<void()> done)>;
 
     // The user's Application Support folder, holding "Quorvane" and the earlier "Ostrevel"; empty
     // when there is none.
@@ -40,6 +43,10 @@ struct StoreEnvironment {
     StateFileWriter writeStateFile;
     // Empty: Timestamp::now.
     Clock now;
+    // Empty: no helper to ask. A journal that looks mixed at launch is settled only after this
+    // handshake: with socket activation it starts the helper, which first undoes a transaction a
+    // crash cut short.
+    HelperHandshake helperHandshake;
     // The operating system's version text for the diagnostic report.
     QString operatingSystemVersion;
 

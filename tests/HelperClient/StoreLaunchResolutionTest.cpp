@@ -3,6 +3,7 @@
 #include "StoreTransactionSupport.h"
 
 #include <QTest>
+#include <QTimer>
 
 namespace quorvane::testing {
 namespace {
@@ -289,6 +290,65 @@ TEST_F(LaunchResolutionTest, NothingIsConcludedWhileTheHelperHoldsItsTransaction
     ASSERT_TRUE(QTest::qWaitFor([&] { return !store->pendingPrivilegedQuarantine().has_value(); }, 10000));
     EXPECT_TRUE(store->plugins()[0].bundleRecords()[0].isQuarantined());
     EXPECT_EQ(store->lastOperationError(), std::nullopt);
+}
+
+TEST_F(LaunchResolutionTest, AMixedJournalIsSettledOnlyAfterTheHelperWasAsked) {
+    // The helper undoes a transaction it was killed in at its next start, which the handshake causes.
+    struct Row {
+        const char* name;
+        bool hook;
+        bool enabled;
+        bool helperUndoes;
+    };
+    const std::vector<Row> rows{
+        {"no helper to ask", false, false, false},
+        {"the helper is not enabled", true, false, false},
+        {"the helper undoes the transaction", true, true, true},
+        {"the helper finds nothing to undo", true, true, false},
+    };
+    const QString mixed = QStringLiteral("A pending privileged quarantine has a mixed disk state. Stop and "
+                                         "verify plugin locations before taking another file action.");
+    int round = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Plugin first = synth(QStringLiteral("One%1").arg(++round));
+        const Plugin second = synth(QStringLiteral("Two%1").arg(round));
+        const PrivilegedQuarantineRequest journal{uuidText(makeUuid()),
+                                                  {quarantineItem(first), quarantineItem(second)}};
+        ASSERT_TRUE(moveBundle(journal.items[0].sourcePath, journal.items[0].destinationPath));
+        PersistedInventory state = stateWith({first, second});
+        state.pendingPrivilegedQuarantine = journal;
+        ASSERT_TRUE(writeStateFile(state, statePath()).has_value());
+
+        StoreEnvironment launched = environment();
+        int asked = 0;
+        if (row.hook)
+            launched.helperHandshake = [&](std::function<void()> done) {
+                ++asked;
+                if (!row.enabled)
+                    return false;
+                QTimer::singleShot(50, [&, done] {
+                    if (row.helperUndoes)
+                        moveBundle(journal.items[0].destinationPath, journal.items[0].sourcePath);
+                    done();
+                });
+                return true;
+            };
+        store = std::make_unique<PluginInventoryStore>(launched);
+        EXPECT_EQ(asked, row.hook ? 1 : 0);
+        EXPECT_EQ(store->pendingPrivilegedQuarantine(), journal);
+        EXPECT_EQ(store->lastOperationError() == mixed, !row.enabled);
+        if (row.enabled) {
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return !store->pendingPrivilegedQuarantine() || store->lastOperationError(); }, 10000));
+        }
+        EXPECT_EQ(asked, row.hook ? 1 : 0);
+        EXPECT_EQ(store->pendingPrivilegedQuarantine().has_value(), !row.helperUndoes);
+        EXPECT_EQ(store->lastOperationError(), row.helperUndoes ? std::nullopt : std::optional(mixed));
+        store.reset();
+        QDir(policy.quarantineRoot()).removeRecursively();
+        QDir().mkpath(policy.quarantineRoot());
+    }
 }
 
 } // namespace
