@@ -1,5 +1,7 @@
 #include "Views/Screens/Protected/ProtectedView.h"
 #include "TransactionScreenTest.h"
+#include "Views/Kit/ProtectedDetailPane.h"
+#include "Views/Kit/SymbolLabel.h"
 
 namespace quorvane {
 namespace {
@@ -117,6 +119,35 @@ TEST_F(ProtectedScreenTest, AfterAChangeTheInspectorShowsTheFreshRecordOrMovesTo
 
     screen.setBundleProtection(first, first.bundleRecords().at(0), false);
     EXPECT_FALSE(selected.has_value());
+}
+
+TEST_F(ProtectedScreenTest, TheInspectorFollowsProtectionChangedOnAnotherScreen) {
+    const Plugin first = protectedProduct(QStringLiteral("First"), QStringLiteral("Orsolind"), {true});
+    const Plugin second =
+        protectedProduct(QStringLiteral("Second"), QStringLiteral("Orsolind"), {true, true});
+    open({first, second});
+    ProtectedView view(*store, {[this] { return selected; },
+                                [this](std::optional<Plugin> plugin) { selected = std::move(plugin); }});
+    view.model().select(second);
+    const auto badges = [&view] {
+        QStringList texts;
+        for (auto* badge : view.findChild<ProtectedDetailPane*>()->findChildren<SymbolLabel*>(
+                 QStringLiteral("protectionBadge")))
+            texts << badge->text();
+        return texts;
+    };
+
+    // The store changes without this screen's actions: the inspector shows the fresh record...
+    store->setFormatProtection(selection(second), false);
+    ASSERT_TRUE(selected.has_value());
+    EXPECT_EQ(selected->id, second.id);
+    EXPECT_EQ(badges(), (QStringList{QStringLiteral("Not Protected"), QStringLiteral("Protected")}));
+
+    // ...and moves on once the product has left this screen's list.
+    store->setFormatProtection(selection(second, 1), false);
+    ASSERT_TRUE(selected.has_value());
+    EXPECT_EQ(selected->id, first.id);
+    EXPECT_EQ(badges(), QStringList{QStringLiteral("Protected")});
 }
 
 } // namespace

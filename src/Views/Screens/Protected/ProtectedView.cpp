@@ -69,6 +69,11 @@ void ProtectedViewModel::setBundleProtection(const Plugin& plugin, const PluginB
     reselect(id);
 }
 
+void ProtectedViewModel::followStore() {
+    if (const std::optional<Plugin> inspected = m_selectedPlugin.get())
+        reselect(inspected->id);
+}
+
 void ProtectedViewModel::reselect(const QUuid& id) {
     const auto& plugins = m_store.plugins();
     const auto same = std::ranges::find(plugins, id, &Plugin::id);
@@ -110,7 +115,10 @@ ProtectedView::ProtectedView(PluginInventoryStore& store, Binding<std::optional<
     column->addWidget(split, 1);
     column->addWidget(new InfoBar(ProtectedTexts::footnote, Palette::accent(), this));
 
-    connect(&store, &PluginInventoryStore::pluginsChanged, this, &ProtectedView::refresh);
+    connect(&store, &PluginInventoryStore::pluginsChanged, this, [this] {
+        m_model.followStore();
+        refresh();
+    });
     m_model.appear();
     refresh();
 }

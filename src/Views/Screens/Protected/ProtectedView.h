@@ -51,6 +51,9 @@ public:
     void appear();
     void setProtection(const Plugin& plugin, bool protect);
     void setBundleProtection(const Plugin& plugin, const PluginBundleRecord& bundle, bool protect);
+    // After a change of the store's products, wherever it came from: the inspected product is
+    // re-selected as after this screen's own changes.
+    void followStore();
 
 private:
     // The fresh record of that product while it is still protected, else the first protected one.
