@@ -204,6 +204,21 @@ TEST_F(FormatCleanupRunTest, RestoreOfACompletedRunPutsEveryBundleBackInChunks) 
     EXPECT_EQ(lastRun().status, Status::completed);
 }
 
+TEST_F(FormatCleanupRunTest, APreviewOutdatedDuringARestoreIsDroppedWhenTheRestoreEnds) {
+    preview(2);
+    viewModel->startCleanupPresetRun();
+    ASSERT_EQ(lastRun().status, Status::completed);
+    // The preview rebuilt after the run reports its bundles as already in quarantine.
+    ASSERT_TRUE(viewModel->plan().has_value());
+    ASSERT_EQ(viewModel->plan()->exclusions.size(), 2u);
+
+    viewModel->restoreCompletedRun(lastRun().id);
+    EXPECT_FALSE(run->isBusy());
+    EXPECT_EQ(store->quarantinedBundleCount(), 0);
+    EXPECT_FALSE(viewModel->plan().has_value());
+    EXPECT_TRUE(viewModel->selected().empty());
+}
+
 TEST_F(FormatCleanupRunTest, RestoreStopsAtAChunkThatIsNotCommitted) {
     preview(300);
     viewModel->startCleanupPresetRun();

@@ -172,10 +172,13 @@ void FormatCleanupRunController::completeRestoreChunk(const PrivilegedRestoreRes
 }
 
 void FormatCleanupRunController::endRestore() {
+    const bool wasRestoring = m_restoringRunID.has_value();
     const bool wasBusy = isBusy();
     m_restoringRunID.reset();
     m_restoreChunks.clear();
     setBusyFrom(wasBusy);
+    if (wasRestoring)
+        emit restoreEnded();
 }
 
 } // namespace quorvane

@@ -72,6 +72,8 @@ signals:
     void busyChanged();
     // Every chunk of a run was committed and the run is closed as completed.
     void runCompleted();
+    // A restore of a finished run is over, whether every chunk was committed or not.
+    void restoreEnded();
 
 private:
     void runNextPresetChunk();

@@ -76,6 +76,13 @@ FormatCleanupViewModel::FormatCleanupViewModel(PluginInventoryStore& store, Plug
         if (std::exchange(m_startedRun, false))
             buildCleanupPreview();
     });
+    // A restore's commits change the inventory while the preview stays on screen; once the restore
+    // is over, a preview of the inventory before it would still show the restored bundles as in
+    // quarantine, so it goes.
+    connect(&m_run, &FormatCleanupRunController::restoreEnded, this, [this] {
+        if (m_plan && m_plan->inventoryRevision != m_store.inventoryRevision())
+            resetCleanupPreview();
+    });
 }
 
 void FormatCleanupViewModel::onRevisionChanged() {
