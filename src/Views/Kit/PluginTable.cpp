@@ -191,6 +191,10 @@ void PluginTableBase::replaceRows(const std::function<void()>& change) {
 }
 
 void PluginTableBase::selectRows(const std::vector<int>& rows) {
+    // Shown already (the binding took what the user just chose): nothing is re-applied, so the
+    // current row stays where the keyboard put it and Shift with an arrow goes on from there.
+    if (rows == selectedRows())
+        return;
     m_applying = true;
     // One range per run of neighbouring rows keeps a large selection quick.
     QItemSelection selection;
@@ -204,7 +208,9 @@ void PluginTableBase::selectRows(const std::vector<int>& rows) {
         start = end + 1;
     }
     m_view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    if (!rows.empty())
+    // The current row moves to the first selected one only when it has left the selection.
+    const int current = m_view->currentIndex().row();
+    if (!rows.empty() && !std::binary_search(rows.begin(), rows.end(), current))
         m_view->selectionModel()->setCurrentIndex(m_model->index(rows.front(), 0),
                                                   QItemSelectionModel::NoUpdate);
     m_applying = false;

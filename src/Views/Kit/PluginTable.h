@@ -41,7 +41,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     virtual void applyBoundSelection() = 0;
     virtual void userSelectionChanged() = 0;
-    // Selects exactly these rows without writing the binding.
+    // Selects exactly these rows (ascending) without writing the binding.
     void selectRows(const std::vector<int>& rows);
     // Runs a change of the model's rows without writing the binding, then shows the bound selection.
     void replaceRows(const std::function<void()>& change);

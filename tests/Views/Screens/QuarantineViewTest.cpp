@@ -1,11 +1,14 @@
 #include "Views/Screens/Quarantine/QuarantineView.h"
 #include "Model/Identity.h"
 #include "TransactionScreenTest.h"
+#include "Views/Kit/PluginTable.h"
 #include "Views/Kit/QuarantineDetailPane.h"
 
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
+#include <QTest>
 
 namespace quorvane {
 namespace {
@@ -295,6 +298,30 @@ TEST_F(QuarantineScreenTest, AWholeProductConfirmationActsOnTheProductItNamedWhe
             << store->notice()->title.toStdString();
         EXPECT_EQ(store->quarantinedPlugins().size(), 1u);
     }
+}
+
+TEST_F(QuarantineScreenTest, ShiftDownExtendsTheTickedRange) {
+    std::vector<Plugin> plugins;
+    for (const QString& name :
+         {QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three"), QStringLiteral("Four")})
+        plugins.push_back(quarantined(name));
+    open(plugins);
+    startService(ServiceRegistrationStatus::notRegistered);
+    QuarantineView view(*service, *store,
+                        {[this] { return inspected; },
+                         [this](std::optional<Plugin> plugin) { inspected = std::move(plugin); }});
+    view.resize(1200, 800);
+    view.show();
+    QTableView* table = view.findChild<MultiSelectPluginTable*>()->view();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualRect(table->model()->index(0, 0)).center());
+    ASSERT_EQ(view.model().selectedPluginIDs().size(), 1);
+    for (qsizetype ticked = 2; ticked <= 4; ++ticked) {
+        QTest::keyClick(table, Qt::Key_Down, Qt::ShiftModifier);
+        EXPECT_EQ(view.model().selectedPluginIDs().size(), ticked);
+    }
+    EXPECT_EQ(table->currentIndex().row(), 3);
+    EXPECT_EQ(inspectedName(), QStringLiteral("One"));
 }
 
 } // namespace
