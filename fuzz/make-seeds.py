@@ -185,6 +185,10 @@ schema4 = {"schemaVersion": 4, "plugins": [], "protectedKeys": [], "history": []
 for name, document in {"schema1.json": schema1, "schema2.json": schema2, "schema3.json": schema3,
                        "schema4-newer.json": schema4}.items():
     write("state-file", name, json.dumps(document, indent=4, sort_keys=True, ensure_ascii=False).encode())
+# Shapes the parser alone would take: a second, empty product list, and a raw NUL inside a name.
+current = json.dumps(schema3, indent=4, sort_keys=True, ensure_ascii=False).encode()
+write("state-file", "repeated-key.json", current.replace(b"{", b'{\n    "plugins": [],', 1))
+write("state-file", "nul-in-string.json", current.replace(b'"Pro-Q 3"', b'"Pro-Q\x003"', 1))
 
 
 # Replies as the helper sends them: piece size, then frames.

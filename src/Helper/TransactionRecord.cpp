@@ -69,7 +69,7 @@ QByteArray encodeTransaction(const RecordedTransaction& transaction) {
 }
 
 std::optional<RecordedTransaction> decodeTransaction(const QByteArray& data) {
-    const auto object = parseJsonObject(data, DuplicateKeys::refuse);
+    const auto object = parseJsonObject(data);
     if (!object)
         return std::nullopt;
     const auto kind = valueOf(kindTexts, object->value(QStringLiteral("kind")));

@@ -30,7 +30,7 @@ const QString recordName = QStringLiteral("TrashLedger.json");
 constexpr qint64 largestRecordFile = 64 * 1024 * 1024;
 
 std::optional<std::vector<TrashLedgerRecord>> decodeRecords(const QByteArray& data) {
-    const auto object = parseJsonObject(data, DuplicateKeys::refuse);
+    const auto object = parseJsonObject(data);
     if (!object || !object->value(QStringLiteral("records")).isArray())
         return std::nullopt;
     std::vector<TrashLedgerRecord> records;

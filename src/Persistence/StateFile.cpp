@@ -1,5 +1,6 @@
 #include "Persistence/StateFile.h"
 
+#include "Platform/RegularFile.h"
 #include "Support/JsonReader.h"
 #include "Support/Paths.h"
 
@@ -24,6 +25,18 @@ QString systemReason(int error) {
 // The system's reason when the failing call left one, else the file's own text.
 QString reasonOf(int error, const QFileDevice& file) {
     return error != 0 ? systemReason(error) : file.errorString();
+}
+
+// The reader says EINVAL for anything but a regular file and EFBIG for one above the limit.
+QString readReasonOf(const SyscallError& error) {
+    switch (error.code) {
+    case EINVAL:
+        return QStringLiteral("Not a regular file");
+    case EFBIG:
+        return QStringLiteral("Larger than %1 MiB").arg(maximumStateFileBytes / (1024 * 1024));
+    default:
+        return systemReason(error.code);
+    }
 }
 
 std::unexpected<StateFileError> failure(StateFileFailure kind, const QString& path, const QString& reason) {
@@ -132,13 +145,10 @@ std::expected<void, StateFileError> writeStateFile(const PersistedInventory& sta
 std::expected<PersistedInventory, StateFileError> readStateFile(const QString& path) {
     if (path.isEmpty())
         return failure(StateFileFailure::noLocation, path, {});
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failure(StateFileFailure::fileNotRead, path, file.errorString());
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return failure(StateFileFailure::fileNotRead, path, file.errorString());
-    auto state = decodePersistedInventory(data);
+    const auto data = readRegularFile(path, maximumStateFileBytes);
+    if (!data)
+        return failure(StateFileFailure::fileNotRead, path, readReasonOf(data.error()));
+    auto state = decodePersistedInventory(*data);
     if (!state)
         return failure(StateFileFailure::documentNotDecoded, path, state.error().description());
     return std::move(*state);

@@ -36,7 +36,12 @@ struct StateFileError {
 // synced after the rename. On any failure the previous file is left as it was.
 std::expected<void, StateFileError> writeStateFile(const PersistedInventory& state, const QString& path);
 
-// Reads and decodes the whole file; the caller migrates the result.
+// Far beyond any real inventory: 80,000 products make about 90 MB.
+inline constexpr qint64 maximumStateFileBytes = qint64(256) * 1024 * 1024;
+
+// Reads and decodes the whole file; the caller migrates the result. Only a regular file is read,
+// opened without waiting (a FIFO must not stall the start), and one above maximumStateFileBytes,
+// or grown past it while it is read, is refused. The JSON must be strict.
 std::expected<PersistedInventory, StateFileError> readStateFile(const QString& path);
 
 } // namespace quorvane

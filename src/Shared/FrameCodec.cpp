@@ -56,12 +56,10 @@ std::expected<std::uint32_t, FrameError> decodeFrameHeader(const char header[fra
 std::expected<FrameEnvelope, FrameError> decodeFrameBody(const QByteArray& body) {
     if (body.size() > qsizetype(maxFrameBodySize))
         return std::unexpected(FrameError::tooLarge);
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject() ||
-        jsonHasDuplicateKeys(body, document))
+    const auto parsed = parseJsonObject(body);
+    if (!parsed)
         return std::unexpected(FrameError::malformed);
-    const QJsonObject object = document.object();
+    const QJsonObject& object = *parsed;
     const QJsonValue id = object.value(QStringLiteral("id"));
     const QJsonValue method = object.value(QStringLiteral("method"));
     const QJsonValue arguments = object.value(QStringLiteral("arguments"));

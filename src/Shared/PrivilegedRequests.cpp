@@ -157,24 +157,20 @@ QByteArray encode(const PrivilegedTrashRestoreRequest& request) {
 // Requests come from another process: a key given twice is refused, never resolved either way.
 std::expected<PrivilegedQuarantineRequest, JsonError>
 decodePrivilegedQuarantineRequest(const QByteArray& data) {
-    return decodeJsonDocument<PrivilegedQuarantineRequest>(data, privilegedQuarantineRequestFromJson,
-                                                           DuplicateKeys::refuse);
+    return decodeJsonDocument<PrivilegedQuarantineRequest>(data, privilegedQuarantineRequestFromJson);
 }
 
 std::expected<PrivilegedRestoreRequest, JsonError> decodePrivilegedRestoreRequest(const QByteArray& data) {
-    return decodeJsonDocument<PrivilegedRestoreRequest>(data, privilegedRestoreRequestFromJson,
-                                                        DuplicateKeys::refuse);
+    return decodeJsonDocument<PrivilegedRestoreRequest>(data, privilegedRestoreRequestFromJson);
 }
 
 std::expected<PrivilegedTrashRequest, JsonError> decodePrivilegedTrashRequest(const QByteArray& data) {
-    return decodeJsonDocument<PrivilegedTrashRequest>(data, privilegedTrashRequestFromJson,
-                                                      DuplicateKeys::refuse);
+    return decodeJsonDocument<PrivilegedTrashRequest>(data, privilegedTrashRequestFromJson);
 }
 
 std::expected<PrivilegedTrashRestoreRequest, JsonError>
 decodePrivilegedTrashRestoreRequest(const QByteArray& data) {
-    return decodeJsonDocument<PrivilegedTrashRestoreRequest>(data, privilegedTrashRestoreRequestFromJson,
-                                                             DuplicateKeys::refuse);
+    return decodeJsonDocument<PrivilegedTrashRestoreRequest>(data, privilegedTrashRestoreRequestFromJson);
 }
 
 } // namespace quorvane

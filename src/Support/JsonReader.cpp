@@ -294,33 +294,57 @@ qsizetype keyCount(const QJsonValue& value) {
     return count;
 }
 
-} // namespace
+// What of the text only a reader of the bytes sees.
+struct TextShape {
+    // Colons outside strings.
+    qsizetype colons = 0;
+    bool controlCharacterInString = false;
+};
 
-bool jsonHasDuplicateKeys(const QByteArray& data, const QJsonDocument& parsed) {
+TextShape shapeOf(const QByteArray& data) {
+    TextShape shape;
+    bool inString = false;
+    for (qsizetype index = 0; index < data.size(); ++index) {
+        auto byte = static_cast<unsigned char>(data[index]);
+        if (!inString) {
+            if (byte == '"')
+                inString = true;
+            else if (byte == ':')
+                ++shape.colons;
+            continue;
+        }
+        // Qt also takes a control character after a backslash as that character.
+        if (byte == '\\' && index + 1 < data.size()) {
+            byte = static_cast<unsigned char>(data[++index]);
+        } else if (byte == '"') {
+            inString = false;
+            continue;
+        }
+        if (byte < 0x20) {
+            shape.controlCharacterInString = true;
+            break;
+        }
+    }
+    return shape;
+}
+
+// Why a document Qt's parser accepted is still refused; none when it is strict JSON.
+std::optional<QString> laxityOf(const QByteArray& data, const QJsonDocument& parsed) {
+    const TextShape shape = shapeOf(data);
+    if (shape.controlCharacterInString)
+        return QStringLiteral("The data is not valid JSON (a string holds a control character).");
     // In valid JSON every member of every object has exactly one colon outside strings, and no colon
     // appears anywhere else; the parser keeps one member per distinct key. So the text has more
     // colons than the parsed tree has members exactly when some object repeats a key (a repeated
     // member's dropped value takes its own members along, which only widens the gap).
-    qsizetype colons = 0;
-    bool inString = false;
-    for (qsizetype index = 0; index < data.size(); ++index) {
-        const char byte = data[index];
-        if (inString) {
-            if (byte == '\\')
-                ++index;
-            else if (byte == '"')
-                inString = false;
-        } else if (byte == '"') {
-            inString = true;
-        } else if (byte == ':') {
-            ++colons;
-        }
-    }
-    const QJsonValue root = parsed.isObject() ? QJsonValue(parsed.object()) : QJsonValue(parsed.array());
-    return colons != keyCount(root);
+    if (shape.colons != keyCount(QJsonValue(parsed.object())))
+        return QStringLiteral("The data is not valid JSON (an object repeats a key).");
+    return std::nullopt;
 }
 
-std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data, DuplicateKeys duplicates) {
+} // namespace
+
+std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
     // Qt refuses a lone scalar as a parse error; name it as what it is.
@@ -337,9 +361,8 @@ std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data, Du
     if (!document.isObject())
         return std::unexpected(
             JsonError{{}, QStringLiteral("The top level of the JSON document is not an object.")});
-    if (duplicates == DuplicateKeys::refuse && jsonHasDuplicateKeys(data, document))
-        return std::unexpected(
-            JsonError{{}, QStringLiteral("The data is not valid JSON (an object repeats a key).")});
+    if (auto laxity = laxityOf(data, document))
+        return std::unexpected(JsonError{{}, std::move(*laxity)});
     return document.object();
 }
 

@@ -225,23 +225,17 @@ private:
     JsonError m_error;
 };
 
-// What a parse does with an object that names one key twice. The parser itself keeps the last;
-// documents from another process must be refused instead, since two readers could take different
-// values from them.
-enum class DuplicateKeys { keepLast, refuse };
-
-// True when some object of the document, which must already parse, names a key twice.
-bool jsonHasDuplicateKeys(const QByteArray& data, const QJsonDocument& parsed);
-
-// The top level must be an object; malformed JSON fails with the parser's reason.
-std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data,
-                                                      DuplicateKeys duplicates = DuplicateKeys::keepLast);
+// Every document parsed here comes from outside this process: a file on disk or another program.
+// Two readers could take different values from what Qt's parser lets through, so it is refused
+// too: an object that names one key twice (Qt keeps the last) and a control character written
+// raw inside a string (Qt keeps it as it stands). The top level must be an object; malformed
+// JSON fails with the parser's reason.
+std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data);
 
 // Parses `data` as one JSON object and decodes it with `fromJson(object, context)`.
 template <class T, class FromJson>
-std::expected<T, JsonError> decodeJsonDocument(const QByteArray& data, FromJson fromJson,
-                                               DuplicateKeys duplicates = DuplicateKeys::keepLast) {
-    const auto object = parseJsonObject(data, duplicates);
+std::expected<T, JsonError> decodeJsonDocument(const QByteArray& data, FromJson fromJson) {
+    const auto object = parseJsonObject(data);
     if (!object)
         return std::unexpected(object.error());
     return fromJson(*object, QString());

@@ -25,7 +25,8 @@ TEST(FrameCodecTest, RefusesEveryOtherShape) {
           R"({"id":1.5,"method":"m","arguments":[]})", R"({"id":-1,"method":"m","arguments":[]})",
           R"({"id":1e300,"method":"m","arguments":[]})", R"({"id":1,"method":2,"arguments":[]})",
           R"({"id":1,"method":"m","arguments":[1]})", R"({"id":1,"method":"m","arguments":{}})",
-          R"({"id":1,"method":"m","arguments":[],"id":2})"})
+          R"({"id":1,"method":"m","arguments":[],"id":2})",
+          "{\"id\":1,\"method\":\"m\",\"arguments\":[\"\x01\"]}"})
         EXPECT_EQ(decodeFrameBody(body).error(), FrameError::malformed) << body;
     EXPECT_EQ(decodeFrameBody(R"({"id":9007199254740992,"method":"m","arguments":[],"extra":1})")->id,
               9007199254740992);
@@ -44,11 +45,9 @@ TEST(FrameCodecTest, AKeyGivenTwiceAnywhereIsRefused) {
         {R"({"a" : "x" , "b":[":",":"]})", false},
     };
     for (const auto& [text, repeated] : rows) {
-        const QJsonDocument document = QJsonDocument::fromJson(text);
-        ASSERT_FALSE(document.isNull()) << text.constData();
-        EXPECT_EQ(jsonHasDuplicateKeys(text, document), repeated) << text.constData();
-        EXPECT_EQ(parseJsonObject(text, DuplicateKeys::refuse).has_value(), !repeated) << text.constData();
-        EXPECT_TRUE(parseJsonObject(text).has_value()) << text.constData();
+        // Qt alone keeps the last of two values.
+        ASSERT_FALSE(QJsonDocument::fromJson(text).isNull()) << text.constData();
+        EXPECT_EQ(parseJsonObject(text).has_value(), !repeated) << text.constData();
     }
 
     // Every request kind refuses a repeated key before anything is looked at.

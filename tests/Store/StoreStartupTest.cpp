@@ -6,6 +6,11 @@
 #include <QDir>
 #include <QSignalSpy>
 
+#include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace quorvane::testing {
 namespace {
 
@@ -114,19 +119,52 @@ TEST_F(StoreStartupTest, aLegacyFileWhoseCopyCannotBeWrittenBlocksTheStore) {
 
 struct UnreadableCase {
     const char* name;
-    QByteArray bytes;
+    // Puts the unreadable file where the state file belongs.
+    std::function<void(const QString& path)> make;
+    // The storage error, with %1 for the file; empty where it is only checked to be there.
+    const char* error = "";
 };
+
+std::function<void(const QString&)> writing(const QByteArray& bytes) {
+    return [bytes](const QString& path) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    };
+}
+
+// A document that loads, with `extra` put in the top-level object and `member` in its product.
+QByteArray documentWith(const QByteArray& extra, const QByteArray& member = {}) {
+    return R"({"schemaVersion": 3, "protectedKeys": [], "history": [], "plugins": [{"id": "6F1C2B8E-5D7A-4C1F-9E3B-2A4D6C8E0F12", "manufacturer": "B", "version": "1", "formats": ["AU"], "architecture": "Intel", "size": "1 KB", "path": "/a", "status": "OK", "isProtected": false, )" +
+           (member.isEmpty() ? QByteArray(R"("name": "A")") : member) + "}]" + extra + "}";
+}
+
+// What any write would change: kind, inode (a replacing write renames a new file in place), size,
+// time of change and link target; and the bytes of a small regular file. Never opens anything else.
+QString fingerprintOf(const QString& path) {
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return QStringLiteral("missing");
+    QString print = QStringLiteral("%1 %2 %3 %4.%5 %6")
+                        .arg(status.st_mode)
+                        .arg(status.st_ino)
+                        .arg(status.st_size)
+                        .arg(status.st_mtim.tv_sec)
+                        .arg(status.st_mtim.tv_nsec)
+                        .arg(QFile::symLinkTarget(path));
+    QFile file(path);
+    if (S_ISREG(status.st_mode) && status.st_size < 1024 * 1024 && file.open(QIODevice::ReadOnly))
+        print += QString::fromLatin1(file.readAll().toHex());
+    return print;
+}
 
 class UnreadableStateTest : public StoreFixture, public ::testing::WithParamInterface<UnreadableCase> {};
 
 TEST_P(UnreadableStateTest, blocksScansAndFileActionsAndNeverWritesTheFile) {
     ASSERT_TRUE(QDir().mkpath(QFileInfo(statePath()).path()));
-    {
-        QFile file(statePath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(GetParam().bytes);
-    }
-    const QByteArray before = stateBytes();
+    GetParam().make(statePath());
+    const QString before = fingerprintOf(statePath());
+    ASSERT_NE(before, QStringLiteral("missing"));
 
     const auto store = makeStore();
 
@@ -142,6 +180,9 @@ TEST_P(UnreadableStateTest, blocksScansAndFileActionsAndNeverWritesTheFile) {
     EXPECT_EQ(store->notice()->style, NoticeStyle::warning);
     ASSERT_TRUE(store->lastStorageError());
     EXPECT_FALSE(store->lastStorageError()->isEmpty());
+    if (*GetParam().error) {
+        EXPECT_EQ(store->lastStorageError(), QString::fromUtf8(GetParam().error).arg(statePath()));
+    }
 
     store->startScan(allFolders(), nullptr);
     EXPECT_FALSE(store->isScanning());
@@ -176,20 +217,46 @@ TEST_P(UnreadableStateTest, blocksScansAndFileActionsAndNeverWritesTheFile) {
     store->saveStateReportingFailure();
 
     EXPECT_EQ(writeAttempts, 0);
-    EXPECT_EQ(stateBytes(), before);
+    EXPECT_EQ(fingerprintOf(statePath()), before);
 }
+
+const char* const notARegularFile = "The inventory state file %1 could not be read: Not a regular file.";
+const char* const repeatedKey = "The inventory state file %1 is not a readable inventory record: The data is "
+                                "not valid JSON (an object repeats a key).";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UnreadableStateTest,
     ::testing::Values(
-        UnreadableCase{"notJson", "{ this is not json"},
+        UnreadableCase{"notJson", writing("{ this is not json")},
         UnreadableCase{"newerSchema",
-                       R"({"schemaVersion": 4, "plugins": [], "protectedKeys": [], "history": []})"},
+                       writing(R"({"schemaVersion": 4, "plugins": [], "protectedKeys": [], "history": []})")},
         UnreadableCase{"wrongType",
-                       R"({"schemaVersion": 3, "plugins": 5, "protectedKeys": [], "history": []})"},
+                       writing(R"({"schemaVersion": 3, "plugins": 5, "protectedKeys": [], "history": []})")},
+        UnreadableCase{"unknownStatus", writing(documentWith({}).replace(R"("OK")", R"("Broken")"))},
+        // A second list would otherwise win, and the next save would drop every record of the first.
+        UnreadableCase{"repeatedTopLevelKey", writing(documentWith(R"(, "plugins": [])")), repeatedKey},
+        UnreadableCase{"repeatedNestedKey", writing(documentWith({}, R"("name": "A", "name": "B")")),
+                       repeatedKey},
+        UnreadableCase{"rawNulInAString", writing(documentWith({}, QByteArray("\"name\": \"A\0B\"", 13))),
+                       "The inventory state file %1 is not a readable inventory record: The data is not "
+                       "valid JSON (a string holds a control character)."},
+        // Opening a FIFO for reading would wait for a writer that never comes.
         UnreadableCase{
-            "unknownStatus",
-            R"({"schemaVersion": 3, "protectedKeys": [], "history": [], "plugins": [{"id": "6F1C2B8E-5D7A-4C1F-9E3B-2A4D6C8E0F12", "name": "A", "manufacturer": "B", "version": "1", "formats": ["AU"], "architecture": "Intel", "size": "1 KB", "path": "/a", "status": "Broken", "isProtected": false}]})"}),
+            "fifo",
+            [](const QString& path) { ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); },
+            notARegularFile},
+        UnreadableCase{
+            "linkToEndlessDevice",
+            [](const QString& path) { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path)); },
+            notARegularFile},
+        UnreadableCase{"aboveTheSizeLimit",
+                       [](const QString& path) {
+                           QFile file(path);
+                           ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+                           // Sparse: no disk space is used.
+                           ASSERT_EQ(::ftruncate(file.handle(), maximumStateFileBytes + 1), 0);
+                       },
+                       "The inventory state file %1 could not be read: Larger than 256 MiB."}),
     [](const ::testing::TestParamInfo<UnreadableCase>& param) { return std::string(param.param.name); });
 
 TEST_F(StoreStartupTest, aFolderInPlaceOfTheStateFileBlocksTheStore) {

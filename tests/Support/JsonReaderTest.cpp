@@ -356,5 +356,31 @@ TEST(JsonReaderTest, ParseJsonObjectRefusesOtherDocuments) {
     }
 }
 
+TEST(JsonReaderTest, ParseJsonObjectRefusesWhatQtAloneWouldTake) {
+    const QString control =
+        QStringLiteral("The data is not valid JSON (a string holds a control character).");
+    const QString repeated = QStringLiteral("The data is not valid JSON (an object repeats a key).");
+    const std::vector<std::pair<QByteArray, QString>> documents{
+        {QByteArray("{\"a\": \"x\0y\"}", 12), control},
+        {"{\"a\": \"x\ty\"}", control},
+        {"{\"a\": \"x\ny\"}", control},
+        {"{\"a\": \"\\\x01\"}", control},
+        {"{\"a\x1f\": 1}", control},
+        {R"({"a": 1, "a": 1})", repeated},
+        {R"({"o": [{"x": 1, "x": 2}]})", repeated},
+        // Escaped, every character is allowed; white space between tokens is no string.
+        {R"({"a": "x\u0000y\t\n", "b": "\\"})", {}},
+        {"{\n\t\"a\":\r\n 1}", {}},
+    };
+    for (const auto& [json, refusal] : documents) {
+        ASSERT_FALSE(QJsonDocument::fromJson(json).isNull()) << json.toHex().constData();
+        const auto result = parseJsonObject(json);
+        if (refusal.isEmpty())
+            EXPECT_TRUE(result.has_value()) << json.toHex().constData();
+        else
+            EXPECT_EQ(result.error(), (JsonError{QString(), refusal})) << json.toHex().constData();
+    }
+}
+
 } // namespace
 } // namespace quorvane
