@@ -4,6 +4,7 @@
 #include "App/Sidebar.h"
 #include "App/StoreShellSource.h"
 #include "Views/Kit/Palette.h"
+#include "Views/Kit/ReadingOrder.h"
 #include "Views/Kit/RevealInFinder.h"
 #include "Views/Screens/About/AboutView.h"
 #include "Views/Screens/FormatCleanup/FormatCleanupRunController.h"
@@ -145,6 +146,10 @@ QWidget* RootView::makeScreen(AppSection section) {
         return new TrashRecoveryView(*m_managementService, *m_inventoryStore, m_screenServices, m_detail);
     }
     return nullptr;
+}
+
+bool RootView::focusNextPrevChild(bool next) {
+    return focusInReadingOrder(this, next) || QWidget::focusNextPrevChild(next);
 }
 
 } // namespace quorvane

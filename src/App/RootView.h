@@ -49,6 +49,10 @@ public:
     // The screen in the detail column.
     QWidget* currentScreen() const { return m_screen; }
 
+protected:
+    // Tab and Backtab follow the reading order of the sidebar and the shown screen.
+    bool focusNextPrevChild(bool next) override;
+
 private:
     void showSelectedSection();
     QWidget* makeScreen(AppSection section);

@@ -2,6 +2,7 @@
 #include "IsolatedRootObjects.h"
 #include "Support/Fixtures/FixtureRecords.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QSet>
@@ -82,16 +83,25 @@ QList<QWidget*> walk(int presses) {
     return visited;
 }
 
+// Where the walk must pass, in this order: a widget within the named one, or with ":action" a button
+// within it.
+bool matches(const QWidget* widget, const QString& landmark) {
+    const QStringList parts = landmark.split(QLatin1Char(':'));
+    return within(widget, parts.front()) && (parts.size() == 1 || qobject_cast<const QAbstractButton*>(widget));
+}
+
 struct Walk {
     AppSection section;
     QString screen;
-    // The containers Tab must reach once a row is chosen; empty for screens without a table.
-    QStringList reaches;
+    // Whether a row of the screen's table is chosen first, with the keyboard.
+    bool choosesRow;
+    // Landmarks the walk from the sidebar reaches in reading order.
+    QStringList order;
 };
 
 class KeyboardWalk : public ::testing::TestWithParam<Walk> {};
 
-TEST_P(KeyboardWalk, TabAloneVisitsEveryControlOfTheScreen) {
+TEST_P(KeyboardWalk, TabAloneVisitsEveryControlInReadingOrder) {
     const Walk& walkCase = GetParam();
     testing::IsolatedRootObjects isolated;
     ASSERT_TRUE(isolated.writeState(inventoryOfEveryKind()));
@@ -104,7 +114,7 @@ TEST_P(KeyboardWalk, TabAloneVisitsEveryControlOfTheScreen) {
     QWidget* screen = shownScreen(view, walkCase.screen);
     ASSERT_NE(screen, nullptr);
 
-    if (!walkCase.reaches.isEmpty()) {
+    if (walkCase.choosesRow) {
         // A row chosen with the keyboard, as a user would: focus the table, move to a row, Space.
         auto* table = screen->findChild<QAbstractItemView*>(QStringLiteral("pluginTableView"));
         ASSERT_NE(table, nullptr);
@@ -119,17 +129,24 @@ TEST_P(KeyboardWalk, TabAloneVisitsEveryControlOfTheScreen) {
     // The walk starts in the sidebar and takes in the screen, empty ones included.
     const QSet<QWidget*> stops = tabStops(&view);
     ASSERT_FALSE(stops.isEmpty());
-    if (walkCase.reaches.isEmpty())
-        view.findChild<QWidget*>(QStringLiteral("sectionList"))->setFocus(Qt::TabFocusReason);
+    view.findChild<QWidget*>(QStringLiteral("sectionList"))->setFocus(Qt::TabFocusReason);
     const QList<QWidget*> visited = walk(3 * static_cast<int>(stops.size()) + 40);
     const QSet<QWidget*> reached(visited.begin(), visited.end());
     for (QWidget* stop : stops)
         EXPECT_TRUE(reached.contains(stop)) << stop->metaObject()->className() << " "
                                             << stop->objectName().toStdString() << " never took focus";
-    for (const QString& container : walkCase.reaches)
-        EXPECT_TRUE(std::any_of(visited.begin(), visited.end(),
-                                [&](const QWidget* at) { return within(at, container); }))
-            << container.toStdString() << " not reached";
+    // One round, from the sidebar back to it.
+    const auto round = std::find_if(visited.begin(), visited.end(), [](const QWidget* at) {
+        return at->objectName() == QStringLiteral("sectionList");
+    });
+    ASSERT_NE(round, visited.end());
+    auto from = visited.begin();
+    for (const QString& landmark : walkCase.order) {
+        const auto at = std::find_if(from, round, [&](const QWidget* widget) { return matches(widget, landmark); });
+        EXPECT_NE(at, round) << landmark.toStdString() << " not reached in reading order";
+        if (at != round)
+            from = at;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -137,18 +154,31 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Walk{AppSection::inventory,
              QStringLiteral("inventoryView"),
-             {QStringLiteral("batchSelectionBar"), QStringLiteral("pluginInspector")}},
-        Walk{AppSection::protected_, QStringLiteral("protectedView"), {QStringLiteral("protectedInspector")}},
+             true,
+             {"scanToolbar", "searchField", "filterBar:action", "batchSelectionBar:action", "pluginTableView",
+              "pluginInspector:action"}},
+        Walk{AppSection::protected_,
+             QStringLiteral("protectedView"),
+             true,
+             {"pluginTableView", "protectedInspector:action"}},
         Walk{AppSection::quarantine,
              QStringLiteral("quarantineView"),
-             {QStringLiteral("batchSelectionBar"), QStringLiteral("quarantineInspector")}},
-        Walk{AppSection::pluginManagement, QStringLiteral("pluginManagementView"), {}},
-        Walk{AppSection::formatCleanup, QStringLiteral("formatCleanupView"), {}},
-        Walk{AppSection::history, QStringLiteral("historyView"), {}},
-        Walk{AppSection::permanentQuarantine, QStringLiteral("permanentQuarantineView"), {}},
-        Walk{AppSection::trashRecovery, QStringLiteral("trashRecoveryView"), {}},
-        Walk{AppSection::safetyGuide, QStringLiteral("safetyGuideView"), {}},
-        Walk{AppSection::about, QStringLiteral("aboutView"), {}}),
+             true,
+             {"batchSelectionBar:action", "pluginTableView", "quarantineInspector:action"}},
+        Walk{AppSection::pluginManagement,
+             QStringLiteral("pluginManagementView"),
+             false,
+             {"pageHeader:action", "managementStatusPane:action"}},
+        Walk{AppSection::formatCleanup,
+             QStringLiteral("formatCleanupView"),
+             false,
+             {"buildPreviewButton", "presetCard_auOnly", "presetCard_custom"}},
+        Walk{AppSection::history, QStringLiteral("historyView"), false, {}},
+        Walk{AppSection::permanentQuarantine, QStringLiteral("permanentQuarantineView"), false,
+             {"pageHeader:action", "ruleList"}},
+        Walk{AppSection::trashRecovery, QStringLiteral("trashRecoveryView"), false, {}},
+        Walk{AppSection::safetyGuide, QStringLiteral("safetyGuideView"), false, {}},
+        Walk{AppSection::about, QStringLiteral("aboutView"), false, {}}),
     [](const ::testing::TestParamInfo<Walk>& param) { return param.param.screen.toStdString(); });
 
 } // namespace
