@@ -34,32 +34,40 @@ private:
     static void drawCheckBox(const QStyleOption* option, QPainter* painter) {
         const bool enabled = option->state & State_Enabled;
         const bool ticked = option->state & (State_On | State_NoChange);
+        const bool focused = enabled && (option->state & State_HasFocus);
         const int side = qMin(option->rect.width(), option->rect.height());
         const QRectF box = QRectF(option->rect.x() + (option->rect.width() - side) / 2,
                                   option->rect.y() + (option->rect.height() - side) / 2, side, side)
                                .adjusted(0.5, 0.5, -0.5, -0.5);
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
-        painter->setOpacity(enabled ? 1.0 : 0.4);
         QPainterPath outline;
         outline.addRoundedRect(box, 3, 3);
         const QColor white(Qt::white);
-        // Focus shows in the outline itself: the indicator has no room around it for a ring.
-        const bool focused = option->state & State_HasFocus;
-        if (ticked) {
+        if (!enabled) {
+            // Disabled reads as such at a glance: no accent, a faint outline, a grey tick.
+            painter->fillPath(outline, withOpacity(white, ticked ? 0.18 : 0.0));
+            painter->setPen(QPen(withOpacity(white, 0.22), 1.0));
+            painter->drawPath(outline);
+        } else if (ticked) {
             painter->fillPath(outline, Palette::accent());
-            if (focused) {
-                painter->setPen(QPen(Palette::accent().lighter(150), 1.0));
-                painter->drawPath(outline);
-            }
         } else {
             const bool hovered = option->state & State_MouseOver;
             painter->fillPath(outline, withOpacity(white, hovered ? 0.12 : 0.06));
-            painter->setPen(QPen(focused ? Palette::accent().lighter(130) : withOpacity(white, 0.55), 1.0));
+            painter->setPen(QPen(withOpacity(white, 0.55), 1.0));
             painter->drawPath(outline);
         }
+        // Focus shows as a ring on the box itself, which has no room around it: the accent, lighter
+        // on a ticked box that is filled with it.
+        if (focused) {
+            QPainterPath ring;
+            ring.addRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+            painter->setPen(QPen(ticked ? Palette::accent().lighter(170) : Palette::accent(), 2.0));
+            painter->drawPath(ring);
+        }
         if (ticked) {
-            QPen mark(white, qMax(1.5, side / 8.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+            QPen mark(enabled ? white : withOpacity(white, 0.45), qMax(1.5, side / 8.0), Qt::SolidLine,
+                      Qt::RoundCap, Qt::RoundJoin);
             painter->setPen(mark);
             painter->setBrush(Qt::NoBrush);
             const QPointF origin = box.topLeft();

@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPalette>
+#include <QTextLayout>
 
 namespace quorvane {
 
@@ -67,6 +68,34 @@ QLabel* makeLabel(const QString& text, TextStyle style, std::optional<QColor> co
     if (color)
         setForeground(label, *color);
     return label;
+}
+
+WrappedText wrapText(const QString& text, const QFont& font, int width, int maximumLines) {
+    WrappedText wrapped;
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (wrapped.neededLines++ < maximumLines)
+            wrapped.lines.append(text.mid(line.textStart(), line.textLength()));
+    }
+    layout.endLayout();
+    if (wrapped.isCut() && !wrapped.lines.isEmpty()) {
+        // The last line shown takes what is left and ends in the ellipsis.
+        qsizetype start = 0;
+        for (qsizetype index = 0; index + 1 < wrapped.lines.size(); ++index)
+            start += wrapped.lines[index].size();
+        const QString rest = text.mid(start).simplified();
+        const QFontMetrics metrics(font);
+        QString last = metrics.elidedText(rest, Qt::ElideRight, width);
+        if (!last.endsWith(QChar(0x2026)))
+            last = metrics.elidedText(rest + QChar(0x2026), Qt::ElideRight, width);
+        wrapped.lines.last() = last;
+    }
+    return wrapped;
 }
 
 } // namespace quorvane

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QStringList>
 #include <QString>
 
 #include <optional>
@@ -39,5 +40,15 @@ void clearBackground(QWidget* widget);
 // A label that shows its text verbatim (never as rich text), in a role and optionally a colour.
 QLabel* makeLabel(const QString& text, TextStyle style, std::optional<QColor> color = std::nullopt,
                   QWidget* parent = nullptr);
+
+// `text` wrapped to `width` at word boundaries, or anywhere in a word too long for a line.
+struct WrappedText {
+    // At most the lines asked for; when the text needs more, the last one ends in "…".
+    QStringList lines;
+    // How many lines the whole text needs.
+    int neededLines = 0;
+    bool isCut() const { return neededLines > lines.size(); }
+};
+WrappedText wrapText(const QString& text, const QFont& font, int width, int maximumLines);
 
 } // namespace quorvane

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -52,11 +54,24 @@ TEST(KitRendering, InspectorShowsThePanelFillBehindItsPage) {
     }
 }
 
-// An unticked check box has an outline that stands out from the dark background; a ticked one
-// is filled with the accent colour.
-TEST(KitRendering, CheckBoxIndicatorStandsOutOnTheDarkBackground) {
+// An enabled check box stands out from the dark background, filled with the accent when ticked; a
+// focused one wears a ring in the accent (lighter on the accent fill); a disabled one is faint and
+// never shows the accent, ticked or not.
+TEST(KitRendering, CheckBoxIndicatorShowsTickFocusAndDisabledState) {
     const std::unique_ptr<QStyle> style(createKitStyle());
-    for (const bool ticked : {false, true}) {
+    struct Case {
+        bool ticked, enabled, focused;
+        bool accentFill, ring, faint;
+    };
+    const Case cases[] = {
+        {false, true, false, false, false, false}, {true, true, false, true, false, false},
+        {false, true, true, false, true, false},   {true, true, true, true, true, false},
+        {false, false, false, false, false, true}, {true, false, false, false, false, true},
+    };
+    // The strongest contrast of an enabled box, ticked and not, that a disabled one stays well under.
+    std::map<bool, int> enabledContrast;
+    for (const Case& row : cases) {
+        SCOPED_TRACE(::testing::Message() << row.ticked << row.enabled << row.focused);
         QWidget page;
         page.setAutoFillBackground(true);
         QPalette colours = page.palette();
@@ -64,11 +79,19 @@ TEST(KitRendering, CheckBoxIndicatorStandsOutOnTheDarkBackground) {
         colours.setColor(QPalette::Base, Palette::panel());
         page.setPalette(colours);
         auto* box = new QCheckBox(QStringLiteral("I understand"), &page);
+        auto* other = new QCheckBox(QStringLiteral("Other"), &page);
         box->setStyle(style.get());
-        box->setChecked(ticked);
+        box->setChecked(row.ticked);
+        box->setEnabled(row.enabled);
         box->move(10, 10);
         box->adjustSize();
-        page.resize(200, 50);
+        other->move(10, 40);
+        page.resize(200, 70);
+        page.show();
+        QApplication::setActiveWindow(&page);
+        (row.focused ? static_cast<QWidget*>(box) : other)->setFocus();
+        QApplication::processEvents();
+        ASSERT_EQ(box->hasFocus(), row.focused);
         const QImage image = render(&page);
 
         QStyleOptionButton option;
@@ -77,15 +100,26 @@ TEST(KitRendering, CheckBoxIndicatorStandsOutOnTheDarkBackground) {
             style->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box).translated(box->pos());
         int strongest = 0;
         bool accent = false;
+        bool ring = false;
+        const QColor ringColour = row.ticked ? Palette::accent().lighter(170) : Palette::accent();
         for (int y = indicator.top(); y <= indicator.bottom(); ++y) {
             for (int x = indicator.left(); x <= indicator.right(); ++x) {
                 const QColor pixel = image.pixelColor(x, y);
                 strongest = std::max(strongest, colourDistance(pixel, Palette::background()));
                 accent = accent || colourDistance(pixel, Palette::accent()) < 30;
+                const bool edge = x <= indicator.left() + 1 || x >= indicator.right() - 1;
+                ring = ring || (edge && colourDistance(pixel, ringColour) < 30);
             }
         }
-        EXPECT_GT(strongest, 180) << ticked;
-        EXPECT_EQ(accent, ticked);
+        if (row.enabled && !row.focused)
+            enabledContrast[row.ticked] = strongest;
+        if (row.faint) {
+            EXPECT_LT(strongest, enabledContrast.at(row.ticked) - 100);
+        } else {
+            EXPECT_GT(strongest, 180);
+        }
+        EXPECT_EQ(accent, row.accentFill || (row.ring && !row.ticked));
+        EXPECT_EQ(ring, row.ring);
     }
 }
 

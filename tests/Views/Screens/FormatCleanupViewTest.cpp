@@ -2,8 +2,11 @@
 #include "FormatCleanupTestSupport.h"
 #include "Views/Kit/ConfirmAlert.h"
 #include "Views/Kit/MetricCard.h"
+#include "Views/Kit/Palette.h"
+#include "Views/Kit/TextStyle.h"
 #include "Views/Screens/FormatCleanup/FormatCleanupReview.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QListView>
@@ -94,6 +97,45 @@ TEST_F(FormatCleanupViewTest, PresetsCustomFormatsAndPreviewFollowTheViewModel) 
     EXPECT_TRUE(alert.isNull());
     EXPECT_EQ(reviewPage(), 0);
     EXPECT_FALSE(view->viewModel().showConfirmation());
+}
+
+// A card takes the keyboard focus with a ring in the accent, and Space chooses its preset.
+TEST_F(FormatCleanupViewTest, PresetCardShowsFocusAndSpaceChoosesIt) {
+    auto* card = find<PresetCard>(QStringLiteral("presetCard_retireVST2"));
+    QApplication::setActiveWindow(view.get());
+    const QImage before = card->grab().toImage();
+    card->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(card->hasFocus());
+    const QImage focused = card->grab().toImage();
+    EXPECT_NE(before.pixelColor(1, card->height() / 2), focused.pixelColor(1, card->height() / 2));
+    EXPECT_EQ(focused.pixelColor(1, card->height() / 2).rgb(), Palette::accent().rgb());
+    QTest::keyClick(card, Qt::Key_Space);
+    EXPECT_EQ(view->viewModel().preset(), FormatCleanupPresetKind::retireVST2);
+    EXPECT_TRUE(card->isCurrent());
+}
+
+// However narrow the cards, a description shows whole lines that fit, the second ending in "…"
+// when the rest does not fit.
+TEST_F(FormatCleanupViewTest, PresetDescriptionsAreNeverCutMidLine) {
+    for (const int width : {700, 1200}) {
+        view->resize(width, 900);
+        QCoreApplication::processEvents();
+        for (PresetCard* card : view->findChildren<PresetCard*>()) {
+            const QStringList lines = card->descriptionLinesShown();
+            ASSERT_FALSE(lines.isEmpty());
+            EXPECT_LE(lines.size(), 2);
+            const QFontMetrics metrics(textFont(TextStyle::caption2));
+            for (const QString& line : lines)
+                EXPECT_LE(metrics.horizontalAdvance(line), card->width() - 24) << line.toStdString();
+            const QString whole = lines.join(QString());
+            const QString description = card->toolTip();
+            if (whole.simplified() != description.simplified()) {
+                EXPECT_TRUE(lines.last().endsWith(QChar(0x2026))) << lines.last().toStdString();
+            }
+            EXPECT_GE(card->height(), 2 * metrics.lineSpacing() + QFontMetrics(card->font()).height() + 24);
+        }
+    }
 }
 
 TEST_F(FormatCleanupViewTest, RestoringTheLastRecentRunRemovesItsRowAndThePanel) {

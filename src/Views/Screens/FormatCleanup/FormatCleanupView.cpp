@@ -69,12 +69,26 @@ void PresetCard::setCurrent(bool current) {
     update();
 }
 
+namespace {
+
+constexpr int descriptionLines = 2;
+constexpr int titleGap = 4;
+
+QFont titleFontOfCards() {
+    return systemFont(bodyPixelSize, QFont::DemiBold);
+}
+
+} // namespace
+
 QSize PresetCard::sizeHint() const {
-    return QSize(160, cardMinimumTextHeight + 2 * cardPadding);
+    // The title over two lines of description, never less than the card's least text height.
+    const int text = QFontMetrics(titleFontOfCards()).height() + titleGap +
+                     descriptionLines * QFontMetrics(textFont(TextStyle::caption2)).lineSpacing();
+    return QSize(160, qMax(cardMinimumTextHeight, text) + 2 * cardPadding);
 }
 
 QSize PresetCard::minimumSizeHint() const {
-    return QSize(100, cardMinimumTextHeight + 2 * cardPadding);
+    return QSize(100, sizeHint().height());
 }
 
 void PresetCard::paintEvent(QPaintEvent*) {
@@ -85,26 +99,39 @@ void PresetCard::paintEvent(QPaintEvent*) {
     painter.fillPath(shape, m_current ? withOpacity(Palette::accent(), 0.16) : Palette::raisedPanel());
     painter.setPen(QPen(m_current ? Palette::accent() : Palette::hairline(), 1));
     painter.drawPath(shape);
+    if (hasFocus()) {
+        // The keyboard's ring: the accent, lighter on the chosen card that is outlined in it already.
+        QPainterPath ring;
+        ring.addRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 7, 7);
+        painter.setPen(QPen(m_current ? Palette::accent().lighter(160) : Palette::accent(), 2));
+        painter.drawPath(ring);
+    }
 
     const QRect inner = rect().adjusted(cardPadding, cardPadding, -cardPadding, -cardPadding);
-    const QFont titleFont = systemFont(bodyPixelSize, QFont::DemiBold);
+    const QFont titleFont = titleFontOfCards();
     const QFontMetrics titleMetrics(titleFont);
     painter.setFont(titleFont);
     painter.setPen(Qt::white);
     painter.drawText(QRect(inner.left(), inner.top(), inner.width(), titleMetrics.height()),
                      Qt::AlignLeft | Qt::AlignVCenter,
                      titleMetrics.elidedText(text(), Qt::ElideRight, inner.width()));
+    // Whole lines only: a description longer than two lines ends its second in "…".
     const QFont descriptionFont = textFont(TextStyle::caption2);
+    const int lineHeight = QFontMetrics(descriptionFont).lineSpacing();
     painter.setFont(descriptionFont);
     painter.setPen(Palette::secondaryText());
-    // Two laid-out lines: wrapped lines sit further apart than the font's rounded line spacing, so
-    // twice that spacing clips the descenders of the second line.
-    const int twoLines =
-        QFontMetrics(descriptionFont)
-            .boundingRect(QRect(0, 0, inner.width(), 1000), Qt::AlignLeft, QStringLiteral("X\nX"))
-            .height();
-    const QRect description(inner.left(), inner.top() + titleMetrics.height() + 4, inner.width(), twoLines);
-    painter.drawText(description, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, summary(m_preset));
+    int top = inner.top() + titleMetrics.height() + titleGap;
+    for (const QString& line : descriptionLinesShown()) {
+        painter.drawText(QRect(inner.left(), top, inner.width(), lineHeight),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, line);
+        top += lineHeight;
+    }
+}
+
+QStringList PresetCard::descriptionLinesShown() const {
+    return wrapText(summary(m_preset), textFont(TextStyle::caption2), width() - 2 * cardPadding,
+                    descriptionLines)
+        .lines;
 }
 
 FormatCleanupView::FormatCleanupView(PluginManagementService& managementService, PluginInventoryStore& store,

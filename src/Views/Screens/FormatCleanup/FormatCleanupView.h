@@ -36,6 +36,8 @@ public:
     void setCurrent(bool current);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    // The description as drawn at the card's width: at most two lines, the last cut with "…".
+    QStringList descriptionLinesShown() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -64,13 +64,19 @@ protected:
         QColor fill = isChecked() ? Palette::accent() : withOpacity(Qt::white, 0.2);
         if (!isEnabled())
             fill = withOpacity(fill, 0.5);
-        painter.setPen(hasFocus() ? QPen(withOpacity(Palette::accent(), 0.8), 1) : Qt::NoPen);
+        painter.setPen(Qt::NoPen);
         painter.setBrush(fill);
         painter.drawRoundedRect(track, radius, radius);
+        if (hasFocus()) {
+            // The keyboard's ring in the accent, lighter on a track filled with it.
+            painter.setPen(QPen(isChecked() ? Palette::accent().lighter(170) : Palette::accent(), 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRoundedRect(track.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
+        }
         const qreal knob = track.height() - 4;
         const qreal left = isChecked() ? track.right() - 2 - knob : track.left() + 2;
         painter.setPen(Qt::NoPen);
-        painter.setBrush(Qt::white);
+        painter.setBrush(isEnabled() ? QColor(Qt::white) : withOpacity(Qt::white, 0.45));
         painter.drawEllipse(QRectF(left, track.top() + 2, knob, knob));
     }
 };
