@@ -15,7 +15,7 @@
 namespace quorvane {
 
 WrappingText::WrappingText(const QString& text, const QFont& font, int maximumLines, QWidget* parent)
-    : QTextEdit(parent), m_maximumLines(maximumLines) {
+    : QTextEdit(parent), m_text(text), m_maximumLines(maximumLines) {
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse);
     setFocusPolicy(Qt::ClickFocus);
@@ -27,19 +27,13 @@ WrappingText::WrappingText(const QString& text, const QFont& font, int maximumLi
     setFont(font);
     document()->setDefaultFont(font);
     document()->setDocumentMargin(0);
+    m_shown = text;
     setPlainText(text);
     viewport()->setAutoFillBackground(false);
     clearBackground(this);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setMinimumWidth(40);
     fitHeight();
-}
-
-int WrappingText::lineCount() const {
-    int lines = 0;
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
-        lines += block.layout() ? qMax(1, block.layout()->lineCount()) : 1;
-    return lines;
 }
 
 int WrappingText::shownLineCount() const {
@@ -52,7 +46,17 @@ void WrappingText::resizeEvent(QResizeEvent* event) {
 }
 
 void WrappingText::fitHeight() {
-    document()->setTextWidth(viewport()->width() > 0 ? viewport()->width() : 400);
+    const int width = viewport()->width() > 0 ? viewport()->width() : 400;
+    document()->setTextWidth(width);
+    // A little narrower than the document, so that no shown line wraps again there.
+    const WrappedText wrapped = wrapText(m_text, font(), width - 2, m_maximumLines);
+    m_lineCount = qMax(1, wrapped.neededLines);
+    const QString shown = wrapped.isCut() ? wrapped.lines.join(QChar::LineSeparator) : m_text;
+    if (shown != m_shown) {
+        m_shown = shown;
+        setPlainText(shown);
+        setToolTip(wrapped.isCut() ? m_text : QString());
+    }
     const int lineHeight = QFontMetrics(font()).lineSpacing();
     const int height = shownLineCount() * lineHeight + 2;
     if (this->height() != height)

@@ -10,14 +10,17 @@ class QPushButton;
 namespace quorvane {
 
 // Selectable text that wraps anywhere (paths have no spaces) and shows at most `maximumLines`
-// lines; the rest is cut on screen but stays in the text.
+// lines; a text that needs more is cut on screen, its last shown line ending in "…", and stays
+// whole in text() and the tooltip.
 class WrappingText : public QTextEdit {
     Q_OBJECT
 public:
     WrappingText(const QString& text, const QFont& font, int maximumLines, QWidget* parent = nullptr);
 
+    QString text() const { return m_text; }
     int shownLineCount() const;
-    int lineCount() const;
+    // The lines the whole text needs at the present width.
+    int lineCount() const { return m_lineCount; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -25,7 +28,10 @@ protected:
 private:
     void fitHeight();
 
+    QString m_text;
+    QString m_shown;
     int m_maximumLines;
+    int m_lineCount = 1;
 };
 
 // A titled file path that can be selected and copied whole to the clipboard.

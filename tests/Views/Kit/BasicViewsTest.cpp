@@ -19,6 +19,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -147,9 +148,16 @@ TEST(PathBox, CopyPutsTheWholePathOnTheClipboardEvenWhenCutOnScreen) {
     box.setFixedWidth(300);
     box.show();
     QApplication::processEvents();
-    EXPECT_EQ(box.pathText()->toPlainText(), path);
+    EXPECT_EQ(box.pathText()->text(), path);
     EXPECT_GT(box.pathText()->lineCount(), 3);
     EXPECT_EQ(box.pathText()->shownLineCount(), 3);
+    // What is cut says so: the third line ends in the ellipsis, and the tooltip holds the whole path.
+    const QString shown = box.pathText()->toPlainText();
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    const QStringList lines = shown.split(QRegularExpression(QStringLiteral("[\n\u2028]")));
+    EXPECT_EQ(lines.size(), 3);
+    EXPECT_TRUE(path.startsWith(lines.front()));
+    EXPECT_EQ(box.pathText()->toolTip(), path);
     EXPECT_EQ(box.pathText()->height(), 3 * QFontMetrics(box.pathText()->font()).lineSpacing() + 2);
     EXPECT_EQ(box.fillColor(), withOpacity(Palette::background(), 0.55));
     EXPECT_FALSE(box.strokeColor().has_value());

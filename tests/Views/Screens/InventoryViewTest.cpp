@@ -108,6 +108,8 @@ TEST_F(InventoryViewTest, TypingFiltersTheRowsAndSelectingShowsTheBatchBar) {
     EXPECT_EQ(find<QLabel>(QStringLiteral("shownCountLabel"))->text(),
               QStringLiteral("1 of 3 active plugins shown"));
     ASSERT_TRUE(shown(QStringLiteral("clearFiltersButton")));
+    // "Clear Filters" is the one way to clear: the field has no clear button of its own beside it.
+    EXPECT_FALSE(find<QLineEdit>(QStringLiteral("searchField"))->isClearButtonEnabled());
     find<QPushButton>(QStringLiteral("clearFiltersButton"))->click();
     EXPECT_EQ(rowNames().size(), 3);
     EXPECT_TRUE(find<QLineEdit>(QStringLiteral("searchField"))->text().isEmpty());

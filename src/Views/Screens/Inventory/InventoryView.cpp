@@ -209,7 +209,6 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
     m_search = new QLineEdit(m_filterBar);
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->setPlaceholderText(text::searchPlaceholder);
-    m_search->setClearButtonEnabled(true);
     // The rounded-border field.
     m_search->setStyleSheet(
         QStringLiteral("QLineEdit { background: %1; border: 1px solid %2; border-radius: 6px;"
