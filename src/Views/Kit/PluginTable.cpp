@@ -91,6 +91,38 @@ public:
     }
 };
 
+// The column titles in the secondary colour over a hairline, a title that does not fit ending in
+// "…". (A style sheet on the sections drops the header's eliding, so the titles are drawn here.)
+class PluginTableHeader : public QHeaderView {
+public:
+    explicit PluginTableHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
+        if (!rect.isValid())
+            return;
+        painter->save();
+        painter->setPen(QPen(Palette::hairline(), 1));
+        painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+        const QRect text = rect.adjusted(sectionPadding, 0, -sectionPadding, 0);
+        const QString title = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+        painter->setPen(Palette::secondaryText());
+        painter->setFont(font());
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                          fontMetrics().elidedText(title, Qt::ElideRight, text.width()));
+        painter->restore();
+    }
+
+    QSize sectionSizeFromContents(int logicalIndex) const override {
+        QSize size = QHeaderView::sectionSizeFromContents(logicalIndex);
+        size.setHeight(fontMetrics().height() + 2 * 4 + 1);
+        return size;
+    }
+
+private:
+    static constexpr int sectionPadding = 6;
+};
+
 } // namespace
 
 PluginTableBase::PluginTableBase(QWidget* parent)
@@ -116,12 +148,9 @@ PluginTableBase::PluginTableBase(QWidget* parent)
     m_view->verticalHeader()->hide();
     m_view->verticalHeader()->setDefaultSectionSize(28);
     m_view->viewport()->setAutoFillBackground(false);
-    m_view->setStyleSheet(
-        QStringLiteral("QTableView { background: transparent; border: none; }"
-                       "QHeaderView { background: transparent; }"
-                       "QHeaderView::section { background: transparent; color: %1; border: none;"
-                       " border-bottom: 1px solid %2; padding: 4px 6px; }")
-            .arg(Palette::secondaryText().name(QColor::HexArgb), Palette::hairline().name(QColor::HexArgb)));
+    m_view->setHorizontalHeader(new PluginTableHeader(m_view));
+    m_view->setStyleSheet(QStringLiteral("QTableView { background: transparent; border: none; }"
+                                         "QHeaderView { background: transparent; }"));
     layout->addWidget(m_view);
 
     QHeaderView* header = m_view->horizontalHeader();
@@ -134,20 +163,18 @@ PluginTableBase::PluginTableBase(QWidget* parent)
     header->setSelectionModel(new QItemSelectionModel(m_model, header));
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const auto& columns = pluginTableColumns();
-    int smallest = columns.front().minimumWidth;
-    for (const auto& column : columns)
-        smallest = qMin(smallest, column.minimumWidth);
-    header->setMinimumSectionSize(smallest);
+    header->setMinimumSectionSize(24);
     for (size_t column = 0; column < columns.size(); ++column)
         header->resizeSection(static_cast<int>(column), columns[column].idealWidth);
-    header->setStretchLastSection(true);
-    // The header has one minimum for every section; each column keeps its own.
-    connect(header, &QHeaderView::sectionResized, this, [header](int section, int, int size) {
+    // A column the user narrows keeps its own minimum; the fit to the table's width may go below.
+    connect(header, &QHeaderView::sectionResized, this, [this, header](int section, int, int size) {
         const auto& all = pluginTableColumns();
-        if (section >= 0 && section < static_cast<int>(all.size()) &&
+        if (!m_fitting && section >= 0 && section < static_cast<int>(all.size()) &&
             size < all[static_cast<size_t>(section)].minimumWidth)
             header->resizeSection(section, all[static_cast<size_t>(section)].minimumWidth);
     });
+    // The columns take the width the table has, whenever it changes.
+    m_view->viewport()->installEventFilter(this);
 
     // The outline of the current row spans every cell, and it follows the focus.
     m_view->installEventFilter(this);
@@ -163,7 +190,48 @@ PluginTableBase::PluginTableBase(QWidget* parent)
 bool PluginTableBase::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_view && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         m_view->viewport()->update();
+    if (watched == m_view->viewport() && event->type() == QEvent::Resize)
+        fitColumns(m_view->viewport()->width());
     return RoundedBox::eventFilter(watched, event);
+}
+
+std::vector<int> fittedColumnWidths(int width) {
+    const auto& columns = pluginTableColumns();
+    int ideal = 0;
+    int least = 0;
+    for (const auto& column : columns) {
+        ideal += column.idealWidth;
+        least += column.minimumWidth;
+    }
+    std::vector<int> widths;
+    widths.reserve(columns.size());
+    for (const auto& column : columns) {
+        double share = 0;
+        if (width >= ideal) // Room to spare: every column grows with its ideal width.
+            share = column.idealWidth * double(width) / ideal;
+        else if (width >= least) // From the ideal towards the minimum, each by its own margin.
+            share = column.minimumWidth +
+                    (column.idealWidth - column.minimumWidth) * double(width - least) / (ideal - least);
+        else // Narrower than every minimum: all shrink alike and cut their texts with "…".
+            share = column.minimumWidth * double(width) / least;
+        widths.push_back(int(share));
+    }
+    // What rounding left over goes to the last column, so that the row ends at the table's edge.
+    int used = 0;
+    for (int columnWidth : widths)
+        used += columnWidth;
+    widths.back() += width - used;
+    return widths;
+}
+
+void PluginTableBase::fitColumns(int width) {
+    if (width <= 0)
+        return;
+    const std::vector<int> widths = fittedColumnWidths(width);
+    m_fitting = true;
+    for (size_t column = 0; column < widths.size(); ++column)
+        m_view->horizontalHeader()->resizeSection(int(column), widths[column]);
+    m_fitting = false;
 }
 
 const std::vector<Plugin>& PluginTableBase::plugins() const {

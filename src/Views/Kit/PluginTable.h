@@ -17,6 +17,11 @@ namespace quorvane {
 
 class PluginTableModel;
 
+// The widths of the six columns that fill `width` exactly: each grows with its ideal width when
+// there is room to spare, shrinks from its ideal towards its minimum when there is less, and all
+// shrink alike below the sum of the minimums.
+std::vector<int> fittedColumnWidths(int width);
+
 // What both plugin tables share: the six columns with their widths, no sorting, rows in the order
 // given, and the look (panel at 0.42 in a rounded, outlined frame).
 class PluginTableBase : public RoundedBox {
@@ -48,9 +53,12 @@ protected:
     std::vector<int> selectedRows() const;
 
 private:
+    void fitColumns(int width);
+
     QTableView* m_view;
     PluginTableModel* m_model;
     bool m_applying = false;
+    bool m_fitting = false;
 };
 
 // Selects at most one product, bound to an optional whole `Plugin`.

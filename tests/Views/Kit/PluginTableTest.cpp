@@ -9,9 +9,12 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QTableView>
 
 #include <gtest/gtest.h>
+
+#include <numeric>
 
 namespace quorvane {
 namespace {
@@ -74,6 +77,43 @@ TEST(PluginTableModel, ColumnsAndCells) {
     EXPECT_EQ(cell(1, PluginTableModel::statusColumn, Qt::ForegroundRole).value<QColor>(), Palette::amber());
     EXPECT_EQ(cell(2, PluginTableModel::statusColumn, Qt::ForegroundRole).value<QColor>(), Palette::accent());
     EXPECT_EQ(cell(0, PluginTableModel::statusColumn, Qt::ForegroundRole).value<QColor>(), Palette::green());
+}
+
+// The columns fill the table's width at every size: above their ideal widths all grow, between the
+// ideal and the minimum each keeps at least its minimum, and below that all shrink alike.
+TEST(PluginTables, ColumnsUseTheWidthTheTableHas) {
+    int ideal = 0;
+    int least = 0;
+    for (const auto& column : pluginTableColumns()) {
+        ideal += column.idealWidth;
+        least += column.minimumWidth;
+    }
+    for (const int width : {1400, ideal, (ideal + least) / 2, least, 500}) {
+        SCOPED_TRACE(width);
+        const std::vector<int> widths = fittedColumnWidths(width);
+        ASSERT_EQ(widths.size(), pluginTableColumns().size());
+        EXPECT_EQ(std::accumulate(widths.begin(), widths.end(), 0), width);
+        for (size_t column = 0; column < widths.size(); ++column) {
+            const auto& spec = pluginTableColumns()[column];
+            EXPECT_EQ(widths[column] >= spec.idealWidth - 1, width >= ideal) << column;
+            if (width >= least) {
+                EXPECT_GE(widths[column], spec.minimumWidth) << column;
+            }
+        }
+    }
+
+    // A shown table: the row ends at the table's edge, with nothing to scroll sideways.
+    std::optional<Plugin> selected;
+    PluginTable table({[&] { return selected; }, [&](std::optional<Plugin> p) { selected = p; }});
+    table.setPlugins(threePlugins());
+    for (const int width : {1200, 560}) {
+        table.resize(width, 300);
+        table.show();
+        QApplication::processEvents();
+        QHeaderView* header = table.view()->horizontalHeader();
+        EXPECT_EQ(header->length(), table.view()->viewport()->width()) << width;
+        EXPECT_FALSE(table.view()->horizontalScrollBar()->isVisible()) << width;
+    }
 }
 
 TEST(PluginTables, BothShowTheSameColumnsUnsortedInTheGivenOrder) {

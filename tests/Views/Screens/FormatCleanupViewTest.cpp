@@ -154,5 +154,56 @@ TEST_F(FormatCleanupViewTest, RestoringTheLastRecentRunRemovesItsRowAndThePanel)
     EXPECT_EQ(view->findChild<QAbstractButton*>(QStringLiteral("restoreCompletedRunButton")), nullptr);
 }
 
+// Products with VST2 alone, so that retiring VST2 warns for each of them: the first warning short,
+// the others long.
+class FormatCleanupNotesTest : public FormatCleanupTest {
+protected:
+    void SetUp() override {
+        FormatCleanupTest::SetUp();
+        std::vector<Plugin> plugins = vst2Products(1, true, QStringLiteral("A"));
+        for (Plugin& plugin : vst2Products(2, true, QStringLiteral("Marrow and Pike Vintage Channel Strip ")))
+            plugins.push_back(std::move(plugin));
+        start(plugins);
+        view = std::make_unique<FormatCleanupView>(*service, *store, *run, ScreenServices::production());
+        view->show();
+    }
+    void TearDown() override {
+        view.reset();
+        FormatCleanupTest::TearDown();
+    }
+    std::unique_ptr<FormatCleanupView> view;
+};
+
+// A warning row is as tall as its own text wrapped at the list's width, however narrow the window.
+TEST_F(FormatCleanupNotesTest, WarningRowsAreAsTallAsTheirWrappedText) {
+    view->viewModel().setPreset(FormatCleanupPresetKind::retireVST2);
+    view->viewModel().buildCleanupPreview();
+    view->findChild<DisclosureGroup*>(QStringLiteral("warningsAndExclusions"))->setOpen(true);
+    auto* notes = view->findChild<QListView*>(QStringLiteral("noteList"));
+    ASSERT_NE(notes, nullptr);
+    ASSERT_GT(notes->model()->rowCount(), 0);
+    // The screen's width in the smallest window, and a wide one.
+    for (const int width : {900, 1600}) {
+        view->resize(width, 1400);
+        QCoreApplication::processEvents();
+        const QFontMetrics metrics(notes->font());
+        for (int row = 0; row < notes->model()->rowCount(); ++row) {
+            const QModelIndex index = notes->model()->index(row, 0);
+            const QRect shown = notes->visualRect(index);
+            // The text's column: the row less its icon and the spacing either side.
+            const int column = shown.width() - notes->iconSize().width() - 12;
+            const int needed = metrics
+                                   .boundingRect(QRect(0, 0, column, 10000), Qt::TextWordWrap,
+                                                 index.data(Qt::DisplayRole).toString())
+                                   .height();
+            EXPECT_GE(shown.height(), needed) << width << " row " << row;
+            EXPECT_LE(shown.height(), needed + 8) << width << " row " << row;
+            if (width == 900 && row > 0) {
+                EXPECT_GT(needed, metrics.lineSpacing() + 2) << "the long warnings no longer wrap here";
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace quorvane::testing

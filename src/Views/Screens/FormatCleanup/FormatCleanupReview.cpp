@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -54,6 +55,22 @@ QListView* makeList(const QString& objectName, QWidget* parent) {
     list->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
     return list;
 }
+
+// Rows as tall as their wrapped text at the list's width: a warning or an exclusion never shows
+// cut through a line.
+class WrappedRowDelegate : public QStyledItemDelegate {
+public:
+    explicit WrappedRowDelegate(QListView* list) : QStyledItemDelegate(list), m_list(list) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem sized = option;
+        sized.rect = QRect(0, 0, qMax(1, m_list->viewport()->width() - 2 * m_list->spacing()), 1);
+        return QStyledItemDelegate::sizeHint(sized, index);
+    }
+
+private:
+    QListView* m_list;
+};
 
 } // namespace
 
@@ -158,6 +175,9 @@ FormatCleanupReview::FormatCleanupReview(FormatCleanupViewModel& viewModel, QWid
     m_notes->setModel(m_noteModel);
     m_notes->setSpacing(4);
     m_notes->setWordWrap(true);
+    m_notes->setUniformItemSizes(false);
+    m_notes->setResizeMode(QListView::Adjust);
+    m_notes->setItemDelegate(new WrappedRowDelegate(m_notes));
     m_notes->setMinimumHeight(96);
     m_notes->setMaximumHeight(280);
     auto* noteBody = new QWidget;

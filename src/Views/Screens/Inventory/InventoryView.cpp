@@ -237,13 +237,13 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
     listHeaderLayout->addWidget(clear);
     body->addWidget(listHeader);
 
-    // Batch bar block.
+    // Batch bar block, in room kept for it whether or not anything is selected.
     m_selectionBlock = new QWidget(this);
     m_selectionBlock->setObjectName(QStringLiteral("selectionBlock"));
     auto* selectionLayout = new QVBoxLayout(m_selectionBlock);
     selectionLayout->setContentsMargins(0, 0, 0, 0);
     selectionLayout->setSpacing(6);
-    body->addWidget(m_selectionBlock);
+    addBatchArea(body, this)->addWidget(m_selectionBlock);
 
     // Table and inspector.
     auto* split = new QSplitter(Qt::Horizontal, this);
@@ -255,7 +255,7 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
                                               m_model->setSelectedPluginIDs(ids);
                                           }},
                                          split);
-    m_table->setMinimumWidth(650);
+    m_table->setMinimumWidth(pluginTableMinimumWidth);
     split->addWidget(m_table);
     PluginDetailPane::Actions actions{
         [this](const Plugin& plugin) { return m_model->quarantineReason(plugin); },

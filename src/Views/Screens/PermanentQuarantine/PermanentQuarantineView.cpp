@@ -127,7 +127,7 @@ PermanentQuarantineView::PermanentQuarantineView(PluginInventoryStore& store,
     scroll->setObjectName(QStringLiteral("permanentQuarantineScroll"));
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     outer->addWidget(scroll);
     auto* content = new QWidget(scroll);
     content->setAutoFillBackground(false);

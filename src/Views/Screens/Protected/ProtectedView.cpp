@@ -109,6 +109,7 @@ ProtectedView::ProtectedView(PluginInventoryStore& store, Binding<std::optional<
         },
         split);
     sizeInspector(m_inspector);
+    m_table->setMinimumWidth(pluginTableMinimumWidth);
     split->addWidget(m_table);
     split->addWidget(m_inspector);
     split->setStretchFactor(0, 1);

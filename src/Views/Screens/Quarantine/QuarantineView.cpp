@@ -216,9 +216,7 @@ QuarantineView::QuarantineView(PluginManagementService& service, PluginInventory
     m_header = new QVBoxLayout;
     column->addLayout(m_header);
     m_metrics = makeMetricRow(column);
-    m_batch = new QVBoxLayout;
-    m_batch->setSpacing(6);
-    column->addLayout(m_batch);
+    m_batch = addBatchArea(column, this);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->setObjectName(QStringLiteral("quarantineSplit"));
@@ -252,6 +250,7 @@ QuarantineView::QuarantineView(PluginManagementService& service, PluginInventory
     };
     m_inspector = new QuarantineDetailPane(std::move(actions), split);
     sizeInspector(m_inspector);
+    m_table->setMinimumWidth(pluginTableMinimumWidth);
     split->addWidget(m_table);
     split->addWidget(m_inspector);
     split->setStretchFactor(0, 1);

@@ -85,7 +85,7 @@ SafetyGuideView::SafetyGuideView(QWidget* parent) : QWidget(parent) {
     scroll->setObjectName(QStringLiteral("safetyGuideScroll"));
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     scroll->viewport()->setAutoFillBackground(false);
     outer->addWidget(scroll);

@@ -17,7 +17,15 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include <memory>
+
 namespace quorvane {
+
+namespace {
+
+constexpr int batchAreaSpacing = 6;
+
+} // namespace
 
 QVBoxLayout* makeScreenColumn(QWidget* screen, int spacing) {
     auto* column = new QVBoxLayout(screen);
@@ -80,6 +88,28 @@ QVBoxLayout* addSplitPane(QSplitter* split, const QString& objectName, int spaci
 void sizeInspector(QWidget* inspector) {
     inspector->setMinimumWidth(300);
     inspector->resize(330, inspector->height());
+}
+
+QVBoxLayout* addBatchArea(QVBoxLayout* column, QWidget* screen) {
+    auto* area = new QWidget(screen);
+    area->setObjectName(QStringLiteral("batchArea"));
+    area->setMinimumHeight(reservedBatchHeight());
+    auto* layout = new QVBoxLayout(area);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(batchAreaSpacing);
+    layout->setAlignment(Qt::AlignTop);
+    column->addWidget(area);
+    return layout;
+}
+
+int reservedBatchHeight() {
+    auto* actions = new QWidget;
+    auto* row = new QHBoxLayout(actions);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(new KitButton(clearSelectionText, QStringLiteral("trash"), ButtonStyle::bordered, actions));
+    const BatchSelectionBar sample(2, QStringLiteral("plugin"), actions);
+    const std::unique_ptr<QWidget> line(makeBatchReasonLine(QStringLiteral("Batch"), nullptr));
+    return sample.sizeHint().height() + batchAreaSpacing + line->sizeHint().height();
 }
 
 QWidget* makeStatusChip(bool ready, const QString& readyText, QWidget* parent) {

@@ -49,6 +49,17 @@ QVBoxLayout* addSplitPane(QSplitter* split, const QString& objectName, int spaci
 // The inspector beside a plugin table: at least 300 pixels wide, ideally 330.
 void sizeInspector(QWidget* inspector);
 
+// The least width of a plugin table beside its inspector: what the smallest window leaves it once
+// the inspector has its own least width, so that the two never overlap.
+inline constexpr int pluginTableMinimumWidth = 560;
+
+// The block under the list header that holds a screen's batch bar and its reason line, added to
+// `column`; returns the block's own column. It keeps the height of a bar and one reason line while
+// nothing is selected, so that the list below stays where it is, under the pointer, when a
+// selection starts or ends.
+QVBoxLayout* addBatchArea(QVBoxLayout* column, QWidget* screen);
+int reservedBatchHeight();
+
 // The privileged-action chip of a page header: `readyText` with a green shield while the helper is
 // ready, "Plugin Management required" with an amber lock otherwise. Named "statusChip".
 QWidget* makeStatusChip(bool ready, const QString& readyText, QWidget* parent);

@@ -223,9 +223,7 @@ TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInv
     m_header = new QVBoxLayout;
     column->addLayout(m_header);
     m_metrics = makeMetricRow(column);
-    m_batch = new QVBoxLayout;
-    m_batch->setSpacing(6);
-    column->addLayout(m_batch);
+    m_batch = addBatchArea(column, this);
 
     auto* body = new QWidget(this);
     m_body = new QStackedLayout(body);
@@ -243,7 +241,7 @@ TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInv
     scroll->setObjectName(QStringLiteral("trashRecoveryList"));
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     auto* list = new QWidget(scroll);
     m_rows = new QVBoxLayout(list);
     m_rows->setContentsMargins(0, 0, 0, 0);
