@@ -1,6 +1,6 @@
 #include "App/RootView.h"
 #include "IsolatedRootObjects.h"
-#include "Support/Fixtures/FixtureRecords.h"
+#include "ScreenWalkSupport.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -15,49 +15,9 @@
 namespace quorvane {
 namespace {
 
-using testing::bundleRecord;
-using testing::productOfRecords;
-using testing::quarantinedUnderOperation;
-
-PersistedInventory inventoryOfEveryKind() {
-    PersistedInventory state;
-    Plugin loose = productOfRecords(
-        QStringLiteral("Larkspur"), QStringLiteral("Fernhill"),
-        {bundleRecord(QStringLiteral("AU"),
-                      QStringLiteral("/Library/Audio/Plug-Ins/Components/Larkspur.component"), false),
-         bundleRecord(QStringLiteral("VST3"), QStringLiteral("/Library/Audio/Plug-Ins/VST3/Larkspur.vst3"),
-                      false)});
-    Plugin kept = productOfRecords(
-        QStringLiteral("Tidewater"), QStringLiteral("Oxbow"),
-        {bundleRecord(QStringLiteral("AU"),
-                      QStringLiteral("/Library/Audio/Plug-Ins/Components/Tidewater.component"), true)});
-    kept.status = PluginStatus::protected_;
-    Plugin held = productOfRecords(
-        QStringLiteral("Quillon"), QStringLiteral("Marrow"),
-        {quarantinedUnderOperation(
-            bundleRecord(QStringLiteral("AU"),
-                         QStringLiteral("/Library/Audio/Plug-Ins/Components/Quillon.component"), false),
-            QStringLiteral("6F1C2B9E-3D4A-4E5F-8A7B-1C2D3E4F5A6B"))});
-    held.status = PluginStatus::quarantined;
-    state.plugins = {loose, kept, held};
-    return state;
-}
-
-bool within(const QWidget* widget, const QString& ancestorName) {
-    for (const QWidget* at = widget; at; at = at->parentWidget()) {
-        if (at->objectName() == ancestorName)
-            return true;
-    }
-    return false;
-}
-
-QWidget* shownScreen(const RootView& view, const QString& name) {
-    for (QWidget* screen : view.findChildren<QWidget*>(name)) {
-        if (screen->isVisible())
-            return screen;
-    }
-    return nullptr;
-}
+using testing::inventoryOfEveryKind;
+using testing::shownScreen;
+using testing::within;
 
 // Every control a Tab press may reach: shown, enabled, taking focus from the keyboard.
 QSet<QWidget*> tabStops(QWidget* screen) {

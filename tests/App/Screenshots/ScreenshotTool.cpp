@@ -74,7 +74,8 @@ void write(QWidget* widget, const QString& name) {
     }
 }
 
-// A whole window is also shown at its smallest size, where cramped layouts show first.
+// A whole window is also shown at its smallest size, where cramped layouts show first, and at a
+// large one, where stretched ones do.
 void save(QWidget* widget, const QString& name, bool fitContent = true) {
     widget->show();
     QApplication::processEvents();
@@ -84,9 +85,13 @@ void save(QWidget* widget, const QString& name, bool fitContent = true) {
     write(widget, name);
     if (qobject_cast<RootView*>(widget) && !fitContent) {
         const QSize size = widget->size();
-        widget->resize(widget->minimumSize());
-        QApplication::processEvents();
-        write(widget, name + QStringLiteral("-smallest"));
+        for (const auto& [other, suffix] :
+             {std::pair{widget->minimumSize(), QStringLiteral("-smallest")},
+              std::pair{QSize(1920, qMax(1200, size.height())), QStringLiteral("-large")}}) {
+            widget->resize(other);
+            QApplication::processEvents();
+            write(widget, name + suffix);
+        }
         widget->resize(size);
         QApplication::processEvents();
     }
@@ -753,6 +758,10 @@ void renderFormatCleanup() {
         group->setOpen(true);
     window.resize(1440, 1500);
     save(&window, QStringLiteral("window-format-cleanup-preview"), false);
+    // As narrow as the window goes, tall enough for the warnings to wrap in view.
+    window.resize(window.minimumWidth(), 1500);
+    QApplication::processEvents();
+    write(&window, QStringLiteral("window-format-cleanup-preview-narrow"));
     window.resize(1440, 900);
     if (QMessageBox* alert = presentCleanupConfirmation(view, model))
         save(alert, QStringLiteral("format-cleanup-confirmation"));
