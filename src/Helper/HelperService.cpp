@@ -125,7 +125,8 @@ std::optional<TransactionRecoveryReport> HelperService::recoverInterruptedTransa
         }
         lockFile = std::move(*acquired);
     }
-    return quorvane::recoverInterruptedTransaction(m_record, m_policy.ledger());
+    return quorvane::recoverInterruptedTransaction(m_record, m_policy.ledger(),
+                                                   m_policy.pathPolicy().quarantineRoot());
 }
 
 void HelperService::replySent() {

@@ -25,13 +25,26 @@ bool isFree(const DirectoryHandle& folder, const QString& name) {
     return !status && status.error().code == ENOENT;
 }
 
+// The folder an entry goes back into; an emptied operation folder removed meanwhile is made again.
+std::expected<DirectoryHandle, SyscallError> openHome(const QString& folder, const QString& quarantineRoot) {
+    auto home = DirectoryHandle::open(folder);
+    if (home || home.error().code != ENOENT || deletingLastPathComponent(folder) != quarantineRoot)
+        return home;
+    const auto root = DirectoryHandle::open(quarantineRoot);
+    if (!root)
+        return std::unexpected(root.error());
+    if (auto made = root->makeChildDirectory(lastPathComponent(folder), 0755); !made)
+        return std::unexpected(made.error());
+    return root->openChild(lastPathComponent(folder));
+}
+
 // Puts one entry back under its source name; the reason when it cannot.
-std::optional<QString> returnEntry(const Entry& entry, const QString& stagingFolder) {
-    const auto home = DirectoryHandle::open(deletingLastPathComponent(entry.source));
-    if (!home)
-        return QStringLiteral("its source folder is unavailable: ") + home.error().description();
+std::optional<QString> returnEntry(const Entry& entry, const QString& stagingFolder,
+                                   const QString& quarantineRoot) {
+    const QString homePath = deletingLastPathComponent(entry.source);
     const QString homeName = lastPathComponent(entry.source);
-    if (holds(*home, homeName, entry.identity))
+    auto home = DirectoryHandle::open(homePath);
+    if (home && holds(*home, homeName, entry.identity))
         return std::nullopt;
 
     // Where the moves may have left it: the destination, or the staging name on the way there.
@@ -44,6 +57,11 @@ std::optional<QString> returnEntry(const Entry& entry, const QString& stagingFol
         if (!folder || !holds(*folder, name, entry.identity))
             continue;
         const QString place = QStringLiteral("it is at ") + appendingPathComponent(folderPath, name);
+        if (!home)
+            home = openHome(homePath, quarantineRoot);
+        if (!home)
+            return place + QStringLiteral(", and its source folder is unavailable: ") +
+                   home.error().description();
         if (!isFree(*home, homeName))
             return place + QStringLiteral(", and something else now stands at its source");
         const auto moved = renameNoReplace(*folder, name, *home, homeName);
@@ -92,7 +110,8 @@ void settleTrash(TransactionKind kind, const std::vector<Entry>& entries, const 
 } // namespace
 
 TransactionRecoveryReport recoverInterruptedTransaction(const TransactionRecord& record,
-                                                        const TrashLedger& ledger) {
+                                                        const TrashLedger& ledger,
+                                                        const QString& quarantineRoot) {
     TransactionRecoveryReport report;
     const auto read = record.read();
     if (!read) {
@@ -121,7 +140,7 @@ TransactionRecoveryReport recoverInterruptedTransaction(const TransactionRecord&
     qCInfo(helperLifecycleLog, "Rolling back the interrupted privileged %s %s with %lld bundles",
            kind.constData(), id.constData(), static_cast<long long>(transaction.entries.size()));
     for (auto entry = transaction.entries.rbegin(); entry != transaction.entries.rend(); ++entry) {
-        if (const auto reason = returnEntry(*entry, ledger.stagingFolder())) {
+        if (const auto reason = returnEntry(*entry, ledger.stagingFolder(), quarantineRoot)) {
             report.leftInPlace.append(entry->source);
             qCWarning(helperLifecycleLog, "%s could not be returned and was left where it is: %s",
                       qUtf8Printable(entry->source), qUtf8Printable(*reason));

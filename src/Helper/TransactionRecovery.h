@@ -26,8 +26,10 @@ struct TransactionRecoveryReport {
 // its staging name, never over anything; what cannot go back is logged and left where it is. The
 // Trash ledger and the `.trashinfo` files then follow where each bundle ended up, emptied operation
 // folders go, and the record is removed. A record that cannot be read is logged and kept, so that no
-// transaction runs over it.
+// transaction runs over it. An operation folder directly under `quarantineRoot` that a bundle left
+// and that has been removed meanwhile (as emptied) is made again for it.
 TransactionRecoveryReport recoverInterruptedTransaction(const TransactionRecord& record,
-                                                        const TrashLedger& ledger);
+                                                        const TrashLedger& ledger,
+                                                        const QString& quarantineRoot);
 
 } // namespace quorvane

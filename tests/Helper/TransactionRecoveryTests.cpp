@@ -44,7 +44,8 @@ TEST_F(TransactionRecoveryTest, ACommittedTransactionOnlyLosesItsRecord) {
     ASSERT_TRUE(record.write({Kind::quarantine, upperUuid(), true, {entry}}));
     const auto before = tree.audit();
 
-    EXPECT_EQ(recoverInterruptedTransaction(record, tree.ledger).found, Found::committed);
+    EXPECT_EQ(recoverInterruptedTransaction(record, tree.ledger, tree.policy.quarantineRoot()).found,
+              Found::committed);
     EXPECT_FALSE(existsNoFollow(record.path()));
     auto after = before;
     std::erase_if(after, [&](const AuditEntry& audited) { return audited.path == record.path(); });
@@ -62,6 +63,7 @@ TEST_F(TransactionRecoveryTest, EveryBundleGoesBackOrIsLeftWhereItIsNeverOverAny
     const std::vector<Row> rows{
         {"quarantined, back to the plug-in folder", Kind::quarantine, 'd', false},
         {"never moved", Kind::restore, 'h', false},
+        {"restored, its emptied operation folder removed since", Kind::restore, 'd', false},
         {"staged on its way to the Trash", Kind::trash, 's', false},
         {"in the Trash", Kind::trash, 'd', false},
         {"recovered from the Trash, back into it", Kind::trashRestore, 'd', false},
@@ -70,7 +72,7 @@ TEST_F(TransactionRecoveryTest, EveryBundleGoesBackOrIsLeftWhereItIsNeverOverAny
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const QString name = upperUuid() + QStringLiteral(".vst3");
-        const QString quarantined = tree.quarantined(operation, name);
+        const QString quarantined = tree.quarantined(upperUuid(), name);
         QString source = tree.vst3(name);
         QString destination = quarantined;
         if (row.kind == Kind::restore)
@@ -94,7 +96,7 @@ TEST_F(TransactionRecoveryTest, EveryBundleGoesBackOrIsLeftWhereItIsNeverOverAny
         const FileIdentity occupant = row.sourceTaken ? identityAt(source) : FileIdentity{};
         ASSERT_TRUE(record.write({row.kind, upperUuid(), false, {entry}}));
 
-        const auto report = recoverInterruptedTransaction(record, tree.ledger);
+        const auto report = recoverInterruptedTransaction(record, tree.ledger, tree.policy.quarantineRoot());
         EXPECT_EQ(report.found, Found::interrupted);
         EXPECT_FALSE(existsNoFollow(record.path()));
         if (row.sourceTaken) {
