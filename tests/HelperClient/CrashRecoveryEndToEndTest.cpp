@@ -24,8 +24,32 @@ struct PathPair {
     QString destination;
 };
 
-// The helper killed in the middle of a three-bundle transaction, started again, then the
-// application launched: the real store, the real client and the testbed helper.
+// Socket activation in small: the helper counts as enabled while it is not running, and a connection
+// to it starts it, answered once it is ready, as the socket keeps a client waiting until then.
+class StartedOnConnect final : public ServiceRegistry {
+public:
+    explicit StartedOnConnect(SupervisedChildRegistry& child) : m_child(child) {}
+
+    ServiceRegistrationStatus status() override { return ServiceRegistrationStatus::enabled; }
+    void registerService(Completion done) override { m_child.registerService(std::move(done)); }
+    void unregisterService(Completion done) override { m_child.unregisterService(std::move(done)); }
+    HelperEndpoint endpoint() const override { return m_child.endpoint(); }
+
+    HelperConnectionFactory connections() {
+        return [this](const HelperEndpoint& endpoint) -> std::unique_ptr<HelperConnection> {
+            const auto started = std::make_shared<bool>(false);
+            m_child.registerService([started](auto) { *started = true; });
+            (void)QTest::qWaitFor([&] { return *started; }, 30000);
+            return std::make_unique<UnixSocketHelperConnection>(endpoint);
+        };
+    }
+
+private:
+    SupervisedChildRegistry& m_child;
+};
+
+// The helper killed in the middle of a three-bundle transaction, then the application launched,
+// whose handshake starts the helper again: the real store, the real client and the testbed helper.
 class CrashRecoveryEndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -188,16 +212,17 @@ TEST_F(CrashRecoveryEndToEndTest, AKilledTransactionIsUndoneBeforeTheApplication
         store.reset();
         testbed.reset();
 
-        // Started again, as its socket starts it when the application connects; then the launch.
+        // The application is launched on the half-moved disk; its handshake starts the helper again.
+        EXPECT_FALSE(identityAt(items[0].source).has_value());
         testbed = std::make_unique<TestbedService>(machine);
-        ASSERT_TRUE(testbed->start());
+        const auto socket = std::make_shared<StartedOnConnect>(*testbed->registry);
         StoreEnvironment launched = environment();
-        launched.helperHandshake =
-            launchHandshake(std::shared_ptr<ServiceRegistry>(testbed->registry, [](ServiceRegistry*) {}),
-                            UnixSocketHelperConnection::factory());
+        launched.helperHandshake = launchHandshake(socket, socket->connections());
         store = std::make_unique<PluginInventoryStore>(launched);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !store->hasPendingPrivilegedTransaction(); }, 30000))
-            << store->lastOperationError().value_or("").toStdString();
+            << store->lastOperationError().value_or("").toStdString()
+            << testbed->registry->output().toStdString();
+        EXPECT_EQ(testbed->registry->status(), ServiceRegistrationStatus::enabled);
 
         EXPECT_EQ(store->lastOperationError(), std::nullopt);
         const auto stored = readStateFile(inventoryStateFileURL(support));
