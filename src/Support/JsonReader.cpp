@@ -280,17 +280,25 @@ std::optional<QJsonObject> JsonReader::optionalObject(QStringView key) {
 
 namespace {
 
-qsizetype keyCount(const QJsonValue& value) {
+// The members of every object within, the object's own among them. Only objects and arrays are
+// taken out of their container: copying out every string would cost more than the parse.
+qsizetype keyCount(const QJsonObject& object);
+
+qsizetype keyCount(QJsonValueConstRef value) {
     qsizetype count = 0;
     if (value.isObject()) {
-        const QJsonObject object = value.toObject();
-        count += object.size();
-        for (auto it = object.constBegin(); it != object.constEnd(); ++it)
-            count += keyCount(it.value());
+        count = keyCount(value.toObject());
     } else if (value.isArray()) {
         for (const QJsonValueConstRef element : value.toArray())
             count += keyCount(element);
     }
+    return count;
+}
+
+qsizetype keyCount(const QJsonObject& object) {
+    qsizetype count = object.size();
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it)
+        count += keyCount(it.value());
     return count;
 }
 
@@ -337,7 +345,7 @@ std::optional<QString> laxityOf(const QByteArray& data, const QJsonDocument& par
     // appears anywhere else; the parser keeps one member per distinct key. So the text has more
     // colons than the parsed tree has members exactly when some object repeats a key (a repeated
     // member's dropped value takes its own members along, which only widens the gap).
-    if (shape.colons != keyCount(QJsonValue(parsed.object())))
+    if (shape.colons != keyCount(parsed.object()))
         return QStringLiteral("The data is not valid JSON (an object repeats a key).");
     return std::nullopt;
 }
