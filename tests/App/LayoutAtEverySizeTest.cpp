@@ -46,8 +46,8 @@ bool cutWithoutMark(const QLabel* label) {
 class LayoutAtEverySize : public ::testing::TestWithParam<SizeCase> {};
 
 // At the smallest window and a large one, every screen keeps to its width: nothing sticks out of
-// it or needs a sideways scroll bar, the table and the inspector share the width without
-// overlapping, and a one-line text that does not fit ends in "…".
+// it or needs a sideways scroll bar, no scroll bar shows with nothing to scroll, the table and the
+// inspector share the width without overlapping, and a one-line text that does not fit ends in "…".
 TEST_P(LayoutAtEverySize, EveryScreenKeepsToItsWidth) {
     const SizeCase& sizeCase = GetParam();
     testing::IsolatedRootObjects isolated;
@@ -78,8 +78,9 @@ TEST_P(LayoutAtEverySize, EveryScreenKeepsToItsWidth) {
             << widget->metaObject()->className() << " " << widget->objectName().toStdString() << " at "
             << area.left() << ".." << area.right() << " of " << screen->width();
         if (auto* scrollBar = qobject_cast<QScrollBar*>(widget)) {
-            EXPECT_NE(scrollBar->orientation(), Qt::Horizontal)
-                << "sideways scroll bar in " << scrollBar->parentWidget()->parentWidget()->objectName().toStdString();
+            const std::string owner = scrollBar->parentWidget()->parentWidget()->objectName().toStdString();
+            EXPECT_NE(scrollBar->orientation(), Qt::Horizontal) << "sideways scroll bar in " << owner;
+            EXPECT_GT(scrollBar->maximum(), 0) << "scroll bar with nothing to scroll in " << owner;
         }
         if (auto* label = qobject_cast<QLabel*>(widget)) {
             EXPECT_FALSE(cutWithoutMark(label)) << "cut: " << label->text().toStdString();
