@@ -51,12 +51,15 @@ public:
         }
     }
 
-    bool waitFor(const QString& text, int timeoutMs = 20000) {
+    bool waitFor(const QString& text, int timeoutMs = 20000) { return waitForCount(text, 1, timeoutMs); }
+
+    // True once the output holds `text` at least `count` times.
+    bool waitForCount(const QString& text, qsizetype count, int timeoutMs = 20000) {
         QElapsedTimer timer;
         timer.start();
-        while (!output.contains(text)) {
+        while (output.count(text) < count) {
             if (timer.elapsed() > timeoutMs || process.state() == QProcess::NotRunning)
-                return output.contains(text);
+                return output.count(text) >= count;
             process.waitForReadyRead(100);
             output += QString::fromUtf8(process.readAll());
         }
@@ -236,10 +239,7 @@ TEST_F(HelperEndToEndTest, TwoClientsAtOnceAreServedOneTransactionAfterTheOther)
     EXPECT_EQ(countAtDestination(first), 4);
     EXPECT_EQ(countAtDestination(second), 4);
 
-    QElapsedTimer timer;
-    timer.start();
-    while (testbed.output.count("Finished privileged quarantine") < 2 && timer.elapsed() < 10000)
-        testbed.waitFor("never printed", 100);
+    EXPECT_TRUE(testbed.waitForCount("Finished privileged quarantine", 2));
     const QRegularExpression lines("(Starting|Finished) privileged quarantine");
     QStringList order;
     for (auto match = lines.globalMatch(testbed.output); match.hasNext();)
@@ -317,9 +317,7 @@ TEST_F(HelperEndToEndTest, AFolderExchangedInTheTrashDuringARecoveryNeverReaches
         const auto body = encodeFrameBody(FrameEnvelope{7, method, {QString::fromUtf8(request)}});
         EXPECT_TRUE(body && channel.writeFrame(*body));
         ++pauses;
-        while (testbed.output.count("pausing before move 1") < pauses &&
-               testbed.waitFor("never printed", 100))
-            ;
+        EXPECT_TRUE(testbed.waitForCount("pausing before move 1", pauses));
         EXPECT_EQ(testbed.output.count("pausing before move 1"), pauses);
         exchange();
         EXPECT_TRUE(testbed.resume());
