@@ -17,6 +17,17 @@ namespace quorvane {
 
 namespace {
 
+// Runs on the writer's thread as well as this one: it touches nothing of the store.
+PluginInventoryStore::SaveResult writeStateFileTo(const StoreEnvironment::StateFileWriter& write,
+                                                  const PersistedInventory& state, const QString& path) {
+    if (path.isEmpty())
+        return std::unexpected(StoreStateError{StateFileError{StateFileFailure::noLocation, {}, {}}});
+    auto written = write ? write(state, path) : quorvane::writeStateFile(state, path);
+    if (!written)
+        return std::unexpected(StoreStateError{written.error()});
+    return {};
+}
+
 // A quarantined single-format product of an older build that has no records yet gets the one record
 // that describes its quarantined bundle, so that a restore can find it.
 Plugin withQuarantinedRecord(const Plugin& plugin) {
@@ -43,10 +54,20 @@ PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject
                    StoreTexts::Notice::inventoryUpgradeBlockedMessage, NoticeStyle::warning);
         return;
     }
-    if (!*loaded)
+    if (!*loaded) {
+        startStateWriter();
         return;
+    }
     applyLoadedState(**loaded);
     resolveLaunchJournals();
+    startStateWriter();
+}
+
+void PluginInventoryStore::startStateWriter() {
+    m_stateWriter = std::make_unique<StateWriter>(
+        [path = stateFilePath(), write = m_environment.writeStateFile](const PersistedInventory& state) {
+            return writeStateFileTo(write, state, path);
+        });
 }
 
 PluginInventoryStore::~PluginInventoryStore() {
@@ -129,8 +150,31 @@ std::expected<std::optional<PersistedInventory>, StoreStateError> PluginInventor
     return std::optional<PersistedInventory>{std::move(migrated->state)};
 }
 
-std::expected<void, StoreStateError> PluginInventoryStore::saveState() {
+void PluginInventoryStore::saveState(SaveCompletion then) {
     schedulePendingTransactionCheck();
+    ++m_saveCount;
+    // Start-up writes at once; a store blocked by an unreadable state file never gets a writer, and
+    // writeStateFile refuses.
+    if (!m_stateWriter) {
+        const SaveResult saved = writeStateFile(persistedState());
+        if (then)
+            then(saved);
+        return;
+    }
+    m_stateWriter->submit(persistedState(), std::move(then));
+}
+
+void PluginInventoryStore::waitForIdle() {
+    if (m_stateWriter)
+        m_stateWriter->waitForIdle();
+}
+
+PersistedInventory PluginInventoryStore::persistedState() const {
+    // A journal whose commit is on its way to disk is over: writing it with the finalised records
+    // would make the next launch finalise it twice.
+    const auto open = [this](const auto& journal) {
+        return journal && !m_closingJournals.contains(journal->transactionID) ? journal : std::nullopt;
+    };
     PersistedInventory state;
     state.schemaVersion = currentInventorySchemaVersion;
     state.plugins = m_plugins;
@@ -144,25 +188,18 @@ std::expected<void, StoreStateError> PluginInventoryStore::saveState() {
     state.trashedBundles = m_trashedBundles;
     state.formatCleanupRuns = m_formatCleanupRuns;
     state.permanentQuarantineRules = m_permanentQuarantineRules;
-    state.pendingPrivilegedQuarantine = m_pendingPrivilegedQuarantine;
-    state.pendingPrivilegedRestore = m_pendingPrivilegedRestore;
-    state.pendingPrivilegedTrash = m_pendingPrivilegedTrash;
-    state.pendingPrivilegedTrashRestore = m_pendingPrivilegedTrashRestore;
-    return writeStateFile(state);
+    state.pendingPrivilegedQuarantine = open(m_pendingPrivilegedQuarantine);
+    state.pendingPrivilegedRestore = open(m_pendingPrivilegedRestore);
+    state.pendingPrivilegedTrash = open(m_pendingPrivilegedTrash);
+    state.pendingPrivilegedTrashRestore = open(m_pendingPrivilegedTrashRestore);
+    return state;
 }
 
-std::expected<void, StoreStateError> PluginInventoryStore::writeStateFile(const PersistedInventory& state) {
+PluginInventoryStore::SaveResult PluginInventoryStore::writeStateFile(const PersistedInventory& state) {
     // An unreadable file may hold a newer build's inventory: overwriting it would lose that.
     if (m_fileActionsBlockedByStorage)
         return std::unexpected(StoreStateError{StateWritesBlocked{}});
-    const QString path = stateFilePath();
-    if (path.isEmpty())
-        return std::unexpected(StoreStateError{StateFileError{StateFileFailure::noLocation, {}, {}}});
-    auto written = m_environment.writeStateFile ? m_environment.writeStateFile(state, path)
-                                                : quorvane::writeStateFile(state, path);
-    if (!written)
-        return std::unexpected(StoreStateError{written.error()});
-    return {};
+    return writeStateFileTo(m_environment.writeStateFile, state, stateFilePath());
 }
 
 void PluginInventoryStore::renewInventoryRevision() {
@@ -172,15 +209,29 @@ void PluginInventoryStore::renewInventoryRevision() {
 
 void PluginInventoryStore::saveStateReportingFailure() {
     renewInventoryRevision();
-    const auto saved = saveState();
-    if (saved) {
-        setLastStorageError(std::nullopt);
-        return;
-    }
-    const QString description = saved.error().description();
-    setLastStorageError(description);
-    postNotice(StoreTexts::Notice::localStateNotSavedTitle,
-               StoreTexts::Notice::localStateNotSavedMessage(description), NoticeStyle::warning);
+    saveState([this](const SaveResult& saved) {
+        if (saved) {
+            setLastStorageError(std::nullopt);
+            return;
+        }
+        const QString description = saved.error().description();
+        setLastStorageError(description);
+        postNotice(StoreTexts::Notice::localStateNotSavedTitle,
+                   StoreTexts::Notice::localStateNotSavedMessage(description), NoticeStyle::warning);
+    });
+}
+
+void PluginInventoryStore::saveOrRevert(std::function<void()> revert, std::function<void(bool saved)> then) {
+    saveState([this, revert = std::move(revert), then = std::move(then)](const SaveResult& saved) {
+        if (saved) {
+            setLastStorageError(std::nullopt);
+        } else {
+            revert();
+            setLastStorageError(saved.error().description());
+        }
+        if (then)
+            then(saved.has_value());
+    });
 }
 
 void PluginInventoryStore::reportOperationError(const QString& title, const QString& message) {

@@ -22,6 +22,7 @@
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
 #include "Store/PrivilegedRequestReadiness.h"
+#include "Store/StateWriter.h"
 #include "Store/StoreEnvironment.h"
 #include "Store/StoreStateError.h"
 #include "Support/PlainText.h"
@@ -31,6 +32,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -51,8 +53,10 @@ namespace quorvane {
 class PrivilegedRequestSender;
 
 // The one owner of the live inventory and of everything persisted with it. Lives on the GUI
-// thread; every operation runs there and completes synchronously, except the scan, which runs on
-// a thread of its own and hands its progress and result back through queued calls.
+// thread; every operation runs there. Two kinds of work leave it: the scan runs on a thread of its
+// own, and the state file is written by a StateWriter; both hand their results back through queued
+// calls. What must not happen before a write is on disk (a helper request leaving, a commit's
+// notice) happens in that write's completion.
 //
 // The class is split over several source files by concern: state and saving
 // (PluginInventoryStore.cpp), scans and their merge (…Scan.cpp), protection (…Protection.cpp),
@@ -72,7 +76,8 @@ public:
     // resolves what an earlier run left pending.
     explicit PluginInventoryStore(StoreEnvironment environment = StoreEnvironment::production(),
                                   QObject* parent = nullptr);
-    // Asks a running scan to stop and waits for its thread; its result is dropped.
+    // Asks a running scan to stop and waits for its thread; its result is dropped. Waits for the
+    // last state-file write.
     ~PluginInventoryStore() override;
 
     PluginInventoryStore(const PluginInventoryStore&) = delete;
@@ -130,12 +135,21 @@ public:
     // The state file read and migrated (the earlier product's file is copied to the current
     // location); none when neither exists.
     std::expected<std::optional<PersistedInventory>, StoreStateError> loadState();
-    std::expected<void, StoreStateError> saveState();
-    // Refused while the store is blocked by an unreadable state file.
-    std::expected<void, StoreStateError> writeStateFile(const PersistedInventory& state);
+    using SaveResult = std::expected<void, StoreStateError>;
+    using SaveCompletion = std::function<void(const SaveResult& saved)>;
+    // Hands a copy of the persisted state to the writer; `then` runs on this thread once that state
+    // (or a newer one) is on disk or has failed to be written. While the store is blocked by an
+    // unreadable state file nothing is written and `then` runs at once with the refusal.
+    void saveState(SaveCompletion then = {});
+    // What saveState writes: the journals of transactions whose commit is being written are left out.
+    PersistedInventory persistedState() const;
+    // Writes at once, on this thread; refused while the store is blocked by an unreadable state file.
+    SaveResult writeStateFile(const PersistedInventory& state);
     // A new revision, then the save; a failure keeps the in-memory change and posts
     // "Local State Not Saved".
     void saveStateReportingFailure();
+    // Blocks until every state handed to the writer is on disk and what waited for it has run.
+    void waitForIdle();
     void reportOperationError(const QString& title, const QString& message);
 
     // Scans.
@@ -154,7 +168,8 @@ public:
     // The product is taken by value: callers may pass an element of plugins(), which the change
     // replaces.
     void setProtection(Plugin plugin, bool protect);
-    // True when the requested state is in effect (changed and saved, or already so).
+    // True when the requested state is in effect (changed, or already so); a change that cannot be
+    // saved is put back when the write fails.
     bool setFormatProtection(const PluginBundleSelection& selection, bool protect);
     void setBatchProtection(std::vector<Plugin> plugins, bool protect);
     // Stores the synthesised record of a single-format product without records.
@@ -179,9 +194,18 @@ public:
     QString diagnosticReport(const std::optional<QString>& managementSection) const;
 
     // Privileged transactions. Each kind has a begin step that writes its journal into the state
-    // file before the request may leave (none after a refusal, which is reported), a complete step
-    // that accepts the helper's result only when it matches the journal and the disk agrees, and a
-    // finaliser that writes a verified transaction into the inventory.
+    // file before the request may leave, a complete step that accepts the helper's result only when
+    // it matches the journal and the disk agrees, and a finaliser that writes a verified transaction
+    // into the inventory.
+    //
+    // Begin returns the request with its journal set (none after a refusal, which is reported) and
+    // hands it to `send` once the journal is on disk; `send` gets none after a refusal, including a
+    // journal that could not be written (its journal is then taken back). Complete returns false
+    // when it refused the result at once; `then` learns, exactly once, whether the transaction was
+    // committed, after the commit's state is on disk.
+    template <class Request>
+    using Send = std::function<void(const std::optional<Request>& request)>;
+    using Committed = std::function<void(bool committed)>;
 
     // The blocking message of the plan the action would get now; none when it may be offered.
     std::optional<QString> bundleActionPlan(const std::vector<PluginBundleSelection>& selections,
@@ -200,9 +224,11 @@ public:
     std::optional<PrivilegedQuarantineRequest>
     beginPrivilegedQuarantine(const std::vector<PluginBundleSelection>& selections,
                               const std::optional<InventoryRevisionToken>& expectedRevision = {},
-                              const std::optional<QUuid>& presetRunID = {});
+                              const std::optional<QUuid>& presetRunID = {},
+                              Send<PrivilegedQuarantineRequest> send = {});
     bool completePrivilegedQuarantine(const PrivilegedQuarantineResult& result, const QString& transactionID,
-                                      const std::vector<PrivilegedQuarantineItem>& items);
+                                      const std::vector<PrivilegedQuarantineItem>& items,
+                                      Committed then = {});
     std::expected<void, PrivilegedInventoryCommitError>
     finalisePrivilegedQuarantine(const QString& transactionID,
                                  const std::vector<PrivilegedQuarantineItem>& items);
@@ -212,18 +238,20 @@ public:
 
     std::optional<PrivilegedRestoreRequest>
     beginPrivilegedRestore(const std::vector<PluginBundleSelection>& selections,
-                           const std::optional<InventoryRevisionToken>& expectedRevision = {});
+                           const std::optional<InventoryRevisionToken>& expectedRevision = {},
+                           Send<PrivilegedRestoreRequest> send = {});
     bool completePrivilegedRestore(const PrivilegedRestoreResult& result, const QString& transactionID,
-                                   const std::vector<PrivilegedRestoreItem>& items);
+                                   const std::vector<PrivilegedRestoreItem>& items, Committed then = {});
     std::expected<void, PrivilegedInventoryCommitError>
     finalisePrivilegedRestore(const QString& transactionID, const std::vector<PrivilegedRestoreItem>& items);
 
     // Creates the user's home Trash folders first when they are missing.
     std::optional<PrivilegedTrashRequest>
     beginPrivilegedTrash(const std::vector<PluginBundleSelection>& selections,
-                         const std::optional<InventoryRevisionToken>& expectedRevision = {});
+                         const std::optional<InventoryRevisionToken>& expectedRevision = {},
+                         Send<PrivilegedTrashRequest> send = {});
     bool completePrivilegedTrash(const PrivilegedTrashResult& result, const QString& transactionID,
-                                 const std::vector<PrivilegedTrashItem>& items);
+                                 const std::vector<PrivilegedTrashItem>& items, Committed then = {});
     std::expected<void, PrivilegedInventoryCommitError>
     finalisePrivilegedTrash(const QString& transactionID, const std::vector<PrivilegedTrashItem>& items);
 
@@ -240,19 +268,24 @@ public:
     // earlier, so that a screen judges many rows by one look at the disk.
     std::optional<QString> trashRecoveryBlockingReason(const std::vector<QUuid>& recordIDs,
                                                        const std::vector<TrashRecoveryEntry>& observed) const;
-    std::optional<PrivilegedTrashRestoreRequest> beginTrashRecovery(const std::vector<QUuid>& recordIDs);
+    std::optional<PrivilegedTrashRestoreRequest> beginTrashRecovery(const std::vector<QUuid>& recordIDs,
+                                                                    Send<PrivilegedTrashRestoreRequest> send = {});
     bool completeTrashRecovery(const PrivilegedTrashRestoreResult& result, const QString& transactionID,
-                               const std::vector<PrivilegedTrashRestoreItem>& items);
+                               const std::vector<PrivilegedTrashRestoreItem>& items, Committed then = {});
     std::expected<void, PrivilegedInventoryCommitError>
     finaliseTrashRecovery(const QString& transactionID, const std::vector<PrivilegedTrashRestoreItem>& items);
 
     // Format cleanup preset runs; the format cleanup screen drives the chunks.
 
+    // `started` gets the run's id once its record is on disk, or none after a refusal (a record that
+    // could not be written is taken out again).
     std::optional<QUuid> beginCleanupPresetRun(const FormatCleanupPlan& plan,
-                                               const std::vector<PluginBundleSelection>& selections);
+                                               const std::vector<PluginBundleSelection>& selections,
+                                               std::function<void(const std::optional<QUuid>&)> started = {});
     std::optional<PrivilegedQuarantineRequest>
     preparePresetRunChildTransaction(const QUuid& runID,
-                                     const std::vector<PluginBundleSelection>& selections);
+                                     const std::vector<PluginBundleSelection>& selections,
+                                     Send<PrivilegedQuarantineRequest> send = {});
     void finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status);
     // The run's bundles still quarantined under its id, in selection order.
     std::vector<PluginBundleSelection> presetRunRestoreSelections(const QUuid& runID) const;
@@ -313,10 +346,11 @@ private:
 
     // Start-up.
     void applyLoadedState(const PersistedInventory& state);
-    // Every journal change is saved, so each save asks for this check; it runs from the event loop,
-    // after the change's own put-backs, and emits when the pending state differs from the last one
-    // published.
+    // Every journal change is saved (or follows a write's outcome, which asks again), so each save
+    // asks for this check; it runs from the event loop, after the change's own put-backs, and emits
+    // when the pending state differs from the last one published.
     void schedulePendingTransactionCheck();
+    void startStateWriter();
 
     // Scan lifecycle.
     void runScanTask(ScanContext context);
@@ -342,9 +376,14 @@ private:
     void reconcileCleanupPresetRuns();
     // The four resolutions, then the cleanup-preset runs: what the launch settles, in that order.
     void resolveLaunchJournals();
-    // Stores `runs` with `line` first in the history and saves; on a failed save both are put back,
-    // the failure is kept in lastStorageError and false is returned.
-    bool saveCleanupRunsWithHistoryLine(std::vector<FormatCleanupRunRecord> runs, HistoryItem line);
+    // Saves; when the write fails, `revert` takes the change back and the failure is kept in
+    // lastStorageError. `then` learns whether it was saved.
+    void saveOrRevert(std::function<void()> revert, std::function<void(bool saved)> then);
+    // Stores `runs` with `line` first in the history and saves; on a failed save the line goes and
+    // `revertRuns` puts the run records back.
+    void saveCleanupRunsWithHistoryLine(std::vector<FormatCleanupRunRecord> runs, HistoryItem line,
+                                        std::function<void()> revertRuns,
+                                        std::function<void(bool saved)> then);
 
     // Privileged transactions.
     struct QuarantineJournal;
@@ -387,26 +426,36 @@ private:
     std::optional<typename Kind::Request>
     beginPrivileged(const std::vector<PluginBundleSelection>& selections,
                     const std::optional<InventoryRevisionToken>& expectedRevision,
-                    const std::optional<QUuid>& presetRunID);
+                    const std::optional<QUuid>& presetRunID, Send<typename Kind::Request> send);
+    // Writes the kind's journal, just set to `request`; `send` gets the request once it is on disk.
+    // A failed write takes the journal (and a cleanup run's link to it) back and is reported.
+    template <class Kind>
+    void writeJournal(const typename Kind::Request& request, Send<typename Kind::Request> send);
     template <class Kind>
     bool completePrivileged(const typename Kind::Result& result, const QString& transactionID,
-                            const std::vector<typename Kind::Item>& items);
+                            const std::vector<typename Kind::Item>& items, Committed then);
     template <class Kind>
     void resolvePending();
     // Drops the kind's journal with a warning notice when the helper could not have carried it out
     // (its refusal would have moved nothing); true when it did.
     template <class Kind>
     bool dropUnverifiedJournal();
-    // Finalises a transaction whose moves are verified, clears its journal and saves. On a failure
-    // the inventory is put back as it was (the journal stays cleared) and the failure is returned.
+    // Finalises a transaction whose moves are verified and saves the result without its journal,
+    // which is cleared once that is on disk; `then` gets none then, else the failure. While the
+    // write runs the journal stays set, so no other transaction or scan starts. A failed write puts
+    // the inventory back as it was, unless later changes were handed to the writer meanwhile: they
+    // hold the finalised records too, and putting back would lose them, so the records stay and
+    // the journal stays out of every write (the file holds either the journal or the commit, and
+    // the next launch settles the journal).
     template <class Kind>
-    std::optional<QString> finaliseAndSave(const QString& transactionID,
-                                           const std::vector<typename Kind::Item>& items);
+    void finaliseAndSave(const QString& transactionID, const std::vector<typename Kind::Item>& items,
+                         std::function<void(const std::optional<QString>& failure)> then);
     BundleActionPlan makeStorePlan(BundleActionKind kind,
                                    const std::vector<PluginBundleSelection>& selections,
                                    const std::optional<InventoryRevisionToken>& expectedRevision,
                                    const std::optional<QUuid>& presetRunID) const;
     bool linkPresetRunChildTransaction(const QUuid& runID, const QString& transactionID);
+    void unlinkPresetRunChildTransaction(const QString& transactionID);
     Snapshot takeSnapshot(SnapshotParts parts) const;
     void putBack(Snapshot snapshot);
     // The copy of the inventory a finaliser changes: every product's synthesised records stored.
@@ -449,6 +498,8 @@ private:
                                         const PrivilegedQuarantineRequest& request,
                                         const PermanentRunContext& context);
     void setScanNoticeAndSave(const QString& text);
+    // The second phase of a chunk: its reinstalled copies into quarantine.
+    void beginPermanentQuarantinePhase(const PermanentRunContext& context);
 
     // Helpers.
     void renewInventoryRevision();
@@ -523,6 +574,16 @@ private:
     // the store goes away).
     std::optional<ScanContext> m_scanContext;
     std::thread m_scanThread;
+
+    // Transactions whose commit is being written: their journals stay set but are left out of the
+    // state handed to the writer.
+    QSet<QString> m_closingJournals;
+    // How many states have been handed to the writer; a failed write compares it to learn whether
+    // later changes followed.
+    quint64 m_saveCount = 0;
+    // Made once start-up is over: loading and the launch resolution write on this thread, so that
+    // the store comes up with its outcome known.
+    std::unique_ptr<StateWriter> m_stateWriter;
 };
 
 } // namespace quorvane

@@ -91,27 +91,62 @@ bool PluginInventoryStore::dropUnverifiedJournal() {
     if (!reason)
         return false;
     journal.reset();
-    (void)saveState();
+    saveState();
     reportOperationError(PrivilegedTransactionTexts::Launch::droppedTitle,
                          PrivilegedTransactionTexts::Launch::dropped(Kind::name, *reason));
     return true;
 }
 
 template <class Kind>
-std::optional<QString> PluginInventoryStore::finaliseAndSave(const QString& transactionID,
-                                                             const std::vector<typename Kind::Item>& items) {
+void PluginInventoryStore::writeJournal(const typename Kind::Request& request,
+                                        Send<typename Kind::Request> send) {
+    saveState([this, request, send = std::move(send)](const SaveResult& saved) {
+        schedulePendingTransactionCheck();
+        if (!saved) {
+            auto& journal = this->*Kind::journal;
+            if (journal && journal->transactionID == request.transactionID)
+                journal.reset();
+            if constexpr (std::is_same_v<Kind, QuarantineJournal>)
+                unlinkPresetRunChildTransaction(request.transactionID);
+            setLastStorageError(saved.error().description());
+            const JournalTexts texts = Kind::texts();
+            reportOperationError(texts.refusalTitle, texts.saveFailure);
+        } else {
+            setLastStorageError(std::nullopt);
+        }
+        if (send)
+            send(saved ? std::optional(request) : std::nullopt);
+    });
+}
+
+template <class Kind>
+void PluginInventoryStore::finaliseAndSave(const QString& transactionID,
+                                           const std::vector<typename Kind::Item>& items,
+                                           std::function<void(const std::optional<QString>& failure)> then) {
     Snapshot snapshot = takeSnapshot(Kind::putBack);
-    std::optional<QString> failure;
     if (const auto finalised = (this->*Kind::finalise)(transactionID, items); !finalised) {
-        failure = description(finalised.error());
-    } else {
-        (this->*Kind::journal).reset();
-        if (const auto saved = saveState(); !saved)
-            failure = saved.error().description();
-    }
-    if (failure)
         putBack(std::move(snapshot));
-    return failure;
+        then(description(finalised.error()));
+        return;
+    }
+    m_closingJournals.insert(transactionID);
+    saveState([this, transactionID, snapshot = std::move(snapshot), then = std::move(then),
+               count = m_saveCount + 1](const SaveResult& saved) mutable {
+        schedulePendingTransactionCheck();
+        auto& journal = this->*Kind::journal;
+        if (saved) {
+            m_closingJournals.remove(transactionID);
+            if (journal && journal->transactionID == transactionID)
+                journal.reset();
+            then(std::nullopt);
+            return;
+        }
+        if (count == m_saveCount) {
+            m_closingJournals.remove(transactionID);
+            putBack(std::move(snapshot));
+        }
+        then(saved.error().description());
+    });
 }
 
 } // namespace quorvane

@@ -130,10 +130,13 @@ template <class Kind>
 std::optional<typename Kind::Request>
 PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& selections,
                                       const std::optional<InventoryRevisionToken>& expectedRevision,
-                                      const std::optional<QUuid>& presetRunID) {
+                                      const std::optional<QUuid>& presetRunID,
+                                      Send<typename Kind::Request> send) {
     const JournalTexts texts = Kind::texts();
     const auto refuse = [&](const QString& title, const QString& message) {
         reportOperationError(title, message);
+        if (send)
+            send(std::nullopt);
         return std::optional<typename Kind::Request>();
     };
     setLastOperationError(std::nullopt);
@@ -152,23 +155,15 @@ PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& 
         return refuse(texts.refusalTitle, Texts::planChanged);
     request.transactionID = uuidText(makeUuid());
 
+    // The planner refuses while any journal is pending, so the kind's journal is free here.
     auto& journal = this->*Kind::journal;
-    const auto previousJournal = journal;
-    const std::vector<FormatCleanupRunRecord> previousRuns = m_formatCleanupRuns;
     journal = request;
     if constexpr (std::is_same_v<Kind, QuarantineJournal>) {
         if (presetRunID && !linkPresetRunChildTransaction(*presetRunID, request.transactionID)) {
-            journal = previousJournal;
+            journal.reset();
             return refuse(Texts::Quarantine::presetLinkTitle, Texts::Quarantine::presetLinkBroken);
         }
     }
-    if (const auto saved = saveState(); !saved) {
-        journal = previousJournal;
-        setFormatCleanupRuns(previousRuns);
-        setLastStorageError(saved.error().description());
-        return refuse(texts.refusalTitle, texts.saveFailure);
-    }
-    setLastStorageError(std::nullopt);
     // A running scan may walk the bundles' folders before or after the helper moves them; its
     // completion keeps their records as the inventory then holds them. A Trash move starts in
     // quarantine, which no scan walks.
@@ -180,6 +175,7 @@ PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& 
                 m_scanContext->transactionPaths.insert(pathKey(item.destinationPath));
         }
     }
+    writeJournal<Kind>(request, std::move(send));
     return request;
 }
 
@@ -199,23 +195,36 @@ bool PluginInventoryStore::linkPresetRunChildTransaction(const QUuid& runID, con
     return false;
 }
 
+void PluginInventoryStore::unlinkPresetRunChildTransaction(const QString& transactionID) {
+    const auto childID = parseUuid(transactionID);
+    if (!childID)
+        return;
+    std::vector<FormatCleanupRunRecord> runs = m_formatCleanupRuns;
+    for (FormatCleanupRunRecord& run : runs)
+        std::erase(run.childTransactionIDs, *childID);
+    setFormatCleanupRuns(std::move(runs));
+}
+
 std::optional<PrivilegedQuarantineRequest>
 PluginInventoryStore::beginPrivilegedQuarantine(const std::vector<PluginBundleSelection>& selections,
                                                 const std::optional<InventoryRevisionToken>& expectedRevision,
-                                                const std::optional<QUuid>& presetRunID) {
-    return beginPrivileged<QuarantineJournal>(selections, expectedRevision, presetRunID);
+                                                const std::optional<QUuid>& presetRunID,
+                                                Send<PrivilegedQuarantineRequest> send) {
+    return beginPrivileged<QuarantineJournal>(selections, expectedRevision, presetRunID, std::move(send));
 }
 
 std::optional<PrivilegedRestoreRequest>
 PluginInventoryStore::beginPrivilegedRestore(const std::vector<PluginBundleSelection>& selections,
-                                             const std::optional<InventoryRevisionToken>& expectedRevision) {
-    return beginPrivileged<RestoreJournal>(selections, expectedRevision, std::nullopt);
+                                             const std::optional<InventoryRevisionToken>& expectedRevision,
+                                             Send<PrivilegedRestoreRequest> send) {
+    return beginPrivileged<RestoreJournal>(selections, expectedRevision, std::nullopt, std::move(send));
 }
 
 std::optional<PrivilegedTrashRequest>
 PluginInventoryStore::beginPrivilegedTrash(const std::vector<PluginBundleSelection>& selections,
-                                           const std::optional<InventoryRevisionToken>& expectedRevision) {
-    return beginPrivileged<TrashJournal>(selections, expectedRevision, std::nullopt);
+                                           const std::optional<InventoryRevisionToken>& expectedRevision,
+                                           Send<PrivilegedTrashRequest> send) {
+    return beginPrivileged<TrashJournal>(selections, expectedRevision, std::nullopt, std::move(send));
 }
 
 // Complete.
@@ -223,26 +232,30 @@ PluginInventoryStore::beginPrivilegedTrash(const std::vector<PluginBundleSelecti
 template <class Kind>
 bool PluginInventoryStore::completePrivileged(const typename Kind::Result& result,
                                               const QString& transactionID,
-                                              const std::vector<typename Kind::Item>& items) {
+                                              const std::vector<typename Kind::Item>& items, Committed then) {
     const JournalTexts texts = Kind::texts();
     auto& journal = this->*Kind::journal;
+    const auto refuse = [&](const QString& title, const QString& message) {
+        if (!message.isEmpty())
+            reportOperationError(title, message);
+        if (then)
+            then(false);
+        return false;
+    };
+    // A journal whose commit is being written has had its answer.
     if (!journal || journal->transactionID != transactionID || result.transactionID != transactionID ||
-        journal->items != items) {
-        reportOperationError(texts.attentionTitle, texts.mismatch);
-        return false;
-    }
+        journal->items != items || m_closingJournals.contains(transactionID))
+        return refuse(texts.attentionTitle, texts.mismatch);
     if (dropUnverifiedJournal<Kind>())
-        return false;
+        return refuse({}, {});
 
     if (!result.succeeded) {
         if (result.rollbackComplete && noItemMoved(items)) {
             journal.reset();
-            (void)saveState();
-            reportOperationError(texts.failedSafelyTitle, result.message);
-            return false;
+            saveState();
+            return refuse(texts.failedSafelyTitle, result.message);
         }
-        reportOperationError(texts.attentionTitle, result.message + texts.keptJournal);
-        return false;
+        return refuse(texts.attentionTitle, result.message + texts.keptJournal);
     }
 
     QSet<QString> expected;
@@ -250,49 +263,52 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
         expected.insert(item.destinationPath);
     const QStringList& reported = result.*(Kind::Result::paths);
     const bool pathsAgree = expected == QSet<QString>(reported.begin(), reported.end());
-    if (!pathsAgree || !everyItemMoved(items)) {
-        reportOperationError(texts.attentionTitle, texts.unverified);
-        return false;
-    }
+    if (!pathsAgree || !everyItemMoved(items))
+        return refuse(texts.attentionTitle, texts.unverified);
 
-    if (const std::optional<QString> failure = finaliseAndSave<Kind>(transactionID, items)) {
-        journal = typename Kind::Request{transactionID, items};
-        setLastStorageError(failure);
-        (void)saveState();
-        reportOperationError(texts.attentionTitle, texts.unfinished);
-        return false;
-    }
-
-    setLastStorageError(std::nullopt);
-    renewInventoryRevision();
-    if constexpr (std::is_same_v<Kind, TrashJournal>)
-        pruneEmptyQuarantineFolders();
-    postNotice(texts.successTitle, QString::number(items.size()) + texts.success, NoticeStyle::success);
+    finaliseAndSave<Kind>(transactionID, items, [this, texts, count = items.size(),
+                                                 then = std::move(then)](const std::optional<QString>& failure) {
+        if (failure) {
+            // The journal is still set (or kept out of every write when later changes hold the
+            // commit); the file keeps what the next launch needs to settle it.
+            setLastStorageError(failure);
+            saveState();
+            reportOperationError(texts.attentionTitle, texts.unfinished);
+        } else {
+            setLastStorageError(std::nullopt);
+            renewInventoryRevision();
+            if constexpr (std::is_same_v<Kind, TrashJournal>)
+                pruneEmptyQuarantineFolders();
+            postNotice(texts.successTitle, QString::number(count) + texts.success, NoticeStyle::success);
+        }
+        if (then)
+            then(!failure);
+    });
     return true;
 }
 
 bool PluginInventoryStore::completePrivilegedQuarantine(const PrivilegedQuarantineResult& result,
                                                         const QString& transactionID,
-                                                        const std::vector<PrivilegedQuarantineItem>& items) {
-    return completePrivileged<QuarantineJournal>(result, transactionID, items);
+                                                        const std::vector<PrivilegedQuarantineItem>& items, Committed then) {
+    return completePrivileged<QuarantineJournal>(result, transactionID, items, std::move(then));
 }
 
 bool PluginInventoryStore::completePrivilegedRestore(const PrivilegedRestoreResult& result,
                                                      const QString& transactionID,
-                                                     const std::vector<PrivilegedRestoreItem>& items) {
-    return completePrivileged<RestoreJournal>(result, transactionID, items);
+                                                     const std::vector<PrivilegedRestoreItem>& items, Committed then) {
+    return completePrivileged<RestoreJournal>(result, transactionID, items, std::move(then));
 }
 
 bool PluginInventoryStore::completePrivilegedTrash(const PrivilegedTrashResult& result,
                                                    const QString& transactionID,
-                                                   const std::vector<PrivilegedTrashItem>& items) {
-    return completePrivileged<TrashJournal>(result, transactionID, items);
+                                                   const std::vector<PrivilegedTrashItem>& items, Committed then) {
+    return completePrivileged<TrashJournal>(result, transactionID, items, std::move(then));
 }
 
 bool PluginInventoryStore::completeTrashRecovery(const PrivilegedTrashRestoreResult& result,
                                                  const QString& transactionID,
-                                                 const std::vector<PrivilegedTrashRestoreItem>& items) {
-    return completePrivileged<TrashRecoveryJournal>(result, transactionID, items);
+                                                 const std::vector<PrivilegedTrashRestoreItem>& items, Committed then) {
+    return completePrivileged<TrashRecoveryJournal>(result, transactionID, items, std::move(then));
 }
 
 // Finalisers: what the kinds share, then the quarantine and the restore (the Trash kinds' are in

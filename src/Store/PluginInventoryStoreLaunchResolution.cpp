@@ -47,7 +47,7 @@ void PluginInventoryStore::resolvePending() {
 
     if (nothingMoved && !everythingMoved) {
         journal.reset();
-        (void)saveState();
+        saveState();
         return;
     }
     if (!everythingMoved) {
@@ -56,16 +56,26 @@ void PluginInventoryStore::resolvePending() {
         return;
     }
 
-    if (const std::optional<QString> failure = finaliseAndSave<Kind>(loaded.transactionID, loaded.items)) {
-        if constexpr (Kind::journalPutBackAtLaunch)
-            journal = loaded;
-        setLastOperationError(texts.completedUnsaved);
-        setLastStorageError(failure);
-        return;
-    }
-    setLastStorageError(std::nullopt);
-    if constexpr (std::is_same_v<Kind, TrashJournal>)
-        pruneEmptyQuarantineFolders();
+    finaliseAndSave<Kind>(loaded.transactionID, loaded.items,
+                          [this, texts, transactionID = loaded.transactionID](const std::optional<QString>& failure) {
+                              if (failure) {
+                                  // The quarantine's finaliser skips what it applied, so its records
+                                  // stay and are written without the journal.
+                                  if constexpr (!Kind::journalPutBackAtLaunch) {
+                                      auto& settled = this->*Kind::journal;
+                                      if (settled && settled->transactionID == transactionID)
+                                          settled.reset();
+                                      schedulePendingTransactionCheck();
+                                      m_closingJournals.remove(transactionID);
+                                  }
+                                  setLastOperationError(texts.completedUnsaved);
+                                  setLastStorageError(failure);
+                                  return;
+                              }
+                              setLastStorageError(std::nullopt);
+                              if constexpr (std::is_same_v<Kind, TrashJournal>)
+                                  pruneEmptyQuarantineFolders();
+                          });
 }
 
 void PluginInventoryStore::resolvePendingQuarantine() {
@@ -89,7 +99,11 @@ void PluginInventoryStore::resolveLaunchJournals() {
     resolvePendingRestore();
     resolvePendingTrash();
     resolvePendingTrashRestore();
-    reconcileCleanupPresetRuns();
+    // Start-up writes at once; later, the runs close only once the journals' commits are on disk.
+    if (!m_stateWriter)
+        reconcileCleanupPresetRuns();
+    else
+        saveState([this](const SaveResult&) { reconcileCleanupPresetRuns(); });
 }
 
 bool PluginInventoryStore::awaitHelperRecovery() {

@@ -35,6 +35,31 @@ nextChunk(const std::vector<PermanentQuarantineMatch>& matches) {
             {matches.begin() + qsizetype(size), matches.end()}};
 }
 
+// What a phase's begin hands its request to once the journal is on disk: the request goes to
+// `send` (an unreachable helper when there is no sender) and its result to `next`; `refused` runs
+// when begin refused. Nothing happens once the store is gone.
+template <class Request, class Result, class Next, class Refused>
+auto sendPhase(QPointer<PluginInventoryStore> self, PrivilegedRequestSender* sender,
+               void (PrivilegedRequestSender::*send)(const Request&, PrivilegedRequestSender::Completion<Result>),
+               Next next, Refused refused) {
+    return [self, sender, send, next, refused](const std::optional<Request>& request) {
+        if (!self)
+            return;
+        if (!request) {
+            refused();
+            return;
+        }
+        const auto answered = [self, next, sent = *request](const Result& result) {
+            if (self)
+                next(result, sent);
+        };
+        if (!sender)
+            answered(unreachableResult<Result>(request->transactionID));
+        else
+            (sender->*send)(*request, answered);
+    };
+}
+
 } // namespace
 
 void PluginInventoryStore::applyPermanentQuarantineAfterScan(
@@ -62,66 +87,71 @@ void PluginInventoryStore::startPermanentQuarantineRun(const std::vector<Permane
     std::vector<PluginBundleSelection> retired;
     for (const PermanentQuarantineMatch& match : chunk)
         retired.push_back(match.retired);
-    const auto request = beginPrivilegedTrash(retired, m_inventoryRevision);
-    if (!request) {
-        setScanNoticeAndSave(Texts::notBegun);
-        return;
-    }
     PermanentRunContext context{chunk, remaining, dynamic_cast<PrivilegedRequestSender*>(service)};
     const QPointer<PluginInventoryStore> self(this);
-    const auto continueRun = [self, context, request = *request](const PrivilegedTrashResult& result) {
-        if (self)
-            self->continuePermanentQuarantineRun(result, request, context);
-    };
-    if (!context.sender)
-        continueRun(unreachableResult<PrivilegedTrashResult>(request->transactionID));
-    else
-        context.sender->sendTrashRequest(*request, continueRun);
+    beginPrivilegedTrash(
+        retired, m_inventoryRevision,
+        sendPhase<PrivilegedTrashRequest, PrivilegedTrashResult>(
+            self, context.sender, &PrivilegedRequestSender::sendTrashRequest,
+            [self, context](const PrivilegedTrashResult& result, const PrivilegedTrashRequest& request) {
+                self->continuePermanentQuarantineRun(result, request, context);
+            },
+            [self] { self->setScanNoticeAndSave(Texts::notBegun); }));
 }
 
 void PluginInventoryStore::continuePermanentQuarantineRun(const PrivilegedTrashResult& result,
                                                           const PrivilegedTrashRequest& request,
                                                           const PermanentRunContext& context) {
-    if (!completePrivilegedTrash(result, request.transactionID, request.items)) {
-        setScanNoticeAndSave(Texts::trashNotCommitted);
-        return;
-    }
+    const QPointer<PluginInventoryStore> self(this);
+    completePrivilegedTrash(result, request.transactionID, request.items, [self, context](bool committed) {
+        if (!self)
+            return;
+        if (!committed) {
+            self->setScanNoticeAndSave(Texts::trashNotCommitted);
+            return;
+        }
+        self->beginPermanentQuarantinePhase(context);
+    });
+}
+
+void PluginInventoryStore::beginPermanentQuarantinePhase(const PermanentRunContext& context) {
     std::vector<PluginBundleSelection> active;
     for (const PermanentQuarantineMatch& match : context.chunk) {
         if (const auto selection = resolvePermanentQuarantineSelections(match.active.bundleID))
             active.push_back(*selection);
     }
-    std::optional<PrivilegedQuarantineRequest> quarantine;
-    if (active.size() == context.chunk.size())
-        quarantine = beginPrivilegedQuarantine(active, m_inventoryRevision, std::nullopt);
-    if (!quarantine) {
+    if (active.size() != context.chunk.size()) {
         setScanNoticeAndSave(Texts::quarantineNotBegun);
         return;
     }
     const QPointer<PluginInventoryStore> self(this);
-    const auto finishChunk = [self, context,
-                              request = *quarantine](const PrivilegedQuarantineResult& outcome) {
-        if (self)
-            self->finishPermanentQuarantineChunk(outcome, request, context);
-    };
-    if (!context.sender)
-        finishChunk(unreachableResult<PrivilegedQuarantineResult>(quarantine->transactionID));
-    else
-        context.sender->sendQuarantineRequest(*quarantine, finishChunk);
+    beginPrivilegedQuarantine(
+        active, m_inventoryRevision, std::nullopt,
+        sendPhase<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
+            self, context.sender, &PrivilegedRequestSender::sendQuarantineRequest,
+            [self, context](const PrivilegedQuarantineResult& result, const PrivilegedQuarantineRequest& request) {
+                self->finishPermanentQuarantineChunk(result, request, context);
+            },
+            [self] { self->setScanNoticeAndSave(Texts::quarantineNotBegun); }));
 }
 
 void PluginInventoryStore::finishPermanentQuarantineChunk(const PrivilegedQuarantineResult& result,
                                                           const PrivilegedQuarantineRequest& request,
                                                           const PermanentRunContext& context) {
-    if (!completePrivilegedQuarantine(result, request.transactionID, request.items)) {
-        setScanNoticeAndSave(Texts::quarantineNotCommitted);
-        return;
-    }
-    setScanNoticeAndSave(Texts::replaced(qsizetype(context.chunk.size())));
-    if (context.remaining.empty())
-        return;
-    const auto [chunk, remaining] = nextChunk(context.remaining);
-    startPermanentQuarantineRun(chunk, remaining, context.sender);
+    const QPointer<PluginInventoryStore> self(this);
+    completePrivilegedQuarantine(result, request.transactionID, request.items, [self, context](bool committed) {
+        if (!self)
+            return;
+        if (!committed) {
+            self->setScanNoticeAndSave(Texts::quarantineNotCommitted);
+            return;
+        }
+        self->setScanNoticeAndSave(Texts::replaced(qsizetype(context.chunk.size())));
+        if (context.remaining.empty())
+            return;
+        const auto [chunk, remaining] = nextChunk(context.remaining);
+        self->startPermanentQuarantineRun(chunk, remaining, context.sender);
+    });
 }
 
 std::optional<PluginBundleSelection>

@@ -42,9 +42,12 @@ qsizetype committedChildTransactionCount(const FormatCleanupRunRecord& run,
 
 std::optional<QUuid>
 PluginInventoryStore::beginCleanupPresetRun(const FormatCleanupPlan& plan,
-                                            const std::vector<PluginBundleSelection>& selections) {
-    const auto refuse = [this](const QString& title, const QString& message) {
+                                            const std::vector<PluginBundleSelection>& selections,
+                                            std::function<void(const std::optional<QUuid>&)> started) {
+    const auto refuse = [this, &started](const QString& title, const QString& message) {
         reportOperationError(title, message);
+        if (started)
+            started(std::nullopt);
         return std::optional<QUuid>();
     };
     setLastOperationError(std::nullopt);
@@ -83,45 +86,59 @@ PluginInventoryStore::beginCleanupPresetRun(const FormatCleanupPlan& plan,
 
     std::vector<FormatCleanupRunRecord> runs{run};
     runs.insert(runs.end(), m_formatCleanupRuns.begin(), m_formatCleanupRuns.end());
-    if (!saveCleanupRunsWithHistoryLine(std::move(runs), std::move(line)))
-        return refuse(Texts::blockedTitle, Texts::saveFailure);
+    saveCleanupRunsWithHistoryLine(
+        std::move(runs), std::move(line),
+        [this, runID = run.id] {
+            std::vector<FormatCleanupRunRecord> records = m_formatCleanupRuns;
+            std::erase_if(records, [&](const FormatCleanupRunRecord& record) { return record.id == runID; });
+            setFormatCleanupRuns(std::move(records));
+        },
+        [this, runID = run.id, started = std::move(started)](bool saved) {
+            if (!saved)
+                reportOperationError(Texts::blockedTitle, Texts::saveFailure);
+            if (started)
+                started(saved ? std::optional(runID) : std::nullopt);
+        });
     return run.id;
 }
 
-bool PluginInventoryStore::saveCleanupRunsWithHistoryLine(std::vector<FormatCleanupRunRecord> runs,
-                                                          HistoryItem line) {
-    const std::vector<FormatCleanupRunRecord> previousRuns = m_formatCleanupRuns;
-    const std::vector<HistoryItem> previousHistory = m_history;
+void PluginInventoryStore::saveCleanupRunsWithHistoryLine(std::vector<FormatCleanupRunRecord> runs,
+                                                          HistoryItem line, std::function<void()> revertRuns,
+                                                          std::function<void(bool saved)> then) {
     setFormatCleanupRuns(std::move(runs));
+    const QUuid lineID = line.id;
     insertHistoryFront(std::move(line));
-    if (const auto saved = saveState(); !saved) {
-        setFormatCleanupRuns(previousRuns);
-        setHistory(previousHistory);
-        setLastStorageError(saved.error().description());
-        return false;
-    }
-    setLastStorageError(std::nullopt);
-    return true;
+    saveOrRevert(
+        [this, lineID, revertRuns = std::move(revertRuns)] {
+            revertRuns();
+            std::vector<HistoryItem> history = m_history;
+            std::erase_if(history, [&](const HistoryItem& item) { return item.id == lineID; });
+            setHistory(std::move(history));
+        },
+        std::move(then));
 }
 
 std::optional<PrivilegedQuarantineRequest>
 PluginInventoryStore::preparePresetRunChildTransaction(const QUuid& runID,
-                                                       const std::vector<PluginBundleSelection>& selections) {
+                                                       const std::vector<PluginBundleSelection>& selections,
+                                                       Send<PrivilegedQuarantineRequest> send) {
+    const auto refuse = [&](const QString& message) {
+        reportOperationError(Texts::blockedTitle, message);
+        if (send)
+            send(std::nullopt);
+        return std::optional<PrivilegedQuarantineRequest>();
+    };
     const auto run = std::ranges::find_if(m_formatCleanupRuns, [&](const FormatCleanupRunRecord& record) {
         return record.id == runID && record.status == FormatCleanupRunStatus::pending;
     });
-    if (run == m_formatCleanupRuns.end()) {
-        reportOperationError(Texts::blockedTitle, Texts::runNotPending);
-        return std::nullopt;
-    }
+    if (run == m_formatCleanupRuns.end())
+        return refuse(Texts::runNotPending);
     const bool outsideRun = std::ranges::any_of(selections, [&](const PluginBundleSelection& selection) {
         return std::ranges::find(run->selections, selection) == run->selections.end();
     });
-    if (selections.empty() || outsideRun) {
-        reportOperationError(Texts::blockedTitle, Texts::chunkOutsideRun);
-        return std::nullopt;
-    }
-    return beginPrivilegedQuarantine(selections, m_inventoryRevision, runID);
+    if (selections.empty() || outsideRun)
+        return refuse(Texts::chunkOutsideRun);
+    return beginPrivilegedQuarantine(selections, m_inventoryRevision, runID, std::move(send));
 }
 
 void PluginInventoryStore::finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status) {
@@ -156,13 +173,26 @@ void PluginInventoryStore::finishCleanupPresetRun(const QUuid& runID, FormatClea
 
     std::vector<FormatCleanupRunRecord> runs = m_formatCleanupRuns;
     runs[index].status = status;
-    if (!saveCleanupRunsWithHistoryLine(std::move(runs), std::move(line))) {
-        reportOperationError(Texts::historyNotSavedTitle, Texts::historyNotSaved);
-        return;
-    }
-    const bool completed = status == FormatCleanupRunStatus::completed;
-    postNotice(completed ? Texts::completedTitle : Texts::stoppedTitle, detail,
-               completed ? NoticeStyle::success : NoticeStyle::warning);
+    saveCleanupRunsWithHistoryLine(
+        std::move(runs), std::move(line),
+        [this, runID] {
+            // Open again, so that the next launch closes it.
+            std::vector<FormatCleanupRunRecord> records = m_formatCleanupRuns;
+            for (FormatCleanupRunRecord& open : records) {
+                if (open.id == runID)
+                    open.status = FormatCleanupRunStatus::pending;
+            }
+            setFormatCleanupRuns(std::move(records));
+        },
+        [this, status, detail](bool saved) {
+            if (!saved) {
+                reportOperationError(Texts::historyNotSavedTitle, Texts::historyNotSaved);
+                return;
+            }
+            const bool completed = status == FormatCleanupRunStatus::completed;
+            postNotice(completed ? Texts::completedTitle : Texts::stoppedTitle, detail,
+                       completed ? NoticeStyle::success : NoticeStyle::warning);
+        });
 }
 
 std::vector<PluginBundleSelection>

@@ -84,7 +84,8 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
     materializeBundleRecords(static_cast<qsizetype>(index));
 
     const Plugin previous = m_plugins[index];
-    const ProtectedKeySet previousKeys = m_protectedKeys;
+    const QString key = productProtectionKey(previous);
+    const bool hadKey = m_protectedKeys.contains(key);
     Plugin changed = previous;
     const FormatProtectionOutcome outcome = changed.applyFormatProtection(selection, protect);
     switch (outcome.kind) {
@@ -121,27 +122,37 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
     setPlugins(std::move(plugins));
     insertHistoryFront(item);
 
-    if (const auto saved = saveState(); !saved) {
-        std::vector<Plugin> restored = m_plugins;
-        restored[index] = previous;
-        setPlugins(std::move(restored));
-        m_protectedKeys = previousKeys;
-        std::vector<HistoryItem> history = m_history;
-        std::erase_if(history, [&](const HistoryItem& line) { return line.id == item.id; });
-        setHistory(std::move(history));
-        setLastStorageError(saved.error().description());
-        reportOperationError(StoreTexts::Notice::protectionChangeNotSavedTitle,
-                             StoreTexts::Notice::protectionChangeNotSavedMessage);
-        return false;
-    }
-    setLastStorageError(std::nullopt);
-    renewInventoryRevision();
-    if (protect)
-        postNotice(StoreTexts::Notice::formatProtectedTitle(format),
-                   StoreTexts::Notice::formatProtectedMessage(format), NoticeStyle::success);
-    else
-        postNotice(StoreTexts::Notice::formatProtectionRemovedTitle(format),
-                   StoreTexts::Notice::formatProtectionRemovedMessage(format), NoticeStyle::success);
+    // Put back by id, not index: by the time a failed write is known other changes may have come.
+    saveOrRevert(
+        [this, previous, key, hadKey, itemID = item.id] {
+            std::vector<Plugin> restored = m_plugins;
+            for (Plugin& plugin : restored) {
+                if (plugin.id == previous.id)
+                    plugin = previous;
+            }
+            setPlugins(std::move(restored));
+            if (hadKey)
+                m_protectedKeys.insert(key);
+            else
+                m_protectedKeys.erase(key);
+            std::vector<HistoryItem> history = m_history;
+            std::erase_if(history, [&](const HistoryItem& line) { return line.id == itemID; });
+            setHistory(std::move(history));
+        },
+        [this, protect, format](bool saved) {
+            if (!saved) {
+                reportOperationError(StoreTexts::Notice::protectionChangeNotSavedTitle,
+                                     StoreTexts::Notice::protectionChangeNotSavedMessage);
+                return;
+            }
+            renewInventoryRevision();
+            if (protect)
+                postNotice(StoreTexts::Notice::formatProtectedTitle(format),
+                           StoreTexts::Notice::formatProtectedMessage(format), NoticeStyle::success);
+            else
+                postNotice(StoreTexts::Notice::formatProtectionRemovedTitle(format),
+                           StoreTexts::Notice::formatProtectionRemovedMessage(format), NoticeStyle::success);
+        });
     return true;
 }
 

@@ -29,29 +29,37 @@ bool PluginInventoryStore::isPermanentQuarantineEnabled(const QString& manufactu
 
 void PluginInventoryStore::setPermanentQuarantine(const QString& manufacturer, bool enabled) {
     const QString key = manufacturerKey(manufacturer);
-    const std::vector<PermanentQuarantineRule> previous = m_permanentQuarantineRules;
-    std::vector<PermanentQuarantineRule> rules = m_permanentQuarantineRules;
-    std::erase_if(rules, [&](const PermanentQuarantineRule& rule) { return plainEqual(rule.id(), key); });
-    if (enabled) {
-        rules.push_back(PermanentQuarantineRule{manufacturer, now()});
-        stableMergeSort(rules, permanentQuarantineRuleOrder);
-    }
-    setPermanentQuarantineRules(std::move(rules));
+    const auto matches = [key](const PermanentQuarantineRule& rule) { return plainEqual(rule.id(), key); };
+    std::optional<PermanentQuarantineRule> previous;
+    if (const auto found = std::ranges::find_if(m_permanentQuarantineRules, matches);
+        found != m_permanentQuarantineRules.end())
+        previous = *found;
+    const auto replaceRule = [this, matches](const std::optional<PermanentQuarantineRule>& rule) {
+        std::vector<PermanentQuarantineRule> rules = m_permanentQuarantineRules;
+        std::erase_if(rules, matches);
+        if (rule) {
+            rules.push_back(*rule);
+            stableMergeSort(rules, permanentQuarantineRuleOrder);
+        }
+        setPermanentQuarantineRules(std::move(rules));
+    };
+    replaceRule(enabled ? std::optional(PermanentQuarantineRule{manufacturer, now()}) : std::nullopt);
 
-    if (const auto saved = saveState(); !saved) {
-        setPermanentQuarantineRules(previous);
-        setLastStorageError(saved.error().description());
-        reportOperationError(StoreTexts::Notice::ruleChangeNotSavedTitle,
-                             StoreTexts::Notice::ruleChangeNotSavedMessage);
-        return;
-    }
-    setLastStorageError(std::nullopt);
-    if (enabled)
-        postNotice(StoreTexts::Notice::permanentQuarantineEnabledTitle,
-                   StoreTexts::Notice::permanentQuarantineEnabledMessage(manufacturer), NoticeStyle::success);
-    else
-        postNotice(StoreTexts::Notice::permanentQuarantineRemovedTitle,
-                   StoreTexts::Notice::permanentQuarantineRemovedMessage(manufacturer), NoticeStyle::success);
+    // Only this manufacturer's rule goes back: other rules may have changed before the write failed.
+    saveOrRevert([replaceRule, previous] { replaceRule(previous); },
+                 [this, manufacturer, enabled](bool saved) {
+                     if (!saved)
+                         reportOperationError(StoreTexts::Notice::ruleChangeNotSavedTitle,
+                                              StoreTexts::Notice::ruleChangeNotSavedMessage);
+                     else if (enabled)
+                         postNotice(StoreTexts::Notice::permanentQuarantineEnabledTitle,
+                                    StoreTexts::Notice::permanentQuarantineEnabledMessage(manufacturer),
+                                    NoticeStyle::success);
+                     else
+                         postNotice(StoreTexts::Notice::permanentQuarantineRemovedTitle,
+                                    StoreTexts::Notice::permanentQuarantineRemovedMessage(manufacturer),
+                                    NoticeStyle::success);
+                 });
 }
 
 } // namespace quorvane

@@ -4,6 +4,7 @@
 #include "Planning/FileSystemProbe.h"
 #include "Shared/QuorvaneHelperProtocol.h"
 #include "Store/PluginInventoryStoreJournalSupport.h"
+#include "Store/PrivilegedJournalKinds.h"
 #include "Store/PrivilegedTransactionTexts.h"
 #include "Store/StoreOrders.h"
 #include "Support/LocaleText.h"
@@ -257,13 +258,18 @@ std::optional<QString> PluginInventoryStore::trashRecoveryBlockingReason(
 }
 
 std::optional<PrivilegedTrashRestoreRequest>
-PluginInventoryStore::beginTrashRecovery(const std::vector<QUuid>& recordIDs) {
+PluginInventoryStore::beginTrashRecovery(const std::vector<QUuid>& recordIDs,
+                                         Send<PrivilegedTrashRestoreRequest> send) {
     namespace T = Texts::TrashRecovery;
+    const auto refuse = [&](const QString& message) {
+        reportOperationError(T::refusalTitle, message);
+        if (send)
+            send(std::nullopt);
+        return std::optional<PrivilegedTrashRestoreRequest>();
+    };
     setLastOperationError(std::nullopt);
-    if (const auto reason = trashRecoveryBlockingReason(recordIDs)) {
-        reportOperationError(T::refusalTitle, *reason);
-        return std::nullopt;
-    }
+    if (const auto reason = trashRecoveryBlockingReason(recordIDs))
+        return refuse(*reason);
     PrivilegedTrashRestoreRequest request;
     for (const QUuid& id : recordIDs) {
         const TrashedBundleRecord* record = trashedBundle(id);
@@ -272,20 +278,12 @@ PluginInventoryStore::beginTrashRecovery(const std::vector<QUuid>& recordIDs) {
         request.items.push_back({record->trashPath, record->originalPath, uuidText(record->id),
                                  lastPathComponent(record->originalPath), record->format});
     }
-    if (request.items.size() < recordIDs.size()) {
-        reportOperationError(T::refusalTitle, T::recordsChanged);
-        return std::nullopt;
-    }
+    if (request.items.size() < recordIDs.size())
+        return refuse(T::recordsChanged);
     request.transactionID = uuidText(makeUuid());
-    const auto previous = m_pendingPrivilegedTrashRestore;
+    // The blocking reason refuses while any journal is pending, so this one is free.
     m_pendingPrivilegedTrashRestore = request;
-    if (const auto saved = saveState(); !saved) {
-        m_pendingPrivilegedTrashRestore = previous;
-        setLastStorageError(saved.error().description());
-        reportOperationError(T::refusalTitle, T::saveFailure);
-        return std::nullopt;
-    }
-    setLastStorageError(std::nullopt);
+    writeJournal<TrashRecoveryJournal>(request, std::move(send));
     return request;
 }
 

@@ -98,7 +98,11 @@ protected:
         return plan;
     }
     bool waitForRunEnd() {
-        return Sandbox::waitUntil([&] { return !run().isBusy(); }, 120000);
+        if (!Sandbox::waitUntil([&] { return !run().isBusy(); }, 120000))
+            return false;
+        // The run's closing notice comes once its record is on disk.
+        store().waitForIdle();
+        return true;
     }
 
     testing::TemporaryTree dir;

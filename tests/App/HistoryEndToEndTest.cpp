@@ -31,14 +31,17 @@ std::vector<PluginBundleSelection> everyBundle(const Plugin& plugin) {
     return selections;
 }
 
-// Sends the store's request through the testbed and hands the result back; true when committed.
+// Sends the store's request through the testbed and hands the result back; true when committed
+// (once the commit is on disk).
 template <class Request, class Send, class Complete>
 bool runThroughHelper(const std::optional<Request>& request, Send send, Complete complete) {
     if (!request)
         return false;
     std::optional<bool> committed;
     send(*request,
-         [&](const auto& result) { committed = complete(result, request->transactionID, request->items); });
+         [&](const auto& result) {
+             complete(result, request->transactionID, request->items, [&](bool value) { committed = value; });
+         });
     return Sandbox::waitUntil([&] { return committed.has_value(); }) && *committed;
 }
 
@@ -84,8 +87,8 @@ TEST(HistoryEndToEnd, ListsEachOperationAndItsCsvReadsBack) {
         return runThroughHelper(
             store.beginPrivilegedQuarantine(everyBundle(product(store, name))),
             [&](const auto& request, auto done) { service.sendQuarantineRequest(request, done); },
-            [&](const auto& result, const auto& id, const auto& items) {
-                return store.completePrivilegedQuarantine(result, id, items);
+            [&](const auto& result, const auto& id, const auto& items, auto then) {
+                store.completePrivilegedQuarantine(result, id, items, then);
             });
     };
     ASSERT_TRUE(quarantine(QStringLiteral("Massive")));
@@ -94,8 +97,8 @@ TEST(HistoryEndToEnd, ListsEachOperationAndItsCsvReadsBack) {
         store.beginPrivilegedRestore(
             quarantinedBundleSelections({product(store, QStringLiteral("Massive"))})),
         [&](const auto& request, auto done) { service.sendRestoreRequest(request, done); },
-        [&](const auto& result, const auto& id, const auto& items) {
-            return store.completePrivilegedRestore(result, id, items);
+        [&](const auto& result, const auto& id, const auto& items, auto then) {
+            store.completePrivilegedRestore(result, id, items, then);
         }));
     store.setProtection(product(store, QStringLiteral("Surge XT")), true);
 

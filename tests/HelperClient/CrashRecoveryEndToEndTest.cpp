@@ -71,7 +71,7 @@ protected:
     }
 
     // Begins the kind's transaction over everything the store holds and sends it; `committed` is
-    // set when its completion has run. The items' paths, none when nothing could begin.
+    // set once its commit is on disk (or refused). The items' paths, none when nothing could begin.
     template <class Result, class Request, class Send, class Complete>
     std::vector<PathPair> dispatch(const std::optional<Request>& request, Send send, Complete complete,
                                    std::optional<bool>& committed) {
@@ -79,7 +79,8 @@ protected:
         if (!request)
             return {};
         send(*request, [this, request, complete, &committed](const Result& result) {
-            committed = (store.get()->*complete)(result, request->transactionID, request->items);
+            (store.get()->*complete)(result, request->transactionID, request->items,
+                                     [&committed](bool value) { committed = value; });
         });
         std::vector<PathPair> paths;
         for (const auto& item : request->items)
@@ -223,6 +224,7 @@ TEST_F(CrashRecoveryEndToEndTest, AKilledTransactionIsUndoneBeforeTheApplication
             << store->lastOperationError().value_or("").toStdString()
             << testbed->registry->output().toStdString();
         EXPECT_EQ(testbed->registry->status(), ServiceRegistrationStatus::enabled);
+        store->waitForIdle();
 
         EXPECT_EQ(store->lastOperationError(), std::nullopt);
         const auto stored = readStateFile(inventoryStateFileURL(support));

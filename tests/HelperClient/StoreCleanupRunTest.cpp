@@ -38,7 +38,7 @@ protected:
     // number in `failing` is answered as failed safely, one in `refused` is never prepared.
     void drive(const QUuid& runID, const std::vector<PluginBundleSelection>& confirmed,
                const std::vector<int>& failing = {}, const std::vector<int>& refused = {}) {
-        int committed = 0;
+        int commits = 0;
         for (std::size_t start = 0, chunkNumber = 1; start < confirmed.size(); start += 256, ++chunkNumber) {
             const std::vector<PluginBundleSelection> chunk(
                 confirmed.begin() + qsizetype(start),
@@ -47,33 +47,34 @@ protected:
             const auto request =
                 refuse ? std::nullopt : store->preparePresetRunChildTransaction(runID, chunk);
             if (!request) {
-                store->finishCleanupPresetRun(runID, committed == 0
+                store->finishCleanupPresetRun(runID, commits == 0
                                                          ? FormatCleanupRunStatus::canceled
                                                          : FormatCleanupRunStatus::partiallyCompleted);
+                store->waitForIdle();
                 return;
             }
             chunkSizes.push_back(request->items.size());
-            bool done = false;
-            if (std::ranges::find(failing, int(chunkNumber)) != failing.end()) {
-                done = store->completePrivilegedQuarantine(
-                    failedResult<PrivilegedQuarantineResult>(request->transactionID,
-                                                             QStringLiteral("Refused.")),
-                    request->transactionID, request->items);
-            } else {
+            const bool fails = std::ranges::find(failing, int(chunkNumber)) != failing.end();
+            if (!fails)
                 moveAll(*request);
-                done =
-                    store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                                        request->transactionID, request->items);
-            }
+            const bool done = committed([&](auto then) {
+                store->completePrivilegedQuarantine(
+                    fails ? failedResult<PrivilegedQuarantineResult>(request->transactionID,
+                                                                     QStringLiteral("Refused."))
+                          : succeededResult<PrivilegedQuarantineResult>(*request),
+                    request->transactionID, request->items, then);
+            });
             if (!done) {
-                store->finishCleanupPresetRun(runID, committed == 0
+                store->finishCleanupPresetRun(runID, commits == 0
                                                          ? FormatCleanupRunStatus::canceled
                                                          : FormatCleanupRunStatus::partiallyCompleted);
+                store->waitForIdle();
                 return;
             }
-            ++committed;
+            ++commits;
         }
         store->finishCleanupPresetRun(runID, FormatCleanupRunStatus::completed);
+        store->waitForIdle();
     }
 
     // Opens `plugins`, begins a run over every first record and drives it; the run's id.
@@ -83,6 +84,7 @@ protected:
         open(plugins);
         const auto confirmed = selections(plugins);
         const auto runID = store->beginCleanupPresetRun(plan(plugins), confirmed);
+        store->waitForIdle();
         EXPECT_TRUE(runID.has_value());
         if (runID)
             drive(*runID, confirmed, failing, refused);
@@ -98,6 +100,7 @@ TEST_F(CleanupRunTest, BeginningKeepsEachConfirmedSelectionOnce) {
     const auto confirmed = selections(plugins);
     const auto runID =
         store->beginCleanupPresetRun(plan(plugins), {confirmed[1], confirmed[0], confirmed[1]});
+    store->waitForIdle();
     ASSERT_TRUE(runID.has_value());
     EXPECT_EQ(run().id, *runID);
     EXPECT_EQ(run().status, FormatCleanupRunStatus::pending);
@@ -123,7 +126,12 @@ TEST_F(CleanupRunTest, BeginningRefusesWithItsReasons) {
     EXPECT_EQ(store->notice()->title, QStringLiteral("Cleanup Preset Blocked"));
 
     failSaves = true;
-    EXPECT_FALSE(store->beginCleanupPresetRun(preview, {selection(plugins[0])}).has_value());
+    std::optional<std::optional<QUuid>> started;
+    store->beginCleanupPresetRun(preview, {selection(plugins[0])},
+                                 [&](const std::optional<QUuid>& runID) { started = runID; });
+    store->waitForIdle();
+    ASSERT_TRUE(started.has_value());
+    EXPECT_FALSE(started->has_value());
     EXPECT_EQ(store->notice()->message,
               QStringLiteral("Quorvane could not save the preset-run journal. No plugin files were moved."));
     EXPECT_TRUE(store->formatCleanupRuns().empty());
@@ -216,6 +224,7 @@ TEST_F(CleanupRunTest, AQuarantineLinkedToAFinishedRunIsRefusedBeforeAnythingIsS
     const auto runID = store->beginCleanupPresetRun(plan(plugins), selections(plugins));
     ASSERT_TRUE(runID.has_value());
     store->finishCleanupPresetRun(*runID, FormatCleanupRunStatus::completed);
+    store->waitForIdle();
     const int writes = writeAttempts;
     EXPECT_FALSE(
         store->beginPrivilegedQuarantine(selections(plugins), store->inventoryRevision(), runID).has_value());

@@ -45,7 +45,7 @@ protected:
         return selections;
     }
 
-    // begin → sender → complete, waiting for the completion.
+    // begin → sender → complete, waiting until the commit is on disk.
     template <class Result, class Request, class Send, class Complete>
     std::optional<bool> transact(const Request& request, Send send, Complete complete,
                                  Result* seen = nullptr) {
@@ -53,7 +53,7 @@ protected:
         send(request, [&](const Result& result) {
             if (seen)
                 *seen = result;
-            committed = complete(result, request.transactionID, request.items);
+            complete(result, request.transactionID, request.items, [&](bool value) { committed = value; });
         });
         (void)QTest::qWaitFor([&] { return committed.has_value(); }, 120000);
         return committed;
@@ -65,8 +65,8 @@ protected:
             return false;
         return transact<PrivilegedQuarantineResult>(
                    *request, [&](auto& r, auto done) { service.sendQuarantineRequest(r, done); },
-                   [&](auto& result, auto& id, auto& items) {
-                       return store.completePrivilegedQuarantine(result, id, items);
+                   [&](auto& result, auto& id, auto& items, auto then) {
+                       store.completePrivilegedQuarantine(result, id, items, then);
                    })
             .value_or(false);
     }
@@ -91,8 +91,8 @@ TEST_F(StoreEndToEndTest, QuarantineThenRestore) {
     ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or("").toStdString();
     const auto committed = transact<PrivilegedRestoreResult>(
         *request, [&](auto& r, auto done) { testbed.service->sendRestoreRequest(r, done); },
-        [&](auto& result, auto& id, auto& items) {
-            return store->completePrivilegedRestore(result, id, items);
+        [&](auto& result, auto& id, auto& items, auto then) {
+            store->completePrivilegedRestore(result, id, items, then);
         });
     ASSERT_EQ(committed, true) << store->notice()->message.toStdString();
     EXPECT_TRUE(TestMachine::isDirectory(plugin.path));
@@ -111,8 +111,8 @@ TEST_F(StoreEndToEndTest, QuarantineThenTrashThenRecovery) {
     ASSERT_TRUE(trash.has_value()) << store->lastOperationError().value_or("").toStdString();
     const auto trashed = transact<PrivilegedTrashResult>(
         *trash, [&](auto& r, auto done) { testbed.service->sendTrashRequest(r, done); },
-        [&](auto& result, auto& id, auto& items) {
-            return store->completePrivilegedTrash(result, id, items);
+        [&](auto& result, auto& id, auto& items, auto then) {
+            store->completePrivilegedTrash(result, id, items, then);
         });
     ASSERT_EQ(trashed, true) << store->notice()->message.toStdString();
     EXPECT_TRUE(store->plugins().empty());
@@ -130,7 +130,7 @@ TEST_F(StoreEndToEndTest, QuarantineThenTrashThenRecovery) {
     ASSERT_TRUE(recovery.has_value());
     const auto recovered = transact<PrivilegedTrashRestoreResult>(
         *recovery, [&](auto& r, auto done) { testbed.service->sendTrashRestoreRequest(r, done); },
-        [&](auto& result, auto& id, auto& items) { return store->completeTrashRecovery(result, id, items); });
+        [&](auto& result, auto& id, auto& items, auto then) { store->completeTrashRecovery(result, id, items, then); });
     ASSERT_EQ(recovered, true) << store->notice()->message.toStdString();
     EXPECT_TRUE(TestMachine::isDirectory(plugin.path));
     EXPECT_FALSE(TestMachine::isDirectory(record.trashPath));
@@ -149,8 +149,8 @@ TEST_F(StoreEndToEndTest, AMoveFailureInTheHelperClearsTheJournalAndMovesNothing
     PrivilegedQuarantineResult result;
     const auto committed = transact<PrivilegedQuarantineResult>(
         *request, [&](auto& r, auto done) { testbed.service->sendQuarantineRequest(r, done); },
-        [&](auto& value, auto& id, auto& items) {
-            return store->completePrivilegedQuarantine(value, id, items);
+        [&](auto& value, auto& id, auto& items, auto then) {
+            store->completePrivilegedQuarantine(value, id, items, then);
         },
         &result);
     ASSERT_EQ(committed, false);
@@ -241,19 +241,25 @@ TEST_F(StoreEndToEndTest, ACleanupPresetOverMoreThan256BundlesRunsInChunks) {
         const std::vector<PluginBundleSelection> chunk(
             confirmed.begin() + qsizetype(start),
             confirmed.begin() + qsizetype(std::min(start + 256, confirmed.size())));
-        const auto request = store->preparePresetRunChildTransaction(*runID, chunk);
-        if (!request) {
-            finished = true;
-            return;
-        }
-        chunkSizes.push_back(request->items.size());
-        testbed.service->sendQuarantineRequest(*request, [&, request = *request, start](const auto& result) {
-            if (!store->completePrivilegedQuarantine(result, request.transactionID, request.items)) {
-                finished = true;
-                return;
-            }
-            next(start + 256);
-        });
+        // Each request leaves once its journal is on disk.
+        store->preparePresetRunChildTransaction(
+            *runID, chunk, [&, start](const std::optional<PrivilegedQuarantineRequest>& request) {
+                if (!request) {
+                    finished = true;
+                    return;
+                }
+                chunkSizes.push_back(request->items.size());
+                testbed.service->sendQuarantineRequest(
+                    *request, [&, sent = *request, start](const auto& result) {
+                        store->completePrivilegedQuarantine(result, sent.transactionID, sent.items,
+                                                            [&, start](bool committed) {
+                                                                if (!committed)
+                                                                    finished = true;
+                                                                else
+                                                                    next(start + 256);
+                                                            });
+                    });
+            });
     };
     next(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 240000));

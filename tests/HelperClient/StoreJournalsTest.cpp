@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QSignalSpy>
 
+#include <future>
+
 namespace quorvane::testing {
 namespace {
 
@@ -15,8 +17,25 @@ TEST_F(StoreJournalsTest, BeginWritesTheJournalBeforeTheRequestLeaves) {
     const Plugin plugin = synth();
     open({plugin});
     EXPECT_EQ(store->planQuarantine({selection(plugin)}), std::nullopt);
-    const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+    // A slow disk: the write waits until the test lets it go.
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    duringWrite = [released](const PersistedInventory&) { released.wait(); };
+    std::vector<std::optional<PrivilegedQuarantineRequest>> sent;
+    std::optional<PrivilegedQuarantineRequest> onDiskWhenSent;
+    const auto request = store->beginPrivilegedQuarantine(
+        {selection(plugin)}, {}, {}, [&](const std::optional<PrivilegedQuarantineRequest>& ready) {
+            sent.push_back(ready);
+            onDiskWhenSent = storedState().pendingPrivilegedQuarantine;
+        });
     ASSERT_TRUE(request.has_value());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(sent.empty());
+    release.set_value();
+    store->waitForIdle();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], request);
+    EXPECT_EQ(onDiskWhenSent, request);
     EXPECT_EQ(parseUuid(request->transactionID).has_value(), true);
     EXPECT_EQ(request->transactionID, request->transactionID.toUpper());
     ASSERT_EQ(request->items.size(), 1u);
@@ -34,7 +53,13 @@ TEST_F(StoreJournalsTest, ASaveFailureInBeginLeavesEverythingAsItWas) {
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }();
     failSaves = true;
-    EXPECT_FALSE(store->beginPrivilegedQuarantine({selection(plugin)}).has_value());
+    std::vector<std::optional<PrivilegedQuarantineRequest>> sent;
+    store->beginPrivilegedQuarantine({selection(plugin)}, {}, {},
+                                     [&](const std::optional<PrivilegedQuarantineRequest>& ready) {
+                                         sent.push_back(ready);
+                                     });
+    store->waitForIdle();
+    EXPECT_EQ(sent, (std::vector<std::optional<PrivilegedQuarantineRequest>>{std::nullopt}));
     EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
     ASSERT_TRUE(store->notice().has_value());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Privileged Quarantine Blocked"));
@@ -51,12 +76,17 @@ TEST_F(StoreJournalsTest, APendingJournalIsToldOnceTheOperationThatOpensOrClears
     const Plugin plugin = synth();
     open({plugin});
     QSignalSpy told(store.get(), &PluginInventoryStore::pendingPrivilegedTransactionChanged);
-    const auto settle = [] { QCoreApplication::processEvents(); };
+    // The writes' outcomes first, then what the event loop was asked to do meanwhile.
+    const auto settle = [&] {
+        store->waitForIdle();
+        QCoreApplication::processEvents();
+    };
 
     // A journal written and put back again by a failed save was never there.
     failSaves = true;
-    ASSERT_FALSE(store->beginPrivilegedQuarantine({selection(plugin)}).has_value());
+    store->beginPrivilegedQuarantine({selection(plugin)});
     settle();
+    EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
     EXPECT_EQ(told.count(), 0);
 
     failSaves = false;
@@ -69,14 +99,18 @@ TEST_F(StoreJournalsTest, APendingJournalIsToldOnceTheOperationThatOpensOrClears
     // A commit that cannot be saved keeps the journal: nothing to tell.
     moveAll(*request);
     failSaves = true;
-    ASSERT_FALSE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                                     request->transactionID, request->items));
+    ASSERT_FALSE(committed([&](auto then) {
+        store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
+                                            request->transactionID, request->items, then);
+    }));
     settle();
     EXPECT_EQ(told.count(), 1);
 
     failSaves = false;
-    ASSERT_TRUE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                                    request->transactionID, request->items));
+    ASSERT_TRUE(committed([&](auto then) {
+        store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
+                                            request->transactionID, request->items, then);
+    }));
     settle();
     EXPECT_EQ(told.count(), 2);
     EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
@@ -103,6 +137,7 @@ TEST_F(StoreJournalsTest, APendingJournalBlocksEveryOtherBundleAction) {
     const Plugin plugin = synth();
     open({plugin});
     ASSERT_TRUE(store->beginPrivilegedQuarantine({selection(plugin)}).has_value());
+    store->waitForIdle();
     const int writes = writeAttempts;
     EXPECT_EQ(store->planRestore({selection(plugin)}), pendingReason);
     EXPECT_FALSE(store->beginPrivilegedTrash({selection(plugin)}).has_value());
@@ -202,6 +237,7 @@ TEST_F(StoreJournalsTest, ASuccessIsAcceptedOnlyWhenPathsAndDiskAgree) {
                                     result.movedDestinationPaths[1]};
     const InventoryRevisionToken before = store->inventoryRevision();
     EXPECT_TRUE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
+    store->waitForIdle();
     EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
     EXPECT_NE(store->inventoryRevision(), before);
     EXPECT_EQ(store->notice()->title, QStringLiteral("Plugins Moved to Quarantine"));
@@ -235,9 +271,12 @@ TEST_F(StoreJournalsTest, AQuarantineCommitThatCannotBeSavedKeepsTheJournalAndTh
     const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
     ASSERT_TRUE(request.has_value());
     moveAll(*request);
+    store->waitForIdle();
     failSaves = true;
-    EXPECT_FALSE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                                     request->transactionID, request->items));
+    EXPECT_FALSE(committed([&](auto then) {
+        store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
+                                            request->transactionID, request->items, then);
+    }));
     EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
     EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Needs Attention"));
     EXPECT_EQ(store->notice()->message,
@@ -257,9 +296,12 @@ TEST_F(StoreJournalsTest, ARestoreCommitThatCannotBeSavedPutsTheInventoryBack) {
     const auto request = store->beginPrivilegedRestore({selection(store->plugins()[0])});
     ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
     moveAll(*request);
+    store->waitForIdle();
     failSaves = true;
-    EXPECT_FALSE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
-                                                  request->transactionID, request->items));
+    EXPECT_FALSE(committed([&](auto then) {
+        store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
+                                         request->transactionID, request->items, then);
+    }));
     EXPECT_EQ(store->plugins(), plugins);
     EXPECT_EQ(store->history(), history);
     EXPECT_EQ(store->pendingPrivilegedRestore(), request);
@@ -279,6 +321,7 @@ TEST_F(StoreJournalsTest, QuarantineThenRestoreReturnsTheRecordToActive) {
     moveAll(*request);
     EXPECT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
                                                  request->transactionID, request->items));
+    store->waitForIdle();
     EXPECT_EQ(store->notice()->title, QStringLiteral("Plugins Restored"));
     EXPECT_EQ(store->notice()->message,
               QStringLiteral("1 format bundles returned through the administrator-approved helper as one "

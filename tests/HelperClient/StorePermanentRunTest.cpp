@@ -42,6 +42,8 @@ protected:
         const std::size_t size = std::min<std::size_t>(matches.size(), 256);
         runnable->startPermanentQuarantineRun({matches.begin(), matches.begin() + qsizetype(size)},
                                               {matches.begin() + qsizetype(size), matches.end()}, service);
+        // Each phase waits for its journal's write; the fake helpers answer at once.
+        runnable->waitForIdle();
     }
     void TearDown() override {
         runnable.reset();

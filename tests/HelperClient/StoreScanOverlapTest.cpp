@@ -27,6 +27,7 @@ protected:
     }
     void waitForScanEnd() const {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isScanning(); }, 10000));
+        store->waitForIdle();
     }
     const Plugin* named(const QString& name) const {
         for (const Plugin& plugin : store->plugins())
@@ -85,6 +86,7 @@ TEST_F(ScanOverlapTest, AQuarantineAnsweredAfterTheScanFindsItsRecordAndCanBeRes
 
     ASSERT_TRUE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
                                                     request->transactionID, request->items));
+    store->waitForIdle();
     const Plugin* moved = named(QStringLiteral("Synth"));
     ASSERT_NE(moved, nullptr);
     ASSERT_EQ(moved->bundleRecords().size(), 1u);

@@ -150,9 +150,21 @@ protected:
         if (!request)
             return {};
         moveAll(*request);
-        EXPECT_TRUE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                                        request->transactionID, request->items));
+        EXPECT_TRUE(committed([&](auto then) {
+            store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
+                                                request->transactionID, request->items, then);
+        }));
         return *request;
+    }
+
+    // Runs a complete step, handing it `then`, and waits until its commit is on disk; whether the
+    // store committed.
+    bool committed(const std::function<void(PluginInventoryStore::Committed)>& complete) {
+        std::optional<bool> outcome;
+        complete([&](bool value) { outcome = value; });
+        store->waitForIdle();
+        EXPECT_TRUE(outcome.has_value());
+        return outcome.value_or(false);
     }
 
     PathPolicy policy{roots};

@@ -13,8 +13,10 @@ protected:
         if (!request)
             return {};
         moveAll(*request);
-        EXPECT_TRUE(store->completePrivilegedTrash(succeededResult<PrivilegedTrashResult>(*request),
-                                                   request->transactionID, request->items));
+        EXPECT_TRUE(committed([&](auto then) {
+            store->completePrivilegedTrash(succeededResult<PrivilegedTrashResult>(*request),
+                                           request->transactionID, request->items, then);
+        }));
         return *request;
     }
     std::vector<PluginBundleSelection> selectionsOf(const QUuid& id) const {
@@ -145,9 +147,12 @@ TEST_F(TrashFinaliserTest, ACommitThatCannotBeSavedPutsEverythingBack) {
     const auto request = store->beginPrivilegedTrash({selection(plugins[0])});
     ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
     moveAll(*request);
+    store->waitForIdle();
     failSaves = true;
-    EXPECT_FALSE(store->completePrivilegedTrash(succeededResult<PrivilegedTrashResult>(*request),
-                                                request->transactionID, request->items));
+    EXPECT_FALSE(committed([&](auto then) {
+        store->completePrivilegedTrash(succeededResult<PrivilegedTrashResult>(*request),
+                                       request->transactionID, request->items, then);
+    }));
     EXPECT_EQ(store->plugins(), plugins);
     EXPECT_EQ(store->history(), history);
     EXPECT_TRUE(store->trashedBundles().empty());
@@ -283,8 +288,10 @@ TEST_F(TrashRecoveryTest, VerificationNoticesWhatHappenedOutsideTheApplication) 
     EXPECT_EQ(store->trashRecoveryBlockingReason({back.id}),
               QStringLiteral("Back — VST3 has already been reconciled."));
 
+    store->waitForIdle();
     const int writes = writeAttempts;
     store->verifyTrashRecords();
+    store->waitForIdle();
     EXPECT_EQ(store->history().size(), 2u);
     EXPECT_EQ(writeAttempts, writes);
 }
@@ -313,6 +320,7 @@ TEST_F(TrashRecoveryTest, ARecoveryThroughTheJournalReconcilesTheRecords) {
     openWith({first, second});
     const auto request = store->beginTrashRecovery({first.id, second.id});
     ASSERT_TRUE(request.has_value());
+    store->waitForIdle();
     EXPECT_EQ(storedState().pendingPrivilegedTrashRestore, request);
     const PrivilegedTrashRestoreItem expectedItem{first.trashPath, first.originalPath, uuidText(first.id),
                                                   QStringLiteral("First.vst3"), QStringLiteral("VST3")};
@@ -328,6 +336,7 @@ TEST_F(TrashRecoveryTest, ARecoveryThroughTheJournalReconcilesTheRecords) {
                        "location. Stop before retrying."));
     std::reverse(result.restoredDestinationPaths.begin(), result.restoredDestinationPaths.end());
     EXPECT_TRUE(store->completeTrashRecovery(result, request->transactionID, request->items));
+    store->waitForIdle();
     EXPECT_EQ(store->notice()->title, QStringLiteral("Plugins Restored from Finder Trash"));
     EXPECT_EQ(store->notice()->message,
               QStringLiteral(

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <vector>
 
 namespace quorvane::testing {
@@ -42,6 +44,8 @@ protected:
         environment.writeStateFile = [this](const PersistedInventory& state,
                                             const QString& path) -> std::expected<void, StateFileError> {
             ++writeAttempts;
+            if (duringWrite)
+                duringWrite(state);
             if (failSaves)
                 return std::unexpected(
                     StateFileError{StateFileFailure::fileNotWritten, path, QStringLiteral("Disk full")});
@@ -68,8 +72,12 @@ protected:
     Timestamp clock;
     // How far the clock moves on each reading; 0 keeps it still.
     double tickSeconds = 0;
-    bool failSaves = false;
-    int writeAttempts = 0;
+    // The writes run on the store's writer thread.
+    std::atomic<bool> failSaves = false;
+    std::atomic<int> writeAttempts = 0;
+    // Runs on the writer thread before each write (set it while the store is idle): a test makes
+    // the writer slow or watches what it is handed.
+    std::function<void(const PersistedInventory& state)> duringWrite;
 };
 
 } // namespace quorvane::testing

@@ -72,6 +72,7 @@ TEST_F(StoreProtectionTest, protectingAProductProtectsEveryProductWithItsKey) {
     const InventoryRevisionToken revision = store->inventoryRevision();
 
     store->setProtection(proQ, true);
+    store->waitForIdle();
 
     for (const Plugin* plugin : {&current(proQ), &current(proQUpper)}) {
         EXPECT_TRUE(plugin->isProtected);
@@ -131,6 +132,7 @@ TEST_F(StoreProtectionTest, protectionOfAMandatoryShellCannotBeRemoved) {
 TEST_F(StoreProtectionTest, aFailedProductSaveKeepsTheChangeAndWarns) {
     failSaves = true;
     store->setProtection(proQ, true);
+    store->waitForIdle();
 
     EXPECT_TRUE(current(proQ).isProtected);
     EXPECT_EQ(store->history().size(), 1u);
@@ -142,6 +144,7 @@ TEST_F(StoreProtectionTest, oneFormatIsProtectedAndUnprotectedWithItsOwnLinesAnd
     const InventoryRevisionToken revision = store->inventoryRevision();
 
     EXPECT_TRUE(store->setFormatProtection(selectionOf(proQ, QStringLiteral("VST3")), true));
+    store->waitForIdle();
 
     EXPECT_TRUE(current(proQ).isProtected);
     EXPECT_EQ(current(proQ).status, PluginStatus::partiallyProtected);
@@ -158,6 +161,7 @@ TEST_F(StoreProtectionTest, oneFormatIsProtectedAndUnprotectedWithItsOwnLinesAnd
     EXPECT_EQ(storedState().plugins, store->plugins());
 
     EXPECT_TRUE(store->setFormatProtection(selectionOf(proQ, QStringLiteral("VST3")), false));
+    store->waitForIdle();
 
     EXPECT_FALSE(current(proQ).isProtected);
     EXPECT_EQ(store->history()[0].kind, HistoryKind::formatProtectionRemoved);
@@ -187,6 +191,7 @@ TEST_F(StoreProtectionTest, aRequestForTheStateInEffectChangesNothing) {
               QStringLiteral("AU already has the requested protection state. No files were moved."));
 
     ASSERT_TRUE(store->setFormatProtection(selectionOf(proQ, QStringLiteral("AU")), true));
+    store->waitForIdle();
     const int afterChange = writeAttempts;
     EXPECT_TRUE(store->setFormatProtection(selectionOf(proQ, QStringLiteral("AU")), true));
     EXPECT_EQ(store->notice()->title, QStringLiteral("Format Already Protected"));
@@ -236,7 +241,9 @@ TEST_F(StoreProtectionTest, aFailedFormatSaveRollsEverythingBackButTheStoredReco
     const InventoryRevisionToken revision = store->inventoryRevision();
     failSaves = true;
 
-    EXPECT_FALSE(store->setFormatProtection(selectionOf(proQ, QStringLiteral("VST3")), false));
+    // The change is in effect until its write fails.
+    EXPECT_TRUE(store->setFormatProtection(selectionOf(proQ, QStringLiteral("VST3")), false));
+    store->waitForIdle();
 
     EXPECT_EQ(store->plugins(), pluginsBefore);
     EXPECT_EQ(store->protectedKeys(), keysBefore);
@@ -255,7 +262,8 @@ TEST_F(StoreProtectionTest, aFailedSaveAfterStoringASynthesisedRecordKeepsThatRe
     failSaves = true;
     ASSERT_FALSE(current(single).bundles);
 
-    EXPECT_FALSE(store->setFormatProtection(selectionOf(single, QStringLiteral("VST3")), true));
+    store->setFormatProtection(selectionOf(single, QStringLiteral("VST3")), true);
+    store->waitForIdle();
 
     ASSERT_TRUE(current(single).bundles);
     EXPECT_FALSE(current(single).bundles->front().isProtected);
@@ -264,6 +272,7 @@ TEST_F(StoreProtectionTest, aFailedSaveAfterStoringASynthesisedRecordKeepsThatRe
 
 TEST_F(StoreProtectionTest, aBatchCountsEachKeyOnceAndWritesOneLinePerProduct) {
     store->setBatchProtection({proQ, proQUpper, single, proQ}, true);
+    store->waitForIdle();
 
     EXPECT_TRUE(current(proQ).isProtected);
     EXPECT_TRUE(current(proQUpper).isProtected);

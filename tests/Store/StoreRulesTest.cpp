@@ -44,6 +44,7 @@ TEST_F(StoreRulesTest, enablingAndRemovingSaveAndPostTheirNotices) {
     const InventoryRevisionToken revision = store->inventoryRevision();
 
     store->setPermanentQuarantine(QStringLiteral("Waves"), true);
+    store->waitForIdle();
 
     ASSERT_EQ(store->permanentQuarantineRules().size(), 1u);
     EXPECT_EQ(store->permanentQuarantineRules()[0],
@@ -59,6 +60,7 @@ TEST_F(StoreRulesTest, enablingAndRemovingSaveAndPostTheirNotices) {
     EXPECT_EQ(rulesSpy.count(), 1);
 
     store->setPermanentQuarantine(QStringLiteral("waves"), false);
+    store->waitForIdle();
 
     EXPECT_TRUE(store->permanentQuarantineRules().empty());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Permanent Quarantine Removed"));
@@ -70,6 +72,7 @@ TEST_F(StoreRulesTest, enablingAndRemovingSaveAndPostTheirNotices) {
 
     const int writes = writeAttempts;
     store->setPermanentQuarantine(QStringLiteral("Nobody"), false);
+    store->waitForIdle();
     EXPECT_EQ(writeAttempts, writes + 1);
     EXPECT_EQ(store->notice()->title, QStringLiteral("Permanent Quarantine Removed"));
 }
@@ -101,6 +104,7 @@ TEST_F(StoreRulesTest, rulesStayInPlainOrderOfTheirManufacturers) {
 
 TEST_F(StoreRulesTest, aFailedSaveRestoresThePriorRules) {
     store->setPermanentQuarantine(QStringLiteral("Waves"), true);
+    store->waitForIdle();
     const auto before = store->permanentQuarantineRules();
     failSaves = true;
     const QString message = QStringLiteral(
@@ -109,6 +113,7 @@ TEST_F(StoreRulesTest, aFailedSaveRestoresThePriorRules) {
     for (const auto& [manufacturer, enabled] :
          {std::pair{QStringLiteral("UAD"), true}, std::pair{QStringLiteral("Waves"), false}}) {
         store->setPermanentQuarantine(manufacturer, enabled);
+        store->waitForIdle();
         EXPECT_EQ(store->permanentQuarantineRules(), before);
         EXPECT_EQ(store->notice()->title, QStringLiteral("Rule Change Not Saved"));
         EXPECT_EQ(store->notice()->message, message);
@@ -120,6 +125,7 @@ TEST_F(StoreRulesTest, aFailedSaveRestoresThePriorRules) {
     }
     failSaves = false;
     store->setPermanentQuarantine(QStringLiteral("UAD"), true);
+    store->waitForIdle();
     EXPECT_FALSE(store->lastStorageError());
 }
 

@@ -58,6 +58,7 @@ TEST_F(StoreScanTest, aFirstScanReplacesTheSampleInventoryThroughTheEventLoop) {
     EXPECT_TRUE(store->isScanning());
     ASSERT_TRUE(store->scanControl());
     ASSERT_TRUE(noticeSpy.wait(10000));
+    store->waitForIdle();
 
     EXPECT_EQ(scanning.count(), 2);
 
@@ -314,6 +315,7 @@ TEST_F(StoreScanTest, aFormatProtectionChangedDuringTheScanSurvivesItsCompletion
     ASSERT_TRUE(rebuilt->setFormatProtection(selectionOf(decapitatorBefore, QStringLiteral("VST3")), false));
     gate.open();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !rebuilt->isScanning(); }, 10000));
+    rebuilt->waitForIdle();
 
     const Plugin* after = findProduct(rebuilt->plugins(), proQ);
     ASSERT_NE(after, nullptr);
@@ -382,6 +384,7 @@ TEST_F(StoreScanTest, aCanceledScanKeepsTheInventoryAndStillSaves) {
     store->startScan(allFolders(), nullptr);
     store->scanControl()->requestCancellation();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isScanning(); }, 10000));
+    store->waitForIdle();
 
     EXPECT_EQ(store->plugins(), before);
     EXPECT_EQ(store->lastScanDate(), Timestamp{42});
@@ -541,7 +544,10 @@ TEST_F(PermanentQuarantineAfterScanTest, withoutAReadyHelperOnlyTheScanNoticeRep
         EXPECT_TRUE(store->runs.empty());
         EXPECT_EQ(store->lastScanNotice(), unavailable);
         EXPECT_EQ(store->notice()->title, QStringLiteral("Scan Complete"));
-        EXPECT_EQ(writeAttempts, writesBefore + 2);
+        // The scan's save and the run's; the second may take the first's place while it waits.
+        EXPECT_GE(writeAttempts, writesBefore + 1);
+        EXPECT_LE(writeAttempts, writesBefore + 2);
+        EXPECT_EQ(storedState().plugins, store->plugins());
     }
 
     // A service destroyed while the scan ran counts as absent.

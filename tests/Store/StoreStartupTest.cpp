@@ -315,8 +315,10 @@ TEST_F(StoreStartupTest, savesWriteProtectedKeysSortedSoThatRepeatedSavesAreIden
     const auto store = makeStore();
 
     store->saveStateReportingFailure();
+    store->waitForIdle();
     const QByteArray first = stateBytes();
     store->saveStateReportingFailure();
+    store->waitForIdle();
 
     EXPECT_EQ(stateBytes(), first);
     EXPECT_EQ(storedState().protectedKeys,
@@ -332,6 +334,7 @@ TEST_F(StoreStartupTest, aFailedSaveKeepsTheChangeReplacesTheRevisionAndReports)
     failSaves = true;
 
     store->saveStateReportingFailure();
+    store->waitForIdle();
 
     const QString description =
         StateFileError(StateFileFailure::fileNotWritten, statePath(), QStringLiteral("Disk full"))

@@ -153,6 +153,7 @@ protected:
         store.startScan(folders, service);
         ASSERT_TRUE(store.isScanning());
         ASSERT_TRUE(QTest::qWaitFor([&] { return !store.isScanning(); }, 10000));
+        store.waitForIdle();
     }
     // Runs the event loop until every call queued so far has run.
     static void drainQueuedCalls() {

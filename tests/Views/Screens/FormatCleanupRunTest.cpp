@@ -59,6 +59,7 @@ TEST_F(FormatCleanupRunTest, RunsEndWithTheStatusTheirChunksEarned) {
         QSignalSpy completed(run.get(), &FormatCleanupRunController::runCompleted);
         viewModel->requestConfirmation();
         viewModel->startCleanupPresetRun();
+        store->waitForIdle();
 
         EXPECT_FALSE(viewModel->showConfirmation());
         EXPECT_FALSE(run->isBusy());
@@ -90,6 +91,7 @@ TEST_F(FormatCleanupRunTest, AnUnverifiedFirstChunkLeavesTheRunOpenUntilItsJourn
     preview(2);
     fake.unverifiedRequest = 1;
     viewModel->startCleanupPresetRun();
+    store->waitForIdle();
     EXPECT_FALSE(run->isBusy());
     EXPECT_EQ(lastRun().status, Status::pending);
     EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Needs Attention"));
@@ -113,6 +115,7 @@ TEST_F(FormatCleanupRunTest, OnlyTickedCandidatesAreSent) {
     const auto candidates = viewModel->plan()->candidates;
     viewModel->setSelected(candidates[1].selection, false);
     viewModel->startCleanupPresetRun();
+    store->waitForIdle();
     ASSERT_EQ(fake.quarantines.size(), 1u);
     EXPECT_EQ(sentPaths(), (QStringList{candidates[0].path, candidates[2].path}));
     EXPECT_EQ(lastRun().selections.size(), 2u);
@@ -123,6 +126,7 @@ TEST_F(FormatCleanupRunTest, StartsThatStopLeaveTheRunStateUntouched) {
     preview(2);
     fake.ready = false;
     viewModel->startCleanupPresetRun();
+    store->waitForIdle();
     EXPECT_TRUE(store->formatCleanupRuns().empty());
     EXPECT_FALSE(run->isBusy());
 
@@ -142,6 +146,7 @@ TEST_F(FormatCleanupRunTest, RunOutlivesTheScreenThatStartedIt) {
     preview(300);
     fake.hold = true;
     viewModel->startCleanupPresetRun();
+    store->waitForIdle();
     ASSERT_EQ(fake.held.size(), 1u);
     EXPECT_TRUE(run->isBusy());
     EXPECT_TRUE(viewModel->isRunBusy());
@@ -150,6 +155,7 @@ TEST_F(FormatCleanupRunTest, RunOutlivesTheScreenThatStartedIt) {
     // The user shows another section: the screen goes while the first chunk is at the helper.
     viewModel.reset();
     fake.releaseOne();
+    store->waitForIdle();
     ASSERT_EQ(fake.held.size(), 1u);
     EXPECT_EQ(run->completedChunkCount(), 1);
     EXPECT_EQ(store->quarantinedBundleCount(), 256);
@@ -161,6 +167,7 @@ TEST_F(FormatCleanupRunTest, RunOutlivesTheScreenThatStartedIt) {
     // A pending run is never offered for restore, though it holds bundles in quarantine.
     EXPECT_TRUE(viewModel->recentRuns().empty());
     fake.releaseOne();
+    store->waitForIdle();
     EXPECT_FALSE(run->isBusy());
     EXPECT_EQ(lastRun().status, Status::completed);
     EXPECT_EQ(lastRun().childTransactionIDs.size(), 2u);
@@ -174,19 +181,23 @@ TEST_F(FormatCleanupRunTest, PreviewStaysWhileARunCommitsItsChunks) {
     fake.hold = true;
     const QUuid planID = viewModel->plan()->id;
     viewModel->startCleanupPresetRun();
+    store->waitForIdle();
     fake.releaseOne();
+    store->waitForIdle();
     // The first chunk made a new revision; the preview of the running screen is kept.
     ASSERT_TRUE(viewModel->plan().has_value());
     EXPECT_EQ(viewModel->plan()->id, planID);
     viewModel->setPreset(FormatCleanupPresetKind::auOnly);
     EXPECT_FALSE(viewModel->plan().has_value());
     fake.releaseOne();
+    store->waitForIdle();
     EXPECT_EQ(lastRun().status, Status::completed);
 }
 
 TEST_F(FormatCleanupRunTest, RestoreOfACompletedRunPutsEveryBundleBackInChunks) {
     preview(257);
     viewModel->startCleanupPresetRun();
+    store->waitForIdle();
     ASSERT_EQ(lastRun().status, Status::completed);
     const QUuid runID = lastRun().id;
     ASSERT_EQ(viewModel->recentRuns().size(), 1u);
@@ -194,6 +205,7 @@ TEST_F(FormatCleanupRunTest, RestoreOfACompletedRunPutsEveryBundleBackInChunks) 
     EXPECT_TRUE(viewModel->canRestoreRuns());
 
     viewModel->restoreCompletedRun(runID);
+    store->waitForIdle();
     ASSERT_EQ(fake.restores.size(), 2u);
     EXPECT_EQ(fake.restores[0].items.size(), 256u);
     EXPECT_EQ(fake.restores[1].items.size(), 1u);
@@ -207,12 +219,14 @@ TEST_F(FormatCleanupRunTest, RestoreOfACompletedRunPutsEveryBundleBackInChunks) 
 TEST_F(FormatCleanupRunTest, APreviewOutdatedDuringARestoreIsDroppedWhenTheRestoreEnds) {
     preview(2);
     viewModel->startCleanupPresetRun();
+    store->waitForIdle();
     ASSERT_EQ(lastRun().status, Status::completed);
     // The preview rebuilt after the run reports its bundles as already in quarantine.
     ASSERT_TRUE(viewModel->plan().has_value());
     ASSERT_EQ(viewModel->plan()->exclusions.size(), 2u);
 
     viewModel->restoreCompletedRun(lastRun().id);
+    store->waitForIdle();
     EXPECT_FALSE(run->isBusy());
     EXPECT_EQ(store->quarantinedBundleCount(), 0);
     EXPECT_FALSE(viewModel->plan().has_value());
@@ -222,8 +236,10 @@ TEST_F(FormatCleanupRunTest, APreviewOutdatedDuringARestoreIsDroppedWhenTheResto
 TEST_F(FormatCleanupRunTest, RestoreStopsAtAChunkThatIsNotCommitted) {
     preview(300);
     viewModel->startCleanupPresetRun();
+    store->waitForIdle();
     fake.failRequest = 4; // two quarantines, then the first restore chunk is answered, the second fails
     viewModel->restoreCompletedRun(lastRun().id);
+    store->waitForIdle();
     EXPECT_EQ(fake.restores.size(), 2u);
     EXPECT_FALSE(run->isBusy());
     EXPECT_TRUE(run->restoreChunks().empty());
@@ -268,9 +284,11 @@ TEST_F(FormatCleanupRunTest, RecentRunsAreFinishedRunsStillHoldingBundlesFiveAtM
     // A busy helper disables every restore.
     fake.hold = true;
     viewModel->restoreCompletedRun(records[0].id);
+    store->waitForIdle();
     EXPECT_TRUE(run->isBusy());
     EXPECT_FALSE(viewModel->canRestoreRuns());
     fake.releaseOne();
+    store->waitForIdle();
     EXPECT_FALSE(run->isBusy());
     EXPECT_EQ(viewModel->recentRuns().size(), 5u);
     EXPECT_EQ(viewModel->recentRuns().back().id, records[7].id);

@@ -142,12 +142,14 @@ TEST_F(FormatCleanupViewTest, RestoringTheLastRecentRunRemovesItsRowAndThePanel)
     view->viewModel().setPreset(FormatCleanupPresetKind::retireVST2);
     view->viewModel().buildCleanupPreview();
     view->viewModel().startCleanupPresetRun();
+    store->waitForIdle();
     auto* panel = find<QWidget>(QStringLiteral("recentRunsPanel"));
     ASSERT_TRUE(panel->isVisibleTo(view.get()));
     EXPECT_EQ(find<QLabel>(QStringLiteral("recentRunCaption"))->text(),
               QStringLiteral("3 format bundles remain in Quarantine"));
     // The helper answers at once: the row goes away while its button is still being clicked.
     QTest::mouseClick(find(QStringLiteral("restoreCompletedRunButton")), Qt::LeftButton);
+    store->waitForIdle();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(store->quarantinedBundleCount(), 0);
     EXPECT_FALSE(panel->isVisibleTo(view.get()));

@@ -98,6 +98,7 @@ TEST_F(InventoryViewModelTest, MessageBarsComeInTheirOrderWithTheirPrefixes) {
     openScreen({synth});
     failSaves = true;
     store->setProtection(synth, true);
+    store->waitForIdle();
     ASSERT_TRUE(store->lastStorageError().has_value());
     folderAccess->setLastError(QStringLiteral("No access."));
     store->reportOperationError(QStringLiteral("Blocked"), QStringLiteral("Refused here."));
@@ -318,6 +319,8 @@ protected:
     void selectBothAndConfirm() {
         model->setSelectedPluginIDs(ids({a, b}));
         model->quarantinePlugins(model->selectedPlugins());
+        // The request leaves once its journal is on disk.
+        store->waitForIdle();
     }
     // Answers the request the service sent, moving the bundles first when it succeeds.
     void answer(bool succeed) {
@@ -331,6 +334,7 @@ protected:
         }
         helper().reply(helper().calls.size() - 1, {QString::fromUtf8(encode(result))});
         drainEvents();
+        store->waitForIdle();
     }
     std::size_t sentRequests() { return connections.made.empty() ? 0 : helper().calls.size() - 1; }
 

@@ -63,6 +63,7 @@ TEST_F(PermanentQuarantineScreenTest, ARefusedSaveLeavesTheSwitchWhereItWas) {
     auto screen = model();
     failSaves = true;
     screen.setEnabled(QStringLiteral("Oxbow"), true);
+    store->waitForIdle();
     EXPECT_FALSE(screen.rows()[0].enabled);
     ASSERT_TRUE(store->notice().has_value());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Rule Change Not Saved"));

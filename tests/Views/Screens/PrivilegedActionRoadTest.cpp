@@ -23,11 +23,9 @@ struct FakeRoadEnds {
 
     QuarantineRoad road() {
         return {[this] { return ready; },
-                [this]() -> std::optional<Request> {
+                [this](QuarantineRoad::Send send) {
                     ++begun;
-                    if (refuse)
-                        return std::nullopt;
-                    return Request{QStringLiteral("TX-%1").arg(begun), {}};
+                    send(refuse ? std::nullopt : std::optional(Request{QStringLiteral("TX-%1").arg(begun), {}}));
                 },
                 [this](const Request& request, std::function<void(const Result&)> completion) {
                     sent.push_back(request);
@@ -36,9 +34,9 @@ struct FakeRoadEnds {
                     else
                         waiting.push_back(std::move(completion));
                 },
-                [this](const Result& result, const Request& request) {
+                [this](const Result& result, const Request& request, std::function<void(bool)> then) {
                     completed.emplace_back(result, request);
-                    return commit;
+                    then(commit);
                 }};
     }
     static Result resultFor(const Request& request) {

@@ -288,6 +288,7 @@ TEST_F(QuarantineScreenTest, AWholeProductConfirmationActsOnTheProductItNamedWhe
         ASSERT_TRUE(
             store->completePrivilegedRestore(testing::succeededResult<PrivilegedRestoreResult>(*request),
                                              request->transactionID, request->items));
+        store->waitForIdle();
         ASSERT_EQ(inspected->id, other.id);
 
         // Confirming acts on the named product, which has nothing left to move.

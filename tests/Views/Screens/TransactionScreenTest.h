@@ -33,8 +33,11 @@ protected:
                                                             InstallLayout{tree.path(QStringLiteral("app"))});
     }
 
-    // The privileged calls sent after the handshake.
+    // The privileged calls sent after the handshake, once the journals written so far are on disk
+    // (a request leaves only then).
     std::size_t sentCount() const {
+        if (store)
+            store->waitForIdle();
         return connections.made.empty() ? 0 : connections.made.back()->calls.size() - 1;
     }
     QJsonObject sentRequest(std::size_t index = 0) const {
@@ -45,6 +48,8 @@ protected:
     void answer(const Result& result, std::size_t index = 0) {
         connections.last().reply(index + 1, {QString::fromUtf8(encode(result))});
         drainEvents();
+        // The commit's notice comes once its state is on disk.
+        store->waitForIdle();
     }
 
     std::shared_ptr<FakeRegistryState> registry = std::make_shared<FakeRegistryState>();

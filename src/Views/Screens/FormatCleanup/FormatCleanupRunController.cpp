@@ -49,14 +49,32 @@ void FormatCleanupRunController::start(const FormatCleanupPlan& plan,
                                        const std::vector<PluginBundleSelection>& confirmed) {
     if (isBusy() || !m_helper.isReady())
         return;
-    const std::optional<QUuid> runID = m_store.beginCleanupPresetRun(plan, confirmed);
+    const std::optional<QUuid> runID = m_store.beginCleanupPresetRun(
+        plan, confirmed, [self = QPointer(this)](const std::optional<QUuid>& started) {
+            if (self)
+                self->presetRunStarted(started);
+        });
     if (!runID)
         return;
     m_activeRunID = runID;
     m_completedChunkCount = 0;
     m_pendingChunks = chunkSelections(confirmed, cleanupChunkSize);
     emit busyChanged();
-    runNextPresetChunk();
+}
+
+void FormatCleanupRunController::presetRunStarted(const std::optional<QUuid>& runID) {
+    // None after a refusal at once (nothing is active yet) or after the run's record could not be
+    // written (the store took it out again).
+    if (!runID) {
+        if (m_activeRunID) {
+            m_activeRunID.reset();
+            m_pendingChunks.clear();
+            setBusyFrom(true);
+        }
+        return;
+    }
+    if (m_activeRunID == runID)
+        runNextPresetChunk();
 }
 
 void FormatCleanupRunController::runNextPresetChunk() {
@@ -74,27 +92,40 @@ void FormatCleanupRunController::runNextPresetChunk() {
     const SelectionChunk chunk = m_pendingChunks.front();
     m_pendingChunks.erase(m_pendingChunks.begin());
     const QUuid runID = *m_activeRunID;
-    const std::optional<PrivilegedQuarantineRequest> request =
-        m_store.preparePresetRunChildTransaction(runID, chunk);
-    if (!request) {
-        closeRunEarly();
-        return;
-    }
-    // The completion may run before the send returns (a local failure), so nothing follows it. The
-    // result reaches the store even should this controller be gone by then.
-    m_helper.sendQuarantine(*request, [self = QPointer(this), store = QPointer(&m_store), request = *request,
-                                       runID](const PrivilegedQuarantineResult& result) {
-        if (self)
-            self->completePresetChunk(result, request, runID);
-        else if (store)
-            store->completePrivilegedQuarantine(result, request.transactionID, request.items);
-    });
+    // The request leaves once its journal is on disk. Its completion may run before the send
+    // returns (a local failure), so nothing follows it; the result reaches the store even should
+    // this controller be gone by then.
+    m_store.preparePresetRunChildTransaction(
+        runID, chunk,
+        [self = QPointer(this), store = QPointer(&m_store), send = m_helper.sendQuarantine,
+         runID](const std::optional<PrivilegedQuarantineRequest>& request) {
+            if (!request) {
+                if (self && self->m_activeRunID == runID)
+                    self->closeRunEarly();
+                return;
+            }
+            send(*request, [self, store, request = *request, runID](const PrivilegedQuarantineResult& result) {
+                if (self)
+                    self->completePresetChunk(result, request, runID);
+                else if (store)
+                    store->completePrivilegedQuarantine(result, request.transactionID, request.items);
+            });
+        });
 }
 
 void FormatCleanupRunController::completePresetChunk(const PrivilegedQuarantineResult& result,
                                                      const PrivilegedQuarantineRequest& request,
                                                      const QUuid& runID) {
-    const bool committed = m_store.completePrivilegedQuarantine(result, request.transactionID, request.items);
+    m_store.completePrivilegedQuarantine(result, request.transactionID, request.items,
+                                         [self = QPointer(this), runID,
+                                          transactionID = request.transactionID](bool committed) {
+                                             if (self)
+                                                 self->presetChunkCommitted(committed, runID, transactionID);
+                                         });
+}
+
+void FormatCleanupRunController::presetChunkCommitted(bool committed, const QUuid& runID,
+                                                      const QString& transactionID) {
     if (m_activeRunID != runID)
         return;
     if (!committed) {
@@ -102,7 +133,7 @@ void FormatCleanupRunController::completePresetChunk(const PrivilegedQuarantineR
         // stays open, and the launch that settles the chunk's journal closes it by what it then
         // holds in quarantine. Closed as canceled now, its bundles would never be offered back.
         const auto& journal = m_store.pendingPrivilegedQuarantine();
-        if (m_completedChunkCount == 0 && journal && journal->transactionID == request.transactionID)
+        if (m_completedChunkCount == 0 && journal && journal->transactionID == transactionID)
             forgetRun();
         else
             closeRunEarly();
@@ -149,26 +180,35 @@ void FormatCleanupRunController::runNextRestoreChunk() {
     }
     const SelectionChunk chunk = m_restoreChunks.front();
     m_restoreChunks.erase(m_restoreChunks.begin());
-    const std::optional<PrivilegedRestoreRequest> request = m_store.beginPrivilegedRestore(chunk);
-    if (!request) {
-        endRestore();
-        return;
-    }
-    m_helper.sendRestore(*request, [self = QPointer(this), store = QPointer(&m_store),
-                                    request = *request](const PrivilegedRestoreResult& result) {
-        if (self)
-            self->completeRestoreChunk(result, request);
-        else if (store)
-            store->completePrivilegedRestore(result, request.transactionID, request.items);
-    });
+    m_store.beginPrivilegedRestore(
+        chunk, {},
+        [self = QPointer(this), store = QPointer(&m_store),
+         send = m_helper.sendRestore](const std::optional<PrivilegedRestoreRequest>& request) {
+            if (!request) {
+                if (self)
+                    self->endRestore();
+                return;
+            }
+            send(*request, [self, store, request = *request](const PrivilegedRestoreResult& result) {
+                if (self)
+                    self->completeRestoreChunk(result, request);
+                else if (store)
+                    store->completePrivilegedRestore(result, request.transactionID, request.items);
+            });
+        });
 }
 
 void FormatCleanupRunController::completeRestoreChunk(const PrivilegedRestoreResult& result,
                                                       const PrivilegedRestoreRequest& request) {
-    if (m_store.completePrivilegedRestore(result, request.transactionID, request.items))
-        runNextRestoreChunk();
-    else
-        endRestore();
+    m_store.completePrivilegedRestore(result, request.transactionID, request.items,
+                                      [self = QPointer(this)](bool committed) {
+                                          if (!self)
+                                              return;
+                                          if (committed)
+                                              self->runNextRestoreChunk();
+                                          else
+                                              self->endRestore();
+                                      });
 }
 
 void FormatCleanupRunController::endRestore() {

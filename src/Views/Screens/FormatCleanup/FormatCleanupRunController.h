@@ -76,9 +76,11 @@ signals:
     void restoreEnded();
 
 private:
+    void presetRunStarted(const std::optional<QUuid>& runID);
     void runNextPresetChunk();
     void completePresetChunk(const PrivilegedQuarantineResult& result,
                              const PrivilegedQuarantineRequest& request, const QUuid& runID);
+    void presetChunkCommitted(bool committed, const QUuid& runID, const QString& transactionID);
     void closeRunEarly();
     // Drops the run's state without closing its record.
     void forgetRun();

@@ -23,8 +23,8 @@ PrivilegedActionRoad<Request, Result> makeRoad(PluginInventoryStore& store, Plug
             [&service, send](const Request& request, std::function<void(const Result&)> completion) {
                 (service.*send)(request, std::move(completion));
             },
-            [&store, complete](const Result& result, const Request& request) {
-                return (store.*complete)(result, request.transactionID, request.items);
+            [&store, complete](const Result& result, const Request& request, std::function<void(bool)> then) {
+                (store.*complete)(result, request.transactionID, request.items, std::move(then));
             }};
 }
 
@@ -34,7 +34,7 @@ QuarantineRoad quarantineRoad(PluginInventoryStore& store, PluginManagementServi
                               std::vector<PluginBundleSelection> selections) {
     return makeRoad<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
         store, service,
-        [&store, selections = std::move(selections)] { return store.beginPrivilegedQuarantine(selections); },
+        [&store, selections = std::move(selections)](auto send) { store.beginPrivilegedQuarantine(selections, {}, {}, std::move(send)); },
         &PluginManagementService::sendQuarantineRequest, &PluginInventoryStore::completePrivilegedQuarantine);
 }
 
@@ -42,7 +42,7 @@ RestoreRoad restoreRoad(PluginInventoryStore& store, PluginManagementService& se
                         std::vector<PluginBundleSelection> selections) {
     return makeRoad<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
         store, service,
-        [&store, selections = std::move(selections)] { return store.beginPrivilegedRestore(selections); },
+        [&store, selections = std::move(selections)](auto send) { store.beginPrivilegedRestore(selections, {}, std::move(send)); },
         &PluginManagementService::sendRestoreRequest, &PluginInventoryStore::completePrivilegedRestore);
 }
 
@@ -50,7 +50,7 @@ TrashRoad trashRoad(PluginInventoryStore& store, PluginManagementService& servic
                     std::vector<PluginBundleSelection> selections) {
     return makeRoad<PrivilegedTrashRequest, PrivilegedTrashResult>(
         store, service,
-        [&store, selections = std::move(selections)] { return store.beginPrivilegedTrash(selections); },
+        [&store, selections = std::move(selections)](auto send) { store.beginPrivilegedTrash(selections, {}, std::move(send)); },
         &PluginManagementService::sendTrashRequest, &PluginInventoryStore::completePrivilegedTrash);
 }
 
@@ -58,7 +58,7 @@ TrashRecoveryRoad trashRecoveryRoad(PluginInventoryStore& store, PluginManagemen
                                     std::vector<QUuid> recordIDs) {
     return makeRoad<PrivilegedTrashRestoreRequest, PrivilegedTrashRestoreResult>(
         store, service,
-        [&store, recordIDs = std::move(recordIDs)] { return store.beginTrashRecovery(recordIDs); },
+        [&store, recordIDs = std::move(recordIDs)](auto send) { store.beginTrashRecovery(recordIDs, std::move(send)); },
         &PluginManagementService::sendTrashRestoreRequest, &PluginInventoryStore::completeTrashRecovery);
 }
 

@@ -31,20 +31,23 @@ void connectTransactionReadiness(const PluginInventoryStore& store, const Plugin
 }
 
 // The road every confirmed file action of a screen takes: the helper must be ready (otherwise
-// nothing happens), the store writes the pending journal and returns the request (or refuses and
-// reports it itself), the helper service carries the request, and the helper's result goes back to
-// the store with the request it answers. The store verifies, commits and posts the notice.
+// nothing happens), the store writes the pending journal and hands the request on once it is on disk
+// (or refuses and reports it itself), the helper service carries the request, and the helper's
+// result goes back to the store with the request it answers. The store verifies, commits and posts
+// the notice once the commit is on disk.
 template <class Request, class Result>
 struct PrivilegedActionRoad {
+    using Send = std::function<void(const std::optional<Request>&)>;
     std::function<bool()> isReady;
-    std::function<std::optional<Request>()> begin;
+    // Calls its argument once: with the request when its journal is on disk, else with none.
+    std::function<void(Send)> begin;
     std::function<void(const Request&, std::function<void(const Result&)>)> send;
-    // True when the store committed the transaction.
-    std::function<bool(const Result&, const Request&)> complete;
+    // Tells its last argument whether the store committed the transaction.
+    std::function<void(const Result&, const Request&, std::function<void(bool)>)> complete;
 };
 
 // Runs `road`; `onCommitted` (the screen's selection reset) runs only when the store committed and
-// `screen` still exists. The completion owns everything it needs, so a result that arrives after
+// `screen` still exists. The completions own everything they need, so a result that arrives after
 // the screen has gone still reaches the store, and one that arrives before `send` returns is handled
 // the same way: nothing here is touched after the request is sent.
 template <class Request, class Result>
@@ -52,14 +55,16 @@ void runPrivilegedAction(const PrivilegedActionRoad<Request, Result>& road, QObj
                          std::function<void()> onCommitted) {
     if (!road.isReady())
         return;
-    std::optional<Request> request = road.begin();
-    if (!request)
-        return;
-    const Request sent = *request;
-    road.send(sent, [complete = road.complete, sent, guard = QPointer<QObject>(screen),
-                     onCommitted = std::move(onCommitted)](const Result& result) {
-        if (complete(result, sent) && guard && onCommitted)
-            onCommitted();
+    road.begin([send = road.send, complete = road.complete, guard = QPointer<QObject>(screen),
+                onCommitted = std::move(onCommitted)](const std::optional<Request>& request) {
+        if (!request)
+            return;
+        send(*request, [complete, sent = *request, guard, onCommitted](const Result& result) {
+            complete(result, sent, [guard, onCommitted](bool committed) {
+                if (committed && guard && onCommitted)
+                    onCommitted();
+            });
+        });
     });
 }
 

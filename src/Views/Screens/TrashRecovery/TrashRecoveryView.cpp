@@ -179,39 +179,48 @@ void TrashRecoveryViewModel::confirm() {
     const std::vector<QUuid> ids = m_pendingRestoreIDs;
     m_showRestoreConfirmation = false;
     TrashRecoveryRoad road = trashRecoveryRoad(m_store, m_service, ids);
-    bool sent = false;
-    road.begin = [begin = road.begin, &sent] {
-        auto request = begin();
-        sent = request.has_value();
-        return request;
+    const QPointer<QObject> guard(&m_guard);
+    // Nothing journaled or sent: the store's notice says why. A reply that came before the send
+    // returned has already emptied the list, so only the unsent case touches it here.
+    road.begin = [begin = road.begin, guard, self = this](TrashRecoveryRoad::Send send) {
+        begin([send, guard, self](const std::optional<PrivilegedTrashRestoreRequest>& request) {
+            if (!request && guard)
+                self->m_pendingRestoreIDs.clear();
+            send(request);
+        });
     };
     // The pending ids stay while the request is in flight. The reply reaches the store whether or
     // not the screen still exists; while it does, finishRecovery tidies the screen too.
-    road.complete = [complete = road.complete, guard = QPointer<QObject>(&m_guard), self = this,
-                     ids](const PrivilegedTrashRestoreResult& result,
-                          const PrivilegedTrashRestoreRequest& request) {
-        return guard ? self->finishRecovery(result, request, ids) : complete(result, request);
+    road.complete = [complete = road.complete, guard, self = this,
+                     ids](const PrivilegedTrashRestoreResult& result, const PrivilegedTrashRestoreRequest& request,
+                          std::function<void(bool)> then) {
+        if (guard)
+            self->finishRecovery(result, request, ids, std::move(then));
+        else
+            complete(result, request, std::move(then));
     };
     runPrivilegedAction(road, &m_guard, {});
-    // Nothing journaled or sent: the store's notice says why. A reply that came before the send
-    // returned has already emptied the list, so only the unsent case touches it here.
-    if (!sent)
-        m_pendingRestoreIDs.clear();
 }
 
-bool TrashRecoveryViewModel::finishRecovery(const PrivilegedTrashRestoreResult& result,
+void TrashRecoveryViewModel::finishRecovery(const PrivilegedTrashRestoreResult& result,
                                             const PrivilegedTrashRestoreRequest& request,
-                                            const std::vector<QUuid>& ids) {
-    const bool committed = m_store.completeTrashRecovery(result, request.transactionID, request.items);
-    if (committed) {
-        for (const QUuid& id : ids)
-            m_selectedRecordIDs.remove(id);
-    }
-    m_pendingRestoreIDs.clear();
-    refresh();
-    if (changed)
-        changed();
-    return committed;
+                                            const std::vector<QUuid>& ids, std::function<void(bool)> then) {
+    m_store.completeTrashRecovery(
+        result, request.transactionID, request.items,
+        [guard = QPointer<QObject>(&m_guard), self = this, ids, then = std::move(then)](bool committed) {
+            if (guard) {
+                if (committed) {
+                    for (const QUuid& id : ids)
+                        self->m_selectedRecordIDs.remove(id);
+                }
+                self->m_pendingRestoreIDs.clear();
+                self->refresh();
+                if (self->changed)
+                    self->changed();
+            }
+            if (then)
+                then(committed);
+        });
 }
 
 TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInventoryStore& store,

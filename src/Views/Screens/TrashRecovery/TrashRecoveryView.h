@@ -96,9 +96,9 @@ public:
     // "Restore Bundles": journals and sends the pending ids when the helper is ready.
     void confirm();
     // The reply: the store judges it; a verified success unticks exactly the ids it carried, and
-    // every reply empties the pending list. True when the store committed.
-    bool finishRecovery(const PrivilegedTrashRestoreResult& result,
-                        const PrivilegedTrashRestoreRequest& request, const std::vector<QUuid>& ids);
+    // every reply empties the pending list. `then` learns whether the store committed.
+    void finishRecovery(const PrivilegedTrashRestoreResult& result, const PrivilegedTrashRestoreRequest& request,
+                        const std::vector<QUuid>& ids, std::function<void(bool)> then);
 
     // Called after a reply changed the screen's state.
     std::function<void()> changed;
