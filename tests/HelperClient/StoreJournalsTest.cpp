@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QTest>
 
+#include <atomic>
 #include <future>
 
 namespace quorvane::testing {
@@ -309,6 +311,53 @@ TEST_F(StoreJournalsTest, ARestoreCommitThatCannotBeSavedPutsTheInventoryBack) {
               QStringLiteral(
                   "The files returned successfully, but Quorvane could not finish its inventory journal. "
                   "Do not rescan or retry; reopen the app to reconcile the pending transaction."));
+}
+
+// The commit's write fails after a later change was handed to the writer: that later state holds
+// the commit too, so putting the inventory back would lose the change, and writing the journal
+// again beside the finalised records would have the next launch finalise it twice.
+TEST_F(StoreJournalsTest, ACommitWriteThatFailsAfterALaterChangeLosesNeitherOfThem) {
+    const Plugin plugin = synth();
+    const Plugin other = synth(QStringLiteral("Other"));
+    open({plugin, other});
+    quarantineThroughJournal({selection(plugin)});
+    const auto request = store->beginPrivilegedRestore({selection(store->plugins()[0])});
+    ASSERT_TRUE(request.has_value());
+    store->waitForIdle();
+    moveAll(*request);
+    // The commit's write is held, then fails; the writes after it succeed.
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> writes = 0;
+    duringWrite = [&](const PersistedInventory&) {
+        if (++writes == 1)
+            released.wait();
+        failSaves = writes == 1;
+    };
+    std::optional<bool> outcome;
+    store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request), request->transactionID,
+                                     request->items, [&](bool value) { outcome = value; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return writes == 1; }, 10000));
+    store->setProtection(*findPlugin(other.id), true);
+    release.set_value();
+    store->waitForIdle();
+
+    EXPECT_EQ(outcome, false);
+    EXPECT_EQ(store->notice()->message,
+              QStringLiteral(
+                  "The files returned successfully, but Quorvane could not finish its inventory journal. "
+                  "Do not rescan or retry; reopen the app to reconcile the pending transaction."));
+    EXPECT_TRUE(findPlugin(other.id)->isProtected);
+    EXPECT_TRUE(findPlugin(plugin.id)->bundleRecords()[0].isActive());
+    EXPECT_TRUE(store->hasPendingPrivilegedTransaction());
+    EXPECT_FALSE(storedState().pendingPrivilegedRestore.has_value());
+
+    duringWrite = {};
+    reopen();
+    EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
+    EXPECT_TRUE(findPlugin(other.id)->isProtected);
+    EXPECT_TRUE(findPlugin(plugin.id)->bundleRecords()[0].isActive());
+    EXPECT_EQ(store->history().size(), 3u);
 }
 
 TEST_F(StoreJournalsTest, QuarantineThenRestoreReturnsTheRecordToActive) {
