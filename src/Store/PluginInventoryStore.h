@@ -141,8 +141,6 @@ public:
     // (or a newer one) is on disk or has failed to be written. While the store is blocked by an
     // unreadable state file nothing is written and `then` runs at once with the refusal.
     void saveState(SaveCompletion then = {});
-    // What saveState writes: the journals of transactions whose commit is being written are left out.
-    PersistedInventory persistedState() const;
     // Writes at once, on this thread; refused while the store is blocked by an unreadable state file.
     SaveResult writeStateFile(const PersistedInventory& state);
     // A new revision, then the save; a failure keeps the in-memory change and posts
@@ -343,6 +341,9 @@ private:
 
         PrivilegedRequestReadiness* liveService() const;
     };
+
+    // What saveState writes: the journals of transactions whose commit is being written are left out.
+    PersistedInventory persistedState() const;
 
     // Start-up.
     void applyLoadedState(const PersistedInventory& state);

@@ -39,7 +39,8 @@ struct StoreEnvironment {
     PluginScanner::Environment scanner;
     // Empty: PluginScanner::scan with `scanner`.
     ScanFunction scan;
-    // Empty: the atomic writeStateFile of the persistence layer.
+    // Empty: the atomic writeStateFile of the persistence layer. Runs on the store's writer thread
+    // once start-up is over.
     StateFileWriter writeStateFile;
     // Empty: Timestamp::now.
     Clock now;
