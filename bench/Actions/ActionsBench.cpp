@@ -149,6 +149,8 @@ bool run(int fillerCount) {
     store.startScan(window.folderAccess().authorizedFolders(), &service);
     if (!Sandbox::waitUntil(idle, 600000))
         return false;
+    // The scan's state is written in the background; its size is known once it is on disk.
+    store.waitForIdle();
     std::printf("%zu products (%d filler), state file %.1f MB\n", store.plugins().size(), fillerCount,
                 static_cast<double>(QFileInfo(sandbox->stateFile()).size()) / 1e6);
 
