@@ -10,12 +10,15 @@ StoreShellSource::StoreShellSource(PluginInventoryStore& store, QObject* parent)
     : ShellSource(parent), m_store(store) {
     m_counts = countsNow();
     m_notice = notice();
-    // Every signal the store declares, so that a published value added later is followed too.
+    // Every signal the store declares, so that a published value added later is followed too, but
+    // the scan's progress: it comes many times a second and moves no badge, and recounting a large
+    // inventory each time would hold up the window for the whole scan.
     const QMetaObject& storeType = PluginInventoryStore::staticMetaObject;
     const QMetaMethod follow = staticMetaObject.method(staticMetaObject.indexOfSlot("storeChanged()"));
+    const QMetaMethod progress = QMetaMethod::fromSignal(&PluginInventoryStore::scanProgressChanged);
     for (int index = storeType.methodOffset(); index < storeType.methodCount(); ++index) {
         const QMetaMethod method = storeType.method(index);
-        if (method.methodType() == QMetaMethod::Signal)
+        if (method.methodType() == QMetaMethod::Signal && method != progress)
             connect(&m_store, method, this, follow);
     }
 }
