@@ -88,6 +88,8 @@ protected:
     // Writes a state file holding `plugins` (and what `adjust` adds), then opens a store on it.
     void open(const std::vector<Plugin>& plugins,
               const std::function<void(PersistedInventory&)>& adjust = {}) {
+        // The previous store's last write must land before this file is written, never after it.
+        store.reset();
         PersistedInventory state = stateWith(plugins);
         if (adjust)
             adjust(state);

@@ -65,6 +65,9 @@ protected:
     void openScreen(const std::vector<Plugin>& plugins,
                     ServiceRegistrationStatus status = ServiceRegistrationStatus::enabled,
                     const std::function<void(PersistedInventory&)>& adjust = {}) {
+        // A previous store's last write must land before this file is written, never after it.
+        if (store)
+            store->waitForIdle();
         PersistedInventory state = stateWith(plugins);
         if (adjust)
             adjust(state);
