@@ -32,11 +32,19 @@ void StoreShellSource::dismissNotice(const QUuid& id) {
 }
 
 void StoreShellSource::storeChanged() {
+    if (!m_recountPending) {
+        m_recountPending = true;
+        QMetaObject::invokeMethod(this, &StoreShellSource::recount, Qt::QueuedConnection);
+    }
+    publishNotice();
+}
+
+void StoreShellSource::recount() {
+    m_recountPending = false;
     if (const SidebarCounts counts = countsNow(); counts != m_counts) {
         m_counts = counts;
         emit sidebarCountsChanged();
     }
-    publishNotice();
 }
 
 SidebarCounts StoreShellSource::countsNow() const {

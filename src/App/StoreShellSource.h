@@ -10,8 +10,9 @@ namespace quorvane {
 
 class PluginInventoryStore;
 
-// The shell's view of the inventory store: the five badge counts, recomputed whenever the store
-// publishes any change (the Trash count also depends on the disk), and the store's notice, which a
+// The shell's view of the inventory store: the five badge counts, recomputed once after the store
+// publishes any change (the Trash count also depends on the disk) — one action publishes several
+// changes, and each count is a pass over the whole inventory — and the store's notice, which a
 // dismissal clears only while it is still the dismissed one.
 class StoreShellSource : public ShellSource {
     Q_OBJECT
@@ -24,6 +25,7 @@ public:
 
 private slots:
     void storeChanged();
+    void recount();
 
 private:
     SidebarCounts countsNow() const;
@@ -31,6 +33,7 @@ private:
 
     PluginInventoryStore& m_store;
     SidebarCounts m_counts;
+    bool m_recountPending = false;
     std::optional<OperationNotice> m_notice;
 };
 
