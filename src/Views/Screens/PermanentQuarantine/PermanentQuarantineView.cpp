@@ -146,13 +146,21 @@ PermanentQuarantineView::PermanentQuarantineView(PluginInventoryStore& store,
     column->addLayout(m_rules);
     column->addStretch(1);
 
-    connect(&store, &PluginInventoryStore::pluginsChanged, this, &PermanentQuarantineView::refresh);
+    connect(&store, &PluginInventoryStore::pluginsChanged, this, &PermanentQuarantineView::scheduleRefresh);
     connect(&store, &PluginInventoryStore::permanentQuarantineRulesChanged, this,
-            &PermanentQuarantineView::refresh);
+            &PermanentQuarantineView::scheduleRefresh);
     refresh();
 }
 
+void PermanentQuarantineView::scheduleRefresh() {
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QMetaObject::invokeMethod(this, &PermanentQuarantineView::refresh, Qt::QueuedConnection);
+}
+
 void PermanentQuarantineView::refresh() {
+    m_refreshPending = false;
     clearLayout(m_rules);
     QWidget* parent = m_rules->parentWidget();
     const auto rows = m_model.rows();
@@ -191,7 +199,7 @@ void PermanentQuarantineView::refresh() {
             m_model.setEnabled(manufacturer, on);
             // A refused change leaves the rules as they were and signals nothing; the switch reads
             // the store again either way.
-            refresh();
+            scheduleRefresh();
         });
         layout->addWidget(toggle, 0, Qt::AlignVCenter);
         stack->addWidget(line);

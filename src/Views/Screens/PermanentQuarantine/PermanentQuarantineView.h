@@ -74,8 +74,13 @@ public:
     void refresh();
 
 private:
+    // One change of a rule publishes both the rules and the products; the rows are rebuilt once,
+    // after the change, and never inside the signal of the switch that asked for it.
+    void scheduleRefresh();
+
     PermanentQuarantineViewModel m_model;
     QVBoxLayout* m_rules;
+    bool m_refreshPending = false;
 };
 
 } // namespace quorvane
