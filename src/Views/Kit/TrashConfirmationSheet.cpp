@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -107,8 +108,10 @@ TrashSheetFrame::TrashSheetFrame(const QString& title, const QString& subtitle,
     m_acknowledgement->setPalette(toggleColours);
     stack->addWidget(m_acknowledgement);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
+    // The two buttons stand in the order the running desktop gives a dialog's buttons, as in every
+    // alert.
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->setObjectName(QStringLiteral("sheetButtons"));
     m_cancel = new KitButton(translated(text::cancel), QString(), ButtonStyle::bordered, this);
     m_cancel->setObjectName(QStringLiteral("cancelButton"));
     m_cancel->setAutoDefault(false);
@@ -120,9 +123,12 @@ TrashSheetFrame::TrashSheetFrame(const QString& title, const QString& subtitle,
     m_confirm->setAutoDefault(false);
     m_confirm->setDefault(true);
     m_confirm->setEnabled(false);
-    buttons->addWidget(m_cancel);
-    buttons->addWidget(m_confirm);
-    stack->addLayout(buttons);
+    buttons->addButton(m_cancel, QDialogButtonBox::RejectRole);
+    buttons->addButton(m_confirm, QDialogButtonBox::AcceptRole);
+    m_cancel->setAutoDefault(false);
+    m_confirm->setAutoDefault(false);
+    m_confirm->setDefault(true);
+    stack->addWidget(buttons);
 
     connect(m_acknowledgement, &QCheckBox::toggled, m_confirm, &QPushButton::setEnabled);
     connect(m_cancel, &QPushButton::clicked, this, [this] {

@@ -1,10 +1,15 @@
 #include "KitTestSupport.h"
 
+#include "Views/Kit/ConfirmAlert.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PathBox.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -132,6 +137,36 @@ TEST(TrashSheets, WidthStaysFixedWhateverThePaths) {
     EXPECT_EQ(sheet.width(), 620);
     EXPECT_EQ(sheet.minimumWidth(), 620);
     EXPECT_EQ(sheet.maximumWidth(), 620);
+}
+
+// The sheet's buttons stand where the desktop puts a dialog's buttons, as in every alert, whichever
+// order that desktop uses.
+TEST(TrashConfirmationSheet, ButtonsStandInTheAlertsOrder) {
+    const PluginBundleRecord record = bundle(QStringLiteral("VST3"), QStringLiteral("/p/Q.vst3"));
+    const QString previousSheet = qApp->styleSheet();
+    for (const QDialogButtonBox::ButtonLayout layout : {QDialogButtonBox::WinLayout, QDialogButtonBox::GnomeLayout}) {
+        SCOPED_TRACE(int(layout));
+        qApp->setStyleSheet(QStringLiteral("QDialogButtonBox { button-layout: %1; }").arg(int(layout)));
+        TrashConfirmationSheet sheet(
+            std::nullopt, record, [] {}, [] {}, nullptr, [](const QString&) { return QPixmap(); });
+        sheet.show();
+        QPointer<QMessageBox> alert =
+            presentConfirmation(nullptr, QStringLiteral("Restore All Formats"), QString(),
+                                QStringLiteral("Restore All"), {});
+        ASSERT_TRUE(alert);
+        QApplication::processEvents();
+        auto* cancel = alert->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+        auto* action = alert->findChild<QPushButton*>(QStringLiteral("actionButton"));
+        ASSERT_TRUE(cancel && action);
+        const bool alertCancelFirst = cancel->mapTo(alert, QPoint()).x() < action->mapTo(alert, QPoint()).x();
+        const bool sheetCancelFirst = sheet.cancelButton()->mapTo(&sheet, QPoint()).x() <
+                                      sheet.confirmButton()->mapTo(&sheet, QPoint()).x();
+        EXPECT_EQ(sheetCancelFirst, alertCancelFirst);
+        EXPECT_EQ(sheetCancelFirst, layout == QDialogButtonBox::GnomeLayout);
+        alert->close();
+        delete alert.data();
+    }
+    qApp->setStyleSheet(previousSheet);
 }
 
 } // namespace
