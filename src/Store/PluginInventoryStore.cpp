@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QThreadPool>
 
 #include <utility>
 
@@ -41,13 +42,27 @@ Plugin withQuarantinedRecord(const Plugin& plugin) {
 
 } // namespace
 
+PluginInventoryStore::SharedPlugins shareInventory(std::vector<Plugin> plugins) {
+    // Freeing a large inventory takes tens of milliseconds, and the last one to let go of a list
+    // is often a screen on the window's thread; a large list is freed on a pool thread instead.
+    constexpr std::size_t freedInPlaceBelow = 1000;
+    return {new std::vector<Plugin>(std::move(plugins)), [](const std::vector<Plugin>* list) {
+                QThreadPool* pool = QThreadPool::globalInstance();
+                if (list->size() < freedInPlaceBelow || !pool) {
+                    delete list;
+                    return;
+                }
+                pool->start([list] { delete list; });
+            }};
+}
+
 PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject* parent)
     : QObject(parent), m_environment(std::move(environment)), m_pathPolicy(m_environment.roots),
-      m_plugins(sampleInventory()), m_inventoryRevision(InventoryRevisionToken::fresh()) {
+      m_plugins(shareInventory(sampleInventory())), m_inventoryRevision(InventoryRevisionToken::fresh()) {
     pruneEmptyQuarantineFolders();
     auto loaded = loadState();
     if (!loaded) {
-        setPlugins({});
+        setPlugins(std::vector<Plugin>{});
         setFileActionsBlockedByStorage(true);
         setLastStorageError(loaded.error().description());
         postNotice(StoreTexts::Notice::inventoryUpgradeBlockedTitle,
@@ -156,12 +171,14 @@ void PluginInventoryStore::saveState(SaveCompletion then) {
     // Start-up writes at once; a store blocked by an unreadable state file never gets a writer, and
     // writeStateFile refuses.
     if (!m_stateWriter) {
-        const SaveResult saved = writeStateFile(persistedState());
+        PersistedInventory state = persistedStateWithoutPlugins();
+        state.plugins = *m_plugins;
+        const SaveResult saved = writeStateFile(state);
         if (then)
             then(saved);
         return;
     }
-    m_stateWriter->submit(persistedState(), std::move(then));
+    m_stateWriter->submit(persistedStateWithoutPlugins(), m_plugins, std::move(then));
 }
 
 void PluginInventoryStore::waitForIdle() {
@@ -169,7 +186,7 @@ void PluginInventoryStore::waitForIdle() {
         m_stateWriter->waitForIdle();
 }
 
-PersistedInventory PluginInventoryStore::persistedState() const {
+PersistedInventory PluginInventoryStore::persistedStateWithoutPlugins() const {
     // A journal whose commit is on its way to disk is over: writing it with the finalised records
     // would make the next launch finalise it twice.
     const auto open = [this](const auto& journal) {
@@ -177,7 +194,6 @@ PersistedInventory PluginInventoryStore::persistedState() const {
     };
     PersistedInventory state;
     state.schemaVersion = currentInventorySchemaVersion;
-    state.plugins = m_plugins;
     state.lastScanDate = m_lastScanDate;
     // Sorted, so that saving the same state twice gives the same bytes.
     state.protectedKeys = QStringList(m_protectedKeys.begin(), m_protectedKeys.end());
@@ -273,7 +289,16 @@ void PluginInventoryStore::postNotice(const QString& title, const QString& messa
 // Setters.
 
 void PluginInventoryStore::setPlugins(std::vector<Plugin> value) {
-    assign(m_plugins, std::move(value), &PluginInventoryStore::pluginsChanged);
+    if (*m_plugins == value)
+        return;
+    setPlugins(shareInventory(std::move(value)));
+}
+void PluginInventoryStore::setPlugins(SharedPlugins value) {
+    if (m_plugins == value)
+        return;
+    m_plugins = std::move(value);
+    m_activePlugins.reset();
+    emit pluginsChanged();
 }
 void PluginInventoryStore::setIsScanning(bool value) {
     assign(m_isScanning, value, &PluginInventoryStore::isScanningChanged);

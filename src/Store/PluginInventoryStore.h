@@ -71,6 +71,9 @@ class PluginInventoryStore : public QObject {
 public:
     using ProtectedKeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
     using PathKeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
+    // The inventory is never changed in place: a change makes a new list, so that the writer and
+    // the screens can hold the one they were given without copying it.
+    using SharedPlugins = std::shared_ptr<const std::vector<Plugin>>;
 
     // Loads the state file of `environment` (falling back to the earlier product's), migrates it and
     // resolves what an earlier run left pending.
@@ -84,7 +87,8 @@ public:
     PluginInventoryStore& operator=(const PluginInventoryStore&) = delete;
 
     // Published state; each has a change signal below.
-    const std::vector<Plugin>& plugins() const { return m_plugins; }
+    const std::vector<Plugin>& plugins() const { return *m_plugins; }
+    const SharedPlugins& sharedPlugins() const { return m_plugins; }
     bool isScanning() const { return m_isScanning; }
     const std::optional<Timestamp>& lastScanDate() const { return m_lastScanDate; }
     const QStringList& inaccessibleLocations() const { return m_inaccessibleLocations; }
@@ -183,6 +187,9 @@ public:
 
     // Products with an active record (or, without records, not quarantined), in inventory order.
     std::vector<Plugin> activePlugins() const;
+    // The same list, shared: worked out once per change of the inventory, and the inventory itself
+    // when every product is active.
+    SharedPlugins sharedActivePlugins() const;
     // activePlugins().size(), without the copies.
     qsizetype activePluginCount() const;
     // Products quarantined by status or by a stored record, in inventory order.
@@ -342,8 +349,9 @@ private:
         PrivilegedRequestReadiness* liveService() const;
     };
 
-    // What saveState writes: the journals of transactions whose commit is being written are left out.
-    PersistedInventory persistedState() const;
+    // What saveState writes, but for the products, which the writer copies from sharedPlugins() on
+    // its own thread: the journals of transactions whose commit is being written are left out.
+    PersistedInventory persistedStateWithoutPlugins() const;
 
     // Start-up.
     void applyLoadedState(const PersistedInventory& state);
@@ -398,7 +406,7 @@ private:
         bool trashedBundles = false;
     };
     struct Snapshot {
-        std::optional<std::vector<Plugin>> plugins;
+        SharedPlugins plugins;
         std::optional<std::vector<HistoryItem>> history;
         std::optional<std::vector<TrashedBundleRecord>> trashedBundles;
     };
@@ -515,6 +523,7 @@ private:
 
     // Change-signalling setters: each emits only when the value changes.
     void setPlugins(std::vector<Plugin> value);
+    void setPlugins(SharedPlugins value);
     void setIsScanning(bool value);
     void setLastScanDate(std::optional<Timestamp> value);
     void setInaccessibleLocations(QStringList value);
@@ -542,7 +551,9 @@ private:
     PathPolicy m_pathPolicy;
 
     // In declaration order of the inventory's state.
-    std::vector<Plugin> m_plugins;
+    SharedPlugins m_plugins;
+    // sharedActivePlugins() of m_plugins; none until asked after a change.
+    mutable SharedPlugins m_activePlugins;
     bool m_isScanning = false;
     std::optional<Timestamp> m_lastScanDate;
     QStringList m_inaccessibleLocations;
@@ -586,5 +597,8 @@ private:
     // the store comes up with its outcome known.
     std::unique_ptr<StateWriter> m_stateWriter;
 };
+
+// A list the store shares out; a large one is freed off the thread that lets go of it last.
+PluginInventoryStore::SharedPlugins shareInventory(std::vector<Plugin> plugins);
 
 } // namespace quorvane

@@ -57,7 +57,7 @@ PluginInventoryStore::makeStorePlan(BundleActionKind kind,
     if (kind == BundleActionKind::trash)
         ensureHomeTrashFolders(homeFolder());
     const SystemFileSystemProbe fileSystem(homeFolder());
-    return makeBundleActionPlan(kind, selections, m_plugins, m_inventoryRevision, expectedRevision,
+    return makeBundleActionPlan(kind, selections, plugins(), m_inventoryRevision, expectedRevision,
                                 presetRunID, hasPendingPrivilegedTransaction(), fileSystem, std::nullopt,
                                 true, m_pathPolicy);
 }
@@ -117,7 +117,7 @@ PluginInventoryStore::Snapshot PluginInventoryStore::takeSnapshot(SnapshotParts 
 
 void PluginInventoryStore::putBack(Snapshot snapshot) {
     if (snapshot.plugins)
-        setPlugins(std::move(*snapshot.plugins));
+        setPlugins(std::move(snapshot.plugins));
     if (snapshot.history)
         setHistory(std::move(*snapshot.history));
     if (snapshot.trashedBundles)
@@ -326,15 +326,15 @@ std::optional<QUuid> PluginInventoryStore::markPresetRunChildTransaction(const Q
 }
 
 void PluginInventoryStore::refreshDerivedStatus(qsizetype index) {
-    if (index < 0 || std::size_t(index) >= m_plugins.size())
+    if (index < 0 || std::size_t(index) >= plugins().size())
         return;
-    std::vector<Plugin> plugins = m_plugins;
+    std::vector<Plugin> plugins = *m_plugins;
     plugins[std::size_t(index)].status = plugins[std::size_t(index)].derivedStatus();
     setPlugins(std::move(plugins));
 }
 
 std::vector<Plugin> PluginInventoryStore::inventoryWithStoredRecords() const {
-    std::vector<Plugin> plugins = m_plugins;
+    std::vector<Plugin> plugins = *m_plugins;
     for (Plugin& plugin : plugins)
         plugin.materializeBundleRecords();
     return plugins;

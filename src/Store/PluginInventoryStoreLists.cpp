@@ -32,18 +32,29 @@ bool isQuarantinedProduct(const Plugin& plugin) {
 
 std::vector<Plugin> PluginInventoryStore::activePlugins() const {
     std::vector<Plugin> active;
-    active.reserve(m_plugins.size());
-    std::copy_if(m_plugins.begin(), m_plugins.end(), std::back_inserter(active), isActiveProduct);
+    active.reserve(plugins().size());
+    std::copy_if(plugins().begin(), plugins().end(), std::back_inserter(active), isActiveProduct);
     return active;
 }
 
+PluginInventoryStore::SharedPlugins PluginInventoryStore::sharedActivePlugins() const {
+    if (!m_activePlugins) {
+        m_activePlugins = std::all_of(plugins().begin(), plugins().end(), isActiveProduct)
+                              ? m_plugins
+                              : shareInventory(activePlugins());
+    }
+    return m_activePlugins;
+}
+
 qsizetype PluginInventoryStore::activePluginCount() const {
-    return std::count_if(m_plugins.begin(), m_plugins.end(), isActiveProduct);
+    if (m_activePlugins)
+        return static_cast<qsizetype>(m_activePlugins->size());
+    return std::count_if(plugins().begin(), plugins().end(), isActiveProduct);
 }
 
 std::vector<Plugin> PluginInventoryStore::quarantinedPlugins() const {
     std::vector<Plugin> quarantined;
-    std::copy_if(m_plugins.begin(), m_plugins.end(), std::back_inserter(quarantined), isQuarantinedProduct);
+    std::copy_if(plugins().begin(), plugins().end(), std::back_inserter(quarantined), isQuarantinedProduct);
     return quarantined;
 }
 

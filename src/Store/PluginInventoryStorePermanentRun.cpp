@@ -156,7 +156,7 @@ void PluginInventoryStore::finishPermanentQuarantineChunk(const PrivilegedQuaran
 
 std::optional<PluginBundleSelection>
 PluginInventoryStore::resolvePermanentQuarantineSelections(const QString& bundleID) const {
-    for (const Plugin& plugin : m_plugins) {
+    for (const Plugin& plugin : plugins()) {
         if (plugin.isMandatoryShell())
             continue;
         for (const PluginBundleRecord& record : plugin.bundleRecords()) {

@@ -198,7 +198,7 @@ void PluginInventoryStore::finishCleanupPresetRun(const QUuid& runID, FormatClea
 std::vector<PluginBundleSelection>
 PluginInventoryStore::presetRunRestoreSelections(const QUuid& runID) const {
     std::vector<PluginBundleSelection> selections;
-    for (const Plugin& plugin : m_plugins) {
+    for (const Plugin& plugin : plugins()) {
         for (const PluginBundleRecord& record : plugin.bundleRecords()) {
             if (record.isQuarantined() && record.presetRunID == runID)
                 selections.push_back({plugin.id, record.id()});
@@ -210,7 +210,7 @@ PluginInventoryStore::presetRunRestoreSelections(const QUuid& runID) const {
 
 QHash<QUuid, qsizetype> PluginInventoryStore::presetRunQuarantinedCounts() const {
     QHash<QUuid, qsizetype> counts;
-    for (const Plugin& plugin : m_plugins) {
+    for (const Plugin& plugin : plugins()) {
         plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
             if (record.isQuarantined() && record.presetRunID)
                 ++counts[*record.presetRunID];

@@ -10,10 +10,14 @@
 namespace quorvane {
 
 void PluginInventoryStore::materializeBundleRecords(qsizetype index) {
-    if (index < 0 || index >= static_cast<qsizetype>(m_plugins.size()))
+    if (index < 0 || index >= static_cast<qsizetype>(plugins().size()))
         return;
-    if (m_plugins[static_cast<std::size_t>(index)].materializeBundleRecords())
-        emit pluginsChanged();
+    Plugin product = plugins()[static_cast<std::size_t>(index)];
+    if (!product.materializeBundleRecords())
+        return;
+    std::vector<Plugin> changed = *m_plugins;
+    changed[static_cast<std::size_t>(index)] = std::move(product);
+    setPlugins(std::move(changed));
 }
 
 namespace {
@@ -47,7 +51,7 @@ void PluginInventoryStore::setProtection(Plugin plugin, bool protect) {
         m_protectedKeys.insert(key);
     else
         m_protectedKeys.erase(key);
-    std::vector<Plugin> plugins = m_plugins;
+    std::vector<Plugin> plugins = *m_plugins;
     applyProductProtection(plugins, key, protect);
     setPlugins(std::move(plugins));
     if (protect) {
@@ -72,18 +76,18 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
                              StoreTexts::Notice::protectionBlockedByStorageMessage);
         return false;
     }
-    const auto found = std::find_if(m_plugins.begin(), m_plugins.end(),
+    const auto found = std::find_if(plugins().begin(), plugins().end(),
                                     [&](const Plugin& plugin) { return plugin.id == selection.pluginID; });
-    if (found == m_plugins.end()) {
+    if (found == plugins().end()) {
         reportOperationError(StoreTexts::Notice::protectionChangeBlockedTitle,
                              StoreTexts::Notice::pluginRecordChangedMessage);
         return false;
     }
-    const auto index = static_cast<std::size_t>(found - m_plugins.begin());
+    const auto index = static_cast<std::size_t>(found - plugins().begin());
     // A record stored here stays even when the change is refused: it describes the same bundle.
     materializeBundleRecords(static_cast<qsizetype>(index));
 
-    const Plugin previous = m_plugins[index];
+    const Plugin previous = plugins()[index];
     const QString key = productProtectionKey(previous);
     const bool hadKey = m_protectedKeys.contains(key);
     Plugin changed = previous;
@@ -117,7 +121,7 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
                                   StoreTexts::History::formatProtected(format), format)
                 : makeHistoryItem(changed.name, HistoryKind::formatProtectionRemoved,
                                   StoreTexts::History::formatProtectionRemoved(format), format);
-    std::vector<Plugin> plugins = m_plugins;
+    std::vector<Plugin> plugins = *m_plugins;
     plugins[index] = std::move(changed);
     setPlugins(std::move(plugins));
     insertHistoryFront(item);
@@ -125,7 +129,7 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
     // Put back by id, not index: by the time a failed write is known other changes may have come.
     saveOrRevert(
         [this, previous, key, hadKey, itemID = item.id] {
-            std::vector<Plugin> restored = m_plugins;
+            std::vector<Plugin> restored = *m_plugins;
             for (Plugin& plugin : restored) {
                 if (plugin.id == previous.id)
                     plugin = previous;
@@ -168,7 +172,7 @@ void PluginInventoryStore::setBatchProtection(std::vector<Plugin> selected, bool
     if (eligible.empty())
         return;
 
-    std::vector<Plugin> plugins = m_plugins;
+    std::vector<Plugin> plugins = *m_plugins;
     // Each product's key is built once: the selection may hold the whole inventory.
     std::unordered_map<QString, std::vector<std::size_t>, PlainHash, PlainEqualTo> indicesByKey;
     indicesByKey.reserve(plugins.size());

@@ -14,7 +14,7 @@ namespace quorvane {
 
 qsizetype PluginInventoryStore::quarantinedBundleCount() const {
     qsizetype count = 0;
-    for (const Plugin& plugin : m_plugins)
+    for (const Plugin& plugin : plugins())
         plugin.forEachBundleRecord(
             [&](const PluginBundleRecord& record) { count += record.isQuarantined() ? 1 : 0; });
     return count;
@@ -24,10 +24,10 @@ QString PluginInventoryStore::diagnosticReport(const std::optional<QString>& man
     namespace Text = StoreTexts::Report;
 
     qsizetype activeBundles = 0;
-    for (const Plugin& plugin : m_plugins)
+    for (const Plugin& plugin : plugins())
         plugin.forEachBundleRecord(
             [&](const PluginBundleRecord& record) { activeBundles += record.isActive() ? 1 : 0; });
-    const auto protectedProducts = std::count_if(m_plugins.begin(), m_plugins.end(),
+    const auto protectedProducts = std::count_if(plugins().begin(), plugins().end(),
                                                  [](const Plugin& plugin) { return plugin.isProtected; });
 
     QStringList inaccessible;
@@ -50,7 +50,7 @@ QString PluginInventoryStore::diagnosticReport(const std::optional<QString>& man
         Text::architecture + QSysInfo::buildCpuArchitecture(),
         QString(),
         Text::inventory,
-        Text::products + QString::number(m_plugins.size()),
+        Text::products + QString::number(plugins().size()),
         Text::activeBundles + QString::number(activeBundles),
         Text::quarantinedBundles + QString::number(quarantinedBundleCount()),
         Text::protectedProducts + QString::number(protectedProducts),

@@ -13,7 +13,7 @@ QStringList PluginInventoryStore::permanentQuarantineManufacturers() const {
     // Only exact duplicates collapse: names that merely fold alike stay separate rows.
     std::unordered_set<QString, PlainHash, PlainEqualTo> seen;
     QStringList manufacturers;
-    for (const Plugin& plugin : m_plugins) {
+    for (const Plugin& plugin : plugins()) {
         if (seen.insert(plugin.manufacturer).second)
             manufacturers.push_back(plugin.manufacturer);
     }

@@ -93,7 +93,7 @@ void PluginInventoryStore::startScan(const QList<QUrl>& authorizedFolders,
     ScanContext context;
     context.authorizedFolders = authorizedFolders;
     context.hadPreviousScan = m_lastScanDate.has_value();
-    context.previousActivePaths = activeBundlePaths(m_plugins);
+    context.previousActivePaths = activeBundlePaths(plugins());
     context.service = service;
     if (auto* object = dynamic_cast<QObject*>(service)) {
         context.serviceObject = object;
@@ -224,7 +224,7 @@ void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& co
 
     // Protection comes from the inventory as it stands now, not as it was when the scan started: a
     // format protected or unprotected while the scan ran keeps that state.
-    const KeySet protectedRecords = protectedBundleKeys(m_plugins);
+    const KeySet protectedRecords = protectedBundleKeys(plugins());
     for (Plugin& product : merged) {
         const bool mandatoryShell = product.isMandatoryShell();
         if (mandatoryShell)
@@ -254,8 +254,8 @@ void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& co
     const Timestamp finished = now();
     setLastScanDate(finished);
 
-    const qsizetype productCount = static_cast<qsizetype>(m_plugins.size());
-    const qsizetype bundleCount = bundleRecordCount(m_plugins);
+    const qsizetype productCount = static_cast<qsizetype>(plugins().size());
+    const qsizetype bundleCount = bundleRecordCount(plugins());
     const bool anythingChanged = reconciliation.addedBundles != 0 || reconciliation.missingBundles != 0 ||
                                  reconciliation.manuallyRestoredBundles != 0 ||
                                  !summary.inaccessibleLocations.isEmpty();
@@ -291,7 +291,7 @@ void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& co
     endScan();
 
     const std::vector<PermanentQuarantineMatch> matches =
-        permanentQuarantineMatches(m_plugins, m_permanentQuarantineRules);
+        permanentQuarantineMatches(plugins(), m_permanentQuarantineRules);
     setLastScanNotice(anythingChanged ? reconciliation.summaryText() : StoreTexts::ScanNotice::noChanges);
     postNotice(StoreTexts::Notice::scanCompleteTitle,
                StoreTexts::Notice::scanCompleteMessage(productCount, bundleCount), NoticeStyle::success);
@@ -318,7 +318,7 @@ std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> sc
     // Keys never change during the merge.
     std::vector<std::pair<const Plugin*, QString>> carriers;
     std::unordered_map<QString, std::optional<std::size_t>, PlainHash, PlainEqualTo> firstByKey;
-    for (const Plugin& product : m_plugins) {
+    for (const Plugin& product : plugins()) {
         bool hasCarried = false;
         product.forEachBundleRecord(
             [&](const PluginBundleRecord& record) { hasCarried = hasCarried || carried(record); });

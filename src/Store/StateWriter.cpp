@@ -16,10 +16,12 @@ StateWriter::~StateWriter() {
     m_thread.join();
 }
 
-void StateWriter::submit(PersistedInventory state, Completion completion) {
+void StateWriter::submit(PersistedInventory state, std::shared_ptr<const std::vector<Plugin>> plugins,
+                         Completion completion) {
     {
         const std::lock_guard lock(m_mutex);
         m_pending = std::move(state);
+        m_pendingPlugins = std::move(plugins);
         if (completion)
             m_pendingCompletions.push_back(std::move(completion));
     }
@@ -52,12 +54,18 @@ void StateWriter::run() {
             return;
         std::optional<PersistedInventory> state = std::move(m_pending);
         m_pending.reset();
+        std::shared_ptr<const std::vector<Plugin>> plugins = std::move(m_pendingPlugins);
         std::vector<Completion> completions = std::move(m_pendingCompletions);
         m_pendingCompletions.clear();
         m_writing = true;
         lock.unlock();
+        if (plugins)
+            state->plugins = *plugins;
         Result result = m_write(*state);
+        // The last holder of a replaced inventory may be this thread: it is freed here, not in the
+        // window's thread.
         state.reset();
+        plugins.reset();
         lock.lock();
         m_writing = false;
         m_finished.push_back({std::move(completions), std::move(result)});

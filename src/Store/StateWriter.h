@@ -9,6 +9,7 @@
 #include <deque>
 #include <expected>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -37,7 +38,10 @@ public:
     StateWriter(const StateWriter&) = delete;
     StateWriter& operator=(const StateWriter&) = delete;
 
-    void submit(PersistedInventory state, Completion completion = {});
+    // `plugins`, when given, replaces the state's products on the writing thread, so that the caller
+    // hands over a shared list instead of a copy.
+    void submit(PersistedInventory state, std::shared_ptr<const std::vector<Plugin>> plugins = {},
+                Completion completion = {});
     // Blocks until every submitted state is written and its completion has run, including the
     // states those completions submit.
     void waitForIdle();
@@ -57,6 +61,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::optional<PersistedInventory> m_pending;
+    std::shared_ptr<const std::vector<Plugin>> m_pendingPlugins;
     std::vector<Completion> m_pendingCompletions;
     bool m_writing = false;
     bool m_stopping = false;

@@ -130,7 +130,7 @@ InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
 }
 
 void InventoryViewModel::onPluginsChanged() {
-    m_activeShared = std::make_shared<const std::vector<Plugin>>(m_store.activePlugins());
+    m_activeShared = m_store.sharedActivePlugins();
     m_activeIndex.clear();
     m_activeIndex.reserve(static_cast<qsizetype>(activeList().size()));
     m_activeTraits.assign(activeList().size(), 0);
