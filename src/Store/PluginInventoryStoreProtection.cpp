@@ -2,9 +2,9 @@
 
 #include "Model/Identity.h"
 #include "Store/StoreTexts.h"
+#include "Support/ParallelFor.h"
 
 #include <algorithm>
-#include <unordered_map>
 #include <vector>
 
 namespace quorvane {
@@ -21,6 +21,8 @@ void PluginInventoryStore::materializeBundleRecords(qsizetype index) {
 }
 
 namespace {
+
+constexpr std::size_t keysPerThread = 2048;
 
 // The store's protection steps for one product: every record, the product and its status.
 void applyProtection(Plugin& product, bool protect) {
@@ -172,25 +174,29 @@ void PluginInventoryStore::setBatchProtection(std::vector<Plugin> selected, bool
     if (eligible.empty())
         return;
 
-    std::vector<Plugin> plugins = *m_plugins;
-    // Each product's key is built once: the selection may hold the whole inventory.
-    std::unordered_map<QString, std::vector<std::size_t>, PlainHash, PlainEqualTo> indicesByKey;
-    indicesByKey.reserve(plugins.size());
-    for (std::size_t index = 0; index < plugins.size(); ++index)
-        indicesByKey[productProtectionKey(plugins[index])].push_back(index);
-    std::vector<HistoryItem> history;
-    history.reserve(m_history.size() + eligible.size());
+    ProtectedKeySet eligibleKeys;
     for (const Plugin& product : eligible) {
-        const QString key = productProtectionKey(product);
+        QString key = productProtectionKey(product);
         if (protect)
             m_protectedKeys.insert(key);
         else
             m_protectedKeys.erase(key);
-        if (const auto found = indicesByKey.find(key); found != indicesByKey.end()) {
-            for (const std::size_t index : found->second)
-                applyProtection(plugins[index], protect);
-        }
+        eligibleKeys.insert(std::move(key));
     }
+    std::vector<Plugin> plugins = *m_plugins;
+    // Each product's key is built once, those of a large inventory on several threads: the
+    // selection may hold the whole inventory.
+    std::vector<char> matches(plugins.size(), 0);
+    forEachIndexInParallel(
+        plugins.size(), helperThreadsFor(plugins.size(), keysPerThread), [&](std::size_t index) {
+            matches[index] = eligibleKeys.contains(productProtectionKey(plugins[index])) ? 1 : 0;
+        });
+    for (std::size_t index = 0; index < plugins.size(); ++index) {
+        if (matches[index])
+            applyProtection(plugins[index], protect);
+    }
+    std::vector<HistoryItem> history;
+    history.reserve(m_history.size() + eligible.size());
     // Processed in selection order; each line goes to the front, so the last product's line leads.
     for (auto product = eligible.rbegin(); product != eligible.rend(); ++product)
         history.push_back(protect ? makeHistoryItem(product->name, HistoryKind::protection,
