@@ -4,6 +4,7 @@
 // shows its result (painted). The stalls are what the window cannot answer for; the target is at
 // most 50 ms. Runs offscreen unless a platform is set; `--products N` runs one size only.
 
+#include "App/QuorvaneApp.h"
 #include "App/RootView.h"
 #include "App/Sandbox/Sandbox.h"
 #include "Support/Fixtures/FixturePluginBundles.h"
@@ -235,6 +236,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    QuorvaneApp::configure(application);
     std::vector<int> sizes{2000, 20000};
     if (argc == 3 && std::strcmp(argv[1], "--products") == 0)
         sizes = {std::atoi(argv[2])};

@@ -17,6 +17,7 @@ public:
     // instance runs on the same data folder.
     static int run(int& argc, char** argv);
 
+    // What the application and the sandbox set up alike: names, appearance and memory reuse.
     static void configure(QApplication& application);
     // The window at its default size of 1440 by 900.
     static std::unique_ptr<RootView>
