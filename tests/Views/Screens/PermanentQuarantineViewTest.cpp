@@ -1,6 +1,10 @@
 #include "Views/Screens/PermanentQuarantine/PermanentQuarantineView.h"
 #include "TransactionScreenTest.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QTest>
+
 namespace quorvane {
 namespace {
 
@@ -67,6 +71,46 @@ TEST_F(PermanentQuarantineScreenTest, ARefusedSaveLeavesTheSwitchWhereItWas) {
     EXPECT_FALSE(screen.rows()[0].enabled);
     ASSERT_TRUE(store->notice().has_value());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Rule Change Not Saved"));
+}
+
+// A switch flipped from the keyboard keeps the focus, so the next rule is one Tab away: the rows
+// are updated where they stand, the sibling spelling's switch and caption with them, and a refused
+// change puts the switch back.
+TEST_F(PermanentQuarantineScreenTest, SwitchesFollowTheRulesInPlaceAndKeepTheKeyboardFocus) {
+    open({made(QStringLiteral("A"), QStringLiteral("Universal Audio")),
+          made(QStringLiteral("B"), QStringLiteral("Universal Audio, Inc.")),
+          made(QStringLiteral("C"), QStringLiteral("Oxbow"))});
+    PermanentQuarantineView view(
+        *store, {[this] { return section; }, [this](std::optional<AppSection> value) { section = value; }});
+    view.show();
+    const auto row = [&](const char* manufacturer) {
+        for (QWidget* line : view.findChildren<QWidget*>(QStringLiteral("ruleRow")))
+            if (line->property("manufacturer").toString() == QLatin1String(manufacturer))
+                return line;
+        return static_cast<QWidget*>(nullptr);
+    };
+    const auto toggle = [&](const char* manufacturer) {
+        return row(manufacturer)->findChild<QCheckBox*>(QStringLiteral("ruleSwitch"));
+    };
+    const auto flip = [&](const char* manufacturer) {
+        QCheckBox* rule = toggle(manufacturer);
+        rule->setFocus();
+        QTest::keyClick(rule, Qt::Key_Space);
+        store->waitForIdle();
+        testing::drainEvents();
+        return rule;
+    };
+
+    QCheckBox* flipped = flip("Universal Audio, Inc.");
+    EXPECT_EQ(toggle("Universal Audio, Inc."), flipped);
+    EXPECT_TRUE(flipped->hasFocus());
+    EXPECT_TRUE(toggle("Universal Audio")->isChecked());
+    EXPECT_EQ(row("Universal Audio")->findChild<QLabel*>(QStringLiteral("ruleCaption"))->text(),
+              T::enabledCaption);
+
+    failSaves = true;
+    EXPECT_FALSE(flip("Oxbow")->isChecked());
+    EXPECT_EQ(row("Oxbow")->findChild<QLabel*>(QStringLiteral("ruleCaption"))->text(), T::offCaption);
 }
 
 TEST_F(PermanentQuarantineScreenTest, BackToInventoryWritesTheSection) {

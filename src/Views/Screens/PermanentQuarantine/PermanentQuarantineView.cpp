@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace quorvane {
@@ -159,11 +160,35 @@ void PermanentQuarantineView::scheduleRefresh() {
     QMetaObject::invokeMethod(this, &PermanentQuarantineView::refresh, Qt::QueuedConnection);
 }
 
+bool PermanentQuarantineView::updateRowsInPlace(const std::vector<PermanentQuarantineViewModel::Row>& rows) {
+    if (rows.empty() || rows.size() != m_shownRows.size())
+        return false;
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        const auto& shown = m_shownRows[index].row;
+        if (rows[index].manufacturer != shown.manufacturer || rows[index].divider != shown.divider)
+            return false;
+    }
+    // Every switch is set, not only the rows that changed: a switch the user flipped shows its new
+    // position before the store has taken it, and a refused change must put it back.
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        ShownRow& shown = m_shownRows[index];
+        const QSignalBlocker quiet(shown.toggle);
+        shown.toggle->setChecked(rows[index].enabled);
+        shown.caption->setText(rows[index].caption);
+        shown.row = rows[index];
+    }
+    return true;
+}
+
 void PermanentQuarantineView::refresh() {
     m_refreshPending = false;
-    clearLayout(m_rules);
-    QWidget* parent = m_rules->parentWidget();
     const auto rows = m_model.rows();
+    // Rebuilding hundreds of rows for one switch would hold the window for a tenth of a second.
+    if (updateRowsInPlace(rows))
+        return;
+    clearLayout(m_rules);
+    m_shownRows.clear();
+    QWidget* parent = m_rules->parentWidget();
     if (rows.empty()) {
         m_rules->addWidget(makeEmptyPanel(parent));
         return;
@@ -202,6 +227,7 @@ void PermanentQuarantineView::refresh() {
             scheduleRefresh();
         });
         layout->addWidget(toggle, 0, Qt::AlignVCenter);
+        m_shownRows.push_back({row, toggle, caption});
         stack->addWidget(line);
         if (row.divider)
             stack->addWidget(makeDivider(list));

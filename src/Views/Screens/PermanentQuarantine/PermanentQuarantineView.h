@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+class QCheckBox;
+class QLabel;
 class QVBoxLayout;
 
 namespace quorvane {
@@ -78,9 +80,20 @@ private:
     // after the change, and never inside the signal of the switch that asked for it.
     void scheduleRefresh();
 
+    // Sets the switches and captions of the rows shown when the manufacturers are the same ones;
+    // false when the rows must be built again.
+    bool updateRowsInPlace(const std::vector<PermanentQuarantineViewModel::Row>& rows);
+
     PermanentQuarantineViewModel m_model;
     QVBoxLayout* m_rules;
     bool m_refreshPending = false;
+    // The rows shown, with the widgets a change of a rule updates.
+    struct ShownRow {
+        PermanentQuarantineViewModel::Row row;
+        QCheckBox* toggle = nullptr;
+        QLabel* caption = nullptr;
+    };
+    std::vector<ShownRow> m_shownRows;
 };
 
 } // namespace quorvane
