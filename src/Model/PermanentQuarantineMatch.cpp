@@ -6,6 +6,7 @@
 #include "Support/Paths.h"
 #include "Support/StableSort.h"
 
+#include <unordered_map>
 #include <unordered_set>
 
 namespace quorvane {
@@ -66,10 +67,19 @@ permanentQuarantineMatches(const std::vector<Plugin>& products,
     PermanentQuarantineTable retired;
     // Keys in the order first seen, so that equal matches keep the inventory's order.
     std::vector<QString> keys;
+    // Many products share a few manufacturer texts, and folding one is costly: each text is judged
+    // once.
+    std::unordered_map<QString, bool, PlainHash, PlainEqualTo> ruledManufacturers;
+    const auto ruled = [&](const QString& manufacturer) {
+        const auto [entry, added] = ruledManufacturers.try_emplace(manufacturer, false);
+        if (added)
+            entry->second = ruleKeys.contains(manufacturerKey(manufacturer));
+        return entry->second;
+    };
     for (const Plugin& product : products) {
         if (product.isMandatoryShell() || product.isProtected || !product.bundles)
             continue;
-        if (!ruleKeys.contains(manufacturerKey(product.manufacturer)))
+        if (!ruled(product.manufacturer))
             continue;
         for (const PluginBundleRecord& record : *product.bundles) {
             if (record.isProtected)
