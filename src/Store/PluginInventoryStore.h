@@ -336,7 +336,8 @@ private:
         QList<QUrl> authorizedFolders;
         std::shared_ptr<ScanControl> control;
         bool hadPreviousScan = false;
-        std::unordered_set<QString, PlainHash, PlainEqualTo> previousActivePaths;
+        // Shared with the thread that works out the scan's merge.
+        std::shared_ptr<const PathKeySet> previousActivePaths;
         // Path keys of the scanned locations of the bundles that transactions begun during the scan
         // move: the walk may have seen them before or after the move, so the inventory as it stands
         // at completion, not the walk, speaks for them.
@@ -365,8 +366,33 @@ private:
     void runScanTask(ScanContext context);
     static void reportScanProgress(const ScanProgress& progress, const QPointer<PluginInventoryStore>& store,
                                    const std::shared_ptr<ScanControl>& control);
+    // What a scan's completion reads of the store. The merge is worked out on a thread of its own
+    // against these, and kept only when the store still holds them when it is done; otherwise it is
+    // worked out again on this thread with the store as it is then.
+    struct ScanMergeInputs {
+        SharedPlugins plugins;
+        ProtectedKeySet protectedKeys;
+        std::vector<TrashedBundleRecord> trashedBundles;
+        PathKeySet transactionPaths;
+    };
+    // The scanned products merged into the inventory, with what the completion records of them.
+    struct ScanMerge {
+        std::vector<Plugin> merged;
+        // The keys of the mandatory shells, which the protected keys gain.
+        std::vector<QString> shellKeys;
+        ScanReconciliationSummary reconciliation;
+        // Trash records whose bundles are back at their original paths.
+        std::vector<TrashedBundleRecord> restored;
+    };
+    ScanMergeInputs scanMergeInputs(const ScanContext& context) const;
+    bool scanMergeInputsHold(const ScanMergeInputs& inputs, const ScanContext& context) const;
+    static ScanMerge computeScanMerge(const ScanSummary& summary, bool hadPreviousScan,
+                                      const PathKeySet& previousActivePaths, const ScanMergeInputs& inputs);
     void acceptScanResult(const std::shared_ptr<ScanControl>& control, ScanSummary summary);
-    void finishScan(ScanSummary summary, const ScanContext& context);
+    void acceptScanMerge(const std::shared_ptr<ScanControl>& control,
+                         const std::shared_ptr<const ScanSummary>& summary, const ScanMergeInputs& inputs,
+                         ScanMerge merge);
+    void applyScanMerge(ScanMerge merge, const ScanSummary& summary, const ScanContext& context);
     void finishCanceledScan();
     void applyPermanentQuarantineAfterScan(const std::vector<PermanentQuarantineMatch>& matches,
                                            PrivilegedRequestReadiness* service);

@@ -6,6 +6,7 @@
 #include "Store/StoreOrders.h"
 #include "Store/StoreTexts.h"
 #include "Support/LocaleText.h"
+#include "Support/ParallelFor.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -18,6 +19,9 @@ namespace quorvane {
 namespace {
 
 using KeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
+using PathKeySet = PluginInventoryStore::PathKeySet;
+
+constexpr std::size_t productsPerThread = 2048;
 
 // Bundle keys of the protected records of `plugins`: a key held by several records is protected
 // when any of them is. Only protected records are keyed, as most records are not.
@@ -64,6 +68,71 @@ qsizetype bundleRecordCount(const std::vector<Plugin>& plugins) {
     return count;
 }
 
+// The scanned products merged with the quarantined records of `stored`, in manufacturer order; the
+// records of bundles at `transactionPaths` are carried over too, in place of what the scan found.
+std::vector<Plugin> mergeScanned(const std::vector<Plugin>& stored, std::vector<Plugin> scanned,
+                                 const PathKeySet& transactionPaths) {
+    std::vector<Plugin> result = std::move(scanned);
+
+    // A record is carried over when it is quarantined (no scan walks the quarantine) or when a
+    // transaction moves its bundle (the walk may be older than the move, and the transaction's
+    // record is the one its finaliser looks for).
+    const auto carried = [&](const PluginBundleRecord& record) {
+        return record.isQuarantined() ||
+               (!transactionPaths.empty() &&
+                transactionPaths.contains(pathKey(record.originalPath.value_or(record.path))));
+    };
+
+    // Only the stored products that hold a carried record take part, usually few or none, so the
+    // key table holds their keys alone: product key → the first product of the result under it.
+    // Keys never change during the merge.
+    std::vector<std::pair<const Plugin*, QString>> carriers;
+    std::unordered_map<QString, std::optional<std::size_t>, PlainHash, PlainEqualTo> firstByKey;
+    for (const Plugin& product : stored) {
+        bool hasCarried = false;
+        product.forEachBundleRecord(
+            [&](const PluginBundleRecord& record) { hasCarried = hasCarried || carried(record); });
+        if (!hasCarried)
+            continue;
+        carriers.emplace_back(&product, productProtectionKey(product));
+        firstByKey.try_emplace(carriers.back().second);
+    }
+
+    // The order keys are made on the pass that looks up the product keys, which reads the same
+    // texts.
+    ManufacturerOrderKeys order;
+    order.reserve(result.size() + carriers.size());
+    for (std::size_t index = 0; index < result.size(); ++index) {
+        order.append(result[index]);
+        if (firstByKey.empty())
+            continue;
+        const auto found = firstByKey.find(productProtectionKey(result[index]));
+        if (found != firstByKey.end() && !found->second)
+            found->second = index;
+    }
+
+    for (const auto& [product, key] : carriers) {
+        std::optional<std::size_t>& first = firstByKey.find(key)->second;
+        for (const PluginBundleRecord& record : product->bundleRecords()) {
+            if (!carried(record))
+                continue;
+            if (first) {
+                joinCarriedRecord(result[*first], record);
+                continue;
+            }
+            Plugin copy = *product;
+            copy.bundles = std::vector<PluginBundleRecord>{record};
+            copy.status = copy.derivedStatus();
+            order.append(copy);
+            result.push_back(std::move(copy));
+            first = result.size() - 1;
+        }
+    }
+
+    order.sort(result);
+    return result;
+}
+
 } // namespace
 
 PrivilegedRequestReadiness* PluginInventoryStore::ScanContext::liveService() const {
@@ -93,7 +162,7 @@ void PluginInventoryStore::startScan(const QList<QUrl>& authorizedFolders,
     ScanContext context;
     context.authorizedFolders = authorizedFolders;
     context.hadPreviousScan = m_lastScanDate.has_value();
-    context.previousActivePaths = activeBundlePaths(plugins());
+    context.previousActivePaths = std::make_shared<const PathKeySet>(activeBundlePaths(plugins()));
     context.service = service;
     if (auto* object = dynamic_cast<QObject*>(service)) {
         context.serviceObject = object;
@@ -157,9 +226,61 @@ void PluginInventoryStore::acceptScanResult(const std::shared_ptr<ScanControl>& 
                                             ScanSummary summary) {
     if (!m_scanContext || m_scanContext->control != control)
         return;
+    if (summary.wasCancelled) {
+        m_scanContext.reset();
+        finishCanceledScan();
+        return;
+    }
+    // The merge of 20,000 products takes a tenth of a second: it is worked out on a thread of its
+    // own while the scan still runs, and the result comes back to this thread. The scan's thread has
+    // handed back its result; it only has to return.
+    if (m_scanThread.joinable())
+        m_scanThread.join();
+    auto scanned = std::make_shared<const ScanSummary>(std::move(summary));
+    ScanMergeInputs inputs = scanMergeInputs(*m_scanContext);
+    const QPointer<PluginInventoryStore> store(this);
+    m_scanThread = std::thread([store, control, scanned, inputs = std::move(inputs),
+                                hadPreviousScan = m_scanContext->hadPreviousScan,
+                                previousActivePaths = m_scanContext->previousActivePaths,
+                                merged = m_environment.scanMerged]() mutable {
+        ScanMerge merge = computeScanMerge(*scanned, hadPreviousScan, *previousActivePaths, inputs);
+        if (merged)
+            merged();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [store, control, scanned, inputs = std::move(inputs), merge = std::move(merge)]() mutable {
+                if (PluginInventoryStore* target = store.data())
+                    target->acceptScanMerge(control, scanned, inputs, std::move(merge));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+PluginInventoryStore::ScanMergeInputs
+PluginInventoryStore::scanMergeInputs(const ScanContext& context) const {
+    return {m_plugins, m_protectedKeys, m_trashedBundles, context.transactionPaths};
+}
+
+bool PluginInventoryStore::scanMergeInputsHold(const ScanMergeInputs& inputs,
+                                               const ScanContext& context) const {
+    // The products are never changed in place, so the same list means the same products.
+    return inputs.plugins == m_plugins && inputs.protectedKeys == m_protectedKeys &&
+           inputs.trashedBundles == m_trashedBundles && inputs.transactionPaths == context.transactionPaths;
+}
+
+void PluginInventoryStore::acceptScanMerge(const std::shared_ptr<ScanControl>& control,
+                                           const std::shared_ptr<const ScanSummary>& summary,
+                                           const ScanMergeInputs& inputs, ScanMerge merge) {
+    if (!m_scanContext || m_scanContext->control != control)
+        return;
     const ScanContext context = std::move(*m_scanContext);
     m_scanContext.reset();
-    finishScan(std::move(summary), context);
+    // A transaction, a protection change or a Trash move landed while the merge was worked out: the
+    // merge is done again here, against the store as it is now, so that none of them is lost.
+    if (!scanMergeInputsHold(inputs, context))
+        merge = computeScanMerge(*summary, context.hadPreviousScan, *context.previousActivePaths,
+                                 scanMergeInputs(context));
+    applyScanMerge(std::move(merge), *summary, context);
 }
 
 void PluginInventoryStore::endScan() {
@@ -178,83 +299,113 @@ void PluginInventoryStore::finishCanceledScan() {
     saveStateReportingFailure();
 }
 
-void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& context) {
-    if (summary.wasCancelled) {
-        finishCanceledScan();
-        return;
+PluginInventoryStore::ScanMerge PluginInventoryStore::computeScanMerge(const ScanSummary& summary,
+                                                                       bool hadPreviousScan,
+                                                                       const PathKeySet& previousActivePaths,
+                                                                       const ScanMergeInputs& inputs) {
+    ScanMerge result;
+    // The passes over the products' texts share their work out over several threads: on the
+    // window's thread, when the merge has to be done again there, each costs tens of milliseconds.
+    const std::size_t productCount = summary.plugins.size();
+    const std::size_t helperThreads = helperThreadsFor(productCount, productsPerThread);
+    std::vector<QStringList> pathKeys(productCount);
+    forEachIndexInParallel(productCount, helperThreads, [&](std::size_t index) {
+        summary.plugins[index].forEachBundleRecord(
+            [&](const PluginBundleRecord& record) { pathKeys[index].push_back(pathKey(record.path)); });
+    });
+    KeySet scannedPaths;
+    scannedPaths.reserve(productCount);
+    for (QStringList& keys : pathKeys) {
+        for (QString& key : keys)
+            scannedPaths.insert(std::move(key));
     }
 
-    KeySet scannedPaths;
-    scannedPaths.reserve(summary.plugins.size());
-    for (const Plugin& plugin : summary.plugins)
-        plugin.forEachBundleRecord(
-            [&](const PluginBundleRecord& record) { scannedPaths.insert(pathKey(record.path)); });
-
     // Bundles the user put back from the Trash by hand.
-    std::vector<TrashedBundleRecord> restored;
     KeySet restoredPaths;
-    for (const TrashedBundleRecord& record : m_trashedBundles) {
+    for (const TrashedBundleRecord& record : inputs.trashedBundles) {
         const QString key = pathKey(record.originalPath);
         if (!record.reconciledDate && scannedPaths.contains(key)) {
-            restored.push_back(record);
+            result.restored.push_back(record);
             restoredPaths.insert(key);
         }
     }
 
-    ScanReconciliationSummary reconciliation;
-    reconciliation.manuallyRestoredBundles = static_cast<qint64>(restored.size());
+    ScanReconciliationSummary& reconciliation = result.reconciliation;
+    reconciliation.manuallyRestoredBundles = static_cast<qint64>(result.restored.size());
     reconciliation.missingCheckWasLimited = !summary.inaccessibleLocations.isEmpty();
     // A bundle a transaction moved during the scan neither appeared nor went missing by itself.
-    const auto movedDuringScan = [&](const QString& path) { return context.transactionPaths.contains(path); };
-    if (context.hadPreviousScan) {
+    const auto movedDuringScan = [&](const QString& path) { return inputs.transactionPaths.contains(path); };
+    if (hadPreviousScan) {
         for (const QString& path : scannedPaths) {
-            if (!context.previousActivePaths.contains(path) && !restoredPaths.contains(path) &&
+            if (!previousActivePaths.contains(path) && !restoredPaths.contains(path) &&
                 !movedDuringScan(path))
                 ++reconciliation.addedBundles;
         }
         if (summary.inaccessibleLocations.isEmpty()) {
-            for (const QString& path : context.previousActivePaths) {
+            for (const QString& path : previousActivePaths) {
                 if (!scannedPaths.contains(path) && !movedDuringScan(path))
                     ++reconciliation.missingBundles;
             }
         }
     }
 
-    std::vector<Plugin> merged = mergeScanResult(std::move(summary.plugins), context.transactionPaths);
+    std::vector<Plugin> merged = mergeScanned(*inputs.plugins, summary.plugins, inputs.transactionPaths);
 
-    // Protection comes from the inventory as it stands now, not as it was when the scan started: a
-    // format protected or unprotected while the scan ran keeps that state.
-    const KeySet protectedRecords = protectedBundleKeys(plugins());
-    for (Plugin& product : merged) {
-        const bool mandatoryShell = product.isMandatoryShell();
-        if (mandatoryShell)
-            m_protectedKeys.insert(productProtectionKey(product));
-        const bool countsAsProtected =
-            mandatoryShell ||
-            (!m_protectedKeys.empty() && m_protectedKeys.contains(productProtectionKey(product)));
+    // Protection comes from the inventory as it stands at completion, not as it was when the scan
+    // started: a format protected or unprotected while the scan ran keeps that state.
+    const KeySet protectedRecords = protectedBundleKeys(*inputs.plugins);
+    std::vector<QString> productKeys(merged.size());
+    std::vector<char> mandatoryShells(merged.size(), 0);
+    forEachIndexInParallel(merged.size(), helperThreads, [&](std::size_t index) {
+        productKeys[index] = productProtectionKey(merged[index]);
+        mandatoryShells[index] = merged[index].isMandatoryShell() ? 1 : 0;
+    });
+    // A shell's key counts for the products after it, as it would in one pass.
+    ProtectedKeySet protectedKeys = inputs.protectedKeys;
+    std::vector<char> countsAsProtected(merged.size(), 0);
+    for (std::size_t index = 0; index < merged.size(); ++index) {
+        if (mandatoryShells[index] && protectedKeys.insert(productKeys[index]).second)
+            result.shellKeys.push_back(productKeys[index]);
+        countsAsProtected[index] =
+            mandatoryShells[index] || (!protectedKeys.empty() && protectedKeys.contains(productKeys[index]));
+    }
+    // Each product is changed by one thread; the key set is only read.
+    forEachIndexInParallel(merged.size(), helperThreads, [&](std::size_t index) {
+        Plugin& product = merged[index];
+        const bool counts = countsAsProtected[index] != 0;
         if (product.bundles && !product.bundles->empty()) {
             for (PluginBundleRecord& record : *product.bundles)
-                record.isProtected = countsAsProtected ||
-                                     (!protectedRecords.empty() && protectedRecords.contains(record.id()));
+                record.isProtected =
+                    counts || (!protectedRecords.empty() && protectedRecords.contains(record.id()));
         }
-        if (mandatoryShell)
+        if (mandatoryShells[index])
             product.isProtected = true;
         else if (product.bundles)
             product.isProtected =
                 std::any_of(product.bundles->begin(), product.bundles->end(),
                             [](const PluginBundleRecord& record) { return record.isProtected; });
         else
-            product.isProtected = countsAsProtected;
+            product.isProtected = counts;
         product.status = product.derivedStatus();
-    }
+    });
+    result.merged = std::move(merged);
+    return result;
+}
 
-    setPlugins(std::move(merged));
+void PluginInventoryStore::applyScanMerge(ScanMerge merge, const ScanSummary& summary,
+                                          const ScanContext& context) {
+    for (QString& key : merge.shellKeys)
+        m_protectedKeys.insert(std::move(key));
+    const ScanReconciliationSummary reconciliation = merge.reconciliation;
+    const std::vector<TrashedBundleRecord>& restored = merge.restored;
+    // A scan's list is always new; comparing it with the old one would cost a pass of its own.
+    setPlugins(shareInventory(std::move(merge.merged)));
     setInaccessibleLocations(summary.inaccessibleLocations);
     setLastReconciliation(reconciliation);
     const Timestamp finished = now();
     setLastScanDate(finished);
 
-    const qsizetype productCount = static_cast<qsizetype>(plugins().size());
+    const auto mergedCount = static_cast<qsizetype>(plugins().size());
     const qsizetype bundleCount = bundleRecordCount(plugins());
     const bool anythingChanged = reconciliation.addedBundles != 0 || reconciliation.missingBundles != 0 ||
                                  reconciliation.manuallyRestoredBundles != 0 ||
@@ -265,7 +416,7 @@ void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& co
     std::vector<HistoryItem> history;
     history.reserve(m_history.size() + restored.size() + 2);
     history.push_back(makeHistoryItem(StoreTexts::History::allPlugins, HistoryKind::scan,
-                                      StoreTexts::History::scanned(productCount, bundleCount)));
+                                      StoreTexts::History::scanned(mergedCount, bundleCount)));
     if (context.hadPreviousScan && anythingChanged)
         history.push_back(makeHistoryItem(StoreTexts::History::allPlugins, HistoryKind::reconciliation,
                                           reconciliation.summaryText()));
@@ -294,7 +445,7 @@ void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& co
         permanentQuarantineMatches(plugins(), m_permanentQuarantineRules);
     setLastScanNotice(anythingChanged ? reconciliation.summaryText() : StoreTexts::ScanNotice::noChanges);
     postNotice(StoreTexts::Notice::scanCompleteTitle,
-               StoreTexts::Notice::scanCompleteMessage(productCount, bundleCount), NoticeStyle::success);
+               StoreTexts::Notice::scanCompleteMessage(mergedCount, bundleCount), NoticeStyle::success);
     saveStateReportingFailure();
     if (!matches.empty())
         applyPermanentQuarantineAfterScan(matches, context.liveService());
@@ -302,65 +453,7 @@ void PluginInventoryStore::finishScan(ScanSummary summary, const ScanContext& co
 
 std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> scanned,
                                                           const PathKeySet& transactionPaths) const {
-    std::vector<Plugin> result = std::move(scanned);
-
-    // A record is carried over when it is quarantined (no scan walks the quarantine) or when a
-    // transaction moves its bundle (the walk may be older than the move, and the transaction's
-    // record is the one its finaliser looks for).
-    const auto carried = [&](const PluginBundleRecord& record) {
-        return record.isQuarantined() ||
-               (!transactionPaths.empty() &&
-                transactionPaths.contains(pathKey(record.originalPath.value_or(record.path))));
-    };
-
-    // Only the stored products that hold a carried record take part, usually few or none, so the
-    // key table holds their keys alone: product key → the first product of the result under it.
-    // Keys never change during the merge.
-    std::vector<std::pair<const Plugin*, QString>> carriers;
-    std::unordered_map<QString, std::optional<std::size_t>, PlainHash, PlainEqualTo> firstByKey;
-    for (const Plugin& product : plugins()) {
-        bool hasCarried = false;
-        product.forEachBundleRecord(
-            [&](const PluginBundleRecord& record) { hasCarried = hasCarried || carried(record); });
-        if (!hasCarried)
-            continue;
-        carriers.emplace_back(&product, productProtectionKey(product));
-        firstByKey.try_emplace(carriers.back().second);
-    }
-
-    // The order keys are made on the pass that looks up the product keys, which reads the same
-    // texts.
-    ManufacturerOrderKeys order;
-    order.reserve(result.size() + carriers.size());
-    for (std::size_t index = 0; index < result.size(); ++index) {
-        order.append(result[index]);
-        if (firstByKey.empty())
-            continue;
-        const auto found = firstByKey.find(productProtectionKey(result[index]));
-        if (found != firstByKey.end() && !found->second)
-            found->second = index;
-    }
-
-    for (const auto& [product, key] : carriers) {
-        std::optional<std::size_t>& first = firstByKey.find(key)->second;
-        for (const PluginBundleRecord& record : product->bundleRecords()) {
-            if (!carried(record))
-                continue;
-            if (first) {
-                joinCarriedRecord(result[*first], record);
-                continue;
-            }
-            Plugin copy = *product;
-            copy.bundles = std::vector<PluginBundleRecord>{record};
-            copy.status = copy.derivedStatus();
-            order.append(copy);
-            result.push_back(std::move(copy));
-            first = result.size() - 1;
-        }
-    }
-
-    order.sort(result);
-    return result;
+    return mergeScanned(plugins(), std::move(scanned), transactionPaths);
 }
 
 } // namespace quorvane

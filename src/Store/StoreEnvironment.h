@@ -39,6 +39,9 @@ struct StoreEnvironment {
     PluginScanner::Environment scanner;
     // Empty: PluginScanner::scan with `scanner`.
     ScanFunction scan;
+    // Empty: nothing. Runs on the thread that works out a scan's merge, once it is worked out and
+    // before it is handed back; tests hold the merge there while the store changes.
+    std::function<void()> scanMerged;
     // Empty: the atomic writeStateFile of the persistence layer. Runs on the store's writer thread
     // once start-up is over.
     StateFileWriter writeStateFile;

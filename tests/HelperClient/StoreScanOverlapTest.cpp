@@ -68,6 +68,45 @@ TEST_F(ScanOverlapTest, ARestoreCommittedAfterTheWalkerPassedSurvivesTheMerge) {
     EXPECT_EQ(storedState().plugins, store->plugins());
 }
 
+// The merge is worked out off the window's thread against the store as it was when the walk ended;
+// a restore that commits meanwhile must not be undone by it.
+TEST_F(ScanOverlapTest, ARestoreCommittedWhileTheMergeIsWorkedOutSurvivesIt) {
+    const Plugin other = synth(QStringLiteral("Other"));
+    const Plugin quarantined = quarantinedUnder(synth(), uuidText(makeUuid()));
+    const PluginBundleRecord record = quarantined.bundleRecords()[0];
+    ASSERT_TRUE(moveBundle(record.path, *record.quarantinePath));
+    walkFinding({other});
+    std::promise<void> merged;
+    std::promise<void> handBack;
+    scanMerged = [&merged, allowed = handBack.get_future().share()] {
+        merged.set_value();
+        allowed.wait();
+    };
+    open({quarantined, other});
+
+    store->startScan({}, nullptr);
+    walkAllowed.set_value();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [done = merged.get_future()] {
+            return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        },
+        10000));
+    const auto request = store->beginPrivilegedRestore({selection(quarantined)});
+    ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
+    moveAll(*request);
+    ASSERT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
+                                                 request->transactionID, request->items));
+    handBack.set_value();
+    waitForScanEnd();
+
+    const Plugin* restored = named(QStringLiteral("Synth"));
+    ASSERT_NE(restored, nullptr);
+    ASSERT_EQ(restored->bundleRecords().size(), 1u);
+    EXPECT_FALSE(restored->bundleRecords()[0].isQuarantined());
+    EXPECT_EQ(restored->status, PluginStatus::ok);
+    EXPECT_EQ(storedState().plugins, store->plugins());
+}
+
 TEST_F(ScanOverlapTest, AQuarantineAnsweredAfterTheScanFindsItsRecordAndCanBeRestored) {
     const Plugin other = synth(QStringLiteral("Other"));
     const Plugin plugin = synth();

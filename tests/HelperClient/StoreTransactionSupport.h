@@ -82,6 +82,7 @@ protected:
         StoreEnvironment environment = isolatedEnvironment();
         if (scan)
             environment.scan = scan;
+        environment.scanMerged = scanMerged;
         return environment;
     }
 
@@ -172,6 +173,7 @@ protected:
     PathPolicy policy{roots};
     // Replaces the scanner of the stores opened afterwards.
     StoreEnvironment::ScanFunction scan;
+    std::function<void()> scanMerged;
     std::unique_ptr<PluginInventoryStore> store;
 };
 
