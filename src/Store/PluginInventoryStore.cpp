@@ -289,8 +289,8 @@ void PluginInventoryStore::postNotice(const QString& title, const QString& messa
 // Setters.
 
 void PluginInventoryStore::setPlugins(std::vector<Plugin> value) {
-    if (*m_plugins == value)
-        return;
+    // Every caller hands over a list it changed; comparing it with the old one product by product
+    // would cost as much as a copy of the inventory.
     setPlugins(shareInventory(std::move(value)));
 }
 void PluginInventoryStore::setPlugins(SharedPlugins value) {

@@ -547,7 +547,8 @@ private:
     void postNotice(const QString& title, const QString& message, NoticeStyle style);
     QString stateFilePath() const;
 
-    // Change-signalling setters: each emits only when the value changes.
+    // Change-signalling setters: each emits only when the value changes, but for the products,
+    // whose setters take a list as changed and emit unless it is the very list the store holds.
     void setPlugins(std::vector<Plugin> value);
     void setPlugins(SharedPlugins value);
     void setIsScanning(bool value);

@@ -398,8 +398,7 @@ void PluginInventoryStore::applyScanMerge(ScanMerge merge, const ScanSummary& su
         m_protectedKeys.insert(std::move(key));
     const ScanReconciliationSummary reconciliation = merge.reconciliation;
     const std::vector<TrashedBundleRecord>& restored = merge.restored;
-    // A scan's list is always new; comparing it with the old one would cost a pass of its own.
-    setPlugins(shareInventory(std::move(merge.merged)));
+    setPlugins(std::move(merge.merged));
     setInaccessibleLocations(summary.inaccessibleLocations);
     setLastReconciliation(reconciliation);
     const Timestamp finished = now();
