@@ -61,6 +61,15 @@ void FaultInjectingMoveOperation::staged(int number) {
     m_inner.staged(number);
 }
 
+void FaultInjectingMoveOperation::arrived() {
+    if (disturbsThisTransaction() && m_plan.pauseBeforeCommit) {
+        std::fprintf(stderr, "testbed: pausing before the commit\n");
+        std::fflush(stderr);
+        pauseUntilResumed(m_plan.pause, m_plan.resumeDescriptor);
+    }
+    m_inner.arrived();
+}
+
 bool FaultInjectingMoveOperation::disturbsThisTransaction() const {
     return m_plan.onlyTransaction == 0 || m_transactions == m_plan.onlyTransaction;
 }

@@ -20,6 +20,8 @@ struct FaultPlan {
     int onlyTransaction = 0;
     // Pauses a Trash move or recovery between the two renames of its n-th bundle.
     int pauseBeforePlacement = 0;
+    // Pauses once every bundle is moved, before the transaction is marked committed.
+    bool pauseBeforeCommit = false;
 
     bool operator==(const FaultPlan&) const = default;
 };
@@ -33,6 +35,7 @@ public:
     FaultInjectingMoveOperation(FaultPlan plan, MoveOperation& inner) : m_plan(plan), m_inner(inner) {}
     std::expected<void, SyscallError> move(const MoveStep& step) override;
     void staged(int number) override;
+    void arrived() override;
 
 private:
     bool disturbsThisTransaction() const;

@@ -34,6 +34,9 @@ public:
     // Between the two renames of a bundle that passes through the staging folder, once it has been
     // checked there; `number` is that of its forward move. Only the testbed waits here.
     virtual void staged(int number) { (void)number; }
+    // Every bundle is moved and checked, just before the transaction is marked committed. Only the
+    // testbed waits here.
+    virtual void arrived() {}
 };
 
 // The real move: renameat2(RENAME_NOREPLACE) between the held folders. It never replaces, never

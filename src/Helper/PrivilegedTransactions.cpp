@@ -519,8 +519,10 @@ Outcome runTransaction(TransactionKind kind, const QString& transactionID, const
         break;
     }
 
-    if (!failure)
+    if (!failure) {
+        mover.arrived();
         failure = progress.commit();
+    }
     if (!failure) {
         Outcome outcome;
         outcome.succeeded = true;

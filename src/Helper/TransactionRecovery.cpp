@@ -107,6 +107,41 @@ void settleTrash(TransactionKind kind, const std::vector<Entry>& entries, const 
         (void)ledger.remove(absent);
 }
 
+// Every bundle is the very object the transaction moved, standing at its destination: only the
+// commit mark is missing.
+bool everyBundleArrived(const std::vector<Entry>& entries) {
+    for (const Entry& entry : entries) {
+        const auto folder = DirectoryHandle::open(deletingLastPathComponent(entry.destination));
+        if (!folder || !holds(*folder, lastPathComponent(entry.destination), entry.identity))
+            return false;
+    }
+    return !entries.empty();
+}
+
+// What follows the bundles once they stand where they will stay: the Trash ledger and descriptions,
+// the staging folder, and the operation folders the transaction emptied (after a rollback, those of
+// a quarantine; after finished moves, those a restore or a Trash move left).
+void tidyAfter(const RecordedTransaction& transaction, const TrashLedger& ledger, bool finished) {
+    const TransactionKind kind = transaction.kind;
+    if (kind == TransactionKind::trash || kind == TransactionKind::trashRestore) {
+        settleTrash(kind, transaction.entries, ledger);
+        if (const auto folder = DirectoryHandle::open(deletingLastPathComponent(ledger.stagingFolder())))
+            (void)folder->removeEmptyChildDirectory(lastPathComponent(ledger.stagingFolder()));
+    }
+    if (!finished && kind == TransactionKind::quarantine) {
+        std::vector<ValidatedPrivilegedQuarantineItem> items;
+        for (const Entry& entry : transaction.entries)
+            items.push_back({entry.source, entry.destination});
+        removeEmptyOperationFolders(items);
+    }
+    if (finished && (kind == TransactionKind::restore || kind == TransactionKind::trash)) {
+        std::vector<ValidatedPrivilegedRestoreItem> items;
+        for (const Entry& entry : transaction.entries)
+            items.push_back({entry.source, entry.destination});
+        removeEmptiedSourceFolders(items);
+    }
+}
+
 } // namespace
 
 TransactionRecoveryReport recoverInterruptedTransaction(const TransactionRecord& record,
@@ -136,6 +171,19 @@ TransactionRecoveryReport recoverInterruptedTransaction(const TransactionRecord&
         return report;
     }
 
+    // Stopped after its last move but before its commit mark: the application settles a journal
+    // whose every bundle moved as done, and may already have, so the moves stand.
+    if (everyBundleArrived(transaction.entries)) {
+        report.found = TransactionRecoveryReport::Found::finished;
+        qCInfo(helperLifecycleLog,
+               "The privileged %s %s had moved every bundle before the helper stopped; they stay where "
+               "they are",
+               kind.constData(), id.constData());
+        tidyAfter(transaction, ledger, true);
+        (void)record.remove();
+        return report;
+    }
+
     report.found = TransactionRecoveryReport::Found::interrupted;
     qCInfo(helperLifecycleLog, "Rolling back the interrupted privileged %s %s with %lld bundles",
            kind.constData(), id.constData(), static_cast<long long>(transaction.entries.size()));
@@ -149,17 +197,7 @@ TransactionRecoveryReport recoverInterruptedTransaction(const TransactionRecord&
         }
     }
 
-    if (transaction.kind == TransactionKind::trash || transaction.kind == TransactionKind::trashRestore) {
-        settleTrash(transaction.kind, transaction.entries, ledger);
-        if (const auto folder = DirectoryHandle::open(deletingLastPathComponent(ledger.stagingFolder())))
-            (void)folder->removeEmptyChildDirectory(lastPathComponent(ledger.stagingFolder()));
-    }
-    if (transaction.kind == TransactionKind::quarantine) {
-        std::vector<ValidatedPrivilegedQuarantineItem> items;
-        for (const Entry& entry : transaction.entries)
-            items.push_back({entry.source, entry.destination});
-        removeEmptyOperationFolders(items);
-    }
+    tidyAfter(transaction, ledger, false);
     (void)record.remove();
     qCInfo(helperLifecycleLog,
            "Rolled back the interrupted privileged %s %s: %d of %lld bundles are where they were",

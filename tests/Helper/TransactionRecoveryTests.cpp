@@ -32,6 +32,22 @@ protected:
         return {source, destination, stagingName, identityAt(where), consoleTestUid(), step};
     }
 
+    // Where a transaction of `kind` takes a bundle named `name` from and to.
+    std::pair<QString, QString> pathsOf(Kind kind, const QString& operationID, const QString& name) const {
+        const QString quarantined = tree.quarantined(operationID, name);
+        switch (kind) {
+        case Kind::quarantine:
+            return {tree.vst3(name), quarantined};
+        case Kind::restore:
+            return {quarantined, tree.vst3(name)};
+        case Kind::trash:
+            return {quarantined, tree.trashed(name)};
+        case Kind::trashRestore:
+            return {tree.trashed(name), tree.vst3(name)};
+        }
+        return {};
+    }
+
     HelperTree tree;
     TransactionRecord record{tree.ledger.folder()};
     QString operation = upperUuid();
@@ -72,29 +88,23 @@ TEST_F(TransactionRecoveryTest, EveryBundleGoesBackOrIsLeftWhereItIsNeverOverAny
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const QString name = upperUuid() + QStringLiteral(".vst3");
-        const QString quarantined = tree.quarantined(upperUuid(), name);
-        QString source = tree.vst3(name);
-        QString destination = quarantined;
-        if (row.kind == Kind::restore)
-            std::swap(source, destination);
-        if (row.kind == Kind::trash) {
-            source = quarantined;
-            destination = tree.trashed(name);
-        }
-        if (row.kind == Kind::trashRestore)
-            source = tree.trashed(name);
+        const auto [source, destination] = pathsOf(row.kind, upperUuid(), name);
         const QString staged = tree.ledger.stagingFolder() + u'/' + upperUuid();
         const QString where = row.where == 'd' ? destination : row.where == 's' ? staged : source;
         const auto entry = entryAt(source, destination, where, Step::staged);
+        // Killed before its second move: the next bundle never left.
+        const auto [nextSource, nextDestination] = pathsOf(row.kind, upperUuid(), upperUuid() + ".vst3");
+        const auto next = entryAt(nextSource, nextDestination, nextSource, Step::atSource);
         // The ledger as the transaction left it: a Trash move records the bundle before it moves, a
         // recovery drops its record only once every bundle is out of the Trash.
         if (row.kind == Kind::trash) {
-            ASSERT_TRUE(tree.ledger.add({{destination, entry.identity, entry.owner}}));
+            ASSERT_TRUE(tree.ledger.add(
+                {{destination, entry.identity, entry.owner}, {nextDestination, next.identity, next.owner}}));
         }
         if (row.sourceTaken)
             tree.makeBundle(source);
         const FileIdentity occupant = row.sourceTaken ? identityAt(source) : FileIdentity{};
-        ASSERT_TRUE(record.write({row.kind, upperUuid(), false, {entry}}));
+        ASSERT_TRUE(record.write({row.kind, upperUuid(), false, {entry, next}}));
 
         const auto report = recoverInterruptedTransaction(record, tree.ledger, tree.policy.quarantineRoot());
         EXPECT_EQ(report.found, Found::interrupted);
@@ -105,8 +115,9 @@ TEST_F(TransactionRecoveryTest, EveryBundleGoesBackOrIsLeftWhereItIsNeverOverAny
             EXPECT_EQ(identityAt(where), entry.identity);
             continue;
         }
-        EXPECT_EQ(report.returned, 1);
+        EXPECT_EQ(report.returned, 2);
         EXPECT_EQ(identityAt(source), entry.identity);
+        EXPECT_EQ(identityAt(nextSource), next.identity);
         EXPECT_FALSE(existsNoFollow(destination));
         EXPECT_FALSE(existsNoFollow(staged));
         const auto ledgerRecord = tree.ledger.find(tree.trashed(name));
@@ -120,6 +131,49 @@ TEST_F(TransactionRecoveryTest, EveryBundleGoesBackOrIsLeftWhereItIsNeverOverAny
     }
     // Emptied operation folders and the staging folder do not outlive the rollbacks.
     EXPECT_FALSE(existsNoFollow(tree.ledger.stagingFolder()));
+}
+
+// Killed after its last move but before its commit mark, a transaction has every bundle where it was
+// going; the application settles such a journal as done, so the helper must not undo it under it.
+TEST_F(TransactionRecoveryTest, ATransactionWhoseEveryBundleArrivedIsFinishedNotUndone) {
+    for (const Kind kind : {Kind::quarantine, Kind::restore, Kind::trash, Kind::trashRestore}) {
+        SCOPED_TRACE(transactionKindText(kind).toStdString());
+        const QString operationFolder = upperUuid();
+        std::vector<TransactionRecordEntry> entries;
+        for (int index = 0; index < 2; ++index) {
+            const QString name = upperUuid() + QStringLiteral(".vst3");
+            const auto [source, destination] = pathsOf(kind, operationFolder, name);
+            entries.push_back(entryAt(source, destination, destination, Step::atDestination));
+        }
+        // The ledger as the moves left it: a Trash move records its bundles before they move, a
+        // recovery drops its records only after its commit.
+        for (const TransactionRecordEntry& entry : entries) {
+            if (kind == Kind::trash || kind == Kind::trashRestore) {
+                const QString trashPath = kind == Kind::trash ? entry.destination : entry.source;
+                ASSERT_TRUE(tree.ledger.add({{trashPath, entry.identity, entry.owner}}));
+            }
+        }
+        ASSERT_TRUE(record.write({kind, upperUuid(), false, entries}));
+
+        const auto report = recoverInterruptedTransaction(record, tree.ledger, tree.policy.quarantineRoot());
+        EXPECT_EQ(report.found, Found::finished);
+        EXPECT_FALSE(existsNoFollow(record.path()));
+        for (const TransactionRecordEntry& entry : entries) {
+            EXPECT_EQ(identityAt(entry.destination), entry.identity);
+            EXPECT_FALSE(existsNoFollow(entry.source));
+            const QString trashPath = kind == Kind::trash ? entry.destination : entry.source;
+            const QString info = HomeTrash::infoFolder(tree.home) + u'/' + lastPathComponent(trashPath) +
+                                 QStringLiteral(".trashinfo");
+            if (kind == Kind::trash || kind == Kind::trashRestore) {
+                EXPECT_EQ(tree.ledger.find(trashPath).has_value(), kind == Kind::trash);
+                EXPECT_EQ(existsNoFollow(info), kind == Kind::trash);
+            }
+        }
+        // The operation folder the bundles left goes, as after a reply.
+        if (kind == Kind::restore || kind == Kind::trash) {
+            EXPECT_FALSE(existsNoFollow(deletingLastPathComponent(entries.front().source)));
+        }
+    }
 }
 
 TEST_F(TransactionRecoveryTest, NoTransactionRunsOverARecordNotYetRolledBack) {

@@ -3,14 +3,15 @@
 //
 //   quorvane-helper-testbed --root DIR [--socket PATH] [--console-uid N --console-home DIR]
 //       [--client-exe PATH] [--fail-move N] [--fail-rollback-step N] [--pause-before-move N]
-//       [--pause-before-placement N] [--pause-ms MS] [--resume-on-input 1] [--fault-transaction N]
-//       [--report-build BUILD]
+//       [--pause-before-placement N] [--pause-before-commit 1] [--pause-ms MS] [--resume-on-input 1]
+//       [--fault-transaction N] [--report-build BUILD]
 //       [--max-connections N] [--partial-frame-ms MS] [--fail-connection-thread N]
 //
 // The faults hit every transaction, or with --fault-transaction only the n-th one.
 //
 // --pause-before-placement N pauses a Trash move or recovery between the two renames of its n-th
-// bundle. With --resume-on-input, a pause also ends when a byte arrives on standard input.
+// bundle; --pause-before-commit 1 once every bundle is moved, before the transaction is marked
+// committed. With --resume-on-input, a pause also ends when a byte arrives on standard input.
 // --fail-connection-thread N makes starting the thread of the N-th accepted connection fail as it
 // does when the system is out of threads.
 
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
     plan.pauseBeforeMove = number("pause-before-move");
     plan.onlyTransaction = number("fault-transaction");
     plan.pauseBeforePlacement = number("pause-before-placement");
+    plan.pauseBeforeCommit = number("pause-before-commit") != 0;
     if (!value("pause-ms").isEmpty())
         plan.pause = std::chrono::milliseconds(number("pause-ms"));
     if (number("resume-on-input") != 0)
