@@ -87,9 +87,12 @@ std::optional<QString> journalRefusal(const PrivilegedTrashRequest& journal, con
 
 std::optional<QString> journalRefusal(const PrivilegedTrashRestoreRequest& journal, const PathPolicy& policy,
                                       const QString& trashFolder) {
+    // As the helper does, each recovery record may be named once.
+    QSet<QString> records;
     return checkJournal(journal, [&](const PrivilegedTrashRestoreItem& item) -> std::optional<QString> {
-        if (!parseUuid(item.recoveryRecordID))
+        if (!parseUuid(item.recoveryRecordID) || records.contains(item.recoveryRecordID))
             return Reason::record;
+        records.insert(item.recoveryRecordID);
         const auto extension =
             PathPolicy::pluginFormatExtensions().constFind(item.format.trimmed().toUpper());
         if (extension == PathPolicy::pluginFormatExtensions().constEnd())
