@@ -65,7 +65,9 @@ std::expected<std::optional<QByteArray>, SyscallError> readPrivateFile(const QSt
     const auto handle = DirectoryHandle::open(folder);
     if (!handle)
         return handle.error().code == ENOENT ? Result{std::nullopt} : std::unexpected(handle.error());
-    const int fd = ::openat(handle->fd(), name.toUtf8().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // Without blocking: a FIFO planted under the name would hold the helper's start in open().
+    const int fd =
+        ::openat(handle->fd(), name.toUtf8().constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? Result{std::nullopt} : std::unexpected(SyscallError::fromErrno());
     struct stat status {};

@@ -17,7 +17,8 @@ namespace quorvane {
 // in a folder nobody else may write to, and replaced only whole.
 
 // The file `name` in `folder`; none when the folder or the file does not exist. A link, anything but
-// a regular file, a file of another owner or one above `maxBytes` is not ours and fails (EPERM).
+// a regular file, a file of another owner or one above `maxBytes` is not ours and fails (EPERM;
+// ELOOP for a link). Nothing is waited on.
 std::expected<std::optional<QByteArray>, SyscallError> readPrivateFile(const QString& folder,
                                                                        const QString& name, qint64 maxBytes);
 // Written in full to a temporary file, synced, renamed over `name` and the folder synced, so that the
