@@ -15,8 +15,8 @@
 namespace quorvane {
 namespace {
 
+using testing::chooseWithKeyboard;
 using testing::inventoryOfEveryKind;
-using testing::shownScreen;
 using testing::within;
 
 // Every control a Tab press may reach: shown, enabled, taking focus from the keyboard.
@@ -47,14 +47,13 @@ QList<QWidget*> walk(int presses) {
 // within it.
 bool matches(const QWidget* widget, const QString& landmark) {
     const QStringList parts = landmark.split(QLatin1Char(':'));
-    return within(widget, parts.front()) && (parts.size() == 1 || qobject_cast<const QAbstractButton*>(widget));
+    return within(widget, parts.front()) &&
+           (parts.size() == 1 || qobject_cast<const QAbstractButton*>(widget));
 }
 
 struct Walk {
     AppSection section;
     QString screen;
-    // Whether a row of the screen's table is chosen first, with the keyboard.
-    bool choosesRow;
     // Landmarks the walk from the sidebar reaches in reading order.
     QStringList order;
 };
@@ -64,27 +63,15 @@ class KeyboardWalk : public ::testing::TestWithParam<Walk> {};
 TEST_P(KeyboardWalk, TabAloneVisitsEveryControlInReadingOrder) {
     const Walk& walkCase = GetParam();
     testing::IsolatedRootObjects isolated;
-    ASSERT_TRUE(isolated.writeState(inventoryOfEveryKind()));
+    ASSERT_TRUE(isolated.writeState(inventoryOfEveryKind(isolated)));
     RootView view(isolated.objects(), [](const QString&) { return QPixmap(); });
     view.resize(1440, 900);
     view.show();
     view.activateWindow();
     view.navigation().setSection(walkCase.section);
     QApplication::processEvents();
-    QWidget* screen = shownScreen(view, walkCase.screen);
-    ASSERT_NE(screen, nullptr);
-
-    if (walkCase.choosesRow) {
-        // A row chosen with the keyboard, as a user would: focus the table, move to a row, Space.
-        auto* table = screen->findChild<QAbstractItemView*>(QStringLiteral("pluginTableView"));
-        ASSERT_NE(table, nullptr);
-        table->setFocus();
-        QTest::keyClick(table, Qt::Key_Down);
-        QTest::keyClick(table, Qt::Key_Space);
-        QApplication::processEvents();
-        screen = shownScreen(view, walkCase.screen);
-        ASSERT_NE(screen, nullptr);
-    }
+    // Whatever a screen shows once something is chosen is part of the walk.
+    ASSERT_NE(chooseWithKeyboard(view, walkCase.screen), nullptr);
 
     // The walk starts in the sidebar and takes in the screen, empty ones included.
     const QSet<QWidget*> stops = tabStops(&view);
@@ -102,7 +89,8 @@ TEST_P(KeyboardWalk, TabAloneVisitsEveryControlInReadingOrder) {
     ASSERT_NE(round, visited.end());
     auto from = visited.begin();
     for (const QString& landmark : walkCase.order) {
-        const auto at = std::find_if(from, round, [&](const QWidget* widget) { return matches(widget, landmark); });
+        const auto at =
+            std::find_if(from, round, [&](const QWidget* widget) { return matches(widget, landmark); });
         EXPECT_NE(at, round) << landmark.toStdString() << " not reached in reading order";
         if (at != round)
             from = at;
@@ -114,31 +102,30 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Walk{AppSection::inventory,
              QStringLiteral("inventoryView"),
-             true,
              {"scanToolbar", "searchField", "filterBar:action", "batchSelectionBar:action", "pluginTableView",
               "pluginInspector:action"}},
         Walk{AppSection::protected_,
              QStringLiteral("protectedView"),
-             true,
              {"pluginTableView", "protectedInspector:action"}},
         Walk{AppSection::quarantine,
              QStringLiteral("quarantineView"),
-             true,
              {"batchSelectionBar:action", "pluginTableView", "quarantineInspector:action"}},
         Walk{AppSection::pluginManagement,
              QStringLiteral("pluginManagementView"),
-             false,
              {"pageHeader:action", "managementStatusPane:action"}},
         Walk{AppSection::formatCleanup,
              QStringLiteral("formatCleanupView"),
-             false,
-             {"buildPreviewButton", "presetCard_auOnly", "presetCard_custom"}},
-        Walk{AppSection::history, QStringLiteral("historyView"), false, {}},
-        Walk{AppSection::permanentQuarantine, QStringLiteral("permanentQuarantineView"), false,
+             {"buildPreviewButton", "presetCard_auOnly", "presetCard_custom", "candidatePanel:action",
+              "candidateList", "warningsAndExclusions"}},
+        Walk{AppSection::history, QStringLiteral("historyView"), {"exportHistoryButton", "historyList"}},
+        Walk{AppSection::permanentQuarantine,
+             QStringLiteral("permanentQuarantineView"),
              {"pageHeader:action", "ruleList"}},
-        Walk{AppSection::trashRecovery, QStringLiteral("trashRecoveryView"), false, {}},
-        Walk{AppSection::safetyGuide, QStringLiteral("safetyGuideView"), false, {}},
-        Walk{AppSection::about, QStringLiteral("aboutView"), false, {}}),
+        Walk{AppSection::trashRecovery,
+             QStringLiteral("trashRecoveryView"),
+             {"batchSelectionBar:action", "trashRecoveryRow", "trashRecoveryRow:action"}},
+        Walk{AppSection::safetyGuide, QStringLiteral("safetyGuideView"), {}},
+        Walk{AppSection::about, QStringLiteral("aboutView"), {}}),
     [](const ::testing::TestParamInfo<Walk>& param) { return param.param.screen.toStdString(); });
 
 } // namespace

@@ -16,6 +16,7 @@
 namespace quorvane {
 namespace {
 
+using testing::chooseWithKeyboard;
 using testing::inventoryOfEveryKind;
 using testing::shownScreen;
 
@@ -51,23 +52,16 @@ class LayoutAtEverySize : public ::testing::TestWithParam<SizeCase> {};
 TEST_P(LayoutAtEverySize, EveryScreenKeepsToItsWidth) {
     const SizeCase& sizeCase = GetParam();
     testing::IsolatedRootObjects isolated;
-    ASSERT_TRUE(isolated.writeState(inventoryOfEveryKind()));
+    ASSERT_TRUE(isolated.writeState(inventoryOfEveryKind(isolated)));
     RootView view(isolated.objects(), [](const QString&) { return QPixmap(); });
     view.resize(sizeCase.smallest ? view.minimumSize() : largeWindow);
     view.show();
     view.navigation().setSection(sizeCase.screen.section);
     QApplication::processEvents();
-    QWidget* screen = shownScreen(view, sizeCase.screen.name);
+    // With something chosen, so that the inspector shows a product, the batch bar a choice and the
+    // cleanup screen its preview.
+    QWidget* screen = chooseWithKeyboard(view, sizeCase.screen.name);
     ASSERT_NE(screen, nullptr);
-    // With a row chosen, where there is a table, so that the inspector shows a product.
-    if (auto* table = screen->findChild<QTableView*>(QStringLiteral("pluginTableView"))) {
-        ASSERT_GT(table->model()->rowCount(), 0);
-        table->selectionModel()->select(table->model()->index(0, 0),
-                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        QApplication::processEvents();
-        screen = shownScreen(view, sizeCase.screen.name);
-        ASSERT_NE(screen, nullptr);
-    }
     QApplication::processEvents();
 
     for (QWidget* widget : screen->findChildren<QWidget*>()) {
@@ -129,7 +123,7 @@ TEST(LayoutAtEverySize, TheTableStaysPutWhenASelectionStartsAndEnds) {
     for (const Screen& screen : {everyScreen[0], everyScreen[2]}) {
         SCOPED_TRACE(screen.name.toStdString());
         testing::IsolatedRootObjects isolated;
-        ASSERT_TRUE(isolated.writeState(inventoryOfEveryKind()));
+        ASSERT_TRUE(isolated.writeState(inventoryOfEveryKind(isolated)));
         RootView view(isolated.objects(), [](const QString&) { return QPixmap(); });
         view.resize(view.minimumSize());
         view.show();

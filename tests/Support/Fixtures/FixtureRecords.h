@@ -6,6 +6,7 @@
 
 #include "Model/Plugin.h"
 #include "Model/PluginBundleRecord.h"
+#include "Model/TrashedBundleRecord.h"
 #include "Support/Uuid.h"
 
 #include <QString>
@@ -91,6 +92,21 @@ inline Plugin productOfRecords(const QString& name, const QString& manufacturer,
     plugin.isProtected = std::ranges::any_of(records, &PluginBundleRecord::isProtected);
     plugin.bundles = std::move(records);
     return plugin;
+}
+
+// A record of a VST3 bundle that a transaction of its own moved to the Trash.
+inline TrashedBundleRecord trashedVst3Record(const QString& name, const QString& manufacturer,
+                                             const QString& originalPath, const QString& trashPath) {
+    TrashedBundleRecord record;
+    record.id = makeUuid();
+    record.pluginName = name;
+    record.manufacturer = manufacturer;
+    record.format = QStringLiteral("VST3");
+    record.originalPath = originalPath;
+    record.trashPath = trashPath;
+    record.operationDate = Timestamp{1};
+    record.trashTransactionID = uuidText(makeUuid());
+    return record;
 }
 
 } // namespace quorvane::testing

@@ -1,11 +1,13 @@
 // A screen that did not start a privileged transaction follows it to its end: once the helper has
 // answered and the store has settled the journal, the screen offers its actions again.
 
+#include "InventoryTestSupport.h"
 #include "Model/Identity.h"
 #include "Shared/FrameCodec.h"
 #include "TransactionScreenTest.h"
 #include "Views/Screens/FormatCleanup/FormatCleanupRunController.h"
 #include "Views/Screens/FormatCleanup/FormatCleanupViewModel.h"
+#include "Views/Screens/Inventory/InventoryView.h"
 #include "Views/Screens/Quarantine/QuarantineView.h"
 #include "Views/Screens/ScreenTestSupport.h"
 #include "Views/Screens/Shared/PrivilegedActionRoad.h"
@@ -30,12 +32,13 @@ public:
     using PluginInventoryStore::startPermanentQuarantineRun;
 };
 
-enum class Observer { quarantine, trashRecovery };
+enum class Observer { inventory, quarantine, trashRecovery };
 
 class ScreensFollowTransactions : public testing::TransactionScreenTest {
 public:
     void TearDown() override {
         observer.reset();
+        folderAccess.reset();
         started.reset();
         run.reset();
         TransactionScreenTest::TearDown();
@@ -56,15 +59,9 @@ public:
         reinstalled =
             product(QStringLiteral("Again"), {QStringLiteral("VST3")}, {vst3(QStringLiteral("Again.vst3"))});
 
-        TrashedBundleRecord binned;
-        binned.id = makeUuid();
-        binned.pluginName = QStringLiteral("Binned");
-        binned.manufacturer = QStringLiteral("Orsolind");
-        binned.format = QStringLiteral("VST3");
-        binned.originalPath = vst3(QStringLiteral("Binned.vst3"));
-        binned.trashPath = trashFolder() + QStringLiteral("/Binned.vst3");
-        binned.operationDate = Timestamp{1};
-        binned.trashTransactionID = uuidText(makeUuid());
+        const TrashedBundleRecord binned = testing::trashedVst3Record(
+            QStringLiteral("Binned"), QStringLiteral("Orsolind"), vst3(QStringLiteral("Binned.vst3")),
+            trashFolder() + QStringLiteral("/Binned.vst3"));
         makeBundle(binned.trashPath);
         binnedID = binned.id;
 
@@ -79,7 +76,19 @@ public:
     }
 
     void showObserver(Observer kind) {
-        if (kind == Observer::quarantine) {
+        if (kind == Observer::inventory) {
+            folderAccess = std::make_unique<PluginFolderAccess>(PluginFolderAccess::Services{
+                std::make_shared<QSettings>(tree.path(QStringLiteral("settings.ini")), QSettings::IniFormat),
+                std::make_shared<testing::NoFolderPicker>(),
+                std::make_shared<PlatformFolderSecurityScope>()});
+            auto view = std::make_unique<InventoryView>(
+                *folderAccess, *service, *store,
+                Binding<std::optional<Plugin>>{[this] { return inspected; },
+                                               [this](std::optional<Plugin> value) { inspected = value; }},
+                Binding<QString>{[] { return QString(); }, [](QString) {}}, fakes.services());
+            view->model().setSelectedPluginIDs({reinstalled.id});
+            observer = std::move(view);
+        } else if (kind == Observer::quarantine) {
             auto view = std::make_unique<QuarantineView>(
                 *service, *store,
                 Binding<std::optional<Plugin>>{[this] { return inspected; },
@@ -93,11 +102,18 @@ public:
         observerKind = kind;
         QApplication::processEvents();
     }
-    // The button the observer offers for its own record: restoring what it lists.
+    // The button the observer offers for its own records: moving what it lists into quarantine, or
+    // restoring it.
     QPushButton* observerAction() const {
-        return observer->findChild<QPushButton*>(observerKind == Observer::quarantine
-                                                     ? QStringLiteral("restoreSelectedButton")
-                                                     : QStringLiteral("restoreFormatButton"));
+        switch (observerKind) {
+        case Observer::inventory:
+            return observer->findChild<QPushButton*>(QStringLiteral("quarantineSelectedButton"));
+        case Observer::quarantine:
+            return observer->findChild<QPushButton*>(QStringLiteral("restoreSelectedButton"));
+        case Observer::trashRecovery:
+            break;
+        }
+        return observer->findChild<QPushButton*>(QStringLiteral("restoreFormatButton"));
     }
     bool observerShowsText(const QString& part) const {
         for (const QLabel* label : observer->findChildren<QLabel*>())
@@ -109,6 +125,7 @@ public:
     void startCleanupChunk();
     void startPermanentRun();
     void startRestoreFromQuarantine();
+    void startTrashMoveFromQuarantine();
     void startTrashRecovery();
 
     // Does the moves of every request sent so far and answers it as the helper would, in order;
@@ -144,6 +161,7 @@ public:
     std::unique_ptr<QuarantineViewModel> started;
     std::optional<Plugin> inspected;
     testing::FakeScreenServices fakes;
+    std::unique_ptr<PluginFolderAccess> folderAccess;
     std::unique_ptr<QWidget> observer;
     Observer observerKind = Observer::quarantine;
 };
@@ -172,6 +190,14 @@ void ScreensFollowTransactions::startRestoreFromQuarantine() {
         *service, *store,
         Binding<std::optional<Plugin>>{[] { return std::optional<Plugin>(); }, [](std::optional<Plugin>) {}});
     quarantine->restore(QuarantineViewModel::pluginSelections(held));
+    started = std::move(quarantine);
+}
+
+void ScreensFollowTransactions::startTrashMoveFromQuarantine() {
+    auto quarantine = std::make_unique<QuarantineViewModel>(
+        *service, *store,
+        Binding<std::optional<Plugin>>{[] { return std::optional<Plugin>(); }, [](std::optional<Plugin>) {}});
+    quarantine->moveToTrash(QuarantineViewModel::pluginSelections(held));
     started = std::move(quarantine);
 }
 
@@ -223,7 +249,12 @@ INSTANTIATE_TEST_SUITE_P(
         Road{"permanentRun", Observer::trashRecovery, &ScreensFollowTransactions::startPermanentRun, false},
         Road{"restoreAfterSwitch", Observer::trashRecovery,
              &ScreensFollowTransactions::startRestoreFromQuarantine, true},
-        Road{"trashRecovery", Observer::quarantine, &ScreensFollowTransactions::startTrashRecovery, false}),
+        Road{"trashMoveAfterSwitch", Observer::trashRecovery,
+             &ScreensFollowTransactions::startTrashMoveFromQuarantine, true},
+        Road{"trashRecoveryWatchedFromQuarantine", Observer::quarantine,
+             &ScreensFollowTransactions::startTrashRecovery, false},
+        Road{"trashRecoveryWatchedFromInventory", Observer::inventory,
+             &ScreensFollowTransactions::startTrashRecovery, false}),
     [](const ::testing::TestParamInfo<Road>& road) { return std::string(road.param.name); });
 
 } // namespace

@@ -285,6 +285,12 @@ void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         QFontMetrics(caption).elidedText(index.data(HistoryOperationListModel::summaryRole).toString(),
                                          Qt::ElideRight, summaryRect.width(), Qt::TextSingleLine));
 
+    // The row the arrows move, while the list has the keyboard: outlined in the accent.
+    if (option.state & QStyle::State_HasFocus) {
+        painter->setPen(QPen(Palette::accent(), 2.0));
+        painter->drawRoundedRect(QRectF(option.rect).adjusted(1, 1, -1, -1), 6, 6);
+    }
+
     if (index.data(HistoryOperationListModel::dividerRole).toBool()) {
         // The platform's separator, about a quarter white, at 40 %.
         painter->setPen(withOpacity(QColor(Qt::white), 0.25 * 0.4));
@@ -340,7 +346,6 @@ HistoryView::HistoryView(PluginInventoryStore& store, ScreenServices services, Q
     m_list->setItemDelegate(new HistoryRowDelegate(m_list));
     m_list->setUniformItemSizes(true);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setFocusPolicy(Qt::NoFocus);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
