@@ -9,6 +9,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -65,20 +66,26 @@ struct Outcome {
 
 class Planner {
 public:
-    Planner(const std::vector<Plugin>& plugins, const FileSystemProbe& fileSystem,
-            std::optional<QString> trashFolder, bool verifyOnDisk, const PathPolicy& policy)
+    Planner(const std::vector<Plugin>& plugins, const std::vector<PluginBundleSelection>& selections,
+            const FileSystemProbe& fileSystem, std::optional<QString> trashFolder, bool verifyOnDisk,
+            const PathPolicy& policy)
         : m_plugins(plugins), m_fileSystem(fileSystem), m_trashFolder(std::move(trashFolder)),
           m_verify(verifyOnDisk), m_policy(policy) {
-        m_firstIndex.reserve(plugins.size());
-        for (size_t index = 0; index < plugins.size(); ++index)
-            m_firstIndex.try_emplace(plugins[index].id, index);
+        // The first product of each selected id; a selection is usually a few products of many.
+        for (const auto& selection : selections)
+            m_firstIndex.try_emplace(selection.pluginID, notFound);
+        for (size_t index = 0; index < plugins.size(); ++index) {
+            const auto wanted = m_firstIndex.find(plugins[index].id);
+            if (wanted != m_firstIndex.end() && wanted->second == notFound)
+                wanted->second = index;
+        }
     }
 
     Outcome plan(BundleActionKind operation, const PluginBundleSelection& selection) {
         if (!m_seen.insert(selection).second)
             return refuse(selection, Reason::duplicateSelection, texts().duplicate);
         const auto found = m_firstIndex.find(selection.pluginID);
-        if (found == m_firstIndex.end())
+        if (found == m_firstIndex.end() || found->second == notFound)
             return refuse(selection, Reason::missingBundle, texts().missing);
         const Plugin& plugin = m_plugins[found->second];
         const std::vector<PluginBundleRecord> records = plannerRecords(plugin);
@@ -205,6 +212,7 @@ private:
     std::optional<QString> m_trashFolder;
     bool m_verify;
     const PathPolicy& m_policy;
+    static constexpr size_t notFound = std::numeric_limits<size_t>::max();
     std::unordered_map<QUuid, size_t, PlannerUuidHash> m_firstIndex;
     std::unordered_set<PluginBundleSelection> m_seen;
     ReservedTrashPaths m_reservedTrashPaths;
@@ -250,8 +258,9 @@ makeBundleActionPlan(BundleActionKind operation, const std::vector<PluginBundleS
     if (hasPendingTransaction)
         return refuseAll(Reason::pendingTransaction, texts().pending);
 
-    Planner planner(plugins, fileSystem, trashDirectory ? trashDirectory : defaultTrashFolder(fileSystem),
-                    verifyBundlesOnDisk, pathPolicy);
+    Planner planner(plugins, selections, fileSystem,
+                    trashDirectory ? trashDirectory : defaultTrashFolder(fileSystem), verifyBundlesOnDisk,
+                    pathPolicy);
     for (const auto& selection : selections) {
         Outcome outcome = planner.plan(operation, selection);
         if (outcome.item)

@@ -3,7 +3,10 @@
 #include "Model/Identity.h"
 #include "Model/Plugin.h"
 #include "Persistence/PrivilegedInventoryCommitError.h"
+#include "Support/ParallelFor.h"
 #include "Support/PlainText.h"
+
+#include <QStringList>
 
 #include <expected>
 #include <optional>
@@ -13,23 +16,37 @@
 
 namespace quorvane {
 
-// The stored bundle records of an inventory under one path of theirs, compared the way the
-// finalisers compare journal paths (standardised, lower-cased), so that matching a transaction's
+// The stored bundle records of an inventory under the paths a transaction's items name, compared
+// the way the finalisers compare journal paths (standardised, lower-cased), so that matching the
 // items does not compare every item with every record. Only the store's own source files use it.
 class BundleRecordIndex {
 public:
     // Product index, record index.
     using Location = std::pair<std::size_t, std::size_t>;
 
-    // `pathOf(record)` gives the path a record is found by.
+    // `pathOf(record)` gives the path a record is found by; only records under one of `wanted`
+    // are kept, in inventory order. Every record's key is worked out, a large inventory's on
+    // several threads.
     template <class PathOf>
-    BundleRecordIndex(const std::vector<Plugin>& plugins, PathOf pathOf) {
-        for (std::size_t product = 0; product < plugins.size(); ++product) {
-            if (!plugins[product].bundles)
-                continue;
-            const auto& records = *plugins[product].bundles;
-            for (std::size_t record = 0; record < records.size(); ++record)
-                m_locations[pathKey(pathOf(records[record]))].emplace_back(product, record);
+    BundleRecordIndex(const std::vector<Plugin>& plugins, PathOf pathOf, const QStringList& wanted) {
+        for (const QString& path : wanted)
+            m_locations.try_emplace(pathKey(path));
+        constexpr std::size_t productsPerThread = 2048;
+        std::vector<std::vector<std::pair<std::size_t, QString>>> found(plugins.size());
+        forEachIndexInParallel(plugins.size(), helperThreadsFor(plugins.size(), productsPerThread),
+                               [&](std::size_t product) {
+                                   if (!plugins[product].bundles)
+                                       return;
+                                   const auto& records = *plugins[product].bundles;
+                                   for (std::size_t record = 0; record < records.size(); ++record) {
+                                       QString key = pathKey(pathOf(records[record]));
+                                       if (m_locations.contains(key))
+                                           found[product].emplace_back(record, std::move(key));
+                                   }
+                               });
+        for (std::size_t product = 0; product < found.size(); ++product) {
+            for (const auto& [record, key] : found[product])
+                m_locations[key].emplace_back(product, record);
         }
     }
 

@@ -47,7 +47,11 @@ struct JournalItemMatches {
 template <class Item, class PathOf, class Accept>
 JournalItemMatches matchJournalItems(const std::vector<Plugin>& plugins, const std::vector<Item>& items,
                                      PathOf pathOf, Accept accepts, SharedRecordRule sharing) {
-    const BundleRecordIndex index(plugins, pathOf);
+    QStringList wanted;
+    wanted.reserve(static_cast<qsizetype>(items.size()));
+    for (const Item& item : items)
+        wanted.append(item.sourcePath);
+    const BundleRecordIndex index(plugins, pathOf, wanted);
     JournalItemMatches matches;
     for (const Item& item : items) {
         auto match = index.matchOne(plugins, item.sourcePath,
