@@ -6,11 +6,11 @@
 #include "Store/DisplayTime.h"
 #include "Store/StoreOrders.h"
 #include "Store/StoreTexts.h"
+#include "Support/FreedOffThread.h"
 #include "Support/Uuid.h"
 
 #include <QFileInfo>
 #include <QMetaObject>
-#include <QThreadPool>
 
 #include <utility>
 
@@ -43,17 +43,8 @@ Plugin withQuarantinedRecord(const Plugin& plugin) {
 } // namespace
 
 PluginInventoryStore::SharedPlugins shareInventory(std::vector<Plugin> plugins) {
-    // Freeing a large inventory takes tens of milliseconds, and the last one to let go of a list
-    // is often a screen on the window's thread; a large list is freed on a pool thread instead.
-    constexpr std::size_t freedInPlaceBelow = 1000;
-    return {new std::vector<Plugin>(std::move(plugins)), [](const std::vector<Plugin>* list) {
-                QThreadPool* pool = QThreadPool::globalInstance();
-                if (list->size() < freedInPlaceBelow || !pool) {
-                    delete list;
-                    return;
-                }
-                pool->start([list] { delete list; });
-            }};
+    const bool large = plugins.size() >= largeInventory;
+    return shareFreedOffThread(std::move(plugins), large);
 }
 
 PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject* parent)

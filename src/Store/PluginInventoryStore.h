@@ -493,6 +493,8 @@ private:
     void unlinkPresetRunChildTransaction(const QString& transactionID);
     Snapshot takeSnapshot(SnapshotParts parts) const;
     void putBack(Snapshot snapshot);
+    // A copy of the inventory to change and put back with setPlugins.
+    std::vector<Plugin> inventoryToChange() const;
     // The copy of the inventory a finaliser changes: every product's synthesised records stored.
     std::vector<Plugin> inventoryWithStoredRecords() const;
     // The history line of one bundle of a committed transaction, at `at` (none: now).
@@ -624,6 +626,9 @@ private:
     // the store comes up with its outcome known.
     std::unique_ptr<StateWriter> m_stateWriter;
 };
+
+// Lists at least this long are freed on a pool thread rather than by whoever lets go of them last.
+inline constexpr std::size_t largeInventory = 1000;
 
 // A list the store shares out; a large one is freed off the thread that lets go of it last.
 PluginInventoryStore::SharedPlugins shareInventory(std::vector<Plugin> plugins);

@@ -6,6 +6,7 @@
 #include "Store/PluginInventoryStoreJournalSupport.h"
 #include "Store/PrivilegedJournalKinds.h"
 #include "Store/PrivilegedTransactionTexts.h"
+#include "Support/ParallelFor.h"
 #include "Support/Paths.h"
 #include "Support/Uuid.h"
 
@@ -328,13 +329,19 @@ std::optional<QUuid> PluginInventoryStore::markPresetRunChildTransaction(const Q
 void PluginInventoryStore::refreshDerivedStatus(qsizetype index) {
     if (index < 0 || std::size_t(index) >= plugins().size())
         return;
-    std::vector<Plugin> plugins = *m_plugins;
+    std::vector<Plugin> plugins = inventoryToChange();
     plugins[std::size_t(index)].status = plugins[std::size_t(index)].derivedStatus();
     setPlugins(std::move(plugins));
 }
 
+std::vector<Plugin> PluginInventoryStore::inventoryToChange() const {
+    // Each product holds lists of its own: a large inventory is copied on several threads.
+    constexpr std::size_t productsPerThread = 2048;
+    return copyInParallel(*m_plugins, productsPerThread);
+}
+
 std::vector<Plugin> PluginInventoryStore::inventoryWithStoredRecords() const {
-    std::vector<Plugin> plugins = *m_plugins;
+    std::vector<Plugin> plugins = inventoryToChange();
     for (Plugin& plugin : plugins)
         plugin.materializeBundleRecords();
     return plugins;

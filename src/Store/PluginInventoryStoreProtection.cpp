@@ -15,7 +15,7 @@ void PluginInventoryStore::materializeBundleRecords(qsizetype index) {
     Plugin product = plugins()[static_cast<std::size_t>(index)];
     if (!product.materializeBundleRecords())
         return;
-    std::vector<Plugin> changed = *m_plugins;
+    std::vector<Plugin> changed = inventoryToChange();
     changed[static_cast<std::size_t>(index)] = std::move(product);
     setPlugins(std::move(changed));
 }
@@ -53,7 +53,7 @@ void PluginInventoryStore::setProtection(Plugin plugin, bool protect) {
         m_protectedKeys.insert(key);
     else
         m_protectedKeys.erase(key);
-    std::vector<Plugin> plugins = *m_plugins;
+    std::vector<Plugin> plugins = inventoryToChange();
     applyProductProtection(plugins, key, protect);
     setPlugins(std::move(plugins));
     if (protect) {
@@ -123,7 +123,7 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
                                   StoreTexts::History::formatProtected(format), format)
                 : makeHistoryItem(changed.name, HistoryKind::formatProtectionRemoved,
                                   StoreTexts::History::formatProtectionRemoved(format), format);
-    std::vector<Plugin> plugins = *m_plugins;
+    std::vector<Plugin> plugins = inventoryToChange();
     plugins[index] = std::move(changed);
     setPlugins(std::move(plugins));
     insertHistoryFront(item);
@@ -131,7 +131,7 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
     // Put back by id, not index: by the time a failed write is known other changes may have come.
     saveOrRevert(
         [this, previous, key, hadKey, itemID = item.id] {
-            std::vector<Plugin> restored = *m_plugins;
+            std::vector<Plugin> restored = inventoryToChange();
             for (Plugin& plugin : restored) {
                 if (plugin.id == previous.id)
                     plugin = previous;
@@ -183,7 +183,7 @@ void PluginInventoryStore::setBatchProtection(std::vector<Plugin> selected, bool
             m_protectedKeys.erase(key);
         eligibleKeys.insert(std::move(key));
     }
-    std::vector<Plugin> plugins = *m_plugins;
+    std::vector<Plugin> plugins = inventoryToChange();
     // Each product's key is built once, those of a large inventory on several threads: the
     // selection may hold the whole inventory.
     std::vector<char> matches(plugins.size(), 0);

@@ -5,6 +5,7 @@
 #include "Model/Identity.h"
 #include "Store/StoreOrders.h"
 #include "Store/StoreTexts.h"
+#include "Support/FreedOffThread.h"
 #include "Support/LocaleText.h"
 #include "Support/ParallelFor.h"
 
@@ -162,7 +163,8 @@ void PluginInventoryStore::startScan(const QList<QUrl>& authorizedFolders,
     ScanContext context;
     context.authorizedFolders = authorizedFolders;
     context.hadPreviousScan = m_lastScanDate.has_value();
-    context.previousActivePaths = std::make_shared<const PathKeySet>(activeBundlePaths(plugins()));
+    context.previousActivePaths =
+        shareFreedOffThread(activeBundlePaths(plugins()), plugins().size() >= largeInventory);
     context.service = service;
     if (auto* object = dynamic_cast<QObject*>(service)) {
         context.serviceObject = object;
@@ -236,7 +238,8 @@ void PluginInventoryStore::acceptScanResult(const std::shared_ptr<ScanControl>& 
     // handed back its result; it only has to return.
     if (m_scanThread.joinable())
         m_scanThread.join();
-    auto scanned = std::make_shared<const ScanSummary>(std::move(summary));
+    const bool large = summary.plugins.size() >= largeInventory;
+    auto scanned = shareFreedOffThread(std::move(summary), large);
     ScanMergeInputs inputs = scanMergeInputs(*m_scanContext);
     const QPointer<PluginInventoryStore> store(this);
     m_scanThread = std::thread([store, control, scanned, inputs = std::move(inputs),

@@ -38,4 +38,21 @@ void forEachIndexInParallel(std::size_t count, std::size_t helperThreads, F work
     run();
 }
 
+// A copy of `source`, made on several threads when it is long enough to give each at least
+// `itemsPerThread` items: worth it where each item holds lists of its own to copy.
+template <class T>
+std::vector<T> copyInParallel(const std::vector<T>& source, std::size_t itemsPerThread) {
+    const std::size_t helperThreads = helperThreadsFor(source.size(), itemsPerThread);
+    if (helperThreads == 0)
+        return source;
+    constexpr std::size_t chunk = 256;
+    std::vector<T> copy(source.size());
+    forEachIndexInParallel((source.size() + chunk - 1) / chunk, helperThreads, [&](std::size_t at) {
+        const std::size_t end = std::min(source.size(), (at + 1) * chunk);
+        for (std::size_t index = at * chunk; index < end; ++index)
+            copy[index] = source[index];
+    });
+    return copy;
+}
+
 } // namespace quorvane

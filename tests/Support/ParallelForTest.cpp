@@ -1,4 +1,9 @@
 #include "Support/ParallelFor.h"
+#include "Support/FreedOffThread.h"
+
+#include <QString>
+#include <QThread>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -25,4 +30,38 @@ TEST(ParallelForTest, HelperThreadsGrowWithTheWorkUpToThree) {
     EXPECT_EQ(helperThreadsFor(1023, 512), std::min<std::size_t>(1, helperThreadsFor(1u << 20, 512)));
     EXPECT_LE(helperThreadsFor(1u << 20, 512), 3u);
     EXPECT_EQ(helperThreadsFor(100, 0), helperThreadsFor(100, 1));
+}
+
+TEST(ParallelForTest, AParallelCopyEqualsTheSourceAtEveryLength) {
+    for (const std::size_t length : {0, 1, 255, 256, 257, 5000}) {
+        SCOPED_TRACE(length);
+        std::vector<std::vector<QString>> source(length);
+        for (std::size_t index = 0; index < length; ++index)
+            source[index] = {QString::number(index), QStringLiteral("x").repeated(int(index % 7))};
+        EXPECT_EQ(copyInParallel(source, 1), source);
+    }
+}
+
+// Notes the thread that destroys it.
+struct Witness {
+    std::shared_ptr<std::atomic<QThread*>> freedOn = std::make_shared<std::atomic<QThread*>>(nullptr);
+    ~Witness() {
+        if (freedOn)
+            freedOn->store(QThread::currentThread());
+    }
+    Witness() = default;
+    Witness(Witness&& other) noexcept : freedOn(std::move(other.freedOn)) {}
+};
+
+TEST(ParallelForTest, OnlyALargeSharedValueIsFreedOffTheThreadThatLetsGo) {
+    for (const bool large : {false, true}) {
+        SCOPED_TRACE(large);
+        Witness witness;
+        const auto freedOn = witness.freedOn;
+        auto shared = shareFreedOffThread(std::move(witness), large);
+        shared.reset();
+        QThreadPool::globalInstance()->waitForDone();
+        ASSERT_NE(freedOn->load(), nullptr);
+        EXPECT_EQ(freedOn->load() == QThread::currentThread(), !large);
+    }
 }
