@@ -277,6 +277,48 @@ TEST_F(InventoryViewModelTest, BatchProtectionRulesAndTheQuarantineMessage) {
               QStringLiteral("Enable Plugin Management before moving system plugin bundles."));
 }
 
+// A large inventory is worked out on several threads and with a hash past a handful of texts; the
+// options and what a selection can do come out as for a small one.
+TEST_F(InventoryViewModelTest, ALargeInventoryHasEveryOptionAndTheSameProtectionRules) {
+    std::vector<Plugin> plugins;
+    QStringList makers;
+    for (int index = 0; index < 2100; ++index) {
+        // Forty makers, each but the last named once.
+        const QString maker = QStringLiteral("Maker %1").arg(std::min(index, 39), 2, 10, QLatin1Char('0'));
+        plugins.push_back(listed(QStringLiteral("Filler %1").arg(index), maker,
+                                 {index % 3 ? QStringLiteral("VST3") : QStringLiteral("CLAP")}));
+        if (index < 40)
+            makers << maker;
+    }
+    Plugin fully = listed(QStringLiteral("Fully"), QStringLiteral("Maker 07"), {QStringLiteral("AU")});
+    (*fully.bundles)[0].isProtected = true;
+    fully.isProtected = true;
+    fully.status = PluginStatus::protected_;
+    const Plugin shell =
+        listed(QStringLiteral("WaveShell 14"), QStringLiteral("Waves"), {QStringLiteral("VST3")});
+    plugins.insert(plugins.begin() + 1000, fully);
+    plugins.push_back(shell);
+    openScreen(plugins, ServiceRegistrationStatus::notRegistered);
+
+    makers << QStringLiteral("Waves");
+    EXPECT_EQ(model->options(Filter::manufacturer), QStringList{QStringLiteral("All")} + makers);
+    EXPECT_EQ(model->options(Filter::format), (QStringList{QStringLiteral("All"), QStringLiteral("AU"),
+                                                           QStringLiteral("CLAP"), QStringLiteral("VST3")}));
+    EXPECT_EQ(model->options(Filter::status),
+              (QStringList{QStringLiteral("All"), QStringLiteral("OK"), QStringLiteral("Protected")}));
+    const struct {
+        QSet<QUuid> selection;
+        bool canProtect;
+        bool canRemove;
+    } cases[] = {
+        {ids({fully}), false, true}, {ids({shell}), false, false}, {ids({plugins[1999]}), true, false}};
+    for (const auto& test : cases) {
+        model->setSelectedPluginIDs(test.selection);
+        EXPECT_EQ(model->canProtectSelected(), test.canProtect);
+        EXPECT_EQ(model->canRemoveProtectionFromSelected(), test.canRemove);
+    }
+}
+
 TEST_F(InventoryViewModelTest, TheStoresPlanGivesTheReasonOnceTheHelperIsReady) {
     Plugin guarded = synth(QStringLiteral("Guarded"));
     (*guarded.bundles)[0].isProtected = true;

@@ -5,13 +5,17 @@
 #include "Model/OperationNotice.h"
 #include "Store/PluginInventoryStore.h"
 #include "Support/LocaleText.h"
+#include "Support/ParallelFor.h"
 #include "Support/PlainText.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/RevealInFinder.h"
 #include "Views/Screens/Shared/CsvWriter.h"
 #include "Views/Screens/Shared/PrivilegedActionRoad.h"
 
+#include <QSet>
+
 #include <algorithm>
+#include <thread>
 
 namespace quorvane {
 
@@ -74,6 +78,36 @@ QStringList csvFields(const Plugin& plugin) {
             bundles.join(text::listSeparator)};
 }
 
+// Below this many products a pass over the inventory stays on the window's thread.
+constexpr std::size_t productsPerThread = 2048;
+
+// The distinct texts of one filter. Most filters have a handful (formats, architectures,
+// statuses), which a short list finds faster than a hash does.
+class DistinctTexts {
+public:
+    void insert(const QString& text) {
+        if (m_many.isEmpty()) {
+            if (std::ranges::find(m_few, text) != m_few.end())
+                return;
+            if (m_few.size() < fewest) {
+                m_few.push_back(text);
+                return;
+            }
+            m_many = QSet<QString>(m_few.begin(), m_few.end());
+        }
+        m_many.insert(text);
+    }
+    QStringList values() const {
+        return m_many.isEmpty() ? QStringList(m_few.begin(), m_few.end())
+                                : QStringList(m_many.begin(), m_many.end());
+    }
+
+private:
+    static constexpr std::size_t fewest = 16;
+    std::vector<QString> m_few;
+    QSet<QString> m_many;
+};
+
 int activeBundleCount(const Plugin& plugin) {
     int count = 0;
     plugin.forEachBundleRecord([&](const PluginBundleRecord& record) { count += record.isActive() ? 1 : 0; });
@@ -134,14 +168,27 @@ void InventoryViewModel::onPluginsChanged() {
     m_activeIndex.clear();
     m_activeIndex.reserve(static_cast<qsizetype>(activeList().size()));
     m_activeTraits.assign(activeList().size(), 0);
-    for (size_t index = 0; index < activeList().size(); ++index) {
-        const Plugin& plugin = activeList()[index];
-        m_activeIndex.insert(plugin.id, static_cast<int>(index));
-        const int level = plugin.protectionLevel();
-        m_activeTraits[index] =
-            static_cast<quint8>((level == 0 || level == 1 ? protectable : 0) |
-                                (level != 0 && !plugin.isMandatoryShell() ? unprotectable : 0));
-    }
+    const auto workOutTraits = [this] {
+        const std::vector<Plugin>& plugins = activeList();
+        forEachIndexInParallel(
+            plugins.size(), helperThreadsFor(plugins.size(), productsPerThread), [&](std::size_t index) {
+                const Plugin& plugin = plugins[index];
+                const int level = plugin.protectionLevel();
+                m_activeTraits[index] =
+                    static_cast<quint8>((level == 0 || level == 1 ? protectable : 0) |
+                                        (level != 0 && !plugin.isMandatoryShell() ? unprotectable : 0));
+            });
+    };
+    // A large inventory's traits are worked out on other threads while this one builds the index.
+    std::jthread traits;
+    if (activeList().size() >= productsPerThread)
+        traits = std::jthread(workOutTraits);
+    else
+        workOutTraits();
+    for (size_t index = 0; index < activeList().size(); ++index)
+        m_activeIndex.insert(activeList()[index].id, static_cast<int>(index));
+    if (traits.joinable())
+        traits.join();
     ++m_generation;
     if (m_actionDepth > 0)
         return;
@@ -426,18 +473,35 @@ bool InventoryViewModel::matchesFilters(const Plugin& plugin) const {
 
 QStringList InventoryViewModel::options(Filter filter) const {
     if (m_optionsGeneration != m_generation) {
-        // Exact copies collapse in a hash first; only the distinct texts are sorted and compared.
-        std::vector<QSet<QString>> values(4);
-        for (const Plugin& plugin : activeList()) {
-            for (const QString& format : plugin.formats)
-                values[0].insert(format);
-            values[1].insert(plugin.manufacturer);
-            values[2].insert(plugin.architecture);
-            values[3].insert(rawValue(plugin.status));
-        }
+        // Exact copies collapse first; only the distinct texts are sorted and compared. Each filter's
+        // pass over a large inventory runs on a thread of its own.
+        const std::vector<Plugin>& plugins = activeList();
+        std::vector<DistinctTexts> values(4);
+        const auto collect = [&](std::size_t filter) {
+            DistinctTexts& texts = values[filter];
+            for (const Plugin& plugin : plugins) {
+                switch (static_cast<Filter>(filter)) {
+                case Filter::format:
+                    for (const QString& format : plugin.formats)
+                        texts.insert(format);
+                    break;
+                case Filter::manufacturer:
+                    texts.insert(plugin.manufacturer);
+                    break;
+                case Filter::architecture:
+                    texts.insert(plugin.architecture);
+                    break;
+                case Filter::status:
+                    texts.insert(rawValue(plugin.status));
+                    break;
+                }
+            }
+        };
+        forEachIndexInParallel(values.size(), plugins.size() >= productsPerThread ? values.size() - 1 : 0,
+                               collect);
         m_options.clear();
-        for (const QSet<QString>& set : values) {
-            QStringList distinct(set.begin(), set.end());
+        for (const DistinctTexts& texts : values) {
+            QStringList distinct = texts.values();
             std::sort(distinct.begin(), distinct.end(), plainLess);
             distinct.erase(std::unique(distinct.begin(), distinct.end(), plainEqual), distinct.end());
             m_options.push_back(QStringList{text::all} + distinct);
