@@ -289,6 +289,7 @@ void PluginInventoryStore::setPlugins(SharedPlugins value) {
         return;
     m_plugins = std::move(value);
     m_activePlugins.reset();
+    m_manufacturers.reset();
     emit pluginsChanged();
 }
 void PluginInventoryStore::setIsScanning(bool value) {

@@ -336,8 +336,9 @@ private:
         QList<QUrl> authorizedFolders;
         std::shared_ptr<ScanControl> control;
         bool hadPreviousScan = false;
-        // Shared with the thread that works out the scan's merge.
-        std::shared_ptr<const PathKeySet> previousActivePaths;
+        // The products as the scan began; the thread that works out the scan's merge compares their
+        // active bundle paths with what the walk found.
+        SharedPlugins previousPlugins;
         // Path keys of the scanned locations of the bundles that transactions begun during the scan
         // move: the walk may have seen them before or after the move, so the inventory as it stands
         // at completion, not the walk, speaks for them.
@@ -390,7 +391,8 @@ private:
                                       const PathKeySet& previousActivePaths, const ScanMergeInputs& inputs);
     void acceptScanResult(const std::shared_ptr<ScanControl>& control, ScanSummary summary);
     void acceptScanMerge(const std::shared_ptr<ScanControl>& control,
-                         const std::shared_ptr<const ScanSummary>& summary, const ScanMergeInputs& inputs,
+                         const std::shared_ptr<const ScanSummary>& summary,
+                         const PathKeySet& previousActivePaths, const ScanMergeInputs& inputs,
                          ScanMerge merge);
     void applyScanMerge(ScanMerge merge, const ScanSummary& summary, const ScanContext& context);
     void finishCanceledScan();
@@ -583,6 +585,8 @@ private:
     SharedPlugins m_plugins;
     // sharedActivePlugins() of m_plugins; none until asked after a change.
     mutable SharedPlugins m_activePlugins;
+    // permanentQuarantineManufacturers() of m_plugins; none until asked after a change.
+    mutable std::optional<QStringList> m_manufacturers;
     bool m_isScanning = false;
     std::optional<Timestamp> m_lastScanDate;
     QStringList m_inaccessibleLocations;
@@ -629,6 +633,9 @@ private:
 
 // Lists at least this long are freed on a pool thread rather than by whoever lets go of them last.
 inline constexpr std::size_t largeInventory = 1000;
+// A pass over the products takes another thread for each this many of them: each product holds
+// lists of its own, so copying or comparing one costs an allocation or more.
+inline constexpr std::size_t productsPerThread = 2048;
 
 // A list the store shares out; a large one is freed off the thread that lets go of it last.
 PluginInventoryStore::SharedPlugins shareInventory(std::vector<Plugin> plugins);

@@ -335,8 +335,7 @@ void PluginInventoryStore::refreshDerivedStatus(qsizetype index) {
 }
 
 std::vector<Plugin> PluginInventoryStore::inventoryToChange() const {
-    // Each product holds lists of its own: a large inventory is copied on several threads.
-    constexpr std::size_t productsPerThread = 2048;
+    // A large inventory is copied on several threads.
     return copyInParallel(*m_plugins, productsPerThread);
 }
 

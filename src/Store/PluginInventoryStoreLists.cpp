@@ -1,5 +1,7 @@
 #include "Store/PluginInventoryStore.h"
 
+#include "Support/ParallelFor.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -31,10 +33,14 @@ bool isQuarantinedProduct(const Plugin& plugin) {
 } // namespace
 
 std::vector<Plugin> PluginInventoryStore::activePlugins() const {
-    std::vector<Plugin> active;
+    std::vector<std::size_t> active;
     active.reserve(plugins().size());
-    std::copy_if(plugins().begin(), plugins().end(), std::back_inserter(active), isActiveProduct);
-    return active;
+    for (std::size_t index = 0; index < plugins().size(); ++index) {
+        if (isActiveProduct(plugins()[index]))
+            active.push_back(index);
+    }
+    // A large inventory is copied on several threads.
+    return copyInParallel(plugins(), active, productsPerThread);
 }
 
 PluginInventoryStore::SharedPlugins PluginInventoryStore::sharedActivePlugins() const {

@@ -10,6 +10,9 @@
 namespace quorvane {
 
 QStringList PluginInventoryStore::permanentQuarantineManufacturers() const {
+    // Worked out once for each list of products: a rule's switch asks again, the list is the same.
+    if (m_manufacturers)
+        return *m_manufacturers;
     // Only exact duplicates collapse: names that merely fold alike stay separate rows.
     std::unordered_set<QString, PlainHash, PlainEqualTo> seen;
     QStringList manufacturers;
@@ -18,6 +21,7 @@ QStringList PluginInventoryStore::permanentQuarantineManufacturers() const {
             manufacturers.push_back(plugin.manufacturer);
     }
     sortStringsAscending(manufacturers);
+    m_manufacturers = manufacturers;
     return manufacturers;
 }
 

@@ -22,8 +22,6 @@ namespace {
 using KeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
 using PathKeySet = PluginInventoryStore::PathKeySet;
 
-constexpr std::size_t productsPerThread = 2048;
-
 // Bundle keys of the protected records of `plugins`: a key held by several records is protected
 // when any of them is. Only protected records are keyed, as most records are not.
 KeySet protectedBundleKeys(const std::vector<Plugin>& plugins) {
@@ -163,8 +161,7 @@ void PluginInventoryStore::startScan(const QList<QUrl>& authorizedFolders,
     ScanContext context;
     context.authorizedFolders = authorizedFolders;
     context.hadPreviousScan = m_lastScanDate.has_value();
-    context.previousActivePaths =
-        shareFreedOffThread(activeBundlePaths(plugins()), plugins().size() >= largeInventory);
+    context.previousPlugins = m_plugins;
     context.service = service;
     if (auto* object = dynamic_cast<QObject*>(service)) {
         context.serviceObject = object;
@@ -244,16 +241,19 @@ void PluginInventoryStore::acceptScanResult(const std::shared_ptr<ScanControl>& 
     const QPointer<PluginInventoryStore> store(this);
     m_scanThread = std::thread([store, control, scanned, inputs = std::move(inputs),
                                 hadPreviousScan = m_scanContext->hadPreviousScan,
-                                previousActivePaths = m_scanContext->previousActivePaths,
+                                previous = m_scanContext->previousPlugins,
                                 merged = m_environment.scanMerged]() mutable {
+        const auto previousActivePaths =
+            shareFreedOffThread(activeBundlePaths(*previous), previous->size() >= largeInventory);
         ScanMerge merge = computeScanMerge(*scanned, hadPreviousScan, *previousActivePaths, inputs);
         if (merged)
             merged();
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [store, control, scanned, inputs = std::move(inputs), merge = std::move(merge)]() mutable {
+            [store, control, scanned, previousActivePaths, inputs = std::move(inputs),
+             merge = std::move(merge)]() mutable {
                 if (PluginInventoryStore* target = store.data())
-                    target->acceptScanMerge(control, scanned, inputs, std::move(merge));
+                    target->acceptScanMerge(control, scanned, *previousActivePaths, inputs, std::move(merge));
             },
             Qt::QueuedConnection);
     });
@@ -273,6 +273,7 @@ bool PluginInventoryStore::scanMergeInputsHold(const ScanMergeInputs& inputs,
 
 void PluginInventoryStore::acceptScanMerge(const std::shared_ptr<ScanControl>& control,
                                            const std::shared_ptr<const ScanSummary>& summary,
+                                           const PathKeySet& previousActivePaths,
                                            const ScanMergeInputs& inputs, ScanMerge merge) {
     if (!m_scanContext || m_scanContext->control != control)
         return;
@@ -281,7 +282,7 @@ void PluginInventoryStore::acceptScanMerge(const std::shared_ptr<ScanControl>& c
     // A transaction, a protection change or a Trash move landed while the merge was worked out: the
     // merge is done again here, against the store as it is now, so that none of them is lost.
     if (!scanMergeInputsHold(inputs, context))
-        merge = computeScanMerge(*summary, context.hadPreviousScan, *context.previousActivePaths,
+        merge = computeScanMerge(*summary, context.hadPreviousScan, previousActivePaths,
                                  scanMergeInputs(context));
     applyScanMerge(std::move(merge), *summary, context);
 }

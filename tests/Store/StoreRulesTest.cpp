@@ -39,6 +39,18 @@ TEST_F(StoreRulesTest, theRowsAreTheDistinctManufacturersInPlainOrder) {
                            QStringLiteral("Waves"), QStringLiteral("waves")}));
 }
 
+TEST_F(StoreRulesTest, theRowsFollowTheProductsAScanFinds) {
+    const std::vector<Plugin> found{bareProduct(QStringLiteral("F"), QStringLiteral("Fernhill"),
+                                                {QStringLiteral("AU")}, QStringLiteral("/f"))};
+    scan = [found](const QList<QUrl>&, ScanControl&, const PluginScanner::ProgressCallback&) {
+        return ScanSummary{found, {}, false};
+    };
+    store = makeStore();
+    ASSERT_FALSE(store->permanentQuarantineManufacturers().contains(QStringLiteral("Fernhill")));
+    runScan(*store, allFolders());
+    EXPECT_TRUE(store->permanentQuarantineManufacturers().contains(QStringLiteral("Fernhill")));
+}
+
 TEST_F(StoreRulesTest, enablingAndRemovingSaveAndPostTheirNotices) {
     QSignalSpy rulesSpy(store.get(), &PluginInventoryStore::permanentQuarantineRulesChanged);
     const InventoryRevisionToken revision = store->inventoryRevision();

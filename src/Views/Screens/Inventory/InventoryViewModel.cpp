@@ -78,9 +78,6 @@ QStringList csvFields(const Plugin& plugin) {
             bundles.join(text::listSeparator)};
 }
 
-// Below this many products a pass over the inventory stays on the window's thread.
-constexpr std::size_t productsPerThread = 2048;
-
 // The distinct texts of one filter. Most filters have a handful (formats, architectures,
 // statuses), which a short list finds faster than a hash does.
 class DistinctTexts {
