@@ -476,22 +476,31 @@ QStringList InventoryViewModel::options(Filter filter) const {
         std::vector<DistinctTexts> values(4);
         const auto collect = [&](std::size_t filter) {
             DistinctTexts& texts = values[filter];
+            // Neighbours in manufacturer order mostly share their values, and an exact repeat of
+            // the previous product's is collected already.
+            const Plugin* previous = nullptr;
             for (const Plugin& plugin : plugins) {
                 switch (static_cast<Filter>(filter)) {
                 case Filter::format:
-                    for (const QString& format : plugin.formats)
-                        texts.insert(format);
+                    if (!previous || plugin.formats != previous->formats) {
+                        for (const QString& format : plugin.formats)
+                            texts.insert(format);
+                    }
                     break;
                 case Filter::manufacturer:
-                    texts.insert(plugin.manufacturer);
+                    if (!previous || plugin.manufacturer != previous->manufacturer)
+                        texts.insert(plugin.manufacturer);
                     break;
                 case Filter::architecture:
-                    texts.insert(plugin.architecture);
+                    if (!previous || plugin.architecture != previous->architecture)
+                        texts.insert(plugin.architecture);
                     break;
                 case Filter::status:
-                    texts.insert(rawValue(plugin.status));
+                    if (!previous || plugin.status != previous->status)
+                        texts.insert(rawValue(plugin.status));
                     break;
                 }
+                previous = &plugin;
             }
         };
         forEachIndexInParallel(values.size(), plugins.size() >= productsPerThread ? values.size() - 1 : 0,
