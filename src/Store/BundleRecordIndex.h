@@ -3,6 +3,7 @@
 #include "Model/Identity.h"
 #include "Model/Plugin.h"
 #include "Persistence/PrivilegedInventoryCommitError.h"
+#include "Store/InventoryThreads.h"
 #include "Support/ParallelFor.h"
 #include "Support/PlainText.h"
 
@@ -31,7 +32,6 @@ public:
     BundleRecordIndex(const std::vector<Plugin>& plugins, PathOf pathOf, const QStringList& wanted) {
         for (const QString& path : wanted)
             m_locations.try_emplace(pathKey(path));
-        constexpr std::size_t productsPerThread = 2048;
         std::vector<std::vector<std::pair<std::size_t, QString>>> found(plugins.size());
         forEachIndexInParallel(plugins.size(), helperThreadsFor(plugins.size(), productsPerThread),
                                [&](std::size_t product) {

@@ -21,6 +21,7 @@
 #include "Shared/PathPolicy.h"
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
+#include "Store/InventoryThreads.h"
 #include "Store/PrivilegedRequestReadiness.h"
 #include "Store/StateWriter.h"
 #include "Store/StoreEnvironment.h"
@@ -630,12 +631,6 @@ private:
     // the store comes up with its outcome known.
     std::unique_ptr<StateWriter> m_stateWriter;
 };
-
-// Lists at least this long are freed on a pool thread rather than by whoever lets go of them last.
-inline constexpr std::size_t largeInventory = 1000;
-// A pass over the products takes another thread for each this many of them: each product holds
-// lists of its own, so copying or comparing one costs an allocation or more.
-inline constexpr std::size_t productsPerThread = 2048;
 
 // A list the store shares out; a large one is freed off the thread that lets go of it last.
 PluginInventoryStore::SharedPlugins shareInventory(std::vector<Plugin> plugins);

@@ -474,13 +474,13 @@ QStringList InventoryViewModel::options(Filter filter) const {
         // pass over a large inventory runs on a thread of its own.
         const std::vector<Plugin>& plugins = activeList();
         std::vector<DistinctTexts> values(4);
-        const auto collect = [&](std::size_t filter) {
-            DistinctTexts& texts = values[filter];
+        const auto collect = [&](std::size_t which) {
+            DistinctTexts& texts = values[which];
             // Neighbours in manufacturer order mostly share their values, and an exact repeat of
             // the previous product's is collected already.
             const Plugin* previous = nullptr;
             for (const Plugin& plugin : plugins) {
-                switch (static_cast<Filter>(filter)) {
+                switch (static_cast<Filter>(which)) {
                 case Filter::format:
                     if (!previous || plugin.formats != previous->formats) {
                         for (const QString& format : plugin.formats)
