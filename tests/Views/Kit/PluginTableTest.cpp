@@ -94,10 +94,10 @@ TEST(PluginTables, ColumnsUseTheWidthTheTableHas) {
         ASSERT_EQ(widths.size(), pluginTableColumns().size());
         EXPECT_EQ(std::accumulate(widths.begin(), widths.end(), 0), width);
         for (size_t column = 0; column < widths.size(); ++column) {
-            const auto& spec = pluginTableColumns()[column];
-            EXPECT_EQ(widths[column] >= spec.idealWidth - 1, width >= ideal) << column;
+            const auto& layout = pluginTableColumns()[column];
+            EXPECT_EQ(widths[column] >= layout.idealWidth - 1, width >= ideal) << column;
             if (width >= least) {
-                EXPECT_GE(widths[column], spec.minimumWidth) << column;
+                EXPECT_GE(widths[column], layout.minimumWidth) << column;
             }
         }
     }
