@@ -277,7 +277,7 @@ TEST_F(InventoryViewModelTest, BatchProtectionRulesAndTheQuarantineMessage) {
               QStringLiteral("Enable Plugin Management before moving system plugin bundles."));
 }
 
-// A large inventory is worked out on several threads and with a hash past a handful of texts; the
+// A large inventory is worked out on several threads, and neighbours sharing a value skip it; the
 // options and what a selection can do come out as for a small one.
 TEST_F(InventoryViewModelTest, ALargeInventoryHasEveryOptionAndTheSameProtectionRules) {
     std::vector<Plugin> plugins;

@@ -15,7 +15,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <thread>
 
 namespace quorvane {
 
@@ -78,33 +77,6 @@ QStringList csvFields(const Plugin& plugin) {
             bundles.join(text::listSeparator)};
 }
 
-// The distinct texts of one filter. Most filters have a handful (formats, architectures,
-// statuses), which a short list finds faster than a hash does.
-class DistinctTexts {
-public:
-    void insert(const QString& text) {
-        if (m_many.isEmpty()) {
-            if (std::ranges::find(m_few, text) != m_few.end())
-                return;
-            if (m_few.size() < fewest) {
-                m_few.push_back(text);
-                return;
-            }
-            m_many = QSet<QString>(m_few.begin(), m_few.end());
-        }
-        m_many.insert(text);
-    }
-    QStringList values() const {
-        return m_many.isEmpty() ? QStringList(m_few.begin(), m_few.end())
-                                : QStringList(m_many.begin(), m_many.end());
-    }
-
-private:
-    static constexpr std::size_t fewest = 16;
-    std::vector<QString> m_few;
-    QSet<QString> m_many;
-};
-
 int activeBundleCount(const Plugin& plugin) {
     int count = 0;
     plugin.forEachBundleRecord([&](const PluginBundleRecord& record) { count += record.isActive() ? 1 : 0; });
@@ -165,27 +137,18 @@ void InventoryViewModel::onPluginsChanged() {
     m_activeIndex.clear();
     m_activeIndex.reserve(static_cast<qsizetype>(activeList().size()));
     m_activeTraits.assign(activeList().size(), 0);
-    const auto workOutTraits = [this] {
-        const std::vector<Plugin>& plugins = activeList();
-        forEachIndexInParallel(
-            plugins.size(), helperThreadsFor(plugins.size(), productsPerThread), [&](std::size_t index) {
-                const Plugin& plugin = plugins[index];
-                const int level = plugin.protectionLevel();
-                m_activeTraits[index] =
-                    static_cast<quint8>((level == 0 || level == 1 ? protectable : 0) |
-                                        (level != 0 && !plugin.isMandatoryShell() ? unprotectable : 0));
-            });
-    };
-    // A large inventory's traits are worked out on other threads while this one builds the index.
-    std::jthread traits;
-    if (activeList().size() >= productsPerThread)
-        traits = std::jthread(workOutTraits);
-    else
-        workOutTraits();
-    for (size_t index = 0; index < activeList().size(); ++index)
-        m_activeIndex.insert(activeList()[index].id, static_cast<int>(index));
-    if (traits.joinable())
-        traits.join();
+    // A large inventory's traits are worked out on several threads.
+    const std::vector<Plugin>& plugins = activeList();
+    forEachIndexInParallel(
+        plugins.size(), helperThreadsFor(plugins.size(), productsPerThread), [&](std::size_t index) {
+            const Plugin& plugin = plugins[index];
+            const int level = plugin.protectionLevel();
+            m_activeTraits[index] =
+                static_cast<quint8>((level == 0 || level == 1 ? protectable : 0) |
+                                    (level != 0 && !plugin.isMandatoryShell() ? unprotectable : 0));
+        });
+    for (size_t index = 0; index < plugins.size(); ++index)
+        m_activeIndex.insert(plugins[index].id, static_cast<int>(index));
     ++m_generation;
     if (m_actionDepth > 0)
         return;
@@ -470,12 +433,12 @@ bool InventoryViewModel::matchesFilters(const Plugin& plugin) const {
 
 QStringList InventoryViewModel::options(Filter filter) const {
     if (m_optionsGeneration != m_generation) {
-        // Exact copies collapse first; only the distinct texts are sorted and compared. Each filter's
-        // pass over a large inventory runs on a thread of its own.
+        // Exact copies collapse in a hash first; only the distinct texts are sorted and compared. Each
+        // filter's pass over a large inventory runs on a thread of its own.
         const std::vector<Plugin>& plugins = activeList();
-        std::vector<DistinctTexts> values(4);
+        std::vector<QSet<QString>> values(4);
         const auto collect = [&](std::size_t which) {
-            DistinctTexts& texts = values[which];
+            QSet<QString>& texts = values[which];
             // Neighbours in manufacturer order mostly share their values, and an exact repeat of
             // the previous product's is collected already.
             const Plugin* previous = nullptr;
@@ -506,8 +469,8 @@ QStringList InventoryViewModel::options(Filter filter) const {
         forEachIndexInParallel(values.size(), plugins.size() >= productsPerThread ? values.size() - 1 : 0,
                                collect);
         m_options.clear();
-        for (const DistinctTexts& texts : values) {
-            QStringList distinct = texts.values();
+        for (const QSet<QString>& texts : values) {
+            QStringList distinct(texts.begin(), texts.end());
             std::sort(distinct.begin(), distinct.end(), plainLess);
             distinct.erase(std::unique(distinct.begin(), distinct.end(), plainEqual), distinct.end());
             m_options.push_back(QStringList{text::all} + distinct);
