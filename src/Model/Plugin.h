@@ -6,6 +6,7 @@
 #include "Model/PluginStatus.h"
 #include "Support/JsonReader.h"
 #include "Support/PlainText.h"
+#include "Support/SharedOptionalList.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -36,7 +37,8 @@ struct Plugin {
     std::optional<QString> originalPath;
     std::optional<QString> quarantinePath;
     std::optional<QString> quarantineOperationID;
-    std::optional<std::vector<PluginBundleRecord>> bundles;
+    // Shared between copies of the product until one of them changes it.
+    SharedOptionalList<PluginBundleRecord> bundles;
 
     // Shell rules.
 

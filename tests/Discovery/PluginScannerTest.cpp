@@ -36,8 +36,10 @@ QStringList names(const std::vector<Plugin>& plugins) {
 QStringList bundlePaths(const std::vector<Plugin>& plugins, const QString& root) {
     QStringList result;
     for (const Plugin& plugin : plugins) {
-        for (const PluginBundleRecord& record : plugin.bundles.value_or(std::vector<PluginBundleRecord>{}))
-            result.append(record.path.mid(root.size()));
+        if (plugin.bundles) {
+            for (const PluginBundleRecord& record : *plugin.bundles)
+                result.append(record.path.mid(root.size()));
+        }
     }
     result.sort();
     return result;
