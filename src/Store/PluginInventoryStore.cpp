@@ -290,6 +290,8 @@ void PluginInventoryStore::setPlugins(SharedPlugins value) {
     m_plugins = std::move(value);
     m_activePlugins.reset();
     m_manufacturers.reset();
+    if (m_plugins->size() >= largeInventory)
+        m_inventoryRoom.prepare(m_plugins->size());
     emit pluginsChanged();
 }
 void PluginInventoryStore::setIsScanning(bool value) {

@@ -27,6 +27,7 @@
 #include "Store/StoreEnvironment.h"
 #include "Store/StoreStateError.h"
 #include "Support/PlainText.h"
+#include "Support/PreparedRoom.h"
 #include "Support/Timestamp.h"
 
 #include <QHash>
@@ -588,6 +589,8 @@ private:
     mutable SharedPlugins m_activePlugins;
     // permanentQuarantineManufacturers() of m_plugins; none until asked after a change.
     mutable std::optional<QStringList> m_manufacturers;
+    // Where inventoryToChange() copies a large inventory, made ready after every change.
+    PreparedRoom<Plugin> m_inventoryRoom;
     bool m_isScanning = false;
     std::optional<Timestamp> m_lastScanDate;
     QStringList m_inaccessibleLocations;

@@ -335,8 +335,8 @@ void PluginInventoryStore::refreshDerivedStatus(qsizetype index) {
 }
 
 std::vector<Plugin> PluginInventoryStore::inventoryToChange() const {
-    // A large inventory is copied on several threads.
-    return copyInParallel(*m_plugins, productsPerThread);
+    // A large inventory is copied on several threads, into room made ready when it last changed.
+    return copyInParallel(*m_plugins, productsPerThread, m_inventoryRoom.take(m_plugins->size()));
 }
 
 std::vector<Plugin> PluginInventoryStore::inventoryWithStoredRecords() const {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace quorvane {
@@ -40,13 +41,14 @@ void forEachIndexInParallel(std::size_t count, std::size_t helperThreads, F work
 
 namespace detail {
 
-// Copies the items of `source` at from(0), from(1), ... from(count - 1), in chunks spread over
-// several threads when there are enough.
+// Copies the items of `source` at from(0), from(1), ... from(count - 1) into `room`, in chunks
+// spread over several threads when there are enough.
 template <class T, class From>
 std::vector<T> copyInParallel(const std::vector<T>& source, std::size_t count, From from,
-                              std::size_t itemsPerThread) {
+                              std::size_t itemsPerThread, std::vector<T> room = {}) {
     constexpr std::size_t chunk = 256;
-    std::vector<T> copy(count);
+    std::vector<T> copy = std::move(room);
+    copy.resize(count);
     forEachIndexInParallel((count + chunk - 1) / chunk, helperThreadsFor(count, itemsPerThread),
                            [&](std::size_t at) {
                                const std::size_t end = std::min(count, (at + 1) * chunk);
@@ -59,13 +61,17 @@ std::vector<T> copyInParallel(const std::vector<T>& source, std::size_t count, F
 } // namespace detail
 
 // A copy of `source`, made on several threads when it is long enough to give each at least
-// `itemsPerThread` items: worth it where each item holds lists of its own to copy.
+// `itemsPerThread` items: worth it where each item holds lists of its own to copy. The copy goes
+// into `room`, an empty vector, which saves an allocation when it has capacity enough.
 template <class T>
-std::vector<T> copyInParallel(const std::vector<T>& source, std::size_t itemsPerThread) {
-    if (helperThreadsFor(source.size(), itemsPerThread) == 0)
-        return source;
+std::vector<T> copyInParallel(const std::vector<T>& source, std::size_t itemsPerThread,
+                              std::vector<T> room = {}) {
+    if (helperThreadsFor(source.size(), itemsPerThread) == 0) {
+        room.assign(source.begin(), source.end());
+        return room;
+    }
     return detail::copyInParallel(
-        source, source.size(), [](std::size_t index) { return index; }, itemsPerThread);
+        source, source.size(), [](std::size_t index) { return index; }, itemsPerThread, std::move(room));
 }
 
 // The items of `source` at `indices`, in that order, copied as above.

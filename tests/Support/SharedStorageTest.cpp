@@ -1,6 +1,9 @@
+#include "Support/ParallelFor.h"
+#include "Support/PreparedRoom.h"
 #include "Support/SharedOptionalList.h"
 
 #include <QString>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -36,4 +39,26 @@ TEST(SharedOptionalListTest, AnAbsentListDiffersFromAnEmptyOne) {
     EXPECT_FALSE(absent == empty);
     EXPECT_TRUE(empty == Texts(std::optional<std::vector<QString>>(std::vector<QString>{})));
     EXPECT_TRUE(Texts({"x"}) == Texts(std::vector<QString>{"x"}));
+}
+
+TEST(PreparedRoomTest, ACopyGoesIntoRoomMadeReadyAndOnlyWhenItIsLargeEnough) {
+    std::vector<QString> source(3000);
+    for (std::size_t index = 0; index < source.size(); ++index)
+        source[index] = QString::number(index);
+
+    const PreparedRoom<QString> room;
+    EXPECT_EQ(room.take(10).capacity(), 0u);
+    room.prepare(source.size());
+    QThreadPool::globalInstance()->waitForDone();
+    EXPECT_EQ(room.take(source.size() + 1).capacity(), 0u);
+
+    std::vector<QString> taken = room.take(source.size());
+    ASSERT_GE(taken.capacity(), source.size());
+    EXPECT_TRUE(taken.empty());
+    const QString* storage = taken.data();
+    const std::vector<QString> copy = copyInParallel(source, 1, std::move(taken));
+    EXPECT_EQ(copy, source);
+    EXPECT_EQ(copy.data(), storage);
+    // Taken once; the next copy allocates unless room is made ready again.
+    EXPECT_EQ(room.take(1).capacity(), 0u);
 }
