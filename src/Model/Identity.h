@@ -3,6 +3,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QVarLengthArray>
 
 namespace quorvane {
 
@@ -34,5 +35,26 @@ QString manufacturerKey(const QString& manufacturer);
 // a whole, not trimmed.
 QString productProtectionKey(const Plugin& plugin);
 QString productProtectionKey(const QString& manufacturer, const QString& name);
+
+// Returns use(key) for the product's protection key. When both texts are plain ASCII the key is
+// built on the stack and handed over without a copy, valid only during the call: a pass over the
+// whole inventory then allocates nothing.
+template <class Use>
+auto withProductProtectionKey(const QString& manufacturer, const QString& name, Use use) {
+    QVarLengthArray<char16_t, 256> key;
+    const auto appendLowered = [&key](const QString& text) {
+        for (const QChar character : text) {
+            const char16_t unit = character.unicode();
+            if (unit >= 0x80)
+                return false;
+            key.append(unit >= u'A' && unit <= u'Z' ? char16_t(unit ^ 0x20) : unit);
+        }
+        return true;
+    };
+    const bool ascii = appendLowered(manufacturer) && (key.append(u'|'), appendLowered(name));
+    if (!ascii)
+        return use(productProtectionKey(manufacturer, name));
+    return use(QString::fromRawData(reinterpret_cast<const QChar*>(key.constData()), key.size()));
+}
 
 } // namespace quorvane

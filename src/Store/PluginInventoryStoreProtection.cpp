@@ -2,7 +2,6 @@
 
 #include "Model/Identity.h"
 #include "Store/StoreTexts.h"
-#include "Support/ParallelFor.h"
 
 #include <algorithm>
 #include <vector>
@@ -22,8 +21,6 @@ void PluginInventoryStore::materializeBundleRecords(qsizetype index) {
 
 namespace {
 
-constexpr std::size_t keysPerThread = 2048;
-
 // The store's protection steps for one product: every record, the product and its status.
 void applyProtection(Plugin& product, bool protect) {
     product.materializeBundleRecords();
@@ -40,7 +37,8 @@ void applyProtection(Plugin& product, bool protect) {
 void PluginInventoryStore::applyProductProtection(std::vector<Plugin>& plugins, const QString& key,
                                                   bool protect) const {
     for (Plugin& product : plugins) {
-        if (plainEqual(productProtectionKey(product), key))
+        if (withProductProtectionKey(product.manufacturer, product.name,
+                                     [&key](const QString& own) { return plainEqual(own, key); }))
             applyProtection(product, protect);
     }
 }
@@ -184,16 +182,10 @@ void PluginInventoryStore::setBatchProtection(std::vector<Plugin> selected, bool
         eligibleKeys.insert(std::move(key));
     }
     std::vector<Plugin> plugins = inventoryToChange();
-    // Each product's key is built once, those of a large inventory on several threads: the
-    // selection may hold the whole inventory.
-    std::vector<char> matches(plugins.size(), 0);
-    forEachIndexInParallel(
-        plugins.size(), helperThreadsFor(plugins.size(), keysPerThread), [&](std::size_t index) {
-            matches[index] = eligibleKeys.contains(productProtectionKey(plugins[index])) ? 1 : 0;
-        });
-    for (std::size_t index = 0; index < plugins.size(); ++index) {
-        if (matches[index])
-            applyProtection(plugins[index], protect);
+    for (Plugin& product : plugins) {
+        if (withProductProtectionKey(product.manufacturer, product.name,
+                                     [&](const QString& key) { return eligibleKeys.contains(key); }))
+            applyProtection(product, protect);
     }
     std::vector<HistoryItem> history;
     history.reserve(m_history.size() + eligible.size());

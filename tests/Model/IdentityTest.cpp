@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace quorvane {
 namespace {
 
@@ -64,6 +66,19 @@ TEST(ManufacturerKeyTest, FoldingFollowsTheTextLocale) {
 TEST(ProductProtectionKeyTest, LowercasesTheWholeUntrimmedKey) {
     EXPECT_EQ(productProtectionKey("FabFilter ", "Pro-Q 3"), "fabfilter |pro-q 3");
     EXPECT_EQ(productProtectionKey(product("Serum", "Xfer Records")), "xfer records|serum");
+}
+
+TEST(ProductProtectionKeyTest, TheKeyBuiltInPlaceIsTheStoredKey) {
+    const std::pair<QString, QString> cases[] = {
+        {"FabFilter ", "Pro-Q 3"}, {"", ""},          {"ACME@[Z]", "`a{z}|"},
+        {"Äpfel", "Saft"},         {"Maker", "ÉCHO"}, {"İZOTOPE", "Ozone"},
+    };
+    for (const auto& [manufacturer, name] : cases) {
+        SCOPED_TRACE(qPrintable(manufacturer + '/' + name));
+        const QString inPlace = withProductProtectionKey(
+            manufacturer, name, [](const QString& key) { return QString(key.constData(), key.size()); });
+        EXPECT_EQ(inPlace, productProtectionKey(manufacturer, name));
+    }
 }
 
 struct ShellCase {
