@@ -1,23 +1,22 @@
 #pragma once
 
-#include <QThreadPool>
+#include "Support/BackgroundPool.h"
 
 #include <memory>
 #include <utility>
 
 namespace quorvane {
 
-// `value` shared; when `large`, it is freed on a pool thread. Freeing tens of thousands of products
-// takes tens of milliseconds, and the last holder to let go is often on the window's thread.
+// `value` shared; when `large`, it is freed on the background pool. Freeing tens of thousands of
+// products takes tens of milliseconds, and the last holder to let go is often on the window's thread.
 template <class T>
 std::shared_ptr<const T> shareFreedOffThread(T value, bool large) {
     return {new T(std::move(value)), [large](const T* held) {
-                QThreadPool* pool = QThreadPool::globalInstance();
-                if (!large || !pool) {
+                if (!large) {
                     delete held;
                     return;
                 }
-                pool->start([held] { delete held; });
+                backgroundPool().start([held] { delete held; });
             }};
 }
 

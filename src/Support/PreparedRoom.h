@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QThreadPool>
+#include "Support/BackgroundPool.h"
 
 #include <cstddef>
 #include <memory>
@@ -10,10 +10,11 @@
 
 namespace quorvane {
 
-// Room for a large vector, made ready on a pool thread before it is wanted. Memory the process
-// has not written yet costs a page fault for every page on its first write, and for an array of
-// tens of thousands of products that is tens of milliseconds on whichever thread writes it first.
-// The store copies its whole inventory on every change, and keeps the room for the next copy here.
+// Room for a large vector, made ready on the background pool before it is wanted. Memory the
+// process has not written yet costs a page fault for every page on its first write, and for an
+// array of tens of thousands of products that is tens of milliseconds on whichever thread writes it
+// first. The store copies its whole inventory on every change, and keeps the room for the next copy
+// here.
 template <class T>
 class PreparedRoom {
 public:
@@ -26,7 +27,8 @@ public:
         return std::exchange(m_state->ready, {});
     }
 
-    // Makes room for `count` items ready on a pool thread, unless that much is ready or on its way.
+    // Makes room for `count` items ready on the background pool, unless that much is ready or on its
+    // way.
     void prepare(std::size_t count) const {
         {
             const std::lock_guard lock(m_state->mutex);
@@ -34,7 +36,7 @@ public:
                 return;
             m_state->preparing = count;
         }
-        QThreadPool::globalInstance()->start([state = m_state, count] {
+        backgroundPool().start([state = m_state, count] {
             std::vector<T> room;
             room.reserve(count);
             // One write to every page puts it in place. The writes are volatile so that no

@@ -1,9 +1,9 @@
 #include "Support/ParallelFor.h"
+#include "Support/BackgroundPool.h"
 #include "Support/FreedOffThread.h"
 
 #include <QString>
 #include <QThread>
-#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -60,7 +60,7 @@ TEST(ParallelForTest, OnlyALargeSharedValueIsFreedOffTheThreadThatLetsGo) {
         const auto freedOn = witness.freedOn;
         auto shared = shareFreedOffThread(std::move(witness), large);
         shared.reset();
-        QThreadPool::globalInstance()->waitForDone();
+        backgroundPool().waitForDone();
         ASSERT_NE(freedOn->load(), nullptr);
         EXPECT_EQ(freedOn->load() == QThread::currentThread(), !large);
     }

@@ -1,9 +1,9 @@
+#include "Support/BackgroundPool.h"
 #include "Support/ParallelFor.h"
 #include "Support/PreparedRoom.h"
 #include "Support/SharedOptionalList.h"
 
 #include <QString>
-#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -49,7 +49,7 @@ TEST(PreparedRoomTest, ACopyGoesIntoRoomMadeReadyAndOnlyWhenItIsLargeEnough) {
     const PreparedRoom<QString> room;
     EXPECT_EQ(room.take(10).capacity(), 0u);
     room.prepare(source.size());
-    QThreadPool::globalInstance()->waitForDone();
+    backgroundPool().waitForDone();
     EXPECT_EQ(room.take(source.size() + 1).capacity(), 0u);
 
     std::vector<QString> taken = room.take(source.size());
