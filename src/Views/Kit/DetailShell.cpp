@@ -105,6 +105,10 @@ void DetailShell::setPlugin(const std::optional<Plugin>& plugin, QWidget* conten
     m_scroll->verticalScrollBar()->setValue(scrolled);
 }
 
+QWidget* DetailShell::newContent() const {
+    return new QWidget(m_scroll->viewport());
+}
+
 QVBoxLayout* makeDetailColumn(QWidget* content) {
     content->setObjectName(QStringLiteral("inspectorContent"));
     auto* stack = new QVBoxLayout(content);

@@ -31,6 +31,11 @@ public:
     QScrollArea* scrollArea() const { return m_scroll; }
     QWidget* content() const { return m_content; }
 
+protected:
+    // A new widget for a pane's own content, to hand to setPlugin. It is made inside the viewport
+    // so that it takes the viewport's style as it is built, not once more as it moves in.
+    QWidget* newContent() const;
+
 private:
     QScrollArea* m_scroll;
     QWidget* m_content = nullptr;

@@ -132,7 +132,7 @@ void PluginDetailPane::presentQuarantineConfirmation() {
 
 QWidget* PluginDetailPane::buildContent(const Rendering& rendering) {
     const Plugin& plugin = *rendering.plugin;
-    auto* content = new QWidget;
+    auto* content = newContent();
     auto* stack = makeDetailColumn(content);
 
     auto* rows = new QVBoxLayout;

@@ -53,7 +53,7 @@ void ProtectedDetailPane::setPlugin(const std::optional<Plugin>& plugin,
 
 QWidget* ProtectedDetailPane::buildContent(const Plugin& plugin,
                                            const std::vector<PluginBundleRecord>& bundles) {
-    auto* content = new QWidget;
+    auto* content = newContent();
     auto* stack = makeDetailColumn(content);
 
     if (plugin.status == PluginStatus::hostedByShell) {

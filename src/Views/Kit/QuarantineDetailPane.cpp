@@ -204,7 +204,7 @@ TrashSheetFrame* QuarantineDetailPane::trashSheet() const {
 
 QWidget* QuarantineDetailPane::buildContent(const Rendering& rendering) {
     const Plugin& plugin = *rendering.plugin;
-    auto* content = new QWidget;
+    auto* content = newContent();
     auto* stack = makeDetailColumn(content);
     for (size_t index = 0; index < rendering.bundles.size(); ++index)
         stack->addWidget(
