@@ -2,6 +2,7 @@
 
 #include "Discovery/PluginFolderAccess.h"
 #include "HelperClient/PluginManagementService.h"
+#include "Model/Identity.h"
 #include "Model/OperationNotice.h"
 #include "Store/PluginInventoryStore.h"
 #include "Support/LocaleText.h"
@@ -591,12 +592,10 @@ void InventoryViewModel::setProtection(const Plugin& plugin, bool protect) {
     const ActionScope scope(*this);
     m_store.setProtection(plugin, protect);
     // The product-level change finds the fresh record by manufacturer and name.
-    const auto identity = [](const Plugin& product) {
-        return lowercasedLocaleIndependent(product.manufacturer + u'|' + product.name);
-    };
-    const QString wanted = identity(plugin);
-    const auto found = std::find_if(activeList().begin(), activeList().end(),
-                                    [&](const Plugin& product) { return identity(product) == wanted; });
+    const QString wanted = productProtectionKey(plugin);
+    const auto found = std::find_if(activeList().begin(), activeList().end(), [&](const Plugin& product) {
+        return productProtectionKey(product) == wanted;
+    });
     setSelectedPlugin(found == activeList().end() ? std::nullopt : std::optional<Plugin>(*found));
 }
 
