@@ -7,10 +7,11 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$here/build"
-QUORVANE_BUILD_TARGET=quorvane-sandbox "$here/scripts/setup.sh" "$build" -DQUORVANE_TESTS=ON
 app="$build/bin/quorvane-sandbox"
+# Checked before the build, which takes minutes.
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-  echo "No display found. Run it inside a virtual display with: xvfb-run $app $*"
+  echo "No display found. Run it inside a virtual display with: xvfb-run $0 $*" >&2
   exit 1
 fi
+QUORVANE_BUILD_TARGET=quorvane-sandbox "$here/scripts/setup.sh" "$build" -DQUORVANE_TESTS=ON
 exec "$app" "$@"

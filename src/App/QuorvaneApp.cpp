@@ -1,5 +1,6 @@
 #include "App/QuorvaneApp.h"
 
+#include "App/CommandLine.h"
 #include "App/InstanceLock.h"
 #include "App/RootView.h"
 #include "Persistence/StateFileLocations.h"
@@ -7,12 +8,21 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <malloc.h>
 
 namespace quorvane {
 
 int QuorvaneApp::run(int& argc, char** argv) {
+    const CommandLineSyntax syntax{
+        QStringLiteral("Keeps the audio plug-in bundles of this computer under control."), {}, {}};
+    if (const auto answered = answerWithoutWindow(argc, argv, syntax))
+        return *answered;
     QApplication application(argc, argv);
+    if (const auto accepted = acceptedArgument(QApplication::arguments(), syntax); !accepted) {
+        std::fprintf(stderr, "quorvane: %s\n", qPrintable(accepted.error()));
+        return 1;
+    }
     configure(application);
     // Held until the program ends.
     const auto lock = InstanceLock::acquire(applicationSupportFolder());

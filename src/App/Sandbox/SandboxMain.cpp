@@ -3,7 +3,9 @@
 // anything. Built only with the tests; never installed.
 //
 //   quorvane-sandbox [DIR]      (default: quorvane-sandbox in the temporary folder)
+//   quorvane-sandbox --help
 
+#include "App/CommandLine.h"
 #include "App/InstanceLock.h"
 #include "App/QuorvaneApp.h"
 #include "App/RootView.h"
@@ -16,12 +18,23 @@
 
 int main(int argc, char** argv) {
     using namespace quorvane;
+    const CommandLineSyntax syntax{
+        QStringLiteral("Opens the Quorvane window on sample plug-in bundles beneath DIR, with the helper "
+                       "testbed as its privileged helper."),
+        QStringLiteral("DIR"),
+        QStringLiteral("The sandbox folder (default: quorvane-sandbox in the temporary folder).")};
+    if (const auto answered = answerWithoutWindow(argc, argv, syntax))
+        return *answered;
     QApplication application(argc, argv);
+    const auto accepted = acceptedArgument(QApplication::arguments(), syntax);
+    if (!accepted) {
+        std::fprintf(stderr, "quorvane-sandbox: %s\n", qPrintable(accepted.error()));
+        return 1;
+    }
     QuorvaneApp::configure(application);
 
-    const QStringList arguments = QApplication::arguments();
     const QString directory =
-        arguments.size() > 1 ? arguments.at(1) : QDir::temp().filePath(QStringLiteral("quorvane-sandbox"));
+        accepted->isEmpty() ? QDir::temp().filePath(QStringLiteral("quorvane-sandbox")) : *accepted;
     auto sandbox = Sandbox::create(directory);
     if (!sandbox) {
         reportStartFailure(QStringLiteral("quorvane-sandbox: ") + sandbox.error());
