@@ -32,8 +32,14 @@ enum class ServiceRegistryError {
     toolMissing,
     // The administrator closed the approval prompt.
     approvalDismissed,
-    // The administrator approval was refused or could not be obtained.
+    // The administrator approval was refused.
     approvalDenied,
+    // No approval could be asked: polkit's authority is not running.
+    approvalAuthorityMissing,
+    // No approval could be asked: no polkit authentication agent runs in the session.
+    approvalAgentMissing,
+    // systemd is not the init system, so there is nothing to register the helper with.
+    systemdMissing,
     // The helper's units are not installed.
     unitMissing,
     // The administrator has masked the helper's socket.

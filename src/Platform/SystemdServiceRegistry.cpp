@@ -70,11 +70,19 @@ bool isKnownInactiveWord(const QString& word) {
 }
 
 ServiceRegistryError classifyFailure(int exitCode, const QString& errors) {
-    // pkexec's own exit codes: 126 when the prompt was dismissed, 127 when authorisation failed.
+    // pkexec's own exit codes: 126 when the prompt was dismissed, 127 when authorisation failed,
+    // which includes never having been able to ask (its message says why).
     if (exitCode == 126)
         return ServiceRegistryError::approvalDismissed;
-    if (exitCode == 127)
+    if (exitCode == 127) {
+        if (errors.contains(QLatin1String("Error getting authority")))
+            return ServiceRegistryError::approvalAuthorityMissing;
+        if (errors.contains(QLatin1String("No authentication agent found")))
+            return ServiceRegistryError::approvalAgentMissing;
         return ServiceRegistryError::approvalDenied;
+    }
+    if (errors.contains(QLatin1String("not been booted with systemd")))
+        return ServiceRegistryError::systemdMissing;
     if (errors.contains(QLatin1String("masked")))
         return ServiceRegistryError::unitMasked;
     if (mentionsMissingUnit(errors))

@@ -32,6 +32,7 @@ exit $code
         write(QStringLiteral("pkexec"), R"(#!/bin/sh
 dir="${0%/*}"
 echo "pkexec $*" >> "$dir/calls.log"
+[ -f "$dir/pkexec.err" ] && /bin/cat "$dir/pkexec.err" >&2
 if [ -f "$dir/pkexec.code" ]; then read code < "$dir/pkexec.code"; exit $code; fi
 exec "$@"
 )");
@@ -52,8 +53,9 @@ exec "$@"
         answer(QStringLiteral("is-active-com.orsolind.Quorvane.helper.socket"), socketActive + u'\n', {},
                socketActive == QLatin1String("active") ? 0 : 3);
     }
-    void pkexecExits(int code) const {
+    void pkexecExits(int code, const QString& err = {}) const {
         tree.writeFile(QStringLiteral("pkexec.code"), QByteArray::number(code));
+        tree.writeFile(QStringLiteral("pkexec.err"), err.toUtf8());
     }
     void remove(const QString& tool) const { QFile::remove(tree.path(tool)); }
     QStringList calls() const {
@@ -171,28 +173,60 @@ TEST(SystemdServiceRegistryTest, RegisterAndUnregisterRunSystemctlThroughPkexec)
 TEST(SystemdServiceRegistryTest, EveryFailureOfARegistrationChangeHasItsError) {
     struct Case {
         int pkexecCode;
+        QString pkexecError;
         QString systemctlError;
         int systemctlCode;
         ServiceRegistryError expected;
     };
     const std::vector<Case> cases{
-        {126, {}, 0, ServiceRegistryError::approvalDismissed},
-        {127, {}, 0, ServiceRegistryError::approvalDenied},
-        {-1, "Failed to enable unit: Unit file com.orsolind.Quorvane.helper.socket does not exist.\n", 1,
-         ServiceRegistryError::unitMissing},
-        {-1, "Failed to disable unit: Unit com.orsolind.Quorvane.helper.service not found.\n", 5,
+        {126, {}, {}, 0, ServiceRegistryError::approvalDismissed},
+        {127, {}, {}, 0, ServiceRegistryError::approvalDenied},
+        {127,
+         "Error executing command as another user: Not authorized\n",
+         {},
+         0,
+         ServiceRegistryError::approvalDenied},
+        // Where nobody can be asked, no prompt ever appeared.
+        {127,
+         "Error getting authority: Error initializing authority: Could not connect: No such file or "
+         "directory\n",
+         {},
+         0,
+         ServiceRegistryError::approvalAuthorityMissing},
+        {127,
+         "Error executing command as another user: No authentication agent found.\n",
+         {},
+         0,
+         ServiceRegistryError::approvalAgentMissing},
+        {-1,
+         {},
+         "System has not been booted with systemd as init system (PID 1). Can't operate.\n"
+         "Failed to connect to bus: Host is down\n",
+         1,
+         ServiceRegistryError::systemdMissing},
+        {-1,
+         {},
+         "Failed to enable unit: Unit file com.orsolind.Quorvane.helper.socket does not exist.\n",
+         1,
          ServiceRegistryError::unitMissing},
         {-1,
+         {},
+         "Failed to disable unit: Unit com.orsolind.Quorvane.helper.service not found.\n",
+         5,
+         ServiceRegistryError::unitMissing},
+        {-1,
+         {},
          "Failed to enable unit: Unit file /etc/systemd/system/com.orsolind.Quorvane.helper.socket is "
          "masked.\n",
-         1, ServiceRegistryError::unitMasked},
-        {-1, "Failed to connect to bus: Host is down\n", 1, ServiceRegistryError::commandFailed},
+         1,
+         ServiceRegistryError::unitMasked},
+        {-1, {}, "Failed to connect to bus: Host is down\n", 1, ServiceRegistryError::commandFailed},
     };
     for (const bool registering : {true, false}) {
         for (const Case& testCase : cases) {
             FakeSystemTools tools;
             if (testCase.pkexecCode >= 0)
-                tools.pkexecExits(testCase.pkexecCode);
+                tools.pkexecExits(testCase.pkexecCode, testCase.pkexecError);
             tools.answer(QStringLiteral("change"), {}, testCase.systemctlError, testCase.systemctlCode);
             SystemdServiceRegistry registry({});
             const auto outcome = waitForOutcome([&](auto done) {
@@ -234,6 +268,19 @@ TEST(SystemdServiceRegistryTest, ErrorTextsAreWholeSentences) {
     EXPECT_EQ(
         description(ServiceRegistryError::approvalDenied),
         QStringLiteral("The administrator approval was not granted. Plugin Management was not changed."));
+    EXPECT_EQ(
+        description(ServiceRegistryError::approvalAuthorityMissing),
+        QStringLiteral("The administrator approval could not be asked: polkit, which asks for it, is not "
+                       "running on this system. Enabling Plugin Management needs systemd and polkit. "
+                       "Plugin Management was not changed."));
+    EXPECT_EQ(description(ServiceRegistryError::approvalAgentMissing),
+              QStringLiteral("The administrator approval could not be asked: no polkit authentication agent "
+                             "runs in this session. Plugin Management was not changed."));
+    EXPECT_EQ(
+        description(ServiceRegistryError::systemdMissing),
+        QStringLiteral("Plugin Management could not be enabled: this system does not run systemd, which "
+                       "starts the privileged helper. Enabling Plugin Management needs systemd and "
+                       "polkit. Plugin Management was not changed."));
     EXPECT_EQ(description(ServiceRegistryError::unitMissing),
               QStringLiteral("The privileged helper’s system service is not installed."));
     EXPECT_EQ(
