@@ -11,7 +11,7 @@ bool HistoryItem::operator==(const HistoryItem& other) const {
     return id == other.id && plainEqual(plugin, other.plugin) && kind == other.kind &&
            plainEqual(detail, other.detail) && plainEqual(time, other.time) &&
            modelhash::equal(transactionID, other.transactionID) && modelhash::equal(format, other.format) &&
-           presetRunID == other.presetRunID;
+           presetRunID == other.presetRunID && date == other.date;
 }
 
 QJsonObject toJson(const HistoryItem& item) {
@@ -26,6 +26,7 @@ QJsonObject toJson(const HistoryItem& item) {
     setOptional(object, QStringLiteral("transactionID"), item.transactionID);
     setOptional(object, QStringLiteral("format"), item.format);
     setOptional(object, QStringLiteral("presetRunID"), item.presetRunID);
+    setOptional(object, QStringLiteral("date"), item.date);
     return object;
 }
 
@@ -40,6 +41,7 @@ std::expected<HistoryItem, JsonError> historyItemFromJson(const QJsonObject& obj
     item.transactionID = reader.optionalString(u"transactionID");
     item.format = reader.optionalString(u"format");
     item.presetRunID = reader.optionalUuid(u"presetRunID");
+    item.date = reader.optionalTimestamp(u"date");
     if (!reader.ok())
         return std::unexpected(reader.error());
     return item;

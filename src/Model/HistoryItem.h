@@ -2,6 +2,7 @@
 
 #include "Model/HistoryKind.h"
 #include "Support/JsonReader.h"
+#include "Support/Timestamp.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -25,6 +26,8 @@ struct HistoryItem {
     std::optional<QString> transactionID;
     std::optional<QString> format;
     std::optional<QUuid> presetRunID;
+    // When the line was written; absent in lines written before it was kept.
+    std::optional<Timestamp> date;
 
     bool operator==(const HistoryItem& other) const;
 };

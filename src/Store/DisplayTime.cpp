@@ -17,7 +17,7 @@ namespace {
 // Seconds between 1970-01-01 and 2001-01-01.
 constexpr double referenceDateSinceEpoch = 978307200.0;
 
-enum class Style { shortTime, date, dateShortTime };
+enum class Style { shortTime, date, dateShortTime, dateOnly };
 
 // Making a formatter loads the locale's patterns, which costs some twenty times the formatting
 // itself. Each thread keeps one per style (ICU formatters are not shared between threads), made
@@ -26,7 +26,7 @@ icu::DateFormat* formatter(Style style) {
     struct Cache {
         QString locale;
         icu::UnicodeString zone;
-        std::array<std::unique_ptr<icu::DateFormat>, 3> formatters;
+        std::array<std::unique_ptr<icu::DateFormat>, 4> formatters;
     };
     thread_local Cache cache;
     const QString locale = textLocale();
@@ -53,6 +53,9 @@ icu::DateFormat* formatter(Style style) {
             made.reset(icu::DateFormat::createDateTimeInstance(icu::DateFormat::kMedium,
                                                                icu::DateFormat::kShort, icuLocale));
             break;
+        case Style::dateOnly:
+            made.reset(icu::DateFormat::createDateInstance(icu::DateFormat::kMedium, icuLocale));
+            break;
         }
     }
     return made.get();
@@ -72,6 +75,10 @@ QString format(Style style, Timestamp instant) {
 
 QString shortTimeText(Timestamp instant) {
     return format(Style::shortTime, instant);
+}
+
+QString abbreviatedDateText(Timestamp instant) {
+    return format(Style::dateOnly, instant);
 }
 
 QString abbreviatedDateTimeText(Timestamp instant) {

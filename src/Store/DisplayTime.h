@@ -10,6 +10,8 @@ namespace quorvane {
 
 // The short time of day with the date omitted, as history lines show it ("3:04 PM").
 QString shortTimeText(Timestamp instant);
+// The abbreviated date alone ("Jan 2, 2024").
+QString abbreviatedDateText(Timestamp instant);
 // The abbreviated date with the standard time ("Jan 2, 2024, 3:04:05 PM"), as the diagnostic
 // report shows it.
 QString abbreviatedDateTimeText(Timestamp instant);

@@ -260,7 +260,8 @@ HistoryItem PluginInventoryStore::makeHistoryItem(const QString& plugin, History
     item.plugin = plugin;
     item.kind = kind;
     item.detail = detail;
-    item.time = shortTimeText(at ? *at : now());
+    item.date = at ? *at : now();
+    item.time = shortTimeText(*item.date);
     item.format = format;
     return item;
 }

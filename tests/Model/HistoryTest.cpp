@@ -21,7 +21,7 @@ HistoryItem line(HistoryKind kind, const QString& plugin, const QString& detail 
                  std::optional<QString> transactionID = std::nullopt, const QString& time = "10:42",
                  std::optional<QString> format = std::nullopt) {
     return HistoryItem{QUuid::createUuid(), plugin, kind, detail, time, std::move(transactionID),
-                       std::move(format),   {}};
+                       std::move(format),   {},     {}};
 }
 
 std::vector<int> sizes(const std::vector<HistoryOperation>& operations) {
@@ -73,12 +73,16 @@ TEST(HistoryKindTest, EighteenTitlesInOrderAndExactParsing) {
 TEST(HistoryItemJsonTest, RoundTripsAndRejectsUnknownKinds) {
     HistoryItem item = line(HistoryKind::trash, "Diva", "Moved.", "TX-1", "10:42", "AU");
     item.presetRunID = QUuid::createUuid();
+    item.date = Timestamp{786'000'123.25};
     const QJsonObject json = toJson(item);
     EXPECT_EQ(json.value("kind").toString(), "Moved to macOS Trash");
+    EXPECT_EQ(json.value("date").toDouble(), 786'000'123.25);
     EXPECT_EQ(historyItemFromJson(json), item);
 
+    // Lines written before the moment was kept have none, and still load.
     const HistoryItem bare = line(HistoryKind::scan, "All Plugins", "Found 3.");
     EXPECT_EQ(toJson(bare).keys(), QStringList({"detail", "id", "kind", "plugin", "time"}));
+    EXPECT_EQ(historyItemFromJson(toJson(bare)), bare);
 
     QJsonObject wrongCase = json;
     wrongCase.insert("kind", "Moved To macOS Trash");

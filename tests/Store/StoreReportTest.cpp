@@ -60,6 +60,7 @@ TEST_F(StoreReportTest, aScannedInventoryIsReportedLineByLine) {
                                  QStringLiteral("1:00 PM"),
                                  {},
                                  {},
+                                 {},
                                  {}},
                      HistoryItem{makeUuid(),
                                  QStringLiteral("Pro-Q 3"),
@@ -68,6 +69,7 @@ TEST_F(StoreReportTest, aScannedInventoryIsReportedLineByLine) {
                                  QStringLiteral("1:00 PM"),
                                  operation,
                                  QStringLiteral("AAX"),
+                                 {},
                                  {}}};
     writeState(state);
     const auto store = makeStore();

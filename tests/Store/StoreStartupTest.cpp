@@ -47,6 +47,7 @@ TEST_F(StoreStartupTest, aCurrentFileIsLoadedAndNotRewritten) {
                      QStringLiteral("9:00 AM"),
                      {},
                      {},
+                     {},
                      {}};
     state.history = {line};
     writeState(state);

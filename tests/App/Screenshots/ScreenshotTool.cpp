@@ -398,6 +398,7 @@ std::vector<HistoryItem> historyOfEveryKind() {
                                     QStringLiteral("10:%1 AM").arg(minute, 2, 10, QLatin1Char('0')),
                                     std::move(transaction),
                                     std::move(format),
+                                    {},
                                     {}});
         if (!lines.back().transactionID || lines.size() % 2 == 0)
             --minute;

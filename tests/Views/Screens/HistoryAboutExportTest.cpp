@@ -39,6 +39,7 @@ HistoryItem line(HistoryKind kind, const QString& plugin, const QString& detail,
                        QStringLiteral("9:05 AM"),
                        transaction.isEmpty() ? std::nullopt : std::optional(transaction),
                        format.isEmpty() ? std::nullopt : std::optional(format),
+                       {},
                        {}};
 }
 
@@ -108,20 +109,23 @@ QMessageBox* exportFailedAlert(const QWidget& view) {
 
 TEST(HistoryCsvDocumentTest, QuotesEveryAwkwardFieldAndEndsEachLineWithALineFeed) {
     const testing::PinnedTextLocale locale;
+    // Lines written before the moment was kept have an empty "Date".
     const QByteArray expected =
-        "Time,Operation,Product,Formats,Format Bundles,Detail,Result\n"
+        "Time,Operation,Product,Formats,Format Bundles,Detail,Result,Date\n"
         "9:05 AM,Moved to Quarantine,\"Fern, Hill\",AU + VST3,2,"
-        "AU + VST3 moved to reversible quarantine as one product transaction.,Successful\n"
+        "AU + VST3 moved to reversible quarantine as one product transaction.,Successful,\n"
         "9:05 AM,Scan Completed,Inventory,,,\"Found the \"\"Pro\"\" edition.\nTwo folders were read.\","
-        "Successful\n"
-        "9:05 AM,Protection Enabled,\"'=HYPERLINK(\"\"x\"\")\",,,\"Protected\rall formats\",Successful\n"
+        "Successful,\n"
+        "9:05 AM,Protection Enabled,\"'=HYPERLINK(\"\"x\"\")\",,,\"Protected\rall formats\",Successful,\n"
         "9:05 AM,Restored,Tidewater,AU,1,"
-        "AU restored to the recorded original location as one product transaction.,Successful\n";
+        "AU restored to the recorded original location as one product transaction.,Successful,\n";
     EXPECT_EQ(historyCsvDocument(awkwardHistory()), expected);
 
-    const QByteArray single = historyCsvDocument({line(HistoryKind::scanCanceled, "Inventory", "Canceled.")});
-    EXPECT_EQ(single, "Time,Operation,Product,Formats,Format Bundles,Detail,Result\n"
-                      "9:05 AM,Scan Canceled,Inventory,,,Canceled.,No changes made\n");
+    HistoryItem dated = line(HistoryKind::scanCanceled, "Inventory", "Canceled.");
+    dated.date = Timestamp::fromDateTime(QDateTime(QDate(2026, 12, 9), QTime(9, 5)));
+    EXPECT_EQ(historyCsvDocument({dated}),
+              "Time,Operation,Product,Formats,Format Bundles,Detail,Result,Date\n"
+              "9:05 AM,Scan Canceled,Inventory,,,Canceled.,No changes made,2026-12-09\n");
 }
 
 TEST(HistoryCsvDocumentTest, PythonsCsvReaderReadsBackEveryField) {

@@ -20,6 +20,7 @@ HistoryItem line(HistoryKind kind, const QString& plugin, const QString& detail,
                        time,
                        transaction.isEmpty() ? std::nullopt : std::optional(transaction),
                        format.isEmpty() ? std::nullopt : std::optional(format),
+                       {},
                        {}};
 }
 
@@ -101,7 +102,7 @@ TEST(HistoryRowsTest, GroupedOperationsGiveOneRowEachWithChipsCountsAndOutcomes)
     ASSERT_EQ(operations.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(i);
-        const HistoryRow row = makeHistoryRow(operations[i]);
+        const HistoryRow row = makeHistoryRow(operations[i], QDate(2026, 12, 10));
         EXPECT_EQ(row.id, operations[i].items.front().id);
         EXPECT_EQ(row.plugin, expected[i].plugin);
         EXPECT_EQ(row.chips, expected[i].chips);
@@ -117,6 +118,34 @@ TEST(HistoryRowsTest, GroupedOperationsGiveOneRowEachWithChipsCountsAndOutcomes)
     EXPECT_EQ(metrics.quarantined, 1);
     EXPECT_EQ(metrics.trashed, 1);
     EXPECT_EQ(historyMetrics({}).productActions, 0);
+}
+
+// A row shows the date of an operation from another day above its time; the date of its newest
+// line counts.
+TEST(HistoryRowsTest, OperationsOfAnotherDayShowTheirDate) {
+    const testing::PinnedTextLocale locale;
+    const QDate today(2026, 12, 10);
+    const auto at = [](QDate day, QTime time) { return Timestamp::fromDateTime(QDateTime(day, time)); };
+    const struct {
+        std::optional<Timestamp> newest;
+        std::optional<Timestamp> oldest;
+        QString shown;
+    } cases[] = {
+        {at(today, QTime(0, 0)), at(QDate(2026, 12, 9), QTime(23, 59)), "1:09 PM"},
+        {at(QDate(2026, 12, 9), QTime(23, 59)), at(today, QTime(0, 1)), "Dec 9, 2026\n1:09 PM"},
+        {at(QDate(2025, 12, 10), QTime(13, 9)), std::nullopt, "Dec 10, 2025\n1:09 PM"},
+        {std::nullopt, at(QDate(2025, 12, 10), QTime(13, 9)), "1:09 PM"},
+    };
+    for (const auto& test : cases) {
+        std::vector<HistoryItem> lines{
+            line(HistoryKind::quarantine, "Larkspur", "Moved.", "T1", "AU", "1:09 PM"),
+            line(HistoryKind::quarantine, "Larkspur", "Moved.", "T1", "VST3", "1:09 PM")};
+        lines[0].date = test.newest;
+        lines[1].date = test.oldest;
+        const auto operations = groupHistoryOperations(lines);
+        ASSERT_EQ(operations.size(), 1u);
+        EXPECT_EQ(makeHistoryRow(operations.front(), today).time, test.shown);
+    }
 }
 
 TEST(HistoryRowsTest, ListModelDrawsNoDividerUnderTheLastRowOnly) {

@@ -7,11 +7,21 @@
 
 namespace quorvane {
 
+namespace {
+
+// The local date as ISO 8601, which every spreadsheet reads as a date; empty for lines written
+// before the moment was kept.
+QString dateField(const std::optional<Timestamp>& date) {
+    return date ? date->toDateTime().toLocalTime().date().toString(Qt::ISODate) : QString();
+}
+
+} // namespace
+
 const QStringList& historyCsvHeader() {
     static const QStringList header{
         QStringLiteral("Time"),    QStringLiteral("Operation"),      QStringLiteral("Product"),
         QStringLiteral("Formats"), QStringLiteral("Format Bundles"), QStringLiteral("Detail"),
-        QStringLiteral("Result"),
+        QStringLiteral("Result"),  QStringLiteral("Date"),
     };
     return header;
 }
@@ -29,6 +39,7 @@ std::vector<QStringList> historyCsvRecords(const std::vector<HistoryOperation>& 
             counted ? QString::number(operation.items.size()) : QString(),
             operation.summary(),
             historyOutcome(operation.kind),
+            dateField(operation.items.front().date),
         });
     }
     return records;

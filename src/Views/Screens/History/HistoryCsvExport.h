@@ -14,7 +14,7 @@ namespace quorvane {
 
 // The operation-history CSV: one line per product action, newest first.
 const QStringList& historyCsvHeader();
-// The seven fields of each operation's line, unescaped.
+// The eight fields of each operation's line, unescaped.
 std::vector<QStringList> historyCsvRecords(const std::vector<HistoryOperation>& operations);
 // The whole file for a history, newest line first.
 QByteArray historyCsvDocument(const std::vector<HistoryItem>& history);

@@ -1,5 +1,6 @@
 #include "Views/Screens/History/HistoryView.h"
 
+#include "Store/DisplayTime.h"
 #include "Store/PluginInventoryStore.h"
 #include "Views/Kit/DetailShell.h"
 #include "Views/Kit/InfoBar.h"
@@ -111,10 +112,13 @@ QString historyOutcome(HistoryKind kind) {
     }
 }
 
-HistoryRow makeHistoryRow(const HistoryOperation& operation) {
+HistoryRow makeHistoryRow(const HistoryOperation& operation, const QDate& today) {
     HistoryRow row;
     row.id = operation.id;
     row.time = operation.time;
+    const std::optional<Timestamp>& date = operation.items.front().date;
+    if (date && date->toDateTime().toLocalTime().date() != today)
+        row.time = abbreviatedDateText(*date) + u'\n' + operation.time;
     row.style = historyKindStyle(operation.kind);
     row.plugin = operation.plugin;
     row.chips = operation.formats();
@@ -150,9 +154,10 @@ HistoryMetrics historyMetrics(const std::vector<HistoryOperation>& operations) {
 
 HistoryOperationListModel::HistoryOperationListModel(QObject* parent) : QAbstractListModel(parent) {}
 
-void HistoryOperationListModel::setOperations(std::vector<HistoryOperation> operations) {
+void HistoryOperationListModel::setOperations(std::vector<HistoryOperation> operations, const QDate& today) {
     beginResetModel();
     m_operations = std::move(operations);
+    m_today = today;
     m_rows.clear();
     m_rows.resize(m_operations.size());
     endResetModel();
@@ -161,7 +166,8 @@ void HistoryOperationListModel::setOperations(std::vector<HistoryOperation> oper
 const HistoryRow& HistoryOperationListModel::row(int index) const {
     auto& cached = m_rows.at(static_cast<std::size_t>(index));
     if (!cached)
-        cached = std::make_unique<HistoryRow>(makeHistoryRow(m_operations[static_cast<std::size_t>(index)]));
+        cached = std::make_unique<HistoryRow>(
+            makeHistoryRow(m_operations[static_cast<std::size_t>(index)], m_today));
     return *cached;
 }
 

@@ -7,6 +7,7 @@
 
 #include <QAbstractListModel>
 #include <QColor>
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QStyledItemDelegate>
@@ -39,6 +40,7 @@ QString historyOutcome(HistoryKind kind);
 // One row of the history list, everything it shows.
 struct HistoryRow {
     QUuid id;
+    // The stored time of day, below the date when the operation is not from today.
     QString time;
     HistoryKindStyle style;
     QString plugin;
@@ -50,7 +52,9 @@ struct HistoryRow {
     bool successful = false;
 };
 
-HistoryRow makeHistoryRow(const HistoryOperation& operation);
+// `today` is the local date the time texts are read against: a row of another day shows its date
+// above its time.
+HistoryRow makeHistoryRow(const HistoryOperation& operation, const QDate& today);
 
 // The four counts above the list; each counts product actions, not lines or bundles.
 struct HistoryMetrics {
@@ -82,7 +86,7 @@ public:
 
     explicit HistoryOperationListModel(QObject* parent = nullptr);
 
-    void setOperations(std::vector<HistoryOperation> operations);
+    void setOperations(std::vector<HistoryOperation> operations, const QDate& today = QDate::currentDate());
     const std::vector<HistoryOperation>& operations() const { return m_operations; }
     const HistoryRow& row(int index) const;
 
@@ -91,6 +95,7 @@ public:
 
 private:
     std::vector<HistoryOperation> m_operations;
+    QDate m_today;
     mutable std::vector<std::unique_ptr<HistoryRow>> m_rows;
 };
 
