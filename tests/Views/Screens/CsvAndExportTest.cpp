@@ -109,7 +109,8 @@ TEST_F(AtomicExportTest, FailedWriteReportsTheErrorAndKeepsTheEarlierFile) {
         if (path == existing && ::geteuid() == 0)
             continue;
         EXPECT_EQ(outcome.kind, ExportOutcome::Kind::failed) << path.toStdString();
-        EXPECT_FALSE(outcome.error.isEmpty());
+        EXPECT_TRUE(outcome.error.startsWith(QStringLiteral("“%1” could not be written: ").arg(path)))
+            << outcome.error.toStdString();
     }
     ::chmod(QFile::encodeName(folder).constData(), 0700);
     if (::geteuid() != 0) {

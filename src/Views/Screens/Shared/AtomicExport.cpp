@@ -3,6 +3,7 @@
 #include "Views/Kit/ConfirmAlert.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
@@ -29,8 +30,15 @@ ExportOutcome exportAtomically(SaveLocationProvider& panel, QWidget* parent, con
     if (!path || path->isEmpty())
         return {};
     const auto written = writeAtomically(*path, contents());
-    if (!written)
-        return {ExportOutcome::Kind::failed, *path, written.error()};
+    // The system's description alone ("Permission denied") does not say which file it was about.
+    if (!written) {
+        const QString file = QDir::toNativeSeparators(*path);
+        return {ExportOutcome::Kind::failed, *path,
+                written.error().isEmpty()
+                    ? QCoreApplication::translate("AtomicExport", "“%1” could not be written.").arg(file)
+                    : QCoreApplication::translate("AtomicExport", "“%1” could not be written: %2")
+                          .arg(file, written.error())};
+    }
     return {ExportOutcome::Kind::written, *path, {}};
 }
 

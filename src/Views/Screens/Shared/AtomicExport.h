@@ -15,7 +15,7 @@ namespace quorvane {
 
 // How an export ended: the user cancelled the panel (nothing written), the file is in place at
 // `path`, or the write failed with the system's description in `error` (any earlier file at the
-// chosen place is unchanged).
+// chosen place is unchanged), naming the file.
 struct ExportOutcome {
     enum class Kind { cancelled, written, failed };
     Kind kind = Kind::cancelled;
