@@ -87,6 +87,11 @@ protected:
         folderAccess = std::make_unique<PluginFolderAccess>(PluginFolderAccess::Services{
             std::make_shared<QSettings>(tree.path(QStringLiteral("settings.ini")), QSettings::IniFormat),
             picker, std::make_shared<PlatformFolderSecurityScope>()});
+        openModel();
+    }
+
+    // The model over the current store, shown.
+    void openModel() {
         model = std::make_unique<InventoryViewModel>(
             *folderAccess, *service, *store,
             Binding<std::optional<Plugin>>{[this] { return inspected; },

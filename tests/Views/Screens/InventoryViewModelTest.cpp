@@ -1,6 +1,7 @@
 #include "InventoryTestSupport.h"
 #include "Views/Kit/Palette.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -109,6 +110,25 @@ TEST_F(InventoryViewModelTest, MessageBarsComeInTheirOrderWithTheirPrefixes) {
                    Palette::amber()},
                   {QStringLiteral("Folder authorization failed: No access."), Palette::amber()},
                   {QStringLiteral("Refused here."), Palette::amber()}}));
+
+    // A state file that cannot be read was never written to: the bar says it was a read.
+    model.reset();
+    store->waitForIdle();
+    store.reset();
+    {
+        QFile file(statePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("{\"schemaVersion\": ");
+    }
+    store = std::make_unique<PluginInventoryStore>(isolatedEnvironment());
+    ASSERT_TRUE(store->fileActionsBlockedByStorage());
+    openModel();
+    EXPECT_EQ(model->messageBars(),
+              (std::vector<InventoryViewModel::MessageBar>{
+                  {QStringLiteral("Quorvane could not read its local inventory state: ") +
+                       *store->lastStorageError(),
+                   Palette::amber()},
+                  {QStringLiteral("Folder authorization failed: No access."), Palette::amber()}}));
 }
 
 TEST_F(InventoryViewModelTest, TheFolderLabelNamesOneFolderAndCountsSeveral) {
@@ -129,6 +149,55 @@ TEST_F(InventoryViewModelTest, TheFolderLabelNamesOneFolderAndCountsSeveral) {
         folderAccess->setAuthorizedFolders(urls);
         EXPECT_EQ(model->folderLabel(), test.label) << test.folders.join(u',').toStdString();
     }
+}
+
+// A scan reads only the standard locations within an authorised folder; choosing one says which
+// it covers, or that it covers none.
+TEST_F(InventoryViewModelTest, AuthorizingAFolderSaysWhichStandardLocationsItCovers) {
+    openScreen({});
+    const QString plugIns = roots.path(QStringLiteral("/Library/Audio/Plug-Ins"));
+    const QString vst3 = roots.path(QStringLiteral("/Library/Audio/Plug-Ins/VST3"));
+    const QString elsewhere = tree.makeDirectory(QStringLiteral("Samples"));
+    QDir().mkpath(vst3);
+    const struct {
+        QStringList chosen;
+        QString message;
+        NoticeStyle style;
+    } cases[] = {
+        {{vst3},
+         QStringLiteral("Scans now look in the standard plugin locations within “%1”: %1 (VST3).").arg(vst3),
+         NoticeStyle::success},
+        {{elsewhere},
+         QStringLiteral(
+             "“%1” holds none of the standard plugin locations, so a scan finds nothing in it. Scans "
+             "look only in the standard locations (such as Library/Audio/Plug-Ins/VST3) within the "
+             "folders you authorize.")
+             .arg(elsewhere),
+         NoticeStyle::warning},
+        // Already authorised: only the new one is told about.
+        {{vst3, plugIns},
+         QStringLiteral(
+             "Scans now look in the standard plugin locations within “%1”: %1/Components (AU), %1/VST "
+             "(VST2), %1/VST3 (VST3), %1/CLAP (CLAP).")
+             .arg(plugIns),
+         NoticeStyle::success},
+    };
+    for (const auto& test : cases) {
+        QList<QUrl> urls;
+        for (const QString& folder : test.chosen)
+            urls << QUrl::fromLocalFile(folder);
+        picker->answer = urls;
+        model->authorizeFolders();
+        ASSERT_TRUE(store->notice().has_value()) << test.chosen.join(u',').toStdString();
+        EXPECT_EQ(store->notice()->title, QStringLiteral("Folder Authorized"));
+        EXPECT_EQ(store->notice()->message, test.message);
+        EXPECT_EQ(store->notice()->style, test.style);
+        store->dismissNotice(store->notice()->id);
+    }
+    // A cancelled panel says nothing.
+    picker->answer.reset();
+    model->authorizeFolders();
+    EXPECT_FALSE(store->notice().has_value());
 }
 
 TEST_F(InventoryViewModelTest, FiltersMatchExactlyAndSearchNameOrManufacturerOnly) {

@@ -1,6 +1,7 @@
 #include "Views/Screens/Inventory/InventoryViewModel.h"
 
 #include "Discovery/PluginFolderAccess.h"
+#include "Discovery/PluginScanner.h"
 #include "HelperClient/PluginManagementService.h"
 #include "Model/Identity.h"
 #include "Model/OperationNotice.h"
@@ -13,6 +14,7 @@
 #include "Views/Screens/Shared/CsvWriter.h"
 #include "Views/Screens/Shared/PrivilegedActionRoad.h"
 
+#include <QDir>
 #include <QSet>
 
 #include <algorithm>
@@ -30,6 +32,7 @@ const QString preparing = QStringLiteral("Preparing standard plugin locations…
 const QString scanning = QStringLiteral("Scanning %1 plugins…");
 const QString bundlesFound = QStringLiteral("%1 bundles found");
 const QString storageError = QStringLiteral("Quorvane could not save its local inventory state: ");
+const QString unreadableState = QStringLiteral("Quorvane could not read its local inventory state: ");
 const QString folderError = QStringLiteral("Folder authorization failed: ");
 const QString helperStillAvailable =
     QStringLiteral(" Scanning, search, export, and protection remain available.");
@@ -42,7 +45,36 @@ const QString exportFileName = QStringLiteral("Quorvane-Plugin-Inventory.csv");
 const QString exportedTitle = QStringLiteral("Inventory Exported");
 const QString exportedMessage = QStringLiteral("The CSV report was saved to the location you selected.");
 const QString listSeparator = QStringLiteral(" | ");
+const QString folderAuthorizedTitle = QStringLiteral("Folder Authorized");
+const QString folderCovers =
+    QStringLiteral("Scans now look in the standard plugin locations within “%1”: %2.");
+const QString folderCoversNone =
+    QStringLiteral("“%1” holds none of the standard plugin locations, so a scan finds nothing in it. Scans "
+                   "look only in the standard locations (such as Library/Audio/Plug-Ins/VST3) within the "
+                   "folders you authorize.");
 } // namespace text
+
+// What newly authorised folders add to a scan, which reads only the standard locations within
+// them: a folder holding none of them would otherwise go unnoticed until a scan finds nothing.
+std::optional<OperationNotice> folderCoverageNotice(const QList<QUrl>& added,
+                                                    const PluginScanner::Environment& environment) {
+    if (added.isEmpty())
+        return std::nullopt;
+    QStringList sentences;
+    bool coversAny = false;
+    for (const QUrl& folder : added) {
+        const QString shown = QDir::toNativeSeparators(folder.toLocalFile());
+        QStringList covered;
+        for (const PluginScanner::Location& location : PluginScanner::selectLocations({folder}, environment))
+            covered << QStringLiteral("%1 (%2)").arg(QDir::toNativeSeparators(location.url.toLocalFile()),
+                                                     location.format);
+        coversAny = coversAny || !covered.isEmpty();
+        sentences << (covered.isEmpty() ? text::folderCoversNone.arg(shown)
+                                        : text::folderCovers.arg(shown, covered.join(QStringLiteral(", "))));
+    }
+    return OperationNotice::make(text::folderAuthorizedTitle, sentences.join(u' '),
+                                 coversAny ? NoticeStyle::success : NoticeStyle::warning);
+}
 
 QString protectionLabel(int level) {
     switch (level) {
@@ -331,7 +363,10 @@ std::vector<InventoryViewModel::MessageBar> InventoryViewModel::messageBars() co
     if (const auto& notice = m_store.lastScanNotice())
         bars.push_back({*notice, Palette::accent()});
     if (const auto& error = m_store.lastStorageError())
-        bars.push_back({text::storageError + *error, Palette::amber()});
+        // A store blocked by its state file read it and never writes it; only a write can fail then.
+        bars.push_back(
+            {(m_store.fileActionsBlockedByStorage() ? text::unreadableState : text::storageError) + *error,
+             Palette::amber()});
     if (const auto& error = m_folderAccess.lastError())
         bars.push_back({text::folderError + *error, Palette::amber()});
     if (const auto& error = m_store.lastOperationError())
@@ -727,7 +762,15 @@ void InventoryViewModel::cancelScan() {
 }
 
 void InventoryViewModel::authorizeFolders() {
+    const QList<QUrl> before = m_folderAccess.authorizedFolders();
     m_folderAccess.authorizeFolders();
+    QList<QUrl> added;
+    for (const QUrl& folder : m_folderAccess.authorizedFolders()) {
+        if (!before.contains(folder))
+            added << folder;
+    }
+    if (auto notice = folderCoverageNotice(added, m_store.environment().scanner))
+        m_store.presentNotice(std::move(*notice));
 }
 
 void InventoryViewModel::openParentFolder(const QString& location) {
