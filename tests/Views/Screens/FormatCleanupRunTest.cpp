@@ -214,6 +214,12 @@ TEST_F(FormatCleanupRunTest, RestoreOfACompletedRunPutsEveryBundleBackInChunks) 
     EXPECT_TRUE(viewModel->recentRuns().empty());
     // A restore leaves the run record as it was.
     EXPECT_EQ(lastRun().status, Status::completed);
+    // One message for the whole restore, with its total.
+    ASSERT_TRUE(store->notice().has_value());
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Plugins Restored"));
+    EXPECT_EQ(store->notice()->message,
+              QStringLiteral("257 format bundles returned through the "
+                             "administrator-approved helper in 2 verified transactions."));
 }
 
 TEST_F(FormatCleanupRunTest, APreviewOutdatedDuringARestoreIsDroppedWhenTheRestoreEnds) {
@@ -244,6 +250,13 @@ TEST_F(FormatCleanupRunTest, RestoreStopsAtAChunkThatIsNotCommitted) {
     EXPECT_FALSE(run->isBusy());
     EXPECT_TRUE(run->restoreChunks().empty());
     EXPECT_EQ(store->quarantinedBundleCount(), 300 - 256);
+    // Why it stopped, and what came back before.
+    ASSERT_TRUE(store->notice().has_value());
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Restore Failed Safely"));
+    EXPECT_EQ(store->notice()->message,
+              QStringLiteral(
+                  "The helper could not move it. Before the restore stopped, 256 format bundles returned "
+                  "through the administrator-approved helper as one verified transaction."));
 }
 
 TEST_F(FormatCleanupRunTest, RecentRunsAreFinishedRunsStillHoldingBundlesFiveAtMost) {

@@ -1,7 +1,9 @@
 #include "Views/Screens/FormatCleanup/FormatCleanupRunController.h"
 
 #include "HelperClient/PluginManagementService.h"
+#include "Model/OperationNotice.h"
 #include "Store/PluginInventoryStore.h"
+#include "Store/PrivilegedTransactionTexts.h"
 
 #include <QPointer>
 
@@ -104,24 +106,25 @@ void FormatCleanupRunController::runNextPresetChunk() {
                     self->closeRunEarly();
                 return;
             }
-            send(*request, [self, store, request = *request, runID](const PrivilegedQuarantineResult& result) {
-                if (self)
-                    self->completePresetChunk(result, request, runID);
-                else if (store)
-                    store->completePrivilegedQuarantine(result, request.transactionID, request.items);
-            });
+            send(*request,
+                 [self, store, request = *request, runID](const PrivilegedQuarantineResult& result) {
+                     if (self)
+                         self->completePresetChunk(result, request, runID);
+                     else if (store)
+                         store->completePrivilegedQuarantine(result, request.transactionID, request.items);
+                 });
         });
 }
 
 void FormatCleanupRunController::completePresetChunk(const PrivilegedQuarantineResult& result,
                                                      const PrivilegedQuarantineRequest& request,
                                                      const QUuid& runID) {
-    m_store.completePrivilegedQuarantine(result, request.transactionID, request.items,
-                                         [self = QPointer(this), runID,
-                                          transactionID = request.transactionID](bool committed) {
-                                             if (self)
-                                                 self->presetChunkCommitted(committed, runID, transactionID);
-                                         });
+    m_store.completePrivilegedQuarantine(
+        result, request.transactionID, request.items,
+        [self = QPointer(this), runID, transactionID = request.transactionID](bool committed) {
+            if (self)
+                self->presetChunkCommitted(committed, runID, transactionID);
+        });
 }
 
 void FormatCleanupRunController::presetChunkCommitted(bool committed, const QUuid& runID,
@@ -167,6 +170,9 @@ void FormatCleanupRunController::restoreCompletedRun(const QUuid& runID) {
         return;
     m_restoringRunID = runID;
     m_restoreChunks = chunkSelections(selections, cleanupChunkSize);
+    m_restoreChunkCount = int(m_restoreChunks.size());
+    m_restoredChunkCount = 0;
+    m_restoredBundleCount = 0;
     emit busyChanged();
     runNextRestoreChunk();
 }
@@ -200,15 +206,52 @@ void FormatCleanupRunController::runNextRestoreChunk() {
 
 void FormatCleanupRunController::completeRestoreChunk(const PrivilegedRestoreResult& result,
                                                       const PrivilegedRestoreRequest& request) {
-    m_store.completePrivilegedRestore(result, request.transactionID, request.items,
-                                      [self = QPointer(this)](bool committed) {
-                                          if (!self)
-                                              return;
-                                          if (committed)
-                                              self->runNextRestoreChunk();
-                                          else
-                                              self->endRestore();
-                                      });
+    m_store.completePrivilegedRestore(
+        result, request.transactionID, request.items,
+        [self = QPointer(this), bundles = qsizetype(request.items.size())](bool committed) {
+            if (!self)
+                return;
+            if (!committed) {
+                self->endRestore();
+                return;
+            }
+            ++self->m_restoredChunkCount;
+            self->m_restoredBundleCount += bundles;
+            // The store has just announced this chunk alone; a run of several gets one message at
+            // its end instead.
+            const auto& notice = self->m_store.notice();
+            if (self->m_restoreChunkCount > 1 && notice &&
+                notice->title == PrivilegedTransactionTexts::Restore::successTitle)
+                self->m_store.dismissNotice(notice->id);
+            self->runNextRestoreChunk();
+        });
+}
+
+void FormatCleanupRunController::closeRestoreMessage() {
+    if (m_restoreChunkCount <= 1 || m_restoredChunkCount == 0)
+        return;
+    const QString transactions =
+        m_restoredChunkCount == 1 ? QStringLiteral("as one verified transaction")
+                                  : QStringLiteral("in %1 verified transactions").arg(m_restoredChunkCount);
+    if (m_restoredChunkCount == m_restoreChunkCount) {
+        m_store.presentNotice(OperationNotice::make(
+            PrivilegedTransactionTexts::Restore::successTitle,
+            QStringLiteral("%1 format bundles returned through the administrator-approved helper %2.")
+                .arg(m_restoredBundleCount)
+                .arg(transactions),
+            NoticeStyle::success));
+        return;
+    }
+    // The chunk that stopped the restore has said why; what came back before it is added.
+    const auto& notice = m_store.notice();
+    const QString before =
+        QStringLiteral("Before the restore stopped, %1 format bundles returned through the "
+                       "administrator-approved helper %2.")
+            .arg(m_restoredBundleCount)
+            .arg(transactions);
+    m_store.presentNotice(
+        OperationNotice::make(notice ? notice->title : PrivilegedTransactionTexts::Restore::attentionTitle,
+                              notice ? notice->message + u' ' + before : before, NoticeStyle::warning));
 }
 
 void FormatCleanupRunController::endRestore() {
@@ -217,8 +260,10 @@ void FormatCleanupRunController::endRestore() {
     m_restoringRunID.reset();
     m_restoreChunks.clear();
     setBusyFrom(wasBusy);
-    if (wasRestoring)
+    if (wasRestoring) {
+        closeRestoreMessage();
         emit restoreEnded();
+    }
 }
 
 } // namespace quorvane

@@ -87,6 +87,8 @@ private:
     void runNextRestoreChunk();
     void completeRestoreChunk(const PrivilegedRestoreResult& result, const PrivilegedRestoreRequest& request);
     void endRestore();
+    // Leaves one message for a restore of several chunks, with its total.
+    void closeRestoreMessage();
     void setBusyFrom(bool wasBusy);
 
     PluginInventoryStore& m_store;
@@ -96,6 +98,9 @@ private:
     int m_completedChunkCount = 0;
     std::optional<QUuid> m_restoringRunID;
     std::vector<SelectionChunk> m_restoreChunks;
+    int m_restoreChunkCount = 0;
+    int m_restoredChunkCount = 0;
+    qsizetype m_restoredBundleCount = 0;
 };
 
 } // namespace quorvane
