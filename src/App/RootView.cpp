@@ -1,5 +1,6 @@
 #include "App/RootView.h"
 
+#include "App/ClosedTransaction.h"
 #include "App/NoticePresenter.h"
 #include "App/Sidebar.h"
 #include "App/StoreShellSource.h"
@@ -84,12 +85,19 @@ RootView::RootView(const RootViewObjects& objects, const ImageLoader& images, QW
     refreshCounts();
     showSelectedSection();
     m_notices = new NoticePresenter(*m_source, this);
+    ClosedTransaction::reportNoted(*m_inventoryStore, this);
     // A folder the desktop could not show would otherwise leave the click without any answer.
     setFolderNotOpenedHandler(
         [store = QPointer<PluginInventoryStore>(m_inventoryStore.get())](const QString& folder) {
             if (store)
                 store->presentNotice(folderNotOpenedNotice(folder));
         });
+}
+
+void RootView::closeEvent(QCloseEvent* event) {
+    // Closing ends the program at once, whatever the helper is doing.
+    ClosedTransaction::noteIfInFlight(*m_inventoryStore);
+    QWidget::closeEvent(event);
 }
 
 RootView::~RootView() {

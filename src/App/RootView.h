@@ -52,6 +52,7 @@ public:
 protected:
     // Tab and Backtab follow the reading order of the sidebar and the shown screen.
     bool focusNextPrevChild(bool next) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void showSelectedSection();
