@@ -144,7 +144,9 @@ void PluginInventoryStore::pruneEmptyQuarantineFolders() {
 // Trash recovery.
 
 TrashRecoveryState PluginInventoryStore::trashRecoveryState(const TrashedBundleRecord& record) const {
-    const bool inTrash = pathExists(record.trashPath);
+    // A reconciled record's bundle has left the Trash; whatever a later move put under its Trash name
+    // is another record's.
+    const bool inTrash = !record.reconciledDate && pathExists(record.trashPath);
     const bool atOriginal = pathExists(record.originalPath);
     if (!inTrash)
         return atOriginal ? TrashRecoveryState::alreadyRestored : TrashRecoveryState::missingFromTrash;

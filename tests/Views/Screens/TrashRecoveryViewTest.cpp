@@ -84,6 +84,25 @@ TEST_F(TrashRecoveryScreenTest, CardsCountTheSnapshotsStatesAndRowsComeNewestFir
                                   QStringLiteral("Occupied"), QStringLiteral("Old")}));
 }
 
+// A record restored by the app keeps its state when a later Trash move puts another bundle under
+// the same Trash name: only the later record is ready.
+TEST_F(TrashRecoveryScreenTest, AReconciledRecordFollowsItsOwnBundleNotALaterOneUnderItsTrashName) {
+    startService(ServiceRegistrationStatus::notRegistered);
+    TrashedBundleRecord restored = record(QStringLiteral("Pro-R 2"), true, true, Timestamp{1});
+    restored.reconciledDate = Timestamp{2};
+    TrashedBundleRecord later = record(QStringLiteral("Pro-R 2 copy"), false, false, Timestamp{3});
+    later.trashPath = restored.trashPath;
+    openWith({restored, later});
+    EXPECT_EQ(entry(QStringLiteral("Pro-R 2")).state, TrashRecoveryState::alreadyRestored);
+    EXPECT_EQ(entry(QStringLiteral("Pro-R 2 copy")).state, TrashRecoveryState::readyToRestore);
+    QStringList values;
+    for (const MetricSpec& card : screen->cards())
+        values << card.title + u'=' + card.value;
+    EXPECT_EQ(values, (QStringList{QStringLiteral("Ready=1"), QStringLiteral("Reconciled=1"),
+                                   QStringLiteral("Needs Review=0")}));
+    EXPECT_EQ(store->restorableTrashRecordCount(), 1);
+}
+
 TEST_F(TrashRecoveryScreenTest, ATransactionIsOfferedWholeOnlyWhileEveryBundleIsReady) {
     startService(ServiceRegistrationStatus::notRegistered);
     const QString whole = uuidText(makeUuid());
