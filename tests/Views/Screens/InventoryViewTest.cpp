@@ -167,6 +167,31 @@ TEST_F(InventoryViewTest, MoveAllFormatsActsOnTheProductTheAlertNamed) {
     EXPECT_EQ(store->activePlugins().size(), 1u);
 }
 
+// The batch alert acts on the products it named, re-planned: one of them quarantined meanwhile
+// (and so dropped from the selection) refuses the whole batch rather than moving the rest alone.
+TEST_F(InventoryViewTest, TheBatchAlertActsOnExactlyWhatItNamed) {
+    const Plugin first = synth(QStringLiteral("First"));
+    const Plugin second = synth(QStringLiteral("Second"));
+    show({first, second});
+    view->table()->view()->selectAll();
+    QApplication::processEvents();
+    find<QPushButton>(QStringLiteral("quarantineSelectedButton"))->click();
+    auto* alert = view->findChild<QMessageBox*>(QStringLiteral("batchQuarantineAlert"));
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(alert->informativeText().startsWith(QStringLiteral("Quorvane will move 2 selected plugins")));
+
+    quarantineThroughJournal({selection(first)});
+    ASSERT_EQ(screenModel()->selectedPluginIDs(), QSet<QUuid>{second.id});
+
+    alert->findChild<QPushButton*>(QStringLiteral("actionButton"))->click();
+    QApplication::processEvents();
+    EXPECT_EQ(helper().calls.size(), 1u); // the handshake only
+    EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
+    ASSERT_TRUE(store->notice().has_value());
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Privileged Quarantine Blocked"));
+    EXPECT_EQ(store->activePlugins().size(), 1u);
+}
+
 TEST_F(InventoryViewTest, AFailedExportShowsItsAlertUntilDismissed) {
     show({});
     fakes.panel->answer = tree.path(QStringLiteral("missing/inventory.csv"));
@@ -188,9 +213,8 @@ TEST_F(InventoryViewTest, LongFolderPathsNeverWidenTheScreen) {
     const QString longPath = QStringLiteral("/Library/Audio/Plug-Ins/VST3/") + QString(400, u'x');
     ScanHold hold;
     scan = hold.function(ScanProgress{QStringLiteral("VST3"), longPath, 0, 3, 7});
-    show({}, ServiceRegistrationStatus::enabled, [&](PersistedInventory& state) {
-        state.inaccessibleLocations = QStringList{longPath};
-    });
+    show({}, ServiceRegistrationStatus::enabled,
+         [&](PersistedInventory& state) { state.inaccessibleLocations = QStringList{longPath}; });
     view->resize(1100, 800);
     QApplication::processEvents();
     const int pathWidth = QFontMetrics(monospacedFont(10)).horizontalAdvance(longPath);

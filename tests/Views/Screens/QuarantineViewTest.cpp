@@ -237,32 +237,41 @@ TEST_F(QuarantineScreenTest, TheBatchAlertCountsTheTickedProductsStillInQuaranti
                              "original locations. Existing files will never be overwritten."));
 }
 
-TEST_F(QuarantineScreenTest, AWholeProductConfirmationActsOnTheProductItNamedWhenItOpened) {
-    using Step = std::function<void(QuarantineDetailPane&)>;
+// Each confirmation acts on what it named when it opened, re-planned: the inspector's for the
+// product inspected then, the batch alert and sheet for the ticked products then. One restored
+// meanwhile (and so unticked) refuses the whole action rather than moving the rest alone.
+TEST_F(QuarantineScreenTest, AConfirmationActsOnWhatItNamedWhenItOpened) {
+    using Step = std::function<void(QuarantineView&)>;
+    const auto pane = [](QuarantineView& view) { return view.findChild<QuarantineDetailPane*>(); };
+    const auto click = [](QWidget* parent, const QString& name) {
+        auto* button = parent->findChild<QAbstractButton*>(name);
+        ASSERT_NE(button, nullptr) << name.toStdString();
+        button->click();
+    };
+    const Step confirmAlert = [&](QuarantineView& view) {
+        auto* alert = view.findChild<QMessageBox*>(QStringLiteral("confirmationAlert"));
+        ASSERT_NE(alert, nullptr);
+        click(alert, QStringLiteral("actionButton"));
+    };
+    const auto confirmSheet = [](TrashSheetFrame* sheet) {
+        ASSERT_NE(sheet, nullptr);
+        sheet->acknowledgement()->setChecked(true);
+        sheet->confirmButton()->click();
+    };
     struct Case {
         QString name;
         Step present;
         Step confirm;
     };
     const std::vector<Case> cases{
-        {QStringLiteral("Restore"),
-         [](QuarantineDetailPane& pane) {
-             pane.findChild<QAbstractButton*>(QStringLiteral("restorePluginButton"))->click();
-         },
-         [](QuarantineDetailPane& pane) {
-             auto* alert = pane.findChild<QMessageBox*>(QStringLiteral("confirmationAlert"));
-             ASSERT_NE(alert, nullptr);
-             alert->findChild<QAbstractButton*>(QStringLiteral("actionButton"))->click();
-         }},
-        {QStringLiteral("Trash"),
-         [](QuarantineDetailPane& pane) {
-             pane.findChild<QAbstractButton*>(QStringLiteral("trashPluginButton"))->click();
-         },
-         [](QuarantineDetailPane& pane) {
-             ASSERT_NE(pane.trashSheet(), nullptr);
-             pane.trashSheet()->acknowledgement()->setChecked(true);
-             pane.trashSheet()->confirmButton()->click();
-         }},
+        {QStringLiteral("Restore"), [&](QuarantineView& view) { click(pane(view), "restorePluginButton"); },
+         confirmAlert},
+        {QStringLiteral("Trash"), [&](QuarantineView& view) { click(pane(view), "trashPluginButton"); },
+         [&](QuarantineView& view) { confirmSheet(pane(view)->trashSheet()); }},
+        {QStringLiteral("BatchRestore"), [](QuarantineView& view) { view.presentBatchRestore(); },
+         confirmAlert},
+        {QStringLiteral("BatchTrash"), [](QuarantineView& view) { view.presentBatchTrash(); },
+         [&](QuarantineView& view) { confirmSheet(view.batchTrashSheet()); }},
     };
     makeTrashFolder();
     for (const Case& test : cases) {
@@ -277,11 +286,10 @@ TEST_F(QuarantineScreenTest, AWholeProductConfirmationActsOnTheProductItNamedWhe
         view.model().setSelectedPluginIDs({named.id, other.id});
         view.refresh();
         ASSERT_EQ(inspected->id, named.id);
-        auto* pane = view.findChild<QuarantineDetailPane*>();
-        test.present(*pane);
+        test.present(view);
 
-        // Another road restores the named product while the confirmation is open: the inspector
-        // moves on to the other ticked one.
+        // Another road restores the named product while the confirmation is open: it leaves the
+        // ticks, and the inspector moves on to the other ticked one.
         const auto request = store->beginPrivilegedRestore(QuarantineViewModel::pluginSelections(named));
         ASSERT_TRUE(request.has_value());
         moveAll(*request);
@@ -290,9 +298,10 @@ TEST_F(QuarantineScreenTest, AWholeProductConfirmationActsOnTheProductItNamedWhe
                                              request->transactionID, request->items));
         store->waitForIdle();
         ASSERT_EQ(inspected->id, other.id);
+        ASSERT_EQ(view.model().selectedPluginIDs(), QSet<QUuid>{other.id});
 
-        // Confirming acts on the named product, which has nothing left to move.
-        test.confirm(*pane);
+        // Confirming acts on what was named, which has the restored product in it.
+        test.confirm(view);
         EXPECT_EQ(sentCount(), 0u);
         ASSERT_TRUE(store->notice().has_value());
         EXPECT_TRUE(store->notice()->title.endsWith(QStringLiteral("Blocked")))

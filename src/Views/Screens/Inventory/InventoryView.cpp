@@ -502,11 +502,14 @@ void InventoryView::refreshInspector() {
 
 void InventoryView::refreshAlerts() {
     if (m_model->confirmBatchQuarantine() && !m_batchAlert) {
+        // The alert names the selection as it is now; confirming moves exactly that, re-planned, even
+        // should a scan or another action change the selection meanwhile.
         m_batchAlert =
             presentConfirmation(this, text::batchTitle, m_model->batchQuarantineMessage(), text::batchAction,
-                                [model = QPointer<InventoryViewModel>(m_model)] {
+                                [model = QPointer<InventoryViewModel>(m_model),
+                                 named = activeBundleSelections(m_model->selectedPlugins())] {
                                     if (model)
-                                        model->quarantinePlugins(model->selectedPlugins());
+                                        model->quarantineSelections(named);
                                 });
         m_batchAlert->setObjectName(QStringLiteral("batchQuarantineAlert"));
         connect(m_batchAlert, &QMessageBox::finished, m_model,

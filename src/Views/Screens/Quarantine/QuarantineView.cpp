@@ -323,10 +323,10 @@ void QuarantineView::rebuildBars() {
 
 void QuarantineView::presentBatchRestore() {
     presentConfirmation(window(), T::batchRestoreTitle, m_model.batchRestoreMessage(), T::batchRestoreAction,
-                        [self = QPointer<QuarantineView>(this)] {
-                            // The batch as it is when the button is pressed.
+                        [self = QPointer<QuarantineView>(this), named = m_model.batchSelections()] {
+                            // The batch the alert named, re-planned, whatever the ticks are now.
                             if (self)
-                                self->m_model.restoreBatch();
+                                self->m_model.restore(named);
                         });
 }
 
@@ -339,10 +339,11 @@ void QuarantineView::presentBatchTrash() {
                                                    m_model.selectedQuarantinedBundleCount(),
                                                    std::move(onCancel), std::move(onConfirm), this);
         },
-        // Closed whether or not the road got past the readiness test.
-        [self = QPointer<QuarantineView>(this)] {
+        // Closed whether or not the road got past the readiness test; the batch is the one the sheet
+        // named.
+        [self = QPointer<QuarantineView>(this), named = m_model.batchSelections()] {
             if (self)
-                self->m_model.moveBatchToTrash();
+                self->m_model.moveToTrash(named);
         },
         QStringLiteral("batchTrashSheet"));
 }
