@@ -391,15 +391,18 @@ std::vector<HistoryItem> historyOfEveryKind() {
     int minute = 59;
     const auto add = [&](HistoryKind kind, const QString& plugin, const QString& detail,
                          std::optional<QString> transaction = {}, std::optional<QString> format = {}) {
-        lines.push_back(HistoryItem{QUuid::createUuid(),
-                                    plugin,
-                                    kind,
-                                    detail,
-                                    QStringLiteral("10:%1 AM").arg(minute, 2, 10, QLatin1Char('0')),
-                                    std::move(transaction),
-                                    std::move(format),
-                                    {},
-                                    {}});
+        lines.push_back(HistoryItem{
+            QUuid::createUuid(),
+            plugin,
+            kind,
+            detail,
+            QStringLiteral("10:%1 AM").arg(minute, 2, 10, QLatin1Char('0')),
+            std::move(transaction),
+            std::move(format),
+            {},
+            // The older lines are of another day, which their rows show.
+            lines.size() < 8 ? Timestamp::now()
+                             : Timestamp::fromDateTime(QDateTime(QDate(2026, 12, 1), QTime(10, minute)))});
         if (!lines.back().transactionID || lines.size() % 2 == 0)
             --minute;
     };
