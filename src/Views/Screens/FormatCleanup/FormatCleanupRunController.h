@@ -46,7 +46,7 @@ struct CleanupRunHelper {
 // chunk is either sent or the run is closed with its proper status (or, while its first chunk's
 // outcome is unknown, left open for the launch that settles it), and a screen shown again finds
 // the run where it is. The next chunk is sent only from the previous chunk's completion, and every
-// message is the store's.
+// message is the store's, but for the one that closes a restore of several chunks.
 class FormatCleanupRunController : public QObject {
     Q_OBJECT
 public:
