@@ -2,6 +2,7 @@
 
 #include "Model/SampleInventory.h"
 #include "Persistence/InventoryStateMigration.h"
+#include "Persistence/StateFile.h"
 #include "Persistence/StateFileLocations.h"
 #include "Store/DisplayTime.h"
 #include "Store/StoreOrders.h"
@@ -51,6 +52,8 @@ PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject
     : QObject(parent), m_environment(std::move(environment)), m_pathPolicy(m_environment.roots),
       m_plugins(shareInventory(sampleInventory())), m_inventoryRevision(InventoryRevisionToken::fresh()) {
     pruneEmptyQuarantineFolders();
+    // A write killed before its rename leaves a whole copy of the state behind; no write runs yet.
+    removeStaleStateFileCopies(stateFilePath());
     auto loaded = loadState();
     if (!loaded) {
         setPlugins(std::vector<Plugin>{});
