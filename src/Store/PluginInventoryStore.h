@@ -207,9 +207,11 @@ public:
     //
     // Begin returns the request with its journal set (none after a refusal, which is reported) and
     // hands it to `send` once the journal is on disk; `send` gets none after a refusal, including a
-    // journal that could not be written (its journal is then taken back). Complete returns false
-    // when it refused the result at once; `then` learns, exactly once, whether the transaction was
-    // committed, after the commit's state is on disk.
+    // journal that could not be written (its journal is then taken back). Without `send`, begin
+    // returns only once the journal's write is known, so that the request it returns never leaves
+    // before its journal (none when the write failed). Complete returns false when it refused the
+    // result at once; `then` learns, exactly once, whether the transaction was committed, after the
+    // commit's state is on disk.
     template <class Request>
     using Send = std::function<void(const std::optional<Request>& request)>;
     using Committed = std::function<void(bool committed)>;
@@ -468,8 +470,10 @@ private:
                     const std::optional<QUuid>& presetRunID, Send<typename Kind::Request> send);
     // Writes the kind's journal, just set to `request`; `send` gets the request once it is on disk.
     // A failed write takes the journal (and a cleanup run's link to it) back and is reported.
+    // Returns the request; without `send` only once its journal is on disk (none when it failed).
     template <class Kind>
-    void writeJournal(const typename Kind::Request& request, Send<typename Kind::Request> send);
+    std::optional<typename Kind::Request> writeJournal(const typename Kind::Request& request,
+                                                       Send<typename Kind::Request> send);
     template <class Kind>
     bool completePrivileged(const typename Kind::Result& result, const QString& transactionID,
                             const std::vector<typename Kind::Item>& items, Committed then);

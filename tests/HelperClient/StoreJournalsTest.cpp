@@ -5,7 +5,9 @@
 #include <QTest>
 
 #include <atomic>
+#include <chrono>
 #include <future>
+#include <thread>
 
 namespace quorvane::testing {
 namespace {
@@ -45,6 +47,26 @@ TEST_F(StoreJournalsTest, BeginWritesTheJournalBeforeTheRequestLeaves) {
     EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
     EXPECT_EQ(storedState().pendingPrivilegedQuarantine, request);
     EXPECT_EQ(store->lastStorageError(), std::nullopt);
+}
+
+// A caller that sends the request begin returns gets it only once its journal is on disk (or none).
+TEST_F(StoreJournalsTest, ARequestBeginReturnsIsOnlyHandedOutOnceItsJournalIsOnDisk) {
+    const Plugin plugin = synth();
+    for (const bool fails : {false, true}) {
+        open({plugin});
+        // A slow disk.
+        duringWrite = [this, fails](const PersistedInventory&) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            failSaves = fails;
+        };
+        const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+        const auto onDisk = storedState().pendingPrivilegedQuarantine;
+        duringWrite = {};
+        failSaves = false;
+        EXPECT_EQ(request.has_value(), !fails);
+        EXPECT_EQ(onDisk, request);
+        EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
+    }
 }
 
 TEST_F(StoreJournalsTest, ASaveFailureInBeginLeavesEverythingAsItWas) {
@@ -184,6 +206,7 @@ TEST_F(StoreJournalsTest, AFailureProvedOnDiskClearsTheJournal) {
         failedResult<PrivilegedQuarantineResult>(request->transactionID, QStringLiteral("Nothing moved."));
     EXPECT_FALSE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
     EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
+    store->waitForIdle();
     EXPECT_FALSE(storedState().pendingPrivilegedQuarantine.has_value());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Failed Safely"));
     EXPECT_EQ(store->notice()->message, QStringLiteral("Nothing moved."));
