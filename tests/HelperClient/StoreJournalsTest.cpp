@@ -366,7 +366,8 @@ TEST_F(StoreJournalsTest, ACommitWriteThatFailsAfterALaterChangeLosesNeitherOfTh
     store->waitForIdle();
 
     EXPECT_EQ(outcome, false);
-    EXPECT_EQ(store->notice()->message,
+    // The protection's notice follows its own write, after this one.
+    EXPECT_EQ(store->lastOperationError(),
               QStringLiteral(
                   "The files returned successfully, but Quorvane could not finish its inventory journal. "
                   "Do not rescan or retry; reopen the app to reconcile the pending transaction."));
