@@ -384,6 +384,44 @@ TEST_F(StoreJournalsTest, ACommitWriteThatFailsAfterALaterChangeLosesNeitherOfTh
     EXPECT_EQ(store->history().size(), 3u);
 }
 
+// A format lock's write fails while a quarantine of the same product commits; the commit's write,
+// which holds the lock too, succeeds.
+TEST_F(StoreJournalsTest, AFailedFormatLockNeverUndoesAQuarantineCommittedAfterIt) {
+    const Plugin plugin = product(QStringLiteral("Duo"), {QStringLiteral("VST3"), QStringLiteral("AU")},
+                                  {vst3(QStringLiteral("Duo.vst3")), component(QStringLiteral("Duo.component"))});
+    open({plugin});
+    const auto request = store->beginPrivilegedQuarantine({selection(plugin, 1)});
+    ASSERT_TRUE(request.has_value());
+    moveAll(*request);
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> writes = 0;
+    duringWrite = [&](const PersistedInventory&) {
+        if (++writes == 1)
+            released.wait();
+        failSaves = writes == 1;
+    };
+    std::optional<bool> locked;
+    store->setFormatProtection(selection(plugin, 0), true, [&](bool inEffect) { locked = inEffect; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return writes == 1; }, 10000));
+    std::optional<bool> outcome;
+    store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
+                                        request->transactionID, request->items,
+                                        [&](bool value) { outcome = value; });
+    release.set_value();
+    store->waitForIdle();
+    duringWrite = {};
+
+    EXPECT_EQ(outcome, true);
+    EXPECT_EQ(locked, true);
+    for (const std::vector<Plugin>& plugins : {store->plugins(), storedState().plugins}) {
+        ASSERT_EQ(plugins.size(), 1u);
+        const std::vector<PluginBundleRecord> records = plugins[0].bundleRecords();
+        EXPECT_TRUE(records.at(0).isProtected);
+        EXPECT_TRUE(records.at(1).isQuarantined());
+    }
+}
+
 TEST_F(StoreJournalsTest, QuarantineThenRestoreReturnsTheRecordToActive) {
     const Plugin plugin = synth();
     open({plugin});
