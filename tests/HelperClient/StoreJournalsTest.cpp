@@ -15,7 +15,22 @@ namespace {
 const QString pendingReason =
     QStringLiteral("A previous privileged plugin transaction still needs reconciliation.");
 
-class StoreJournalsTest : public TransactionStoreTest {};
+class StoreJournalsTest : public TransactionStoreTest {
+protected:
+    // The next write is held until `releaseHeldWrite` is set, then fails; the writes after it succeed.
+    void holdAndFailTheNextWrite() {
+        duringWrite = [this](const PersistedInventory&) {
+            if (++heldWrites == 1)
+                heldWriteReleased.wait();
+            failSaves = heldWrites == 1;
+        };
+    }
+
+    std::promise<void> releaseHeldWrite;
+    std::shared_future<void> heldWriteReleased = releaseHeldWrite.get_future().share();
+    // The writes since holdAndFailTheNextWrite.
+    std::atomic<int> heldWrites = 0;
+};
 
 TEST_F(StoreJournalsTest, BeginWritesTheJournalBeforeTheRequestLeaves) {
     const Plugin plugin = synth();
@@ -349,20 +364,13 @@ TEST_F(StoreJournalsTest, ACommitWriteThatFailsAfterALaterChangeLosesNeitherOfTh
     store->waitForIdle();
     moveAll(*request);
     // The commit's write is held, then fails; the writes after it succeed.
-    std::promise<void> release;
-    const std::shared_future<void> released = release.get_future().share();
-    std::atomic<int> writes = 0;
-    duringWrite = [&](const PersistedInventory&) {
-        if (++writes == 1)
-            released.wait();
-        failSaves = writes == 1;
-    };
+    holdAndFailTheNextWrite();
     std::optional<bool> outcome;
     store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request), request->transactionID,
                                      request->items, [&](bool value) { outcome = value; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return writes == 1; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heldWrites == 1; }, 10000));
     store->setProtection(*findPlugin(other.id), true);
-    release.set_value();
+    releaseHeldWrite.set_value();
     store->waitForIdle();
 
     EXPECT_EQ(outcome, false);
@@ -393,22 +401,15 @@ TEST_F(StoreJournalsTest, AFailedFormatLockNeverUndoesAQuarantineCommittedAfterI
     const auto request = store->beginPrivilegedQuarantine({selection(plugin, 1)});
     ASSERT_TRUE(request.has_value());
     moveAll(*request);
-    std::promise<void> release;
-    const std::shared_future<void> released = release.get_future().share();
-    std::atomic<int> writes = 0;
-    duringWrite = [&](const PersistedInventory&) {
-        if (++writes == 1)
-            released.wait();
-        failSaves = writes == 1;
-    };
+    holdAndFailTheNextWrite();
     std::optional<bool> locked;
     store->setFormatProtection(selection(plugin, 0), true, [&](bool inEffect) { locked = inEffect; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return writes == 1; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heldWrites == 1; }, 10000));
     std::optional<bool> outcome;
     store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
                                         request->transactionID, request->items,
                                         [&](bool value) { outcome = value; });
-    release.set_value();
+    releaseHeldWrite.set_value();
     store->waitForIdle();
     duringWrite = {};
 
