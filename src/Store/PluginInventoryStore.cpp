@@ -162,9 +162,10 @@ std::expected<std::optional<PersistedInventory>, StoreStateError> PluginInventor
 void PluginInventoryStore::saveState(SaveCompletion then) {
     schedulePendingTransactionCheck();
     // Every state holds the changes left unsettled before it, so its outcome is theirs too.
-    then = [this, number = ++m_saveCount, then = std::move(then)](const SaveResult& saved) {
-        if (then)
-            then(saved);
+    SaveCompletion completion = [this, number = ++m_saveCount,
+                                 own = std::move(then)](const SaveResult& saved) {
+        if (own)
+            own(saved);
         if (saved || number == m_saveCount)
             settleChanges(saved.has_value());
     };
@@ -174,11 +175,10 @@ void PluginInventoryStore::saveState(SaveCompletion then) {
         PersistedInventory state = persistedStateWithoutPlugins();
         state.plugins = *m_plugins;
         const SaveResult saved = writeStateFile(state);
-        if (then)
-            then(saved);
+        completion(saved);
         return;
     }
-    m_stateWriter->submit(persistedStateWithoutPlugins(), m_plugins, std::move(then));
+    m_stateWriter->submit(persistedStateWithoutPlugins(), m_plugins, std::move(completion));
 }
 
 void PluginInventoryStore::waitForIdle() {
