@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -95,6 +96,19 @@ std::expected<void, StateFileError> writeFileAtomically(const QString& path, con
 }
 
 } // namespace
+
+void removeStaleStateFileCopies(const QString& path) {
+    if (path.isEmpty())
+        return;
+    // The temporary name of an atomic write: the file's name, a dot and six random letters or digits.
+    const QRegularExpression copy(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(lastPathComponent(path)) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+    const QDir folder(deletingLastPathComponent(path));
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (copy.match(name).hasMatch())
+            QFile::remove(folder.filePath(name));
+    }
+}
 
 QString StateFileError::description() const {
     QString sentence;

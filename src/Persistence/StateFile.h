@@ -36,6 +36,10 @@ struct StateFileError {
 // synced after the rename. On any failure the previous file is left as it was.
 std::expected<void, StateFileError> writeStateFile(const PersistedInventory& state, const QString& path);
 
+// Removes the temporary copies that a write interrupted between writing and renaming left beside
+// `path` (its name, a dot and six letters or digits). Call it only while no write can run.
+void removeStaleStateFileCopies(const QString& path);
+
 // Far beyond any real inventory: 80,000 products make about 90 MB.
 inline constexpr qint64 maximumStateFileBytes = qint64(256) * 1024 * 1024;
 

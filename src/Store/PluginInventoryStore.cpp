@@ -2,6 +2,7 @@
 
 #include "Model/SampleInventory.h"
 #include "Persistence/InventoryStateMigration.h"
+#include "Persistence/StateFile.h"
 #include "Persistence/StateFileLocations.h"
 #include "Store/DisplayTime.h"
 #include "Store/StoreOrders.h"
@@ -51,6 +52,8 @@ PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject
     : QObject(parent), m_environment(std::move(environment)), m_pathPolicy(m_environment.roots),
       m_plugins(shareInventory(sampleInventory())), m_inventoryRevision(InventoryRevisionToken::fresh()) {
     pruneEmptyQuarantineFolders();
+    // A write killed before its rename leaves a whole copy of the state behind; no write runs yet.
+    removeStaleStateFileCopies(stateFilePath());
     auto loaded = loadState();
     if (!loaded) {
         setPlugins(std::vector<Plugin>{});
@@ -158,18 +161,24 @@ std::expected<std::optional<PersistedInventory>, StoreStateError> PluginInventor
 
 void PluginInventoryStore::saveState(SaveCompletion then) {
     schedulePendingTransactionCheck();
-    ++m_saveCount;
+    // Every state holds the changes left unsettled before it, so its outcome is theirs too.
+    SaveCompletion completion = [this, number = ++m_saveCount,
+                                 own = std::move(then)](const SaveResult& saved) {
+        if (own)
+            own(saved);
+        if (saved || number == m_saveCount)
+            settleChanges(saved.has_value());
+    };
     // Start-up writes at once; a store blocked by an unreadable state file never gets a writer, and
     // writeStateFile refuses.
     if (!m_stateWriter) {
         PersistedInventory state = persistedStateWithoutPlugins();
         state.plugins = *m_plugins;
         const SaveResult saved = writeStateFile(state);
-        if (then)
-            then(saved);
+        completion(saved);
         return;
     }
-    m_stateWriter->submit(persistedStateWithoutPlugins(), m_plugins, std::move(then));
+    m_stateWriter->submit(persistedStateWithoutPlugins(), m_plugins, std::move(completion));
 }
 
 void PluginInventoryStore::waitForIdle() {
@@ -214,15 +223,15 @@ void PluginInventoryStore::renewInventoryRevision() {
     emit inventoryRevisionChanged();
 }
 
-void PluginInventoryStore::saveStateReportingFailure() {
+void PluginInventoryStore::saveStateReportingFailure(std::function<void()> saved) {
     renewInventoryRevision();
-    saveState([this](const SaveResult& saved) {
-        if (saved) {
-            setLastStorageError(std::nullopt);
+    saveOrRevert({}, [this, saved = std::move(saved)](bool written) {
+        if (written) {
+            if (saved)
+                saved();
             return;
         }
-        const QString description = saved.error().description();
-        setLastStorageError(description);
+        const QString description = m_lastStorageError.value_or(QString());
         postNotice(StoreTexts::Notice::localStateNotSavedTitle,
                    StoreTexts::Notice::localStateNotSavedMessage(description), NoticeStyle::warning);
     });
@@ -230,15 +239,30 @@ void PluginInventoryStore::saveStateReportingFailure() {
 
 void PluginInventoryStore::saveOrRevert(std::function<void()> revert, std::function<void(bool saved)> then) {
     saveState([this, revert = std::move(revert), then = std::move(then)](const SaveResult& saved) {
-        if (saved) {
-            setLastStorageError(std::nullopt);
-        } else {
-            revert();
+        if (!saved)
             setLastStorageError(saved.error().description());
-        }
-        if (then)
-            then(saved.has_value());
+        m_unsettledChanges.push_back({revert, then});
     });
+}
+
+void PluginInventoryStore::settleChanges(bool saved) {
+    const std::vector<UnsettledChange> changes = std::exchange(m_unsettledChanges, {});
+    if (changes.empty())
+        return;
+    if (saved) {
+        setLastStorageError(std::nullopt);
+    } else {
+        // Newest first, so that each put-back finds what the changes after it left.
+        for (auto change = changes.rbegin(); change != changes.rend(); ++change) {
+            if (change->revert)
+                change->revert();
+        }
+    }
+    // Oldest first, so that the newest change's notice is the one left showing.
+    for (const UnsettledChange& change : changes) {
+        if (change.then)
+            change.then(saved);
+    }
 }
 
 void PluginInventoryStore::reportOperationError(const QString& title, const QString& message) {

@@ -150,8 +150,8 @@ public:
     // Writes at once, on this thread; refused while the store is blocked by an unreadable state file.
     SaveResult writeStateFile(const PersistedInventory& state);
     // A new revision, then the save; a failure keeps the in-memory change and posts
-    // "Local State Not Saved".
-    void saveStateReportingFailure();
+    // "Local State Not Saved". `saved` runs once the change is on disk.
+    void saveStateReportingFailure(std::function<void()> saved = {});
     // Blocks until every state handed to the writer is on disk and what waited for it has run.
     void waitForIdle();
     void reportOperationError(const QString& title, const QString& message);
@@ -172,9 +172,11 @@ public:
     // The product is taken by value: callers may pass an element of plugins(), which the change
     // replaces.
     void setProtection(Plugin plugin, bool protect);
-    // True when the requested state is in effect (changed, or already so); a change that cannot be
-    // saved is put back when the write fails.
-    bool setFormatProtection(const PluginBundleSelection& selection, bool protect);
+    // False when refused at once. `then` learns, exactly once, whether the requested state is in
+    // effect: at once when it already was, else when the change's write is known; a change that
+    // could not be saved is put back.
+    bool setFormatProtection(const PluginBundleSelection& selection, bool protect,
+                             std::function<void(bool inEffect)> then = {});
     void setBatchProtection(std::vector<Plugin> plugins, bool protect);
     // Stores the synthesised record of a single-format product without records.
     void materializeBundleRecords(qsizetype index);
@@ -207,9 +209,11 @@ public:
     //
     // Begin returns the request with its journal set (none after a refusal, which is reported) and
     // hands it to `send` once the journal is on disk; `send` gets none after a refusal, including a
-    // journal that could not be written (its journal is then taken back). Complete returns false
-    // when it refused the result at once; `then` learns, exactly once, whether the transaction was
-    // committed, after the commit's state is on disk.
+    // journal that could not be written (its journal is then taken back). Without `send`, begin
+    // returns only once the journal's write is known, so that the request it returns never leaves
+    // before its journal (none when the write failed). Complete returns false when it refused the
+    // result at once; `then` learns, exactly once, whether the transaction was committed, after the
+    // commit's state is on disk.
     template <class Request>
     using Send = std::function<void(const std::optional<Request>& request)>;
     using Committed = std::function<void(bool committed)>;
@@ -415,9 +419,14 @@ private:
     void reconcileCleanupPresetRuns();
     // The four resolutions, then the cleanup-preset runs: what the launch settles, in that order.
     void resolveLaunchJournals();
-    // Saves; when the write fails, `revert` takes the change back and the failure is kept in
-    // lastStorageError. `then` learns whether it was saved.
+    // Saves; `then` learns whether the change was saved. A failed write leaves the change to the
+    // write of a later state when one was handed over (that state holds the change too); when none
+    // was, `revert` takes back what is still the change's own effect. The failure is kept in
+    // lastStorageError.
     void saveOrRevert(std::function<void()> revert, std::function<void(bool saved)> then);
+    // The unsettled changes learn that a state holding them is on disk, or, when the last state
+    // handed over failed, are put back.
+    void settleChanges(bool saved);
     // Stores `runs` with `line` first in the history and saves; on a failed save the line goes and
     // `revertRuns` puts the run records back.
     void saveCleanupRunsWithHistoryLine(std::vector<FormatCleanupRunRecord> runs, HistoryItem line,
@@ -468,8 +477,10 @@ private:
                     const std::optional<QUuid>& presetRunID, Send<typename Kind::Request> send);
     // Writes the kind's journal, just set to `request`; `send` gets the request once it is on disk.
     // A failed write takes the journal (and a cleanup run's link to it) back and is reported.
+    // Returns the request; without `send` only once its journal is on disk (none when it failed).
     template <class Kind>
-    void writeJournal(const typename Kind::Request& request, Send<typename Kind::Request> send);
+    std::optional<typename Kind::Request> writeJournal(const typename Kind::Request& request,
+                                                       Send<typename Kind::Request> send);
     template <class Kind>
     bool completePrivileged(const typename Kind::Result& result, const QString& transactionID,
                             const std::vector<typename Kind::Item>& items, Committed then);
@@ -630,6 +641,13 @@ private:
     // How many states have been handed to the writer; a failed write compares it to learn whether
     // later changes followed.
     quint64 m_saveCount = 0;
+    // Changes saved through saveOrRevert whose outcome is not known yet, oldest first: the write of
+    // a later state that holds them settles those whose own write failed.
+    struct UnsettledChange {
+        std::function<void()> revert;
+        std::function<void(bool saved)> then;
+    };
+    std::vector<UnsettledChange> m_unsettledChanges;
     // Made once start-up is over: loading and the launch resolution write on this thread, so that
     // the store comes up with its outcome known.
     std::unique_ptr<StateWriter> m_stateWriter;

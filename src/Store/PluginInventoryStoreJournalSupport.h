@@ -102,8 +102,9 @@ bool PluginInventoryStore::dropUnverifiedJournal() {
 }
 
 template <class Kind>
-void PluginInventoryStore::writeJournal(const typename Kind::Request& request,
-                                        Send<typename Kind::Request> send) {
+std::optional<typename Kind::Request>
+PluginInventoryStore::writeJournal(const typename Kind::Request& request, Send<typename Kind::Request> send) {
+    const bool callerSends = !send;
     saveState([this, request, send = std::move(send)](const SaveResult& saved) {
         schedulePendingTransactionCheck();
         if (!saved) {
@@ -121,6 +122,12 @@ void PluginInventoryStore::writeJournal(const typename Kind::Request& request,
         if (send)
             send(saved ? std::optional(request) : std::nullopt);
     });
+    if (!callerSends)
+        return request;
+    // The caller sends the request it gets back: it may leave only once its journal is on disk.
+    waitForIdle();
+    const auto& journal = this->*Kind::journal;
+    return journal && journal->transactionID == request.transactionID ? journal : std::nullopt;
 }
 
 template <class Kind>

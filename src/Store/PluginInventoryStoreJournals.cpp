@@ -176,8 +176,7 @@ PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& 
                 m_scanContext->transactionPaths.insert(pathKey(item.destinationPath));
         }
     }
-    writeJournal<Kind>(request, std::move(send));
-    return request;
+    return writeJournal<Kind>(request, std::move(send));
 }
 
 bool PluginInventoryStore::linkPresetRunChildTransaction(const QUuid& runID, const QString& transactionID) {

@@ -175,11 +175,12 @@ void PluginInventoryStore::finishCleanupPresetRun(const QUuid& runID, FormatClea
     runs[index].status = status;
     saveCleanupRunsWithHistoryLine(
         std::move(runs), std::move(line),
-        [this, runID] {
-            // Open again, so that the next launch closes it.
+        [this, runID, status] {
+            // Open again, so that the next launch closes it; only while it still has the status
+            // this change gave it.
             std::vector<FormatCleanupRunRecord> records = m_formatCleanupRuns;
             for (FormatCleanupRunRecord& open : records) {
-                if (open.id == runID)
+                if (open.id == runID && open.status == status)
                     open.status = FormatCleanupRunStatus::pending;
             }
             setFormatCleanupRuns(std::move(records));

@@ -54,58 +54,58 @@ void PluginInventoryStore::setProtection(Plugin plugin, bool protect) {
     std::vector<Plugin> plugins = inventoryToChange();
     applyProductProtection(plugins, key, protect);
     setPlugins(std::move(plugins));
-    if (protect) {
+    if (protect)
         insertHistoryFront(
             makeHistoryItem(plugin.name, HistoryKind::protection, StoreTexts::History::allFormatsProtected));
-        postNotice(StoreTexts::Notice::pluginProtectedTitle,
-                   StoreTexts::Notice::pluginProtectedMessage(plugin.name), NoticeStyle::success);
-    } else {
+    else
         insertHistoryFront(makeHistoryItem(plugin.name, HistoryKind::protectionRemoved,
                                            StoreTexts::History::manualProtectionRemoved));
-        postNotice(StoreTexts::Notice::protectionRemovedTitle, StoreTexts::Notice::protectionRemovedMessage,
-                   NoticeStyle::success);
-    }
-    saveStateReportingFailure();
+    // The notice confirms what is on disk, so it waits for the write.
+    saveStateReportingFailure([this, protect, name = plugin.name] {
+        if (protect)
+            postNotice(StoreTexts::Notice::pluginProtectedTitle,
+                       StoreTexts::Notice::pluginProtectedMessage(name), NoticeStyle::success);
+        else
+            postNotice(StoreTexts::Notice::protectionRemovedTitle,
+                       StoreTexts::Notice::protectionRemovedMessage, NoticeStyle::success);
+    });
 }
 
-bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& selection, bool protect) {
+bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& selection, bool protect,
+                                               std::function<void(bool inEffect)> then) {
     using Kind = FormatProtectionOutcome::Kind;
-    setLastOperationError(std::nullopt);
-    if (m_fileActionsBlockedByStorage) {
-        reportOperationError(StoreTexts::Notice::protectionChangeBlockedTitle,
-                             StoreTexts::Notice::protectionBlockedByStorageMessage);
+    const auto refuse = [this, &then](const QString& message) {
+        reportOperationError(StoreTexts::Notice::protectionChangeBlockedTitle, message);
+        if (then)
+            then(false);
         return false;
-    }
+    };
+    setLastOperationError(std::nullopt);
+    if (m_fileActionsBlockedByStorage)
+        return refuse(StoreTexts::Notice::protectionBlockedByStorageMessage);
     const auto found = std::find_if(plugins().begin(), plugins().end(),
                                     [&](const Plugin& plugin) { return plugin.id == selection.pluginID; });
-    if (found == plugins().end()) {
-        reportOperationError(StoreTexts::Notice::protectionChangeBlockedTitle,
-                             StoreTexts::Notice::pluginRecordChangedMessage);
-        return false;
-    }
+    if (found == plugins().end())
+        return refuse(StoreTexts::Notice::pluginRecordChangedMessage);
     const auto index = static_cast<std::size_t>(found - plugins().begin());
     // A record stored here stays even when the change is refused: it describes the same bundle.
     materializeBundleRecords(static_cast<qsizetype>(index));
 
-    const Plugin previous = plugins()[index];
-    const QString key = productProtectionKey(previous);
-    const bool hadKey = m_protectedKeys.contains(key);
-    Plugin changed = previous;
+    Plugin changed = plugins()[index];
+    const QString key = productProtectionKey(changed);
     const FormatProtectionOutcome outcome = changed.applyFormatProtection(selection, protect);
     switch (outcome.kind) {
     case Kind::mandatoryShell:
-        reportOperationError(StoreTexts::Notice::protectionChangeBlockedTitle,
-                             StoreTexts::Notice::mandatoryShellProtectionMessage);
-        return false;
+        return refuse(StoreTexts::Notice::mandatoryShellProtectionMessage);
     case Kind::recordNotFound:
-        reportOperationError(StoreTexts::Notice::protectionChangeBlockedTitle,
-                             StoreTexts::Notice::formatRecordChangedMessage);
-        return false;
+        return refuse(StoreTexts::Notice::formatRecordChangedMessage);
     case Kind::unchanged:
         postNotice(protect ? StoreTexts::Notice::formatAlreadyProtectedTitle
                            : StoreTexts::Notice::protectionAlreadyRemovedTitle,
                    StoreTexts::Notice::protectionAlreadyInEffectMessage(outcome.format),
                    NoticeStyle::success);
+        if (then)
+            then(true);
         return true;
     case Kind::changed:
         break;
@@ -113,49 +113,54 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
 
     const QString& format = outcome.format;
     // Otherwise the next scan would protect every format of the product again.
-    if (!protect)
-        m_protectedKeys.erase(productProtectionKey(changed));
+    const bool removedKey = !protect && m_protectedKeys.erase(key) > 0;
     changed.status = changed.derivedStatus();
     const HistoryItem item =
         protect ? makeHistoryItem(changed.name, HistoryKind::formatProtection,
                                   StoreTexts::History::formatProtected(format), format)
                 : makeHistoryItem(changed.name, HistoryKind::formatProtectionRemoved,
                                   StoreTexts::History::formatProtectionRemoved(format), format);
-    std::vector<Plugin> plugins = inventoryToChange();
-    plugins[index] = std::move(changed);
-    setPlugins(std::move(plugins));
+    std::vector<Plugin> inventory = inventoryToChange();
+    inventory[index] = std::move(changed);
+    setPlugins(std::move(inventory));
     insertHistoryFront(item);
 
-    // Put back by id, not index: by the time a failed write is known other changes may have come.
+    // Other changes may have come before a failed write is known: only what is still this change's
+    // own effect goes back (the record's flag, the key), found by id, not index.
     saveOrRevert(
-        [this, previous, key, hadKey, itemID = item.id] {
-            std::vector<Plugin> restored = inventoryToChange();
-            for (Plugin& plugin : restored) {
-                if (plugin.id == previous.id)
-                    plugin = previous;
+        [this, selection, protect, key, removedKey, itemID = item.id] {
+            const auto product = std::ranges::find(plugins(), selection.pluginID, &Plugin::id);
+            if (product != plugins().end()) {
+                Plugin undone = *product;
+                if (undone.applyFormatProtection(selection, !protect).kind == Kind::changed) {
+                    undone.status = undone.derivedStatus();
+                    std::vector<Plugin> restored = inventoryToChange();
+                    restored[std::size_t(product - plugins().begin())] = std::move(undone);
+                    setPlugins(std::move(restored));
+                }
             }
-            setPlugins(std::move(restored));
-            if (hadKey)
+            if (removedKey)
                 m_protectedKeys.insert(key);
-            else
-                m_protectedKeys.erase(key);
             std::vector<HistoryItem> history = m_history;
             std::erase_if(history, [&](const HistoryItem& line) { return line.id == itemID; });
             setHistory(std::move(history));
         },
-        [this, protect, format](bool saved) {
+        [this, protect, format, then = std::move(then)](bool saved) {
             if (!saved) {
                 reportOperationError(StoreTexts::Notice::protectionChangeNotSavedTitle,
                                      StoreTexts::Notice::protectionChangeNotSavedMessage);
-                return;
+            } else {
+                renewInventoryRevision();
+                if (protect)
+                    postNotice(StoreTexts::Notice::formatProtectedTitle(format),
+                               StoreTexts::Notice::formatProtectedMessage(format), NoticeStyle::success);
+                else
+                    postNotice(StoreTexts::Notice::formatProtectionRemovedTitle(format),
+                               StoreTexts::Notice::formatProtectionRemovedMessage(format),
+                               NoticeStyle::success);
             }
-            renewInventoryRevision();
-            if (protect)
-                postNotice(StoreTexts::Notice::formatProtectedTitle(format),
-                           StoreTexts::Notice::formatProtectedMessage(format), NoticeStyle::success);
-            else
-                postNotice(StoreTexts::Notice::formatProtectionRemovedTitle(format),
-                           StoreTexts::Notice::formatProtectionRemovedMessage(format), NoticeStyle::success);
+            if (then)
+                then(saved);
         });
     return true;
 }
@@ -199,14 +204,14 @@ void PluginInventoryStore::setBatchProtection(std::vector<Plugin> selected, bool
     setPlugins(std::move(plugins));
     setHistory(std::move(history));
 
-    const auto count = static_cast<qsizetype>(eligible.size());
-    if (protect)
-        postNotice(StoreTexts::Notice::pluginsProtectedTitle,
-                   StoreTexts::Notice::pluginsProtectedMessage(count), NoticeStyle::success);
-    else
-        postNotice(StoreTexts::Notice::protectionRemovedTitle,
-                   StoreTexts::Notice::batchProtectionRemovedMessage(count), NoticeStyle::success);
-    saveStateReportingFailure();
+    saveStateReportingFailure([this, protect, count = static_cast<qsizetype>(eligible.size())] {
+        if (protect)
+            postNotice(StoreTexts::Notice::pluginsProtectedTitle,
+                       StoreTexts::Notice::pluginsProtectedMessage(count), NoticeStyle::success);
+        else
+            postNotice(StoreTexts::Notice::protectionRemovedTitle,
+                       StoreTexts::Notice::batchProtectionRemovedMessage(count), NoticeStyle::success);
+    });
 }
 
 } // namespace quorvane

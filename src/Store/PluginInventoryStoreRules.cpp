@@ -47,23 +47,33 @@ void PluginInventoryStore::setPermanentQuarantine(const QString& manufacturer, b
         }
         setPermanentQuarantineRules(std::move(rules));
     };
-    replaceRule(enabled ? std::optional(PermanentQuarantineRule{manufacturer, now()}) : std::nullopt);
+    const std::optional<PermanentQuarantineRule> made =
+        enabled ? std::optional(PermanentQuarantineRule{manufacturer, now()}) : std::nullopt;
+    replaceRule(made);
 
-    // Only this manufacturer's rule goes back: other rules may have changed before the write failed.
-    saveOrRevert([replaceRule, previous] { replaceRule(previous); },
-                 [this, manufacturer, enabled](bool saved) {
-                     if (!saved)
-                         reportOperationError(StoreTexts::Notice::ruleChangeNotSavedTitle,
-                                              StoreTexts::Notice::ruleChangeNotSavedMessage);
-                     else if (enabled)
-                         postNotice(StoreTexts::Notice::permanentQuarantineEnabledTitle,
-                                    StoreTexts::Notice::permanentQuarantineEnabledMessage(manufacturer),
-                                    NoticeStyle::success);
-                     else
-                         postNotice(StoreTexts::Notice::permanentQuarantineRemovedTitle,
-                                    StoreTexts::Notice::permanentQuarantineRemovedMessage(manufacturer),
-                                    NoticeStyle::success);
-                 });
+    // Only this manufacturer's rule goes back, and only while it is still the one this change
+    // left: other changes may have come before the write failed.
+    saveOrRevert(
+        [this, matches, replaceRule, previous, made] {
+            const auto found = std::ranges::find_if(m_permanentQuarantineRules, matches);
+            const std::optional<PermanentQuarantineRule> current =
+                found == m_permanentQuarantineRules.end() ? std::nullopt : std::optional(*found);
+            if (current == made)
+                replaceRule(previous);
+        },
+        [this, manufacturer, enabled](bool saved) {
+            if (!saved)
+                reportOperationError(StoreTexts::Notice::ruleChangeNotSavedTitle,
+                                     StoreTexts::Notice::ruleChangeNotSavedMessage);
+            else if (enabled)
+                postNotice(StoreTexts::Notice::permanentQuarantineEnabledTitle,
+                           StoreTexts::Notice::permanentQuarantineEnabledMessage(manufacturer),
+                           NoticeStyle::success);
+            else
+                postNotice(StoreTexts::Notice::permanentQuarantineRemovedTitle,
+                           StoreTexts::Notice::permanentQuarantineRemovedMessage(manufacturer),
+                           NoticeStyle::success);
+        });
 }
 
 } // namespace quorvane

@@ -285,8 +285,7 @@ PluginInventoryStore::beginTrashRecovery(const std::vector<QUuid>& recordIDs,
     request.transactionID = uuidText(makeUuid());
     // The blocking reason refuses while any journal is pending, so this one is free.
     m_pendingPrivilegedTrashRestore = request;
-    writeJournal<TrashRecoveryJournal>(request, std::move(send));
-    return request;
+    return writeJournal<TrashRecoveryJournal>(request, std::move(send));
 }
 
 std::expected<void, PrivilegedInventoryCommitError>

@@ -107,8 +107,10 @@ ThreadCollation& threadCollation() {
     return collation;
 }
 
+// Read in place: utf16() would give a literal a buffer of its own, writing to a string that other
+// threads may be reading.
 icu::UnicodeString aliasOf(const QString& text) {
-    return icu::UnicodeString(false, reinterpret_cast<const UChar*>(text.utf16()),
+    return icu::UnicodeString(false, reinterpret_cast<const UChar*>(text.constData()),
                               static_cast<int32_t>(text.size()));
 }
 

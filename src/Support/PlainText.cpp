@@ -12,8 +12,10 @@ namespace quorvane {
 
 namespace {
 
+// Read in place: utf16() would give a literal a buffer of its own, writing to a string that other
+// threads may be reading.
 icu::UnicodeString aliasOf(const QString& text) {
-    return icu::UnicodeString(false, reinterpret_cast<const UChar*>(text.utf16()),
+    return icu::UnicodeString(false, reinterpret_cast<const UChar*>(text.constData()),
                               static_cast<int32_t>(text.size()));
 }
 
@@ -55,9 +57,9 @@ int plainCompare(const QString& a, const QString& b) {
     const QString right = nfc(b);
     // Code point order, not UTF-16 code unit order, so that supplementary characters sort after
     // U+E000..U+FFFF.
-    const int32_t result =
-        u_strCompare(reinterpret_cast<const UChar*>(left.utf16()), static_cast<int32_t>(left.size()),
-                     reinterpret_cast<const UChar*>(right.utf16()), static_cast<int32_t>(right.size()), true);
+    const int32_t result = u_strCompare(
+        reinterpret_cast<const UChar*>(left.constData()), static_cast<int32_t>(left.size()),
+        reinterpret_cast<const UChar*>(right.constData()), static_cast<int32_t>(right.size()), true);
     return result < 0 ? -1 : (result > 0 ? 1 : 0);
 }
 

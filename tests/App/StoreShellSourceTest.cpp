@@ -237,6 +237,7 @@ TEST(StoreShellSource, TheStoresNoticeIsTheAlertAndAnOldDismissalNeverClearsANew
 
     // The next notice shows a new alert; dismissing the earlier one again changes nothing.
     store.setProtection(Plugin(store.plugins().front()), true);
+    store.waitForIdle();
     ASSERT_TRUE(store.notice().has_value());
     const OperationNotice third = *store.notice();
     view.shellSource().dismissNotice(second.id);

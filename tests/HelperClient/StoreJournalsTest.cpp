@@ -5,7 +5,9 @@
 #include <QTest>
 
 #include <atomic>
+#include <chrono>
 #include <future>
+#include <thread>
 
 namespace quorvane::testing {
 namespace {
@@ -13,7 +15,22 @@ namespace {
 const QString pendingReason =
     QStringLiteral("A previous privileged plugin transaction still needs reconciliation.");
 
-class StoreJournalsTest : public TransactionStoreTest {};
+class StoreJournalsTest : public TransactionStoreTest {
+protected:
+    // The next write is held until `releaseHeldWrite` is set, then fails; the writes after it succeed.
+    void holdAndFailTheNextWrite() {
+        duringWrite = [this](const PersistedInventory&) {
+            if (++heldWrites == 1)
+                heldWriteReleased.wait();
+            failSaves = heldWrites == 1;
+        };
+    }
+
+    std::promise<void> releaseHeldWrite;
+    std::shared_future<void> heldWriteReleased = releaseHeldWrite.get_future().share();
+    // The writes since holdAndFailTheNextWrite.
+    std::atomic<int> heldWrites = 0;
+};
 
 TEST_F(StoreJournalsTest, BeginWritesTheJournalBeforeTheRequestLeaves) {
     const Plugin plugin = synth();
@@ -45,6 +62,26 @@ TEST_F(StoreJournalsTest, BeginWritesTheJournalBeforeTheRequestLeaves) {
     EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
     EXPECT_EQ(storedState().pendingPrivilegedQuarantine, request);
     EXPECT_EQ(store->lastStorageError(), std::nullopt);
+}
+
+// A caller that sends the request begin returns gets it only once its journal is on disk (or none).
+TEST_F(StoreJournalsTest, ARequestBeginReturnsIsOnlyHandedOutOnceItsJournalIsOnDisk) {
+    const Plugin plugin = synth();
+    for (const bool fails : {false, true}) {
+        open({plugin});
+        // A slow disk.
+        duringWrite = [this, fails](const PersistedInventory&) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            failSaves = fails;
+        };
+        const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+        const auto onDisk = storedState().pendingPrivilegedQuarantine;
+        duringWrite = {};
+        failSaves = false;
+        EXPECT_EQ(request.has_value(), !fails);
+        EXPECT_EQ(onDisk, request);
+        EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
+    }
 }
 
 TEST_F(StoreJournalsTest, ASaveFailureInBeginLeavesEverythingAsItWas) {
@@ -184,6 +221,7 @@ TEST_F(StoreJournalsTest, AFailureProvedOnDiskClearsTheJournal) {
         failedResult<PrivilegedQuarantineResult>(request->transactionID, QStringLiteral("Nothing moved."));
     EXPECT_FALSE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
     EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
+    store->waitForIdle();
     EXPECT_FALSE(storedState().pendingPrivilegedQuarantine.has_value());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Failed Safely"));
     EXPECT_EQ(store->notice()->message, QStringLiteral("Nothing moved."));
@@ -326,24 +364,18 @@ TEST_F(StoreJournalsTest, ACommitWriteThatFailsAfterALaterChangeLosesNeitherOfTh
     store->waitForIdle();
     moveAll(*request);
     // The commit's write is held, then fails; the writes after it succeed.
-    std::promise<void> release;
-    const std::shared_future<void> released = release.get_future().share();
-    std::atomic<int> writes = 0;
-    duringWrite = [&](const PersistedInventory&) {
-        if (++writes == 1)
-            released.wait();
-        failSaves = writes == 1;
-    };
+    holdAndFailTheNextWrite();
     std::optional<bool> outcome;
     store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request), request->transactionID,
                                      request->items, [&](bool value) { outcome = value; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return writes == 1; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heldWrites == 1; }, 10000));
     store->setProtection(*findPlugin(other.id), true);
-    release.set_value();
+    releaseHeldWrite.set_value();
     store->waitForIdle();
 
     EXPECT_EQ(outcome, false);
-    EXPECT_EQ(store->notice()->message,
+    // The protection's notice follows its own write, after this one.
+    EXPECT_EQ(store->lastOperationError(),
               QStringLiteral(
                   "The files returned successfully, but Quorvane could not finish its inventory journal. "
                   "Do not rescan or retry; reopen the app to reconcile the pending transaction."));
@@ -358,6 +390,37 @@ TEST_F(StoreJournalsTest, ACommitWriteThatFailsAfterALaterChangeLosesNeitherOfTh
     EXPECT_TRUE(findPlugin(other.id)->isProtected);
     EXPECT_TRUE(findPlugin(plugin.id)->bundleRecords()[0].isActive());
     EXPECT_EQ(store->history().size(), 3u);
+}
+
+// A format lock's write fails while a quarantine of the same product commits; the commit's write,
+// which holds the lock too, succeeds.
+TEST_F(StoreJournalsTest, AFailedFormatLockNeverUndoesAQuarantineCommittedAfterIt) {
+    const Plugin plugin = product(QStringLiteral("Duo"), {QStringLiteral("VST3"), QStringLiteral("AU")},
+                                  {vst3(QStringLiteral("Duo.vst3")), component(QStringLiteral("Duo.component"))});
+    open({plugin});
+    const auto request = store->beginPrivilegedQuarantine({selection(plugin, 1)});
+    ASSERT_TRUE(request.has_value());
+    moveAll(*request);
+    holdAndFailTheNextWrite();
+    std::optional<bool> locked;
+    store->setFormatProtection(selection(plugin, 0), true, [&](bool inEffect) { locked = inEffect; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heldWrites == 1; }, 10000));
+    std::optional<bool> outcome;
+    store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
+                                        request->transactionID, request->items,
+                                        [&](bool value) { outcome = value; });
+    releaseHeldWrite.set_value();
+    store->waitForIdle();
+    duringWrite = {};
+
+    EXPECT_EQ(outcome, true);
+    EXPECT_EQ(locked, true);
+    for (const std::vector<Plugin>& plugins : {store->plugins(), storedState().plugins}) {
+        ASSERT_EQ(plugins.size(), 1u);
+        const std::vector<PluginBundleRecord> records = plugins[0].bundleRecords();
+        EXPECT_TRUE(records.at(0).isProtected);
+        EXPECT_TRUE(records.at(1).isQuarantined());
+    }
 }
 
 TEST_F(StoreJournalsTest, QuarantineThenRestoreReturnsTheRecordToActive) {

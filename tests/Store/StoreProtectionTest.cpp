@@ -54,9 +54,11 @@ TEST_F(StoreProtectionTest, aProductPassedFromThePluginsListItselfIsSafe) {
 
 TEST_F(StoreProtectionTest, dismissingAnOlderNoticeKeepsTheNewerOne) {
     store->setProtection(proQ, true);
+    store->waitForIdle();
     ASSERT_TRUE(store->notice().has_value());
     const QUuid older = store->notice()->id;
     store->setProtection(single, true);
+    store->waitForIdle();
     ASSERT_TRUE(store->notice().has_value());
     const QUuid newer = store->notice()->id;
     ASSERT_NE(older, newer);
@@ -94,6 +96,7 @@ TEST_F(StoreProtectionTest, protectingAProductProtectsEveryProductWithItsKey) {
     EXPECT_EQ(storedState().protectedKeys, QStringList{QStringLiteral("fabfilter|pro-q 3")});
 
     store->setProtection(proQUpper, false);
+    store->waitForIdle();
 
     EXPECT_FALSE(current(proQ).isProtected);
     EXPECT_EQ(current(proQ).status, PluginStatus::ok);
@@ -125,6 +128,7 @@ TEST_F(StoreProtectionTest, protectionOfAMandatoryShellCannotBeRemoved) {
     EXPECT_EQ(writeAttempts, writes);
 
     store->setProtection(hosted, true);
+    store->waitForIdle();
     EXPECT_TRUE(current(hosted).isProtected);
     EXPECT_EQ(store->notice()->title, QStringLiteral("Plugin Protected"));
 }
@@ -289,6 +293,7 @@ TEST_F(StoreProtectionTest, aBatchCountsEachKeyOnceAndWritesOneLinePerProduct) {
               (QStringList{QStringLiteral("fabfilter|pro-q 3"), QStringLiteral("soundtoys|decapitator")}));
 
     store->setBatchProtection({single, hosted}, false);
+    store->waitForIdle();
 
     EXPECT_FALSE(current(single).isProtected);
     EXPECT_TRUE(current(proQ).isProtected);

@@ -2,6 +2,7 @@
 
 #include "Model/SampleInventory.h"
 #include "Persistence/PersistedInventory.h"
+#include "Support/Paths.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -362,6 +363,29 @@ TEST_F(StoreStartupTest, reportOperationErrorKeepsTheMessageAndPostsAWarning) {
     EXPECT_EQ(store->notice()->style, NoticeStyle::warning);
     // The same message again is no change.
     EXPECT_EQ(errorSpy.count(), 1);
+}
+
+TEST_F(StoreStartupTest, copiesLeftByAnInterruptedWriteAreRemovedAndNothingElse) {
+    writeState(stateWith({}));
+    const QString folder = deletingLastPathComponent(statePath());
+    const struct {
+        const char* name;
+        bool removed;
+    } files[] = {
+        {"inventory-state.json.Ab3xY9", true},  {"inventory-state.json.qwerty", true},
+        {"inventory-state.json.bak", false},    {"inventory-state.json.Ab3xY9.old", false},
+        {"inventory-state.json.Ab-xY9", false}, {"instance.json.Ab3xY9", false},
+    };
+    for (const auto& file : files) {
+        QFile copy(folder + u'/' + QString::fromLatin1(file.name));
+        ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    }
+
+    const auto store = makeStore();
+
+    for (const auto& file : files)
+        EXPECT_EQ(QFile::exists(folder + u'/' + QString::fromLatin1(file.name)), !file.removed) << file.name;
+    EXPECT_TRUE(QFile::exists(statePath()));
 }
 
 } // namespace

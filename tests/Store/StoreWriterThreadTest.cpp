@@ -2,6 +2,7 @@
 
 #include <QThread>
 
+#include <functional>
 #include <future>
 #include <mutex>
 
@@ -14,10 +15,15 @@ protected:
     void SetUp() override {
         StoreFixture::SetUp();
         for (const QString& name : {QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three")})
-            products.push_back(product(name, QStringLiteral("Orsolind"),
-                                       {activeRecord(QStringLiteral("VST3"),
-                                                     QStringLiteral("/Library/Audio/Plug-Ins/VST3/") + name +
-                                                         QStringLiteral(".vst3"))}));
+            products.push_back(product(
+                name, QStringLiteral("Orsolind"),
+                {activeRecord(QStringLiteral("VST3"), QStringLiteral("/Library/Audio/Plug-Ins/VST3/") + name +
+                                                          QStringLiteral(".vst3"))}));
+        products.push_back(product(
+            QStringLiteral("Four"), QStringLiteral("Orsolind"),
+            {activeRecord(QStringLiteral("VST3"), QStringLiteral("/Library/Audio/Plug-Ins/VST3/Four.vst3")),
+             activeRecord(QStringLiteral("AU"),
+                          QStringLiteral("/Library/Audio/Plug-Ins/Components/Four.component"))}));
         writeState(stateWith(products));
         store = makeStore();
         duringWrite = [this](const PersistedInventory& state) {
@@ -25,6 +31,8 @@ protected:
                 const std::lock_guard lock(seenMutex);
                 seen.push_back(state.protectedKeys);
                 writerThreads.push_back(QThread::currentThread());
+                if (!failing.empty())
+                    failSaves = seen.size() <= failing.size() && failing[seen.size() - 1];
             }
             held.wait();
         };
@@ -38,6 +46,31 @@ protected:
             released = true;
             gate.set_value();
         }
+    }
+    // A fresh store on the first state, with the writer to be held again.
+    void restart() {
+        release();
+        store.reset();
+        gate = {};
+        held = gate.get_future().share();
+        released = false;
+        seen.clear();
+        failSaves = false;
+        writeState(stateWith(products));
+        store = makeStore();
+    }
+    // `first`, then `second` while the first write is held; then every write, failing as `failing`
+    // says, and what waited for them.
+    void whileTheFirstWriteIsHeld(const std::function<void()>& first, const std::function<void()>& second) {
+        first();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return written().size() == 1; }, 10000));
+        second();
+        release();
+        store->waitForIdle();
+    }
+    const PluginBundleRecord& recordOf(const std::vector<Plugin>& plugins, const QString& format) const {
+        const auto records = findProduct(plugins, QStringLiteral("Four"))->bundles;
+        return *std::ranges::find(*records, format, &PluginBundleRecord::format);
     }
     // The protected keys of each state the writer was handed, in order.
     std::vector<QStringList> written() {
@@ -53,14 +86,14 @@ protected:
     std::mutex seenMutex;
     std::vector<QStringList> seen;
     std::vector<QThread*> writerThreads;
+    // Which writes fail, in the order they run; the others succeed.
+    std::vector<bool> failing;
 };
 
 TEST_F(StoreWriterThreadTest, OnlyTheNewestWaitingStateIsWrittenAndNoneAfterANewerOne) {
     QThread* const gui = QThread::currentThread();
     std::vector<std::pair<int, QThread*>> completions;
-    const auto protect = [&](int index) {
-        store->setProtection(products[std::size_t(index)], true);
-    };
+    const auto protect = [&](int index) { store->setProtection(products[std::size_t(index)], true); };
     protect(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return written().size() == 1; }, 10000));
     // Two more changes while the first write is held: the second is replaced by the third.
@@ -70,9 +103,10 @@ TEST_F(StoreWriterThreadTest, OnlyTheNewestWaitingStateIsWrittenAndNoneAfterANew
         completions.emplace_back(saved.has_value() ? 3 : -1, QThread::currentThread());
     });
     EXPECT_EQ(written().size(), 1u);
-    EXPECT_EQ(store->notice()->title, QStringLiteral("Plugin Protected"));
+    EXPECT_FALSE(store->notice());
     release();
     store->waitForIdle();
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Plugin Protected"));
 
     const QStringList all{QStringLiteral("orsolind|one"), QStringLiteral("orsolind|three"),
                           QStringLiteral("orsolind|two")};
@@ -98,20 +132,91 @@ TEST_F(StoreWriterThreadTest, AFailedWriteIsReportedOnTheGuiThreadWithTheSameTex
     failSaves = true;
     release();
     QThread* reportedOn = nullptr;
-    QObject::connect(store.get(), &PluginInventoryStore::noticeChanged, store.get(),
-            [&] { reportedOn = QThread::currentThread(); }, Qt::DirectConnection);
+    QObject::connect(
+        store.get(), &PluginInventoryStore::noticeChanged, store.get(),
+        [&] { reportedOn = QThread::currentThread(); }, Qt::DirectConnection);
     store->setProtection(products[0], true);
     reportedOn = nullptr;
     // Delivered through the event loop, as in the running application.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return store->notice()->title == QStringLiteral("Local State Not Saved"); }, 10000));
     const QString description =
-        StateFileError(StateFileFailure::fileNotWritten, statePath(), QStringLiteral("Disk full")).description();
+        StateFileError(StateFileFailure::fileNotWritten, statePath(), QStringLiteral("Disk full"))
+            .description();
     ASSERT_TRUE(store->notice());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Local State Not Saved"));
-    EXPECT_EQ(store->notice()->message, QStringLiteral("Quorvane could not save its inventory record: ") + description);
+    EXPECT_EQ(store->notice()->message,
+              QStringLiteral("Quorvane could not save its inventory record: ") + description);
     EXPECT_EQ(store->lastStorageError(), description);
     EXPECT_EQ(reportedOn, QThread::currentThread());
+}
+
+TEST_F(StoreWriterThreadTest, ProtectionAndRuleNoticesWaitForTheWriteThatSavesThem) {
+    QStringList titles;
+    QObject::connect(store.get(), &PluginInventoryStore::noticeChanged, store.get(), [&] {
+        if (store->notice())
+            titles.push_back(store->notice()->title);
+    });
+    whileTheFirstWriteIsHeld([&] { store->saveState(); },
+                             [&] {
+                                 store->setProtection(products[0], true);
+                                 store->setBatchProtection({products[1], products[2]}, true);
+                                 store->setFormatProtection(selectionOf(products[3], QStringLiteral("AU")),
+                                                            true);
+                                 store->setPermanentQuarantine(QStringLiteral("Orsolind"), true);
+                                 EXPECT_TRUE(titles.isEmpty()) << titles.join(u',').toStdString();
+                             });
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("Plugin Protected"), QStringLiteral("Plugins Protected"),
+                                   QStringLiteral("AU Format Protected"),
+                                   QStringLiteral("Permanent Quarantine Enabled")}));
+}
+
+// Two format locks land within one write; the first write fails.
+TEST_F(StoreWriterThreadTest, AFailedFormatLockIsTakenBackOnlyWhenNoLaterWriteSavedIt) {
+    const struct {
+        std::vector<bool> failing;
+        bool locked;
+        QString notice;
+    } rows[] = {
+        {{true, false}, true, QStringLiteral("AU Format Protected")},
+        {{true, true}, false, QStringLiteral("Protection Change Not Saved")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.locked);
+        restart();
+        failing = row.failing;
+        std::vector<bool> answers;
+        const auto lock = [&](const QString& format) {
+            EXPECT_TRUE(store->setFormatProtection(selectionOf(products[3], format), true,
+                                                   [&](bool inEffect) { answers.push_back(inEffect); }));
+        };
+        whileTheFirstWriteIsHeld([&] { lock(QStringLiteral("VST3")); }, [&] { lock(QStringLiteral("AU")); });
+
+        EXPECT_EQ(answers, std::vector<bool>(2, row.locked));
+        for (const QString& format : {QStringLiteral("VST3"), QStringLiteral("AU")}) {
+            EXPECT_EQ(recordOf(store->plugins(), format).isProtected, row.locked) << format.toStdString();
+            EXPECT_EQ(recordOf(storedState().plugins, format).isProtected, row.locked)
+                << format.toStdString();
+        }
+        EXPECT_EQ(store->history().size(), row.locked ? 2u : 0u);
+        EXPECT_EQ(store->notice()->title, row.notice);
+        EXPECT_EQ(store->lastStorageError().has_value(), !row.locked);
+    }
+}
+
+TEST_F(StoreWriterThreadTest, ARuleEnabledThenRemovedStaysOffWhateverTheDiskSaid) {
+    for (const std::vector<bool>& writes : {std::vector{true, true}, std::vector{true, false}}) {
+        restart();
+        failing = writes;
+        whileTheFirstWriteIsHeld([&] { store->setPermanentQuarantine(QStringLiteral("Orsolind"), true); },
+                                 [&] { store->setPermanentQuarantine(QStringLiteral("Orsolind"), false); });
+        EXPECT_TRUE(store->permanentQuarantineRules().empty());
+        EXPECT_EQ(
+            storedState().permanentQuarantineRules.value_or(std::vector<PermanentQuarantineRule>{}).size(),
+            0u);
+        EXPECT_EQ(store->notice()->title, writes[1] ? QStringLiteral("Rule Change Not Saved")
+                                                    : QStringLiteral("Permanent Quarantine Removed"));
+    }
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #include "Support/LocaleText.h"
 #include "Support/Fixtures/FixtureTextLocale.h"
+#include "Support/PlainText.h"
 
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 namespace quorvane {
@@ -159,6 +161,24 @@ TEST_F(LocaleTextTest, CollatesOnSeveralThreadsAtOnce) {
     work();
     other.join();
     EXPECT_EQ(wrong.load(), 0);
+}
+
+// A literal's text is shared, read-only and may be read by other threads at the same moment: the
+// comparisons read it in place and never give it a buffer of its own.
+TEST_F(LocaleTextTest, LiteralTextsAreReadInPlace) {
+    const std::function<void(const QString&)> reads[] = {
+        [](const QString& text) { (void)nfc(text); },
+        [](const QString& text) { (void)plainCompare(text, QStringLiteral("Caf\u00E9 XT")); },
+        [](const QString& text) { (void)foldCaseAndDiacritics(text); },
+        [](const QString& text) { (void)localizedCaseInsensitiveCompare(text, QStringLiteral("Caf\u00E9")); },
+        [](const QString& text) { (void)localizedStandardCompare(QStringLiteral("Caf\u00E9"), text); },
+    };
+    for (const auto& read : reads) {
+        const QString literal = QStringLiteral("Caf\u00E9 Surge");
+        const QChar* const data = literal.constData();
+        read(literal);
+        EXPECT_EQ(literal.constData(), data);
+    }
 }
 
 } // namespace
