@@ -1,5 +1,6 @@
 #include "Store/PluginInventoryStore.h"
 
+#include "Model/Identity.h"
 #include "Persistence/StateFileLocations.h"
 #include "Planning/FileSystemProbe.h"
 #include "Shared/QuorvaneHelperProtocol.h"
@@ -283,6 +284,12 @@ PluginInventoryStore::beginTrashRecovery(const std::vector<QUuid>& recordIDs,
     request.transactionID = uuidText(makeUuid());
     // The blocking reason refuses while any journal is pending, so this one is free.
     m_pendingPrivilegedTrashRestore = request;
+    // A running scan may find the bundles back at their original paths before the recovery commits:
+    // they are the recovery's, not put back by hand.
+    if (m_scanContext) {
+        for (const PrivilegedTrashRestoreItem& item : request.items)
+            m_scanContext->transactionPaths.insert(pathKey(item.destinationPath));
+    }
     writeJournal<TrashRecoveryJournal>(request, std::move(send));
     return request;
 }
