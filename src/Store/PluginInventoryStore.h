@@ -620,6 +620,8 @@ private:
     std::optional<QString> m_lastScanNotice;
     std::optional<ScanReconciliationSummary> m_lastReconciliation;
     bool m_fileActionsBlockedByStorage = false;
+    // The state file's folder is on a read-only file system: file actions are blocked by it.
+    bool m_dataFolderReadOnly = false;
     std::optional<OperationNotice> m_notice;
     InventoryRevisionToken m_inventoryRevision;
     ProtectedKeySet m_protectedKeys;

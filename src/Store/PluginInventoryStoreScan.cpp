@@ -182,7 +182,8 @@ void PluginInventoryStore::startScan(const QList<QUrl>& authorizedFolders,
         return;
     if (m_fileActionsBlockedByStorage) {
         reportOperationError(StoreTexts::Notice::scanBlockedTitle,
-                             StoreTexts::Notice::scanBlockedByStorageMessage);
+                             m_dataFolderReadOnly ? StoreTexts::Notice::scanBlockedByReadOnlyFolderMessage
+                                                  : StoreTexts::Notice::scanBlockedByStorageMessage);
         return;
     }
     if (hasPendingPrivilegedTransaction()) {
