@@ -39,8 +39,8 @@ QString recordsRefused(const QString& reason) {
            QStringLiteral(" Nothing was changed; check the plugin folders and Quarantine.");
 }
 QString found(qsizetype moved, qsizetype inPlace, qsizetype gone) {
-    return QStringLiteral("Quorvane recorded what the disk shows: %1 moved, %2 still at the original "
-                          "place, %3 found at neither place (noted in History). Scans and file actions "
+    return QStringLiteral("Quorvane recorded what the disk shows: %1 moved, %2 still where they were, "
+                          "%3 found at neither place (noted in History). Scans and file actions "
                           "are available again.")
         .arg(moved)
         .arg(inPlace)

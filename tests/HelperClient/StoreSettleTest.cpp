@@ -48,8 +48,8 @@ TEST_F(SettleTest, AMixedQuarantineIsRecordedAsTheDiskShowsIt) {
     ASSERT_TRUE(store->notice().has_value());
     EXPECT_EQ(store->notice()->title, settledTitle);
     EXPECT_EQ(store->notice()->message,
-              QStringLiteral("Quorvane recorded what the disk shows: 1 moved, 1 still at the original place, "
-                             "1 found at neither place (noted in History). Scans and file actions are "
+              QStringLiteral("Quorvane recorded what the disk shows: 1 moved, 1 still where they were, 1 "
+                             "found at neither place (noted in History). Scans and file actions are "
                              "available again."));
 
     ASSERT_EQ(store->plugins().size(), 2u);
