@@ -535,11 +535,12 @@ private:
         const std::function<TrashRecoveryState(const TrashedBundleRecord&)>& stateOf) const;
     const TrashedBundleRecord* trashedBundle(const QUuid& id) const;
     bool helperTransactionRunning() const;
-    // Why no journal can be settled now; none when one can.
-    std::optional<QString> settleRefusal() const;
+    // Why no journal can be settled now; none when one can. Once the helper has answered the
+    // settling's handshake, a journal none of whose moves shows is settled too.
+    std::optional<QString> settleRefusal(bool helperAnswered) const;
     // Settles the kind's journal against the disk; false when it has none to settle.
     template <class Kind>
-    bool settleJournal();
+    bool settleJournal(bool helperAnswered);
     template <class Kind>
     void recordGoneItems(const QString& transactionID, const std::vector<typename Kind::Item>& gone);
     // Removes the records at `locations` (product, record) and the products left without one; the
@@ -622,6 +623,8 @@ private:
     bool m_fileActionsBlockedByStorage = false;
     // The state file's folder is on a read-only file system: file actions are blocked by it.
     bool m_dataFolderReadOnly = false;
+    // Settling a journal waits for the helper's answer to its handshake.
+    bool m_settleAsked = false;
     std::optional<OperationNotice> m_notice;
     InventoryRevisionToken m_inventoryRevision;
     ProtectedKeySet m_protectedKeys;

@@ -67,7 +67,7 @@ ItemPlace placeOf(const Item& item, bool (*exists)(const QString&)) {
 
 } // namespace
 
-std::optional<QString> PluginInventoryStore::settleRefusal() const {
+std::optional<QString> PluginInventoryStore::settleRefusal(bool helperAnswered) const {
     if (!hasPendingPrivilegedTransaction())
         return text::nothingToSettle;
     if (m_fileActionsBlockedByStorage)
@@ -75,46 +75,53 @@ std::optional<QString> PluginInventoryStore::settleRefusal() const {
     if (m_isScanning)
         return text::scanning;
     // A journal none of whose moves shows may be one the helper has not started yet (the launch
-    // drops such a journal by itself); one whose commit is being written is settled already.
-    const auto settleable = [this](const auto& journal) {
-        return journal && !m_closingJournals.contains(journal->transactionID) && !noItemMoved(journal->items);
+    // drops such a journal by itself); one whose commit is being written is settled already. Once
+    // the helper has answered, nothing moved means it undid the transaction.
+    const auto settleable = [&](const auto& journal) {
+        return journal && !m_closingJournals.contains(journal->transactionID) &&
+               (helperAnswered || !noItemMoved(journal->items));
     };
     if (!settleable(m_pendingPrivilegedQuarantine) && !settleable(m_pendingPrivilegedRestore) &&
         !settleable(m_pendingPrivilegedTrash) && !settleable(m_pendingPrivilegedTrashRestore))
         return text::notStarted;
-    if (m_launchHandshake == LaunchHandshake::running || helperTransactionRunning())
+    if ((m_settleAsked && !helperAnswered) || m_launchHandshake == LaunchHandshake::running ||
+        helperTransactionRunning())
         return text::helperBusy;
     return std::nullopt;
 }
 
 bool PluginInventoryStore::canSettlePendingJournal() const {
-    return !settleRefusal().has_value();
+    return !settleRefusal(false).has_value();
 }
 
 void PluginInventoryStore::settlePendingJournal() {
-    const auto settle = [this] {
-        if (const auto refusal = settleRefusal())
+    const auto settle = [this](bool helperAnswered) {
+        m_settleAsked = false;
+        if (const auto refusal = settleRefusal(helperAnswered))
             return reportOperationError(text::refusalTitle, *refusal);
-        (void)(settleJournal<QuarantineJournal>() || settleJournal<RestoreJournal>() ||
-               settleJournal<TrashJournal>() || settleJournal<TrashRecoveryJournal>());
+        (void)(settleJournal<QuarantineJournal>(helperAnswered) ||
+               settleJournal<RestoreJournal>(helperAnswered) || settleJournal<TrashJournal>(helperAnswered) ||
+               settleJournal<TrashRecoveryJournal>(helperAnswered));
     };
-    if (const auto refusal = settleRefusal())
+    if (const auto refusal = settleRefusal(false))
         return reportOperationError(text::refusalTitle, *refusal);
     // A helper cut short in a transaction undoes it when it next starts: it is asked (and so
     // started) first, and the disk is read once it has answered.
     const QPointer<PluginInventoryStore> self(this);
-    const bool asked = m_environment.helperHandshake && m_environment.helperHandshake([self, settle] {
+    m_settleAsked = m_environment.helperHandshake && m_environment.helperHandshake([self, settle] {
         if (self)
-            QMetaObject::invokeMethod(self.data(), settle, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                self.data(), [settle] { settle(true); }, Qt::QueuedConnection);
     });
-    if (!asked)
-        settle();
+    if (!m_settleAsked)
+        settle(false);
 }
 
 template <class Kind>
-bool PluginInventoryStore::settleJournal() {
+bool PluginInventoryStore::settleJournal(bool helperAnswered) {
     auto& journal = this->*Kind::journal;
-    if (!journal || m_closingJournals.contains(journal->transactionID) || noItemMoved(journal->items))
+    if (!journal || m_closingJournals.contains(journal->transactionID) ||
+        (!helperAnswered && noItemMoved(journal->items)))
         return false;
     const typename Kind::Request request = *journal;
     std::vector<typename Kind::Item> moved;

@@ -106,6 +106,49 @@ TEST_F(SettleTest, ARecoveryWhoseBundleIsNowhereMarksItsRecordMissing) {
     EXPECT_EQ(linesOf(store->history(), HistoryKind::missingTrashItem), 1);
 }
 
+// The helper is asked first, once, and the disk is read after its answer: a helper that undoes
+// the transaction as it starts leaves nothing moved, and the records as they were.
+TEST_F(SettleTest, TheDiskIsReadOnceTheHelperHasAnswered) {
+    for (const bool helperUndoes : {false, true}) {
+        SCOPED_TRACE(helperUndoes ? "the helper undoes it" : "the helper leaves it");
+        const Plugin first = synth(helperUndoes ? QStringLiteral("UndoneOne") : QStringLiteral("KeptOne"));
+        const Plugin second = synth(helperUndoes ? QStringLiteral("UndoneTwo") : QStringLiteral("KeptTwo"));
+        store.reset();
+        ASSERT_TRUE(writeStateFile(stateWith({first, second}), statePath()).has_value());
+        StoreEnvironment asking = environment();
+        int asked = 0;
+        std::function<void()> answer;
+        asking.helperHandshake = [&](std::function<void()> done) {
+            ++asked;
+            answer = std::move(done);
+            return true;
+        };
+        store = std::make_unique<PluginInventoryStore>(asking);
+        const auto journal = store->beginPrivilegedQuarantine({selection(first), selection(second)});
+        ASSERT_TRUE(journal.has_value());
+        store->waitForIdle();
+        ASSERT_TRUE(moveBundle(journal->items[0].sourcePath, journal->items[0].destinationPath));
+
+        store->settlePendingJournal();
+        EXPECT_FALSE(store->canSettlePendingJournal());
+        store->settlePendingJournal();
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(store->pendingPrivilegedQuarantine(), journal);
+        if (helperUndoes) {
+            ASSERT_TRUE(moveBundle(journal->items[0].destinationPath, journal->items[0].sourcePath));
+        }
+        answer();
+        QCoreApplication::processEvents();
+        store->waitForIdle();
+
+        EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
+        EXPECT_FALSE(storedState().pendingPrivilegedQuarantine.has_value());
+        EXPECT_EQ(store->notice()->title, settledTitle);
+        EXPECT_EQ(findPlugin(first.id)->status, helperUndoes ? PluginStatus::ok : PluginStatus::quarantined);
+        EXPECT_EQ(linesOf(store->history(), HistoryKind::quarantine), helperUndoes ? 0 : 1);
+    }
+}
+
 TEST_F(SettleTest, NothingIsSettledWhileTheHelperMayStillActOrTheWriteFails) {
     struct Row {
         const char* name;
