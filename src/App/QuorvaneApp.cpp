@@ -30,7 +30,9 @@ int QuorvaneApp::run(int& argc, char** argv) {
         reportStartFailure(lock.error());
         return 1;
     }
-    const std::unique_ptr<RootView> window = makeWindow();
+    // A data folder moved away or replaced while the program runs is no longer locked by it: the
+    // store then writes nothing more.
+    const std::unique_ptr<RootView> window = makeWindow(RootViewObjects::production(lock->guardedWriter({})));
     window->show();
     QApplication::exec();
     return 0;

@@ -5,8 +5,9 @@
 
 namespace quorvane {
 
-RootViewObjects RootViewObjects::production() {
+RootViewObjects RootViewObjects::production(StoreEnvironment::StateFileWriter writeStateFile) {
     StoreEnvironment store = StoreEnvironment::production();
+    store.writeStateFile = std::move(writeStateFile);
     store.helperHandshake = productionLaunchHandshake();
     return with(std::move(store),
                 PluginFolderAccess::Services::production(std::make_shared<FileDialogFolderPicker>()),

@@ -21,8 +21,8 @@ struct RootViewObjects {
     ScreenServices screenServices = ScreenServices::production();
 
     // The user's state and settings, the literal system folders, the file dialog as the folder
-    // panel and the installed helper.
-    static RootViewObjects production();
+    // panel and the installed helper; the state file written by `writeStateFile` (empty: directly).
+    static RootViewObjects production(StoreEnvironment::StateFileWriter writeStateFile = {});
     // A store over `store`, folder access with `folderAccess` and the service that
     // `makeManagementService` makes.
     static RootViewObjects

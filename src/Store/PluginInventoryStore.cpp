@@ -8,6 +8,7 @@
 #include "Store/StoreOrders.h"
 #include "Store/StoreTexts.h"
 #include "Support/FreedOffThread.h"
+#include "Support/Paths.h"
 #include "Support/Uuid.h"
 
 #include <QFileInfo>
@@ -51,6 +52,7 @@ PluginInventoryStore::SharedPlugins shareInventory(std::vector<Plugin> plugins) 
 PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject* parent)
     : QObject(parent), m_environment(std::move(environment)), m_pathPolicy(m_environment.roots),
       m_plugins(shareInventory(sampleInventory())), m_inventoryRevision(InventoryRevisionToken::fresh()) {
+    m_dataFolderReadOnly = m_environment.dataFolderIsReadOnly();
     pruneEmptyQuarantineFolders();
     // A write killed before its rename leaves a whole copy of the state behind; no write runs yet.
     removeStaleStateFileCopies(stateFilePath());
@@ -61,6 +63,17 @@ PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject
         setLastStorageError(loaded.error().description());
         postNotice(StoreTexts::Notice::inventoryUpgradeBlockedTitle,
                    StoreTexts::Notice::inventoryUpgradeBlockedMessage, NoticeStyle::warning);
+        return;
+    }
+    if (m_dataFolderReadOnly) {
+        // Nothing can be saved: a journal stays pending, unresolved, and nothing may change.
+        if (*loaded)
+            applyLoadedState(**loaded);
+        setFileActionsBlockedByStorage(true);
+        const QString message =
+            StoreTexts::Notice::dataFolderReadOnlyMessage(deletingLastPathComponent(stateFilePath()));
+        setLastStorageError(message);
+        postNotice(StoreTexts::Notice::dataFolderReadOnlyTitle, message, NoticeStyle::warning);
         return;
     }
     if (!*loaded) {
@@ -152,7 +165,7 @@ std::expected<std::optional<PersistedInventory>, StoreStateError> PluginInventor
     if (!migrated)
         return std::unexpected(StoreStateError{migrated.error()});
     // The earlier product's file is always copied over, so that the next start reads the current one.
-    if (fromLegacy || migrated->didMigrate) {
+    if ((fromLegacy || migrated->didMigrate) && !m_dataFolderReadOnly) {
         if (auto written = writeStateFile(migrated->state); !written)
             return std::unexpected(written.error());
     }

@@ -286,6 +286,14 @@ public:
     std::expected<void, PrivilegedInventoryCommitError>
     finaliseTrashRecovery(const QString& transactionID, const std::vector<PrivilegedTrashRestoreItem>& items);
 
+    // A journal the launch could not resolve (the disk shows some of its moves and not others, or
+    // its moves cannot be recorded) blocks scans and file actions until it is settled: each item is
+    // then recorded where the disk shows it (or as gone, with a history line), the journal is
+    // cleared and a notice says what was found. Offered only while no helper can still act on it;
+    // the helper is asked first, so that one cut short undoes its transaction before the disk is read.
+    bool canSettlePendingJournal() const;
+    void settlePendingJournal();
+
     // Format cleanup preset runs; the format cleanup screen drives the chunks.
 
     // `started` gets the run's id once its record is on disk, or none after a refusal (a record that
@@ -538,6 +546,18 @@ private:
         const std::function<TrashRecoveryState(const TrashedBundleRecord&)>& stateOf) const;
     const TrashedBundleRecord* trashedBundle(const QUuid& id) const;
     bool helperTransactionRunning() const;
+    // Why no journal can be settled now; none when one can. Once the helper has answered the
+    // settling's handshake, a journal none of whose moves shows is settled too.
+    std::optional<QString> settleRefusal(bool helperAnswered) const;
+    // Settles the kind's journal against the disk; false when it has none to settle.
+    template <class Kind>
+    bool settleJournal(bool helperAnswered);
+    template <class Kind>
+    void recordGoneItems(const QString& transactionID, const std::vector<typename Kind::Item>& gone);
+    // Removes the records at `locations` (product, record) and the products left without one; the
+    // others get their formats and status from what remains.
+    static void removeBundleRecords(std::vector<Plugin>& plugins,
+                                    std::vector<std::pair<std::size_t, std::size_t>> locations);
     // Looks at the journals again once the helper has released its transaction lock.
     void waitForHelperTransaction();
     // True while the launch handshake runs, after which the journals are looked at again; false
@@ -612,6 +632,10 @@ private:
     std::optional<QString> m_lastScanNotice;
     std::optional<ScanReconciliationSummary> m_lastReconciliation;
     bool m_fileActionsBlockedByStorage = false;
+    // The state file's folder is on a read-only file system: file actions are blocked by it.
+    bool m_dataFolderReadOnly = false;
+    // Settling a journal waits for the helper's answer to its handshake.
+    bool m_settleAsked = false;
     std::optional<OperationNotice> m_notice;
     InventoryRevisionToken m_inventoryRevision;
     ProtectedKeySet m_protectedKeys;

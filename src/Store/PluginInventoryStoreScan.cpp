@@ -35,17 +35,8 @@ KeySet protectedBundleKeys(const std::vector<Plugin>& plugins) {
     return keys;
 }
 
-// Puts a stored record into a product of the merge, in place of any scanned record of the same
-// bundle (by original path, ignoring case, or by bundle key).
-void joinCarriedRecord(Plugin& target, const PluginBundleRecord& carried) {
-    std::vector<PluginBundleRecord> records = target.bundleRecords();
-    const QString originalPath = lowercasedLocaleIndependent(carried.originalPath.value_or(carried.path));
-    const QString carriedKey = carried.id();
-    std::erase_if(records, [&](const PluginBundleRecord& record) {
-        return plainEqual(lowercasedLocaleIndependent(record.path), originalPath) ||
-               plainEqual(record.id(), carriedKey);
-    });
-    records.push_back(carried);
+// Gives `target` the records `records`, with the formats and status they make.
+void setBundleRecords(Plugin& target, std::vector<PluginBundleRecord> records) {
     QStringList formats;
     for (const PluginBundleRecord& record : records) {
         const bool seen = std::any_of(formats.begin(), formats.end(), [&](const QString& format) {
@@ -58,6 +49,38 @@ void joinCarriedRecord(Plugin& target, const PluginBundleRecord& carried) {
     target.bundles = std::move(records);
     target.formats = std::move(formats);
     target.status = target.derivedStatus();
+}
+
+// Puts a stored record into a product of the merge, in place of any scanned record of the same
+// bundle (by original path, ignoring case, or by bundle key).
+void joinCarriedRecord(Plugin& target, const PluginBundleRecord& carried) {
+    std::vector<PluginBundleRecord> records = target.bundleRecords();
+    const QString originalPath = lowercasedLocaleIndependent(carried.originalPath.value_or(carried.path));
+    const QString carriedKey = carried.id();
+    std::erase_if(records, [&](const PluginBundleRecord& record) {
+        return plainEqual(lowercasedLocaleIndependent(record.path), originalPath) ||
+               plainEqual(record.id(), carriedKey);
+    });
+    records.push_back(carried);
+    setBundleRecords(target, std::move(records));
+}
+
+// Removes the scanned records of bundles at `paths` (path keys) from every product, and the
+// products left without a record.
+void dropScannedRecordsAt(std::vector<Plugin>& products, const KeySet& paths) {
+    std::erase_if(products, [&](Plugin& product) {
+        if (!product.bundles || product.bundles->empty())
+            return false;
+        std::vector<PluginBundleRecord> records = *product.bundles;
+        const auto dropped = std::erase_if(
+            records, [&](const PluginBundleRecord& record) { return paths.contains(pathKey(record.path)); });
+        if (dropped == 0)
+            return false;
+        if (records.empty())
+            return true;
+        setBundleRecords(product, std::move(records));
+        return false;
+    });
 }
 
 qsizetype bundleRecordCount(const std::vector<Plugin>& plugins) {
@@ -87,15 +110,28 @@ std::vector<Plugin> mergeScanned(const std::vector<Plugin>& stored, std::vector<
     // Keys never change during the merge.
     std::vector<std::pair<const Plugin*, QString>> carriers;
     std::unordered_map<QString, std::optional<std::size_t>, PlainHash, PlainEqualTo> firstByKey;
+    // The bundles a transaction moves, whose carried record is their only one: the walk may have
+    // found one under another product (an update in place renames it).
+    KeySet movedPaths;
     for (const Plugin& product : stored) {
         bool hasCarried = false;
-        product.forEachBundleRecord(
-            [&](const PluginBundleRecord& record) { hasCarried = hasCarried || carried(record); });
+        product.forEachBundleRecord([&](const PluginBundleRecord& record) {
+            if (!carried(record))
+                return;
+            hasCarried = true;
+            if (!transactionPaths.empty()) {
+                QString key = pathKey(record.originalPath.value_or(record.path));
+                if (transactionPaths.contains(key))
+                    movedPaths.insert(std::move(key));
+            }
+        });
         if (!hasCarried)
             continue;
         carriers.emplace_back(&product, productProtectionKey(product));
         firstByKey.try_emplace(carriers.back().second);
     }
+    if (!movedPaths.empty())
+        dropScannedRecordsAt(result, movedPaths);
 
     // The order keys are made on the pass that looks up the product keys, which reads the same
     // texts.
@@ -146,7 +182,8 @@ void PluginInventoryStore::startScan(const QList<QUrl>& authorizedFolders,
         return;
     if (m_fileActionsBlockedByStorage) {
         reportOperationError(StoreTexts::Notice::scanBlockedTitle,
-                             StoreTexts::Notice::scanBlockedByStorageMessage);
+                             m_dataFolderReadOnly ? StoreTexts::Notice::scanBlockedByReadOnlyFolderMessage
+                                                  : StoreTexts::Notice::scanBlockedByStorageMessage);
         return;
     }
     if (hasPendingPrivilegedTransaction()) {
@@ -324,11 +361,12 @@ PluginInventoryStore::ScanMerge PluginInventoryStore::computeScanMerge(const Sca
             scannedPaths.insert(std::move(key));
     }
 
-    // Bundles the user put back from the Trash by hand.
+    // Bundles the user put back from the Trash by hand; a recovery begun during the scan puts back
+    // its own.
     KeySet restoredPaths;
     for (const TrashedBundleRecord& record : inputs.trashedBundles) {
         const QString key = pathKey(record.originalPath);
-        if (!record.reconciledDate && scannedPaths.contains(key)) {
+        if (!record.reconciledDate && scannedPaths.contains(key) && !inputs.transactionPaths.contains(key)) {
             result.restored.push_back(record);
             restoredPaths.insert(key);
         }

@@ -1,5 +1,6 @@
 #include "Store/PluginInventoryStore.h"
 
+#include "Model/Identity.h"
 #include "Persistence/StateFileLocations.h"
 #include "Planning/FileSystemProbe.h"
 #include "Shared/QuorvaneHelperProtocol.h"
@@ -77,19 +78,23 @@ PluginInventoryStore::finalisePrivilegedTrash(const QString& transactionID,
         record.presetRunID = bundle.presetRunID;
         trashed.push_back(std::move(record));
     }
-    std::vector<BundleRecordIndex::Location> removals = entries;
-    std::ranges::sort(removals, std::greater<>());
-    for (const auto& [product, record] : removals)
-        plugins[product].bundles->erase(plugins[product].bundles->begin() + qsizetype(record));
+    removeBundleRecords(plugins, entries);
+    setPlugins(std::move(plugins));
+    insertHistoryLinesFront(std::move(lines));
+    setTrashedBundles(std::move(trashed));
+    return {};
+}
 
-    // Pass 3: a product without records leaves the inventory; the others get their formats and
-    // status from what remains.
+void PluginInventoryStore::removeBundleRecords(std::vector<Plugin>& plugins,
+                                               std::vector<std::pair<std::size_t, std::size_t>> locations) {
+    std::ranges::sort(locations, std::greater<>());
     std::vector<std::size_t> products;
-    for (const BundleRecordIndex::Location& entry : entries) {
-        if (std::ranges::find(products, entry.first) == products.end())
-            products.push_back(entry.first);
+    for (const auto& [product, record] : locations) {
+        plugins[product].bundles->erase(plugins[product].bundles->begin() + qsizetype(record));
+        if (products.empty() || products.back() != product)
+            products.push_back(product);
     }
-    std::ranges::sort(products, std::greater<>());
+    // Products in descending order, so that erasing one leaves the indices of the rest.
     for (const std::size_t productIndex : products) {
         Plugin& plugin = plugins[productIndex];
         if (plugin.bundles->empty()) {
@@ -105,10 +110,6 @@ PluginInventoryStore::finalisePrivilegedTrash(const QString& transactionID,
         plugin.formats = formats;
         plugin.status = plugin.derivedStatus();
     }
-    setPlugins(std::move(plugins));
-    insertHistoryLinesFront(std::move(lines));
-    setTrashedBundles(std::move(trashed));
-    return {};
 }
 
 void PluginInventoryStore::pruneEmptyQuarantineFolders() {
@@ -285,6 +286,12 @@ PluginInventoryStore::beginTrashRecovery(const std::vector<QUuid>& recordIDs,
     request.transactionID = uuidText(makeUuid());
     // The blocking reason refuses while any journal is pending, so this one is free.
     m_pendingPrivilegedTrashRestore = request;
+    // A running scan may find the bundles back at their original paths before the recovery commits:
+    // they are the recovery's, not put back by hand.
+    if (m_scanContext) {
+        for (const PrivilegedTrashRestoreItem& item : request.items)
+            m_scanContext->transactionPaths.insert(pathKey(item.destinationPath));
+    }
     return writeJournal<TrashRecoveryJournal>(request, std::move(send));
 }
 

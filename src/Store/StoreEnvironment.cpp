@@ -3,7 +3,12 @@
 #include "Persistence/StateFileLocations.h"
 #include "Planning/FileSystemProbe.h"
 
+#include "Support/Paths.h"
+
+#include <QFile>
 #include <QSysInfo>
+
+#include <sys/statvfs.h>
 
 namespace quorvane {
 
@@ -23,6 +28,17 @@ StoreEnvironment StoreEnvironment::isolated(const QString& applicationSupport, c
     environment.scanner = PluginScanner::Environment::withRoots(roots, homeFolder);
     environment.operatingSystemVersion = QSysInfo::prettyProductName();
     return environment;
+}
+
+bool StoreEnvironment::dataFolderIsReadOnly() const {
+    const QString stateFile = inventoryStateFileURL(applicationSupport);
+    if (stateFile.isEmpty())
+        return false;
+    const QString folder = deletingLastPathComponent(stateFile);
+    if (isReadOnlyFolder)
+        return isReadOnlyFolder(folder);
+    struct statvfs status {};
+    return ::statvfs(QFile::encodeName(folder).constData(), &status) == 0 && (status.f_flag & ST_RDONLY) != 0;
 }
 
 } // namespace quorvane

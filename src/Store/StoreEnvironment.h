@@ -51,8 +51,14 @@ struct StoreEnvironment {
     // handshake: with socket activation it starts the helper, which first undoes a transaction a
     // crash cut short.
     HelperHandshake helperHandshake;
+    // Empty: statvfs(2). Whether `folder` is on a read-only file system; the store then shows the
+    // inventory as last saved, writes nothing, and blocks scans and file actions.
+    std::function<bool(const QString& folder)> isReadOnlyFolder;
     // The operating system's version text for the diagnostic report.
     QString operatingSystemVersion;
+
+    // Whether the folder of the state file is on a read-only file system.
+    bool dataFolderIsReadOnly() const;
 
     // The user's folders and the literal system paths.
     static StoreEnvironment production();

@@ -15,6 +15,18 @@ inline const QString inventoryUpgradeBlockedMessage =
                    "actions are blocked until "
                    "the local state can be safely upgraded.");
 
+inline const QString dataFolderReadOnlyTitle = QStringLiteral("Data Folder Read-Only");
+inline QString dataFolderReadOnlyMessage(const QString& folder) {
+    return QStringLiteral("Quorvane’s data folder %1 is on a read-only file system. The inventory is "
+                          "shown as last saved; scans and plugin file actions are blocked and nothing is "
+                          "saved until the folder can be written. Make it writable, then start Quorvane "
+                          "again.")
+        .arg(folder);
+}
+inline const QString scanBlockedByReadOnlyFolderMessage =
+    QStringLiteral("Quorvane’s data folder is on a read-only file system, so a scan could not be "
+                   "saved. No inventory or plugin files were changed.");
+
 inline const QString localStateNotSavedTitle = QStringLiteral("Local State Not Saved");
 inline QString localStateNotSavedMessage(const QString& description) {
     return QStringLiteral("Quorvane could not save its inventory record: ") + description;

@@ -4,6 +4,11 @@
 #include "App/SectionListModel.h"
 #include "App/Sidebar.h"
 #include "IsolatedRootObjects.h"
+#include "Shared/PathPolicy.h"
+#include "Support/Fixtures/FixturePluginBundles.h"
+#include "Support/Fixtures/FixtureRecords.h"
+#include "Support/Paths.h"
+#include "Support/Uuid.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/RevealInFinder.h"
 
@@ -134,6 +139,46 @@ TEST(RootView, AFolderTheDesktopCannotOpenIsNamedInAWarningNotice) {
         settle();
         EXPECT_NE(window.view->noticePresenter()->alert(), nullptr);
     }
+}
+
+// A quarantine of which one bundle moved and one did not blocks every action until the Inventory
+// screen's "Settle From Disk" records what the disk shows.
+TEST(RootView, AMixedTransactionIsSettledFromTheInventoryScreen) {
+    testing::IsolatedRootObjects isolated;
+    const PathPolicy policy(isolated.roots());
+    const QString operation = uuidText(makeUuid());
+    std::vector<Plugin> plugins;
+    PrivilegedQuarantineRequest journal{uuidText(makeUuid()), {}};
+    for (const QString& name : {QStringLiteral("Moved"), QStringLiteral("Kept")}) {
+        const QString path = testing::makeBundle(policy.approvedSystemPluginRoots().at(2) + u'/' + name +
+                                                 QStringLiteral(".vst3"));
+        plugins.push_back(testing::productOfRecords(name, QStringLiteral("Orsolind"),
+                                                    {testing::bundleRecord(QStringLiteral("VST3"), path)}));
+        journal.items.push_back(
+            {path, policy.quarantineRoot() + u'/' + operation + u'/' + lastPathComponent(path), operation});
+    }
+    QDir().mkpath(deletingLastPathComponent(journal.items[0].destinationPath));
+    ASSERT_TRUE(QDir().rename(journal.items[0].sourcePath, journal.items[0].destinationPath));
+    PersistedInventory state;
+    state.schemaVersion = currentInventorySchemaVersion;
+    state.plugins = plugins;
+    state.pendingPrivilegedQuarantine = journal;
+    ASSERT_TRUE(isolated.writeState(state));
+
+    RootView view(isolated.objects(), &noImage);
+    view.resize(1440, 900);
+    view.show();
+    settle();
+    auto* button = view.currentScreen()->findChild<QPushButton*>(QStringLiteral("settleJournalButton"));
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isVisible());
+    button->click();
+    view.inventoryStore().waitForIdle();
+    settle();
+    EXPECT_FALSE(view.inventoryStore().hasPendingPrivilegedTransaction());
+    EXPECT_FALSE(button->isVisible());
+    ASSERT_TRUE(view.inventoryStore().notice().has_value());
+    EXPECT_EQ(view.inventoryStore().notice()->title, QStringLiteral("Transaction Settled"));
 }
 
 TEST(RootView, EverySectionShowsItsScreen) {

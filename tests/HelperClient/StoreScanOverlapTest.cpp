@@ -136,5 +136,86 @@ TEST_F(ScanOverlapTest, AQuarantineAnsweredAfterTheScanFindsItsRecordAndCanBeRes
     EXPECT_FALSE(storedState().pendingPrivilegedQuarantine.has_value());
 }
 
+// A bundle updated in place since the last scan comes back from the walk under another product; the
+// quarantine begun meanwhile moves the one bundle its record names, so the merge keeps that record
+// alone and the commit finds exactly it.
+TEST_F(ScanOverlapTest, AQuarantineOfABundleUpdatedInPlaceKeepsOneRecordOfItsPath) {
+    const Plugin plugin = synth();
+    const Plugin sibling = product(QStringLiteral("Synth"), {QStringLiteral("AU")},
+                                   {component(QStringLiteral("Synth.component"))});
+    Plugin updated = plugin;
+    updated.name = QStringLiteral("Synth 2");
+    Plugin rebranded = plugin;
+    rebranded.manufacturer = QStringLiteral("Velmora");
+    const PluginBundleRecord record = plugin.bundleRecords()[0];
+    for (const auto& [found, foundSibling] : {std::pair{updated, false}, std::pair{rebranded, true}}) {
+        SCOPED_TRACE(found.name.toStdString() + ' ' + found.manufacturer.toStdString());
+        walkAllowed = {};
+        walked = {};
+        walkDone = walked.get_future();
+        std::vector<Plugin> walk{found};
+        if (foundSibling)
+            walk.push_back(sibling);
+        walkFinding(walk);
+        open({plugin, sibling}, [&](PersistedInventory& state) { state.lastScanDate = clock; });
+
+        store->startScan({}, nullptr);
+        const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+        ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
+        walkAllowed.set_value();
+        waitForScanEnd();
+        qsizetype records = 0;
+        for (const Plugin& product : store->plugins())
+            for (const PluginBundleRecord& candidate : product.bundleRecords())
+                records += plainEqual(candidate.id(), record.id()) ? 1 : 0;
+        EXPECT_EQ(records, 1);
+
+        moveAll(*request);
+        EXPECT_TRUE(committed([&](auto then) {
+            store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
+                                                request->transactionID, request->items, then);
+        }));
+        ASSERT_TRUE(moveBundle(request->items[0].destinationPath, record.path));
+    }
+}
+
+// The walk finds a recovered bundle back at its original path before the recovery commits: it is
+// the recovery's own, not one put back by hand.
+TEST_F(ScanOverlapTest, ATrashRecoveryDuringTheScanIsNotCountedAsRestoredByHand) {
+    const Plugin other = synth(QStringLiteral("Other"));
+    TrashedBundleRecord trashed;
+    trashed.id = makeUuid();
+    trashed.pluginName = QStringLiteral("Synth");
+    trashed.manufacturer = QStringLiteral("Orsolind");
+    trashed.format = QStringLiteral("VST3");
+    trashed.originalPath = vst3(QStringLiteral("Synth.vst3"));
+    trashed.trashPath = makeBundle(trashFolder() + QStringLiteral("/Synth.vst3"));
+    trashed.operationDate = Timestamp{1};
+    trashed.trashTransactionID = uuidText(makeUuid());
+    walkFinding({other, synth()});
+    QDir(vst3(QStringLiteral("Synth.vst3"))).removeRecursively();
+    open({other}, [&](PersistedInventory& state) {
+        state.lastScanDate = clock;
+        state.trashedBundles = {trashed};
+    });
+
+    store->startScan({}, nullptr);
+    const auto request = store->beginTrashRecovery({trashed.id});
+    ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
+    moveAll(*request);
+    walkAllowed.set_value();
+    waitForScanEnd();
+    EXPECT_EQ(store->lastReconciliation()->manuallyRestoredBundles, 0);
+    EXPECT_TRUE(store->completeTrashRecovery(succeededResult<PrivilegedTrashRestoreResult>(*request),
+                                             request->transactionID, request->items));
+    store->waitForIdle();
+
+    ASSERT_EQ(store->trashedBundles().size(), 1u);
+    EXPECT_EQ(store->trashedBundles()[0].restoreTransactionID, request->transactionID);
+    EXPECT_EQ(store->history()[0].kind, HistoryKind::trashRestore);
+    EXPECT_EQ(std::ranges::count(store->history(), HistoryKind::externalRestore, &HistoryItem::kind), 0);
+    EXPECT_NE(named(QStringLiteral("Synth")), nullptr);
+}
+
 } // namespace
 } // namespace quorvane::testing

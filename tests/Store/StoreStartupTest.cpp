@@ -90,6 +90,49 @@ TEST_F(StoreStartupTest, aCurrentFileOfAnOlderSchemaIsMigratedAndWrittenBack) {
     EXPECT_EQ(stored.plugins, store->plugins());
 }
 
+// A read-only data folder: the inventory is shown (migrated in memory), nothing is written, and
+// scans and file actions are refused with a message that says why.
+TEST_F(StoreStartupTest, aReadOnlyDataFolderShowsTheInventoryWithFileActionsBlocked) {
+    PersistedInventory state = stateWith(
+        {bareProduct(QStringLiteral("Decapitator"), QStringLiteral("Soundtoys"), {QStringLiteral("AU")},
+                     QStringLiteral("/Library/Audio/Plug-Ins/Components/Decapitator.component"))});
+    state.schemaVersion = 2;
+    writeState(state);
+    const QByteArray before = stateBytes();
+    StoreEnvironment readOnly = environment();
+    QString asked;
+    readOnly.isReadOnlyFolder = [&](const QString& folder) {
+        asked = folder;
+        return true;
+    };
+
+    PluginInventoryStore store(readOnly);
+    EXPECT_EQ(asked, deletingLastPathComponent(statePath()));
+    ASSERT_EQ(store.plugins().size(), 1u);
+    EXPECT_EQ(store.plugins()[0].name, QStringLiteral("Decapitator"));
+    EXPECT_TRUE(store.fileActionsBlockedByStorage());
+    const QString message =
+        QStringLiteral(
+            "Quorvane\u2019s data folder %1 is on a read-only file system. The inventory is shown as "
+            "last saved; scans and plugin file actions are blocked and nothing is saved until the "
+            "folder can be written. Make it writable, then start Quorvane again.")
+            .arg(deletingLastPathComponent(statePath()));
+    EXPECT_EQ(store.lastStorageError(), message);
+    ASSERT_TRUE(store.notice().has_value());
+    EXPECT_EQ(store.notice()->title, QStringLiteral("Data Folder Read-Only"));
+
+    store.startScan({}, nullptr);
+    EXPECT_FALSE(store.isScanning());
+    EXPECT_EQ(store.lastOperationError(),
+              QStringLiteral("Quorvane\u2019s data folder is on a read-only file system, so a scan could not "
+                             "be saved. No inventory or plugin files were changed."));
+    EXPECT_TRUE(store.planQuarantine({{store.plugins()[0].id, store.plugins()[0].bundleRecords()[0].id()}})
+                    .has_value());
+    store.waitForIdle();
+    EXPECT_EQ(writeAttempts, 0);
+    EXPECT_EQ(stateBytes(), before);
+}
+
 TEST_F(StoreStartupTest, aLegacyFileIsCopiedToTheCurrentLocationEvenAtTheCurrentSchema) {
     const Plugin proQ =
         product(QStringLiteral("Pro-Q 3"), QStringLiteral("FabFilter"),
