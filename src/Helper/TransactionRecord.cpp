@@ -27,14 +27,6 @@ constexpr std::array<std::pair<TransactionKind, const char*>, 4> kindTexts{{
     {TransactionKind::trashRestore, "trashRestore"},
 }};
 
-using Step = TransactionRecordEntry::Step;
-
-constexpr std::array<std::pair<Step, const char*>, 3> stepTexts{{
-    {Step::atSource, "atSource"},
-    {Step::staged, "staged"},
-    {Step::atDestination, "atDestination"},
-}};
-
 template <class Value, std::size_t Size>
 std::optional<Value> valueOf(const std::array<std::pair<Value, const char*>, Size>& table,
                              const QJsonValue& text) {
@@ -57,8 +49,7 @@ QByteArray encodeTransaction(const RecordedTransaction& transaction) {
     for (const TransactionRecordEntry& entry : transaction.entries) {
         QJsonObject object{{QStringLiteral("source"), entry.source},
                            {QStringLiteral("destination"), entry.destination},
-                           {QStringLiteral("stagingName"), entry.stagingName},
-                           {QStringLiteral("step"), textOf(stepTexts, entry.step)}};
+                           {QStringLiteral("stagingName"), entry.stagingName}};
         addIdentityFields(object, entry.identity, entry.owner);
         entries.append(object);
     }
@@ -84,12 +75,12 @@ std::optional<RecordedTransaction> decodeTransaction(const QByteArray& data) {
         const QJsonValue source = entry.value(QStringLiteral("source"));
         const QJsonValue destination = entry.value(QStringLiteral("destination"));
         const QJsonValue stagingName = entry.value(QStringLiteral("stagingName"));
-        const auto step = valueOf(stepTexts, entry.value(QStringLiteral("step")));
+        // A record of an earlier build also has each entry's "step", which recovery never needed.
         const auto identity = identityFields(entry);
-        if (!source.isString() || !destination.isString() || !stagingName.isString() || !step || !identity)
+        if (!source.isString() || !destination.isString() || !stagingName.isString() || !identity)
             return std::nullopt;
         transaction.entries.push_back({source.toString(), destination.toString(), stagingName.toString(),
-                                       identity->first, identity->second, *step});
+                                       identity->first, identity->second});
     }
     return transaction;
 }

@@ -13,17 +13,15 @@ namespace quorvane {
 enum class TransactionKind { quarantine, restore, trash, trashRestore };
 
 // One bundle of a recorded transaction: where it comes from and goes to, the name it passes under
-// in the staging folder (the two Trash kinds), which object it is and how far it has come.
+// in the staging folder (the two Trash kinds) and which object it is. How far it has come is not
+// recorded: the object is looked for by its identity in those places.
 struct TransactionRecordEntry {
-    enum class Step { atSource, staged, atDestination };
-
     QString source;
     QString destination;
     // Empty for the kinds that move straight to the destination.
     QString stagingName;
     FileIdentity identity;
     uid_t owner = 0;
-    Step step = Step::atSource;
 
     bool operator==(const TransactionRecordEntry&) const = default;
 };
@@ -39,7 +37,8 @@ struct RecordedTransaction {
 };
 
 // The helper's record of the transaction it runs, kept beside the Trash ledger, root's alone, so
-// that a helper killed in the middle of one can undo it at its next start. Every change is written
+// that a helper killed in the middle of one can undo it at its next start. It is written twice per
+// transaction: the whole intent before the first move, then with the commit mark; each write is
 // whole and synced before the call returns.
 class TransactionRecord {
 public:

@@ -5,12 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace quorvane::testing {
 namespace {
 
 using Found = TransactionRecoveryReport::Found;
 using Kind = TransactionKind;
-using Step = TransactionRecordEntry::Step;
 
 class TransactionRecoveryTest : public ::testing::Test {
 protected:
@@ -23,13 +24,13 @@ protected:
     }
 
     // A bundle left at `where` by a transaction of `kind` from `source` to `destination`.
-    TransactionRecordEntry entryAt(const QString& source, const QString& destination, const QString& where,
-                                   Step step) const {
+    TransactionRecordEntry entryAt(const QString& source, const QString& destination,
+                                   const QString& where) const {
         QDir().mkpath(deletingLastPathComponent(where));
         tree.makeBundle(where);
         const QString stagingName =
             where.startsWith(tree.ledger.stagingFolder()) ? lastPathComponent(where) : QString();
-        return {source, destination, stagingName, identityAt(where), consoleTestUid(), step};
+        return {source, destination, stagingName, identityAt(where), consoleTestUid()};
     }
 
     // Where a transaction of `kind` takes a bundle named `name` from and to.
@@ -56,7 +57,7 @@ protected:
 TEST_F(TransactionRecoveryTest, ACommittedTransactionOnlyLosesItsRecord) {
     const QString source = tree.vst3("Synth.vst3");
     const QString destination = tree.quarantined(operation, "Synth.vst3");
-    const auto entry = entryAt(source, destination, destination, Step::atDestination);
+    const auto entry = entryAt(source, destination, destination);
     ASSERT_TRUE(record.write({Kind::quarantine, upperUuid(), true, {entry}}));
     const auto before = tree.audit();
 
@@ -91,10 +92,10 @@ TEST_F(TransactionRecoveryTest, EveryBundleGoesBackOrIsLeftWhereItIsNeverOverAny
         const auto [source, destination] = pathsOf(row.kind, upperUuid(), name);
         const QString staged = tree.ledger.stagingFolder() + u'/' + upperUuid();
         const QString where = row.where == 'd' ? destination : row.where == 's' ? staged : source;
-        const auto entry = entryAt(source, destination, where, Step::staged);
+        const auto entry = entryAt(source, destination, where);
         // Killed before its second move: the next bundle never left.
         const auto [nextSource, nextDestination] = pathsOf(row.kind, upperUuid(), upperUuid() + ".vst3");
-        const auto next = entryAt(nextSource, nextDestination, nextSource, Step::atSource);
+        const auto next = entryAt(nextSource, nextDestination, nextSource);
         // The ledger as the transaction left it: a Trash move records the bundle before it moves, a
         // recovery drops its record only once every bundle is out of the Trash.
         if (row.kind == Kind::trash) {
@@ -143,7 +144,7 @@ TEST_F(TransactionRecoveryTest, ATransactionWhoseEveryBundleArrivedIsFinishedNot
         for (int index = 0; index < 2; ++index) {
             const QString name = upperUuid() + QStringLiteral(".vst3");
             const auto [source, destination] = pathsOf(kind, operationFolder, name);
-            entries.push_back(entryAt(source, destination, destination, Step::atDestination));
+            entries.push_back(entryAt(source, destination, destination));
         }
         // The ledger as the moves left it: a Trash move records its bundles before they move, a
         // recovery drops its records only after its commit.
@@ -174,6 +175,31 @@ TEST_F(TransactionRecoveryTest, ATransactionWhoseEveryBundleArrivedIsFinishedNot
             EXPECT_FALSE(existsNoFollow(deletingLastPathComponent(entries.front().source)));
         }
     }
+}
+
+// The whole intent is on disk before the first move and is not written again until the commit mark,
+// however many bundles move.
+TEST_F(TransactionRecoveryTest, TheRecordIsWrittenBeforeTheMovesAndAgainOnlyForTheCommit) {
+    std::vector<ValidatedPrivilegedQuarantineItem> items;
+    for (int index = 0; index < 3; ++index) {
+        const QString name = upperUuid() + QStringLiteral(".vst3");
+        items.push_back({tree.makeBundle(tree.vst3(name)), tree.quarantined(operation, name)});
+    }
+    ScriptedMoveOperation move;
+    std::set<ino_t> recordFiles;
+    move.react = [&](const MoveStep& step, MoveOperation& real) {
+        const auto recorded = record.read();
+        EXPECT_TRUE(recorded && *recorded && (*recorded)->entries.size() == items.size() &&
+                    !(*recorded)->committed);
+        recordFiles.insert(identityAt(record.path()).inode);
+        return real.move(step);
+    };
+
+    EXPECT_TRUE(performQuarantineTransaction(upperUuid(), items, &move, &record).succeeded);
+    EXPECT_EQ(recordFiles.size(), 1u);
+    const auto committed = record.read();
+    ASSERT_TRUE(committed && *committed);
+    EXPECT_TRUE((*committed)->committed);
 }
 
 TEST_F(TransactionRecoveryTest, NoTransactionRunsOverARecordNotYetRolledBack) {
