@@ -41,6 +41,10 @@ std::expected<void, SyscallError> syncFolder(const DirectoryHandle& folder) {
     return {};
 }
 
+QByteArray temporaryName(const QString& name) {
+    return (name + QStringLiteral(".new")).toUtf8();
+}
+
 std::optional<quint64> unsignedOf(const QJsonValue& value) {
     bool ok = false;
     const quint64 number = value.toString().toULongLong(&ok);
@@ -86,7 +90,7 @@ std::expected<void, SyscallError> writePrivateFile(const QString& folder, const 
     const auto handle = openOwnFolder(folder);
     if (!handle)
         return std::unexpected(handle.error());
-    const QByteArray temporary = (name + QStringLiteral(".new")).toUtf8();
+    const QByteArray temporary = temporaryName(name);
     if (::unlinkat(handle->fd(), temporary.constData(), 0) != 0 && errno != ENOENT)
         return std::unexpected(SyscallError::fromErrno());
     const int fd = ::openat(handle->fd(), temporary.constData(),
@@ -106,6 +110,11 @@ std::expected<void, SyscallError> writePrivateFile(const QString& folder, const 
         return std::unexpected(error);
     }
     return syncFolder(*handle);
+}
+
+void removeUnfinishedPrivateFile(const QString& folder, const QString& name) {
+    if (const auto handle = openOwnFolder(folder))
+        (void)::unlinkat(handle->fd(), temporaryName(name).constData(), 0);
 }
 
 std::expected<void, SyscallError> removePrivateFile(const QString& folder, const QString& name) {

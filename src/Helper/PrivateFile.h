@@ -26,6 +26,8 @@ std::expected<std::optional<QByteArray>, SyscallError> readPrivateFile(const QSt
 // ours or that others may write to.
 std::expected<void, SyscallError> writePrivateFile(const QString& folder, const QString& name,
                                                    const QByteArray& data);
+// Removes the temporary file a write stopped before its rename left behind, if any.
+void removeUnfinishedPrivateFile(const QString& folder, const QString& name);
 // Removes the file and syncs the folder; a file that is not there is no failure.
 std::expected<void, SyscallError> removePrivateFile(const QString& folder, const QString& name);
 

@@ -184,6 +184,31 @@ TEST_F(TransactionRecoveryTest, ATransactionWhoseEveryBundleArrivedIsFinishedNot
     }
 }
 
+// Stopped after its commit mark, a transaction may not have finished the
+// tidying that follows it.
+TEST_F(TransactionRecoveryTest, ACommittedTransactionIsTidiedAsAfterItsReply) {
+    for (const Kind kind : {Kind::restore, Kind::trashRestore}) {
+        SCOPED_TRACE(transactionKindText(kind).toStdString());
+        const QString name = upperUuid() + QStringLiteral(".vst3");
+        const auto [source, destination] = pathsOf(kind, upperUuid(), name);
+        QDir().mkpath(deletingLastPathComponent(source));
+        const auto entry = entryAt(source, destination, destination);
+        if (kind == Kind::trashRestore) {
+            ASSERT_TRUE(tree.ledger.add({{source, entry.identity, entry.owner}}));
+            HomeTrash::writeTrashInfo(tree.trash, name, destination, consoleTestUid());
+        }
+        ASSERT_TRUE(record.write({kind, upperUuid(), true, {entry}}));
+
+        EXPECT_EQ(recoverInterruptedTransaction(record, tree.ledger, tree.policy.quarantineRoot()).found,
+                  Found::committed);
+        EXPECT_EQ(identityAt(destination), entry.identity);
+        EXPECT_FALSE(tree.ledger.find(source).has_value());
+        EXPECT_FALSE(existsNoFollow(HomeTrash::infoFolder(tree.home) + u'/' + name + ".trashinfo"));
+        // The operation folder the restore emptied; the Trash itself stays.
+        EXPECT_EQ(existsNoFollow(deletingLastPathComponent(source)), kind == Kind::trashRestore);
+    }
+}
+
 // A bundle that stays in the Trash gets a description the user can read that
 // names where it came from; one already right is left as it is.
 TEST_F(TransactionRecoveryTest, ABrokenTrashDescriptionIsRepaired) {
@@ -231,6 +256,25 @@ TEST_F(TransactionRecoveryTest, ABrokenTrashDescriptionIsRepaired) {
         EXPECT_EQ(QDir(HomeTrash::infoFolder(tree.home)).entryList(QDir::Hidden | QDir::Files).size(),
                   qsizetype(&row - rows.data() + 1));
     }
+}
+
+TEST_F(TransactionRecoveryTest, WhatAStoppedHelperLeftBehindIsCleared) {
+    const QString folder = tree.ledger.folder();
+    for (const QString& name : {record.path() + ".new", tree.ledger.recordPath() + ".new"}) {
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QDir().mkpath(tree.ledger.stagingFolder()));
+    const QString emptied = tree.policy.quarantineRoot() + u'/' + upperUuid();
+    ASSERT_TRUE(QDir().mkpath(emptied));
+    const QString kept = tree.makeBundle(tree.quarantined(operation, "Synth.vst3"));
+
+    EXPECT_EQ(recoverInterruptedTransaction(record, tree.ledger, tree.policy.quarantineRoot()).found,
+              Found::nothing);
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{lastPathComponent(tree.policy.quarantineRoot())});
+    EXPECT_FALSE(existsNoFollow(emptied));
+    EXPECT_TRUE(isDirectory(kept));
 }
 
 // The whole intent is on disk before the first move and is not written again
