@@ -482,6 +482,30 @@ TEST_F(HelperEndToEndTest, AConnectionServingARequestIsNeverClosedToMakeRoom) {
     EXPECT_EQ(countAtDestination(request), 1);
 }
 
+// A request read but not yet under the transaction lock: an application killed meanwhile and
+// launched again finds the lock free and its bundles unmoved, and drops its journal. The request
+// must then never be carried out; one whose client is still there is.
+TEST_F(HelperEndToEndTest, ARequestWhoseClientLeftBeforeItTookTheLockMovesNothing) {
+    for (const bool clientLeaves : {true, false}) {
+        SCOPED_TRACE(clientLeaves);
+        Testbed testbed(tree, {"--pause-before-lock", "1", "--pause-ms", "60000", "--resume-on-input", "1"});
+        ASSERT_TRUE(testbed.ready);
+        const auto request = quarantineRequest(2, clientLeaves ? "Left" : "Stayed");
+        auto channel = testbed.connect();
+        const auto body = encodeFrameBody(quarantineFrame(5, request));
+        ASSERT_TRUE(body && channel.writeFrame(*body));
+        ASSERT_TRUE(testbed.waitFor("pausing before the transaction lock")) << testbed.output.toStdString();
+        EXPECT_FALSE(TransactionLockFile::isHeld(testbed.lockPath));
+        if (clientLeaves)
+            channel.close();
+        ASSERT_TRUE(testbed.resume());
+        ASSERT_TRUE(testbed.waitFor(clientLeaves ? "Rejected privileged quarantine request"
+                                                 : "Finished privileged quarantine"))
+            << testbed.output.toStdString();
+        EXPECT_EQ(countAtDestination(request), clientLeaves ? 0 : 2);
+    }
+}
+
 TEST_F(HelperEndToEndTest, KilledAfterTheKthMoveLeavesEveryBundleInExactlyOnePlace) {
     for (int k = 0; k <= 3; ++k) {
         SCOPED_TRACE(k);
