@@ -284,7 +284,7 @@ std::optional<QString> moveBackOut(TransactionKind kind, MoveOperation& mover, i
 }
 
 // The transaction's record on disk: the whole intent, synced before the first move, and then the
-// commit mark. A helper killed half way finds each bundle by its identity at its next start and
+// commit mark, set in place. A helper killed half way finds each bundle by its identity at its next start and
 // undoes the moves; nothing is written between them. Without a record file (tests of the moves
 // alone) it keeps nothing.
 class Progress {
@@ -314,11 +314,9 @@ public:
     std::optional<Failure> commit() {
         if (!m_transaction)
             return std::nullopt;
+        if (auto marked = m_file->markCommitted(); !marked)
+            return unwritten(marked.error().description());
         m_transaction->committed = true;
-        if (auto failure = save()) {
-            m_transaction->committed = false;
-            return failure;
-        }
         return std::nullopt;
     }
 
@@ -330,12 +328,6 @@ public:
     }
 
 private:
-    std::optional<Failure> save() {
-        if (auto written = m_file->write(*m_transaction); !written)
-            return unwritten(written.error().description());
-        return std::nullopt;
-    }
-
     static Failure unwritten(const QString& reason) {
         return Failure{Case::folderCreationFailed,
                        {},

@@ -19,6 +19,8 @@ namespace {
 const QString recordName = QStringLiteral("Transaction.json");
 // A transaction carries a few hundred bundles at most; a larger file is not ours.
 constexpr qint64 largestRecordFile = 16 * 1024 * 1024;
+// Where the value of "committed" starts: {"committed":false,…
+constexpr qint64 committedMarkOffset = 13;
 
 constexpr std::array<std::pair<TransactionKind, const char*>, 4> kindTexts{{
     {TransactionKind::quarantine, "quarantine"},
@@ -106,11 +108,17 @@ std::expected<std::optional<RecordedTransaction>, SyscallError> TransactionRecor
 }
 
 std::expected<void, SyscallError> TransactionRecord::write(const RecordedTransaction& transaction) const {
-    return writePrivateFile(m_folder, recordName, encodeTransaction(transaction));
+    return rewritePrivateFile(m_folder, recordName, encodeTransaction(transaction));
+}
+
+std::expected<void, SyscallError> TransactionRecord::markCommitted() const {
+    // The keys are written in order, so the record always starts with the mark; "true " keeps the
+    // length, and JSON allows the space.
+    return patchPrivateFile(m_folder, recordName, committedMarkOffset, "false", "true ");
 }
 
 std::expected<void, SyscallError> TransactionRecord::remove() const {
-    return removePrivateFile(m_folder, recordName);
+    return setAsidePrivateFile(m_folder, recordName);
 }
 
 QString transactionKindText(TransactionKind kind) {
