@@ -1,5 +1,5 @@
 // A 256-bundle quarantine and its restore through the testbed helper over its socket, against mv of
-// the same 256 folders there and back. Target: the helper takes at most 3 times as long as mv.
+// the same 256 folders there and back. Target: the helper takes at most 1.5 times as long as mv.
 
 #include "Platform/UnixSocketChannel.h"
 #include "Shared/FrameCodec.h"
@@ -25,6 +25,7 @@ namespace {
 
 constexpr int bundleCount = 256;
 constexpr int rounds = 5;
+constexpr double targetRatio = 1.5;
 
 QString uuid() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
@@ -140,6 +141,7 @@ int main(int argc, char** argv) {
                 rounds);
     std::printf("mv of the same 256 folders there and back:                 %.2f ms (median of %d)\n", mv,
                 rounds);
-    std::printf("ratio helper / mv: %.2fx (target <= 3x): %s\n", ratio, ratio <= 3.0 ? "met" : "NOT met");
+    std::printf("ratio helper / mv: %.2fx (target <= 1.5x): %s\n", ratio,
+                ratio <= targetRatio ? "met" : "NOT met");
     return 0;
 }

@@ -70,6 +70,15 @@ void FaultInjectingMoveOperation::arrived() {
     m_inner.arrived();
 }
 
+void FaultInjectingMoveOperation::beforeLock() {
+    if (m_plan.pauseBeforeLock) {
+        std::fprintf(stderr, "testbed: pausing before the transaction lock\n");
+        std::fflush(stderr);
+        pauseUntilResumed(m_plan.pause, m_plan.resumeDescriptor);
+    }
+    m_inner.beforeLock();
+}
+
 bool FaultInjectingMoveOperation::disturbsThisTransaction() const {
     return m_plan.onlyTransaction == 0 || m_transactions == m_plan.onlyTransaction;
 }

@@ -22,6 +22,8 @@ struct FaultPlan {
     int pauseBeforePlacement = 0;
     // Pauses once every bundle is moved, before the transaction is marked committed.
     bool pauseBeforeCommit = false;
+    // Pauses every request once it has been read, before it takes the transaction lock.
+    bool pauseBeforeLock = false;
 
     bool operator==(const FaultPlan&) const = default;
 };
@@ -36,6 +38,7 @@ public:
     std::expected<void, SyscallError> move(const MoveStep& step) override;
     void staged(int number) override;
     void arrived() override;
+    void beforeLock() override;
 
 private:
     bool disturbsThisTransaction() const;

@@ -5,9 +5,20 @@
 
 #include <algorithm>
 #include <chrono>
+#include <poll.h>
 #include <system_error>
 
 namespace quorvane {
+
+namespace {
+
+// The peer has closed its end, whatever it left unread behind it.
+bool peerClosed(int fd) {
+    pollfd watched{fd, 0, 0};
+    return ::poll(&watched, 1, 0) > 0 && (watched.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+} // namespace
 
 HelperServer::HelperServer(HelperService& service, ClientRequirement requirement, HelperServerLimits limits)
     : m_service(service), m_requirement(std::move(requirement)), m_limits(std::move(limits)) {}
@@ -151,7 +162,7 @@ void HelperServer::serveConnection(Connection& connection) {
                         qUtf8Printable(description(call.error())));
                 return false;
             }
-            const auto reply = m_service.handle(*call);
+            const auto reply = m_service.handle(*call, [&channel] { return peerClosed(channel.fd()); });
             if (!reply) {
                 qCDebug(helperListenerLog, "Closing a connection that made an unknown call");
                 return false;

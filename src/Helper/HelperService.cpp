@@ -145,7 +145,7 @@ std::pair<QString, QString> HelperService::handshake(const QString& clientVersio
 }
 
 template <class Kind>
-QByteArray HelperService::handleRequest(const QByteArray& requestData) {
+QByteArray HelperService::handleRequest(const QByteArray& requestData, const ClientGone& clientGone) {
     using Result = typename Kind::Result;
     Result result;
     const auto request = Kind::decode(requestData);
@@ -154,6 +154,8 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData) {
         qCCritical(helperServiceLog, Kind::rejected, qUtf8Printable(message));
         result = failureWithNothingMoved<Result>(invalidTransactionID(), message);
     } else {
+        if (m_configuration.move)
+            m_configuration.move->beforeLock();
         // Validation runs under the lock too, so that what it saw on disk is what the transaction
         // starts from: no other transaction runs in between.
         std::unique_lock serialised(m_transactionMutex);
@@ -170,6 +172,10 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData) {
         if (lockFailure) {
             const QString message =
                 QStringLiteral("The transaction lock file could not be held: %1").arg(*lockFailure);
+            qCCritical(helperServiceLog, Kind::rejected, qUtf8Printable(message));
+            result = failureWithNothingMoved<Result>(request->transactionID, message);
+        } else if (clientGone && clientGone()) {
+            const QString message = QStringLiteral("The client left before its request could start.");
             qCCritical(helperServiceLog, Kind::rejected, qUtf8Printable(message));
             result = failureWithNothingMoved<Result>(request->transactionID, message);
         } else if (const auto items = Kind::validate(m_policy, *request); !items) {
@@ -213,7 +219,7 @@ QByteArray HelperService::restoreFromTrash(const QByteArray& requestData) {
     return handleRequest<TrashRestoreKind>(requestData);
 }
 
-std::optional<FrameEnvelope> HelperService::handle(const FrameEnvelope& call) {
+std::optional<FrameEnvelope> HelperService::handle(const FrameEnvelope& call, const ClientGone& clientGone) {
     if (call.arguments.size() != 1)
         return std::nullopt;
     FrameEnvelope reply{call.id, QString::fromLatin1(FrameMethod::reply), {}};
@@ -227,16 +233,16 @@ std::optional<FrameEnvelope> HelperService::handle(const FrameEnvelope& call) {
     QByteArray result;
     QByteArray (*fallback)() = nullptr;
     if (call.method == QLatin1String(FrameMethod::quarantine)) {
-        result = quarantine(data);
+        result = handleRequest<QuarantineKind>(data, clientGone);
         fallback = &QuarantineKind::fallback;
     } else if (call.method == QLatin1String(FrameMethod::restore)) {
-        result = restore(data);
+        result = handleRequest<RestoreKind>(data, clientGone);
         fallback = &RestoreKind::fallback;
     } else if (call.method == QLatin1String(FrameMethod::moveToTrash)) {
-        result = moveToTrash(data);
+        result = handleRequest<TrashKind>(data, clientGone);
         fallback = &TrashKind::fallback;
     } else if (call.method == QLatin1String(FrameMethod::restoreFromTrash)) {
-        result = restoreFromTrash(data);
+        result = handleRequest<TrashRestoreKind>(data, clientGone);
         fallback = &TrashRestoreKind::fallback;
     } else {
         return std::nullopt;

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -47,15 +48,20 @@ public:
     // After a reply has gone out (or could not): the record of a transaction that committed is removed.
     void replySent();
 
+    // Whether the client that sent a request has closed its end of the connection.
+    using ClientGone = std::function<bool()>;
+
     // One call envelope → its reply. Nothing for a call the protocol does not know (unknown method,
-    // wrong number of arguments): the connection is then closed unanswered.
-    std::optional<FrameEnvelope> handle(const FrameEnvelope& call);
+    // wrong number of arguments): the connection is then closed unanswered. A request whose client
+    // has gone by the time it holds the transaction lock moves nothing: an application launched
+    // since may have found the lock free and the bundles unmoved, and settled its journal so.
+    std::optional<FrameEnvelope> handle(const FrameEnvelope& call, const ClientGone& clientGone = {});
 
     const HelperRequestPolicy& policy() const { return m_policy; }
 
 private:
     template <class Kind>
-    QByteArray handleRequest(const QByteArray& requestData);
+    QByteArray handleRequest(const QByteArray& requestData, const ClientGone& clientGone = {});
 
     HelperServiceConfiguration m_configuration;
     HelperRequestPolicy m_policy;

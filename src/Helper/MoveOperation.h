@@ -37,6 +37,9 @@ public:
     // Every bundle is moved and checked, just before the transaction is marked committed. Only the
     // testbed waits here.
     virtual void arrived() {}
+    // A request has been read and is about to wait for the transaction lock. Only the testbed waits
+    // here.
+    virtual void beforeLock() {}
 };
 
 // The real move: renameat2(RENAME_NOREPLACE) between the held folders. It never replaces, never

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,13 +13,6 @@
 namespace quorvane {
 
 namespace {
-
-// The whole of `data` through the open descriptor, which stays open.
-bool writeAll(int fd, const QByteArray& data) {
-    QFile file;
-    return file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) &&
-           file.write(data) == data.size() && file.flush();
-}
 
 std::optional<QByteArray> readAll(int fd, qint64 size) {
     QFile file;
@@ -39,6 +33,10 @@ std::expected<void, SyscallError> syncFolder(const DirectoryHandle& folder) {
     if (!synced)
         return std::unexpected(error);
     return {};
+}
+
+QByteArray temporaryName(const QString& name) {
+    return (name + QStringLiteral(".new")).toUtf8();
 }
 
 std::optional<quint64> unsignedOf(const QJsonValue& value) {
@@ -81,19 +79,54 @@ std::expected<std::optional<QByteArray>, SyscallError> readPrivateFile(const QSt
     return data;
 }
 
-std::expected<void, SyscallError> writePrivateFile(const QString& folder, const QString& name,
-                                                   const QByteArray& data) {
+namespace {
+
+// An open file of ours: regular, this process's user's, with no other name.
+bool isOwnFile(int fd, struct stat& status) {
+    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
+           status.st_nlink == 1;
+}
+
+bool writeAllAt(int fd, const QByteArray& data, qint64 offset) {
+    qint64 done = 0;
+    while (done < data.size()) {
+        const ssize_t written =
+            ::pwrite(fd, data.constData() + done, std::size_t(data.size() - done), off_t(offset + done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+// Written whole to the temporary name, synced, renamed over `name` and the folder synced. With
+// `reuse`, a temporary file that is there (set aside earlier) is overwritten in place, padded with
+// spaces to its length, instead of being replaced.
+std::expected<void, SyscallError> replaceWhole(const QString& folder, const QString& name,
+                                               const QByteArray& data, bool reuse) {
     const auto handle = openOwnFolder(folder);
     if (!handle)
         return std::unexpected(handle.error());
-    const QByteArray temporary = (name + QStringLiteral(".new")).toUtf8();
-    if (::unlinkat(handle->fd(), temporary.constData(), 0) != 0 && errno != ENOENT)
-        return std::unexpected(SyscallError::fromErrno());
-    const int fd = ::openat(handle->fd(), temporary.constData(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return std::unexpected(SyscallError::fromErrno());
-    const bool written = writeAll(fd, data) && ::fsync(fd) == 0;
+    const QByteArray temporary = temporaryName(name);
+    QByteArray padded = data;
+    int fd = reuse ? ::openat(handle->fd(), temporary.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC) : -1;
+    struct stat status {};
+    if (fd >= 0 && isOwnFile(fd, status)) {
+        if (status.st_size > padded.size())
+            padded.append(QByteArray(status.st_size - padded.size(), ' '));
+    } else {
+        if (fd >= 0)
+            ::close(fd);
+        if (::unlinkat(handle->fd(), temporary.constData(), 0) != 0 && errno != ENOENT)
+            return std::unexpected(SyscallError::fromErrno());
+        fd = ::openat(handle->fd(), temporary.constData(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return std::unexpected(SyscallError::fromErrno());
+    }
+    const bool written = writeAllAt(fd, padded, 0) && ::fdatasync(fd) == 0;
     const SyscallError writeError = SyscallError::fromErrno();
     ::close(fd);
     if (!written) {
@@ -106,6 +139,60 @@ std::expected<void, SyscallError> writePrivateFile(const QString& folder, const 
         return std::unexpected(error);
     }
     return syncFolder(*handle);
+}
+
+} // namespace
+
+std::expected<void, SyscallError> writePrivateFile(const QString& folder, const QString& name,
+                                                   const QByteArray& data) {
+    return replaceWhole(folder, name, data, false);
+}
+
+std::expected<void, SyscallError> rewritePrivateFile(const QString& folder, const QString& name,
+                                                     const QByteArray& data) {
+    return replaceWhole(folder, name, data, true);
+}
+
+std::expected<void, SyscallError> patchPrivateFile(const QString& folder, const QString& name, qint64 offset,
+                                                   const QByteArray& from, const QByteArray& to) {
+    const auto handle = openOwnFolder(folder);
+    if (!handle)
+        return std::unexpected(handle.error());
+    const int fd = ::openat(handle->fd(), name.toUtf8().constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return std::unexpected(SyscallError::fromErrno());
+    struct stat status {};
+    QByteArray found(from.size(), '\0');
+    bool holds =
+        isOwnFile(fd, status) && from.size() == to.size() &&
+        ::pread(fd, found.data(), std::size_t(found.size()), off_t(offset)) == ssize_t(found.size()) &&
+        found == from;
+    const bool patched = holds && writeAllAt(fd, to, offset) && ::fdatasync(fd) == 0;
+    const SyscallError error = holds ? SyscallError::fromErrno() : SyscallError{EBADMSG};
+    ::close(fd);
+    if (!patched)
+        return std::unexpected(error);
+    return {};
+}
+
+std::expected<void, SyscallError> setAsidePrivateFile(const QString& folder, const QString& name) {
+    const auto handle = openOwnFolder(folder);
+    if (!handle)
+        return handle.error().code == ENOENT ? std::expected<void, SyscallError>{}
+                                             : std::unexpected(handle.error());
+    const QByteArray path = name.toUtf8();
+    if (::renameat2(handle->fd(), path.constData(), handle->fd(), temporaryName(name).constData(),
+                    RENAME_NOREPLACE) == 0 ||
+        errno == ENOENT)
+        return {};
+    if (::unlinkat(handle->fd(), path.constData(), 0) != 0 && errno != ENOENT)
+        return std::unexpected(SyscallError::fromErrno());
+    return {};
+}
+
+void removeUnfinishedPrivateFile(const QString& folder, const QString& name) {
+    if (const auto handle = openOwnFolder(folder))
+        (void)::unlinkat(handle->fd(), temporaryName(name).constData(), 0);
 }
 
 std::expected<void, SyscallError> removePrivateFile(const QString& folder, const QString& name) {

@@ -283,15 +283,13 @@ std::optional<QString> moveBackOut(TransactionKind kind, MoveOperation& mover, i
                  : transactionErrorText(kind, Case::moveFailed, homeName, moved.error().description());
 }
 
-using Step = TransactionRecordEntry::Step;
-
-// The transaction's record on disk, kept in step with the moves so that a helper killed half way
-// can undo them at its next start. Without a record file (tests of the moves alone) it keeps nothing.
+// The transaction's record on disk: the whole intent, synced before the first move, and then the
+// commit mark, set in place. A helper killed half way finds each bundle by its identity at its next start and
+// undoes the moves; nothing is written between them. Without a record file (tests of the moves
+// alone) it keeps nothing.
 class Progress {
 public:
     explicit Progress(const TransactionRecord* file) : m_file(file) {}
-
-    bool isRecorded() const { return m_transaction.has_value(); }
 
     // Before the first move. A record an interrupted transaction left is never written over: it is
     // all that tells the next start what to undo.
@@ -313,22 +311,12 @@ public:
         return std::nullopt;
     }
 
-    // The entry has reached `step`; on disk before the caller goes on.
-    std::optional<Failure> reach(std::size_t index, Step step) {
-        if (!m_transaction)
-            return std::nullopt;
-        m_transaction->entries[index].step = step;
-        return save();
-    }
-
     std::optional<Failure> commit() {
         if (!m_transaction)
             return std::nullopt;
+        if (auto marked = m_file->markCommitted(); !marked)
+            return unwritten(marked.error().description());
         m_transaction->committed = true;
-        if (auto failure = save()) {
-            m_transaction->committed = false;
-            return failure;
-        }
         return std::nullopt;
     }
 
@@ -340,12 +328,6 @@ public:
     }
 
 private:
-    std::optional<Failure> save() {
-        if (auto written = m_file->write(*m_transaction); !written)
-            return unwritten(written.error().description());
-        return std::nullopt;
-    }
-
     static Failure unwritten(const QString& reason) {
         return Failure{Case::folderCreationFailed,
                        {},
@@ -432,7 +414,7 @@ Outcome runTransaction(TransactionKind kind, const QString& transactionID, const
                                        : anchored[index].destinationName);
         entries.push_back({items[index].source, items[index].destination,
                            staging ? arrivalNames.back() : QString(), anchored[index].identity,
-                           anchored[index].owner, Step::atSource});
+                           anchored[index].owner});
     }
     if (auto failure = progress.begin(kind, transactionID, std::move(entries)))
         return failed(kind, *failure, {});
@@ -465,13 +447,6 @@ Outcome runTransaction(TransactionKind kind, const QString& transactionID, const
             entryIs(arrival, arrivalName, entry.identity,
                     staging ? std::optional(entry.owner) : std::nullopt)) {
             if (staging) {
-                if (auto unrecorded = progress.reach(index, Step::staged)) {
-                    failure = unrecorded;
-                    if (auto issue = moveBackOut(kind, mover, step, *staging, arrivalName,
-                                                 *entry.sourceFolder, entry.sourceName))
-                        issues.append(*issue);
-                    break;
-                }
                 mover.staged(int(index) + 1);
                 const auto placed =
                     renameNoReplace(*staging, arrivalName, *entry.destinationFolder, entry.destinationName);
@@ -494,10 +469,6 @@ Outcome runTransaction(TransactionKind kind, const QString& transactionID, const
                 }
             }
             completed.push_back(index);
-            if (auto unrecorded = progress.reach(index, Step::atDestination)) {
-                failure = unrecorded;
-                break;
-            }
             if (kind == TransactionKind::trash) {
                 const auto owner = entry.destinationFolder->status();
                 if (owner)
@@ -541,8 +512,6 @@ Outcome runTransaction(TransactionKind kind, const QString& transactionID, const
             entryIs(*entry.sourceFolder, entry.sourceName, entry.identity)) {
             if (kind == TransactionKind::trash)
                 HomeTrash::removeTrashInfo(entry.destinationFolder->path(), entry.destinationName);
-            // Only a hint for the next start, which looks at the disk itself.
-            (void)progress.reach(*position, Step::atSource);
             continue;
         }
         issues.append(movedBack

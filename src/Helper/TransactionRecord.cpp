@@ -19,20 +19,14 @@ namespace {
 const QString recordName = QStringLiteral("Transaction.json");
 // A transaction carries a few hundred bundles at most; a larger file is not ours.
 constexpr qint64 largestRecordFile = 16 * 1024 * 1024;
+// Where the value of "committed" starts: {"committed":false,…
+constexpr qint64 committedMarkOffset = 13;
 
 constexpr std::array<std::pair<TransactionKind, const char*>, 4> kindTexts{{
     {TransactionKind::quarantine, "quarantine"},
     {TransactionKind::restore, "restore"},
     {TransactionKind::trash, "trash"},
     {TransactionKind::trashRestore, "trashRestore"},
-}};
-
-using Step = TransactionRecordEntry::Step;
-
-constexpr std::array<std::pair<Step, const char*>, 3> stepTexts{{
-    {Step::atSource, "atSource"},
-    {Step::staged, "staged"},
-    {Step::atDestination, "atDestination"},
 }};
 
 template <class Value, std::size_t Size>
@@ -57,8 +51,7 @@ QByteArray encodeTransaction(const RecordedTransaction& transaction) {
     for (const TransactionRecordEntry& entry : transaction.entries) {
         QJsonObject object{{QStringLiteral("source"), entry.source},
                            {QStringLiteral("destination"), entry.destination},
-                           {QStringLiteral("stagingName"), entry.stagingName},
-                           {QStringLiteral("step"), textOf(stepTexts, entry.step)}};
+                           {QStringLiteral("stagingName"), entry.stagingName}};
         addIdentityFields(object, entry.identity, entry.owner);
         entries.append(object);
     }
@@ -84,12 +77,12 @@ std::optional<RecordedTransaction> decodeTransaction(const QByteArray& data) {
         const QJsonValue source = entry.value(QStringLiteral("source"));
         const QJsonValue destination = entry.value(QStringLiteral("destination"));
         const QJsonValue stagingName = entry.value(QStringLiteral("stagingName"));
-        const auto step = valueOf(stepTexts, entry.value(QStringLiteral("step")));
+        // A record of an earlier build also has each entry's "step", which recovery never needed.
         const auto identity = identityFields(entry);
-        if (!source.isString() || !destination.isString() || !stagingName.isString() || !step || !identity)
+        if (!source.isString() || !destination.isString() || !stagingName.isString() || !identity)
             return std::nullopt;
         transaction.entries.push_back({source.toString(), destination.toString(), stagingName.toString(),
-                                       identity->first, identity->second, *step});
+                                       identity->first, identity->second});
     }
     return transaction;
 }
@@ -115,11 +108,17 @@ std::expected<std::optional<RecordedTransaction>, SyscallError> TransactionRecor
 }
 
 std::expected<void, SyscallError> TransactionRecord::write(const RecordedTransaction& transaction) const {
-    return writePrivateFile(m_folder, recordName, encodeTransaction(transaction));
+    return rewritePrivateFile(m_folder, recordName, encodeTransaction(transaction));
+}
+
+std::expected<void, SyscallError> TransactionRecord::markCommitted() const {
+    // The keys are written in order, so the record always starts with the mark; "true " keeps the
+    // length, and JSON allows the space.
+    return patchPrivateFile(m_folder, recordName, committedMarkOffset, "false", "true ");
 }
 
 std::expected<void, SyscallError> TransactionRecord::remove() const {
-    return removePrivateFile(m_folder, recordName);
+    return setAsidePrivateFile(m_folder, recordName);
 }
 
 QString transactionKindText(TransactionKind kind) {

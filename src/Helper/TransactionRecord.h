@@ -13,17 +13,15 @@ namespace quorvane {
 enum class TransactionKind { quarantine, restore, trash, trashRestore };
 
 // One bundle of a recorded transaction: where it comes from and goes to, the name it passes under
-// in the staging folder (the two Trash kinds), which object it is and how far it has come.
+// in the staging folder (the two Trash kinds) and which object it is. How far it has come is not
+// recorded: the object is looked for by its identity in those places.
 struct TransactionRecordEntry {
-    enum class Step { atSource, staged, atDestination };
-
     QString source;
     QString destination;
     // Empty for the kinds that move straight to the destination.
     QString stagingName;
     FileIdentity identity;
     uid_t owner = 0;
-    Step step = Step::atSource;
 
     bool operator==(const TransactionRecordEntry&) const = default;
 };
@@ -39,8 +37,9 @@ struct RecordedTransaction {
 };
 
 // The helper's record of the transaction it runs, kept beside the Trash ledger, root's alone, so
-// that a helper killed in the middle of one can undo it at its next start. Every change is written
-// whole and synced before the call returns.
+// that a helper killed in the middle of one can undo it at its next start. Per transaction it is
+// written whole and synced once, the intent, before the first move, and synced once more with its
+// commit mark set in place.
 class TransactionRecord {
 public:
     // `folder` is the helper's own folder beside the quarantine root (the Trash ledger's).
@@ -51,6 +50,11 @@ public:
     // None when no transaction is recorded. A record that is not ours or does not parse fails.
     std::expected<std::optional<RecordedTransaction>, SyscallError> read() const;
     std::expected<void, SyscallError> write(const RecordedTransaction& transaction) const;
+    // Sets the commit mark of the record on disk in place and syncs it.
+    std::expected<void, SyscallError> markCommitted() const;
+    // Unsynced: a record that comes back after a power loss is one of a transaction that had ended,
+    // and the next start finds its bundles where the disk has them again. Its file is reused by the
+    // next write.
     std::expected<void, SyscallError> remove() const;
 
 private:

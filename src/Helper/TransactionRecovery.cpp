@@ -1,9 +1,12 @@
 #include "Helper/TransactionRecovery.h"
 
+#include "Helper/PrivateFile.h"
 #include "Helper/PrivilegedTransactions.h"
 #include "Platform/HelperLog.h"
 #include "Platform/HomeTrash.h"
 #include "Support/Paths.h"
+
+#include <QDir>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -142,11 +145,26 @@ void tidyAfter(const RecordedTransaction& transaction, const TrashLedger& ledger
     }
 }
 
-} // namespace
+// What a helper stopped at any point may leave that nothing else would remove: the temporary files
+// of its two records, an empty staging folder and empty operation folders, which the application
+// (not root) cannot remove.
+void clearLeftovers(const TransactionRecord& record, const TrashLedger& ledger,
+                    const QString& quarantineRoot) {
+    removeUnfinishedPrivateFile(ledger.folder(), lastPathComponent(record.path()));
+    removeUnfinishedPrivateFile(ledger.folder(), lastPathComponent(ledger.recordPath()));
+    if (const auto folder = DirectoryHandle::open(ledger.folder()))
+        (void)folder->removeEmptyChildDirectory(lastPathComponent(ledger.stagingFolder()));
+    const auto root = DirectoryHandle::open(quarantineRoot);
+    if (!root)
+        return;
+    const QStringList operationFolders =
+        QDir(quarantineRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString& name : operationFolders)
+        (void)root->removeEmptyChildDirectory(name);
+}
 
-TransactionRecoveryReport recoverInterruptedTransaction(const TransactionRecord& record,
-                                                        const TrashLedger& ledger,
-                                                        const QString& quarantineRoot) {
+TransactionRecoveryReport settleRecord(const TransactionRecord& record, const TrashLedger& ledger,
+                                       const QString& quarantineRoot) {
     TransactionRecoveryReport report;
     const auto read = record.read();
     if (!read) {
@@ -167,6 +185,8 @@ TransactionRecoveryReport recoverInterruptedTransaction(const TransactionRecord&
         qCInfo(helperLifecycleLog,
                "The privileged %s %s had finished before the helper stopped; its record is removed",
                kind.constData(), id.constData());
+        // The helper may have stopped before the tidying that follows the commit was over.
+        tidyAfter(transaction, ledger, true);
         (void)record.remove();
         return report;
     }
@@ -203,6 +223,17 @@ TransactionRecoveryReport recoverInterruptedTransaction(const TransactionRecord&
            "Rolled back the interrupted privileged %s %s: %d of %lld bundles are where they were",
            kind.constData(), id.constData(), report.returned,
            static_cast<long long>(transaction.entries.size()));
+    return report;
+}
+
+} // namespace
+
+TransactionRecoveryReport recoverInterruptedTransaction(const TransactionRecord& record,
+                                                        const TrashLedger& ledger,
+                                                        const QString& quarantineRoot) {
+    const TransactionRecoveryReport report = settleRecord(record, ledger, quarantineRoot);
+    if (report.found != TransactionRecoveryReport::Found::unreadable)
+        clearLeftovers(record, ledger, quarantineRoot);
     return report;
 }
 

@@ -22,12 +22,14 @@ QString infoFolderForFilesFolder(const QString& filesFolder);
 // The text of a .trashinfo file for an item that was at `originalPath`.
 QByteArray trashInfoText(const QString& originalPath, const QDateTime& deletionTime);
 
-// Best effort, as root on behalf of `ownerUid`: creates info/<itemName>.trashinfo without
-// following links and without replacing anything, then hands it to the user. Failures are ignored:
-// the item itself is what matters.
+// Best effort, as root on behalf of `ownerUid`: writes info/<itemName>.trashinfo under a temporary
+// name, hands it to the user and renames it into place, never through a link. An existing
+// description is replaced only when it is empty, not the user's or names another original place;
+// anything but a regular file is left alone. Failures are ignored: the item itself is what matters.
 void writeTrashInfo(const QString& filesFolder, const QString& itemName, const QString& originalPath,
                     uid_t ownerUid);
-// Best effort: removes info/<itemName>.trashinfo when it is a regular file.
+// Best effort: removes info/<itemName>.trashinfo when it is a regular file, and what a write stopped
+// half way left.
 void removeTrashInfo(const QString& filesFolder, const QString& itemName);
 
 } // namespace HomeTrash

@@ -358,12 +358,16 @@ TEST_F(HelperEndToEndTest, AFolderExchangedInTheTrashDuringARecoveryNeverReaches
               "Trash recovery failed and every completed move returned to its exact Finder Trash "
               "path. Quorvane could not verify the restored disk state for Synth-1.vst3.");
     // The user's folder is back in the Trash, the plug-in folder holds nothing, the staging folder and
-    // the transaction's record are gone.
+    // the transaction's record are gone (the record's file set aside for the next one).
     const QString record = TransactionRecord(tree.ledger.folder()).path();
-    std::erase_if(atExchange, [&](const AuditEntry& entry) {
-        return entry.path == tree.ledger.stagingFolder() || entry.path == record;
-    });
-    EXPECT_EQ(tree.audit(), atExchange);
+    const auto helperOwn = [&](const AuditEntry& entry) {
+        return entry.path == tree.ledger.stagingFolder() || entry.path == record ||
+               entry.path == record + ".new";
+    };
+    std::erase_if(atExchange, helperOwn);
+    auto after = tree.audit();
+    std::erase_if(after, helperOwn);
+    EXPECT_EQ(after, atExchange);
     EXPECT_FALSE(existsNoFollow(request.items[0].sourcePath));
     EXPECT_TRUE(tree.ledger.find(trashed).has_value());
 }
@@ -480,6 +484,30 @@ TEST_F(HelperEndToEndTest, AConnectionServingARequestIsNeverClosedToMakeRoom) {
     ASSERT_TRUE(result.has_value());
     EXPECT_TRUE(result->succeeded) << result->message.toStdString();
     EXPECT_EQ(countAtDestination(request), 1);
+}
+
+// A request read but not yet under the transaction lock: an application killed meanwhile and
+// launched again finds the lock free and its bundles unmoved, and drops its journal. The request
+// must then never be carried out; one whose client is still there is.
+TEST_F(HelperEndToEndTest, ARequestWhoseClientLeftBeforeItTookTheLockMovesNothing) {
+    for (const bool clientLeaves : {true, false}) {
+        SCOPED_TRACE(clientLeaves);
+        Testbed testbed(tree, {"--pause-before-lock", "1", "--pause-ms", "60000", "--resume-on-input", "1"});
+        ASSERT_TRUE(testbed.ready);
+        const auto request = quarantineRequest(2, clientLeaves ? "Left" : "Stayed");
+        auto channel = testbed.connect();
+        const auto body = encodeFrameBody(quarantineFrame(5, request));
+        ASSERT_TRUE(body && channel.writeFrame(*body));
+        ASSERT_TRUE(testbed.waitFor("pausing before the transaction lock")) << testbed.output.toStdString();
+        EXPECT_FALSE(TransactionLockFile::isHeld(testbed.lockPath));
+        if (clientLeaves)
+            channel.close();
+        ASSERT_TRUE(testbed.resume());
+        ASSERT_TRUE(testbed.waitFor(clientLeaves ? "Rejected privileged quarantine request"
+                                                 : "Finished privileged quarantine"))
+            << testbed.output.toStdString();
+        EXPECT_EQ(countAtDestination(request), clientLeaves ? 0 : 2);
+    }
 }
 
 TEST_F(HelperEndToEndTest, KilledAfterTheKthMoveLeavesEveryBundleInExactlyOnePlace) {

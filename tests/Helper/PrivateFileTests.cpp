@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,31 @@ TEST(PrivateFile, IsWrittenWholeForItsOwnerAloneAndReplacedWhole) {
     ASSERT_TRUE(gone);
     EXPECT_FALSE(gone->has_value());
     EXPECT_TRUE(removePrivateFile(folder, name));
+}
+
+// A file rewritten once per transaction reuses the copy set aside last time, shorter or longer
+// contents alike, and is patched in place only where it holds what is expected.
+TEST(PrivateFile, IsRewrittenOverItsSetAsideCopyAndPatchedInPlace) {
+    TemporaryTree tree;
+    const QString folder = tree.makeDirectory(QStringLiteral("helper"));
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    const QString path = folder + u'/' + name;
+    for (const QByteArray& data : {QByteArray(R"({"a":"a long first value"})"), QByteArray(R"({"a":1})"),
+                                   QByteArray(R"({"a":"longer than both before it"})")}) {
+        ASSERT_TRUE(rewritePrivateFile(folder, name, data));
+        const auto read = readPrivateFile(folder, name, 1024);
+        ASSERT_TRUE(read && *read);
+        EXPECT_EQ((*read)->trimmed(), data);
+        EXPECT_EQ(statusOf(path).st_mode & 07777, 0600u);
+        ASSERT_TRUE(setAsidePrivateFile(folder, name));
+        EXPECT_FALSE(QFileInfo::exists(path));
+    }
+    ASSERT_TRUE(rewritePrivateFile(folder, name, R"({"a":false})"));
+    EXPECT_EQ(patchPrivateFile(folder, name, 5, "true ", "false").error().code, EBADMSG);
+    ASSERT_TRUE(patchPrivateFile(folder, name, 5, "false", "true "));
+    const auto patched = readPrivateFile(folder, name, 1024);
+    ASSERT_TRUE(patched && *patched);
+    EXPECT_TRUE((*patched)->startsWith(R"({"a":true })"));
 }
 
 // What is not the helper's own is never read as its record, and never waited on.

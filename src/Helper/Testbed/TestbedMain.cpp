@@ -3,7 +3,8 @@
 //
 //   quorvane-helper-testbed --root DIR [--socket PATH] [--console-uid N --console-home DIR]
 //       [--client-exe PATH] [--fail-move N] [--fail-rollback-step N] [--pause-before-move N]
-//       [--pause-before-placement N] [--pause-before-commit 1] [--pause-ms MS] [--resume-on-input 1]
+//       [--pause-before-placement N] [--pause-before-commit 1] [--pause-before-lock 1]
+//       [--pause-ms MS] [--resume-on-input 1]
 //       [--fault-transaction N] [--report-build BUILD]
 //       [--max-connections N] [--partial-frame-ms MS] [--fail-connection-thread N]
 //
@@ -11,7 +12,8 @@
 //
 // --pause-before-placement N pauses a Trash move or recovery between the two renames of its n-th
 // bundle; --pause-before-commit 1 once every bundle is moved, before the transaction is marked
-// committed. With --resume-on-input, a pause also ends when a byte arrives on standard input.
+// committed; --pause-before-lock 1 each request once read, before it takes the transaction lock.
+// With --resume-on-input, a pause also ends when a byte arrives on standard input.
 // --fail-connection-thread N makes starting the thread of the N-th accepted connection fail as it
 // does when the system is out of threads.
 
@@ -90,6 +92,7 @@ int main(int argc, char** argv) {
     plan.onlyTransaction = number("fault-transaction");
     plan.pauseBeforePlacement = number("pause-before-placement");
     plan.pauseBeforeCommit = number("pause-before-commit") != 0;
+    plan.pauseBeforeLock = number("pause-before-lock") != 0;
     if (!value("pause-ms").isEmpty())
         plan.pause = std::chrono::milliseconds(number("pause-ms"));
     if (number("resume-on-input") != 0)
