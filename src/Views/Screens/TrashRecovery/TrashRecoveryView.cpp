@@ -192,8 +192,8 @@ void TrashRecoveryViewModel::confirm() {
     // The pending ids stay while the request is in flight. The reply reaches the store whether or
     // not the screen still exists; while it does, finishRecovery tidies the screen too.
     road.complete = [complete = road.complete, guard, self = this,
-                     ids](const PrivilegedTrashRestoreResult& result, const PrivilegedTrashRestoreRequest& request,
-                          std::function<void(bool)> then) {
+                     ids](const PrivilegedTrashRestoreResult& result,
+                          const PrivilegedTrashRestoreRequest& request, std::function<void(bool)> then) {
         if (guard)
             self->finishRecovery(result, request, ids, std::move(then));
         else
@@ -258,6 +258,8 @@ TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInv
     scroll->setWidget(list);
     m_body->addWidget(scroll);
     column->addWidget(body, 1);
+    m_batchFocus.emplace(m_batch->parentWidget(), [this] { return this; });
+    m_rowsFocus.emplace(list, [this] { return this; });
 
     m_bars = new QVBoxLayout;
     m_bars->setSpacing(10);
@@ -291,6 +293,7 @@ void TrashRecoveryView::refresh() {
 }
 
 void TrashRecoveryView::rebuildBatchArea() {
+    const FocusKeeper::Rebuild keepFocus = m_batchFocus->rebuild();
     clearLayout(m_batch);
     if (m_model.selectedRecordIDs().isEmpty())
         return;
@@ -313,6 +316,7 @@ void TrashRecoveryView::rebuildBatchArea() {
 }
 
 void TrashRecoveryView::rebuildRows() {
+    const FocusKeeper::Rebuild keepFocus = m_rowsFocus->rebuild();
     clearLayout(m_rows);
     const auto& entries = m_model.entries();
     m_body->setCurrentIndex(entries.empty() ? 0 : 1);
