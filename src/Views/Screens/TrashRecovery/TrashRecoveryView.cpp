@@ -179,6 +179,11 @@ void TrashRecoveryViewModel::confirm() {
     const std::vector<QUuid> ids = m_pendingRestoreIDs;
     m_showRestoreConfirmation = false;
     TrashRecoveryRoad road = trashRecoveryRoad(m_store, m_service, ids);
+    // The helper stopped being ready while the alert was open: nothing is journaled or sent.
+    if (!road.isReady()) {
+        m_pendingRestoreIDs.clear();
+        return;
+    }
     const QPointer<QObject> guard(&m_guard);
     // Nothing journaled or sent: the store's notice says why. A reply that came before the send
     // returned has already emptied the list, so only the unsent case touches it here.
