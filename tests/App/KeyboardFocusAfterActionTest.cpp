@@ -1,5 +1,6 @@
 // Keys alone, as a user without a mouse: after an action that rebuilds part of a screen, the focus
-// stays on the control that was pressed or its replacement, never in the sidebar.
+// stays on the control that was pressed or its replacement, never in the sidebar; and every stop
+// of Tab shows that it holds the focus.
 
 #include "App/RootView.h"
 #include "App/Sandbox/Sandbox.h"
@@ -8,8 +9,10 @@
 #include "Support/Fixtures/TemporaryTree.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QPointer>
+#include <QScrollArea>
 #include <QTest>
 
 #include <functional>
@@ -78,6 +81,22 @@ void press(const Step& step, QWidget* window) {
     }
 }
 
+// The window over an inventory of every kind, showing `section`, with the keyboard.
+struct WindowOfEveryKind {
+    testing::IsolatedRootObjects isolated;
+    std::unique_ptr<RootView> view;
+
+    explicit WindowOfEveryKind(AppSection section) {
+        EXPECT_TRUE(isolated.writeState(testing::inventoryOfEveryKind(isolated)));
+        view = std::make_unique<RootView>(isolated.objects(), [](const QString&) { return QPixmap(); });
+        view->resize(1440, 900);
+        view->show();
+        view->activateWindow();
+        view->navigation().setSection(section);
+        QApplication::processEvents();
+    }
+};
+
 struct FocusCase {
     const char* name;
     AppSection section;
@@ -97,14 +116,8 @@ class KeyboardFocusAfterAction : public ::testing::TestWithParam<FocusCase> {};
 
 TEST_P(KeyboardFocusAfterAction, StaysOnThePressedControlOrItsReplacement) {
     const FocusCase& focusCase = GetParam();
-    testing::IsolatedRootObjects isolated;
-    ASSERT_TRUE(isolated.writeState(testing::inventoryOfEveryKind(isolated)));
-    RootView view(isolated.objects(), [](const QString&) { return QPixmap(); });
-    view.resize(1440, 900);
-    view.show();
-    view.activateWindow();
-    view.navigation().setSection(focusCase.section);
-    QApplication::processEvents();
+    WindowOfEveryKind window(focusCase.section);
+    RootView& view = *window.view;
     view.findChild<QWidget*>(QStringLiteral("sectionList"))->setFocus(Qt::TabFocusReason);
 
     ASSERT_TRUE(tabTo(focusCase.screen, focusCase.pressed))
@@ -195,6 +208,53 @@ TEST(KeyboardFocusAfterRestore, AFailedRestoreLeavesTheFocusOnRestorePlugin) {
                 isButton(focused, QStringLiteral("Restore Plugin\u2026")))
         << "focus on " << describe(focused).toStdString();
 }
+
+struct Screen {
+    AppSection section;
+    QString name;
+};
+
+void PrintTo(const Screen& screen, std::ostream* out) {
+    *out << screen.name.toStdString();
+}
+
+class ScrollAreaStops : public ::testing::TestWithParam<Screen> {};
+
+// A scroll area that Tab reaches looks different once it has the keyboard; one that would show
+// nothing takes no Tab (its controls take it and show it).
+TEST_P(ScrollAreaStops, ShowTheFocusOrTakeNoTab) {
+    WindowOfEveryKind window(GetParam().section);
+    RootView& view = *window.view;
+    QWidget* screen = testing::chooseWithKeyboard(view, GetParam().name);
+    ASSERT_NE(screen, nullptr);
+    QWidget* sidebar = view.findChild<QWidget*>(QStringLiteral("sectionList"));
+    for (QAbstractScrollArea* area : screen->findChildren<QAbstractScrollArea*>()) {
+        if (qobject_cast<QAbstractItemView*>(area) || !area->isVisible() ||
+            !(area->focusPolicy() & Qt::TabFocus))
+            continue;
+        sidebar->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+        const QImage before = area->grab().toImage();
+        area->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+        ASSERT_TRUE(area->hasFocus());
+        EXPECT_NE(area->grab().toImage(), before) << area->objectName().toStdString() << " shows no focus";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryScreen, ScrollAreaStops,
+    ::testing::Values(Screen{AppSection::inventory, QStringLiteral("inventoryView")},
+                      Screen{AppSection::protected_, QStringLiteral("protectedView")},
+                      Screen{AppSection::quarantine, QStringLiteral("quarantineView")},
+                      Screen{AppSection::pluginManagement, QStringLiteral("pluginManagementView")},
+                      Screen{AppSection::formatCleanup, QStringLiteral("formatCleanupView")},
+                      Screen{AppSection::history, QStringLiteral("historyView")},
+                      Screen{AppSection::permanentQuarantine, QStringLiteral("permanentQuarantineView")},
+                      Screen{AppSection::trashRecovery, QStringLiteral("trashRecoveryView")},
+                      Screen{AppSection::safetyGuide, QStringLiteral("safetyGuideView")},
+                      Screen{AppSection::about, QStringLiteral("aboutView")}),
+    [](const ::testing::TestParamInfo<Screen>& param) { return param.param.name.toStdString(); });
 
 } // namespace
 } // namespace quorvane

@@ -53,6 +53,8 @@ DetailShell::DetailShell(QWidget* parent)
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Its controls take Tab and show it; the area itself would be a stop that shows nothing.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     // Transparent through its palette rather than a style sheet: a style sheet would restyle every
     // widget of each new page as it moves in.
     clearBackground(m_scroll);

@@ -256,6 +256,8 @@ TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInv
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Its controls take Tab and show it; the area itself would be a stop that shows nothing.
+    scroll->setFocusPolicy(Qt::NoFocus);
     auto* list = new QWidget(scroll);
     m_rows = new QVBoxLayout(list);
     m_rows->setContentsMargins(0, 0, 0, 0);
