@@ -103,9 +103,12 @@ struct FocusCase {
     QString screen;
     QString pressed;
     std::vector<Step> steps;
-    // Where the focus is after the steps: the button of this text within this part of the screen.
+    // Where the focus is after the steps: the button of this text, or the control of this name,
+    // within this part of the screen.
     QString part;
-    QString focusedText;
+    QString focused;
+    // Ticks the first row with the keyboard before the walk starts.
+    bool chooseFirst = false;
 };
 
 void PrintTo(const FocusCase& focusCase, std::ostream* out) {
@@ -118,7 +121,10 @@ TEST_P(KeyboardFocusAfterAction, StaysOnThePressedControlOrItsReplacement) {
     const FocusCase& focusCase = GetParam();
     WindowOfEveryKind window(focusCase.section);
     RootView& view = *window.view;
-    view.findChild<QWidget*>(QStringLiteral("sectionList"))->setFocus(Qt::TabFocusReason);
+    if (focusCase.chooseFirst)
+        ASSERT_NE(testing::chooseWithKeyboard(view, focusCase.screen), nullptr);
+    else
+        view.findChild<QWidget*>(QStringLiteral("sectionList"))->setFocus(Qt::TabFocusReason);
 
     ASSERT_TRUE(tabTo(focusCase.screen, focusCase.pressed))
         << describe(QApplication::focusWidget()).toStdString();
@@ -128,7 +134,8 @@ TEST_P(KeyboardFocusAfterAction, StaysOnThePressedControlOrItsReplacement) {
     QApplication::processEvents();
 
     QWidget* focused = QApplication::focusWidget();
-    EXPECT_TRUE(within(focused, focusCase.part) && isButton(focused, focusCase.focusedText))
+    EXPECT_TRUE(within(focused, focusCase.part) &&
+                (isButton(focused, focusCase.focused) || focused->objectName() == focusCase.focused))
         << "focus on " << describe(focused).toStdString();
 }
 
@@ -152,7 +159,17 @@ INSTANTIATE_TEST_SUITE_P(
                   QStringLiteral("Enable Plugin Management"),
                   {{Qt::Key_Space, Then::dialogCloses}},
                   QStringLiteral("managementStatusPane"),
-                  QStringLiteral("Enable Plugin Management")}),
+                  QStringLiteral("Enable Plugin Management")},
+        // The batch bar goes with the selection and the rows are rebuilt: the nearest control is
+        // the row below.
+        FocusCase{"ClearingTheTrashRecoverySelection",
+                  AppSection::trashRecovery,
+                  QStringLiteral("trashRecoveryView"),
+                  QStringLiteral("Clear Selection"),
+                  {{Qt::Key_Space, Then::dialogCloses}},
+                  QStringLiteral("trashRecoveryRow"),
+                  QStringLiteral("selectToggle"),
+                  true}),
     [](const ::testing::TestParamInfo<FocusCase>& param) { return std::string(param.param.name); });
 
 // With the testbed as the helper, failing the restore: the alert, the notice of the safe failure,
