@@ -12,35 +12,41 @@ namespace quorvane {
 
 namespace {
 
-// A child's place among its shown siblings of the same name; the part's old content is hidden
-// as it goes, so the old and the new control have the same place.
-QString step(const QWidget* widget) {
-    qsizetype index = 0;
-    for (const QObject* sibling : widget->parentWidget()->children()) {
-        if (sibling == widget)
-            break;
-        const auto* other = qobject_cast<const QWidget*>(sibling);
-        if (other && !other->isHidden() && !other->isWindow() && other->objectName() == widget->objectName())
-            ++index;
-    }
-    return widget->objectName() + u'#' + QString::number(index);
+bool isShownChild(const QObject* object) {
+    const auto* widget = qobject_cast<const QWidget*>(object);
+    return widget && !widget->isHidden() && !widget->isWindow();
 }
 
-QStringList pathFrom(const QWidget* part, const QWidget* widget) {
-    QStringList path;
-    for (const QWidget* at = widget; at && at != part; at = at->parentWidget())
-        path.prepend(step(at));
+// A control's place under the part: per level, its name and its place among its shown siblings of
+// that name. The part's old content is hidden as it goes, so the old and the new control have the
+// same place.
+using Step = std::pair<QString, qsizetype>;
+
+QList<Step> pathFrom(const QWidget* part, const QWidget* widget) {
+    QList<Step> path;
+    for (const QWidget* at = widget; at && at != part; at = at->parentWidget()) {
+        Step step{at->objectName(), 0};
+        for (const QObject* sibling : at->parentWidget()->children()) {
+            if (sibling == at)
+                break;
+            if (isShownChild(sibling) && sibling->objectName() == step.first)
+                ++step.second;
+        }
+        path.prepend(step);
+    }
     return path;
 }
 
-QWidget* find(QWidget* part, const QStringList& path) {
+QWidget* find(QWidget* part, const QList<Step>& path) {
     QWidget* at = part;
-    for (const QString& wanted : path) {
+    for (const Step& wanted : path) {
         QWidget* next = nullptr;
+        qsizetype index = 0;
         for (QObject* child : at->children()) {
-            auto* widget = qobject_cast<QWidget*>(child);
-            if (widget && !widget->isHidden() && !widget->isWindow() && step(widget) == wanted) {
-                next = widget;
+            if (!isShownChild(child) || child->objectName() != wanted.first)
+                continue;
+            if (index++ == wanted.second) {
+                next = static_cast<QWidget*>(child);
                 break;
             }
         }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QList>
 #include <QPointer>
-#include <QStringList>
+#include <QString>
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QWidget;
 
@@ -47,7 +49,9 @@ public:
 
 private:
     struct Spot {
-        QStringList path;
+        // Per level from the part down: an object name and a place among the shown siblings of
+        // that name.
+        QList<std::pair<QString, qsizetype>> path;
         qsizetype stop = 0;
     };
 
