@@ -550,6 +550,10 @@ void renderInventory() {
         table->selectionModel()->select(table->model()->index(row, 0),
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     save(&window, QStringLiteral("window-inventory-selection"), false);
+    window.resize(3840, 2160);
+    QApplication::processEvents();
+    write(&window, QStringLiteral("window-inventory-selection-4k"));
+    window.resize(1440, 900);
 }
 
 void makeFolder(const QString& path, bool exists) {
