@@ -42,16 +42,19 @@ EmptyState::EmptyState(const QString& symbol, const QString& title, const QStrin
     column->addWidget(descriptionLabel);
 }
 
-DetailShell::DetailShell(QWidget* parent) : PanelFrame(parent) {
+DetailShell::DetailShell(QWidget* parent)
+    : PanelFrame(parent), m_scroll(new QScrollArea(this)),
+      m_focus(m_scroll, [this] { return parentWidget(); }) {
     setObjectName(QStringLiteral("inspectorShell"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 1, 1, 1);
-    m_scroll = new QScrollArea(this);
     m_scroll->setObjectName(QStringLiteral("inspectorScroll"));
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Its controls take Tab and show it; the area itself would be a stop that shows nothing.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     // Transparent through its palette rather than a style sheet: a style sheet would restyle every
     // widget of each new page as it moves in.
     clearBackground(m_scroll);
@@ -61,6 +64,7 @@ DetailShell::DetailShell(QWidget* parent) : PanelFrame(parent) {
 }
 
 void DetailShell::setPlugin(const std::optional<Plugin>& plugin, QWidget* content) {
+    const FocusKeeper::Rebuild keepFocus = m_focus.rebuild();
     // A rebuild keeps the reader where they were.
     const int scrolled = m_scroll->verticalScrollBar()->value();
 
@@ -96,6 +100,8 @@ void DetailShell::setPlugin(const std::optional<Plugin>& plugin, QWidget* conten
     stack->addStretch(1);
 
     QWidget* old = m_scroll->takeWidget();
+    if (old)
+        old->hide();
     m_scroll->setWidget(page);
     // setWidget makes the page fill itself with the window colour, which would hide the panel's
     // fill and its rounded corners.

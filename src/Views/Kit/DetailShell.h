@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Plugin.h"
+#include "Views/Kit/FocusKeeper.h"
 #include "Views/Kit/RoundedBox.h"
 
 #include <optional>
@@ -39,6 +40,8 @@ protected:
 private:
     QScrollArea* m_scroll;
     QWidget* m_content = nullptr;
+    // A new page keeps the focus where the old one had it; with no control left, the table beside.
+    FocusKeeper m_focus;
 };
 
 // Makes `content` a detail pane's own content, named "inspectorContent": a column of sections 16

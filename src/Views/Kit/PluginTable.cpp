@@ -20,7 +20,8 @@ namespace {
 
 // Draws every cell of a selected row alike: the style would otherwise draw the current cell of the
 // focused table in a lighter shade than the rest of its row. The current row of a focused table
-// gets an accent outline instead, so a keyboard user sees where the arrows and Space act.
+// gets an accent outline instead (lighter on a selected row), so a keyboard user sees where the
+// arrows and Space act.
 class RowDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -43,7 +44,9 @@ protected:
         if (!view || !view->hasFocus() || view->currentIndex().row() != index.row())
             return;
         painter->save();
-        painter->setPen(QPen(Palette::accent(), 2.0));
+        // On a selected row, filled with the accent already, a lighter shade of it.
+        const bool selected = option.state & QStyle::State_Selected;
+        painter->setPen(QPen(selected ? Palette::accent().lighter(170) : Palette::accent(), 2.0));
         const QRect cell = option.rect.adjusted(0, 1, 0, -1);
         painter->drawLine(cell.topLeft(), cell.topRight());
         painter->drawLine(cell.bottomLeft(), cell.bottomRight());

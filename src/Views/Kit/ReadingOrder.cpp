@@ -45,7 +45,9 @@ void collect(QWidget* widget, QList<QWidget*>& order, QSet<QWidget*>& seen) {
     }
 }
 
-QList<QWidget*> everyWidget(QWidget* root) {
+} // namespace
+
+QList<QWidget*> widgetsInReadingOrder(QWidget* root) {
     QList<QWidget*> order;
     QSet<QWidget*> seen;
     collect(root, order, seen);
@@ -57,10 +59,16 @@ bool isTabStop(const QWidget* widget) {
            !widget->focusProxy();
 }
 
-} // namespace
+void giveFocus(QWidget* widget, Qt::FocusReason reason) {
+    widget->setFocus(reason);
+    for (QWidget* ancestor = widget->parentWidget(); ancestor; ancestor = ancestor->parentWidget()) {
+        if (auto* scroll = qobject_cast<QScrollArea*>(ancestor))
+            scroll->ensureWidgetVisible(widget, 0, 12);
+    }
+}
 
 bool focusInReadingOrder(QWidget* root, bool next) {
-    const QList<QWidget*> order = everyWidget(root);
+    const QList<QWidget*> order = widgetsInReadingOrder(root);
     const auto count = order.size();
     // The focused control, or the nearest of its ancestors in the order (a field's inner editor).
     qsizetype at = -1;
@@ -71,11 +79,7 @@ bool focusInReadingOrder(QWidget* root, bool next) {
         QWidget* candidate = order[((start + (next ? step : -step)) % count + count) % count];
         if (!isTabStop(candidate) || candidate == QApplication::focusWidget())
             continue;
-        candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-        for (QWidget* ancestor = candidate->parentWidget(); ancestor; ancestor = ancestor->parentWidget()) {
-            if (auto* scroll = qobject_cast<QScrollArea*>(ancestor))
-                scroll->ensureWidgetVisible(candidate, 0, 12);
-        }
+        giveFocus(candidate, next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
         return true;
     }
     return false;

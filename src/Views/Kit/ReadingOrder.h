@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+
 class QWidget;
 
 namespace quorvane {
@@ -13,5 +15,15 @@ namespace quorvane {
 // `root`, going round at the end, and scrolls every scroll area it sits in to show it. False when
 // `root` has no tab stop.
 bool focusInReadingOrder(QWidget* root, bool next);
+
+// Every widget under `root`, `root` first, in reading order.
+QList<QWidget*> widgetsInReadingOrder(QWidget* root);
+
+// Whether Tab may reach `widget` now: shown, enabled and taking focus from the keyboard.
+bool isTabStop(const QWidget* widget);
+
+// Gives `widget` the focus (or, while a dialog is open, makes it the control that gets it back)
+// and scrolls every scroll area it sits in to show it.
+void giveFocus(QWidget* widget, Qt::FocusReason reason);
 
 } // namespace quorvane

@@ -554,6 +554,10 @@ void renderInventory() {
         table->selectionModel()->select(table->model()->index(row, 0),
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     save(&window, QStringLiteral("window-inventory-selection"), false);
+    window.resize(3840, 2160);
+    QApplication::processEvents();
+    write(&window, QStringLiteral("window-inventory-selection-4k"));
+    window.resize(1440, 900);
 }
 
 void makeFolder(const QString& path, bool exists) {
@@ -625,6 +629,11 @@ void renderInventoryScreens() {
     else
         ++failures;
     save(&window, QStringLiteral("window-quarantine"), false);
+    // On a 4K display at one pixel per point: how wide the inspector grows.
+    window.resize(3840, 2160);
+    QApplication::processEvents();
+    write(&window, QStringLiteral("window-quarantine-4k"));
+    window.resize(1440, 900);
     if (auto* view = qobject_cast<QuarantineView*>(window.currentScreen())) {
         view->presentBatchRestore();
         QApplication::processEvents();
@@ -757,6 +766,16 @@ void renderFormatCleanup() {
             model.setSelected(candidate.selection, true);
             break;
         }
+    }
+    // The candidate list at an ordinary size and on a 4K display at one pixel per point.
+    for (const auto& [size, name] :
+         {std::pair{QSize(1440, 900), QStringLiteral("window-format-cleanup-list")},
+          std::pair{QSize(3840, 2160), QStringLiteral("window-format-cleanup-list-4k")}}) {
+        window.resize(size);
+        // The preview's new list height reaches the page's layout over a few rounds of events.
+        for (int round = 0; round < 5; ++round)
+            QApplication::processEvents();
+        write(&window, name);
     }
     if (auto* group = view->findChild<DisclosureGroup*>(QStringLiteral("warningsAndExclusions")))
         group->setOpen(true);

@@ -7,10 +7,14 @@
 #include "Views/Kit/SymbolLabel.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTest>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -189,6 +193,39 @@ TEST(PluginTable, NewRowsKeepTheBindingAndShowItsRowWhenPresent) {
     table.refreshSelection();
     EXPECT_EQ(table.view()->selectionModel()->selectedRows().front().row(), 1);
     EXPECT_EQ(writes, 0);
+}
+
+// Tabbing into a table whose row is already selected shows which row the keys act on, on the
+// selection's accent fill too.
+TEST(PluginTable, TabbingIntoASelectionShowsTheCurrentRow) {
+    const auto plugins = threePlugins();
+    std::optional<Plugin> selected = plugins[1];
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* before = new QPushButton(QStringLiteral("Before"), &window);
+    auto* table = new PluginTable({[&] { return selected; }, [&](std::optional<Plugin> p) { selected = p; }});
+    layout->addWidget(before);
+    layout->addWidget(table);
+    // The window's selection colour.
+    QPalette palette = table->view()->palette();
+    palette.setColor(QPalette::Highlight, Palette::accent());
+    table->view()->setPalette(palette);
+    table->setPlugins(plugins);
+    window.resize(900, 400);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    before->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    const QRect row = table->view()->visualRect(table->view()->model()->index(1, 1));
+    const auto edge = [&] {
+        return table->view()->viewport()->grab().toImage().pixelColor(row.center().x(), row.top() + 1).rgb();
+    };
+    const QRgb unfocused = edge();
+    QTest::keyClick(before, Qt::Key_Tab);
+    QApplication::processEvents();
+    ASSERT_TRUE(table->view()->hasFocus());
+    EXPECT_EQ(table->view()->currentIndex().row(), 1);
+    EXPECT_NE(edge(), unfocused);
 }
 
 TEST(MultiSelectPluginTable, WritesTheSelectedIdsAndKeepsThemAcrossNewRows) {

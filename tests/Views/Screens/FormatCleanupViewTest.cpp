@@ -115,6 +115,28 @@ TEST_F(FormatCleanupViewTest, PresetCardShowsFocusAndSpaceChoosesIt) {
     EXPECT_TRUE(card->isCurrent());
 }
 
+// The candidate the arrows and Space act on is outlined in the accent while the list has the
+// keyboard, and only then.
+TEST_F(FormatCleanupViewTest, TheFocusedCandidateListShowsItsCurrentRow) {
+    find(QStringLiteral("buildPreviewButton"))->click();
+    auto* list = find<QListView>(QStringLiteral("candidateList"));
+    ASSERT_GE(list->model()->rowCount(), 2);
+    QApplication::setActiveWindow(view.get());
+    list->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(list, Qt::Key_Down);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(list->hasFocus());
+    const QRect current = list->visualRect(list->currentIndex());
+    ASSERT_TRUE(current.isValid());
+    const auto edge = [&] {
+        return list->viewport()->grab().toImage().pixelColor(current.left() + 1, current.center().y()).rgb();
+    };
+    EXPECT_EQ(edge(), Palette::accent().rgb());
+    find(QStringLiteral("buildPreviewButton"))->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    EXPECT_NE(edge(), Palette::accent().rgb());
+}
+
 // However narrow the cards, a description shows whole lines that fit, the second ending in "…"
 // when the rest does not fit.
 TEST_F(FormatCleanupViewTest, PresetDescriptionsAreNeverCutMidLine) {

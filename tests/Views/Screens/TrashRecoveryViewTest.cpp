@@ -213,6 +213,23 @@ TEST_F(TrashRecoveryScreenTest, AVerifiedRecoveryUnticksOnlyTheConfirmedRecordsA
     EXPECT_EQ(entry(QStringLiteral("Second")).state, TrashRecoveryState::alreadyRestored);
 }
 
+// A confirmation that sends nothing leaves no pending ids behind, whatever stopped it.
+TEST_F(TrashRecoveryScreenTest, AConfirmationThatSendsNothingEmptiesThePendingIDs) {
+    startReadyService();
+    const auto ready = record(QStringLiteral("Ready"), true, false);
+    openWith({ready});
+    screen->restoreRecord(ready.id);
+    ASSERT_EQ(screen->pendingRestoreIDs(), std::vector<QUuid>{ready.id});
+    // The helper stops being ready while the alert is open.
+    connections.last().interrupt();
+    testing::drainEvents();
+    ASSERT_FALSE(service->isReadyForPrivilegedRequests());
+    screen->confirm();
+    EXPECT_EQ(sentCount(), 0u);
+    EXPECT_TRUE(screen->pendingRestoreIDs().empty());
+    EXPECT_FALSE(screen->showsRestoreConfirmation());
+}
+
 TEST_F(TrashRecoveryScreenTest, AReplyAfterTheScreenIsGoneStillReachesTheStore) {
     startReadyService();
     const auto gone = record(QStringLiteral("Gone"), true, false);

@@ -209,6 +209,12 @@ void FormatCleanupCandidateDelegate::paint(QPainter* painter, const QStyleOption
     // The divider under the row.
     painter->setPen(Palette::hairline());
     painter->drawLine(row.left(), row.bottom(), row.right(), row.bottom());
+
+    // The row that the arrows move and Space ticks, while the list has the keyboard.
+    if (option.state & QStyle::State_HasFocus) {
+        painter->setPen(QPen(Palette::accent(), 2.0));
+        painter->drawRoundedRect(QRectF(row).adjusted(1, 1, -1, -1), 6, 6);
+    }
     painter->restore();
 }
 

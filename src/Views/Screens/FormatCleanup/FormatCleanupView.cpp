@@ -147,6 +147,8 @@ FormatCleanupView::FormatCleanupView(PluginManagementService& managementService,
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Its controls take Tab and show it; the area itself would be a stop that shows nothing.
+    scroll->setFocusPolicy(Qt::NoFocus);
     outer->addWidget(scroll);
     auto* content = new QWidget(scroll);
     content->setObjectName(QStringLiteral("formatCleanupContent"));

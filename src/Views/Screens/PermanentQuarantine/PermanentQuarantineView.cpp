@@ -129,6 +129,8 @@ PermanentQuarantineView::PermanentQuarantineView(PluginInventoryStore& store,
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Its controls take Tab and show it; the area itself would be a stop that shows nothing.
+    scroll->setFocusPolicy(Qt::NoFocus);
     outer->addWidget(scroll);
     auto* content = new QWidget(scroll);
     content->setAutoFillBackground(false);

@@ -229,6 +229,8 @@ PluginManagementView::PluginManagementView(PluginManagementService& service, Scr
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Its controls take Tab and show it; the area itself would be a stop that shows nothing.
+    scroll->setFocusPolicy(Qt::NoFocus);
     outer->addWidget(scroll);
     auto* content = new QWidget(scroll);
     content->setObjectName(QStringLiteral("pluginManagementContent"));
@@ -258,6 +260,7 @@ PluginManagementView::PluginManagementView(PluginManagementService& service, Scr
     split->setChildrenCollapsible(false);
     m_statusPane = addSplitPane(split, QStringLiteral("managementStatusPane"), 16)->parentWidget();
     m_readinessPane = addSplitPane(split, QStringLiteral("releaseReadinessPane"), 16)->parentWidget();
+    m_statusFocus.emplace(m_statusPane, [this] { return this; });
     // The panes share the width evenly whatever they hold, with the cards' gap between them.
     split->setHandleWidth(14);
     split->setStyleSheet(QStringLiteral("QSplitter::handle { background: transparent; }"));
@@ -302,6 +305,7 @@ void PluginManagementView::refresh() {
             new MetricCard(card.icon, card.title, card.value, card.detail, card.color, m_cards));
 
     auto* status = static_cast<QVBoxLayout*>(m_statusPane->layout());
+    const FocusKeeper::Rebuild keepFocus = m_statusFocus->rebuild();
     clearLayout(status);
     auto* title = new SymbolLabel(content.status.symbol, content.status.title, TextStyle::title2,
                                   content.statusColor, m_statusPane);

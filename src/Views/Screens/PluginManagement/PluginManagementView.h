@@ -2,6 +2,7 @@
 
 #include "HelperClient/DirectDistributionReadiness.h"
 #include "HelperClient/PluginManagementStatus.h"
+#include "Views/Kit/FocusKeeper.h"
 #include "Views/Screens/Shared/ScreenLayout.h"
 #include "Views/Screens/Shared/ScreenServices.h"
 
@@ -142,6 +143,7 @@ private:
     QWidget* m_cards;
     QWidget* m_statusPane;
     QWidget* m_readinessPane;
+    std::optional<FocusKeeper> m_statusFocus;
 };
 
 } // namespace quorvane

@@ -217,6 +217,7 @@ QuarantineView::QuarantineView(PluginManagementService& service, PluginInventory
     column->addLayout(m_header);
     m_metrics = makeMetricRow(column);
     m_batch = addBatchArea(column, this);
+    m_batchFocus.emplace(m_batch->parentWidget(), [this] { return this; });
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->setObjectName(QStringLiteral("quarantineSplit"));
@@ -290,6 +291,7 @@ void QuarantineView::refreshSelection() {
 }
 
 void QuarantineView::rebuildBatchArea() {
+    const FocusKeeper::Rebuild keepFocus = m_batchFocus->rebuild();
     clearLayout(m_batch);
     if (m_model.selectedPluginIDs().isEmpty())
         return;

@@ -2,6 +2,7 @@
 
 #include "Model/Plugin.h"
 #include "Views/Kit/Binding.h"
+#include "Views/Kit/FocusKeeper.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
 #include "Views/Screens/Shared/ScreenLayout.h"
 
@@ -140,6 +141,7 @@ private:
     QuarantineDetailPane* m_inspector;
     QVBoxLayout* m_bars;
     QPointer<TrashSheetFrame> m_trashSheet;
+    std::optional<FocusKeeper> m_batchFocus;
 };
 
 } // namespace quorvane

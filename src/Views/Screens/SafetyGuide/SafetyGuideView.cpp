@@ -86,7 +86,12 @@ SafetyGuideView::SafetyGuideView(QWidget* parent) : QWidget(parent) {
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    // The guide has no controls: Tab stops at the page itself, so that the arrows and Page Up and
+    // Down scroll it, and its edge shows the accent while it has the keyboard.
+    scroll->setStyleSheet(
+        QStringLiteral("QScrollArea { background: transparent; border: 2px solid transparent; "
+                       "border-radius: 8px; } QScrollArea:focus { border-color: %1; }")
+            .arg(Palette::accent().name()));
     scroll->viewport()->setAutoFillBackground(false);
     outer->addWidget(scroll);
 

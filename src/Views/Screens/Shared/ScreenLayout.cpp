@@ -11,12 +11,14 @@
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TextStyle.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayoutItem>
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 
 namespace quorvane {
@@ -24,6 +26,37 @@ namespace quorvane {
 namespace {
 
 constexpr int batchAreaSpacing = 6;
+
+// Sizes the inspector of a split whenever the split's width changes: its ideal width, or a fifth
+// of a wide split, until the user drags the divider.
+class InspectorShare : public QObject {
+public:
+    InspectorShare(QSplitter* split, QWidget* inspector)
+        : QObject(split), m_split(split), m_inspector(inspector) {
+        split->installEventFilter(this);
+        connect(split, &QSplitter::splitterMoved, this, [this] { m_userSized = true; });
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize && !m_userSized) {
+            const int index = m_split->indexOf(m_inspector);
+            if (index >= 0 && m_split->count() == 2) {
+                const int room = m_split->width() - m_split->handleWidth();
+                const int width = std::max(idealInspectorWidth, room / 5);
+                QList<int> sizes{room - width, room - width};
+                sizes[index] = width;
+                m_split->setSizes(sizes);
+            }
+        }
+        return false;
+    }
+
+private:
+    static constexpr int idealInspectorWidth = 330;
+    QSplitter* m_split;
+    QWidget* m_inspector;
+    bool m_userSized = false;
+};
 
 } // namespace
 
@@ -88,6 +121,8 @@ QVBoxLayout* addSplitPane(QSplitter* split, const QString& objectName, int spaci
 void sizeInspector(QWidget* inspector) {
     inspector->setMinimumWidth(300);
     inspector->resize(330, inspector->height());
+    if (auto* split = qobject_cast<QSplitter*>(inspector->parentWidget()))
+        new InspectorShare(split, inspector);
 }
 
 QVBoxLayout* addBatchArea(QVBoxLayout* column, QWidget* screen) {
@@ -106,7 +141,8 @@ int reservedBatchHeight() {
     auto* actions = new QWidget;
     auto* row = new QHBoxLayout(actions);
     row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(new KitButton(clearSelectionText, QStringLiteral("trash"), ButtonStyle::bordered, actions));
+    row->addWidget(
+        new KitButton(clearSelectionText, QStringLiteral("trash"), ButtonStyle::bordered, actions));
     const BatchSelectionBar sample(2, QStringLiteral("plugin"), actions);
     const std::unique_ptr<QWidget> line(makeBatchReasonLine(QStringLiteral("Batch"), nullptr));
     return sample.sizeHint().height() + batchAreaSpacing + line->sizeHint().height();

@@ -46,7 +46,9 @@ QWidget* makeEmptyState(const QString& objectName, const QString& symbol, const 
 // A pane of `split`: a panel named `objectName` holding a column padded 18, its items `spacing` apart.
 QVBoxLayout* addSplitPane(QSplitter* split, const QString& objectName, int spacing);
 
-// The inspector beside a plugin table: at least 300 pixels wide, ideally 330.
+// The inspector beside a plugin table, in a split: at least 300 pixels wide, ideally 330, and a
+// fifth of a split wide enough for that, so that a large window does not give every pixel to the
+// table; once the user drags the divider, the width is theirs.
 void sizeInspector(QWidget* inspector);
 
 // The least width of a plugin table beside its inspector: what the smallest window leaves it once

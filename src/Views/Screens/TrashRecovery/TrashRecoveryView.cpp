@@ -179,6 +179,11 @@ void TrashRecoveryViewModel::confirm() {
     const std::vector<QUuid> ids = m_pendingRestoreIDs;
     m_showRestoreConfirmation = false;
     TrashRecoveryRoad road = trashRecoveryRoad(m_store, m_service, ids);
+    // The helper stopped being ready while the alert was open: nothing is journaled or sent.
+    if (!road.isReady()) {
+        m_pendingRestoreIDs.clear();
+        return;
+    }
     const QPointer<QObject> guard(&m_guard);
     // Nothing journaled or sent: the store's notice says why. A reply that came before the send
     // returned has already emptied the list, so only the unsent case touches it here.
@@ -192,8 +197,8 @@ void TrashRecoveryViewModel::confirm() {
     // The pending ids stay while the request is in flight. The reply reaches the store whether or
     // not the screen still exists; while it does, finishRecovery tidies the screen too.
     road.complete = [complete = road.complete, guard, self = this,
-                     ids](const PrivilegedTrashRestoreResult& result, const PrivilegedTrashRestoreRequest& request,
-                          std::function<void(bool)> then) {
+                     ids](const PrivilegedTrashRestoreResult& result,
+                          const PrivilegedTrashRestoreRequest& request, std::function<void(bool)> then) {
         if (guard)
             self->finishRecovery(result, request, ids, std::move(then));
         else
@@ -251,6 +256,8 @@ TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInv
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Its controls take Tab and show it; the area itself would be a stop that shows nothing.
+    scroll->setFocusPolicy(Qt::NoFocus);
     auto* list = new QWidget(scroll);
     m_rows = new QVBoxLayout(list);
     m_rows->setContentsMargins(0, 0, 0, 0);
@@ -258,6 +265,8 @@ TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInv
     scroll->setWidget(list);
     m_body->addWidget(scroll);
     column->addWidget(body, 1);
+    m_batchFocus.emplace(m_batch->parentWidget(), [this] { return this; });
+    m_rowsFocus.emplace(list, [this] { return this; });
 
     m_bars = new QVBoxLayout;
     m_bars->setSpacing(10);
@@ -291,6 +300,7 @@ void TrashRecoveryView::refresh() {
 }
 
 void TrashRecoveryView::rebuildBatchArea() {
+    const FocusKeeper::Rebuild keepFocus = m_batchFocus->rebuild();
     clearLayout(m_batch);
     if (m_model.selectedRecordIDs().isEmpty())
         return;
@@ -313,6 +323,7 @@ void TrashRecoveryView::rebuildBatchArea() {
 }
 
 void TrashRecoveryView::rebuildRows() {
+    const FocusKeeper::Rebuild keepFocus = m_rowsFocus->rebuild();
     clearLayout(m_rows);
     const auto& entries = m_model.entries();
     m_body->setCurrentIndex(entries.empty() ? 0 : 1);

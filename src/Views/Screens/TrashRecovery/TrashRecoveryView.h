@@ -3,6 +3,7 @@
 #include "Model/TrashRecoveryEntry.h"
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
+#include "Views/Kit/FocusKeeper.h"
 #include "Views/Screens/Shared/ScreenLayout.h"
 #include "Views/Screens/Shared/ScreenServices.h"
 
@@ -97,8 +98,9 @@ public:
     void confirm();
     // The reply: the store judges it; a verified success unticks exactly the ids it carried, and
     // every reply empties the pending list. `then` learns whether the store committed.
-    void finishRecovery(const PrivilegedTrashRestoreResult& result, const PrivilegedTrashRestoreRequest& request,
-                        const std::vector<QUuid>& ids, std::function<void(bool)> then);
+    void finishRecovery(const PrivilegedTrashRestoreResult& result,
+                        const PrivilegedTrashRestoreRequest& request, const std::vector<QUuid>& ids,
+                        std::function<void(bool)> then);
 
     // Called after a reply changed the screen's state.
     std::function<void()> changed;
@@ -142,6 +144,8 @@ private:
     QVBoxLayout* m_rows;
     QVBoxLayout* m_bars;
     QPointer<QMessageBox> m_alert;
+    std::optional<FocusKeeper> m_batchFocus;
+    std::optional<FocusKeeper> m_rowsFocus;
 };
 
 } // namespace quorvane
