@@ -80,7 +80,8 @@ public:
     // Lets one held write through; false when none waits.
     bool permit(bool fail) {
         std::unique_lock guard(m_mutex);
-        if (m_waiting == 0)
+        // A write handed over just now may not have reached the gate yet.
+        if (!m_changed.wait_for(guard, std::chrono::milliseconds(200), [&] { return m_waiting > 0; }))
             return false;
         m_permits.push_back(fail);
         m_changed.notify_all();
@@ -92,6 +93,7 @@ public:
     bool beforeWrite(bool diskFailing) {
         std::unique_lock guard(m_mutex);
         ++m_waiting;
+        m_changed.notify_all();
         m_changed.wait(guard, [&] { return !m_held || !m_permits.empty(); });
         --m_waiting;
         bool fail = diskFailing;
@@ -124,7 +126,18 @@ struct HelperJob {
     bool cutShort = false;
 
     int movedCount() const { return int(std::ranges::count(moved, true)); }
+    // What the helper checks before it moves anything: every source there, every destination free.
+    bool feasible() const {
+        return std::ranges::all_of(
+            moves, [](const auto& move) { return onDisk(move.first) && !onDisk(move.second); });
+    }
 };
+
+// Moves the first `count` items of a feasible job.
+void carryOut(HelperJob& job, std::size_t count) {
+    for (std::size_t index = 0; index < count; ++index)
+        job.moved[index] = moveBundle(job.moves[index].first, job.moves[index].second);
+}
 
 class Simulation final : public TransactionStoreTest, public PrivilegedRequestSender {
 public:
@@ -296,8 +309,8 @@ private:
         // The helper goes on without the app: what it was handed it carries out, unanswered.
         for (const QString& id : std::exchange(m_queue, {})) {
             HelperJob& job = m_jobs.at(id);
-            for (std::size_t index = 0; index < job.moves.size(); ++index)
-                job.moved[index] = moveBundle(job.moves[index].first, job.moves[index].second);
+            if (job.feasible())
+                carryOut(job, job.moves.size());
         }
         for (auto& [id, job] : m_jobs)
             job.answer = {};
@@ -363,10 +376,12 @@ private:
         const QString id = m_queue.front();
         m_queue.pop_front();
         HelperJob& job = m_jobs.at(id);
-        const auto moveFirst = [&](std::size_t count) {
-            for (std::size_t index = 0; index < count; ++index)
-                job.moved[index] = moveBundle(job.moves[index].first, job.moves[index].second);
-        };
+        const auto moveFirst = [&](std::size_t count) { carryOut(job, count); };
+        if (!job.feasible()) {
+            note(QStringLiteral("helper refuses %1: the disk no longer matches it").arg(id));
+            job.answer(false, true);
+            return;
+        }
         std::vector<FaultKind> outcomes;
         for (const FaultKind kind : {FaultKind::helperFailure, FaultKind::helperMixed,
                                      FaultKind::helperNoReply, FaultKind::helperKill})
@@ -717,12 +732,12 @@ private:
                     problems.append(QStringLiteral("active record of %1 names %2, where no bundle is")
                                         .arg(plugin.name, place));
             }
-        // A bundle recovered from the Trash is known by its Trash record until a scan finds it.
+        // A Trash record names its Trash copy; one recovered or found back also names the bundle
+        // at its original place until a scan finds it there.
         QSet<QString> recovered;
         for (const TrashedBundleRecord& record : store->trashedBundles()) {
-            if (!record.reconciledDate && !record.missingDetectedDate)
-                ++known[record.trashPath];
-            else if (record.reconciledDate)
+            ++known[record.trashPath];
+            if (record.reconciledDate)
                 recovered.insert(record.originalPath);
         }
         for (const QString& path : diskBundles()) {

@@ -10,8 +10,9 @@
 namespace quorvane::testing {
 namespace {
 
-// The kinds the store withstands today; the others find faults still open.
-const QString defaultKinds = QStringLiteral("helperFailure,writerSlow,appKill");
+// The kinds the store withstands today. writerSlow, helperMixed, removal, reinstall and caseTwin
+// still find faults that are being mended; they join this list once those land.
+const QString defaultKinds = QStringLiteral("helperFailure,helperNoReply,helperKill,writerFailure,appKill");
 
 TEST(StoreSimulation, RandomWalksKeepTheStateTrueToTheDisk) {
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -26,10 +27,10 @@ TEST(StoreSimulation, RandomWalksKeepTheStateTrueToTheDisk) {
     if (environment.contains(QStringLiteral("QUORVANE_SIM_SEED")))
         seeds.push_back(number("QUORVANE_SIM_SEED", 1));
     else
-        for (std::uint64_t seed = 1; seed <= number("QUORVANE_SIM_SEEDS", 8); ++seed)
+        for (std::uint64_t seed = 1; seed <= number("QUORVANE_SIM_SEEDS", 12); ++seed)
             seeds.push_back(seed);
     for (const std::uint64_t seed : seeds) {
-        const SimulationOptions options{seed, int(number("QUORVANE_SIM_STEPS", 100)), *kinds};
+        const SimulationOptions options{seed, int(number("QUORVANE_SIM_STEPS", 120)), *kinds};
         const std::optional<QString> failure = runSimulation(options);
         ASSERT_FALSE(failure.has_value()) << failure->toStdString();
     }
