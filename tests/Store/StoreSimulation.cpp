@@ -145,6 +145,8 @@ public:
         for (const FaultKind kind : options.kinds)
             m_enabled.insert(int(kind));
     }
+    // A failed walk stops early: the store must go before the gates and the writer it waits at.
+    ~Simulation() override { shutDown(); }
     void TestBody() override {}
 
     std::optional<QString> run() {
