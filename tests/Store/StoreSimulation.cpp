@@ -85,9 +85,19 @@ public:
             return false;
         m_permits.push_back(fail);
         m_changed.notify_all();
-        const int done = m_done;
-        m_changed.wait(guard, [&] { return m_done > done; });
+        const int written = m_written;
+        m_changed.wait(guard, [&] { return m_written > written; });
         return true;
+    }
+    bool writeWaiting() {
+        const std::lock_guard guard(m_mutex);
+        return m_waiting > 0;
+    }
+    // On the writer thread, once the write is done.
+    void afterWrite() {
+        const std::lock_guard guard(m_mutex);
+        ++m_written;
+        m_changed.notify_all();
     }
     // On the writer thread: whether this write fails.
     bool beforeWrite(bool diskFailing) {
@@ -101,8 +111,6 @@ public:
             fail = m_permits.front();
             m_permits.pop_front();
         }
-        ++m_done;
-        m_changed.notify_all();
         return fail;
     }
 
@@ -111,7 +119,7 @@ private:
     std::condition_variable m_changed;
     bool m_held = false;
     int m_waiting = 0;
-    int m_done = 0;
+    int m_written = 0;
     std::deque<bool> m_permits;
 };
 
@@ -175,7 +183,7 @@ public:
                 return failure;
         }
         // A last relaunch: whatever is left must be settled by it.
-        relaunch();
+        relaunch(enabled(FaultKind::appKill));
         if (auto failure = check())
             return failure;
         shutDown();
@@ -258,6 +266,12 @@ private:
 
     void launch() {
         StoreEnvironment environment = this->environment();
+        environment.writeStateFile =
+            [this, write = environment.writeStateFile](const PersistedInventory& state, const QString& path) {
+                auto written = write(state, path);
+                m_writer.afterWrite();
+                return written;
+            };
         environment.helperHandshake = [this](std::function<void()> done) {
             restartHelper();
             QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(done), Qt::QueuedConnection);
@@ -301,10 +315,11 @@ private:
             drainEvents();
         }
     }
-    void relaunch() {
+    // A kill keeps the state file as it is at that moment; a quit lets the writer finish.
+    void relaunch(bool kill) {
         QByteArray onDisk;
         QFile file(statePath());
-        const bool existed = file.open(QIODevice::ReadOnly);
+        const bool existed = kill && file.open(QIODevice::ReadOnly);
         if (existed)
             onDisk = file.readAll();
         file.close();
@@ -322,13 +337,15 @@ private:
             QFile back(statePath());
             EXPECT_TRUE(back.open(QIODevice::WriteOnly | QIODevice::Truncate));
             back.write(onDisk);
-        } else {
+        } else if (kill) {
             QFile::remove(statePath());
         }
         m_diskFailing = false;
         m_scanning = false;
-        m_pendingRules.clear();
-        note(QStringLiteral("app killed and relaunched"));
+        // A rule change the window never answered may or may not have been saved.
+        for (const auto& [manufacturer, enable] : std::exchange(m_pendingRules, {}))
+            m_ruleWord.remove(manufacturer);
+        note(kill ? QStringLiteral("app killed and relaunched") : QStringLiteral("app quit and relaunched"));
         launch();
         m_afterLaunch = true;
     }
@@ -477,7 +494,7 @@ private:
                                                     : QStringLiteral("disk accepts writes again"));
                              }});
         if (enabled(FaultKind::appKill))
-            steps.push_back({3, [&] { relaunch(); }});
+            steps.push_back({3, [&] { relaunch(true); }});
         if (enabled(FaultKind::reinstall))
             steps.push_back({4, [&] { reinstall(); }});
         if (enabled(FaultKind::removal))
@@ -641,8 +658,11 @@ private:
             return;
         }
         const bool fail = enabled(FaultKind::writerFailure) && chance(50);
-        if (m_writer.permit(fail))
-            note(QStringLiteral("one held write %1").arg(fail ? "fails" : "succeeds"));
+        if (!m_writer.permit(fail))
+            return;
+        note(QStringLiteral("one held write %1").arg(fail ? "fails" : "succeeds"));
+        // Its completion is posted before the writer takes the next state, or just after it goes idle.
+        (void)QTest::qWaitFor([&] { return m_writer.writeWaiting(); }, 50);
     }
 
     // Outside changes.
@@ -734,13 +754,14 @@ private:
                     problems.append(QStringLiteral("active record of %1 names %2, where no bundle is")
                                         .arg(plugin.name, place));
             }
-        // A Trash record names its Trash copy; one recovered or found back also names the bundle
-        // at its original place until a scan finds it there.
+        // A Trash record names its Trash copy. Once recovered or found back it names the bundle at
+        // its original place until a scan finds it there, and a copy a reinstall left in the Trash.
         QSet<QString> recovered;
         for (const TrashedBundleRecord& record : store->trashedBundles()) {
-            ++known[record.trashPath];
-            if (record.reconciledDate)
-                recovered.insert(record.originalPath);
+            if (!record.reconciledDate && !record.missingDetectedDate)
+                ++known[record.trashPath];
+            else if (record.reconciledDate)
+                recovered << record.originalPath << record.trashPath;
         }
         for (const QString& path : diskBundles()) {
             const int count = known.value(path);
