@@ -169,8 +169,8 @@ public:
             return summary;
         };
         scanMerged = [this] { m_mergeGate.wait(); };
-        for (int index = 0; index < 6; ++index)
-            install(bundlePathFor(index), index);
+        for (int index = 0; index < 8; ++index)
+            install(bundlePathFor(index), index / 2);
         launch();
         note(QStringLiteral("launch with %1 bundles").arg(diskBundles().size()));
         startScan();
@@ -221,8 +221,9 @@ private:
                                       QStringLiteral("kessmark")};
         return list;
     }
+    // Two formats of each product in turn.
     QString bundlePathFor(int index) const {
-        const QString name = names().at(index % names().size());
+        const QString name = names().at((index / 2) % names().size());
         switch (index % 3) {
         case 0:
             return vst3(name + QStringLiteral(".vst3"));
@@ -313,6 +314,11 @@ private:
         if (!m_writer.held() && store) {
             store->waitForIdle();
             drainEvents();
+            // Every answer is in.
+            m_productOutcomeUnknown = false;
+            for (const PendingFormat& pending : std::exchange(m_pendingFormats, {}))
+                m_formatWord.remove(pending.path);
+            m_formatsUntracked = false;
         }
     }
     // A kill keeps the state file as it is at that moment; a quit lets the writer finish.
@@ -345,6 +351,10 @@ private:
         // A rule change the window never answered may or may not have been saved.
         for (const auto& [manufacturer, enable] : std::exchange(m_pendingRules, {}))
             m_ruleWord.remove(manufacturer);
+        for (const PendingFormat& pending : std::exchange(m_pendingFormats, {}))
+            m_formatWord.remove(pending.path);
+        m_productOutcomeUnknown = false;
+        m_formatsUntracked = false;
         note(kill ? QStringLiteral("app killed and relaunched") : QStringLiteral("app quit and relaunched"));
         launch();
         m_afterLaunch = true;
@@ -521,6 +531,8 @@ private:
         const Plugin plugin = store->plugins().at(std::size_t(pick(int(store->plugins().size()))));
         const bool protect = chance(50);
         note(QStringLiteral("%1 product %2").arg(protect ? "protect" : "unprotect", plugin.name));
+        forgetFormatWords();
+        m_productOutcomeUnknown = m_writer.held();
         store->setProtection(plugin, protect);
     }
     void protectFormat() {
@@ -530,7 +542,17 @@ private:
         const auto& [plugin, record] = candidates.at(std::size_t(pick(int(candidates.size()))));
         const bool protect = chance(50);
         note(QStringLiteral("%1 format %2").arg(protect ? "protect" : "unprotect", record.path));
+        m_pendingFormats.push_back({record.format, record.path, protect, !m_formatsUntracked});
+        const QUuid before = store->notice() ? store->notice()->id : QUuid();
         store->setFormatProtection({plugin->id, record.id()}, protect);
+        // A refusal or a lock already in effect is answered at once, and says nothing of the disk.
+        if (store->notice() && store->notice()->id != before) {
+            const QString& title = store->notice()->title;
+            if (title == StoreTexts::Notice::formatAlreadyProtectedTitle ||
+                title == StoreTexts::Notice::protectionAlreadyRemovedTitle ||
+                title == StoreTexts::Notice::protectionChangeBlockedTitle)
+                m_pendingFormats.pop_back();
+        }
     }
     void protectBatch() {
         std::vector<Plugin> chosen;
@@ -539,6 +561,8 @@ private:
                 chosen.push_back(plugin);
         const bool protect = chance(50);
         note(QStringLiteral("%1 %2 products").arg(protect ? "protect" : "unprotect").arg(chosen.size()));
+        forgetFormatWords();
+        m_productOutcomeUnknown = m_writer.held();
         store->setBatchProtection(std::move(chosen), protect);
     }
     void quarantine() {
@@ -667,7 +691,10 @@ private:
 
     // Outside changes.
 
-    void outsideChange(const QString& path) { m_outsideChanges[path] = ++m_changeSequence; }
+    void outsideChange(const QString& path) {
+        m_outsideChanges[path] = ++m_changeSequence;
+        m_formatWord.remove(path);
+    }
     void reinstall() {
         // At a path a record names: an active bundle's, or a quarantined or trashed one's original.
         QStringList paths;
@@ -706,7 +733,22 @@ private:
     }
 
     // The window's word on rules: what it said was saved must be what the store holds.
+    // A product's protection changes every one of its formats: what the window said of them no
+    // longer holds, and the answers still to come for them are only counted.
+    void forgetFormatWords() {
+        m_formatWord.clear();
+        for (PendingFormat& pending : m_pendingFormats)
+            pending.followed = false;
+    }
+    // The answers can no longer be told apart: none is followed until every write has landed.
+    void loseTrackOfFormats() {
+        for (const PendingFormat& pending : std::exchange(m_pendingFormats, {}))
+            m_formatWord.remove(pending.path);
+        m_formatsUntracked = true;
+    }
     void noticeSeen(const QString& title) {
+        note(QStringLiteral("notice \u201c%1\u201d").arg(title));
+        formatAnswerSeen(title);
         const bool saved = title == StoreTexts::Notice::permanentQuarantineEnabledTitle ||
                            title == StoreTexts::Notice::permanentQuarantineRemovedTitle;
         if ((!saved && title != StoreTexts::Notice::ruleChangeNotSavedTitle) || m_pendingRules.empty())
@@ -715,6 +757,30 @@ private:
         m_pendingRules.pop_front();
         if (saved)
             m_ruleWord[manufacturer] = enable;
+    }
+    // Each format lock gets one answer once its write lands, in the order of the writes. One that
+    // was not saved reads like a product's, which may be pending too.
+    void formatAnswerSeen(const QString& title) {
+        const bool notSaved = title == StoreTexts::Notice::protectionChangeNotSavedTitle;
+        const bool answer = title.endsWith(QLatin1String(" Format Protected")) ||
+                            (title.endsWith(QLatin1String(" Protection Removed")) &&
+                             title != StoreTexts::Notice::protectionRemovedTitle);
+        if (m_formatsUntracked || (!answer && !notSaved))
+            return;
+        if (m_pendingFormats.empty() || (notSaved && m_productOutcomeUnknown)) {
+            if (answer || !m_pendingFormats.empty())
+                loseTrackOfFormats();
+            return;
+        }
+        const PendingFormat front = m_pendingFormats.front();
+        m_pendingFormats.pop_front();
+        if (notSaved || !front.followed)
+            return;
+        if (title == (front.protect ? StoreTexts::Notice::formatProtectedTitle(front.format)
+                                    : StoreTexts::Notice::formatProtectionRemovedTitle(front.format)))
+            m_formatWord[front.path] = front.protect;
+        else
+            loseTrackOfFormats();
     }
 
     // Invariants.
@@ -773,24 +839,40 @@ private:
         }
 
         QHash<QString, int> lines;
+        QHash<QString, QStringList> named;
         for (const HistoryItem& item : store->history())
-            if (item.transactionID)
+            if (item.transactionID) {
                 ++lines[*item.transactionID];
+                named[*item.transactionID].append(item.plugin + u' ' + item.format.value_or(QString()));
+            }
         for (const auto& [id, job] : m_jobs) {
             const bool settled =
                 !pendingTransactions.contains(id) && !inFlight.contains(job.moves.front().first);
             const int moved = job.movedCount();
             if (lines.value(id) > moved || (settled && lines.value(id) != moved))
-                problems.append(QStringLiteral("history holds %1 line(s) of %2, which moved %3 bundle(s)")
-                                    .arg(lines.value(id))
-                                    .arg(id)
-                                    .arg(moved));
+                problems.append(
+                    QStringLiteral("history holds %1 line(s) of %2 (%3), which moved %4 bundle(s)")
+                        .arg(lines.value(id))
+                        .arg(id, named.value(id).join(QStringLiteral(", ")))
+                        .arg(moved));
         }
 
         if (m_afterLaunch && !pendingTransactions.isEmpty())
             problems.append(QStringLiteral("a relaunch left a journal: %1 (%2)")
                                 .arg(QStringList(pendingTransactions.values()).join(u','),
                                      store->lastOperationError().value_or(QString())));
+        QSet<QString> awaited;
+        for (const PendingFormat& pending : m_pendingFormats)
+            awaited.insert(pending.path);
+        for (const Plugin& plugin : store->plugins())
+            for (const PluginBundleRecord& record : plugin.bundleRecords())
+                if (record.isActive() && !awaited.contains(record.path) &&
+                    m_formatWord.contains(record.path) &&
+                    m_formatWord.value(record.path) != record.isProtected && !m_writer.held())
+                    problems.append(QStringLiteral("the %1 lock of %2 is %3, the window said %4")
+                                        .arg(record.format, record.path)
+                                        .arg(record.isProtected)
+                                        .arg(m_formatWord.value(record.path)));
         if (m_pendingRules.empty())
             for (auto it = m_ruleWord.cbegin(); it != m_ruleWord.cend(); ++it)
                 if (!m_writer.held() && store->isPermanentQuarantineEnabled(it.key()) != it.value())
@@ -846,6 +928,16 @@ private:
     int m_walkSequence = 0;
 
     QHash<QString, bool> m_ruleWord;
+    struct PendingFormat {
+        QString format;
+        QString path;
+        bool protect = false;
+        bool followed = true;
+    };
+    std::deque<PendingFormat> m_pendingFormats;
+    bool m_productOutcomeUnknown = false;
+    bool m_formatsUntracked = false;
+    QHash<QString, bool> m_formatWord;
     std::deque<std::pair<QString, bool>> m_pendingRules;
 };
 
