@@ -408,7 +408,7 @@ private:
         const auto moveFirst = [&](std::size_t count) { carryOut(job, count); };
         if (!job.feasible()) {
             note(QStringLiteral("helper refuses %1: the disk no longer matches it").arg(id));
-            job.answer(false, true);
+            std::exchange(job.answer, {})(false, true);
             return;
         }
         std::vector<FaultKind> outcomes;
@@ -420,19 +420,19 @@ private:
         if (outcomes.empty() || chance(60)) {
             moveFirst(count);
             note(QStringLiteral("helper moves %1 item(s) of %2").arg(count).arg(id));
-            job.answer(true, true);
+            std::exchange(job.answer, {})(true, true);
             return;
         }
         switch (outcomes[std::size_t(pick(int(outcomes.size())))]) {
         case FaultKind::helperFailure:
             note(QStringLiteral("helper fails %1 and rolls back").arg(id));
-            job.answer(false, true);
+            std::exchange(job.answer, {})(false, true);
             break;
         case FaultKind::helperMixed: {
             const std::size_t moved = 1 + std::size_t(pick(int(count)));
             moveFirst(moved);
             note(QStringLiteral("helper fails %1 with %2 of %3 moved").arg(id).arg(moved).arg(count));
-            job.answer(false, false);
+            std::exchange(job.answer, {})(false, false);
             break;
         }
         case FaultKind::helperNoReply: {
@@ -448,7 +448,7 @@ private:
             moveFirst(moved);
             job.cutShort = moved > 0 && moved < count;
             note(QStringLiteral("helper killed after %1 of %2 moves of %3").arg(moved).arg(count).arg(id));
-            job.answer(false, true);
+            std::exchange(job.answer, {})(false, true);
             break;
         }
         }
