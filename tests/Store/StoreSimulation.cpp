@@ -897,9 +897,15 @@ private:
             state.append(QStringLiteral("history: %1 %2")
                              .arg(store->history()[index].plugin, store->history()[index].detail));
         state.append(QStringLiteral("last error: %1").arg(store->lastOperationError().value_or(QString())));
-        return QStringLiteral("seed %1, step %2:\n  %3\nsteps:\n  %4\nstate:\n  %5")
+        QStringList kinds;
+        for (const FaultKind kind : m_options.kinds)
+            kinds.append(faultKindName(kind));
+        return QStringLiteral("seed %1, step %2 (replay: QUORVANE_SIM_SEED=%1 QUORVANE_SIM_STEPS=%3 "
+                              "QUORVANE_SIM_KINDS=%4):\n  %5\nsteps:\n  %6\nstate:\n  %7")
             .arg(m_options.seed)
             .arg(m_step)
+            .arg(m_options.steps)
+            .arg(kinds.join(u','))
             .arg(problems.join(QStringLiteral("\n  ")), m_log.join(QStringLiteral("\n  ")),
                  state.join(QStringLiteral("\n  ")));
     }

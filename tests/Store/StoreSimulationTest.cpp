@@ -27,10 +27,10 @@ TEST(StoreSimulation, RandomWalksKeepTheStateTrueToTheDisk) {
     if (environment.contains(QStringLiteral("QUORVANE_SIM_SEED")))
         seeds.push_back(number("QUORVANE_SIM_SEED", 1));
     else
-        for (std::uint64_t seed = 1; seed <= number("QUORVANE_SIM_SEEDS", 12); ++seed)
+        for (std::uint64_t seed = 1; seed <= number("QUORVANE_SIM_SEEDS", 24); ++seed)
             seeds.push_back(seed);
     for (const std::uint64_t seed : seeds) {
-        const SimulationOptions options{seed, int(number("QUORVANE_SIM_STEPS", 120)), *kinds};
+        const SimulationOptions options{seed, int(number("QUORVANE_SIM_STEPS", 150)), *kinds};
         const std::optional<QString> failure = runSimulation(options);
         ASSERT_FALSE(failure.has_value()) << failure->toStdString();
     }
