@@ -10,8 +10,9 @@
 namespace quorvane::testing {
 namespace {
 
-// The kinds the store withstands today. writerSlow, helperMixed, removal, reinstall and caseTwin
-// still find faults that are being mended; they join this list once those land.
+// The kinds the store withstands today. writerSlow (together with writerFailure), helperMixed,
+// removal, reinstall and caseTwin still find faults that are being mended; they join this list
+// once those land.
 const QString defaultKinds = QStringLiteral("helperFailure,helperNoReply,helperKill,writerFailure,appKill");
 
 TEST(StoreSimulation, RandomWalksKeepTheStateTrueToTheDisk) {
