@@ -1,5 +1,7 @@
 #include "Planning/BundleActionPlanner.h"
 
+#include "Model/Identity.h"
+
 #include "Planning/DestinationPaths.h"
 #include "Planning/PlannerRecords.h"
 #include "Shared/QuorvaneHelperProtocol.h"
@@ -45,6 +47,9 @@ struct BundleActionTexts {
     QString unsafeTrash = QStringLiteral("The current user\u2019s Finder Trash is unavailable or unsafe.");
     QString trashRecordInvalid =
         QStringLiteral("The verified quarantine record or a safe Trash destination is unavailable.");
+    QString indistinct = QStringLiteral(
+        "Quorvane cannot tell this bundle apart from another one it records: %1 and %2. Rename or "
+        "remove one of them, then scan again.");
     QString tooMany = QStringLiteral("One verified transaction can contain no more than %1 format bundles.")
                           .arg(maximumTransactionItemCount);
 };
@@ -90,9 +95,10 @@ public:
         const Plugin& plugin = m_plugins[found->second];
         const std::vector<PluginBundleRecord> records = plannerRecords(plugin);
         const PluginBundleRecord* record = nullptr;
-        for (const auto& candidate : records) {
-            if (plainEqual(candidate.id(), selection.bundleID)) {
-                record = &candidate;
+        for (std::size_t index = 0; index < records.size(); ++index) {
+            if (plainEqual(records[index].id(), selection.bundleID)) {
+                record = &records[index];
+                m_location = {found->second, index};
                 break;
             }
         }
@@ -124,6 +130,9 @@ public:
         }
         return refuse(selection, Reason::invalidState, texts().missing);
     }
+
+    // Product index and index among plannerRecords of the record the last planned selection names.
+    std::pair<std::size_t, std::size_t> lastLocation() const { return m_location; }
 
 private:
     static Outcome refuse(const PluginBundleSelection& selection, Reason reason, const QString& detail) {
@@ -216,7 +225,81 @@ private:
     std::unordered_map<QUuid, size_t, PlannerUuidHash> m_firstIndex;
     std::unordered_set<PluginBundleSelection> m_seen;
     ReservedTrashPaths m_reservedTrashPaths;
+    std::pair<std::size_t, std::size_t> m_location;
 };
+
+// Where a record's bundle is now: in quarantine, or where it was scanned.
+const QString& placeOf(const PluginBundleRecord& record) {
+    return record.isQuarantined() ? *record.quarantinePath : record.path;
+}
+
+// Calls visit(index, place) for each of plannerRecords(plugin), without copying the stored ones.
+template <class Visit>
+void forEachPlace(const Plugin& plugin, Visit visit) {
+    if (plugin.bundles && !plugin.bundles->empty()) {
+        for (std::size_t index = 0; index < plugin.bundles->size(); ++index)
+            visit(index, placeOf((*plugin.bundles)[index]));
+        return;
+    }
+    for (const PluginBundleRecord& record : plannerRecords(plugin))
+        visit(0, placeOf(record));
+}
+
+// Records are told apart by a key that folds case and Unicode form, which this disk may not do. An
+// item whose paths share that key with another record's bundle, or with another item's paths, could
+// be recorded against the wrong record once it moved, so it is refused before anything moves.
+void refuseIndistinctItems(BundleActionPlan& plan, const std::vector<Plugin>& plugins,
+                           const std::vector<std::pair<std::size_t, std::size_t>>& locations) {
+    struct Named {
+        std::size_t item;
+        QString path;
+    };
+    std::unordered_map<QString, std::vector<Named>, PlainHash, PlainEqualTo> named;
+    std::vector<std::optional<std::pair<QString, QString>>> clashes(plan.items.size());
+    for (std::size_t index = 0; index < plan.items.size(); ++index) {
+        const BundleActionPlanItem& item = plan.items[index];
+        const auto& [product, record] = locations[index];
+        QStringList paths{item.sourcePath};
+        forEachPlace(plugins[product], [&](std::size_t candidate, const QString& place) {
+            if (candidate == record)
+                paths.append(place);
+        });
+        if (item.destinationPath)
+            paths.append(*item.destinationPath);
+        for (const QString& path : paths) {
+            std::vector<Named>& same = named[pathKey(path)];
+            for (const Named& other : same) {
+                if (other.item != index && !clashes[index])
+                    clashes[index] = std::pair{path, other.path};
+            }
+            same.push_back({index, path});
+        }
+    }
+    for (std::size_t product = 0; product < plugins.size(); ++product) {
+        forEachPlace(plugins[product], [&](std::size_t record, const QString& place) {
+            const auto found = named.find(pathKey(place));
+            if (found == named.end())
+                return;
+            for (const Named& name : found->second) {
+                if (locations[name.item] != std::pair{product, record} && !clashes[name.item])
+                    clashes[name.item] = std::pair{name.path, place};
+            }
+        });
+    }
+    std::vector<BundleActionPlanItem> kept;
+    for (std::size_t index = 0; index < plan.items.size(); ++index) {
+        BundleActionPlanItem& item = plan.items[index];
+        if (!clashes[index]) {
+            kept.push_back(std::move(item));
+            continue;
+        }
+        const auto& [path, other] = *clashes[index];
+        plan.blockedSelections.push_back(
+            {item.selection, Reason::invalidState,
+             bundleSentence(item.pluginName, item.format, texts().indistinct.arg(path, other))});
+    }
+    plan.items = std::move(kept);
+}
 
 std::set<QUuid> productsLosingAllActiveFormats(const std::vector<BundleActionPlanItem>& items,
                                                const std::vector<Plugin>& plugins) {
@@ -261,13 +344,19 @@ makeBundleActionPlan(BundleActionKind operation, const std::vector<PluginBundleS
     Planner planner(plugins, selections, fileSystem,
                     trashDirectory ? trashDirectory : defaultTrashFolder(fileSystem), verifyBundlesOnDisk,
                     pathPolicy);
+    std::vector<std::pair<std::size_t, std::size_t>> locations;
     for (const auto& selection : selections) {
         Outcome outcome = planner.plan(operation, selection);
-        if (outcome.item)
+        if (outcome.item) {
             plan.items.push_back(std::move(*outcome.item));
-        else
+            locations.push_back(planner.lastLocation());
+        } else {
             plan.blockedSelections.push_back(std::move(outcome.blocked));
+        }
     }
+    if (operation == BundleActionKind::quarantine || operation == BundleActionKind::restore ||
+        operation == BundleActionKind::trash)
+        refuseIndistinctItems(plan, plugins, locations);
     if (selections.size() > static_cast<size_t>(maximumTransactionItemCount))
         plan.blockedSelections.push_back({selections.front(), Reason::tooManyItems, texts().tooMany});
     if (operation == BundleActionKind::quarantine)
