@@ -1,10 +1,15 @@
 #include "Store/JournalPolicy.h"
 
+#include "Model/Identity.h"
 #include "Shared/QuorvaneHelperProtocol.h"
 #include "Support/Paths.h"
+#include "Support/PlainText.h"
 #include "Support/Uuid.h"
 
 #include <QSet>
+
+#include <algorithm>
+#include <unordered_map>
 
 namespace quorvane {
 
@@ -19,10 +24,20 @@ const QString destination =
     QStringLiteral("An item\u2019s destination is outside the places the helper moves it to.");
 const QString conflict = QStringLiteral("It names the same path twice.");
 const QString record = QStringLiteral("An item\u2019s recovery record is not valid.");
+const QString operationInUse =
+    QStringLiteral("An item\u2019s operation identifier already belongs to another bundle.");
+const QString destinationTaken =
+    QStringLiteral("An item\u2019s destination is already another recorded bundle.");
 } // namespace Reason
 
-// What every kind shares: the identifier, the size limit, and no path named twice; then each item by
-// `check`, which answers the first reason it fails.
+// One bundle, however a path names it: through a link, "..", a trailing slash, or in another case or
+// Unicode form (which the records cannot tell apart, even where the disk can).
+QString bundleIdentity(const QString& path) {
+    return nfc(pathKey(resolveSymlinksInPath(path).path));
+}
+
+// What every kind shares: the identifier, the size limit, and no bundle named twice; then each item
+// by `check`, which answers the first reason it fails.
 template <class Request, class Check>
 std::optional<QString> checkJournal(const Request& journal, Check check) {
     if (!parseUuid(journal.transactionID))
@@ -33,14 +48,47 @@ std::optional<QString> checkJournal(const Request& journal, Check check) {
     for (const auto& item : journal.items) {
         if (auto reason = check(item))
             return reason;
-        const QString source = standardizedPath(item.sourcePath);
-        const QString destination = standardizedPath(item.destinationPath);
+        const QString source = bundleIdentity(item.sourcePath);
+        const QString destination = bundleIdentity(item.destinationPath);
         if (source == destination || seen.contains(source) || seen.contains(destination))
             return Reason::conflict;
         seen.insert(source);
         seen.insert(destination);
     }
     return std::nullopt;
+}
+
+// Calls visit(record) for every stored or synthesised bundle record.
+template <class Visit>
+void forEachRecord(const std::vector<Plugin>& plugins, Visit visit) {
+    for (const Plugin& plugin : plugins) {
+        if (plugin.bundles && !plugin.bundles->empty()) {
+            for (const PluginBundleRecord& record : *plugin.bundles)
+                visit(record);
+        } else if (plugin.formats.size() == 1) {
+            visit(plugin.singleFormatRecord());
+        }
+    }
+}
+
+QString currentPlace(const PluginBundleRecord& record) {
+    return record.isQuarantined() ? *record.quarantinePath : record.path;
+}
+
+// Whether an item's destination is already where another record's bundle is, compared as the
+// records compare; `ownMove(record, item)` names a record this very item already moved there.
+template <class Item, class OwnMove>
+bool destinationTaken(const std::vector<Item>& items, const std::vector<Plugin>& plugins, OwnMove ownMove) {
+    std::unordered_map<QString, const Item*, PlainHash, PlainEqualTo> destinations;
+    for (const Item& item : items)
+        destinations.try_emplace(pathKey(item.destinationPath), &item);
+    bool taken = false;
+    forEachRecord(plugins, [&](const PluginBundleRecord& record) {
+        const auto found = destinations.find(pathKey(currentPlace(record)));
+        if (found != destinations.end() && !ownMove(record, *found->second))
+            taken = true;
+    });
+    return taken;
 }
 
 QString fileName(const QString& path) {
@@ -109,6 +157,44 @@ std::optional<QString> journalRefusal(const PrivilegedTrashRestoreRequest& journ
             return Reason::destination;
         return std::nullopt;
     });
+}
+
+std::optional<QString> journalRecordRefusal(const PrivilegedQuarantineRequest& journal,
+                                            const std::vector<Plugin>& plugins) {
+    // A record this item already moved holds its destination and operation; any other record
+    // holding either makes the journal one the application never wrote.
+    const auto ownMove = [](const PluginBundleRecord& record, const PrivilegedQuarantineItem& item) {
+        return record.quarantinePath == item.destinationPath;
+    };
+    QSet<QUuid> operations;
+    for (const PrivilegedQuarantineItem& item : journal.items) {
+        if (const auto operation = parseUuid(item.operationID))
+            operations.insert(*operation);
+    }
+    std::optional<QString> reason;
+    forEachRecord(plugins, [&](const PluginBundleRecord& record) {
+        const auto operation = parseUuid(record.quarantineOperationID.value_or(QString()));
+        if (reason || !operation || !operations.contains(*operation))
+            return;
+        const bool own = std::ranges::any_of(journal.items, [&](const PrivilegedQuarantineItem& item) {
+            return ownMove(record, item) && parseUuid(item.operationID) == operation;
+        });
+        if (!own)
+            reason = Reason::operationInUse;
+    });
+    if (reason)
+        return reason;
+    if (destinationTaken(journal.items, plugins, ownMove))
+        return Reason::destinationTaken;
+    return std::nullopt;
+}
+
+std::optional<QString> journalRecordRefusal(const PrivilegedRestoreRequest& journal,
+                                            const std::vector<Plugin>& plugins) {
+    if (destinationTaken(journal.items, plugins,
+                         [](const PluginBundleRecord&, const PrivilegedRestoreItem&) { return false; }))
+        return Reason::destinationTaken;
+    return std::nullopt;
 }
 
 } // namespace quorvane

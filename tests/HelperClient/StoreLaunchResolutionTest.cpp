@@ -289,6 +289,47 @@ TEST_F(LaunchResolutionTest, AJournalTheHelperCouldNotHaveCarriedOutIsDroppedWit
     }
 }
 
+TEST_F(LaunchResolutionTest, AJournalThatWouldGiveOneBundleTwoRecordsIsDropped) {
+    // Fully moved on disk, but finalising either would record a move against the wrong record.
+    const QString twinName = QStringLiteral("SYNTH.vst3");
+    for (const bool restore : {false, true}) {
+        SCOPED_TRACE(restore ? "a restore onto a case twin's bundle" : "a quarantine of one bundle twice");
+        const Plugin plugin = synth();
+        std::vector<Plugin> plugins{plugin};
+        std::function<void(PersistedInventory&)> journal;
+        const QString other = uuidText(makeUuid());
+        if (!restore) {
+            const PrivilegedQuarantineItem item = quarantineItem(plugin);
+            const PrivilegedQuarantineItem twin{
+                vst3(twinName), policy.quarantineRoot() + u'/' + other + u'/' + twinName, other};
+            ASSERT_TRUE(moveBundle(item.sourcePath, item.destinationPath));
+            makeBundle(twin.destinationPath);
+            journal = [=](PersistedInventory& state) {
+                state.pendingPrivilegedQuarantine =
+                    PrivilegedQuarantineRequest{uuidText(makeUuid()), {item, twin}};
+            };
+        } else {
+            Plugin back = quarantinedUnder(
+                product(QStringLiteral("Back"), {QStringLiteral("VST3")}, {vst3(twinName)}), other);
+            const PluginBundleRecord& record = back.bundles->front();
+            ASSERT_TRUE(moveBundle(record.path, *record.quarantinePath));
+            plugins.push_back(back);
+            const PrivilegedRestoreItem item{*record.quarantinePath, record.path, other};
+            ASSERT_TRUE(moveBundle(item.sourcePath, item.destinationPath));
+            journal = [=](PersistedInventory& state) {
+                state.pendingPrivilegedRestore = PrivilegedRestoreRequest{uuidText(makeUuid()), {item}};
+            };
+        }
+        open(plugins, journal);
+        EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
+        EXPECT_EQ(store->notice().value_or(OperationNotice{}).title,
+                  QStringLiteral("Privileged Journal Dropped"));
+        EXPECT_TRUE(store->history().empty());
+        EXPECT_EQ(store->plugins(), plugins);
+        QDir(vst3(twinName)).removeRecursively();
+    }
+}
+
 TEST_F(LaunchResolutionTest, TheApplicationsOwnJournalsAreBelieved) {
     // Each kind's journal as the store writes it, found again at the next launch with its moves done.
     const Plugin plugin = synth();
