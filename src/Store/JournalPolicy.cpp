@@ -9,6 +9,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <type_traits>
 #include <unordered_map>
 
 namespace quorvane {
@@ -30,10 +31,16 @@ const QString destinationTaken =
     QStringLiteral("An item\u2019s destination is already another recorded bundle.");
 } // namespace Reason
 
-// One bundle, however a path names it: through a link, "..", a trailing slash, or in another case or
-// Unicode form (which the records cannot tell apart, even where the disk can).
+// One bundle, however a path names it: through a link, "..", a trailing slash; and in another case or
+// Unicode form where the kind's finaliser finds records by path, as those cannot tell such bundles
+// apart even where the disk can. A Trash recovery's finaliser finds each item by its record.
+template <class Request>
 QString bundleIdentity(const QString& path) {
-    return nfc(pathKey(resolveSymlinksInPath(path).path));
+    const QString onDisk = resolveSymlinksInPath(path).path;
+    if constexpr (std::is_same_v<Request, PrivilegedTrashRestoreRequest>)
+        return onDisk;
+    else
+        return nfc(pathKey(onDisk));
 }
 
 // What every kind shares: the identifier, the size limit, and no bundle named twice; then each item
@@ -48,8 +55,8 @@ std::optional<QString> checkJournal(const Request& journal, Check check) {
     for (const auto& item : journal.items) {
         if (auto reason = check(item))
             return reason;
-        const QString source = bundleIdentity(item.sourcePath);
-        const QString destination = bundleIdentity(item.destinationPath);
+        const QString source = bundleIdentity<Request>(item.sourcePath);
+        const QString destination = bundleIdentity<Request>(item.destinationPath);
         if (source == destination || seen.contains(source) || seen.contains(destination))
             return Reason::conflict;
         seen.insert(source);

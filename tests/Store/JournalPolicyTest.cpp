@@ -208,6 +208,14 @@ TEST_F(JournalPolicyTest, RefusesEveryJournalTheHelperCouldNotHaveCarriedOut) {
                    journal.items[0].originalBundleFilename = QStringLiteral("Synth.clap");
                }),
          destinationReason},
+        {"a Trash recovery of two Trash items whose names differ in case",
+         after(recovery,
+               [&](auto& journal) {
+                   const QString lower = QStringLiteral("synth.vst3");
+                   journal.items.push_back({trashed(lower), plugins(QStringLiteral("Nested/") + lower),
+                                            uuidText(makeUuid()), lower, QStringLiteral("VST3")});
+               }),
+         std::nullopt},
         {"a Trash recovery of one Trash item twice",
          after(recovery,
                [&](auto& journal) {
