@@ -5,12 +5,14 @@
 #include "Planning/DestinationPaths.h"
 #include "Planning/PlannerRecords.h"
 #include "Shared/QuorvaneHelperProtocol.h"
+#include "Support/ParallelFor.h"
 #include "Support/Paths.h"
 #include "Support/PlainText.h"
 #include "Support/Uuid.h"
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <unordered_map>
 #include <unordered_set>
@@ -245,6 +247,62 @@ void forEachPlace(const Plugin& plugin, Visit visit) {
         visit(0, placeOf(record));
 }
 
+// Paths filed under their record key, found again by the place of each record of the inventory.
+// Places are first sifted by their file name (lower-cased, when it is plain ASCII, as nearly every
+// one is), so that a key is built only for the few that share one.
+template <class Value>
+class PlaceKeys {
+public:
+    Value& operator[](const QString& path) {
+        const QString key = nfc(pathKey(path));
+        const auto [entry, added] = m_byKey.try_emplace(key);
+        if (added) {
+            if (const auto hash = fileNameHash(key))
+                m_byName.emplace(*hash, &entry->first);
+        }
+        return entry->second;
+    }
+
+    const Value* find(const QString& place) const {
+        const auto hash = fileNameHash(place);
+        if (!hash) {
+            const auto found = m_byKey.find(pathKey(place));
+            return found == m_byKey.end() ? nullptr : &found->second;
+        }
+        const auto [first, last] = m_byName.equal_range(*hash);
+        if (first == last)
+            return nullptr;
+        const QString key = pathKey(place);
+        for (auto candidate = first; candidate != last; ++candidate) {
+            if (plainEqual(key, *candidate->second))
+                return &m_byKey.find(key)->second;
+        }
+        return nullptr;
+    }
+
+private:
+    // FNV-1a over the lower-cased units of the last component; none when that is not plain ASCII,
+    // or when standardising could change which component is last (empty, "." or "..").
+    static std::optional<std::size_t> fileNameHash(QStringView path) {
+        const QStringView name = path.sliced(path.lastIndexOf(u'/') + 1);
+        if (name.isEmpty() || name == u"." || name == u"..")
+            return std::nullopt;
+        std::uint64_t hash = 14695981039346656037ull;
+        for (const QChar character : name) {
+            char16_t unit = character.unicode();
+            if (unit >= 0x80)
+                return std::nullopt;
+            if (unit >= u'A' && unit <= u'Z')
+                unit |= 0x20;
+            hash = (hash ^ unit) * 1099511628211ull;
+        }
+        return std::size_t(hash);
+    }
+
+    std::unordered_map<QString, Value, PlainHash, PlainEqualTo> m_byKey;
+    std::unordered_multimap<std::size_t, const QString*> m_byName;
+};
+
 // Records are told apart by a key that folds case and Unicode form, which this disk may not do. An
 // item whose paths share that key with another record's bundle, or with another item's paths, could
 // be recorded against the wrong record once it moved, so it is refused before anything moves.
@@ -254,7 +312,7 @@ void refuseIndistinctItems(BundleActionPlan& plan, const std::vector<Plugin>& pl
         std::size_t item;
         QString path;
     };
-    std::unordered_map<QString, std::vector<Named>, PlainHash, PlainEqualTo> named;
+    PlaceKeys<std::vector<Named>> named;
     std::vector<std::optional<std::pair<QString, QString>>> clashes(plan.items.size());
     for (std::size_t index = 0; index < plan.items.size(); ++index) {
         const BundleActionPlanItem& item = plan.items[index];
@@ -267,7 +325,7 @@ void refuseIndistinctItems(BundleActionPlan& plan, const std::vector<Plugin>& pl
         if (item.destinationPath)
             paths.append(*item.destinationPath);
         for (const QString& path : paths) {
-            std::vector<Named>& same = named[pathKey(path)];
+            std::vector<Named>& same = named[path];
             for (const Named& other : same) {
                 if (other.item != index && !clashes[index])
                     clashes[index] = std::pair{path, other.path};
@@ -275,16 +333,34 @@ void refuseIndistinctItems(BundleActionPlan& plan, const std::vector<Plugin>& pl
             same.push_back({index, path});
         }
     }
-    for (std::size_t product = 0; product < plugins.size(); ++product) {
-        forEachPlace(plugins[product], [&](std::size_t record, const QString& place) {
-            const auto found = named.find(pathKey(place));
-            if (found == named.end())
-                return;
-            for (const Named& name : found->second) {
-                if (locations[name.item] != std::pair{product, record} && !clashes[name.item])
-                    clashes[name.item] = std::pair{name.path, place};
+    // Every record's place is read, a large inventory's on several threads; hits are few, and are
+    // taken in inventory order.
+    struct Hit {
+        std::size_t product;
+        std::size_t record;
+        QString place;
+        const std::vector<Named>* names;
+    };
+    constexpr std::size_t productsPerChunk = 1024;
+    constexpr std::size_t productsPerThread = 2048;
+    std::vector<std::vector<Hit>> hits((plugins.size() + productsPerChunk - 1) / productsPerChunk);
+    forEachIndexInParallel(
+        hits.size(), helperThreadsFor(plugins.size(), productsPerThread), [&](std::size_t chunk) {
+            const std::size_t end = std::min(plugins.size(), (chunk + 1) * productsPerChunk);
+            for (std::size_t product = chunk * productsPerChunk; product < end; ++product) {
+                forEachPlace(plugins[product], [&](std::size_t record, const QString& place) {
+                    if (const std::vector<Named>* found = named.find(place))
+                        hits[chunk].push_back({product, record, place, found});
+                });
             }
         });
+    for (const std::vector<Hit>& chunk : hits) {
+        for (const Hit& hit : chunk) {
+            for (const Named& name : *hit.names) {
+                if (locations[name.item] != std::pair{hit.product, hit.record} && !clashes[name.item])
+                    clashes[name.item] = std::pair{name.path, hit.place};
+            }
+        }
     }
     std::vector<BundleActionPlanItem> kept;
     for (std::size_t index = 0; index < plan.items.size(); ++index) {
