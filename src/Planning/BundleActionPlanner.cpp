@@ -4,6 +4,7 @@
 
 #include "Planning/DestinationPaths.h"
 #include "Planning/PlannerRecords.h"
+#include "Planning/RecordPlaces.h"
 #include "Shared/QuorvaneHelperProtocol.h"
 #include "Support/ParallelFor.h"
 #include "Support/Paths.h"
@@ -230,79 +231,6 @@ private:
     std::pair<std::size_t, std::size_t> m_location;
 };
 
-// Where a record's bundle is now: in quarantine, or where it was scanned.
-const QString& placeOf(const PluginBundleRecord& record) {
-    return record.isQuarantined() ? *record.quarantinePath : record.path;
-}
-
-// Calls visit(index, place) for each of plannerRecords(plugin), without copying the stored ones.
-template <class Visit>
-void forEachPlace(const Plugin& plugin, Visit visit) {
-    if (plugin.bundles && !plugin.bundles->empty()) {
-        for (std::size_t index = 0; index < plugin.bundles->size(); ++index)
-            visit(index, placeOf((*plugin.bundles)[index]));
-        return;
-    }
-    for (const PluginBundleRecord& record : plannerRecords(plugin))
-        visit(0, placeOf(record));
-}
-
-// Paths filed under their record key, found again by the place of each record of the inventory.
-// Places are first sifted by their file name (lower-cased, when it is plain ASCII, as nearly every
-// one is), so that a key is built only for the few that share one.
-template <class Value>
-class PlaceKeys {
-public:
-    Value& operator[](const QString& path) {
-        const QString key = nfc(pathKey(path));
-        const auto [entry, added] = m_byKey.try_emplace(key);
-        if (added) {
-            if (const auto hash = fileNameHash(key))
-                m_byName.emplace(*hash, &entry->first);
-        }
-        return entry->second;
-    }
-
-    const Value* find(const QString& place) const {
-        const auto hash = fileNameHash(place);
-        if (!hash) {
-            const auto found = m_byKey.find(pathKey(place));
-            return found == m_byKey.end() ? nullptr : &found->second;
-        }
-        const auto [first, last] = m_byName.equal_range(*hash);
-        if (first == last)
-            return nullptr;
-        const QString key = pathKey(place);
-        for (auto candidate = first; candidate != last; ++candidate) {
-            if (plainEqual(key, *candidate->second))
-                return &m_byKey.find(key)->second;
-        }
-        return nullptr;
-    }
-
-private:
-    // FNV-1a over the lower-cased units of the last component; none when that is not plain ASCII,
-    // or when standardising could change which component is last (empty, "." or "..").
-    static std::optional<std::size_t> fileNameHash(QStringView path) {
-        const QStringView name = path.sliced(path.lastIndexOf(u'/') + 1);
-        if (name.isEmpty() || name == u"." || name == u"..")
-            return std::nullopt;
-        std::uint64_t hash = 14695981039346656037ull;
-        for (const QChar character : name) {
-            char16_t unit = character.unicode();
-            if (unit >= 0x80)
-                return std::nullopt;
-            if (unit >= u'A' && unit <= u'Z')
-                unit |= 0x20;
-            hash = (hash ^ unit) * 1099511628211ull;
-        }
-        return std::size_t(hash);
-    }
-
-    std::unordered_map<QString, Value, PlainHash, PlainEqualTo> m_byKey;
-    std::unordered_multimap<std::size_t, const QString*> m_byName;
-};
-
 // Records are told apart by a key that folds case and Unicode form, which this disk may not do. An
 // item whose paths share that key with another record's bundle, or with another item's paths, could
 // be recorded against the wrong record once it moved, so it is refused before anything moves.
@@ -318,9 +246,9 @@ void refuseIndistinctItems(BundleActionPlan& plan, const std::vector<Plugin>& pl
         const BundleActionPlanItem& item = plan.items[index];
         const auto& [product, record] = locations[index];
         QStringList paths{item.sourcePath};
-        forEachPlace(plugins[product], [&](std::size_t candidate, const QString& place) {
+        forEachPlannerRecord(plugins[product], [&](std::size_t candidate, const PluginBundleRecord& stored) {
             if (candidate == record)
-                paths.append(place);
+                paths.append(placeOf(stored));
         });
         if (item.destinationPath)
             paths.append(*item.destinationPath);
@@ -348,10 +276,11 @@ void refuseIndistinctItems(BundleActionPlan& plan, const std::vector<Plugin>& pl
         hits.size(), helperThreadsFor(plugins.size(), productsPerThread), [&](std::size_t chunk) {
             const std::size_t end = std::min(plugins.size(), (chunk + 1) * productsPerChunk);
             for (std::size_t product = chunk * productsPerChunk; product < end; ++product) {
-                forEachPlace(plugins[product], [&](std::size_t record, const QString& place) {
-                    if (const std::vector<Named>* found = named.find(place))
-                        hits[chunk].push_back({product, record, place, found});
-                });
+                forEachPlannerRecord(plugins[product],
+                                     [&](std::size_t record, const PluginBundleRecord& stored) {
+                                         if (const std::vector<Named>* found = named.find(placeOf(stored)))
+                                             hits[chunk].push_back({product, record, placeOf(stored), found});
+                                     });
             }
         });
     for (const std::vector<Hit>& chunk : hits) {

@@ -1,6 +1,7 @@
 #include "Store/JournalPolicy.h"
 
 #include "Model/Identity.h"
+#include "Planning/RecordPlaces.h"
 #include "Shared/QuorvaneHelperProtocol.h"
 #include "Support/Paths.h"
 #include "Support/PlainText.h"
@@ -10,7 +11,6 @@
 
 #include <algorithm>
 #include <type_traits>
-#include <unordered_map>
 
 namespace quorvane {
 
@@ -68,31 +68,23 @@ std::optional<QString> checkJournal(const Request& journal, Check check) {
 // Calls visit(record) for every stored or synthesised bundle record.
 template <class Visit>
 void forEachRecord(const std::vector<Plugin>& plugins, Visit visit) {
-    for (const Plugin& plugin : plugins) {
-        if (plugin.bundles && !plugin.bundles->empty()) {
-            for (const PluginBundleRecord& record : *plugin.bundles)
-                visit(record);
-        } else if (plugin.formats.size() == 1) {
-            visit(plugin.singleFormatRecord());
-        }
-    }
-}
-
-QString currentPlace(const PluginBundleRecord& record) {
-    return record.isQuarantined() ? *record.quarantinePath : record.path;
+    for (const Plugin& plugin : plugins)
+        forEachPlannerRecord(plugin, [&](std::size_t, const PluginBundleRecord& record) { visit(record); });
 }
 
 // Whether an item's destination is already where another record's bundle is, compared as the
 // records compare; `ownMove(record, item)` names a record this very item already moved there.
 template <class Item, class OwnMove>
 bool destinationTaken(const std::vector<Item>& items, const std::vector<Plugin>& plugins, OwnMove ownMove) {
-    std::unordered_map<QString, const Item*, PlainHash, PlainEqualTo> destinations;
-    for (const Item& item : items)
-        destinations.try_emplace(pathKey(item.destinationPath), &item);
+    PlaceKeys<const Item*> destinations;
+    for (const Item& item : items) {
+        if (const Item*& first = destinations[item.destinationPath]; !first)
+            first = &item;
+    }
     bool taken = false;
     forEachRecord(plugins, [&](const PluginBundleRecord& record) {
-        const auto found = destinations.find(pathKey(currentPlace(record)));
-        if (found != destinations.end() && !ownMove(record, *found->second))
+        const Item* const* found = destinations.find(placeOf(record));
+        if (found && !ownMove(record, **found))
             taken = true;
     });
     return taken;
