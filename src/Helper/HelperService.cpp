@@ -125,6 +125,7 @@ std::optional<TransactionRecoveryReport> HelperService::recoverInterruptedTransa
         }
         lockFile = std::move(*acquired);
     }
+    ++m_transactionsRun;
     return quorvane::recoverInterruptedTransaction(m_record, m_policy.ledger(),
                                                    m_policy.pathPolicy().quarantineRoot());
 }
@@ -133,6 +134,14 @@ void HelperService::replySent() {
     if (!m_recordCommitted.exchange(false))
         return;
     std::unique_lock serialised(m_transactionMutex);
+    // The record is only ever written under this lock, so when no transaction has run since the
+    // commit, the record on disk is still that committed one and need not be read to be known.
+    const bool untouched = m_committedAfterRun == m_transactionsRun;
+    m_committedAfterRun.reset();
+    if (untouched) {
+        (void)m_record.remove();
+        return;
+    }
     // A later transaction may have written its own record meanwhile; only a committed one is over.
     if (const auto recorded = m_record.read(); recorded && *recorded && (*recorded)->committed)
         (void)m_record.remove();
@@ -186,10 +195,13 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData, const Cli
             qCInfo(helperServiceLog, Kind::starting,
                    qUtf8Printable(HelperLog::privateHash(request->transactionID)),
                    static_cast<long long>(items->size()));
+            ++m_transactionsRun;
             result = Kind::perform(request->transactionID, *items, m_policy.ledger(), m_configuration.move,
                                    m_record);
-            if (result.succeeded)
+            if (result.succeeded) {
+                m_committedAfterRun = m_transactionsRun;
                 m_recordCommitted = true;
+            }
             if constexpr (std::is_same_v<Kind, TrashKind>)
                 Kind::nameAsRequested(result, *request);
             // The transaction has ended: whoever probes the lock file may now see it free.
