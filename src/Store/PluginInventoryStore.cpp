@@ -13,6 +13,7 @@
 
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QScopedValueRollback>
 
 #include <utility>
 
@@ -251,10 +252,18 @@ void PluginInventoryStore::saveStateReportingFailure(std::function<void()> saved
 }
 
 void PluginInventoryStore::saveOrRevert(std::function<void()> revert, std::function<void(bool saved)> then) {
-    saveState([this, revert = std::move(revert), then = std::move(then)](const SaveResult& saved) {
+    // The change's confirmation comes once its write is done; a warning raised meanwhile (a refused
+    // or failed transaction) is newer news and keeps the notice while it shows.
+    const auto confirm = [this, then = std::move(then), warnings = m_warningsPosted](bool saved) {
+        const QScopedValueRollback quiet(m_confirmationsHidden, m_warningsPosted != warnings && m_notice &&
+                                                                    m_notice->style == NoticeStyle::warning);
+        if (then)
+            then(saved);
+    };
+    saveState([this, revert = std::move(revert), confirm](const SaveResult& saved) {
         if (!saved)
             setLastStorageError(saved.error().description());
-        m_unsettledChanges.push_back({revert, then});
+        m_unsettledChanges.push_back({revert, confirm});
     });
 }
 
@@ -312,6 +321,10 @@ void PluginInventoryStore::insertHistoryFront(HistoryItem item) {
 }
 
 void PluginInventoryStore::postNotice(const QString& title, const QString& message, NoticeStyle style) {
+    if (style == NoticeStyle::warning)
+        ++m_warningsPosted;
+    else if (m_confirmationsHidden)
+        return;
     setNotice(OperationNotice::make(title, message, style));
 }
 

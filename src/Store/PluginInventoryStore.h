@@ -672,6 +672,10 @@ private:
         std::function<void(bool saved)> then;
     };
     std::vector<UnsettledChange> m_unsettledChanges;
+    // Warning notices posted so far, and whether a late confirmation is being told while a warning
+    // posted after its change began still shows: success notices are then left out.
+    quint64 m_warningsPosted = 0;
+    bool m_confirmationsHidden = false;
     // Made once start-up is over: loading and the launch resolution write on this thread, so that
     // the store comes up with its outcome known.
     std::unique_ptr<StateWriter> m_stateWriter;

@@ -171,6 +171,31 @@ TEST_F(StoreWriterThreadTest, ProtectionAndRuleNoticesWaitForTheWriteThatSavesTh
                                    QStringLiteral("Permanent Quarantine Enabled")}));
 }
 
+// A confirmation that arrives once its write is done never hides a warning raised meanwhile.
+TEST_F(StoreWriterThreadTest, ALateConfirmationLeavesAWarningRaisedAfterItsChangeShowing) {
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"product", [&] { store->setProtection(products[0], true); }},
+        {"batch",
+         [&] {
+             store->setBatchProtection({products[1], products[2]}, true);
+         }},
+        {"format", [&] { store->setFormatProtection(selectionOf(products[3], QStringLiteral("AU")), true); }},
+        {"rule", [&] { store->setPermanentQuarantine(QStringLiteral("Orsolind"), true); }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        restart();
+        // A quarantine of a bundle the inventory does not hold is refused with a warning.
+        whileTheFirstWriteIsHeld(change, [&] {
+            store->beginPrivilegedQuarantine({{makeUuid(), QStringLiteral("/nowhere.vst3")}});
+        });
+        ASSERT_TRUE(store->notice());
+        EXPECT_EQ(store->notice()->title, QStringLiteral("Privileged Quarantine Blocked"));
+        EXPECT_EQ(store->notice()->style, NoticeStyle::warning);
+        EXPECT_TRUE(store->lastOperationError());
+    }
+}
+
 // Two format locks land within one write; the first write fails.
 TEST_F(StoreWriterThreadTest, AFailedFormatLockIsTakenBackOnlyWhenNoLaterWriteSavedIt) {
     const struct {
