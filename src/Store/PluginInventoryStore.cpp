@@ -5,6 +5,7 @@
 #include "Persistence/StateFile.h"
 #include "Persistence/StateFileLocations.h"
 #include "Store/DisplayTime.h"
+#include "Store/PrivilegedTransactionTexts.h"
 #include "Store/StoreOrders.h"
 #include "Store/StoreTexts.h"
 #include "Support/FreedOffThread.h"
@@ -228,8 +229,13 @@ PersistedInventory PluginInventoryStore::persistedStateWithoutPlugins() const {
 PluginInventoryStore::SaveResult PluginInventoryStore::writeStateFile(const PersistedInventory& state) {
     // An unreadable file may hold a newer build's inventory: overwriting it would lose that.
     if (m_fileActionsBlockedByStorage)
-        return std::unexpected(StoreStateError{StateWritesBlocked{}});
+        return std::unexpected(StoreStateError{StateWritesBlocked{m_dataFolderReadOnly}});
     return writeStateFileTo(m_environment.writeStateFile, state, stateFilePath());
+}
+
+const QString& PluginInventoryStore::fileActionsBlockedText() const {
+    return m_dataFolderReadOnly ? PrivilegedTransactionTexts::dataFolderReadOnly
+                                : PrivilegedTransactionTexts::storageBlocked;
 }
 
 void PluginInventoryStore::renewInventoryRevision() {

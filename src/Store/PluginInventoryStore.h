@@ -546,6 +546,9 @@ private:
         const std::function<TrashRecoveryState(const TrashedBundleRecord&)>& stateOf) const;
     const TrashedBundleRecord* trashedBundle(const QUuid& id) const;
     bool helperTransactionRunning() const;
+    // Why file actions are refused while the storage blocks them: a read-only data folder or a state
+    // file that could not be upgraded.
+    const QString& fileActionsBlockedText() const;
     // Why no journal can be settled now; none when one can. Once the helper has answered the
     // settling's handshake, a journal none of whose moves shows is settled too.
     std::optional<QString> settleRefusal(bool helperAnswered) const;
