@@ -70,7 +70,7 @@ PluginInventoryStore::bundleActionPlan(const std::vector<PluginBundleSelection>&
                                        const std::optional<InventoryRevisionToken>& expectedRevision,
                                        BundleActionKind kind) const {
     if (m_fileActionsBlockedByStorage)
-        return Texts::storageBlocked;
+        return fileActionsBlockedText();
     return makeStorePlan(kind, selections, expectedRevision, std::nullopt).blockingMessage();
 }
 
@@ -142,7 +142,7 @@ PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& 
     };
     setLastOperationError(std::nullopt);
     if (m_fileActionsBlockedByStorage)
-        return refuse(texts.refusalTitle, Texts::storageBlocked);
+        return refuse(texts.refusalTitle, fileActionsBlockedText());
     const BundleActionPlan plan = makeStorePlan(Kind::action, selections, expectedRevision, presetRunID);
     if (const auto message = plan.blockingMessage())
         return refuse(texts.refusalTitle, *message);

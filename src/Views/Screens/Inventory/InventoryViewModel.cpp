@@ -374,14 +374,6 @@ std::vector<InventoryViewModel::MessageBar> InventoryViewModel::messageBars() co
     return bars;
 }
 
-bool InventoryViewModel::canSettleJournal() const {
-    return m_store.canSettlePendingJournal();
-}
-
-void InventoryViewModel::settleJournal() {
-    m_store.settlePendingJournal();
-}
-
 std::optional<QString> InventoryViewModel::helperBlockingText() const {
     const std::optional<QString> reason = m_service.quarantineBlockingReason();
     if (!reason)
