@@ -104,6 +104,8 @@ public:
         return m_lastReconciliation;
     }
     bool fileActionsBlockedByStorage() const { return m_fileActionsBlockedByStorage; }
+    // The data folder was on a read-only file system at start: nothing is read wrongly, nothing saved.
+    bool dataFolderReadOnly() const { return m_dataFolderReadOnly; }
     const std::optional<OperationNotice>& notice() const { return m_notice; }
     // Clears the notice when it is still the one with this id, so dismissing an older alert never
     // clears a newer notice.
