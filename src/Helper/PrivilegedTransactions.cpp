@@ -457,9 +457,9 @@ Outcome runTransaction(TransactionKind kind, const QString& transactionID, const
                                   : Failure{Case::moveFailed, entry.sourceName, placed.error().description()};
                     // From the staging folder the bundle goes back; from the Trash, only if it is ours.
                     const bool staged = !entryGone(*staging, arrivalName);
-                    const auto onlyIf = !staged && kind == TransactionKind::trash
-                                            ? std::optional(entry.identity)
-                                            : std::nullopt;
+                    std::optional<FileIdentity> onlyIf;
+                    if (!staged && kind == TransactionKind::trash)
+                        onlyIf = entry.identity;
                     if (auto issue =
                             moveBackOut(kind, mover, step, staged ? *staging : *entry.destinationFolder,
                                         staged ? arrivalName : entry.destinationName, *entry.sourceFolder,
