@@ -47,6 +47,13 @@ public:
     PluginDetailPane* inspector() const { return m_inspector; }
 
 private:
+    void buildHeader(QVBoxLayout* body);
+    void buildScanStatusArea(QVBoxLayout* body);
+    void buildScanProgressPanel(QVBoxLayout* statusLayout);
+    void buildMessageBars(QVBoxLayout* body);
+    void buildFilterBar(QVBoxLayout* body);
+    void buildTableAndInspector(QVBoxLayout* body);
+
     void refresh();
     void refreshHeader();
     void refreshStatusArea();
