@@ -77,17 +77,17 @@ public:
     // The record of what the helper moved into a Trash, beside the quarantine.
     const TrashLedger& ledger() const { return m_ledger; }
 
-    PolicyResult<ValidatedPrivilegedQuarantineItem>
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedQuarantineItem>
     validateQuarantineRequest(const PrivilegedQuarantineRequest& request) const;
-    PolicyResult<ValidatedPrivilegedRestoreItem>
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedRestoreItem>
     validateRestoreRequest(const PrivilegedRestoreRequest& request) const;
-    PolicyResult<ValidatedPrivilegedTrashItem>
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedTrashItem>
     validateTrashRequest(const PrivilegedTrashRequest& request) const;
-    PolicyResult<ValidatedPrivilegedTrashItem> validateTrashItems(const PrivilegedTrashRequest& request,
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedTrashItem> validateTrashItems(const PrivilegedTrashRequest& request,
                                                                   const QString& trashFolder) const;
-    PolicyResult<ValidatedPrivilegedTrashRestoreItem>
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedTrashRestoreItem>
     validateTrashRestoreRequest(const PrivilegedTrashRestoreRequest& request) const;
-    PolicyResult<ValidatedPrivilegedTrashRestoreItem>
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedTrashRestoreItem>
     validateTrashRestoreItems(const PrivilegedTrashRestoreRequest& request, const QString& trashFolder,
                               const QStringList& approvedRoots) const;
 

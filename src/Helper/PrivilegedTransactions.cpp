@@ -45,7 +45,7 @@ bool isOccupied(const QString& path) {
 // exists, is a directory and neither it nor anything on the way to it is a link.
 class FolderHandles {
 public:
-    std::expected<const DirectoryHandle*, SyscallError> open(const QString& path) {
+    [[nodiscard]] std::expected<const DirectoryHandle*, SyscallError> open(const QString& path) {
         auto found = m_handles.find(path);
         if (found == m_handles.end())
             found = m_handles.emplace(path, DirectoryHandle::open(path)).first;
@@ -65,7 +65,7 @@ private:
 };
 
 // mkdir -p without following a link on the way.
-std::expected<void, Failure> makeDirectories(const QString& path) {
+[[nodiscard]] std::expected<void, Failure> makeDirectories(const QString& path) {
     const auto failure = [](const QString& component, const SyscallError& error) {
         return std::unexpected(Failure{Case::folderCreationFailed, component,
                                        QStringLiteral("The folder \u201C%1\u201D could not be created. %2")
