@@ -48,6 +48,7 @@ std::vector<HistoryItem> historyLines() {
                              time,
                              {},
                              {},
+                             {},
                              {}});
             continue;
         }
@@ -61,6 +62,7 @@ std::vector<HistoryItem> historyLines() {
                              time,
                              transaction,
                              formats[bundle],
+                             {},
                              {}});
     }
     return lines;

@@ -23,7 +23,7 @@ std::optional<int> answerWithoutWindow(int& argc, char** argv, const CommandLine
 // Checks the arguments left once QApplication has taken its own: an unknown option or an argument
 // the program does not take is refused with a sentence for the user. Gives the argument, empty
 // when none was given.
-std::expected<QString, QString> acceptedArgument(const QStringList& arguments,
-                                                 const CommandLineSyntax& syntax);
+[[nodiscard]] std::expected<QString, QString> acceptedArgument(const QStringList& arguments,
+                                                               const CommandLineSyntax& syntax);
 
 } // namespace quorvane

@@ -20,7 +20,7 @@ public:
     // Takes the lock of `applicationSupport` without waiting, before anything else is written
     // there. An empty folder has nothing to protect: the lock is then empty and the store reports
     // the missing folder. The error is a sentence for the user.
-    static std::expected<InstanceLock, QString> acquire(const QString& applicationSupport);
+    [[nodiscard]] static std::expected<InstanceLock, QString> acquire(const QString& applicationSupport);
 
     bool isLocked() const { return m_folder != nullptr; }
     // True while the folder at the data folder's path is still the one locked: once it was moved

@@ -13,8 +13,9 @@ namespace quorvane {
 class FolderSecurityScope {
 public:
     virtual ~FolderSecurityScope() = default;
-    virtual std::expected<QByteArray, FolderBookmarkError> createBookmark(const QString& folderPath) = 0;
-    virtual std::expected<ResolvedFolderBookmark, FolderBookmarkError>
+    [[nodiscard]] virtual std::expected<QByteArray, FolderBookmarkError>
+    createBookmark(const QString& folderPath) = 0;
+    [[nodiscard]] virtual std::expected<ResolvedFolderBookmark, FolderBookmarkError>
     resolveBookmark(const QByteArray& bookmark) = 0;
     // False when access cannot begin.
     virtual bool startAccessing(const QString& folderPath) = 0;
@@ -24,10 +25,11 @@ public:
 // alone, so access always begins.
 class PlatformFolderSecurityScope final : public FolderSecurityScope {
 public:
-    std::expected<QByteArray, FolderBookmarkError> createBookmark(const QString& folderPath) override {
+    [[nodiscard]] std::expected<QByteArray, FolderBookmarkError>
+    createBookmark(const QString& folderPath) override {
         return makeFolderBookmark(folderPath);
     }
-    std::expected<ResolvedFolderBookmark, FolderBookmarkError>
+    [[nodiscard]] std::expected<ResolvedFolderBookmark, FolderBookmarkError>
     resolveBookmark(const QByteArray& bookmark) override {
         return resolveFolderBookmark(bookmark);
     }

@@ -65,7 +65,7 @@ public:
     void restoreBookmarks();
     // Runs the folder panel and adds the chosen folders.
     void authorizeFolders();
-    std::expected<void, FolderAdditionError> addFolder(const QUrl& folder);
+    [[nodiscard]] std::expected<void, FolderAdditionError> addFolder(const QUrl& folder);
     void persistBookmarks();
     void setActiveFolder(const std::optional<QUrl>& folder, const QString& path);
 

@@ -35,7 +35,7 @@ struct FaultPlan {
 class FaultInjectingMoveOperation final : public MoveOperation {
 public:
     FaultInjectingMoveOperation(FaultPlan plan, MoveOperation& inner) : m_plan(plan), m_inner(inner) {}
-    std::expected<void, SyscallError> move(const MoveStep& step) override;
+    [[nodiscard]] std::expected<void, SyscallError> move(const MoveStep& step) override;
     void staged(int number) override;
     void arrived() override;
     void beforeLock() override;

@@ -53,7 +53,7 @@ struct PairKindErrors {
 };
 
 template <class Item, class Request, class ValidateItem>
-PolicyResult<Item> validatePairs(const Request& request, const PairKindErrors& errors,
+[[nodiscard]] PolicyResult<Item> validatePairs(const Request& request, const PairKindErrors& errors,
                                  ValidateItem validateItem) {
     if (!isUuidText(request.transactionID))
         return std::unexpected(errors.transactionIdentifier);

@@ -78,20 +78,20 @@ public:
     const TrashLedger& ledger() const { return m_ledger; }
 
     // With `lookups`, what the disk showed is kept for the rest of the request's handling.
-    PolicyResult<ValidatedPrivilegedQuarantineItem>
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedQuarantineItem>
     validateQuarantineRequest(const PrivilegedQuarantineRequest& request,
                               PathLookups* lookups = nullptr) const;
-    PolicyResult<ValidatedPrivilegedRestoreItem>
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedRestoreItem>
     validateRestoreRequest(const PrivilegedRestoreRequest& request, PathLookups* lookups = nullptr) const;
-    PolicyResult<ValidatedPrivilegedTrashItem> validateTrashRequest(const PrivilegedTrashRequest& request,
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedTrashItem> validateTrashRequest(const PrivilegedTrashRequest& request,
                                                                     PathLookups* lookups = nullptr) const;
-    PolicyResult<ValidatedPrivilegedTrashItem> validateTrashItems(const PrivilegedTrashRequest& request,
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedTrashItem> validateTrashItems(const PrivilegedTrashRequest& request,
                                                                   const QString& trashFolder,
                                                                   PathLookups* lookups = nullptr) const;
-    PolicyResult<ValidatedPrivilegedTrashRestoreItem>
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedTrashRestoreItem>
     validateTrashRestoreRequest(const PrivilegedTrashRestoreRequest& request,
                                 PathLookups* lookups = nullptr) const;
-    PolicyResult<ValidatedPrivilegedTrashRestoreItem>
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedTrashRestoreItem>
     validateTrashRestoreItems(const PrivilegedTrashRestoreRequest& request, const QString& trashFolder,
                               const QStringList& approvedRoots, PathLookups* lookups = nullptr) const;
 

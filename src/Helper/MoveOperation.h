@@ -30,7 +30,7 @@ struct MoveStep {
 class MoveOperation {
 public:
     virtual ~MoveOperation() = default;
-    virtual std::expected<void, SyscallError> move(const MoveStep& step) = 0;
+    [[nodiscard]] virtual std::expected<void, SyscallError> move(const MoveStep& step) = 0;
     // Between the two renames of a bundle that passes through the staging folder, once it has been
     // checked there; `number` is that of its forward move. Only the testbed waits here.
     virtual void staged(int number) { (void)number; }
@@ -47,7 +47,7 @@ public:
 // was; a move across file systems fails with EXDEV.
 class RenameMoveOperation final : public MoveOperation {
 public:
-    std::expected<void, SyscallError> move(const MoveStep& step) override {
+    [[nodiscard]] std::expected<void, SyscallError> move(const MoveStep& step) override {
         return renameNoReplace(step.fromFolder, step.fromName, step.toFolder, step.toName);
     }
 };

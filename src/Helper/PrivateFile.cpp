@@ -23,7 +23,7 @@ std::optional<QByteArray> readAll(int fd, qint64 size) {
 }
 
 // A rename or an unlink is durable only once its folder is.
-std::expected<void, SyscallError> syncFolder(const DirectoryHandle& folder) {
+[[nodiscard]] std::expected<void, SyscallError> syncFolder(const DirectoryHandle& folder) {
     const int fd = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return std::unexpected(SyscallError::fromErrno());
@@ -45,7 +45,7 @@ std::optional<quint64> unsignedOf(const QJsonValue& value) {
     return ok ? std::optional(number) : std::nullopt;
 }
 
-std::expected<DirectoryHandle, SyscallError> openOwnFolder(const QString& path) {
+[[nodiscard]] std::expected<DirectoryHandle, SyscallError> openOwnFolder(const QString& path) {
     auto folder = DirectoryHandle::open(path);
     if (!folder)
         return std::unexpected(folder.error());
@@ -104,7 +104,7 @@ bool writeAllAt(int fd, const QByteArray& data, qint64 offset) {
 // Written whole to the temporary name, synced, renamed over `name` and the folder synced. With
 // `reuse`, a temporary file that is there (set aside earlier) is overwritten in place, padded with
 // spaces to its length, instead of being replaced.
-std::expected<void, SyscallError> replaceWhole(const QString& folder, const QString& name,
+[[nodiscard]] std::expected<void, SyscallError> replaceWhole(const QString& folder, const QString& name,
                                                const QByteArray& data, bool reuse) {
     const auto handle = openOwnFolder(folder);
     if (!handle)

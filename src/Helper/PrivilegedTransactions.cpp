@@ -47,7 +47,7 @@ bool isOccupied(const QString& path, PathLookups* lookups) {
 // exists, is a directory and neither it nor anything on the way to it is a link.
 class FolderHandles {
 public:
-    std::expected<const DirectoryHandle*, SyscallError> open(const QString& path) {
+    [[nodiscard]] std::expected<const DirectoryHandle*, SyscallError> open(const QString& path) {
         auto found = m_handles.find(path);
         if (found == m_handles.end())
             found = m_handles.emplace(path, DirectoryHandle::open(path)).first;
@@ -67,7 +67,7 @@ private:
 };
 
 // mkdir -p without following a link on the way.
-std::expected<void, Failure> makeDirectories(const QString& path) {
+[[nodiscard]] std::expected<void, Failure> makeDirectories(const QString& path) {
     const auto failure = [](const QString& component, const SyscallError& error) {
         return std::unexpected(Failure{Case::folderCreationFailed, component,
                                        QStringLiteral("The folder \u201C%1\u201D could not be created. %2")
@@ -464,9 +464,9 @@ Outcome runTransaction(TransactionKind kind, const QString& transactionID, const
                                   : Failure{Case::moveFailed, entry.sourceName, placed.error().description()};
                     // From the staging folder the bundle goes back; from the Trash, only if it is ours.
                     const bool staged = !entryGone(*staging, arrivalName);
-                    const auto onlyIf = !staged && kind == TransactionKind::trash
-                                            ? std::optional(entry.identity)
-                                            : std::nullopt;
+                    std::optional<FileIdentity> onlyIf;
+                    if (!staged && kind == TransactionKind::trash)
+                        onlyIf = entry.identity;
                     if (auto issue =
                             moveBackOut(kind, mover, step, staged ? *staging : *entry.destinationFolder,
                                         staged ? arrivalName : entry.destinationName, *entry.sourceFolder,

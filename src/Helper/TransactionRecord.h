@@ -48,14 +48,14 @@ public:
     QString path() const;
 
     // None when no transaction is recorded. A record that is not ours or does not parse fails.
-    std::expected<std::optional<RecordedTransaction>, SyscallError> read() const;
-    std::expected<void, SyscallError> write(const RecordedTransaction& transaction) const;
+    [[nodiscard]] std::expected<std::optional<RecordedTransaction>, SyscallError> read() const;
+    [[nodiscard]] std::expected<void, SyscallError> write(const RecordedTransaction& transaction) const;
     // Sets the commit mark of the record on disk in place and syncs it.
-    std::expected<void, SyscallError> markCommitted() const;
+    [[nodiscard]] std::expected<void, SyscallError> markCommitted() const;
     // Unsynced: a record that comes back after a power loss is one of a transaction that had ended,
     // and the next start finds its bundles where the disk has them again. Its file is reused by the
     // next write.
-    std::expected<void, SyscallError> remove() const;
+    [[nodiscard]] std::expected<void, SyscallError> remove() const;
 
 private:
     QString m_folder;

@@ -37,22 +37,22 @@ public:
     // Every record; none when the record file does not exist yet. A record file that is not ours
     // (a link, another owner) or cannot be read fails, and so do the changes below: the record is
     // never rewritten from a guess.
-    std::expected<std::vector<TrashLedgerRecord>, SyscallError> records() const;
+    [[nodiscard]] std::expected<std::vector<TrashLedgerRecord>, SyscallError> records() const;
     std::optional<TrashLedgerRecord> find(const QString& trashPath) const;
     // The record of `trashPath` among records already read; none when it is not there.
     static const TrashLedgerRecord* find(const std::vector<TrashLedgerRecord>& records,
                                          const QString& trashPath);
     // Replace the records of the same Trash paths; written in full, synced, then renamed into place
     // and the folder synced, so that the record is on disk before anything moves.
-    std::expected<void, SyscallError> add(const std::vector<TrashLedgerRecord>& added) const;
-    std::expected<void, SyscallError> remove(const QStringList& trashPaths) const;
+    [[nodiscard]] std::expected<void, SyscallError> add(const std::vector<TrashLedgerRecord>& added) const;
+    [[nodiscard]] std::expected<void, SyscallError> remove(const QStringList& trashPaths) const;
 
     // The staging folder, made (mode 0700) when missing; refused unless it is a real folder of this
     // process's user that no one else may enter.
-    std::expected<DirectoryHandle, SyscallError> openStagingFolder() const;
+    [[nodiscard]] std::expected<DirectoryHandle, SyscallError> openStagingFolder() const;
 
 private:
-    std::expected<void, SyscallError> write(const std::vector<TrashLedgerRecord>& records) const;
+    [[nodiscard]] std::expected<void, SyscallError> write(const std::vector<TrashLedgerRecord>& records) const;
 
     QString m_folder;
     QString m_stagingFolder;

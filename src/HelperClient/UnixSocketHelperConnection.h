@@ -41,7 +41,7 @@ private:
         ReplyHandler handler;
     };
 
-    std::expected<UnixSocketChannel, HelperConnectionError> connectVerified() const;
+    [[nodiscard]] std::expected<UnixSocketChannel, HelperConnectionError> connectVerified() const;
     void runWriter();
     void runReader();
     // Under the lock: marks the connection ended by the helper and takes every open call.

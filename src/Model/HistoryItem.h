@@ -33,7 +33,7 @@ struct HistoryItem {
 };
 
 QJsonObject toJson(const HistoryItem& item);
-std::expected<HistoryItem, JsonError> historyItemFromJson(const QJsonObject& object,
-                                                          const QString& context = {});
+[[nodiscard]] std::expected<HistoryItem, JsonError> historyItemFromJson(const QJsonObject& object,
+                                                                        const QString& context = {});
 
 } // namespace quorvane

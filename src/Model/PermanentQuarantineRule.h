@@ -27,7 +27,7 @@ size_t qHash(const PermanentQuarantineRule& rule, size_t seed = 0);
 
 // {"enabledAt": <seconds>, "manufacturer": …}; both keys required.
 QJsonObject toJson(const PermanentQuarantineRule& rule);
-std::expected<PermanentQuarantineRule, JsonError>
+[[nodiscard]] std::expected<PermanentQuarantineRule, JsonError>
 permanentQuarantineRuleFromJson(const QJsonObject& object, const QString& context = {});
 
 } // namespace quorvane

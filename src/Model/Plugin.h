@@ -100,6 +100,7 @@ std::vector<PluginBundleSelection> quarantinedBundleSelections(const std::vector
 // Fields 1-10 always, the optional ones only when present; an empty bundles list is written as [].
 QJsonObject toJson(const Plugin& plugin);
 // Requires id … isProtected; status must be exactly one raw value.
-std::expected<Plugin, JsonError> pluginFromJson(const QJsonObject& object, const QString& context = {});
+[[nodiscard]] std::expected<Plugin, JsonError> pluginFromJson(const QJsonObject& object,
+                                                              const QString& context = {});
 
 } // namespace quorvane

@@ -41,7 +41,7 @@ size_t qHash(const PluginBundleRecord& record, size_t seed = 0);
 // Fields 1-4 and isProtected are always written, the optional ones only when present.
 QJsonObject toJson(const PluginBundleRecord& record);
 // Requires format, architecture, size and path; a missing isProtected reads as false.
-std::expected<PluginBundleRecord, JsonError> pluginBundleRecordFromJson(const QJsonObject& object,
-                                                                        const QString& context = {});
+[[nodiscard]] std::expected<PluginBundleRecord, JsonError>
+pluginBundleRecordFromJson(const QJsonObject& object, const QString& context = {});
 
 } // namespace quorvane

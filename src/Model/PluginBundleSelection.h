@@ -26,8 +26,8 @@ size_t qHash(const PluginBundleSelection& selection, size_t seed = 0);
 
 // {"bundleID": …, "pluginID": …}; both keys required.
 QJsonObject toJson(const PluginBundleSelection& selection);
-std::expected<PluginBundleSelection, JsonError> pluginBundleSelectionFromJson(const QJsonObject& object,
-                                                                              const QString& context = {});
+[[nodiscard]] std::expected<PluginBundleSelection, JsonError>
+pluginBundleSelectionFromJson(const QJsonObject& object, const QString& context = {});
 
 } // namespace quorvane
 

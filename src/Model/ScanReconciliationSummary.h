@@ -24,7 +24,7 @@ struct ScanReconciliationSummary {
 
 // All four keys required.
 QJsonObject toJson(const ScanReconciliationSummary& summary);
-std::expected<ScanReconciliationSummary, JsonError>
+[[nodiscard]] std::expected<ScanReconciliationSummary, JsonError>
 scanReconciliationSummaryFromJson(const QJsonObject& object, const QString& context = {});
 
 } // namespace quorvane

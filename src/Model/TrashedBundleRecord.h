@@ -42,7 +42,7 @@ size_t qHash(const TrashedBundleRecord& record, size_t seed = 0);
 
 // Fields 1-7 always written and required; the others only when present.
 QJsonObject toJson(const TrashedBundleRecord& record);
-std::expected<TrashedBundleRecord, JsonError> trashedBundleRecordFromJson(const QJsonObject& object,
-                                                                          const QString& context = {});
+[[nodiscard]] std::expected<TrashedBundleRecord, JsonError>
+trashedBundleRecordFromJson(const QJsonObject& object, const QString& context = {});
 
 } // namespace quorvane

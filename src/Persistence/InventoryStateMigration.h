@@ -42,7 +42,7 @@ public:
     // A newer schema is refused; the current one comes back unchanged; any older one (an absent
     // version reads as 1, and 0 or below count as old) has every product upgraded and carries
     // every other field over unchanged.
-    static std::expected<Result, MigrationError> migrate(const PersistedInventory& state);
+    [[nodiscard]] static std::expected<Result, MigrationError> migrate(const PersistedInventory& state);
 
     // Protection from the mandatory-shell rule, the product's own flag or its key in
     // `protectedKeys`, spread over its bundle records; a single-format product without records

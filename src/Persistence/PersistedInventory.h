@@ -52,11 +52,11 @@ struct PersistedInventory {
 QJsonObject toJson(const PersistedInventory& state);
 // plugins, protectedKeys and history are required; a missing or null optional key reads as absent;
 // unknown keys are ignored; any ill-typed value fails the whole document.
-std::expected<PersistedInventory, JsonError> persistedInventoryFromJson(const QJsonObject& object,
-                                                                        const QString& context = {});
+[[nodiscard]] std::expected<PersistedInventory, JsonError>
+persistedInventoryFromJson(const QJsonObject& object, const QString& context = {});
 
 // The state file's bytes: pretty-printed, with the keys of every object sorted.
 QByteArray encodePersistedInventory(const PersistedInventory& state);
-std::expected<PersistedInventory, JsonError> decodePersistedInventory(const QByteArray& data);
+[[nodiscard]] std::expected<PersistedInventory, JsonError> decodePersistedInventory(const QByteArray& data);
 
 } // namespace quorvane

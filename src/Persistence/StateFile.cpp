@@ -46,7 +46,7 @@ std::unexpected<StateFileError> failure(StateFileFailure kind, const QString& pa
 
 // Makes the rename itself durable. Filesystems that cannot sync a folder say EINVAL; the file's
 // own content is already on disk then, so that is no failure.
-std::expected<void, StateFileError> syncFolder(const QString& folder) {
+[[nodiscard]] std::expected<void, StateFileError> syncFolder(const QString& folder) {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return failure(StateFileFailure::folderNotSynced, folder, systemReason(errno));
@@ -59,7 +59,8 @@ std::expected<void, StateFileError> syncFolder(const QString& folder) {
     return {};
 }
 
-std::expected<void, StateFileError> writeFileAtomically(const QString& path, const QByteArray& data) {
+[[nodiscard]] std::expected<void, StateFileError> writeFileAtomically(const QString& path,
+                                                                      const QByteArray& data) {
     if (path.isEmpty())
         return failure(StateFileFailure::noLocation, path, {});
     const QString folder = deletingLastPathComponent(path);

@@ -34,7 +34,8 @@ struct StateFileError {
 // Creates the folder when needed and replaces the file atomically: the new content is written to
 // a temporary file beside it, synced to disk and renamed over the old one, and the folder is
 // synced after the rename. On any failure the previous file is left as it was.
-std::expected<void, StateFileError> writeStateFile(const PersistedInventory& state, const QString& path);
+[[nodiscard]] std::expected<void, StateFileError> writeStateFile(const PersistedInventory& state,
+                                                                 const QString& path);
 
 // Removes the temporary copies that a write interrupted between writing and renaming left beside
 // `path` (its name, a dot and six letters or digits). Call it only while no write can run.
@@ -46,6 +47,6 @@ inline constexpr qint64 maximumStateFileBytes = qint64(256) * 1024 * 1024;
 // Reads and decodes the whole file; the caller migrates the result. Only a regular file is read,
 // opened without waiting (a FIFO must not stall the start), and one above maximumStateFileBytes,
 // or grown past it while it is read, is refused. The JSON must be strict.
-std::expected<PersistedInventory, StateFileError> readStateFile(const QString& path);
+[[nodiscard]] std::expected<PersistedInventory, StateFileError> readStateFile(const QString& path);
 
 } // namespace quorvane

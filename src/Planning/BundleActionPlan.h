@@ -92,12 +92,12 @@ QJsonObject toJson(const BundleActionBlockedSelection& blocked);
 QJsonObject toJson(const BundleActionPlanItem& item);
 QJsonObject toJson(const BundleActionPlan& plan);
 
-std::expected<BundleActionBlockedSelection, JsonError>
+[[nodiscard]] std::expected<BundleActionBlockedSelection, JsonError>
 bundleActionBlockedSelectionFromJson(const QJsonObject& object, const QString& context = {});
-std::expected<BundleActionPlanItem, JsonError> bundleActionPlanItemFromJson(const QJsonObject& object,
-                                                                            const QString& context = {});
-std::expected<BundleActionPlan, JsonError> bundleActionPlanFromJson(const QJsonObject& object,
-                                                                    const QString& context = {});
+[[nodiscard]] std::expected<BundleActionPlanItem, JsonError>
+bundleActionPlanItemFromJson(const QJsonObject& object, const QString& context = {});
+[[nodiscard]] std::expected<BundleActionPlan, JsonError>
+bundleActionPlanFromJson(const QJsonObject& object, const QString& context = {});
 
 } // namespace quorvane
 

@@ -115,14 +115,14 @@ QJsonObject toJson(const FormatCleanupWarning& warning);
 // customFormatsToQuarantine is written as an array in plain text order.
 QJsonObject toJson(const FormatCleanupPlan& plan);
 
-std::expected<FormatCleanupCandidate, JsonError> formatCleanupCandidateFromJson(const QJsonObject& object,
-                                                                                const QString& context = {});
-std::expected<FormatCleanupExclusion, JsonError> formatCleanupExclusionFromJson(const QJsonObject& object,
-                                                                                const QString& context = {});
-std::expected<FormatCleanupWarning, JsonError> formatCleanupWarningFromJson(const QJsonObject& object,
-                                                                            const QString& context = {});
-std::expected<FormatCleanupPlan, JsonError> formatCleanupPlanFromJson(const QJsonObject& object,
-                                                                      const QString& context = {});
+[[nodiscard]] std::expected<FormatCleanupCandidate, JsonError>
+formatCleanupCandidateFromJson(const QJsonObject& object, const QString& context = {});
+[[nodiscard]] std::expected<FormatCleanupExclusion, JsonError>
+formatCleanupExclusionFromJson(const QJsonObject& object, const QString& context = {});
+[[nodiscard]] std::expected<FormatCleanupWarning, JsonError>
+formatCleanupWarningFromJson(const QJsonObject& object, const QString& context = {});
+[[nodiscard]] std::expected<FormatCleanupPlan, JsonError>
+formatCleanupPlanFromJson(const QJsonObject& object, const QString& context = {});
 
 } // namespace quorvane
 

@@ -39,8 +39,8 @@ size_t qHash(const FormatCleanupRunRecord& record, size_t seed = 0);
 
 // All seven keys are written and required; createdAt is a number of seconds since 2001-01-01.
 QJsonObject toJson(const FormatCleanupRunRecord& record);
-std::expected<FormatCleanupRunRecord, JsonError> formatCleanupRunRecordFromJson(const QJsonObject& object,
-                                                                                const QString& context = {});
+[[nodiscard]] std::expected<FormatCleanupRunRecord, JsonError>
+formatCleanupRunRecordFromJson(const QJsonObject& object, const QString& context = {});
 
 } // namespace quorvane
 

@@ -28,8 +28,8 @@ inline size_t qHash(const InventoryRevisionToken& token, size_t seed = 0) noexce
 
 // {"value": "<UUID>"}, an object rather than a bare string.
 QJsonObject toJson(const InventoryRevisionToken& token);
-std::expected<InventoryRevisionToken, JsonError> inventoryRevisionTokenFromJson(const QJsonObject& object,
-                                                                                const QString& context = {});
+[[nodiscard]] std::expected<InventoryRevisionToken, JsonError>
+inventoryRevisionTokenFromJson(const QJsonObject& object, const QString& context = {});
 
 } // namespace quorvane
 

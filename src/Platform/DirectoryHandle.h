@@ -33,21 +33,22 @@ public:
 
     // `path` must be absolute and standardised; any link, "." or ".." on the way fails (ELOOP or
     // EINVAL), as does a last component that is not a directory (ENOTDIR).
-    static std::expected<DirectoryHandle, SyscallError> open(const QString& path);
+    [[nodiscard]] static std::expected<DirectoryHandle, SyscallError> open(const QString& path);
 
     bool isValid() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
     const QString& path() const { return m_path; }
 
-    std::expected<struct stat, SyscallError> status() const;
+    [[nodiscard]] std::expected<struct stat, SyscallError> status() const;
     // lstat of the entry `name` of this directory.
-    std::expected<struct stat, SyscallError> entryStatus(const QString& name) const;
+    [[nodiscard]] std::expected<struct stat, SyscallError> entryStatus(const QString& name) const;
     // A child directory, again without following a link.
-    std::expected<DirectoryHandle, SyscallError> openChild(const QString& name) const;
+    [[nodiscard]] std::expected<DirectoryHandle, SyscallError> openChild(const QString& name) const;
     // mkdir of the child with `mode`; an existing directory (not a link) counts as success.
-    std::expected<void, SyscallError> makeChildDirectory(const QString& name, mode_t mode) const;
+    [[nodiscard]] std::expected<void, SyscallError> makeChildDirectory(const QString& name,
+                                                                       mode_t mode) const;
     // rmdir of the child: fails on a folder that is not empty, so nothing that arrived is lost.
-    std::expected<void, SyscallError> removeEmptyChildDirectory(const QString& name) const;
+    [[nodiscard]] std::expected<void, SyscallError> removeEmptyChildDirectory(const QString& name) const;
 
 private:
     DirectoryHandle(int fd, QString path) : m_fd(fd), m_path(std::move(path)) {}
@@ -59,8 +60,10 @@ private:
 // renameat2 with RENAME_NOREPLACE: never replaces anything (not even an empty folder), never follows
 // a link, never copies. A file system without RENAME_NOREPLACE fails with EINVAL, and EXDEV stays a
 // failure.
-std::expected<void, SyscallError> renameNoReplace(const DirectoryHandle& fromFolder, const QString& fromName,
-                                                  const DirectoryHandle& toFolder, const QString& toName);
+[[nodiscard]] std::expected<void, SyscallError> renameNoReplace(const DirectoryHandle& fromFolder,
+                                                                const QString& fromName,
+                                                                const DirectoryHandle& toFolder,
+                                                                const QString& toName);
 
 // The identity of a lstat result.
 inline FileIdentity identityOf(const struct stat& status) {

@@ -55,7 +55,8 @@ public:
     };
 
     // Lists the root (following a link at the root itself, as the root is named by the caller).
-    static std::expected<DirectoryWalker, SyscallError> open(const QString& root, Options options = {});
+    [[nodiscard]] static std::expected<DirectoryWalker, SyscallError> open(const QString& root,
+                                                                           Options options = {});
 
     DirectoryWalker(DirectoryWalker&&) noexcept = default;
     DirectoryWalker& operator=(DirectoryWalker&&) noexcept = default;
@@ -95,8 +96,8 @@ private:
     // false when the walk must stop.
     bool report(const QString& path, int code);
     // Lists one folder into a new level; false when the walk must stop.
-    std::expected<void, SyscallError> list(int parentFd, const QByteArray& name, const QByteArray& nativePath,
-                                           const QString& path, int depth);
+    [[nodiscard]] std::expected<void, SyscallError>
+    list(int parentFd, const QByteArray& name, const QByteArray& nativePath, const QString& path, int depth);
 
     Options m_options;
     std::vector<Level> m_levels;

@@ -15,7 +15,7 @@ const QString pathKey = QStringLiteral("path");
 const QString deviceKey = QStringLiteral("device");
 const QString inodeKey = QStringLiteral("inode");
 
-std::expected<struct stat, FolderBookmarkError> folderStatus(const QString& path) {
+[[nodiscard]] std::expected<struct stat, FolderBookmarkError> folderStatus(const QString& path) {
     struct stat status {};
     if (path.isEmpty() || path.contains(QChar(0)) || ::stat(path.toUtf8().constData(), &status) != 0)
         return std::unexpected(FolderBookmarkError::folderMissing);

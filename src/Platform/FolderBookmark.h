@@ -22,7 +22,8 @@ struct ResolvedFolderBookmark {
 
 // An opaque token naming a folder by its path and remembering which folder it was (device and
 // inode), so that a folder replaced under the same name is noticed.
-std::expected<QByteArray, FolderBookmarkError> makeFolderBookmark(const QString& folderPath);
-std::expected<ResolvedFolderBookmark, FolderBookmarkError> resolveFolderBookmark(const QByteArray& bookmark);
+[[nodiscard]] std::expected<QByteArray, FolderBookmarkError> makeFolderBookmark(const QString& folderPath);
+[[nodiscard]] std::expected<ResolvedFolderBookmark, FolderBookmarkError>
+resolveFolderBookmark(const QByteArray& bookmark);
 
 } // namespace quorvane

@@ -21,7 +21,7 @@ struct PeerCredentials {
     bool operator==(const PeerCredentials&) const = default;
 };
 
-std::expected<PeerCredentials, SyscallError> peerCredentials(int socketFd);
+[[nodiscard]] std::expected<PeerCredentials, SyscallError> peerCredentials(int socketFd);
 
 enum class PeerIdentityError {
     credentialsUnavailable,
@@ -51,14 +51,15 @@ struct ClientRequirement {
     uid_t executableOwner = 0;
 };
 
-std::expected<PeerCredentials, PeerIdentityError> verifyClientPeer(int socketFd,
-                                                                   const ClientRequirement& requirement);
+[[nodiscard]] std::expected<PeerCredentials, PeerIdentityError>
+verifyClientPeer(int socketFd, const ClientRequirement& requirement);
 
 // What the application demands of the helper's socket before it connects: no symbolic link on the
 // way, the socket's folder owned by `ownerUid` and not writable by group or others, the socket
 // itself a socket owned by `ownerUid` (others must be able to write it to connect at all).
-std::expected<void, PeerIdentityError> verifyHelperSocketPath(const QString& socketPath, uid_t ownerUid = 0);
+[[nodiscard]] std::expected<void, PeerIdentityError> verifyHelperSocketPath(const QString& socketPath,
+                                                                            uid_t ownerUid = 0);
 // After connecting: the listening end belongs to `ownerUid`.
-std::expected<void, PeerIdentityError> verifyHelperPeer(int socketFd, uid_t ownerUid = 0);
+[[nodiscard]] std::expected<void, PeerIdentityError> verifyHelperPeer(int socketFd, uid_t ownerUid = 0);
 
 } // namespace quorvane

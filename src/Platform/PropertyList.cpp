@@ -53,7 +53,7 @@ class BinaryListCheck {
 public:
     explicit BinaryListCheck(QByteArrayView bytes) : m_bytes(bytes) {}
 
-    std::expected<void, PropertyListError> run() {
+    [[nodiscard]] std::expected<void, PropertyListError> run() {
         const qint64 size = m_bytes.size();
         if (size < 8 + 32)
             return std::unexpected(PropertyListError::malformed);
@@ -155,7 +155,7 @@ private:
         return true;
     }
 
-    std::expected<Container, PropertyListError> containerAt(qint64 object) const {
+    [[nodiscard]] std::expected<Container, PropertyListError> containerAt(qint64 object) const {
         const auto found = objectAt(quint64(object));
         if (!found)
             return std::unexpected(PropertyListError::malformed);
@@ -174,7 +174,7 @@ private:
         return Container{static_cast<qint64>(refs), found->contents};
     }
 
-    std::expected<void, PropertyListError> walk(qint64 top) {
+    [[nodiscard]] std::expected<void, PropertyListError> walk(qint64 top) {
         enum : unsigned char { unseen, open, done };
         std::vector<unsigned char> state(m_objectCount, unseen);
         std::vector<quint32> nodes(m_objectCount, 0);
@@ -237,7 +237,7 @@ private:
     mutable std::vector<signed char> m_keyVerdicts;
 };
 
-std::expected<QVariant, PropertyListError> toVariant(plist_t node, int depth) {
+[[nodiscard]] std::expected<QVariant, PropertyListError> toVariant(plist_t node, int depth) {
     if (depth > propertyListDepthLimit)
         return std::unexpected(PropertyListError::tooComplex);
     switch (plist_get_node_type(node)) {
@@ -328,7 +328,7 @@ std::expected<QVariant, PropertyListError> toVariant(plist_t node, int depth) {
 // The parser reads text lists only as UTF-8 without a byte order mark, while lists written by
 // other tools may carry a mark or be in UTF-16; those are handed over as plain UTF-8. Lists
 // without a mark are passed on as they are. A marked list is text, never a binary list.
-std::expected<QByteArray, PropertyListError> asUnmarkedUtf8(QByteArrayView bytes) {
+[[nodiscard]] std::expected<QByteArray, PropertyListError> asUnmarkedUtf8(QByteArrayView bytes) {
     const std::optional<QStringConverter::Encoding> encoding = QStringConverter::encodingForData(bytes);
     if (!encoding || (*encoding != QStringConverter::Utf8 && *encoding != QStringConverter::Utf16LE &&
                       *encoding != QStringConverter::Utf16BE))

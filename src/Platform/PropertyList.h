@@ -25,11 +25,11 @@ inline constexpr qint64 propertyListNodeLimit = 262144;
 // one, as Qt values: strings (and keys) as QString, integers as qint64,
 // reals as double, booleans as bool, data as QByteArray, dates as QDateTime (UTC), arrays as
 // QVariantList, dictionaries as QVariantMap, UIDs as quint64.
-std::expected<QVariant, PropertyListError> parsePropertyList(QByteArrayView bytes);
+[[nodiscard]] std::expected<QVariant, PropertyListError> parsePropertyList(QByteArrayView bytes);
 
 // The dictionary at the top of the property list file at `path` (taken from the open folder
 // `directoryFd` when relative).
-std::expected<QVariantMap, PropertyListError> readPropertyListDictionary(const QString& path,
-                                                                         int directoryFd = AT_FDCWD);
+[[nodiscard]] std::expected<QVariantMap, PropertyListError>
+readPropertyListDictionary(const QString& path, int directoryFd = AT_FDCWD);
 
 } // namespace quorvane

@@ -24,12 +24,13 @@ public:
 
     // Follows links, as reading a file by its name does. EINVAL for anything but a regular file.
     // A relative path is taken from the open folder `directoryFd`.
-    static std::expected<RegularFile, SyscallError> open(const QString& path, int directoryFd = AT_FDCWD);
+    [[nodiscard]] static std::expected<RegularFile, SyscallError> open(const QString& path,
+                                                                       int directoryFd = AT_FDCWD);
 
     // The size when the file was opened.
     qint64 size() const { return m_size; }
     // Up to `length` bytes from `offset`; fewer at the end of the file.
-    std::expected<QByteArray, SyscallError> read(qint64 offset, qint64 length) const;
+    [[nodiscard]] std::expected<QByteArray, SyscallError> read(qint64 offset, qint64 length) const;
 
 private:
     int m_fd = -1;
@@ -37,7 +38,7 @@ private:
 };
 
 // The whole of a regular file of at most `maxBytes` bytes; EFBIG when it is larger.
-std::expected<QByteArray, SyscallError> readRegularFile(const QString& path, qint64 maxBytes,
-                                                        int directoryFd = AT_FDCWD);
+[[nodiscard]] std::expected<QByteArray, SyscallError> readRegularFile(const QString& path, qint64 maxBytes,
+                                                                      int directoryFd = AT_FDCWD);
 
 } // namespace quorvane

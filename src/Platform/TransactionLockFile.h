@@ -21,9 +21,9 @@ public:
     ~TransactionLockFile();
 
     // Creates the file (mode 0644, never through a link) and blocks until the lock is ours.
-    static std::expected<TransactionLockFile, SyscallError> acquire(const QString& path);
+    [[nodiscard]] static std::expected<TransactionLockFile, SyscallError> acquire(const QString& path);
     // The same without waiting: EWOULDBLOCK while another open file description holds it.
-    static std::expected<TransactionLockFile, SyscallError> tryAcquire(const QString& path);
+    [[nodiscard]] static std::expected<TransactionLockFile, SyscallError> tryAcquire(const QString& path);
     // True while another open file description holds the lock; a missing file is not held.
     static bool isHeld(const QString& path);
 
@@ -32,7 +32,8 @@ public:
 
 private:
     explicit TransactionLockFile(int fd) : m_fd(fd) {}
-    static std::expected<TransactionLockFile, SyscallError> lock(const QString& path, int operation);
+    [[nodiscard]] static std::expected<TransactionLockFile, SyscallError> lock(const QString& path,
+                                                                               int operation);
 
     int m_fd = -1;
 };

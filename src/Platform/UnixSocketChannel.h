@@ -29,7 +29,7 @@ QString description(ChannelError error);
 
 // The address of the socket file at `path`; ENAMETOOLONG when the path is empty, holds a NUL or
 // does not fit.
-std::expected<sockaddr_un, SyscallError> unixSocketAddress(const QString& path);
+[[nodiscard]] std::expected<sockaddr_un, SyscallError> unixSocketAddress(const QString& path);
 
 // One connected Unix stream socket carrying length-prefixed frames: a 4-byte big-endian body length,
 // then the body. Blocking I/O, meant for one thread per connection (the helper) or a worker thread
@@ -46,7 +46,7 @@ public:
     ~UnixSocketChannel();
 
     // Client side: a blocking connect to the socket at `path`.
-    static std::expected<UnixSocketChannel, SyscallError> connectTo(const QString& path);
+    [[nodiscard]] static std::expected<UnixSocketChannel, SyscallError> connectTo(const QString& path);
 
     bool isOpen() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
@@ -55,20 +55,20 @@ public:
     // read or any memory is reserved for it.
     // With `partialFrameTimeout`, the wait for a frame's first byte is unlimited, but the rest of
     // the frame must arrive within that time of it, so a peer that stalls mid-frame is given up.
-    std::expected<QByteArray, ChannelError>
+    [[nodiscard]] std::expected<QByteArray, ChannelError>
     readFrame(std::uint32_t maxBodySize,
               std::optional<std::chrono::milliseconds> partialFrameTimeout = std::nullopt);
     // Header and body in one piece.
-    std::expected<void, ChannelError> writeFrame(const QByteArray& body);
+    [[nodiscard]] std::expected<void, ChannelError> writeFrame(const QByteArray& body);
     // Raw bytes, for tests that speak the protocol wrongly on purpose.
-    std::expected<void, ChannelError> writeRaw(const QByteArray& bytes);
+    [[nodiscard]] std::expected<void, ChannelError> writeRaw(const QByteArray& bytes);
 
     // Wakes a reader blocked in readFrame on another thread; the fd stays valid until close().
     void shutdown();
     void close();
 
 private:
-    std::expected<void, ChannelError>
+    [[nodiscard]] std::expected<void, ChannelError>
     readExactly(char* data, std::size_t size,
                 std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
 

@@ -28,13 +28,14 @@ public:
     static std::optional<UnixSocketListener> fromSocketActivation();
     // Binds `path` (replacing only a stale socket left there, never another kind of file) and gives
     // the socket `mode`.
-    static std::expected<UnixSocketListener, SyscallError> listenAt(const QString& path, mode_t mode);
+    [[nodiscard]] static std::expected<UnixSocketListener, SyscallError> listenAt(const QString& path,
+                                                                                  mode_t mode);
 
     bool isValid() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
 
     // Blocks until a client connects; fails once shutdown() was called.
-    std::expected<UnixSocketChannel, SyscallError> accept();
+    [[nodiscard]] std::expected<UnixSocketChannel, SyscallError> accept();
     // Ends a blocked accept() on another thread.
     void shutdown();
 

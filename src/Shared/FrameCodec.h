@@ -60,13 +60,13 @@ enum class FrameError {
 QString description(FrameError error);
 
 // The body alone, for channels that write the header themselves; tooLarge past the cap.
-std::expected<QByteArray, FrameError> encodeFrameBody(const FrameEnvelope& envelope);
+[[nodiscard]] std::expected<QByteArray, FrameError> encodeFrameBody(const FrameEnvelope& envelope);
 // Header followed by body. Fails with tooLarge when the body would exceed the cap.
-std::expected<QByteArray, FrameError> encodeFrame(const FrameEnvelope& envelope);
+[[nodiscard]] std::expected<QByteArray, FrameError> encodeFrame(const FrameEnvelope& envelope);
 // The body length announced by a 4-byte header; tooLarge past the cap, checked before anything is
 // allocated for the body.
-std::expected<std::uint32_t, FrameError> decodeFrameHeader(const char header[frameHeaderSize]);
-std::expected<FrameEnvelope, FrameError> decodeFrameBody(const QByteArray& body);
+[[nodiscard]] std::expected<std::uint32_t, FrameError> decodeFrameHeader(const char header[frameHeaderSize]);
+[[nodiscard]] std::expected<FrameEnvelope, FrameError> decodeFrameBody(const QByteArray& body);
 
 // Splits a byte stream into envelopes, for readers that receive bytes in arbitrary pieces.
 class FrameDecoder {
@@ -74,7 +74,7 @@ public:
     void append(const QByteArray& bytes);
     // The next complete envelope, nothing while more bytes are needed, or the error that ends the
     // stream (sticky: every later call returns it again).
-    std::expected<std::optional<FrameEnvelope>, FrameError> next();
+    [[nodiscard]] std::expected<std::optional<FrameEnvelope>, FrameError> next();
     qsizetype bufferedSize() const { return m_buffer.size(); }
 
 private:

@@ -21,7 +21,8 @@ QJsonObject moveItemToJson(const Item& item) {
 }
 
 template <class Item>
-std::expected<Item, JsonError> moveItemFromJson(const QJsonObject& object, const QString& context) {
+[[nodiscard]] std::expected<Item, JsonError> moveItemFromJson(const QJsonObject& object,
+                                                              const QString& context) {
     JsonReader reader(object, context);
     Item item;
     item.sourcePath = reader.string(u"sourcePath");
@@ -44,8 +45,8 @@ QJsonObject requestToJson(const Request& request) {
 }
 
 template <class Request, class DecodeItem>
-std::expected<Request, JsonError> requestFromJson(const QJsonObject& object, const QString& context,
-                                                  DecodeItem decodeItem) {
+[[nodiscard]] std::expected<Request, JsonError>
+requestFromJson(const QJsonObject& object, const QString& context, DecodeItem decodeItem) {
     using Item = typename decltype(Request::items)::value_type;
     JsonReader reader(object, context);
     Request request;

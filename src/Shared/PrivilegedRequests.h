@@ -94,21 +94,21 @@ QJsonObject toJson(const PrivilegedRestoreRequest& request);
 QJsonObject toJson(const PrivilegedTrashRequest& request);
 QJsonObject toJson(const PrivilegedTrashRestoreRequest& request);
 
-std::expected<PrivilegedQuarantineItem, JsonError>
+[[nodiscard]] std::expected<PrivilegedQuarantineItem, JsonError>
 privilegedQuarantineItemFromJson(const QJsonObject& object, const QString& context = {});
-std::expected<PrivilegedRestoreItem, JsonError> privilegedRestoreItemFromJson(const QJsonObject& object,
-                                                                              const QString& context = {});
-std::expected<PrivilegedTrashItem, JsonError> privilegedTrashItemFromJson(const QJsonObject& object,
-                                                                          const QString& context = {});
-std::expected<PrivilegedTrashRestoreItem, JsonError>
+[[nodiscard]] std::expected<PrivilegedRestoreItem, JsonError>
+privilegedRestoreItemFromJson(const QJsonObject& object, const QString& context = {});
+[[nodiscard]] std::expected<PrivilegedTrashItem, JsonError>
+privilegedTrashItemFromJson(const QJsonObject& object, const QString& context = {});
+[[nodiscard]] std::expected<PrivilegedTrashRestoreItem, JsonError>
 privilegedTrashRestoreItemFromJson(const QJsonObject& object, const QString& context = {});
-std::expected<PrivilegedQuarantineRequest, JsonError>
+[[nodiscard]] std::expected<PrivilegedQuarantineRequest, JsonError>
 privilegedQuarantineRequestFromJson(const QJsonObject& object, const QString& context = {});
-std::expected<PrivilegedRestoreRequest, JsonError>
+[[nodiscard]] std::expected<PrivilegedRestoreRequest, JsonError>
 privilegedRestoreRequestFromJson(const QJsonObject& object, const QString& context = {});
-std::expected<PrivilegedTrashRequest, JsonError> privilegedTrashRequestFromJson(const QJsonObject& object,
-                                                                                const QString& context = {});
-std::expected<PrivilegedTrashRestoreRequest, JsonError>
+[[nodiscard]] std::expected<PrivilegedTrashRequest, JsonError>
+privilegedTrashRequestFromJson(const QJsonObject& object, const QString& context = {});
+[[nodiscard]] std::expected<PrivilegedTrashRestoreRequest, JsonError>
 privilegedTrashRestoreRequestFromJson(const QJsonObject& object, const QString& context = {});
 
 // The bytes that cross the connection: one compact JSON document.
@@ -118,11 +118,13 @@ QByteArray encode(const PrivilegedTrashRequest& request);
 QByteArray encode(const PrivilegedTrashRestoreRequest& request);
 
 // Fails when the data is not JSON, its top level is not an object, or a record does not decode.
-std::expected<PrivilegedQuarantineRequest, JsonError>
+[[nodiscard]] std::expected<PrivilegedQuarantineRequest, JsonError>
 decodePrivilegedQuarantineRequest(const QByteArray& data);
-std::expected<PrivilegedRestoreRequest, JsonError> decodePrivilegedRestoreRequest(const QByteArray& data);
-std::expected<PrivilegedTrashRequest, JsonError> decodePrivilegedTrashRequest(const QByteArray& data);
-std::expected<PrivilegedTrashRestoreRequest, JsonError>
+[[nodiscard]] std::expected<PrivilegedRestoreRequest, JsonError>
+decodePrivilegedRestoreRequest(const QByteArray& data);
+[[nodiscard]] std::expected<PrivilegedTrashRequest, JsonError>
+decodePrivilegedTrashRequest(const QByteArray& data);
+[[nodiscard]] std::expected<PrivilegedTrashRestoreRequest, JsonError>
 decodePrivilegedTrashRestoreRequest(const QByteArray& data);
 
 } // namespace quorvane

@@ -22,7 +22,8 @@ QJsonObject resultToJson(const Result& result) {
 }
 
 template <class Result>
-std::expected<Result, JsonError> resultFromJson(const QJsonObject& object, const QString& context) {
+[[nodiscard]] std::expected<Result, JsonError> resultFromJson(const QJsonObject& object,
+                                                              const QString& context) {
     JsonReader reader(object, context);
     Result result;
     result.transactionID = reader.string(u"transactionID");

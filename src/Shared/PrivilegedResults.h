@@ -98,13 +98,13 @@ QJsonObject toJson(const PrivilegedRestoreResult& result);
 QJsonObject toJson(const PrivilegedTrashResult& result);
 QJsonObject toJson(const PrivilegedTrashRestoreResult& result);
 
-std::expected<PrivilegedQuarantineResult, JsonError>
+[[nodiscard]] std::expected<PrivilegedQuarantineResult, JsonError>
 privilegedQuarantineResultFromJson(const QJsonObject& object, const QString& context = {});
-std::expected<PrivilegedRestoreResult, JsonError>
+[[nodiscard]] std::expected<PrivilegedRestoreResult, JsonError>
 privilegedRestoreResultFromJson(const QJsonObject& object, const QString& context = {});
-std::expected<PrivilegedTrashResult, JsonError> privilegedTrashResultFromJson(const QJsonObject& object,
-                                                                              const QString& context = {});
-std::expected<PrivilegedTrashRestoreResult, JsonError>
+[[nodiscard]] std::expected<PrivilegedTrashResult, JsonError>
+privilegedTrashResultFromJson(const QJsonObject& object, const QString& context = {});
+[[nodiscard]] std::expected<PrivilegedTrashRestoreResult, JsonError>
 privilegedTrashRestoreResultFromJson(const QJsonObject& object, const QString& context = {});
 
 // One compact JSON document each.
@@ -113,10 +113,13 @@ QByteArray encode(const PrivilegedRestoreResult& result);
 QByteArray encode(const PrivilegedTrashResult& result);
 QByteArray encode(const PrivilegedTrashRestoreResult& result);
 
-std::expected<PrivilegedQuarantineResult, JsonError> decodePrivilegedQuarantineResult(const QByteArray& data);
-std::expected<PrivilegedRestoreResult, JsonError> decodePrivilegedRestoreResult(const QByteArray& data);
-std::expected<PrivilegedTrashResult, JsonError> decodePrivilegedTrashResult(const QByteArray& data);
-std::expected<PrivilegedTrashRestoreResult, JsonError>
+[[nodiscard]] std::expected<PrivilegedQuarantineResult, JsonError>
+decodePrivilegedQuarantineResult(const QByteArray& data);
+[[nodiscard]] std::expected<PrivilegedRestoreResult, JsonError>
+decodePrivilegedRestoreResult(const QByteArray& data);
+[[nodiscard]] std::expected<PrivilegedTrashResult, JsonError>
+decodePrivilegedTrashResult(const QByteArray& data);
+[[nodiscard]] std::expected<PrivilegedTrashRestoreResult, JsonError>
 decodePrivilegedTrashRestoreResult(const QByteArray& data);
 
 // The fixed documents the helper replies when it cannot encode a result, byte for byte: "invalid",

@@ -53,7 +53,7 @@ public:
     // The one record found by `path` that `accepts`: the first of its product; a second product
     // with one makes it a duplicate, none at all a missing record.
     template <class Accept>
-    std::expected<Location, PrivilegedInventoryCommitError>
+    [[nodiscard]] std::expected<Location, PrivilegedInventoryCommitError>
     matchOne(const std::vector<Plugin>& plugins, const QString& path, Accept accepts) const {
         const auto found = m_locations.find(pathKey(path));
         std::optional<Location> match;

@@ -23,7 +23,7 @@ namespace quorvane {
 namespace {
 
 // Runs on the writer's thread as well as this one: it touches nothing of the store.
-PluginInventoryStore::SaveResult writeStateFileTo(const StoreEnvironment::StateFileWriter& write,
+[[nodiscard]] PluginInventoryStore::SaveResult writeStateFileTo(const StoreEnvironment::StateFileWriter& write,
                                                   const PersistedInventory& state, const QString& path) {
     if (path.isEmpty())
         return std::unexpected(StoreStateError{StateFileError{StateFileFailure::noLocation, {}, {}}});

@@ -142,7 +142,7 @@ public:
 
     // The state file read and migrated (the earlier product's file is copied to the current
     // location); none when neither exists.
-    std::expected<std::optional<PersistedInventory>, StoreStateError> loadState();
+    [[nodiscard]] std::expected<std::optional<PersistedInventory>, StoreStateError> loadState();
     using SaveResult = std::expected<void, StoreStateError>;
     using SaveCompletion = std::function<void(const SaveResult& saved)>;
     // Hands a copy of the persisted state to the writer; `then` runs on this thread once that state
@@ -150,7 +150,7 @@ public:
     // unreadable state file nothing is written and `then` runs at once with the refusal.
     void saveState(SaveCompletion then = {});
     // Writes at once, on this thread; refused while the store is blocked by an unreadable state file.
-    SaveResult writeStateFile(const PersistedInventory& state);
+    [[nodiscard]] SaveResult writeStateFile(const PersistedInventory& state);
     // A new revision, then the save; a failure keeps the in-memory change and posts
     // "Local State Not Saved". `saved` runs once the change is on disk.
     void saveStateReportingFailure(std::function<void()> saved = {});
@@ -242,7 +242,7 @@ public:
     bool completePrivilegedQuarantine(const PrivilegedQuarantineResult& result, const QString& transactionID,
                                       const std::vector<PrivilegedQuarantineItem>& items,
                                       Committed then = {});
-    std::expected<void, PrivilegedInventoryCommitError>
+    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
     finalisePrivilegedQuarantine(const QString& transactionID,
                                  const std::vector<PrivilegedQuarantineItem>& items);
     // The cleanup-preset run that began the transaction, if any.
@@ -255,7 +255,7 @@ public:
                            Send<PrivilegedRestoreRequest> send = {});
     bool completePrivilegedRestore(const PrivilegedRestoreResult& result, const QString& transactionID,
                                    const std::vector<PrivilegedRestoreItem>& items, Committed then = {});
-    std::expected<void, PrivilegedInventoryCommitError>
+    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
     finalisePrivilegedRestore(const QString& transactionID, const std::vector<PrivilegedRestoreItem>& items);
 
     // Creates the user's home Trash folders first when they are missing.
@@ -265,7 +265,7 @@ public:
                          Send<PrivilegedTrashRequest> send = {});
     bool completePrivilegedTrash(const PrivilegedTrashResult& result, const QString& transactionID,
                                  const std::vector<PrivilegedTrashItem>& items, Committed then = {});
-    std::expected<void, PrivilegedInventoryCommitError>
+    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
     finalisePrivilegedTrash(const QString& transactionID, const std::vector<PrivilegedTrashItem>& items);
 
     // Finder Trash recovery.
@@ -285,7 +285,7 @@ public:
                                                                     Send<PrivilegedTrashRestoreRequest> send = {});
     bool completeTrashRecovery(const PrivilegedTrashRestoreResult& result, const QString& transactionID,
                                const std::vector<PrivilegedTrashRestoreItem>& items, Committed then = {});
-    std::expected<void, PrivilegedInventoryCommitError>
+    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
     finaliseTrashRecovery(const QString& transactionID, const std::vector<PrivilegedTrashRestoreItem>& items);
 
     // A journal the launch could not resolve (the disk shows some of its moves and not others, or

@@ -230,11 +230,11 @@ private:
 // too: an object that names one key twice (Qt keeps the last) and a control character written
 // raw inside a string (Qt keeps it as it stands). The top level must be an object; malformed
 // JSON fails with the parser's reason.
-std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data);
+[[nodiscard]] std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data);
 
 // Parses `data` as one JSON object and decodes it with `fromJson(object, context)`.
 template <class T, class FromJson>
-std::expected<T, JsonError> decodeJsonDocument(const QByteArray& data, FromJson fromJson) {
+[[nodiscard]] std::expected<T, JsonError> decodeJsonDocument(const QByteArray& data, FromJson fromJson) {
     const auto object = parseJsonObject(data);
     if (!object)
         return std::unexpected(object.error());

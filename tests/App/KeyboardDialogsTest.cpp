@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <functional>
+#include <ostream>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,10 @@ struct DialogCase {
     int cancels;
     bool closes;
 };
+
+void PrintTo(const DialogCase& dialogCase, std::ostream* out) {
+    *out << dialogCase.name;
+}
 
 QWidget* openConfirmation(QWidget* window, Outcome& outcome) {
     QMessageBox* box = presentConfirmation(window, QStringLiteral("Restore Plugin?"), QStringLiteral("Message"),

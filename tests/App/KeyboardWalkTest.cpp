@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <ostream>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,10 @@ struct Walk {
     // Landmarks the walk from the sidebar reaches in reading order.
     QStringList order;
 };
+
+void PrintTo(const Walk& walk, std::ostream* out) {
+    *out << walk.screen.toStdString();
+}
 
 class KeyboardWalk : public ::testing::TestWithParam<Walk> {};
 

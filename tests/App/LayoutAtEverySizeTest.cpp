@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+
 namespace quorvane {
 namespace {
 
@@ -31,6 +34,15 @@ struct SizeCase {
     Screen screen;
     bool smallest;
 };
+
+std::string caseName(const SizeCase& sizeCase) {
+    return sizeCase.screen.name.toStdString() + (sizeCase.smallest ? "_smallest" : "_large");
+}
+
+// Names the screen and the size in CTest's names and in failure messages, not the case's bytes.
+void PrintTo(const SizeCase& sizeCase, std::ostream* out) {
+    *out << caseName(sizeCase);
+}
 
 QRect inScreen(const QWidget* widget, const QWidget* screen) {
     return QRect(widget->mapTo(screen, QPoint()), widget->size());
@@ -114,8 +126,7 @@ std::vector<SizeCase> everyScreenAtBothSizes() {
 
 INSTANTIATE_TEST_SUITE_P(EveryScreen, LayoutAtEverySize, ::testing::ValuesIn(everyScreenAtBothSizes()),
                          [](const ::testing::TestParamInfo<SizeCase>& param) {
-                             return param.param.screen.name.toStdString() +
-                                    (param.param.smallest ? "_smallest" : "_large");
+                             return caseName(param.param);
                          });
 
 // Choosing rows and clearing the choice leaves the table where it is, under the pointer.

@@ -23,14 +23,15 @@ using ::testing::IsEmpty;
 // Bookmarks are "bm:" and the path; resolution and access fail where the test says.
 class FakeSecurityScope final : public FolderSecurityScope {
 public:
-    std::expected<QByteArray, FolderBookmarkError> createBookmark(const QString& path) override {
+    [[nodiscard]] std::expected<QByteArray, FolderBookmarkError>
+    createBookmark(const QString& path) override {
         ++created[path];
         if (failCreate.contains(path))
             return std::unexpected(FolderBookmarkError::folderMissing);
         return QByteArray("bm:") + path.toUtf8() +
                (created[path] > 1 ? "#" + QByteArray::number(created[path]) : "");
     }
-    std::expected<ResolvedFolderBookmark, FolderBookmarkError>
+    [[nodiscard]] std::expected<ResolvedFolderBookmark, FolderBookmarkError>
     resolveBookmark(const QByteArray& bookmark) override {
         if (!bookmark.startsWith("bm:"))
             return std::unexpected(FolderBookmarkError::damagedBookmark);

@@ -21,7 +21,7 @@ namespace {
 class OverlapDetector final : public MoveOperation {
 public:
     explicit OverlapDetector(QString lockPath) : m_lockPath(std::move(lockPath)) {}
-    std::expected<void, SyscallError> move(const MoveStep& step) override {
+    [[nodiscard]] std::expected<void, SyscallError> move(const MoveStep& step) override {
         if (++m_active > 1)
             overlapped = true;
         if (!TransactionLockFile::isHeld(m_lockPath))

@@ -152,14 +152,16 @@ public:
     std::function<std::expected<void, SyscallError>(const MoveStep&, MoveOperation& real)> react;
     std::vector<Record> records;
 
-    std::expected<void, SyscallError> move(const MoveStep& step) override {
+    [[nodiscard]] std::expected<void, SyscallError> move(const MoveStep& step) override {
         records.push_back({step.direction, step.number, step.fromPath(), step.toPath()});
         if (react)
             return react(step, m_real);
         return m_real.move(step);
     }
 
-    static std::expected<void, SyscallError> denied() { return std::unexpected(SyscallError{EACCES}); }
+    [[nodiscard]] static std::expected<void, SyscallError> denied() {
+        return std::unexpected(SyscallError{EACCES});
+    }
 
 private:
     RenameMoveOperation m_real;

@@ -77,7 +77,7 @@ private:
     QByteArray m_savedPath;
 };
 
-std::expected<void, ServiceRegistryError>
+[[nodiscard]] std::expected<void, ServiceRegistryError>
 waitForOutcome(const std::function<void(ServiceRegistry::Completion)>& change) {
     std::optional<std::expected<void, ServiceRegistryError>> outcome;
     int answers = 0;

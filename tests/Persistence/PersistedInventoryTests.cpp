@@ -22,7 +22,7 @@ QByteArray documentWith(const QByteArray& extraKeys, const QByteArray& pluginKey
     return document + "}";
 }
 
-std::expected<PersistedInventory, JsonError> decoded(const QByteArray& document) {
+[[nodiscard]] std::expected<PersistedInventory, JsonError> decoded(const QByteArray& document) {
     return decodePersistedInventory(document);
 }
 

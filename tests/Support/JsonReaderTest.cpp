@@ -201,7 +201,8 @@ struct Bundle {
     bool operator==(const Bundle&) const = default;
 };
 
-std::expected<Bundle, JsonError> decodeBundle(const QJsonObject& object, const QString& context) {
+[[nodiscard]] std::expected<Bundle, JsonError> decodeBundle(const QJsonObject& object,
+                                                            const QString& context) {
     JsonReader reader(object, context);
     Bundle bundle{reader.string(u"path"), reader.enumeration(u"format", formatTexts)};
     if (!reader.ok())
@@ -246,7 +247,8 @@ struct Product {
     bool operator==(const Product&) const = default;
 };
 
-std::expected<Product, JsonError> decodeProduct(const QJsonObject& object, const QString& context) {
+[[nodiscard]] std::expected<Product, JsonError> decodeProduct(const QJsonObject& object,
+                                                              const QString& context) {
     JsonReader reader(object, context);
     Product product{reader.string(u"name"), reader.objectArray<Bundle>(u"bundles", decodeBundle)};
     if (!reader.ok())

@@ -35,7 +35,7 @@ QString protectedName();
 
 // Writes every bundle, with the folders above it; an existing bundle is left as it is. Returns
 // the bundles, or the path that could not be written.
-std::expected<std::vector<SampleBundle>, QString> write(const SystemRoots& roots);
+[[nodiscard]] std::expected<std::vector<SampleBundle>, QString> write(const SystemRoots& roots);
 
 } // namespace SampleTree
 

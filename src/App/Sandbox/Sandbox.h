@@ -63,8 +63,9 @@ public:
         bool startHelper = true;
     };
 
-    static std::expected<std::unique_ptr<Sandbox>, QString> create(const QString& directory);
-    static std::expected<std::unique_ptr<Sandbox>, QString> create(const QString& directory, Options options);
+    [[nodiscard]] static std::expected<std::unique_ptr<Sandbox>, QString> create(const QString& directory);
+    [[nodiscard]] static std::expected<std::unique_ptr<Sandbox>, QString> create(const QString& directory,
+                                                                                 Options options);
 
     // Factories of the root view's three objects; call once per window.
     RootViewObjects objects() const;
@@ -96,7 +97,7 @@ private:
     };
 
     Sandbox() = default;
-    std::expected<void, QString> prepare();
+    [[nodiscard]] std::expected<void, QString> prepare();
 
     Options m_options;
     InstanceLock m_lock;

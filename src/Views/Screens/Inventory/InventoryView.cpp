@@ -90,8 +90,25 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
                                      std::move(query), std::move(services), this)) {
     setObjectName(QStringLiteral("inventoryView"));
     QVBoxLayout* body = makeScreenColumn(this, 22);
+    buildHeader(body);
+    buildScanStatusArea(body);
+    buildMessageBars(body, store, managementService);
+    buildFilterBar(body);
+    buildTableAndInspector(body);
 
-    // Header and scan toolbar.
+    m_helperBar = new QWidget(this);
+    m_helperBar->setObjectName(QStringLiteral("helperBlockingArea"));
+    auto* helperLayout = new QVBoxLayout(m_helperBar);
+    helperLayout->setContentsMargins(0, 0, 0, 0);
+    body->addWidget(m_helperBar);
+
+    connect(m_model, &InventoryViewModel::changed, this, &InventoryView::refresh);
+    m_model->appear();
+    refresh();
+}
+
+// The page header with the scan toolbar, and the metric cards under it.
+void InventoryView::buildHeader(QVBoxLayout* body) {
     QHBoxLayout* toolbarLayout = nullptr;
     QWidget* toolbar = makeRow(this, 12, &toolbarLayout);
     toolbar->setObjectName(QStringLiteral("scanToolbar"));
@@ -130,38 +147,15 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
     m_metrics = makeRow(this, 14, &metricsLayout);
     m_metrics->setObjectName(QStringLiteral("metricCards"));
     body->addWidget(m_metrics);
+}
 
-    // Scan status area: at most one of its three panels shows.
+// The scan status area: at most one of its three panels shows.
+void InventoryView::buildScanStatusArea(QVBoxLayout* body) {
     m_statusArea = new QWidget(this);
     m_statusArea->setObjectName(QStringLiteral("scanStatusArea"));
     auto* statusLayout = new QVBoxLayout(m_statusArea);
     statusLayout->setContentsMargins(0, 0, 0, 0);
-    m_progressPanel = new RoundedBox(Palette::panel(), std::nullopt, wellRadius, m_statusArea);
-    m_progressPanel->setObjectName(QStringLiteral("scanProgressPanel"));
-    auto* progressLayout = new QVBoxLayout(m_progressPanel);
-    progressLayout->setContentsMargins(12, 12, 12, 12);
-    progressLayout->setSpacing(8);
-    QHBoxLayout* progressRow = nullptr;
-    QWidget* progressHeading = makeRow(m_progressPanel, 8, &progressRow);
-    m_progressTitle = makeLabel(QString(), TextStyle::body, std::nullopt, progressHeading);
-    m_progressTitle->setObjectName(QStringLiteral("scanProgressTitle"));
-    m_progressTitle->setFont(systemFont(bodyPixelSize, QFont::DemiBold));
-    m_progressCount = makeMonospaced(QString(), 11, progressHeading);
-    m_progressCount->setObjectName(QStringLiteral("scanProgressCount"));
-    progressRow->addWidget(m_progressTitle);
-    progressRow->addStretch(1);
-    progressRow->addWidget(m_progressCount);
-    progressLayout->addWidget(progressHeading);
-    m_progressBar = new QProgressBar(m_progressPanel);
-    m_progressBar->setObjectName(QStringLiteral("scanProgressBar"));
-    m_progressBar->setTextVisible(false);
-    progressLayout->addWidget(m_progressBar);
-    m_progressLocation = makeMonospaced(QString(), 10, m_progressPanel);
-    m_progressLocation->setObjectName(QStringLiteral("scanProgressLocation"));
-    // One line that never widens the screen: a long path is shortened to the panel's width.
-    m_progressLocation->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    progressLayout->addWidget(m_progressLocation);
-    statusLayout->addWidget(m_progressPanel);
+    buildScanProgressPanel(statusLayout);
 
     m_preparing = new QWidget(m_statusArea);
     m_preparing->setObjectName(QStringLiteral("scanPreparing"));
@@ -194,8 +188,41 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
     limitedLayout->addLayout(m_limitedRows);
     statusLayout->addWidget(m_limitedPanel);
     body->addWidget(m_statusArea);
+}
 
-    // Message bars.
+// The running scan's progress, the first panel of the status area.
+void InventoryView::buildScanProgressPanel(QVBoxLayout* statusLayout) {
+    m_progressPanel = new RoundedBox(Palette::panel(), std::nullopt, wellRadius, m_statusArea);
+    m_progressPanel->setObjectName(QStringLiteral("scanProgressPanel"));
+    auto* progressLayout = new QVBoxLayout(m_progressPanel);
+    progressLayout->setContentsMargins(12, 12, 12, 12);
+    progressLayout->setSpacing(8);
+    QHBoxLayout* progressRow = nullptr;
+    QWidget* progressHeading = makeRow(m_progressPanel, 8, &progressRow);
+    m_progressTitle = makeLabel(QString(), TextStyle::body, std::nullopt, progressHeading);
+    m_progressTitle->setObjectName(QStringLiteral("scanProgressTitle"));
+    m_progressTitle->setFont(systemFont(bodyPixelSize, QFont::DemiBold));
+    m_progressCount = makeMonospaced(QString(), 11, progressHeading);
+    m_progressCount->setObjectName(QStringLiteral("scanProgressCount"));
+    progressRow->addWidget(m_progressTitle);
+    progressRow->addStretch(1);
+    progressRow->addWidget(m_progressCount);
+    progressLayout->addWidget(progressHeading);
+    m_progressBar = new QProgressBar(m_progressPanel);
+    m_progressBar->setObjectName(QStringLiteral("scanProgressBar"));
+    m_progressBar->setTextVisible(false);
+    progressLayout->addWidget(m_progressBar);
+    m_progressLocation = makeMonospaced(QString(), 10, m_progressPanel);
+    m_progressLocation->setObjectName(QStringLiteral("scanProgressLocation"));
+    // One line that never widens the screen: a long path is shortened to the panel's width.
+    m_progressLocation->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    progressLayout->addWidget(m_progressLocation);
+    statusLayout->addWidget(m_progressPanel);
+}
+
+// The message bars and the button that settles an unfinished journal.
+void InventoryView::buildMessageBars(QVBoxLayout* body, PluginInventoryStore& store,
+                                     PluginManagementService& managementService) {
     m_messages = new QWidget(this);
     m_messages->setObjectName(QStringLiteral("messageBars"));
     auto* messagesLayout = new QVBoxLayout(m_messages);
@@ -203,8 +230,10 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
     messagesLayout->setSpacing(8);
     body->addWidget(m_messages);
     body->addWidget(new SettleJournalButton(store, managementService, this), 0, Qt::AlignLeft);
+}
 
-    // Filter bar and list header.
+// The search field with its filter menus, and the list header under them.
+void InventoryView::buildFilterBar(QVBoxLayout* body) {
     QHBoxLayout* filterLayout = nullptr;
     m_filterBar = makeRow(this, 12, &filterLayout);
     m_filterBar->setObjectName(QStringLiteral("filterBar"));
@@ -238,8 +267,11 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
     m_clearFilters = clear;
     listHeaderLayout->addWidget(clear);
     body->addWidget(listHeader);
+}
 
-    // Batch bar block, in room kept for it whether or not anything is selected.
+// The batch bar block, in room kept for it whether or not anything is selected, then the table
+// and the inspector.
+void InventoryView::buildTableAndInspector(QVBoxLayout* body) {
     m_selectionBlock = new QWidget(this);
     m_selectionBlock->setObjectName(QStringLiteral("selectionBlock"));
     auto* selectionLayout = new QVBoxLayout(m_selectionBlock);
@@ -280,16 +312,6 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
     split->setStretchFactor(1, 0);
     split->setSizes({900, 315});
     body->addWidget(split, 1);
-
-    m_helperBar = new QWidget(this);
-    m_helperBar->setObjectName(QStringLiteral("helperBlockingArea"));
-    auto* helperLayout = new QVBoxLayout(m_helperBar);
-    helperLayout->setContentsMargins(0, 0, 0, 0);
-    body->addWidget(m_helperBar);
-
-    connect(m_model, &InventoryViewModel::changed, this, &InventoryView::refresh);
-    m_model->appear();
-    refresh();
 }
 
 void InventoryView::refresh() {

@@ -47,6 +47,14 @@ public:
     PluginDetailPane* inspector() const { return m_inspector; }
 
 private:
+    void buildHeader(QVBoxLayout* body);
+    void buildScanStatusArea(QVBoxLayout* body);
+    void buildScanProgressPanel(QVBoxLayout* statusLayout);
+    void buildMessageBars(QVBoxLayout* body, PluginInventoryStore& store,
+                          PluginManagementService& managementService);
+    void buildFilterBar(QVBoxLayout* body);
+    void buildTableAndInspector(QVBoxLayout* body);
+
     void refresh();
     void refreshHeader();
     void refreshStatusArea();

@@ -26,7 +26,7 @@ struct ExportOutcome {
 };
 
 // Writes `bytes` to `path` at once or not at all, replacing a file that is there.
-std::expected<void, QString> writeAtomically(const QString& path, const QByteArray& bytes);
+[[nodiscard]] std::expected<void, QString> writeAtomically(const QString& path, const QByteArray& bytes);
 
 // Asks for the place with `request`, then builds the contents and writes them atomically. The
 // contents are built only once the user has chosen a place.
