@@ -167,7 +167,11 @@ TEST_F(RefusalTest, EveryRefusalAnswersItsSentenceAndMovesNothing) {
     const auto before = tree.audit();
 
     const auto call = [](HS& target, const char* method, const QByteArray& data) {
-        const auto reply = target.handle(FrameEnvelope{7, method, {QString::fromUtf8(data)}});
+        const auto body = target.handle(FrameEnvelope{7, method, {QString::fromUtf8(data)}});
+        EXPECT_TRUE(body.has_value());
+        if (!body)
+            return QByteArray();
+        const auto reply = decodeFrameBody(*body);
         EXPECT_TRUE(reply.has_value());
         return reply ? reply->arguments.value(0).toUtf8() : QByteArray();
     };
