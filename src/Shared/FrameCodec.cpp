@@ -16,30 +16,39 @@ namespace {
 
 constexpr qint64 maxEnvelopeID = qint64(1) << 53;
 
-// Printable ASCII needs no escape but for the quote and the backslash, here as in Qt's writer.
+// As Qt's compact writer puts it: UTF-8, with only the quote and the backslash escaped. Text with a
+// control character or a lone surrogate, which Qt escapes otherwise, is left to Qt.
 bool appendPlainString(QByteArray& out, QStringView text) {
+    if (!text.isValidUtf16())
+        return false;
+    const QByteArray utf8 = text.toUtf8();
     out.append('"');
-    for (const QChar character : text) {
-        const char16_t unit = character.unicode();
-        if (unit < 0x20 || unit >= 0x7f)
+    const char* run = utf8.constData();
+    const char* const end = run + utf8.size();
+    for (const char* position = run; position != end; ++position) {
+        const auto byte = static_cast<unsigned char>(*position);
+        if (byte < 0x20)
             return false;
-        if (unit == u'"' || unit == u'\\')
+        if (byte == '"' || byte == '\\') {
+            out.append(run, position - run);
             out.append('\\');
-        out.append(char(unit));
+            run = position;
+        }
     }
+    out.append(run, end - run);
     out.append('"');
     return true;
 }
 
-// The bytes Qt's compact writer gives for an envelope whose texts are all printable ASCII, written
-// without building a document first (a request or result runs to tens of kilobytes); nothing for
-// any other envelope, which then goes through Qt.
+// The bytes Qt's compact writer gives for the envelope, written without building a document first
+// (a request or result runs to tens of kilobytes); nothing for an envelope with a text Qt escapes
+// otherwise, which then goes through Qt.
 std::optional<QByteArray> encodePlainEnvelope(const FrameEnvelope& envelope) {
     if (envelope.id < 0 || envelope.id > maxEnvelopeID)
         return std::nullopt;
     qsizetype size = 48 + envelope.method.size();
     for (const QString& argument : envelope.arguments)
-        size += argument.size() + argument.size() / 8 + 3;
+        size += argument.size() + argument.size() / 4 + 3;
     QByteArray out;
     out.reserve(size);
     out.append(R"({"arguments":[)");
@@ -60,7 +69,7 @@ std::optional<QByteArray> encodePlainEnvelope(const FrameEnvelope& envelope) {
 
 // Reads a body in exactly the form encodePlainEnvelope writes, in one pass and without parsing the
 // request or result inside it as JSON a first time; nothing for a body in any other form (spacing,
-// key order, \u escapes, text beyond ASCII…), which the JSON parser then judges.
+// key order, \u escapes, invalid UTF-8…), which the JSON parser then judges.
 class PlainEnvelopeReader {
 public:
     explicit PlainEnvelopeReader(const QByteArray& body)
@@ -113,21 +122,40 @@ private:
             return false;
         text.clear();
         const char* run = m_position;
-        const auto flush = [&] { text.append(QLatin1StringView(run, m_position - run)); };
+        bool wide = false;
+        // A run holds no escape, and no UTF-8 sequence spans a quote or a backslash. Qt's parser
+        // accepts exactly the valid UTF-8 and reads it as fromUtf8 does.
+        const auto flush = [&] {
+            const qsizetype length = m_position - run;
+            if (!wide) {
+                text.append(QLatin1StringView(run, length));
+                return true;
+            }
+            // fromUtf8 drops a byte order mark opening the run; left to the parser to judge.
+            if (!QUtf8StringView(run, length).isValidUtf8() ||
+                (length >= 3 && std::memcmp(run, "\xef\xbb\xbf", 3) == 0))
+                return false;
+            text.append(QString::fromUtf8(run, length));
+            wide = false;
+            return true;
+        };
         while (m_position != m_end) {
             const auto byte = static_cast<unsigned char>(*m_position);
             if (byte == '"') {
-                flush();
+                if (!flush())
+                    return false;
                 ++m_position;
                 return true;
             }
-            if (byte < 0x20 || byte >= 0x7f)
+            if (byte < 0x20)
                 return false;
             if (byte != '\\') {
+                wide |= byte >= 0x80;
                 ++m_position;
                 continue;
             }
-            flush();
+            if (!flush())
+                return false;
             if (++m_position == m_end)
                 return false;
             switch (*m_position) {

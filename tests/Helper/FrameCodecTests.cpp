@@ -63,14 +63,17 @@ TEST(FrameCodecTest, AKeyGivenTwiceAnywhereIsRefused) {
 }
 
 // Whatever text an envelope carries, its body is the bytes Qt's compact writer gives, and every JSON
-// spelling of it decodes to it.
+// spelling of it decodes to what Qt's parser reads.
 TEST(FrameCodecTest, EveryTextTravelsAsQtWritesIt) {
     const QString request = R"({"items":[{"sourcePath":"/Library/A \"b\".vst3"}],"transactionID":"T"})";
     const std::vector<FrameEnvelope> envelopes{
         {0, "quarantine", {request}},
         {9007199254740992, "reply", {}},
         {7, "m", {"", "/a/b", "tab\there", "new\nline", "quote\" back\\slash", "~\x7f", "\x01\x1f"}},
-        {8, "m\u00e9thod", {"Caf\u00e9 \u2014 \U0001F3B5", QString(QChar(0xd800))}},
+        {8, "m\u00e9thod", {"Caf\u00e9 \u2014 \U0001F3B5", "\ufeffa\"\ufeff\ufffe\u2028"}},
+        {10, "m", {"x\ufeffy"}},
+        {11, "m", {"\\\ufeff"}},
+        {9, "m", {"\u00e9", QString(QChar(0xd800))}},
     };
     for (const FrameEnvelope& envelope : envelopes) {
         QJsonObject object;
@@ -80,9 +83,11 @@ TEST(FrameCodecTest, EveryTextTravelsAsQtWritesIt) {
         const QByteArray written = QJsonDocument(object).toJson(QJsonDocument::Compact);
         SCOPED_TRACE(written.constData());
         EXPECT_EQ(encodeFrameBody(envelope), written);
-        if (!envelope.arguments.contains(QString(QChar(0xd800)))) {
-            EXPECT_EQ(decodeFrameBody(written), envelope);
-        }
+        // Read back as Qt's parser reads it (which drops a byte order mark opening a text).
+        const QJsonObject read = QJsonDocument::fromJson(written).object();
+        const FrameEnvelope expected{envelope.id, read.value("method").toString(),
+                                     read.value("arguments").toVariant().toStringList()};
+        EXPECT_EQ(decodeFrameBody(written), expected);
     }
 
     const FrameEnvelope expected{12, "m", {"a/\"\\\b\f\n\r\t\u00e9", "x"}};
