@@ -167,8 +167,7 @@ void HelperServer::serveConnection(Connection& connection) {
                 qCDebug(helperListenerLog, "Closing a connection that made an unknown call");
                 return false;
             }
-            const auto replyBody = encodeFrameBody(*reply);
-            const bool written = replyBody && channel.writeFrame(*replyBody).has_value();
+            const bool written = channel.writeFrame(*reply).has_value();
             m_service.replySent();
             return written;
         }();

@@ -234,7 +234,7 @@ QByteArray HelperService::restoreFromTrash(const QByteArray& requestData) {
     return handleRequest<TrashRestoreKind>(requestData);
 }
 
-std::optional<FrameEnvelope> HelperService::handle(const FrameEnvelope& call, const ClientGone& clientGone) {
+std::optional<QByteArray> HelperService::handle(const FrameEnvelope& call, const ClientGone& clientGone) {
     if (call.arguments.size() != 1)
         return std::nullopt;
     FrameEnvelope reply{call.id, QString::fromLatin1(FrameMethod::reply), {}};
@@ -242,7 +242,9 @@ std::optional<FrameEnvelope> HelperService::handle(const FrameEnvelope& call, co
     if (call.method == QLatin1String(FrameMethod::handshake)) {
         const auto [name, build] = handshake(argument);
         reply.arguments = {name, build};
-        return reply;
+        if (auto body = encodeFrameBody(reply))
+            return std::move(*body);
+        return std::nullopt;
     }
     const QByteArray data = argument.toUtf8();
     QByteArray result;
@@ -263,10 +265,13 @@ std::optional<FrameEnvelope> HelperService::handle(const FrameEnvelope& call, co
         return std::nullopt;
     }
     reply.arguments = {QString::fromUtf8(result)};
+    if (auto body = encodeFrameBody(reply))
+        return std::move(*body);
     // A result that does not fit in a frame cannot travel; the fixed document always does.
-    if (!encodeFrameBody(reply))
-        reply.arguments = {QString::fromUtf8(fallback())};
-    return reply;
+    reply.arguments = {QString::fromUtf8(fallback())};
+    if (auto body = encodeFrameBody(reply))
+        return std::move(*body);
+    return std::nullopt;
 }
 
 } // namespace quorvane

@@ -51,11 +51,11 @@ public:
     // Whether the client that sent a request has closed its end of the connection.
     using ClientGone = std::function<bool()>;
 
-    // One call envelope → its reply. Nothing for a call the protocol does not know (unknown method,
-    // wrong number of arguments): the connection is then closed unanswered. A request whose client
-    // has gone by the time it holds the transaction lock moves nothing: an application launched
-    // since may have found the lock free and the bundles unmoved, and settled its journal so.
-    std::optional<FrameEnvelope> handle(const FrameEnvelope& call, const ClientGone& clientGone = {});
+    // One call envelope → the body of its reply frame, encoded once here. Nothing for a call the protocol
+    // does not know (unknown method, wrong number of arguments): the connection is then closed unanswered. A
+    // request whose client has gone by the time it holds the transaction lock moves nothing: an application
+    // launched since may have found the lock free and the bundles unmoved, and settled its journal so.
+    std::optional<QByteArray> handle(const FrameEnvelope& call, const ClientGone& clientGone = {});
 
     const HelperRequestPolicy& policy() const { return m_policy; }
 

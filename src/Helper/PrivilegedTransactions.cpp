@@ -3,13 +3,18 @@
 #include "Platform/HomeTrash.h"
 #include "Support/Paths.h"
 
+#include <QHash>
 #include <QSet>
 #include <QUuid>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quorvane {
 
@@ -93,6 +98,31 @@ private:
 bool entryGone(const DirectoryHandle& folder, const QString& name) {
     const auto status = folder.entryStatus(name);
     return !status && status.error().code == ENOENT;
+}
+
+// Whether the folder holds no entry at all, read once through its handle; false when it cannot be
+// read. A folder found empty has every name free without a look-up for each.
+bool holdsNothing(const DirectoryHandle& folder) {
+    const int fd = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    DIR* const listing = ::fdopendir(fd);
+    if (!listing) {
+        ::close(fd);
+        return false;
+    }
+    bool empty = true;
+    errno = 0;
+    while (const dirent* entry = ::readdir(listing)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            empty = false;
+            break;
+        }
+    }
+    if (errno != 0)
+        empty = false;
+    ::closedir(listing);
+    return empty;
 }
 
 // The very folder expected (and, when given, still of the expected owner).
@@ -367,19 +397,23 @@ Outcome runTransaction(TransactionKind kind, const QString& transactionID, const
     }
 
     if (kind == TransactionKind::quarantine) {
-        QSet<QString> created;
+        // Each operation folder, made if need be, and whether it is empty: in an empty one (the usual
+        // new folder) every destination name is free without looking each up.
+        QHash<QString, bool> emptyFolders;
         for (std::size_t index = 0; index < items.size(); ++index) {
             const QString folder = deletingLastPathComponent(items[index].destination);
-            if (!created.contains(folder)) {
+            auto known = emptyFolders.constFind(folder);
+            if (known == emptyFolders.cend()) {
                 if (auto made = makeDirectories(folder); !made)
                     return failed(kind, made.error(), {});
-                created.insert(folder);
                 folders.forgetFailure(folder);
+                const auto opened = folders.open(folder);
+                known = emptyFolders.insert(folder, opened && holdsNothing(**opened));
             }
             const auto destinationFolder = folders.open(folder);
             if (!destinationFolder)
                 return failed(kind, Failure{Case::invalidOperationDirectory, {}, {}}, {});
-            if (!entryGone(**destinationFolder, anchored[index].destinationName))
+            if (!*known && !entryGone(**destinationFolder, anchored[index].destinationName))
                 return failed(kind, Failure{Case::destinationExists, anchored[index].destinationName, {}},
                               {});
             anchored[index].destinationFolder = *destinationFolder;

@@ -51,19 +51,25 @@ void appendJsonString(QByteArray& out, const QString& text) {
     static constexpr char hex[] = "0123456789abcdef";
     out.append('"');
     const QByteArray utf8 = text.toUtf8();
-    for (const char byte : utf8) {
-        const auto code = static_cast<unsigned char>(byte);
+    // Runs that need no escape go in whole.
+    const char* run = utf8.constData();
+    const char* const end = run + utf8.size();
+    for (const char* position = run; position != end; ++position) {
+        const auto code = static_cast<unsigned char>(*position);
+        if (code != '"' && code != '\\' && code >= 0x20)
+            continue;
+        out.append(run, position - run);
+        run = position + 1;
         if (code == '"' || code == '\\') {
             out.append('\\');
-            out.append(byte);
-        } else if (code < 0x20) {
+            out.append(char(code));
+        } else {
             out.append("\\u00");
             out.append(hex[code >> 4]);
             out.append(hex[code & 0xF]);
-        } else {
-            out.append(byte);
         }
     }
+    out.append(run, end - run);
     out.append('"');
 }
 

@@ -7,11 +7,193 @@
 #include <QJsonObject>
 #include <QtEndian>
 
+#include <cstring>
+#include <string_view>
+
 namespace quorvane {
 
 namespace {
 
 constexpr qint64 maxEnvelopeID = qint64(1) << 53;
+
+// As Qt's compact writer puts it: UTF-8, with only the quote and the backslash escaped. Text with a
+// control character or a lone surrogate, which Qt escapes otherwise, is left to Qt.
+bool appendPlainString(QByteArray& out, QStringView text) {
+    if (!text.isValidUtf16())
+        return false;
+    const QByteArray utf8 = text.toUtf8();
+    out.append('"');
+    const char* run = utf8.constData();
+    const char* const end = run + utf8.size();
+    for (const char* position = run; position != end; ++position) {
+        const auto byte = static_cast<unsigned char>(*position);
+        if (byte < 0x20)
+            return false;
+        if (byte == '"' || byte == '\\') {
+            out.append(run, position - run);
+            out.append('\\');
+            run = position;
+        }
+    }
+    out.append(run, end - run);
+    out.append('"');
+    return true;
+}
+
+// The bytes Qt's compact writer gives for the envelope, written without building a document first
+// (a request or result runs to tens of kilobytes); nothing for an envelope with a text Qt escapes
+// otherwise, which then goes through Qt.
+std::optional<QByteArray> encodePlainEnvelope(const FrameEnvelope& envelope) {
+    if (envelope.id < 0 || envelope.id > maxEnvelopeID)
+        return std::nullopt;
+    qsizetype size = 48 + envelope.method.size();
+    for (const QString& argument : envelope.arguments)
+        size += argument.size() + argument.size() / 4 + 3;
+    QByteArray out;
+    out.reserve(size);
+    out.append(R"({"arguments":[)");
+    for (qsizetype index = 0; index < envelope.arguments.size(); ++index) {
+        if (index > 0)
+            out.append(',');
+        if (!appendPlainString(out, envelope.arguments[index]))
+            return std::nullopt;
+    }
+    out.append(R"(],"id":)");
+    out.append(QByteArray::number(envelope.id));
+    out.append(R"(,"method":)");
+    if (!appendPlainString(out, envelope.method))
+        return std::nullopt;
+    out.append('}');
+    return out;
+}
+
+// Reads a body in exactly the form encodePlainEnvelope writes, in one pass and without parsing the
+// request or result inside it as JSON a first time; nothing for a body in any other form (spacing,
+// key order, \u escapes, invalid UTF-8…), which the JSON parser then judges.
+class PlainEnvelopeReader {
+public:
+    explicit PlainEnvelopeReader(const QByteArray& body)
+        : m_position(body.constData()), m_end(body.constData() + body.size()) {}
+
+    std::optional<FrameEnvelope> read() {
+        FrameEnvelope envelope;
+        if (!take(R"({"arguments":[)"))
+            return std::nullopt;
+        if (!take("]")) {
+            do {
+                QString argument;
+                if (!readString(argument))
+                    return std::nullopt;
+                envelope.arguments.append(std::move(argument));
+            } while (take(","));
+            if (!take("]"))
+                return std::nullopt;
+        }
+        if (!take(R"(,"id":)") || !readID(envelope.id) || !take(R"(,"method":)") ||
+            !readString(envelope.method) || !take("}") || m_position != m_end)
+            return std::nullopt;
+        return envelope;
+    }
+
+private:
+    bool take(std::string_view literal) {
+        if (std::size_t(m_end - m_position) < literal.size() ||
+            std::memcmp(m_position, literal.data(), literal.size()) != 0)
+            return false;
+        m_position += literal.size();
+        return true;
+    }
+
+    bool readID(qint64& id) {
+        const char* start = m_position;
+        qint64 value = 0;
+        while (m_position != m_end && *m_position >= '0' && *m_position <= '9' && m_position - start < 16)
+            value = value * 10 + (*m_position++ - '0');
+        const qsizetype digits = m_position - start;
+        if (digits == 0 || (digits > 1 && *start == '0') || value > maxEnvelopeID ||
+            (m_position != m_end && *m_position >= '0' && *m_position <= '9'))
+            return false;
+        id = value;
+        return true;
+    }
+
+    bool readString(QString& text) {
+        if (!take("\""))
+            return false;
+        text.clear();
+        const char* run = m_position;
+        bool wide = false;
+        // A run holds no escape, and no UTF-8 sequence spans a quote or a backslash. Qt's parser
+        // accepts exactly the valid UTF-8 and reads it as fromUtf8 does.
+        const auto flush = [&] {
+            const qsizetype length = m_position - run;
+            if (!wide) {
+                text.append(QLatin1StringView(run, length));
+                return true;
+            }
+            // fromUtf8 drops a byte order mark opening the run; left to the parser to judge.
+            if (!QUtf8StringView(run, length).isValidUtf8() ||
+                (length >= 3 && std::memcmp(run, "\xef\xbb\xbf", 3) == 0))
+                return false;
+            text.append(QString::fromUtf8(run, length));
+            wide = false;
+            return true;
+        };
+        while (m_position != m_end) {
+            const auto byte = static_cast<unsigned char>(*m_position);
+            if (byte == '"') {
+                if (!flush())
+                    return false;
+                ++m_position;
+                return true;
+            }
+            if (byte < 0x20)
+                return false;
+            if (byte != '\\') {
+                wide |= byte >= 0x80;
+                ++m_position;
+                continue;
+            }
+            if (!flush())
+                return false;
+            if (++m_position == m_end)
+                return false;
+            switch (*m_position) {
+            case '"':
+                text.append(u'"');
+                break;
+            case '\\':
+                text.append(u'\\');
+                break;
+            case '/':
+                text.append(u'/');
+                break;
+            case 'b':
+                text.append(u'\b');
+                break;
+            case 'f':
+                text.append(u'\f');
+                break;
+            case 'n':
+                text.append(u'\n');
+                break;
+            case 'r':
+                text.append(u'\r');
+                break;
+            case 't':
+                text.append(u'\t');
+                break;
+            default:
+                return false;
+            }
+            run = ++m_position;
+        }
+        return false;
+    }
+
+    const char* m_position;
+    const char* m_end;
+};
 
 } // namespace
 
@@ -26,6 +208,11 @@ QString description(FrameError error) {
 }
 
 std::expected<QByteArray, FrameError> encodeFrameBody(const FrameEnvelope& envelope) {
+    if (auto plain = encodePlainEnvelope(envelope)) {
+        if (plain->size() > qsizetype(maxFrameBodySize))
+            return std::unexpected(FrameError::tooLarge);
+        return std::move(*plain);
+    }
     QJsonObject object;
     object.insert(QStringLiteral("id"), envelope.id);
     object.insert(QStringLiteral("method"), envelope.method);
@@ -56,6 +243,8 @@ std::expected<std::uint32_t, FrameError> decodeFrameHeader(const char header[fra
 std::expected<FrameEnvelope, FrameError> decodeFrameBody(const QByteArray& body) {
     if (body.size() > qsizetype(maxFrameBodySize))
         return std::unexpected(FrameError::tooLarge);
+    if (auto plain = PlainEnvelopeReader(body).read())
+        return std::move(*plain);
     const auto parsed = parseJsonObject(body);
     if (!parsed)
         return std::unexpected(FrameError::malformed);

@@ -5,7 +5,10 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quorvane {
 
@@ -87,6 +90,13 @@ bool isUsableName(const QString& name) {
 
 } // namespace
 
+PathLookups::~PathLookups() {
+    for (const int fd : std::as_const(m_openFolders)) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+}
+
 std::optional<struct stat> PathLookups::linkStatus(const QString& path) {
     if (const auto found = m_statuses.constFind(path); found != m_statuses.cend())
         return *found;
@@ -94,9 +104,31 @@ std::optional<struct stat> PathLookups::linkStatus(const QString& path) {
     const auto folderStatus = m_statuses.constFind(folder);
     const std::optional<struct stat> status =
         folder != path && folderStatus != m_statuses.cend() && !*folderStatus ? std::nullopt
-                                                                              : freshLinkStatus(path);
+                                                                              : freshStatus(path, folder);
     m_statuses.insert(path, status);
     return status;
+}
+
+// The lstat of "folder/name" as one look-up in the folder opened once, rather than a walk of the
+// whole path for each of the folder's entries. Any other form of path, or a folder that does not
+// open, gets the lstat itself.
+std::optional<struct stat> PathLookups::freshStatus(const QString& path, const QString& folder) {
+    const qsizetype nameStart = folder == QLatin1String("/") ? 1 : folder.size() + 1;
+    const QStringView name = QStringView(path).mid(std::min(nameStart, path.size()));
+    if (path.contains(QChar(u'\0')) || folder.isEmpty() || path.size() <= nameStart ||
+        !path.startsWith(folder) || path.at(nameStart - 1) != QLatin1Char('/') || name.contains(u'/') ||
+        name == QLatin1String(".") || name == QLatin1String(".."))
+        return freshLinkStatus(path);
+    auto open = m_openFolders.constFind(folder);
+    if (open == m_openFolders.cend())
+        open = m_openFolders.insert(
+            folder, ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (*open < 0)
+        return freshLinkStatus(path);
+    struct stat info {};
+    if (::fstatat(*open, QFile::encodeName(name.toString()).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    return info;
 }
 
 SymlinkResolution PathLookups::resolvedFolder(const QString& folder) {

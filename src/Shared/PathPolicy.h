@@ -20,6 +20,11 @@ namespace quorvane {
 // moves start: the moves act on folder handles and look at every entry again through them.
 class PathLookups {
 public:
+    PathLookups() = default;
+    PathLookups(const PathLookups&) = delete;
+    PathLookups& operator=(const PathLookups&) = delete;
+    ~PathLookups();
+
     // lstat of `path`, not following a link in its last component; nothing when it fails. A path
     // whose folder was found missing is missing too.
     std::optional<struct stat> linkStatus(const QString& path);
@@ -27,8 +32,13 @@ public:
     SymlinkResolution resolvedFolder(const QString& folder);
 
 private:
+    std::optional<struct stat> freshStatus(const QString& path, const QString& folder);
+
     QHash<QString, std::optional<struct stat>> m_statuses;
     QHash<QString, SymlinkResolution> m_folders;
+    // The folders whose entries were looked up, each opened once as an lstat within it reaches it
+    // (links on the way followed); -1 where that failed.
+    QHash<QString, int> m_openFolders;
 };
 
 // The fixed set of places between which plug-in bundles may be moved, and the checks that a path is

@@ -2,6 +2,9 @@
 #include "Shared/PrivilegedRequests.h"
 #include "Support/JsonReader.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -57,6 +60,55 @@ TEST(FrameCodecTest, AKeyGivenTwiceAnywhereIsRefused) {
     EXPECT_EQ(decodePrivilegedRestoreRequest(repeated).error().description(), refusal);
     EXPECT_EQ(decodePrivilegedTrashRequest(repeated).error().description(), refusal);
     EXPECT_EQ(decodePrivilegedTrashRestoreRequest(repeated).error().description(), refusal);
+}
+
+// Whatever text an envelope carries, its body is the bytes Qt's compact writer gives, and every JSON
+// spelling of it decodes to what Qt's parser reads.
+TEST(FrameCodecTest, EveryTextTravelsAsQtWritesIt) {
+    const QString request = R"({"items":[{"sourcePath":"/Library/A \"b\".vst3"}],"transactionID":"T"})";
+    const std::vector<FrameEnvelope> envelopes{
+        {0, "quarantine", {request}},
+        {9007199254740992, "reply", {}},
+        {7, "m", {"", "/a/b", "tab\there", "new\nline", "quote\" back\\slash", "~\x7f", "\x01\x1f"}},
+        {8, "m\u00e9thod", {"Caf\u00e9 \u2014 \U0001F3B5", "\ufeffa\"\ufeff\ufffe\u2028"}},
+        {10, "m", {"x\ufeffy"}},
+        {11, "m", {"\\\ufeff"}},
+        {9, "m", {"\u00e9", QString(QChar(0xd800))}},
+    };
+    for (const FrameEnvelope& envelope : envelopes) {
+        QJsonObject object;
+        object.insert("id", envelope.id);
+        object.insert("method", envelope.method);
+        object.insert("arguments", QJsonArray::fromStringList(envelope.arguments));
+        const QByteArray written = QJsonDocument(object).toJson(QJsonDocument::Compact);
+        SCOPED_TRACE(written.constData());
+        EXPECT_EQ(encodeFrameBody(envelope), written);
+        // Read back as Qt's parser reads it (which drops a byte order mark opening a text).
+        const QJsonObject read = QJsonDocument::fromJson(written).object();
+        const FrameEnvelope expected{envelope.id, read.value("method").toString(),
+                                     read.value("arguments").toVariant().toStringList()};
+        EXPECT_EQ(decodeFrameBody(written), expected);
+    }
+
+    const FrameEnvelope expected{12, "m", {"a/\"\\\b\f\n\r\t\u00e9", "x"}};
+    for (const char* body : {
+             R"({"arguments":["a\/\"\\\b\f\n\r\t\u00e9","x"],"id":12,"method":"m"})",
+             R"({"arguments":["a/\"\\\b\f\n\r\t\u00e9","x"],"id":12,"method":"m"})",
+             "{\"arguments\":[\"a/\\\"\\\\\\b\\f\\n\\r\\t\xc3\xa9\",\"x\"],\"id\":12,\"method\":\"m\"}",
+             R"({"method":"m","id":12,"arguments":["a/\"\\\b\f\n\r\t\u00e9","x"]})",
+             R"( { "arguments" : [ "a/\"\\\b\f\n\r\t\u00e9" , "x" ] , "id" : 12.0 , "method" : "\u006d" } )",
+         })
+        EXPECT_EQ(decodeFrameBody(body), expected) << body;
+    for (const char* body : {
+             R"({"arguments":["x"],"id":012,"method":"m"})",
+             R"({"arguments":["x"],"id":90071992547409920,"method":"m"})",
+             R"({"arguments":["x\q"],"id":1,"method":"m"})",
+             R"({"arguments":["x],"id":1,"method":"m"})",
+             R"({"arguments":["x"],"id":1,"method":"m"}x)",
+             R"({"arguments":["x",],"id":1,"method":"m"})",
+             "{\"arguments\":[\"\xff\"],\"id\":1,\"method\":\"m\"}",
+         })
+        EXPECT_EQ(decodeFrameBody(body).error(), FrameError::malformed) << body;
 }
 
 TEST(FrameCodecTest, CapsTheBodyAtFourMebibytes) {

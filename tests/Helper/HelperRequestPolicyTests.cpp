@@ -3,7 +3,12 @@
 #include "HelperTestSupport.h"
 #include "Shared/PrivilegedResults.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonDocument>
+#include <QTemporaryDir>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +16,43 @@ namespace quorvane::testing {
 namespace {
 
 using E = HelperRequestPolicyError;
+
+// Looked up through a folder opened once, every path still shows what its own lstat shows: links on
+// the way followed, the last one not, and odd spellings, missing folders and files as folders alike.
+TEST(PathLookupsTest, EachPathShowsWhatItsOwnLstatShows) {
+    QTemporaryDir temporary;
+    const QString base = temporary.path();
+    QDir().mkpath(base + "/real/Bundle.vst3");
+    QFile(base + "/real/file").open(QIODevice::WriteOnly);
+    for (const auto& [target, link] :
+         std::vector<std::pair<QString, QString>>{{"real", "folder-link"},
+                                                  {"Bundle.vst3", "real/bundle-link"},
+                                                  {"missing", "real/dangling"},
+                                                  {"loop", "loop"}})
+        ASSERT_EQ(::symlink(QFile::encodeName(target).constData(),
+                            QFile::encodeName(base + "/" + link).constData()),
+                  0);
+    const QStringList names{"Bundle.vst3", "bundle-link", "dangling", "file",
+                            "absent",      ".",           "..",       "Bundle.vst3/"};
+    QStringList paths{
+        "/", "/tmp", base + "/loop/x", base + "/real/file/x", base + "/gone/x", base + "//real"};
+    for (const QString& folder :
+         {base + "/real", base + "/folder-link", base + "/real/", base + "/real/Bundle.vst3/.."})
+        for (const QString& name : names)
+            paths.append(folder + "/" + name);
+
+    PathLookups lookups;
+    for (const QString& path : paths) {
+        struct stat expected {};
+        const bool exists = ::lstat(QFile::encodeName(path).constData(), &expected) == 0;
+        const auto status = lookups.linkStatus(path);
+        EXPECT_EQ(status.has_value(), exists) << path.toStdString();
+        if (status && exists) {
+            EXPECT_EQ(status->st_ino, expected.st_ino) << path.toStdString();
+            EXPECT_EQ(status->st_mode, expected.st_mode) << path.toStdString();
+        }
+    }
+}
 
 TEST(HelperRequestPolicyErrorTest, EveryCaseHasItsSentence) {
     const std::vector<std::pair<E, QString>> expected{
@@ -167,7 +209,11 @@ TEST_F(RefusalTest, EveryRefusalAnswersItsSentenceAndMovesNothing) {
     const auto before = tree.audit();
 
     const auto call = [](HS& target, const char* method, const QByteArray& data) {
-        const auto reply = target.handle(FrameEnvelope{7, method, {QString::fromUtf8(data)}});
+        const auto body = target.handle(FrameEnvelope{7, method, {QString::fromUtf8(data)}});
+        EXPECT_TRUE(body.has_value());
+        if (!body)
+            return QByteArray();
+        const auto reply = decodeFrameBody(*body);
         EXPECT_TRUE(reply.has_value());
         return reply ? reply->arguments.value(0).toUtf8() : QByteArray();
     };
