@@ -3,6 +3,7 @@
 #include "Discovery/PluginOrders.h"
 #include "Discovery/PluginScanner.h"
 #include "Model/Identity.h"
+#include "Planning/FileSystemProbe.h"
 #include "Store/StoreOrders.h"
 #include "Store/StoreTexts.h"
 #include "Support/FreedOffThread.h"
@@ -129,6 +130,18 @@ std::vector<Plugin> mergeScanned(const std::vector<Plugin>& stored, std::vector<
             continue;
         carriers.emplace_back(&product, productProtectionKey(product));
         firstByKey.try_emplace(carriers.back().second);
+    }
+    // A bundle a transaction moved and whose record has left the inventory since (a Trash move after
+    // a quarantine) may still be in the walk: it is dropped unless a bundle is at its path again.
+    if (!transactionPaths.empty()) {
+        for (const Plugin& product : result) {
+            product.forEachBundleRecord([&](const PluginBundleRecord& record) {
+                QString key = pathKey(record.path);
+                if (transactionPaths.contains(key) && !movedPaths.contains(key) &&
+                    !SystemFileSystemProbe().fileExists(record.path))
+                    movedPaths.insert(std::move(key));
+            });
+        }
     }
     if (!movedPaths.empty())
         dropScannedRecordsAt(result, movedPaths);
