@@ -186,6 +186,11 @@ public:
         relaunch(enabled(FaultKind::appKill));
         if (auto failure = check())
             return failure;
+        if (store->canSettlePendingJournal()) {
+            settleJournal();
+            if (auto failure = check())
+                return failure;
+        }
         shutDown();
         return std::nullopt;
     }
@@ -495,6 +500,8 @@ private:
             {4, [&] { cleanupRun(); }},     {8, [&] { startScan(); }},
             {8, [&] { advanceScan(); }},    {m_queue.empty() ? 0 : 20, [&] { answerHelper(); }},
         };
+        if (store->canSettlePendingJournal())
+            steps.push_back({6, [&] { settleJournal(); }});
         if (enabled(FaultKind::writerSlow))
             steps.push_back({6, [&] { writerStep(); }});
         if (enabled(FaultKind::writerFailure))
@@ -633,6 +640,12 @@ private:
                                                         finish)))
                 finish(false);
         });
+    }
+    // The user settles a journal the launch left, as the window offers.
+    void settleJournal() {
+        note(QStringLiteral("settle the journal"));
+        store->settlePendingJournal();
+        drainEvents();
     }
     void startScan() {
         if (store->isScanning())
@@ -857,8 +870,9 @@ private:
                         .arg(moved));
         }
 
-        if (m_afterLaunch && !pendingTransactions.isEmpty())
-            problems.append(QStringLiteral("a relaunch left a journal: %1 (%2)")
+        // A journal the launch could not resolve blocks file actions until the window settles it.
+        if (m_afterLaunch && !pendingTransactions.isEmpty() && !store->canSettlePendingJournal())
+            problems.append(QStringLiteral("a relaunch left a journal the window cannot settle: %1 (%2)")
                                 .arg(QStringList(pendingTransactions.values()).join(u','),
                                      store->lastOperationError().value_or(QString())));
         QSet<QString> awaited;
