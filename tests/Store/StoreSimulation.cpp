@@ -853,8 +853,9 @@ private:
 
         QHash<QString, int> lines;
         QHash<QString, QStringList> named;
+        // Lines of moves only: settling a journal also names, under its id, a bundle found nowhere.
         for (const HistoryItem& item : store->history())
-            if (item.transactionID) {
+            if (item.transactionID && isProductTransaction(item.kind)) {
                 ++lines[*item.transactionID];
                 named[*item.transactionID].append(item.plugin + u' ' + item.format.value_or(QString()));
             }
