@@ -823,11 +823,15 @@ private:
                     inFlight << from << to;
 
         QHash<QString, int> known;
+        // A bundle found at a quarantined record's original place is shown only as that record.
+        QSet<QString> shadowed;
         for (const Plugin& plugin : store->plugins())
             for (const PluginBundleRecord& record : plugin.bundleRecords()) {
                 const QString place =
                     record.isQuarantined() ? record.quarantinePath.value_or(QString()) : record.path;
                 ++known[place];
+                if (record.isQuarantined())
+                    shadowed << record.originalPath.value_or(record.path);
                 if (record.isActive() && !onDisk(place) && !inFlight.contains(place) &&
                     !m_outsideChanges.contains(place))
                     problems.append(QStringLiteral("active record of %1 names %2, where no bundle is")
@@ -847,7 +851,7 @@ private:
             if (count > 1)
                 problems.append(QStringLiteral("%1 is known %2 times").arg(path).arg(count));
             else if (count == 0 && !inFlight.contains(path) && !m_outsideChanges.contains(path) &&
-                     !recovered.contains(path))
+                     !recovered.contains(path) && !shadowed.contains(path))
                 problems.append(QStringLiteral("%1 is on disk but unknown to the state").arg(path));
         }
 
