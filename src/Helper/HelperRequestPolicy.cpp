@@ -26,20 +26,22 @@ bool validItemCount(std::size_t count) {
            count <= std::size_t(maximumTransactionItemCount);
 }
 
-std::optional<struct stat> linkStatus(const QString& path) {
+std::optional<struct stat> linkStatus(const QString& path, PathLookups* lookups = nullptr) {
+    if (lookups)
+        return lookups->linkStatus(path);
     struct stat status {};
     if (path.contains(QChar(0)) || ::lstat(path.toUtf8().constData(), &status) != 0)
         return std::nullopt;
     return status;
 }
 
-bool isLink(const QString& path) {
-    const auto status = linkStatus(path);
+bool isLink(const QString& path, PathLookups* lookups) {
+    const auto status = linkStatus(path, lookups);
     return status && S_ISLNK(status->st_mode);
 }
 
-bool isRealDirectory(const QString& path) {
-    const auto status = linkStatus(path);
+bool isRealDirectory(const QString& path, PathLookups* lookups) {
+    const auto status = linkStatus(path, lookups);
     return status && S_ISDIR(status->st_mode);
 }
 
@@ -146,16 +148,18 @@ HelperRequestPolicy::HelperRequestPolicy(PathPolicy pathPolicy, const ConsoleUse
       m_ledger(m_pathPolicy.quarantineRoot()) {}
 
 PolicyResult<ValidatedPrivilegedQuarantineItem>
-HelperRequestPolicy::validateQuarantineRequest(const PrivilegedQuarantineRequest& request) const {
+HelperRequestPolicy::validateQuarantineRequest(const PrivilegedQuarantineRequest& request,
+                                               PathLookups* lookups) const {
     using E = HelperRequestPolicyError;
     return validatePairs<ValidatedPrivilegedQuarantineItem>(
         request, {E::invalidTransactionIdentifier, E::invalidItemCount, E::duplicateOrConflictingPath},
-        [this](const PrivilegedQuarantineItem& item) -> std::expected<ValidatedPrivilegedQuarantineItem, E> {
-            const auto source = m_pathPolicy.verifiedSystemPluginURL(item.sourcePath);
+        [this, lookups](
+            const PrivilegedQuarantineItem& item) -> std::expected<ValidatedPrivilegedQuarantineItem, E> {
+            const auto source = m_pathPolicy.verifiedSystemPluginURL(item.sourcePath, lookups);
             if (!source)
                 return std::unexpected(E::invalidSource);
             const auto destination = m_pathPolicy.verifiedQuarantineItemURL(
-                item.destinationPath, lastPathComponent(*source), item.operationID);
+                item.destinationPath, lastPathComponent(*source), item.operationID, lookups);
             if (!destination)
                 return std::unexpected(E::invalidDestination);
             return ValidatedPrivilegedQuarantineItem{*source, *destination};
@@ -163,18 +167,20 @@ HelperRequestPolicy::validateQuarantineRequest(const PrivilegedQuarantineRequest
 }
 
 PolicyResult<ValidatedPrivilegedRestoreItem>
-HelperRequestPolicy::validateRestoreRequest(const PrivilegedRestoreRequest& request) const {
+HelperRequestPolicy::validateRestoreRequest(const PrivilegedRestoreRequest& request,
+                                            PathLookups* lookups) const {
     using E = HelperRequestPolicyError;
     return validatePairs<ValidatedPrivilegedRestoreItem>(
         request,
         {E::invalidRestoreTransactionIdentifier, E::invalidRestoreItemCount,
          E::duplicateOrConflictingRestorePath},
-        [this](const PrivilegedRestoreItem& item) -> std::expected<ValidatedPrivilegedRestoreItem, E> {
-            const auto destination = m_pathPolicy.verifiedSystemPluginURL(item.destinationPath);
+        [this,
+         lookups](const PrivilegedRestoreItem& item) -> std::expected<ValidatedPrivilegedRestoreItem, E> {
+            const auto destination = m_pathPolicy.verifiedSystemPluginURL(item.destinationPath, lookups);
             if (!destination)
                 return std::unexpected(E::invalidRestoreDestination);
             const auto source = m_pathPolicy.verifiedQuarantineItemURL(
-                item.sourcePath, lastPathComponent(*destination), item.operationID);
+                item.sourcePath, lastPathComponent(*destination), item.operationID, lookups);
             if (!source)
                 return std::unexpected(E::invalidRestoreSource);
             return ValidatedPrivilegedRestoreItem{*source, *destination};
@@ -182,32 +188,32 @@ HelperRequestPolicy::validateRestoreRequest(const PrivilegedRestoreRequest& requ
 }
 
 PolicyResult<ValidatedPrivilegedTrashItem>
-HelperRequestPolicy::validateTrashRequest(const PrivilegedTrashRequest& request) const {
+HelperRequestPolicy::validateTrashRequest(const PrivilegedTrashRequest& request, PathLookups* lookups) const {
     const auto trash = consoleUserTrash();
     if (!trash)
         return std::unexpected(HelperRequestPolicyError::consoleUserTrashUnavailable);
     PrivilegedTrashRequest onDisk = request;
     for (PrivilegedTrashItem& item : onDisk.items)
         item.destinationPath = trash->onRealHome(item.destinationPath);
-    return validateTrashItems(onDisk, trash->folder);
+    return validateTrashItems(onDisk, trash->folder, lookups);
 }
 
 PolicyResult<ValidatedPrivilegedTrashItem>
-HelperRequestPolicy::validateTrashItems(const PrivilegedTrashRequest& request,
-                                        const QString& trashFolder) const {
+HelperRequestPolicy::validateTrashItems(const PrivilegedTrashRequest& request, const QString& trashFolder,
+                                        PathLookups* lookups) const {
     using E = HelperRequestPolicyError;
     return validatePairs<ValidatedPrivilegedTrashItem>(
         request,
         {E::invalidTrashTransactionIdentifier, E::invalidTrashItemCount, E::duplicateOrConflictingTrashPath},
-        [this,
-         &trashFolder](const PrivilegedTrashItem& item) -> std::expected<ValidatedPrivilegedTrashItem, E> {
+        [this, &trashFolder,
+         lookups](const PrivilegedTrashItem& item) -> std::expected<ValidatedPrivilegedTrashItem, E> {
             const QString name = lastPathComponent(item.sourcePath);
             const auto source =
-                m_pathPolicy.verifiedQuarantineItemURL(item.sourcePath, name, item.operationID);
+                m_pathPolicy.verifiedQuarantineItemURL(item.sourcePath, name, item.operationID, lookups);
             if (!source)
                 return std::unexpected(E::invalidTrashSource);
             const auto destination = PathPolicy::verifiedTrashDestinationURL(
-                item.destinationPath, trashFolder, pathExtension(*source));
+                item.destinationPath, trashFolder, pathExtension(*source), lookups);
             if (!destination)
                 return std::unexpected(E::invalidTrashDestination);
             return ValidatedPrivilegedTrashItem{*source, *destination};
@@ -215,19 +221,21 @@ HelperRequestPolicy::validateTrashItems(const PrivilegedTrashRequest& request,
 }
 
 PolicyResult<ValidatedPrivilegedTrashRestoreItem>
-HelperRequestPolicy::validateTrashRestoreRequest(const PrivilegedTrashRestoreRequest& request) const {
+HelperRequestPolicy::validateTrashRestoreRequest(const PrivilegedTrashRestoreRequest& request,
+                                                 PathLookups* lookups) const {
     const auto trash = consoleUserTrash();
     if (!trash)
         return std::unexpected(HelperRequestPolicyError::consoleUserTrashUnavailable);
     PrivilegedTrashRestoreRequest onDisk = request;
     for (PrivilegedTrashRestoreItem& item : onDisk.items)
         item.sourcePath = trash->onRealHome(item.sourcePath);
-    auto items = validateTrashRestoreItems(onDisk, trash->folder, m_pathPolicy.approvedSystemPluginRoots());
+    auto items =
+        validateTrashRestoreItems(onDisk, trash->folder, m_pathPolicy.approvedSystemPluginRoots(), lookups);
     if (!items)
         return items;
     const auto records = m_ledger.records();
     for (const ValidatedPrivilegedTrashRestoreItem& item : *items) {
-        const auto status = linkStatus(item.source);
+        const auto status = linkStatus(item.source, lookups);
         const TrashLedgerRecord* record = records ? TrashLedger::find(*records, item.source) : nullptr;
         if (!record || !status || !S_ISDIR(status->st_mode) || identityOf(*status) != record->identity ||
             status->st_uid != record->owner)
@@ -238,8 +246,8 @@ HelperRequestPolicy::validateTrashRestoreRequest(const PrivilegedTrashRestoreReq
 
 PolicyResult<ValidatedPrivilegedTrashRestoreItem>
 HelperRequestPolicy::validateTrashRestoreItems(const PrivilegedTrashRestoreRequest& request,
-                                               const QString& trashFolder,
-                                               const QStringList& approvedRoots) const {
+                                               const QString& trashFolder, const QStringList& approvedRoots,
+                                               PathLookups* lookups) const {
     using E = HelperRequestPolicyError;
     QSet<QString> recordsSeen;
     return validatePairs<ValidatedPrivilegedTrashRestoreItem>(
@@ -261,7 +269,7 @@ HelperRequestPolicy::validateTrashRestoreItems(const PrivilegedTrashRestoreReque
                 return std::unexpected(E::trashRestoreFilenameMismatch);
 
             const auto source =
-                PathPolicy::verifiedTrashSourceURL(item.sourcePath, trashFolder, expectedExtension);
+                PathPolicy::verifiedTrashSourceURL(item.sourcePath, trashFolder, expectedExtension, lookups);
             if (!source)
                 return std::unexpected(E::invalidTrashRestoreSource);
 
@@ -272,7 +280,8 @@ HelperRequestPolicy::validateTrashRestoreItems(const PrivilegedTrashRestoreReque
             const QString destination = standardizedPath(item.destinationPath);
             if (lastPathComponent(destination) != item.originalBundleFilename ||
                 pathExtension(destination).toLower() != expectedExtension.toLower() ||
-                !verifiedOriginalLocationURL(destination, approvedRoots) || isLink(destination))
+                !verifiedOriginalLocationURL(destination, approvedRoots, lookups) ||
+                isLink(destination, lookups))
                 return std::unexpected(E::invalidTrashRestoreDestination);
 
             return ValidatedPrivilegedTrashRestoreItem{*source, destination, item.recoveryRecordID};
@@ -315,7 +324,8 @@ std::optional<QString> HelperRequestPolicy::consoleUserTrashURL() const {
 }
 
 bool HelperRequestPolicy::verifiedOriginalLocationURL(const QString& destination,
-                                                      const QStringList& approvedRoots) {
+                                                      const QStringList& approvedRoots,
+                                                      PathLookups* lookups) {
     const QString target = standardizedPath(destination);
     QString root;
     for (const QString& candidate : approvedRoots) {
@@ -331,7 +341,7 @@ bool HelperRequestPolicy::verifiedOriginalLocationURL(const QString& destination
     if (folder.size() < root.size())
         return false;
     for (;;) {
-        if (!isRealDirectory(folder))
+        if (!isRealDirectory(folder, lookups))
             return false;
         if (folder == root)
             return true;

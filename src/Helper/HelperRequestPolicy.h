@@ -77,19 +77,23 @@ public:
     // The record of what the helper moved into a Trash, beside the quarantine.
     const TrashLedger& ledger() const { return m_ledger; }
 
+    // With `lookups`, what the disk showed is kept for the rest of the request's handling.
     PolicyResult<ValidatedPrivilegedQuarantineItem>
-    validateQuarantineRequest(const PrivilegedQuarantineRequest& request) const;
+    validateQuarantineRequest(const PrivilegedQuarantineRequest& request,
+                              PathLookups* lookups = nullptr) const;
     PolicyResult<ValidatedPrivilegedRestoreItem>
-    validateRestoreRequest(const PrivilegedRestoreRequest& request) const;
-    PolicyResult<ValidatedPrivilegedTrashItem>
-    validateTrashRequest(const PrivilegedTrashRequest& request) const;
+    validateRestoreRequest(const PrivilegedRestoreRequest& request, PathLookups* lookups = nullptr) const;
+    PolicyResult<ValidatedPrivilegedTrashItem> validateTrashRequest(const PrivilegedTrashRequest& request,
+                                                                    PathLookups* lookups = nullptr) const;
     PolicyResult<ValidatedPrivilegedTrashItem> validateTrashItems(const PrivilegedTrashRequest& request,
-                                                                  const QString& trashFolder) const;
+                                                                  const QString& trashFolder,
+                                                                  PathLookups* lookups = nullptr) const;
     PolicyResult<ValidatedPrivilegedTrashRestoreItem>
-    validateTrashRestoreRequest(const PrivilegedTrashRestoreRequest& request) const;
+    validateTrashRestoreRequest(const PrivilegedTrashRestoreRequest& request,
+                                PathLookups* lookups = nullptr) const;
     PolicyResult<ValidatedPrivilegedTrashRestoreItem>
     validateTrashRestoreItems(const PrivilegedTrashRestoreRequest& request, const QString& trashFolder,
-                              const QStringList& approvedRoots) const;
+                              const QStringList& approvedRoots, PathLookups* lookups = nullptr) const;
 
     // The console user's Trash: nothing when nobody or root is at the console, when the home cannot
     // be resolved, or when the Trash folder is missing, not a folder, not the user's own, or reached
@@ -100,7 +104,8 @@ public:
 
     // Every folder from the destination's parent up to and including its approved root exists as a
     // real directory, with no link in the chain.
-    static bool verifiedOriginalLocationURL(const QString& destination, const QStringList& approvedRoots);
+    static bool verifiedOriginalLocationURL(const QString& destination, const QStringList& approvedRoots,
+                                            PathLookups* lookups = nullptr);
 
 private:
     PathPolicy m_pathPolicy;

@@ -25,14 +25,14 @@ struct QuarantineKind {
     static constexpr const char* finished =
         "Finished privileged quarantine; success: %s, rollback complete: %s";
     static auto decode(const QByteArray& data) { return decodePrivilegedQuarantineRequest(data); }
-    static auto validate(const HelperRequestPolicy& policy, const Request& request) {
-        return policy.validateQuarantineRequest(request);
+    static auto validate(const HelperRequestPolicy& policy, const Request& request, PathLookups& lookups) {
+        return policy.validateQuarantineRequest(request, &lookups);
     }
     template <class Items>
     static Result perform(const QString& id, const Items& items, const TrashLedger& ledger,
-                          MoveOperation* move, const TransactionRecord& record) {
+                          MoveOperation* move, const TransactionRecord& record, PathLookups& lookups) {
         (void)ledger;
-        return performQuarantineTransaction(id, items, move, &record);
+        return performQuarantineTransaction(id, items, move, &record, &lookups);
     }
     static QByteArray fallback() { return quarantineFallbackReply(); }
 };
@@ -44,14 +44,14 @@ struct RestoreKind {
     static constexpr const char* starting = "Starting privileged restore %s with %lld bundles";
     static constexpr const char* finished = "Finished privileged restore; success: %s, rollback complete: %s";
     static auto decode(const QByteArray& data) { return decodePrivilegedRestoreRequest(data); }
-    static auto validate(const HelperRequestPolicy& policy, const Request& request) {
-        return policy.validateRestoreRequest(request);
+    static auto validate(const HelperRequestPolicy& policy, const Request& request, PathLookups& lookups) {
+        return policy.validateRestoreRequest(request, &lookups);
     }
     template <class Items>
     static Result perform(const QString& id, const Items& items, const TrashLedger& ledger,
-                          MoveOperation* move, const TransactionRecord& record) {
+                          MoveOperation* move, const TransactionRecord& record, PathLookups& lookups) {
         (void)ledger;
-        return performRestoreTransaction(id, items, move, &record);
+        return performRestoreTransaction(id, items, move, &record, &lookups);
     }
     static QByteArray fallback() { return restoreFallbackReply(); }
 };
@@ -64,13 +64,13 @@ struct TrashKind {
     static constexpr const char* finished =
         "Finished privileged Trash move; success: %s, rollback complete: %s";
     static auto decode(const QByteArray& data) { return decodePrivilegedTrashRequest(data); }
-    static auto validate(const HelperRequestPolicy& policy, const Request& request) {
-        return policy.validateTrashRequest(request);
+    static auto validate(const HelperRequestPolicy& policy, const Request& request, PathLookups& lookups) {
+        return policy.validateTrashRequest(request, &lookups);
     }
     template <class Items>
     static Result perform(const QString& id, const Items& items, const TrashLedger& ledger,
-                          MoveOperation* move, const TransactionRecord& record) {
-        return performTrashTransaction(id, items, ledger, move, &record);
+                          MoveOperation* move, const TransactionRecord& record, PathLookups& lookups) {
+        return performTrashTransaction(id, items, ledger, move, &record, &lookups);
     }
     static QByteArray fallback() { return trashFallbackReply(); }
     // The Trash paths as the application named them. Validation put them on the home's real path,
@@ -92,13 +92,13 @@ struct TrashRestoreKind {
     static constexpr const char* finished =
         "Finished privileged Trash recovery; success: %s, rollback complete: %s";
     static auto decode(const QByteArray& data) { return decodePrivilegedTrashRestoreRequest(data); }
-    static auto validate(const HelperRequestPolicy& policy, const Request& request) {
-        return policy.validateTrashRestoreRequest(request);
+    static auto validate(const HelperRequestPolicy& policy, const Request& request, PathLookups& lookups) {
+        return policy.validateTrashRestoreRequest(request, &lookups);
     }
     template <class Items>
     static Result perform(const QString& id, const Items& items, const TrashLedger& ledger,
-                          MoveOperation* move, const TransactionRecord& record) {
-        return performTrashRestoreTransaction(id, items, ledger, move, &record);
+                          MoveOperation* move, const TransactionRecord& record, PathLookups& lookups) {
+        return performTrashRestoreTransaction(id, items, ledger, move, &record, &lookups);
     }
     static QByteArray fallback() { return trashRestoreFallbackReply(); }
 };
@@ -125,6 +125,7 @@ std::optional<TransactionRecoveryReport> HelperService::recoverInterruptedTransa
         }
         lockFile = std::move(*acquired);
     }
+    ++m_transactionsRun;
     return quorvane::recoverInterruptedTransaction(m_record, m_policy.ledger(),
                                                    m_policy.pathPolicy().quarantineRoot());
 }
@@ -133,6 +134,14 @@ void HelperService::replySent() {
     if (!m_recordCommitted.exchange(false))
         return;
     std::unique_lock serialised(m_transactionMutex);
+    // The record is only ever written under this lock, so when no transaction has run since the
+    // commit, the record on disk is still that committed one and need not be read to be known.
+    const bool untouched = m_committedAfterRun == m_transactionsRun;
+    m_committedAfterRun.reset();
+    if (untouched) {
+        (void)m_record.remove();
+        return;
+    }
     // A later transaction may have written its own record meanwhile; only a committed one is over.
     if (const auto recorded = m_record.read(); recorded && *recorded && (*recorded)->committed)
         (void)m_record.remove();
@@ -167,6 +176,9 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData, const Cli
             else
                 lockFailure = acquired.error().description();
         }
+        // What validation finds on disk serves the preflight too: the lock keeps every other
+        // transaction out in between.
+        PathLookups lookups;
         // Without the lock the application's probe would see no transaction running and could settle
         // its journal while bundles move, so nothing moves.
         if (lockFailure) {
@@ -178,7 +190,7 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData, const Cli
             const QString message = QStringLiteral("The client left before its request could start.");
             qCCritical(helperServiceLog, Kind::rejected, qUtf8Printable(message));
             result = failureWithNothingMoved<Result>(request->transactionID, message);
-        } else if (const auto items = Kind::validate(m_policy, *request); !items) {
+        } else if (const auto items = Kind::validate(m_policy, *request, lookups); !items) {
             const QString message = description(items.error());
             qCCritical(helperServiceLog, Kind::rejected, qUtf8Printable(message));
             result = failureWithNothingMoved<Result>(request->transactionID, message);
@@ -186,10 +198,13 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData, const Cli
             qCInfo(helperServiceLog, Kind::starting,
                    qUtf8Printable(HelperLog::privateHash(request->transactionID)),
                    static_cast<long long>(items->size()));
+            ++m_transactionsRun;
             result = Kind::perform(request->transactionID, *items, m_policy.ledger(), m_configuration.move,
-                                   m_record);
-            if (result.succeeded)
+                                   m_record, lookups);
+            if (result.succeeded) {
+                m_committedAfterRun = m_transactionsRun;
                 m_recordCommitted = true;
+            }
             if constexpr (std::is_same_v<Kind, TrashKind>)
                 Kind::nameAsRequested(result, *request);
             // The transaction has ended: whoever probes the lock file may now see it free.

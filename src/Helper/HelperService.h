@@ -69,6 +69,10 @@ private:
     std::mutex m_transactionMutex;
     // A committed record waits for its reply to leave.
     std::atomic<bool> m_recordCommitted = false;
+    // Under m_transactionMutex: how many transactions (and recoveries) have touched the record, and
+    // that count when the last committed one ended.
+    quint64 m_transactionsRun = 0;
+    std::optional<quint64> m_committedAfterRun;
 };
 
 } // namespace quorvane

@@ -28,7 +28,9 @@ struct PathPair {
     QString destination;
 };
 
-std::optional<struct stat> linkStatus(const QString& path) {
+std::optional<struct stat> linkStatus(const QString& path, PathLookups* lookups = nullptr) {
+    if (lookups)
+        return lookups->linkStatus(path);
     struct stat status {};
     if (::lstat(path.toUtf8().constData(), &status) != 0)
         return std::nullopt;
@@ -36,8 +38,8 @@ std::optional<struct stat> linkStatus(const QString& path) {
 }
 
 // Anything at all at the path, a dangling link included: RENAME_NOREPLACE would refuse it anyway.
-bool isOccupied(const QString& path) {
-    return linkStatus(path).has_value();
+bool isOccupied(const QString& path, PathLookups* lookups) {
+    return linkStatus(path, lookups).has_value();
 }
 
 // Handles on the folders of a transaction, each opened once (or failed once) and held until the
@@ -150,20 +152,24 @@ KindRules rulesOf(TransactionKind kind) {
 
 // The preflight of one item, in the order of its kind: the source itself (a real bundle folder),
 // then its folder; then the destination and its folder, in the kind's order. Quarantine's operation
-// folder may not exist yet; the other kinds' destination folders must.
+// folder may not exist yet; the other kinds' destination folders must. The paths are looked up
+// through `lookups`, which the validation of the same request filled.
 std::optional<Failure> preflight(TransactionKind kind, const PathPair& item, FolderHandles& folders,
-                                 AnchoredItem& anchored) {
+                                 AnchoredItem& anchored, PathLookups* lookups) {
     const KindRules rules = rulesOf(kind);
     anchored.sourceName = lastPathComponent(item.source);
     anchored.destinationName = lastPathComponent(item.destination);
 
     const Failure sourceMissing{Case::sourceMissing, anchored.sourceName, {}};
-    const auto named = linkStatus(item.source);
-    if (!named || !S_ISDIR(named->st_mode))
-        return sourceMissing;
+    // A source that is not there is missing, whatever its folder. When the folder opens (no link on
+    // the way), the entry looked at through it below is the one the path names.
     const auto sourceFolder = folders.open(deletingLastPathComponent(item.source));
-    if (!sourceFolder)
+    if (!sourceFolder) {
+        const auto named = linkStatus(item.source, lookups);
+        if (!named || !S_ISDIR(named->st_mode))
+            return sourceMissing;
         return Failure{rules.sourceFolderFailure, anchored.sourceName, {}};
+    }
     // What moves is what the folder's handle holds, looked at again through it.
     const auto source = (*sourceFolder)->entryStatus(anchored.sourceName);
     if (!source || !S_ISDIR(source->st_mode))
@@ -173,10 +179,10 @@ std::optional<Failure> preflight(TransactionKind kind, const PathPair& item, Fol
     anchored.owner = source->st_uid;
 
     const Failure destinationExists{Case::destinationExists, anchored.destinationName, {}};
-    if (rules.destinationFirst && isOccupied(item.destination))
+    if (rules.destinationFirst && isOccupied(item.destination, lookups))
         return destinationExists;
     if (kind == TransactionKind::quarantine) {
-        const auto operationFolder = linkStatus(deletingLastPathComponent(item.destination));
+        const auto operationFolder = linkStatus(deletingLastPathComponent(item.destination), lookups);
         if (operationFolder && !S_ISDIR(operationFolder->st_mode))
             return Failure{Case::invalidOperationDirectory, {}, {}};
         return std::nullopt;
@@ -343,7 +349,8 @@ private:
 // destination: what reaches a plug-in folder from the Trash cannot have been exchanged on the way,
 // and what leaves for the Trash is known to be the bundle before it enters a folder its user owns.
 Outcome runTransaction(TransactionKind kind, const QString& transactionID, const std::vector<PathPair>& items,
-                       MoveOperation* move, Progress& progress, const TrashLedger* ledger = nullptr) {
+                       MoveOperation* move, Progress& progress, PathLookups* lookups,
+                       const TrashLedger* ledger = nullptr) {
     RenameMoveOperation realMove;
     MoveOperation& mover = move ? *move : realMove;
 
@@ -355,7 +362,7 @@ Outcome runTransaction(TransactionKind kind, const QString& transactionID, const
     FolderHandles folders;
     std::vector<AnchoredItem> anchored(items.size());
     for (std::size_t index = 0; index < items.size(); ++index) {
-        if (auto failure = preflight(kind, items[index], folders, anchored[index]))
+        if (auto failure = preflight(kind, items[index], folders, anchored[index], lookups))
             return failed(kind, *failure, {});
     }
 
@@ -554,9 +561,10 @@ Result resultOf(const QString& transactionID, Outcome outcome) {
 template <class Result, class Item>
 Result performMoveOutOfQuarantine(TransactionKind kind, const QString& transactionID,
                                   const std::vector<Item>& items, MoveOperation* move,
-                                  const TransactionRecord* record, const TrashLedger* ledger = nullptr) {
+                                  const TransactionRecord* record, PathLookups* lookups,
+                                  const TrashLedger* ledger = nullptr) {
     Progress progress(record);
-    Outcome outcome = runTransaction(kind, transactionID, pathPairs(items), move, progress, ledger);
+    Outcome outcome = runTransaction(kind, transactionID, pathPairs(items), move, progress, lookups, ledger);
     if (ledger) {
         removeEmptyStagingFolder(*ledger);
         if (!outcome.succeeded)
@@ -671,10 +679,10 @@ QString transactionErrorText(TransactionKind kind, TransactionErrorCase errorCas
 PrivilegedQuarantineResult
 performQuarantineTransaction(const QString& transactionID,
                              const std::vector<ValidatedPrivilegedQuarantineItem>& items, MoveOperation* move,
-                             const TransactionRecord* record) {
+                             const TransactionRecord* record, PathLookups* lookups) {
     Progress progress(record);
     Outcome outcome =
-        runTransaction(TransactionKind::quarantine, transactionID, pathPairs(items), move, progress);
+        runTransaction(TransactionKind::quarantine, transactionID, pathPairs(items), move, progress, lookups);
     if (!outcome.succeeded)
         removeEmptyOperationFolders(items);
     progress.end();
@@ -683,25 +691,26 @@ performQuarantineTransaction(const QString& transactionID,
 
 PrivilegedRestoreResult performRestoreTransaction(const QString& transactionID,
                                                   const std::vector<ValidatedPrivilegedRestoreItem>& items,
-                                                  MoveOperation* move, const TransactionRecord* record) {
+                                                  MoveOperation* move, const TransactionRecord* record,
+                                                  PathLookups* lookups) {
     return performMoveOutOfQuarantine<PrivilegedRestoreResult>(TransactionKind::restore, transactionID, items,
-                                                               move, record);
+                                                               move, record, lookups);
 }
 
 PrivilegedTrashResult performTrashTransaction(const QString& transactionID,
                                               const std::vector<ValidatedPrivilegedTrashItem>& items,
                                               const TrashLedger& ledger, MoveOperation* move,
-                                              const TransactionRecord* record) {
+                                              const TransactionRecord* record, PathLookups* lookups) {
     return performMoveOutOfQuarantine<PrivilegedTrashResult>(TransactionKind::trash, transactionID, items,
-                                                             move, record, &ledger);
+                                                             move, record, lookups, &ledger);
 }
 
 PrivilegedTrashRestoreResult performTrashRestoreTransaction(
     const QString& transactionID, const std::vector<ValidatedPrivilegedTrashRestoreItem>& items,
-    const TrashLedger& ledger, MoveOperation* move, const TransactionRecord* record) {
+    const TrashLedger& ledger, MoveOperation* move, const TransactionRecord* record, PathLookups* lookups) {
     Progress progress(record);
     Outcome outcome = runTransaction(TransactionKind::trashRestore, transactionID, pathPairs(items), move,
-                                     progress, &ledger);
+                                     progress, lookups, &ledger);
     removeEmptyStagingFolder(ledger);
     // Only a verified recovery ends a record; after a rollback every bundle is back under its record.
     if (outcome.succeeded) {

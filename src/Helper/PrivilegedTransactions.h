@@ -3,6 +3,7 @@
 #include "Helper/MoveOperation.h"
 #include "Helper/TransactionRecord.h"
 #include "Helper/TrashLedger.h"
+#include "Shared/PathPolicy.h"
 #include "Shared/PrivilegedResults.h"
 #include "Shared/ValidatedPrivilegedItems.h"
 
@@ -77,22 +78,28 @@ QString PrivilegedTransactionError<Kind>::description() const {
 // With a `record`, the transaction is written there before the first move, each step as it is done,
 // and marked committed once every move is verified; a failed transaction removes it once rolled back.
 // A committed record is the caller's to remove, after its reply has gone out.
-PrivilegedQuarantineResult
-performQuarantineTransaction(const QString& transactionID,
-                             const std::vector<ValidatedPrivilegedQuarantineItem>& items,
-                             MoveOperation* move = nullptr, const TransactionRecord* record = nullptr);
+//
+// `lookups`, the validation's of the same request, serves the path lookups of the preflight; the
+// moves use none of it.
+PrivilegedQuarantineResult performQuarantineTransaction(
+    const QString& transactionID, const std::vector<ValidatedPrivilegedQuarantineItem>& items,
+    MoveOperation* move = nullptr, const TransactionRecord* record = nullptr, PathLookups* lookups = nullptr);
 PrivilegedRestoreResult performRestoreTransaction(const QString& transactionID,
                                                   const std::vector<ValidatedPrivilegedRestoreItem>& items,
                                                   MoveOperation* move = nullptr,
-                                                  const TransactionRecord* record = nullptr);
+                                                  const TransactionRecord* record = nullptr,
+                                                  PathLookups* lookups = nullptr);
 // The two Trash kinds pass each bundle through the ledger's staging folder.
 PrivilegedTrashResult performTrashTransaction(const QString& transactionID,
                                               const std::vector<ValidatedPrivilegedTrashItem>& items,
                                               const TrashLedger& ledger, MoveOperation* move = nullptr,
-                                              const TransactionRecord* record = nullptr);
-PrivilegedTrashRestoreResult performTrashRestoreTransaction(
-    const QString& transactionID, const std::vector<ValidatedPrivilegedTrashRestoreItem>& items,
-    const TrashLedger& ledger, MoveOperation* move = nullptr, const TransactionRecord* record = nullptr);
+                                              const TransactionRecord* record = nullptr,
+                                              PathLookups* lookups = nullptr);
+PrivilegedTrashRestoreResult
+performTrashRestoreTransaction(const QString& transactionID,
+                               const std::vector<ValidatedPrivilegedTrashRestoreItem>& items,
+                               const TrashLedger& ledger, MoveOperation* move = nullptr,
+                               const TransactionRecord* record = nullptr, PathLookups* lookups = nullptr);
 
 // rmdir of each distinct folder that held or was to hold an item, when it is empty; never anything
 // that is not empty, never a failure reported.

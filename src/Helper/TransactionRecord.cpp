@@ -46,19 +46,62 @@ QString textOf(const std::array<std::pair<Value, const char*>, Size>& table, Val
     return {};
 }
 
-QByteArray encodeTransaction(const RecordedTransaction& transaction) {
-    QJsonArray entries;
-    for (const TransactionRecordEntry& entry : transaction.entries) {
-        QJsonObject object{{QStringLiteral("source"), entry.source},
-                           {QStringLiteral("destination"), entry.destination},
-                           {QStringLiteral("stagingName"), entry.stagingName}};
-        addIdentityFields(object, entry.identity, entry.owner);
-        entries.append(object);
+// A JSON string: quote, backslash and control characters escaped, the rest as UTF-8.
+void appendJsonString(QByteArray& out, const QString& text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    out.append('"');
+    const QByteArray utf8 = text.toUtf8();
+    for (const char byte : utf8) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code == '"' || code == '\\') {
+            out.append('\\');
+            out.append(byte);
+        } else if (code < 0x20) {
+            out.append("\\u00");
+            out.append(hex[code >> 4]);
+            out.append(hex[code & 0xF]);
+        } else {
+            out.append(byte);
+        }
     }
-    return compactJson(QJsonObject{{QStringLiteral("kind"), textOf(kindTexts, transaction.kind)},
-                                   {QStringLiteral("transactionID"), transaction.transactionID},
-                                   {QStringLiteral("committed"), transaction.committed},
-                                   {QStringLiteral("entries"), entries}});
+    out.append('"');
+}
+
+void appendJsonNumberText(QByteArray& out, const char* key, quint64 value) {
+    out.append(key);
+    out.append('"');
+    out.append(QByteArray::number(value));
+    out.append('"');
+}
+
+// Written directly rather than through QJsonObject, which costs about a millisecond for a few hundred
+// entries on every transaction. The same document: keys sorted, compact, the identity fields as
+// decimal text, so that "committed" comes first (see committedMarkOffset).
+QByteArray encodeTransaction(const RecordedTransaction& transaction) {
+    QByteArray out;
+    out.reserve(128 + qsizetype(transaction.entries.size()) * 256);
+    out.append(transaction.committed ? R"({"committed":true,"entries":[)"
+                                     : R"({"committed":false,"entries":[)");
+    bool first = true;
+    for (const TransactionRecordEntry& entry : transaction.entries) {
+        out.append(first ? R"({"destination":)" : R"(,{"destination":)");
+        first = false;
+        appendJsonString(out, entry.destination);
+        appendJsonNumberText(out, R"(,"device":)", quint64(entry.identity.device));
+        appendJsonNumberText(out, R"(,"inode":)", quint64(entry.identity.inode));
+        appendJsonNumberText(out, R"(,"owner":)", quint64(entry.owner));
+        out.append(R"(,"source":)");
+        appendJsonString(out, entry.source);
+        out.append(R"(,"stagingName":)");
+        appendJsonString(out, entry.stagingName);
+        out.append('}');
+    }
+    out.append(R"(],"kind":)");
+    appendJsonString(out, textOf(kindTexts, transaction.kind));
+    out.append(R"(,"transactionID":)");
+    appendJsonString(out, transaction.transactionID);
+    out.append('}');
+    return out;
 }
 
 std::optional<RecordedTransaction> decodeTransaction(const QByteArray& data) {

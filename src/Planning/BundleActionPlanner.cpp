@@ -1,14 +1,19 @@
 #include "Planning/BundleActionPlanner.h"
 
+#include "Model/Identity.h"
+
 #include "Planning/DestinationPaths.h"
 #include "Planning/PlannerRecords.h"
+#include "Planning/RecordPlaces.h"
 #include "Shared/QuorvaneHelperProtocol.h"
+#include "Support/ParallelFor.h"
 #include "Support/Paths.h"
 #include "Support/PlainText.h"
 #include "Support/Uuid.h"
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <unordered_map>
 #include <unordered_set>
@@ -45,6 +50,9 @@ struct BundleActionTexts {
     QString unsafeTrash = QStringLiteral("The current user\u2019s Finder Trash is unavailable or unsafe.");
     QString trashRecordInvalid =
         QStringLiteral("The verified quarantine record or a safe Trash destination is unavailable.");
+    QString indistinct = QStringLiteral(
+        "Quorvane cannot tell this bundle apart from another one it records: %1 and %2. Rename or "
+        "remove one of them, then scan again.");
     QString tooMany = QStringLiteral("One verified transaction can contain no more than %1 format bundles.")
                           .arg(maximumTransactionItemCount);
 };
@@ -90,9 +98,10 @@ public:
         const Plugin& plugin = m_plugins[found->second];
         const std::vector<PluginBundleRecord> records = plannerRecords(plugin);
         const PluginBundleRecord* record = nullptr;
-        for (const auto& candidate : records) {
-            if (plainEqual(candidate.id(), selection.bundleID)) {
-                record = &candidate;
+        for (std::size_t index = 0; index < records.size(); ++index) {
+            if (plainEqual(records[index].id(), selection.bundleID)) {
+                record = &records[index];
+                m_location = {found->second, index};
                 break;
             }
         }
@@ -124,6 +133,9 @@ public:
         }
         return refuse(selection, Reason::invalidState, texts().missing);
     }
+
+    // Product index and index among plannerRecords of the record the last planned selection names.
+    std::pair<std::size_t, std::size_t> lastLocation() const { return m_location; }
 
 private:
     static Outcome refuse(const PluginBundleSelection& selection, Reason reason, const QString& detail) {
@@ -216,7 +228,83 @@ private:
     std::unordered_map<QUuid, size_t, PlannerUuidHash> m_firstIndex;
     std::unordered_set<PluginBundleSelection> m_seen;
     ReservedTrashPaths m_reservedTrashPaths;
+    std::pair<std::size_t, std::size_t> m_location;
 };
+
+// Records are told apart by a key that folds case and Unicode form, which this disk may not do. An
+// item whose paths share that key with another record's bundle, or with another item's paths, could
+// be recorded against the wrong record once it moved, so it is refused before anything moves.
+void refuseIndistinctItems(BundleActionPlan& plan, const std::vector<Plugin>& plugins,
+                           const std::vector<std::pair<std::size_t, std::size_t>>& locations) {
+    struct Named {
+        std::size_t item;
+        QString path;
+    };
+    PlaceKeys<std::vector<Named>> named;
+    std::vector<std::optional<std::pair<QString, QString>>> clashes(plan.items.size());
+    for (std::size_t index = 0; index < plan.items.size(); ++index) {
+        const BundleActionPlanItem& item = plan.items[index];
+        const auto& [product, record] = locations[index];
+        QStringList paths{item.sourcePath};
+        forEachPlannerRecord(plugins[product], [&](std::size_t candidate, const PluginBundleRecord& stored) {
+            if (candidate == record)
+                paths.append(placeOf(stored));
+        });
+        if (item.destinationPath)
+            paths.append(*item.destinationPath);
+        for (const QString& path : paths) {
+            std::vector<Named>& same = named[path];
+            for (const Named& other : same) {
+                if (other.item != index && !clashes[index])
+                    clashes[index] = std::pair{path, other.path};
+            }
+            same.push_back({index, path});
+        }
+    }
+    // Every record's place is read, a large inventory's on several threads; hits are few, and are
+    // taken in inventory order.
+    struct Hit {
+        std::size_t product;
+        std::size_t record;
+        QString place;
+        const std::vector<Named>* names;
+    };
+    constexpr std::size_t productsPerChunk = 1024;
+    constexpr std::size_t productsPerThread = 2048;
+    std::vector<std::vector<Hit>> hits((plugins.size() + productsPerChunk - 1) / productsPerChunk);
+    forEachIndexInParallel(
+        hits.size(), helperThreadsFor(plugins.size(), productsPerThread), [&](std::size_t chunk) {
+            const std::size_t end = std::min(plugins.size(), (chunk + 1) * productsPerChunk);
+            for (std::size_t product = chunk * productsPerChunk; product < end; ++product) {
+                forEachPlannerRecord(plugins[product],
+                                     [&](std::size_t record, const PluginBundleRecord& stored) {
+                                         if (const std::vector<Named>* found = named.find(placeOf(stored)))
+                                             hits[chunk].push_back({product, record, placeOf(stored), found});
+                                     });
+            }
+        });
+    for (const std::vector<Hit>& chunk : hits) {
+        for (const Hit& hit : chunk) {
+            for (const Named& name : *hit.names) {
+                if (locations[name.item] != std::pair{hit.product, hit.record} && !clashes[name.item])
+                    clashes[name.item] = std::pair{name.path, hit.place};
+            }
+        }
+    }
+    std::vector<BundleActionPlanItem> kept;
+    for (std::size_t index = 0; index < plan.items.size(); ++index) {
+        BundleActionPlanItem& item = plan.items[index];
+        if (!clashes[index]) {
+            kept.push_back(std::move(item));
+            continue;
+        }
+        const auto& [path, other] = *clashes[index];
+        plan.blockedSelections.push_back(
+            {item.selection, Reason::invalidState,
+             bundleSentence(item.pluginName, item.format, texts().indistinct.arg(path, other))});
+    }
+    plan.items = std::move(kept);
+}
 
 std::set<QUuid> productsLosingAllActiveFormats(const std::vector<BundleActionPlanItem>& items,
                                                const std::vector<Plugin>& plugins) {
@@ -261,13 +349,19 @@ makeBundleActionPlan(BundleActionKind operation, const std::vector<PluginBundleS
     Planner planner(plugins, selections, fileSystem,
                     trashDirectory ? trashDirectory : defaultTrashFolder(fileSystem), verifyBundlesOnDisk,
                     pathPolicy);
+    std::vector<std::pair<std::size_t, std::size_t>> locations;
     for (const auto& selection : selections) {
         Outcome outcome = planner.plan(operation, selection);
-        if (outcome.item)
+        if (outcome.item) {
             plan.items.push_back(std::move(*outcome.item));
-        else
+            locations.push_back(planner.lastLocation());
+        } else {
             plan.blockedSelections.push_back(std::move(outcome.blocked));
+        }
     }
+    if (operation == BundleActionKind::quarantine || operation == BundleActionKind::restore ||
+        operation == BundleActionKind::trash)
+        refuseIndistinctItems(plan, plugins, locations);
     if (selections.size() > static_cast<size_t>(maximumTransactionItemCount))
         plan.blockedSelections.push_back({selections.front(), Reason::tooManyItems, texts().tooMany});
     if (operation == BundleActionKind::quarantine)

@@ -16,34 +16,57 @@ struct Flags {
     bool isSymbolicLink = false;
 };
 
-// Fresh from the disk, never following a link in the last component.
-std::optional<Flags> readFlags(const QString& path) {
+std::optional<struct stat> freshLinkStatus(const QString& path) {
     struct stat info {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+    if (path.contains(QChar(u'\0')) || ::lstat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;
-    return Flags{S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)};
+    return info;
+}
+
+// Fresh from the disk unless `lookups` already has it, never following a link in the last component.
+std::optional<Flags> readFlags(const QString& path, PathLookups* lookups) {
+    const auto info = lookups ? lookups->linkStatus(path) : freshLinkStatus(path);
+    if (!info)
+        return std::nullopt;
+    return Flags{S_ISDIR(info->st_mode), S_ISLNK(info->st_mode)};
 }
 
 // A failed read counts as "not a link": a path where nothing exists yet may pass.
-bool isSymbolicLink(const QString& path) {
-    const auto flags = readFlags(path);
+bool isSymbolicLink(const QString& path, PathLookups* lookups) {
+    const auto flags = readFlags(path, lookups);
     return flags && flags->isSymbolicLink;
 }
 
 // True when an existing component of `path` is still a link, which happens when resolution gave up
 // (a loop, an unreadable link); such a path must not be judged by its text. Only asked when the
 // resolution itself could not vouch for the path, since it lstats every prefix.
-bool containsSymbolicLink(const QString& path) {
+bool containsSymbolicLink(const QString& path, PathLookups* lookups) {
     QString prefix;
     for (const QString& component : path.split(u'/', Qt::SkipEmptyParts)) {
         prefix += u'/' + component;
-        const auto flags = readFlags(prefix);
+        const auto flags = readFlags(prefix, lookups);
         if (!flags)
             return false;
         if (flags->isSymbolicLink)
             return true;
     }
     return false;
+}
+
+QString joinedPath(const QString& folder, const QString& name) {
+    return folder == QLatin1String("/") ? folder + name : folder + u'/' + name;
+}
+
+// resolveSymlinksInPath of a path whose last component is not a link: its folder resolved (once
+// per request with `lookups`), then that component, as the resolution itself would take it.
+SymlinkResolution resolveBelowFolder(const QString& path, PathLookups* lookups) {
+    if (!lookups)
+        return resolveSymlinksInPath(path);
+    const QString folder = deletingLastPathComponent(path);
+    if (folder == path)
+        return resolveSymlinksInPath(path);
+    const SymlinkResolution resolved = lookups->resolvedFolder(folder);
+    return {joinedPath(resolved.path, lastPathComponent(path)), resolved.linkFree};
 }
 
 bool hasNul(const QString& text) {
@@ -63,6 +86,26 @@ bool isUsableName(const QString& name) {
 }
 
 } // namespace
+
+std::optional<struct stat> PathLookups::linkStatus(const QString& path) {
+    if (const auto found = m_statuses.constFind(path); found != m_statuses.cend())
+        return *found;
+    const QString folder = deletingLastPathComponent(path);
+    const auto folderStatus = m_statuses.constFind(folder);
+    const std::optional<struct stat> status =
+        folder != path && folderStatus != m_statuses.cend() && !*folderStatus ? std::nullopt
+                                                                              : freshLinkStatus(path);
+    m_statuses.insert(path, status);
+    return status;
+}
+
+SymlinkResolution PathLookups::resolvedFolder(const QString& folder) {
+    if (const auto found = m_folders.constFind(folder); found != m_folders.cend())
+        return *found;
+    const SymlinkResolution resolved = resolveSymlinksInPath(folder);
+    m_folders.insert(folder, resolved);
+    return resolved;
+}
 
 PathPolicy::PathPolicy(SystemRoots roots) : m_roots(std::move(roots)) {
     for (const QString& literal : literalApprovedSystemPluginRoots())
@@ -104,15 +147,15 @@ QString PathPolicy::literalQuarantineRoot() {
     return QStringLiteral("/Library/Application Support/Quorvane/Quarantine");
 }
 
-std::optional<QString> PathPolicy::verifiedSystemPluginURL(const QString& path) const {
+std::optional<QString> PathPolicy::verifiedSystemPluginURL(const QString& path, PathLookups* lookups) const {
     if (!isAbsolute(path))
         return std::nullopt;
     const QString candidate = standardizedPath(path);
-    if (isSymbolicLink(candidate))
+    if (isSymbolicLink(candidate, lookups))
         return std::nullopt;
-    const SymlinkResolution resolution = resolveSymlinksInPath(candidate);
+    const SymlinkResolution resolution = resolveBelowFolder(candidate, lookups);
     const QString& resolved = resolution.path;
-    if (!resolution.linkFree && containsSymbolicLink(resolved))
+    if (!resolution.linkFree && containsSymbolicLink(resolved, lookups))
         return std::nullopt;
     if (!isAllowedExtension(pathExtension(resolved)))
         return std::nullopt;
@@ -125,7 +168,8 @@ std::optional<QString> PathPolicy::verifiedSystemPluginURL(const QString& path) 
 
 std::optional<QString> PathPolicy::verifiedQuarantineItemURL(const QString& path,
                                                              const QString& bundleFileName,
-                                                             const QString& operationID) const {
+                                                             const QString& operationID,
+                                                             PathLookups* lookups) const {
     if (!isAbsolute(path) || hasNul(bundleFileName) || hasNul(operationID))
         return std::nullopt;
     if (!parseUuid(operationID))
@@ -134,7 +178,7 @@ std::optional<QString> PathPolicy::verifiedQuarantineItemURL(const QString& path
         return std::nullopt;
     const QString candidate = standardizedPath(path);
     const QString operationFolder = standardizedPath(appendingPathComponent(m_quarantineRoot, operationID));
-    if (isSymbolicLink(operationFolder))
+    if (isSymbolicLink(operationFolder, lookups))
         return std::nullopt;
     if (deletingLastPathComponent(candidate) != operationFolder)
         return std::nullopt;
@@ -149,13 +193,14 @@ std::optional<QString> PathPolicy::verifiedQuarantineItemURL(const QString& path
 
 std::optional<QString> PathPolicy::verifiedTrashDestinationURL(const QString& path,
                                                                const QString& trashFolder,
-                                                               const QString& sourceExtension) {
+                                                               const QString& sourceExtension,
+                                                               PathLookups* lookups) {
     if (!isAbsolute(path) || hasNul(trashFolder) || hasNul(sourceExtension))
         return std::nullopt;
     if (!isAllowedExtension(sourceExtension))
         return std::nullopt;
     const QString trash = standardizedPath(trashFolder);
-    const auto trashFlags = readFlags(trash);
+    const auto trashFlags = readFlags(trash, lookups);
     if (!trashFlags || !trashFlags->isDirectory || trashFlags->isSymbolicLink)
         return std::nullopt;
     const QString candidate = standardizedPath(path);
@@ -164,15 +209,19 @@ std::optional<QString> PathPolicy::verifiedTrashDestinationURL(const QString& pa
     if (pathExtension(candidate).toLower() != sourceExtension.toLower())
         return std::nullopt;
     const QString parent = deletingLastPathComponent(candidate);
-    if (parent != trash && resolvingSymlinksInPath(parent) != resolvingSymlinksInPath(trash))
+    const auto resolvedFolder = [lookups](const QString& folder) {
+        return lookups ? lookups->resolvedFolder(folder).path : resolvingSymlinksInPath(folder);
+    };
+    if (parent != trash && resolvedFolder(parent) != resolvedFolder(trash))
         return std::nullopt;
-    if (isSymbolicLink(candidate))
+    if (isSymbolicLink(candidate, lookups))
         return std::nullopt;
     return candidate;
 }
 
 std::optional<QString> PathPolicy::verifiedTrashSourceURL(const QString& path, const QString& trashFolder,
-                                                          const QString& expectedExtension) {
+                                                          const QString& expectedExtension,
+                                                          PathLookups* lookups) {
     if (!isAbsolute(path) || hasNul(trashFolder) || hasNul(expectedExtension))
         return std::nullopt;
     if (!isAllowedExtension(expectedExtension))
@@ -185,7 +234,7 @@ std::optional<QString> PathPolicy::verifiedTrashSourceURL(const QString& path, c
         return std::nullopt;
     if (pathExtension(candidate).toLower() != expectedExtension.toLower())
         return std::nullopt;
-    const auto flags = readFlags(candidate);
+    const auto flags = readFlags(candidate, lookups);
     if (!flags || !flags->isDirectory || flags->isSymbolicLink)
         return std::nullopt;
     return candidate;

@@ -1,10 +1,16 @@
 #include "Store/JournalPolicy.h"
 
+#include "Model/Identity.h"
+#include "Planning/RecordPlaces.h"
 #include "Shared/QuorvaneHelperProtocol.h"
 #include "Support/Paths.h"
+#include "Support/PlainText.h"
 #include "Support/Uuid.h"
 
 #include <QSet>
+
+#include <algorithm>
+#include <type_traits>
 
 namespace quorvane {
 
@@ -19,10 +25,26 @@ const QString destination =
     QStringLiteral("An item\u2019s destination is outside the places the helper moves it to.");
 const QString conflict = QStringLiteral("It names the same path twice.");
 const QString record = QStringLiteral("An item\u2019s recovery record is not valid.");
+const QString operationInUse =
+    QStringLiteral("An item\u2019s operation identifier already belongs to another bundle.");
+const QString destinationTaken =
+    QStringLiteral("An item\u2019s destination is already another recorded bundle.");
 } // namespace Reason
 
-// What every kind shares: the identifier, the size limit, and no path named twice; then each item by
-// `check`, which answers the first reason it fails.
+// One bundle, however a path names it: through a link, "..", a trailing slash; and in another case or
+// Unicode form where the kind's finaliser finds records by path, as those cannot tell such bundles
+// apart even where the disk can. A Trash recovery's finaliser finds each item by its record.
+template <class Request>
+QString bundleIdentity(const QString& path) {
+    const QString onDisk = resolveSymlinksInPath(path).path;
+    if constexpr (std::is_same_v<Request, PrivilegedTrashRestoreRequest>)
+        return onDisk;
+    else
+        return nfc(pathKey(onDisk));
+}
+
+// What every kind shares: the identifier, the size limit, and no bundle named twice; then each item
+// by `check`, which answers the first reason it fails.
 template <class Request, class Check>
 std::optional<QString> checkJournal(const Request& journal, Check check) {
     if (!parseUuid(journal.transactionID))
@@ -33,14 +55,39 @@ std::optional<QString> checkJournal(const Request& journal, Check check) {
     for (const auto& item : journal.items) {
         if (auto reason = check(item))
             return reason;
-        const QString source = standardizedPath(item.sourcePath);
-        const QString destination = standardizedPath(item.destinationPath);
+        const QString source = bundleIdentity<Request>(item.sourcePath);
+        const QString destination = bundleIdentity<Request>(item.destinationPath);
         if (source == destination || seen.contains(source) || seen.contains(destination))
             return Reason::conflict;
         seen.insert(source);
         seen.insert(destination);
     }
     return std::nullopt;
+}
+
+// Calls visit(record) for every stored or synthesised bundle record.
+template <class Visit>
+void forEachRecord(const std::vector<Plugin>& plugins, Visit visit) {
+    for (const Plugin& plugin : plugins)
+        forEachPlannerRecord(plugin, [&](std::size_t, const PluginBundleRecord& record) { visit(record); });
+}
+
+// Whether an item's destination is already where another record's bundle is, compared as the
+// records compare; `ownMove(record, item)` names a record this very item already moved there.
+template <class Item, class OwnMove>
+bool destinationTaken(const std::vector<Item>& items, const std::vector<Plugin>& plugins, OwnMove ownMove) {
+    PlaceKeys<const Item*> destinations;
+    for (const Item& item : items) {
+        if (const Item*& first = destinations[item.destinationPath]; !first)
+            first = &item;
+    }
+    bool taken = false;
+    forEachRecord(plugins, [&](const PluginBundleRecord& record) {
+        const Item* const* found = destinations.find(placeOf(record));
+        if (found && !ownMove(record, **found))
+            taken = true;
+    });
+    return taken;
 }
 
 QString fileName(const QString& path) {
@@ -109,6 +156,44 @@ std::optional<QString> journalRefusal(const PrivilegedTrashRestoreRequest& journ
             return Reason::destination;
         return std::nullopt;
     });
+}
+
+std::optional<QString> journalRecordRefusal(const PrivilegedQuarantineRequest& journal,
+                                            const std::vector<Plugin>& plugins) {
+    // A record this item already moved holds its destination and operation; any other record
+    // holding either makes the journal one the application never wrote.
+    const auto ownMove = [](const PluginBundleRecord& record, const PrivilegedQuarantineItem& item) {
+        return record.quarantinePath == item.destinationPath;
+    };
+    QSet<QUuid> operations;
+    for (const PrivilegedQuarantineItem& item : journal.items) {
+        if (const auto operation = parseUuid(item.operationID))
+            operations.insert(*operation);
+    }
+    std::optional<QString> reason;
+    forEachRecord(plugins, [&](const PluginBundleRecord& record) {
+        const auto operation = parseUuid(record.quarantineOperationID.value_or(QString()));
+        if (reason || !operation || !operations.contains(*operation))
+            return;
+        const bool own = std::ranges::any_of(journal.items, [&](const PrivilegedQuarantineItem& item) {
+            return ownMove(record, item) && parseUuid(item.operationID) == operation;
+        });
+        if (!own)
+            reason = Reason::operationInUse;
+    });
+    if (reason)
+        return reason;
+    if (destinationTaken(journal.items, plugins, ownMove))
+        return Reason::destinationTaken;
+    return std::nullopt;
+}
+
+std::optional<QString> journalRecordRefusal(const PrivilegedRestoreRequest& journal,
+                                            const std::vector<Plugin>& plugins) {
+    if (destinationTaken(journal.items, plugins,
+                         [](const PluginBundleRecord&, const PrivilegedRestoreItem&) { return false; }))
+        return Reason::destinationTaken;
+    return std::nullopt;
 }
 
 } // namespace quorvane

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "Model/Plugin.h"
 #include "Shared/PathPolicy.h"
 #include "Shared/PrivilegedRequests.h"
 
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace quorvane {
 
@@ -19,5 +21,13 @@ std::optional<QString> journalRefusal(const PrivilegedTrashRequest& journal, con
                                       const QString& trashFolder);
 std::optional<QString> journalRefusal(const PrivilegedTrashRestoreRequest& journal, const PathPolicy& policy,
                                       const QString& trashFolder);
+
+// Checked against the inventory too: a quarantine whose operation identifier another record already
+// holds, or whose destination is already another record's bundle, and a restore onto another
+// record's bundle, could only leave two records owning one bundle.
+std::optional<QString> journalRecordRefusal(const PrivilegedQuarantineRequest& journal,
+                                            const std::vector<Plugin>& plugins);
+std::optional<QString> journalRecordRefusal(const PrivilegedRestoreRequest& journal,
+                                            const std::vector<Plugin>& plugins);
 
 } // namespace quorvane

@@ -5,6 +5,7 @@
 #include "Persistence/StateFile.h"
 #include "Persistence/StateFileLocations.h"
 #include "Store/DisplayTime.h"
+#include "Store/PrivilegedTransactionTexts.h"
 #include "Store/StoreOrders.h"
 #include "Store/StoreTexts.h"
 #include "Support/FreedOffThread.h"
@@ -13,6 +14,7 @@
 
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QScopedValueRollback>
 
 #include <utility>
 
@@ -227,8 +229,13 @@ PersistedInventory PluginInventoryStore::persistedStateWithoutPlugins() const {
 PluginInventoryStore::SaveResult PluginInventoryStore::writeStateFile(const PersistedInventory& state) {
     // An unreadable file may hold a newer build's inventory: overwriting it would lose that.
     if (m_fileActionsBlockedByStorage)
-        return std::unexpected(StoreStateError{StateWritesBlocked{}});
+        return std::unexpected(StoreStateError{StateWritesBlocked{m_dataFolderReadOnly}});
     return writeStateFileTo(m_environment.writeStateFile, state, stateFilePath());
+}
+
+const QString& PluginInventoryStore::fileActionsBlockedText() const {
+    return m_dataFolderReadOnly ? PrivilegedTransactionTexts::dataFolderReadOnly
+                                : PrivilegedTransactionTexts::storageBlocked;
 }
 
 void PluginInventoryStore::renewInventoryRevision() {
@@ -251,10 +258,18 @@ void PluginInventoryStore::saveStateReportingFailure(std::function<void()> saved
 }
 
 void PluginInventoryStore::saveOrRevert(std::function<void()> revert, std::function<void(bool saved)> then) {
-    saveState([this, revert = std::move(revert), then = std::move(then)](const SaveResult& saved) {
+    // The change's confirmation comes once its write is done; a warning raised meanwhile (a refused
+    // or failed transaction) is newer news and keeps the notice while it shows.
+    const auto confirm = [this, then = std::move(then), warnings = m_warningsPosted](bool saved) {
+        const QScopedValueRollback quiet(m_confirmationsHidden, m_warningsPosted != warnings && m_notice &&
+                                                                    m_notice->style == NoticeStyle::warning);
+        if (then)
+            then(saved);
+    };
+    saveState([this, revert = std::move(revert), confirm](const SaveResult& saved) {
         if (!saved)
             setLastStorageError(saved.error().description());
-        m_unsettledChanges.push_back({revert, then});
+        m_unsettledChanges.push_back({revert, confirm});
     });
 }
 
@@ -312,6 +327,10 @@ void PluginInventoryStore::insertHistoryFront(HistoryItem item) {
 }
 
 void PluginInventoryStore::postNotice(const QString& title, const QString& message, NoticeStyle style) {
+    if (style == NoticeStyle::warning)
+        ++m_warningsPosted;
+    else if (m_confirmationsHidden)
+        return;
     setNotice(OperationNotice::make(title, message, style));
 }
 

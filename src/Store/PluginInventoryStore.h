@@ -104,6 +104,8 @@ public:
         return m_lastReconciliation;
     }
     bool fileActionsBlockedByStorage() const { return m_fileActionsBlockedByStorage; }
+    // The data folder was on a read-only file system at start: nothing is read wrongly, nothing saved.
+    bool dataFolderReadOnly() const { return m_dataFolderReadOnly; }
     const std::optional<OperationNotice>& notice() const { return m_notice; }
     // Clears the notice when it is still the one with this id, so dismissing an older alert never
     // clears a newer notice.
@@ -546,6 +548,9 @@ private:
         const std::function<TrashRecoveryState(const TrashedBundleRecord&)>& stateOf) const;
     const TrashedBundleRecord* trashedBundle(const QUuid& id) const;
     bool helperTransactionRunning() const;
+    // Why file actions are refused while the storage blocks them: a read-only data folder or a state
+    // file that could not be upgraded.
+    const QString& fileActionsBlockedText() const;
     // Why no journal can be settled now; none when one can. Once the helper has answered the
     // settling's handshake, a journal none of whose moves shows is settled too.
     std::optional<QString> settleRefusal(bool helperAnswered) const;
@@ -672,6 +677,10 @@ private:
         std::function<void(bool saved)> then;
     };
     std::vector<UnsettledChange> m_unsettledChanges;
+    // Warning notices posted so far, and whether a late confirmation is being told while a warning
+    // posted after its change began still shows: success notices are then left out.
+    quint64 m_warningsPosted = 0;
+    bool m_confirmationsHidden = false;
     // Made once start-up is over: loading and the launch resolution write on this thread, so that
     // the store comes up with its outcome known.
     std::unique_ptr<StateWriter> m_stateWriter;

@@ -92,6 +92,11 @@ bool PluginInventoryStore::dropUnverifiedJournal() {
         reason = journalRefusal(*journal, m_pathPolicy);
     else
         reason = journalRefusal(*journal, m_pathPolicy, homeTrashFilesFolder(homeFolder()));
+    // Then against what the inventory already holds.
+    if constexpr (requires { journalRecordRefusal(*journal, plugins()); }) {
+        if (!reason)
+            reason = journalRecordRefusal(*journal, plugins());
+    }
     if (!reason)
         return false;
     journal.reset();

@@ -70,7 +70,7 @@ PluginInventoryStore::bundleActionPlan(const std::vector<PluginBundleSelection>&
                                        const std::optional<InventoryRevisionToken>& expectedRevision,
                                        BundleActionKind kind) const {
     if (m_fileActionsBlockedByStorage)
-        return Texts::storageBlocked;
+        return fileActionsBlockedText();
     return makeStorePlan(kind, selections, expectedRevision, std::nullopt).blockingMessage();
 }
 
@@ -142,7 +142,7 @@ PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& 
     };
     setLastOperationError(std::nullopt);
     if (m_fileActionsBlockedByStorage)
-        return refuse(texts.refusalTitle, Texts::storageBlocked);
+        return refuse(texts.refusalTitle, fileActionsBlockedText());
     const BundleActionPlan plan = makeStorePlan(Kind::action, selections, expectedRevision, presetRunID);
     if (const auto message = plan.blockingMessage())
         return refuse(texts.refusalTitle, *message);
@@ -266,48 +266,53 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
     if (!pathsAgree || !everyItemMoved(items))
         return refuse(texts.attentionTitle, texts.unverified);
 
-    finaliseAndSave<Kind>(transactionID, items, [this, texts, count = items.size(),
-                                                 then = std::move(then)](const std::optional<QString>& failure) {
-        if (failure) {
-            // The journal is still set (or kept out of every write when later changes hold the
-            // commit); the file keeps what the next launch needs to settle it.
-            setLastStorageError(failure);
-            saveState();
-            reportOperationError(texts.attentionTitle, texts.unfinished);
-        } else {
-            setLastStorageError(std::nullopt);
-            renewInventoryRevision();
-            if constexpr (std::is_same_v<Kind, TrashJournal>)
-                pruneEmptyQuarantineFolders();
-            postNotice(texts.successTitle, QString::number(count) + texts.success, NoticeStyle::success);
-        }
-        if (then)
-            then(!failure);
-    });
+    finaliseAndSave<Kind>(
+        transactionID, items,
+        [this, texts, count = items.size(), then = std::move(then)](const std::optional<QString>& failure) {
+            if (failure) {
+                // The journal is still set (or kept out of every write when later changes hold the
+                // commit); the file keeps what the next launch needs to settle it.
+                setLastStorageError(failure);
+                saveState();
+                reportOperationError(texts.attentionTitle, texts.unfinished);
+            } else {
+                setLastStorageError(std::nullopt);
+                renewInventoryRevision();
+                if constexpr (std::is_same_v<Kind, TrashJournal>)
+                    pruneEmptyQuarantineFolders();
+                postNotice(texts.successTitle, QString::number(count) + texts.success, NoticeStyle::success);
+            }
+            if (then)
+                then(!failure);
+        });
     return true;
 }
 
 bool PluginInventoryStore::completePrivilegedQuarantine(const PrivilegedQuarantineResult& result,
                                                         const QString& transactionID,
-                                                        const std::vector<PrivilegedQuarantineItem>& items, Committed then) {
+                                                        const std::vector<PrivilegedQuarantineItem>& items,
+                                                        Committed then) {
     return completePrivileged<QuarantineJournal>(result, transactionID, items, std::move(then));
 }
 
 bool PluginInventoryStore::completePrivilegedRestore(const PrivilegedRestoreResult& result,
                                                      const QString& transactionID,
-                                                     const std::vector<PrivilegedRestoreItem>& items, Committed then) {
+                                                     const std::vector<PrivilegedRestoreItem>& items,
+                                                     Committed then) {
     return completePrivileged<RestoreJournal>(result, transactionID, items, std::move(then));
 }
 
 bool PluginInventoryStore::completePrivilegedTrash(const PrivilegedTrashResult& result,
                                                    const QString& transactionID,
-                                                   const std::vector<PrivilegedTrashItem>& items, Committed then) {
+                                                   const std::vector<PrivilegedTrashItem>& items,
+                                                   Committed then) {
     return completePrivileged<TrashJournal>(result, transactionID, items, std::move(then));
 }
 
 bool PluginInventoryStore::completeTrashRecovery(const PrivilegedTrashRestoreResult& result,
                                                  const QString& transactionID,
-                                                 const std::vector<PrivilegedTrashRestoreItem>& items, Committed then) {
+                                                 const std::vector<PrivilegedTrashRestoreItem>& items,
+                                                 Committed then) {
     return completePrivileged<TrashRecoveryJournal>(result, transactionID, items, std::move(then));
 }
 
@@ -376,9 +381,13 @@ PluginInventoryStore::finalisePrivilegedQuarantine(const QString& transactionID,
         return {};
     std::vector<Plugin> plugins = inventoryWithStoredRecords();
     const std::optional<QUuid> runID = markPresetRunChildTransaction(transactionID);
+    // Only a record whose bundle is at the source now: a quarantined one keeps its old path, where a
+    // reinstalled bundle may be. One that this item already moved is at its destination.
     const JournalItemMatches matches = matchJournalItems(
         plugins, items, scannedPathOf,
-        [](const PluginBundleRecord&, const PrivilegedQuarantineItem&) { return true; },
+        [](const PluginBundleRecord& record, const PrivilegedQuarantineItem& item) {
+            return record.isActive() || record.quarantinePath == item.destinationPath;
+        },
         SharedRecordRule::allowed);
     // A failure keeps what the earlier items applied, as the retry at the next launch expects; an
     // item applied before is skipped, but its product's status is still refreshed.

@@ -56,14 +56,20 @@ void PluginInventoryStore::resolvePending() {
         return;
     }
 
+    // A finaliser that throws starts no write; only a commit whose write failed has saved since.
+    const quint64 savesBefore = m_saveCount;
     finaliseAndSave<Kind>(loaded.transactionID, loaded.items,
-                          [this, texts, transactionID = loaded.transactionID](const std::optional<QString>& failure) {
+                          [this, texts, transactionID = loaded.transactionID,
+                           savesBefore](const std::optional<QString>& failure) {
                               if (failure) {
-                                  // The quarantine's finaliser skips what it applied, so its records
-                                  // stay and are written without the journal.
+                                  // A journal whose finaliser threw stays, or its moved bundles would
+                                  // be named by nothing. The quarantine's finaliser skips what it
+                                  // applied, so after a failed write its records stay and are
+                                  // written without the journal.
                                   if constexpr (!Kind::journalPutBackAtLaunch) {
                                       auto& settled = this->*Kind::journal;
-                                      if (settled && settled->transactionID == transactionID)
+                                      if (settled && settled->transactionID == transactionID &&
+                                          m_saveCount != savesBefore)
                                           settled.reset();
                                       schedulePendingTransactionCheck();
                                       m_closingJournals.remove(transactionID);

@@ -82,7 +82,8 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
     };
     setLastOperationError(std::nullopt);
     if (m_fileActionsBlockedByStorage)
-        return refuse(StoreTexts::Notice::protectionBlockedByStorageMessage);
+        return refuse(m_dataFolderReadOnly ? StoreTexts::Notice::protectionBlockedByReadOnlyFolderMessage
+                                           : StoreTexts::Notice::protectionBlockedByStorageMessage);
     const auto found = std::find_if(plugins().begin(), plugins().end(),
                                     [&](const Plugin& plugin) { return plugin.id == selection.pluginID; });
     if (found == plugins().end())

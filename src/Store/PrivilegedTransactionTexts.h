@@ -10,6 +10,8 @@ namespace quorvane::PrivilegedTransactionTexts {
 
 inline const QString storageBlocked =
     QStringLiteral("The Build 39 inventory could not be upgraded safely. Plugin file actions are blocked.");
+inline const QString dataFolderReadOnly =
+    QStringLiteral("Quorvane’s data folder is on a read-only file system. Plugin file actions are blocked.");
 inline const QString planChanged =
     QStringLiteral("The exact-format plan changed before the helper request was prepared.");
 

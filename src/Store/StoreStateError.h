@@ -9,8 +9,10 @@
 
 namespace quorvane {
 
-// The state file may not be written: it could not be read at start-up and is kept as it is.
+// The state file may not be written: it could not be read at start-up and is kept as it is, or its
+// folder is on a read-only file system.
 struct StateWritesBlocked {
+    bool readOnlyFolder = false;
     bool operator==(const StateWritesBlocked&) const = default;
 };
 

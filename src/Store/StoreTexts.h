@@ -85,6 +85,8 @@ inline QString batchProtectionRemovedMessage(qsizetype count) {
 inline const QString protectionChangeBlockedTitle = QStringLiteral("Protection Change Blocked");
 inline const QString protectionBlockedByStorageMessage =
     QStringLiteral("The local inventory must be upgraded safely before format protection can change.");
+inline const QString protectionBlockedByReadOnlyFolderMessage = QStringLiteral(
+    "Quorvane’s data folder is on a read-only file system, so format protection cannot change.");
 inline const QString pluginRecordChangedMessage =
     QStringLiteral("This plugin record changed. Run a new scan and try again.");
 inline const QString formatRecordChangedMessage =
@@ -192,6 +194,9 @@ inline const QString stateWritesBlocked =
     QStringLiteral("The inventory state file could not be read when Quorvane started, so it is left "
                    "unchanged until it can be "
                    "upgraded safely.");
+inline const QString dataFolderReadOnly = QStringLiteral(
+    "Quorvane’s data folder is on a read-only file system, so nothing is saved until the folder can be "
+    "written.");
 
 } // namespace Error
 

@@ -141,10 +141,8 @@ TEST(RootView, AFolderTheDesktopCannotOpenIsNamedInAWarningNotice) {
     }
 }
 
-// A quarantine of which one bundle moved and one did not blocks every action until the Inventory
-// screen's "Settle From Disk" records what the disk shows.
-TEST(RootView, AMixedTransactionIsSettledFromTheInventoryScreen) {
-    testing::IsolatedRootObjects isolated;
+// A quarantine of which one bundle moved and one did not: it blocks every action until settled.
+void writeMixedQuarantine(testing::IsolatedRootObjects& isolated) {
     const PathPolicy policy(isolated.roots());
     const QString operation = uuidText(makeUuid());
     std::vector<Plugin> plugins;
@@ -164,6 +162,20 @@ TEST(RootView, AMixedTransactionIsSettledFromTheInventoryScreen) {
     state.plugins = plugins;
     state.pendingPrivilegedQuarantine = journal;
     ASSERT_TRUE(isolated.writeState(state));
+}
+
+void expectSettled(RootView& view) {
+    view.inventoryStore().waitForIdle();
+    settle();
+    EXPECT_FALSE(view.inventoryStore().hasPendingPrivilegedTransaction());
+    ASSERT_TRUE(view.inventoryStore().notice().has_value());
+    EXPECT_EQ(view.inventoryStore().notice()->title, QStringLiteral("Transaction Settled"));
+}
+
+// The Inventory screen's "Settle From Disk" records what the disk shows.
+TEST(RootView, AMixedTransactionIsSettledFromTheInventoryScreen) {
+    testing::IsolatedRootObjects isolated;
+    writeMixedQuarantine(isolated);
 
     RootView view(isolated.objects(), &noImage);
     view.resize(1440, 900);
@@ -173,12 +185,38 @@ TEST(RootView, AMixedTransactionIsSettledFromTheInventoryScreen) {
     ASSERT_NE(button, nullptr);
     ASSERT_TRUE(button->isVisible());
     button->click();
-    view.inventoryStore().waitForIdle();
-    settle();
-    EXPECT_FALSE(view.inventoryStore().hasPendingPrivilegedTransaction());
+    expectSettled(view);
     EXPECT_FALSE(button->isVisible());
-    ASSERT_TRUE(view.inventoryStore().notice().has_value());
-    EXPECT_EQ(view.inventoryStore().notice()->title, QStringLiteral("Transaction Settled"));
+}
+
+// The other screens that show the blocked bar offer the same way out, reached with keys alone.
+TEST(RootView, AMixedTransactionIsSettledWithTheKeyboardFromTheScreensItBlocks) {
+    for (const AppSection section : {AppSection::quarantine, AppSection::trashRecovery}) {
+        SCOPED_TRACE(pageTitle(section).toStdString());
+        testing::IsolatedRootObjects isolated;
+        writeMixedQuarantine(isolated);
+        RootView view(isolated.objects(), &noImage);
+        view.resize(1440, 900);
+        view.show();
+        view.activateWindow();
+        view.navigation().setSection(section);
+        settle();
+
+        QWidget* screen = view.currentScreen();
+        const auto onSettle = [&] {
+            auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
+            return button && screen->isAncestorOf(button) &&
+                   button->text() == QStringLiteral("Settle From Disk");
+        };
+        for (int press = 0; press < 80 && QApplication::focusWidget() && !onSettle(); ++press)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_TRUE(onSettle()) << "Tab never reaches \"Settle From Disk\"";
+        QPointer<QWidget> button = QApplication::focusWidget();
+        QTest::keyClick(button, Qt::Key_Space);
+        expectSettled(view);
+        ASSERT_FALSE(button.isNull());
+        EXPECT_FALSE(button->isVisible());
+    }
 }
 
 TEST(RootView, EverySectionShowsItsScreen) {

@@ -302,6 +302,33 @@ TEST_F(TransactionRecoveryTest, TheRecordIsWrittenBeforeTheMovesAndAgainOnlyForT
     EXPECT_TRUE((*committed)->committed);
 }
 
+// Whatever a path holds, the record gives back exactly what was written, before and after its
+// commit mark is set.
+TEST_F(TransactionRecoveryTest, TheRecordKeepsEveryPathAndIdentityExactly) {
+    const std::vector<QString> names{
+        QStringLiteral("Plain.vst3"),
+        QStringLiteral("Quote\"And\\Back.vst3"),
+        QStringLiteral("Line\nTab\t\u0001.vst3"),
+        QStringLiteral("Caf\u00E9 \u65E5\u672C.vst3"),
+        QStringLiteral("\U0001F3B9 Keys.clap"),
+        QStringLiteral("Slash/Like \u2014 \u2019.vst3"),
+    };
+    RecordedTransaction transaction{Kind::trash, upperUuid(), false, {}};
+    for (const QString& name : names)
+        transaction.entries.push_back({tree.quarantined(operation, name), tree.trashed(name), name,
+                                       FileIdentity{dev_t(~0ull), ino_t((1ull << 53) + 1)}, uid_t(~0u)});
+    ASSERT_TRUE(record.write(transaction));
+    auto read = record.read();
+    ASSERT_TRUE(read && *read);
+    EXPECT_EQ(**read, transaction);
+
+    ASSERT_TRUE(record.markCommitted());
+    transaction.committed = true;
+    read = record.read();
+    ASSERT_TRUE(read && *read);
+    EXPECT_EQ(**read, transaction);
+}
+
 TEST_F(TransactionRecoveryTest, NoTransactionRunsOverARecordNotYetRolledBack) {
     const QString source = tree.makeBundle(tree.vst3("Synth.vst3"));
     const QString destination = tree.quarantined(operation, "Synth.vst3");

@@ -93,10 +93,9 @@ TEST_F(StoreJournalsTest, ASaveFailureInBeginLeavesEverythingAsItWas) {
     }();
     failSaves = true;
     std::vector<std::optional<PrivilegedQuarantineRequest>> sent;
-    store->beginPrivilegedQuarantine({selection(plugin)}, {}, {},
-                                     [&](const std::optional<PrivilegedQuarantineRequest>& ready) {
-                                         sent.push_back(ready);
-                                     });
+    store->beginPrivilegedQuarantine(
+        {selection(plugin)}, {}, {},
+        [&](const std::optional<PrivilegedQuarantineRequest>& ready) { sent.push_back(ready); });
     store->waitForIdle();
     EXPECT_EQ(sent, (std::vector<std::optional<PrivilegedQuarantineRequest>>{std::nullopt}));
     EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
@@ -449,6 +448,36 @@ TEST_F(StoreJournalsTest, QuarantineThenRestoreReturnsTheRecordToActive) {
     EXPECT_EQ(store->history()[0].transactionID, request->transactionID);
     EXPECT_EQ(store->history()[1].detail,
               QStringLiteral("Moved VST3 bundle through the privileged atomic quarantine transaction"));
+}
+
+TEST_F(StoreJournalsTest, ANewProductAtAQuarantinedBundlesOldPlaceCanBeQuarantinedToo) {
+    // The vendor installs a new version where the quarantined one was, under another product name.
+    const Plugin old = synth(QStringLiteral("Synth"));
+    open({old});
+    quarantineThroughJournal({selection(old)});
+    const Plugin quarantinedOld = store->plugins()[0];
+    const Plugin fresh = product(QStringLiteral("Synth 2"), {QStringLiteral("VST3")}, {old.path});
+    open({quarantinedOld, fresh});
+    const PrivilegedQuarantineRequest request = quarantineThroughJournal({selection(fresh)});
+    ASSERT_EQ(request.items.size(), 1u);
+    EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
+    EXPECT_EQ(*findPlugin(old.id), quarantinedOld);
+    EXPECT_EQ(findPlugin(fresh.id)->bundleRecords()[0].quarantinePath, request.items[0].destinationPath);
+    ASSERT_FALSE(store->history().empty());
+    EXPECT_EQ(store->history()[0].transactionID, request.transactionID);
+
+    // Found again at a launch, the same journal settles the same way.
+    const Plugin newer = product(QStringLiteral("Synth 3"), {QStringLiteral("VST3")}, {old.path});
+    open({quarantinedOld, newer});
+    const auto again = store->beginPrivilegedQuarantine({selection(newer)});
+    ASSERT_TRUE(again.has_value());
+    store->waitForIdle();
+    moveAll(*again);
+    reopen();
+    EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
+    EXPECT_EQ(store->lastOperationError(), std::nullopt);
+    EXPECT_TRUE(findPlugin(newer.id)->bundleRecords()[0].isQuarantined());
+    EXPECT_EQ(*findPlugin(old.id), quarantinedOld);
 }
 
 // Finalisers.

@@ -123,20 +123,93 @@ TEST_F(LaunchResolutionTest, TrashJournalsAreDroppedOrFinalisedByTheDisk) {
 }
 
 TEST_F(LaunchResolutionTest, AFinaliserErrorKeepsTheJournalAndReportsIt) {
-    // The journal names a record the inventory does not have.
-    const Plugin plugin = synth();
-    const QString source = policy.quarantineRoot() + u'/' + operationID + QStringLiteral("/Other.vst3");
-    const QString destination = vst3(QStringLiteral("Other.vst3"));
-    makeBundle(destination);
-    const PrivilegedRestoreRequest journal{uuidText(makeUuid()), {{source, destination, operationID}}};
-    open({plugin}, [&](PersistedInventory& state) { state.pendingPrivilegedRestore = journal; });
-    EXPECT_EQ(store->pendingPrivilegedRestore(), journal);
-    EXPECT_EQ(store->lastOperationError(),
-              QStringLiteral(
-                  "A completed privileged restore still needs inventory reconciliation. Do not retry the "
-                  "operation."));
-    EXPECT_EQ(store->lastStorageError(), description(PrivilegedInventoryCommitError::missingInventoryRecord));
-    EXPECT_EQ(store->plugins()[0], plugin);
+    // Each journal looks fully moved on disk, but names a record the inventory does not have, or one
+    // that two products claim. Whatever the kind, its bundles must stay findable by the journal.
+    enum class Kind { quarantine, restore, trash };
+    struct Row {
+        const char* name;
+        Kind kind;
+        bool twoClaimants;
+        PrivilegedInventoryCommitError error;
+        const char* text;
+    };
+    const std::vector<Row> rows{
+        {"restore of an unknown record", Kind::restore, false,
+         PrivilegedInventoryCommitError::missingInventoryRecord,
+         "A completed privileged restore still needs inventory reconciliation. Do not retry the operation."},
+        {"quarantine of an unknown record", Kind::quarantine, false,
+         PrivilegedInventoryCommitError::missingInventoryRecord,
+         "A completed privileged quarantine still needs inventory reconciliation. Do not retry the "
+         "operation."},
+        {"quarantine of a bundle two products claim", Kind::quarantine, true,
+         PrivilegedInventoryCommitError::duplicateInventoryRecord,
+         "A completed privileged quarantine still needs inventory reconciliation. Do not retry the "
+         "operation."},
+        {"Trash move of an unknown record", Kind::trash, false,
+         PrivilegedInventoryCommitError::missingInventoryRecord,
+         "A completed privileged Trash move still needs inventory reconciliation. Do not retry the "
+         "operation."},
+    };
+    QDir().mkpath(trashFolder());
+    int round = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString tag = QString::number(++round);
+        const Plugin plugin = synth(QStringLiteral("Synth") + tag);
+        std::vector<Plugin> plugins{plugin};
+        const QString name = QStringLiteral("Other") + tag + QStringLiteral(".vst3");
+        const QString placed = vst3(name);
+        const QString held = policy.quarantineRoot() + u'/' + operationID + u'/' + name;
+        std::function<void(PersistedInventory&)> journal;
+        switch (row.kind) {
+        case Kind::quarantine: {
+            if (row.twoClaimants) {
+                Plugin first = product(QStringLiteral("First") + tag, {QStringLiteral("VST3")}, {placed});
+                Plugin second = first;
+                second.id = makeUuid();
+                second.name = QStringLiteral("Second") + tag;
+                plugins = {first, second};
+            }
+            makeBundle(held);
+            QFile::remove(placed);
+            QDir(placed).removeRecursively();
+            const PrivilegedQuarantineRequest request{uuidText(makeUuid()), {{placed, held, operationID}}};
+            journal = [request](PersistedInventory& state) { state.pendingPrivilegedQuarantine = request; };
+            break;
+        }
+        case Kind::restore: {
+            makeBundle(placed);
+            const PrivilegedRestoreRequest request{uuidText(makeUuid()), {{held, placed, operationID}}};
+            journal = [request](PersistedInventory& state) { state.pendingPrivilegedRestore = request; };
+            break;
+        }
+        case Kind::trash: {
+            const QString trashed = trashFolder() + u'/' + name;
+            makeBundle(trashed);
+            const PrivilegedTrashRequest request{uuidText(makeUuid()), {{held, trashed, operationID}}};
+            journal = [request](PersistedInventory& state) { state.pendingPrivilegedTrash = request; };
+            break;
+        }
+        }
+        open(plugins, journal);
+        PersistedInventory expected = stateWith(plugins);
+        journal(expected);
+        EXPECT_TRUE(store->hasPendingPrivilegedTransaction());
+        EXPECT_EQ(store->pendingPrivilegedQuarantine(), expected.pendingPrivilegedQuarantine);
+        EXPECT_EQ(store->pendingPrivilegedRestore(), expected.pendingPrivilegedRestore);
+        EXPECT_EQ(store->pendingPrivilegedTrash(), expected.pendingPrivilegedTrash);
+        // The next write keeps it too.
+        store->saveState();
+        store->waitForIdle();
+        const PersistedInventory stored = storedState();
+        EXPECT_EQ(stored.pendingPrivilegedQuarantine, expected.pendingPrivilegedQuarantine);
+        EXPECT_EQ(stored.pendingPrivilegedRestore, expected.pendingPrivilegedRestore);
+        EXPECT_EQ(stored.pendingPrivilegedTrash, expected.pendingPrivilegedTrash);
+        EXPECT_EQ(store->lastOperationError(), QString::fromUtf8(row.text));
+        EXPECT_EQ(store->lastStorageError(), description(row.error));
+        EXPECT_EQ(store->planQuarantine({selection(plugins[0])}), pendingReason);
+        EXPECT_EQ(store->plugins()[0], plugins[0]);
+    }
 }
 
 TEST_F(LaunchResolutionTest, AJournalTheHelperCouldNotHaveCarriedOutIsDroppedWithAWarning) {
@@ -213,6 +286,47 @@ TEST_F(LaunchResolutionTest, AJournalTheHelperCouldNotHaveCarriedOutIsDroppedWit
             EXPECT_NE(line.transactionID, transaction);
         // The genuine restore stood in the restore journal unless the forged one took its place.
         EXPECT_EQ(findPlugin(back.id)->bundleRecords()[0].isActive(), kind != Kind::restore);
+    }
+}
+
+TEST_F(LaunchResolutionTest, AJournalThatWouldGiveOneBundleTwoRecordsIsDropped) {
+    // Fully moved on disk, but finalising either would record a move against the wrong record.
+    const QString twinName = QStringLiteral("SYNTH.vst3");
+    for (const bool restore : {false, true}) {
+        SCOPED_TRACE(restore ? "a restore onto a case twin's bundle" : "a quarantine of one bundle twice");
+        const Plugin plugin = synth();
+        std::vector<Plugin> plugins{plugin};
+        std::function<void(PersistedInventory&)> journal;
+        const QString other = uuidText(makeUuid());
+        if (!restore) {
+            const PrivilegedQuarantineItem item = quarantineItem(plugin);
+            const PrivilegedQuarantineItem twin{
+                vst3(twinName), policy.quarantineRoot() + u'/' + other + u'/' + twinName, other};
+            ASSERT_TRUE(moveBundle(item.sourcePath, item.destinationPath));
+            makeBundle(twin.destinationPath);
+            journal = [=](PersistedInventory& state) {
+                state.pendingPrivilegedQuarantine =
+                    PrivilegedQuarantineRequest{uuidText(makeUuid()), {item, twin}};
+            };
+        } else {
+            Plugin back = quarantinedUnder(
+                product(QStringLiteral("Back"), {QStringLiteral("VST3")}, {vst3(twinName)}), other);
+            const PluginBundleRecord& record = back.bundles->front();
+            ASSERT_TRUE(moveBundle(record.path, *record.quarantinePath));
+            plugins.push_back(back);
+            const PrivilegedRestoreItem item{*record.quarantinePath, record.path, other};
+            ASSERT_TRUE(moveBundle(item.sourcePath, item.destinationPath));
+            journal = [=](PersistedInventory& state) {
+                state.pendingPrivilegedRestore = PrivilegedRestoreRequest{uuidText(makeUuid()), {item}};
+            };
+        }
+        open(plugins, journal);
+        EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
+        EXPECT_EQ(store->notice().value_or(OperationNotice{}).title,
+                  QStringLiteral("Privileged Journal Dropped"));
+        EXPECT_TRUE(store->history().empty());
+        EXPECT_EQ(store->plugins(), plugins);
+        QDir(vst3(twinName)).removeRecursively();
     }
 }
 

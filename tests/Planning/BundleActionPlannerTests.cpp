@@ -378,6 +378,68 @@ TEST_F(BundleActionPlannerTest, RestoreAndTrashItems) {
     EXPECT_EQ(linked.blockedSelections.at(0).detail, trashUnsafeText);
 }
 
+TEST_F(BundleActionPlannerTest, BundlesTheRecordKeyCannotTellApartAreRefused) {
+    // This disk tells case and Unicode forms apart; the record key does not.
+    const auto refusal = [](const Plugin& plugin, const QString& path, const QString& other) {
+        return bundleSentence(plugin.name, plugin.bundles->front().format,
+                              "Quorvane cannot tell this bundle apart from another one it records: " + path +
+                                  " and " + other + ". Rename or remove one of them, then scan again.");
+    };
+    const QString upper = makeBundle(vst3("Surge XT.vst3"));
+    const QString lower = makeBundle(vst3("surge xt.vst3"));
+    const QString composed = makeBundle(vst3(u"Caf\u00e9.vst3"_qs));
+    const QString decomposed = makeBundle(vst3(u"Cafe\u0301.vst3"_qs));
+    const Plugin surge = product("Surge XT", "Acme", {active("VST3", upper)});
+    const Plugin surgeTwin = product("surge xt", "Acme", {active("VST3", lower)});
+    const Plugin cafe = product("Cafe", "Acme", {active("VST3", composed)});
+    const Plugin cafeTwin = product("Cafe 2", "Acme", {active("VST3", decomposed)});
+    // Quarantined from where an active twin now is, and two quarantined from places that differ in case.
+    const Plugin back = product("Back", "Acme", {quarantined("VST3", vst3("SURGE XT.vst3"))});
+    const Plugin one = product("One", "Acme", {quarantined("VST3", vst3("Pair.vst3"))});
+    const Plugin two = product("Two", "Acme", {quarantined("VST3", vst3("PAIR.vst3"))});
+    // The same place once quarantined from and now taken by a new product: not a twin.
+    const QString reinstalled = makeBundle(vst3("Again.vst3"));
+    const Plugin gone = product("Again", "Acme", {quarantined("VST3", reinstalled)});
+    const Plugin again = product("Again 2", "Acme", {active("VST3", reinstalled)});
+
+    struct Row {
+        const char* name;
+        BundleActionKind operation;
+        std::vector<PluginBundleSelection> selections;
+        std::vector<QString> refusals;
+        std::size_t items;
+    };
+    const std::vector<Plugin> plugins{surge, surgeTwin, cafe, cafeTwin, back, one, two, gone, again};
+    const std::vector<Row> rows{
+        {"case twins", BundleActionKind::quarantine, {select(surge)}, {refusal(surge, upper, lower)}, 0},
+        {"Unicode twins",
+         BundleActionKind::quarantine,
+         {select(cafeTwin)},
+         {refusal(cafeTwin, decomposed, composed)},
+         0},
+        {"restore onto a twin's place",
+         BundleActionKind::restore,
+         {select(back)},
+         {refusal(back, vst3("SURGE XT.vst3"), upper)},
+         0},
+        {"two items of one place",
+         BundleActionKind::restore,
+         {select(one), select(two)},
+         {refusal(two, vst3("PAIR.vst3"), vst3("Pair.vst3"))},
+         1},
+        {"a quarantined record's old place", BundleActionKind::quarantine, {select(again)}, {}, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const BundleActionPlan planned = plan(row.operation, row.selections, plugins);
+        EXPECT_EQ(planned.items.size(), row.items);
+        std::vector<QString> refusals;
+        for (const BundleActionBlockedSelection& blocked : planned.blockedSelections)
+            refusals.push_back(blocked.detail);
+        EXPECT_EQ(refusals, row.refusals);
+    }
+}
+
 TEST(BundleSizeInBytesTest, ReadsSizeTexts) {
     const std::vector<std::pair<QString, std::optional<qint64>>> rows{
         {"12.5 MB", 12'500'000},    {"  3 gb \n", 3'000'000'000}, {"1.9999 KB", 1999},

@@ -34,6 +34,9 @@ protected:
 
     // The path of a literal system path in the test tree.
     QString at(const QString& literal) const { return roots.path(literal); }
+    QString operationFolder(const QString& operationID) const {
+        return policy.quarantineRoot() + '/' + operationID;
+    }
 
     TemporaryTree tree;
     SystemRoots roots = SystemRoots::underPrefix(tree.path());
@@ -216,14 +219,48 @@ TEST_F(PathPolicyTest, RefusesEmbeddedNul) {
         std::nullopt);
 }
 
+// A request's lookups, shared by all its checks and asked again, judge every path as a fresh look
+// at the disk does.
+TEST_F(PathPolicyTest, LookupsKeptForARequestJudgeAsFreshLookups) {
+    tree.makeDirectory(kVST3.mid(1) + "/Vendor/Real.vst3");
+    tree.makeDirectory("Library/Audio/Plug-Ins/CLAP/Vendor");
+    makeLink(tree.makeDirectory("Elsewhere"), at(kVST3 + "/Outside"));
+    makeLink("../CLAP/Vendor", at(kVST3 + "/Relative"));
+    makeLink("Relative", at(kVST3 + "/Chain"));
+    makeLink(at(kVST3 + "/Vendor/Real.vst3"), at(kVST3 + "/Vendor/Link.vst3"));
+    makeLink("Loop", at(kVST3 + "/Loop"));
+    makeLink("Missing/../Vendor", at(kVST3 + "/Skip"));
+    makeLink(tree.path("nowhere"), at(kVST3 + "/Dangling"));
+    QFile file(at(kVST3 + "/File.vst3"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    makeLink(tree.makeDirectory("Elsewhere/Operation"), operationFolder(kOperation));
+
+    const QStringList paths{
+        at(kVST3 + "/Vendor/Real.vst3"),     at(kVST3 + "/Vendor/Link.vst3"),
+        at(kVST3 + "/Outside/Synth.vst3"),   at(kVST3 + "/Chain/Synth.clap"),
+        at(kVST3 + "/Loop/Synth.vst3"),      at(kVST3 + "/Skip/Synth.vst3"),
+        at(kVST3 + "/Dangling/Synth.vst3"),  at(kVST3 + "/Missing.vst3"),
+        at(kVST3 + "/Missing.vst3/In.vst3"), at(kVST3 + "/File.vst3"),
+        at(kVST3 + "/File.vst3/In.vst3"),    QStringLiteral("/Synth.vst3"),
+    };
+    PathLookups lookups;
+    for (int round = 0; round < 2; ++round) {
+        for (const QString& path : paths) {
+            EXPECT_EQ(policy.verifiedSystemPluginURL(path, &lookups), policy.verifiedSystemPluginURL(path))
+                << path.toStdString();
+        }
+        for (const QString& operation :
+             {kOperation, QStringLiteral("6BA7B810-9DAD-11D1-80B4-00C04FD430C8")}) {
+            const QString item = operationFolder(operation) + "/Synth.vst3";
+            EXPECT_EQ(policy.verifiedQuarantineItemURL(item, "Synth.vst3", operation, &lookups),
+                      policy.verifiedQuarantineItemURL(item, "Synth.vst3", operation));
+        }
+    }
+}
+
 // Quarantine items
 
-class QuarantineItemTest : public PathPolicyTest {
-protected:
-    QString operationFolder(const QString& operationID) const {
-        return policy.quarantineRoot() + '/' + operationID;
-    }
-};
+class QuarantineItemTest : public PathPolicyTest {};
 
 TEST_F(QuarantineItemTest, AcceptsABundleDirectlyInItsOperationFolder) {
     const QString path = operationFolder(kOperation) + "/Synth.vst3";

@@ -1,10 +1,12 @@
 #include "Store/JournalPolicy.h"
 #include "Shared/HomeTrashLocation.h"
 #include "Support/Fixtures/FixtureQtPrinters.h"
+#include "Support/Fixtures/FixtureRecords.h"
 #include "Support/Fixtures/TemporaryTree.h"
 #include "Support/Uuid.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +105,42 @@ TEST_F(JournalPolicyTest, RefusesEveryJournalTheHelperCouldNotHaveCarriedOut) {
                }),
          conflictReason},
 
+        {"a quarantine naming one bundle twice through a link",
+         after(quarantine,
+               [&](auto& journal) {
+                   const QString folder = policy.approvedSystemPluginRoots().at(2);
+                   QDir().mkpath(folder);
+                   QFile::link(folder, folder + QStringLiteral("/Linked"));
+                   journal.items.push_back({plugins(QStringLiteral("Linked/") + synth),
+                                            quarantined(synth, otherOperation), otherOperation});
+               }),
+         conflictReason},
+        {"a quarantine naming one bundle twice with a trailing slash",
+         after(quarantine,
+               [&](auto& journal) {
+                   journal.items.push_back(
+                       {plugins(synth) + u'/', quarantined(synth, otherOperation), otherOperation});
+               }),
+         conflictReason},
+        {"a quarantine naming one bundle twice in another case",
+         after(quarantine,
+               [&](auto& journal) {
+                   const QString upper = QStringLiteral("SYNTH.vst3");
+                   journal.items.push_back(
+                       {plugins(upper), quarantined(upper, otherOperation), otherOperation});
+               }),
+         conflictReason},
+        {"a quarantine naming one bundle twice in another Unicode form",
+         after(quarantine,
+               [&](auto& journal) {
+                   const QString composed = QStringLiteral("Caf\u00e9.vst3");
+                   const QString decomposed = QStringLiteral("Cafe\u0301.vst3");
+                   journal.items = {
+                       {plugins(composed), quarantined(composed, operation), operation},
+                       {plugins(decomposed), quarantined(decomposed, otherOperation), otherOperation}};
+               }),
+         conflictReason},
+
         {"a valid restore", after(restore, nothing), std::nullopt},
         {"a restore with a malformed transaction identifier",
          after(restore, [](auto& journal) { journal.transactionID = QStringLiteral("not-a-uuid"); }),
@@ -170,6 +208,14 @@ TEST_F(JournalPolicyTest, RefusesEveryJournalTheHelperCouldNotHaveCarriedOut) {
                    journal.items[0].originalBundleFilename = QStringLiteral("Synth.clap");
                }),
          destinationReason},
+        {"a Trash recovery of two Trash items whose names differ in case",
+         after(recovery,
+               [&](auto& journal) {
+                   const QString lower = QStringLiteral("synth.vst3");
+                   journal.items.push_back({trashed(lower), plugins(QStringLiteral("Nested/") + lower),
+                                            uuidText(makeUuid()), lower, QStringLiteral("VST3")});
+               }),
+         std::nullopt},
         {"a Trash recovery of one Trash item twice",
          after(recovery,
                [&](auto& journal) {
@@ -181,6 +227,46 @@ TEST_F(JournalPolicyTest, RefusesEveryJournalTheHelperCouldNotHaveCarriedOut) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(row.refusal(), row.expected);
+    }
+}
+
+TEST_F(JournalPolicyTest, RefusesAJournalThatWouldGiveOneBundleTwoRecords) {
+    const QString inUse =
+        QStringLiteral("An item\u2019s operation identifier already belongs to another bundle.");
+    const QString taken = QStringLiteral("An item\u2019s destination is already another recorded bundle.");
+    const QString quarantinedElsewhere = quarantined(QStringLiteral("Other.vst3"), operation);
+    const PluginBundleRecord active = bundleRecord(QStringLiteral("VST3"), plugins(synth));
+    // Quarantined by this journal's own item already, as a launch that stopped half way leaves it.
+    const PluginBundleRecord movedByThis =
+        withQuarantine(active, plugins(synth), quarantine.items[0].destinationPath, operation);
+    const PluginBundleRecord otherUnderOperation =
+        withQuarantine(bundleRecord(QStringLiteral("VST3"), plugins(QStringLiteral("Other.vst3"))),
+                       plugins(QStringLiteral("Other.vst3")), quarantinedElsewhere, operation);
+    const PluginBundleRecord caseTwin =
+        bundleRecord(QStringLiteral("VST3"), plugins(QStringLiteral("synth.VST3")));
+    const auto inventory = [](std::vector<PluginBundleRecord> records) {
+        return std::vector<Plugin>{
+            productOfRecords(QStringLiteral("Synth"), QStringLiteral("Acme"), records)};
+    };
+    struct Row {
+        const char* name;
+        std::optional<QString> refusal;
+        std::optional<QString> expected;
+    };
+    const std::vector<Row> rows{
+        {"a quarantine of an active record", journalRecordRefusal(quarantine, inventory({active})),
+         std::nullopt},
+        {"a quarantine its own item already applied",
+         journalRecordRefusal(quarantine, inventory({movedByThis})), std::nullopt},
+        {"a quarantine under an operation another record holds",
+         journalRecordRefusal(quarantine, inventory({active, otherUnderOperation})), inUse},
+        {"a valid restore", journalRecordRefusal(restore, inventory({movedByThis})), std::nullopt},
+        {"a restore onto another record's bundle in another case",
+         journalRecordRefusal(restore, inventory({movedByThis, caseTwin})), taken},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(row.refusal, row.expected);
     }
 }
 

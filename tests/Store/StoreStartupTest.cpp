@@ -126,8 +126,24 @@ TEST_F(StoreStartupTest, aReadOnlyDataFolderShowsTheInventoryWithFileActionsBloc
     EXPECT_EQ(store.lastOperationError(),
               QStringLiteral("Quorvane\u2019s data folder is on a read-only file system, so a scan could not "
                              "be saved. No inventory or plugin files were changed."));
-    EXPECT_TRUE(store.planQuarantine({{store.plugins()[0].id, store.plugins()[0].bundleRecords()[0].id()}})
-                    .has_value());
+    // Each refusal says the folder is read-only, not that the inventory could not be upgraded.
+    const PluginBundleSelection decapitator{store.plugins()[0].id,
+                                            store.plugins()[0].bundleRecords()[0].id()};
+    const QString actionsBlocked = QStringLiteral(
+        "Quorvane\u2019s data folder is on a read-only file system. Plugin file actions are blocked.");
+    EXPECT_EQ(store.planQuarantine({decapitator}), actionsBlocked);
+    EXPECT_FALSE(store.beginPrivilegedTrash({decapitator}).has_value());
+    EXPECT_EQ(store.lastOperationError(), actionsBlocked);
+    EXPECT_FALSE(store.setFormatProtection(decapitator, true));
+    EXPECT_EQ(
+        store.lastOperationError(),
+        QStringLiteral("Quorvane\u2019s data folder is on a read-only file system, so format protection "
+                       "cannot change."));
+    store.setProtection(store.plugins()[0], true);
+    EXPECT_EQ(
+        store.notice()->message,
+        QStringLiteral("Quorvane could not save its inventory record: Quorvane\u2019s data folder is on a "
+                       "read-only file system, so nothing is saved until the folder can be written."));
     store.waitForIdle();
     EXPECT_EQ(writeAttempts, 0);
     EXPECT_EQ(stateBytes(), before);

@@ -171,6 +171,43 @@ TEST_F(StoreWriterThreadTest, ProtectionAndRuleNoticesWaitForTheWriteThatSavesTh
                                    QStringLiteral("Permanent Quarantine Enabled")}));
 }
 
+// A confirmation that arrives once its write is done never hides a warning raised meanwhile; once
+// that warning is dismissed, it shows.
+TEST_F(StoreWriterThreadTest, ALateConfirmationLeavesAWarningRaisedAfterItsChangeShowing) {
+    const QString blocked = QStringLiteral("Privileged Quarantine Blocked");
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        bool dismissed;
+        QString shown;
+    } rows[] = {
+        {"product", [&] { store->setProtection(products[0], true); }, false, blocked},
+        {"batch",
+         [&] {
+             store->setBatchProtection({products[1], products[2]}, true);
+         },
+         false, blocked},
+        {"format", [&] { store->setFormatProtection(selectionOf(products[3], QStringLiteral("AU")), true); },
+         false, blocked},
+        {"rule", [&] { store->setPermanentQuarantine(QStringLiteral("Orsolind"), true); }, false, blocked},
+        {"dismissed", [&] { store->setProtection(products[0], true); }, true,
+         QStringLiteral("Plugin Protected")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        restart();
+        // A quarantine of a bundle the inventory does not hold is refused with a warning.
+        whileTheFirstWriteIsHeld(row.change, [&] {
+            store->beginPrivilegedQuarantine({{makeUuid(), QStringLiteral("/nowhere.vst3")}});
+            if (row.dismissed)
+                store->dismissNotice(store->notice()->id);
+        });
+        ASSERT_TRUE(store->notice());
+        EXPECT_EQ(store->notice()->title, row.shown);
+        EXPECT_TRUE(store->lastOperationError());
+    }
+}
+
 // Two format locks land within one write; the first write fails.
 TEST_F(StoreWriterThreadTest, AFailedFormatLockIsTakenBackOnlyWhenNoLaterWriteSavedIt) {
     const struct {

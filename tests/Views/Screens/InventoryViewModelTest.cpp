@@ -129,6 +129,18 @@ TEST_F(InventoryViewModelTest, MessageBarsComeInTheirOrderWithTheirPrefixes) {
                        *store->lastStorageError(),
                    Palette::amber()},
                   {QStringLiteral("Folder authorization failed: No access."), Palette::amber()}}));
+
+    // A read-only data folder was neither misread nor failed to save: its own sentence stands.
+    model.reset();
+    store.reset();
+    QFile::remove(statePath());
+    StoreEnvironment readOnly = isolatedEnvironment();
+    readOnly.isReadOnlyFolder = [](const QString&) { return true; };
+    store = std::make_unique<PluginInventoryStore>(readOnly);
+    openModel();
+    ASSERT_TRUE(store->lastStorageError().has_value());
+    EXPECT_EQ(model->messageBars().front(),
+              (InventoryViewModel::MessageBar{*store->lastStorageError(), Palette::amber()}));
 }
 
 TEST_F(InventoryViewModelTest, TheFolderLabelNamesOneFolderAndCountsSeveral) {

@@ -18,6 +18,7 @@
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TextStyle.h"
 #include "Views/Screens/Shared/ScreenLayout.h"
+#include "Views/Screens/Shared/SettleJournalButton.h"
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -55,7 +56,6 @@ const QString clearSelection = QStringLiteral("Clear Selection");
 const QString batchUnavailable = QStringLiteral("Batch quarantine unavailable: ");
 const QString batchTitle = QStringLiteral("Quarantine Selected Plugins?");
 const QString batchAction = QStringLiteral("Move to Quarantine");
-const QString settleJournal = QStringLiteral("Settle From Disk");
 const QString exportFailedFallback = QStringLiteral("The inventory could not be exported.");
 } // namespace text
 
@@ -202,10 +202,7 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
     messagesLayout->setContentsMargins(0, 0, 0, 0);
     messagesLayout->setSpacing(8);
     body->addWidget(m_messages);
-    m_settleJournal = new KitButton(text::settleJournal, QString(), ButtonStyle::bordered, this);
-    m_settleJournal->setObjectName(QStringLiteral("settleJournalButton"));
-    connect(m_settleJournal, &QPushButton::clicked, m_model, &InventoryViewModel::settleJournal);
-    body->addWidget(m_settleJournal, 0, Qt::AlignLeft);
+    body->addWidget(new SettleJournalButton(store, managementService, this), 0, Qt::AlignLeft);
 
     // Filter bar and list header.
     QHBoxLayout* filterLayout = nullptr;
@@ -382,7 +379,6 @@ void InventoryView::refreshMessages() {
         m_shownMessages = std::move(bars);
     }
     m_messages->setVisible(!m_shownMessages.empty());
-    m_settleJournal->setVisible(m_model->canSettleJournal());
 
     const std::optional<QString> helper = m_model->helperBlockingText();
     if (helper != m_shownHelperText) {

@@ -78,7 +78,6 @@ private:
     QVBoxLayout* m_limitedRows = nullptr;
     QStringList m_shownLocations;
     QWidget* m_messages = nullptr;
-    QPushButton* m_settleJournal = nullptr;
     std::vector<InventoryViewModel::MessageBar> m_shownMessages;
     QLineEdit* m_search = nullptr;
     QWidget* m_filterBar = nullptr;

@@ -362,24 +362,19 @@ std::vector<InventoryViewModel::MessageBar> InventoryViewModel::messageBars() co
     std::vector<MessageBar> bars;
     if (const auto& notice = m_store.lastScanNotice())
         bars.push_back({*notice, Palette::accent()});
-    if (const auto& error = m_store.lastStorageError())
+    if (const auto& error = m_store.lastStorageError()) {
         // A store blocked by its state file read it and never writes it; only a write can fail then.
-        bars.push_back(
-            {(m_store.fileActionsBlockedByStorage() ? text::unreadableState : text::storageError) + *error,
-             Palette::amber()});
+        // On a read-only data folder the store's own sentence says what happened.
+        const QString prefix = m_store.dataFolderReadOnly()            ? QString()
+                               : m_store.fileActionsBlockedByStorage() ? text::unreadableState
+                                                                       : text::storageError;
+        bars.push_back({prefix + *error, Palette::amber()});
+    }
     if (const auto& error = m_folderAccess.lastError())
         bars.push_back({text::folderError + *error, Palette::amber()});
     if (const auto& error = m_store.lastOperationError())
         bars.push_back({*error, Palette::amber()});
     return bars;
-}
-
-bool InventoryViewModel::canSettleJournal() const {
-    return m_store.canSettlePendingJournal();
-}
-
-void InventoryViewModel::settleJournal() {
-    m_store.settlePendingJournal();
 }
 
 std::optional<QString> InventoryViewModel::helperBlockingText() const {

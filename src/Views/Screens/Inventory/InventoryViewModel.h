@@ -102,10 +102,6 @@ public:
     QString scanProgressLocation() const;
     QStringList inaccessibleLocations() const;
     std::vector<MessageBar> messageBars() const;
-    // A transaction the launch could not resolve blocks scans and file actions; the messages offer
-    // to settle it from what the disk shows.
-    bool canSettleJournal() const;
-    void settleJournal();
     // The bar under the table while the helper cannot quarantine.
     std::optional<QString> helperBlockingText() const;
 

@@ -11,6 +11,7 @@
 #include "Views/Kit/QuarantineDetailPane.h"
 #include "Views/Kit/TrashConfirmationSheet.h"
 #include "Views/Screens/Shared/PrivilegedActionRoad.h"
+#include "Views/Screens/Shared/SettleJournalButton.h"
 
 #include <QHBoxLayout>
 #include <QSplitter>
@@ -259,6 +260,7 @@ QuarantineView::QuarantineView(PluginManagementService& service, PluginInventory
     m_bars = new QVBoxLayout;
     m_bars->setSpacing(10);
     column->addLayout(m_bars);
+    column->addWidget(new SettleJournalButton(store, service, this), 0, Qt::AlignLeft);
 
     connect(&store, &PluginInventoryStore::pluginsChanged, this, [this] {
         m_model.reconcileWithStore();

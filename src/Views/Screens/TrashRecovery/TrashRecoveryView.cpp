@@ -10,6 +10,7 @@
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/RevealInFinder.h"
 #include "Views/Screens/Shared/PrivilegedActionRoad.h"
+#include "Views/Screens/Shared/SettleJournalButton.h"
 #include "Views/Screens/TrashRecovery/TrashRecoveryRow.h"
 
 #include <QHBoxLayout>
@@ -271,6 +272,7 @@ TrashRecoveryView::TrashRecoveryView(PluginManagementService& service, PluginInv
     m_bars = new QVBoxLayout;
     m_bars->setSpacing(10);
     column->addLayout(m_bars);
+    column->addWidget(new SettleJournalButton(store, service, this), 0, Qt::AlignLeft);
 
     // Checked against the disk before listening, so that the check's own change is not a second
     // rebuild; the refresh below shows its outcome.
