@@ -159,7 +159,13 @@ public:
 
     std::optional<QString> run() {
         SetUp();
-        duringWrite = [this](const PersistedInventory&) { failSaves = m_writer.beforeWrite(m_diskFailing); };
+        // Scans are told apart by their dates.
+        tickSeconds = 1;
+        duringWrite = [this](const PersistedInventory& state) {
+            failSaves = m_writer.beforeWrite(m_diskFailing);
+            if (!failSaves && state.lastScanDate)
+                m_savedScan = std::max(m_savedScan.load(), state.lastScanDate->sinceReferenceDate);
+        };
         scan = [this](const QList<QUrl>& folders, ScanControl& control,
                       const PluginScanner::ProgressCallback& progress) {
             m_walkGate.wait();
@@ -329,6 +335,7 @@ private:
     // A kill keeps the state file as it is at that moment; a quit lets the writer finish.
     void relaunch(bool kill) {
         QByteArray onDisk;
+        const double savedScan = m_savedScan;
         QFile file(statePath());
         const bool existed = kill && file.open(QIODevice::ReadOnly);
         if (existed)
@@ -353,6 +360,12 @@ private:
         }
         m_diskFailing = false;
         m_scanning = false;
+        if (kill)
+            m_savedScan = savedScan;
+        if (kill)
+            for (const SeenChange& seen : m_seenByScan)
+                if (seen.scanDate > m_savedScan)
+                    m_outsideChanges.try_emplace(seen.path, seen.sequence);
         // A rule change the window never answered may or may not have been saved.
         for (const auto& [manufacturer, enable] : std::exchange(m_pendingRules, {}))
             m_ruleWord.remove(manufacturer);
@@ -679,8 +692,15 @@ private:
         m_mergeGate.open();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !store->isScanning(); }, 20000));
         settle();
-        // What the walk saw is now known; later changes are not.
-        std::erase_if(m_outsideChanges, [&](const auto& change) { return change.second < m_walkSequence; });
+        // What the walk saw is now known; later changes are not. A kill before a state holding the
+        // scan is on disk forgets it again.
+        const double scanned = store->lastScanDate().value_or(Timestamp{}).sinceReferenceDate;
+        std::erase_if(m_outsideChanges, [&](const auto& change) {
+            if (change.second >= m_walkSequence)
+                return false;
+            m_seenByScan.push_back({change.first, change.second, scanned});
+            return true;
+        });
         m_scanning = false;
     }
     void writerStep() {
@@ -949,6 +969,15 @@ private:
     // Paths changed outside, with the sequence number of the change; a scan whose walk began after
     // it makes it known.
     std::map<QString, int> m_outsideChanges;
+    // Outside changes a finished scan saw, with that scan's date, and the date of the newest scan
+    // a successful write holds.
+    struct SeenChange {
+        QString path;
+        int sequence = 0;
+        double scanDate = 0;
+    };
+    std::vector<SeenChange> m_seenByScan;
+    std::atomic<double> m_savedScan = 0;
     int m_changeSequence = 0;
     int m_walkSequence = 0;
 
