@@ -726,6 +726,7 @@ private:
 
     void outsideChange(const QString& path) {
         m_outsideChanges[path] = ++m_changeSequence;
+        m_everChanged.insert(path);
         m_formatWord.remove(path);
     }
     void reinstall() {
@@ -887,7 +888,12 @@ private:
             const bool settled =
                 !pendingTransactions.contains(id) && !inFlight.contains(job.moves.front().first);
             const int moved = job.movedCount();
-            if (lines.value(id) > moved || (settled && lines.value(id) != moved))
+            // A bundle changed outside after its move can no longer show it: settling then records
+            // it as gone.
+            const bool touched = std::ranges::any_of(job.moves, [&](const auto& move) {
+                return m_everChanged.contains(move.first) || m_everChanged.contains(move.second);
+            });
+            if (lines.value(id) > moved || (settled && !touched && lines.value(id) != moved))
                 problems.append(
                     QStringLiteral("history holds %1 line(s) of %2 (%3), which moved %4 bundle(s)")
                         .arg(lines.value(id))
@@ -977,6 +983,8 @@ private:
         double scanDate = 0;
     };
     std::vector<SeenChange> m_seenByScan;
+    // Every path ever changed outside.
+    QSet<QString> m_everChanged;
     std::atomic<double> m_savedScan = 0;
     int m_changeSequence = 0;
     int m_walkSequence = 0;
