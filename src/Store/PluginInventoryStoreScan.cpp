@@ -3,6 +3,7 @@
 #include "Discovery/PluginOrders.h"
 #include "Discovery/PluginScanner.h"
 #include "Model/Identity.h"
+#include "Planning/FileSystemProbe.h"
 #include "Store/StoreOrders.h"
 #include "Store/StoreTexts.h"
 #include "Support/FreedOffThread.h"
@@ -10,6 +11,7 @@
 #include "Support/ParallelFor.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QMetaObject>
 #include <QSet>
 
@@ -52,28 +54,28 @@ void setBundleRecords(Plugin& target, std::vector<PluginBundleRecord> records) {
 }
 
 // Puts a stored record into a product of the merge, in place of any scanned record of the same
-// bundle (by original path, ignoring case, or by bundle key).
+// bundle: at its original path as the disk compares it. A twin in another case or Unicode form is
+// another bundle here, though the keys cannot tell them apart.
 void joinCarriedRecord(Plugin& target, const PluginBundleRecord& carried) {
     std::vector<PluginBundleRecord> records = target.bundleRecords();
-    const QString originalPath = lowercasedLocaleIndependent(carried.originalPath.value_or(carried.path));
-    const QString carriedKey = carried.id();
+    const QString originalPath = QDir::cleanPath(carried.originalPath.value_or(carried.path));
     std::erase_if(records, [&](const PluginBundleRecord& record) {
-        return plainEqual(lowercasedLocaleIndependent(record.path), originalPath) ||
-               plainEqual(record.id(), carriedKey);
+        return QDir::cleanPath(record.path) == originalPath;
     });
     records.push_back(carried);
     setBundleRecords(target, std::move(records));
 }
 
-// Removes the scanned records of bundles at `paths` (path keys) from every product, and the
-// products left without a record.
+// Removes the scanned records of bundles at `paths` (as the disk compares them) from every product,
+// and the products left without a record.
 void dropScannedRecordsAt(std::vector<Plugin>& products, const KeySet& paths) {
     std::erase_if(products, [&](Plugin& product) {
         if (!product.bundles || product.bundles->empty())
             return false;
         std::vector<PluginBundleRecord> records = *product.bundles;
-        const auto dropped = std::erase_if(
-            records, [&](const PluginBundleRecord& record) { return paths.contains(pathKey(record.path)); });
+        const auto dropped = std::erase_if(records, [&](const PluginBundleRecord& record) {
+            return paths.contains(QDir::cleanPath(record.path));
+        });
         if (dropped == 0)
             return false;
         if (records.empty())
@@ -120,15 +122,27 @@ std::vector<Plugin> mergeScanned(const std::vector<Plugin>& stored, std::vector<
                 return;
             hasCarried = true;
             if (!transactionPaths.empty()) {
-                QString key = pathKey(record.originalPath.value_or(record.path));
-                if (transactionPaths.contains(key))
-                    movedPaths.insert(std::move(key));
+                const QString path = record.originalPath.value_or(record.path);
+                if (transactionPaths.contains(pathKey(path)))
+                    movedPaths.insert(QDir::cleanPath(path));
             }
         });
         if (!hasCarried)
             continue;
         carriers.emplace_back(&product, productProtectionKey(product));
         firstByKey.try_emplace(carriers.back().second);
+    }
+    // A bundle a transaction moved and whose record has left the inventory since (a Trash move after
+    // a quarantine) may still be in the walk: it is dropped unless a bundle is at its path again.
+    if (!transactionPaths.empty()) {
+        for (const Plugin& product : result) {
+            product.forEachBundleRecord([&](const PluginBundleRecord& record) {
+                QString path = QDir::cleanPath(record.path);
+                if (transactionPaths.contains(pathKey(path)) && !movedPaths.contains(path) &&
+                    !SystemFileSystemProbe().fileExists(path))
+                    movedPaths.insert(std::move(path));
+            });
+        }
     }
     if (!movedPaths.empty())
         dropScannedRecordsAt(result, movedPaths);

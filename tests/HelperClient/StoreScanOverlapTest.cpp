@@ -179,6 +179,50 @@ TEST_F(ScanOverlapTest, AQuarantineOfABundleUpdatedInPlaceKeepsOneRecordOfItsPat
     }
 }
 
+// The walk saw a bundle that a quarantine then moved and a Trash move took away: no record names
+// its old place, unless a bundle is there again when the scan completes.
+TEST_F(ScanOverlapTest, ABundleTrashedAfterTheWalkSawItLeavesNoRecordAtItsOldPlace) {
+    const Plugin other = synth(QStringLiteral("Other"));
+    const Plugin plugin = synth();
+    const QString path = plugin.bundleRecords()[0].path;
+    for (const bool reinstalled : {false, true}) {
+        SCOPED_TRACE(reinstalled);
+        makeBundle(path);
+        walkAllowed = {};
+        walked = {};
+        walkDone = walked.get_future();
+        walkFinding({other, plugin});
+        open({plugin, other}, [&](PersistedInventory& state) { state.lastScanDate = clock; });
+
+        store->startScan({}, nullptr);
+        const auto quarantine = store->beginPrivilegedQuarantine({selection(plugin)});
+        ASSERT_TRUE(quarantine.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
+        moveAll(*quarantine);
+        ASSERT_TRUE(committed([&](auto then) {
+            store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*quarantine),
+                                                quarantine->transactionID, quarantine->items, then);
+        }));
+        const auto trash = store->beginPrivilegedTrash({selection(*named(QStringLiteral("Synth")))});
+        ASSERT_TRUE(trash.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
+        moveAll(*trash);
+        ASSERT_TRUE(committed([&](auto then) {
+            store->completePrivilegedTrash(succeededResult<PrivilegedTrashResult>(*trash),
+                                           trash->transactionID, trash->items, then);
+        }));
+        if (reinstalled)
+            makeBundle(path);
+        walkAllowed.set_value();
+        waitForScanEnd();
+
+        EXPECT_EQ(store->lastReconciliation()->manuallyRestoredBundles, 0);
+        qsizetype records = 0;
+        for (const Plugin& product : store->plugins())
+            for (const PluginBundleRecord& record : product.bundleRecords())
+                records += record.path == path ? 1 : 0;
+        EXPECT_EQ(records, reinstalled ? 1 : 0);
+    }
+}
+
 // The walk finds a recovered bundle back at its original path before the recovery commits: it is
 // the recovery's own, not one put back by hand.
 TEST_F(ScanOverlapTest, ATrashRecoveryDuringTheScanIsNotCountedAsRestoredByHand) {

@@ -100,6 +100,28 @@ TEST_F(StoreListsTest, quarantinedRecordsJoinTheFirstProductUnderTheirKey) {
     EXPECT_EQ(merged[2].bundles->size(), 1u);
 }
 
+// A scanned bundle at a quarantined record's original path is shown only as that record; its twin
+// in another case is another bundle on this disk, and stays.
+TEST_F(StoreListsTest, aCaseTwinOfAQuarantinedRecordsPlaceKeepsItsScannedRecord) {
+    const PluginBundleRecord quarantined =
+        quarantinedRecord(QStringLiteral("VST3"), QStringLiteral("/v/Dune.vst3"),
+                          QStringLiteral("/q/OP/Dune.vst3"), QStringLiteral("OP"));
+    writeState(stateWith({product(QStringLiteral("Dune"), QStringLiteral("Acme"), {quarantined})}));
+    const auto store = makeStore();
+
+    const std::vector<Plugin> merged = store->mergeScanResult(
+        {product(QStringLiteral("Dune"), QStringLiteral("Acme"),
+                 {activeRecord(QStringLiteral("VST3"), QStringLiteral("/v/Dune.vst3")),
+                  activeRecord(QStringLiteral("VST3"), QStringLiteral("/v/dune.vst3"))})});
+
+    ASSERT_EQ(merged.size(), 1u);
+    QStringList places;
+    for (const PluginBundleRecord& record : merged[0].bundleRecords())
+        places.append(record.isQuarantined() ? *record.quarantinePath : record.path);
+    places.sort();
+    EXPECT_EQ(places, (QStringList{QStringLiteral("/q/OP/Dune.vst3"), QStringLiteral("/v/dune.vst3")}));
+}
+
 TEST(StoreOrdersTest, rulesSortByManufacturerInPlainOrder) {
     std::vector<PermanentQuarantineRule> rules{{QStringLiteral("beta"), Timestamp{1}},
                                                {QStringLiteral("Alpha"), Timestamp{2}},

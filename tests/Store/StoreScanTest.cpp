@@ -154,8 +154,9 @@ TEST_F(StoreScanTest, quarantinedRecordsSurviveARescanBesideTheirScannedFormats)
     EXPECT_EQ(store->quarantinedBundleCount(), 2);
     EXPECT_EQ(store->lastReconciliation(), (ScanReconciliationSummary{1, 0, 0, false}));
 
-    // The reinstalled AU at the quarantined record's original path shows only as that record.
-    writeBundleAt(componentsFolder, QStringLiteral("PRO-Q 3.component"), proQ,
+    // The reinstalled AU at the quarantined record's original path shows only as that record (a
+    // name in another case is another bundle on this disk).
+    writeBundleAt(componentsFolder, QStringLiteral("Pro-Q 3.component"), proQ,
                   QStringLiteral("com.fabfilter.ProQ3"));
     runScan(*store, allFolders());
     merged = findProduct(store->plugins(), proQ);

@@ -159,7 +159,13 @@ public:
 
     std::optional<QString> run() {
         SetUp();
-        duringWrite = [this](const PersistedInventory&) { failSaves = m_writer.beforeWrite(m_diskFailing); };
+        // Scans are told apart by their dates.
+        tickSeconds = 1;
+        duringWrite = [this](const PersistedInventory& state) {
+            failSaves = m_writer.beforeWrite(m_diskFailing);
+            if (!failSaves && state.lastScanDate)
+                m_savedScan = std::max(m_savedScan.load(), state.lastScanDate->sinceReferenceDate);
+        };
         scan = [this](const QList<QUrl>& folders, ScanControl& control,
                       const PluginScanner::ProgressCallback& progress) {
             m_walkGate.wait();
@@ -186,6 +192,11 @@ public:
         relaunch(enabled(FaultKind::appKill));
         if (auto failure = check())
             return failure;
+        if (store->canSettlePendingJournal()) {
+            settleJournal();
+            if (auto failure = check())
+                return failure;
+        }
         shutDown();
         return std::nullopt;
     }
@@ -324,6 +335,7 @@ private:
     // A kill keeps the state file as it is at that moment; a quit lets the writer finish.
     void relaunch(bool kill) {
         QByteArray onDisk;
+        const double savedScan = m_savedScan;
         QFile file(statePath());
         const bool existed = kill && file.open(QIODevice::ReadOnly);
         if (existed)
@@ -348,6 +360,12 @@ private:
         }
         m_diskFailing = false;
         m_scanning = false;
+        if (kill)
+            m_savedScan = savedScan;
+        if (kill)
+            for (const SeenChange& seen : m_seenByScan)
+                if (seen.scanDate > m_savedScan)
+                    m_outsideChanges.try_emplace(seen.path, seen.sequence);
         // A rule change the window never answered may or may not have been saved.
         for (const auto& [manufacturer, enable] : std::exchange(m_pendingRules, {}))
             m_ruleWord.remove(manufacturer);
@@ -495,6 +513,8 @@ private:
             {4, [&] { cleanupRun(); }},     {8, [&] { startScan(); }},
             {8, [&] { advanceScan(); }},    {m_queue.empty() ? 0 : 20, [&] { answerHelper(); }},
         };
+        if (store->canSettlePendingJournal())
+            steps.push_back({6, [&] { settleJournal(); }});
         if (enabled(FaultKind::writerSlow))
             steps.push_back({6, [&] { writerStep(); }});
         if (enabled(FaultKind::writerFailure))
@@ -634,6 +654,12 @@ private:
                 finish(false);
         });
     }
+    // The user settles a journal the launch left, as the window offers.
+    void settleJournal() {
+        note(QStringLiteral("settle the journal"));
+        store->settlePendingJournal();
+        drainEvents();
+    }
     void startScan() {
         if (store->isScanning())
             return;
@@ -666,8 +692,15 @@ private:
         m_mergeGate.open();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !store->isScanning(); }, 20000));
         settle();
-        // What the walk saw is now known; later changes are not.
-        std::erase_if(m_outsideChanges, [&](const auto& change) { return change.second < m_walkSequence; });
+        // What the walk saw is now known; later changes are not. A kill before a state holding the
+        // scan is on disk forgets it again.
+        const double scanned = store->lastScanDate().value_or(Timestamp{}).sinceReferenceDate;
+        std::erase_if(m_outsideChanges, [&](const auto& change) {
+            if (change.second >= m_walkSequence)
+                return false;
+            m_seenByScan.push_back({change.first, change.second, scanned});
+            return true;
+        });
         m_scanning = false;
     }
     void writerStep() {
@@ -693,6 +726,7 @@ private:
 
     void outsideChange(const QString& path) {
         m_outsideChanges[path] = ++m_changeSequence;
+        m_everChanged.insert(path);
         m_formatWord.remove(path);
     }
     void reinstall() {
@@ -810,11 +844,15 @@ private:
                     inFlight << from << to;
 
         QHash<QString, int> known;
+        // A bundle found at a quarantined record's original place is shown only as that record.
+        QSet<QString> shadowed;
         for (const Plugin& plugin : store->plugins())
             for (const PluginBundleRecord& record : plugin.bundleRecords()) {
                 const QString place =
                     record.isQuarantined() ? record.quarantinePath.value_or(QString()) : record.path;
                 ++known[place];
+                if (record.isQuarantined())
+                    shadowed << record.originalPath.value_or(record.path);
                 if (record.isActive() && !onDisk(place) && !inFlight.contains(place) &&
                     !m_outsideChanges.contains(place))
                     problems.append(QStringLiteral("active record of %1 names %2, where no bundle is")
@@ -834,14 +872,15 @@ private:
             if (count > 1)
                 problems.append(QStringLiteral("%1 is known %2 times").arg(path).arg(count));
             else if (count == 0 && !inFlight.contains(path) && !m_outsideChanges.contains(path) &&
-                     !recovered.contains(path))
+                     !recovered.contains(path) && !shadowed.contains(path))
                 problems.append(QStringLiteral("%1 is on disk but unknown to the state").arg(path));
         }
 
         QHash<QString, int> lines;
         QHash<QString, QStringList> named;
+        // Lines of moves only: settling a journal also names, under its id, a bundle found nowhere.
         for (const HistoryItem& item : store->history())
-            if (item.transactionID) {
+            if (item.transactionID && isProductTransaction(item.kind)) {
                 ++lines[*item.transactionID];
                 named[*item.transactionID].append(item.plugin + u' ' + item.format.value_or(QString()));
             }
@@ -849,7 +888,12 @@ private:
             const bool settled =
                 !pendingTransactions.contains(id) && !inFlight.contains(job.moves.front().first);
             const int moved = job.movedCount();
-            if (lines.value(id) > moved || (settled && lines.value(id) != moved))
+            // A bundle changed outside after its move can no longer show it: settling then records
+            // it as gone.
+            const bool touched = std::ranges::any_of(job.moves, [&](const auto& move) {
+                return m_everChanged.contains(move.first) || m_everChanged.contains(move.second);
+            });
+            if (lines.value(id) > moved || (settled && !touched && lines.value(id) != moved))
                 problems.append(
                     QStringLiteral("history holds %1 line(s) of %2 (%3), which moved %4 bundle(s)")
                         .arg(lines.value(id))
@@ -857,8 +901,9 @@ private:
                         .arg(moved));
         }
 
-        if (m_afterLaunch && !pendingTransactions.isEmpty())
-            problems.append(QStringLiteral("a relaunch left a journal: %1 (%2)")
+        // A journal the launch could not resolve blocks file actions until the window settles it.
+        if (m_afterLaunch && !pendingTransactions.isEmpty() && !store->canSettlePendingJournal())
+            problems.append(QStringLiteral("a relaunch left a journal the window cannot settle: %1 (%2)")
                                 .arg(QStringList(pendingTransactions.values()).join(u','),
                                      store->lastOperationError().value_or(QString())));
         QSet<QString> awaited;
@@ -930,6 +975,17 @@ private:
     // Paths changed outside, with the sequence number of the change; a scan whose walk began after
     // it makes it known.
     std::map<QString, int> m_outsideChanges;
+    // Outside changes a finished scan saw, with that scan's date, and the date of the newest scan
+    // a successful write holds.
+    struct SeenChange {
+        QString path;
+        int sequence = 0;
+        double scanDate = 0;
+    };
+    std::vector<SeenChange> m_seenByScan;
+    // Every path ever changed outside.
+    QSet<QString> m_everChanged;
+    std::atomic<double> m_savedScan = 0;
     int m_changeSequence = 0;
     int m_walkSequence = 0;
 
