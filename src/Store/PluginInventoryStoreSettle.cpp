@@ -53,16 +53,23 @@ QString goneDetail(const QString& format, const QString& from, const QString& to
 }
 } // namespace text
 
-// Where the disk shows an item: moved (only the destination holds it), in place (the source still
-// holds it), or gone (neither does).
+// Where the disk shows an item: moved, in place, or gone (neither place holds it). When both places
+// hold a bundle, the place inside the quarantine decides: only the helper puts a bundle there (a
+// quarantine's operation folder is its own, a restore's or Trash move's source is the record's), while
+// an installer may fill a plug-in folder again meanwhile.
 enum class ItemPlace { moved, inPlace, gone };
 
 template <class Item>
 ItemPlace placeOf(const Item& item, bool (*exists)(const QString&)) {
-    const bool atSource = exists(item.sourcePath);
-    if (atSource)
-        return ItemPlace::inPlace;
-    return exists(item.destinationPath) ? ItemPlace::moved : ItemPlace::gone;
+    if constexpr (std::is_same_v<Item, PrivilegedQuarantineItem>) {
+        if (exists(item.destinationPath))
+            return ItemPlace::moved;
+        return exists(item.sourcePath) ? ItemPlace::inPlace : ItemPlace::gone;
+    } else {
+        if (exists(item.sourcePath))
+            return ItemPlace::inPlace;
+        return exists(item.destinationPath) ? ItemPlace::moved : ItemPlace::gone;
+    }
 }
 
 } // namespace

@@ -25,16 +25,21 @@ protected:
     }
 };
 
-// One bundle moved, one still in place, one removed by someone while the helper worked.
+// One bundle moved, one still in place, one removed by someone while the helper worked, and one
+// moved whose old place an installer has filled again: the quarantine copy is still this item's.
 TEST_F(SettleTest, AMixedQuarantineIsRecordedAsTheDiskShowsIt) {
     const Plugin moved = synth(QStringLiteral("Moved"));
     const Plugin kept = synth(QStringLiteral("Kept"));
     const Plugin gone = synth(QStringLiteral("Gone"));
+    const Plugin refilled = synth(QStringLiteral("Refilled"));
     const PrivilegedQuarantineRequest journal{
-        uuidText(makeUuid()), {quarantineItem(moved), quarantineItem(kept), quarantineItem(gone)}};
+        uuidText(makeUuid()),
+        {quarantineItem(moved), quarantineItem(kept), quarantineItem(gone), quarantineItem(refilled)}};
     ASSERT_TRUE(moveBundle(journal.items[0].sourcePath, journal.items[0].destinationPath));
     ASSERT_TRUE(QDir(gone.path).removeRecursively());
-    open({moved, kept, gone},
+    ASSERT_TRUE(moveBundle(journal.items[3].sourcePath, journal.items[3].destinationPath));
+    ASSERT_TRUE(QDir().mkpath(refilled.path));
+    open({moved, kept, gone, refilled},
          [&](PersistedInventory& state) { state.pendingPrivilegedQuarantine = journal; });
     ASSERT_EQ(store->pendingPrivilegedQuarantine(), journal);
     ASSERT_TRUE(store->canSettlePendingJournal());
@@ -48,19 +53,21 @@ TEST_F(SettleTest, AMixedQuarantineIsRecordedAsTheDiskShowsIt) {
     ASSERT_TRUE(store->notice().has_value());
     EXPECT_EQ(store->notice()->title, settledTitle);
     EXPECT_EQ(store->notice()->message,
-              QStringLiteral("Quorvane recorded what the disk shows: 1 moved, 1 still where they were, 1 "
+              QStringLiteral("Quorvane recorded what the disk shows: 2 moved, 1 still where they were, 1 "
                              "found at neither place (noted in History). Scans and file actions are "
                              "available again."));
 
-    ASSERT_EQ(store->plugins().size(), 2u);
-    const Plugin* quarantined = findPlugin(moved.id);
-    ASSERT_NE(quarantined, nullptr);
-    EXPECT_EQ(quarantined->bundleRecords()[0].quarantinePath, journal.items[0].destinationPath);
-    EXPECT_EQ(quarantined->status, PluginStatus::quarantined);
+    ASSERT_EQ(store->plugins().size(), 3u);
+    for (const auto& [plugin, item] : {std::pair{&moved, 0}, std::pair{&refilled, 3}}) {
+        const Plugin* quarantined = findPlugin(plugin->id);
+        ASSERT_NE(quarantined, nullptr) << plugin->name.toStdString();
+        EXPECT_EQ(quarantined->bundleRecords()[0].quarantinePath, journal.items[item].destinationPath);
+        EXPECT_EQ(quarantined->status, PluginStatus::quarantined);
+    }
     ASSERT_NE(findPlugin(kept.id), nullptr);
     EXPECT_TRUE(findPlugin(kept.id)->bundleRecords()[0].isActive());
     EXPECT_EQ(findPlugin(gone.id), nullptr);
-    EXPECT_EQ(linesOf(store->history(), HistoryKind::quarantine), 1);
+    EXPECT_EQ(linesOf(store->history(), HistoryKind::quarantine), 2);
     ASSERT_EQ(linesOf(store->history(), HistoryKind::reconciliation), 1);
     EXPECT_EQ(store->history()[0].plugin, QStringLiteral("Gone"));
     EXPECT_EQ(store->history()[0].transactionID, journal.transactionID);
