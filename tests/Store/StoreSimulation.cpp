@@ -290,9 +290,13 @@ private:
             return true;
         };
         store = std::make_unique<PluginInventoryStore>(environment);
+        // Each notice is read and dismissed, as the window's alert is before the next click: one left
+        // showing would hold back the confirmations that follow it.
         QObject::connect(store.get(), &PluginInventoryStore::noticeChanged, [this] {
-            if (store && store->notice())
+            if (store && store->notice()) {
                 noticeSeen(store->notice()->title);
+                store->dismissNotice(store->notice()->id);
+            }
         });
         settle();
     }
