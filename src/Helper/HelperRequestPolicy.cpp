@@ -54,7 +54,7 @@ struct PairKindErrors {
 
 template <class Item, class Request, class ValidateItem>
 [[nodiscard]] PolicyResult<Item> validatePairs(const Request& request, const PairKindErrors& errors,
-                                 ValidateItem validateItem) {
+                                               ValidateItem validateItem) {
     if (!isUuidText(request.transactionID))
         return std::unexpected(errors.transactionIdentifier);
     if (!validItemCount(request.items.size()))

@@ -83,11 +83,11 @@ public:
                               PathLookups* lookups = nullptr) const;
     [[nodiscard]] PolicyResult<ValidatedPrivilegedRestoreItem>
     validateRestoreRequest(const PrivilegedRestoreRequest& request, PathLookups* lookups = nullptr) const;
-    [[nodiscard]] PolicyResult<ValidatedPrivilegedTrashItem> validateTrashRequest(const PrivilegedTrashRequest& request,
-                                                                    PathLookups* lookups = nullptr) const;
-    [[nodiscard]] PolicyResult<ValidatedPrivilegedTrashItem> validateTrashItems(const PrivilegedTrashRequest& request,
-                                                                  const QString& trashFolder,
-                                                                  PathLookups* lookups = nullptr) const;
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedTrashItem>
+    validateTrashRequest(const PrivilegedTrashRequest& request, PathLookups* lookups = nullptr) const;
+    [[nodiscard]] PolicyResult<ValidatedPrivilegedTrashItem>
+    validateTrashItems(const PrivilegedTrashRequest& request, const QString& trashFolder,
+                       PathLookups* lookups = nullptr) const;
     [[nodiscard]] PolicyResult<ValidatedPrivilegedTrashRestoreItem>
     validateTrashRestoreRequest(const PrivilegedTrashRestoreRequest& request,
                                 PathLookups* lookups = nullptr) const;

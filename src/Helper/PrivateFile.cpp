@@ -105,7 +105,7 @@ bool writeAllAt(int fd, const QByteArray& data, qint64 offset) {
 // `reuse`, a temporary file that is there (set aside earlier) is overwritten in place, padded with
 // spaces to its length, instead of being replaced.
 [[nodiscard]] std::expected<void, SyscallError> replaceWhole(const QString& folder, const QString& name,
-                                               const QByteArray& data, bool reuse) {
+                                                             const QByteArray& data, bool reuse) {
     const auto handle = openOwnFolder(folder);
     if (!handle)
         return std::unexpected(handle.error());

@@ -29,7 +29,8 @@ bool isFree(const DirectoryHandle& folder, const QString& name) {
 }
 
 // The folder an entry goes back into; an emptied operation folder removed meanwhile is made again.
-[[nodiscard]] std::expected<DirectoryHandle, SyscallError> openHome(const QString& folder, const QString& quarantineRoot) {
+[[nodiscard]] std::expected<DirectoryHandle, SyscallError> openHome(const QString& folder,
+                                                                    const QString& quarantineRoot) {
     auto home = DirectoryHandle::open(folder);
     if (home || home.error().code != ENOENT || deletingLastPathComponent(folder) != quarantineRoot)
         return home;

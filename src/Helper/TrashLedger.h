@@ -52,7 +52,8 @@ public:
     [[nodiscard]] std::expected<DirectoryHandle, SyscallError> openStagingFolder() const;
 
 private:
-    [[nodiscard]] std::expected<void, SyscallError> write(const std::vector<TrashLedgerRecord>& records) const;
+    [[nodiscard]] std::expected<void, SyscallError>
+    write(const std::vector<TrashLedgerRecord>& records) const;
 
     QString m_folder;
     QString m_stagingFolder;

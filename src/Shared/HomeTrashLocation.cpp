@@ -5,7 +5,8 @@
 namespace quorvane {
 
 QString homeTrashFilesFolder(const QString& homeDirectory) {
-    return standardizedPath(appendingPathComponent(homeDirectory, QStringLiteral(".local/share/Trash/files")));
+    return standardizedPath(
+        appendingPathComponent(homeDirectory, QStringLiteral(".local/share/Trash/files")));
 }
 
 QString homeTrashInfoFolder(const QString& homeDirectory) {

@@ -23,8 +23,9 @@ namespace quorvane {
 namespace {
 
 // Runs on the writer's thread as well as this one: it touches nothing of the store.
-[[nodiscard]] PluginInventoryStore::SaveResult writeStateFileTo(const StoreEnvironment::StateFileWriter& write,
-                                                  const PersistedInventory& state, const QString& path) {
+[[nodiscard]] PluginInventoryStore::SaveResult
+writeStateFileTo(const StoreEnvironment::StateFileWriter& write, const PersistedInventory& state,
+                 const QString& path) {
     if (path.isEmpty())
         return std::unexpected(StoreStateError{StateFileError{StateFileFailure::noLocation, {}, {}}});
     auto written = write ? write(state, path) : quorvane::writeStateFile(state, path);

@@ -281,8 +281,8 @@ public:
     // earlier, so that a screen judges many rows by one look at the disk.
     std::optional<QString> trashRecoveryBlockingReason(const std::vector<QUuid>& recordIDs,
                                                        const std::vector<TrashRecoveryEntry>& observed) const;
-    std::optional<PrivilegedTrashRestoreRequest> beginTrashRecovery(const std::vector<QUuid>& recordIDs,
-                                                                    Send<PrivilegedTrashRestoreRequest> send = {});
+    std::optional<PrivilegedTrashRestoreRequest>
+    beginTrashRecovery(const std::vector<QUuid>& recordIDs, Send<PrivilegedTrashRestoreRequest> send = {});
     bool completeTrashRecovery(const PrivilegedTrashRestoreResult& result, const QString& transactionID,
                                const std::vector<PrivilegedTrashRestoreItem>& items, Committed then = {});
     [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
@@ -304,8 +304,7 @@ public:
                                                const std::vector<PluginBundleSelection>& selections,
                                                std::function<void(const std::optional<QUuid>&)> started = {});
     std::optional<PrivilegedQuarantineRequest>
-    preparePresetRunChildTransaction(const QUuid& runID,
-                                     const std::vector<PluginBundleSelection>& selections,
+    preparePresetRunChildTransaction(const QUuid& runID, const std::vector<PluginBundleSelection>& selections,
                                      Send<PrivilegedQuarantineRequest> send = {});
     void finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status);
     // The run's bundles still quarantined under its id, in selection order.

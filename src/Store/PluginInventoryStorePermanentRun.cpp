@@ -40,7 +40,8 @@ nextChunk(const std::vector<PermanentQuarantineMatch>& matches) {
 // when begin refused. Nothing happens once the store is gone.
 template <class Request, class Result, class Next, class Refused>
 auto sendPhase(QPointer<PluginInventoryStore> self, PrivilegedRequestSender* sender,
-               void (PrivilegedRequestSender::*send)(const Request&, PrivilegedRequestSender::Completion<Result>),
+               void (PrivilegedRequestSender::*send)(const Request&,
+                                                     PrivilegedRequestSender::Completion<Result>),
                Next next, Refused refused) {
     return [self, sender, send, next, refused](const std::optional<Request>& request) {
         if (!self)
@@ -125,33 +126,34 @@ void PluginInventoryStore::beginPermanentQuarantinePhase(const PermanentRunConte
         return;
     }
     const QPointer<PluginInventoryStore> self(this);
-    beginPrivilegedQuarantine(
-        active, m_inventoryRevision, std::nullopt,
-        sendPhase<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
-            self, context.sender, &PrivilegedRequestSender::sendQuarantineRequest,
-            [self, context](const PrivilegedQuarantineResult& result, const PrivilegedQuarantineRequest& request) {
-                self->finishPermanentQuarantineChunk(result, request, context);
-            },
-            [self] { self->setScanNoticeAndSave(Texts::quarantineNotBegun); }));
+    beginPrivilegedQuarantine(active, m_inventoryRevision, std::nullopt,
+                              sendPhase<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
+                                  self, context.sender, &PrivilegedRequestSender::sendQuarantineRequest,
+                                  [self, context](const PrivilegedQuarantineResult& result,
+                                                  const PrivilegedQuarantineRequest& request) {
+                                      self->finishPermanentQuarantineChunk(result, request, context);
+                                  },
+                                  [self] { self->setScanNoticeAndSave(Texts::quarantineNotBegun); }));
 }
 
 void PluginInventoryStore::finishPermanentQuarantineChunk(const PrivilegedQuarantineResult& result,
                                                           const PrivilegedQuarantineRequest& request,
                                                           const PermanentRunContext& context) {
     const QPointer<PluginInventoryStore> self(this);
-    completePrivilegedQuarantine(result, request.transactionID, request.items, [self, context](bool committed) {
-        if (!self)
-            return;
-        if (!committed) {
-            self->setScanNoticeAndSave(Texts::quarantineNotCommitted);
-            return;
-        }
-        self->setScanNoticeAndSave(Texts::replaced(qsizetype(context.chunk.size())));
-        if (context.remaining.empty())
-            return;
-        const auto [chunk, remaining] = nextChunk(context.remaining);
-        self->startPermanentQuarantineRun(chunk, remaining, context.sender);
-    });
+    completePrivilegedQuarantine(
+        result, request.transactionID, request.items, [self, context](bool committed) {
+            if (!self)
+                return;
+            if (!committed) {
+                self->setScanNoticeAndSave(Texts::quarantineNotCommitted);
+                return;
+            }
+            self->setScanNoticeAndSave(Texts::replaced(qsizetype(context.chunk.size())));
+            if (context.remaining.empty())
+                return;
+            const auto [chunk, remaining] = nextChunk(context.remaining);
+            self->startPermanentQuarantineRun(chunk, remaining, context.sender);
+        });
 }
 
 std::optional<PluginBundleSelection>

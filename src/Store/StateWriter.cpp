@@ -71,7 +71,8 @@ void StateWriter::run() {
         m_finished.push_back({std::move(completions), std::move(result)});
         m_changed.notify_all();
         lock.unlock();
-        QMetaObject::invokeMethod(this, [this] { deliverFinished(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { deliverFinished(); }, Qt::QueuedConnection);
         lock.lock();
     }
 }

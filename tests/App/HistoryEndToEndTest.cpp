@@ -38,10 +38,9 @@ bool runThroughHelper(const std::optional<Request>& request, Send send, Complete
     if (!request)
         return false;
     std::optional<bool> committed;
-    send(*request,
-         [&](const auto& result) {
-             complete(result, request->transactionID, request->items, [&](bool value) { committed = value; });
-         });
+    send(*request, [&](const auto& result) {
+        complete(result, request->transactionID, request->items, [&](bool value) { committed = value; });
+    });
     return Sandbox::waitUntil([&] { return committed.has_value(); }) && *committed;
 }
 

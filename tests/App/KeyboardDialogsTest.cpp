@@ -60,8 +60,9 @@ void PrintTo(const DialogCase& dialogCase, std::ostream* out) {
 }
 
 QWidget* openConfirmation(QWidget* window, Outcome& outcome) {
-    QMessageBox* box = presentConfirmation(window, QStringLiteral("Restore Plugin?"), QStringLiteral("Message"),
-                                           QStringLiteral("Restore All Formats"), [&outcome] { ++outcome.actions; });
+    QMessageBox* box =
+        presentConfirmation(window, QStringLiteral("Restore Plugin?"), QStringLiteral("Message"),
+                            QStringLiteral("Restore All Formats"), [&outcome] { ++outcome.actions; });
     QObject::connect(box, &QMessageBox::rejected, [&outcome] { ++outcome.cancels; });
     return box;
 }
@@ -94,20 +95,21 @@ TEST_P(KeyboardDialogs, TakeTheFocusAndAnswerEnterAndEscape) {
 
 INSTANTIATE_TEST_SUITE_P(
     AlertsAndSheets, KeyboardDialogs,
-    ::testing::Values(DialogCase{"AlertEnterActs", openConfirmation, {Qt::Key_Return}, 1, 0, true},
-                      DialogCase{"AlertEscapeCancels", openConfirmation, {Qt::Key_Escape}, 0, 1, true},
-                      DialogCase{"SheetEnterWaitsForTheToggle", openSheet, {Qt::Key_Return}, 0, 0, false},
-                      DialogCase{"SheetEscapeCancels", openSheet, {Qt::Key_Escape}, 0, 1, false},
-                      // Space ticks the focused acknowledgement; Enter then confirms.
-                      DialogCase{"SheetSpaceThenEnterConfirms", openSheet, {Qt::Key_Space, Qt::Key_Return}, 1, 0,
-                                 false}),
+    ::testing::Values(
+        DialogCase{"AlertEnterActs", openConfirmation, {Qt::Key_Return}, 1, 0, true},
+        DialogCase{"AlertEscapeCancels", openConfirmation, {Qt::Key_Escape}, 0, 1, true},
+        DialogCase{"SheetEnterWaitsForTheToggle", openSheet, {Qt::Key_Return}, 0, 0, false},
+        DialogCase{"SheetEscapeCancels", openSheet, {Qt::Key_Escape}, 0, 1, false},
+        // Space ticks the focused acknowledgement; Enter then confirms.
+        DialogCase{"SheetSpaceThenEnterConfirms", openSheet, {Qt::Key_Space, Qt::Key_Return}, 1, 0, false}),
     [](const ::testing::TestParamInfo<DialogCase>& param) { return std::string(param.param.name); });
 
 TEST(KeyboardNotice, ANoticeTakesTheFocusSoEnterDismissesIt) {
     Window window;
     testing::FakeShellSource source;
     auto* presenter = new NoticePresenter(source, &window.widget);
-    source.setNotice(OperationNotice::make(QStringLiteral("Done"), QStringLiteral("Moved."), NoticeStyle::success));
+    source.setNotice(
+        OperationNotice::make(QStringLiteral("Done"), QStringLiteral("Moved."), NoticeStyle::success));
     QApplication::processEvents();
     ASSERT_NE(presenter->alert(), nullptr);
     ASSERT_TRUE(presenter->alert()->isAncestorOf(QApplication::focusWidget()));

@@ -130,7 +130,9 @@ TEST_F(StoreEndToEndTest, QuarantineThenTrashThenRecovery) {
     ASSERT_TRUE(recovery.has_value());
     const auto recovered = transact<PrivilegedTrashRestoreResult>(
         *recovery, [&](auto& r, auto done) { testbed.service->sendTrashRestoreRequest(r, done); },
-        [&](auto& result, auto& id, auto& items, auto then) { store->completeTrashRecovery(result, id, items, then); });
+        [&](auto& result, auto& id, auto& items, auto then) {
+            store->completeTrashRecovery(result, id, items, then);
+        });
     ASSERT_EQ(recovered, true) << store->notice()->message.toStdString();
     EXPECT_TRUE(TestMachine::isDirectory(plugin.path));
     EXPECT_FALSE(TestMachine::isDirectory(record.trashPath));

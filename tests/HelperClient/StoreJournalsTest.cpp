@@ -365,8 +365,9 @@ TEST_F(StoreJournalsTest, ACommitWriteThatFailsAfterALaterChangeLosesNeitherOfTh
     // The commit's write is held, then fails; the writes after it succeed.
     holdAndFailTheNextWrite();
     std::optional<bool> outcome;
-    store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request), request->transactionID,
-                                     request->items, [&](bool value) { outcome = value; });
+    store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
+                                     request->transactionID, request->items,
+                                     [&](bool value) { outcome = value; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return heldWrites == 1; }, 10000));
     store->setProtection(*findPlugin(other.id), true);
     releaseHeldWrite.set_value();
@@ -394,8 +395,9 @@ TEST_F(StoreJournalsTest, ACommitWriteThatFailsAfterALaterChangeLosesNeitherOfTh
 // A format lock's write fails while a quarantine of the same product commits; the commit's write,
 // which holds the lock too, succeeds.
 TEST_F(StoreJournalsTest, AFailedFormatLockNeverUndoesAQuarantineCommittedAfterIt) {
-    const Plugin plugin = product(QStringLiteral("Duo"), {QStringLiteral("VST3"), QStringLiteral("AU")},
-                                  {vst3(QStringLiteral("Duo.vst3")), component(QStringLiteral("Duo.component"))});
+    const Plugin plugin =
+        product(QStringLiteral("Duo"), {QStringLiteral("VST3"), QStringLiteral("AU")},
+                {vst3(QStringLiteral("Duo.vst3")), component(QStringLiteral("Duo.component"))});
     open({plugin});
     const auto request = store->beginPrivilegedQuarantine({selection(plugin, 1)});
     ASSERT_TRUE(request.has_value());

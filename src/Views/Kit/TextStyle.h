@@ -2,8 +2,8 @@
 
 #include <QColor>
 #include <QFont>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 

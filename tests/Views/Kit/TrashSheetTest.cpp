@@ -144,15 +144,15 @@ TEST(TrashSheets, WidthStaysFixedWhateverThePaths) {
 TEST(TrashConfirmationSheet, ButtonsStandInTheAlertsOrder) {
     const PluginBundleRecord record = bundle(QStringLiteral("VST3"), QStringLiteral("/p/Q.vst3"));
     const QString previousSheet = qApp->styleSheet();
-    for (const QDialogButtonBox::ButtonLayout layout : {QDialogButtonBox::WinLayout, QDialogButtonBox::GnomeLayout}) {
+    for (const QDialogButtonBox::ButtonLayout layout :
+         {QDialogButtonBox::WinLayout, QDialogButtonBox::GnomeLayout}) {
         SCOPED_TRACE(int(layout));
         qApp->setStyleSheet(QStringLiteral("QDialogButtonBox { button-layout: %1; }").arg(int(layout)));
         TrashConfirmationSheet sheet(
             std::nullopt, record, [] {}, [] {}, nullptr, [](const QString&) { return QPixmap(); });
         sheet.show();
-        QPointer<QMessageBox> alert =
-            presentConfirmation(nullptr, QStringLiteral("Restore All Formats"), QString(),
-                                QStringLiteral("Restore All"), {});
+        QPointer<QMessageBox> alert = presentConfirmation(nullptr, QStringLiteral("Restore All Formats"),
+                                                          QString(), QStringLiteral("Restore All"), {});
         ASSERT_TRUE(alert);
         QApplication::processEvents();
         auto* cancel = alert->findChild<QPushButton*>(QStringLiteral("cancelButton"));

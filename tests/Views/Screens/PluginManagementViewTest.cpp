@@ -282,12 +282,11 @@ TEST_F(PluginManagementScreenTest, WidgetFollowsTheServiceAndRefreshesOnAppearan
     std::vector<std::pair<int, QString>> steps;
     for (const SafetyStep* step : view.findChildren<SafetyStep*>())
         steps.emplace_back(step->number(), step->text());
-    EXPECT_EQ(steps,
-              (std::vector<std::pair<int, QString>>{
-                  {1, "Enable Plugin Management and approve Quorvane in System Settings."},
-                  {2, "Refresh Status and confirm all six release-readiness checks pass."},
-                  {3, "Authorize only the plugin folder needed for a complete inventory scan."},
-                  {4, "Test one disposable plugin before managing production tools."}}));
+    EXPECT_EQ(steps, (std::vector<std::pair<int, QString>>{
+                         {1, "Enable Plugin Management and approve Quorvane in System Settings."},
+                         {2, "Refresh Status and confirm all six release-readiness checks pass."},
+                         {3, "Authorize only the plugin folder needed for a complete inventory scan."},
+                         {4, "Test one disposable plugin before managing production tools."}}));
 
     registry->status = ServiceRegistrationStatus::notRegistered;
     registry->answerAtOnce = false;

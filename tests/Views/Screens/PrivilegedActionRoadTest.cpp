@@ -22,22 +22,23 @@ struct FakeRoadEnds {
     std::vector<std::pair<Result, Request>> completed;
 
     QuarantineRoad road() {
-        return {[this] { return ready; },
-                [this](QuarantineRoad::Send send) {
-                    ++begun;
-                    send(refuse ? std::nullopt : std::optional(Request{QStringLiteral("TX-%1").arg(begun), {}}));
-                },
-                [this](const Request& request, std::function<void(const Result&)> completion) {
-                    sent.push_back(request);
-                    if (answerAtOnce)
-                        completion(resultFor(request));
-                    else
-                        waiting.push_back(std::move(completion));
-                },
-                [this](const Result& result, const Request& request, std::function<void(bool)> then) {
-                    completed.emplace_back(result, request);
-                    then(commit);
-                }};
+        return {
+            [this] { return ready; },
+            [this](QuarantineRoad::Send send) {
+                ++begun;
+                send(refuse ? std::nullopt : std::optional(Request{QStringLiteral("TX-%1").arg(begun), {}}));
+            },
+            [this](const Request& request, std::function<void(const Result&)> completion) {
+                sent.push_back(request);
+                if (answerAtOnce)
+                    completion(resultFor(request));
+                else
+                    waiting.push_back(std::move(completion));
+            },
+            [this](const Result& result, const Request& request, std::function<void(bool)> then) {
+                completed.emplace_back(result, request);
+                then(commit);
+            }};
     }
     static Result resultFor(const Request& request) {
         return {request.transactionID, true, true, {}, QStringLiteral("done")};

@@ -34,7 +34,9 @@ QuarantineRoad quarantineRoad(PluginInventoryStore& store, PluginManagementServi
                               std::vector<PluginBundleSelection> selections) {
     return makeRoad<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
         store, service,
-        [&store, selections = std::move(selections)](auto send) { store.beginPrivilegedQuarantine(selections, {}, {}, std::move(send)); },
+        [&store, selections = std::move(selections)](auto send) {
+            store.beginPrivilegedQuarantine(selections, {}, {}, std::move(send));
+        },
         &PluginManagementService::sendQuarantineRequest, &PluginInventoryStore::completePrivilegedQuarantine);
 }
 
@@ -42,7 +44,9 @@ RestoreRoad restoreRoad(PluginInventoryStore& store, PluginManagementService& se
                         std::vector<PluginBundleSelection> selections) {
     return makeRoad<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
         store, service,
-        [&store, selections = std::move(selections)](auto send) { store.beginPrivilegedRestore(selections, {}, std::move(send)); },
+        [&store, selections = std::move(selections)](auto send) {
+            store.beginPrivilegedRestore(selections, {}, std::move(send));
+        },
         &PluginManagementService::sendRestoreRequest, &PluginInventoryStore::completePrivilegedRestore);
 }
 
@@ -50,7 +54,9 @@ TrashRoad trashRoad(PluginInventoryStore& store, PluginManagementService& servic
                     std::vector<PluginBundleSelection> selections) {
     return makeRoad<PrivilegedTrashRequest, PrivilegedTrashResult>(
         store, service,
-        [&store, selections = std::move(selections)](auto send) { store.beginPrivilegedTrash(selections, {}, std::move(send)); },
+        [&store, selections = std::move(selections)](auto send) {
+            store.beginPrivilegedTrash(selections, {}, std::move(send));
+        },
         &PluginManagementService::sendTrashRequest, &PluginInventoryStore::completePrivilegedTrash);
 }
 
@@ -58,7 +64,9 @@ TrashRecoveryRoad trashRecoveryRoad(PluginInventoryStore& store, PluginManagemen
                                     std::vector<QUuid> recordIDs) {
     return makeRoad<PrivilegedTrashRestoreRequest, PrivilegedTrashRestoreResult>(
         store, service,
-        [&store, recordIDs = std::move(recordIDs)](auto send) { store.beginTrashRecovery(recordIDs, std::move(send)); },
+        [&store, recordIDs = std::move(recordIDs)](auto send) {
+            store.beginTrashRecovery(recordIDs, std::move(send));
+        },
         &PluginManagementService::sendTrashRestoreRequest, &PluginInventoryStore::completeTrashRecovery);
 }
 
