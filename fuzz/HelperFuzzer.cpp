@@ -139,8 +139,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (FrameEnvelope& call : calls) {
         for (QString& argument : call.arguments)
             argument.replace(QStringLiteral("@ROOT@"), m.roots.prefix);
-        if (const auto reply = service.handle(call)) {
-            if (reply->id != call.id || !encodeFrameBody(*reply))
+        if (const auto body = service.handle(call)) {
+            // The reply goes out as an encoded body: it must read back as the answer to this call.
+            const auto reply = decodeFrameBody(*body);
+            if (!reply || reply->id != call.id)
                 std::abort();
             // For checking what the seeds reach: QUORVANE_FUZZ_VERBOSE=1 fuzzer corpus/FILE
             if (std::getenv("QUORVANE_FUZZ_VERBOSE"))
