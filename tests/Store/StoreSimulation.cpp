@@ -862,6 +862,11 @@ private:
                     problems.append(QStringLiteral("active record of %1 names %2, where no bundle is")
                                         .arg(plugin.name, place));
             }
+        // A bundle its quarantined record no longer shadows (the record went on to the Trash) is
+        // found by the next walk, as a change made outside would be.
+        for (const QString& path : std::exchange(m_shadowed, shadowed))
+            if (!shadowed.contains(path))
+                m_outsideChanges.try_emplace(path, ++m_changeSequence);
         // A Trash record names its Trash copy. Once recovered or found back it names the bundle at
         // its original place until a scan finds it there, and a copy a reinstall left in the Trash.
         QSet<QString> recovered;
@@ -979,6 +984,8 @@ private:
     // Paths changed outside, with the sequence number of the change; a scan whose walk began after
     // it makes it known.
     std::map<QString, int> m_outsideChanges;
+    // The original places the quarantined records shadowed at the last check.
+    QSet<QString> m_shadowed;
     // Outside changes a finished scan saw, with that scan's date, and the date of the newest scan
     // a successful write holds.
     struct SeenChange {
