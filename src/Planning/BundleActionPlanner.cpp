@@ -50,9 +50,6 @@ struct BundleActionTexts {
     QString unsafeTrash = QStringLiteral("The current user\u2019s Finder Trash is unavailable or unsafe.");
     QString trashRecordInvalid =
         QStringLiteral("The verified quarantine record or a safe Trash destination is unavailable.");
-    QString indistinct = QStringLiteral(
-        "Quorvane cannot tell this bundle apart from another one it records: %1 and %2. Rename or "
-        "remove one of them, then scan again.");
     QString tooMany = QStringLiteral("One verified transaction can contain no more than %1 format bundles.")
                           .arg(maximumTransactionItemCount);
 };
@@ -301,7 +298,7 @@ void refuseIndistinctItems(BundleActionPlan& plan, const std::vector<Plugin>& pl
         const auto& [path, other] = *clashes[index];
         plan.blockedSelections.push_back(
             {item.selection, Reason::invalidState,
-             bundleSentence(item.pluginName, item.format, texts().indistinct.arg(path, other))});
+             bundleSentence(item.pluginName, item.format, indistinctBundlesMessage(path, other))});
     }
     plan.items = std::move(kept);
 }
@@ -367,6 +364,13 @@ makeBundleActionPlan(BundleActionKind operation, const std::vector<PluginBundleS
     if (operation == BundleActionKind::quarantine)
         plan.productsLosingAllActiveFormats = productsLosingAllActiveFormats(plan.items, plugins);
     return plan;
+}
+
+QString indistinctBundlesMessage(const QString& path, const QString& other) {
+    return QStringLiteral(
+               "Quorvane cannot tell this bundle apart from another one it records: %1 and %2. Rename "
+               "or remove one of them, then scan again.")
+        .arg(path, other);
 }
 
 std::optional<qint64> bundleSizeInBytes(const QString& sizeText) {

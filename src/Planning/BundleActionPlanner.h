@@ -28,6 +28,11 @@ makeBundleActionPlan(BundleActionKind operation, const std::vector<PluginBundleS
                      const FileSystemProbe& fileSystem, const std::optional<QString>& trashDirectory,
                      bool verifyBundlesOnDisk, const PathPolicy& pathPolicy);
 
+// Why an action on one of two bundles whose record keys are one (they differ only in case or Unicode
+// form) is refused: "Quorvane cannot tell this bundle apart from another one it records: <path> and
+// <other>. …".
+QString indistinctBundlesMessage(const QString& path, const QString& other);
+
 // A record's size text such as "12.5 MB" in bytes: a number, a space and KB, MB or GB (any case),
 // truncated toward zero. None for any other text, and for a size outside the 64-bit range.
 std::optional<qint64> bundleSizeInBytes(const QString& sizeText);

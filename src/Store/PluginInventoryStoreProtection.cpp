@@ -1,6 +1,7 @@
 #include "Store/PluginInventoryStore.h"
 
 #include "Model/Identity.h"
+#include "Planning/BundleActionPlanner.h"
 #include "Store/StoreTexts.h"
 
 #include <algorithm>
@@ -93,6 +94,14 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
     materializeBundleRecords(static_cast<qsizetype>(index));
 
     Plugin changed = plugins()[index];
+    // The key folds case and Unicode form, this disk does not: a lock could land on either twin.
+    QStringList twins;
+    changed.forEachBundleRecord([&](const PluginBundleRecord& record) {
+        if (plainEqual(record.id(), selection.bundleID))
+            twins.append(record.path);
+    });
+    if (twins.size() > 1)
+        return refuse(indistinctBundlesMessage(twins.at(0), twins.at(1)));
     const QString key = productProtectionKey(changed);
     const FormatProtectionOutcome outcome = changed.applyFormatProtection(selection, protect);
     switch (outcome.kind) {

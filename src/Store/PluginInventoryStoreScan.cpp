@@ -16,6 +16,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <mutex>
 
 namespace quorvane {
 
@@ -24,18 +25,46 @@ namespace {
 using KeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
 using PathKeySet = PluginInventoryStore::PathKeySet;
 
-// Bundle keys of the protected records of `plugins`: a key held by several records is protected
-// when any of them is. Only protected records are keyed, as most records are not.
-KeySet protectedBundleKeys(const std::vector<Plugin>& plugins) {
-    KeySet keys;
-    for (const Plugin& plugin : plugins) {
-        plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
-            if (record.isProtected)
-                keys.insert(record.id());
-        });
+// What the stored records say of the protection of a scanned bundle. The bundle key folds case and
+// Unicode form; this disk does not, so the record at the bundle's own path speaks first, and a
+// protected key speaks only for a bundle at whose path no record is (renamed in another case).
+class StoredProtection {
+public:
+    explicit StoredProtection(const std::vector<Plugin>& plugins) : m_plugins(plugins) {
+        for (const Plugin& plugin : plugins) {
+            plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
+                if (record.isProtected)
+                    m_protectedPaths[record.id()].push_back(QDir::cleanPath(record.path));
+            });
+        }
     }
-    return keys;
-}
+
+    // Only the rare bundle whose key is protected under another spelling needs the paths of every
+    // record; they are gathered once, the first time one does, whichever thread asks.
+    bool protects(const PluginBundleRecord& record) {
+        if (m_protectedPaths.empty())
+            return false;
+        const auto found = m_protectedPaths.find(record.id());
+        if (found == m_protectedPaths.end())
+            return false;
+        const QString path = QDir::cleanPath(record.path);
+        if (std::ranges::find(found->second, path) != found->second.end())
+            return true;
+        std::call_once(m_recordPathsGathered, [this] {
+            for (const Plugin& plugin : m_plugins)
+                plugin.forEachBundleRecord([&](const PluginBundleRecord& stored) {
+                    m_recordPaths.insert(QDir::cleanPath(stored.path));
+                });
+        });
+        return !m_recordPaths.contains(path);
+    }
+
+private:
+    const std::vector<Plugin>& m_plugins;
+    std::unordered_map<QString, std::vector<QString>, PlainHash, PlainEqualTo> m_protectedPaths;
+    std::once_flag m_recordPathsGathered;
+    KeySet m_recordPaths;
+};
 
 // Gives `target` the records `records`, with the formats and status they make.
 void setBundleRecords(Plugin& target, std::vector<PluginBundleRecord> records) {
@@ -409,7 +438,7 @@ PluginInventoryStore::ScanMerge PluginInventoryStore::computeScanMerge(const Sca
 
     // Protection comes from the inventory as it stands at completion, not as it was when the scan
     // started: a format protected or unprotected while the scan ran keeps that state.
-    const KeySet protectedRecords = protectedBundleKeys(*inputs.plugins);
+    StoredProtection storedProtection(*inputs.plugins);
     std::vector<QString> productKeys(merged.size());
     std::vector<char> mandatoryShells(merged.size(), 0);
     forEachIndexInParallel(merged.size(), helperThreads, [&](std::size_t index) {
@@ -431,8 +460,7 @@ PluginInventoryStore::ScanMerge PluginInventoryStore::computeScanMerge(const Sca
         const bool counts = countsAsProtected[index] != 0;
         if (product.bundles && !product.bundles->empty()) {
             for (PluginBundleRecord& record : *product.bundles)
-                record.isProtected =
-                    counts || (!protectedRecords.empty() && protectedRecords.contains(record.id()));
+                record.isProtected = counts || storedProtection.protects(record);
         }
         if (mandatoryShells[index])
             product.isProtected = true;

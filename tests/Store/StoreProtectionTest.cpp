@@ -235,6 +235,30 @@ TEST_F(StoreProtectionTest, refusedFormatChangesReportWhy) {
     EXPECT_TRUE(store->history().empty());
 }
 
+// Two bundles of one product that differ only in case share a key: a lock could land on either, so
+// it is refused, naming both.
+TEST_F(StoreProtectionTest, aLockThatCannotTellTwoBundlesApartIsRefused) {
+    const QString twinPath = QStringLiteral("/Library/Audio/Plug-Ins/VST3/pro-q 3.vst3");
+    proQ = product(
+        QStringLiteral("Pro-Q 3"), QStringLiteral("FabFilter"),
+        {activeRecord(QStringLiteral("VST3"), vst3Path), activeRecord(QStringLiteral("VST3"), twinPath)});
+    writeState(stateWith({proQ}));
+    store = makeStore();
+    const int writes = writeAttempts;
+
+    EXPECT_FALSE(store->setFormatProtection({proQ.id, bundleKey(QStringLiteral("VST3"), twinPath)}, true));
+
+    ASSERT_TRUE(store->notice());
+    EXPECT_EQ(store->notice()->title, QStringLiteral("Protection Change Blocked"));
+    EXPECT_EQ(store->notice()->message,
+              QStringLiteral("Quorvane cannot tell this bundle apart from another one it records: %1 and %2. "
+                             "Rename or remove one of them, then scan again.")
+                  .arg(vst3Path, twinPath));
+    for (const PluginBundleRecord& record : current(proQ).bundleRecords())
+        EXPECT_FALSE(record.isProtected);
+    EXPECT_EQ(writeAttempts, writes);
+}
+
 TEST_F(StoreProtectionTest, aFailedFormatSaveRollsEverythingBackButTheStoredRecord) {
     store->setProtection(single, true);
     store->setProtection(single, false);

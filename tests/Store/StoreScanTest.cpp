@@ -281,6 +281,40 @@ TEST_F(StoreScanTest, protectionSurvivesByBundleKeyAndByProductKey) {
     EXPECT_EQ(scannedDecapitator->status, PluginStatus::protected_);
 }
 
+// The bundle key folds case; this disk does not. A scanned bundle takes the protection of the
+// record at its own path, and a protected key speaks for it only when no record is at its path
+// (the vendor renamed it in another case).
+TEST_F(StoreScanTest, aCaseTwinTakesTheProtectionOfItsOwnRecord) {
+    const QString twin = writeBundleAt(vst3Folder, QStringLiteral("pro-q 3.vst3"), QStringLiteral("Heron"),
+                                       QStringLiteral("com.orsolind.Heron"));
+    decapitator = writeBundleAt(vst3Folder, QStringLiteral("Decapitator.vst3"), QStringLiteral("Decapitator"),
+                                QStringLiteral("com.soundtoys.Decapitator"));
+    PluginBundleRecord quarantined = quarantinedRecord(
+        QStringLiteral("VST3"), system(vst3Folder) + QStringLiteral("/Pro-Q 3.vst3"),
+        quarantineFolder(QStringLiteral("OP")) + QStringLiteral("/Pro-Q 3.vst3"), QStringLiteral("OP"));
+    quarantined.isProtected = true;
+    writeState(
+        stateWith({product(proQ, fabFilter, {quarantined}),
+                   product(QStringLiteral("Heron"), QStringLiteral("Orsolind"),
+                           {activeRecord(QStringLiteral("VST3"), twin)}),
+                   product(QStringLiteral("Decapitator"), QStringLiteral("Soundtoys"),
+                           {activeRecord(QStringLiteral("VST3"),
+                                         system(vst3Folder) + QStringLiteral("/DECAPITATOR.vst3"), true)})}));
+    const auto store = makeStore();
+
+    runScan(*store, allFolders());
+
+    const auto lockAt = [&](const QString& path) {
+        for (const Plugin& plugin : store->plugins())
+            for (const PluginBundleRecord& record : plugin.bundleRecords())
+                if (record.path == path)
+                    return std::optional<bool>(record.isProtected);
+        return std::optional<bool>();
+    };
+    EXPECT_EQ(lockAt(twin), false);
+    EXPECT_EQ(lockAt(decapitator), true);
+}
+
 TEST_F(StoreScanTest, shellProductsAreAlwaysProtectedAndTheirKeysKept) {
     registry = std::make_shared<FakeAudioUnitRegistry>(std::vector<AudioUnitComponent>{
         {QStringLiteral("Waves"), QStringLiteral("Waves: SSL E-Channel Stereo"), QStringLiteral("14.0.0")}});
