@@ -9,6 +9,7 @@ CMAKE_BUILD_TYPE=Debug "$here/scripts/setup.sh" "$build" -DQUORVANE_SANITIZE=ON 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
 status=0
+fuzz_failed=0
 if [ -x "$here/scripts/fuzz.sh" ]; then
   mkdir -p "$build"
   if "$here/scripts/fuzz.sh" >"$build/fuzz.log" 2>&1; then
@@ -17,7 +18,13 @@ if [ -x "$here/scripts/fuzz.sh" ]; then
     echo "Fuzzing FAILED; the end of its log ($build/fuzz.log):"
     tail -n 80 "$build/fuzz.log"
     status=1
+    fuzz_failed=1
   fi
 fi
 ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" || status=$?
+# The end of the output is what a reader sees first: say again what failed besides the tests.
+if [ "$fuzz_failed" -eq 1 ]; then
+  echo "Fuzzing FAILED (the whole log is $build/fuzz.log):"
+  grep -E '^Fuzzer |^--- |ERROR|SUMMARY|Test unit written|error:' "$build/fuzz.log" | tail -n 30 || tail -n 30 "$build/fuzz.log"
+fi
 exit $status
