@@ -390,6 +390,8 @@ private:
         ProtectedKeySet protectedKeys;
         std::vector<TrashedBundleRecord> trashedBundles;
         PathKeySet transactionPaths;
+        // The path keys of those that a journal still names: the helper may be moving them.
+        PathKeySet inFlightPaths;
     };
     // The scanned products merged into the inventory, with what the completion records of them.
     struct ScanMerge {
@@ -400,6 +402,9 @@ private:
         // Trash records whose bundles are back at their original paths.
         std::vector<TrashedBundleRecord> restored;
     };
+    // The scanned places of the bundles that a journal still names: quarantine sources, restore
+    // destinations.
+    PathKeySet inFlightScannedPaths() const;
     ScanMergeInputs scanMergeInputs(const ScanContext& context) const;
     bool scanMergeInputsHold(const ScanMergeInputs& inputs, const ScanContext& context) const;
     static ScanMerge computeScanMerge(const ScanSummary& summary, bool hadPreviousScan,
@@ -487,9 +492,12 @@ private:
     // Writes the kind's journal, just set to `request`; `send` gets the request once it is on disk.
     // A failed write takes the journal (and a cleanup run's link to it) back and is reported.
     // Returns the request; without `send` only once its journal is on disk (none when it failed).
+    // `scanPaths` are the path keys the request added to the running scan's transaction paths,
+    // taken out again when the write fails: that transaction never began.
     template <class Kind>
     std::optional<typename Kind::Request> writeJournal(const typename Kind::Request& request,
-                                                       Send<typename Kind::Request> send);
+                                                       Send<typename Kind::Request> send,
+                                                       PathKeySet scanPaths = {});
     template <class Kind>
     bool completePrivileged(const typename Kind::Result& result, const QString& transactionID,
                             const std::vector<typename Kind::Item>& items, Committed then);

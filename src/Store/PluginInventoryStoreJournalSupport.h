@@ -108,14 +108,21 @@ bool PluginInventoryStore::dropUnverifiedJournal() {
 
 template <class Kind>
 std::optional<typename Kind::Request>
-PluginInventoryStore::writeJournal(const typename Kind::Request& request, Send<typename Kind::Request> send) {
+PluginInventoryStore::writeJournal(const typename Kind::Request& request, Send<typename Kind::Request> send,
+                                   PathKeySet scanPaths) {
     const bool callerSends = !send;
-    saveState([this, request, send = std::move(send)](const SaveResult& saved) {
+    std::shared_ptr<ScanControl> scan = m_scanContext ? m_scanContext->control : nullptr;
+    saveState([this, request, send = std::move(send), scan = std::move(scan),
+               scanPaths = std::move(scanPaths)](const SaveResult& saved) {
         schedulePendingTransactionCheck();
         if (!saved) {
             auto& journal = this->*Kind::journal;
             if (journal && journal->transactionID == request.transactionID)
                 journal.reset();
+            if (m_scanContext && m_scanContext->control == scan) {
+                for (const QString& key : scanPaths)
+                    m_scanContext->transactionPaths.erase(key);
+            }
             if constexpr (std::is_same_v<Kind, QuarantineJournal>)
                 unlinkPresetRunChildTransaction(request.transactionID);
             setLastStorageError(saved.error().description());

@@ -168,15 +168,19 @@ PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& 
     // A running scan may walk the bundles' folders before or after the helper moves them; its
     // completion keeps their records as the inventory then holds them. A Trash move starts in
     // quarantine, which no scan walks.
+    PathKeySet addedScanPaths;
     if (m_scanContext) {
         for (const typename Kind::Item& item : request.items) {
+            QString key;
             if constexpr (Kind::action == BundleActionKind::quarantine)
-                m_scanContext->transactionPaths.insert(pathKey(item.sourcePath));
+                key = pathKey(item.sourcePath);
             else if constexpr (Kind::action == BundleActionKind::restore)
-                m_scanContext->transactionPaths.insert(pathKey(item.destinationPath));
+                key = pathKey(item.destinationPath);
+            if (!key.isEmpty() && m_scanContext->transactionPaths.insert(key).second)
+                addedScanPaths.insert(std::move(key));
         }
     }
-    return writeJournal<Kind>(request, std::move(send));
+    return writeJournal<Kind>(request, std::move(send), std::move(addedScanPaths));
 }
 
 bool PluginInventoryStore::linkPresetRunChildTransaction(const QUuid& runID, const QString& transactionID) {

@@ -124,16 +124,21 @@ qsizetype bundleRecordCount(const std::vector<Plugin>& plugins) {
 // The scanned products merged with the quarantined records of `stored`, in manufacturer order; the
 // records of bundles at `transactionPaths` are carried over too, in place of what the scan found.
 std::vector<Plugin> mergeScanned(const std::vector<Plugin>& stored, std::vector<Plugin> scanned,
-                                 const PathKeySet& transactionPaths) {
+                                 const PathKeySet& transactionPaths, const PathKeySet& inFlightPaths) {
     std::vector<Plugin> result = std::move(scanned);
 
     // A record is carried over when it is quarantined (no scan walks the quarantine) or when a
     // transaction moves its bundle (the walk may be older than the move, and the transaction's
-    // record is the one its finaliser looks for).
+    // record is the one its finaliser looks for). Once that transaction has ended, an active record
+    // is carried only while its bundle is still there: one removed since is gone, walk or no walk.
     const auto carried = [&](const PluginBundleRecord& record) {
-        return record.isQuarantined() ||
-               (!transactionPaths.empty() &&
-                transactionPaths.contains(pathKey(record.originalPath.value_or(record.path))));
+        if (record.isQuarantined())
+            return true;
+        if (transactionPaths.empty())
+            return false;
+        const QString key = pathKey(record.originalPath.value_or(record.path));
+        return transactionPaths.contains(key) &&
+               (inFlightPaths.contains(key) || SystemFileSystemProbe().fileExists(record.path));
     };
 
     // Only the stored products that hold a carried record take part, usually few or none, so the
@@ -341,14 +346,26 @@ void PluginInventoryStore::acceptScanResult(const std::shared_ptr<ScanControl>& 
 
 PluginInventoryStore::ScanMergeInputs
 PluginInventoryStore::scanMergeInputs(const ScanContext& context) const {
-    return {m_plugins, m_protectedKeys, m_trashedBundles, context.transactionPaths};
+    return {m_plugins, m_protectedKeys, m_trashedBundles, context.transactionPaths, inFlightScannedPaths()};
+}
+
+PluginInventoryStore::PathKeySet PluginInventoryStore::inFlightScannedPaths() const {
+    PathKeySet paths;
+    if (m_pendingPrivilegedQuarantine)
+        for (const auto& item : m_pendingPrivilegedQuarantine->items)
+            paths.insert(pathKey(item.sourcePath));
+    if (m_pendingPrivilegedRestore)
+        for (const auto& item : m_pendingPrivilegedRestore->items)
+            paths.insert(pathKey(item.destinationPath));
+    return paths;
 }
 
 bool PluginInventoryStore::scanMergeInputsHold(const ScanMergeInputs& inputs,
                                                const ScanContext& context) const {
     // The products are never changed in place, so the same list means the same products.
     return inputs.plugins == m_plugins && inputs.protectedKeys == m_protectedKeys &&
-           inputs.trashedBundles == m_trashedBundles && inputs.transactionPaths == context.transactionPaths;
+           inputs.trashedBundles == m_trashedBundles && inputs.transactionPaths == context.transactionPaths &&
+           inputs.inFlightPaths == inFlightScannedPaths();
 }
 
 void PluginInventoryStore::acceptScanMerge(const std::shared_ptr<ScanControl>& control,
@@ -434,7 +451,8 @@ PluginInventoryStore::ScanMerge PluginInventoryStore::computeScanMerge(const Sca
         }
     }
 
-    std::vector<Plugin> merged = mergeScanned(*inputs.plugins, summary.plugins, inputs.transactionPaths);
+    std::vector<Plugin> merged =
+        mergeScanned(*inputs.plugins, summary.plugins, inputs.transactionPaths, inputs.inFlightPaths);
 
     // Protection comes from the inventory as it stands at completion, not as it was when the scan
     // started: a format protected or unprotected while the scan ran keeps that state.
@@ -536,7 +554,7 @@ void PluginInventoryStore::applyScanMerge(ScanMerge merge, const ScanSummary& su
 
 std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> scanned,
                                                           const PathKeySet& transactionPaths) const {
-    return mergeScanned(plugins(), std::move(scanned), transactionPaths);
+    return mergeScanned(plugins(), std::move(scanned), transactionPaths, {});
 }
 
 } // namespace quorvane

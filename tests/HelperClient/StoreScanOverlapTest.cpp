@@ -68,6 +68,47 @@ TEST_F(ScanOverlapTest, ARestoreCommittedAfterTheWalkerPassedSurvivesTheMerge) {
     EXPECT_EQ(storedState().plugins, store->plugins());
 }
 
+// A bundle restored during the scan and then removed before the walk reached it is gone: the
+// record the restore wrote does not outlive it.
+TEST_F(ScanOverlapTest, ABundleRestoredAndRemovedBeforeTheWalkLeavesNoRecord) {
+    const Plugin other = synth(QStringLiteral("Other"));
+    const Plugin quarantined = quarantinedUnder(synth(), uuidText(makeUuid()));
+    const PluginBundleRecord record = quarantined.bundleRecords()[0];
+    ASSERT_TRUE(moveBundle(record.path, *record.quarantinePath));
+    walkFinding({other});
+    open({quarantined, other});
+
+    store->startScan({}, nullptr);
+    const auto request = store->beginPrivilegedRestore({selection(quarantined)});
+    ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
+    moveAll(*request);
+    ASSERT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
+                                                 request->transactionID, request->items));
+    ASSERT_TRUE(QDir(record.path).removeRecursively());
+    walkAllowed.set_value();
+    waitForScanEnd();
+
+    EXPECT_EQ(named(QStringLiteral("Synth")), nullptr);
+}
+
+// A quarantine whose journal could not be written never began: a bundle at its path that the walk
+// no longer found is gone after the merge, as any other.
+TEST_F(ScanOverlapTest, AQuarantineWhoseJournalWasNotWrittenCarriesNoRecordThroughTheMerge) {
+    const Plugin other = synth(QStringLiteral("Other"));
+    const Plugin active = synth();
+    walkFinding({other});
+    open({active, other});
+
+    store->startScan({}, nullptr);
+    failSaves = true;
+    EXPECT_FALSE(store->beginPrivilegedQuarantine({selection(active)}).has_value());
+    failSaves = false;
+    walkAllowed.set_value();
+    waitForScanEnd();
+
+    EXPECT_EQ(named(QStringLiteral("Synth")), nullptr);
+}
+
 // The merge is worked out off the window's thread against the store as it was when the walk ended;
 // a restore that commits meanwhile must not be undone by it.
 TEST_F(ScanOverlapTest, ARestoreCommittedWhileTheMergeIsWorkedOutSurvivesIt) {
