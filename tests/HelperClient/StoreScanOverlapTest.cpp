@@ -29,6 +29,23 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isScanning(); }, 10000));
         store->waitForIdle();
     }
+    // A quarantined Synth (its bundle in quarantine) and an active Other, which is all the walk finds.
+    Plugin openWithQuarantinedSynth() {
+        const Plugin other = synth(QStringLiteral("Other"));
+        const Plugin quarantined = quarantinedUnder(synth(), uuidText(makeUuid()));
+        const PluginBundleRecord record = quarantined.bundleRecords()[0];
+        EXPECT_TRUE(moveBundle(record.path, *record.quarantinePath));
+        walkFinding({other});
+        open({quarantined, other});
+        return quarantined;
+    }
+    void restore(const Plugin& quarantined) {
+        const auto request = store->beginPrivilegedRestore({selection(quarantined)});
+        ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
+        moveAll(*request);
+        ASSERT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
+                                                     request->transactionID, request->items));
+    }
     const Plugin* named(const QString& name) const {
         for (const Plugin& plugin : store->plugins())
             if (plugin.name == name)
@@ -42,21 +59,13 @@ protected:
 };
 
 TEST_F(ScanOverlapTest, ARestoreCommittedAfterTheWalkerPassedSurvivesTheMerge) {
-    const Plugin other = synth(QStringLiteral("Other"));
-    const Plugin quarantined = quarantinedUnder(synth(), uuidText(makeUuid()));
+    const Plugin quarantined = openWithQuarantinedSynth();
     const PluginBundleRecord record = quarantined.bundleRecords()[0];
-    ASSERT_TRUE(moveBundle(record.path, *record.quarantinePath));
-    walkFinding({other});
-    open({quarantined, other});
 
     store->startScan({}, nullptr);
     walkAllowed.set_value();
     walkDone.wait();
-    const auto request = store->beginPrivilegedRestore({selection(quarantined)});
-    ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
-    moveAll(*request);
-    ASSERT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
-                                                 request->transactionID, request->items));
+    restore(quarantined);
     waitForScanEnd();
 
     const Plugin* restored = named(QStringLiteral("Synth"));
@@ -71,19 +80,11 @@ TEST_F(ScanOverlapTest, ARestoreCommittedAfterTheWalkerPassedSurvivesTheMerge) {
 // A bundle restored during the scan and then removed before the walk reached it is gone: the
 // record the restore wrote does not outlive it.
 TEST_F(ScanOverlapTest, ABundleRestoredAndRemovedBeforeTheWalkLeavesNoRecord) {
-    const Plugin other = synth(QStringLiteral("Other"));
-    const Plugin quarantined = quarantinedUnder(synth(), uuidText(makeUuid()));
+    const Plugin quarantined = openWithQuarantinedSynth();
     const PluginBundleRecord record = quarantined.bundleRecords()[0];
-    ASSERT_TRUE(moveBundle(record.path, *record.quarantinePath));
-    walkFinding({other});
-    open({quarantined, other});
 
     store->startScan({}, nullptr);
-    const auto request = store->beginPrivilegedRestore({selection(quarantined)});
-    ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
-    moveAll(*request);
-    ASSERT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
-                                                 request->transactionID, request->items));
+    restore(quarantined);
     ASSERT_TRUE(QDir(record.path).removeRecursively());
     walkAllowed.set_value();
     waitForScanEnd();
@@ -132,11 +133,7 @@ TEST_F(ScanOverlapTest, ARestoreCommittedWhileTheMergeIsWorkedOutSurvivesIt) {
             return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
         },
         10000));
-    const auto request = store->beginPrivilegedRestore({selection(quarantined)});
-    ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
-    moveAll(*request);
-    ASSERT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
-                                                 request->transactionID, request->items));
+    restore(quarantined);
     handBack.set_value();
     waitForScanEnd();
 
