@@ -104,7 +104,8 @@ bool PluginInventoryStore::canSettlePendingJournal() const {
 void PluginInventoryStore::settlePendingJournal() {
     const auto settle = [this](bool helperAnswered) {
         m_settleAsked = false;
-        if (const auto refusal = settleRefusal(helperAnswered))
+        // The store may have changed while the helper was asked.
+        if (const auto refusal = helperAnswered ? settleRefusal(true) : std::nullopt)
             return reportOperationError(text::refusalTitle, *refusal);
         (void)(settleJournal<QuarantineJournal>(helperAnswered) ||
                settleJournal<RestoreJournal>(helperAnswered) || settleJournal<TrashJournal>(helperAnswered) ||
