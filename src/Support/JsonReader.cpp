@@ -1,5 +1,6 @@
 #include "Support/JsonReader.h"
 
+#include "Support/ParallelFor.h"
 #include "Support/Uuid.h"
 
 #include <QJsonDocument>
@@ -302,6 +303,29 @@ qsizetype keyCount(const QJsonObject& object) {
     return count;
 }
 
+// keyCount of a document's top object, whose long arrays (a state file's records) are counted in
+// chunks on several threads.
+qsizetype documentKeyCount(const QJsonObject& object) {
+    constexpr qsizetype elementsPerChunk = 2048;
+    qsizetype count = object.size();
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        if (!it.value().isArray() || it.value().toArray().size() < 2 * elementsPerChunk) {
+            count += keyCount(it.value());
+            continue;
+        }
+        const QJsonArray array = it.value().toArray();
+        std::vector<qsizetype> counts(std::size_t((array.size() + elementsPerChunk - 1) / elementsPerChunk));
+        forEachIndexInParallel(counts.size(), helperThreadsFor(counts.size(), 1), [&](std::size_t chunk) {
+            const qsizetype end = std::min(array.size(), qsizetype(chunk + 1) * elementsPerChunk);
+            for (qsizetype index = qsizetype(chunk) * elementsPerChunk; index < end; ++index)
+                counts[chunk] += keyCount(*(array.constBegin() + index));
+        });
+        for (const qsizetype part : counts)
+            count += part;
+    }
+    return count;
+}
+
 // What of the text only a reader of the bytes sees.
 struct TextShape {
     // Colons outside strings.
@@ -337,15 +361,14 @@ TextShape shapeOf(const QByteArray& data) {
 }
 
 // Why a document Qt's parser accepted is still refused; none when it is strict JSON.
-std::optional<QString> laxityOf(const QByteArray& data, const QJsonDocument& parsed) {
-    const TextShape shape = shapeOf(data);
+std::optional<QString> laxityOf(const TextShape& shape, const QJsonDocument& parsed) {
     if (shape.controlCharacterInString)
         return QStringLiteral("The data is not valid JSON (a string holds a control character).");
     // In valid JSON every member of every object has exactly one colon outside strings, and no colon
     // appears anywhere else; the parser keeps one member per distinct key. So the text has more
     // colons than the parsed tree has members exactly when some object repeats a key (a repeated
     // member's dropped value takes its own members along, which only widens the gap).
-    if (shape.colons != keyCount(parsed.object()))
+    if (shape.colons != documentKeyCount(parsed.object()))
         return QStringLiteral("The data is not valid JSON (an object repeats a key).");
     return std::nullopt;
 }
@@ -353,8 +376,17 @@ std::optional<QString> laxityOf(const QByteArray& data, const QJsonDocument& par
 } // namespace
 
 std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data) {
+    // The bytes' own reading runs beside Qt's parse when the document is large (a state file).
+    constexpr qsizetype largeDocument = qsizetype(1) << 20;
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+    QJsonDocument document;
+    TextShape shape;
+    forEachIndexInParallel(2, data.size() >= largeDocument ? 1 : 0, [&](std::size_t part) {
+        if (part == 0)
+            document = QJsonDocument::fromJson(data, &parseError);
+        else
+            shape = shapeOf(data);
+    });
     // Qt refuses a lone scalar as a parse error; name it as what it is.
     if (parseError.error != QJsonParseError::NoError &&
         QJsonDocument::fromJson('[' + data + ']').array().size() == 1)
@@ -369,7 +401,7 @@ std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data) {
     if (!document.isObject())
         return std::unexpected(
             JsonError{{}, QStringLiteral("The top level of the JSON document is not an object.")});
-    if (auto laxity = laxityOf(data, document))
+    if (auto laxity = laxityOf(shape, document))
         return std::unexpected(JsonError{{}, std::move(*laxity)});
     return document.object();
 }
