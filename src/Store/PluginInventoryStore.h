@@ -402,8 +402,8 @@ private:
         // Trash records whose bundles are back at their original paths.
         std::vector<TrashedBundleRecord> restored;
     };
-    // The scanned places of the bundles that a journal still names: quarantine sources, restore
-    // destinations.
+    // The scanned places of the bundles that a written journal still names: quarantine sources,
+    // restore destinations.
     PathKeySet inFlightScannedPaths() const;
     ScanMergeInputs scanMergeInputs(const ScanContext& context) const;
     bool scanMergeInputsHold(const ScanMergeInputs& inputs, const ScanContext& context) const;
@@ -674,6 +674,9 @@ private:
     // Transactions whose commit is being written: their journals stay set but are left out of the
     // state handed to the writer.
     QSet<QString> m_closingJournals;
+    // Transactions whose journal is still being written: no request of theirs has left, so the
+    // helper has moved nothing of theirs.
+    QSet<QString> m_unwrittenJournals;
     // How many states have been handed to the writer; a failed write compares it to learn whether
     // later changes followed.
     quint64 m_saveCount = 0;

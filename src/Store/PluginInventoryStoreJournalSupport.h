@@ -112,8 +112,10 @@ PluginInventoryStore::writeJournal(const typename Kind::Request& request, Send<t
                                    PathKeySet scanPaths) {
     const bool callerSends = !send;
     std::shared_ptr<ScanControl> scan = m_scanContext ? m_scanContext->control : nullptr;
+    m_unwrittenJournals.insert(request.transactionID);
     saveState([this, request, send = std::move(send), scan = std::move(scan),
                scanPaths = std::move(scanPaths)](const SaveResult& saved) {
+        m_unwrittenJournals.remove(request.transactionID);
         schedulePendingTransactionCheck();
         if (!saved) {
             auto& journal = this->*Kind::journal;

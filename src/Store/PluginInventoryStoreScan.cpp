@@ -350,11 +350,15 @@ PluginInventoryStore::scanMergeInputs(const ScanContext& context) const {
 }
 
 PluginInventoryStore::PathKeySet PluginInventoryStore::inFlightScannedPaths() const {
+    // A journal still being written has sent nothing: the helper cannot have moved its bundles.
+    const auto sent = [&](const auto& journal) {
+        return journal && !m_unwrittenJournals.contains(journal->transactionID);
+    };
     PathKeySet paths;
-    if (m_pendingPrivilegedQuarantine)
+    if (sent(m_pendingPrivilegedQuarantine))
         for (const auto& item : m_pendingPrivilegedQuarantine->items)
             paths.insert(pathKey(item.sourcePath));
-    if (m_pendingPrivilegedRestore)
+    if (sent(m_pendingPrivilegedRestore))
         for (const auto& item : m_pendingPrivilegedRestore->items)
             paths.insert(pathKey(item.destinationPath));
     return paths;

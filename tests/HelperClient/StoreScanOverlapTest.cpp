@@ -92,6 +92,33 @@ TEST_F(ScanOverlapTest, ABundleRestoredAndRemovedBeforeTheWalkLeavesNoRecord) {
     EXPECT_EQ(named(QStringLiteral("Synth")), nullptr);
 }
 
+// A quarantine whose journal is still being written has moved nothing: a bundle at its path that
+// went before the walk is gone after the merge, and stays gone when that write then fails.
+TEST_F(ScanOverlapTest, AQuarantineWhoseJournalIsNotWrittenYetCarriesNoRecordOfAGoneBundle) {
+    const Plugin other = synth(QStringLiteral("Other"));
+    const Plugin active = synth();
+    walkFinding({other});
+    open({active, other});
+    store->startScan({}, nullptr);
+    std::promise<void> release;
+    duringWrite = [held = release.get_future().share()](const PersistedInventory&) { held.wait(); };
+    failSaves = true;
+
+    std::optional<std::optional<PrivilegedQuarantineRequest>> sent;
+    ASSERT_TRUE(store->beginPrivilegedQuarantine(
+        {selection(active)}, std::nullopt, std::nullopt,
+        [&](std::optional<PrivilegedQuarantineRequest> request) { sent = std::move(request); }));
+    ASSERT_TRUE(QDir(active.path).removeRecursively());
+    walkAllowed.set_value();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isScanning(); }, 10000));
+    release.set_value();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sent.has_value(); }, 10000));
+    store->waitForIdle();
+
+    EXPECT_FALSE(sent->has_value());
+    EXPECT_EQ(named(QStringLiteral("Synth")), nullptr);
+}
+
 // A quarantine whose journal could not be written never began: a bundle at its path that the walk
 // no longer found is gone after the merge, as any other.
 TEST_F(ScanOverlapTest, AQuarantineWhoseJournalWasNotWrittenCarriesNoRecordThroughTheMerge) {
