@@ -6,7 +6,6 @@
 #include "Planning/PlannerRecords.h"
 #include "Planning/RecordPlaces.h"
 #include "Shared/QuorvaneHelperProtocol.h"
-#include "Support/ParallelFor.h"
 #include "Support/Paths.h"
 #include "Support/PlainText.h"
 #include "Support/Uuid.h"
@@ -258,35 +257,17 @@ void refuseIndistinctItems(BundleActionPlan& plan, const std::vector<Plugin>& pl
             same.push_back({index, path});
         }
     }
-    // Every record's place is read, a large inventory's on several threads; hits are few, and are
-    // taken in inventory order.
-    struct Hit {
-        std::size_t product;
-        std::size_t record;
-        QString place;
-        const std::vector<Named>* names;
-    };
-    constexpr std::size_t productsPerChunk = 1024;
-    constexpr std::size_t productsPerThread = 2048;
-    std::vector<std::vector<Hit>> hits((plugins.size() + productsPerChunk - 1) / productsPerChunk);
-    forEachIndexInParallel(
-        hits.size(), helperThreadsFor(plugins.size(), productsPerThread), [&](std::size_t chunk) {
-            const std::size_t end = std::min(plugins.size(), (chunk + 1) * productsPerChunk);
-            for (std::size_t product = chunk * productsPerChunk; product < end; ++product) {
-                forEachPlannerRecord(plugins[product],
-                                     [&](std::size_t record, const PluginBundleRecord& stored) {
-                                         if (const std::vector<Named>* found = named.find(placeOf(stored)))
-                                             hits[chunk].push_back({product, record, placeOf(stored), found});
-                                     });
+    // Every record's place is read; hits are few.
+    for (std::size_t product = 0; product < plugins.size(); ++product) {
+        forEachPlannerRecord(plugins[product], [&](std::size_t record, const PluginBundleRecord& stored) {
+            const std::vector<Named>* names = named.find(placeOf(stored));
+            if (!names)
+                return;
+            for (const Named& name : *names) {
+                if (locations[name.item] != std::pair{product, record} && !clashes[name.item])
+                    clashes[name.item] = std::pair{name.path, placeOf(stored)};
             }
         });
-    for (const std::vector<Hit>& chunk : hits) {
-        for (const Hit& hit : chunk) {
-            for (const Named& name : *hit.names) {
-                if (locations[name.item] != std::pair{hit.product, hit.record} && !clashes[name.item])
-                    clashes[name.item] = std::pair{name.path, hit.place};
-            }
-        }
     }
     std::vector<BundleActionPlanItem> kept;
     for (std::size_t index = 0; index < plan.items.size(); ++index) {

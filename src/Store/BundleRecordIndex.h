@@ -3,8 +3,6 @@
 #include "Model/Identity.h"
 #include "Model/Plugin.h"
 #include "Persistence/PrivilegedInventoryCommitError.h"
-#include "Store/InventoryThreads.h"
-#include "Support/ParallelFor.h"
 #include "Support/PlainText.h"
 
 #include <QStringList>
@@ -26,27 +24,20 @@ public:
     using Location = std::pair<std::size_t, std::size_t>;
 
     // `pathOf(record)` gives the path a record is found by; only records under one of `wanted`
-    // are kept, in inventory order. Every record's key is worked out, a large inventory's on
-    // several threads.
+    // are kept, in inventory order.
     template <class PathOf>
     BundleRecordIndex(const std::vector<Plugin>& plugins, PathOf pathOf, const QStringList& wanted) {
         for (const QString& path : wanted)
             m_locations.try_emplace(pathKey(path));
-        std::vector<std::vector<std::pair<std::size_t, QString>>> found(plugins.size());
-        forEachIndexInParallel(plugins.size(), helperThreadsFor(plugins.size(), productsPerThread),
-                               [&](std::size_t product) {
-                                   if (!plugins[product].bundles)
-                                       return;
-                                   const auto& records = *plugins[product].bundles;
-                                   for (std::size_t record = 0; record < records.size(); ++record) {
-                                       QString key = pathKey(pathOf(records[record]));
-                                       if (m_locations.contains(key))
-                                           found[product].emplace_back(record, std::move(key));
-                                   }
-                               });
-        for (std::size_t product = 0; product < found.size(); ++product) {
-            for (const auto& [record, key] : found[product])
-                m_locations[key].emplace_back(product, record);
+        for (std::size_t product = 0; product < plugins.size(); ++product) {
+            if (!plugins[product].bundles)
+                continue;
+            const auto& records = *plugins[product].bundles;
+            for (std::size_t record = 0; record < records.size(); ++record) {
+                const auto found = m_locations.find(pathKey(pathOf(records[record])));
+                if (found != m_locations.end())
+                    found->second.emplace_back(product, record);
+            }
         }
     }
 
