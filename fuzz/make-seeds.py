@@ -194,9 +194,9 @@ write("state-file", "nul-in-string.json", current.replace(b'"Pro-Q 3"', b'"Pro-Q
 # Replies as the helper sends them: piece size, then frames.
 
 
-def frame(call_id, arguments, method="reply"):
+def frame(call_id, arguments, method="reply", sort_keys=False):
     body = json.dumps({"id": call_id, "method": method, "arguments": arguments}, separators=(",", ":"),
-                      ensure_ascii=False).encode()
+                      ensure_ascii=False, sort_keys=sort_keys).encode()
     return struct.pack(">I", len(body)) + body
 
 
@@ -206,6 +206,7 @@ def result(paths_key, succeeded=True, paths=("/Library/Audio/Plug-Ins/VST3/X.vst
                        "message": message}, separators=(",", ":"), ensure_ascii=False)
 
 
+PLAIN_TEXTS = ["Caf\u00e9 \u2014 \"q\" \\ /", "tab\there", "\ufeffx", "x\ufeffy", "", "\U0001F3B5"]
 frames = {
     "handshake": b"\x03" + frame(1, ["com.orsolind.Quorvane.helper", "40"]),
     "quarantined": b"\x07" + frame(2, [result("movedDestinationPaths")]),
@@ -215,6 +216,10 @@ frames = {
     "two-replies": b"\x05" + frame(6, ["Quorvane", "40"]) + frame(7, [result("restoredDestinationPaths")]),
     "fallback": b"\x02" + frame(8, ['{"transactionID":"invalid","succeeded":false,"rollbackComplete":false,'
                                     '"movedDestinationPaths":[],"message":"The helper could not encode its response."}']),
+    # In the order the helper's writer gives, which the one-pass reader takes.
+    "plain": b"\x04" + frame(9, PLAIN_TEXTS, sort_keys=True),
+    # A body without its header, which the fuzzer also reads as one body.
+    "plain-body": b"\x04" + frame(10, PLAIN_TEXTS, sort_keys=True)[4:],
 }
 for name, data in frames.items():
     write("frame", name, data)

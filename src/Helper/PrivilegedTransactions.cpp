@@ -374,200 +374,276 @@ private:
     std::optional<RecordedTransaction> m_transaction;
 };
 
+Outcome succeededOutcome(TransactionKind kind, const std::vector<PathPair>& items) {
+    Outcome outcome;
+    outcome.succeeded = true;
+    outcome.message = transactionTexts(kind).success;
+    for (const PathPair& item : items)
+        outcome.paths.append(item.destination);
+    return outcome;
+}
+
 // The frame all four kinds share. With a ledger (the two Trash kinds), each bundle is first renamed
 // into its staging folder, which only root can enter, checked there, and only then moved on to its
 // destination: what reaches a plug-in folder from the Trash cannot have been exchanged on the way,
 // and what leaves for the Trash is known to be the bundle before it enters a folder its user owns.
+//
+// Each step either passes or gives the failure that ends the transaction. The items' entries point
+// into the held folders, so a transaction stays where it was made.
+class Transaction {
+public:
+    Transaction(TransactionKind kind, const std::vector<PathPair>& items, MoveOperation& mover,
+                const TrashLedger* ledger)
+        : m_kind(kind), m_items(items), m_mover(mover), m_ledger(ledger), m_anchored(items.size()) {}
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    // Every test that can be made before anything moves: each item anchored in its held folders, the
+    // operation folders made (quarantine), the staging folder opened and the identities to expect
+    // taken from the ledger (Trash recovery).
+    [[nodiscard]] std::optional<Failure> prepare(PathLookups* lookups) {
+        if (m_items.empty())
+            return Failure{Case::noItems, {}, {}};
+        // From here on the moves act on the held handles only: a link planted on the way after the
+        // preflight cannot redirect them.
+        for (std::size_t index = 0; index < m_items.size(); ++index) {
+            if (auto failure = preflight(m_kind, m_items[index], m_folders, m_anchored[index], lookups))
+                return failure;
+        }
+        if (m_kind == TransactionKind::quarantine) {
+            if (auto failure = anchorOperationFolders())
+                return failure;
+        }
+        if (auto failure = openStagingFolder())
+            return failure;
+        if (m_kind == TransactionKind::trashRestore)
+            return expectWhatTheLedgerRecords();
+        return std::nullopt;
+    }
+
+    // The record of what is about to move, and for the Trash move the ledger's records of what will
+    // be there, both on disk before the first move.
+    [[nodiscard]] std::optional<Failure> writeIntent(const QString& transactionID, Progress& progress) {
+        // Each staged bundle's name in the staging folder is fixed now, so that the record names it
+        // before the bundle is there.
+        std::vector<TransactionRecordEntry> entries;
+        for (std::size_t index = 0; index < m_items.size(); ++index) {
+            m_arrivalNames.push_back(m_staging ? QUuid::createUuid().toString(QUuid::WithoutBraces)
+                                               : m_anchored[index].destinationName);
+            entries.push_back({m_items[index].source, m_items[index].destination,
+                               m_staging ? m_arrivalNames.back() : QString(), m_anchored[index].identity,
+                               m_anchored[index].owner});
+        }
+        if (auto failure = progress.begin(m_kind, transactionID, std::move(entries)))
+            return failure;
+
+        if (m_kind == TransactionKind::trash && m_ledger) {
+            std::vector<TrashLedgerRecord> records;
+            for (std::size_t index = 0; index < m_items.size(); ++index)
+                records.push_back(
+                    {m_items[index].destination, m_anchored[index].identity, m_anchored[index].owner});
+            if (auto added = m_ledger->add(records); !added)
+                return Failure{
+                    Case::folderCreationFailed,
+                    {},
+                    QStringLiteral("The record of bundles moved to the Trash could not be written. ") +
+                        added.error().description()};
+        }
+        return std::nullopt;
+    }
+
+    // The items in order, each verified where it arrived before the next moves; the first that
+    // fails stops the others.
+    [[nodiscard]] std::optional<Failure> moveEach() {
+        for (std::size_t index = 0; index < m_anchored.size(); ++index) {
+            if (auto failure = moveItem(index))
+                return failure;
+        }
+        return std::nullopt;
+    }
+
+    // Every completed move undone, last first; what could not be undone, for the reply.
+    [[nodiscard]] QStringList rollBack() {
+        for (auto position = m_completed.rbegin(); position != m_completed.rend(); ++position)
+            moveBack(m_anchored[*position]);
+        return m_issues;
+    }
+
+private:
+    // Each operation folder, made if need be, and whether it is empty: in an empty one (the usual new
+    // folder) every destination name is free without looking each up.
+    std::optional<Failure> anchorOperationFolders() {
+        QHash<QString, bool> emptyFolders;
+        for (std::size_t index = 0; index < m_items.size(); ++index) {
+            const QString folder = deletingLastPathComponent(m_items[index].destination);
+            auto known = emptyFolders.constFind(folder);
+            if (known == emptyFolders.cend()) {
+                if (auto made = makeDirectories(folder); !made)
+                    return made.error();
+                m_folders.forgetFailure(folder);
+                const auto opened = m_folders.open(folder);
+                known = emptyFolders.insert(folder, opened && holdsNothing(**opened));
+            }
+            const auto destinationFolder = m_folders.open(folder);
+            if (!destinationFolder)
+                return Failure{Case::invalidOperationDirectory, {}, {}};
+            if (!*known && !entryGone(**destinationFolder, m_anchored[index].destinationName))
+                return Failure{Case::destinationExists, m_anchored[index].destinationName, {}};
+            m_anchored[index].destinationFolder = *destinationFolder;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<Failure> openStagingFolder() {
+        if (!m_ledger)
+            return std::nullopt;
+        auto opened = m_ledger->openStagingFolder();
+        if (!opened)
+            return Failure{Case::folderCreationFailed,
+                           {},
+                           QStringLiteral("The folder \u201C%1\u201D could not be created. %2")
+                               .arg(m_ledger->stagingFolder(), opened.error().description())};
+        m_staging = std::move(*opened);
+        return std::nullopt;
+    }
+
+    // What may come back is what the ledger says went into the Trash, not what the preflight saw.
+    std::optional<Failure> expectWhatTheLedgerRecords() {
+        const auto records = m_ledger ? m_ledger->records() : std::vector<TrashLedgerRecord>{};
+        for (std::size_t index = 0; index < m_items.size(); ++index) {
+            const TrashLedgerRecord* record =
+                records ? TrashLedger::find(*records, m_items[index].source) : nullptr;
+            if (!record)
+                return Failure{Case::sourceMissing, m_anchored[index].sourceName, {}};
+            m_anchored[index].identity = record->identity;
+            m_anchored[index].owner = record->owner;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<Failure> moveItem(std::size_t index) {
+        const AnchoredItem& entry = m_anchored[index];
+        const DirectoryHandle& arrival = m_staging ? *m_staging : *entry.destinationFolder;
+        const QString& arrivalName = m_arrivalNames[index];
+        const auto moved =
+            m_mover.move(MoveStep{MoveStep::Direction::forward, int(index) + 1, *entry.sourceFolder,
+                                  entry.sourceName, arrival, arrivalName});
+        if (!entryGone(*entry.sourceFolder, entry.sourceName) ||
+            !entryIs(arrival, arrivalName, entry.identity,
+                     m_staging ? std::optional(entry.owner) : std::nullopt)) {
+            const Failure failure =
+                moved ? Failure{Case::verificationFailed, entry.sourceName, {}}
+                      : Failure{Case::moveFailed, entry.sourceName, moved.error().description()};
+            // Whatever the move took from the source name instead of the bundle leaves at once. In
+            // the staging folder, under a fresh name only root can reach, that is whatever stands
+            // there, whatever the move reported.
+            if (moved || m_staging) {
+                if (auto issue = moveBackOut(m_kind, m_mover, m_step, arrival, arrivalName,
+                                             *entry.sourceFolder, entry.sourceName))
+                    m_issues.append(*issue);
+            }
+            return failure;
+        }
+        if (m_staging) {
+            if (auto failure = moveOnFromStaging(index))
+                return failure;
+        }
+        m_completed.push_back(index);
+        if (m_kind == TransactionKind::trash) {
+            const auto owner = entry.destinationFolder->status();
+            if (owner)
+                HomeTrash::writeTrashInfo(entry.destinationFolder->path(), entry.destinationName,
+                                          m_items[index].source, owner->st_uid);
+        }
+        return std::nullopt;
+    }
+
+    // The second rename of a bundle checked in the staging folder, to its destination.
+    std::optional<Failure> moveOnFromStaging(std::size_t index) {
+        const AnchoredItem& entry = m_anchored[index];
+        const QString& arrivalName = m_arrivalNames[index];
+        m_mover.staged(int(index) + 1);
+        const auto placed =
+            renameNoReplace(*m_staging, arrivalName, *entry.destinationFolder, entry.destinationName);
+        if (entryGone(*m_staging, arrivalName) &&
+            entryIs(*entry.destinationFolder, entry.destinationName, entry.identity, entry.owner))
+            return std::nullopt;
+        const Failure failure =
+            placed ? Failure{Case::verificationFailed, entry.sourceName, {}}
+                   : Failure{Case::moveFailed, entry.sourceName, placed.error().description()};
+        // From the staging folder the bundle goes back; from the Trash, only if it is ours.
+        const bool staged = !entryGone(*m_staging, arrivalName);
+        std::optional<FileIdentity> onlyIf;
+        if (!staged && m_kind == TransactionKind::trash)
+            onlyIf = entry.identity;
+        if (auto issue = moveBackOut(m_kind, m_mover, m_step, staged ? *m_staging : *entry.destinationFolder,
+                                     staged ? arrivalName : entry.destinationName, *entry.sourceFolder,
+                                     entry.sourceName, onlyIf))
+            m_issues.append(*issue);
+        return failure;
+    }
+
+    void moveBack(const AnchoredItem& entry) {
+        const auto movedBack =
+            m_mover.move(MoveStep{MoveStep::Direction::rollback, ++m_step, *entry.destinationFolder,
+                                  entry.destinationName, *entry.sourceFolder, entry.sourceName});
+        if (entryGone(*entry.destinationFolder, entry.destinationName) &&
+            entryIs(*entry.sourceFolder, entry.sourceName, entry.identity)) {
+            if (m_kind == TransactionKind::trash)
+                HomeTrash::removeTrashInfo(entry.destinationFolder->path(), entry.destinationName);
+            return;
+        }
+        m_issues.append(
+            movedBack ? transactionErrorText(m_kind, Case::verificationFailed, entry.destinationName, {})
+                      : transactionErrorText(m_kind, Case::moveFailed, entry.destinationName,
+                                             movedBack.error().description()));
+        // What came back from the Trash instead of the bundle goes back there; nothing is ever taken
+        // out of the Trash into a plug-in folder on the way back.
+        if (movedBack && m_kind == TransactionKind::trash) {
+            if (auto issue = moveBackOut(m_kind, m_mover, m_step, *entry.sourceFolder, entry.sourceName,
+                                         *entry.destinationFolder, entry.destinationName))
+                m_issues.append(*issue);
+        }
+    }
+
+    const TransactionKind m_kind;
+    const std::vector<PathPair>& m_items;
+    MoveOperation& m_mover;
+    const TrashLedger* const m_ledger;
+    FolderHandles m_folders;
+    std::vector<AnchoredItem> m_anchored;
+    std::optional<DirectoryHandle> m_staging;
+    // Where each item's first rename puts it: the staging folder's fresh name or its destination name.
+    std::vector<QString> m_arrivalNames;
+    std::vector<std::size_t> m_completed;
+    // What a failed move or its rollback left for attention.
+    QStringList m_issues;
+    // The number of the last rollback move.
+    int m_step = 0;
+};
+
+// Nothing moves before every test has passed and the intent is on disk; the commit mark is set only
+// once every bundle is verified where it arrived, and any failure after the first move undoes the
+// moves completed.
 Outcome runTransaction(TransactionKind kind, const QString& transactionID, const std::vector<PathPair>& items,
                        MoveOperation* move, Progress& progress, PathLookups* lookups,
                        const TrashLedger* ledger = nullptr) {
     RenameMoveOperation realMove;
     MoveOperation& mover = move ? *move : realMove;
+    Transaction transaction(kind, items, mover, ledger);
 
-    if (items.empty())
-        return failed(kind, Failure{Case::noItems, {}, {}}, {});
-
-    // From here on the moves act on the held handles only: a link planted on the way after the
-    // preflight cannot redirect them.
-    FolderHandles folders;
-    std::vector<AnchoredItem> anchored(items.size());
-    for (std::size_t index = 0; index < items.size(); ++index) {
-        if (auto failure = preflight(kind, items[index], folders, anchored[index], lookups))
-            return failed(kind, *failure, {});
-    }
-
-    if (kind == TransactionKind::quarantine) {
-        // Each operation folder, made if need be, and whether it is empty: in an empty one (the usual
-        // new folder) every destination name is free without looking each up.
-        QHash<QString, bool> emptyFolders;
-        for (std::size_t index = 0; index < items.size(); ++index) {
-            const QString folder = deletingLastPathComponent(items[index].destination);
-            auto known = emptyFolders.constFind(folder);
-            if (known == emptyFolders.cend()) {
-                if (auto made = makeDirectories(folder); !made)
-                    return failed(kind, made.error(), {});
-                folders.forgetFailure(folder);
-                const auto opened = folders.open(folder);
-                known = emptyFolders.insert(folder, opened && holdsNothing(**opened));
-            }
-            const auto destinationFolder = folders.open(folder);
-            if (!destinationFolder)
-                return failed(kind, Failure{Case::invalidOperationDirectory, {}, {}}, {});
-            if (!*known && !entryGone(**destinationFolder, anchored[index].destinationName))
-                return failed(kind, Failure{Case::destinationExists, anchored[index].destinationName, {}},
-                              {});
-            anchored[index].destinationFolder = *destinationFolder;
-        }
-    }
-
-    std::optional<DirectoryHandle> staging;
-    if (ledger) {
-        auto opened = ledger->openStagingFolder();
-        if (!opened)
-            return failed(kind,
-                          Failure{Case::folderCreationFailed,
-                                  {},
-                                  QStringLiteral("The folder \u201C%1\u201D could not be created. %2")
-                                      .arg(ledger->stagingFolder(), opened.error().description())},
-                          {});
-        staging = std::move(*opened);
-    }
-
-    if (kind == TransactionKind::trashRestore) {
-        // What may come back is what the ledger says went into the Trash, not what the preflight saw.
-        const auto records = ledger ? ledger->records() : std::vector<TrashLedgerRecord>{};
-        for (std::size_t index = 0; index < items.size(); ++index) {
-            const TrashLedgerRecord* record =
-                records ? TrashLedger::find(*records, items[index].source) : nullptr;
-            if (!record)
-                return failed(kind, Failure{Case::sourceMissing, anchored[index].sourceName, {}}, {});
-            anchored[index].identity = record->identity;
-            anchored[index].owner = record->owner;
-        }
-    }
-
-    // Each staged bundle's name in the staging folder is fixed now, so that the record names it
-    // before the bundle is there.
-    std::vector<TransactionRecordEntry> entries;
-    std::vector<QString> arrivalNames;
-    for (std::size_t index = 0; index < items.size(); ++index) {
-        arrivalNames.push_back(staging ? QUuid::createUuid().toString(QUuid::WithoutBraces)
-                                       : anchored[index].destinationName);
-        entries.push_back({items[index].source, items[index].destination,
-                           staging ? arrivalNames.back() : QString(), anchored[index].identity,
-                           anchored[index].owner});
-    }
-    if (auto failure = progress.begin(kind, transactionID, std::move(entries)))
+    if (auto failure = transaction.prepare(lookups))
         return failed(kind, *failure, {});
-
-    if (kind == TransactionKind::trash && ledger) {
-        std::vector<TrashLedgerRecord> records;
-        for (std::size_t index = 0; index < items.size(); ++index)
-            records.push_back({items[index].destination, anchored[index].identity, anchored[index].owner});
-        if (auto added = ledger->add(records); !added)
-            return failed(
-                kind,
-                Failure{Case::folderCreationFailed,
-                        {},
-                        QStringLiteral("The record of bundles moved to the Trash could not be written. ") +
-                            added.error().description()},
-                {});
-    }
-
-    std::vector<std::size_t> completed;
-    std::optional<Failure> failure;
-    QStringList issues;
-    int step = 0;
-    for (std::size_t index = 0; index < anchored.size(); ++index) {
-        const AnchoredItem& entry = anchored[index];
-        const DirectoryHandle& arrival = staging ? *staging : *entry.destinationFolder;
-        const QString& arrivalName = arrivalNames[index];
-        const auto moved = mover.move(MoveStep{MoveStep::Direction::forward, int(index) + 1,
-                                               *entry.sourceFolder, entry.sourceName, arrival, arrivalName});
-        if (entryGone(*entry.sourceFolder, entry.sourceName) &&
-            entryIs(arrival, arrivalName, entry.identity,
-                    staging ? std::optional(entry.owner) : std::nullopt)) {
-            if (staging) {
-                mover.staged(int(index) + 1);
-                const auto placed =
-                    renameNoReplace(*staging, arrivalName, *entry.destinationFolder, entry.destinationName);
-                if (!entryGone(*staging, arrivalName) ||
-                    !entryIs(*entry.destinationFolder, entry.destinationName, entry.identity, entry.owner)) {
-                    failure = placed
-                                  ? Failure{Case::verificationFailed, entry.sourceName, {}}
-                                  : Failure{Case::moveFailed, entry.sourceName, placed.error().description()};
-                    // From the staging folder the bundle goes back; from the Trash, only if it is ours.
-                    const bool staged = !entryGone(*staging, arrivalName);
-                    std::optional<FileIdentity> onlyIf;
-                    if (!staged && kind == TransactionKind::trash)
-                        onlyIf = entry.identity;
-                    if (auto issue =
-                            moveBackOut(kind, mover, step, staged ? *staging : *entry.destinationFolder,
-                                        staged ? arrivalName : entry.destinationName, *entry.sourceFolder,
-                                        entry.sourceName, onlyIf))
-                        issues.append(*issue);
-                    break;
-                }
-            }
-            completed.push_back(index);
-            if (kind == TransactionKind::trash) {
-                const auto owner = entry.destinationFolder->status();
-                if (owner)
-                    HomeTrash::writeTrashInfo(entry.destinationFolder->path(), entry.destinationName,
-                                              items[index].source, owner->st_uid);
-            }
-            continue;
-        }
-        failure = moved ? Failure{Case::verificationFailed, entry.sourceName, {}}
-                        : Failure{Case::moveFailed, entry.sourceName, moved.error().description()};
-        // Whatever the move took from the source name instead of the bundle leaves at once. In the
-        // staging folder, under a fresh name only root can reach, that is whatever stands there,
-        // whatever the move reported.
-        if (moved || staging) {
-            if (auto issue = moveBackOut(kind, mover, step, arrival, arrivalName, *entry.sourceFolder,
-                                         entry.sourceName))
-                issues.append(*issue);
-        }
-        break;
-    }
-
+    if (auto failure = transaction.writeIntent(transactionID, progress))
+        return failed(kind, *failure, {});
+    std::optional<Failure> failure = transaction.moveEach();
     if (!failure) {
         mover.arrived();
         failure = progress.commit();
     }
-    if (!failure) {
-        Outcome outcome;
-        outcome.succeeded = true;
-        outcome.message = transactionTexts(kind).success;
-        for (const PathPair& item : items)
-            outcome.paths.append(item.destination);
-        return outcome;
-    }
-
-    for (auto position = completed.rbegin(); position != completed.rend(); ++position) {
-        const AnchoredItem& entry = anchored[*position];
-        const auto movedBack =
-            mover.move(MoveStep{MoveStep::Direction::rollback, ++step, *entry.destinationFolder,
-                                entry.destinationName, *entry.sourceFolder, entry.sourceName});
-        if (entryGone(*entry.destinationFolder, entry.destinationName) &&
-            entryIs(*entry.sourceFolder, entry.sourceName, entry.identity)) {
-            if (kind == TransactionKind::trash)
-                HomeTrash::removeTrashInfo(entry.destinationFolder->path(), entry.destinationName);
-            continue;
-        }
-        issues.append(movedBack
-                          ? transactionErrorText(kind, Case::verificationFailed, entry.destinationName, {})
-                          : transactionErrorText(kind, Case::moveFailed, entry.destinationName,
-                                                 movedBack.error().description()));
-        // What came back from the Trash instead of the bundle goes back there; nothing is ever taken
-        // out of the Trash into a plug-in folder on the way back.
-        if (movedBack && kind == TransactionKind::trash) {
-            if (auto issue = moveBackOut(kind, mover, step, *entry.sourceFolder, entry.sourceName,
-                                         *entry.destinationFolder, entry.destinationName))
-                issues.append(*issue);
-        }
-    }
-    return failed(kind, *failure, issues);
+    if (!failure)
+        return succeededOutcome(kind, items);
+    return failed(kind, *failure, transaction.rollBack());
 }
 
 template <class Item>

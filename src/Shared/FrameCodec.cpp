@@ -40,33 +40,6 @@ bool appendPlainString(QByteArray& out, QStringView text) {
     return true;
 }
 
-// The bytes Qt's compact writer gives for the envelope, written without building a document first
-// (a request or result runs to tens of kilobytes); nothing for an envelope with a text Qt escapes
-// otherwise, which then goes through Qt.
-std::optional<QByteArray> encodePlainEnvelope(const FrameEnvelope& envelope) {
-    if (envelope.id < 0 || envelope.id > maxEnvelopeID)
-        return std::nullopt;
-    qsizetype size = 48 + envelope.method.size();
-    for (const QString& argument : envelope.arguments)
-        size += argument.size() + argument.size() / 4 + 3;
-    QByteArray out;
-    out.reserve(size);
-    out.append(R"({"arguments":[)");
-    for (qsizetype index = 0; index < envelope.arguments.size(); ++index) {
-        if (index > 0)
-            out.append(',');
-        if (!appendPlainString(out, envelope.arguments[index]))
-            return std::nullopt;
-    }
-    out.append(R"(],"id":)");
-    out.append(QByteArray::number(envelope.id));
-    out.append(R"(,"method":)");
-    if (!appendPlainString(out, envelope.method))
-        return std::nullopt;
-    out.append('}');
-    return out;
-}
-
 // Reads a body in exactly the form encodePlainEnvelope writes, in one pass and without parsing the
 // request or result inside it as JSON a first time; nothing for a body in any other form (spacing,
 // key order, \u escapes, invalid UTF-8…), which the JSON parser then judges.
@@ -197,6 +170,62 @@ private:
 
 } // namespace
 
+// The bytes Qt's compact writer gives for the envelope, written without building a document first
+// (a request or result runs to tens of kilobytes); nothing for an envelope with a text Qt escapes
+// otherwise, which then goes through Qt.
+std::optional<QByteArray> detail::encodePlainEnvelope(const FrameEnvelope& envelope) {
+    if (envelope.id < 0 || envelope.id > maxEnvelopeID)
+        return std::nullopt;
+    qsizetype size = 48 + envelope.method.size();
+    for (const QString& argument : envelope.arguments)
+        size += argument.size() + argument.size() / 4 + 3;
+    QByteArray out;
+    out.reserve(size);
+    out.append(R"({"arguments":[)");
+    for (qsizetype index = 0; index < envelope.arguments.size(); ++index) {
+        if (index > 0)
+            out.append(',');
+        if (!appendPlainString(out, envelope.arguments[index]))
+            return std::nullopt;
+    }
+    out.append(R"(],"id":)");
+    out.append(QByteArray::number(envelope.id));
+    out.append(R"(,"method":)");
+    if (!appendPlainString(out, envelope.method))
+        return std::nullopt;
+    out.append('}');
+    return out;
+}
+
+std::optional<FrameEnvelope> detail::readPlainEnvelope(const QByteArray& body) {
+    return PlainEnvelopeReader(body).read();
+}
+
+std::expected<FrameEnvelope, FrameError> detail::readJsonEnvelope(const QByteArray& body) {
+    const auto parsed = parseJsonObject(body);
+    if (!parsed)
+        return std::unexpected(FrameError::malformed);
+    const QJsonObject& object = *parsed;
+    const QJsonValue id = object.value(QStringLiteral("id"));
+    const QJsonValue method = object.value(QStringLiteral("method"));
+    const QJsonValue arguments = object.value(QStringLiteral("arguments"));
+    if (!id.isDouble() || !method.isString() || !arguments.isArray())
+        return std::unexpected(FrameError::malformed);
+    const double rawID = id.toDouble();
+    if (!(rawID >= 0 && rawID <= double(maxEnvelopeID)) || rawID != double(qint64(rawID)))
+        return std::unexpected(FrameError::malformed);
+
+    FrameEnvelope envelope;
+    envelope.id = qint64(rawID);
+    envelope.method = method.toString();
+    for (const QJsonValue& argument : arguments.toArray()) {
+        if (!argument.isString())
+            return std::unexpected(FrameError::malformed);
+        envelope.arguments.append(argument.toString());
+    }
+    return envelope;
+}
+
 QString description(FrameError error) {
     switch (error) {
     case FrameError::tooLarge:
@@ -208,7 +237,7 @@ QString description(FrameError error) {
 }
 
 std::expected<QByteArray, FrameError> encodeFrameBody(const FrameEnvelope& envelope) {
-    if (auto plain = encodePlainEnvelope(envelope)) {
+    if (auto plain = detail::encodePlainEnvelope(envelope)) {
         if (plain->size() > qsizetype(maxFrameBodySize))
             return std::unexpected(FrameError::tooLarge);
         return std::move(*plain);
@@ -243,30 +272,9 @@ std::expected<std::uint32_t, FrameError> decodeFrameHeader(const char header[fra
 std::expected<FrameEnvelope, FrameError> decodeFrameBody(const QByteArray& body) {
     if (body.size() > qsizetype(maxFrameBodySize))
         return std::unexpected(FrameError::tooLarge);
-    if (auto plain = PlainEnvelopeReader(body).read())
+    if (auto plain = detail::readPlainEnvelope(body))
         return std::move(*plain);
-    const auto parsed = parseJsonObject(body);
-    if (!parsed)
-        return std::unexpected(FrameError::malformed);
-    const QJsonObject& object = *parsed;
-    const QJsonValue id = object.value(QStringLiteral("id"));
-    const QJsonValue method = object.value(QStringLiteral("method"));
-    const QJsonValue arguments = object.value(QStringLiteral("arguments"));
-    if (!id.isDouble() || !method.isString() || !arguments.isArray())
-        return std::unexpected(FrameError::malformed);
-    const double rawID = id.toDouble();
-    if (!(rawID >= 0 && rawID <= double(maxEnvelopeID)) || rawID != double(qint64(rawID)))
-        return std::unexpected(FrameError::malformed);
-
-    FrameEnvelope envelope;
-    envelope.id = qint64(rawID);
-    envelope.method = method.toString();
-    for (const QJsonValue& argument : arguments.toArray()) {
-        if (!argument.isString())
-            return std::unexpected(FrameError::malformed);
-        envelope.arguments.append(argument.toString());
-    }
-    return envelope;
+    return detail::readJsonEnvelope(body);
 }
 
 void FrameDecoder::append(const QByteArray& bytes) {

@@ -82,6 +82,16 @@ private:
     std::optional<FrameError> m_error;
 };
 
+namespace detail {
+// decodeFrameBody's two readers and encodeFrameBody's one-pass writer apart, for checks that hold
+// them against each other. The plain reader takes only the form the plain writer writes and gives
+// nothing otherwise; the JSON reader takes any JSON spelling of an envelope. Neither checks the cap.
+[[nodiscard]] std::optional<FrameEnvelope> readPlainEnvelope(const QByteArray& body);
+[[nodiscard]] std::expected<FrameEnvelope, FrameError> readJsonEnvelope(const QByteArray& body);
+// Nothing for an envelope with a text Qt's writer escapes otherwise, which is left to Qt.
+[[nodiscard]] std::optional<QByteArray> encodePlainEnvelope(const FrameEnvelope& envelope);
+} // namespace detail
+
 // The fixed endpoints of the helper, under the given roots (production: the literal paths).
 // The socket systemd creates for the helper.
 QString helperSocketPath(const SystemRoots& roots);
