@@ -5,6 +5,8 @@
 #include "Persistence/StateFile.h"
 #include "Persistence/StateFileLocations.h"
 #include "Store/DisplayTime.h"
+#include "Store/InventoryLists.h"
+#include "Store/InventoryReport.h"
 #include "Store/PrivilegedTransactionTexts.h"
 #include "Store/StoreOrders.h"
 #include "Store/StoreTexts.h"
@@ -16,6 +18,7 @@
 #include <QMetaObject>
 #include <QScopedValueRollback>
 
+#include <algorithm>
 #include <utility>
 
 namespace quorvane {
@@ -297,6 +300,47 @@ void PluginInventoryStore::settleChanges(bool saved) {
 void PluginInventoryStore::reportOperationError(const QString& title, const QString& message) {
     setLastOperationError(message);
     postNotice(title, message, NoticeStyle::warning);
+}
+
+// Derived lists and the report.
+
+std::vector<Plugin> PluginInventoryStore::activePlugins() const {
+    return quorvane::activePlugins(plugins());
+}
+
+PluginInventoryStore::SharedPlugins PluginInventoryStore::sharedActivePlugins() const {
+    if (!m_activePlugins) {
+        m_activePlugins = std::all_of(plugins().begin(), plugins().end(), isActiveProduct)
+                              ? m_plugins
+                              : shareInventory(activePlugins());
+    }
+    return m_activePlugins;
+}
+
+qsizetype PluginInventoryStore::activePluginCount() const {
+    return m_activePlugins ? static_cast<qsizetype>(m_activePlugins->size())
+                           : quorvane::activePluginCount(plugins());
+}
+
+std::vector<Plugin> PluginInventoryStore::quarantinedPlugins() const {
+    return quorvane::quarantinedPlugins(plugins());
+}
+
+qsizetype PluginInventoryStore::quarantinedBundleCount() const {
+    return quorvane::quarantinedBundleCount(plugins());
+}
+
+QString PluginInventoryStore::diagnosticReport(const std::optional<QString>& managementSection) const {
+    const InventoryReportInputs inputs{
+        .plugins = plugins(),
+        .historyRecords = static_cast<qsizetype>(m_history.size()),
+        .lastScanDate = m_lastScanDate,
+        .lastReconciliation = m_lastReconciliation,
+        .inaccessibleLocations = m_inaccessibleLocations,
+        .environment = m_environment,
+        .generated = now(),
+    };
+    return quorvane::diagnosticReport(inputs, managementSection);
 }
 
 // Helpers.

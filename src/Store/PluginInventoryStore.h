@@ -60,13 +60,13 @@ class PrivilegedRequestSender;
 // calls. What must not happen before a write is on disk (a helper request leaving, a commit's
 // notice) happens in that write's completion.
 //
-// The class is split over several source files by concern: state and saving
-// (PluginInventoryStore.cpp), scans and their merge (…Scan.cpp), protection (…Protection.cpp),
-// permanent-quarantine rules (…Rules.cpp), the diagnostic report (…Report.cpp), the derived lists
-// (…Lists.cpp), and the privileged transactions: the journals and their begin and complete steps
-// (…Journals.cpp), the Finder Trash (…Trash.cpp), the launch-time resolution
-// (…LaunchResolution.cpp), cleanup-preset runs (…PresetRuns.cpp) and the permanent-quarantine run
-// (…PermanentRun.cpp).
+// The class is split over several source files by concern: state and saving, with the derived
+// lists and the report (PluginInventoryStore.cpp), scans and their merge (…Scan.cpp), protection
+// (…Protection.cpp), permanent-quarantine rules (…Rules.cpp), and the privileged transactions: the
+// journals and their begin and complete steps (…Journals.cpp), the Finder Trash (…Trash.cpp), the
+// launch-time resolution (…LaunchResolution.cpp), cleanup-preset runs (…PresetRuns.cpp) and the
+// permanent-quarantine run (…PermanentRun.cpp). What can be worked out from the state alone lives
+// in free functions of its own (InventoryLists.h, InventoryReport.h).
 class PluginInventoryStore : public QObject {
     Q_OBJECT
 
@@ -189,19 +189,17 @@ public:
     bool isPermanentQuarantineEnabled(const QString& manufacturer) const;
     void setPermanentQuarantine(const QString& manufacturer, bool enabled);
 
-    // Derived lists and the report.
+    // Derived lists and the report: those of InventoryLists.h and InventoryReport.h over the
+    // current state.
 
-    // Products with an active record (or, without records, not quarantined), in inventory order.
     std::vector<Plugin> activePlugins() const;
     // The same list, shared: worked out once per change of the inventory, and the inventory itself
     // when every product is active.
     SharedPlugins sharedActivePlugins() const;
     // activePlugins().size(), without the copies.
     qsizetype activePluginCount() const;
-    // Products quarantined by status or by a stored record, in inventory order.
     std::vector<Plugin> quarantinedPlugins() const;
     qsizetype quarantinedBundleCount() const;
-    // `managementSection` is the helper service object's section, inserted unchanged.
     QString diagnosticReport(const std::optional<QString>& managementSection) const;
 
     // Privileged transactions. Each kind has a begin step that writes its journal into the state
