@@ -136,6 +136,23 @@ protected:
         plugin.status = PluginStatus::quarantined;
         return plugin;
     }
+    // The Trash record of <name>.vst3, moved to the user's Trash by a transaction of its own (by
+    // `transaction` when given); its bundle is made in the Trash and at its original place as asked.
+    TrashedBundleRecord trashRecord(const QString& name, bool inTrash, bool atOriginal,
+                                    Timestamp date = Timestamp{1},
+                                    const std::optional<QString>& transaction = std::nullopt) const {
+        const QString file = name + QStringLiteral(".vst3");
+        TrashedBundleRecord record =
+            trashedVst3Record(name, QStringLiteral("Orsolind"), vst3(file), trashFolder() + u'/' + file);
+        record.operationDate = date;
+        if (transaction)
+            record.trashTransactionID = transaction;
+        if (inTrash)
+            makeBundle(record.trashPath);
+        if (atOriginal)
+            makeBundle(record.originalPath);
+        return record;
+    }
     static PluginBundleSelection selection(const Plugin& plugin, std::size_t record = 0) {
         return {plugin.id, plugin.bundleRecords().at(record).id()};
     }
