@@ -57,7 +57,19 @@ PluginInventoryStore::SharedPlugins shareInventory(std::vector<Plugin> plugins) 
 
 PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject* parent)
     : QObject(parent), m_environment(std::move(environment)), m_pathPolicy(m_environment.roots),
-      m_plugins(shareInventory(sampleInventory())), m_inventoryRevision(InventoryRevisionToken::fresh()) {
+      m_plugins(shareInventory(sampleInventory())), m_inventoryRevision(InventoryRevisionToken::fresh()),
+      m_scan(m_environment, {m_plugins, m_protectedKeys, m_trashedBundles},
+             {.progress =
+                  [this](const ScanProgress& progress) {
+                      if (m_isScanning)
+                          setScanProgress(progress);
+                  },
+              .canceled = [this] { finishCanceledScan(); },
+              .merged =
+                  [this](ScanSession::Merge merge, const ScanSummary& summary,
+                         const ScanSession::Context& context) {
+                      applyScanMerge(std::move(merge), summary, context);
+                  }}) {
     m_dataFolderReadOnly = m_environment.dataFolderIsReadOnly();
     pruneEmptyQuarantineFolders();
     // A write killed before its rename leaves a whole copy of the state behind; no write runs yet.
@@ -98,12 +110,7 @@ void PluginInventoryStore::startStateWriter() {
         });
 }
 
-PluginInventoryStore::~PluginInventoryStore() {
-    if (m_scanControl)
-        m_scanControl->requestCancellation();
-    if (m_scanThread.joinable())
-        m_scanThread.join();
-}
+PluginInventoryStore::~PluginInventoryStore() = default;
 
 void PluginInventoryStore::applyLoadedState(const PersistedInventory& state) {
     std::vector<Plugin> plugins;

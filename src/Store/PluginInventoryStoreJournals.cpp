@@ -168,12 +168,12 @@ PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& 
     // A running scan may walk the bundles' folders before or after the helper moves them; its
     // completion keeps their records as the inventory then holds them. A Trash move starts in
     // quarantine, which no scan walks.
-    if (m_scanContext) {
+    if (m_scan.inProgress()) {
         for (const typename Kind::Item& item : request.items) {
             if constexpr (Kind::action == BundleActionKind::quarantine)
-                m_scanContext->transactionPaths.insert(pathKey(item.sourcePath));
+                m_scan.noteTransactionPath(pathKey(item.sourcePath));
             else if constexpr (Kind::action == BundleActionKind::restore)
-                m_scanContext->transactionPaths.insert(pathKey(item.destinationPath));
+                m_scan.noteTransactionPath(pathKey(item.destinationPath));
         }
     }
     return writeJournal<Kind>(request, std::move(send));
