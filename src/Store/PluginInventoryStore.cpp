@@ -5,6 +5,8 @@
 #include "Persistence/StateFile.h"
 #include "Persistence/StateFileLocations.h"
 #include "Store/DisplayTime.h"
+#include "Store/InventoryLists.h"
+#include "Store/InventoryReport.h"
 #include "Store/PrivilegedTransactionTexts.h"
 #include "Store/StoreOrders.h"
 #include "Store/StoreTexts.h"
@@ -16,6 +18,7 @@
 #include <QMetaObject>
 #include <QScopedValueRollback>
 
+#include <algorithm>
 #include <utility>
 
 namespace quorvane {
@@ -54,7 +57,20 @@ PluginInventoryStore::SharedPlugins shareInventory(std::vector<Plugin> plugins) 
 
 PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject* parent)
     : QObject(parent), m_environment(std::move(environment)), m_pathPolicy(m_environment.roots),
-      m_plugins(shareInventory(sampleInventory())), m_inventoryRevision(InventoryRevisionToken::fresh()) {
+      m_plugins(shareInventory(sampleInventory())), m_inventoryRevision(InventoryRevisionToken::fresh()),
+      m_scan(m_environment,
+             {m_plugins, m_protectedKeys, m_trashedBundles, [this] { return inFlightScannedPaths(); }},
+             {.progress =
+                  [this](const ScanProgress& progress) {
+                      if (m_isScanning)
+                          setScanProgress(progress);
+                  },
+              .canceled = [this] { finishCanceledScan(); },
+              .merged =
+                  [this](ScanSession::Merge merge, const ScanSummary& summary,
+                         const ScanSession::Context& context) {
+                      applyScanMerge(std::move(merge), summary, context);
+                  }}) {
     m_dataFolderReadOnly = m_environment.dataFolderIsReadOnly();
     pruneEmptyQuarantineFolders();
     // A write killed before its rename leaves a whole copy of the state behind; no write runs yet.
@@ -95,12 +111,7 @@ void PluginInventoryStore::startStateWriter() {
         });
 }
 
-PluginInventoryStore::~PluginInventoryStore() {
-    if (m_scanControl)
-        m_scanControl->requestCancellation();
-    if (m_scanThread.joinable())
-        m_scanThread.join();
-}
+PluginInventoryStore::~PluginInventoryStore() = default;
 
 void PluginInventoryStore::applyLoadedState(const PersistedInventory& state) {
     std::vector<Plugin> plugins;
@@ -297,6 +308,47 @@ void PluginInventoryStore::settleChanges(bool saved) {
 void PluginInventoryStore::reportOperationError(const QString& title, const QString& message) {
     setLastOperationError(message);
     postNotice(title, message, NoticeStyle::warning);
+}
+
+// Derived lists and the report.
+
+std::vector<Plugin> PluginInventoryStore::activePlugins() const {
+    return quorvane::activePlugins(plugins());
+}
+
+PluginInventoryStore::SharedPlugins PluginInventoryStore::sharedActivePlugins() const {
+    if (!m_activePlugins) {
+        m_activePlugins = std::all_of(plugins().begin(), plugins().end(), isActiveProduct)
+                              ? m_plugins
+                              : shareInventory(activePlugins());
+    }
+    return m_activePlugins;
+}
+
+qsizetype PluginInventoryStore::activePluginCount() const {
+    return m_activePlugins ? static_cast<qsizetype>(m_activePlugins->size())
+                           : quorvane::activePluginCount(plugins());
+}
+
+std::vector<Plugin> PluginInventoryStore::quarantinedPlugins() const {
+    return quorvane::quarantinedPlugins(plugins());
+}
+
+qsizetype PluginInventoryStore::quarantinedBundleCount() const {
+    return quorvane::quarantinedBundleCount(plugins());
+}
+
+QString PluginInventoryStore::diagnosticReport(const std::optional<QString>& managementSection) const {
+    const InventoryReportInputs inputs{
+        .plugins = plugins(),
+        .historyRecords = static_cast<qsizetype>(m_history.size()),
+        .lastScanDate = m_lastScanDate,
+        .lastReconciliation = m_lastReconciliation,
+        .inaccessibleLocations = m_inaccessibleLocations,
+        .environment = m_environment,
+        .generated = now(),
+    };
+    return quorvane::diagnosticReport(inputs, managementSection);
 }
 
 // Helpers.

@@ -23,6 +23,7 @@
 #include "Shared/PrivilegedResults.h"
 #include "Store/InventoryThreads.h"
 #include "Store/PrivilegedRequestReadiness.h"
+#include "Store/ScanSession.h"
 #include "Store/StateWriter.h"
 #include "Store/StoreEnvironment.h"
 #include "Store/StoreStateError.h"
@@ -43,7 +44,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -60,13 +60,14 @@ class PrivilegedRequestSender;
 // calls. What must not happen before a write is on disk (a helper request leaving, a commit's
 // notice) happens in that write's completion.
 //
-// The class is split over several source files by concern: state and saving
-// (PluginInventoryStore.cpp), scans and their merge (…Scan.cpp), protection (…Protection.cpp),
-// permanent-quarantine rules (…Rules.cpp), the diagnostic report (…Report.cpp), the derived lists
-// (…Lists.cpp), and the privileged transactions: the journals and their begin and complete steps
-// (…Journals.cpp), the Finder Trash (…Trash.cpp), the launch-time resolution
-// (…LaunchResolution.cpp), cleanup-preset runs (…PresetRuns.cpp) and the permanent-quarantine run
-// (…PermanentRun.cpp).
+// The class is split over several source files by concern: state and saving, with the derived
+// lists and the report (PluginInventoryStore.cpp), what a scan's end writes (…Scan.cpp), protection
+// (…Protection.cpp), permanent-quarantine rules (…Rules.cpp), and the privileged transactions: the
+// journals and their begin and complete steps (…Journals.cpp), the Finder Trash (…Trash.cpp), the
+// launch-time resolution (…LaunchResolution.cpp), cleanup-preset runs (…PresetRuns.cpp) and the
+// permanent-quarantine run (…PermanentRun.cpp). What can be worked out from the state alone lives
+// in free functions of its own (InventoryLists.h, InventoryReport.h); the scan's walk and merge run
+// in a ScanSession the store owns.
 class PluginInventoryStore : public QObject {
     Q_OBJECT
 
@@ -135,7 +136,7 @@ public:
     }
     bool hasPendingPrivilegedTransaction() const;
     // The running scan's cancellation object; a screen cancels through requestCancellation().
-    const std::shared_ptr<ScanControl>& scanControl() const { return m_scanControl; }
+    const std::shared_ptr<ScanControl>& scanControl() const { return m_scan.control(); }
     const StoreEnvironment& environment() const { return m_environment; }
 
     // State file.
@@ -189,19 +190,17 @@ public:
     bool isPermanentQuarantineEnabled(const QString& manufacturer) const;
     void setPermanentQuarantine(const QString& manufacturer, bool enabled);
 
-    // Derived lists and the report.
+    // Derived lists and the report: those of InventoryLists.h and InventoryReport.h over the
+    // current state.
 
-    // Products with an active record (or, without records, not quarantined), in inventory order.
     std::vector<Plugin> activePlugins() const;
     // The same list, shared: worked out once per change of the inventory, and the inventory itself
     // when every product is active.
     SharedPlugins sharedActivePlugins() const;
     // activePlugins().size(), without the copies.
     qsizetype activePluginCount() const;
-    // Products quarantined by status or by a stored record, in inventory order.
     std::vector<Plugin> quarantinedPlugins() const;
     qsizetype quarantinedBundleCount() const;
-    // `managementSection` is the helper service object's section, inserted unchanged.
     QString diagnosticReport(const std::optional<QString>& managementSection) const;
 
     // Privileged transactions. Each kind has a begin step that writes its journal into the state
@@ -346,26 +345,6 @@ protected:
                                              PrivilegedRequestReadiness* service);
 
 private:
-    // What a scan's completion needs from its start.
-    struct ScanContext {
-        QList<QUrl> authorizedFolders;
-        std::shared_ptr<ScanControl> control;
-        bool hadPreviousScan = false;
-        // The products as the scan began; the thread that works out the scan's merge compares their
-        // active bundle paths with what the walk found.
-        SharedPlugins previousPlugins;
-        // Path keys of the scanned locations of the bundles that transactions begun during the scan
-        // move: the walk may have seen them before or after the move, so the inventory as it stands
-        // at completion, not the walk, speaks for them.
-        PathKeySet transactionPaths;
-        PrivilegedRequestReadiness* service = nullptr;
-        // Set when the service is a QObject, so that one destroyed during the scan counts as absent.
-        QPointer<QObject> serviceObject;
-        bool serviceIsObject = false;
-
-        PrivilegedRequestReadiness* liveService() const;
-    };
-
     // What saveState writes, but for the products, which the writer copies from sharedPlugins() on
     // its own thread: the journals of transactions whose commit is being written are left out.
     PersistedInventory persistedStateWithoutPlugins() const;
@@ -379,42 +358,11 @@ private:
     void startStateWriter();
 
     // Scan lifecycle.
-    void runScanTask(ScanContext context);
-    static void reportScanProgress(const ScanProgress& progress, const QPointer<PluginInventoryStore>& store,
-                                   const std::shared_ptr<ScanControl>& control);
-    // What a scan's completion reads of the store. The merge is worked out on a thread of its own
-    // against these, and kept only when the store still holds them when it is done; otherwise it is
-    // worked out again on this thread with the store as it is then.
-    struct ScanMergeInputs {
-        SharedPlugins plugins;
-        ProtectedKeySet protectedKeys;
-        std::vector<TrashedBundleRecord> trashedBundles;
-        PathKeySet transactionPaths;
-        // The path keys of those that a journal still names: the helper may be moving them.
-        PathKeySet inFlightPaths;
-    };
-    // The scanned products merged into the inventory, with what the completion records of them.
-    struct ScanMerge {
-        std::vector<Plugin> merged;
-        // The keys of the mandatory shells, which the protected keys gain.
-        std::vector<QString> shellKeys;
-        ScanReconciliationSummary reconciliation;
-        // Trash records whose bundles are back at their original paths.
-        std::vector<TrashedBundleRecord> restored;
-    };
     // The scanned places of the bundles that a written journal still names: quarantine sources,
     // restore destinations.
     PathKeySet inFlightScannedPaths() const;
-    ScanMergeInputs scanMergeInputs(const ScanContext& context) const;
-    bool scanMergeInputsHold(const ScanMergeInputs& inputs, const ScanContext& context) const;
-    static ScanMerge computeScanMerge(const ScanSummary& summary, bool hadPreviousScan,
-                                      const PathKeySet& previousActivePaths, const ScanMergeInputs& inputs);
-    void acceptScanResult(const std::shared_ptr<ScanControl>& control, ScanSummary summary);
-    void acceptScanMerge(const std::shared_ptr<ScanControl>& control,
-                         const std::shared_ptr<const ScanSummary>& summary,
-                         const PathKeySet& previousActivePaths, const ScanMergeInputs& inputs,
-                         ScanMerge merge);
-    void applyScanMerge(ScanMerge merge, const ScanSummary& summary, const ScanContext& context);
+    void applyScanMerge(ScanSession::Merge merge, const ScanSummary& summary,
+                        const ScanSession::Context& context);
     void finishCanceledScan();
     void applyPermanentQuarantineAfterScan(const std::vector<PermanentQuarantineMatch>& matches,
                                            PrivilegedRequestReadiness* service);
@@ -660,16 +608,10 @@ private:
     std::optional<PrivilegedTrashRestoreRequest> m_pendingPrivilegedTrashRestore;
     bool m_publishedPendingTransaction = false;
     bool m_pendingTransactionCheckQueued = false;
-    std::shared_ptr<ScanControl> m_scanControl;
     // Polls the helper's transaction lock while a journal waits for the helper to finish.
     QTimer* m_helperTransactionWait = nullptr;
     enum class LaunchHandshake { notAsked, running, done };
     LaunchHandshake m_launchHandshake = LaunchHandshake::notAsked;
-
-    // The context of the running scan, and its thread (joined before the next scan starts and when
-    // the store goes away).
-    std::optional<ScanContext> m_scanContext;
-    std::thread m_scanThread;
 
     // Transactions whose commit is being written: their journals stay set but are left out of the
     // state handed to the writer.
@@ -694,6 +636,8 @@ private:
     // Made once start-up is over: loading and the launch resolution write on this thread, so that
     // the store comes up with its outcome known.
     std::unique_ptr<StateWriter> m_stateWriter;
+    // Declared last, so destroyed first: a running scan stops before the state it reads goes.
+    ScanSession m_scan;
 };
 
 // A list the store shares out; a large one is freed off the thread that lets go of it last.

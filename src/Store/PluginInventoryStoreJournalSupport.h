@@ -111,7 +111,7 @@ std::optional<typename Kind::Request>
 PluginInventoryStore::writeJournal(const typename Kind::Request& request, Send<typename Kind::Request> send,
                                    PathKeySet scanPaths) {
     const bool callerSends = !send;
-    std::shared_ptr<ScanControl> scan = m_scanContext ? m_scanContext->control : nullptr;
+    std::shared_ptr<ScanControl> scan = m_scan.control();
     m_unwrittenJournals.insert(request.transactionID);
     saveState([this, request, send = std::move(send), scan = std::move(scan),
                scanPaths = std::move(scanPaths)](const SaveResult& saved) {
@@ -121,10 +121,7 @@ PluginInventoryStore::writeJournal(const typename Kind::Request& request, Send<t
             auto& journal = this->*Kind::journal;
             if (journal && journal->transactionID == request.transactionID)
                 journal.reset();
-            if (m_scanContext && m_scanContext->control == scan) {
-                for (const QString& key : scanPaths)
-                    m_scanContext->transactionPaths.erase(key);
-            }
+            m_scan.forgetTransactionPaths(scan, scanPaths);
             if constexpr (std::is_same_v<Kind, QuarantineJournal>)
                 unlinkPresetRunChildTransaction(request.transactionID);
             setLastStorageError(saved.error().description());

@@ -169,16 +169,14 @@ PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& 
     // completion keeps their records as the inventory then holds them. A Trash move starts in
     // quarantine, which no scan walks.
     PathKeySet addedScanPaths;
-    if (m_scanContext) {
-        for (const typename Kind::Item& item : request.items) {
-            QString key;
-            if constexpr (Kind::action == BundleActionKind::quarantine)
-                key = pathKey(item.sourcePath);
-            else if constexpr (Kind::action == BundleActionKind::restore)
-                key = pathKey(item.destinationPath);
-            if (!key.isEmpty() && m_scanContext->transactionPaths.insert(key).second)
-                addedScanPaths.insert(std::move(key));
-        }
+    for (const typename Kind::Item& item : request.items) {
+        QString key;
+        if constexpr (Kind::action == BundleActionKind::quarantine)
+            key = pathKey(item.sourcePath);
+        else if constexpr (Kind::action == BundleActionKind::restore)
+            key = pathKey(item.destinationPath);
+        if (!key.isEmpty() && m_scan.noteTransactionPath(key))
+            addedScanPaths.insert(std::move(key));
     }
     return writeJournal<Kind>(request, std::move(send), std::move(addedScanPaths));
 }

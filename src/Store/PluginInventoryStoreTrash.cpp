@@ -288,9 +288,9 @@ PluginInventoryStore::beginTrashRecovery(const std::vector<QUuid>& recordIDs,
     m_pendingPrivilegedTrashRestore = request;
     // A running scan may find the bundles back at their original paths before the recovery commits:
     // they are the recovery's, not put back by hand.
-    if (m_scanContext) {
+    if (m_scan.inProgress()) {
         for (const PrivilegedTrashRestoreItem& item : request.items)
-            m_scanContext->transactionPaths.insert(pathKey(item.destinationPath));
+            m_scan.noteTransactionPath(pathKey(item.destinationPath));
     }
     return writeJournal<TrashRecoveryJournal>(request, std::move(send));
 }

@@ -1,7 +1,7 @@
 #include "App/ClosedTransaction.h"
 #include "App/RootView.h"
-#include "HelperClient/StoreTransactionSupport.h"
 #include "IsolatedRootObjects.h"
+#include "Store/StoreTransactionSupport.h"
 
 #include <QFile>
 

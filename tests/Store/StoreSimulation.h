@@ -3,7 +3,7 @@
 // A seeded random walk through the store: user actions, helper and writer outcomes, app kills and
 // changes made outside the application, with the disk checked against the state after each step.
 
-#include "HelperClient/StoreTransactionSupport.h"
+#include "StoreTransactionSupport.h"
 #include "Support/Fixtures/FixturePluginBundles.h"
 
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "HelperClient/FakeHelperClient.h"
-#include "HelperClient/StoreTransactionSupport.h"
+#include "Store/StoreTransactionSupport.h"
 #include "Views/Screens/FormatCleanup/FormatCleanupRunController.h"
 #include "Views/Screens/FormatCleanup/FormatCleanupViewModel.h"
 #include "Views/Screens/Shared/ScreenServices.h"

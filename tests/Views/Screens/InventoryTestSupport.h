@@ -3,8 +3,8 @@
 #include "Discovery/FolderSecurityScope.h"
 #include "Discovery/PluginFolderAccess.h"
 #include "HelperClient/FakeHelperClient.h"
-#include "HelperClient/StoreTransactionSupport.h"
 #include "ScreenTestSupport.h"
+#include "Store/StoreTransactionSupport.h"
 #include "Views/Screens/Inventory/InventoryView.h"
 
 #include <QSettings>

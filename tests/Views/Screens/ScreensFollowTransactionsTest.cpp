@@ -23,14 +23,8 @@ namespace {
 using testing::makeBundle;
 using testing::moveAll;
 using testing::moveBundle;
+using testing::RunnableStore;
 using testing::succeededResult;
-
-// Exposes the permanent-quarantine run, which the store otherwise starts at the end of a scan.
-class RunnableStore : public PluginInventoryStore {
-public:
-    using PluginInventoryStore::PluginInventoryStore;
-    using PluginInventoryStore::startPermanentQuarantineRun;
-};
 
 enum class Observer { inventory, quarantine, trashRecovery };
 

@@ -5,8 +5,8 @@
 // its privileged calls answered by hand.
 
 #include "HelperClient/FakeHelperClient.h"
-#include "HelperClient/StoreTransactionSupport.h"
 #include "Shared/PrivilegedResults.h"
+#include "Store/StoreTransactionSupport.h"
 
 #include <QJsonDocument>
 

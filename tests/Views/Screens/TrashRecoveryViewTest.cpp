@@ -15,25 +15,6 @@ using testing::moveAll;
 
 class TrashRecoveryScreenTest : public testing::TransactionScreenTest {
 protected:
-    // A record of a bundle the helper moved to the Trash; what exists on disk is up to the caller.
-    TrashedBundleRecord record(const QString& name, bool inTrash, bool atOriginal,
-                               Timestamp date = Timestamp{1},
-                               std::optional<QString> transaction = std::nullopt) {
-        TrashedBundleRecord value;
-        value.id = makeUuid();
-        value.pluginName = name;
-        value.manufacturer = QStringLiteral("Orsolind");
-        value.format = QStringLiteral("VST3");
-        value.originalPath = vst3(name + QStringLiteral(".vst3"));
-        value.trashPath = trashFolder() + u'/' + name + QStringLiteral(".vst3");
-        value.operationDate = date;
-        value.trashTransactionID = transaction ? transaction : std::optional(uuidText(makeUuid()));
-        if (inTrash)
-            makeBundle(value.trashPath);
-        if (atOriginal)
-            makeBundle(value.originalPath);
-        return value;
-    }
     void openWith(const std::vector<TrashedBundleRecord>& records) {
         open({}, [&](PersistedInventory& state) { state.trashedBundles = records; });
         screen = std::make_unique<TrashRecoveryViewModel>(*service, *store);
@@ -67,11 +48,11 @@ TEST_F(TrashRecoveryScreenTest, CardsCountTheSnapshotsStatesAndRowsComeNewestFir
     EXPECT_EQ(values, (QStringList{QStringLiteral("Ready=0"), QStringLiteral("Reconciled=0"),
                                    QStringLiteral("Needs Review=0")}));
 
-    openWith({record(QStringLiteral("Old"), true, false, Timestamp{1}),
-              record(QStringLiteral("Back"), false, true, Timestamp{5}),
-              record(QStringLiteral("Occupied"), true, true, Timestamp{3}),
-              record(QStringLiteral("Gone"), false, false, Timestamp{5}),
-              record(QStringLiteral("New"), true, false, Timestamp{9})});
+    openWith({trashRecord(QStringLiteral("Old"), true, false, Timestamp{1}),
+              trashRecord(QStringLiteral("Back"), false, true, Timestamp{5}),
+              trashRecord(QStringLiteral("Occupied"), true, true, Timestamp{3}),
+              trashRecord(QStringLiteral("Gone"), false, false, Timestamp{5}),
+              trashRecord(QStringLiteral("New"), true, false, Timestamp{9})});
     values.clear();
     for (const MetricSpec& card : screen->cards())
         values << card.title + u'=' + card.value;
@@ -88,9 +69,9 @@ TEST_F(TrashRecoveryScreenTest, CardsCountTheSnapshotsStatesAndRowsComeNewestFir
 // the same Trash name: only the later record is ready.
 TEST_F(TrashRecoveryScreenTest, AReconciledRecordFollowsItsOwnBundleNotALaterOneUnderItsTrashName) {
     startService(ServiceRegistrationStatus::notRegistered);
-    TrashedBundleRecord restored = record(QStringLiteral("Pro-R 2"), true, true, Timestamp{1});
+    TrashedBundleRecord restored = trashRecord(QStringLiteral("Pro-R 2"), true, true, Timestamp{1});
     restored.reconciledDate = Timestamp{2};
-    TrashedBundleRecord later = record(QStringLiteral("Pro-R 2 copy"), false, false, Timestamp{3});
+    TrashedBundleRecord later = trashRecord(QStringLiteral("Pro-R 2 copy"), false, false, Timestamp{3});
     later.trashPath = restored.trashPath;
     openWith({restored, later});
     EXPECT_EQ(entry(QStringLiteral("Pro-R 2")).state, TrashRecoveryState::alreadyRestored);
@@ -108,18 +89,18 @@ TEST_F(TrashRecoveryScreenTest, ATransactionIsOfferedWholeOnlyWhileEveryBundleIs
     const QString whole = uuidText(makeUuid());
     const QString broken = uuidText(makeUuid());
     const QString single = uuidText(makeUuid());
-    auto reconciled = record(QStringLiteral("B2"), true, false, Timestamp{2}, broken);
+    auto reconciled = trashRecord(QStringLiteral("B2"), true, false, Timestamp{2}, broken);
     reconciled.reconciledDate = Timestamp{3};
-    auto unsaved = record(QStringLiteral("Loose"), true, false, Timestamp{1});
+    auto unsaved = trashRecord(QStringLiteral("Loose"), true, false, Timestamp{1});
     unsaved.trashTransactionID.reset();
-    openWith({record(QStringLiteral("W1"), true, false, Timestamp{4}, whole),
-              record(QStringLiteral("W2"), true, false, Timestamp{4}, whole),
-              record(QStringLiteral("W3"), true, false, Timestamp{5}, whole),
-              record(QStringLiteral("B1"), true, false, Timestamp{2}, broken), reconciled,
-              record(QStringLiteral("M1"), true, false, Timestamp{2}, single + u'x'),
-              record(QStringLiteral("M2"), false, false, Timestamp{2}, single + u'x'),
-              record(QStringLiteral("S1"), true, false, Timestamp{2}, single), unsaved,
-              record(QStringLiteral("L2"), true, false, Timestamp{1})});
+    openWith({trashRecord(QStringLiteral("W1"), true, false, Timestamp{4}, whole),
+              trashRecord(QStringLiteral("W2"), true, false, Timestamp{4}, whole),
+              trashRecord(QStringLiteral("W3"), true, false, Timestamp{5}, whole),
+              trashRecord(QStringLiteral("B1"), true, false, Timestamp{2}, broken), reconciled,
+              trashRecord(QStringLiteral("M1"), true, false, Timestamp{2}, single + u'x'),
+              trashRecord(QStringLiteral("M2"), false, false, Timestamp{2}, single + u'x'),
+              trashRecord(QStringLiteral("S1"), true, false, Timestamp{2}, single), unsaved,
+              trashRecord(QStringLiteral("L2"), true, false, Timestamp{1})});
     const std::vector<std::pair<QString, QStringList>> expected{
         {QStringLiteral("W1"), {QStringLiteral("W3"), QStringLiteral("W1"), QStringLiteral("W2")}},
         {QStringLiteral("W3"), {QStringLiteral("W3"), QStringLiteral("W1"), QStringLiteral("W2")}},
@@ -134,9 +115,9 @@ TEST_F(TrashRecoveryScreenTest, ATransactionIsOfferedWholeOnlyWhileEveryBundleIs
 
 TEST_F(TrashRecoveryScreenTest, PreflightStopsSilentlyOnAnyReasonAndOtherwiseAsksWithTheRightPlural) {
     startService(ServiceRegistrationStatus::notRegistered);
-    const auto ready = record(QStringLiteral("Ready"), true, false);
-    const auto occupied = record(QStringLiteral("Occupied"), true, true);
-    const auto other = record(QStringLiteral("Other"), true, false);
+    const auto ready = trashRecord(QStringLiteral("Ready"), true, false);
+    const auto occupied = trashRecord(QStringLiteral("Occupied"), true, true);
+    const auto other = trashRecord(QStringLiteral("Other"), true, false);
     openWith({ready, occupied, other});
     screen->restoreRecord(ready.id);
     EXPECT_FALSE(screen->showsRestoreConfirmation());
@@ -172,7 +153,7 @@ TEST_F(TrashRecoveryScreenTest, PreflightStopsSilentlyOnAnyReasonAndOtherwiseAsk
 
 TEST_F(TrashRecoveryScreenTest, ATickedRecordThatStopsBeingReadyKeepsItsTickAndBlocksTheSelection) {
     startReadyService();
-    const auto ready = record(QStringLiteral("Ready"), true, false);
+    const auto ready = trashRecord(QStringLiteral("Ready"), true, false);
     openWith({ready});
     screen->setSelected(ready.id, true);
     EXPECT_FALSE(screen->selectionReasonLine().has_value());
@@ -185,9 +166,9 @@ TEST_F(TrashRecoveryScreenTest, ATickedRecordThatStopsBeingReadyKeepsItsTickAndB
 
 TEST_F(TrashRecoveryScreenTest, AVerifiedRecoveryUnticksOnlyTheConfirmedRecordsAndAFailureNone) {
     startReadyService();
-    const auto first = record(QStringLiteral("First"), true, false, Timestamp{3});
-    const auto second = record(QStringLiteral("Second"), true, false, Timestamp{2});
-    const auto third = record(QStringLiteral("Third"), true, false, Timestamp{1});
+    const auto first = trashRecord(QStringLiteral("First"), true, false, Timestamp{3});
+    const auto second = trashRecord(QStringLiteral("Second"), true, false, Timestamp{2});
+    const auto third = trashRecord(QStringLiteral("Third"), true, false, Timestamp{1});
     openWith({first, second, third});
     for (const auto& ticked : {first, second, third})
         screen->setSelected(ticked.id, true);
@@ -216,7 +197,7 @@ TEST_F(TrashRecoveryScreenTest, AVerifiedRecoveryUnticksOnlyTheConfirmedRecordsA
 // A confirmation that sends nothing leaves no pending ids behind, whatever stopped it.
 TEST_F(TrashRecoveryScreenTest, AConfirmationThatSendsNothingEmptiesThePendingIDs) {
     startReadyService();
-    const auto ready = record(QStringLiteral("Ready"), true, false);
+    const auto ready = trashRecord(QStringLiteral("Ready"), true, false);
     openWith({ready});
     screen->restoreRecord(ready.id);
     ASSERT_EQ(screen->pendingRestoreIDs(), std::vector<QUuid>{ready.id});
@@ -232,7 +213,7 @@ TEST_F(TrashRecoveryScreenTest, AConfirmationThatSendsNothingEmptiesThePendingID
 
 TEST_F(TrashRecoveryScreenTest, AReplyAfterTheScreenIsGoneStillReachesTheStore) {
     startReadyService();
-    const auto gone = record(QStringLiteral("Gone"), true, false);
+    const auto gone = trashRecord(QStringLiteral("Gone"), true, false);
     openWith({gone});
     screen->restoreRecord(gone.id);
     screen->confirm();
@@ -247,8 +228,8 @@ TEST_F(TrashRecoveryScreenTest, AReplyAfterTheScreenIsGoneStillReachesTheStore) 
 
 TEST_F(TrashRecoveryScreenTest, TheSelectionRoadSendsTheTickedRecordsNewestFirst) {
     startReadyService();
-    const auto older = record(QStringLiteral("Older"), true, false, Timestamp{1});
-    const auto newer = record(QStringLiteral("Newer"), true, false, Timestamp{7});
+    const auto older = trashRecord(QStringLiteral("Older"), true, false, Timestamp{1});
+    const auto newer = trashRecord(QStringLiteral("Newer"), true, false, Timestamp{7});
     openWith({older, newer});
     screen->setSelected(older.id, true);
     screen->setSelected(newer.id, true);
@@ -261,7 +242,7 @@ TEST_F(TrashRecoveryScreenTest, TheSelectionRoadSendsTheTickedRecordsNewestFirst
 
 TEST_F(TrashRecoveryScreenTest, AppearingVerifiesTheRecordsAndClearsTheTicksAndPruningDropsGoneRecords) {
     startService(ServiceRegistrationStatus::notRegistered);
-    const auto back = record(QStringLiteral("Back"), true, false);
+    const auto back = trashRecord(QStringLiteral("Back"), true, false);
     openWith({back});
     screen->setSelected(back.id, true);
     screen->setSelected(makeUuid(), true);
@@ -278,7 +259,7 @@ TEST_F(TrashRecoveryScreenTest, AppearingVerifiesTheRecordsAndClearsTheTicksAndP
 // Every way out of the alert but "Restore Bundles" forgets the pending ids; that one sends them.
 TEST_F(TrashRecoveryScreenTest, TheAlertCancelsOnAnyDismissalButItsAction) {
     startReadyService();
-    const auto ready = record(QStringLiteral("Ready"), true, false);
+    const auto ready = trashRecord(QStringLiteral("Ready"), true, false);
     openWith({ready});
     testing::FakeScreenServices fakes;
     TrashRecoveryView view(*service, *store, fakes.services());

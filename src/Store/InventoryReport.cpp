@@ -1,8 +1,9 @@
-#include "Store/PluginInventoryStore.h"
+#include "Store/InventoryReport.h"
 
 #include "Model/PathDisplay.h"
 #include "Store/AppVersion.h"
 #include "Store/DisplayTime.h"
+#include "Store/InventoryLists.h"
 #include "Store/StoreTexts.h"
 #include "Support/Paths.h"
 
@@ -12,52 +13,46 @@
 
 namespace quorvane {
 
-qsizetype PluginInventoryStore::quarantinedBundleCount() const {
-    qsizetype count = 0;
-    for (const Plugin& plugin : plugins())
-        plugin.forEachBundleRecord(
-            [&](const PluginBundleRecord& record) { count += record.isQuarantined() ? 1 : 0; });
-    return count;
-}
-
-QString PluginInventoryStore::diagnosticReport(const std::optional<QString>& managementSection) const {
+QString diagnosticReport(const InventoryReportInputs& inputs,
+                         const std::optional<QString>& managementSection) {
     namespace Text = StoreTexts::Report;
+    const std::vector<Plugin>& plugins = inputs.plugins;
+    const StoreEnvironment& environment = inputs.environment;
 
     qsizetype activeBundles = 0;
-    for (const Plugin& plugin : plugins())
+    for (const Plugin& plugin : plugins)
         plugin.forEachBundleRecord(
             [&](const PluginBundleRecord& record) { activeBundles += record.isActive() ? 1 : 0; });
-    const auto protectedProducts = std::count_if(plugins().begin(), plugins().end(),
+    const auto protectedProducts = std::count_if(plugins.begin(), plugins.end(),
                                                  [](const Plugin& plugin) { return plugin.isProtected; });
 
     QStringList inaccessible;
-    for (const QString& location : m_inaccessibleLocations)
-        inaccessible.push_back(Text::locationBullet +
-                               abbreviatedHomePath(location, m_environment.homeFolder));
+    for (const QString& location : inputs.inaccessibleLocations)
+        inaccessible.push_back(Text::locationBullet + abbreviatedHomePath(location, environment.homeFolder));
 
     const QString stateFolder =
-        m_environment.applicationSupport.isEmpty()
+        environment.applicationSupport.isEmpty()
             ? Text::stateFolderUnavailable
             : abbreviatedHomePath(
-                  appendingPathComponent(m_environment.applicationSupport, QStringLiteral("Quorvane")),
-                  m_environment.homeFolder);
+                  appendingPathComponent(environment.applicationSupport, QStringLiteral("Quorvane")),
+                  environment.homeFolder);
 
     const QStringList lines{
         Text::title,
         Text::app + appVersionLabel(),
-        Text::generated + abbreviatedDateTimeText(now()),
-        Text::operatingSystem + m_environment.operatingSystemVersion,
+        Text::generated + abbreviatedDateTimeText(inputs.generated),
+        Text::operatingSystem + environment.operatingSystemVersion,
         Text::architecture + QSysInfo::buildCpuArchitecture(),
         QString(),
         Text::inventory,
-        Text::products + QString::number(plugins().size()),
+        Text::products + QString::number(plugins.size()),
         Text::activeBundles + QString::number(activeBundles),
-        Text::quarantinedBundles + QString::number(quarantinedBundleCount()),
+        Text::quarantinedBundles + QString::number(quarantinedBundleCount(plugins)),
         Text::protectedProducts + QString::number(protectedProducts),
-        Text::historyRecords + QString::number(m_history.size()),
-        Text::lastScan + (m_lastScanDate ? abbreviatedDateTimeText(*m_lastScanDate) : Text::never),
+        Text::historyRecords + QString::number(inputs.historyRecords),
+        Text::lastScan + (inputs.lastScanDate ? abbreviatedDateTimeText(*inputs.lastScanDate) : Text::never),
         Text::reconciliation +
-            (m_lastReconciliation ? m_lastReconciliation->summaryText() : Text::noReconciliation),
+            (inputs.lastReconciliation ? inputs.lastReconciliation->summaryText() : Text::noReconciliation),
         QString(),
         Text::inaccessibleLocations,
         inaccessible.isEmpty() ? Text::noInaccessibleLocations : inaccessible.join(u'\n'),

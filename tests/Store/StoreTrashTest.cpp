@@ -186,36 +186,19 @@ TEST_F(TrashFinaliserTest, PruningRemovesOnlyEmptyOperationFoldersNamedByAUuid) 
 
 class TrashRecoveryTest : public TransactionStoreTest {
 protected:
-    TrashedBundleRecord record(const QString& name, bool inTrash, bool atOriginal,
-                               Timestamp date = Timestamp{1}) {
-        TrashedBundleRecord value;
-        value.id = makeUuid();
-        value.pluginName = name;
-        value.manufacturer = QStringLiteral("Orsolind");
-        value.format = QStringLiteral("VST3");
-        value.originalPath = vst3(name + QStringLiteral(".vst3"));
-        value.trashPath = trashFolder() + u'/' + name + QStringLiteral(".vst3");
-        value.operationDate = date;
-        value.trashTransactionID = uuidText(makeUuid());
-        if (inTrash)
-            makeBundle(value.trashPath);
-        if (atOriginal)
-            makeBundle(value.originalPath);
-        return value;
-    }
     void openWith(const std::vector<TrashedBundleRecord>& records) {
         open({}, [&](PersistedInventory& state) { state.trashedBundles = records; });
     }
 };
 
 TEST_F(TrashRecoveryTest, StatesComeFromTheDiskAndNewestComesFirst) {
-    auto unsafe = record(QStringLiteral("Unsafe"), true, false, Timestamp{5});
+    auto unsafe = trashRecord(QStringLiteral("Unsafe"), true, false, Timestamp{5});
     unsafe.originalPath = QStringLiteral("/tmp/Unsafe.vst3");
     const std::vector<TrashedBundleRecord> records{
-        record(QStringLiteral("Ready"), true, false, Timestamp{1}),
-        record(QStringLiteral("Occupied"), true, true, Timestamp{4}),
-        record(QStringLiteral("Back"), false, true, Timestamp{3}),
-        record(QStringLiteral("Gone"), false, false, Timestamp{3}),
+        trashRecord(QStringLiteral("Ready"), true, false, Timestamp{1}),
+        trashRecord(QStringLiteral("Occupied"), true, true, Timestamp{4}),
+        trashRecord(QStringLiteral("Back"), false, true, Timestamp{3}),
+        trashRecord(QStringLiteral("Gone"), false, false, Timestamp{3}),
         unsafe,
     };
     openWith(records);
@@ -235,9 +218,9 @@ TEST_F(TrashRecoveryTest, StatesComeFromTheDiskAndNewestComesFirst) {
 }
 
 TEST_F(TrashRecoveryTest, BlockingReasonsInTheirOrder) {
-    const auto ready = record(QStringLiteral("Ready"), true, false);
-    const auto occupied = record(QStringLiteral("Occupied"), true, true);
-    auto reconciled = record(QStringLiteral("Done"), true, false);
+    const auto ready = trashRecord(QStringLiteral("Ready"), true, false);
+    const auto occupied = trashRecord(QStringLiteral("Occupied"), true, true);
+    auto reconciled = trashRecord(QStringLiteral("Done"), true, false);
     reconciled.reconciledDate = Timestamp{9};
     openWith({ready, occupied, reconciled});
     EXPECT_EQ(store->trashRecoveryBlockingReason({}),
@@ -259,7 +242,7 @@ TEST_F(TrashRecoveryTest, TwoHundredFiftySixReadyRecordsPass) {
     std::vector<TrashedBundleRecord> records;
     std::vector<QUuid> ids;
     for (int index = 0; index < 256; ++index) {
-        records.push_back(record(QStringLiteral("R%1").arg(index), true, false));
+        records.push_back(trashRecord(QStringLiteral("R%1").arg(index), true, false));
         ids.push_back(records.back().id);
     }
     openWith(records);
@@ -267,9 +250,9 @@ TEST_F(TrashRecoveryTest, TwoHundredFiftySixReadyRecordsPass) {
 }
 
 TEST_F(TrashRecoveryTest, VerificationNoticesWhatHappenedOutsideTheApplication) {
-    const auto back = record(QStringLiteral("Back"), false, true);
-    const auto gone = record(QStringLiteral("Gone"), false, false);
-    const auto ready = record(QStringLiteral("Ready"), true, false);
+    const auto back = trashRecord(QStringLiteral("Back"), false, true);
+    const auto gone = trashRecord(QStringLiteral("Gone"), false, false);
+    const auto ready = trashRecord(QStringLiteral("Ready"), true, false);
     openWith({back, gone, ready});
     store->verifyTrashRecords();
     ASSERT_EQ(store->history().size(), 2u);
@@ -297,7 +280,7 @@ TEST_F(TrashRecoveryTest, VerificationNoticesWhatHappenedOutsideTheApplication) 
 }
 
 TEST_F(TrashRecoveryTest, VerificationWaitsWhileAJournalIsPending) {
-    const auto back = record(QStringLiteral("Back"), false, true);
+    const auto back = trashRecord(QStringLiteral("Back"), false, true);
     const Plugin plugin = synth();
     // Both ends of the journal's item exist: a mixed disk, so the journal stays pending.
     const QString operation = uuidText(makeUuid());
@@ -315,8 +298,8 @@ TEST_F(TrashRecoveryTest, VerificationWaitsWhileAJournalIsPending) {
 }
 
 TEST_F(TrashRecoveryTest, ARecoveryThroughTheJournalReconcilesTheRecords) {
-    const auto first = record(QStringLiteral("First"), true, false);
-    const auto second = record(QStringLiteral("Second"), true, false);
+    const auto first = trashRecord(QStringLiteral("First"), true, false);
+    const auto second = trashRecord(QStringLiteral("Second"), true, false);
     openWith({first, second});
     const auto request = store->beginTrashRecovery({first.id, second.id});
     ASSERT_TRUE(request.has_value());
@@ -354,7 +337,7 @@ TEST_F(TrashRecoveryTest, ARecoveryThroughTheJournalReconcilesTheRecords) {
 }
 
 TEST_F(TrashRecoveryTest, ItsOwnJournalIsBelievedAtTheNextLaunch) {
-    const auto first = record(QStringLiteral("First"), true, false);
+    const auto first = trashRecord(QStringLiteral("First"), true, false);
     openWith({first});
     const auto request = store->beginTrashRecovery({first.id});
     ASSERT_TRUE(request.has_value());
@@ -366,7 +349,7 @@ TEST_F(TrashRecoveryTest, ItsOwnJournalIsBelievedAtTheNextLaunch) {
 }
 
 TEST_F(TrashRecoveryTest, AFailureWhoseTrashCopiesAreGoneKeepsTheJournal) {
-    const auto first = record(QStringLiteral("First"), true, false);
+    const auto first = trashRecord(QStringLiteral("First"), true, false);
     openWith({first});
     const auto request = store->beginTrashRecovery({first.id});
     ASSERT_TRUE(request.has_value());
@@ -383,7 +366,7 @@ TEST_F(TrashRecoveryTest, AFailureWhoseTrashCopiesAreGoneKeepsTheJournal) {
 }
 
 TEST_F(TrashRecoveryTest, FinalisingMatchesIdPathsAndFormat) {
-    const auto first = record(QStringLiteral("First"), true, false);
+    const auto first = trashRecord(QStringLiteral("First"), true, false);
     openWith({first});
     const PrivilegedTrashRestoreItem item{first.trashPath, first.originalPath, uuidText(first.id),
                                           QStringLiteral("First.vst3"), QStringLiteral("vst3")};
@@ -406,8 +389,8 @@ TEST_F(TrashRecoveryTest, APassTakesItsMomentOnce) {
     for (const bool recovery : {false, true}) {
         SCOPED_TRACE(recovery ? "recovery" : "verification");
         const QString prefix = recovery ? QStringLiteral("Recovered") : QStringLiteral("Verified");
-        const auto first = record(prefix + QStringLiteral("First"), recovery, !recovery);
-        const auto second = record(prefix + QStringLiteral("Second"), recovery, !recovery);
+        const auto first = trashRecord(prefix + QStringLiteral("First"), recovery, !recovery);
+        const auto second = trashRecord(prefix + QStringLiteral("Second"), recovery, !recovery);
         openWith({first, second});
         tickSeconds = 60;
         if (recovery) {

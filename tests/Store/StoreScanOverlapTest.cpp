@@ -292,15 +292,7 @@ TEST_F(ScanOverlapTest, ABundleTrashedAfterTheWalkSawItLeavesNoRecordAtItsOldPla
 // the recovery's own, not one put back by hand.
 TEST_F(ScanOverlapTest, ATrashRecoveryDuringTheScanIsNotCountedAsRestoredByHand) {
     const Plugin other = synth(QStringLiteral("Other"));
-    TrashedBundleRecord trashed;
-    trashed.id = makeUuid();
-    trashed.pluginName = QStringLiteral("Synth");
-    trashed.manufacturer = QStringLiteral("Orsolind");
-    trashed.format = QStringLiteral("VST3");
-    trashed.originalPath = vst3(QStringLiteral("Synth.vst3"));
-    trashed.trashPath = makeBundle(trashFolder() + QStringLiteral("/Synth.vst3"));
-    trashed.operationDate = Timestamp{1};
-    trashed.trashTransactionID = uuidText(makeUuid());
+    const TrashedBundleRecord trashed = trashRecord(QStringLiteral("Synth"), true, false);
     walkFinding({other, synth()});
     QDir(vst3(QStringLiteral("Synth.vst3"))).removeRecursively();
     open({other}, [&](PersistedInventory& state) {

@@ -77,20 +77,8 @@ TEST_F(SettleTest, AMixedQuarantineIsRecordedAsTheDiskShowsIt) {
 
 // A Trash recovery whose Trash copy went elsewhere: the record stays, missing from both places.
 TEST_F(SettleTest, ARecoveryWhoseBundleIsNowhereMarksItsRecordMissing) {
-    TrashedBundleRecord back;
-    TrashedBundleRecord lost;
-    for (auto [record, name] :
-         {std::pair{&back, QStringLiteral("Back")}, std::pair{&lost, QStringLiteral("Lost")}}) {
-        record->id = makeUuid();
-        record->pluginName = name;
-        record->manufacturer = QStringLiteral("Orsolind");
-        record->format = QStringLiteral("VST3");
-        record->originalPath = vst3(name + QStringLiteral(".vst3"));
-        record->trashPath = trashFolder() + u'/' + name + QStringLiteral(".vst3");
-        record->operationDate = Timestamp{1};
-        record->trashTransactionID = uuidText(makeUuid());
-    }
-    makeBundle(back.originalPath);
+    const TrashedBundleRecord back = trashRecord(QStringLiteral("Back"), false, true);
+    const TrashedBundleRecord lost = trashRecord(QStringLiteral("Lost"), false, false);
     PrivilegedTrashRestoreRequest journal{uuidText(makeUuid()), {}};
     for (const TrashedBundleRecord* record : {&back, &lost})
         journal.items.push_back({record->trashPath, record->originalPath, uuidText(record->id),

@@ -19,6 +19,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -135,6 +136,23 @@ protected:
         plugin.status = PluginStatus::quarantined;
         return plugin;
     }
+    // The Trash record of <name>.vst3, moved to the user's Trash by a transaction of its own (by
+    // `transaction` when given); its bundle is made in the Trash and at its original place as asked.
+    TrashedBundleRecord trashRecord(const QString& name, bool inTrash, bool atOriginal,
+                                    Timestamp date = Timestamp{1},
+                                    const std::optional<QString>& transaction = std::nullopt) const {
+        const QString file = name + QStringLiteral(".vst3");
+        TrashedBundleRecord record =
+            trashedVst3Record(name, QStringLiteral("Orsolind"), vst3(file), trashFolder() + u'/' + file);
+        record.operationDate = date;
+        if (transaction)
+            record.trashTransactionID = transaction;
+        if (inTrash)
+            makeBundle(record.trashPath);
+        if (atOriginal)
+            makeBundle(record.originalPath);
+        return record;
+    }
     static PluginBundleSelection selection(const Plugin& plugin, std::size_t record = 0) {
         return {plugin.id, plugin.bundleRecords().at(record).id()};
     }
@@ -208,6 +226,58 @@ private:
         moveAll(request);
         return succeededResult<Result>(request);
     }
+};
+
+// Exposes the run, which the store otherwise starts itself at the end of a scan.
+class RunnableStore : public PluginInventoryStore {
+public:
+    using PluginInventoryStore::PluginInventoryStore;
+    using PluginInventoryStore::startPermanentQuarantineRun;
+};
+
+// The permanent-quarantine run started by hand over matches made on disk; the helper client's
+// tests hand it their service in place of the fake helper.
+class PermanentRunTest : public TransactionStoreTest {
+protected:
+    // Per match: a quarantined product holding the retired copy and an active product holding the
+    // reinstalled one.
+    void openWithMatches(int count, const QString& manufacturer = QStringLiteral("Orsolind"),
+                         const QString& activeName = {}) {
+        std::vector<Plugin> plugins;
+        for (int index = 0; index < count; ++index) {
+            const QString name = QStringLiteral("Synth%1").arg(index);
+            const QString operation = uuidText(makeUuid());
+            const Plugin retired = quarantinedUnder(
+                product(name, {QStringLiteral("VST3")},
+                        {vst3(QStringLiteral("Old/") + name + QStringLiteral(".vst3"))}, manufacturer),
+                operation);
+            const PluginBundleRecord& record = retired.bundles->front();
+            moveBundle(record.path, *record.quarantinePath);
+            Plugin active = product(activeName.isEmpty() ? name : activeName, {QStringLiteral("VST3")},
+                                    {vst3(name + QStringLiteral(".vst3"))}, manufacturer);
+            matches.push_back(
+                {selection(active), selection(retired), active.name, manufacturer, QStringLiteral("VST3")});
+            plugins.push_back(retired);
+            plugins.push_back(active);
+        }
+        ASSERT_TRUE(writeStateFile(stateWith(plugins), statePath()).has_value());
+        runnable = std::make_unique<RunnableStore>(environment());
+    }
+    void run(PrivilegedRequestReadiness* service) {
+        const std::size_t size = std::min<std::size_t>(matches.size(), 256);
+        runnable->startPermanentQuarantineRun({matches.begin(), matches.begin() + qsizetype(size)},
+                                              {matches.begin() + qsizetype(size), matches.end()}, service);
+        // Each phase waits for its journal's write; the fake helpers answer at once.
+        runnable->waitForIdle();
+    }
+    void TearDown() override {
+        runnable.reset();
+        TransactionStoreTest::TearDown();
+    }
+
+    std::vector<PermanentQuarantineMatch> matches;
+    std::unique_ptr<RunnableStore> runnable;
+    FakePrivilegedSender helper;
 };
 
 } // namespace quorvane::testing

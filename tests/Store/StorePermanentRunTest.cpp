@@ -1,59 +1,7 @@
-#include "FakeHelperClient.h"
-#include "HelperClient/PluginManagementService.h"
 #include "StoreTransactionSupport.h"
 
 namespace quorvane::testing {
 namespace {
-
-// Exposes the run, which the store otherwise starts itself at the end of a scan.
-class RunnableStore : public PluginInventoryStore {
-public:
-    using PluginInventoryStore::PluginInventoryStore;
-    using PluginInventoryStore::startPermanentQuarantineRun;
-};
-
-class PermanentRunTest : public TransactionStoreTest {
-protected:
-    // Per match: a quarantined product holding the retired copy and an active product holding the
-    // reinstalled one.
-    void openWithMatches(int count, const QString& manufacturer = QStringLiteral("Orsolind"),
-                         const QString& activeName = {}) {
-        std::vector<Plugin> plugins;
-        for (int index = 0; index < count; ++index) {
-            const QString name = QStringLiteral("Synth%1").arg(index);
-            const QString operation = uuidText(makeUuid());
-            const Plugin retired = quarantinedUnder(
-                product(name, {QStringLiteral("VST3")},
-                        {vst3(QStringLiteral("Old/") + name + QStringLiteral(".vst3"))}, manufacturer),
-                operation);
-            const PluginBundleRecord& record = retired.bundles->front();
-            moveBundle(record.path, *record.quarantinePath);
-            Plugin active = product(activeName.isEmpty() ? name : activeName, {QStringLiteral("VST3")},
-                                    {vst3(name + QStringLiteral(".vst3"))}, manufacturer);
-            matches.push_back(
-                {selection(active), selection(retired), active.name, manufacturer, QStringLiteral("VST3")});
-            plugins.push_back(retired);
-            plugins.push_back(active);
-        }
-        ASSERT_TRUE(writeStateFile(stateWith(plugins), statePath()).has_value());
-        runnable = std::make_unique<RunnableStore>(environment());
-    }
-    void run(PrivilegedRequestReadiness* service) {
-        const std::size_t size = std::min<std::size_t>(matches.size(), 256);
-        runnable->startPermanentQuarantineRun({matches.begin(), matches.begin() + qsizetype(size)},
-                                              {matches.begin() + qsizetype(size), matches.end()}, service);
-        // Each phase waits for its journal's write; the fake helpers answer at once.
-        runnable->waitForIdle();
-    }
-    void TearDown() override {
-        runnable.reset();
-        TransactionStoreTest::TearDown();
-    }
-
-    std::vector<PermanentQuarantineMatch> matches;
-    std::unique_ptr<RunnableStore> runnable;
-    FakePrivilegedSender helper;
-};
 
 TEST_F(PermanentRunTest, SixHundredMatchesRunAsThreeChunksOfTwoPhases) {
     openWithMatches(600);
@@ -89,24 +37,6 @@ TEST_F(PermanentRunTest, OneMatchIsACopyAndTwoAreCopies) {
               QStringLiteral(
                   "Permanent Quarantine replaced 2 exact bundle copies: old copies are in Finder Trash and "
                   "replacements are safely quarantined."));
-}
-
-TEST_F(PermanentRunTest, AHelperThatIsNotReadyStopsTheRunSafely) {
-    openWithMatches(1);
-    auto registry = std::make_shared<FakeRegistryState>();
-    registry->status = ServiceRegistrationStatus::requiresApproval;
-    FakeConnections connections;
-    PluginManagementService service(std::make_unique<FakeServiceRegistry>(registry), connections.factory(),
-                                    InstallLayout{tree.path()});
-    run(&service);
-    EXPECT_FALSE(runnable->pendingPrivilegedTrash().has_value());
-    EXPECT_EQ(runnable->notice()->title, QStringLiteral("Trash Move Failed Safely"));
-    EXPECT_EQ(runnable->notice()->message,
-              QStringLiteral("Enable Plugin Management before moving quarantined bundles to Finder Trash."));
-    EXPECT_EQ(
-        runnable->lastScanNotice(),
-        QStringLiteral("Permanent Quarantine stopped: the retired quarantine copy could not be verified in "
-                       "Finder Trash. The reinstalled bundle remains active."));
 }
 
 TEST_F(PermanentRunTest, AReinstalledCopyThatVanishedIsNotQuarantined) {
