@@ -1,11 +1,13 @@
 #include "Store/PluginInventoryStore.h"
 
+#include "Shared/PathPolicy.h"
 #include "Store/PluginInventoryStoreJournalSupport.h"
 #include "Store/PrivilegedJournalKinds.h"
 #include "Store/PrivilegedTransactionTexts.h"
 #include "Support/Paths.h"
 #include "Support/Uuid.h"
 
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QPointer>
 
@@ -46,10 +48,11 @@ QString found(qsizetype moved, qsizetype inPlace, qsizetype gone) {
         .arg(inPlace)
         .arg(gone);
 }
+// `format` is empty when no record named the bundle any longer.
 QString goneDetail(const QString& format, const QString& from, const QString& to) {
     return QStringLiteral("%1 bundle was found neither at %2 nor at %3 when an interrupted transaction "
                           "was settled; its record was removed")
-        .arg(format, from, to);
+        .arg(format.isEmpty() ? QStringLiteral("A") : format, from, to);
 }
 } // namespace text
 
@@ -220,7 +223,9 @@ void PluginInventoryStore::recordGoneItems(const QString& transactionID,
                 },
                 SharedRecordRule::allowed);
             QString plugin = lastPathComponent(item.sourcePath);
-            QString format = QStringLiteral("A");
+            // Without a record, the bundle's extension still tells its format.
+            QString format =
+                PathPolicy::pluginFormatExtensions().key(QFileInfo(item.sourcePath).suffix().toLower());
             if (!matches.locations.empty()) {
                 const auto location = matches.locations.front();
                 plugin = plugins[location.first].name;
