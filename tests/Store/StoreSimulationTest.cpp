@@ -10,10 +10,8 @@
 namespace quorvane::testing {
 namespace {
 
-// The kinds the store withstands today. caseTwin still finds a format lock that lands on a twin's
-// record (a lock names its record by the folded bundle key); it joins this list once that is mended.
-const QString defaultKinds = QStringLiteral("helperFailure,helperMixed,helperNoReply,helperKill,writerSlow,"
-                                            "writerFailure,appKill,removal,reinstall");
+// Every fault kind, as a long search runs them.
+const QString defaultKinds = QStringLiteral("all");
 
 TEST(StoreSimulation, RandomWalksKeepTheStateTrueToTheDisk) {
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
