@@ -710,6 +710,18 @@ private:
             m_seenByScan.push_back({change.first, change.second, scanned});
             return true;
         });
+        // A scan protects every record of a product whose key is protected, whatever the window
+        // said of one of its formats before (the walk may have found the bundle in such a product).
+        for (const Plugin& plugin : store->plugins()) {
+            if (!store->protectedKeys().contains(productProtectionKey(plugin)))
+                continue;
+            for (const PluginBundleRecord& record : plugin.bundleRecords()) {
+                m_formatWord.remove(record.path);
+                for (PendingFormat& pending : m_pendingFormats)
+                    if (pending.path == record.path)
+                        pending.followed = false;
+            }
+        }
         m_scanning = false;
     }
     void writerStep() {
