@@ -215,11 +215,16 @@ void PluginInventoryStore::recordGoneItems(const QString& transactionID,
             const auto matches = matchJournalItems(
                 plugins, std::vector<typename Kind::Item>{item},
                 Kind::action == BundleActionKind::quarantine ? scannedPathOf : quarantinePathOf,
-                [](const PluginBundleRecord& record, [[maybe_unused]] const typename Kind::Item& candidate) {
+                [](const PluginBundleRecord& record, const typename Kind::Item& candidate) {
+                    // Removing a record is for the bundle at exactly the item's path: a twin whose
+                    // name differs only in case or Unicode form is another bundle on this disk.
                     if constexpr (Kind::action == BundleActionKind::quarantine)
-                        return record.isActive();
+                        return record.isActive() &&
+                               standardizedPath(record.path) == standardizedPath(candidate.sourcePath);
                     else
-                        return record.quarantineOperationID == candidate.operationID;
+                        return record.quarantineOperationID == candidate.operationID &&
+                               standardizedPath(record.quarantinePath.value_or(QString())) ==
+                                   standardizedPath(candidate.sourcePath);
                 },
                 SharedRecordRule::allowed);
             QString plugin = lastPathComponent(item.sourcePath);

@@ -75,6 +75,26 @@ TEST_F(SettleTest, AMixedQuarantineIsRecordedAsTheDiskShowsIt) {
     EXPECT_EQ(store->planQuarantine({selection(*findPlugin(kept.id))}), std::nullopt);
 }
 
+// The bundle of an item is gone, and only its case twin, another product's, is at a place the
+// folded key would match: that record is no item's and stays.
+TEST_F(SettleTest, AGoneItemNeverTakesItsCaseTwinsRecord) {
+    const Plugin twin = synth(QStringLiteral("cirrus"));
+    const Plugin gone = quarantinedUnder(synth(QStringLiteral("Cirrus")), uuidText(makeUuid()));
+    const PrivilegedQuarantineRequest journal{uuidText(makeUuid()),
+                                              {quarantineItem(synth(QStringLiteral("Cirrus")))}};
+    ASSERT_TRUE(QDir(journal.items[0].sourcePath).removeRecursively());
+    open({twin, gone}, [&](PersistedInventory& state) { state.pendingPrivilegedQuarantine = journal; });
+    ASSERT_TRUE(store->canSettlePendingJournal())
+        << store->lastOperationError().value_or(QString()).toStdString();
+
+    store->settlePendingJournal();
+    store->waitForIdle();
+
+    EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
+    ASSERT_NE(findPlugin(twin.id), nullptr);
+    EXPECT_EQ(findPlugin(twin.id)->bundleRecords()[0].path, twin.path);
+}
+
 // A Trash recovery whose Trash copy went elsewhere: the record stays, missing from both places.
 TEST_F(SettleTest, ARecoveryWhoseBundleIsNowhereMarksItsRecordMissing) {
     const TrashedBundleRecord back = trashRecord(QStringLiteral("Back"), false, true);
