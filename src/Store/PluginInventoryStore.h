@@ -619,6 +619,9 @@ private:
     // Transactions whose journal is still being written: no request of theirs has left, so the
     // helper has moved nothing of theirs.
     QSet<QString> m_unwrittenJournals;
+    // Transactions whose request was handed to the helper's connection and has had no answer yet:
+    // the helper may still carry them out, whatever the disk shows meanwhile.
+    QSet<QString> m_awaitingAnswer;
     // How many states have been handed to the writer; a failed write compares it to learn whether
     // later changes followed.
     quint64 m_saveCount = 0;

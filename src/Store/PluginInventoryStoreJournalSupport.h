@@ -130,8 +130,11 @@ PluginInventoryStore::writeJournal(const typename Kind::Request& request, Send<t
         } else {
             setLastStorageError(std::nullopt);
         }
-        if (send)
+        if (send) {
+            if (saved)
+                m_awaitingAnswer.insert(request.transactionID);
             send(saved ? std::optional(request) : std::nullopt);
+        }
     });
     if (!callerSends)
         return request;

@@ -237,6 +237,7 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
                                               const std::vector<typename Kind::Item>& items, Committed then) {
     const JournalTexts texts = Kind::texts();
     auto& journal = this->*Kind::journal;
+    m_awaitingAnswer.remove(transactionID);
     const auto refuse = [&](const QString& title, const QString& message) {
         if (!message.isEmpty())
             reportOperationError(title, message);

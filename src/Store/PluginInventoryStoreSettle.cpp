@@ -94,6 +94,13 @@ std::optional<QString> PluginInventoryStore::settleRefusal(bool helperAnswered) 
     if (!settleable(m_pendingPrivilegedQuarantine) && !settleable(m_pendingPrivilegedRestore) &&
         !settleable(m_pendingPrivilegedTrash) && !settleable(m_pendingPrivilegedTrashRestore))
         return text::notStarted;
+    // A request that left and has had no answer may still be carried out.
+    const auto awaited = [&](const auto& journal) {
+        return journal && m_awaitingAnswer.contains(journal->transactionID);
+    };
+    if (awaited(m_pendingPrivilegedQuarantine) || awaited(m_pendingPrivilegedRestore) ||
+        awaited(m_pendingPrivilegedTrash) || awaited(m_pendingPrivilegedTrashRestore))
+        return text::helperBusy;
     if ((m_settleAsked && !helperAnswered) || m_launchHandshake == LaunchHandshake::running ||
         helperTransactionRunning())
         return text::helperBusy;

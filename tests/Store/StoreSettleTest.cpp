@@ -164,6 +164,37 @@ TEST_F(SettleTest, TheDiskIsReadOnceTheHelperHasAnswered) {
     }
 }
 
+// A request that left for the helper and has had no answer may still be carried out, whatever the
+// disk shows now: its journal is not settled until the answer (or the connection's end) comes.
+TEST_F(SettleTest, AJournalWhoseRequestAwaitsItsAnswerIsNotSettled) {
+    const Plugin first = synth(QStringLiteral("First"));
+    const Plugin second = synth(QStringLiteral("Second"));
+    open({first, second});
+    std::optional<PrivilegedQuarantineRequest> sent;
+    store->beginPrivilegedQuarantine(
+        {selection(first), selection(second)}, {}, {},
+        [&](std::optional<PrivilegedQuarantineRequest> request) { sent = request; });
+    store->waitForIdle();
+    ASSERT_TRUE(sent.has_value());
+    ASSERT_TRUE(moveBundle(sent->items[0].sourcePath, sent->items[0].destinationPath));
+
+    EXPECT_FALSE(store->canSettlePendingJournal());
+    store->settlePendingJournal();
+    store->waitForIdle();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store->pendingPrivilegedQuarantine(), sent);
+    EXPECT_EQ(store->lastOperationError(),
+              QStringLiteral("The privileged helper is still working on this transaction. Wait until it has "
+                             "finished, then settle it."));
+
+    // The answer comes: a failure that left the first bundle moved; now the disk can be read.
+    PrivilegedQuarantineResult failed = succeededResult<PrivilegedQuarantineResult>(*sent);
+    failed.succeeded = false;
+    failed.rollbackComplete = false;
+    EXPECT_FALSE(store->completePrivilegedQuarantine(failed, sent->transactionID, sent->items));
+    EXPECT_TRUE(store->canSettlePendingJournal());
+}
+
 TEST_F(SettleTest, NothingIsSettledWhileTheHelperMayStillActOrTheWriteFails) {
     struct Row {
         const char* name;
