@@ -131,9 +131,12 @@ PluginInventoryStore::writeJournal(const typename Kind::Request& request, Send<t
             setLastStorageError(std::nullopt);
         }
         if (send) {
-            if (saved)
+            // A journal settled or dropped meanwhile no longer speaks for its request: it never leaves.
+            const auto& journal = this->*Kind::journal;
+            const bool stillOurs = saved && journal && journal->transactionID == request.transactionID;
+            if (stillOurs)
                 m_awaitingAnswer.insert(request.transactionID);
-            send(saved ? std::optional(request) : std::nullopt);
+            send(stillOurs ? std::optional(request) : std::nullopt);
         }
     });
     if (!callerSends)

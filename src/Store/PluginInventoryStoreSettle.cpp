@@ -94,9 +94,11 @@ std::optional<QString> PluginInventoryStore::settleRefusal(bool helperAnswered) 
     if (!settleable(m_pendingPrivilegedQuarantine) && !settleable(m_pendingPrivilegedRestore) &&
         !settleable(m_pendingPrivilegedTrash) && !settleable(m_pendingPrivilegedTrashRestore))
         return text::notStarted;
-    // A request that left and has had no answer may still be carried out.
+    // A request that left and has had no answer may still be carried out; one whose journal is
+    // still being written leaves once it is on disk.
     const auto awaited = [&](const auto& journal) {
-        return journal && m_awaitingAnswer.contains(journal->transactionID);
+        return journal && (m_awaitingAnswer.contains(journal->transactionID) ||
+                           m_unwrittenJournals.contains(journal->transactionID));
     };
     if (awaited(m_pendingPrivilegedQuarantine) || awaited(m_pendingPrivilegedRestore) ||
         awaited(m_pendingPrivilegedTrash) || awaited(m_pendingPrivilegedTrashRestore))

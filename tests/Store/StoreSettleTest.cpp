@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <future>
+
 // A journal the disk contradicts blocks scans and file actions at every launch until it is settled
 // from the window, which records each item where the disk shows it.
 
@@ -193,6 +195,30 @@ TEST_F(SettleTest, AJournalWhoseRequestAwaitsItsAnswerIsNotSettled) {
     failed.rollbackComplete = false;
     EXPECT_FALSE(store->completePrivilegedQuarantine(failed, sent->transactionID, sent->items));
     EXPECT_TRUE(store->canSettlePendingJournal());
+}
+
+// A journal still being written has not sent its request yet, which leaves once it is on disk: it is
+// not settled meanwhile.
+TEST_F(SettleTest, AJournalStillBeingWrittenIsNotSettled) {
+    const Plugin first = synth(QStringLiteral("First"));
+    const Plugin second = synth(QStringLiteral("Second"));
+    open({first, second});
+    std::promise<void> release;
+    duringWrite = [held = release.get_future().share()](const PersistedInventory&) { held.wait(); };
+    std::optional<std::optional<PrivilegedQuarantineRequest>> sent;
+    store->beginPrivilegedQuarantine(
+        {selection(first), selection(second)}, {}, {},
+        [&](std::optional<PrivilegedQuarantineRequest> request) { sent = request; });
+    const auto journal = store->pendingPrivilegedQuarantine();
+    ASSERT_TRUE(journal.has_value());
+    ASSERT_TRUE(QDir(journal->items[0].sourcePath).removeRecursively());
+
+    EXPECT_FALSE(store->canSettlePendingJournal());
+    release.set_value();
+    store->waitForIdle();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(sent.has_value());
+    EXPECT_TRUE(sent->has_value());
 }
 
 TEST_F(SettleTest, NothingIsSettledWhileTheHelperMayStillActOrTheWriteFails) {
