@@ -2,6 +2,7 @@
 
 #include "HelperClient/PluginManagementService.h"
 #include "Model/OperationNotice.h"
+#include "Shared/QuorvaneHelperProtocol.h"
 #include "Store/PluginInventoryStore.h"
 #include "Store/PrivilegedTransactionTexts.h"
 
@@ -60,7 +61,7 @@ void FormatCleanupRunController::start(const FormatCleanupPlan& plan,
         return;
     m_activeRunID = runID;
     m_completedChunkCount = 0;
-    m_pendingChunks = chunkSelections(confirmed, cleanupChunkSize);
+    m_pendingChunks = chunkSelections(confirmed, maximumTransactionItemCount);
     emit busyChanged();
 }
 
@@ -169,7 +170,7 @@ void FormatCleanupRunController::restoreCompletedRun(const QUuid& runID) {
     if (selections.empty())
         return;
     m_restoringRunID = runID;
-    m_restoreChunks = chunkSelections(selections, cleanupChunkSize);
+    m_restoreChunks = chunkSelections(selections, maximumTransactionItemCount);
     m_restoreChunkCount = int(m_restoreChunks.size());
     m_restoredChunkCount = 0;
     m_restoredBundleCount = 0;

@@ -19,11 +19,8 @@ class PluginManagementService;
 
 using SelectionChunk = std::vector<PluginBundleSelection>;
 
-// The helper transaction size limit: no chunk of a run or of its restore holds more bundles.
-inline constexpr qsizetype cleanupChunkSize = 256;
-
 // Consecutive chunks of `size` selections in list order, the last one shorter; none for a size
-// below 1 or an empty list.
+// below 1 or an empty list. A run and its restore are cut at the helper's transaction item limit.
 std::vector<SelectionChunk> chunkSelections(const std::vector<PluginBundleSelection>& selections,
                                             qsizetype size);
 
