@@ -75,14 +75,13 @@ signals:
 private:
     void presetRunStarted(const std::optional<QUuid>& runID);
     void runNextPresetChunk();
-    void completePresetChunk(const PrivilegedQuarantineResult& result,
-                             const PrivilegedQuarantineRequest& request, const QUuid& runID);
     void presetChunkCommitted(bool committed, const QUuid& runID, const QString& transactionID);
     void closeRunEarly();
     // Drops the run's state without closing its record.
     void forgetRun();
     void runNextRestoreChunk();
-    void completeRestoreChunk(const PrivilegedRestoreResult& result, const PrivilegedRestoreRequest& request);
+    // A restore chunk of `bundles` bundles has ended; a refused one is not committed.
+    void restoreChunkEnded(qsizetype bundles, bool committed);
     void endRestore();
     // Leaves one message for a restore of several chunks, with its total.
     void closeRestoreMessage();
