@@ -17,9 +17,7 @@ const char* flag(bool value) {
     return value ? "true" : "false";
 }
 
-struct QuarantineKind {
-    using Request = PrivilegedQuarantineRequest;
-    using Result = PrivilegedQuarantineResult;
+struct QuarantineKind : PrivilegedKindDescription<PrivilegedKind::quarantine> {
     static constexpr const char* rejected = "Rejected privileged quarantine request: %s";
     static constexpr const char* starting = "Starting privileged quarantine %s with %lld bundles";
     static constexpr const char* finished =
@@ -34,12 +32,9 @@ struct QuarantineKind {
         (void)ledger;
         return performQuarantineTransaction(id, items, move, &record, &lookups);
     }
-    static QByteArray fallback() { return quarantineFallbackReply(); }
 };
 
-struct RestoreKind {
-    using Request = PrivilegedRestoreRequest;
-    using Result = PrivilegedRestoreResult;
+struct RestoreKind : PrivilegedKindDescription<PrivilegedKind::restore> {
     static constexpr const char* rejected = "Rejected privileged restore request: %s";
     static constexpr const char* starting = "Starting privileged restore %s with %lld bundles";
     static constexpr const char* finished = "Finished privileged restore; success: %s, rollback complete: %s";
@@ -53,12 +48,9 @@ struct RestoreKind {
         (void)ledger;
         return performRestoreTransaction(id, items, move, &record, &lookups);
     }
-    static QByteArray fallback() { return restoreFallbackReply(); }
 };
 
-struct TrashKind {
-    using Request = PrivilegedTrashRequest;
-    using Result = PrivilegedTrashResult;
+struct TrashKind : PrivilegedKindDescription<PrivilegedKind::trash> {
     static constexpr const char* rejected = "Rejected privileged Trash request: %s";
     static constexpr const char* starting = "Starting privileged Trash move %s with %lld bundles";
     static constexpr const char* finished =
@@ -72,21 +64,18 @@ struct TrashKind {
                           MoveOperation* move, const TransactionRecord& record, PathLookups& lookups) {
         return performTrashTransaction(id, items, ledger, move, &record, &lookups);
     }
-    static QByteArray fallback() { return trashFallbackReply(); }
     // The Trash paths as the application named them. Validation put them on the home's real path,
     // while the application reaches its Trash through the home its account names, maybe a link.
     static void nameAsRequested(Result& result, const Request& request) {
         if (!result.succeeded)
             return;
-        result.trashedDestinationPaths.clear();
+        result.destinationPaths.clear();
         for (const PrivilegedTrashItem& item : request.items)
-            result.trashedDestinationPaths.append(standardizedPath(item.destinationPath));
+            result.destinationPaths.append(standardizedPath(item.destinationPath));
     }
 };
 
-struct TrashRestoreKind {
-    using Request = PrivilegedTrashRestoreRequest;
-    using Result = PrivilegedTrashRestoreResult;
+struct TrashRestoreKind : PrivilegedKindDescription<PrivilegedKind::trashRecovery> {
     static constexpr const char* rejected = "Rejected privileged Trash recovery request: %s";
     static constexpr const char* starting = "Starting privileged Trash recovery %s with %lld bundles";
     static constexpr const char* finished =
@@ -100,7 +89,6 @@ struct TrashRestoreKind {
                           MoveOperation* move, const TransactionRecord& record, PathLookups& lookups) {
         return performTrashRestoreTransaction(id, items, ledger, move, &record, &lookups);
     }
-    static QByteArray fallback() { return trashRestoreFallbackReply(); }
 };
 
 } // namespace
@@ -214,7 +202,7 @@ QByteArray HelperService::handleRequest(const QByteArray& requestData, const Cli
     }
     QByteArray encoded = encode(result);
     if (encoded.isEmpty())
-        encoded = Kind::fallback();
+        encoded = privilegedFallbackReply<Kind::kind>();
     return encoded;
 }
 
@@ -249,21 +237,16 @@ std::optional<QByteArray> HelperService::handle(const FrameEnvelope& call, const
     const QByteArray data = argument.toUtf8();
     QByteArray result;
     QByteArray (*fallback)() = nullptr;
-    if (call.method == QLatin1String(FrameMethod::quarantine)) {
-        result = handleRequest<QuarantineKind>(data, clientGone);
-        fallback = &QuarantineKind::fallback;
-    } else if (call.method == QLatin1String(FrameMethod::restore)) {
-        result = handleRequest<RestoreKind>(data, clientGone);
-        fallback = &RestoreKind::fallback;
-    } else if (call.method == QLatin1String(FrameMethod::moveToTrash)) {
-        result = handleRequest<TrashKind>(data, clientGone);
-        fallback = &TrashKind::fallback;
-    } else if (call.method == QLatin1String(FrameMethod::restoreFromTrash)) {
-        result = handleRequest<TrashRestoreKind>(data, clientGone);
-        fallback = &TrashRestoreKind::fallback;
-    } else {
+    const auto serve = [&]<class Kind>(Kind) {
+        if (call.method != QLatin1String(Kind::method))
+            return false;
+        result = handleRequest<Kind>(data, clientGone);
+        fallback = &privilegedFallbackReply<Kind::kind>;
+        return true;
+    };
+    if (!serve(QuarantineKind{}) && !serve(RestoreKind{}) && !serve(TrashKind{}) &&
+        !serve(TrashRestoreKind{}))
         return std::nullopt;
-    }
     reply.arguments = {QString::fromUtf8(result)};
     if (auto body = encodeFrameBody(reply))
         return std::move(*body);

@@ -661,7 +661,7 @@ Result resultOf(const QString& transactionID, Outcome outcome) {
     result.transactionID = transactionID;
     result.succeeded = outcome.succeeded;
     result.rollbackComplete = outcome.rollbackComplete;
-    result.*Result::paths = std::move(outcome.paths);
+    result.destinationPaths = std::move(outcome.paths);
     result.message = std::move(outcome.message);
     return result;
 }

@@ -282,45 +282,29 @@ std::optional<QString> PluginManagementService::trashRecoveryBlockingReason() co
 
 // Senders.
 
-struct PluginManagementService::QuarantineKind {
-    using Request = PrivilegedQuarantineRequest;
-    using Result = PrivilegedQuarantineResult;
-    static constexpr auto method = FrameMethod::quarantine;
+struct PluginManagementService::QuarantineKind : PrivilegedKindDescription<PrivilegedKind::quarantine> {
     static constexpr auto reason = &PluginManagementService::quarantineBlockingReason;
-    static constexpr auto decode = &decodePrivilegedQuarantineResult;
     static const QString& encodeFailure() { return Texts::Sender::quarantineEncodeFailure; }
     static const QString& channelFailure() { return Texts::Sender::quarantineChannelFailure; }
     static const QString& unreadableReply() { return Texts::Sender::quarantineUnreadableReply; }
 };
 
-struct PluginManagementService::RestoreKind {
-    using Request = PrivilegedRestoreRequest;
-    using Result = PrivilegedRestoreResult;
-    static constexpr auto method = FrameMethod::restore;
+struct PluginManagementService::RestoreKind : PrivilegedKindDescription<PrivilegedKind::restore> {
     static constexpr auto reason = &PluginManagementService::restoreBlockingReason;
-    static constexpr auto decode = &decodePrivilegedRestoreResult;
     static const QString& encodeFailure() { return Texts::Sender::restoreEncodeFailure; }
     static const QString& channelFailure() { return Texts::Sender::restoreChannelFailure; }
     static const QString& unreadableReply() { return Texts::Sender::restoreUnreadableReply; }
 };
 
-struct PluginManagementService::TrashKind {
-    using Request = PrivilegedTrashRequest;
-    using Result = PrivilegedTrashResult;
-    static constexpr auto method = FrameMethod::moveToTrash;
+struct PluginManagementService::TrashKind : PrivilegedKindDescription<PrivilegedKind::trash> {
     static constexpr auto reason = &PluginManagementService::trashBlockingReason;
-    static constexpr auto decode = &decodePrivilegedTrashResult;
     static const QString& encodeFailure() { return Texts::Sender::trashEncodeFailure; }
     static const QString& channelFailure() { return Texts::Sender::trashChannelFailure; }
     static const QString& unreadableReply() { return Texts::Sender::trashUnreadableReply; }
 };
 
-struct PluginManagementService::TrashRestoreKind {
-    using Request = PrivilegedTrashRestoreRequest;
-    using Result = PrivilegedTrashRestoreResult;
-    static constexpr auto method = FrameMethod::restoreFromTrash;
+struct PluginManagementService::TrashRestoreKind : PrivilegedKindDescription<PrivilegedKind::trashRecovery> {
     static constexpr auto reason = &PluginManagementService::trashRecoveryBlockingReason;
-    static constexpr auto decode = &decodePrivilegedTrashRestoreResult;
     static const QString& encodeFailure() { return Texts::Sender::trashRecoveryEncodeFailure; }
     static const QString& channelFailure() { return Texts::Sender::trashRecoveryChannelFailure; }
     static const QString& unreadableReply() { return Texts::Sender::trashRecoveryUnreadableReply; }
@@ -386,7 +370,7 @@ void PluginManagementService::finishRequest(const HelperConnection::Reply& reply
         completion(failureWithNothingMoved<Result>(transactionID, error));
         return;
     }
-    const auto decoded = reply->size() == 1 ? Kind::decode(reply->at(0).toUtf8())
+    const auto decoded = reply->size() == 1 ? decodePrivilegedResult<Kind::kind>(reply->at(0).toUtf8())
                                             : std::expected<Result, JsonError>(std::unexpected(JsonError{}));
     if (!decoded) {
         setLastError(Kind::unreadableReply());

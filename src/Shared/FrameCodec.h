@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Shared/PrivilegedKinds.h"
 #include "Shared/SystemRoots.h"
 
 #include <QByteArray>
@@ -40,12 +41,13 @@ struct FrameEnvelope {
     bool operator==(const FrameEnvelope&) const = default;
 };
 
+// The transaction calls are named in their kinds' descriptions.
 namespace FrameMethod {
 inline constexpr auto handshake = "handshake";
-inline constexpr auto quarantine = "quarantine";
-inline constexpr auto restore = "restore";
-inline constexpr auto moveToTrash = "moveToTrash";
-inline constexpr auto restoreFromTrash = "restoreFromTrash";
+inline constexpr auto quarantine = PrivilegedKindDescription<PrivilegedKind::quarantine>::method;
+inline constexpr auto restore = PrivilegedKindDescription<PrivilegedKind::restore>::method;
+inline constexpr auto moveToTrash = PrivilegedKindDescription<PrivilegedKind::trash>::method;
+inline constexpr auto restoreFromTrash = PrivilegedKindDescription<PrivilegedKind::trashRecovery>::method;
 inline constexpr auto reply = "reply";
 } // namespace FrameMethod
 

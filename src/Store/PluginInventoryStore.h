@@ -523,12 +523,8 @@ private:
     // True while the launch handshake runs, after which the journals are looked at again; false
     // when there is none to wait for (no hook, the helper not enabled, or it has been done).
     bool awaitHelperRecovery();
-    void continuePermanentQuarantineRun(const PrivilegedTrashResult& result,
-                                        const PrivilegedTrashRequest& request,
-                                        const PermanentRunContext& context);
-    void finishPermanentQuarantineChunk(const PrivilegedQuarantineResult& result,
-                                        const PrivilegedQuarantineRequest& request,
-                                        const PermanentRunContext& context);
+    // The end of a chunk's second phase: `begun` false when the store refused it.
+    void finishPermanentQuarantineChunk(bool begun, bool committed, const PermanentRunContext& context);
     void setScanNoticeAndSave(const QString& text);
     // The second phase of a chunk: its reinstalled copies into quarantine.
     void beginPermanentQuarantinePhase(const PermanentRunContext& context);

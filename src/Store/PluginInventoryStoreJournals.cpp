@@ -264,7 +264,7 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
     QSet<QString> expected;
     for (const typename Kind::Item& item : items)
         expected.insert(item.destinationPath);
-    const QStringList& reported = result.*(Kind::Result::paths);
+    const QStringList& reported = result.destinationPaths;
     const bool pathsAgree = expected == QSet<QString>(reported.begin(), reported.end());
     if (!pathsAgree || !everyItemMoved(items))
         return refuse(texts.attentionTitle, texts.unverified);

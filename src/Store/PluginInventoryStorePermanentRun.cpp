@@ -2,6 +2,7 @@
 
 #include "Shared/QuorvaneHelperProtocol.h"
 #include "Store/PrivilegedRequestSender.h"
+#include "Store/PrivilegedTransactionRun.h"
 #include "Store/PrivilegedTransactionTexts.h"
 #include "Store/StoreTexts.h"
 
@@ -18,16 +19,6 @@ namespace Texts = PrivilegedTransactionTexts::PermanentRun;
 
 namespace {
 
-template <class Result>
-Result unreachableResult(const QString& transactionID) {
-    Result result;
-    result.transactionID = transactionID;
-    result.succeeded = false;
-    result.rollbackComplete = true;
-    result.message = Texts::unreachable;
-    return result;
-}
-
 std::pair<std::vector<PermanentQuarantineMatch>, std::vector<PermanentQuarantineMatch>>
 nextChunk(const std::vector<PermanentQuarantineMatch>& matches) {
     const auto size = std::min<std::size_t>(matches.size(), std::size_t(maximumTransactionItemCount));
@@ -35,29 +26,17 @@ nextChunk(const std::vector<PermanentQuarantineMatch>& matches) {
             {matches.begin() + qsizetype(size), matches.end()}};
 }
 
-// What a phase's begin hands its request to once the journal is on disk: the request goes to
-// `send` (an unreachable helper when there is no sender) and its result to `next`; `refused` runs
-// when begin refused. Nothing happens once the store is gone.
-template <class Request, class Result, class Next, class Refused>
-auto sendPhase(QPointer<PluginInventoryStore> self, PrivilegedRequestSender* sender,
-               void (PrivilegedRequestSender::*send)(const Request&,
-                                                     PrivilegedRequestSender::Completion<Result>),
-               Next next, Refused refused) {
-    return [self, sender, send, next, refused](const std::optional<Request>& request) {
-        if (!self)
-            return;
-        if (!request) {
-            refused();
-            return;
-        }
-        const auto answered = [self, next, sent = *request](const Result& result) {
-            if (self)
-                next(result, sent);
-        };
+// The helper's step of a phase: `send` on `sender`, or an unreachable helper's answer when there is
+// no sender.
+template <class Request, class Result>
+typename PrivilegedTransactionSteps<Request, Result>::Send sendThrough(
+    PrivilegedRequestSender* sender,
+    void (PrivilegedRequestSender::*send)(const Request&, PrivilegedRequestSender::Completion<Result>)) {
+    return [sender, send](const Request& request, std::function<void(const Result&)> answered) {
         if (!sender)
-            answered(unreachableResult<Result>(request->transactionID));
+            answered(failureWithNothingMoved<Result>(request.transactionID, Texts::unreachable));
         else
-            (sender->*send)(*request, answered);
+            (sender->*send)(request, std::move(answered));
     };
 }
 
@@ -89,30 +68,22 @@ void PluginInventoryStore::startPermanentQuarantineRun(const std::vector<Permane
     for (const PermanentQuarantineMatch& match : chunk)
         retired.push_back(match.retired);
     PermanentRunContext context{chunk, remaining, dynamic_cast<PrivilegedRequestSender*>(service)};
-    const QPointer<PluginInventoryStore> self(this);
-    beginPrivilegedTrash(
-        retired, m_inventoryRevision,
-        sendPhase<PrivilegedTrashRequest, PrivilegedTrashResult>(
-            self, context.sender, &PrivilegedRequestSender::sendTrashRequest,
-            [self, context](const PrivilegedTrashResult& result, const PrivilegedTrashRequest& request) {
-                self->continuePermanentQuarantineRun(result, request, context);
-            },
-            [self] { self->setScanNoticeAndSave(Texts::notBegun); }));
-}
-
-void PluginInventoryStore::continuePermanentQuarantineRun(const PrivilegedTrashResult& result,
-                                                          const PrivilegedTrashRequest& request,
-                                                          const PermanentRunContext& context) {
-    const QPointer<PluginInventoryStore> self(this);
-    completePrivilegedTrash(result, request.transactionID, request.items, [self, context](bool committed) {
-        if (!self)
-            return;
-        if (!committed) {
-            self->setScanNoticeAndSave(Texts::trashNotCommitted);
-            return;
-        }
-        self->beginPermanentQuarantinePhase(context);
-    });
+    runPrivilegedTransaction<PrivilegedTrashRequest, PrivilegedTrashResult>(
+        {[this, retired](auto sent) { beginPrivilegedTrash(retired, m_inventoryRevision, std::move(sent)); },
+         sendThrough(context.sender, &PrivilegedRequestSender::sendTrashRequest),
+         completeThrough<PrivilegedTrashRequest, PrivilegedTrashResult>(
+             *this, &PluginInventoryStore::completePrivilegedTrash)},
+        [self = QPointer<PluginInventoryStore>(this),
+         context](const std::optional<PrivilegedTrashRequest>& sent, bool committed) {
+            if (!self)
+                return;
+            if (!sent)
+                self->setScanNoticeAndSave(Texts::notBegun);
+            else if (!committed)
+                self->setScanNoticeAndSave(Texts::trashNotCommitted);
+            else
+                self->beginPermanentQuarantinePhase(context);
+        });
 }
 
 void PluginInventoryStore::beginPermanentQuarantinePhase(const PermanentRunContext& context) {
@@ -125,35 +96,35 @@ void PluginInventoryStore::beginPermanentQuarantinePhase(const PermanentRunConte
         setScanNoticeAndSave(Texts::quarantineNotBegun);
         return;
     }
-    const QPointer<PluginInventoryStore> self(this);
-    beginPrivilegedQuarantine(active, m_inventoryRevision, std::nullopt,
-                              sendPhase<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
-                                  self, context.sender, &PrivilegedRequestSender::sendQuarantineRequest,
-                                  [self, context](const PrivilegedQuarantineResult& result,
-                                                  const PrivilegedQuarantineRequest& request) {
-                                      self->finishPermanentQuarantineChunk(result, request, context);
-                                  },
-                                  [self] { self->setScanNoticeAndSave(Texts::quarantineNotBegun); }));
+    runPrivilegedTransaction<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
+        {[this, active](auto sent) {
+             beginPrivilegedQuarantine(active, m_inventoryRevision, std::nullopt, std::move(sent));
+         },
+         sendThrough(context.sender, &PrivilegedRequestSender::sendQuarantineRequest),
+         completeThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
+             *this, &PluginInventoryStore::completePrivilegedQuarantine)},
+        [self = QPointer<PluginInventoryStore>(this),
+         context](const std::optional<PrivilegedQuarantineRequest>& sent, bool committed) {
+            if (self)
+                self->finishPermanentQuarantineChunk(sent.has_value(), committed, context);
+        });
 }
 
-void PluginInventoryStore::finishPermanentQuarantineChunk(const PrivilegedQuarantineResult& result,
-                                                          const PrivilegedQuarantineRequest& request,
+void PluginInventoryStore::finishPermanentQuarantineChunk(bool begun, bool committed,
                                                           const PermanentRunContext& context) {
-    const QPointer<PluginInventoryStore> self(this);
-    completePrivilegedQuarantine(
-        result, request.transactionID, request.items, [self, context](bool committed) {
-            if (!self)
-                return;
-            if (!committed) {
-                self->setScanNoticeAndSave(Texts::quarantineNotCommitted);
-                return;
-            }
-            self->setScanNoticeAndSave(Texts::replaced(qsizetype(context.chunk.size())));
-            if (context.remaining.empty())
-                return;
-            const auto [chunk, remaining] = nextChunk(context.remaining);
-            self->startPermanentQuarantineRun(chunk, remaining, context.sender);
-        });
+    if (!begun) {
+        setScanNoticeAndSave(Texts::quarantineNotBegun);
+        return;
+    }
+    if (!committed) {
+        setScanNoticeAndSave(Texts::quarantineNotCommitted);
+        return;
+    }
+    setScanNoticeAndSave(Texts::replaced(qsizetype(context.chunk.size())));
+    if (context.remaining.empty())
+        return;
+    const auto [chunk, remaining] = nextChunk(context.remaining);
+    startPermanentQuarantineRun(chunk, remaining, context.sender);
 }
 
 std::optional<PluginBundleSelection>

@@ -1,19 +1,16 @@
 #pragma once
 
-// The four privileged transaction kinds as the store's journal code sees them: the journal field,
-// the result's path list, the finaliser, the texts, and what a failed commit puts back. Only the
-// store's own source files include this.
+// The four privileged transaction kinds as the store's journal code sees them: besides the kind's
+// own description, the journal field, the finaliser, the texts, and what a failed commit puts back.
+// Only the store's own source files include this.
 
 #include "Store/PluginInventoryStore.h"
 #include "Store/PrivilegedTransactionTexts.h"
 
 namespace quorvane {
 
-struct PluginInventoryStore::QuarantineJournal {
+struct PluginInventoryStore::QuarantineJournal : PrivilegedKindDescription<PrivilegedKind::quarantine> {
     static inline const QString name = QStringLiteral("quarantine");
-    using Request = PrivilegedQuarantineRequest;
-    using Item = PrivilegedQuarantineItem;
-    using Result = PrivilegedQuarantineResult;
     static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedQuarantine;
     static constexpr auto finalise = &PluginInventoryStore::finalisePrivilegedQuarantine;
     static constexpr BundleActionKind action = BundleActionKind::quarantine;
@@ -28,11 +25,8 @@ struct PluginInventoryStore::QuarantineJournal {
     }
 };
 
-struct PluginInventoryStore::RestoreJournal {
+struct PluginInventoryStore::RestoreJournal : PrivilegedKindDescription<PrivilegedKind::restore> {
     static inline const QString name = QStringLiteral("restore");
-    using Request = PrivilegedRestoreRequest;
-    using Item = PrivilegedRestoreItem;
-    using Result = PrivilegedRestoreResult;
     static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedRestore;
     static constexpr auto finalise = &PluginInventoryStore::finalisePrivilegedRestore;
     static constexpr BundleActionKind action = BundleActionKind::restore;
@@ -46,11 +40,8 @@ struct PluginInventoryStore::RestoreJournal {
     }
 };
 
-struct PluginInventoryStore::TrashJournal {
+struct PluginInventoryStore::TrashJournal : PrivilegedKindDescription<PrivilegedKind::trash> {
     static inline const QString name = QStringLiteral("Trash move");
-    using Request = PrivilegedTrashRequest;
-    using Item = PrivilegedTrashItem;
-    using Result = PrivilegedTrashResult;
     static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedTrash;
     static constexpr auto finalise = &PluginInventoryStore::finalisePrivilegedTrash;
     static constexpr BundleActionKind action = BundleActionKind::trash;
@@ -64,11 +55,8 @@ struct PluginInventoryStore::TrashJournal {
     }
 };
 
-struct PluginInventoryStore::TrashRecoveryJournal {
+struct PluginInventoryStore::TrashRecoveryJournal : PrivilegedKindDescription<PrivilegedKind::trashRecovery> {
     static inline const QString name = QStringLiteral("Finder Trash restore");
-    using Request = PrivilegedTrashRestoreRequest;
-    using Item = PrivilegedTrashRestoreItem;
-    using Result = PrivilegedTrashRestoreResult;
     static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedTrashRestore;
     static constexpr auto finalise = &PluginInventoryStore::finaliseTrashRecovery;
     static constexpr SnapshotParts putBack{false, true, true};

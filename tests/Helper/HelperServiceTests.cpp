@@ -179,7 +179,7 @@ TEST(HelperServiceTest, AHomeReachedThroughALinkHasItsTrashServed) {
         }
         EXPECT_TRUE(moved->succeeded) << moved->message.toStdString();
         // Named as the application named it.
-        EXPECT_EQ(moved->trashedDestinationPaths, QStringList{trashed});
+        EXPECT_EQ(moved->destinationPaths, QStringList{trashed});
         EXPECT_TRUE(recovered->succeeded) << recovered->message.toStdString();
         EXPECT_TRUE(isDirectory(original));
         EXPECT_FALSE(existsNoFollow(tree.trashed("Synth.vst3")));

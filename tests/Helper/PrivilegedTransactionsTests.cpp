@@ -132,8 +132,7 @@ TEST_F(TransactionTest, QuarantineThenRestoreRoundTrip) {
         back.push_back({item.destination, item.source});
     const auto restored = performRestoreTransaction(id, back);
     EXPECT_TRUE(restored.succeeded) << restored.message.toStdString();
-    EXPECT_EQ(restored.restoredDestinationPaths,
-              (QStringList{items[0].source, items[1].source, items[2].source}));
+    EXPECT_EQ(restored.destinationPaths, (QStringList{items[0].source, items[1].source, items[2].source}));
     EXPECT_TRUE(allAt(items, true));
     // The emptied operation folder goes; the quarantine root stays.
     EXPECT_FALSE(existsNoFollow(tree.policy.quarantineRoot() + "/" + operation));
@@ -179,7 +178,7 @@ TEST_F(TransactionTest, FailureAtEveryMoveOfA256ItemQuarantineRollsEverythingBac
                   "The privileged quarantine failed and every completed move was rolled back. "
                   "macOS could not move Bundle-" +
                       QString::number(failing) + ".vst3. " + denied);
-        ASSERT_TRUE(result.movedDestinationPaths.isEmpty());
+        ASSERT_TRUE(result.destinationPaths.isEmpty());
         // Every bundle back where it was, the very same folder, and the operation folder gone again.
         ASSERT_EQ(tree.audit(), before) << failing;
     }

@@ -83,7 +83,7 @@ TEST(HelperClientEndToEndTest, AQuarantineRequestMovesTheBundles) {
     ASSERT_TRUE(result.has_value());
     EXPECT_TRUE(result->succeeded) << result->message.toStdString();
     EXPECT_EQ(result->transactionID, request.transactionID);
-    EXPECT_EQ(result->movedDestinationPaths, QStringList{destination});
+    EXPECT_EQ(result->destinationPaths, QStringList{destination});
     EXPECT_FALSE(TestMachine::isDirectory(source));
     EXPECT_TRUE(TestMachine::isDirectory(destination));
     EXPECT_FALSE(testbed.service->isWorking());

@@ -109,7 +109,7 @@ protected:
         EXPECT_EQ(result.transactionID, sent.transactionID);
         EXPECT_FALSE(result.succeeded);
         EXPECT_TRUE(result.rollbackComplete);
-        EXPECT_TRUE((result.*Result::paths).isEmpty());
+        EXPECT_TRUE(result.destinationPaths.isEmpty());
         EXPECT_EQ(result.message, message);
     }
 

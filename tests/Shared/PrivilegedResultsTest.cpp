@@ -42,7 +42,7 @@ TEST(PrivilegedResults, RestoreAndTrashRecoveryShareTheirPathsKey) {
     const PrivilegedTrashRestoreResult recovered{kTransaction, true, true, {"/a/b.clap"}, "Back."};
     const auto asRestore = decodePrivilegedRestoreResult(encode(recovered));
     ASSERT_TRUE(asRestore.has_value());
-    EXPECT_EQ(asRestore->restoredDestinationPaths, recovered.restoredDestinationPaths);
+    EXPECT_EQ(asRestore->destinationPaths, recovered.destinationPaths);
     EXPECT_FALSE(decodePrivilegedQuarantineResult(encode(recovered)).has_value());
     EXPECT_FALSE(decodePrivilegedTrashResult(encode(recovered)).has_value());
 }

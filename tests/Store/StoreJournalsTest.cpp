@@ -266,14 +266,14 @@ TEST_F(StoreJournalsTest, ASuccessIsAcceptedOnlyWhenPathsAndDiskAgree) {
     moveAll(*request);
     // A destination of another transaction.
     auto foreign = result;
-    foreign.movedDestinationPaths[1] = policy.quarantineRoot() + QStringLiteral("/OTHER/Two.vst3");
+    foreign.destinationPaths[1] = policy.quarantineRoot() + QStringLiteral("/OTHER/Two.vst3");
     EXPECT_FALSE(store->completePrivilegedQuarantine(foreign, request->transactionID, request->items));
     EXPECT_EQ(store->notice()->message, unverified);
     EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
 
     // Another order, and a repeat, pass.
-    result.movedDestinationPaths = {result.movedDestinationPaths[1], result.movedDestinationPaths[0],
-                                    result.movedDestinationPaths[1]};
+    result.destinationPaths = {result.destinationPaths[1], result.destinationPaths[0],
+                               result.destinationPaths[1]};
     const InventoryRevisionToken before = store->inventoryRevision();
     EXPECT_TRUE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
     store->waitForIdle();

@@ -54,7 +54,7 @@ Result succeededResult(const Request& request) {
     QStringList paths;
     for (const auto& item : request.items)
         paths.append(item.destinationPath);
-    result.*Result::paths = paths;
+    result.destinationPaths = paths;
     return result;
 }
 

@@ -311,13 +311,13 @@ TEST_F(TrashRecoveryTest, ARecoveryThroughTheJournalReconcilesTheRecords) {
     moveAll(*request);
     auto result = succeededResult<PrivilegedTrashRestoreResult>(*request);
     auto missingOne = result;
-    missingOne.restoredDestinationPaths.removeLast();
+    missingOne.destinationPaths.removeLast();
     EXPECT_FALSE(store->completeTrashRecovery(missingOne, request->transactionID, request->items));
     EXPECT_EQ(
         store->notice()->message,
         QStringLiteral("The helper reported success, but Quorvane could not verify every restored plugin "
                        "location. Stop before retrying."));
-    std::reverse(result.restoredDestinationPaths.begin(), result.restoredDestinationPaths.end());
+    std::reverse(result.destinationPaths.begin(), result.destinationPaths.end());
     EXPECT_TRUE(store->completeTrashRecovery(result, request->transactionID, request->items));
     store->waitForIdle();
     EXPECT_EQ(store->notice()->title, QStringLiteral("Plugins Restored from Finder Trash"));

@@ -2,7 +2,9 @@
 
 #include "HelperClient/PluginManagementService.h"
 #include "Model/OperationNotice.h"
+#include "Shared/QuorvaneHelperProtocol.h"
 #include "Store/PluginInventoryStore.h"
+#include "Store/PrivilegedTransactionRun.h"
 #include "Store/PrivilegedTransactionTexts.h"
 
 #include <QPointer>
@@ -60,7 +62,7 @@ void FormatCleanupRunController::start(const FormatCleanupPlan& plan,
         return;
     m_activeRunID = runID;
     m_completedChunkCount = 0;
-    m_pendingChunks = chunkSelections(confirmed, cleanupChunkSize);
+    m_pendingChunks = chunkSelections(confirmed, maximumTransactionItemCount);
     emit busyChanged();
 }
 
@@ -94,36 +96,24 @@ void FormatCleanupRunController::runNextPresetChunk() {
     const SelectionChunk chunk = m_pendingChunks.front();
     m_pendingChunks.erase(m_pendingChunks.begin());
     const QUuid runID = *m_activeRunID;
-    // The request leaves once its journal is on disk. Its completion may run before the send
-    // returns (a local failure), so nothing follows it; the result reaches the store even should
-    // this controller be gone by then.
-    m_store.preparePresetRunChildTransaction(
-        runID, chunk,
-        [self = QPointer(this), store = QPointer(&m_store), send = m_helper.sendQuarantine,
-         runID](const std::optional<PrivilegedQuarantineRequest>& request) {
-            if (!request) {
-                if (self && self->m_activeRunID == runID)
+    // The result reaches the store even should this controller be gone by then.
+    runPrivilegedTransaction<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
+        {[&store = m_store, runID, chunk](auto sent) {
+             store.preparePresetRunChildTransaction(runID, chunk, std::move(sent));
+         },
+         m_helper.sendQuarantine,
+         completeThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
+             m_store, &PluginInventoryStore::completePrivilegedQuarantine)},
+        [self = QPointer(this), runID](const std::optional<PrivilegedQuarantineRequest>& sent,
+                                       bool committed) {
+            if (!self)
+                return;
+            if (!sent) {
+                if (self->m_activeRunID == runID)
                     self->closeRunEarly();
                 return;
             }
-            send(*request,
-                 [self, store, request = *request, runID](const PrivilegedQuarantineResult& result) {
-                     if (self)
-                         self->completePresetChunk(result, request, runID);
-                     else if (store)
-                         store->completePrivilegedQuarantine(result, request.transactionID, request.items);
-                 });
-        });
-}
-
-void FormatCleanupRunController::completePresetChunk(const PrivilegedQuarantineResult& result,
-                                                     const PrivilegedQuarantineRequest& request,
-                                                     const QUuid& runID) {
-    m_store.completePrivilegedQuarantine(
-        result, request.transactionID, request.items,
-        [self = QPointer(this), runID, transactionID = request.transactionID](bool committed) {
-            if (self)
-                self->presetChunkCommitted(committed, runID, transactionID);
+            self->presetChunkCommitted(committed, runID, sent->transactionID);
         });
 }
 
@@ -169,7 +159,7 @@ void FormatCleanupRunController::restoreCompletedRun(const QUuid& runID) {
     if (selections.empty())
         return;
     m_restoringRunID = runID;
-    m_restoreChunks = chunkSelections(selections, cleanupChunkSize);
+    m_restoreChunks = chunkSelections(selections, maximumTransactionItemCount);
     m_restoreChunkCount = int(m_restoreChunks.size());
     m_restoredChunkCount = 0;
     m_restoredBundleCount = 0;
@@ -186,45 +176,31 @@ void FormatCleanupRunController::runNextRestoreChunk() {
     }
     const SelectionChunk chunk = m_restoreChunks.front();
     m_restoreChunks.erase(m_restoreChunks.begin());
-    m_store.beginPrivilegedRestore(
-        chunk, {},
-        [self = QPointer(this), store = QPointer(&m_store),
-         send = m_helper.sendRestore](const std::optional<PrivilegedRestoreRequest>& request) {
-            if (!request) {
-                if (self)
-                    self->endRestore();
-                return;
-            }
-            send(*request, [self, store, request = *request](const PrivilegedRestoreResult& result) {
-                if (self)
-                    self->completeRestoreChunk(result, request);
-                else if (store)
-                    store->completePrivilegedRestore(result, request.transactionID, request.items);
-            });
+    runPrivilegedTransaction<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
+        {[&store = m_store, chunk](auto sent) { store.beginPrivilegedRestore(chunk, {}, std::move(sent)); },
+         m_helper.sendRestore,
+         completeThrough<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
+             m_store, &PluginInventoryStore::completePrivilegedRestore)},
+        [self = QPointer(this)](const std::optional<PrivilegedRestoreRequest>& sent, bool committed) {
+            if (self)
+                self->restoreChunkEnded(sent && committed ? qsizetype(sent->items.size()) : 0, committed);
         });
 }
 
-void FormatCleanupRunController::completeRestoreChunk(const PrivilegedRestoreResult& result,
-                                                      const PrivilegedRestoreRequest& request) {
-    m_store.completePrivilegedRestore(
-        result, request.transactionID, request.items,
-        [self = QPointer(this), bundles = qsizetype(request.items.size())](bool committed) {
-            if (!self)
-                return;
-            if (!committed) {
-                self->endRestore();
-                return;
-            }
-            ++self->m_restoredChunkCount;
-            self->m_restoredBundleCount += bundles;
-            // The store has just announced this chunk alone; a run of several gets one message at
-            // its end instead.
-            const auto& notice = self->m_store.notice();
-            if (self->m_restoreChunkCount > 1 && notice &&
-                notice->title == PrivilegedTransactionTexts::Restore::successTitle)
-                self->m_store.dismissNotice(notice->id);
-            self->runNextRestoreChunk();
-        });
+void FormatCleanupRunController::restoreChunkEnded(qsizetype bundles, bool committed) {
+    if (!committed) {
+        endRestore();
+        return;
+    }
+    ++m_restoredChunkCount;
+    m_restoredBundleCount += bundles;
+    // The store has just announced this chunk alone; a run of several gets one message at its end
+    // instead.
+    const auto& notice = m_store.notice();
+    if (m_restoreChunkCount > 1 && notice &&
+        notice->title == PrivilegedTransactionTexts::Restore::successTitle)
+        m_store.dismissNotice(notice->id);
+    runNextRestoreChunk();
 }
 
 void FormatCleanupRunController::closeRestoreMessage() {

@@ -19,11 +19,8 @@ class PluginManagementService;
 
 using SelectionChunk = std::vector<PluginBundleSelection>;
 
-// The helper transaction size limit: no chunk of a run or of its restore holds more bundles.
-inline constexpr qsizetype cleanupChunkSize = 256;
-
 // Consecutive chunks of `size` selections in list order, the last one shorter; none for a size
-// below 1 or an empty list.
+// below 1 or an empty list. A run and its restore are cut at the helper's transaction item limit.
 std::vector<SelectionChunk> chunkSelections(const std::vector<PluginBundleSelection>& selections,
                                             qsizetype size);
 
@@ -78,14 +75,13 @@ signals:
 private:
     void presetRunStarted(const std::optional<QUuid>& runID);
     void runNextPresetChunk();
-    void completePresetChunk(const PrivilegedQuarantineResult& result,
-                             const PrivilegedQuarantineRequest& request, const QUuid& runID);
     void presetChunkCommitted(bool committed, const QUuid& runID, const QString& transactionID);
     void closeRunEarly();
     // Drops the run's state without closing its record.
     void forgetRun();
     void runNextRestoreChunk();
-    void completeRestoreChunk(const PrivilegedRestoreResult& result, const PrivilegedRestoreRequest& request);
+    // A restore chunk of `bundles` bundles has ended; a refused one is not committed.
+    void restoreChunkEnded(qsizetype bundles, bool committed);
     void endRestore();
     // Leaves one message for a restore of several chunks, with its total.
     void closeRestoreMessage();

@@ -14,8 +14,8 @@ std::function<bool()> readiness(PluginManagementService& service) {
     };
 }
 
-// The road of one kind: `begin` asks the store, then the service's `send` and the store's
-// `complete` for that kind.
+// The road of one kind: `begin` asks the store, then the service's sender and the store's completer
+// for that kind.
 template <class Request, class Result, class Begin, class Send, class Complete>
 PrivilegedActionRoad<Request, Result> makeRoad(PluginInventoryStore& store, PluginManagementService& service,
                                                Begin begin, Send send, Complete complete) {
@@ -23,9 +23,7 @@ PrivilegedActionRoad<Request, Result> makeRoad(PluginInventoryStore& store, Plug
             [&service, send](const Request& request, std::function<void(const Result&)> completion) {
                 (service.*send)(request, std::move(completion));
             },
-            [&store, complete](const Result& result, const Request& request, std::function<void(bool)> then) {
-                (store.*complete)(result, request.transactionID, request.items, std::move(then));
-            }};
+            completeThrough<Request, Result>(store, complete)};
 }
 
 } // namespace

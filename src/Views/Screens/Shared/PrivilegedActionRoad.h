@@ -5,6 +5,7 @@
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
 #include "Store/PluginInventoryStore.h"
+#include "Store/PrivilegedTransactionRun.h"
 
 #include <QObject>
 #include <QPointer>
@@ -31,41 +32,33 @@ void connectTransactionReadiness(const PluginInventoryStore& store, const Plugin
 }
 
 // The road every confirmed file action of a screen takes: the helper must be ready (otherwise
-// nothing happens), the store writes the pending journal and hands the request on once it is on disk
-// (or refuses and reports it itself), the helper service carries the request, and the helper's
-// result goes back to the store with the request it answers. The store verifies, commits and posts
-// the notice once the commit is on disk.
+// nothing happens), then the transaction's own road (PrivilegedTransactionRun.h) through the store
+// and the helper service. The store verifies, commits and posts the notice once the commit is on
+// disk.
 template <class Request, class Result>
 struct PrivilegedActionRoad {
-    using Send = std::function<void(const std::optional<Request>&)>;
+    using Steps = PrivilegedTransactionSteps<Request, Result>;
+    using Send = typename Steps::Sent;
     std::function<bool()> isReady;
-    // Calls its argument once: with the request when its journal is on disk, else with none.
-    std::function<void(Send)> begin;
-    std::function<void(const Request&, std::function<void(const Result&)>)> send;
-    // Tells its last argument whether the store committed the transaction.
-    std::function<void(const Result&, const Request&, std::function<void(bool)>)> complete;
+    typename Steps::Begin begin;
+    typename Steps::Send send;
+    typename Steps::Complete complete;
 };
 
 // Runs `road`; `onCommitted` (the screen's selection reset) runs only when the store committed and
-// `screen` still exists. The completions own everything they need, so a result that arrives after
-// the screen has gone still reaches the store, and one that arrives before `send` returns is handled
-// the same way: nothing here is touched after the request is sent.
+// `screen` still exists. A result that arrives after the screen has gone still reaches the store.
 template <class Request, class Result>
 void runPrivilegedAction(const PrivilegedActionRoad<Request, Result>& road, QObject* screen,
                          std::function<void()> onCommitted) {
     if (!road.isReady())
         return;
-    road.begin([send = road.send, complete = road.complete, guard = QPointer<QObject>(screen),
-                onCommitted = std::move(onCommitted)](const std::optional<Request>& request) {
-        if (!request)
-            return;
-        send(*request, [complete, sent = *request, guard, onCommitted](const Result& result) {
-            complete(result, sent, [guard, onCommitted](bool committed) {
-                if (committed && guard && onCommitted)
-                    onCommitted();
-            });
+    runPrivilegedTransaction<Request, Result>(
+        {road.begin, road.send, road.complete},
+        [guard = QPointer<QObject>(screen),
+         onCommitted = std::move(onCommitted)](const std::optional<Request>&, bool committed) {
+            if (committed && guard && onCommitted)
+                onCommitted();
         });
-    });
 }
 
 using QuarantineRoad = PrivilegedActionRoad<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>;
