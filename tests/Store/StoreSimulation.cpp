@@ -135,9 +135,14 @@ struct HelperJob {
 
     int movedCount() const { return int(std::ranges::count(moved, true)); }
     // What the helper checks before it moves anything: every source there, every destination free.
+    // As the helper validates a request: every source there, no destination taken, no place named twice.
     bool feasible() const {
-        return std::ranges::all_of(
-            moves, [](const auto& move) { return onDisk(move.first) && !onDisk(move.second); });
+        QSet<QString> places;
+        for (const auto& [source, destination] : moves)
+            places << source << destination;
+        return places.size() == qsizetype(2 * moves.size()) &&
+               std::ranges::all_of(
+                   moves, [](const auto& move) { return onDisk(move.first) && !onDisk(move.second); });
     }
 };
 
