@@ -288,11 +288,13 @@ PluginInventoryStore::beginTrashRecovery(const std::vector<QUuid>& recordIDs,
     m_pendingPrivilegedTrashRestore = request;
     // A running scan may find the bundles back at their original paths before the recovery commits:
     // they are the recovery's, not put back by hand.
-    if (m_scan.inProgress()) {
-        for (const PrivilegedTrashRestoreItem& item : request.items)
-            m_scan.noteTransactionPath(pathKey(item.destinationPath));
+    PathKeySet addedScanPaths;
+    for (const PrivilegedTrashRestoreItem& item : request.items) {
+        QString key = pathKey(item.destinationPath);
+        if (m_scan.noteTransactionPath(key))
+            addedScanPaths.insert(std::move(key));
     }
-    return writeJournal<TrashRecoveryJournal>(request, std::move(send));
+    return writeJournal<TrashRecoveryJournal>(request, std::move(send), std::move(addedScanPaths));
 }
 
 std::expected<void, PrivilegedInventoryCommitError>

@@ -318,5 +318,27 @@ TEST_F(ScanOverlapTest, ATrashRecoveryDuringTheScanIsNotCountedAsRestoredByHand)
     EXPECT_NE(named(QStringLiteral("Synth")), nullptr);
 }
 
+// A recovery whose journal could not be written never began: a bundle put back by hand at its place
+// is counted so.
+TEST_F(ScanOverlapTest, ATrashRecoveryWhoseJournalWasNotWrittenLeavesAHandRestoreCounted) {
+    const Plugin other = synth(QStringLiteral("Other"));
+    const TrashedBundleRecord trashed = trashRecord(QStringLiteral("Synth"), true, false);
+    walkFinding({other, synth()});
+    QDir(vst3(QStringLiteral("Synth.vst3"))).removeRecursively();
+    open({other}, [&](PersistedInventory& state) {
+        state.lastScanDate = clock;
+        state.trashedBundles = {trashed};
+    });
+
+    store->startScan({}, nullptr);
+    failSaves = true;
+    EXPECT_FALSE(store->beginTrashRecovery({trashed.id}).has_value());
+    failSaves = false;
+    walkAllowed.set_value();
+    waitForScanEnd();
+
+    EXPECT_EQ(store->lastReconciliation()->manuallyRestoredBundles, 1);
+}
+
 } // namespace
 } // namespace quorvane::testing
