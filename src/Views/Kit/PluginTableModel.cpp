@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 
-#include <algorithm>
 #include <numeric>
 
 namespace quorvane {
@@ -36,17 +35,6 @@ void PluginTableModel::setPlugins(std::vector<Plugin> plugins, std::vector<int> 
 }
 
 void PluginTableModel::setPlugins(std::shared_ptr<const std::vector<Plugin>> plugins, std::vector<int> rows) {
-    // The same products in the same rows (a change of status or protection): only the cells change.
-    const bool sameRows =
-        m_plugins && rows == m_rows && !rows.empty() && std::ranges::all_of(rows, [&](int row) {
-            const auto index = static_cast<size_t>(row);
-            return index < plugins->size() && (*plugins)[index].id == (*m_plugins)[index].id;
-        });
-    if (sameRows) {
-        m_plugins = std::move(plugins);
-        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
-        return;
-    }
     beginResetModel();
     m_plugins = std::move(plugins);
     m_rows = std::move(rows);
