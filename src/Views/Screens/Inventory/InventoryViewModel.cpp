@@ -7,6 +7,7 @@
 #include "Model/OperationNotice.h"
 #include "Store/PluginInventoryStore.h"
 #include "Support/LocaleText.h"
+#include "Support/ParallelFor.h"
 #include "Support/PlainText.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/RevealInFinder.h"
@@ -169,15 +170,18 @@ void InventoryViewModel::onPluginsChanged() {
     m_activeIndex.clear();
     m_activeIndex.reserve(static_cast<qsizetype>(activeList().size()));
     m_activeTraits.assign(activeList().size(), 0);
+    // A large inventory's traits are worked out on several threads.
     const std::vector<Plugin>& plugins = activeList();
-    for (size_t index = 0; index < plugins.size(); ++index) {
-        const Plugin& plugin = plugins[index];
-        const int level = plugin.protectionLevel();
-        m_activeTraits[index] =
-            static_cast<quint8>((level == 0 || level == 1 ? protectable : 0) |
-                                (level != 0 && !plugin.isMandatoryShell() ? unprotectable : 0));
-        m_activeIndex.insert(plugin.id, static_cast<int>(index));
-    }
+    forEachIndexInParallel(
+        plugins.size(), helperThreadsFor(plugins.size(), productsPerThread), [&](std::size_t index) {
+            const Plugin& plugin = plugins[index];
+            const int level = plugin.protectionLevel();
+            m_activeTraits[index] =
+                static_cast<quint8>((level == 0 || level == 1 ? protectable : 0) |
+                                    (level != 0 && !plugin.isMandatoryShell() ? unprotectable : 0));
+        });
+    for (size_t index = 0; index < plugins.size(); ++index)
+        m_activeIndex.insert(plugins[index].id, static_cast<int>(index));
     ++m_generation;
     if (m_actionDepth > 0)
         return;
@@ -468,7 +472,8 @@ bool InventoryViewModel::matchesFilters(const Plugin& plugin) const {
 
 QStringList InventoryViewModel::options(Filter filter) const {
     if (m_optionsGeneration != m_generation) {
-        // Exact copies collapse in a hash first; only the distinct texts are sorted and compared.
+        // Exact copies collapse in a hash first; only the distinct texts are sorted and compared. Each
+        // filter's pass over a large inventory runs on a thread of its own.
         const std::vector<Plugin>& plugins = activeList();
         std::vector<QSet<QString>> values(4);
         const auto collect = [&](std::size_t which) {
@@ -500,8 +505,8 @@ QStringList InventoryViewModel::options(Filter filter) const {
                 previous = &plugin;
             }
         };
-        for (std::size_t which = 0; which < values.size(); ++which)
-            collect(which);
+        forEachIndexInParallel(values.size(), plugins.size() >= productsPerThread ? values.size() - 1 : 0,
+                               collect);
         m_options.clear();
         for (const QSet<QString>& texts : values) {
             QStringList distinct(texts.begin(), texts.end());
