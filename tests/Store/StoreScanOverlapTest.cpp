@@ -39,6 +39,15 @@ protected:
         open({quarantined, other});
         return quarantined;
     }
+    // An active Synth and an active Other, opened and scanned by a walk that finds only Other.
+    Plugin scanMissingAnActiveSynth() {
+        const Plugin other = synth(QStringLiteral("Other"));
+        const Plugin active = synth();
+        walkFinding({other});
+        open({active, other});
+        store->startScan({}, nullptr);
+        return active;
+    }
     void restore(const Plugin& quarantined) {
         const auto request = store->beginPrivilegedRestore({selection(quarantined)});
         ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
@@ -95,11 +104,7 @@ TEST_F(ScanOverlapTest, ABundleRestoredAndRemovedBeforeTheWalkLeavesNoRecord) {
 // A quarantine whose journal is still being written has moved nothing: a bundle at its path that
 // went before the walk is gone after the merge, and stays gone when that write then fails.
 TEST_F(ScanOverlapTest, AQuarantineWhoseJournalIsNotWrittenYetCarriesNoRecordOfAGoneBundle) {
-    const Plugin other = synth(QStringLiteral("Other"));
-    const Plugin active = synth();
-    walkFinding({other});
-    open({active, other});
-    store->startScan({}, nullptr);
+    const Plugin active = scanMissingAnActiveSynth();
     std::promise<void> release;
     duringWrite = [held = release.get_future().share()](const PersistedInventory&) { held.wait(); };
     failSaves = true;
@@ -122,12 +127,7 @@ TEST_F(ScanOverlapTest, AQuarantineWhoseJournalIsNotWrittenYetCarriesNoRecordOfA
 // A quarantine whose journal could not be written never began: a bundle at its path that the walk
 // no longer found is gone after the merge, as any other.
 TEST_F(ScanOverlapTest, AQuarantineWhoseJournalWasNotWrittenCarriesNoRecordThroughTheMerge) {
-    const Plugin other = synth(QStringLiteral("Other"));
-    const Plugin active = synth();
-    walkFinding({other});
-    open({active, other});
-
-    store->startScan({}, nullptr);
+    const Plugin active = scanMissingAnActiveSynth();
     failSaves = true;
     EXPECT_FALSE(store->beginPrivilegedQuarantine({selection(active)}).has_value());
     failSaves = false;
