@@ -120,9 +120,11 @@ std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> sc
 }
 
 PluginInventoryStore::PathKeySet PluginInventoryStore::inFlightScannedPaths() const {
-    // A journal still being written has sent nothing: the helper cannot have moved its bundles.
+    // A journal still being written has sent nothing, and one whose commit is being written has had
+    // its answer: the helper moves none of their bundles any more.
     const auto sent = [&](const auto& journal) {
-        return journal && !m_unwrittenJournals.contains(journal->transactionID);
+        return journal && !m_unwrittenJournals.contains(journal->transactionID) &&
+               !m_closingJournals.contains(journal->transactionID);
     };
     PathKeySet paths;
     if (sent(m_pendingPrivilegedQuarantine))

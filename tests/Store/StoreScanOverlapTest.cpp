@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include <atomic>
 #include <future>
 
 // A transaction that overlaps a scan: the walker's view of a bundle is older than the transaction's,
@@ -93,10 +94,20 @@ TEST_F(ScanOverlapTest, ABundleRestoredAndRemovedBeforeTheWalkLeavesNoRecord) {
     const PluginBundleRecord record = quarantined.bundleRecords()[0];
 
     store->startScan({}, nullptr);
+    // The restore's commit is still being written when the merge is worked out: it has had its
+    // answer, and its bundle is gone all the same.
+    std::promise<void> release;
+    std::atomic<int> writes = 0;
+    duringWrite = [&writes, held = release.get_future().share()](const PersistedInventory&) {
+        if (writes++ > 0)
+            held.wait();
+    };
     restore(quarantined);
     ASSERT_TRUE(QDir(record.path).removeRecursively());
     walkAllowed.set_value();
-    waitForScanEnd();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isScanning(); }, 10000));
+    release.set_value();
+    store->waitForIdle();
 
     EXPECT_EQ(named(QStringLiteral("Synth")), nullptr);
 }
