@@ -11,23 +11,25 @@ enum class PrivilegedKind {
     trashRecovery,
 };
 
-// Defined in PrivilegedRequests.h and PrivilegedResults.h.
+// Defined in PrivilegedRequests.h and PrivilegedResults.h; the aliases are the names the code uses.
 struct PrivilegedQuarantineItem;
 struct PrivilegedRestoreItem;
 struct PrivilegedTrashItem;
 struct PrivilegedTrashRestoreItem;
-struct PrivilegedQuarantineRequest;
-struct PrivilegedRestoreRequest;
-struct PrivilegedTrashRequest;
-struct PrivilegedTrashRestoreRequest;
+template <PrivilegedKind kind>
+struct PrivilegedRequest;
 template <PrivilegedKind kind>
 struct PrivilegedResult;
+using PrivilegedQuarantineRequest = PrivilegedRequest<PrivilegedKind::quarantine>;
+using PrivilegedRestoreRequest = PrivilegedRequest<PrivilegedKind::restore>;
+using PrivilegedTrashRequest = PrivilegedRequest<PrivilegedKind::trash>;
+using PrivilegedTrashRestoreRequest = PrivilegedRequest<PrivilegedKind::trashRecovery>;
 
 // What every kind's description holds besides its names.
-template <PrivilegedKind kindValue, class ItemType, class RequestType>
+template <PrivilegedKind kindValue, class ItemType>
 struct PrivilegedKindDocuments {
     using Item = ItemType;
-    using Request = RequestType;
+    using Request = PrivilegedRequest<kindValue>;
     using Result = PrivilegedResult<kindValue>;
     static constexpr PrivilegedKind kind = kindValue;
 };
@@ -39,22 +41,21 @@ struct PrivilegedKindDescription;
 
 template <>
 struct PrivilegedKindDescription<PrivilegedKind::quarantine>
-    : PrivilegedKindDocuments<PrivilegedKind::quarantine, PrivilegedQuarantineItem,
-                              PrivilegedQuarantineRequest> {
+    : PrivilegedKindDocuments<PrivilegedKind::quarantine, PrivilegedQuarantineItem> {
     static constexpr const char* method = "quarantine";
     static constexpr const char* pathsKey = "movedDestinationPaths";
 };
 
 template <>
 struct PrivilegedKindDescription<PrivilegedKind::restore>
-    : PrivilegedKindDocuments<PrivilegedKind::restore, PrivilegedRestoreItem, PrivilegedRestoreRequest> {
+    : PrivilegedKindDocuments<PrivilegedKind::restore, PrivilegedRestoreItem> {
     static constexpr const char* method = "restore";
     static constexpr const char* pathsKey = "restoredDestinationPaths";
 };
 
 template <>
 struct PrivilegedKindDescription<PrivilegedKind::trash>
-    : PrivilegedKindDocuments<PrivilegedKind::trash, PrivilegedTrashItem, PrivilegedTrashRequest> {
+    : PrivilegedKindDocuments<PrivilegedKind::trash, PrivilegedTrashItem> {
     static constexpr const char* method = "moveToTrash";
     static constexpr const char* pathsKey = "trashedDestinationPaths";
 };
@@ -62,8 +63,7 @@ struct PrivilegedKindDescription<PrivilegedKind::trash>
 // Shares its paths key with restore: a reader picks the result type by the call it made.
 template <>
 struct PrivilegedKindDescription<PrivilegedKind::trashRecovery>
-    : PrivilegedKindDocuments<PrivilegedKind::trashRecovery, PrivilegedTrashRestoreItem,
-                              PrivilegedTrashRestoreRequest> {
+    : PrivilegedKindDocuments<PrivilegedKind::trashRecovery, PrivilegedTrashRestoreItem> {
     static constexpr const char* method = "restoreFromTrash";
     static constexpr const char* pathsKey = "restoredDestinationPaths";
 };

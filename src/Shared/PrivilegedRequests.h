@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Shared/PrivilegedKinds.h"
 #include "Support/JsonReader.h"
 
 #include <QByteArray>
@@ -55,34 +56,16 @@ struct PrivilegedTrashRestoreItem {
     bool operator==(const PrivilegedTrashRestoreItem&) const = default;
 };
 
-// `transactionID` is UUID text (the application writes upper case; the helper accepts either);
-// `items` are in the order in which they are to be moved.
-struct PrivilegedQuarantineRequest {
+// One request per kind: `transactionID` is UUID text (the application writes upper case; the helper
+// accepts either); `items` are in the order in which they are to be moved.
+template <PrivilegedKind kind>
+struct PrivilegedRequest {
+    using Item = typename PrivilegedKindDescription<kind>::Item;
+
     QString transactionID;
-    std::vector<PrivilegedQuarantineItem> items;
+    std::vector<Item> items;
 
-    bool operator==(const PrivilegedQuarantineRequest&) const = default;
-};
-
-struct PrivilegedRestoreRequest {
-    QString transactionID;
-    std::vector<PrivilegedRestoreItem> items;
-
-    bool operator==(const PrivilegedRestoreRequest&) const = default;
-};
-
-struct PrivilegedTrashRequest {
-    QString transactionID;
-    std::vector<PrivilegedTrashItem> items;
-
-    bool operator==(const PrivilegedTrashRequest&) const = default;
-};
-
-struct PrivilegedTrashRestoreRequest {
-    QString transactionID;
-    std::vector<PrivilegedTrashRestoreItem> items;
-
-    bool operator==(const PrivilegedTrashRestoreRequest&) const = default;
+    bool operator==(const PrivilegedRequest&) const = default;
 };
 
 QJsonObject toJson(const PrivilegedQuarantineItem& item);
