@@ -82,6 +82,9 @@ PersistedInventory largeInventory() {
         item.detail =
             QStringLiteral("Moved the VST3 bundle through the privileged atomic quarantine transaction.");
         item.time = QStringLiteral("%1:%2 PM").arg(1 + i % 12).arg(i % 60, 2, 10, QLatin1Char('0'));
+        // Lines written now keep their moment; one in ten is older and has none.
+        if (i % 10 != 0)
+            item.date = Timestamp{760000000.123456 - i * 3607.25};
         if (i % 2 == 0) {
             item.transactionID = uuidText(makeUuid());
             item.format = QStringLiteral("VST3");

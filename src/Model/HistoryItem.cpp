@@ -15,9 +15,14 @@ bool HistoryItem::operator==(const HistoryItem& other) const {
 }
 
 QJsonObject toJson(const HistoryItem& item) {
+    // Lines written now all carry their moment, so it takes the shared-keys road too.
     static const QJsonObject keys = alwaysWrittenKeys({u"detail", u"id", u"kind", u"plugin", u"time"});
-    QJsonObject object = keys;
+    static const QJsonObject datedKeys =
+        alwaysWrittenKeys({u"date", u"detail", u"id", u"kind", u"plugin", u"time"});
+    QJsonObject object = item.date ? datedKeys : keys;
     SortedKeyWriter writer(object);
+    if (item.date)
+        writer.set(u"date", toJson(*item.date));
     writer.set(u"detail", item.detail);
     writer.set(u"id", toJson(item.id));
     writer.set(u"kind", rawValue(item.kind));
@@ -26,7 +31,6 @@ QJsonObject toJson(const HistoryItem& item) {
     setOptional(object, QStringLiteral("transactionID"), item.transactionID);
     setOptional(object, QStringLiteral("format"), item.format);
     setOptional(object, QStringLiteral("presetRunID"), item.presetRunID);
-    setOptional(object, QStringLiteral("date"), item.date);
     return object;
 }
 

@@ -83,8 +83,10 @@ TEST_F(StoreScanTest, aFirstScanReplacesTheSampleInventoryThroughTheEventLoop) {
     EXPECT_EQ(store->history()[0].kind, HistoryKind::scan);
     EXPECT_EQ(store->history()[0].detail, QStringLiteral("2 plugins across 3 format bundles"));
     EXPECT_EQ(store->history()[0].time, QStringLiteral("3:04\u202FPM"));
+    EXPECT_EQ(store->history()[0].date, clock);
     EXPECT_NE(store->inventoryRevision(), before);
     EXPECT_EQ(storedState().plugins, store->plugins());
+    EXPECT_EQ(storedState().history, store->history());
     EXPECT_EQ(storedState().lastScanDate, clock);
 }
 

@@ -234,6 +234,24 @@ TEST(HistoryViewExportTest, ANewHistoryLineKeepsTheListWhereTheReaderScrolledIt)
     EXPECT_EQ(scroll->value(), 400);
 }
 
+// Rows are read against the day they were made; shown again on another day (the window left open
+// past midnight), the screen reads them anew.
+TEST(HistoryViewExportTest, ShownOnAnotherDayTheRowsReadTheirDateAgain) {
+    HistoryItem now = line(HistoryKind::scan, "Inventory", "Scanned.");
+    now.date = Timestamp::now();
+    ScreenObjects objects({now});
+    HistoryView view(*objects.store, objects.fakes.services());
+    EXPECT_EQ(view.listModel()->row(0).time, "9:05 AM");
+
+    // As if made on the day before: the line is from the next day, so its date shows.
+    view.listModel()->setOperations(groupHistoryOperations(objects.store->history()),
+                                    QDate::currentDate().addDays(-1));
+    ASSERT_NE(view.listModel()->row(0).time, "9:05 AM");
+    view.show();
+    QApplication::processEvents();
+    EXPECT_EQ(view.listModel()->row(0).time, "9:05 AM");
+}
+
 TEST(AboutViewExportTest, SavesTheStoresReportWithTheHelperSectionInside) {
     ScreenObjects objects;
     AboutView view(*objects.store, *objects.service, objects.fakes.services());

@@ -388,6 +388,14 @@ void HistoryView::refresh() {
     m_content->setCurrentIndex(empty ? 0 : 1);
 }
 
+void HistoryView::showEvent(QShowEvent* event) {
+    // A window left open past midnight shows yesterday's rows without their date until they are
+    // read again.
+    if (m_model->today() != QDate::currentDate())
+        refresh();
+    QWidget::showEvent(event);
+}
+
 void HistoryView::exportHistory() {
     const ExportOutcome outcome = exportAtomically(*m_services.saveLocation, this, historySaveRequest(),
                                                    [this] { return historyCsvDocument(m_store.history()); });

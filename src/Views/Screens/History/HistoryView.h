@@ -88,6 +88,8 @@ public:
 
     void setOperations(std::vector<HistoryOperation> operations, const QDate& today = QDate::currentDate());
     const std::vector<HistoryOperation>& operations() const { return m_operations; }
+    // The day the rows were read against.
+    const QDate& today() const { return m_today; }
     const HistoryRow& row(int index) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -121,6 +123,9 @@ public:
     const std::optional<QString>& exportError() const { return m_exportError; }
     // Runs the export as the button does.
     void exportHistory();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     void refresh();
