@@ -11,7 +11,7 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${1:-$root/build-release}"
+build="$(realpath -m "${1:-$root/build-release}")"
 jobs="${JOBS:-4}"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 
