@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <memory>
 #include <optional>
 
 namespace quorvane::ClosedTransaction {
@@ -24,18 +25,33 @@ QString text(const char* source) {
 struct Noted {
     QString kind;
     QString transactionID;
+    qsizetype items = 0; // of a journal in the store; not kept in the note
 };
 
 std::optional<Noted> inFlight(const PluginInventoryStore& store) {
+    const auto noted = [](const char* kind, const auto& journal) {
+        return Noted{QString::fromLatin1(kind), journal->transactionID, qsizetype(journal->items.size())};
+    };
     if (const auto& journal = store.pendingPrivilegedQuarantine())
-        return Noted{QStringLiteral("quarantine"), journal->transactionID};
+        return noted("quarantine", journal);
     if (const auto& journal = store.pendingPrivilegedRestore())
-        return Noted{QStringLiteral("restore"), journal->transactionID};
+        return noted("restore", journal);
     if (const auto& journal = store.pendingPrivilegedTrash())
-        return Noted{QStringLiteral("trash"), journal->transactionID};
+        return noted("trash", journal);
     if (const auto& journal = store.pendingPrivilegedTrashRestore())
-        return Noted{QStringLiteral("trashRecovery"), journal->transactionID};
+        return noted("trashRecovery", journal);
     return std::nullopt;
+}
+
+// The history line each moved bundle of the kind leaves.
+HistoryKind movedLineKind(const QString& kind) {
+    if (kind == QLatin1String("quarantine"))
+        return HistoryKind::quarantine;
+    if (kind == QLatin1String("restore"))
+        return HistoryKind::restore;
+    if (kind == QLatin1String("trash"))
+        return HistoryKind::trash;
+    return HistoryKind::trashRestore;
 }
 
 QString action(const QString& kind) {
@@ -62,21 +78,30 @@ std::optional<Noted> readNote(const QString& path) {
     return Noted{fields[0], fields[1]};
 }
 
-bool isPending(const PluginInventoryStore& store, const QString& transactionID) {
-    const std::optional<Noted> pending = inFlight(store);
-    return pending && pending->transactionID == transactionID;
-}
+// What the history holds of the transaction: a line per bundle it moved, and any other line (one
+// settling wrote for a bundle found at neither place).
+struct Recorded {
+    qsizetype moved = 0;
+    bool other = false;
+};
 
-bool isInHistory(const PluginInventoryStore& store, const QString& transactionID) {
+Recorded recorded(const PluginInventoryStore& store, const Noted& noted) {
+    Recorded found;
+    const HistoryKind movedKind = movedLineKind(noted.kind);
     for (const HistoryItem& line : store.history()) {
-        if (line.transactionID && line.transactionID->compare(transactionID, Qt::CaseInsensitive) == 0)
-            return true;
+        if (!line.transactionID || line.transactionID->compare(noted.transactionID, Qt::CaseInsensitive) != 0)
+            continue;
+        if (line.kind == movedKind)
+            ++found.moved;
+        else
+            found.other = true;
     }
-    return false;
+    return found;
 }
 
-// True once it has told (or found nothing to tell).
-bool tellWhenSettled(PluginInventoryStore& store) {
+// True once it has told (or found nothing to tell). `journalItems` keeps the size of the noted
+// journal while the store holds it.
+bool tellWhenSettled(PluginInventoryStore& store, std::optional<qsizetype>& journalItems) {
     const QString path = noteOf(store);
     const std::optional<Noted> noted = readNote(path);
     if (!noted) {
@@ -85,10 +110,22 @@ bool tellWhenSettled(PluginInventoryStore& store) {
     }
     // An unreadable state file holds no journal and no history to judge by: wait for a start that
     // reads it.
-    if (store.fileActionsBlockedByStorage() || isPending(store, noted->transactionID))
+    if (store.fileActionsBlockedByStorage())
         return false;
+    if (const std::optional<Noted> pending = inFlight(store);
+        pending && pending->transactionID == noted->transactionID) {
+        journalItems = pending->items;
+        return false;
+    }
     const QString what = action(noted->kind);
-    if (isInHistory(store, noted->transactionID))
+    const Recorded found = recorded(store, *noted);
+    // A journal settled from the disk may have been half done; settling says what it found.
+    const bool partly = found.other || (journalItems && found.moved != 0 && found.moved != *journalItems);
+    if (partly) {
+        QFile::remove(path);
+        return true;
+    }
+    if (found.moved > 0)
         store.presentNotice(OperationNotice::make(
             text("Last Action Completed"),
             text("Quorvane was closed while %1 was on its way to the privileged helper. The helper completed "
@@ -129,14 +166,15 @@ void noteIfInFlight(const PluginInventoryStore& store) {
 }
 
 void reportNoted(PluginInventoryStore& store, QObject* context) {
-    if (tellWhenSettled(store))
+    auto journalItems = std::make_shared<std::optional<qsizetype>>();
+    if (tellWhenSettled(store, *journalItems))
         return;
-    // A journal left for a helper that is still at work, or for the helper's recovery, is settled
-    // later; the note waits for it.
+    // A journal left for a helper that is still at work, for the helper's recovery, or to be settled
+    // from the disk, is settled later; the note waits for it.
     auto* waiter = new QObject(context);
     QObject::connect(&store, &PluginInventoryStore::pendingPrivilegedTransactionChanged, waiter,
-                     [&store, waiter] {
-                         if (tellWhenSettled(store))
+                     [&store, waiter, journalItems] {
+                         if (tellWhenSettled(store, *journalItems))
                              waiter->deleteLater();
                      });
 }

@@ -497,7 +497,11 @@ private:
     static bool noItemMoved(const std::vector<Item>& items);
     // The user's home folder: the environment's, else the password database's.
     QString homeFolder() const;
-    TrashRecoveryState trashRecoveryState(const TrashedBundleRecord& record) const;
+    // The records whose Trash name a later record took: what lies under that name is the later one's.
+    QSet<QUuid> trashNamesTakenLater() const;
+    bool holdsItsTrashCopy(const TrashedBundleRecord& record, const QSet<QUuid>& takenLater) const;
+    TrashRecoveryState trashRecoveryState(const TrashedBundleRecord& record,
+                                          const QSet<QUuid>& takenLater) const;
     std::optional<QString> trashRecoveryBlockingReason(
         const std::vector<QUuid>& recordIDs,
         const std::function<TrashRecoveryState(const TrashedBundleRecord&)>& stateOf) const;

@@ -144,10 +144,30 @@ void PluginInventoryStore::pruneEmptyQuarantineFolders() {
 
 // Trash recovery.
 
-TrashRecoveryState PluginInventoryStore::trashRecoveryState(const TrashedBundleRecord& record) const {
-    // A reconciled record's bundle has left the Trash; whatever a later move put under its Trash name
-    // is another record's.
-    const bool inTrash = !record.reconciledDate && pathExists(record.trashPath);
+QSet<QUuid> PluginInventoryStore::trashNamesTakenLater() const {
+    // Records are kept in the order they were made.
+    QSet<QUuid> taken;
+    PathKeySet later;
+    for (auto record = m_trashedBundles.rbegin(); record != m_trashedBundles.rend(); ++record) {
+        if (!later.insert(pathKey(record->trashPath)).second)
+            taken.insert(record->id);
+    }
+    return taken;
+}
+
+bool PluginInventoryStore::holdsItsTrashCopy(const TrashedBundleRecord& record,
+                                             const QSet<QUuid>& takenLater) const {
+    // A reconciled record's bundle has left the Trash, and a record whose Trash name a later move took
+    // lost its copy before that move.
+    return !record.reconciledDate && !takenLater.contains(record.id) && pathExists(record.trashPath);
+}
+
+TrashRecoveryState PluginInventoryStore::trashRecoveryState(const TrashedBundleRecord& record,
+                                                            const QSet<QUuid>& takenLater) const {
+    // A reconciled record's bundle went back; where that bundle went since is other records' business.
+    if (record.reconciledDate)
+        return TrashRecoveryState::alreadyRestored;
+    const bool inTrash = holdsItsTrashCopy(record, takenLater);
     const bool atOriginal = pathExists(record.originalPath);
     if (!inTrash)
         return atOriginal ? TrashRecoveryState::alreadyRestored : TrashRecoveryState::missingFromTrash;
@@ -158,10 +178,11 @@ TrashRecoveryState PluginInventoryStore::trashRecoveryState(const TrashedBundleR
 }
 
 std::vector<TrashRecoveryEntry> PluginInventoryStore::trashRecoveryEntries() const {
+    const QSet<QUuid> takenLater = trashNamesTakenLater();
     std::vector<TrashRecoveryEntry> entries;
     entries.reserve(m_trashedBundles.size());
     for (const TrashedBundleRecord& record : m_trashedBundles)
-        entries.push_back({record, trashRecoveryState(record)});
+        entries.push_back({record, trashRecoveryState(record, takenLater)});
     stableMergeSort(entries, trashRecoveryEntryOrder);
     return entries;
 }
@@ -178,11 +199,12 @@ void PluginInventoryStore::verifyTrashRecords() {
     if (hasPendingPrivilegedTransaction())
         return;
     const Timestamp date = now();
+    const QSet<QUuid> takenLater = trashNamesTakenLater();
     std::vector<TrashedBundleRecord> records = m_trashedBundles;
     std::vector<HistoryItem> lines;
     bool changed = false;
     for (TrashedBundleRecord& record : records) {
-        if (record.reconciledDate || pathExists(record.trashPath))
+        if (record.reconciledDate || holdsItsTrashCopy(record, takenLater))
             continue;
         if (pathExists(record.originalPath)) {
             record.reconciledDate = date;
@@ -213,18 +235,20 @@ const TrashedBundleRecord* PluginInventoryStore::trashedBundle(const QUuid& id) 
 
 std::optional<QString>
 PluginInventoryStore::trashRecoveryBlockingReason(const std::vector<QUuid>& recordIDs) const {
+    const QSet<QUuid> takenLater = trashNamesTakenLater();
     return trashRecoveryBlockingReason(
-        recordIDs, [this](const TrashedBundleRecord& record) { return trashRecoveryState(record); });
+        recordIDs, [&](const TrashedBundleRecord& record) { return trashRecoveryState(record, takenLater); });
 }
 
 std::optional<QString>
 PluginInventoryStore::trashRecoveryBlockingReason(const std::vector<QUuid>& recordIDs,
                                                   const std::vector<TrashRecoveryEntry>& observed) const {
+    const QSet<QUuid> takenLater = trashNamesTakenLater();
     return trashRecoveryBlockingReason(recordIDs, [&](const TrashedBundleRecord& record) {
         const auto entry = std::ranges::find_if(
             observed, [&](const TrashRecoveryEntry& candidate) { return candidate.record == record; });
         // A record the snapshot does not hold as it is now is judged on disk.
-        return entry == observed.end() ? trashRecoveryState(record) : entry->state;
+        return entry == observed.end() ? trashRecoveryState(record, takenLater) : entry->state;
     });
 }
 

@@ -3,6 +3,8 @@
 #include "IsolatedRootObjects.h"
 #include "Store/StoreTransactionSupport.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -66,6 +68,48 @@ TEST_F(ClosedTransactionTest, TheNextStartSaysWhatBecameOfTheTransactionInFlight
         }
         EXPECT_FALSE(again.inventoryStore().hasPendingPrivilegedTransaction());
         // Told once.
+        EXPECT_FALSE(QFile::exists(ClosedTransaction::notePath(support)));
+    }
+}
+
+// A transaction the start leaves to be settled from the disk may be half done or neither: settling
+// says what it found, and the note adds no verdict of its own.
+TEST_F(ClosedTransactionTest, ATransactionSettledFromTheDiskIsToldBySettlingAlone) {
+    // Of a two-bundle quarantine: the first gone from both places, or moved while the second stayed.
+    for (const bool firstGone : {true, false}) {
+        SCOPED_TRACE(firstGone ? "gone" : "half moved");
+        const QString name = firstGone ? QStringLiteral("Gone") : QStringLiteral("Half");
+        const Plugin plugin =
+            product(name, {QStringLiteral("AU"), QStringLiteral("VST3")},
+                    {component(name + QStringLiteral(".component")), vst3(name + QStringLiteral(".vst3"))});
+        open({plugin});
+        store.reset();
+        {
+            RootView window(objects());
+            const auto request = window.inventoryStore().beginPrivilegedQuarantine(
+                {selection(plugin, 0), selection(plugin, 1)});
+            ASSERT_TRUE(request.has_value());
+            window.inventoryStore().waitForIdle();
+            const auto& first = request->items.front();
+            if (firstGone)
+                ASSERT_TRUE(QDir(first.sourcePath).removeRecursively());
+            else
+                ASSERT_TRUE(moveBundle(first.sourcePath, first.destinationPath));
+            window.close();
+        }
+        RootView again(objects());
+        PluginInventoryStore& reopened = again.inventoryStore();
+        ASSERT_TRUE(reopened.hasPendingPrivilegedTransaction());
+        QStringList told;
+        QObject::connect(&reopened, &PluginInventoryStore::noticeChanged, &reopened, [&] {
+            if (reopened.notice())
+                told << reopened.notice()->title;
+        });
+        reopened.settlePendingJournal();
+        reopened.waitForIdle();
+        // The journal's end is published through the event loop.
+        QCoreApplication::processEvents();
+        EXPECT_EQ(told, QStringList{QStringLiteral("Transaction Settled")});
         EXPECT_FALSE(QFile::exists(ClosedTransaction::notePath(support)));
     }
 }

@@ -217,6 +217,43 @@ TEST_F(TrashRecoveryTest, StatesComeFromTheDiskAndNewestComesFirst) {
     EXPECT_EQ(store->restorableTrashRecordCount(), 1);
 }
 
+// A later Trash move may take the Trash name of an older record's bundle once that bundle has left
+// the Trash: what lies there then is the later record's, never the older one's to restore.
+TEST_F(TrashRecoveryTest, ARecordFollowsItsOwnBundleNotALaterOneUnderItsTrashName) {
+    struct Case {
+        const char* name;
+        bool reconciled;
+        TrashRecoveryState olderState;
+        QString olderReason;
+    };
+    const Case cases[] = {
+        {"Pro-R 2", true, TrashRecoveryState::alreadyRestored,
+         QStringLiteral("Pro-R 2 — VST3 has already been reconciled.")},
+        {"Pro-Q 3", false, TrashRecoveryState::missingFromTrash,
+         QStringLiteral("Pro-Q 3 — VST3: Missing from Trash.")},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        const QString name = QString::fromUtf8(test.name);
+        auto older = trashRecord(name, false, false, Timestamp{1});
+        if (test.reconciled)
+            older.reconciledDate = Timestamp{2};
+        const auto later = trashRecord(name, true, false, Timestamp{3});
+        ASSERT_EQ(older.trashPath, later.trashPath);
+        openWith({older, later});
+        std::vector<std::pair<QUuid, TrashRecoveryState>> seen;
+        for (const auto& entry : store->trashRecoveryEntries())
+            seen.emplace_back(entry.id(), entry.state);
+        EXPECT_EQ(seen, (std::vector<std::pair<QUuid, TrashRecoveryState>>{
+                            {later.id, TrashRecoveryState::readyToRestore}, {older.id, test.olderState}}));
+        EXPECT_EQ(store->restorableTrashRecordCount(), 1);
+        EXPECT_EQ(store->trashRecoveryBlockingReason({older.id}), test.olderReason);
+        EXPECT_EQ(store->trashRecoveryBlockingReason({later.id}), std::nullopt);
+        store->verifyTrashRecords();
+        EXPECT_EQ(store->trashedBundles()[0].missingDetectedDate.has_value(), !test.reconciled);
+    }
+}
+
 TEST_F(TrashRecoveryTest, BlockingReasonsInTheirOrder) {
     const auto ready = trashRecord(QStringLiteral("Ready"), true, false);
     const auto occupied = trashRecord(QStringLiteral("Occupied"), true, true);
