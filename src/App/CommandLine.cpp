@@ -75,7 +75,7 @@ std::expected<QString, QString> argumentOf(const QCommandLineParser& parser,
             QCoreApplication::translate("CommandLine", "Unexpected argument '%1'.").arg(given.at(allowed)));
     if (given.isEmpty())
         return QString();
-    // Given after "--", or a lone "-": most likely a mistyped option, never meant as a name.
+    // Given after "--", or a lone "-": most likely a mistyped option, rarely meant as a name.
     if (given.constFirst().startsWith(u'-'))
         return std::unexpected(
             QCoreApplication::translate("CommandLine",
@@ -90,6 +90,9 @@ bool hasDisplay(const QCommandLineParser& parser) {
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || parser.isSet(QStringLiteral("platform"));
 }
 
+constexpr char displayHint[] =
+    "run it in a desktop session, under xvfb-run, or with QT_QPA_PLATFORM=offscreen";
+
 QByteArray programName;
 bool windowOpening = false;
 QtMessageHandler passOn = nullptr;
@@ -100,9 +103,8 @@ void reportWindowFailure(QtMsgType type, const QMessageLogContext& context, cons
     if (type == QtFatalMsg && windowOpening) {
         std::fprintf(stderr,
                      "%s: the window could not be opened: no display could be reached with the Qt "
-                     "platform plugin; run it in a desktop session, under xvfb-run, or with "
-                     "QT_QPA_PLATFORM=offscreen\n",
-                     programName.constData());
+                     "platform plugin; %s\n",
+                     programName.constData(), displayHint);
         std::_Exit(1);
     }
     if (passOn)
@@ -139,10 +141,8 @@ std::optional<int> answerWithoutWindow(int& argc, char** argv, const CommandLine
         return 1;
     }
     if (!hasDisplay(parser)) {
-        std::fprintf(stderr,
-                     "%s: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set); run it in a "
-                     "desktop session, under xvfb-run, or with QT_QPA_PLATFORM=offscreen\n",
-                     qPrintable(name));
+        std::fprintf(stderr, "%s: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set); %s\n",
+                     qPrintable(name), displayHint);
         return 1;
     }
     return std::nullopt;
