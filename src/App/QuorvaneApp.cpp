@@ -18,12 +18,12 @@ int QuorvaneApp::run(int& argc, char** argv) {
         QStringLiteral("Keeps the audio plug-in bundles of this computer under control."), {}, {}};
     if (const auto answered = answerWithoutWindow(argc, argv, syntax))
         return *answered;
-    QApplication application(argc, argv);
+    const std::unique_ptr<QApplication> application = openWindowingSystem(argc, argv);
     if (const auto accepted = acceptedArgument(QApplication::arguments(), syntax); !accepted) {
         std::fprintf(stderr, "quorvane: %s\n", qPrintable(accepted.error()));
         return 1;
     }
-    configure(application);
+    configure(*application);
     // Held until the program ends.
     const auto lock = InstanceLock::acquire(applicationSupportFolder());
     if (!lock) {

@@ -1,5 +1,6 @@
 #include "Platform/SystemdServiceRegistry.h"
 
+#include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
@@ -92,8 +93,9 @@ ServiceRegistryError classifyFailure(int exitCode, const QString& errors) {
 
 } // namespace
 
-SystemdServiceRegistry::SystemdServiceRegistry(HelperEndpoint endpoint, QObject* parent)
-    : QObject(parent), m_endpoint(std::move(endpoint)) {}
+SystemdServiceRegistry::SystemdServiceRegistry(HelperEndpoint endpoint, QString systemdRunFolder,
+                                               QObject* parent)
+    : QObject(parent), m_endpoint(std::move(endpoint)), m_systemdRunFolder(std::move(systemdRunFolder)) {}
 
 QString SystemdServiceRegistry::socketUnit() {
     return QStringLiteral("com.orsolind.Quorvane.helper.socket");
@@ -153,11 +155,14 @@ void SystemdServiceRegistry::runPrivileged(const QStringList& systemctlArguments
         process->deleteLater();
         completion(outcome);
     };
-    if (pkexec.isEmpty() || systemctl.isEmpty()) {
+    // Without systemd as the init system nothing can be enabled, so the administrator is not asked.
+    const bool systemdRuns = QFileInfo(m_systemdRunFolder).isDir();
+    if (!systemdRuns || pkexec.isEmpty() || systemctl.isEmpty()) {
+        const ServiceRegistryError error =
+            systemdRuns ? ServiceRegistryError::toolMissing : ServiceRegistryError::systemdMissing;
         // Answered from the event loop, like every other outcome.
         QMetaObject::invokeMethod(
-            process, [finish] { finish(std::unexpected(ServiceRegistryError::toolMissing)); },
-            Qt::QueuedConnection);
+            process, [finish, error] { finish(std::unexpected(error)); }, Qt::QueuedConnection);
         return;
     }
     process->setProcessEnvironment(plainEnvironment());

@@ -3,6 +3,7 @@
 #include "Platform/ServiceRegistry.h"
 
 #include <QObject>
+#include <QString>
 #include <QStringList>
 
 namespace quorvane {
@@ -15,8 +16,11 @@ class SystemdServiceRegistry final : public QObject, public ServiceRegistry {
     Q_OBJECT
 
 public:
-    // `endpoint`: where the socket unit listens.
-    explicit SystemdServiceRegistry(HelperEndpoint endpoint, QObject* parent = nullptr);
+    // `endpoint`: where the socket unit listens. `systemdRunFolder`: the folder systemd makes when it
+    // runs as the init system.
+    explicit SystemdServiceRegistry(HelperEndpoint endpoint,
+                                    QString systemdRunFolder = QStringLiteral("/run/systemd/system"),
+                                    QObject* parent = nullptr);
 
     static QString socketUnit();
     static QString serviceUnit();
@@ -32,6 +36,7 @@ private:
     void runPrivileged(const QStringList& systemctlArguments, Completion done);
 
     HelperEndpoint m_endpoint;
+    QString m_systemdRunFolder;
 };
 
 } // namespace quorvane

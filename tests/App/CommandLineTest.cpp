@@ -15,42 +15,73 @@ TEST(CommandLine, ProgramsAnswerWithoutAWindowAndRefuseWhatTheyDoNotTake) {
     struct Case {
         const char* program;
         QStringList arguments;
-        bool display;
+        // QT_QPA_PLATFORM; DISPLAY and WAYLAND_DISPLAY are never set.
+        const char* platform;
         int exitCode;
         const char* out;
         const char* err;
     } cases[] = {
-        {"quorvane", {QStringLiteral("--help")}, false, 0, "/bin/quorvane [options]\n", ""},
-        {"quorvane", {QStringLiteral("--version")}, false, 0, "1.0.1", ""},
+        {"quorvane", {QStringLiteral("--help")}, nullptr, 0, "/bin/quorvane [options]\n", ""},
+        {"quorvane", {QStringLiteral("--version")}, nullptr, 0, "1.0.1", ""},
         {"quorvane",
          {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--help")},
-         false,
+         nullptr,
          0,
          "--version",
          ""},
-        {"quorvane", {QStringLiteral("--frobnicate")}, true, 1, "", "Unknown option 'frobnicate'"},
-        {"quorvane", {QStringLiteral("extra")}, true, 1, "", "Unexpected argument 'extra'"},
-        {"quorvane", {}, false, 1, "", "no display found"},
+        {"quorvane", {QStringLiteral("--help-all")}, nullptr, 0, "-platform <platformName[:options]>", ""},
+        {"quorvane", {QStringLiteral("--frobnicate")}, "offscreen", 1, "", "Unknown option 'frobnicate'"},
+        {"quorvane", {QStringLiteral("--frobnicate")}, nullptr, 1, "", "Unknown option 'frobnicate'"},
+        {"quorvane", {QStringLiteral("extra")}, "offscreen", 1, "", "Unexpected argument 'extra'"},
+        {"quorvane",
+         {QStringLiteral("-reverse"), QStringLiteral("-style=fusion"), QStringLiteral("-platform"),
+          QStringLiteral("offscreen"), QStringLiteral("extra")},
+         nullptr,
+         1,
+         "",
+         "Unexpected argument 'extra'"},
+        {"quorvane", {}, nullptr, 1, "", "no display found"},
+        // Qt would abort: xcb finds no X server without DISPLAY.
+        {"quorvane", {}, "xcb", 1, "", "quorvane: the window could not be opened"},
         {"quorvane-sandbox",
          {QStringLiteral("--help")},
-         false,
+         nullptr,
          0,
          "/bin/quorvane-sandbox [options] [DIR]\n",
          ""},
         {"quorvane-sandbox",
          {QStringLiteral("--help-all")},
-         true,
+         "offscreen",
          0,
          "/bin/quorvane-sandbox [options] [DIR]\n",
          ""},
-        {"quorvane-sandbox", {QStringLiteral("--frobnicate")}, true, 1, "", "Unknown option 'frobnicate'"},
-        {"quorvane-sandbox", {QStringLiteral("folder")}, false, 1, "", "no display found"},
+        {"quorvane-sandbox",
+         {QStringLiteral("--frobnicate")},
+         "offscreen",
+         1,
+         "",
+         "Unknown option 'frobnicate'"},
+        {"quorvane-sandbox", {QStringLiteral("folder")}, nullptr, 1, "", "no display found"},
+        {"quorvane-sandbox", {QStringLiteral("folder")}, "xcb", 1, "", "the window could not be opened"},
         {"quorvane-sandbox",
          {QStringLiteral("one"), QStringLiteral("two")},
-         true,
+         "offscreen",
          1,
          "",
          "Unexpected argument 'two'"},
+        // An option-looking folder name is refused, also after "--"; "./-x" names such a folder.
+        {"quorvane-sandbox",
+         {QStringLiteral("--"), QStringLiteral("-x")},
+         "offscreen",
+         1,
+         "",
+         "Unknown option '-x'. A DIR that begins with '-' is written ./-x."},
+        {"quorvane-sandbox",
+         {QStringLiteral("--"), QStringLiteral("-")},
+         "offscreen",
+         1,
+         "",
+         "Unknown option '-'"},
     };
     testing::TemporaryTree tree;
     const QString cwd = tree.makeDirectory(QStringLiteral("cwd"));
@@ -60,8 +91,8 @@ TEST(CommandLine, ProgramsAnswerWithoutAWindowAndRefuseWhatTheyDoNotTake) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(QLatin1String(name));
-        if (test.display)
-            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (test.platform)
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QLatin1String(test.platform));
         // Any data folder a faulty start might write lands in the tree.
         environment.insert(QStringLiteral("HOME"), home);
         environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));

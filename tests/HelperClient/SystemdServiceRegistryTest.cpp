@@ -65,6 +65,8 @@ exec "$@"
         return QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts);
     }
     QString path(const QString& tool) const { return tree.path(tool); }
+    // The folder systemd makes when it runs as the init system, whatever runs this test.
+    QString systemdRunning() const { return tree.makeDirectory(QStringLiteral("run-systemd-system")); }
 
     TemporaryTree tree;
 
@@ -156,7 +158,7 @@ TEST(SystemdServiceRegistryTest, WithoutSystemdNothingIsKnown) {
 
 TEST(SystemdServiceRegistryTest, RegisterAndUnregisterRunSystemctlThroughPkexec) {
     FakeSystemTools tools;
-    SystemdServiceRegistry registry({});
+    SystemdServiceRegistry registry({}, tools.systemdRunning());
     EXPECT_TRUE(waitForOutcome([&](auto done) { registry.registerService(done); }).has_value());
     EXPECT_TRUE(waitForOutcome([&](auto done) { registry.unregisterService(done); }).has_value());
     const QString systemctl = tools.path(QStringLiteral("systemctl"));
@@ -228,7 +230,7 @@ TEST(SystemdServiceRegistryTest, EveryFailureOfARegistrationChangeHasItsError) {
             if (testCase.pkexecCode >= 0)
                 tools.pkexecExits(testCase.pkexecCode, testCase.pkexecError);
             tools.answer(QStringLiteral("change"), {}, testCase.systemctlError, testCase.systemctlCode);
-            SystemdServiceRegistry registry({});
+            SystemdServiceRegistry registry({}, tools.systemdRunning());
             const auto outcome = waitForOutcome([&](auto done) {
                 if (registering)
                     registry.registerService(done);
@@ -241,11 +243,26 @@ TEST(SystemdServiceRegistryTest, EveryFailureOfARegistrationChangeHasItsError) {
     }
 }
 
+// Nothing is run, so no approval is asked for: where systemd is not the init system there is
+// nothing to enable.
 TEST(SystemdServiceRegistryTest, MissingToolsFailTheChange) {
-    for (const QString& tool : {QStringLiteral("pkexec"), QStringLiteral("systemctl")}) {
+    struct Case {
+        QString removedTool;
+        bool systemdRuns;
+        ServiceRegistryError expected;
+    };
+    const std::vector<Case> cases{
+        {QStringLiteral("pkexec"), true, ServiceRegistryError::toolMissing},
+        {QStringLiteral("systemctl"), true, ServiceRegistryError::toolMissing},
+        {{}, false, ServiceRegistryError::systemdMissing},
+    };
+    for (const Case& testCase : cases) {
         FakeSystemTools tools;
-        tools.remove(tool);
-        SystemdServiceRegistry registry({});
+        if (!testCase.removedTool.isEmpty())
+            tools.remove(testCase.removedTool);
+        SystemdServiceRegistry registry({}, testCase.systemdRuns
+                                                ? tools.systemdRunning()
+                                                : tools.tree.path(QStringLiteral("run-systemd-system")));
         for (const bool registering : {true, false}) {
             const auto outcome = waitForOutcome([&](auto done) {
                 if (registering)
@@ -254,7 +271,7 @@ TEST(SystemdServiceRegistryTest, MissingToolsFailTheChange) {
                     registry.unregisterService(done);
             });
             ASSERT_FALSE(outcome.has_value());
-            EXPECT_EQ(outcome.error(), ServiceRegistryError::toolMissing);
+            EXPECT_EQ(outcome.error(), testCase.expected) << testCase.removedTool.toStdString();
         }
         EXPECT_TRUE(tools.calls().isEmpty());
     }

@@ -25,13 +25,13 @@ int main(int argc, char** argv) {
         QStringLiteral("The sandbox folder (default: quorvane-sandbox in the temporary folder).")};
     if (const auto answered = answerWithoutWindow(argc, argv, syntax))
         return *answered;
-    QApplication application(argc, argv);
+    const std::unique_ptr<QApplication> application = openWindowingSystem(argc, argv);
     const auto accepted = acceptedArgument(QApplication::arguments(), syntax);
     if (!accepted) {
         std::fprintf(stderr, "quorvane-sandbox: %s\n", qPrintable(accepted.error()));
         return 1;
     }
-    QuorvaneApp::configure(application);
+    QuorvaneApp::configure(*application);
 
     const QString directory =
         accepted->isEmpty() ? QDir::temp().filePath(QStringLiteral("quorvane-sandbox")) : *accepted;
