@@ -119,6 +119,17 @@ TEST_F(FormatCleanupRunTest, OnlyTickedCandidatesAreSent) {
     ASSERT_EQ(fake.quarantines.size(), 1u);
     EXPECT_EQ(sentPaths(), (QStringList{candidates[0].path, candidates[2].path}));
     EXPECT_EQ(lastRun().selections.size(), 2u);
+
+    // The preview the completed run rebuilds by itself keeps the unticked candidate unticked, so
+    // one more confirmation cannot move it; "Select Safe Defaults" still ticks it on request.
+    ASSERT_TRUE(viewModel->plan().has_value());
+    ASSERT_EQ(viewModel->plan()->candidates.size(), 1u);
+    const PluginBundleSelection left = viewModel->plan()->candidates[0].selection;
+    ASSERT_EQ(left.bundleID, candidates[1].selection.bundleID);
+    EXPECT_TRUE(viewModel->selected().empty());
+    EXPECT_FALSE(viewModel->canQuarantineSelected());
+    viewModel->selectSafeDefaults();
+    EXPECT_TRUE(viewModel->isSelected(left));
 }
 
 TEST_F(FormatCleanupRunTest, StartsThatStopLeaveTheRunStateUntouched) {
