@@ -215,6 +215,13 @@ TEST_F(FormatCleanupRunTest, RestoreOfACompletedRunPutsEveryBundleBackInChunks) 
     EXPECT_EQ(viewModel->recentRuns()[0].remaining, 257);
     EXPECT_TRUE(viewModel->canRestoreRuns());
 
+    // Every notice the window is shown, as it is published.
+    QStringList shown;
+    const QObject listener;
+    QObject::connect(store.get(), &PluginInventoryStore::noticeChanged, &listener, [&] {
+        if (store->notice())
+            shown << store->notice()->message;
+    });
     viewModel->restoreCompletedRun(runID);
     store->waitForIdle();
     ASSERT_EQ(fake.restores.size(), 2u);
@@ -231,6 +238,8 @@ TEST_F(FormatCleanupRunTest, RestoreOfACompletedRunPutsEveryBundleBackInChunks) 
     EXPECT_EQ(store->notice()->message,
               QStringLiteral("257 format bundles returned through the "
                              "administrator-approved helper in 2 verified transactions."));
+    // No chunk was announced on its own on the way.
+    EXPECT_EQ(shown, QStringList{store->notice()->message});
 }
 
 TEST_F(FormatCleanupRunTest, APreviewOutdatedDuringARestoreIsDroppedWhenTheRestoreEnds) {
