@@ -113,6 +113,11 @@ public:
     void dismissNotice(const QUuid& id);
     // A screen's own notice (a successful export), shown like the store's.
     void presentNotice(const OperationNotice& notice) { setNotice(notice); }
+    // Leaves out the success notice of the transaction begun as `transactionID`, for a caller that
+    // closes a run of several transactions with one message of its own; a warning still shows.
+    void withholdSuccessNotice(const QString& transactionID) {
+        m_withheldSuccessNotices.insert(transactionID);
+    }
     const std::vector<TrashedBundleRecord>& trashedBundles() const { return m_trashedBundles; }
     const std::vector<FormatCleanupRunRecord>& formatCleanupRuns() const { return m_formatCleanupRuns; }
     const std::vector<PermanentQuarantineRule>& permanentQuarantineRules() const {
@@ -622,6 +627,8 @@ private:
     // Transactions whose request was handed to the helper's connection and has had no answer yet:
     // the helper may still carry them out, whatever the disk shows meanwhile.
     QSet<QString> m_awaitingAnswer;
+    // Transactions whose success notice their caller tells in its own words.
+    QSet<QString> m_withheldSuccessNotices;
     // How many states have been handed to the writer; a failed write compares it to learn whether
     // later changes followed.
     quint64 m_saveCount = 0;

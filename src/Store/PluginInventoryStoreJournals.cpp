@@ -235,9 +235,12 @@ template <class Kind>
 bool PluginInventoryStore::completePrivileged(const typename Kind::Result& result,
                                               const QString& transactionID,
                                               const std::vector<typename Kind::Item>& items, Committed then) {
-    const JournalTexts texts = Kind::texts();
+    JournalTexts texts = Kind::texts();
     auto& journal = this->*Kind::journal;
     m_awaitingAnswer.remove(transactionID);
+    // A caller that tells this transaction's success in its own words gets no success notice.
+    if (m_withheldSuccessNotices.remove(transactionID))
+        texts.successTitle.clear();
     const auto refuse = [&](const QString& title, const QString& message) {
         if (!message.isEmpty())
             reportOperationError(title, message);
@@ -283,7 +286,9 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
                 renewInventoryRevision();
                 if constexpr (std::is_same_v<Kind, TrashJournal>)
                     pruneEmptyQuarantineFolders();
-                postNotice(texts.successTitle, QString::number(count) + texts.success, NoticeStyle::success);
+                if (!texts.successTitle.isEmpty())
+                    postNotice(texts.successTitle, QString::number(count) + texts.success,
+                               NoticeStyle::success);
             }
             if (then)
                 then(!failure);

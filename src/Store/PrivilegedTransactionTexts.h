@@ -66,6 +66,22 @@ inline const QString unfinished = QStringLiteral(
     "rescan or retry; reopen the app to reconcile the pending transaction.");
 inline const QString success = QStringLiteral(
     " format bundles returned through the administrator-approved helper as one verified transaction.");
+// A restore carried out in several transactions, told once at its end.
+inline QString transactionsText(int transactions) {
+    return transactions == 1 ? QStringLiteral("as one verified transaction")
+                             : QStringLiteral("in %1 verified transactions").arg(transactions);
+}
+inline QString runSuccess(qsizetype bundles, int transactions) {
+    return QStringLiteral("%1 format bundles returned through the administrator-approved helper %2.")
+        .arg(bundles)
+        .arg(transactionsText(transactions));
+}
+inline QString runStopped(qsizetype bundles, int transactions) {
+    return QStringLiteral("Before the restore stopped, %1 format bundles returned through the "
+                          "administrator-approved helper %2.")
+        .arg(bundles)
+        .arg(transactionsText(transactions));
+}
 inline QString historyDetail(const QString& format) {
     return QStringLiteral("Restored ") + format +
            QStringLiteral(" bundle through the privileged atomic restore transaction");

@@ -119,6 +119,17 @@ TEST_F(FormatCleanupRunTest, OnlyTickedCandidatesAreSent) {
     ASSERT_EQ(fake.quarantines.size(), 1u);
     EXPECT_EQ(sentPaths(), (QStringList{candidates[0].path, candidates[2].path}));
     EXPECT_EQ(lastRun().selections.size(), 2u);
+
+    // The preview the completed run rebuilds by itself keeps the unticked candidate unticked, so
+    // one more confirmation cannot move it; "Select Safe Defaults" still ticks it on request.
+    ASSERT_TRUE(viewModel->plan().has_value());
+    ASSERT_EQ(viewModel->plan()->candidates.size(), 1u);
+    const PluginBundleSelection left = viewModel->plan()->candidates[0].selection;
+    ASSERT_EQ(left.bundleID, candidates[1].selection.bundleID);
+    EXPECT_TRUE(viewModel->selected().empty());
+    EXPECT_FALSE(viewModel->canQuarantineSelected());
+    viewModel->selectSafeDefaults();
+    EXPECT_TRUE(viewModel->isSelected(left));
 }
 
 TEST_F(FormatCleanupRunTest, StartsThatStopLeaveTheRunStateUntouched) {
@@ -204,6 +215,13 @@ TEST_F(FormatCleanupRunTest, RestoreOfACompletedRunPutsEveryBundleBackInChunks) 
     EXPECT_EQ(viewModel->recentRuns()[0].remaining, 257);
     EXPECT_TRUE(viewModel->canRestoreRuns());
 
+    // Every notice the window is shown, as it is published.
+    QStringList shown;
+    const QObject listener;
+    QObject::connect(store.get(), &PluginInventoryStore::noticeChanged, &listener, [&] {
+        if (store->notice())
+            shown << store->notice()->message;
+    });
     viewModel->restoreCompletedRun(runID);
     store->waitForIdle();
     ASSERT_EQ(fake.restores.size(), 2u);
@@ -220,6 +238,8 @@ TEST_F(FormatCleanupRunTest, RestoreOfACompletedRunPutsEveryBundleBackInChunks) 
     EXPECT_EQ(store->notice()->message,
               QStringLiteral("257 format bundles returned through the "
                              "administrator-approved helper in 2 verified transactions."));
+    // No chunk was announced on its own on the way.
+    EXPECT_EQ(shown, QStringList{store->notice()->message});
 }
 
 TEST_F(FormatCleanupRunTest, APreviewOutdatedDuringARestoreIsDroppedWhenTheRestoreEnds) {

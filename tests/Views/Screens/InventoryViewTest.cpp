@@ -58,6 +58,13 @@ protected:
     }
 
     InventoryViewModel* screenModel() const { return &view->model(); }
+    // Selects every row and asks "Quarantine Selected Plugins?".
+    QMessageBox* openBatchAlert() {
+        view->table()->view()->selectAll();
+        QApplication::processEvents();
+        find<QPushButton>(QStringLiteral("quarantineSelectedButton"))->click();
+        return view->findChild<QMessageBox*>(QStringLiteral("batchQuarantineAlert"));
+    }
 
     std::unique_ptr<InventoryView> view;
 };
@@ -173,10 +180,7 @@ TEST_F(InventoryViewTest, TheBatchAlertActsOnExactlyWhatItNamed) {
     const Plugin first = synth(QStringLiteral("First"));
     const Plugin second = synth(QStringLiteral("Second"));
     show({first, second});
-    view->table()->view()->selectAll();
-    QApplication::processEvents();
-    find<QPushButton>(QStringLiteral("quarantineSelectedButton"))->click();
-    auto* alert = view->findChild<QMessageBox*>(QStringLiteral("batchQuarantineAlert"));
+    QMessageBox* alert = openBatchAlert();
     ASSERT_NE(alert, nullptr);
     EXPECT_TRUE(alert->informativeText().startsWith(QStringLiteral("Quorvane will move 2 selected plugins")));
 
@@ -190,6 +194,53 @@ TEST_F(InventoryViewTest, TheBatchAlertActsOnExactlyWhatItNamed) {
     ASSERT_TRUE(store->notice().has_value());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Privileged Quarantine Blocked"));
     EXPECT_EQ(store->activePlugins().size(), 1u);
+}
+
+// A scan while the batch alert is open gives the products it finds new ids, and so empties the
+// selection: confirming still moves exactly the bundles the alert named, found under their new
+// products, or refuses when one of them is gone.
+TEST_F(InventoryViewTest, TheBatchAlertFollowsItsBundlesThroughAScan) {
+    struct Case {
+        const char* name;
+        bool secondStillFound;
+        std::size_t moved;
+    };
+    for (const Case& test : {Case{"both found again", true, 2}, Case{"one gone", false, 0}}) {
+        SCOPED_TRACE(test.name);
+        const Plugin first = synth(QStringLiteral("First") + QString::fromLatin1(test.name).left(3));
+        const Plugin second = synth(QStringLiteral("Second") + QString::fromLatin1(test.name).left(3));
+        std::vector<Plugin> found{first};
+        if (test.secondStillFound)
+            found.push_back(second);
+        for (Plugin& plugin : found)
+            plugin.id = makeUuid();
+        scan = [found](const QList<QUrl>&, ScanControl&, const PluginScanner::ProgressCallback&) {
+            return ScanSummary{found, {}, false};
+        };
+        show({first, second});
+        QMessageBox* alert = openBatchAlert();
+        ASSERT_NE(alert, nullptr);
+
+        store->startScan({}, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isScanning(); }, 5000));
+        store->waitForIdle();
+        ASSERT_TRUE(screenModel()->selectedPluginIDs().isEmpty());
+
+        alert->findChild<QPushButton*>(QStringLiteral("actionButton"))->click();
+        QApplication::processEvents();
+        const auto& journal = store->pendingPrivilegedQuarantine();
+        QStringList moved;
+        for (const auto& item : journal ? journal->items : std::vector<PrivilegedQuarantineItem>{})
+            moved << item.sourcePath;
+        EXPECT_EQ(std::size_t(moved.size()), test.moved);
+        if (test.moved > 0) {
+            EXPECT_EQ(moved, (QStringList{first.bundles->front().path, second.bundles->front().path}));
+        } else {
+            ASSERT_TRUE(store->notice().has_value());
+            EXPECT_EQ(store->notice()->title, QStringLiteral("Privileged Quarantine Blocked"));
+        }
+        view.reset();
+    }
 }
 
 TEST_F(InventoryViewTest, AFailedExportShowsItsAlertUntilDismissed) {

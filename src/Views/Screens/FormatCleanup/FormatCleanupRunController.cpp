@@ -176,8 +176,17 @@ void FormatCleanupRunController::runNextRestoreChunk() {
     }
     const SelectionChunk chunk = m_restoreChunks.front();
     m_restoreChunks.erase(m_restoreChunks.begin());
+    // A restore of several chunks is told once, at its end, rather than chunk by chunk.
+    const bool withhold = m_restoreChunkCount > 1;
     runPrivilegedTransaction<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
-        {[&store = m_store, chunk](auto sent) { store.beginPrivilegedRestore(chunk, {}, std::move(sent)); },
+        {[&store = m_store, chunk, withhold](auto sent) {
+             store.beginPrivilegedRestore(
+                 chunk, {}, [&store, withhold, sent](const std::optional<PrivilegedRestoreRequest>& request) {
+                     if (request && withhold)
+                         store.withholdSuccessNotice(request->transactionID);
+                     sent(request);
+                 });
+         },
          m_helper.sendRestore,
          completeThrough<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
              m_store, &PluginInventoryStore::completePrivilegedRestore)},
@@ -194,40 +203,25 @@ void FormatCleanupRunController::restoreChunkEnded(qsizetype bundles, bool commi
     }
     ++m_restoredChunkCount;
     m_restoredBundleCount += bundles;
-    // The store has just announced this chunk alone; a run of several gets one message at its end
-    // instead.
-    const auto& notice = m_store.notice();
-    if (m_restoreChunkCount > 1 && notice &&
-        notice->title == PrivilegedTransactionTexts::Restore::successTitle)
-        m_store.dismissNotice(notice->id);
     runNextRestoreChunk();
 }
 
 void FormatCleanupRunController::closeRestoreMessage() {
+    namespace Texts = PrivilegedTransactionTexts::Restore;
     if (m_restoreChunkCount <= 1 || m_restoredChunkCount == 0)
         return;
-    const QString transactions =
-        m_restoredChunkCount == 1 ? QStringLiteral("as one verified transaction")
-                                  : QStringLiteral("in %1 verified transactions").arg(m_restoredChunkCount);
     if (m_restoredChunkCount == m_restoreChunkCount) {
         m_store.presentNotice(OperationNotice::make(
-            PrivilegedTransactionTexts::Restore::successTitle,
-            QStringLiteral("%1 format bundles returned through the administrator-approved helper %2.")
-                .arg(m_restoredBundleCount)
-                .arg(transactions),
+            Texts::successTitle, Texts::runSuccess(m_restoredBundleCount, m_restoredChunkCount),
             NoticeStyle::success));
         return;
     }
     // The chunk that stopped the restore has said why; what came back before it is added.
     const auto& notice = m_store.notice();
-    const QString before =
-        QStringLiteral("Before the restore stopped, %1 format bundles returned through the "
-                       "administrator-approved helper %2.")
-            .arg(m_restoredBundleCount)
-            .arg(transactions);
-    m_store.presentNotice(
-        OperationNotice::make(notice ? notice->title : PrivilegedTransactionTexts::Restore::attentionTitle,
-                              notice ? notice->message + u' ' + before : before, NoticeStyle::warning));
+    const QString before = Texts::runStopped(m_restoredBundleCount, m_restoredChunkCount);
+    m_store.presentNotice(OperationNotice::make(notice ? notice->title : Texts::attentionTitle,
+                                                notice ? notice->message + u' ' + before : before,
+                                                NoticeStyle::warning));
 }
 
 void FormatCleanupRunController::endRestore() {

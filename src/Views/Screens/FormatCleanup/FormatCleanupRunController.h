@@ -43,7 +43,8 @@ struct CleanupRunHelper {
 // chunk is either sent or the run is closed with its proper status (or, while its first chunk's
 // outcome is unknown, left open for the launch that settles it), and a screen shown again finds
 // the run where it is. The next chunk is sent only from the previous chunk's completion, and every
-// message is the store's, but for the one that closes a restore of several chunks.
+// message is the store's, but for the one that closes a restore of several chunks, whose chunks
+// announce nothing of their own.
 class FormatCleanupRunController : public QObject {
     Q_OBJECT
 public:

@@ -71,10 +71,11 @@ FormatCleanupViewModel::FormatCleanupViewModel(PluginInventoryStore& store, Plug
     connectTransactionReadiness(m_store, m_service, this, [this] { emit stateChanged(); });
     connect(&m_run, &FormatCleanupRunController::busyChanged, this, &FormatCleanupViewModel::stateChanged);
     // The screen that started a run previews afresh once every chunk is committed; one made while
-    // the run went on never showed that preview and keeps its own state.
+    // the run went on never showed that preview and keeps its own state. The user did not ask for
+    // that preview: what they unticked before the run stays unticked in it.
     connect(&m_run, &FormatCleanupRunController::runCompleted, this, [this] {
         if (std::exchange(m_startedRun, false))
-            buildCleanupPreview();
+            buildPreview(std::exchange(m_untickedInRun, {}));
     });
     // A restore's commits change the inventory while the preview stays on screen; once the restore
     // is over, a preview of the inventory before it would still show the restored bundles as in
@@ -124,6 +125,10 @@ bool FormatCleanupViewModel::canBuildPreview() const {
 }
 
 void FormatCleanupViewModel::buildCleanupPreview() {
+    buildPreview({});
+}
+
+void FormatCleanupViewModel::buildPreview(const QSet<QString>& keptUnticked) {
     const StoreEnvironment& environment = m_store.environment();
     const SystemFileSystemProbe fileSystem = environment.homeFolder.isEmpty()
                                                  ? SystemFileSystemProbe()
@@ -136,6 +141,10 @@ void FormatCleanupViewModel::buildCleanupPreview() {
     const std::vector<PluginBundleSelection> defaults = m_plan->defaultSelections();
     m_defaultSelection = SelectionSet(defaults.begin(), defaults.end());
     m_selected = m_defaultSelection;
+    if (!keptUnticked.isEmpty())
+        std::erase_if(m_selected, [&](const PluginBundleSelection& selection) {
+            return keptUnticked.contains(selection.bundleID);
+        });
     emit planChanged();
     emit selectionChanged();
 }
@@ -285,6 +294,11 @@ void FormatCleanupViewModel::startCleanupPresetRun() {
         confirmed.push_back(candidate.selection);
     // The plan is copied: a run that completes at once rebuilds the preview it came from.
     const FormatCleanupPlan plan = *m_plan;
+    m_untickedInRun.clear();
+    for (const FormatCleanupCandidate& candidate : plan.candidates) {
+        if (!m_selected.contains(candidate.selection))
+            m_untickedInRun.insert(candidate.selection.bundleID);
+    }
     m_startedRun = true;
     m_run.start(plan, confirmed);
     // Refused, or already over (a run may end before start returns).

@@ -4,6 +4,7 @@
 #include "Planning/FormatCleanupPlan.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
@@ -158,6 +159,9 @@ private:
         qsizetype optIns = 0;
     };
     SelectionSummary selectionSummary() const;
+    // A new preview whose selection is the safe defaults but those whose bundle key is in
+    // `keptUnticked`.
+    void buildPreview(const QSet<QString>& keptUnticked);
     void onRevisionChanged();
     void setShowConfirmation(bool show);
 
@@ -174,6 +178,8 @@ private:
     bool m_showConfirmation = false;
     // This screen started the run under way (or the last one).
     bool m_startedRun = false;
+    // The bundle keys of the candidates left unticked when that run started.
+    QSet<QString> m_untickedInRun;
 };
 
 } // namespace quorvane

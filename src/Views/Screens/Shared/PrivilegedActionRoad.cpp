@@ -3,6 +3,11 @@
 #include "HelperClient/PluginManagementService.h"
 #include "Store/PluginInventoryStore.h"
 
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+
 namespace quorvane {
 
 namespace {
@@ -28,12 +33,51 @@ PrivilegedActionRoad<Request, Result> makeRoad(PluginInventoryStore& store, Plug
 
 } // namespace
 
+std::vector<PluginBundleSelection> selectionsHeldNow(std::vector<PluginBundleSelection> named,
+                                                     const std::vector<Plugin>& plugins) {
+    // The products holding each named bundle: first among the named products, which is enough
+    // unless the inventory changed beneath the confirmation.
+    QSet<QUuid> namedProducts;
+    QHash<QString, QList<QUuid>> holders;
+    for (const PluginBundleSelection& selection : named) {
+        namedProducts.insert(selection.pluginID);
+        holders.insert(selection.bundleID, {});
+    }
+    const auto collect = [&](const Plugin& plugin) {
+        plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
+            const auto found = holders.find(record.id());
+            if (found != holders.end() && !found->contains(plugin.id))
+                found->append(plugin.id);
+        });
+    };
+    for (const Plugin& plugin : plugins) {
+        if (namedProducts.contains(plugin.id))
+            collect(plugin);
+    }
+    const auto heldAsNamed = [&](const PluginBundleSelection& selection) {
+        return holders.value(selection.bundleID).contains(selection.pluginID);
+    };
+    if (std::ranges::all_of(named, heldAsNamed))
+        return named;
+    for (const Plugin& plugin : plugins) {
+        if (!namedProducts.contains(plugin.id))
+            collect(plugin);
+    }
+    for (PluginBundleSelection& selection : named) {
+        const QList<QUuid> holding = holders.value(selection.bundleID);
+        if (!holding.contains(selection.pluginID) && holding.size() == 1)
+            selection.pluginID = holding.front();
+    }
+    return named;
+}
+
 QuarantineRoad quarantineRoad(PluginInventoryStore& store, PluginManagementService& service,
                               std::vector<PluginBundleSelection> selections) {
     return makeRoad<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
         store, service,
         [&store, selections = std::move(selections)](auto send) {
-            store.beginPrivilegedQuarantine(selections, {}, {}, std::move(send));
+            store.beginPrivilegedQuarantine(selectionsHeldNow(selections, store.plugins()), {}, {},
+                                            std::move(send));
         },
         &PluginManagementService::sendQuarantineRequest, &PluginInventoryStore::completePrivilegedQuarantine);
 }
@@ -43,7 +87,7 @@ RestoreRoad restoreRoad(PluginInventoryStore& store, PluginManagementService& se
     return makeRoad<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
         store, service,
         [&store, selections = std::move(selections)](auto send) {
-            store.beginPrivilegedRestore(selections, {}, std::move(send));
+            store.beginPrivilegedRestore(selectionsHeldNow(selections, store.plugins()), {}, std::move(send));
         },
         &PluginManagementService::sendRestoreRequest, &PluginInventoryStore::completePrivilegedRestore);
 }
@@ -53,7 +97,7 @@ TrashRoad trashRoad(PluginInventoryStore& store, PluginManagementService& servic
     return makeRoad<PrivilegedTrashRequest, PrivilegedTrashResult>(
         store, service,
         [&store, selections = std::move(selections)](auto send) {
-            store.beginPrivilegedTrash(selections, {}, std::move(send));
+            store.beginPrivilegedTrash(selectionsHeldNow(selections, store.plugins()), {}, std::move(send));
         },
         &PluginManagementService::sendTrashRequest, &PluginInventoryStore::completePrivilegedTrash);
 }

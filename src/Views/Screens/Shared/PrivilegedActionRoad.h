@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HelperClient/PluginManagementService.h"
+#include "Model/Plugin.h"
 #include "Model/PluginBundleSelection.h"
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
@@ -66,8 +67,16 @@ using RestoreRoad = PrivilegedActionRoad<PrivilegedRestoreRequest, PrivilegedRes
 using TrashRoad = PrivilegedActionRoad<PrivilegedTrashRequest, PrivilegedTrashResult>;
 using TrashRecoveryRoad = PrivilegedActionRoad<PrivilegedTrashRestoreRequest, PrivilegedTrashRestoreResult>;
 
+// The bundles a confirmation named, under the products that hold them now. A scan gives the
+// products it finds new ids; a bundle whose product no longer holds it is followed, by its record
+// key, to the one product that does. One that no product holds, or more than one, is left as named,
+// for the planner to refuse with its reason: the bundles acted on are always the ones named.
+std::vector<PluginBundleSelection> selectionsHeldNow(std::vector<PluginBundleSelection> named,
+                                                     const std::vector<Plugin>& plugins);
+
 // The roads through the application's store and helper service, planned against the current
-// inventory. Both objects must outlive every request (the root view owns them).
+// inventory with their bundles where selectionsHeldNow finds them. Both objects must outlive every
+// request (the root view owns them).
 QuarantineRoad quarantineRoad(PluginInventoryStore& store, PluginManagementService& service,
                               std::vector<PluginBundleSelection> selections);
 RestoreRoad restoreRoad(PluginInventoryStore& store, PluginManagementService& service,
