@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
     }
     PluginInventoryStore store(StoreEnvironment::isolated(support, roots, home));
     PluginManagementService service(std::make_unique<NoRegistry>(), {}, InstallLayout{folder.path()});
-    FormatCleanupRunController run(store, CleanupRunHelper::of(service));
+    FormatCleanupRunController run(store, service);
 
     FormatCleanupView view(service, store, run, ScreenServices::production());
     view.resize(1185, 900);

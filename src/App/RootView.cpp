@@ -41,8 +41,7 @@ RootView::RootView(const RootViewObjects& objects, const ImageLoader& images, QW
       m_folderAccess(objects.makeFolderAccess()), m_managementService(objects.makeManagementService()),
       m_source(std::make_unique<StoreShellSource>(*m_inventoryStore)),
       m_screenServices(objects.screenServices),
-      m_cleanupRun(std::make_unique<FormatCleanupRunController>(*m_inventoryStore,
-                                                                CleanupRunHelper::of(*m_managementService))),
+      m_cleanupRun(std::make_unique<FormatCleanupRunController>(*m_inventoryStore, *m_managementService)),
       m_navigation(new NavigationState(this)) {
     setObjectName(QStringLiteral("rootView"));
     setWindowTitle(QStringLiteral("Quorvane"));

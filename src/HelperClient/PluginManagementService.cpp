@@ -318,8 +318,8 @@ constexpr qint64 largestCallID = qint64(1) << 53;
 } // namespace
 
 template <class Kind>
-void PluginManagementService::send(const typename Kind::Request& request,
-                                   Completion<typename Kind::Result> completion) {
+void PluginManagementService::sendAs(const typename Kind::Request& request,
+                                     Completion<typename Kind::Result> completion) {
     using Result = typename Kind::Result;
     if (!isReadyForPrivilegedRequests() || !m_connection) {
         const std::optional<QString> reason = (this->*Kind::reason)();
@@ -381,24 +381,24 @@ void PluginManagementService::finishRequest(const HelperConnection::Reply& reply
     completion(*decoded);
 }
 
-void PluginManagementService::sendQuarantineRequest(const PrivilegedQuarantineRequest& request,
-                                                    Completion<PrivilegedQuarantineResult> completion) {
-    send<QuarantineKind>(request, std::move(completion));
+void PluginManagementService::send(const PrivilegedQuarantineRequest& request,
+                                   Completion<PrivilegedQuarantineResult> completion) {
+    sendAs<QuarantineKind>(request, std::move(completion));
 }
 
-void PluginManagementService::sendRestoreRequest(const PrivilegedRestoreRequest& request,
-                                                 Completion<PrivilegedRestoreResult> completion) {
-    send<RestoreKind>(request, std::move(completion));
+void PluginManagementService::send(const PrivilegedRestoreRequest& request,
+                                   Completion<PrivilegedRestoreResult> completion) {
+    sendAs<RestoreKind>(request, std::move(completion));
 }
 
-void PluginManagementService::sendTrashRequest(const PrivilegedTrashRequest& request,
-                                               Completion<PrivilegedTrashResult> completion) {
-    send<TrashKind>(request, std::move(completion));
+void PluginManagementService::send(const PrivilegedTrashRequest& request,
+                                   Completion<PrivilegedTrashResult> completion) {
+    sendAs<TrashKind>(request, std::move(completion));
 }
 
-void PluginManagementService::sendTrashRestoreRequest(const PrivilegedTrashRestoreRequest& request,
-                                                      Completion<PrivilegedTrashRestoreResult> completion) {
-    send<TrashRestoreKind>(request, std::move(completion));
+void PluginManagementService::send(const PrivilegedTrashRestoreRequest& request,
+                                   Completion<PrivilegedTrashRestoreResult> completion) {
+    sendAs<TrashRestoreKind>(request, std::move(completion));
 }
 
 // Readiness checks and diagnostics.

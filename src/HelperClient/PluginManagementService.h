@@ -79,14 +79,13 @@ public:
     // The senders. The completion runs on the GUI thread at most once: at once for a local failure,
     // later with the helper's result or a failure made up from the request. It is not called when
     // the service goes away first.
-    void sendQuarantineRequest(const PrivilegedQuarantineRequest& request,
-                               Completion<PrivilegedQuarantineResult> completion) override;
-    void sendRestoreRequest(const PrivilegedRestoreRequest& request,
-                            Completion<PrivilegedRestoreResult> completion);
-    void sendTrashRequest(const PrivilegedTrashRequest& request,
-                          Completion<PrivilegedTrashResult> completion) override;
-    void sendTrashRestoreRequest(const PrivilegedTrashRestoreRequest& request,
-                                 Completion<PrivilegedTrashRestoreResult> completion);
+    void send(const PrivilegedQuarantineRequest& request,
+              Completion<PrivilegedQuarantineResult> completion) override;
+    void send(const PrivilegedRestoreRequest& request,
+              Completion<PrivilegedRestoreResult> completion) override;
+    void send(const PrivilegedTrashRequest& request, Completion<PrivilegedTrashResult> completion) override;
+    void send(const PrivilegedTrashRestoreRequest& request,
+              Completion<PrivilegedTrashRestoreResult> completion) override;
 
     // Computed afresh on every call.
     std::vector<DirectDistributionReadinessCheck> releaseReadinessChecks() const;
@@ -109,7 +108,7 @@ private:
 
     std::optional<QString> blockingReason(const QString& kindSentence) const;
     template <class Kind>
-    void send(const typename Kind::Request& request, Completion<typename Kind::Result> completion);
+    void sendAs(const typename Kind::Request& request, Completion<typename Kind::Result> completion);
     template <class Kind>
     void finishRequest(const HelperConnection::Reply& reply, const QString& transactionID,
                        const Completion<typename Kind::Result>& completion);

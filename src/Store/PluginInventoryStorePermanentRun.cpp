@@ -26,17 +26,16 @@ nextChunk(const std::vector<PermanentQuarantineMatch>& matches) {
             {matches.begin() + qsizetype(size), matches.end()}};
 }
 
-// The helper's step of a phase: `send` on `sender`, or an unreachable helper's answer when there is
-// no sender.
+// The helper's step of a phase: `sender`'s send, or an unreachable helper's answer when there is no
+// sender.
 template <class Request, class Result>
-typename PrivilegedTransactionSteps<Request, Result>::Send sendThrough(
-    PrivilegedRequestSender* sender,
-    void (PrivilegedRequestSender::*send)(const Request&, PrivilegedRequestSender::Completion<Result>)) {
-    return [sender, send](const Request& request, std::function<void(const Result&)> answered) {
+typename PrivilegedTransactionSteps<Request, Result>::Send
+sendOrAnswerUnreachable(PrivilegedRequestSender* sender) {
+    return [sender](const Request& request, std::function<void(const Result&)> answered) {
         if (!sender)
             answered(failureWithNothingMoved<Result>(request.transactionID, Texts::unreachable));
         else
-            (sender->*send)(request, std::move(answered));
+            sender->send(request, std::move(answered));
     };
 }
 
@@ -70,7 +69,7 @@ void PluginInventoryStore::startPermanentQuarantineRun(const std::vector<Permane
     PermanentRunContext context{chunk, remaining, dynamic_cast<PrivilegedRequestSender*>(service)};
     runPrivilegedTransaction<PrivilegedTrashRequest, PrivilegedTrashResult>(
         {[this, retired](auto sent) { beginPrivilegedTrash(retired, m_inventoryRevision, std::move(sent)); },
-         sendThrough(context.sender, &PrivilegedRequestSender::sendTrashRequest),
+         sendOrAnswerUnreachable<PrivilegedTrashRequest, PrivilegedTrashResult>(context.sender),
          completeThrough<PrivilegedTrashRequest, PrivilegedTrashResult>(
              *this, &PluginInventoryStore::completePrivilegedTrash)},
         [self = QPointer<PluginInventoryStore>(this),
@@ -100,7 +99,7 @@ void PluginInventoryStore::beginPermanentQuarantinePhase(const PermanentRunConte
         {[this, active](auto sent) {
              beginPrivilegedQuarantine(active, m_inventoryRevision, std::nullopt, std::move(sent));
          },
-         sendThrough(context.sender, &PrivilegedRequestSender::sendQuarantineRequest),
+         sendOrAnswerUnreachable<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(context.sender),
          completeThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
              *this, &PluginInventoryStore::completePrivilegedQuarantine)},
         [self = QPointer<PluginInventoryStore>(this),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Store/PluginInventoryStore.h"
+#include "Store/PrivilegedRequestSender.h"
 
 #include <QPointer>
 
@@ -52,6 +53,14 @@ void runPrivilegedTransaction(PrivilegedTransactionSteps<Request, Result> steps,
             });
         });
     });
+}
+
+// The helper's step, through `sender`'s send for the request's kind; `sender` outlives the run.
+template <class Request, class Result>
+typename PrivilegedTransactionSteps<Request, Result>::Send sendThrough(PrivilegedRequestSender& sender) {
+    return [&sender](const Request& request, std::function<void(const Result&)> answered) {
+        sender.send(request, std::move(answered));
+    };
 }
 
 // The store's step, through one of its completers (completePrivilegedQuarantine and its kin).

@@ -85,7 +85,7 @@ TEST(HistoryEndToEnd, ListsEachOperationAndItsCsvReadsBack) {
     const auto quarantine = [&](const QString& name) {
         return runThroughHelper(
             store.beginPrivilegedQuarantine(everyBundle(product(store, name))),
-            [&](const auto& request, auto done) { service.sendQuarantineRequest(request, done); },
+            [&](const auto& request, auto done) { service.send(request, done); },
             [&](const auto& result, const auto& id, const auto& items, auto then) {
                 store.completePrivilegedQuarantine(result, id, items, then);
             });
@@ -95,7 +95,7 @@ TEST(HistoryEndToEnd, ListsEachOperationAndItsCsvReadsBack) {
     ASSERT_TRUE(runThroughHelper(
         store.beginPrivilegedRestore(
             quarantinedBundleSelections({product(store, QStringLiteral("Massive"))})),
-        [&](const auto& request, auto done) { service.sendRestoreRequest(request, done); },
+        [&](const auto& request, auto done) { service.send(request, done); },
         [&](const auto& result, const auto& id, const auto& items, auto then) {
             store.completePrivilegedRestore(result, id, items, then);
         }));

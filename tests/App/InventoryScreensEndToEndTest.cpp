@@ -70,7 +70,7 @@ protected:
             const auto request = store().beginPrivilegedQuarantine({{plugin.id, record.id()}});
             ASSERT_TRUE(request) << store().lastOperationError().value_or(QString()).toStdString();
             std::optional<bool> committed;
-            service().sendQuarantineRequest(*request, [&](const PrivilegedQuarantineResult& result) {
+            service().send(*request, [&](const PrivilegedQuarantineResult& result) {
                 store().completePrivilegedQuarantine(result, request->transactionID, request->items,
                                                      [&](bool value) { committed = value; });
             });

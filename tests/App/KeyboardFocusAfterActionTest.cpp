@@ -200,7 +200,7 @@ TEST(KeyboardFocusAfterRestore, AFailedRestoreLeavesTheFocusOnRestorePlugin) {
         const auto request = store.beginPrivilegedQuarantine({{product->id, bundle->id()}});
         ASSERT_TRUE(request);
         std::optional<bool> committed;
-        service.sendQuarantineRequest(*request, [&](const PrivilegedQuarantineResult& result) {
+        service.send(*request, [&](const PrivilegedQuarantineResult& result) {
             store.completePrivilegedQuarantine(result, request->transactionID, request->items,
                                                [&](bool value) { committed = value; });
         });

@@ -81,7 +81,7 @@ TEST(Sandbox, runsTheWindowOverTheSampleTreeWithTheTestbedAsHelper) {
     const auto request = store.beginPrivilegedQuarantine({{proR->id, record.id()}});
     ASSERT_TRUE(request);
     std::optional<bool> committed;
-    service.sendQuarantineRequest(*request, [&](const PrivilegedQuarantineResult& result) {
+    service.send(*request, [&](const PrivilegedQuarantineResult& result) {
         committed = store.completePrivilegedQuarantine(result, request->transactionID, request->items);
     });
     ASSERT_TRUE(Sandbox::waitUntil([&] { return committed.has_value(); }));

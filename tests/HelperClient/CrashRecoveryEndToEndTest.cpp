@@ -94,17 +94,17 @@ protected:
         case Kind::quarantine:
             return dispatch<PrivilegedQuarantineResult>(
                 store->beginPrivilegedQuarantine(selections()),
-                [&](auto& request, auto done) { service.sendQuarantineRequest(request, done); },
+                [&](auto& request, auto done) { service.send(request, done); },
                 &PluginInventoryStore::completePrivilegedQuarantine, committed);
         case Kind::restore:
             return dispatch<PrivilegedRestoreResult>(
                 store->beginPrivilegedRestore(selections()),
-                [&](auto& request, auto done) { service.sendRestoreRequest(request, done); },
+                [&](auto& request, auto done) { service.send(request, done); },
                 &PluginInventoryStore::completePrivilegedRestore, committed);
         case Kind::trash:
             return dispatch<PrivilegedTrashResult>(
                 store->beginPrivilegedTrash(selections()),
-                [&](auto& request, auto done) { service.sendTrashRequest(request, done); },
+                [&](auto& request, auto done) { service.send(request, done); },
                 &PluginInventoryStore::completePrivilegedTrash, committed);
         case Kind::trashRecovery: {
             std::vector<QUuid> records;
@@ -112,7 +112,7 @@ protected:
                 records.push_back(record.id);
             return dispatch<PrivilegedTrashRestoreResult>(
                 store->beginTrashRecovery(records),
-                [&](auto& request, auto done) { service.sendTrashRestoreRequest(request, done); },
+                [&](auto& request, auto done) { service.send(request, done); },
                 &PluginInventoryStore::completeTrashRecovery, committed);
         }
         }

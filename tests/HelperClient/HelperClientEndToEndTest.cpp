@@ -79,7 +79,7 @@ TEST(HelperClientEndToEndTest, AQuarantineRequestMovesTheBundles) {
     const PrivilegedQuarantineRequest request{uuidText(makeUuid()), {{source, destination, operation}}};
 
     const auto result = testbed.sendAndWait<PrivilegedQuarantineResult>(
-        [&](auto done) { testbed.service->sendQuarantineRequest(request, done); });
+        [&](auto done) { testbed.service->send(request, done); });
     ASSERT_TRUE(result.has_value());
     EXPECT_TRUE(result->succeeded) << result->message.toStdString();
     EXPECT_EQ(result->transactionID, request.transactionID);
@@ -112,7 +112,7 @@ TEST(HelperClientEndToEndTest, AnIdleConnectionClosedForAnotherClientIsOpenedAga
 
     const PrivilegedQuarantineRequest request = quarantineOfOneBundle(machine);
     const auto result = testbed.sendAndWait<PrivilegedQuarantineResult>(
-        [&](auto done) { testbed.service->sendQuarantineRequest(request, done); });
+        [&](auto done) { testbed.service->send(request, done); });
     ASSERT_TRUE(result.has_value());
     EXPECT_TRUE(result->succeeded) << result->message.toStdString();
 }
@@ -126,7 +126,7 @@ TEST(HelperClientEndToEndTest, AHelperThatDiesMidRequestFailsTheRequestAndBecome
     const QString source = request.items.front().sourcePath;
 
     std::optional<PrivilegedQuarantineResult> result;
-    testbed.service->sendQuarantineRequest(request, [&](const auto& value) { result = value; });
+    testbed.service->send(request, [&](const auto& value) { result = value; });
     ASSERT_TRUE(testbed.registry->waitForOutput(QStringLiteral("pausing before move 1"), 30000));
     // Nothing times out: the request is still in flight.
     EXPECT_TRUE(testbed.service->isWorking());

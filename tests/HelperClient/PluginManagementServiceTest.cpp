@@ -187,7 +187,7 @@ TEST_F(PluginManagementServiceTest, AnIdleConnectionTheHelperClosesIsOpenedAgain
         service->connectAndHandshake(true);
         answerHandshake();
         const auto notice = service->lastHandshakeNotice();
-        service->sendQuarantineRequest(request, [](const PrivilegedQuarantineResult&) {});
+        service->send(request, [](const PrivilegedQuarantineResult&) {});
         FakeConnectionState& connection = connections.last();
         if (end == End::interruptedUnderARequest)
             connection.fail(1, HelperConnectionError::interrupted);
@@ -345,8 +345,8 @@ TEST_F(PluginManagementServiceTest, CallbacksOfAnOlderConnectionNeverTouchTheNew
 TEST_F(PluginManagementServiceTest, NoRefreshTestOrReconnectClosesAConnectionCarryingARequest) {
     startReachable();
     std::optional<PrivilegedQuarantineResult> result;
-    service->sendQuarantineRequest({QStringLiteral("TX"), {}},
-                                   [&](const PrivilegedQuarantineResult& value) { result = value; });
+    service->send({QStringLiteral("TX"), {}},
+                  [&](const PrivilegedQuarantineResult& value) { result = value; });
     ASSERT_TRUE(service->isWorking());
     FakeConnectionState& connection = connections.last();
 
@@ -383,11 +383,10 @@ TEST_F(PluginManagementServiceTest, IdleIsToldOnlyAfterTheCompletionHasTakenTheR
         drainEvents();
     };
     // The first completion chains a second request at once, as a cleanup run does with its chunks.
-    service->sendQuarantineRequest({QStringLiteral("TX1"), {}}, [&](const PrivilegedQuarantineResult&) {
+    service->send({QStringLiteral("TX1"), {}}, [&](const PrivilegedQuarantineResult&) {
         ++completions;
         ASSERT_TRUE(service->isReadyForPrivilegedRequests());
-        service->sendQuarantineRequest({QStringLiteral("TX2"), {}},
-                                       [&](const PrivilegedQuarantineResult&) { ++completions; });
+        service->send({QStringLiteral("TX2"), {}}, [&](const PrivilegedQuarantineResult&) { ++completions; });
     });
     answer(1, QStringLiteral("TX1"));
     EXPECT_TRUE(service->isWorking());
@@ -424,8 +423,7 @@ TEST_F(PluginManagementServiceTest, SignalsOnlyWhenAValueChanges) {
 TEST_F(PluginManagementServiceTest, AnswersArrivingAfterTheServiceIsGoneAreDropped) {
     startReachable();
     bool completed = false;
-    service->sendRestoreRequest({QStringLiteral("TX"), {}},
-                                [&](const PrivilegedRestoreResult&) { completed = true; });
+    service->send({QStringLiteral("TX"), {}}, [&](const PrivilegedRestoreResult&) { completed = true; });
     FakeConnectionState& connection = connections.last();
     const auto handler = connection.calls.at(1).handler;
     service.reset();

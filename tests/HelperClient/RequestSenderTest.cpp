@@ -43,8 +43,8 @@ const KindTexts trashRestoreTexts{"TX-TR",
 
 const QString inProgress = QStringLiteral("A privileged plugin transaction is already in progress.");
 
-// One privileged kind: its request and result, its sender, its blocking reason and its texts.
-template <class KindRequest, class KindResult, auto sender, auto blockingReason, const KindTexts& kindTexts>
+// One privileged kind: its request and result, its blocking reason and its texts.
+template <class KindRequest, class KindResult, auto blockingReason, const KindTexts& kindTexts>
 struct SenderKind {
     using Request = KindRequest;
     using Result = KindResult;
@@ -61,7 +61,7 @@ struct SenderKind {
     }
     static void send(PluginManagementService& service, const Request& request,
                      std::function<void(const Result&)> done) {
-        (service.*sender)(request, std::move(done));
+        service.send(request, std::move(done));
     }
     static std::optional<QString> reason(const PluginManagementService& service) {
         return (service.*blockingReason)();
@@ -69,16 +69,14 @@ struct SenderKind {
 };
 
 using Service = PluginManagementService;
-using QuarantineSender =
-    SenderKind<PrivilegedQuarantineRequest, PrivilegedQuarantineResult, &Service::sendQuarantineRequest,
-               &Service::quarantineBlockingReason, quarantineTexts>;
+using QuarantineSender = SenderKind<PrivilegedQuarantineRequest, PrivilegedQuarantineResult,
+                                    &Service::quarantineBlockingReason, quarantineTexts>;
 using RestoreSender = SenderKind<PrivilegedRestoreRequest, PrivilegedRestoreResult,
-                                 &Service::sendRestoreRequest, &Service::restoreBlockingReason, restoreTexts>;
-using TrashSender = SenderKind<PrivilegedTrashRequest, PrivilegedTrashResult, &Service::sendTrashRequest,
-                               &Service::trashBlockingReason, trashTexts>;
-using TrashRestoreSender =
-    SenderKind<PrivilegedTrashRestoreRequest, PrivilegedTrashRestoreResult, &Service::sendTrashRestoreRequest,
-               &Service::trashRecoveryBlockingReason, trashRestoreTexts>;
+                                 &Service::restoreBlockingReason, restoreTexts>;
+using TrashSender =
+    SenderKind<PrivilegedTrashRequest, PrivilegedTrashResult, &Service::trashBlockingReason, trashTexts>;
+using TrashRestoreSender = SenderKind<PrivilegedTrashRestoreRequest, PrivilegedTrashRestoreResult,
+                                      &Service::trashRecoveryBlockingReason, trashRestoreTexts>;
 
 // Names each instantiation after its frame method.
 struct KindName {

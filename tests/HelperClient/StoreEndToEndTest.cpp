@@ -64,7 +64,7 @@ protected:
         if (!request)
             return false;
         return transact<PrivilegedQuarantineResult>(
-                   *request, [&](auto& r, auto done) { service.sendQuarantineRequest(r, done); },
+                   *request, [&](auto& r, auto done) { service.send(r, done); },
                    [&](auto& result, auto& id, auto& items, auto then) {
                        store.completePrivilegedQuarantine(result, id, items, then);
                    })
@@ -90,7 +90,7 @@ TEST_F(StoreEndToEndTest, QuarantineThenRestore) {
     const auto request = store->beginPrivilegedRestore(selectionsOf(*store));
     ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or("").toStdString();
     const auto committed = transact<PrivilegedRestoreResult>(
-        *request, [&](auto& r, auto done) { testbed.service->sendRestoreRequest(r, done); },
+        *request, [&](auto& r, auto done) { testbed.service->send(r, done); },
         [&](auto& result, auto& id, auto& items, auto then) {
             store->completePrivilegedRestore(result, id, items, then);
         });
@@ -110,7 +110,7 @@ TEST_F(StoreEndToEndTest, QuarantineThenTrashThenRecovery) {
     const auto trash = store->beginPrivilegedTrash(selectionsOf(*store));
     ASSERT_TRUE(trash.has_value()) << store->lastOperationError().value_or("").toStdString();
     const auto trashed = transact<PrivilegedTrashResult>(
-        *trash, [&](auto& r, auto done) { testbed.service->sendTrashRequest(r, done); },
+        *trash, [&](auto& r, auto done) { testbed.service->send(r, done); },
         [&](auto& result, auto& id, auto& items, auto then) {
             store->completePrivilegedTrash(result, id, items, then);
         });
@@ -129,7 +129,7 @@ TEST_F(StoreEndToEndTest, QuarantineThenTrashThenRecovery) {
     const auto recovery = store->beginTrashRecovery({record.id});
     ASSERT_TRUE(recovery.has_value());
     const auto recovered = transact<PrivilegedTrashRestoreResult>(
-        *recovery, [&](auto& r, auto done) { testbed.service->sendTrashRestoreRequest(r, done); },
+        *recovery, [&](auto& r, auto done) { testbed.service->send(r, done); },
         [&](auto& result, auto& id, auto& items, auto then) {
             store->completeTrashRecovery(result, id, items, then);
         });
@@ -150,7 +150,7 @@ TEST_F(StoreEndToEndTest, AMoveFailureInTheHelperClearsTheJournalAndMovesNothing
     ASSERT_TRUE(request.has_value());
     PrivilegedQuarantineResult result;
     const auto committed = transact<PrivilegedQuarantineResult>(
-        *request, [&](auto& r, auto done) { testbed.service->sendQuarantineRequest(r, done); },
+        *request, [&](auto& r, auto done) { testbed.service->send(r, done); },
         [&](auto& value, auto& id, auto& items, auto then) {
             store->completePrivilegedQuarantine(value, id, items, then);
         },
@@ -177,7 +177,7 @@ TEST_F(StoreEndToEndTest, AHelperKilledMidTransactionLeavesAJournalTheNextLaunch
     const auto request = store->beginPrivilegedQuarantine(selectionsOf(*store));
     ASSERT_TRUE(request.has_value());
     std::optional<bool> committed;
-    testbed.service->sendQuarantineRequest(*request, [&](const PrivilegedQuarantineResult& result) {
+    testbed.service->send(*request, [&](const PrivilegedQuarantineResult& result) {
         committed = store->completePrivilegedQuarantine(result, request->transactionID, request->items);
     });
     ASSERT_TRUE(testbed.registry->waitForOutput(QStringLiteral("pausing before move 2"), 30000));
@@ -251,16 +251,15 @@ TEST_F(StoreEndToEndTest, ACleanupPresetOverMoreThan256BundlesRunsInChunks) {
                     return;
                 }
                 chunkSizes.push_back(request->items.size());
-                testbed.service->sendQuarantineRequest(
-                    *request, [&, sent = *request, start](const auto& result) {
-                        store->completePrivilegedQuarantine(result, sent.transactionID, sent.items,
-                                                            [&, start](bool committed) {
-                                                                if (!committed)
-                                                                    finished = true;
-                                                                else
-                                                                    next(start + 256);
-                                                            });
-                    });
+                testbed.service->send(*request, [&, sent = *request, start](const auto& result) {
+                    store->completePrivilegedQuarantine(result, sent.transactionID, sent.items,
+                                                        [&, start](bool committed) {
+                                                            if (!committed)
+                                                                finished = true;
+                                                            else
+                                                                next(start + 256);
+                                                        });
+                });
             });
     };
     next(0);

@@ -206,15 +206,21 @@ public:
         return std::nullopt;
     }
 
-    // The helper as the permanent-quarantine run reaches it.
+    // The helper as the store's own runs reach it.
     bool isReadyForPrivilegedRequests() const override { return true; }
-    void sendQuarantineRequest(const PrivilegedQuarantineRequest& request,
-                               Completion<PrivilegedQuarantineResult> completion) override {
-        enqueue(request, std::move(completion));
+    void send(const PrivilegedQuarantineRequest& request,
+              Completion<PrivilegedQuarantineResult> done) override {
+        enqueue(request, std::move(done));
     }
-    void sendTrashRequest(const PrivilegedTrashRequest& request,
-                          Completion<PrivilegedTrashResult> completion) override {
-        enqueue(request, std::move(completion));
+    void send(const PrivilegedRestoreRequest& request, Completion<PrivilegedRestoreResult> done) override {
+        enqueue(request, std::move(done));
+    }
+    void send(const PrivilegedTrashRequest& request, Completion<PrivilegedTrashResult> done) override {
+        enqueue(request, std::move(done));
+    }
+    void send(const PrivilegedTrashRestoreRequest& request,
+              Completion<PrivilegedTrashRestoreResult> done) override {
+        enqueue(request, std::move(done));
     }
 
 private:

@@ -206,15 +206,21 @@ public:
     std::vector<PrivilegedQuarantineRequest> quarantineRequests;
 
     bool isReadyForPrivilegedRequests() const override { return ready; }
-    void sendQuarantineRequest(const PrivilegedQuarantineRequest& request,
-                               Completion<PrivilegedQuarantineResult> completion) override {
+    void send(const PrivilegedQuarantineRequest& request,
+              Completion<PrivilegedQuarantineResult> completion) override {
         quarantineRequests.push_back(request);
         completion(answer<PrivilegedQuarantineResult>(request));
     }
-    void sendTrashRequest(const PrivilegedTrashRequest& request,
-                          Completion<PrivilegedTrashResult> completion) override {
+    void send(const PrivilegedTrashRequest& request, Completion<PrivilegedTrashResult> completion) override {
         trashRequests.push_back(request);
         completion(answer<PrivilegedTrashResult>(request));
+    }
+    // The permanent-quarantine run sends nothing else.
+    void send(const PrivilegedRestoreRequest&, Completion<PrivilegedRestoreResult>) override {
+        ADD_FAILURE() << "the run sent a restore";
+    }
+    void send(const PrivilegedTrashRestoreRequest&, Completion<PrivilegedTrashRestoreResult>) override {
+        ADD_FAILURE() << "the run sent a Trash recovery";
     }
 
 private:

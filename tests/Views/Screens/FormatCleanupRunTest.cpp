@@ -102,7 +102,7 @@ TEST_F(FormatCleanupRunTest, AnUnverifiedFirstChunkLeavesTheRunOpenUntilItsJourn
     viewModel.reset();
     run.reset();
     reopen();
-    run = std::make_unique<FormatCleanupRunController>(*store, fake.helper());
+    run = std::make_unique<FormatCleanupRunController>(*store, fake);
     makeViewModel();
     EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
     EXPECT_EQ(lastRun().status, Status::completed);

@@ -14,7 +14,7 @@ namespace quorvane::testing {
 
 // A helper for the run: it records every request and, unless told to hold them, answers at once
 // after doing the moves, or fails the n-th request safely.
-struct FakeCleanupHelper {
+struct FakeCleanupHelper : PrivilegedRequestSender {
     bool ready = true;
     bool hold = false;
     // 1-based number of the request answered as failed with nothing moved; 0 for none.
@@ -25,20 +25,22 @@ struct FakeCleanupHelper {
     std::vector<PrivilegedRestoreRequest> restores;
     std::vector<std::function<void()>> held;
 
-    CleanupRunHelper helper() {
-        CleanupRunHelper value;
-        value.isReady = [this] { return ready; };
-        value.sendQuarantine = [this](const PrivilegedQuarantineRequest& request,
-                                      CleanupRunHelper::Completion<PrivilegedQuarantineResult> done) {
-            quarantines.push_back(request);
-            answer(request, std::move(done));
-        };
-        value.sendRestore = [this](const PrivilegedRestoreRequest& request,
-                                   CleanupRunHelper::Completion<PrivilegedRestoreResult> done) {
-            restores.push_back(request);
-            answer(request, std::move(done));
-        };
-        return value;
+    bool isReadyForPrivilegedRequests() const override { return ready; }
+    void send(const PrivilegedQuarantineRequest& request,
+              Completion<PrivilegedQuarantineResult> done) override {
+        quarantines.push_back(request);
+        answer(request, std::move(done));
+    }
+    void send(const PrivilegedRestoreRequest& request, Completion<PrivilegedRestoreResult> done) override {
+        restores.push_back(request);
+        answer(request, std::move(done));
+    }
+    // A cleanup run sends nothing else.
+    void send(const PrivilegedTrashRequest&, Completion<PrivilegedTrashResult>) override {
+        ADD_FAILURE() << "a cleanup run sent a Trash move";
+    }
+    void send(const PrivilegedTrashRestoreRequest&, Completion<PrivilegedTrashRestoreResult>) override {
+        ADD_FAILURE() << "a cleanup run sent a Trash recovery";
     }
     // Answers the oldest held request.
     void releaseOne() {
@@ -49,7 +51,7 @@ struct FakeCleanupHelper {
 
 private:
     template <class Request, class Result>
-    void answer(const Request& request, CleanupRunHelper::Completion<Result> done) {
+    void answer(const Request& request, Completion<Result> done) {
         const int number = int(quarantines.size() + restores.size());
         const bool fail = number == failRequest;
         const bool unverified = number == unverifiedRequest;
@@ -95,7 +97,7 @@ protected:
             connections.last().reply(0, {QStringLiteral("QuorvaneHelper"), QStringLiteral("40")});
             drainEvents();
         }
-        run = std::make_unique<FormatCleanupRunController>(*store, fake.helper());
+        run = std::make_unique<FormatCleanupRunController>(*store, fake);
         makeViewModel();
     }
     void makeViewModel() {

@@ -66,7 +66,7 @@ public:
         runnableStore = runnable.get();
         store = std::move(runnable);
         startReadyService();
-        run = std::make_unique<FormatCleanupRunController>(*store, CleanupRunHelper::of(*service));
+        run = std::make_unique<FormatCleanupRunController>(*store, *service);
     }
 
     void showObserver(Observer kind) {

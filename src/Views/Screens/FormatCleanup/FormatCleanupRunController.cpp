@@ -23,26 +23,9 @@ std::vector<SelectionChunk> chunkSelections(const std::vector<PluginBundleSelect
     return chunks;
 }
 
-CleanupRunHelper CleanupRunHelper::of(PluginManagementService& service) {
-    const QPointer<PluginManagementService> guarded(&service);
-    CleanupRunHelper helper;
-    helper.isReady = [guarded] { return guarded && guarded->isReadyForPrivilegedRequests(); };
-    helper.sendQuarantine = [guarded](const PrivilegedQuarantineRequest& request,
-                                      Completion<PrivilegedQuarantineResult> completion) {
-        if (guarded)
-            guarded->sendQuarantineRequest(request, std::move(completion));
-    };
-    helper.sendRestore = [guarded](const PrivilegedRestoreRequest& request,
-                                   Completion<PrivilegedRestoreResult> completion) {
-        if (guarded)
-            guarded->sendRestoreRequest(request, std::move(completion));
-    };
-    return helper;
-}
-
-FormatCleanupRunController::FormatCleanupRunController(PluginInventoryStore& store, CleanupRunHelper helper,
-                                                       QObject* parent)
-    : QObject(parent), m_store(store), m_helper(std::move(helper)) {}
+FormatCleanupRunController::FormatCleanupRunController(PluginInventoryStore& store,
+                                                       PrivilegedRequestSender& sender, QObject* parent)
+    : QObject(parent), m_store(store), m_sender(sender) {}
 
 void FormatCleanupRunController::setBusyFrom(bool wasBusy) {
     if (wasBusy != isBusy())
@@ -51,7 +34,7 @@ void FormatCleanupRunController::setBusyFrom(bool wasBusy) {
 
 void FormatCleanupRunController::start(const FormatCleanupPlan& plan,
                                        const std::vector<PluginBundleSelection>& confirmed) {
-    if (isBusy() || !m_helper.isReady())
+    if (isBusy() || !m_sender.isReadyForPrivilegedRequests())
         return;
     const std::optional<QUuid> runID = m_store.beginCleanupPresetRun(
         plan, confirmed, [self = QPointer(this)](const std::optional<QUuid>& started) {
@@ -101,7 +84,7 @@ void FormatCleanupRunController::runNextPresetChunk() {
         {[&store = m_store, runID, chunk](auto sent) {
              store.preparePresetRunChildTransaction(runID, chunk, std::move(sent));
          },
-         m_helper.sendQuarantine,
+         sendThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(m_sender),
          completeThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
              m_store, &PluginInventoryStore::completePrivilegedQuarantine)},
         [self = QPointer(this), runID](const std::optional<PrivilegedQuarantineRequest>& sent,
@@ -187,7 +170,7 @@ void FormatCleanupRunController::runNextRestoreChunk() {
                      sent(request);
                  });
          },
-         m_helper.sendRestore,
+         sendThrough<PrivilegedRestoreRequest, PrivilegedRestoreResult>(m_sender),
          completeThrough<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
              m_store, &PluginInventoryStore::completePrivilegedRestore)},
         [self = QPointer(this)](const std::optional<PrivilegedRestoreRequest>& sent, bool committed) {

@@ -4,6 +4,7 @@
 #include "Planning/FormatCleanupPlan.h"
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
+#include "Store/PrivilegedRequestSender.h"
 
 #include <QObject>
 #include <QUuid>
@@ -24,19 +25,6 @@ using SelectionChunk = std::vector<PluginBundleSelection>;
 std::vector<SelectionChunk> chunkSelections(const std::vector<PluginBundleSelection>& selections,
                                             qsizetype size);
 
-// What a run needs of the helper service object.
-struct CleanupRunHelper {
-    template <class Result>
-    using Completion = std::function<void(const Result&)>;
-
-    std::function<bool()> isReady;
-    std::function<void(const PrivilegedQuarantineRequest&, Completion<PrivilegedQuarantineResult>)>
-        sendQuarantine;
-    std::function<void(const PrivilegedRestoreRequest&, Completion<PrivilegedRestoreResult>)> sendRestore;
-
-    static CleanupRunHelper of(PluginManagementService& service);
-};
-
 // Drives a confirmed cleanup preset run, and the restore of a finished one, chunk after chunk. It
 // lives beside the store for the window's life rather than in the format cleanup screen, so that a
 // run goes on when the user shows another section while a chunk is at the helper: every confirmed
@@ -48,7 +36,8 @@ struct CleanupRunHelper {
 class FormatCleanupRunController : public QObject {
     Q_OBJECT
 public:
-    FormatCleanupRunController(PluginInventoryStore& store, CleanupRunHelper helper,
+    // `sender` outlives the controller.
+    FormatCleanupRunController(PluginInventoryStore& store, PrivilegedRequestSender& sender,
                                QObject* parent = nullptr);
 
     // A run or a restore is under way.
@@ -89,7 +78,7 @@ private:
     void setBusyFrom(bool wasBusy);
 
     PluginInventoryStore& m_store;
-    const CleanupRunHelper m_helper;
+    PrivilegedRequestSender& m_sender;
     std::optional<QUuid> m_activeRunID;
     std::vector<SelectionChunk> m_pendingChunks;
     int m_completedChunkCount = 0;

@@ -19,14 +19,14 @@ std::function<bool()> readiness(PluginManagementService& service) {
     };
 }
 
-// The road of one kind: `begin` asks the store, then the service's sender and the store's completer
-// for that kind.
-template <class Request, class Result, class Begin, class Send, class Complete>
+// The road of one kind: `begin` asks the store, then the service sends and the store completes, each
+// through its overload for the request type.
+template <class Request, class Result, class Begin, class Complete>
 PrivilegedActionRoad<Request, Result> makeRoad(PluginInventoryStore& store, PluginManagementService& service,
-                                               Begin begin, Send send, Complete complete) {
+                                               Begin begin, Complete complete) {
     return {readiness(service), std::move(begin),
-            [&service, send](const Request& request, std::function<void(const Result&)> completion) {
-                (service.*send)(request, std::move(completion));
+            [&service](const Request& request, std::function<void(const Result&)> completion) {
+                service.send(request, std::move(completion));
             },
             completeThrough<Request, Result>(store, complete)};
 }
@@ -79,7 +79,7 @@ QuarantineRoad quarantineRoad(PluginInventoryStore& store, PluginManagementServi
             store.beginPrivilegedQuarantine(selectionsHeldNow(selections, store.plugins()), {}, {},
                                             std::move(send));
         },
-        &PluginManagementService::sendQuarantineRequest, &PluginInventoryStore::completePrivilegedQuarantine);
+        &PluginInventoryStore::completePrivilegedQuarantine);
 }
 
 RestoreRoad restoreRoad(PluginInventoryStore& store, PluginManagementService& service,
@@ -89,7 +89,7 @@ RestoreRoad restoreRoad(PluginInventoryStore& store, PluginManagementService& se
         [&store, selections = std::move(selections)](auto send) {
             store.beginPrivilegedRestore(selectionsHeldNow(selections, store.plugins()), {}, std::move(send));
         },
-        &PluginManagementService::sendRestoreRequest, &PluginInventoryStore::completePrivilegedRestore);
+        &PluginInventoryStore::completePrivilegedRestore);
 }
 
 TrashRoad trashRoad(PluginInventoryStore& store, PluginManagementService& service,
@@ -99,7 +99,7 @@ TrashRoad trashRoad(PluginInventoryStore& store, PluginManagementService& servic
         [&store, selections = std::move(selections)](auto send) {
             store.beginPrivilegedTrash(selectionsHeldNow(selections, store.plugins()), {}, std::move(send));
         },
-        &PluginManagementService::sendTrashRequest, &PluginInventoryStore::completePrivilegedTrash);
+        &PluginInventoryStore::completePrivilegedTrash);
 }
 
 TrashRecoveryRoad trashRecoveryRoad(PluginInventoryStore& store, PluginManagementService& service,
@@ -109,7 +109,7 @@ TrashRecoveryRoad trashRecoveryRoad(PluginInventoryStore& store, PluginManagemen
         [&store, recordIDs = std::move(recordIDs)](auto send) {
             store.beginTrashRecovery(recordIDs, std::move(send));
         },
-        &PluginManagementService::sendTrashRestoreRequest, &PluginInventoryStore::completeTrashRecovery);
+        &PluginInventoryStore::completeTrashRecovery);
 }
 
 } // namespace quorvane
