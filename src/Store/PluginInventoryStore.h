@@ -21,6 +21,7 @@
 #include "Shared/PathPolicy.h"
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
+#include "Store/CleanupRuns.h"
 #include "Store/InventoryThreads.h"
 #include "Store/PrivilegedRequestReadiness.h"
 #include "Store/ScanSession.h"
@@ -63,11 +64,11 @@ class PrivilegedRequestSender;
 // The class is split over several source files by concern: state and saving, with the derived
 // lists and the report (PluginInventoryStore.cpp), what a scan's end writes (…Scan.cpp), protection
 // (…Protection.cpp), permanent-quarantine rules (…Rules.cpp), and the privileged transactions: the
-// journals and their begin and complete steps (…Journals.cpp), the Finder Trash (…Trash.cpp), the
-// launch-time resolution (…LaunchResolution.cpp), cleanup-preset runs (…PresetRuns.cpp) and the
-// permanent-quarantine run (…PermanentRun.cpp). What can be worked out from the state alone lives
+// journals and their begin and complete steps (…Journals.cpp), the Finder Trash (…Trash.cpp) and the
+// launch-time resolution (…LaunchResolution.cpp). What can be worked out from the state alone lives
 // in free functions of its own (InventoryLists.h, InventoryReport.h); the scan's walk and merge run
-// in a ScanSession the store owns.
+// in a ScanSession the store owns, and the runs of several transactions (cleanup-preset runs, the
+// permanent-quarantine run) in its CleanupRuns.
 class PluginInventoryStore : public QObject {
     Q_OBJECT
 
@@ -300,24 +301,30 @@ public:
     bool canSettlePendingJournal() const;
     void settlePendingJournal();
 
-    // Format cleanup preset runs; the format cleanup screen drives the chunks.
+    // Format cleanup preset runs (CleanupRuns.h); the format cleanup screen drives the chunks.
 
-    // `started` gets the run's id once its record is on disk, or none after a refusal (a record that
-    // could not be written is taken out again).
-    std::optional<QUuid> beginCleanupPresetRun(const FormatCleanupPlan& plan,
-                                               const std::vector<PluginBundleSelection>& selections,
-                                               std::function<void(const std::optional<QUuid>&)> started = {});
+    std::optional<QUuid>
+    beginCleanupPresetRun(const FormatCleanupPlan& plan, const std::vector<PluginBundleSelection>& selections,
+                          std::function<void(const std::optional<QUuid>&)> started = {}) {
+        return m_cleanupRuns.beginCleanupPresetRun(plan, selections, std::move(started));
+    }
     std::optional<PrivilegedQuarantineRequest>
     preparePresetRunChildTransaction(const QUuid& runID, const std::vector<PluginBundleSelection>& selections,
-                                     Send<PrivilegedQuarantineRequest> send = {});
-    void finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status);
-    // The run's bundles still quarantined under its id, in selection order.
-    std::vector<PluginBundleSelection> presetRunRestoreSelections(const QUuid& runID) const;
-    // How many bundles of each cleanup run are still in quarantine, in one pass over the inventory.
-    QHash<QUuid, qsizetype> presetRunQuarantinedCounts() const;
-
-    // The current active record with the bundle key `bundleID`, outside shared shells.
-    std::optional<PluginBundleSelection> resolvePermanentQuarantineSelections(const QString& bundleID) const;
+                                     Send<PrivilegedQuarantineRequest> send = {}) {
+        return m_cleanupRuns.preparePresetRunChildTransaction(runID, selections, std::move(send));
+    }
+    void finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status) {
+        m_cleanupRuns.finishCleanupPresetRun(runID, status);
+    }
+    std::vector<PluginBundleSelection> presetRunRestoreSelections(const QUuid& runID) const {
+        return m_cleanupRuns.presetRunRestoreSelections(runID);
+    }
+    QHash<QUuid, qsizetype> presetRunQuarantinedCounts() const {
+        return m_cleanupRuns.presetRunQuarantinedCounts();
+    }
+    std::optional<PluginBundleSelection> resolvePermanentQuarantineSelections(const QString& bundleID) const {
+        return m_cleanupRuns.resolvePermanentQuarantineSelections(bundleID);
+    }
 
 signals:
     void pluginsChanged();
@@ -344,12 +351,16 @@ signals:
 
 protected:
     // Hands a chunk of at most 256 exact replacements (and the rest, for later) to the privileged
-    // permanent-quarantine run. Filled in with the privileged-transaction code.
+    // permanent-quarantine run.
     virtual void startPermanentQuarantineRun(const std::vector<PermanentQuarantineMatch>& chunk,
                                              const std::vector<PermanentQuarantineMatch>& remaining,
-                                             PrivilegedRequestReadiness* service);
+                                             PrivilegedRequestReadiness* service) {
+        m_cleanupRuns.runPermanentQuarantineChunk(chunk, remaining, service);
+    }
 
 private:
+    friend class CleanupRuns;
+
     // What saveState writes, but for the products, which the writer copies from sharedPlugins() on
     // its own thread: the journals of transactions whose commit is being written are left out.
     PersistedInventory persistedStateWithoutPlugins() const;
@@ -369,8 +380,6 @@ private:
     void applyScanMerge(ScanSession::Merge merge, const ScanSummary& summary,
                         const ScanSession::Context& context);
     void finishCanceledScan();
-    void applyPermanentQuarantineAfterScan(const std::vector<PermanentQuarantineMatch>& matches,
-                                           PrivilegedRequestReadiness* service);
     void endScan();
 
     // Protection.
@@ -383,7 +392,6 @@ private:
     void resolvePendingRestore();
     void resolvePendingTrash();
     void resolvePendingTrashRestore();
-    void reconcileCleanupPresetRuns();
     // The four resolutions, then the cleanup-preset runs: what the launch settles, in that order.
     void resolveLaunchJournals();
     // Saves; `then` learns whether the change was saved. A failed write leaves the change to the
@@ -394,11 +402,6 @@ private:
     // The unsettled changes learn that a state holding them is on disk, or, when the last state
     // handed over failed, are put back.
     void settleChanges(bool saved);
-    // Stores `runs` with `line` first in the history and saves; on a failed save the line goes and
-    // `revertRuns` puts the run records back.
-    void saveCleanupRunsWithHistoryLine(std::vector<FormatCleanupRunRecord> runs, HistoryItem line,
-                                        std::function<void()> revertRuns,
-                                        std::function<void(bool saved)> then);
 
     // Privileged transactions.
     struct QuarantineJournal;
@@ -429,12 +432,6 @@ private:
         QString success;
         QString completedUnsaved;
         QString mixed;
-    };
-    // What the permanent-quarantine run carries from one phase to the next.
-    struct PermanentRunContext {
-        std::vector<PermanentQuarantineMatch> chunk;
-        std::vector<PermanentQuarantineMatch> remaining;
-        PrivilegedRequestSender* sender = nullptr;
     };
 
     template <class Kind>
@@ -532,11 +529,6 @@ private:
     // True while the launch handshake runs, after which the journals are looked at again; false
     // when there is none to wait for (no hook, the helper not enabled, or it has been done).
     bool awaitHelperRecovery();
-    // The end of a chunk's second phase: `begun` false when the store refused it.
-    void finishPermanentQuarantineChunk(bool begun, bool committed, const PermanentRunContext& context);
-    void setScanNoticeAndSave(const QString& text);
-    // The second phase of a chunk: its reinstalled copies into quarantine.
-    void beginPermanentQuarantinePhase(const PermanentRunContext& context);
 
     // Helpers.
     void renewInventoryRevision();
@@ -646,6 +638,7 @@ private:
     // Made once start-up is over: loading and the launch resolution write on this thread, so that
     // the store comes up with its outcome known.
     std::unique_ptr<StateWriter> m_stateWriter;
+    CleanupRuns m_cleanupRuns{*this};
     // Declared last, so destroyed first: a running scan stops before the state it reads goes.
     ScanSession m_scan;
 };

@@ -107,9 +107,9 @@ void PluginInventoryStore::resolveLaunchJournals() {
     resolvePendingTrashRestore();
     // Start-up writes at once; later, the runs close only once the journals' commits are on disk.
     if (!m_stateWriter)
-        reconcileCleanupPresetRuns();
+        m_cleanupRuns.reconcileCleanupPresetRuns();
     else
-        saveState([this](const SaveResult&) { reconcileCleanupPresetRuns(); });
+        saveState([this](const SaveResult&) { m_cleanupRuns.reconcileCleanupPresetRuns(); });
 }
 
 bool PluginInventoryStore::awaitHelperRecovery() {

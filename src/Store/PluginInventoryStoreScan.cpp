@@ -111,7 +111,7 @@ void PluginInventoryStore::applyScanMerge(ScanSession::Merge merge, const ScanSu
                StoreTexts::Notice::scanCompleteMessage(mergedCount, bundleCount), NoticeStyle::success);
     saveStateReportingFailure();
     if (!matches.empty())
-        applyPermanentQuarantineAfterScan(matches, context.liveService());
+        m_cleanupRuns.applyPermanentQuarantineAfterScan(matches, context.liveService());
 }
 
 std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> scanned,
