@@ -2,17 +2,17 @@
 
 // The four privileged transaction kinds as the store's journal code sees them: besides the kind's
 // own description, the journal field, the finaliser, the texts, and what a failed commit puts back.
-// Only the store's own source files include this.
+// Only the journals' own source files include this.
 
-#include "Store/PluginInventoryStore.h"
 #include "Store/PrivilegedTransactionTexts.h"
+#include "Store/TransactionJournals.h"
 
 namespace quorvane {
 
-struct PluginInventoryStore::QuarantineJournal : PrivilegedKindDescription<PrivilegedKind::quarantine> {
+struct TransactionJournals::QuarantineJournal : PrivilegedKindDescription<PrivilegedKind::quarantine> {
     static inline const QString name = QStringLiteral("quarantine");
-    static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedQuarantine;
-    static constexpr auto finalise = &PluginInventoryStore::finalisePrivilegedQuarantine;
+    static constexpr auto journal = &TransactionJournals::m_pendingPrivilegedQuarantine;
+    static constexpr auto finalise = &TransactionJournals::finalisePrivilegedQuarantine;
     static constexpr BundleActionKind action = BundleActionKind::quarantine;
     // The finaliser skips what it already applied, so partly applied records are kept and saved.
     static constexpr SnapshotParts putBack{false, false, false};
@@ -25,10 +25,10 @@ struct PluginInventoryStore::QuarantineJournal : PrivilegedKindDescription<Privi
     }
 };
 
-struct PluginInventoryStore::RestoreJournal : PrivilegedKindDescription<PrivilegedKind::restore> {
+struct TransactionJournals::RestoreJournal : PrivilegedKindDescription<PrivilegedKind::restore> {
     static inline const QString name = QStringLiteral("restore");
-    static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedRestore;
-    static constexpr auto finalise = &PluginInventoryStore::finalisePrivilegedRestore;
+    static constexpr auto journal = &TransactionJournals::m_pendingPrivilegedRestore;
+    static constexpr auto finalise = &TransactionJournals::finalisePrivilegedRestore;
     static constexpr BundleActionKind action = BundleActionKind::restore;
     static constexpr SnapshotParts putBack{true, true, false};
     static constexpr bool journalPutBackAtLaunch = true;
@@ -40,10 +40,10 @@ struct PluginInventoryStore::RestoreJournal : PrivilegedKindDescription<Privileg
     }
 };
 
-struct PluginInventoryStore::TrashJournal : PrivilegedKindDescription<PrivilegedKind::trash> {
+struct TransactionJournals::TrashJournal : PrivilegedKindDescription<PrivilegedKind::trash> {
     static inline const QString name = QStringLiteral("Trash move");
-    static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedTrash;
-    static constexpr auto finalise = &PluginInventoryStore::finalisePrivilegedTrash;
+    static constexpr auto journal = &TransactionJournals::m_pendingPrivilegedTrash;
+    static constexpr auto finalise = &TransactionJournals::finalisePrivilegedTrash;
     static constexpr BundleActionKind action = BundleActionKind::trash;
     static constexpr SnapshotParts putBack{true, true, true};
     static constexpr bool journalPutBackAtLaunch = true;
@@ -55,10 +55,10 @@ struct PluginInventoryStore::TrashJournal : PrivilegedKindDescription<Privileged
     }
 };
 
-struct PluginInventoryStore::TrashRecoveryJournal : PrivilegedKindDescription<PrivilegedKind::trashRecovery> {
+struct TransactionJournals::TrashRecoveryJournal : PrivilegedKindDescription<PrivilegedKind::trashRecovery> {
     static inline const QString name = QStringLiteral("Finder Trash restore");
-    static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedTrashRestore;
-    static constexpr auto finalise = &PluginInventoryStore::finaliseTrashRecovery;
+    static constexpr auto journal = &TransactionJournals::m_pendingPrivilegedTrashRestore;
+    static constexpr auto finalise = &TransactionJournals::finaliseTrashRecovery;
     static constexpr SnapshotParts putBack{false, true, true};
     static constexpr bool journalPutBackAtLaunch = true;
     static JournalTexts texts() {
