@@ -33,7 +33,7 @@ bool TransactionJournals::helperTransactionRunning() const {
 
 template <class Kind>
 void TransactionJournals::resolvePending() {
-    auto& journal = this->*Kind::journal;
+    auto& journal = journalOf<Kind>();
     if (!journal)
         return;
     if (helperTransactionRunning()) {
@@ -69,7 +69,7 @@ void TransactionJournals::resolvePending() {
                                   // applied, so after a failed write its records stay and are
                                   // written without the journal.
                                   if constexpr (!Kind::journalPutBackAtLaunch) {
-                                      auto& settled = this->*Kind::journal;
+                                      auto& settled = journalOf<Kind>();
                                       if (settled && settled->transactionID == transactionID &&
                                           m_store.m_saveCount != savesBefore)
                                           settled.reset();

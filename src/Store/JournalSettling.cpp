@@ -142,7 +142,7 @@ void TransactionJournals::settlePendingJournal() {
 
 template <class Kind>
 bool TransactionJournals::settleJournal(bool helperAnswered) {
-    auto& journal = this->*Kind::journal;
+    auto& journal = journalOf<Kind>();
     if (!journal || m_closingJournals.contains(journal->transactionID) ||
         (!helperAnswered && noItemMoved(journal->items)))
         return false;
@@ -166,7 +166,7 @@ bool TransactionJournals::settleJournal(bool helperAnswered) {
 
     Snapshot snapshot = takeSnapshot({true, true, true});
     if (!moved.empty()) {
-        if (const auto finalised = (this->*Kind::finalise)(request.transactionID, moved); !finalised) {
+        if (const auto finalised = finalise<Kind>(request.transactionID, moved); !finalised) {
             putBack(std::move(snapshot));
             m_store.reportOperationError(text::refusalTitle,
                                          text::recordsRefused(description(finalised.error())));
@@ -187,9 +187,9 @@ bool TransactionJournals::settleJournal(bool helperAnswered) {
             return;
         }
         // A later write holds the settled records without the journal; only the last one puts back.
-        if (count == m_store.m_saveCount && !(this->*Kind::journal)) {
+        if (count == m_store.m_saveCount && !journalOf<Kind>()) {
             putBack(std::move(snapshot));
-            this->*Kind::journal = request;
+            journalOf<Kind>() = request;
         }
         m_store.setLastStorageError(saved.error().description());
         m_store.reportOperationError(text::refusalTitle, text::notSaved);

@@ -1,8 +1,8 @@
 #pragma once
 
-// The four privileged transaction kinds as the store's journal code sees them: besides the kind's
-// own description, the journal field, the finaliser, the texts, and what a failed commit puts back.
-// Only the journals' own source files include this.
+// The four privileged transaction kinds as the journals see them: besides the kind's own
+// description, the texts and what a failed commit puts back. Only the journals' own source files
+// include this.
 
 #include "Store/PrivilegedTransactionTexts.h"
 #include "Store/TransactionJournals.h"
@@ -11,8 +11,6 @@ namespace quorvane {
 
 struct TransactionJournals::QuarantineJournal : PrivilegedKindDescription<PrivilegedKind::quarantine> {
     static inline const QString name = QStringLiteral("quarantine");
-    static constexpr auto journal = &TransactionJournals::m_pendingPrivilegedQuarantine;
-    static constexpr auto finalise = &TransactionJournals::finalisePrivilegedQuarantine;
     static constexpr BundleActionKind action = BundleActionKind::quarantine;
     // The finaliser skips what it already applied, so partly applied records are kept and saved.
     static constexpr SnapshotParts putBack{false, false, false};
@@ -27,8 +25,6 @@ struct TransactionJournals::QuarantineJournal : PrivilegedKindDescription<Privil
 
 struct TransactionJournals::RestoreJournal : PrivilegedKindDescription<PrivilegedKind::restore> {
     static inline const QString name = QStringLiteral("restore");
-    static constexpr auto journal = &TransactionJournals::m_pendingPrivilegedRestore;
-    static constexpr auto finalise = &TransactionJournals::finalisePrivilegedRestore;
     static constexpr BundleActionKind action = BundleActionKind::restore;
     static constexpr SnapshotParts putBack{true, true, false};
     static constexpr bool journalPutBackAtLaunch = true;
@@ -42,8 +38,6 @@ struct TransactionJournals::RestoreJournal : PrivilegedKindDescription<Privilege
 
 struct TransactionJournals::TrashJournal : PrivilegedKindDescription<PrivilegedKind::trash> {
     static inline const QString name = QStringLiteral("Trash move");
-    static constexpr auto journal = &TransactionJournals::m_pendingPrivilegedTrash;
-    static constexpr auto finalise = &TransactionJournals::finalisePrivilegedTrash;
     static constexpr BundleActionKind action = BundleActionKind::trash;
     static constexpr SnapshotParts putBack{true, true, true};
     static constexpr bool journalPutBackAtLaunch = true;
@@ -57,8 +51,6 @@ struct TransactionJournals::TrashJournal : PrivilegedKindDescription<PrivilegedK
 
 struct TransactionJournals::TrashRecoveryJournal : PrivilegedKindDescription<PrivilegedKind::trashRecovery> {
     static inline const QString name = QStringLiteral("Finder Trash restore");
-    static constexpr auto journal = &TransactionJournals::m_pendingPrivilegedTrashRestore;
-    static constexpr auto finalise = &TransactionJournals::finaliseTrashRecovery;
     static constexpr SnapshotParts putBack{false, true, true};
     static constexpr bool journalPutBackAtLaunch = true;
     static JournalTexts texts() {

@@ -72,6 +72,31 @@ JournalItemMatches matchJournalItems(const std::vector<Plugin>& plugins, const s
     return matches;
 }
 
+template <class Kind>
+auto& TransactionJournals::journalOf() {
+    if constexpr (Kind::kind == PrivilegedKind::quarantine)
+        return m_pendingPrivilegedQuarantine;
+    else if constexpr (Kind::kind == PrivilegedKind::restore)
+        return m_pendingPrivilegedRestore;
+    else if constexpr (Kind::kind == PrivilegedKind::trash)
+        return m_pendingPrivilegedTrash;
+    else
+        return m_pendingPrivilegedTrashRestore;
+}
+
+template <class Kind>
+std::expected<void, PrivilegedInventoryCommitError>
+TransactionJournals::finalise(const QString& transactionID, const std::vector<typename Kind::Item>& items) {
+    if constexpr (Kind::kind == PrivilegedKind::quarantine)
+        return finalisePrivilegedQuarantine(transactionID, items);
+    else if constexpr (Kind::kind == PrivilegedKind::restore)
+        return finalisePrivilegedRestore(transactionID, items);
+    else if constexpr (Kind::kind == PrivilegedKind::trash)
+        return finalisePrivilegedTrash(transactionID, items);
+    else
+        return finaliseTrashRecovery(transactionID, items);
+}
+
 template <class Item>
 bool TransactionJournals::everyItemMoved(const std::vector<Item>& items) {
     return std::ranges::all_of(items, [](const Item& item) {
@@ -88,7 +113,7 @@ bool TransactionJournals::noItemMoved(const std::vector<Item>& items) {
 
 template <class Kind>
 bool TransactionJournals::dropUnverifiedJournal() {
-    auto& journal = this->*Kind::journal;
+    auto& journal = journalOf<Kind>();
     if (!journal)
         return false;
     std::optional<QString> reason;
@@ -122,7 +147,7 @@ std::optional<typename Kind::Request> TransactionJournals::writeJournal(const ty
         m_unwrittenJournals.remove(request.transactionID);
         m_store.schedulePendingTransactionCheck();
         if (!saved) {
-            auto& journal = this->*Kind::journal;
+            auto& journal = journalOf<Kind>();
             if (journal && journal->transactionID == request.transactionID)
                 journal.reset();
             m_store.m_scan.forgetTransactionPaths(scan, scanPaths);
@@ -136,7 +161,7 @@ std::optional<typename Kind::Request> TransactionJournals::writeJournal(const ty
         }
         if (send) {
             // A journal settled or dropped meanwhile no longer speaks for its request: it never leaves.
-            const auto& journal = this->*Kind::journal;
+            const auto& journal = journalOf<Kind>();
             const bool stillOurs = saved && journal && journal->transactionID == request.transactionID;
             if (stillOurs)
                 m_awaitingAnswer.insert(request.transactionID);
@@ -147,7 +172,7 @@ std::optional<typename Kind::Request> TransactionJournals::writeJournal(const ty
         return request;
     // The caller sends the request it gets back: it may leave only once its journal is on disk.
     m_store.waitForIdle();
-    const auto& journal = this->*Kind::journal;
+    const auto& journal = journalOf<Kind>();
     return journal && journal->transactionID == request.transactionID ? journal : std::nullopt;
 }
 
@@ -156,7 +181,7 @@ void TransactionJournals::finaliseAndSave(const QString& transactionID,
                                           const std::vector<typename Kind::Item>& items,
                                           std::function<void(const std::optional<QString>& failure)> then) {
     Snapshot snapshot = takeSnapshot(Kind::putBack);
-    if (const auto finalised = (this->*Kind::finalise)(transactionID, items); !finalised) {
+    if (const auto finalised = finalise<Kind>(transactionID, items); !finalised) {
         putBack(std::move(snapshot));
         then(description(finalised.error()));
         return;
@@ -165,7 +190,7 @@ void TransactionJournals::finaliseAndSave(const QString& transactionID,
     m_store.saveState([this, transactionID, snapshot = std::move(snapshot), then = std::move(then),
                        count = m_store.m_saveCount + 1](const SaveResult& saved) mutable {
         m_store.schedulePendingTransactionCheck();
-        auto& journal = this->*Kind::journal;
+        auto& journal = journalOf<Kind>();
         if (saved) {
             m_closingJournals.remove(transactionID);
             if (journal && journal->transactionID == transactionID)

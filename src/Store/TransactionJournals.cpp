@@ -165,7 +165,7 @@ TransactionJournals::beginPrivileged(const std::vector<PluginBundleSelection>& s
     request.transactionID = uuidText(makeUuid());
 
     // The planner refuses while any journal is pending, so the kind's journal is free here.
-    auto& journal = this->*Kind::journal;
+    auto& journal = journalOf<Kind>();
     journal = request;
     if constexpr (std::is_same_v<Kind, QuarantineJournal>) {
         if (presetRunID && !linkPresetRunChildTransaction(*presetRunID, request.transactionID)) {
@@ -244,7 +244,7 @@ bool TransactionJournals::completePrivileged(const typename Kind::Result& result
                                              const QString& transactionID,
                                              const std::vector<typename Kind::Item>& items, Committed then) {
     JournalTexts texts = Kind::texts();
-    auto& journal = this->*Kind::journal;
+    auto& journal = journalOf<Kind>();
     m_awaitingAnswer.remove(transactionID);
     // A caller that tells this transaction's success in its own words gets no success notice.
     if (m_withheldSuccessNotices.remove(transactionID))

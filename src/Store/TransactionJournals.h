@@ -159,6 +159,12 @@ private:
         QString mixed;
     };
 
+    // The kind's journal, and its finaliser.
+    template <class Kind>
+    auto& journalOf();
+    template <class Kind>
+    std::expected<void, PrivilegedInventoryCommitError>
+    finalise(const QString& transactionID, const std::vector<typename Kind::Item>& items);
     template <class Kind>
     std::optional<typename Kind::Request>
     beginPrivileged(const std::vector<PluginBundleSelection>& selections,
