@@ -36,7 +36,6 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -46,15 +45,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
-class QTimer;
-
 namespace quorvane {
-
-class PrivilegedRequestSender;
 
 // The one owner of the live inventory and of everything persisted with it. Lives on the GUI
 // thread; every operation runs there. Two kinds of work leave it: the scan runs on a thread of its
