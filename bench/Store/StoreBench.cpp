@@ -163,7 +163,7 @@ Figures measure(int products) {
         store.setBatchProtection(selection, protect);
     });
     figures.inventoryCopy = medianMilliseconds([&] {
-        const std::vector<Plugin> copy = store.plugins();
+        const std::vector<Plugin> copy = store.plugins().toVector();
         (void)copy;
     });
     return figures;
