@@ -27,13 +27,7 @@ bool isQuarantinedProduct(const Plugin& plugin) {
                         [](const PluginBundleRecord& record) { return record.isQuarantined(); }));
 }
 
-std::vector<Plugin> activePlugins(const PluginList& plugins) {
-    std::vector<Plugin> active;
-    std::copy_if(plugins.begin(), plugins.end(), std::back_inserter(active), isActiveProduct);
-    return active;
-}
-
-PluginList sharedActivePlugins(const PluginList& plugins) {
+PluginList activePlugins(const PluginList& plugins) {
     if (std::all_of(plugins.begin(), plugins.end(), isActiveProduct))
         return plugins;
     std::vector<PluginList::Item> active;

@@ -17,10 +17,9 @@ bool isActiveProduct(const Plugin& plugin);
 // Quarantined by status or by a stored record.
 bool isQuarantinedProduct(const Plugin& plugin);
 
-// The active products, in inventory order.
-std::vector<Plugin> activePlugins(const PluginList& plugins);
-// The same, sharing the products of `plugins` (the very list when every product is active).
-PluginList sharedActivePlugins(const PluginList& plugins);
+// The active products, in inventory order, shared with `plugins` (the very list when every product
+// is active).
+PluginList activePlugins(const PluginList& plugins);
 qsizetype activePluginCount(const PluginList& plugins);
 // The quarantined products, in inventory order.
 std::vector<Plugin> quarantinedPlugins(const PluginList& plugins);

@@ -306,13 +306,9 @@ void PluginInventoryStore::reportOperationError(const QString& title, const QStr
 
 // Derived lists and the report.
 
-std::vector<Plugin> PluginInventoryStore::activePlugins() const {
-    return quorvane::activePlugins(plugins());
-}
-
-PluginInventoryStore::SharedPlugins PluginInventoryStore::sharedActivePlugins() const {
+const PluginList& PluginInventoryStore::activePlugins() const {
     if (!m_activePlugins)
-        m_activePlugins = quorvane::sharedActivePlugins(m_plugins);
+        m_activePlugins = quorvane::activePlugins(m_plugins);
     return *m_activePlugins;
 }
 

@@ -195,11 +195,10 @@ public:
     // Derived lists and the report: those of InventoryLists.h and InventoryReport.h over the
     // current state.
 
-    std::vector<Plugin> activePlugins() const;
-    // The same list, shared: worked out once per change of the inventory, and the inventory itself
-    // when every product is active.
-    SharedPlugins sharedActivePlugins() const;
-    // activePlugins().size(), without the copies.
+    // Worked out once per change of the inventory; the inventory itself when every product is active.
+    const PluginList& activePlugins() const;
+    const SharedPlugins& sharedActivePlugins() const { return activePlugins(); }
+    // activePlugins().size(), without working the list out.
     qsizetype activePluginCount() const;
     std::vector<Plugin> quarantinedPlugins() const;
     qsizetype quarantinedBundleCount() const;
