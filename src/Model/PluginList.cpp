@@ -99,8 +99,11 @@ void PluginListEdit::materializeBundleRecords() {
     }
 }
 
-PluginList PluginListEdit::list() const {
-    return m_changedAny ? PluginList(m_items) : m_from;
+PluginList PluginListEdit::list() {
+    if (!m_changedAny)
+        return m_from;
+    m_owned.assign(m_owned.size(), false);
+    return PluginList(m_items);
 }
 
 } // namespace quorvane

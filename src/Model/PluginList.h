@@ -111,8 +111,9 @@ public:
 
     bool changedAny() const { return m_changedAny; }
     const QSet<QUuid>& changedIDs() const { return m_changedIDs; }
-    // The list as changed; the list edited from when nothing was.
-    PluginList list() const;
+    // The list as changed; the list edited from when nothing was. The products it holds are shared
+    // from then on: a later change of this edit copies them again.
+    PluginList list();
 
 private:
     PluginList m_from;

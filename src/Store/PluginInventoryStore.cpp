@@ -387,7 +387,7 @@ void PluginInventoryStore::setPlugins(PluginList value) {
     m_manufacturers.reset();
     emit pluginsChanged();
 }
-void PluginInventoryStore::setPlugins(const PluginListEdit& edit) {
+void PluginInventoryStore::setPlugins(PluginListEdit& edit) {
     if (!edit.changedAny())
         return;
     m_plugins = edit.list();

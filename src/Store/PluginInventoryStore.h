@@ -545,7 +545,7 @@ private:
     // whose setters take a list as changed and emit unless it is the very list the store holds.
     // A whole new list (a load, a scan) may have changed every product; an edit says which it changed.
     void setPlugins(PluginList value);
-    void setPlugins(const PluginListEdit& edit);
+    void setPlugins(PluginListEdit& edit);
     void setIsScanning(bool value);
     void setLastScanDate(std::optional<Timestamp> value);
     void setInaccessibleLocations(QStringList value);

@@ -101,5 +101,14 @@ TEST(PluginListTest, AnEditThatChangesNothingGivesTheVeryList) {
     EXPECT_TRUE(edit.changedIDs().isEmpty());
 }
 
+TEST(PluginListTest, AChangeAfterTheListWasMadeLeavesThatListAlone) {
+    PluginListEdit edit(threeProducts());
+    edit.change(0).version = QStringLiteral("2");
+    const PluginList published = edit.list();
+    edit.change(0).version = QStringLiteral("3");
+    EXPECT_EQ(published[0].version, QStringLiteral("2"));
+    EXPECT_EQ(edit.list()[0].version, QStringLiteral("3"));
+}
+
 } // namespace
 } // namespace quorvane::testing
