@@ -9,6 +9,7 @@
 #include "Model/PermanentQuarantineRule.h"
 #include "Model/Plugin.h"
 #include "Model/PluginBundleSelection.h"
+#include "Model/PluginList.h"
 #include "Model/ScanReconciliationSummary.h"
 #include "Model/TrashRecoveryEntry.h"
 #include "Model/TrashedBundleRecord.h"
@@ -21,14 +22,12 @@
 #include "Shared/PathPolicy.h"
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
-#include "Store/InventoryThreads.h"
 #include "Store/PrivilegedRequestReadiness.h"
 #include "Store/ScanSession.h"
 #include "Store/StateWriter.h"
 #include "Store/StoreEnvironment.h"
 #include "Store/StoreStateError.h"
 #include "Support/PlainText.h"
-#include "Support/PreparedRoom.h"
 #include "Support/Timestamp.h"
 
 #include <QHash>
@@ -74,9 +73,9 @@ class PluginInventoryStore : public QObject {
 public:
     using ProtectedKeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
     using PathKeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
-    // The inventory is never changed in place: a change makes a new list, so that the writer and
-    // the screens can hold the one they were given without copying it.
-    using SharedPlugins = std::shared_ptr<const std::vector<Plugin>>;
+    // The inventory is never changed in place: a change makes a new list that shares the products
+    // it did not touch, so that the writer and the screens can hold the one they were given.
+    using SharedPlugins = PluginList;
 
     // Loads the state file of `environment` (falling back to the earlier product's), migrates it and
     // resolves what an earlier run left pending.
@@ -90,8 +89,11 @@ public:
     PluginInventoryStore& operator=(const PluginInventoryStore&) = delete;
 
     // Published state; each has a change signal below.
-    const std::vector<Plugin>& plugins() const { return *m_plugins; }
+    const PluginList& plugins() const { return m_plugins; }
     const SharedPlugins& sharedPlugins() const { return m_plugins; }
+    // The ids of the products the last change of plugins() replaced, added or removed; empty when it
+    // may have changed any of them (a load, a scan). Read it in a slot of pluginsChanged().
+    const QSet<QUuid>& changedPluginIDs() const { return m_changedPluginIDs; }
     bool isScanning() const { return m_isScanning; }
     const std::optional<Timestamp>& lastScanDate() const { return m_lastScanDate; }
     const QStringList& inaccessibleLocations() const { return m_inaccessibleLocations; }
@@ -198,11 +200,10 @@ public:
     // Derived lists and the report: those of InventoryLists.h and InventoryReport.h over the
     // current state.
 
-    std::vector<Plugin> activePlugins() const;
-    // The same list, shared: worked out once per change of the inventory, and the inventory itself
-    // when every product is active.
-    SharedPlugins sharedActivePlugins() const;
-    // activePlugins().size(), without the copies.
+    // Worked out once per change of the inventory; the inventory itself when every product is active.
+    const PluginList& activePlugins() const;
+    const SharedPlugins& sharedActivePlugins() const { return activePlugins(); }
+    // activePlugins().size(), without working the list out.
     qsizetype activePluginCount() const;
     std::vector<Plugin> quarantinedPlugins() const;
     qsizetype quarantinedBundleCount() const;
@@ -375,7 +376,7 @@ private:
 
     // Protection.
     // The protection steps of one product for every product whose key is `key`.
-    void applyProductProtection(std::vector<Plugin>& plugins, const QString& key, bool protect) const;
+    void applyProductProtection(PluginListEdit& plugins, const QString& key, bool protect) const;
 
     // Start-up steps of the privileged-transaction code.
     void pruneEmptyQuarantineFolders();
@@ -412,7 +413,7 @@ private:
         bool trashedBundles = false;
     };
     struct Snapshot {
-        SharedPlugins plugins;
+        std::optional<PluginList> plugins;
         std::optional<std::vector<HistoryItem>> history;
         std::optional<std::vector<TrashedBundleRecord>> trashedBundles;
     };
@@ -478,17 +479,17 @@ private:
     void unlinkPresetRunChildTransaction(const QString& transactionID);
     Snapshot takeSnapshot(SnapshotParts parts) const;
     void putBack(Snapshot snapshot);
-    // A copy of the inventory to change and put back with setPlugins.
-    std::vector<Plugin> inventoryToChange() const;
-    // The copy of the inventory a finaliser changes: every product's synthesised records stored.
-    std::vector<Plugin> inventoryWithStoredRecords() const;
+    // A change of the inventory, to put back with setPlugins.
+    PluginListEdit inventoryToChange() const;
+    // The change a finaliser makes: every product's synthesised records stored.
+    PluginListEdit inventoryWithStoredRecords() const;
     // The history line of one bundle of a committed transaction, at `at` (none: now).
     HistoryItem transactionHistoryLine(const QString& plugin, HistoryKind kind, const QString& detail,
                                        const QString& format, const QString& transactionID,
                                        const std::optional<QUuid>& presetRunID,
                                        std::optional<Timestamp> at = std::nullopt) const;
     // Gives the `touched` products their derived status, then stores the inventory and the lines.
-    void storeFinalisedRecords(std::vector<Plugin> plugins, const std::vector<std::size_t>& touched,
+    void storeFinalisedRecords(PluginListEdit plugins, const std::vector<std::size_t>& touched,
                                std::vector<HistoryItem> lines);
     // Each line inserted at the front in turn: the last one ends up first.
     void insertHistoryLinesFront(std::vector<HistoryItem> lines);
@@ -525,7 +526,7 @@ private:
     void recordGoneItems(const QString& transactionID, const std::vector<typename Kind::Item>& gone);
     // Removes the records at `locations` (product, record) and the products left without one; the
     // others get their formats and status from what remains.
-    static void removeBundleRecords(std::vector<Plugin>& plugins,
+    static void removeBundleRecords(PluginListEdit& plugins,
                                     std::vector<std::pair<std::size_t, std::size_t>> locations);
     // Looks at the journals again once the helper has released its transaction lock.
     void waitForHelperTransaction();
@@ -551,8 +552,9 @@ private:
 
     // Change-signalling setters: each emits only when the value changes, but for the products,
     // whose setters take a list as changed and emit unless it is the very list the store holds.
-    void setPlugins(std::vector<Plugin> value);
-    void setPlugins(SharedPlugins value);
+    // A whole new list (a load, a scan) may have changed every product; an edit says which it changed.
+    void setPlugins(PluginList value);
+    void setPlugins(PluginListEdit& edit);
     void setIsScanning(bool value);
     void setLastScanDate(std::optional<Timestamp> value);
     void setInaccessibleLocations(QStringList value);
@@ -580,13 +582,12 @@ private:
     PathPolicy m_pathPolicy;
 
     // In declaration order of the inventory's state.
-    SharedPlugins m_plugins;
+    PluginList m_plugins;
+    QSet<QUuid> m_changedPluginIDs;
     // sharedActivePlugins() of m_plugins; none until asked after a change.
-    mutable SharedPlugins m_activePlugins;
+    mutable std::optional<PluginList> m_activePlugins;
     // permanentQuarantineManufacturers() of m_plugins; none until asked after a change.
     mutable std::optional<QStringList> m_manufacturers;
-    // Where inventoryToChange() copies a large inventory, made ready after every change.
-    PreparedRoom<Plugin> m_inventoryRoom;
     bool m_isScanning = false;
     std::optional<Timestamp> m_lastScanDate;
     QStringList m_inaccessibleLocations;
@@ -649,8 +650,5 @@ private:
     // Declared last, so destroyed first: a running scan stops before the state it reads goes.
     ScanSession m_scan;
 };
-
-// A list the store shares out; a large one is freed off the thread that lets go of it last.
-PluginInventoryStore::SharedPlugins shareInventory(std::vector<Plugin> plugins);
 
 } // namespace quorvane

@@ -6,7 +6,6 @@
 #include "Store/PluginInventoryStoreJournalSupport.h"
 #include "Store/PrivilegedJournalKinds.h"
 #include "Store/PrivilegedTransactionTexts.h"
-#include "Support/ParallelFor.h"
 #include "Support/Paths.h"
 #include "Support/Uuid.h"
 
@@ -118,7 +117,7 @@ PluginInventoryStore::Snapshot PluginInventoryStore::takeSnapshot(SnapshotParts 
 
 void PluginInventoryStore::putBack(Snapshot snapshot) {
     if (snapshot.plugins)
-        setPlugins(std::move(snapshot.plugins));
+        setPlugins(std::move(*snapshot.plugins));
     if (snapshot.history)
         setHistory(std::move(*snapshot.history));
     if (snapshot.trashedBundles)
@@ -341,20 +340,21 @@ std::optional<QUuid> PluginInventoryStore::markPresetRunChildTransaction(const Q
 void PluginInventoryStore::refreshDerivedStatus(qsizetype index) {
     if (index < 0 || std::size_t(index) >= plugins().size())
         return;
-    std::vector<Plugin> plugins = inventoryToChange();
-    plugins[std::size_t(index)].status = plugins[std::size_t(index)].derivedStatus();
-    setPlugins(std::move(plugins));
+    const PluginStatus status = plugins()[std::size_t(index)].derivedStatus();
+    if (status == plugins()[std::size_t(index)].status)
+        return;
+    PluginListEdit plugins = inventoryToChange();
+    plugins.change(std::size_t(index)).status = status;
+    setPlugins(plugins);
 }
 
-std::vector<Plugin> PluginInventoryStore::inventoryToChange() const {
-    // A large inventory is copied on several threads, into room made ready when it last changed.
-    return copyInParallel(*m_plugins, productsPerThread, m_inventoryRoom.take(m_plugins->size()));
+PluginListEdit PluginInventoryStore::inventoryToChange() const {
+    return PluginListEdit(m_plugins);
 }
 
-std::vector<Plugin> PluginInventoryStore::inventoryWithStoredRecords() const {
-    std::vector<Plugin> plugins = inventoryToChange();
-    for (Plugin& plugin : plugins)
-        plugin.materializeBundleRecords();
+PluginListEdit PluginInventoryStore::inventoryWithStoredRecords() const {
+    PluginListEdit plugins = inventoryToChange();
+    plugins.materializeBundleRecords();
     return plugins;
 }
 
@@ -369,12 +369,14 @@ HistoryItem PluginInventoryStore::transactionHistoryLine(const QString& plugin, 
     return line;
 }
 
-void PluginInventoryStore::storeFinalisedRecords(std::vector<Plugin> plugins,
+void PluginInventoryStore::storeFinalisedRecords(PluginListEdit plugins,
                                                  const std::vector<std::size_t>& touched,
                                                  std::vector<HistoryItem> lines) {
-    for (const std::size_t product : touched)
-        plugins[product].status = plugins[product].derivedStatus();
-    setPlugins(std::move(plugins));
+    for (const std::size_t product : touched) {
+        if (const PluginStatus status = plugins[product].derivedStatus(); status != plugins[product].status)
+            plugins.change(product).status = status;
+    }
+    setPlugins(plugins);
     insertHistoryLinesFront(std::move(lines));
 }
 
@@ -387,7 +389,7 @@ PluginInventoryStore::finalisePrivilegedQuarantine(const QString& transactionID,
                                                    const std::vector<PrivilegedQuarantineItem>& items) {
     if (items.empty())
         return {};
-    std::vector<Plugin> plugins = inventoryWithStoredRecords();
+    PluginListEdit plugins = inventoryWithStoredRecords();
     const std::optional<QUuid> runID = markPresetRunChildTransaction(transactionID);
     // Only a record whose bundle is at the source now: a quarantined one keeps its old path, where a
     // reinstalled bundle may be. One that this item already moved is at its destination.
@@ -404,8 +406,8 @@ PluginInventoryStore::finalisePrivilegedQuarantine(const QString& transactionID,
     for (std::size_t index = 0; index < matches.locations.size(); ++index) {
         const PrivilegedQuarantineItem& item = items[index];
         const auto [product, record] = matches.locations[index];
-        PluginBundleRecord& bundle = (*plugins[product].bundles)[record];
-        if (bundle.quarantinePath != item.destinationPath) {
+        if ((*plugins[product].bundles)[record].quarantinePath != item.destinationPath) {
+            PluginBundleRecord& bundle = (*plugins.change(product).bundles)[record];
             bundle.originalPath = item.sourcePath;
             bundle.quarantinePath = item.destinationPath;
             bundle.quarantineOperationID = item.operationID;
@@ -427,7 +429,7 @@ PluginInventoryStore::finalisePrivilegedRestore(const QString& transactionID,
                                                 const std::vector<PrivilegedRestoreItem>& items) {
     if (items.empty())
         return {};
-    std::vector<Plugin> plugins = inventoryWithStoredRecords();
+    PluginListEdit plugins = inventoryWithStoredRecords();
     const JournalItemMatches matches = matchJournalItems(
         plugins, items, quarantinePathOf,
         [](const PluginBundleRecord& record, const PrivilegedRestoreItem& item) {
@@ -437,16 +439,17 @@ PluginInventoryStore::finalisePrivilegedRestore(const QString& transactionID,
         SharedRecordRule::refused);
     // A failure changes nothing but the storing of synthesised records.
     if (matches.error) {
-        setPlugins(std::move(plugins));
+        setPlugins(plugins);
         return std::unexpected(*matches.error);
     }
 
     std::vector<HistoryItem> lines;
     std::vector<std::size_t> touched;
     for (const auto& [product, record] : matches.locations) {
-        PluginBundleRecord& bundle = (*plugins[product].bundles)[record];
-        if (!bundle.quarantinePath || !bundle.quarantineOperationID)
+        if (const PluginBundleRecord& found = (*plugins[product].bundles)[record];
+            !found.quarantinePath || !found.quarantineOperationID)
             continue;
+        PluginBundleRecord& bundle = (*plugins.change(product).bundles)[record];
         const std::optional<QUuid> runID = bundle.presetRunID;
         bundle.quarantinePath.reset();
         bundle.quarantineOperationID.reset();

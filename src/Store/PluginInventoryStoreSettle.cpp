@@ -218,7 +218,7 @@ void PluginInventoryStore::recordGoneItems(const QString& transactionID,
         setTrashedBundles(std::move(records));
     } else {
         // The record of a bundle at neither place names nothing: it leaves the inventory.
-        std::vector<Plugin> plugins = inventoryWithStoredRecords();
+        PluginListEdit plugins = inventoryWithStoredRecords();
         std::vector<std::pair<std::size_t, std::size_t>> removals;
         for (const typename Kind::Item& item : gone) {
             const auto matches = matchJournalItems(
@@ -254,7 +254,7 @@ void PluginInventoryStore::recordGoneItems(const QString& transactionID,
             lines.push_back(std::move(line));
         }
         removeBundleRecords(plugins, std::move(removals));
-        setPlugins(std::move(plugins));
+        setPlugins(plugins);
     }
     insertHistoryLinesFront(std::move(lines));
 }

@@ -32,7 +32,7 @@ PluginInventoryStore::finalisePrivilegedTrash(const QString& transactionID,
                                               const std::vector<PrivilegedTrashItem>& items) {
     if (items.empty())
         return {};
-    std::vector<Plugin> plugins = inventoryWithStoredRecords();
+    PluginListEdit plugins = inventoryWithStoredRecords();
     // Pass 1 matches every item to exactly one record and changes nothing but the storing of
     // synthesised records.
     JournalItemMatches matches = matchJournalItems(
@@ -48,7 +48,7 @@ PluginInventoryStore::finalisePrivilegedTrash(const QString& transactionID,
         }))
         matches.error = PrivilegedInventoryCommitError::missingInventoryRecord;
     if (matches.error) {
-        setPlugins(std::move(plugins));
+        setPlugins(plugins);
         return std::unexpected(*matches.error);
     }
     const std::vector<BundleRecordIndex::Location>& entries = matches.locations;
@@ -79,28 +79,29 @@ PluginInventoryStore::finalisePrivilegedTrash(const QString& transactionID,
         trashed.push_back(std::move(record));
     }
     removeBundleRecords(plugins, entries);
-    setPlugins(std::move(plugins));
+    setPlugins(plugins);
     insertHistoryLinesFront(std::move(lines));
     setTrashedBundles(std::move(trashed));
     return {};
 }
 
-void PluginInventoryStore::removeBundleRecords(std::vector<Plugin>& plugins,
+void PluginInventoryStore::removeBundleRecords(PluginListEdit& plugins,
                                                std::vector<std::pair<std::size_t, std::size_t>> locations) {
     std::ranges::sort(locations, std::greater<>());
     std::vector<std::size_t> products;
     for (const auto& [product, record] : locations) {
-        plugins[product].bundles->erase(plugins[product].bundles->begin() + qsizetype(record));
+        auto& records = *plugins.change(product).bundles;
+        records.erase(records.begin() + qsizetype(record));
         if (products.empty() || products.back() != product)
             products.push_back(product);
     }
     // Products in descending order, so that erasing one leaves the indices of the rest.
     for (const std::size_t productIndex : products) {
-        Plugin& plugin = plugins[productIndex];
-        if (plugin.bundles->empty()) {
-            plugins.erase(plugins.begin() + qsizetype(productIndex));
+        if (plugins[productIndex].bundles->empty()) {
+            plugins.erase(productIndex);
             continue;
         }
+        Plugin& plugin = plugins.change(productIndex);
         QStringList formats;
         for (const PluginBundleRecord& bundle : *plugin.bundles) {
             if (!formats.contains(bundle.format))
