@@ -142,7 +142,7 @@ protected:
     }
 };
 
-std::vector<Row> rowsOf(const std::vector<Plugin>& plugins) {
+std::vector<Row> rowsOf(const PluginList& plugins) {
     std::vector<Row> rows;
     rows.reserve(plugins.size());
     for (const Plugin& plugin : plugins)

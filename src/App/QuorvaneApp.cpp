@@ -9,7 +9,6 @@
 #include <QApplication>
 
 #include <cstdio>
-#include <malloc.h>
 
 namespace quorvane {
 
@@ -39,12 +38,6 @@ int QuorvaneApp::run(int& argc, char** argv) {
 }
 
 void QuorvaneApp::configure(QApplication& application) {
-    // Every change of a large inventory makes lists of several megabytes. By default the C library
-    // maps each one afresh and unmaps it when it is freed, so the window takes a page fault on every
-    // page of every list, tens of milliseconds per action at 20,000 products; freed memory is kept
-    // for reuse instead (up to the largest threshold the library allows).
-    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
     QApplication::setOrganizationName(QStringLiteral("Quorvane"));
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     applyKitAppearance(application);

@@ -28,7 +28,7 @@ std::optional<QString> sidebarBadgeText(AppSection section, const SidebarCounts&
     return std::nullopt;
 }
 
-qsizetype countProtectedPlugins(const std::vector<Plugin>& plugins) {
+qsizetype countProtectedPlugins(const PluginList& plugins) {
     return std::count_if(plugins.begin(), plugins.end(),
                          [](const Plugin& plugin) { return plugin.isProtected; });
 }

@@ -3,6 +3,7 @@
 #include "Model/HistoryItem.h"
 #include "Model/HistoryOperation.h"
 #include "Model/Plugin.h"
+#include "Model/PluginList.h"
 #include "Views/Kit/AppSection.h"
 
 #include <QString>
@@ -28,6 +29,6 @@ struct SidebarCounts {
 std::optional<QString> sidebarBadgeText(AppSection section, const SidebarCounts& counts);
 
 // The root view's own count of protected products; the history count is countHistoryOperations.
-qsizetype countProtectedPlugins(const std::vector<Plugin>& plugins);
+qsizetype countProtectedPlugins(const PluginList& plugins);
 
 } // namespace quorvane

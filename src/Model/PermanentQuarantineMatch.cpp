@@ -55,8 +55,7 @@ bool permanentQuarantineMatchOrder(const PermanentQuarantineMatch& a, const Perm
 }
 
 std::vector<PermanentQuarantineMatch>
-permanentQuarantineMatches(const std::vector<Plugin>& products,
-                           const std::vector<PermanentQuarantineRule>& rules) {
+permanentQuarantineMatches(const PluginList& products, const std::vector<PermanentQuarantineRule>& rules) {
     if (rules.empty())
         return {};
     std::unordered_set<QString, PlainHash, PlainEqualTo> ruleKeys;

@@ -4,6 +4,7 @@
 #include "Model/Plugin.h"
 #include "Model/PluginBundleRecord.h"
 #include "Model/PluginBundleSelection.h"
+#include "Model/PluginList.h"
 #include "Support/PlainText.h"
 
 #include <QString>
@@ -54,7 +55,6 @@ bool permanentQuarantineMatchOrder(const PermanentQuarantineMatch& a, const Perm
 // Every exact replacement among the stored records of unprotected, non-shell products of the
 // rules' manufacturers, sorted by permanentQuarantineMatchOrder.
 std::vector<PermanentQuarantineMatch>
-permanentQuarantineMatches(const std::vector<Plugin>& products,
-                           const std::vector<PermanentQuarantineRule>& rules);
+permanentQuarantineMatches(const PluginList& products, const std::vector<PermanentQuarantineRule>& rules);
 
 } // namespace quorvane

@@ -2,6 +2,7 @@
 
 #include "Model/Identity.h"
 #include "Model/ModelHash.h"
+#include "Model/PluginList.h"
 #include "Model/SortedKeyWriter.h"
 #include "Support/JsonWriter.h"
 #include "Support/LocaleText.h"
@@ -181,7 +182,7 @@ size_t qHash(const Plugin& plugin, size_t seed) {
     return seed;
 }
 
-std::unordered_set<QString, PlainHash, PlainEqualTo> activeBundlePaths(const std::vector<Plugin>& plugins) {
+std::unordered_set<QString, PlainHash, PlainEqualTo> activeBundlePaths(const PluginList& plugins) {
     std::unordered_set<QString, PlainHash, PlainEqualTo> paths;
     paths.reserve(plugins.size());
     for (const Plugin& plugin : plugins) {

@@ -6,7 +6,6 @@
 #include "Model/PluginStatus.h"
 #include "Support/JsonReader.h"
 #include "Support/PlainText.h"
-#include "Support/SharedOptionalList.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -37,8 +36,7 @@ struct Plugin {
     std::optional<QString> originalPath;
     std::optional<QString> quarantinePath;
     std::optional<QString> quarantineOperationID;
-    // Shared between copies of the product until one of them changes it.
-    SharedOptionalList<PluginBundleRecord> bundles;
+    std::optional<std::vector<PluginBundleRecord>> bundles;
 
     // Shell rules.
 
@@ -90,9 +88,6 @@ size_t qHash(const Plugin& plugin, size_t seed = 0);
 // By format, then by path: plain text order of the stored values.
 bool bundleRecordDisplayOrder(const PluginBundleRecord& a, const PluginBundleRecord& b);
 
-// Lower-cased standardised `path` of every active record of every product (no format prefix).
-// Hashed and compared as plain text.
-std::unordered_set<QString, PlainHash, PlainEqualTo> activeBundlePaths(const std::vector<Plugin>& plugins);
 // A selection per active (or quarantined) record, in product order then record order; duplicates kept.
 std::vector<PluginBundleSelection> activeBundleSelections(const std::vector<Plugin>& plugins);
 std::vector<PluginBundleSelection> quarantinedBundleSelections(const std::vector<Plugin>& plugins);

@@ -70,7 +70,7 @@ struct Outcome {
 
 class Planner {
 public:
-    Planner(const std::vector<Plugin>& plugins, const std::vector<PluginBundleSelection>& selections,
+    Planner(const PluginList& plugins, const std::vector<PluginBundleSelection>& selections,
             const FileSystemProbe& fileSystem, std::optional<QString> trashFolder, bool verifyOnDisk,
             const PathPolicy& policy)
         : m_plugins(plugins), m_fileSystem(fileSystem), m_trashFolder(std::move(trashFolder)),
@@ -215,7 +215,7 @@ private:
         return {std::move(item), {}};
     }
 
-    const std::vector<Plugin>& m_plugins;
+    const PluginList& m_plugins;
     const FileSystemProbe& m_fileSystem;
     std::optional<QString> m_trashFolder;
     bool m_verify;
@@ -230,7 +230,7 @@ private:
 // Records are told apart by a key that folds case and Unicode form, which this disk may not do. An
 // item whose paths share that key with another record's bundle, or with another item's paths, could
 // be recorded against the wrong record once it moved, so it is refused before anything moves.
-void refuseIndistinctItems(BundleActionPlan& plan, const std::vector<Plugin>& plugins,
+void refuseIndistinctItems(BundleActionPlan& plan, const PluginList& plugins,
                            const std::vector<std::pair<std::size_t, std::size_t>>& locations) {
     struct Named {
         std::size_t item;
@@ -285,7 +285,7 @@ void refuseIndistinctItems(BundleActionPlan& plan, const std::vector<Plugin>& pl
 }
 
 std::set<QUuid> productsLosingAllActiveFormats(const std::vector<BundleActionPlanItem>& items,
-                                               const std::vector<Plugin>& plugins) {
+                                               const PluginList& plugins) {
     std::unordered_map<QUuid, BundleIDSet, PlannerUuidHash> groups;
     for (const auto& item : items)
         groups[item.selection.pluginID].insert(item.selection.bundleID);
@@ -302,7 +302,7 @@ std::set<QUuid> productsLosingAllActiveFormats(const std::vector<BundleActionPla
 
 BundleActionPlan
 makeBundleActionPlan(BundleActionKind operation, const std::vector<PluginBundleSelection>& selections,
-                     const std::vector<Plugin>& plugins, const InventoryRevisionToken& currentRevision,
+                     const PluginList& plugins, const InventoryRevisionToken& currentRevision,
                      const std::optional<InventoryRevisionToken>& previewedRevision,
                      const std::optional<QUuid>& presetRunID, bool hasPendingTransaction,
                      const FileSystemProbe& fileSystem, const std::optional<QString>& trashDirectory,

@@ -2,6 +2,7 @@
 
 #include "Model/Plugin.h"
 #include "Model/PluginBundleSelection.h"
+#include "Model/PluginList.h"
 #include "Planning/BundleActionPlan.h"
 #include "Planning/FileSystemProbe.h"
 #include "Planning/InventoryRevisionToken.h"
@@ -22,7 +23,7 @@ namespace quorvane {
 // `trashDirectory` none means the current user's home trash, taken as given otherwise.
 BundleActionPlan
 makeBundleActionPlan(BundleActionKind operation, const std::vector<PluginBundleSelection>& selections,
-                     const std::vector<Plugin>& plugins, const InventoryRevisionToken& currentRevision,
+                     const PluginList& plugins, const InventoryRevisionToken& currentRevision,
                      const std::optional<InventoryRevisionToken>& previewedRevision,
                      const std::optional<QUuid>& presetRunID, bool hasPendingTransaction,
                      const FileSystemProbe& fileSystem, const std::optional<QString>& trashDirectory,

@@ -106,7 +106,7 @@ bool formatMatchesBundleExtension(const QString& format, const QString& path) {
 }
 
 FormatCleanupPlan makeFormatCleanupPlan(FormatCleanupPresetKind preset, const FormatSet& customFormats,
-                                        const std::vector<Plugin>& plugins,
+                                        const PluginList& plugins,
                                         const InventoryRevisionToken& currentRevision,
                                         const std::optional<InventoryRevisionToken>& previewedRevision,
                                         bool hasPendingTransaction, const FileSystemProbe& fileSystem,

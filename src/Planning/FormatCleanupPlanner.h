@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Plugin.h"
+#include "Model/PluginList.h"
 #include "Planning/FileSystemProbe.h"
 #include "Planning/FormatCleanupPlan.h"
 #include "Planning/InventoryRevisionToken.h"
@@ -17,7 +18,7 @@ namespace quorvane {
 // its reason and detail. It reads the disk only through `pathPolicy` and, when
 // `verifyBundlesOnDisk` is set, one existence check per otherwise eligible bundle.
 FormatCleanupPlan makeFormatCleanupPlan(FormatCleanupPresetKind preset, const FormatSet& customFormats,
-                                        const std::vector<Plugin>& plugins,
+                                        const PluginList& plugins,
                                         const InventoryRevisionToken& currentRevision,
                                         const std::optional<InventoryRevisionToken>& previewedRevision,
                                         bool hasPendingTransaction, const FileSystemProbe& fileSystem,

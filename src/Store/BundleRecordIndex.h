@@ -25,8 +25,8 @@ public:
 
     // `pathOf(record)` gives the path a record is found by; only records under one of `wanted`
     // are kept, in inventory order.
-    template <class PathOf>
-    BundleRecordIndex(const std::vector<Plugin>& plugins, PathOf pathOf, const QStringList& wanted) {
+    template <class Plugins, class PathOf>
+    BundleRecordIndex(const Plugins& plugins, PathOf pathOf, const QStringList& wanted) {
         for (const QString& path : wanted)
             m_locations.try_emplace(pathKey(path));
         for (std::size_t product = 0; product < plugins.size(); ++product) {
@@ -43,9 +43,9 @@ public:
 
     // The one record found by `path` that `accepts`: the first of its product; a second product
     // with one makes it a duplicate, none at all a missing record.
-    template <class Accept>
+    template <class Plugins, class Accept>
     [[nodiscard]] std::expected<Location, PrivilegedInventoryCommitError>
-    matchOne(const std::vector<Plugin>& plugins, const QString& path, Accept accepts) const {
+    matchOne(const Plugins& plugins, const QString& path, Accept accepts) const {
         const auto found = m_locations.find(pathKey(path));
         std::optional<Location> match;
         if (found != m_locations.end()) {

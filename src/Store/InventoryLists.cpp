@@ -1,8 +1,5 @@
 #include "Store/InventoryLists.h"
 
-#include "Store/InventoryThreads.h"
-#include "Support/ParallelFor.h"
-
 #include <algorithm>
 #include <iterator>
 
@@ -30,27 +27,26 @@ bool isQuarantinedProduct(const Plugin& plugin) {
                         [](const PluginBundleRecord& record) { return record.isQuarantined(); }));
 }
 
-std::vector<Plugin> activePlugins(const std::vector<Plugin>& plugins) {
-    std::vector<std::size_t> active;
-    active.reserve(plugins.size());
-    for (std::size_t index = 0; index < plugins.size(); ++index) {
-        if (isActiveProduct(plugins[index]))
-            active.push_back(index);
-    }
-    return copyInParallel(plugins, active, productsPerThread);
+PluginList activePlugins(const PluginList& plugins) {
+    if (std::all_of(plugins.begin(), plugins.end(), isActiveProduct))
+        return plugins;
+    std::vector<PluginList::Item> active;
+    std::copy_if(plugins.items().begin(), plugins.items().end(), std::back_inserter(active),
+                 [](const PluginList::Item& plugin) { return isActiveProduct(*plugin); });
+    return PluginList(std::move(active));
 }
 
-qsizetype activePluginCount(const std::vector<Plugin>& plugins) {
+qsizetype activePluginCount(const PluginList& plugins) {
     return std::count_if(plugins.begin(), plugins.end(), isActiveProduct);
 }
 
-std::vector<Plugin> quarantinedPlugins(const std::vector<Plugin>& plugins) {
+std::vector<Plugin> quarantinedPlugins(const PluginList& plugins) {
     std::vector<Plugin> quarantined;
     std::copy_if(plugins.begin(), plugins.end(), std::back_inserter(quarantined), isQuarantinedProduct);
     return quarantined;
 }
 
-qsizetype quarantinedBundleCount(const std::vector<Plugin>& plugins) {
+qsizetype quarantinedBundleCount(const PluginList& plugins) {
     qsizetype count = 0;
     for (const Plugin& plugin : plugins)
         plugin.forEachBundleRecord(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Plugin.h"
+#include "Model/PluginList.h"
 
 #include <QtGlobal>
 
@@ -16,11 +17,12 @@ bool isActiveProduct(const Plugin& plugin);
 // Quarantined by status or by a stored record.
 bool isQuarantinedProduct(const Plugin& plugin);
 
-// The active products, in inventory order; a large inventory is copied on several threads.
-std::vector<Plugin> activePlugins(const std::vector<Plugin>& plugins);
-qsizetype activePluginCount(const std::vector<Plugin>& plugins);
+// The active products, in inventory order, shared with `plugins` (the very list when every product
+// is active).
+PluginList activePlugins(const PluginList& plugins);
+qsizetype activePluginCount(const PluginList& plugins);
 // The quarantined products, in inventory order.
-std::vector<Plugin> quarantinedPlugins(const std::vector<Plugin>& plugins);
-qsizetype quarantinedBundleCount(const std::vector<Plugin>& plugins);
+std::vector<Plugin> quarantinedPlugins(const PluginList& plugins);
+qsizetype quarantinedBundleCount(const PluginList& plugins);
 
 } // namespace quorvane

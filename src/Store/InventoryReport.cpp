@@ -16,7 +16,7 @@ namespace quorvane {
 QString diagnosticReport(const InventoryReportInputs& inputs,
                          const std::optional<QString>& managementSection) {
     namespace Text = StoreTexts::Report;
-    const std::vector<Plugin>& plugins = inputs.plugins;
+    const PluginList& plugins = inputs.plugins;
     const StoreEnvironment& environment = inputs.environment;
 
     qsizetype activeBundles = 0;

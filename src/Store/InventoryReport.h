@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Plugin.h"
+#include "Model/PluginList.h"
 #include "Model/ScanReconciliationSummary.h"
 #include "Store/StoreEnvironment.h"
 #include "Support/Timestamp.h"
@@ -16,7 +17,7 @@ namespace quorvane {
 // What the diagnostic report reads of the store; it holds references, so it lives no longer than
 // the store it was read from.
 struct InventoryReportInputs {
-    const std::vector<Plugin>& plugins;
+    const PluginList& plugins;
     qsizetype historyRecords = 0;
     const std::optional<Timestamp>& lastScanDate;
     const std::optional<ScanReconciliationSummary>& lastReconciliation;

@@ -4,8 +4,8 @@
 
 namespace quorvane {
 
-// Lists at least this long are freed on the background pool rather than by whoever lets go of them
-// last, and the store makes room for its next copy of an inventory this long there.
+// A scan's results at least this long are freed on the background pool rather than by whoever lets
+// go of them last.
 inline constexpr std::size_t largeInventory = 1000;
 // A pass over the products takes another thread for each this many of them: each product holds a
 // dozen texts and lists, each counted, copied or compared on its own.

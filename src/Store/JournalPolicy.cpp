@@ -67,7 +67,7 @@ std::optional<QString> checkJournal(const Request& journal, Check check) {
 
 // Calls visit(record) for every stored or synthesised bundle record.
 template <class Visit>
-void forEachRecord(const std::vector<Plugin>& plugins, Visit visit) {
+void forEachRecord(const PluginList& plugins, Visit visit) {
     for (const Plugin& plugin : plugins)
         forEachPlannerRecord(plugin, [&](std::size_t, const PluginBundleRecord& record) { visit(record); });
 }
@@ -75,7 +75,7 @@ void forEachRecord(const std::vector<Plugin>& plugins, Visit visit) {
 // Whether an item's destination is already where another record's bundle is, compared as the
 // records compare; `ownMove(record, item)` names a record this very item already moved there.
 template <class Item, class OwnMove>
-bool destinationTaken(const std::vector<Item>& items, const std::vector<Plugin>& plugins, OwnMove ownMove) {
+bool destinationTaken(const std::vector<Item>& items, const PluginList& plugins, OwnMove ownMove) {
     PlaceKeys<const Item*> destinations;
     for (const Item& item : items) {
         if (const Item*& first = destinations[item.destinationPath]; !first)
@@ -159,7 +159,7 @@ std::optional<QString> journalRefusal(const PrivilegedTrashRestoreRequest& journ
 }
 
 std::optional<QString> journalRecordRefusal(const PrivilegedQuarantineRequest& journal,
-                                            const std::vector<Plugin>& plugins) {
+                                            const PluginList& plugins) {
     // A record this item already moved holds its destination and operation; any other record
     // holding either makes the journal one the application never wrote.
     const auto ownMove = [](const PluginBundleRecord& record, const PrivilegedQuarantineItem& item) {
@@ -189,7 +189,7 @@ std::optional<QString> journalRecordRefusal(const PrivilegedQuarantineRequest& j
 }
 
 std::optional<QString> journalRecordRefusal(const PrivilegedRestoreRequest& journal,
-                                            const std::vector<Plugin>& plugins) {
+                                            const PluginList& plugins) {
     if (destinationTaken(journal.items, plugins,
                          [](const PluginBundleRecord&, const PrivilegedRestoreItem&) { return false; }))
         return Reason::destinationTaken;

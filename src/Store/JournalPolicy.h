@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Model/Plugin.h"
+#include "Model/PluginList.h"
 #include "Shared/PathPolicy.h"
 #include "Shared/PrivilegedRequests.h"
 
@@ -26,8 +26,8 @@ std::optional<QString> journalRefusal(const PrivilegedTrashRestoreRequest& journ
 // holds, or whose destination is already another record's bundle, and a restore onto another
 // record's bundle, could only leave two records owning one bundle.
 std::optional<QString> journalRecordRefusal(const PrivilegedQuarantineRequest& journal,
-                                            const std::vector<Plugin>& plugins);
+                                            const PluginList& plugins);
 std::optional<QString> journalRecordRefusal(const PrivilegedRestoreRequest& journal,
-                                            const std::vector<Plugin>& plugins);
+                                            const PluginList& plugins);
 
 } // namespace quorvane

@@ -222,7 +222,7 @@ void TransactionJournals::recordGoneItems(const QString& transactionID,
         m_store.setTrashedBundles(std::move(records));
     } else {
         // The record of a bundle at neither place names nothing: it leaves the inventory.
-        std::vector<Plugin> plugins = m_store.inventoryWithStoredRecords();
+        PluginListEdit plugins = m_store.inventoryWithStoredRecords();
         std::vector<std::pair<std::size_t, std::size_t>> removals;
         for (const typename Kind::Item& item : gone) {
             const auto matches = matchJournalItems(
@@ -258,7 +258,7 @@ void TransactionJournals::recordGoneItems(const QString& transactionID,
             lines.push_back(std::move(line));
         }
         removeBundleRecords(plugins, std::move(removals));
-        m_store.setPlugins(std::move(plugins));
+        m_store.setPlugins(plugins);
     }
     m_store.insertHistoryLinesFront(std::move(lines));
 }

@@ -11,8 +11,6 @@
 #include "Store/PrivilegedTransactionTexts.h"
 #include "Store/StoreOrders.h"
 #include "Store/StoreTexts.h"
-#include "Support/FreedOffThread.h"
-#include "Support/ParallelFor.h"
 #include "Support/Paths.h"
 #include "Support/Uuid.h"
 
@@ -52,14 +50,9 @@ Plugin withQuarantinedRecord(const Plugin& plugin) {
 
 } // namespace
 
-PluginInventoryStore::SharedPlugins shareInventory(std::vector<Plugin> plugins) {
-    const bool large = plugins.size() >= largeInventory;
-    return shareFreedOffThread(std::move(plugins), large);
-}
-
 PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject* parent)
     : QObject(parent), m_environment(std::move(environment)), m_pathPolicy(m_environment.roots),
-      m_plugins(shareInventory(sampleInventory())), m_inventoryRevision(InventoryRevisionToken::fresh()),
+      m_plugins(sampleInventory()), m_inventoryRevision(InventoryRevisionToken::fresh()),
       m_scan(m_environment,
              {m_plugins, m_protectedKeys, m_trashedBundles,
               [this] { return m_journals.inFlightScannedPaths(); }},
@@ -80,7 +73,7 @@ PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject
     removeStaleStateFileCopies(stateFilePath());
     auto loaded = loadState();
     if (!loaded) {
-        setPlugins(std::vector<Plugin>{});
+        setPlugins(PluginList());
         setFileActionsBlockedByStorage(true);
         setLastStorageError(loaded.error().description());
         postNotice(StoreTexts::Notice::inventoryUpgradeBlockedTitle,
@@ -195,7 +188,7 @@ void PluginInventoryStore::saveState(SaveCompletion then) {
     // writeStateFile refuses.
     if (!m_stateWriter) {
         PersistedInventory state = persistedStateWithoutPlugins();
-        state.plugins = *m_plugins;
+        state.plugins = m_plugins.toVector();
         const SaveResult saved = writeStateFile(state);
         completion(saved);
         return;
@@ -299,17 +292,10 @@ void PluginInventoryStore::reportOperationError(const QString& title, const QStr
 
 // Derived lists and the report.
 
-std::vector<Plugin> PluginInventoryStore::activePlugins() const {
-    return quorvane::activePlugins(plugins());
-}
-
-PluginInventoryStore::SharedPlugins PluginInventoryStore::sharedActivePlugins() const {
-    if (!m_activePlugins) {
-        m_activePlugins = std::all_of(plugins().begin(), plugins().end(), isActiveProduct)
-                              ? m_plugins
-                              : shareInventory(activePlugins());
-    }
-    return m_activePlugins;
+const PluginList& PluginInventoryStore::activePlugins() const {
+    if (!m_activePlugins)
+        m_activePlugins = quorvane::activePlugins(m_plugins);
+    return *m_activePlugins;
 }
 
 qsizetype PluginInventoryStore::activePluginCount() const {
@@ -413,36 +399,42 @@ PluginInventoryStore::planTrash(const std::vector<PluginBundleSelection>& select
 void PluginInventoryStore::refreshDerivedStatus(qsizetype index) {
     if (index < 0 || std::size_t(index) >= plugins().size())
         return;
-    std::vector<Plugin> plugins = inventoryToChange();
-    plugins[std::size_t(index)].status = plugins[std::size_t(index)].derivedStatus();
-    setPlugins(std::move(plugins));
+    const PluginStatus status = plugins()[std::size_t(index)].derivedStatus();
+    if (status == plugins()[std::size_t(index)].status)
+        return;
+    PluginListEdit plugins = inventoryToChange();
+    plugins.change(std::size_t(index)).status = status;
+    setPlugins(plugins);
 }
 
-std::vector<Plugin> PluginInventoryStore::inventoryToChange() const {
-    // A large inventory is copied on several threads, into room made ready when it last changed.
-    return copyInParallel(*m_plugins, productsPerThread, m_inventoryRoom.take(m_plugins->size()));
+PluginListEdit PluginInventoryStore::inventoryToChange() const {
+    return PluginListEdit(m_plugins);
 }
 
-std::vector<Plugin> PluginInventoryStore::inventoryWithStoredRecords() const {
-    std::vector<Plugin> plugins = inventoryToChange();
-    for (Plugin& plugin : plugins)
-        plugin.materializeBundleRecords();
+PluginListEdit PluginInventoryStore::inventoryWithStoredRecords() const {
+    PluginListEdit plugins = inventoryToChange();
+    plugins.materializeBundleRecords();
     return plugins;
 }
 
-void PluginInventoryStore::setPlugins(std::vector<Plugin> value) {
-    // Every caller hands over a list it changed; comparing it with the old one product by product
+void PluginInventoryStore::setPlugins(PluginList value) {
+    // Every caller hands over a list it made; comparing it with the old one product by product
     // would cost as much as a copy of the inventory.
-    setPlugins(shareInventory(std::move(value)));
-}
-void PluginInventoryStore::setPlugins(SharedPlugins value) {
-    if (m_plugins == value)
+    if (m_plugins.isSameList(value))
         return;
     m_plugins = std::move(value);
+    m_changedPluginIDs.clear();
     m_activePlugins.reset();
     m_manufacturers.reset();
-    if (m_plugins->size() >= largeInventory)
-        m_inventoryRoom.prepare(m_plugins->size());
+    emit pluginsChanged();
+}
+void PluginInventoryStore::setPlugins(PluginListEdit& edit) {
+    if (!edit.changedAny())
+        return;
+    m_plugins = edit.list();
+    m_changedPluginIDs = edit.changedIDs();
+    m_activePlugins.reset();
+    m_manufacturers.reset();
     emit pluginsChanged();
 }
 void PluginInventoryStore::setIsScanning(bool value) {

@@ -9,6 +9,7 @@
 #include "Model/PermanentQuarantineRule.h"
 #include "Model/Plugin.h"
 #include "Model/PluginBundleSelection.h"
+#include "Model/PluginList.h"
 #include "Model/ScanReconciliationSummary.h"
 #include "Model/TrashRecoveryEntry.h"
 #include "Model/TrashedBundleRecord.h"
@@ -22,7 +23,6 @@
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
 #include "Store/CleanupRuns.h"
-#include "Store/InventoryThreads.h"
 #include "Store/PrivilegedRequestReadiness.h"
 #include "Store/ScanSession.h"
 #include "Store/StateWriter.h"
@@ -30,7 +30,6 @@
 #include "Store/StoreStateError.h"
 #include "Store/TransactionJournals.h"
 #include "Support/PlainText.h"
-#include "Support/PreparedRoom.h"
 #include "Support/Timestamp.h"
 
 #include <QHash>
@@ -70,9 +69,9 @@ class PluginInventoryStore : public QObject {
 public:
     using ProtectedKeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
     using PathKeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
-    // The inventory is never changed in place: a change makes a new list, so that the writer and
-    // the screens can hold the one they were given without copying it.
-    using SharedPlugins = std::shared_ptr<const std::vector<Plugin>>;
+    // The inventory is never changed in place: a change makes a new list that shares the products
+    // it did not touch, so that the writer and the screens can hold the one they were given.
+    using SharedPlugins = PluginList;
 
     // Loads the state file of `environment` (falling back to the earlier product's), migrates it and
     // resolves what an earlier run left pending.
@@ -86,8 +85,11 @@ public:
     PluginInventoryStore& operator=(const PluginInventoryStore&) = delete;
 
     // Published state; each has a change signal below.
-    const std::vector<Plugin>& plugins() const { return *m_plugins; }
+    const PluginList& plugins() const { return m_plugins; }
     const SharedPlugins& sharedPlugins() const { return m_plugins; }
+    // The ids of the products the last change of plugins() replaced, added or removed; empty when it
+    // may have changed any of them (a load, a scan). Read it in a slot of pluginsChanged().
+    const QSet<QUuid>& changedPluginIDs() const { return m_changedPluginIDs; }
     bool isScanning() const { return m_isScanning; }
     const std::optional<Timestamp>& lastScanDate() const { return m_lastScanDate; }
     const QStringList& inaccessibleLocations() const { return m_inaccessibleLocations; }
@@ -194,11 +196,10 @@ public:
     // Derived lists and the report: those of InventoryLists.h and InventoryReport.h over the
     // current state.
 
-    std::vector<Plugin> activePlugins() const;
-    // The same list, shared: worked out once per change of the inventory, and the inventory itself
-    // when every product is active.
-    SharedPlugins sharedActivePlugins() const;
-    // activePlugins().size(), without the copies.
+    // Worked out once per change of the inventory; the inventory itself when every product is active.
+    const PluginList& activePlugins() const;
+    const SharedPlugins& sharedActivePlugins() const { return activePlugins(); }
+    // activePlugins().size(), without working the list out.
     qsizetype activePluginCount() const;
     std::vector<Plugin> quarantinedPlugins() const;
     qsizetype quarantinedBundleCount() const;
@@ -375,7 +376,7 @@ private:
 
     // Protection.
     // The protection steps of one product for every product whose key is `key`.
-    void applyProductProtection(std::vector<Plugin>& plugins, const QString& key, bool protect) const;
+    void applyProductProtection(PluginListEdit& plugins, const QString& key, bool protect) const;
 
     // Saves; `then` learns whether the change was saved. A failed write leaves the change to the
     // write of a later state when one was handed over (that state holds the change too); when none
@@ -386,10 +387,10 @@ private:
     // handed over failed, are put back.
     void settleChanges(bool saved);
 
-    // A copy of the inventory to change and put back with setPlugins.
-    std::vector<Plugin> inventoryToChange() const;
-    // The copy of the inventory a finaliser changes: every product's synthesised records stored.
-    std::vector<Plugin> inventoryWithStoredRecords() const;
+    // A change of the inventory, to put back with setPlugins.
+    PluginListEdit inventoryToChange() const;
+    // The change a finaliser makes: every product's synthesised records stored.
+    PluginListEdit inventoryWithStoredRecords() const;
     // The user's home folder: the environment's, else the password database's.
     QString homeFolder() const;
     // The records whose Trash name a later record took: what lies under that name is the later one's.
@@ -419,8 +420,9 @@ private:
 
     // Change-signalling setters: each emits only when the value changes, but for the products,
     // whose setters take a list as changed and emit unless it is the very list the store holds.
-    void setPlugins(std::vector<Plugin> value);
-    void setPlugins(SharedPlugins value);
+    // A whole new list (a load, a scan) may have changed every product; an edit says which it changed.
+    void setPlugins(PluginList value);
+    void setPlugins(PluginListEdit& edit);
     void setIsScanning(bool value);
     void setLastScanDate(std::optional<Timestamp> value);
     void setInaccessibleLocations(QStringList value);
@@ -448,13 +450,12 @@ private:
     PathPolicy m_pathPolicy;
 
     // In declaration order of the inventory's state.
-    SharedPlugins m_plugins;
+    PluginList m_plugins;
+    QSet<QUuid> m_changedPluginIDs;
     // sharedActivePlugins() of m_plugins; none until asked after a change.
-    mutable SharedPlugins m_activePlugins;
+    mutable std::optional<PluginList> m_activePlugins;
     // permanentQuarantineManufacturers() of m_plugins; none until asked after a change.
     mutable std::optional<QStringList> m_manufacturers;
-    // Where inventoryToChange() copies a large inventory, made ready after every change.
-    PreparedRoom<Plugin> m_inventoryRoom;
     bool m_isScanning = false;
     std::optional<Timestamp> m_lastScanDate;
     QStringList m_inaccessibleLocations;
@@ -498,8 +499,5 @@ private:
     // Declared last, so destroyed first: a running scan stops before the state it reads goes.
     ScanSession m_scan;
 };
-
-// A list the store shares out; a large one is freed off the thread that lets go of it last.
-PluginInventoryStore::SharedPlugins shareInventory(std::vector<Plugin> plugins);
 
 } // namespace quorvane

@@ -15,9 +15,9 @@ void PluginInventoryStore::materializeBundleRecords(qsizetype index) {
     Plugin product = plugins()[static_cast<std::size_t>(index)];
     if (!product.materializeBundleRecords())
         return;
-    std::vector<Plugin> changed = inventoryToChange();
-    changed[static_cast<std::size_t>(index)] = std::move(product);
-    setPlugins(std::move(changed));
+    PluginListEdit changed = inventoryToChange();
+    changed.replace(static_cast<std::size_t>(index), std::move(product));
+    setPlugins(changed);
 }
 
 namespace {
@@ -35,12 +35,12 @@ void applyProtection(Plugin& product, bool protect) {
 
 } // namespace
 
-void PluginInventoryStore::applyProductProtection(std::vector<Plugin>& plugins, const QString& key,
+void PluginInventoryStore::applyProductProtection(PluginListEdit& plugins, const QString& key,
                                                   bool protect) const {
-    for (Plugin& product : plugins) {
-        if (withProductProtectionKey(product.manufacturer, product.name,
+    for (std::size_t index = 0; index < plugins.size(); ++index) {
+        if (withProductProtectionKey(plugins[index].manufacturer, plugins[index].name,
                                      [&key](const QString& own) { return plainEqual(own, key); }))
-            applyProtection(product, protect);
+            applyProtection(plugins.change(index), protect);
     }
 }
 
@@ -52,9 +52,9 @@ void PluginInventoryStore::setProtection(Plugin plugin, bool protect) {
         m_protectedKeys.insert(key);
     else
         m_protectedKeys.erase(key);
-    std::vector<Plugin> plugins = inventoryToChange();
+    PluginListEdit plugins = inventoryToChange();
     applyProductProtection(plugins, key, protect);
-    setPlugins(std::move(plugins));
+    setPlugins(plugins);
     if (protect)
         insertHistoryFront(
             makeHistoryItem(plugin.name, HistoryKind::protection, StoreTexts::History::allFormatsProtected));
@@ -130,9 +130,9 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
                                   StoreTexts::History::formatProtected(format), format)
                 : makeHistoryItem(changed.name, HistoryKind::formatProtectionRemoved,
                                   StoreTexts::History::formatProtectionRemoved(format), format);
-    std::vector<Plugin> inventory = inventoryToChange();
-    inventory[index] = std::move(changed);
-    setPlugins(std::move(inventory));
+    PluginListEdit inventory = inventoryToChange();
+    inventory.replace(index, std::move(changed));
+    setPlugins(inventory);
     insertHistoryFront(item);
 
     // Other changes may have come before a failed write is known: only what is still this change's
@@ -144,9 +144,9 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
                 Plugin undone = *product;
                 if (undone.applyFormatProtection(selection, !protect).kind == Kind::changed) {
                     undone.status = undone.derivedStatus();
-                    std::vector<Plugin> restored = inventoryToChange();
-                    restored[std::size_t(product - plugins().begin())] = std::move(undone);
-                    setPlugins(std::move(restored));
+                    PluginListEdit restored = inventoryToChange();
+                    restored.replace(std::size_t(product - plugins().begin()), std::move(undone));
+                    setPlugins(restored);
                 }
             }
             if (removedKey)
@@ -196,11 +196,11 @@ void PluginInventoryStore::setBatchProtection(std::vector<Plugin> selected, bool
             m_protectedKeys.erase(key);
         eligibleKeys.insert(std::move(key));
     }
-    std::vector<Plugin> plugins = inventoryToChange();
-    for (Plugin& product : plugins) {
-        if (withProductProtectionKey(product.manufacturer, product.name,
+    PluginListEdit plugins = inventoryToChange();
+    for (std::size_t index = 0; index < plugins.size(); ++index) {
+        if (withProductProtectionKey(plugins[index].manufacturer, plugins[index].name,
                                      [&](const QString& key) { return eligibleKeys.contains(key); }))
-            applyProtection(product, protect);
+            applyProtection(plugins.change(index), protect);
     }
     std::vector<HistoryItem> history;
     history.reserve(m_history.size() + eligible.size());
@@ -211,7 +211,7 @@ void PluginInventoryStore::setBatchProtection(std::vector<Plugin> selected, bool
                                   : makeHistoryItem(product->name, HistoryKind::protectionRemoved,
                                                     StoreTexts::History::batchProtectionRemoved));
     history.insert(history.end(), m_history.begin(), m_history.end());
-    setPlugins(std::move(plugins));
+    setPlugins(plugins);
     setHistory(std::move(history));
 
     saveStateReportingFailure([this, protect, count = static_cast<qsizetype>(eligible.size())] {

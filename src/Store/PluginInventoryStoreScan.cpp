@@ -9,7 +9,7 @@ namespace quorvane {
 
 namespace {
 
-qsizetype bundleRecordCount(const std::vector<Plugin>& plugins) {
+qsizetype bundleRecordCount(const PluginList& plugins) {
     qsizetype count = 0;
     for (const Plugin& plugin : plugins)
         plugin.forEachBundleRecord([&](const PluginBundleRecord&) { ++count; });

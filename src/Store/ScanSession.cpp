@@ -28,7 +28,7 @@ using KeySet = ScanSession::KeySet;
 // protected key speaks only for a bundle at whose path no record is (renamed in another case).
 class StoredProtection {
 public:
-    explicit StoredProtection(const std::vector<Plugin>& plugins) : m_plugins(plugins) {
+    explicit StoredProtection(const PluginList& plugins) : m_plugins(plugins) {
         for (const Plugin& plugin : plugins) {
             plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
                 if (record.isProtected)
@@ -58,7 +58,7 @@ public:
     }
 
 private:
-    const std::vector<Plugin>& m_plugins;
+    const PluginList& m_plugins;
     std::unordered_map<QString, std::vector<QString>, PlainHash, PlainEqualTo> m_protectedPaths;
     std::once_flag m_recordPathsGathered;
     KeySet m_recordPaths;
@@ -218,7 +218,7 @@ void ScanSession::acceptResult(const std::shared_ptr<ScanControl>& control, Scan
         [session, control, scanned, inputs = std::move(inputs), hadPreviousScan = m_context->hadPreviousScan,
          previous = m_context->previousPlugins, merged = m_environment.scanMerged]() mutable {
             const auto previousActivePaths =
-                shareFreedOffThread(activeBundlePaths(*previous), previous->size() >= largeInventory);
+                shareFreedOffThread(activeBundlePaths(previous), previous.size() >= largeInventory);
             Merge merge = computeMerge(*scanned, hadPreviousScan, *previousActivePaths, inputs);
             if (merged)
                 merged();
@@ -240,7 +240,7 @@ ScanSession::MergeInputs ScanSession::mergeInputs(const Context& context) const 
 
 bool ScanSession::mergeInputsHold(const MergeInputs& inputs, const Context& context) const {
     // The products are never changed in place, so the same list means the same products.
-    return inputs.plugins == m_state.plugins && inputs.protectedKeys == m_state.protectedKeys &&
+    return inputs.plugins.isSameList(m_state.plugins) && inputs.protectedKeys == m_state.protectedKeys &&
            inputs.trashedBundles == m_state.trashedBundles &&
            inputs.transactionPaths == context.transactionPaths &&
            inputs.inFlightPaths == m_state.inFlightPaths();
@@ -310,11 +310,11 @@ ScanSession::Merge ScanSession::computeMerge(const ScanSummary& summary, bool ha
     }
 
     std::vector<Plugin> merged =
-        mergeScanned(*inputs.plugins, summary.plugins, inputs.transactionPaths, inputs.inFlightPaths);
+        mergeScanned(inputs.plugins, summary.plugins, inputs.transactionPaths, inputs.inFlightPaths);
 
     // Protection comes from the inventory as it stands at completion, not as it was when the scan
     // started: a format protected or unprotected while the scan ran keeps that state.
-    StoredProtection storedProtection(*inputs.plugins);
+    StoredProtection storedProtection(inputs.plugins);
     std::vector<QString> productKeys(merged.size());
     std::vector<char> mandatoryShells(merged.size(), 0);
     forEachIndexInParallel(merged.size(), helperThreads, [&](std::size_t index) {
@@ -348,11 +348,12 @@ ScanSession::Merge ScanSession::computeMerge(const ScanSummary& summary, bool ha
             product.isProtected = counts;
         product.status = product.derivedStatus();
     });
-    result.merged = std::move(merged);
+    // Made shared here, so that a merge worked out off the window's thread is handed over ready.
+    result.merged = PluginList(std::move(merged));
     return result;
 }
 
-std::vector<Plugin> ScanSession::mergeScanned(const std::vector<Plugin>& stored, std::vector<Plugin> scanned,
+std::vector<Plugin> ScanSession::mergeScanned(const PluginList& stored, std::vector<Plugin> scanned,
                                               const KeySet& transactionPaths, const KeySet& inFlightPaths) {
     std::vector<Plugin> result = std::move(scanned);
 

@@ -4,6 +4,7 @@
 #include "Discovery/ScanProgress.h"
 #include "Discovery/ScanSummary.h"
 #include "Model/Plugin.h"
+#include "Model/PluginList.h"
 #include "Model/ScanReconciliationSummary.h"
 #include "Model/TrashedBundleRecord.h"
 #include "Store/PrivilegedRequestReadiness.h"
@@ -34,7 +35,7 @@ namespace quorvane {
 class ScanSession : public QObject {
 public:
     using KeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
-    using SharedPlugins = std::shared_ptr<const std::vector<Plugin>>;
+    using SharedPlugins = PluginList;
 
     // What a scan's completion needs from its start.
     struct Context {
@@ -69,7 +70,7 @@ public:
 
     // The scanned products merged into the inventory, with what the completion records of them.
     struct Merge {
-        std::vector<Plugin> merged;
+        PluginList merged;
         // The keys of the mandatory shells, which the protected keys gain.
         std::vector<QString> shellKeys;
         ScanReconciliationSummary reconciliation;
@@ -124,7 +125,7 @@ public:
     // The scanned products merged with the quarantined records of `stored`, in manufacturer order.
     // The records of bundles found at `transactionPaths` are carried over too, in place of what the
     // scan found there: while a journal at `inFlightPaths` names them, or their bundles are there.
-    static std::vector<Plugin> mergeScanned(const std::vector<Plugin>& stored, std::vector<Plugin> scanned,
+    static std::vector<Plugin> mergeScanned(const PluginList& stored, std::vector<Plugin> scanned,
                                             const KeySet& transactionPaths, const KeySet& inFlightPaths);
 
 private:

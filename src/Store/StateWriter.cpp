@@ -16,8 +16,7 @@ StateWriter::~StateWriter() {
     m_thread.join();
 }
 
-void StateWriter::submit(PersistedInventory state, std::shared_ptr<const std::vector<Plugin>> plugins,
-                         Completion completion) {
+void StateWriter::submit(PersistedInventory state, std::optional<PluginList> plugins, Completion completion) {
     {
         const std::lock_guard lock(m_mutex);
         m_pending = std::move(state);
@@ -54,13 +53,14 @@ void StateWriter::run() {
             return;
         std::optional<PersistedInventory> state = std::move(m_pending);
         m_pending.reset();
-        std::shared_ptr<const std::vector<Plugin>> plugins = std::move(m_pendingPlugins);
+        std::optional<PluginList> plugins = std::move(m_pendingPlugins);
+        m_pendingPlugins.reset();
         std::vector<Completion> completions = std::move(m_pendingCompletions);
         m_pendingCompletions.clear();
         m_writing = true;
         lock.unlock();
         if (plugins)
-            state->plugins = *plugins;
+            state->plugins = plugins->toVector();
         Result result = m_write(*state);
         // The last holder of a replaced inventory may be this thread: it is freed here, not in the
         // window's thread.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/PluginList.h"
 #include "Persistence/PersistedInventory.h"
 #include "Store/StoreStateError.h"
 
@@ -40,8 +41,7 @@ public:
 
     // `plugins`, when given, replaces the state's products on the writing thread, so that the caller
     // hands over a shared list instead of a copy.
-    void submit(PersistedInventory state, std::shared_ptr<const std::vector<Plugin>> plugins = {},
-                Completion completion = {});
+    void submit(PersistedInventory state, std::optional<PluginList> plugins = {}, Completion completion = {});
     // Blocks until every submitted state is written and its completion has run, including the
     // states those completions submit.
     void waitForIdle();
@@ -61,7 +61,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::optional<PersistedInventory> m_pending;
-    std::shared_ptr<const std::vector<Plugin>> m_pendingPlugins;
+    std::optional<PluginList> m_pendingPlugins;
     std::vector<Completion> m_pendingCompletions;
     bool m_writing = false;
     bool m_stopping = false;

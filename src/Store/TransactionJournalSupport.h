@@ -48,9 +48,9 @@ struct JournalItemMatches {
 // Each item's `sourcePath` is looked up by `pathOf(record)` among the records that
 // `accepts(record, item)`; in an inventory without products the first item already has none.
 // Matching reads the inventory only.
-template <class Item, class PathOf, class Accept>
-JournalItemMatches matchJournalItems(const std::vector<Plugin>& plugins, const std::vector<Item>& items,
-                                     PathOf pathOf, Accept accepts, SharedRecordRule sharing) {
+template <class Plugins, class Item, class PathOf, class Accept>
+JournalItemMatches matchJournalItems(const Plugins& plugins, const std::vector<Item>& items, PathOf pathOf,
+                                     Accept accepts, SharedRecordRule sharing) {
     QStringList wanted;
     wanted.reserve(static_cast<qsizetype>(items.size()));
     for (const Item& item : items)

@@ -126,7 +126,7 @@ TransactionJournals::Snapshot TransactionJournals::takeSnapshot(SnapshotParts pa
 
 void TransactionJournals::putBack(Snapshot snapshot) {
     if (snapshot.plugins)
-        m_store.setPlugins(std::move(snapshot.plugins));
+        m_store.setPlugins(std::move(*snapshot.plugins));
     if (snapshot.history)
         m_store.setHistory(std::move(*snapshot.history));
     if (snapshot.trashedBundles)
@@ -357,12 +357,14 @@ HistoryItem TransactionJournals::transactionHistoryLine(const QString& plugin, H
     return line;
 }
 
-void TransactionJournals::storeFinalisedRecords(std::vector<Plugin> plugins,
+void TransactionJournals::storeFinalisedRecords(PluginListEdit plugins,
                                                 const std::vector<std::size_t>& touched,
                                                 std::vector<HistoryItem> lines) {
-    for (const std::size_t product : touched)
-        plugins[product].status = plugins[product].derivedStatus();
-    m_store.setPlugins(std::move(plugins));
+    for (const std::size_t product : touched) {
+        if (const PluginStatus status = plugins[product].derivedStatus(); status != plugins[product].status)
+            plugins.change(product).status = status;
+    }
+    m_store.setPlugins(plugins);
     m_store.insertHistoryLinesFront(std::move(lines));
 }
 
@@ -375,7 +377,7 @@ TransactionJournals::finalisePrivilegedQuarantine(const QString& transactionID,
                                                   const std::vector<PrivilegedQuarantineItem>& items) {
     if (items.empty())
         return {};
-    std::vector<Plugin> plugins = m_store.inventoryWithStoredRecords();
+    PluginListEdit plugins = m_store.inventoryWithStoredRecords();
     const std::optional<QUuid> runID = markPresetRunChildTransaction(transactionID);
     // Only a record whose bundle is at the source now: a quarantined one keeps its old path, where a
     // reinstalled bundle may be. One that this item already moved is at its destination.
@@ -392,8 +394,8 @@ TransactionJournals::finalisePrivilegedQuarantine(const QString& transactionID,
     for (std::size_t index = 0; index < matches.locations.size(); ++index) {
         const PrivilegedQuarantineItem& item = items[index];
         const auto [product, record] = matches.locations[index];
-        PluginBundleRecord& bundle = (*plugins[product].bundles)[record];
-        if (bundle.quarantinePath != item.destinationPath) {
+        if ((*plugins[product].bundles)[record].quarantinePath != item.destinationPath) {
+            PluginBundleRecord& bundle = (*plugins.change(product).bundles)[record];
             bundle.originalPath = item.sourcePath;
             bundle.quarantinePath = item.destinationPath;
             bundle.quarantineOperationID = item.operationID;
@@ -415,7 +417,7 @@ TransactionJournals::finalisePrivilegedRestore(const QString& transactionID,
                                                const std::vector<PrivilegedRestoreItem>& items) {
     if (items.empty())
         return {};
-    std::vector<Plugin> plugins = m_store.inventoryWithStoredRecords();
+    PluginListEdit plugins = m_store.inventoryWithStoredRecords();
     const JournalItemMatches matches = matchJournalItems(
         plugins, items, quarantinePathOf,
         [](const PluginBundleRecord& record, const PrivilegedRestoreItem& item) {
@@ -425,16 +427,17 @@ TransactionJournals::finalisePrivilegedRestore(const QString& transactionID,
         SharedRecordRule::refused);
     // A failure changes nothing but the storing of synthesised records.
     if (matches.error) {
-        m_store.setPlugins(std::move(plugins));
+        m_store.setPlugins(plugins);
         return std::unexpected(*matches.error);
     }
 
     std::vector<HistoryItem> lines;
     std::vector<std::size_t> touched;
     for (const auto& [product, record] : matches.locations) {
-        PluginBundleRecord& bundle = (*plugins[product].bundles)[record];
-        if (!bundle.quarantinePath || !bundle.quarantineOperationID)
+        if (const PluginBundleRecord& found = (*plugins[product].bundles)[record];
+            !found.quarantinePath || !found.quarantineOperationID)
             continue;
+        PluginBundleRecord& bundle = (*plugins.change(product).bundles)[record];
         const std::optional<QUuid> runID = bundle.presetRunID;
         bundle.quarantinePath.reset();
         bundle.quarantineOperationID.reset();

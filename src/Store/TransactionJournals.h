@@ -3,6 +3,7 @@
 #include "Model/HistoryItem.h"
 #include "Model/Plugin.h"
 #include "Model/PluginBundleSelection.h"
+#include "Model/PluginList.h"
 #include "Model/TrashedBundleRecord.h"
 #include "Persistence/PersistedInventory.h"
 #include "Persistence/PrivilegedInventoryCommitError.h"
@@ -140,7 +141,7 @@ private:
         bool trashedBundles = false;
     };
     struct Snapshot {
-        std::shared_ptr<const std::vector<Plugin>> plugins;
+        std::optional<PluginList> plugins;
         std::optional<std::vector<HistoryItem>> history;
         std::optional<std::vector<TrashedBundleRecord>> trashedBundles;
     };
@@ -212,7 +213,7 @@ private:
                                        const std::optional<QUuid>& presetRunID,
                                        std::optional<Timestamp> at = std::nullopt) const;
     // Gives the `touched` products their derived status, then stores the inventory and the lines.
-    void storeFinalisedRecords(std::vector<Plugin> plugins, const std::vector<std::size_t>& touched,
+    void storeFinalisedRecords(PluginListEdit plugins, const std::vector<std::size_t>& touched,
                                std::vector<HistoryItem> lines);
     // Every item's move shows on disk: nothing left at its source, something at its destination.
     template <class Item>
@@ -231,7 +232,7 @@ private:
     void recordGoneItems(const QString& transactionID, const std::vector<typename Kind::Item>& gone);
     // Removes the records at `locations` (product, record) and the products left without one; the
     // others get their formats and status from what remains.
-    static void removeBundleRecords(std::vector<Plugin>& plugins,
+    static void removeBundleRecords(PluginListEdit& plugins,
                                     std::vector<std::pair<std::size_t, std::size_t>> locations);
     // Looks at the journals again once the helper has released its transaction lock.
     void waitForHelperTransaction();

@@ -30,7 +30,7 @@ TransactionJournals::finalisePrivilegedTrash(const QString& transactionID,
                                              const std::vector<PrivilegedTrashItem>& items) {
     if (items.empty())
         return {};
-    std::vector<Plugin> plugins = m_store.inventoryWithStoredRecords();
+    PluginListEdit plugins = m_store.inventoryWithStoredRecords();
     // Pass 1 matches every item to exactly one record and changes nothing but the storing of
     // synthesised records.
     JournalItemMatches matches = matchJournalItems(
@@ -46,7 +46,7 @@ TransactionJournals::finalisePrivilegedTrash(const QString& transactionID,
         }))
         matches.error = PrivilegedInventoryCommitError::missingInventoryRecord;
     if (matches.error) {
-        m_store.setPlugins(std::move(plugins));
+        m_store.setPlugins(plugins);
         return std::unexpected(*matches.error);
     }
     const std::vector<BundleRecordIndex::Location>& entries = matches.locations;
@@ -77,28 +77,29 @@ TransactionJournals::finalisePrivilegedTrash(const QString& transactionID,
         trashed.push_back(std::move(record));
     }
     removeBundleRecords(plugins, entries);
-    m_store.setPlugins(std::move(plugins));
+    m_store.setPlugins(plugins);
     m_store.insertHistoryLinesFront(std::move(lines));
     m_store.setTrashedBundles(std::move(trashed));
     return {};
 }
 
-void TransactionJournals::removeBundleRecords(std::vector<Plugin>& plugins,
+void TransactionJournals::removeBundleRecords(PluginListEdit& plugins,
                                               std::vector<std::pair<std::size_t, std::size_t>> locations) {
     std::ranges::sort(locations, std::greater<>());
     std::vector<std::size_t> products;
     for (const auto& [product, record] : locations) {
-        plugins[product].bundles->erase(plugins[product].bundles->begin() + qsizetype(record));
+        auto& records = *plugins.change(product).bundles;
+        records.erase(records.begin() + qsizetype(record));
         if (products.empty() || products.back() != product)
             products.push_back(product);
     }
     // Products in descending order, so that erasing one leaves the indices of the rest.
     for (const std::size_t productIndex : products) {
-        Plugin& plugin = plugins[productIndex];
-        if (plugin.bundles->empty()) {
-            plugins.erase(plugins.begin() + qsizetype(productIndex));
+        if (plugins[productIndex].bundles->empty()) {
+            plugins.erase(productIndex);
             continue;
         }
+        Plugin& plugin = plugins.change(productIndex);
         QStringList formats;
         for (const PluginBundleRecord& bundle : *plugin.bundles) {
             if (!formats.contains(bundle.format))

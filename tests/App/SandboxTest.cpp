@@ -19,8 +19,7 @@
 namespace quorvane {
 namespace {
 
-const Plugin* findProduct(const std::vector<Plugin>& plugins, const QString& manufacturer,
-                          const QString& name) {
+const Plugin* findProduct(const PluginList& plugins, const QString& manufacturer, const QString& name) {
     for (const Plugin& plugin : plugins) {
         if (plugin.manufacturer == manufacturer && plugin.name == name)
             return &plugin;

@@ -1,4 +1,5 @@
 #include "Model/Plugin.h"
+#include "Model/PluginList.h"
 
 #include "ModelFixtures.h"
 

@@ -330,7 +330,7 @@ TEST_F(StoreJournalsTest, ARestoreCommitThatCannotBeSavedPutsTheInventoryBack) {
     const Plugin plugin = synth();
     open({plugin});
     quarantineThroughJournal({selection(plugin)});
-    const std::vector<Plugin> plugins = store->plugins();
+    const std::vector<Plugin> plugins = store->plugins().toVector();
     const std::vector<HistoryItem> history = store->history();
     const auto request = store->beginPrivilegedRestore({selection(store->plugins()[0])});
     ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
@@ -416,7 +416,7 @@ TEST_F(StoreJournalsTest, AFailedFormatLockNeverUndoesAQuarantineCommittedAfterI
 
     EXPECT_EQ(outcome, true);
     EXPECT_EQ(locked, true);
-    for (const std::vector<Plugin>& plugins : {store->plugins(), storedState().plugins}) {
+    for (const std::vector<Plugin>& plugins : {store->plugins().toVector(), storedState().plugins}) {
         ASSERT_EQ(plugins.size(), 1u);
         const std::vector<PluginBundleRecord> records = plugins[0].bundleRecords();
         EXPECT_TRUE(records.at(0).isProtected);

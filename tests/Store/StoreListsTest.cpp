@@ -32,7 +32,7 @@ TEST_F(StoreListsTest, activeAndQuarantinedListsJudgeRecordsAndStatus) {
         {mixed, allQuarantined, bareQuarantined, emptyOk, statusSaysQuarantined, half, hostedWithRecord}));
     const auto store = makeStore();
 
-    const auto names = [](const std::vector<Plugin>& plugins) {
+    const auto names = [](const auto& plugins) {
         QStringList result;
         for (const Plugin& plugin : plugins)
             result.push_back(plugin.name);

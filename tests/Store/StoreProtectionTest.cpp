@@ -48,8 +48,44 @@ protected:
 TEST_F(StoreProtectionTest, aProductPassedFromThePluginsListItselfIsSafe) {
     store->setProtection(current(proQ), true);
     EXPECT_TRUE(current(proQ).isProtected);
-    store->setBatchProtection(store->plugins(), false);
+    store->setBatchProtection(store->plugins().toVector(), false);
     EXPECT_FALSE(current(proQ).isProtected);
+}
+
+TEST_F(StoreProtectionTest, eachChangeNamesTheProductsItReplacedAndSharesTheRest) {
+    struct Row {
+        const char* name;
+        std::function<void()> change;
+        std::vector<const Plugin*> changed;
+    };
+    const std::vector<Row> rows{
+        {"product protection", [&] { store->setProtection(proQ, true); }, {&proQ, &proQUpper}},
+        {"format protection",
+         [&] { store->setFormatProtection(selectionOf(proQ, QStringLiteral("VST3")), false); },
+         {&proQ}},
+        {"batch protection",
+         [&] {
+             store->setBatchProtection({single, hosted}, true);
+         },
+         {&single, &hosted}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const PluginList before = store->plugins();
+        QSignalSpy changes(store.get(), &PluginInventoryStore::pluginsChanged);
+        row.change();
+        store->waitForIdle();
+        ASSERT_EQ(changes.count(), 1);
+        QSet<QUuid> expected;
+        for (const Plugin* plugin : row.changed)
+            expected.insert(plugin->id);
+        EXPECT_EQ(store->changedPluginIDs(), expected);
+        for (std::size_t index = 0; index < before.size(); ++index) {
+            const bool shared = std::ranges::find(store->plugins().items(), before.item(index)) !=
+                                store->plugins().items().end();
+            EXPECT_EQ(shared, !expected.contains(before[index].id)) << before[index].name.toStdString();
+        }
+    }
 }
 
 TEST_F(StoreProtectionTest, dismissingAnOlderNoticeKeepsTheNewerOne) {

@@ -415,7 +415,7 @@ TEST_F(StoreScanTest, aCanceledScanKeepsTheInventoryAndStillSaves) {
     state.lastScanDate = Timestamp{42};
     writeState(state);
     const auto store = makeStore();
-    const std::vector<Plugin> before = store->plugins();
+    const std::vector<Plugin> before = store->plugins().toVector();
     const InventoryRevisionToken revision = store->inventoryRevision();
 
     store->startScan(allFolders(), nullptr);

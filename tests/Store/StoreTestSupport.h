@@ -208,7 +208,9 @@ inline PluginBundleSelection selectionOf(const Plugin& plugin, const QString& fo
     return PluginBundleSelection{plugin.id, bundleKey(format, plugin.path)};
 }
 
-inline const Plugin* findProduct(const std::vector<Plugin>& plugins, const QString& name) {
+// Over a PluginList or a vector of products; the product returned lives in `plugins`.
+template <class Plugins>
+const Plugin* findProduct(const Plugins& plugins, const QString& name) {
     for (const Plugin& plugin : plugins) {
         if (plugin.name == name)
             return &plugin;

@@ -68,8 +68,9 @@ protected:
         release();
         store->waitForIdle();
     }
-    const PluginBundleRecord& recordOf(const std::vector<Plugin>& plugins, const QString& format) const {
-        const auto records = findProduct(plugins, QStringLiteral("Four"))->bundles;
+    template <class Plugins>
+    const PluginBundleRecord& recordOf(const Plugins& plugins, const QString& format) const {
+        const auto& records = findProduct(plugins, QStringLiteral("Four"))->bundles;
         return *std::ranges::find(*records, format, &PluginBundleRecord::format);
     }
     // The protected keys of each state the writer was handed, in order.

@@ -2,7 +2,6 @@
 #include "Support/BackgroundPool.h"
 #include "Support/FreedOffThread.h"
 
-#include <QString>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -30,16 +29,6 @@ TEST(ParallelForTest, HelperThreadsGrowWithTheWorkUpToThree) {
     EXPECT_EQ(helperThreadsFor(1023, 512), std::min<std::size_t>(1, helperThreadsFor(1u << 20, 512)));
     EXPECT_LE(helperThreadsFor(1u << 20, 512), 3u);
     EXPECT_EQ(helperThreadsFor(100, 0), helperThreadsFor(100, 1));
-}
-
-TEST(ParallelForTest, AParallelCopyEqualsTheSourceAtEveryLength) {
-    for (const std::size_t length : {0, 1, 255, 256, 257, 5000}) {
-        SCOPED_TRACE(length);
-        std::vector<std::vector<QString>> source(length);
-        for (std::size_t index = 0; index < length; ++index)
-            source[index] = {QString::number(index), QStringLiteral("x").repeated(int(index % 7))};
-        EXPECT_EQ(copyInParallel(source, 1), source);
-    }
 }
 
 // Notes the thread that destroys it.

@@ -237,15 +237,15 @@ void PluginTableBase::fitColumns(int width) {
     m_fitting = false;
 }
 
-const std::vector<Plugin>& PluginTableBase::plugins() const {
+const PluginList& PluginTableBase::plugins() const {
     return m_model->plugins();
 }
 
-void PluginTableBase::setPlugins(std::vector<Plugin> plugins) {
+void PluginTableBase::setPlugins(PluginList plugins) {
     replaceRows([&] { m_model->setPlugins(std::move(plugins)); });
 }
 
-void PluginTableBase::setPlugins(std::shared_ptr<const std::vector<Plugin>> plugins, std::vector<int> rows) {
+void PluginTableBase::setPlugins(PluginList plugins, std::vector<int> rows) {
     replaceRows([&] { m_model->setPlugins(std::move(plugins), std::move(rows)); });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/PluginList.h"
 #include "Views/Kit/Binding.h"
 #include "Views/Kit/RoundedBox.h"
 
@@ -30,13 +31,13 @@ public:
     QTableView* view() const { return m_view; }
     PluginTableModel* model() const { return m_model; }
     // Every product given; the rows are those of model()->rows().
-    const std::vector<Plugin>& plugins() const;
+    const PluginList& plugins() const;
 
     // New rows, replaced without writing the selection binding; the binding keeps its value, and
     // the rows of its products are shown selected when present.
-    void setPlugins(std::vector<Plugin> plugins);
+    void setPlugins(PluginList plugins);
     // The same with only the products at `rows` shown, and a new choice among the same products.
-    void setPlugins(std::shared_ptr<const std::vector<Plugin>> plugins, std::vector<int> rows);
+    void setPlugins(PluginList plugins, std::vector<int> rows);
     void setRows(std::vector<int> rows);
     // Reads the binding again after it changed elsewhere.
     void refreshSelection() { applyBoundSelection(); }

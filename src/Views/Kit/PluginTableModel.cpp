@@ -24,17 +24,13 @@ const std::vector<PluginTableColumn>& pluginTableColumns() {
 
 PluginTableModel::PluginTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void PluginTableModel::setPlugins(std::vector<Plugin> plugins) {
+void PluginTableModel::setPlugins(PluginList plugins) {
     std::vector<int> rows(plugins.size());
     std::iota(rows.begin(), rows.end(), 0);
     setPlugins(std::move(plugins), std::move(rows));
 }
 
-void PluginTableModel::setPlugins(std::vector<Plugin> plugins, std::vector<int> rows) {
-    setPlugins(std::make_shared<const std::vector<Plugin>>(std::move(plugins)), std::move(rows));
-}
-
-void PluginTableModel::setPlugins(std::shared_ptr<const std::vector<Plugin>> plugins, std::vector<int> rows) {
+void PluginTableModel::setPlugins(PluginList plugins, std::vector<int> rows) {
     beginResetModel();
     m_plugins = std::move(plugins);
     m_rows = std::move(rows);
@@ -58,7 +54,7 @@ std::optional<Plugin> PluginTableModel::firstPlugin(const QUuid& id) const {
 
 int PluginTableModel::firstRow(const QUuid& id) const {
     for (size_t row = 0; row < m_rows.size(); ++row) {
-        if ((*m_plugins)[static_cast<size_t>(m_rows[row])].id == id)
+        if (m_plugins[static_cast<size_t>(m_rows[row])].id == id)
             return static_cast<int>(row);
     }
     return -1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Plugin.h"
+#include "Model/PluginList.h"
 
 #include <QAbstractTableModel>
 #include <QString>
@@ -38,20 +39,18 @@ public:
     explicit PluginTableModel(QObject* parent = nullptr);
 
     // Every product is a row.
-    void setPlugins(std::vector<Plugin> plugins);
+    void setPlugins(PluginList plugins);
     // Only the products at `rows` (indices into `plugins`, in row order) are rows.
-    void setPlugins(std::vector<Plugin> plugins, std::vector<int> rows);
-    // The same over products the caller shares, so a long list is not copied.
-    void setPlugins(std::shared_ptr<const std::vector<Plugin>> plugins, std::vector<int> rows);
+    void setPlugins(PluginList plugins, std::vector<int> rows);
     // Another choice of rows among the same products; nothing is copied, so a long list stays quick
     // to filter.
     void setRows(std::vector<int> rows);
     // Every product given, rows or not.
-    const std::vector<Plugin>& plugins() const { return *m_plugins; }
+    const PluginList& plugins() const { return m_plugins; }
     // Indices into plugins(), one per row.
     const std::vector<int>& rows() const { return m_rows; }
     const Plugin& pluginAt(int row) const {
-        return (*m_plugins)[static_cast<size_t>(m_rows[static_cast<size_t>(row)])];
+        return m_plugins[static_cast<size_t>(m_rows[static_cast<size_t>(row)])];
     }
     // The first product with that id, walking from the first row.
     std::optional<Plugin> firstPlugin(const QUuid& id) const;
@@ -64,7 +63,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    std::shared_ptr<const std::vector<Plugin>> m_plugins = std::make_shared<const std::vector<Plugin>>();
+    PluginList m_plugins;
     std::vector<int> m_rows;
 };
 

@@ -5,6 +5,7 @@
 #include "HelperClient/PluginManagementService.h"
 #include "Model/Identity.h"
 #include "Model/OperationNotice.h"
+#include "Store/InventoryThreads.h"
 #include "Store/PluginInventoryStore.h"
 #include "Support/LocaleText.h"
 #include "Support/ParallelFor.h"
@@ -171,7 +172,7 @@ void InventoryViewModel::onPluginsChanged() {
     m_activeIndex.reserve(static_cast<qsizetype>(activeList().size()));
     m_activeTraits.assign(activeList().size(), 0);
     // A large inventory's traits are worked out on several threads.
-    const std::vector<Plugin>& plugins = activeList();
+    const PluginList& plugins = activeList();
     forEachIndexInParallel(
         plugins.size(), helperThreadsFor(plugins.size(), productsPerThread), [&](std::size_t index) {
             const Plugin& plugin = plugins[index];
@@ -386,7 +387,7 @@ std::optional<QString> InventoryViewModel::helperBlockingText() const {
 
 // Filters and search.
 
-const std::vector<Plugin>& InventoryViewModel::activePlugins() const {
+const PluginList& InventoryViewModel::activePlugins() const {
     return activeList();
 }
 
@@ -474,7 +475,7 @@ QStringList InventoryViewModel::options(Filter filter) const {
     if (m_optionsGeneration != m_generation) {
         // Exact copies collapse in a hash first; only the distinct texts are sorted and compared. Each
         // filter's pass over a large inventory runs on a thread of its own.
-        const std::vector<Plugin>& plugins = activeList();
+        const PluginList& plugins = activeList();
         std::vector<QSet<QString>> values(4);
         const auto collect = [&](std::size_t which) {
             QSet<QString>& texts = values[which];
@@ -810,7 +811,7 @@ QString InventoryViewModel::csvRow(const Plugin& plugin) {
     return CsvWriter::line(csvFields(plugin));
 }
 
-QByteArray InventoryViewModel::csvDocument(const std::vector<Plugin>& plugins) {
+QByteArray InventoryViewModel::csvDocument(const PluginList& plugins) {
     CsvWriter writer(csvHeader());
     for (const Plugin& plugin : plugins)
         writer.addRow(csvFields(plugin));

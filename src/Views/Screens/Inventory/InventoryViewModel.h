@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Plugin.h"
+#include "Model/PluginList.h"
 #include "Views/Kit/Binding.h"
 #include "Views/Screens/Shared/AtomicExport.h"
 #include "Views/Screens/Shared/ScreenLayout.h"
@@ -106,8 +107,8 @@ public:
     std::optional<QString> helperBlockingText() const;
 
     // Filters and search.
-    const std::vector<Plugin>& activePlugins() const;
-    const std::shared_ptr<const std::vector<Plugin>>& sharedActivePlugins() const { return m_activeShared; }
+    const PluginList& activePlugins() const;
+    const PluginList& sharedActivePlugins() const { return m_activeShared; }
     // Indices into activePlugins() of the shown rows, in store order.
     const std::vector<int>& filteredRows() const;
     std::vector<Plugin> filteredPlugins() const;
@@ -144,7 +145,7 @@ public:
 
     static QStringList csvHeader();
     static QString csvRow(const Plugin& plugin);
-    static QByteArray csvDocument(const std::vector<Plugin>& plugins);
+    static QByteArray csvDocument(const PluginList& plugins);
 
 Q_SIGNALS:
     // Any state or derived value may have changed.
@@ -186,8 +187,8 @@ private:
     bool m_confirmBatchQuarantine = false;
 
     // The active products of the store's current list, shared with the table.
-    std::shared_ptr<const std::vector<Plugin>> m_activeShared;
-    const std::vector<Plugin>& activeList() const { return *m_activeShared; }
+    PluginList m_activeShared;
+    const PluginList& activeList() const { return m_activeShared; }
     QHash<QUuid, int> m_activeIndex;
     // What the batch buttons ask of each active product, by its index, worked out once per list:
     // asking it of every selected product on each selection change costs a name test per product.

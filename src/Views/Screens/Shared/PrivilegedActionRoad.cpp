@@ -34,7 +34,7 @@ PrivilegedActionRoad<Request, Result> makeRoad(PluginInventoryStore& store, Plug
 } // namespace
 
 std::vector<PluginBundleSelection> selectionsHeldNow(std::vector<PluginBundleSelection> named,
-                                                     const std::vector<Plugin>& plugins) {
+                                                     const PluginList& plugins) {
     // The products holding each named bundle: first among the named products, which is enough
     // unless the inventory changed beneath the confirmation.
     QSet<QUuid> namedProducts;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "HelperClient/PluginManagementService.h"
-#include "Model/Plugin.h"
+#include "Model/PluginList.h"
 #include "Model/PluginBundleSelection.h"
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
@@ -72,7 +72,7 @@ using TrashRecoveryRoad = PrivilegedActionRoad<PrivilegedTrashRestoreRequest, Pr
 // key, to the one product that does. One that no product holds, or more than one, is left as named,
 // for the planner to refuse with its reason: the bundles acted on are always the ones named.
 std::vector<PluginBundleSelection> selectionsHeldNow(std::vector<PluginBundleSelection> named,
-                                                     const std::vector<Plugin>& plugins);
+                                                     const PluginList& plugins);
 
 // The roads through the application's store and helper service, planned against the current
 // inventory with their bundles where selectionsHeldNow finds them. Both objects must outlive every

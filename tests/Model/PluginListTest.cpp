@@ -1,0 +1,114 @@
+#include "Model/PluginList.h"
+
+#include "ModelFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace quorvane::testing {
+namespace {
+
+QStringList names(const PluginList& plugins) {
+    QStringList result;
+    for (const Plugin& plugin : plugins)
+        result.append(plugin.name);
+    return result;
+}
+
+PluginList threeProducts() {
+    return {
+        product(QStringLiteral("A"), QStringLiteral("M")),
+        product(QStringLiteral("B"), QStringLiteral("M"), std::vector{activeRecord("AU", "/b.component")}),
+        product(QStringLiteral("C"), QStringLiteral("M"))};
+}
+
+TEST(PluginListTest, AnEditMakesANewListSharingWhatItDidNotTouch) {
+    struct Row {
+        const char* name;
+        std::function<void(PluginListEdit&)> edit;
+        QStringList names;
+        // Indices into the original list of the products the new list still shares, in its order.
+        std::vector<std::size_t> shared;
+        // Indices into the original list of the products it names as changed.
+        std::vector<std::size_t> changed;
+    };
+    const PluginList original = threeProducts();
+    const std::vector<Plugin> copy = original.toVector();
+    const Plugin added = product(QStringLiteral("D"), QStringLiteral("M"));
+    const std::vector<Row> rows{
+        {"change one",
+         [](PluginListEdit& edit) { edit.change(1).version = QStringLiteral("2"); },
+         {"A", "B", "C"},
+         {0, 2},
+         {1}},
+        {"change the same one twice",
+         [](PluginListEdit& edit) {
+             edit.change(1).version = QStringLiteral("2");
+             edit.change(1).size = QStringLiteral("1 KB");
+         },
+         {"A", "B", "C"},
+         {0, 2},
+         {1}},
+        {"replace",
+         [](PluginListEdit& edit) {
+             Plugin renamed = edit[0];
+             renamed.name = QStringLiteral("Z");
+             edit.replace(0, std::move(renamed));
+         },
+         {"Z", "B", "C"},
+         {1, 2},
+         {0}},
+        {"erase", [](PluginListEdit& edit) { edit.erase(1); }, {"A", "C"}, {0, 2}, {1}},
+        {"add", [&](PluginListEdit& edit) { edit.push_back(added); }, {"A", "B", "C", "D"}, {0, 1, 2}, {}},
+        // Only A and C are single-format products without records.
+        {"store synthesised records",
+         [](PluginListEdit& edit) { edit.materializeBundleRecords(); },
+         {"A", "B", "C"},
+         {1},
+         {0, 2}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const PluginList before = original;
+        PluginListEdit edit(before);
+        row.edit(edit);
+        const PluginList after = edit.list();
+
+        EXPECT_EQ(names(after), row.names);
+        EXPECT_EQ(before, copy) << "the list edited from never changes";
+        for (const std::size_t index : row.shared) {
+            const auto found = std::ranges::find(after.items(), original.item(index));
+            EXPECT_NE(found, after.items().end()) << index;
+        }
+        QSet<QUuid> changed;
+        for (const std::size_t index : row.changed)
+            changed.insert(original[index].id);
+        if (after.size() > original.size())
+            changed.insert(after.back().id);
+        EXPECT_EQ(edit.changedIDs(), changed);
+        EXPECT_FALSE(after.isSameList(before));
+    }
+}
+
+TEST(PluginListTest, AnEditThatChangesNothingGivesTheVeryList) {
+    const PluginList original = {
+        product(QStringLiteral("B"), QStringLiteral("M"), std::vector{activeRecord("AU", "/b.component")})};
+    PluginListEdit edit(original);
+    edit.materializeBundleRecords();
+    EXPECT_FALSE(edit.changedAny());
+    EXPECT_TRUE(edit.list().isSameList(original));
+    EXPECT_TRUE(edit.changedIDs().isEmpty());
+}
+
+TEST(PluginListTest, AChangeAfterTheListWasMadeLeavesThatListAlone) {
+    PluginListEdit edit(threeProducts());
+    edit.change(0).version = QStringLiteral("2");
+    const PluginList published = edit.list();
+    edit.change(0).version = QStringLiteral("3");
+    EXPECT_EQ(published[0].version, QStringLiteral("2"));
+    EXPECT_EQ(edit.list()[0].version, QStringLiteral("3"));
+}
+
+} // namespace
+} // namespace quorvane::testing
