@@ -351,9 +351,8 @@ protected:
                                              PrivilegedRequestReadiness* service);
 
 private:
-    // What saveState writes, but for the products, which the writer copies from sharedPlugins() on
-    // its own thread: the journals of transactions whose commit is being written are left out.
-    PersistedInventory persistedStateWithoutPlugins() const;
+    // What saveState writes: the journals of transactions whose commit is being written are left out.
+    PersistedInventory persistedState() const;
 
     // Start-up.
     void applyLoadedState(const PersistedInventory& state);
