@@ -152,6 +152,18 @@ INSTANTIATE_TEST_SUITE_P(
                    {Qt::Key_Return, Then::dialogCloses}},
                   QStringLiteral("protectedInspector"),
                   QStringLiteral("Protect CLAP Format")},
+        // The product keeps its CLAP protection, so the inspector gains a control above the card:
+        // the replacement is found in the card's control, not by its place in the whole inspector.
+        FocusCase{"RemovingAFormatsProtectionInTheInventory",
+                  AppSection::inventory,
+                  QStringLiteral("inventoryView"),
+                  QStringLiteral("Remove AU Protection\u2026"),
+                  {{Qt::Key_Space, Then::dialogShows},
+                   {Qt::Key_Return, Then::dialogShows},
+                   {Qt::Key_Return, Then::dialogCloses}},
+                  QStringLiteral("pluginInspector"),
+                  QStringLiteral("Protect AU Format"),
+                  true},
         // The helper cannot be registered here: the button is disabled while the service works.
         FocusCase{"EnablingPluginManagementThatFails",
                   AppSection::pluginManagement,
