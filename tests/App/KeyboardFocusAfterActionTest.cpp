@@ -172,6 +172,15 @@ INSTANTIATE_TEST_SUITE_P(
                   {{Qt::Key_Space, Then::dialogCloses}},
                   QStringLiteral("managementStatusPane"),
                   QStringLiteral("Enable Plugin Management")},
+        // A button that opens another section: the focus goes into the screen shown, not to the
+        // sidebar.
+        FocusCase{"GoingBackToTheInventory",
+                  AppSection::permanentQuarantine,
+                  QStringLiteral("permanentQuarantineView"),
+                  QStringLiteral("Back to Inventory"),
+                  {{Qt::Key_Space, Then::dialogCloses}},
+                  QStringLiteral("inventoryView"),
+                  QStringLiteral("Authorize Folder\u2026")},
         // The batch bar goes with the selection and the rows are rebuilt: the nearest control is
         // the row below.
         FocusCase{"ClearingTheTrashRecoverySelection",
