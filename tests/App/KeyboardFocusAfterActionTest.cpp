@@ -130,7 +130,8 @@ TEST_P(KeyboardFocusAfterAction, StaysOnThePressedControlOrItsReplacement) {
         << describe(QApplication::focusWidget()).toStdString();
     for (const Step& step : focusCase.steps)
         ASSERT_NO_FATAL_FAILURE(press(step, &view));
-    ASSERT_TRUE(Sandbox::waitUntil([&] { return !view.managementService().isWorking(); }));
+    ASSERT_TRUE(Sandbox::waitUntil(
+        [&] { return !view.managementService().isWorking() && !view.inventoryStore().isScanning(); }));
     QApplication::processEvents();
 
     QWidget* focused = QApplication::focusWidget();
@@ -172,6 +173,15 @@ INSTANTIATE_TEST_SUITE_P(
                   {{Qt::Key_Space, Then::dialogCloses}},
                   QStringLiteral("managementStatusPane"),
                   QStringLiteral("Enable Plugin Management")},
+        // "Scan Plugins" gives way to "Cancel Scan" while the scan runs, and comes back after it
+        // with the scan's notice.
+        FocusCase{"Scanning",
+                  AppSection::inventory,
+                  QStringLiteral("inventoryView"),
+                  QStringLiteral("Scan Plugins"),
+                  {{Qt::Key_Space, Then::dialogShows}, {Qt::Key_Return, Then::dialogCloses}},
+                  QStringLiteral("scanToolbar"),
+                  QStringLiteral("Scan Plugins")},
         // A button that opens another section: the focus goes into the screen shown, not to the
         // sidebar.
         FocusCase{"GoingBackToTheInventory",
