@@ -38,7 +38,8 @@ PersistedInventory largeInventory() {
     PersistedInventory state;
     state.schemaVersion = currentInventorySchemaVersion;
     state.lastScanDate = Timestamp{760000000.123456};
-    state.plugins.reserve(productCount);
+    std::vector<Plugin> plugins;
+    plugins.reserve(productCount);
     for (int i = 0; i < productCount; ++i) {
         Plugin plugin;
         plugin.id = makeUuid();
@@ -71,8 +72,9 @@ PersistedInventory largeInventory() {
         plugin.bundles = std::move(bundles);
         if (plugin.isProtected)
             state.protectedKeys.append(productProtectionKey(plugin));
-        state.plugins.push_back(std::move(plugin));
+        plugins.push_back(std::move(plugin));
     }
+    state.plugins = std::move(plugins);
     state.history.reserve(historyCount);
     for (int i = 0; i < historyCount; ++i) {
         HistoryItem item;

@@ -24,6 +24,8 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace quorvane {
 
 namespace {
@@ -114,6 +116,9 @@ void RootView::showSelectedSection() {
     const AppSection section = m_navigation->section().value_or(AppSection::inventory);
     if (m_screen && m_screenSection == section)
         return;
+    // A control that opened another section (a "Back to Inventory") goes with its screen: the
+    // focus follows into the new screen instead of falling to the sidebar.
+    const bool focusInScreen = m_screen && m_screen->isAncestorOf(focusWidget());
     if (m_screen) {
         m_detail->layout()->removeWidget(m_screen);
         m_screen->hide();
@@ -122,6 +127,18 @@ void RootView::showSelectedSection() {
     m_screen = makeScreen(section);
     m_screenSection = section;
     m_detail->layout()->addWidget(m_screen);
+    if (focusInScreen) {
+        // Once the new screen shows, as the layout shows what is added to it.
+        QMetaObject::invokeMethod(
+            m_screen,
+            [screen = QPointer<QWidget>(m_screen)] {
+                const QList<QWidget*> order = widgetsInReadingOrder(screen);
+                const auto first = std::ranges::find_if(order, isTabStop);
+                if (first != order.end())
+                    giveFocus(*first, Qt::OtherFocusReason);
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 QWidget* RootView::makeScreen(AppSection section) {

@@ -25,8 +25,10 @@ InventoryStateMigration::migrate(const PersistedInventory& state) {
     const ProtectedKeySet keys(state.protectedKeys.begin(), state.protectedKeys.end());
     Result result{state, true};
     result.state.schemaVersion = currentInventorySchemaVersion;
-    for (Plugin& plugin : result.state.plugins)
-        plugin = upgradePlugin(plugin, keys);
+    PluginListEdit upgraded(result.state.plugins);
+    for (std::size_t index = 0; index < upgraded.size(); ++index)
+        upgraded.replace(index, upgradePlugin(upgraded[index], keys));
+    result.state.plugins = upgraded.list();
     return result;
 }
 

@@ -11,8 +11,8 @@ namespace quorvane {
 namespace {
 
 // The records are encoded on several threads when there are many; the array keeps their order.
-template <class T>
-QJsonArray arrayOf(const std::vector<T>& values) {
+template <class Values>
+QJsonArray arrayOf(const Values& values) {
     std::vector<QJsonObject> objects(values.size());
     forEachIndexInParallel(values.size(), helperThreadsFor(values.size(), jsonRecordsPerThread),
                            [&](std::size_t index) { objects[index] = toJson(values[index]); });

@@ -3,6 +3,7 @@
 #include "Model/HistoryItem.h"
 #include "Model/PermanentQuarantineRule.h"
 #include "Model/Plugin.h"
+#include "Model/PluginList.h"
 #include "Model/ScanReconciliationSummary.h"
 #include "Model/TrashedBundleRecord.h"
 #include "Planning/FormatCleanupRunRecord.h"
@@ -28,7 +29,8 @@ inline constexpr qint64 currentInventorySchemaVersion = 3;
 struct PersistedInventory {
     // Absent in the first schema; migration reads an absent version as 1.
     std::optional<qint64> schemaVersion;
-    std::vector<Plugin> plugins;
+    // Shared with the store's published list, so that handing a state to the writer copies nothing.
+    PluginList plugins;
     std::optional<Timestamp> lastScanDate;
     // productProtectionKey of every protected product.
     QStringList protectedKeys;

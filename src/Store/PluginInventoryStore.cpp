@@ -187,13 +187,11 @@ void PluginInventoryStore::saveState(SaveCompletion then) {
     // Start-up writes at once; a store blocked by an unreadable state file never gets a writer, and
     // writeStateFile refuses.
     if (!m_stateWriter) {
-        PersistedInventory state = persistedStateWithoutPlugins();
-        state.plugins = m_plugins.toVector();
-        const SaveResult saved = writeStateFile(state);
+        const SaveResult saved = writeStateFile(persistedState());
         completion(saved);
         return;
     }
-    m_stateWriter->submit(persistedStateWithoutPlugins(), m_plugins, std::move(completion));
+    m_stateWriter->submit(persistedState(), std::move(completion));
 }
 
 void PluginInventoryStore::waitForIdle() {
@@ -201,9 +199,10 @@ void PluginInventoryStore::waitForIdle() {
         m_stateWriter->waitForIdle();
 }
 
-PersistedInventory PluginInventoryStore::persistedStateWithoutPlugins() const {
+PersistedInventory PluginInventoryStore::persistedState() const {
     PersistedInventory state;
     state.schemaVersion = currentInventorySchemaVersion;
+    state.plugins = m_plugins;
     state.lastScanDate = m_lastScanDate;
     // Sorted, so that saving the same state twice gives the same bytes.
     state.protectedKeys = QStringList(m_protectedKeys.begin(), m_protectedKeys.end());

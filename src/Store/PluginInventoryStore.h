@@ -356,9 +356,8 @@ private:
     friend class CleanupRuns;
     friend class TransactionJournals;
 
-    // What saveState writes, but for the products, which the writer copies from sharedPlugins() on
-    // its own thread: the journals of transactions whose commit is being written are left out.
-    PersistedInventory persistedStateWithoutPlugins() const;
+    // What saveState writes: the journals of transactions whose commit is being written are left out.
+    PersistedInventory persistedState() const;
 
     // Start-up.
     void applyLoadedState(const PersistedInventory& state);

@@ -16,11 +16,10 @@ StateWriter::~StateWriter() {
     m_thread.join();
 }
 
-void StateWriter::submit(PersistedInventory state, std::optional<PluginList> plugins, Completion completion) {
+void StateWriter::submit(PersistedInventory state, Completion completion) {
     {
         const std::lock_guard lock(m_mutex);
         m_pending = std::move(state);
-        m_pendingPlugins = std::move(plugins);
         if (completion)
             m_pendingCompletions.push_back(std::move(completion));
     }
@@ -53,19 +52,14 @@ void StateWriter::run() {
             return;
         std::optional<PersistedInventory> state = std::move(m_pending);
         m_pending.reset();
-        std::optional<PluginList> plugins = std::move(m_pendingPlugins);
-        m_pendingPlugins.reset();
         std::vector<Completion> completions = std::move(m_pendingCompletions);
         m_pendingCompletions.clear();
         m_writing = true;
         lock.unlock();
-        if (plugins)
-            state->plugins = plugins->toVector();
         Result result = m_write(*state);
         // The last holder of a replaced inventory may be this thread: it is freed here, not in the
         // window's thread.
         state.reset();
-        plugins.reset();
         lock.lock();
         m_writing = false;
         m_finished.push_back({std::move(completions), std::move(result)});

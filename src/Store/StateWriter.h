@@ -39,9 +39,8 @@ public:
     StateWriter(const StateWriter&) = delete;
     StateWriter& operator=(const StateWriter&) = delete;
 
-    // `plugins`, when given, replaces the state's products on the writing thread, so that the caller
-    // hands over a shared list instead of a copy.
-    void submit(PersistedInventory state, std::optional<PluginList> plugins = {}, Completion completion = {});
+    // The state's products are a shared list, so handing a state over copies none of them.
+    void submit(PersistedInventory state, Completion completion = {});
     // Blocks until every submitted state is written and its completion has run, including the
     // states those completions submit.
     void waitForIdle();
@@ -61,7 +60,6 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::optional<PersistedInventory> m_pending;
-    std::optional<PluginList> m_pendingPlugins;
     std::vector<Completion> m_pendingCompletions;
     bool m_writing = false;
     bool m_stopping = false;

@@ -130,7 +130,8 @@ TEST_P(KeyboardFocusAfterAction, StaysOnThePressedControlOrItsReplacement) {
         << describe(QApplication::focusWidget()).toStdString();
     for (const Step& step : focusCase.steps)
         ASSERT_NO_FATAL_FAILURE(press(step, &view));
-    ASSERT_TRUE(Sandbox::waitUntil([&] { return !view.managementService().isWorking(); }));
+    ASSERT_TRUE(Sandbox::waitUntil(
+        [&] { return !view.managementService().isWorking() && !view.inventoryStore().isScanning(); }));
     QApplication::processEvents();
 
     QWidget* focused = QApplication::focusWidget();
@@ -152,6 +153,18 @@ INSTANTIATE_TEST_SUITE_P(
                    {Qt::Key_Return, Then::dialogCloses}},
                   QStringLiteral("protectedInspector"),
                   QStringLiteral("Protect CLAP Format")},
+        // The product keeps its CLAP protection, so the inspector gains a control above the card:
+        // the replacement is found in the card's control, not by its place in the whole inspector.
+        FocusCase{"RemovingAFormatsProtectionInTheInventory",
+                  AppSection::inventory,
+                  QStringLiteral("inventoryView"),
+                  QStringLiteral("Remove AU Protection\u2026"),
+                  {{Qt::Key_Space, Then::dialogShows},
+                   {Qt::Key_Return, Then::dialogShows},
+                   {Qt::Key_Return, Then::dialogCloses}},
+                  QStringLiteral("pluginInspector"),
+                  QStringLiteral("Protect AU Format"),
+                  true},
         // The helper cannot be registered here: the button is disabled while the service works.
         FocusCase{"EnablingPluginManagementThatFails",
                   AppSection::pluginManagement,
@@ -160,6 +173,24 @@ INSTANTIATE_TEST_SUITE_P(
                   {{Qt::Key_Space, Then::dialogCloses}},
                   QStringLiteral("managementStatusPane"),
                   QStringLiteral("Enable Plugin Management")},
+        // "Scan Plugins" gives way to "Cancel Scan" while the scan runs, and comes back after it
+        // with the scan's notice.
+        FocusCase{"Scanning",
+                  AppSection::inventory,
+                  QStringLiteral("inventoryView"),
+                  QStringLiteral("Scan Plugins"),
+                  {{Qt::Key_Space, Then::dialogShows}, {Qt::Key_Return, Then::dialogCloses}},
+                  QStringLiteral("scanToolbar"),
+                  QStringLiteral("Scan Plugins")},
+        // A button that opens another section: the focus goes into the screen shown, not to the
+        // sidebar.
+        FocusCase{"GoingBackToTheInventory",
+                  AppSection::permanentQuarantine,
+                  QStringLiteral("permanentQuarantineView"),
+                  QStringLiteral("Back to Inventory"),
+                  {{Qt::Key_Space, Then::dialogCloses}},
+                  QStringLiteral("inventoryView"),
+                  QStringLiteral("Authorize Folder\u2026")},
         // The batch bar goes with the selection and the rows are rebuilt: the nearest control is
         // the row below.
         FocusCase{"ClearingTheTrashRecoverySelection",

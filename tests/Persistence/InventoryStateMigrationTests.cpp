@@ -89,7 +89,7 @@ TEST(InventoryStateMigration, ASchema1DocumentGainsRecordsAndProtectionFromItsKe
     const PersistedInventory state = decodedFixture(schema1Document);
     const InventoryStateMigration::Result result = migrated(state);
     ASSERT_TRUE(result.didMigrate);
-    const std::vector<Plugin>& plugins = result.state.plugins;
+    const auto& plugins = result.state.plugins;
     ASSERT_EQ(plugins.size(), 4u);
 
     // Matching key, one format: one synthesised record carrying the product's fields.

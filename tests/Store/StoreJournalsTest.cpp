@@ -416,7 +416,7 @@ TEST_F(StoreJournalsTest, AFailedFormatLockNeverUndoesAQuarantineCommittedAfterI
 
     EXPECT_EQ(outcome, true);
     EXPECT_EQ(locked, true);
-    for (const std::vector<Plugin>& plugins : {store->plugins().toVector(), storedState().plugins}) {
+    for (const PluginList& plugins : {store->plugins(), storedState().plugins}) {
         ASSERT_EQ(plugins.size(), 1u);
         const std::vector<PluginBundleRecord> records = plugins[0].bundleRecords();
         EXPECT_TRUE(records.at(0).isProtected);

@@ -37,8 +37,12 @@ QList<Step> pathFrom(const QWidget* part, const QWidget* widget) {
     return path;
 }
 
-QWidget* find(QWidget* part, const QList<Step>& path) {
+// The widget at `path` under `part`; with `depth`, the number of levels found (the deepest found
+// is returned when a level is missing), else nothing unless the whole path is there.
+QWidget* find(QWidget* part, const QList<Step>& path, qsizetype* depth = nullptr) {
     QWidget* at = part;
+    if (depth)
+        *depth = 0;
     for (const Step& wanted : path) {
         QWidget* next = nullptr;
         qsizetype index = 0;
@@ -51,8 +55,10 @@ QWidget* find(QWidget* part, const QList<Step>& path) {
             }
         }
         if (!next)
-            return nullptr;
+            return depth ? at : nullptr;
         at = next;
+        if (depth)
+            ++*depth;
     }
     return at;
 }
@@ -114,7 +120,10 @@ void FocusKeeper::save() {
         m_spot = m_waiting;
     } else if (focused && m_part->isAncestorOf(focused)) {
         const QList<QWidget*> stops = tabStops(m_part);
-        m_spot = Spot{pathFrom(m_part, focused), std::max<qsizetype>(0, stops.indexOf(focused))};
+        Spot spot{pathFrom(m_part, focused), std::max<qsizetype>(0, stops.indexOf(focused)), {}};
+        for (QWidget* at = focused->parentWidget(); at && at != m_part; at = at->parentWidget())
+            spot.stopWithin.prepend(std::max<qsizetype>(0, tabStops(at).indexOf(focused)));
+        m_spot = spot;
     }
     m_waiting.reset();
     m_standIn = nullptr;
@@ -149,8 +158,15 @@ void FocusKeeper::place() {
     QWidget* scope = m_scope ? m_scope() : nullptr;
     const QList<QWidget*> stops = tabStops(m_part);
     QWidget* target = same ? nearestStop(m_part, same) : nullptr;
-    if (!same && !stops.isEmpty())
-        target = stops[std::min(spot.stop, stops.size() - 1)];
+    if (!same && !stops.isEmpty()) {
+        // The control was replaced by another of a different name: the stop at its place within
+        // the deepest of its old ancestors still there (a card's control), else within the part.
+        qsizetype depth = 0;
+        QWidget* kept = find(m_part, spot.path, &depth);
+        const QList<QWidget*> keptStops = depth > 0 ? tabStops(kept) : QList<QWidget*>{};
+        target = keptStops.isEmpty() ? stops[std::min(spot.stop, stops.size() - 1)]
+                                     : keptStops[std::min(spot.stopWithin[depth - 1], keptStops.size() - 1)];
+    }
     if (!target && scope)
         target = nearestStop(scope, m_part);
     // The control is disabled or not there for now (the helper is working, the part is between two

@@ -53,6 +53,8 @@ private:
         // that name.
         QList<std::pair<QString, qsizetype>> path;
         qsizetype stop = 0;
+        // Per level below the part down to the control's parent: its place among that level's stops.
+        QList<qsizetype> stopWithin;
     };
 
     void save();

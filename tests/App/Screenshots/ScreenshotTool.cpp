@@ -40,8 +40,11 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -53,6 +56,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 using namespace quorvane;
@@ -732,6 +736,24 @@ void renderPluginManagement() {
 }
 
 // The Format Cleanup screen over the sandbox's sample tree: at first display, and a preview of
+// Writes `window` at 1440 by 900 and, as `name` with "-4k", at 3840 by 2160 (a 4K display at one
+// pixel per point), `arrange` run at each size once its layout has settled; then back to 1440 by 900.
+void writeOrdinaryAnd4k(QWidget* window, const QString& name, const std::function<void()>& arrange = {}) {
+    for (const auto& [size, suffix] :
+         {std::pair{QSize(1440, 900), QString()}, std::pair{QSize(3840, 2160), QStringLiteral("-4k")}}) {
+        window->resize(size);
+        // A list's new height reaches the page's layout over a few rounds of events.
+        for (int round = 0; round < 5; ++round)
+            QApplication::processEvents();
+        if (arrange) {
+            arrange();
+            QApplication::processEvents();
+        }
+        write(window, name + suffix);
+    }
+    window->resize(1440, 900);
+}
+
 // "AU Only" with warnings and exclusions open and one opt-in ticked, with its confirmation alert.
 void renderFormatCleanup() {
     QTemporaryDir folder;
@@ -749,6 +771,19 @@ void renderFormatCleanup() {
     window.inventoryStore().startScan(window.folderAccess().authorizedFolders(), &window.managementService());
     if (!Sandbox::waitUntil([&] { return !window.inventoryStore().isScanning(); }))
         ++failures;
+    // The Inventory with a product in its inspector, at an ordinary size and on a 4K display at
+    // one pixel per point: how wide the inspector grows.
+    window.navigation().setSection(AppSection::inventory);
+    QApplication::processEvents();
+    if (auto* table =
+            window.currentScreen()->findChild<QAbstractItemView*>(QStringLiteral("pluginTableView"))) {
+        table->setFocus();
+        for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Space}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(table, &press);
+        }
+    }
+    writeOrdinaryAnd4k(&window, QStringLiteral("window-inventory-inspector"));
     window.navigation().setSection(AppSection::formatCleanup);
     QApplication::processEvents();
     auto* view = qobject_cast<FormatCleanupView*>(window.currentScreen());
@@ -768,15 +803,7 @@ void renderFormatCleanup() {
         }
     }
     // The candidate list at an ordinary size and on a 4K display at one pixel per point.
-    for (const auto& [size, name] :
-         {std::pair{QSize(1440, 900), QStringLiteral("window-format-cleanup-list")},
-          std::pair{QSize(3840, 2160), QStringLiteral("window-format-cleanup-list-4k")}}) {
-        window.resize(size);
-        // The preview's new list height reaches the page's layout over a few rounds of events.
-        for (int round = 0; round < 5; ++round)
-            QApplication::processEvents();
-        write(&window, name);
-    }
+    writeOrdinaryAnd4k(&window, QStringLiteral("window-format-cleanup-list"));
     if (auto* group = view->findChild<DisclosureGroup*>(QStringLiteral("warningsAndExclusions")))
         group->setOpen(true);
     window.resize(1440, 1500);
@@ -793,6 +820,51 @@ void renderFormatCleanup() {
 }
 
 } // namespace
+
+// A long cleanup candidate list (four hundred products, each with a VST3 and a VST2 beside its AU)
+// at an ordinary size and on a 4K display at one pixel per point.
+void renderLongCleanupList() {
+    const quorvane::testing::IsolatedRootObjects isolated;
+    PersistedInventory state;
+    state.schemaVersion = currentInventorySchemaVersion;
+    const SystemRoots roots = isolated.roots();
+    for (int index = 0; index < 400; ++index) {
+        const QString name = QStringLiteral("Product %1").arg(index + 1, 3, 10, QLatin1Char('0'));
+        std::vector<PluginBundleRecord> records;
+        for (const auto& [format, folder, extension] :
+             {std::tuple{QStringLiteral("AU"), QStringLiteral("Components"), QStringLiteral(".component")},
+              std::tuple{QStringLiteral("VST3"), QStringLiteral("VST3"), QStringLiteral(".vst3")},
+              std::tuple{QStringLiteral("VST2"), QStringLiteral("VST"), QStringLiteral(".vst")}}) {
+            const QString path =
+                roots.path(QStringLiteral("/Library/Audio/Plug-Ins/") + folder + u'/' + name + extension);
+            makeFolder(path, true);
+            records.push_back(quorvane::testing::bundleRecord(format, path));
+        }
+        state.plugins.push_back(
+            quorvane::testing::productOfRecords(name, QStringLiteral("Fernhill"), records));
+    }
+    if (!isolated.writeState(state))
+        ++failures;
+    RootView window(isolated.objects());
+    window.resize(1440, 900);
+    window.show();
+    window.navigation().setSection(AppSection::formatCleanup);
+    QApplication::processEvents();
+    auto* view = qobject_cast<FormatCleanupView*>(window.currentScreen());
+    if (!view) {
+        ++failures;
+        return;
+    }
+    view->viewModel().setPreset(FormatCleanupPresetKind::auOnly);
+    view->viewModel().buildCleanupPreview();
+    auto* scroll = view->findChild<QScrollArea*>(QStringLiteral("formatCleanupScroll"));
+    auto* panel = view->findChild<QWidget*>(QStringLiteral("candidatePanel"));
+    // Scrolled down to the list, as a user would.
+    writeOrdinaryAnd4k(&window, QStringLiteral("window-format-cleanup-long-list"), [&] {
+        if (scroll && panel)
+            scroll->verticalScrollBar()->setValue(panel->mapTo(scroll->widget(), QPoint(0, 0)).y() - 24);
+    });
+}
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -820,6 +892,7 @@ int main(int argc, char** argv) {
     renderInventoryScreens();
     renderPluginManagement();
     renderFormatCleanup();
+    renderLongCleanupList();
     stagedPages.clear();
     return failures == 0 ? 0 : 1;
 }

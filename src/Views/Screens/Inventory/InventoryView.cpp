@@ -13,6 +13,7 @@
 #include "Views/Kit/PluginDetailPane.h"
 #include "Views/Kit/PluginTable.h"
 #include "Views/Kit/PluginTableModel.h"
+#include "Views/Kit/ReadingOrder.h"
 #include "Views/Kit/RevealInFinder.h"
 #include "Views/Kit/RoundedBox.h"
 #include "Views/Kit/SymbolLabel.h"
@@ -336,9 +337,16 @@ void InventoryView::refreshHeader() {
     }
     m_exportButton->setEnabled(m_model->canExport());
     const bool scanning = m_model->isScanning();
+    // The scan button and the cancel button take each other's place; the focus goes with them,
+    // also behind the scan's notice.
+    const QWidget* held = window()->focusWidget();
     m_cancelButton->setVisible(scanning);
     m_scanButton->setVisible(!scanning);
     m_scanButton->setEnabled(m_model->canScan());
+    if (held == m_scanButton && scanning)
+        giveFocus(m_cancelButton, Qt::OtherFocusReason);
+    else if (held == m_cancelButton && !scanning && m_scanButton->isEnabled())
+        giveFocus(m_scanButton, Qt::OtherFocusReason);
 
     std::vector<InventoryViewModel::Metric> metrics = m_model->metrics();
     if (metrics == m_shownMetrics)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "HelperClient/PluginManagementService.h"
-#include "Model/PluginList.h"
 #include "Model/PluginBundleSelection.h"
+#include "Model/PluginList.h"
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
 #include "Store/PluginInventoryStore.h"
