@@ -117,8 +117,9 @@ TEST(StoreShellSource, BadgesCountALoadedStateAndFollowTheStore) {
     const QString operation = QStringLiteral("6F1C2B9E-3D4A-4E5F-8A7B-1C2D3E4F5A6B");
     PersistedInventory state;
     state.schemaVersion = currentInventorySchemaVersion;
+    std::vector<Plugin> plugins;
     // Wholly quarantined with three bundles: 3 on the Quarantine badge, none on Inventory.
-    state.plugins.push_back(product(
+    plugins.push_back(product(
         QStringLiteral("Larkspur"), PluginStatus::quarantined, false,
         {quarantinedUnderOperation(
              bundleRecord(QStringLiteral("AU"), fixture.plugIn(QStringLiteral("L.component"))), operation),
@@ -129,15 +130,16 @@ TEST(StoreShellSource, BadgesCountALoadedStateAndFollowTheStore) {
     // Protected and partly quarantined: still in the inventory.
     PluginBundleRecord kept = bundleRecord(QStringLiteral("VST3"), fixture.plugIn(QStringLiteral("T.vst3")));
     kept.isProtected = true;
-    state.plugins.push_back(
+    plugins.push_back(
         product(QStringLiteral("Tidewater"), PluginStatus::partiallyQuarantined, true,
                 {kept, quarantinedUnderOperation(
                            bundleRecord(QStringLiteral("AU"), fixture.plugIn(QStringLiteral("T.component"))),
                            operation)}));
-    state.plugins.push_back(
+    plugins.push_back(
         product(QStringLiteral("Quillon"), PluginStatus::ok, false,
                 {bundleRecord(QStringLiteral("VST3"), fixture.plugIn(QStringLiteral("Q.vst3")))}));
-    state.protectedKeys = {productProtectionKey(state.plugins[1])};
+    state.protectedKeys = {productProtectionKey(plugins[1])};
+    state.plugins = std::move(plugins);
     // Three lines of one quarantine transaction and one scan line: two operations.
     for (const QString& format : {QStringLiteral("AU"), QStringLiteral("VST2"), QStringLiteral("VST3")})
         state.history.push_back(line(QStringLiteral("Larkspur"), HistoryKind::quarantine,

@@ -828,6 +828,7 @@ void renderLongCleanupList() {
     PersistedInventory state;
     state.schemaVersion = currentInventorySchemaVersion;
     const SystemRoots roots = isolated.roots();
+    std::vector<Plugin> plugins;
     for (int index = 0; index < 400; ++index) {
         const QString name = QStringLiteral("Product %1").arg(index + 1, 3, 10, QLatin1Char('0'));
         std::vector<PluginBundleRecord> records;
@@ -840,9 +841,9 @@ void renderLongCleanupList() {
             makeFolder(path, true);
             records.push_back(quorvane::testing::bundleRecord(format, path));
         }
-        state.plugins.push_back(
-            quorvane::testing::productOfRecords(name, QStringLiteral("Fernhill"), records));
+        plugins.push_back(quorvane::testing::productOfRecords(name, QStringLiteral("Fernhill"), records));
     }
+    state.plugins = std::move(plugins);
     if (!isolated.writeState(state))
         ++failures;
     RootView window(isolated.objects());
