@@ -404,6 +404,7 @@ private:
     // Why file actions are refused while the storage blocks them: a read-only data folder or a state
     // file that could not be upgraded.
     const QString& fileActionsBlockedText() const;
+
     // Helpers.
     void renewInventoryRevision();
     Timestamp now() const;
