@@ -4,6 +4,7 @@
 #include "Persistence/InventoryStateMigration.h"
 #include "Persistence/StateFile.h"
 #include "Persistence/StateFileLocations.h"
+#include "Planning/FileSystemProbe.h"
 #include "Store/DisplayTime.h"
 #include "Store/InventoryLists.h"
 #include "Store/InventoryReport.h"
@@ -53,7 +54,8 @@ PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject
     : QObject(parent), m_environment(std::move(environment)), m_pathPolicy(m_environment.roots),
       m_plugins(sampleInventory()), m_inventoryRevision(InventoryRevisionToken::fresh()),
       m_scan(m_environment,
-             {m_plugins, m_protectedKeys, m_trashedBundles, [this] { return inFlightScannedPaths(); }},
+             {m_plugins, m_protectedKeys, m_trashedBundles,
+              [this] { return m_journals.inFlightScannedPaths(); }},
              {.progress =
                   [this](const ScanProgress& progress) {
                       if (m_isScanning)
@@ -66,7 +68,7 @@ PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject
                       applyScanMerge(std::move(merge), summary, context);
                   }}) {
     m_dataFolderReadOnly = m_environment.dataFolderIsReadOnly();
-    pruneEmptyQuarantineFolders();
+    m_journals.pruneEmptyQuarantineFolders();
     // A write killed before its rename leaves a whole copy of the state behind; no write runs yet.
     removeStaleStateFileCopies(stateFilePath());
     auto loaded = loadState();
@@ -94,7 +96,7 @@ PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject
         return;
     }
     applyLoadedState(**loaded);
-    resolveLaunchJournals();
+    m_journals.resolveLaunchJournals();
     startStateWriter();
 }
 
@@ -122,16 +124,8 @@ void PluginInventoryStore::applyLoadedState(const PersistedInventory& state) {
     setFormatCleanupRuns(state.formatCleanupRuns.value_or(std::vector<FormatCleanupRunRecord>{}));
     setPermanentQuarantineRules(
         state.permanentQuarantineRules.value_or(std::vector<PermanentQuarantineRule>{}));
-    m_pendingPrivilegedQuarantine = state.pendingPrivilegedQuarantine;
-    m_pendingPrivilegedRestore = state.pendingPrivilegedRestore;
-    m_pendingPrivilegedTrash = state.pendingPrivilegedTrash;
-    m_pendingPrivilegedTrashRestore = state.pendingPrivilegedTrashRestore;
+    m_journals.load(state);
     m_publishedPendingTransaction = hasPendingPrivilegedTransaction();
-}
-
-bool PluginInventoryStore::hasPendingPrivilegedTransaction() const {
-    return m_pendingPrivilegedQuarantine || m_pendingPrivilegedRestore || m_pendingPrivilegedTrash ||
-           m_pendingPrivilegedTrashRestore;
 }
 
 void PluginInventoryStore::schedulePendingTransactionCheck() {
@@ -206,11 +200,6 @@ void PluginInventoryStore::waitForIdle() {
 }
 
 PersistedInventory PluginInventoryStore::persistedState() const {
-    // A journal whose commit is on its way to disk is over: writing it with the finalised records
-    // would make the next launch finalise it twice.
-    const auto open = [this](const auto& journal) {
-        return journal && !m_closingJournals.contains(journal->transactionID) ? journal : std::nullopt;
-    };
     PersistedInventory state;
     state.schemaVersion = currentInventorySchemaVersion;
     state.plugins = m_plugins;
@@ -224,10 +213,7 @@ PersistedInventory PluginInventoryStore::persistedState() const {
     state.trashedBundles = m_trashedBundles;
     state.formatCleanupRuns = m_formatCleanupRuns;
     state.permanentQuarantineRules = m_permanentQuarantineRules;
-    state.pendingPrivilegedQuarantine = open(m_pendingPrivilegedQuarantine);
-    state.pendingPrivilegedRestore = open(m_pendingPrivilegedRestore);
-    state.pendingPrivilegedTrash = open(m_pendingPrivilegedTrash);
-    state.pendingPrivilegedTrashRestore = open(m_pendingPrivilegedTrashRestore);
+    m_journals.persistOpenJournals(state);
     return state;
 }
 
@@ -357,6 +343,17 @@ HistoryItem PluginInventoryStore::makeHistoryItem(const QString& plugin, History
     return item;
 }
 
+void PluginInventoryStore::insertHistoryLinesFront(std::vector<HistoryItem> lines) {
+    if (lines.empty())
+        return;
+    std::vector<HistoryItem> history;
+    history.reserve(m_history.size() + lines.size());
+    history.insert(history.end(), std::make_move_iterator(lines.rbegin()),
+                   std::make_move_iterator(lines.rend()));
+    history.insert(history.end(), m_history.begin(), m_history.end());
+    setHistory(std::move(history));
+}
+
 void PluginInventoryStore::insertHistoryFront(HistoryItem item) {
     std::vector<HistoryItem> history;
     history.reserve(m_history.size() + 1);
@@ -374,6 +371,50 @@ void PluginInventoryStore::postNotice(const QString& title, const QString& messa
 }
 
 // Setters.
+
+QString PluginInventoryStore::homeFolder() const {
+    return m_environment.homeFolder.isEmpty() ? SystemFileSystemProbe::passwordDatabaseHome()
+                                              : m_environment.homeFolder;
+}
+
+std::optional<QString>
+PluginInventoryStore::planQuarantine(const std::vector<PluginBundleSelection>& selections,
+                                     const std::optional<InventoryRevisionToken>& expectedRevision) const {
+    return bundleActionPlan(selections, expectedRevision, BundleActionKind::quarantine);
+}
+
+std::optional<QString>
+PluginInventoryStore::planRestore(const std::vector<PluginBundleSelection>& selections,
+                                  const std::optional<InventoryRevisionToken>& expectedRevision) const {
+    return bundleActionPlan(selections, expectedRevision, BundleActionKind::restore);
+}
+
+std::optional<QString>
+PluginInventoryStore::planTrash(const std::vector<PluginBundleSelection>& selections,
+                                const std::optional<InventoryRevisionToken>& expectedRevision) const {
+    return bundleActionPlan(selections, expectedRevision, BundleActionKind::trash);
+}
+
+void PluginInventoryStore::refreshDerivedStatus(qsizetype index) {
+    if (index < 0 || std::size_t(index) >= plugins().size())
+        return;
+    const PluginStatus status = plugins()[std::size_t(index)].derivedStatus();
+    if (status == plugins()[std::size_t(index)].status)
+        return;
+    PluginListEdit plugins = inventoryToChange();
+    plugins.change(std::size_t(index)).status = status;
+    setPlugins(plugins);
+}
+
+PluginListEdit PluginInventoryStore::inventoryToChange() const {
+    return PluginListEdit(m_plugins);
+}
+
+PluginListEdit PluginInventoryStore::inventoryWithStoredRecords() const {
+    PluginListEdit plugins = inventoryToChange();
+    plugins.materializeBundleRecords();
+    return plugins;
+}
 
 void PluginInventoryStore::setPlugins(PluginList value) {
     // Every caller hands over a list it made; comparing it with the old one product by product
@@ -442,6 +483,103 @@ void PluginInventoryStore::setFormatCleanupRuns(std::vector<FormatCleanupRunReco
 void PluginInventoryStore::setPermanentQuarantineRules(std::vector<PermanentQuarantineRule> value) {
     assign(m_permanentQuarantineRules, std::move(value),
            &PluginInventoryStore::permanentQuarantineRulesChanged);
+}
+
+// The privileged transactions, through the journals.
+
+std::optional<QString>
+PluginInventoryStore::bundleActionPlan(const std::vector<PluginBundleSelection>& selections,
+                                       const std::optional<InventoryRevisionToken>& expectedRevision,
+                                       BundleActionKind kind) const {
+    return m_journals.bundleActionPlan(selections, expectedRevision, kind);
+}
+
+std::optional<PrivilegedQuarantineRequest>
+PluginInventoryStore::beginPrivilegedQuarantine(const std::vector<PluginBundleSelection>& selections,
+                                                const std::optional<InventoryRevisionToken>& expectedRevision,
+                                                const std::optional<QUuid>& presetRunID,
+                                                Send<PrivilegedQuarantineRequest> send) {
+    return m_journals.beginPrivilegedQuarantine(selections, expectedRevision, presetRunID, std::move(send));
+}
+
+bool PluginInventoryStore::completePrivilegedQuarantine(const PrivilegedQuarantineResult& result,
+                                                        const QString& transactionID,
+                                                        const std::vector<PrivilegedQuarantineItem>& items,
+                                                        Committed then) {
+    return m_journals.completePrivilegedQuarantine(result, transactionID, items, std::move(then));
+}
+
+std::expected<void, PrivilegedInventoryCommitError>
+PluginInventoryStore::finalisePrivilegedQuarantine(const QString& transactionID,
+                                                   const std::vector<PrivilegedQuarantineItem>& items) {
+    return m_journals.finalisePrivilegedQuarantine(transactionID, items);
+}
+
+std::optional<PrivilegedRestoreRequest>
+PluginInventoryStore::beginPrivilegedRestore(const std::vector<PluginBundleSelection>& selections,
+                                             const std::optional<InventoryRevisionToken>& expectedRevision,
+                                             Send<PrivilegedRestoreRequest> send) {
+    return m_journals.beginPrivilegedRestore(selections, expectedRevision, std::move(send));
+}
+
+bool PluginInventoryStore::completePrivilegedRestore(const PrivilegedRestoreResult& result,
+                                                     const QString& transactionID,
+                                                     const std::vector<PrivilegedRestoreItem>& items,
+                                                     Committed then) {
+    return m_journals.completePrivilegedRestore(result, transactionID, items, std::move(then));
+}
+
+std::expected<void, PrivilegedInventoryCommitError>
+PluginInventoryStore::finalisePrivilegedRestore(const QString& transactionID,
+                                                const std::vector<PrivilegedRestoreItem>& items) {
+    return m_journals.finalisePrivilegedRestore(transactionID, items);
+}
+
+std::optional<PrivilegedTrashRequest>
+PluginInventoryStore::beginPrivilegedTrash(const std::vector<PluginBundleSelection>& selections,
+                                           const std::optional<InventoryRevisionToken>& expectedRevision,
+                                           Send<PrivilegedTrashRequest> send) {
+    return m_journals.beginPrivilegedTrash(selections, expectedRevision, std::move(send));
+}
+
+bool PluginInventoryStore::completePrivilegedTrash(const PrivilegedTrashResult& result,
+                                                   const QString& transactionID,
+                                                   const std::vector<PrivilegedTrashItem>& items,
+                                                   Committed then) {
+    return m_journals.completePrivilegedTrash(result, transactionID, items, std::move(then));
+}
+
+std::expected<void, PrivilegedInventoryCommitError>
+PluginInventoryStore::finalisePrivilegedTrash(const QString& transactionID,
+                                              const std::vector<PrivilegedTrashItem>& items) {
+    return m_journals.finalisePrivilegedTrash(transactionID, items);
+}
+
+std::optional<PrivilegedTrashRestoreRequest>
+PluginInventoryStore::beginTrashRecovery(const std::vector<QUuid>& recordIDs,
+                                         Send<PrivilegedTrashRestoreRequest> send) {
+    return m_journals.beginTrashRecovery(recordIDs, std::move(send));
+}
+
+bool PluginInventoryStore::completeTrashRecovery(const PrivilegedTrashRestoreResult& result,
+                                                 const QString& transactionID,
+                                                 const std::vector<PrivilegedTrashRestoreItem>& items,
+                                                 Committed then) {
+    return m_journals.completeTrashRecovery(result, transactionID, items, std::move(then));
+}
+
+std::expected<void, PrivilegedInventoryCommitError>
+PluginInventoryStore::finaliseTrashRecovery(const QString& transactionID,
+                                            const std::vector<PrivilegedTrashRestoreItem>& items) {
+    return m_journals.finaliseTrashRecovery(transactionID, items);
+}
+
+bool PluginInventoryStore::canSettlePendingJournal() const {
+    return m_journals.canSettlePendingJournal();
+}
+
+void PluginInventoryStore::settlePendingJournal() {
+    m_journals.settlePendingJournal();
 }
 
 } // namespace quorvane

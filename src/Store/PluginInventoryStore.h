@@ -22,18 +22,19 @@
 #include "Shared/PathPolicy.h"
 #include "Shared/PrivilegedRequests.h"
 #include "Shared/PrivilegedResults.h"
+#include "Store/CleanupRuns.h"
 #include "Store/PrivilegedRequestReadiness.h"
 #include "Store/ScanSession.h"
 #include "Store/StateWriter.h"
 #include "Store/StoreEnvironment.h"
 #include "Store/StoreStateError.h"
+#include "Store/TransactionJournals.h"
 #include "Support/PlainText.h"
 #include "Support/Timestamp.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -43,15 +44,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
-class QTimer;
-
 namespace quorvane {
-
-class PrivilegedRequestSender;
 
 // The one owner of the live inventory and of everything persisted with it. Lives on the GUI
 // thread; every operation runs there. Two kinds of work leave it: the scan runs on a thread of its
@@ -59,14 +55,14 @@ class PrivilegedRequestSender;
 // calls. What must not happen before a write is on disk (a helper request leaving, a commit's
 // notice) happens in that write's completion.
 //
-// The class is split over several source files by concern: state and saving, with the derived
-// lists and the report (PluginInventoryStore.cpp), what a scan's end writes (…Scan.cpp), protection
-// (…Protection.cpp), permanent-quarantine rules (…Rules.cpp), and the privileged transactions: the
-// journals and their begin and complete steps (…Journals.cpp), the Finder Trash (…Trash.cpp), the
-// launch-time resolution (…LaunchResolution.cpp), cleanup-preset runs (…PresetRuns.cpp) and the
-// permanent-quarantine run (…PermanentRun.cpp). What can be worked out from the state alone lives
-// in free functions of its own (InventoryLists.h, InventoryReport.h); the scan's walk and merge run
-// in a ScanSession the store owns.
+// The store keeps the published state, saving and the signals, with the entry points the screens
+// call (PluginInventoryStore.cpp), what a scan's end writes (…Scan.cpp), protection
+// (…Protection.cpp), permanent-quarantine rules (…Rules.cpp) and the Finder Trash records
+// (…Trash.cpp). Each other concern has a class the store owns: the scan's walk and merge
+// (ScanSession), the privileged transactions' journals with their finalisers, launch-time
+// resolution and settling (TransactionJournals), and the runs of several transactions, cleanup
+// presets and the permanent-quarantine run (CleanupRuns). What can be worked out from the state
+// alone lives in free functions (InventoryLists.h, InventoryReport.h).
 class PluginInventoryStore : public QObject {
     Q_OBJECT
 
@@ -118,7 +114,7 @@ public:
     // Leaves out the success notice of the transaction begun as `transactionID`, for a caller that
     // closes a run of several transactions with one message of its own; a warning still shows.
     void withholdSuccessNotice(const QString& transactionID) {
-        m_withheldSuccessNotices.insert(transactionID);
+        m_journals.withholdSuccessNotice(transactionID);
     }
     const std::vector<TrashedBundleRecord>& trashedBundles() const { return m_trashedBundles; }
     const std::vector<FormatCleanupRunRecord>& formatCleanupRuns() const { return m_formatCleanupRuns; }
@@ -130,18 +126,18 @@ public:
     const InventoryRevisionToken& inventoryRevision() const { return m_inventoryRevision; }
     const ProtectedKeySet& protectedKeys() const { return m_protectedKeys; }
     const std::optional<PrivilegedQuarantineRequest>& pendingPrivilegedQuarantine() const {
-        return m_pendingPrivilegedQuarantine;
+        return m_journals.pendingQuarantine();
     }
     const std::optional<PrivilegedRestoreRequest>& pendingPrivilegedRestore() const {
-        return m_pendingPrivilegedRestore;
+        return m_journals.pendingRestore();
     }
     const std::optional<PrivilegedTrashRequest>& pendingPrivilegedTrash() const {
-        return m_pendingPrivilegedTrash;
+        return m_journals.pendingTrash();
     }
     const std::optional<PrivilegedTrashRestoreRequest>& pendingPrivilegedTrashRestore() const {
-        return m_pendingPrivilegedTrashRestore;
+        return m_journals.pendingTrashRestore();
     }
-    bool hasPendingPrivilegedTransaction() const;
+    bool hasPendingPrivilegedTransaction() const { return m_journals.hasPending(); }
     // The running scan's cancellation object; a screen cancels through requestCancellation().
     const std::shared_ptr<ScanControl>& scanControl() const { return m_scan.control(); }
     const StoreEnvironment& environment() const { return m_environment; }
@@ -209,10 +205,10 @@ public:
     qsizetype quarantinedBundleCount() const;
     QString diagnosticReport(const std::optional<QString>& managementSection) const;
 
-    // Privileged transactions. Each kind has a begin step that writes its journal into the state
-    // file before the request may leave, a complete step that accepts the helper's result only when
-    // it matches the journal and the disk agrees, and a finaliser that writes a verified transaction
-    // into the inventory.
+    // Privileged transactions (TransactionJournals.h). Each kind has a begin step that writes its
+    // journal into the state file before the request may leave, a complete step that accepts the
+    // helper's result only when it matches the journal and the disk agrees, and a finaliser that
+    // writes a verified transaction into the inventory.
     //
     // Begin returns the request with its journal set (none after a refusal, which is reported) and
     // hands it to `send` once the journal is on disk; `send` gets none after a refusal, including a
@@ -222,8 +218,8 @@ public:
     // result at once; `then` learns, exactly once, whether the transaction was committed, after the
     // commit's state is on disk.
     template <class Request>
-    using Send = std::function<void(const std::optional<Request>& request)>;
-    using Committed = std::function<void(bool committed)>;
+    using Send = TransactionJournals::Send<Request>;
+    using Committed = TransactionJournals::Committed;
 
     // The blocking message of the plan the action would get now; none when it may be offered.
     std::optional<QString> bundleActionPlan(const std::vector<PluginBundleSelection>& selections,
@@ -250,8 +246,6 @@ public:
     [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
     finalisePrivilegedQuarantine(const QString& transactionID,
                                  const std::vector<PrivilegedQuarantineItem>& items);
-    // The cleanup-preset run that began the transaction, if any.
-    std::optional<QUuid> markPresetRunChildTransaction(const QString& transactionID) const;
     void refreshDerivedStatus(qsizetype index);
 
     std::optional<PrivilegedRestoreRequest>
@@ -301,24 +295,30 @@ public:
     bool canSettlePendingJournal() const;
     void settlePendingJournal();
 
-    // Format cleanup preset runs; the format cleanup screen drives the chunks.
+    // Format cleanup preset runs (CleanupRuns.h); the format cleanup screen drives the chunks.
 
-    // `started` gets the run's id once its record is on disk, or none after a refusal (a record that
-    // could not be written is taken out again).
-    std::optional<QUuid> beginCleanupPresetRun(const FormatCleanupPlan& plan,
-                                               const std::vector<PluginBundleSelection>& selections,
-                                               std::function<void(const std::optional<QUuid>&)> started = {});
+    std::optional<QUuid>
+    beginCleanupPresetRun(const FormatCleanupPlan& plan, const std::vector<PluginBundleSelection>& selections,
+                          std::function<void(const std::optional<QUuid>&)> started = {}) {
+        return m_cleanupRuns.beginCleanupPresetRun(plan, selections, std::move(started));
+    }
     std::optional<PrivilegedQuarantineRequest>
     preparePresetRunChildTransaction(const QUuid& runID, const std::vector<PluginBundleSelection>& selections,
-                                     Send<PrivilegedQuarantineRequest> send = {});
-    void finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status);
-    // The run's bundles still quarantined under its id, in selection order.
-    std::vector<PluginBundleSelection> presetRunRestoreSelections(const QUuid& runID) const;
-    // How many bundles of each cleanup run are still in quarantine, in one pass over the inventory.
-    QHash<QUuid, qsizetype> presetRunQuarantinedCounts() const;
-
-    // The current active record with the bundle key `bundleID`, outside shared shells.
-    std::optional<PluginBundleSelection> resolvePermanentQuarantineSelections(const QString& bundleID) const;
+                                     Send<PrivilegedQuarantineRequest> send = {}) {
+        return m_cleanupRuns.preparePresetRunChildTransaction(runID, selections, std::move(send));
+    }
+    void finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status) {
+        m_cleanupRuns.finishCleanupPresetRun(runID, status);
+    }
+    std::vector<PluginBundleSelection> presetRunRestoreSelections(const QUuid& runID) const {
+        return m_cleanupRuns.presetRunRestoreSelections(runID);
+    }
+    QHash<QUuid, qsizetype> presetRunQuarantinedCounts() const {
+        return m_cleanupRuns.presetRunQuarantinedCounts();
+    }
+    std::optional<PluginBundleSelection> resolvePermanentQuarantineSelections(const QString& bundleID) const {
+        return m_cleanupRuns.resolvePermanentQuarantineSelections(bundleID);
+    }
 
 signals:
     void pluginsChanged();
@@ -345,12 +345,17 @@ signals:
 
 protected:
     // Hands a chunk of at most 256 exact replacements (and the rest, for later) to the privileged
-    // permanent-quarantine run. Filled in with the privileged-transaction code.
+    // permanent-quarantine run.
     virtual void startPermanentQuarantineRun(const std::vector<PermanentQuarantineMatch>& chunk,
                                              const std::vector<PermanentQuarantineMatch>& remaining,
-                                             PrivilegedRequestReadiness* service);
+                                             PrivilegedRequestReadiness* service) {
+        m_cleanupRuns.runPermanentQuarantineChunk(chunk, remaining, service);
+    }
 
 private:
+    friend class CleanupRuns;
+    friend class TransactionJournals;
+
     // What saveState writes: the journals of transactions whose commit is being written are left out.
     PersistedInventory persistedState() const;
 
@@ -363,29 +368,15 @@ private:
     void startStateWriter();
 
     // Scan lifecycle.
-    // The scanned places of the bundles that a written journal still names: quarantine sources,
-    // restore destinations.
-    PathKeySet inFlightScannedPaths() const;
     void applyScanMerge(ScanSession::Merge merge, const ScanSummary& summary,
                         const ScanSession::Context& context);
     void finishCanceledScan();
-    void applyPermanentQuarantineAfterScan(const std::vector<PermanentQuarantineMatch>& matches,
-                                           PrivilegedRequestReadiness* service);
     void endScan();
 
     // Protection.
     // The protection steps of one product for every product whose key is `key`.
     void applyProductProtection(PluginListEdit& plugins, const QString& key, bool protect) const;
 
-    // Start-up steps of the privileged-transaction code.
-    void pruneEmptyQuarantineFolders();
-    void resolvePendingQuarantine();
-    void resolvePendingRestore();
-    void resolvePendingTrash();
-    void resolvePendingTrashRestore();
-    void reconcileCleanupPresetRuns();
-    // The four resolutions, then the cleanup-preset runs: what the launch settles, in that order.
-    void resolveLaunchJournals();
     // Saves; `then` learns whether the change was saved. A failed write leaves the change to the
     // write of a later state when one was handed over (that state holds the change too); when none
     // was, `revert` takes back what is still the change's own effect. The failure is kept in
@@ -394,112 +385,11 @@ private:
     // The unsettled changes learn that a state holding them is on disk, or, when the last state
     // handed over failed, are put back.
     void settleChanges(bool saved);
-    // Stores `runs` with `line` first in the history and saves; on a failed save the line goes and
-    // `revertRuns` puts the run records back.
-    void saveCleanupRunsWithHistoryLine(std::vector<FormatCleanupRunRecord> runs, HistoryItem line,
-                                        std::function<void()> revertRuns,
-                                        std::function<void(bool saved)> then);
 
-    // Privileged transactions.
-    struct QuarantineJournal;
-    struct RestoreJournal;
-    struct TrashJournal;
-    struct TrashRecoveryJournal;
-    // What a failed commit of a kind puts back.
-    struct SnapshotParts {
-        bool plugins = false;
-        bool history = false;
-        bool trashedBundles = false;
-    };
-    struct Snapshot {
-        std::optional<PluginList> plugins;
-        std::optional<std::vector<HistoryItem>> history;
-        std::optional<std::vector<TrashedBundleRecord>> trashedBundles;
-    };
-    struct JournalTexts {
-        QString refusalTitle;
-        QString attentionTitle;
-        QString failedSafelyTitle;
-        QString successTitle;
-        QString saveFailure;
-        QString mismatch;
-        QString keptJournal;
-        QString unverified;
-        QString unfinished;
-        QString success;
-        QString completedUnsaved;
-        QString mixed;
-    };
-    // What the permanent-quarantine run carries from one phase to the next.
-    struct PermanentRunContext {
-        std::vector<PermanentQuarantineMatch> chunk;
-        std::vector<PermanentQuarantineMatch> remaining;
-        PrivilegedRequestSender* sender = nullptr;
-    };
-
-    template <class Kind>
-    std::optional<typename Kind::Request>
-    beginPrivileged(const std::vector<PluginBundleSelection>& selections,
-                    const std::optional<InventoryRevisionToken>& expectedRevision,
-                    const std::optional<QUuid>& presetRunID, Send<typename Kind::Request> send);
-    // Writes the kind's journal, just set to `request`; `send` gets the request once it is on disk.
-    // A failed write takes the journal (and a cleanup run's link to it) back and is reported.
-    // Returns the request; without `send` only once its journal is on disk (none when it failed).
-    // `scanPaths` are the path keys the request added to the running scan's transaction paths,
-    // taken out again when the write fails: that transaction never began.
-    template <class Kind>
-    std::optional<typename Kind::Request> writeJournal(const typename Kind::Request& request,
-                                                       Send<typename Kind::Request> send,
-                                                       PathKeySet scanPaths = {});
-    template <class Kind>
-    bool completePrivileged(const typename Kind::Result& result, const QString& transactionID,
-                            const std::vector<typename Kind::Item>& items, Committed then);
-    template <class Kind>
-    void resolvePending();
-    // Drops the kind's journal with a warning notice when the helper could not have carried it out
-    // (its refusal would have moved nothing); true when it did.
-    template <class Kind>
-    bool dropUnverifiedJournal();
-    // Finalises a transaction whose moves are verified and saves the result without its journal,
-    // which is cleared once that is on disk; `then` gets none then, else the failure. While the
-    // write runs the journal stays set, so no other transaction or scan starts. A failed write puts
-    // the inventory back as it was, unless later changes were handed to the writer meanwhile: they
-    // hold the finalised records too, and putting back would lose them, so the records stay and
-    // the journal stays out of every write (the file holds either the journal or the commit, and
-    // the next launch settles the journal).
-    template <class Kind>
-    void finaliseAndSave(const QString& transactionID, const std::vector<typename Kind::Item>& items,
-                         std::function<void(const std::optional<QString>& failure)> then);
-    BundleActionPlan makeStorePlan(BundleActionKind kind,
-                                   const std::vector<PluginBundleSelection>& selections,
-                                   const std::optional<InventoryRevisionToken>& expectedRevision,
-                                   const std::optional<QUuid>& presetRunID) const;
-    bool linkPresetRunChildTransaction(const QUuid& runID, const QString& transactionID);
-    void unlinkPresetRunChildTransaction(const QString& transactionID);
-    Snapshot takeSnapshot(SnapshotParts parts) const;
-    void putBack(Snapshot snapshot);
     // A change of the inventory, to put back with setPlugins.
     PluginListEdit inventoryToChange() const;
     // The change a finaliser makes: every product's synthesised records stored.
     PluginListEdit inventoryWithStoredRecords() const;
-    // The history line of one bundle of a committed transaction, at `at` (none: now).
-    HistoryItem transactionHistoryLine(const QString& plugin, HistoryKind kind, const QString& detail,
-                                       const QString& format, const QString& transactionID,
-                                       const std::optional<QUuid>& presetRunID,
-                                       std::optional<Timestamp> at = std::nullopt) const;
-    // Gives the `touched` products their derived status, then stores the inventory and the lines.
-    void storeFinalisedRecords(PluginListEdit plugins, const std::vector<std::size_t>& touched,
-                               std::vector<HistoryItem> lines);
-    // Each line inserted at the front in turn: the last one ends up first.
-    void insertHistoryLinesFront(std::vector<HistoryItem> lines);
-    // stat(2), following links, of the path as written.
-    static bool pathExists(const QString& path);
-    // Every item's move shows on disk: nothing left at its source, something at its destination.
-    template <class Item>
-    static bool everyItemMoved(const std::vector<Item>& items);
-    // No item's move shows on disk: something still at its source, nothing at its destination.
-    template <class Item>
-    static bool noItemMoved(const std::vector<Item>& items);
     // The user's home folder: the environment's, else the password database's.
     QString homeFolder() const;
     // The records whose Trash name a later record took: what lies under that name is the later one's.
@@ -511,32 +401,9 @@ private:
         const std::vector<QUuid>& recordIDs,
         const std::function<TrashRecoveryState(const TrashedBundleRecord&)>& stateOf) const;
     const TrashedBundleRecord* trashedBundle(const QUuid& id) const;
-    bool helperTransactionRunning() const;
     // Why file actions are refused while the storage blocks them: a read-only data folder or a state
     // file that could not be upgraded.
     const QString& fileActionsBlockedText() const;
-    // Why no journal can be settled now; none when one can. Once the helper has answered the
-    // settling's handshake, a journal none of whose moves shows is settled too.
-    std::optional<QString> settleRefusal(bool helperAnswered) const;
-    // Settles the kind's journal against the disk; false when it has none to settle.
-    template <class Kind>
-    bool settleJournal(bool helperAnswered);
-    template <class Kind>
-    void recordGoneItems(const QString& transactionID, const std::vector<typename Kind::Item>& gone);
-    // Removes the records at `locations` (product, record) and the products left without one; the
-    // others get their formats and status from what remains.
-    static void removeBundleRecords(PluginListEdit& plugins,
-                                    std::vector<std::pair<std::size_t, std::size_t>> locations);
-    // Looks at the journals again once the helper has released its transaction lock.
-    void waitForHelperTransaction();
-    // True while the launch handshake runs, after which the journals are looked at again; false
-    // when there is none to wait for (no hook, the helper not enabled, or it has been done).
-    bool awaitHelperRecovery();
-    // The end of a chunk's second phase: `begun` false when the store refused it.
-    void finishPermanentQuarantineChunk(bool begun, bool committed, const PermanentRunContext& context);
-    void setScanNoticeAndSave(const QString& text);
-    // The second phase of a chunk: its reinstalled copies into quarantine.
-    void beginPermanentQuarantinePhase(const PermanentRunContext& context);
 
     // Helpers.
     void renewInventoryRevision();
@@ -546,6 +413,8 @@ private:
                                 const std::optional<QString>& format = std::nullopt,
                                 std::optional<Timestamp> at = std::nullopt) const;
     void insertHistoryFront(HistoryItem item);
+    // Each line inserted at the front in turn: the last one ends up first.
+    void insertHistoryLinesFront(std::vector<HistoryItem> lines);
     void postNotice(const QString& title, const QString& message, NoticeStyle style);
     QString stateFilePath() const;
 
@@ -599,36 +468,17 @@ private:
     bool m_fileActionsBlockedByStorage = false;
     // The state file's folder is on a read-only file system: file actions are blocked by it.
     bool m_dataFolderReadOnly = false;
-    // Settling a journal waits for the helper's answer to its handshake.
-    bool m_settleAsked = false;
     std::optional<OperationNotice> m_notice;
     InventoryRevisionToken m_inventoryRevision;
     ProtectedKeySet m_protectedKeys;
     std::vector<TrashedBundleRecord> m_trashedBundles;
     std::vector<FormatCleanupRunRecord> m_formatCleanupRuns;
     std::vector<PermanentQuarantineRule> m_permanentQuarantineRules;
-    std::optional<PrivilegedQuarantineRequest> m_pendingPrivilegedQuarantine;
-    std::optional<PrivilegedRestoreRequest> m_pendingPrivilegedRestore;
-    std::optional<PrivilegedTrashRequest> m_pendingPrivilegedTrash;
-    std::optional<PrivilegedTrashRestoreRequest> m_pendingPrivilegedTrashRestore;
     bool m_publishedPendingTransaction = false;
     bool m_pendingTransactionCheckQueued = false;
-    // Polls the helper's transaction lock while a journal waits for the helper to finish.
-    QTimer* m_helperTransactionWait = nullptr;
-    enum class LaunchHandshake { notAsked, running, done };
-    LaunchHandshake m_launchHandshake = LaunchHandshake::notAsked;
-
-    // Transactions whose commit is being written: their journals stay set but are left out of the
-    // state handed to the writer.
-    QSet<QString> m_closingJournals;
-    // Transactions whose journal is still being written: no request of theirs has left, so the
-    // helper has moved nothing of theirs.
-    QSet<QString> m_unwrittenJournals;
-    // Transactions whose request was handed to the helper's connection and has had no answer yet:
-    // the helper may still carry them out, whatever the disk shows meanwhile.
-    QSet<QString> m_awaitingAnswer;
-    // Transactions whose success notice their caller tells in its own words.
-    QSet<QString> m_withheldSuccessNotices;
+    // The privileged transactions' journals, and the runs of several transactions.
+    TransactionJournals m_journals{*this};
+    CleanupRuns m_cleanupRuns{*this};
     // How many states have been handed to the writer; a failed write compares it to learn whether
     // later changes followed.
     quint64 m_saveCount = 0;

@@ -111,29 +111,12 @@ void PluginInventoryStore::applyScanMerge(ScanSession::Merge merge, const ScanSu
                StoreTexts::Notice::scanCompleteMessage(mergedCount, bundleCount), NoticeStyle::success);
     saveStateReportingFailure();
     if (!matches.empty())
-        applyPermanentQuarantineAfterScan(matches, context.liveService());
+        m_cleanupRuns.applyPermanentQuarantineAfterScan(matches, context.liveService());
 }
 
 std::vector<Plugin> PluginInventoryStore::mergeScanResult(std::vector<Plugin> scanned,
                                                           const PathKeySet& transactionPaths) const {
     return ScanSession::mergeScanned(plugins(), std::move(scanned), transactionPaths, {});
-}
-
-PluginInventoryStore::PathKeySet PluginInventoryStore::inFlightScannedPaths() const {
-    // A journal still being written has sent nothing, and one whose commit is being written has had
-    // its answer: the helper moves none of their bundles any more.
-    const auto sent = [&](const auto& journal) {
-        return journal && !m_unwrittenJournals.contains(journal->transactionID) &&
-               !m_closingJournals.contains(journal->transactionID);
-    };
-    PathKeySet paths;
-    if (sent(m_pendingPrivilegedQuarantine))
-        for (const auto& item : m_pendingPrivilegedQuarantine->items)
-            paths.insert(pathKey(item.sourcePath));
-    if (sent(m_pendingPrivilegedRestore))
-        for (const auto& item : m_pendingPrivilegedRestore->items)
-            paths.insert(pathKey(item.destinationPath));
-    return paths;
 }
 
 } // namespace quorvane

@@ -1,18 +1,16 @@
 #pragma once
 
-// The four privileged transaction kinds as the store's journal code sees them: besides the kind's
-// own description, the journal field, the finaliser, the texts, and what a failed commit puts back.
-// Only the store's own source files include this.
+// The four privileged transaction kinds as the journals see them: besides the kind's own
+// description, the texts and what a failed commit puts back. Only the journals' own source files
+// include this.
 
-#include "Store/PluginInventoryStore.h"
 #include "Store/PrivilegedTransactionTexts.h"
+#include "Store/TransactionJournals.h"
 
 namespace quorvane {
 
-struct PluginInventoryStore::QuarantineJournal : PrivilegedKindDescription<PrivilegedKind::quarantine> {
+struct TransactionJournals::QuarantineJournal : PrivilegedKindDescription<PrivilegedKind::quarantine> {
     static inline const QString name = QStringLiteral("quarantine");
-    static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedQuarantine;
-    static constexpr auto finalise = &PluginInventoryStore::finalisePrivilegedQuarantine;
     static constexpr BundleActionKind action = BundleActionKind::quarantine;
     // The finaliser skips what it already applied, so partly applied records are kept and saved.
     static constexpr SnapshotParts putBack{false, false, false};
@@ -25,10 +23,8 @@ struct PluginInventoryStore::QuarantineJournal : PrivilegedKindDescription<Privi
     }
 };
 
-struct PluginInventoryStore::RestoreJournal : PrivilegedKindDescription<PrivilegedKind::restore> {
+struct TransactionJournals::RestoreJournal : PrivilegedKindDescription<PrivilegedKind::restore> {
     static inline const QString name = QStringLiteral("restore");
-    static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedRestore;
-    static constexpr auto finalise = &PluginInventoryStore::finalisePrivilegedRestore;
     static constexpr BundleActionKind action = BundleActionKind::restore;
     static constexpr SnapshotParts putBack{true, true, false};
     static constexpr bool journalPutBackAtLaunch = true;
@@ -40,10 +36,8 @@ struct PluginInventoryStore::RestoreJournal : PrivilegedKindDescription<Privileg
     }
 };
 
-struct PluginInventoryStore::TrashJournal : PrivilegedKindDescription<PrivilegedKind::trash> {
+struct TransactionJournals::TrashJournal : PrivilegedKindDescription<PrivilegedKind::trash> {
     static inline const QString name = QStringLiteral("Trash move");
-    static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedTrash;
-    static constexpr auto finalise = &PluginInventoryStore::finalisePrivilegedTrash;
     static constexpr BundleActionKind action = BundleActionKind::trash;
     static constexpr SnapshotParts putBack{true, true, true};
     static constexpr bool journalPutBackAtLaunch = true;
@@ -55,10 +49,8 @@ struct PluginInventoryStore::TrashJournal : PrivilegedKindDescription<Privileged
     }
 };
 
-struct PluginInventoryStore::TrashRecoveryJournal : PrivilegedKindDescription<PrivilegedKind::trashRecovery> {
+struct TransactionJournals::TrashRecoveryJournal : PrivilegedKindDescription<PrivilegedKind::trashRecovery> {
     static inline const QString name = QStringLiteral("Finder Trash restore");
-    static constexpr auto journal = &PluginInventoryStore::m_pendingPrivilegedTrashRestore;
-    static constexpr auto finalise = &PluginInventoryStore::finaliseTrashRecovery;
     static constexpr SnapshotParts putBack{false, true, true};
     static constexpr bool journalPutBackAtLaunch = true;
     static JournalTexts texts() {

@@ -1,3 +1,5 @@
+#include "Store/CleanupRuns.h"
+
 #include "Store/PluginInventoryStore.h"
 
 #include "Shared/QuorvaneHelperProtocol.h"
@@ -41,26 +43,26 @@ sendOrAnswerUnreachable(PrivilegedRequestSender* sender) {
 
 } // namespace
 
-void PluginInventoryStore::applyPermanentQuarantineAfterScan(
-    const std::vector<PermanentQuarantineMatch>& matches, PrivilegedRequestReadiness* service) {
+void CleanupRuns::applyPermanentQuarantineAfterScan(const std::vector<PermanentQuarantineMatch>& matches,
+                                                    PrivilegedRequestReadiness* service) {
     if (service != nullptr && service->isReadyForPrivilegedRequests()) {
         const auto [chunk, remaining] = nextChunk(matches);
-        startPermanentQuarantineRun(chunk, remaining, service);
+        m_store.startPermanentQuarantineRun(chunk, remaining, service);
         return;
     }
-    setLastScanNotice(
+    m_store.setLastScanNotice(
         StoreTexts::ScanNotice::permanentQuarantineUnavailable(static_cast<qsizetype>(matches.size())));
-    saveStateReportingFailure();
+    m_store.saveStateReportingFailure();
 }
 
-void PluginInventoryStore::setScanNoticeAndSave(const QString& text) {
-    setLastScanNotice(text);
-    saveStateReportingFailure();
+void CleanupRuns::setScanNoticeAndSave(const QString& text) {
+    m_store.setLastScanNotice(text);
+    m_store.saveStateReportingFailure();
 }
 
-void PluginInventoryStore::startPermanentQuarantineRun(const std::vector<PermanentQuarantineMatch>& chunk,
-                                                       const std::vector<PermanentQuarantineMatch>& remaining,
-                                                       PrivilegedRequestReadiness* service) {
+void CleanupRuns::runPermanentQuarantineChunk(const std::vector<PermanentQuarantineMatch>& chunk,
+                                              const std::vector<PermanentQuarantineMatch>& remaining,
+                                              PrivilegedRequestReadiness* service) {
     if (chunk.empty())
         return;
     std::vector<PluginBundleSelection> retired;
@@ -68,24 +70,26 @@ void PluginInventoryStore::startPermanentQuarantineRun(const std::vector<Permane
         retired.push_back(match.retired);
     PermanentRunContext context{chunk, remaining, dynamic_cast<PrivilegedRequestSender*>(service)};
     runPrivilegedTransaction<PrivilegedTrashRequest, PrivilegedTrashResult>(
-        {[this, retired](auto sent) { beginPrivilegedTrash(retired, m_inventoryRevision, std::move(sent)); },
+        {[this, retired](auto sent) {
+             m_store.beginPrivilegedTrash(retired, m_store.inventoryRevision(), std::move(sent));
+         },
          sendOrAnswerUnreachable<PrivilegedTrashRequest, PrivilegedTrashResult>(context.sender),
          completeThrough<PrivilegedTrashRequest, PrivilegedTrashResult>(
-             *this, &PluginInventoryStore::completePrivilegedTrash)},
-        [self = QPointer<PluginInventoryStore>(this),
+             m_store, &PluginInventoryStore::completePrivilegedTrash)},
+        [store = QPointer<PluginInventoryStore>(&m_store), this,
          context](const std::optional<PrivilegedTrashRequest>& sent, bool committed) {
-            if (!self)
+            if (!store)
                 return;
             if (!sent)
-                self->setScanNoticeAndSave(Texts::notBegun);
+                setScanNoticeAndSave(Texts::notBegun);
             else if (!committed)
-                self->setScanNoticeAndSave(Texts::trashNotCommitted);
+                setScanNoticeAndSave(Texts::trashNotCommitted);
             else
-                self->beginPermanentQuarantinePhase(context);
+                beginPermanentQuarantinePhase(context);
         });
 }
 
-void PluginInventoryStore::beginPermanentQuarantinePhase(const PermanentRunContext& context) {
+void CleanupRuns::beginPermanentQuarantinePhase(const PermanentRunContext& context) {
     std::vector<PluginBundleSelection> active;
     for (const PermanentQuarantineMatch& match : context.chunk) {
         if (const auto selection = resolvePermanentQuarantineSelections(match.active.bundleID))
@@ -97,20 +101,21 @@ void PluginInventoryStore::beginPermanentQuarantinePhase(const PermanentRunConte
     }
     runPrivilegedTransaction<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
         {[this, active](auto sent) {
-             beginPrivilegedQuarantine(active, m_inventoryRevision, std::nullopt, std::move(sent));
+             m_store.beginPrivilegedQuarantine(active, m_store.inventoryRevision(), std::nullopt,
+                                               std::move(sent));
          },
          sendOrAnswerUnreachable<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(context.sender),
          completeThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
-             *this, &PluginInventoryStore::completePrivilegedQuarantine)},
-        [self = QPointer<PluginInventoryStore>(this),
+             m_store, &PluginInventoryStore::completePrivilegedQuarantine)},
+        [store = QPointer<PluginInventoryStore>(&m_store), this,
          context](const std::optional<PrivilegedQuarantineRequest>& sent, bool committed) {
-            if (self)
-                self->finishPermanentQuarantineChunk(sent.has_value(), committed, context);
+            if (store)
+                finishPermanentQuarantineChunk(sent.has_value(), committed, context);
         });
 }
 
-void PluginInventoryStore::finishPermanentQuarantineChunk(bool begun, bool committed,
-                                                          const PermanentRunContext& context) {
+void CleanupRuns::finishPermanentQuarantineChunk(bool begun, bool committed,
+                                                 const PermanentRunContext& context) {
     if (!begun) {
         setScanNoticeAndSave(Texts::quarantineNotBegun);
         return;
@@ -123,12 +128,12 @@ void PluginInventoryStore::finishPermanentQuarantineChunk(bool begun, bool commi
     if (context.remaining.empty())
         return;
     const auto [chunk, remaining] = nextChunk(context.remaining);
-    startPermanentQuarantineRun(chunk, remaining, context.sender);
+    m_store.startPermanentQuarantineRun(chunk, remaining, context.sender);
 }
 
 std::optional<PluginBundleSelection>
-PluginInventoryStore::resolvePermanentQuarantineSelections(const QString& bundleID) const {
-    for (const Plugin& plugin : plugins()) {
+CleanupRuns::resolvePermanentQuarantineSelections(const QString& bundleID) const {
+    for (const Plugin& plugin : m_store.plugins()) {
         if (plugin.isMandatoryShell())
             continue;
         for (const PluginBundleRecord& record : plugin.bundleRecords()) {

@@ -1,9 +1,11 @@
+#include "Store/TransactionJournals.h"
+
 #include "Store/PluginInventoryStore.h"
 
 #include "Shared/PathPolicy.h"
-#include "Store/PluginInventoryStoreJournalSupport.h"
 #include "Store/PrivilegedJournalKinds.h"
 #include "Store/PrivilegedTransactionTexts.h"
+#include "Store/TransactionJournalSupport.h"
 #include "Support/Paths.h"
 #include "Support/Uuid.h"
 
@@ -77,12 +79,12 @@ ItemPlace placeOf(const Item& item, bool (*exists)(const QString&)) {
 
 } // namespace
 
-std::optional<QString> PluginInventoryStore::settleRefusal(bool helperAnswered) const {
-    if (!hasPendingPrivilegedTransaction())
+std::optional<QString> TransactionJournals::settleRefusal(bool helperAnswered) const {
+    if (!m_store.hasPendingPrivilegedTransaction())
         return text::nothingToSettle;
-    if (m_fileActionsBlockedByStorage)
+    if (m_store.m_fileActionsBlockedByStorage)
         return text::storageBlocked;
-    if (m_isScanning)
+    if (m_store.m_isScanning)
         return text::scanning;
     // A journal none of whose moves shows may be one the helper has not started yet (the launch
     // drops such a journal by itself); one whose commit is being written is settled already. Once
@@ -109,37 +111,38 @@ std::optional<QString> PluginInventoryStore::settleRefusal(bool helperAnswered) 
     return std::nullopt;
 }
 
-bool PluginInventoryStore::canSettlePendingJournal() const {
+bool TransactionJournals::canSettlePendingJournal() const {
     return !settleRefusal(false).has_value();
 }
 
-void PluginInventoryStore::settlePendingJournal() {
+void TransactionJournals::settlePendingJournal() {
     const auto settle = [this](bool helperAnswered) {
         m_settleAsked = false;
         // The store may have changed while the helper was asked.
         if (const auto refusal = helperAnswered ? settleRefusal(true) : std::nullopt)
-            return reportOperationError(text::refusalTitle, *refusal);
+            return m_store.reportOperationError(text::refusalTitle, *refusal);
         (void)(settleJournal<QuarantineJournal>(helperAnswered) ||
                settleJournal<RestoreJournal>(helperAnswered) || settleJournal<TrashJournal>(helperAnswered) ||
                settleJournal<TrashRecoveryJournal>(helperAnswered));
     };
     if (const auto refusal = settleRefusal(false))
-        return reportOperationError(text::refusalTitle, *refusal);
+        return m_store.reportOperationError(text::refusalTitle, *refusal);
     // A helper cut short in a transaction undoes it when it next starts: it is asked (and so
     // started) first, and the disk is read once it has answered.
-    const QPointer<PluginInventoryStore> self(this);
-    m_settleAsked = m_environment.helperHandshake && m_environment.helperHandshake([self, settle] {
-        if (self)
-            QMetaObject::invokeMethod(
-                self.data(), [settle] { settle(true); }, Qt::QueuedConnection);
-    });
+    const QPointer<PluginInventoryStore> self(&m_store);
+    m_settleAsked =
+        m_store.m_environment.helperHandshake && m_store.m_environment.helperHandshake([self, settle] {
+            if (self)
+                QMetaObject::invokeMethod(
+                    self.data(), [settle] { settle(true); }, Qt::QueuedConnection);
+        });
     if (!m_settleAsked)
         settle(false);
 }
 
 template <class Kind>
-bool PluginInventoryStore::settleJournal(bool helperAnswered) {
-    auto& journal = this->*Kind::journal;
+bool TransactionJournals::settleJournal(bool helperAnswered) {
+    auto& journal = journalOf<Kind>();
     if (!journal || m_closingJournals.contains(journal->transactionID) ||
         (!helperAnswered && noItemMoved(journal->items)))
         return false;
@@ -148,7 +151,7 @@ bool PluginInventoryStore::settleJournal(bool helperAnswered) {
     std::vector<typename Kind::Item> gone;
     qsizetype inPlace = 0;
     for (const typename Kind::Item& item : request.items) {
-        switch (placeOf(item, &PluginInventoryStore::pathExists)) {
+        switch (placeOf(item, &pathExists)) {
         case ItemPlace::moved:
             moved.push_back(item);
             break;
@@ -163,46 +166,47 @@ bool PluginInventoryStore::settleJournal(bool helperAnswered) {
 
     Snapshot snapshot = takeSnapshot({true, true, true});
     if (!moved.empty()) {
-        if (const auto finalised = (this->*Kind::finalise)(request.transactionID, moved); !finalised) {
+        if (const auto finalised = finalise<Kind>(request.transactionID, moved); !finalised) {
             putBack(std::move(snapshot));
-            reportOperationError(text::refusalTitle, text::recordsRefused(description(finalised.error())));
+            m_store.reportOperationError(text::refusalTitle,
+                                         text::recordsRefused(description(finalised.error())));
             return true;
         }
     }
     recordGoneItems<Kind>(request.transactionID, gone);
     journal.reset();
-    saveState([this, request, snapshot = std::move(snapshot), count = m_saveCount + 1,
-               message = text::found(qsizetype(moved.size()), inPlace, qsizetype(gone.size()))](
-                  const SaveResult& saved) mutable {
-        schedulePendingTransactionCheck();
+    m_store.saveState([this, request, snapshot = std::move(snapshot), count = m_store.m_saveCount + 1,
+                       message = text::found(qsizetype(moved.size()), inPlace, qsizetype(gone.size()))](
+                          const SaveResult& saved) mutable {
+        m_store.schedulePendingTransactionCheck();
         if (saved) {
-            setLastStorageError(std::nullopt);
-            setLastOperationError(std::nullopt);
-            renewInventoryRevision();
-            postNotice(text::title, message, NoticeStyle::success);
+            m_store.setLastStorageError(std::nullopt);
+            m_store.setLastOperationError(std::nullopt);
+            m_store.renewInventoryRevision();
+            m_store.postNotice(text::title, message, NoticeStyle::success);
             return;
         }
         // A later write holds the settled records without the journal; only the last one puts back.
-        if (count == m_saveCount && !(this->*Kind::journal)) {
+        if (count == m_store.m_saveCount && !journalOf<Kind>()) {
             putBack(std::move(snapshot));
-            this->*Kind::journal = request;
+            journalOf<Kind>() = request;
         }
-        setLastStorageError(saved.error().description());
-        reportOperationError(text::refusalTitle, text::notSaved);
+        m_store.setLastStorageError(saved.error().description());
+        m_store.reportOperationError(text::refusalTitle, text::notSaved);
     });
     return true;
 }
 
 template <class Kind>
-void PluginInventoryStore::recordGoneItems(const QString& transactionID,
-                                           const std::vector<typename Kind::Item>& gone) {
+void TransactionJournals::recordGoneItems(const QString& transactionID,
+                                          const std::vector<typename Kind::Item>& gone) {
     if (gone.empty())
         return;
-    const Timestamp date = now();
+    const Timestamp date = m_store.now();
     std::vector<HistoryItem> lines;
     if constexpr (std::is_same_v<Kind, TrashRecoveryJournal>) {
         // The Trash record stays, missing from both places, as the Trash screen would find it.
-        std::vector<TrashedBundleRecord> records = m_trashedBundles;
+        std::vector<TrashedBundleRecord> records = m_store.m_trashedBundles;
         for (const PrivilegedTrashRestoreItem& item : gone) {
             const auto id = parseUuid(item.recoveryRecordID);
             for (TrashedBundleRecord& record : records) {
@@ -215,10 +219,10 @@ void PluginInventoryStore::recordGoneItems(const QString& transactionID,
                     transactionID, std::nullopt, date));
             }
         }
-        setTrashedBundles(std::move(records));
+        m_store.setTrashedBundles(std::move(records));
     } else {
         // The record of a bundle at neither place names nothing: it leaves the inventory.
-        PluginListEdit plugins = inventoryWithStoredRecords();
+        PluginListEdit plugins = m_store.inventoryWithStoredRecords();
         std::vector<std::pair<std::size_t, std::size_t>> removals;
         for (const typename Kind::Item& item : gone) {
             const auto matches = matchJournalItems(
@@ -247,16 +251,16 @@ void PluginInventoryStore::recordGoneItems(const QString& transactionID,
                 if (std::ranges::find(removals, location) == removals.end())
                     removals.push_back(location);
             }
-            HistoryItem line = makeHistoryItem(
+            HistoryItem line = m_store.makeHistoryItem(
                 plugin, HistoryKind::reconciliation,
                 text::goneDetail(format, item.sourcePath, item.destinationPath), format, date);
             line.transactionID = transactionID;
             lines.push_back(std::move(line));
         }
         removeBundleRecords(plugins, std::move(removals));
-        setPlugins(plugins);
+        m_store.setPlugins(plugins);
     }
-    insertHistoryLinesFront(std::move(lines));
+    m_store.insertHistoryLinesFront(std::move(lines));
 }
 
 } // namespace quorvane

@@ -1,11 +1,13 @@
+#include "Store/TransactionJournals.h"
+
 #include "Store/PluginInventoryStore.h"
 
 #include "Planning/BundleActionPlanner.h"
 #include "Planning/FileSystemProbe.h"
 #include "Shared/HomeTrashLocation.h"
-#include "Store/PluginInventoryStoreJournalSupport.h"
 #include "Store/PrivilegedJournalKinds.h"
 #include "Store/PrivilegedTransactionTexts.h"
+#include "Store/TransactionJournalSupport.h"
 #include "Support/Paths.h"
 #include "Support/Uuid.h"
 
@@ -15,10 +17,10 @@
 
 #include <sys/stat.h>
 
-// The journal discipline the four privileged kinds share: a preview of the plan an action would get,
-// the begin step that writes the journal before the request may leave, and the complete step that
-// accepts a result only when it matches the journal and the disk agrees; the quarantine and restore
-// finalisers live here too.
+// The journal discipline the four privileged kinds share: the journals as the state file holds
+// them, a preview of the plan an action would get, the begin step that writes the journal before the
+// request may leave, and the complete step that accepts a result only when it matches the journal and
+// the disk agrees; the quarantine and restore finalisers live here too.
 
 namespace quorvane {
 
@@ -40,108 +42,115 @@ void ensureHomeTrashFolders(const QString& home) {
 
 } // namespace
 
-bool PluginInventoryStore::pathExists(const QString& path) {
+bool pathExists(const QString& path) {
     return SystemFileSystemProbe().fileExists(path);
 }
 
-QString PluginInventoryStore::homeFolder() const {
-    return m_environment.homeFolder.isEmpty() ? SystemFileSystemProbe::passwordDatabaseHome()
-                                              : m_environment.homeFolder;
+bool TransactionJournals::hasPending() const {
+    return m_pendingPrivilegedQuarantine || m_pendingPrivilegedRestore || m_pendingPrivilegedTrash ||
+           m_pendingPrivilegedTrashRestore;
+}
+
+void TransactionJournals::load(const PersistedInventory& state) {
+    m_pendingPrivilegedQuarantine = state.pendingPrivilegedQuarantine;
+    m_pendingPrivilegedRestore = state.pendingPrivilegedRestore;
+    m_pendingPrivilegedTrash = state.pendingPrivilegedTrash;
+    m_pendingPrivilegedTrashRestore = state.pendingPrivilegedTrashRestore;
+}
+
+void TransactionJournals::persistOpenJournals(PersistedInventory& state) const {
+    // A journal whose commit is on its way to disk is over: writing it with the finalised records
+    // would make the next launch finalise it twice.
+    const auto open = [this](const auto& journal) {
+        return journal && !m_closingJournals.contains(journal->transactionID) ? journal : std::nullopt;
+    };
+    state.pendingPrivilegedQuarantine = open(m_pendingPrivilegedQuarantine);
+    state.pendingPrivilegedRestore = open(m_pendingPrivilegedRestore);
+    state.pendingPrivilegedTrash = open(m_pendingPrivilegedTrash);
+    state.pendingPrivilegedTrashRestore = open(m_pendingPrivilegedTrashRestore);
+}
+
+TransactionJournals::PathKeySet TransactionJournals::inFlightScannedPaths() const {
+    // A journal still being written has sent nothing, and one whose commit is being written has had
+    // its answer: the helper moves none of their bundles any more.
+    const auto sent = [&](const auto& journal) {
+        return journal && !m_unwrittenJournals.contains(journal->transactionID) &&
+               !m_closingJournals.contains(journal->transactionID);
+    };
+    PathKeySet paths;
+    if (sent(m_pendingPrivilegedQuarantine))
+        for (const auto& item : m_pendingPrivilegedQuarantine->items)
+            paths.insert(pathKey(item.sourcePath));
+    if (sent(m_pendingPrivilegedRestore))
+        for (const auto& item : m_pendingPrivilegedRestore->items)
+            paths.insert(pathKey(item.destinationPath));
+    return paths;
 }
 
 BundleActionPlan
-PluginInventoryStore::makeStorePlan(BundleActionKind kind,
-                                    const std::vector<PluginBundleSelection>& selections,
-                                    const std::optional<InventoryRevisionToken>& expectedRevision,
-                                    const std::optional<QUuid>& presetRunID) const {
+TransactionJournals::makeStorePlan(BundleActionKind kind,
+                                   const std::vector<PluginBundleSelection>& selections,
+                                   const std::optional<InventoryRevisionToken>& expectedRevision,
+                                   const std::optional<QUuid>& presetRunID) const {
     if (kind == BundleActionKind::trash)
-        ensureHomeTrashFolders(homeFolder());
-    const SystemFileSystemProbe fileSystem(homeFolder());
-    return makeBundleActionPlan(kind, selections, plugins(), m_inventoryRevision, expectedRevision,
-                                presetRunID, hasPendingPrivilegedTransaction(), fileSystem, std::nullopt,
-                                true, m_pathPolicy);
+        ensureHomeTrashFolders(m_store.homeFolder());
+    const SystemFileSystemProbe fileSystem(m_store.homeFolder());
+    return makeBundleActionPlan(kind, selections, m_store.plugins(), m_store.m_inventoryRevision,
+                                expectedRevision, presetRunID, m_store.hasPendingPrivilegedTransaction(),
+                                fileSystem, std::nullopt, true, m_store.m_pathPolicy);
 }
 
 // Preview.
 
 std::optional<QString>
-PluginInventoryStore::bundleActionPlan(const std::vector<PluginBundleSelection>& selections,
-                                       const std::optional<InventoryRevisionToken>& expectedRevision,
-                                       BundleActionKind kind) const {
-    if (m_fileActionsBlockedByStorage)
-        return fileActionsBlockedText();
+TransactionJournals::bundleActionPlan(const std::vector<PluginBundleSelection>& selections,
+                                      const std::optional<InventoryRevisionToken>& expectedRevision,
+                                      BundleActionKind kind) const {
+    if (m_store.m_fileActionsBlockedByStorage)
+        return m_store.fileActionsBlockedText();
     return makeStorePlan(kind, selections, expectedRevision, std::nullopt).blockingMessage();
-}
-
-std::optional<QString>
-PluginInventoryStore::planQuarantine(const std::vector<PluginBundleSelection>& selections,
-                                     const std::optional<InventoryRevisionToken>& expectedRevision) const {
-    return bundleActionPlan(selections, expectedRevision, BundleActionKind::quarantine);
-}
-
-std::optional<QString>
-PluginInventoryStore::planRestore(const std::vector<PluginBundleSelection>& selections,
-                                  const std::optional<InventoryRevisionToken>& expectedRevision) const {
-    return bundleActionPlan(selections, expectedRevision, BundleActionKind::restore);
-}
-
-std::optional<QString>
-PluginInventoryStore::planTrash(const std::vector<PluginBundleSelection>& selections,
-                                const std::optional<InventoryRevisionToken>& expectedRevision) const {
-    return bundleActionPlan(selections, expectedRevision, BundleActionKind::trash);
-}
-
-void PluginInventoryStore::insertHistoryLinesFront(std::vector<HistoryItem> lines) {
-    if (lines.empty())
-        return;
-    std::vector<HistoryItem> history;
-    history.reserve(m_history.size() + lines.size());
-    history.insert(history.end(), std::make_move_iterator(lines.rbegin()),
-                   std::make_move_iterator(lines.rend()));
-    history.insert(history.end(), m_history.begin(), m_history.end());
-    setHistory(std::move(history));
 }
 
 // Snapshots of what a failed commit puts back.
 
-PluginInventoryStore::Snapshot PluginInventoryStore::takeSnapshot(SnapshotParts parts) const {
+TransactionJournals::Snapshot TransactionJournals::takeSnapshot(SnapshotParts parts) const {
     Snapshot snapshot;
     if (parts.plugins)
-        snapshot.plugins = m_plugins;
+        snapshot.plugins = m_store.m_plugins;
     if (parts.history)
-        snapshot.history = m_history;
+        snapshot.history = m_store.m_history;
     if (parts.trashedBundles)
-        snapshot.trashedBundles = m_trashedBundles;
+        snapshot.trashedBundles = m_store.m_trashedBundles;
     return snapshot;
 }
 
-void PluginInventoryStore::putBack(Snapshot snapshot) {
+void TransactionJournals::putBack(Snapshot snapshot) {
     if (snapshot.plugins)
-        setPlugins(std::move(*snapshot.plugins));
+        m_store.setPlugins(std::move(*snapshot.plugins));
     if (snapshot.history)
-        setHistory(std::move(*snapshot.history));
+        m_store.setHistory(std::move(*snapshot.history));
     if (snapshot.trashedBundles)
-        setTrashedBundles(std::move(*snapshot.trashedBundles));
+        m_store.setTrashedBundles(std::move(*snapshot.trashedBundles));
 }
 
 // Begin.
 
 template <class Kind>
 std::optional<typename Kind::Request>
-PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& selections,
-                                      const std::optional<InventoryRevisionToken>& expectedRevision,
-                                      const std::optional<QUuid>& presetRunID,
-                                      Send<typename Kind::Request> send) {
+TransactionJournals::beginPrivileged(const std::vector<PluginBundleSelection>& selections,
+                                     const std::optional<InventoryRevisionToken>& expectedRevision,
+                                     const std::optional<QUuid>& presetRunID,
+                                     Send<typename Kind::Request> send) {
     const JournalTexts texts = Kind::texts();
     const auto refuse = [&](const QString& title, const QString& message) {
-        reportOperationError(title, message);
+        m_store.reportOperationError(title, message);
         if (send)
             send(std::nullopt);
         return std::optional<typename Kind::Request>();
     };
-    setLastOperationError(std::nullopt);
-    if (m_fileActionsBlockedByStorage)
-        return refuse(texts.refusalTitle, fileActionsBlockedText());
+    m_store.setLastOperationError(std::nullopt);
+    if (m_store.m_fileActionsBlockedByStorage)
+        return refuse(texts.refusalTitle, m_store.fileActionsBlockedText());
     const BundleActionPlan plan = makeStorePlan(Kind::action, selections, expectedRevision, presetRunID);
     if (const auto message = plan.blockingMessage())
         return refuse(texts.refusalTitle, *message);
@@ -156,7 +165,7 @@ PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& 
     request.transactionID = uuidText(makeUuid());
 
     // The planner refuses while any journal is pending, so the kind's journal is free here.
-    auto& journal = this->*Kind::journal;
+    auto& journal = journalOf<Kind>();
     journal = request;
     if constexpr (std::is_same_v<Kind, QuarantineJournal>) {
         if (presetRunID && !linkPresetRunChildTransaction(*presetRunID, request.transactionID)) {
@@ -174,75 +183,75 @@ PluginInventoryStore::beginPrivileged(const std::vector<PluginBundleSelection>& 
             key = pathKey(item.sourcePath);
         else if constexpr (Kind::action == BundleActionKind::restore)
             key = pathKey(item.destinationPath);
-        if (!key.isEmpty() && m_scan.noteTransactionPath(key))
+        if (!key.isEmpty() && m_store.m_scan.noteTransactionPath(key))
             addedScanPaths.insert(std::move(key));
     }
     return writeJournal<Kind>(request, std::move(send), std::move(addedScanPaths));
 }
 
-bool PluginInventoryStore::linkPresetRunChildTransaction(const QUuid& runID, const QString& transactionID) {
+bool TransactionJournals::linkPresetRunChildTransaction(const QUuid& runID, const QString& transactionID) {
     const auto childID = parseUuid(transactionID);
     if (!childID)
         return false;
-    for (std::size_t index = 0; index < m_formatCleanupRuns.size(); ++index) {
-        const FormatCleanupRunRecord& run = m_formatCleanupRuns[index];
+    for (std::size_t index = 0; index < m_store.m_formatCleanupRuns.size(); ++index) {
+        const FormatCleanupRunRecord& run = m_store.m_formatCleanupRuns[index];
         if (run.id != runID || run.status != FormatCleanupRunStatus::pending)
             continue;
-        std::vector<FormatCleanupRunRecord> runs = m_formatCleanupRuns;
+        std::vector<FormatCleanupRunRecord> runs = m_store.m_formatCleanupRuns;
         runs[index].childTransactionIDs.push_back(*childID);
-        setFormatCleanupRuns(std::move(runs));
+        m_store.setFormatCleanupRuns(std::move(runs));
         return true;
     }
     return false;
 }
 
-void PluginInventoryStore::unlinkPresetRunChildTransaction(const QString& transactionID) {
+void TransactionJournals::unlinkPresetRunChildTransaction(const QString& transactionID) {
     const auto childID = parseUuid(transactionID);
     if (!childID)
         return;
-    std::vector<FormatCleanupRunRecord> runs = m_formatCleanupRuns;
+    std::vector<FormatCleanupRunRecord> runs = m_store.m_formatCleanupRuns;
     for (FormatCleanupRunRecord& run : runs)
         std::erase(run.childTransactionIDs, *childID);
-    setFormatCleanupRuns(std::move(runs));
+    m_store.setFormatCleanupRuns(std::move(runs));
 }
 
 std::optional<PrivilegedQuarantineRequest>
-PluginInventoryStore::beginPrivilegedQuarantine(const std::vector<PluginBundleSelection>& selections,
-                                                const std::optional<InventoryRevisionToken>& expectedRevision,
-                                                const std::optional<QUuid>& presetRunID,
-                                                Send<PrivilegedQuarantineRequest> send) {
+TransactionJournals::beginPrivilegedQuarantine(const std::vector<PluginBundleSelection>& selections,
+                                               const std::optional<InventoryRevisionToken>& expectedRevision,
+                                               const std::optional<QUuid>& presetRunID,
+                                               Send<PrivilegedQuarantineRequest> send) {
     return beginPrivileged<QuarantineJournal>(selections, expectedRevision, presetRunID, std::move(send));
 }
 
 std::optional<PrivilegedRestoreRequest>
-PluginInventoryStore::beginPrivilegedRestore(const std::vector<PluginBundleSelection>& selections,
-                                             const std::optional<InventoryRevisionToken>& expectedRevision,
-                                             Send<PrivilegedRestoreRequest> send) {
+TransactionJournals::beginPrivilegedRestore(const std::vector<PluginBundleSelection>& selections,
+                                            const std::optional<InventoryRevisionToken>& expectedRevision,
+                                            Send<PrivilegedRestoreRequest> send) {
     return beginPrivileged<RestoreJournal>(selections, expectedRevision, std::nullopt, std::move(send));
 }
 
 std::optional<PrivilegedTrashRequest>
-PluginInventoryStore::beginPrivilegedTrash(const std::vector<PluginBundleSelection>& selections,
-                                           const std::optional<InventoryRevisionToken>& expectedRevision,
-                                           Send<PrivilegedTrashRequest> send) {
+TransactionJournals::beginPrivilegedTrash(const std::vector<PluginBundleSelection>& selections,
+                                          const std::optional<InventoryRevisionToken>& expectedRevision,
+                                          Send<PrivilegedTrashRequest> send) {
     return beginPrivileged<TrashJournal>(selections, expectedRevision, std::nullopt, std::move(send));
 }
 
 // Complete.
 
 template <class Kind>
-bool PluginInventoryStore::completePrivileged(const typename Kind::Result& result,
-                                              const QString& transactionID,
-                                              const std::vector<typename Kind::Item>& items, Committed then) {
+bool TransactionJournals::completePrivileged(const typename Kind::Result& result,
+                                             const QString& transactionID,
+                                             const std::vector<typename Kind::Item>& items, Committed then) {
     JournalTexts texts = Kind::texts();
-    auto& journal = this->*Kind::journal;
+    auto& journal = journalOf<Kind>();
     m_awaitingAnswer.remove(transactionID);
     // A caller that tells this transaction's success in its own words gets no success notice.
     if (m_withheldSuccessNotices.remove(transactionID))
         texts.successTitle.clear();
     const auto refuse = [&](const QString& title, const QString& message) {
         if (!message.isEmpty())
-            reportOperationError(title, message);
+            m_store.reportOperationError(title, message);
         if (then)
             then(false);
         return false;
@@ -257,7 +266,7 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
     if (!result.succeeded) {
         if (result.rollbackComplete && noItemMoved(items)) {
             journal.reset();
-            saveState();
+            m_store.saveState();
             return refuse(texts.failedSafelyTitle, result.message);
         }
         return refuse(texts.attentionTitle, result.message + texts.keptJournal);
@@ -277,17 +286,17 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
             if (failure) {
                 // The journal is still set (or kept out of every write when later changes hold the
                 // commit); the file keeps what the next launch needs to settle it.
-                setLastStorageError(failure);
-                saveState();
-                reportOperationError(texts.attentionTitle, texts.unfinished);
+                m_store.setLastStorageError(failure);
+                m_store.saveState();
+                m_store.reportOperationError(texts.attentionTitle, texts.unfinished);
             } else {
-                setLastStorageError(std::nullopt);
-                renewInventoryRevision();
+                m_store.setLastStorageError(std::nullopt);
+                m_store.renewInventoryRevision();
                 if constexpr (std::is_same_v<Kind, TrashJournal>)
                     pruneEmptyQuarantineFolders();
                 if (!texts.successTitle.isEmpty())
-                    postNotice(texts.successTitle, QString::number(count) + texts.success,
-                               NoticeStyle::success);
+                    m_store.postNotice(texts.successTitle, QString::number(count) + texts.success,
+                                       NoticeStyle::success);
             }
             if (then)
                 then(!failure);
@@ -295,89 +304,68 @@ bool PluginInventoryStore::completePrivileged(const typename Kind::Result& resul
     return true;
 }
 
-bool PluginInventoryStore::completePrivilegedQuarantine(const PrivilegedQuarantineResult& result,
-                                                        const QString& transactionID,
-                                                        const std::vector<PrivilegedQuarantineItem>& items,
-                                                        Committed then) {
+bool TransactionJournals::completePrivilegedQuarantine(const PrivilegedQuarantineResult& result,
+                                                       const QString& transactionID,
+                                                       const std::vector<PrivilegedQuarantineItem>& items,
+                                                       Committed then) {
     return completePrivileged<QuarantineJournal>(result, transactionID, items, std::move(then));
 }
 
-bool PluginInventoryStore::completePrivilegedRestore(const PrivilegedRestoreResult& result,
-                                                     const QString& transactionID,
-                                                     const std::vector<PrivilegedRestoreItem>& items,
-                                                     Committed then) {
+bool TransactionJournals::completePrivilegedRestore(const PrivilegedRestoreResult& result,
+                                                    const QString& transactionID,
+                                                    const std::vector<PrivilegedRestoreItem>& items,
+                                                    Committed then) {
     return completePrivileged<RestoreJournal>(result, transactionID, items, std::move(then));
 }
 
-bool PluginInventoryStore::completePrivilegedTrash(const PrivilegedTrashResult& result,
-                                                   const QString& transactionID,
-                                                   const std::vector<PrivilegedTrashItem>& items,
-                                                   Committed then) {
+bool TransactionJournals::completePrivilegedTrash(const PrivilegedTrashResult& result,
+                                                  const QString& transactionID,
+                                                  const std::vector<PrivilegedTrashItem>& items,
+                                                  Committed then) {
     return completePrivileged<TrashJournal>(result, transactionID, items, std::move(then));
 }
 
-bool PluginInventoryStore::completeTrashRecovery(const PrivilegedTrashRestoreResult& result,
-                                                 const QString& transactionID,
-                                                 const std::vector<PrivilegedTrashRestoreItem>& items,
-                                                 Committed then) {
+bool TransactionJournals::completeTrashRecovery(const PrivilegedTrashRestoreResult& result,
+                                                const QString& transactionID,
+                                                const std::vector<PrivilegedTrashRestoreItem>& items,
+                                                Committed then) {
     return completePrivileged<TrashRecoveryJournal>(result, transactionID, items, std::move(then));
 }
 
 // Finalisers: what the kinds share, then the quarantine and the restore (the Trash kinds' are in
-// …Trash.cpp).
+// TrashJournals.cpp).
 
-std::optional<QUuid> PluginInventoryStore::markPresetRunChildTransaction(const QString& transactionID) const {
+std::optional<QUuid> TransactionJournals::markPresetRunChildTransaction(const QString& transactionID) const {
     const auto childID = parseUuid(transactionID);
     if (!childID)
         return std::nullopt;
-    for (const FormatCleanupRunRecord& run : m_formatCleanupRuns) {
+    for (const FormatCleanupRunRecord& run : m_store.m_formatCleanupRuns) {
         if (std::ranges::find(run.childTransactionIDs, *childID) != run.childTransactionIDs.end())
             return run.id;
     }
     return std::nullopt;
 }
 
-void PluginInventoryStore::refreshDerivedStatus(qsizetype index) {
-    if (index < 0 || std::size_t(index) >= plugins().size())
-        return;
-    const PluginStatus status = plugins()[std::size_t(index)].derivedStatus();
-    if (status == plugins()[std::size_t(index)].status)
-        return;
-    PluginListEdit plugins = inventoryToChange();
-    plugins.change(std::size_t(index)).status = status;
-    setPlugins(plugins);
-}
-
-PluginListEdit PluginInventoryStore::inventoryToChange() const {
-    return PluginListEdit(m_plugins);
-}
-
-PluginListEdit PluginInventoryStore::inventoryWithStoredRecords() const {
-    PluginListEdit plugins = inventoryToChange();
-    plugins.materializeBundleRecords();
-    return plugins;
-}
-
-HistoryItem PluginInventoryStore::transactionHistoryLine(const QString& plugin, HistoryKind kind,
-                                                         const QString& detail, const QString& format,
-                                                         const QString& transactionID,
-                                                         const std::optional<QUuid>& presetRunID,
-                                                         std::optional<Timestamp> at) const {
-    HistoryItem line = makeHistoryItem(plugin, kind, detail, format, at);
+HistoryItem TransactionJournals::transactionHistoryLine(const QString& plugin, HistoryKind kind,
+                                                        const QString& detail, const QString& format,
+                                                        const QString& transactionID,
+                                                        const std::optional<QUuid>& presetRunID,
+                                                        std::optional<Timestamp> at) const {
+    HistoryItem line = m_store.makeHistoryItem(plugin, kind, detail, format, at);
     line.transactionID = transactionID;
     line.presetRunID = presetRunID;
     return line;
 }
 
-void PluginInventoryStore::storeFinalisedRecords(PluginListEdit plugins,
-                                                 const std::vector<std::size_t>& touched,
-                                                 std::vector<HistoryItem> lines) {
+void TransactionJournals::storeFinalisedRecords(PluginListEdit plugins,
+                                                const std::vector<std::size_t>& touched,
+                                                std::vector<HistoryItem> lines) {
     for (const std::size_t product : touched) {
         if (const PluginStatus status = plugins[product].derivedStatus(); status != plugins[product].status)
             plugins.change(product).status = status;
     }
-    setPlugins(plugins);
-    insertHistoryLinesFront(std::move(lines));
+    m_store.setPlugins(plugins);
+    m_store.insertHistoryLinesFront(std::move(lines));
 }
 
 // The two kinds differ in how an item finds its record (the quarantine by the scanned path, any
@@ -385,11 +373,11 @@ void PluginInventoryStore::storeFinalisedRecords(PluginListEdit plugins,
 // one item per record), in what a failure keeps, and in what they write.
 
 std::expected<void, PrivilegedInventoryCommitError>
-PluginInventoryStore::finalisePrivilegedQuarantine(const QString& transactionID,
-                                                   const std::vector<PrivilegedQuarantineItem>& items) {
+TransactionJournals::finalisePrivilegedQuarantine(const QString& transactionID,
+                                                  const std::vector<PrivilegedQuarantineItem>& items) {
     if (items.empty())
         return {};
-    PluginListEdit plugins = inventoryWithStoredRecords();
+    PluginListEdit plugins = m_store.inventoryWithStoredRecords();
     const std::optional<QUuid> runID = markPresetRunChildTransaction(transactionID);
     // Only a record whose bundle is at the source now: a quarantined one keeps its old path, where a
     // reinstalled bundle may be. One that this item already moved is at its destination.
@@ -425,11 +413,11 @@ PluginInventoryStore::finalisePrivilegedQuarantine(const QString& transactionID,
 }
 
 std::expected<void, PrivilegedInventoryCommitError>
-PluginInventoryStore::finalisePrivilegedRestore(const QString& transactionID,
-                                                const std::vector<PrivilegedRestoreItem>& items) {
+TransactionJournals::finalisePrivilegedRestore(const QString& transactionID,
+                                               const std::vector<PrivilegedRestoreItem>& items) {
     if (items.empty())
         return {};
-    PluginListEdit plugins = inventoryWithStoredRecords();
+    PluginListEdit plugins = m_store.inventoryWithStoredRecords();
     const JournalItemMatches matches = matchJournalItems(
         plugins, items, quarantinePathOf,
         [](const PluginBundleRecord& record, const PrivilegedRestoreItem& item) {
@@ -439,7 +427,7 @@ PluginInventoryStore::finalisePrivilegedRestore(const QString& transactionID,
         SharedRecordRule::refused);
     // A failure changes nothing but the storing of synthesised records.
     if (matches.error) {
-        setPlugins(plugins);
+        m_store.setPlugins(plugins);
         return std::unexpected(*matches.error);
     }
 

@@ -1,3 +1,5 @@
+#include "Store/CleanupRuns.h"
+
 #include "Store/PluginInventoryStore.h"
 
 #include "Planning/PlanningOrders.h"
@@ -41,21 +43,21 @@ qsizetype committedChildTransactionCount(const FormatCleanupRunRecord& run,
 } // namespace
 
 std::optional<QUuid>
-PluginInventoryStore::beginCleanupPresetRun(const FormatCleanupPlan& plan,
-                                            const std::vector<PluginBundleSelection>& selections,
-                                            std::function<void(const std::optional<QUuid>&)> started) {
+CleanupRuns::beginCleanupPresetRun(const FormatCleanupPlan& plan,
+                                   const std::vector<PluginBundleSelection>& selections,
+                                   std::function<void(const std::optional<QUuid>&)> started) {
     const auto refuse = [this, &started](const QString& title, const QString& message) {
-        reportOperationError(title, message);
+        m_store.reportOperationError(title, message);
         if (started)
             started(std::nullopt);
         return std::optional<QUuid>();
     };
-    setLastOperationError(std::nullopt);
-    if (m_fileActionsBlockedByStorage)
+    m_store.setLastOperationError(std::nullopt);
+    if (m_store.fileActionsBlockedByStorage())
         return refuse(Texts::blockedTitle, Texts::storageBlocked);
-    if (plan.inventoryRevision != m_inventoryRevision)
+    if (plan.inventoryRevision != m_store.inventoryRevision())
         return refuse(Texts::expiredTitle, Texts::expired);
-    if (hasPendingPrivilegedTransaction())
+    if (m_store.hasPendingPrivilegedTransaction())
         return refuse(Texts::blockedTitle, Texts::pendingTransaction);
 
     std::unordered_set<PluginBundleSelection> reviewed;
@@ -77,79 +79,80 @@ PluginInventoryStore::beginCleanupPresetRun(const FormatCleanupPlan& plan,
     run.id = makeUuid();
     run.planID = plan.id;
     run.preset = plan.preset;
-    run.createdAt = now();
+    run.createdAt = m_store.now();
     run.status = FormatCleanupRunStatus::pending;
     run.selections = std::move(confirmed);
-    HistoryItem line = makeHistoryItem(title(plan.preset), HistoryKind::cleanupPresetStarted,
-                                       Texts::startedDetail(qsizetype(run.selections.size())));
+    HistoryItem line = m_store.makeHistoryItem(title(plan.preset), HistoryKind::cleanupPresetStarted,
+                                               Texts::startedDetail(qsizetype(run.selections.size())));
     line.presetRunID = run.id;
 
     std::vector<FormatCleanupRunRecord> runs{run};
-    runs.insert(runs.end(), m_formatCleanupRuns.begin(), m_formatCleanupRuns.end());
+    runs.insert(runs.end(), m_store.formatCleanupRuns().begin(), m_store.formatCleanupRuns().end());
     saveCleanupRunsWithHistoryLine(
         std::move(runs), std::move(line),
         [this, runID = run.id] {
-            std::vector<FormatCleanupRunRecord> records = m_formatCleanupRuns;
+            std::vector<FormatCleanupRunRecord> records = m_store.formatCleanupRuns();
             std::erase_if(records, [&](const FormatCleanupRunRecord& record) { return record.id == runID; });
-            setFormatCleanupRuns(std::move(records));
+            m_store.setFormatCleanupRuns(std::move(records));
         },
         [this, runID = run.id, started = std::move(started)](bool saved) {
             if (!saved)
-                reportOperationError(Texts::blockedTitle, Texts::saveFailure);
+                m_store.reportOperationError(Texts::blockedTitle, Texts::saveFailure);
             if (started)
                 started(saved ? std::optional(runID) : std::nullopt);
         });
     return run.id;
 }
 
-void PluginInventoryStore::saveCleanupRunsWithHistoryLine(std::vector<FormatCleanupRunRecord> runs,
-                                                          HistoryItem line, std::function<void()> revertRuns,
-                                                          std::function<void(bool saved)> then) {
-    setFormatCleanupRuns(std::move(runs));
+void CleanupRuns::saveCleanupRunsWithHistoryLine(std::vector<FormatCleanupRunRecord> runs, HistoryItem line,
+                                                 std::function<void()> revertRuns,
+                                                 std::function<void(bool saved)> then) {
+    m_store.setFormatCleanupRuns(std::move(runs));
     const QUuid lineID = line.id;
-    insertHistoryFront(std::move(line));
-    saveOrRevert(
+    m_store.insertHistoryFront(std::move(line));
+    m_store.saveOrRevert(
         [this, lineID, revertRuns = std::move(revertRuns)] {
             revertRuns();
-            std::vector<HistoryItem> history = m_history;
+            std::vector<HistoryItem> history = m_store.history();
             std::erase_if(history, [&](const HistoryItem& item) { return item.id == lineID; });
-            setHistory(std::move(history));
+            m_store.setHistory(std::move(history));
         },
         std::move(then));
 }
 
-std::optional<PrivilegedQuarantineRequest>
-PluginInventoryStore::preparePresetRunChildTransaction(const QUuid& runID,
-                                                       const std::vector<PluginBundleSelection>& selections,
-                                                       Send<PrivilegedQuarantineRequest> send) {
+std::optional<PrivilegedQuarantineRequest> CleanupRuns::preparePresetRunChildTransaction(
+    const QUuid& runID, const std::vector<PluginBundleSelection>& selections,
+    std::function<void(const std::optional<PrivilegedQuarantineRequest>&)> send) {
     const auto refuse = [&](const QString& message) {
-        reportOperationError(Texts::blockedTitle, message);
+        m_store.reportOperationError(Texts::blockedTitle, message);
         if (send)
             send(std::nullopt);
         return std::optional<PrivilegedQuarantineRequest>();
     };
-    const auto run = std::ranges::find_if(m_formatCleanupRuns, [&](const FormatCleanupRunRecord& record) {
-        return record.id == runID && record.status == FormatCleanupRunStatus::pending;
-    });
-    if (run == m_formatCleanupRuns.end())
+    const auto run =
+        std::ranges::find_if(m_store.formatCleanupRuns(), [&](const FormatCleanupRunRecord& record) {
+            return record.id == runID && record.status == FormatCleanupRunStatus::pending;
+        });
+    if (run == m_store.formatCleanupRuns().end())
         return refuse(Texts::runNotPending);
     const bool outsideRun = std::ranges::any_of(selections, [&](const PluginBundleSelection& selection) {
         return std::ranges::find(run->selections, selection) == run->selections.end();
     });
     if (selections.empty() || outsideRun)
         return refuse(Texts::chunkOutsideRun);
-    return beginPrivilegedQuarantine(selections, m_inventoryRevision, runID, std::move(send));
+    return m_store.beginPrivilegedQuarantine(selections, m_store.inventoryRevision(), runID, std::move(send));
 }
 
-void PluginInventoryStore::finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status) {
-    const auto found = std::ranges::find_if(
-        m_formatCleanupRuns, [&](const FormatCleanupRunRecord& record) { return record.id == runID; });
-    if (found == m_formatCleanupRuns.end() || found->status != FormatCleanupRunStatus::pending)
+void CleanupRuns::finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status) {
+    const auto found =
+        std::ranges::find_if(m_store.formatCleanupRuns(),
+                             [&](const FormatCleanupRunRecord& record) { return record.id == runID; });
+    if (found == m_store.formatCleanupRuns().end() || found->status != FormatCleanupRunStatus::pending)
         return;
     if (status == FormatCleanupRunStatus::pending)
         return;
     const FormatCleanupRunRecord record = *found;
-    const std::size_t index = std::size_t(found - m_formatCleanupRuns.begin());
+    const std::size_t index = std::size_t(found - m_store.formatCleanupRuns().begin());
 
     QString detail;
     HistoryKind kind = HistoryKind::cleanupPresetCanceled;
@@ -161,45 +164,44 @@ void PluginInventoryStore::finishCleanupPresetRun(const QUuid& runID, FormatClea
     case FormatCleanupRunStatus::partiallyCompleted:
         kind = HistoryKind::cleanupPresetPartiallyCompleted;
         detail = Texts::partiallyCompletedDetail(
-            committedChildTransactionCount(record, m_history, m_pendingPrivilegedQuarantine));
+            committedChildTransactionCount(record, m_store.history(), m_store.pendingPrivilegedQuarantine()));
         break;
     case FormatCleanupRunStatus::canceled:
     case FormatCleanupRunStatus::pending:
         detail = Texts::canceledDetail;
         break;
     }
-    HistoryItem line = makeHistoryItem(title(record.preset), kind, detail);
+    HistoryItem line = m_store.makeHistoryItem(title(record.preset), kind, detail);
     line.presetRunID = runID;
 
-    std::vector<FormatCleanupRunRecord> runs = m_formatCleanupRuns;
+    std::vector<FormatCleanupRunRecord> runs = m_store.formatCleanupRuns();
     runs[index].status = status;
     saveCleanupRunsWithHistoryLine(
         std::move(runs), std::move(line),
         [this, runID, status] {
             // Open again, so that the next launch closes it; only while it still has the status
             // this change gave it.
-            std::vector<FormatCleanupRunRecord> records = m_formatCleanupRuns;
+            std::vector<FormatCleanupRunRecord> records = m_store.formatCleanupRuns();
             for (FormatCleanupRunRecord& open : records) {
                 if (open.id == runID && open.status == status)
                     open.status = FormatCleanupRunStatus::pending;
             }
-            setFormatCleanupRuns(std::move(records));
+            m_store.setFormatCleanupRuns(std::move(records));
         },
         [this, status, detail](bool saved) {
             if (!saved) {
-                reportOperationError(Texts::historyNotSavedTitle, Texts::historyNotSaved);
+                m_store.reportOperationError(Texts::historyNotSavedTitle, Texts::historyNotSaved);
                 return;
             }
             const bool completed = status == FormatCleanupRunStatus::completed;
-            postNotice(completed ? Texts::completedTitle : Texts::stoppedTitle, detail,
-                       completed ? NoticeStyle::success : NoticeStyle::warning);
+            m_store.postNotice(completed ? Texts::completedTitle : Texts::stoppedTitle, detail,
+                               completed ? NoticeStyle::success : NoticeStyle::warning);
         });
 }
 
-std::vector<PluginBundleSelection>
-PluginInventoryStore::presetRunRestoreSelections(const QUuid& runID) const {
+std::vector<PluginBundleSelection> CleanupRuns::presetRunRestoreSelections(const QUuid& runID) const {
     std::vector<PluginBundleSelection> selections;
-    for (const Plugin& plugin : plugins()) {
+    for (const Plugin& plugin : m_store.plugins()) {
         for (const PluginBundleRecord& record : plugin.bundleRecords()) {
             if (record.isQuarantined() && record.presetRunID == runID)
                 selections.push_back({plugin.id, record.id()});
@@ -209,9 +211,9 @@ PluginInventoryStore::presetRunRestoreSelections(const QUuid& runID) const {
     return selections;
 }
 
-QHash<QUuid, qsizetype> PluginInventoryStore::presetRunQuarantinedCounts() const {
+QHash<QUuid, qsizetype> CleanupRuns::presetRunQuarantinedCounts() const {
     QHash<QUuid, qsizetype> counts;
-    for (const Plugin& plugin : plugins()) {
+    for (const Plugin& plugin : m_store.plugins()) {
         plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
             if (record.isQuarantined() && record.presetRunID)
                 ++counts[*record.presetRunID];
@@ -220,18 +222,19 @@ QHash<QUuid, qsizetype> PluginInventoryStore::presetRunQuarantinedCounts() const
     return counts;
 }
 
-void PluginInventoryStore::reconcileCleanupPresetRuns() {
-    if (hasPendingPrivilegedTransaction())
+void CleanupRuns::reconcileCleanupPresetRuns() {
+    if (m_store.hasPendingPrivilegedTransaction())
         return;
     std::vector<QUuid> open;
-    for (const FormatCleanupRunRecord& run : m_formatCleanupRuns) {
+    for (const FormatCleanupRunRecord& run : m_store.formatCleanupRuns()) {
         if (run.status == FormatCleanupRunStatus::pending)
             open.push_back(run.id);
     }
     for (const QUuid& id : open) {
-        const auto run = std::ranges::find_if(
-            m_formatCleanupRuns, [&](const FormatCleanupRunRecord& record) { return record.id == id; });
-        if (run == m_formatCleanupRuns.end())
+        const auto run =
+            std::ranges::find_if(m_store.formatCleanupRuns(),
+                                 [&](const FormatCleanupRunRecord& record) { return record.id == id; });
+        if (run == m_store.formatCleanupRuns().end())
             continue;
         const std::vector<PluginBundleSelection> quarantined = presetRunRestoreSelections(id);
         const std::unordered_set<PluginBundleSelection> stillQuarantined(quarantined.begin(),

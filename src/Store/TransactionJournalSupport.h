@@ -11,12 +11,16 @@
 #include "Store/JournalPolicy.h"
 #include "Store/PluginInventoryStore.h"
 #include "Store/PrivilegedTransactionTexts.h"
+#include "Store/TransactionJournals.h"
 
 #include <algorithm>
 #include <optional>
 #include <vector>
 
 namespace quorvane {
+
+// stat(2), following links, of the path as written.
+bool pathExists(const QString& path);
 
 // The form in which the finalisers compare two paths.
 inline bool samePath(const QString& a, const QString& b) {
@@ -68,71 +72,96 @@ JournalItemMatches matchJournalItems(const Plugins& plugins, const std::vector<I
     return matches;
 }
 
+template <class Kind>
+auto& TransactionJournals::journalOf() {
+    if constexpr (Kind::kind == PrivilegedKind::quarantine)
+        return m_pendingPrivilegedQuarantine;
+    else if constexpr (Kind::kind == PrivilegedKind::restore)
+        return m_pendingPrivilegedRestore;
+    else if constexpr (Kind::kind == PrivilegedKind::trash)
+        return m_pendingPrivilegedTrash;
+    else
+        return m_pendingPrivilegedTrashRestore;
+}
+
+template <class Kind>
+std::expected<void, PrivilegedInventoryCommitError>
+TransactionJournals::finalise(const QString& transactionID, const std::vector<typename Kind::Item>& items) {
+    if constexpr (Kind::kind == PrivilegedKind::quarantine)
+        return finalisePrivilegedQuarantine(transactionID, items);
+    else if constexpr (Kind::kind == PrivilegedKind::restore)
+        return finalisePrivilegedRestore(transactionID, items);
+    else if constexpr (Kind::kind == PrivilegedKind::trash)
+        return finalisePrivilegedTrash(transactionID, items);
+    else
+        return finaliseTrashRecovery(transactionID, items);
+}
+
 template <class Item>
-bool PluginInventoryStore::everyItemMoved(const std::vector<Item>& items) {
+bool TransactionJournals::everyItemMoved(const std::vector<Item>& items) {
     return std::ranges::all_of(items, [](const Item& item) {
         return !pathExists(item.sourcePath) && pathExists(item.destinationPath);
     });
 }
 
 template <class Item>
-bool PluginInventoryStore::noItemMoved(const std::vector<Item>& items) {
+bool TransactionJournals::noItemMoved(const std::vector<Item>& items) {
     return std::ranges::all_of(items, [](const Item& item) {
         return pathExists(item.sourcePath) && !pathExists(item.destinationPath);
     });
 }
 
 template <class Kind>
-bool PluginInventoryStore::dropUnverifiedJournal() {
-    auto& journal = this->*Kind::journal;
+bool TransactionJournals::dropUnverifiedJournal() {
+    auto& journal = journalOf<Kind>();
     if (!journal)
         return false;
     std::optional<QString> reason;
-    if constexpr (requires { journalRefusal(*journal, m_pathPolicy); })
-        reason = journalRefusal(*journal, m_pathPolicy);
+    if constexpr (requires { journalRefusal(*journal, m_store.m_pathPolicy); })
+        reason = journalRefusal(*journal, m_store.m_pathPolicy);
     else
-        reason = journalRefusal(*journal, m_pathPolicy, homeTrashFilesFolder(homeFolder()));
+        reason = journalRefusal(*journal, m_store.m_pathPolicy, homeTrashFilesFolder(m_store.homeFolder()));
     // Then against what the inventory already holds.
-    if constexpr (requires { journalRecordRefusal(*journal, plugins()); }) {
+    if constexpr (requires { journalRecordRefusal(*journal, m_store.plugins()); }) {
         if (!reason)
-            reason = journalRecordRefusal(*journal, plugins());
+            reason = journalRecordRefusal(*journal, m_store.plugins());
     }
     if (!reason)
         return false;
     journal.reset();
-    saveState();
-    reportOperationError(PrivilegedTransactionTexts::Launch::droppedTitle,
-                         PrivilegedTransactionTexts::Launch::dropped(Kind::name, *reason));
+    m_store.saveState();
+    m_store.reportOperationError(PrivilegedTransactionTexts::Launch::droppedTitle,
+                                 PrivilegedTransactionTexts::Launch::dropped(Kind::name, *reason));
     return true;
 }
 
 template <class Kind>
-std::optional<typename Kind::Request>
-PluginInventoryStore::writeJournal(const typename Kind::Request& request, Send<typename Kind::Request> send,
-                                   PathKeySet scanPaths) {
+std::optional<typename Kind::Request> TransactionJournals::writeJournal(const typename Kind::Request& request,
+                                                                        Send<typename Kind::Request> send,
+                                                                        PathKeySet scanPaths) {
     const bool callerSends = !send;
-    std::shared_ptr<ScanControl> scan = m_scan.control();
+    std::shared_ptr<ScanControl> scan = m_store.m_scan.control();
     m_unwrittenJournals.insert(request.transactionID);
-    saveState([this, request, send = std::move(send), scan = std::move(scan),
-               scanPaths = std::move(scanPaths)](const SaveResult& saved) {
+    m_store.saveState([this, request, send = std::move(send), scan = std::move(scan),
+                       scanPaths = std::move(scanPaths)](const SaveResult& saved) {
         m_unwrittenJournals.remove(request.transactionID);
-        schedulePendingTransactionCheck();
+        m_store.schedulePendingTransactionCheck();
         if (!saved) {
-            auto& journal = this->*Kind::journal;
+            auto& journal = journalOf<Kind>();
             if (journal && journal->transactionID == request.transactionID)
                 journal.reset();
-            m_scan.forgetTransactionPaths(scan, scanPaths);
+            m_store.m_scan.forgetTransactionPaths(scan, scanPaths);
             if constexpr (std::is_same_v<Kind, QuarantineJournal>)
                 unlinkPresetRunChildTransaction(request.transactionID);
-            setLastStorageError(saved.error().description());
+            m_store.setLastStorageError(saved.error().description());
             const JournalTexts texts = Kind::texts();
-            reportOperationError(texts.refusalTitle, texts.saveFailure);
+            m_store.reportOperationError(texts.refusalTitle, texts.saveFailure);
         } else {
-            setLastStorageError(std::nullopt);
+            m_store.setLastStorageError(std::nullopt);
         }
         if (send) {
             // A journal settled or dropped meanwhile no longer speaks for its request: it never leaves.
-            const auto& journal = this->*Kind::journal;
+            const auto& journal = journalOf<Kind>();
             const bool stillOurs = saved && journal && journal->transactionID == request.transactionID;
             if (stillOurs)
                 m_awaitingAnswer.insert(request.transactionID);
@@ -142,26 +171,26 @@ PluginInventoryStore::writeJournal(const typename Kind::Request& request, Send<t
     if (!callerSends)
         return request;
     // The caller sends the request it gets back: it may leave only once its journal is on disk.
-    waitForIdle();
-    const auto& journal = this->*Kind::journal;
+    m_store.waitForIdle();
+    const auto& journal = journalOf<Kind>();
     return journal && journal->transactionID == request.transactionID ? journal : std::nullopt;
 }
 
 template <class Kind>
-void PluginInventoryStore::finaliseAndSave(const QString& transactionID,
-                                           const std::vector<typename Kind::Item>& items,
-                                           std::function<void(const std::optional<QString>& failure)> then) {
+void TransactionJournals::finaliseAndSave(const QString& transactionID,
+                                          const std::vector<typename Kind::Item>& items,
+                                          std::function<void(const std::optional<QString>& failure)> then) {
     Snapshot snapshot = takeSnapshot(Kind::putBack);
-    if (const auto finalised = (this->*Kind::finalise)(transactionID, items); !finalised) {
+    if (const auto finalised = finalise<Kind>(transactionID, items); !finalised) {
         putBack(std::move(snapshot));
         then(description(finalised.error()));
         return;
     }
     m_closingJournals.insert(transactionID);
-    saveState([this, transactionID, snapshot = std::move(snapshot), then = std::move(then),
-               count = m_saveCount + 1](const SaveResult& saved) mutable {
-        schedulePendingTransactionCheck();
-        auto& journal = this->*Kind::journal;
+    m_store.saveState([this, transactionID, snapshot = std::move(snapshot), then = std::move(then),
+                       count = m_store.m_saveCount + 1](const SaveResult& saved) mutable {
+        m_store.schedulePendingTransactionCheck();
+        auto& journal = journalOf<Kind>();
         if (saved) {
             m_closingJournals.remove(transactionID);
             if (journal && journal->transactionID == transactionID)
@@ -169,7 +198,7 @@ void PluginInventoryStore::finaliseAndSave(const QString& transactionID,
             then(std::nullopt);
             return;
         }
-        if (count == m_saveCount) {
+        if (count == m_store.m_saveCount) {
             m_closingJournals.remove(transactionID);
             putBack(std::move(snapshot));
         }

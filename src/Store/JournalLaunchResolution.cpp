@@ -1,10 +1,12 @@
+#include "Store/TransactionJournals.h"
+
 #include "Store/PluginInventoryStore.h"
 
 #include "Platform/TransactionLockFile.h"
 #include "Shared/FrameCodec.h"
-#include "Store/PluginInventoryStoreJournalSupport.h"
 #include "Store/PrivilegedJournalKinds.h"
 #include "Store/PrivilegedTransactionTexts.h"
+#include "Store/TransactionJournalSupport.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -25,13 +27,13 @@ constexpr int helperTransactionPollMs = 500;
 
 } // namespace
 
-bool PluginInventoryStore::helperTransactionRunning() const {
-    return TransactionLockFile::isHeld(helperTransactionLockPath(m_environment.roots));
+bool TransactionJournals::helperTransactionRunning() const {
+    return TransactionLockFile::isHeld(helperTransactionLockPath(m_store.m_environment.roots));
 }
 
 template <class Kind>
-void PluginInventoryStore::resolvePending() {
-    auto& journal = this->*Kind::journal;
+void TransactionJournals::resolvePending() {
+    auto& journal = journalOf<Kind>();
     if (!journal)
         return;
     if (helperTransactionRunning()) {
@@ -47,17 +49,17 @@ void PluginInventoryStore::resolvePending() {
 
     if (nothingMoved && !everythingMoved) {
         journal.reset();
-        saveState();
+        m_store.saveState();
         return;
     }
     if (!everythingMoved) {
         if (!awaitHelperRecovery())
-            setLastOperationError(texts.mixed);
+            m_store.setLastOperationError(texts.mixed);
         return;
     }
 
     // A finaliser that throws starts no write; only a commit whose write failed has saved since.
-    const quint64 savesBefore = m_saveCount;
+    const quint64 savesBefore = m_store.m_saveCount;
     finaliseAndSave<Kind>(loaded.transactionID, loaded.items,
                           [this, texts, transactionID = loaded.transactionID,
                            savesBefore](const std::optional<QString>& failure) {
@@ -67,67 +69,51 @@ void PluginInventoryStore::resolvePending() {
                                   // applied, so after a failed write its records stay and are
                                   // written without the journal.
                                   if constexpr (!Kind::journalPutBackAtLaunch) {
-                                      auto& settled = this->*Kind::journal;
+                                      auto& settled = journalOf<Kind>();
                                       if (settled && settled->transactionID == transactionID &&
-                                          m_saveCount != savesBefore)
+                                          m_store.m_saveCount != savesBefore)
                                           settled.reset();
-                                      schedulePendingTransactionCheck();
+                                      m_store.schedulePendingTransactionCheck();
                                       m_closingJournals.remove(transactionID);
                                   }
-                                  setLastOperationError(texts.completedUnsaved);
-                                  setLastStorageError(failure);
+                                  m_store.setLastOperationError(texts.completedUnsaved);
+                                  m_store.setLastStorageError(failure);
                                   return;
                               }
-                              setLastStorageError(std::nullopt);
+                              m_store.setLastStorageError(std::nullopt);
                               if constexpr (std::is_same_v<Kind, TrashJournal>)
                                   pruneEmptyQuarantineFolders();
                           });
 }
 
-void PluginInventoryStore::resolvePendingQuarantine() {
+void TransactionJournals::resolveLaunchJournals() {
     resolvePending<QuarantineJournal>();
-}
-
-void PluginInventoryStore::resolvePendingRestore() {
     resolvePending<RestoreJournal>();
-}
-
-void PluginInventoryStore::resolvePendingTrash() {
     resolvePending<TrashJournal>();
-}
-
-void PluginInventoryStore::resolvePendingTrashRestore() {
     resolvePending<TrashRecoveryJournal>();
-}
-
-void PluginInventoryStore::resolveLaunchJournals() {
-    resolvePendingQuarantine();
-    resolvePendingRestore();
-    resolvePendingTrash();
-    resolvePendingTrashRestore();
     // Start-up writes at once; later, the runs close only once the journals' commits are on disk.
-    if (!m_stateWriter)
-        reconcileCleanupPresetRuns();
+    if (!m_store.m_stateWriter)
+        m_store.m_cleanupRuns.reconcileCleanupPresetRuns();
     else
-        saveState([this](const SaveResult&) { reconcileCleanupPresetRuns(); });
+        m_store.saveState([this](const SaveResult&) { m_store.m_cleanupRuns.reconcileCleanupPresetRuns(); });
 }
 
-bool PluginInventoryStore::awaitHelperRecovery() {
-    if (m_launchHandshake != LaunchHandshake::notAsked || !m_environment.helperHandshake)
+bool TransactionJournals::awaitHelperRecovery() {
+    if (m_launchHandshake != LaunchHandshake::notAsked || !m_store.m_environment.helperHandshake)
         return m_launchHandshake == LaunchHandshake::running;
     m_launchHandshake = LaunchHandshake::running;
-    const QPointer<PluginInventoryStore> self(this);
-    const bool asked = m_environment.helperHandshake([self] {
+    const QPointer<PluginInventoryStore> self(&m_store);
+    const bool asked = m_store.m_environment.helperHandshake([self, this] {
         if (!self)
             return;
         // Queued, so that the journals are never looked at again from inside a resolution.
         QMetaObject::invokeMethod(
             self.data(),
-            [self] {
+            [self, this] {
                 if (!self)
                     return;
-                self->m_launchHandshake = LaunchHandshake::done;
-                self->resolveLaunchJournals();
+                m_launchHandshake = LaunchHandshake::done;
+                resolveLaunchJournals();
             },
             Qt::QueuedConnection);
     });
@@ -136,18 +122,18 @@ bool PluginInventoryStore::awaitHelperRecovery() {
     return asked;
 }
 
-void PluginInventoryStore::waitForHelperTransaction() {
-    setLastOperationError(PrivilegedTransactionTexts::Launch::helperStillRunning);
+void TransactionJournals::waitForHelperTransaction() {
+    m_store.setLastOperationError(PrivilegedTransactionTexts::Launch::helperStillRunning);
     if (m_helperTransactionWait)
         return;
-    m_helperTransactionWait = new QTimer(this);
+    m_helperTransactionWait = new QTimer(&m_store);
     m_helperTransactionWait->setInterval(helperTransactionPollMs);
-    connect(m_helperTransactionWait, &QTimer::timeout, this, [this] {
+    QObject::connect(m_helperTransactionWait, &QTimer::timeout, &m_store, [this] {
         if (helperTransactionRunning())
             return;
         m_helperTransactionWait->deleteLater();
         m_helperTransactionWait = nullptr;
-        setLastOperationError(std::nullopt);
+        m_store.setLastOperationError(std::nullopt);
         resolveLaunchJournals();
     });
     m_helperTransactionWait->start();
