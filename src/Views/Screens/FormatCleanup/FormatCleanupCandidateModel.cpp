@@ -53,7 +53,7 @@ QVariant FormatCleanupCandidateModel::data(const QModelIndex& index, int role) c
     case Qt::DisplayRole:
         return candidate.pluginName;
     case Qt::CheckStateRole:
-        return m_viewModel.isSelected(candidate.selection) ? Qt::Checked : Qt::Unchecked;
+        return m_viewModel.isSelectedAt(std::size_t(index.row())) ? Qt::Checked : Qt::Unchecked;
     case formatRole:
         return candidate.format;
     case detailRole:
@@ -70,8 +70,7 @@ QVariant FormatCleanupCandidateModel::data(const QModelIndex& index, int role) c
 bool FormatCleanupCandidateModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole || !index.isValid() || index.row() >= rowCount())
         return false;
-    m_viewModel.setSelected(candidates()[std::size_t(index.row())].selection,
-                            value.value<Qt::CheckState>() == Qt::Checked);
+    m_viewModel.setSelectedAt(std::size_t(index.row()), value.value<Qt::CheckState>() == Qt::Checked);
     return true;
 }
 

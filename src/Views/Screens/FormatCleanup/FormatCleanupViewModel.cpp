@@ -11,6 +11,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 #include <utility>
 
 namespace quorvane {
@@ -109,10 +111,41 @@ void FormatCleanupViewModel::setCustomFormat(const QString& format, bool include
         resetCleanupPreview();
 }
 
+FormatCleanupViewModel::SelectionSet FormatCleanupViewModel::selected() const {
+    SelectionSet selected;
+    for (std::size_t row = 0; row < m_ticks.size(); ++row) {
+        if (m_ticks[row])
+            selected.insert(m_plan->candidates[row].selection);
+    }
+    return selected;
+}
+
+namespace {
+
+// The candidate's place in the plan, or the plan's size.
+std::size_t rowOf(const std::optional<FormatCleanupPlan>& plan, const PluginBundleSelection& selection) {
+    if (!plan)
+        return 0;
+    const auto found = std::ranges::find(plan->candidates, selection, &FormatCleanupCandidate::selection);
+    return std::size_t(found - plan->candidates.begin());
+}
+
+} // namespace
+
+bool FormatCleanupViewModel::isSelected(const PluginBundleSelection& selection) const {
+    return isSelectedAt(rowOf(m_plan, selection));
+}
+
 void FormatCleanupViewModel::setSelected(const PluginBundleSelection& selection, bool selected) {
-    const bool changed = selected ? m_selected.insert(selection).second : m_selected.erase(selection) > 0;
-    if (changed)
-        emit selectionChanged();
+    setSelectedAt(rowOf(m_plan, selection), selected);
+}
+
+void FormatCleanupViewModel::setSelectedAt(std::size_t row, bool selected) {
+    if (row >= m_ticks.size() || bool(m_ticks[row]) == selected)
+        return;
+    m_ticks[row] = selected;
+    m_tickedCount += selected ? 1 : -1;
+    emit selectionChanged();
 }
 
 bool FormatCleanupViewModel::isRunBusy() const {
@@ -139,22 +172,27 @@ void FormatCleanupViewModel::buildPreview(const QSet<QString>& keptUnticked) {
     // Worked out once per plan: the metrics and "Select Safe Defaults" ask again and again.
     m_affectedProductCount = m_plan->affectedProductCount();
     const std::vector<PluginBundleSelection> defaults = m_plan->defaultSelections();
-    m_defaultSelection = SelectionSet(defaults.begin(), defaults.end());
-    m_selected = m_defaultSelection;
-    if (!keptUnticked.isEmpty())
-        std::erase_if(m_selected, [&](const PluginBundleSelection& selection) {
-            return keptUnticked.contains(selection.bundleID);
-        });
+    const SelectionSet defaultSet(defaults.begin(), defaults.end());
+    m_defaultTicks.assign(m_plan->candidates.size(), false);
+    m_ticks.assign(m_plan->candidates.size(), false);
+    m_tickedCount = 0;
+    for (std::size_t row = 0; row < m_plan->candidates.size(); ++row) {
+        const PluginBundleSelection& selection = m_plan->candidates[row].selection;
+        m_defaultTicks[row] = defaultSet.contains(selection);
+        m_ticks[row] = m_defaultTicks[row] && !keptUnticked.contains(selection.bundleID);
+        m_tickedCount += m_ticks[row] ? 1 : 0;
+    }
     emit planChanged();
     emit selectionChanged();
 }
 
 void FormatCleanupViewModel::resetCleanupPreview() {
     const bool hadPlan = m_plan.has_value();
-    const bool hadSelection = !m_selected.empty();
+    const bool hadSelection = m_tickedCount > 0;
     m_plan.reset();
-    m_defaultSelection.clear();
-    m_selected.clear();
+    m_defaultTicks.clear();
+    m_ticks.clear();
+    m_tickedCount = 0;
     setShowConfirmation(false);
     if (hadPlan)
         emit planChanged();
@@ -180,9 +218,9 @@ std::vector<FormatCleanupCandidate> FormatCleanupViewModel::selectedCleanupCandi
     std::vector<FormatCleanupCandidate> candidates;
     if (!m_plan)
         return candidates;
-    for (const FormatCleanupCandidate& candidate : m_plan->candidates) {
-        if (m_selected.contains(candidate.selection))
-            candidates.push_back(candidate);
+    for (std::size_t row = 0; row < m_ticks.size(); ++row) {
+        if (m_ticks[row])
+            candidates.push_back(m_plan->candidates[row]);
     }
     return candidates;
 }
@@ -193,14 +231,15 @@ FormatCleanupViewModel::SelectionSummary FormatCleanupViewModel::selectionSummar
     if (!m_plan)
         return summary;
     QSet<QUuid> products;
-    if (m_selected.empty())
+    if (m_tickedCount == 0)
         return summary;
-    products.reserve(qsizetype(m_selected.size()));
+    products.reserve(m_tickedCount);
     // A product's candidates are usually adjacent; the set sees each product once then.
     const QUuid* last = nullptr;
-    for (const FormatCleanupCandidate& candidate : m_plan->candidates) {
-        if (!m_selected.contains(candidate.selection))
+    for (std::size_t row = 0; row < m_ticks.size(); ++row) {
+        if (!m_ticks[row])
             continue;
+        const FormatCleanupCandidate& candidate = m_plan->candidates[row];
         if (!last || *last != candidate.selection.pluginID)
             products.insert(candidate.selection.pluginID);
         last = &candidate.selection.pluginID;
@@ -232,7 +271,7 @@ std::vector<FormatCleanupViewModel::Metric> FormatCleanupViewModel::metrics() co
         {QStringLiteral("shippingbox"), QStringLiteral("Eligible Bundles"),
          QString::number(m_plan->candidates.size()), QString::number(m_affectedProductCount) + products,
          Tint::blue},
-        {QStringLiteral("checkmark.circle"), QStringLiteral("Selected"), QString::number(m_selected.size()),
+        {QStringLiteral("checkmark.circle"), QStringLiteral("Selected"), QString::number(m_tickedCount),
          QString::number(summary.products) + products, Tint::green},
         {QStringLiteral("externaldrive.badge.minus"), QStringLiteral("Data Moved"),
          sizeText(summary.sizeInBytes), QStringLiteral("Quarantine\u2014not space saved"), Tint::amber},
@@ -248,19 +287,21 @@ QString FormatCleanupViewModel::sizeText(std::optional<qint64> bytes) const {
 void FormatCleanupViewModel::selectSafeDefaults() {
     if (!m_plan)
         return;
-    m_selected = m_defaultSelection;
+    m_ticks = m_defaultTicks;
+    m_tickedCount = std::ranges::count(m_ticks, char(true));
     emit selectionChanged();
 }
 
 void FormatCleanupViewModel::clearSelection() {
-    if (m_selected.empty())
+    if (m_tickedCount == 0)
         return;
-    m_selected.clear();
+    std::ranges::fill(m_ticks, false);
+    m_tickedCount = 0;
     emit selectionChanged();
 }
 
 bool FormatCleanupViewModel::canQuarantineSelected() const {
-    return !m_selected.empty() && !isRunBusy() && !m_service.quarantineBlockingReason();
+    return m_tickedCount > 0 && !isRunBusy() && !m_service.quarantineBlockingReason();
 }
 
 void FormatCleanupViewModel::requestConfirmation() {
@@ -281,8 +322,8 @@ void FormatCleanupViewModel::setShowConfirmation(bool show) {
 
 QString FormatCleanupViewModel::confirmationMessage() const {
     const SelectionSummary summary = selectionSummary();
-    return cleanupConfirmationMessage(qsizetype(m_selected.size()), summary.products,
-                                      sizeText(summary.sizeInBytes), summary.optIns);
+    return cleanupConfirmationMessage(m_tickedCount, summary.products, sizeText(summary.sizeInBytes),
+                                      summary.optIns);
 }
 
 void FormatCleanupViewModel::startCleanupPresetRun() {
@@ -295,9 +336,9 @@ void FormatCleanupViewModel::startCleanupPresetRun() {
     // The plan is copied: a run that completes at once rebuilds the preview it came from.
     const FormatCleanupPlan plan = *m_plan;
     m_untickedInRun.clear();
-    for (const FormatCleanupCandidate& candidate : plan.candidates) {
-        if (!m_selected.contains(candidate.selection))
-            m_untickedInRun.insert(candidate.selection.bundleID);
+    for (std::size_t row = 0; row < m_ticks.size(); ++row) {
+        if (!m_ticks[row])
+            m_untickedInRun.insert(plan.candidates[row].selection.bundleID);
     }
     m_startedRun = true;
     m_run.start(plan, confirmed);
