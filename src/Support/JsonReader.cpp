@@ -361,27 +361,29 @@ TextShape shapeOf(const QByteArray& data) {
 }
 
 // Why a document Qt's parser accepted is still refused; none when it is strict JSON.
-std::optional<QString> laxityOf(const TextShape& shape, const QJsonDocument& parsed) {
+std::optional<QString> laxityOf(const TextShape& shape, const QJsonObject& parsed) {
     if (shape.controlCharacterInString)
         return QStringLiteral("The data is not valid JSON (a string holds a control character).");
     // In valid JSON every member of every object has exactly one colon outside strings, and no colon
     // appears anywhere else; the parser keeps one member per distinct key. So the text has more
     // colons than the parsed tree has members exactly when some object repeats a key (a repeated
     // member's dropped value takes its own members along, which only widens the gap).
-    if (shape.colons != documentKeyCount(parsed.object()))
+    if (shape.colons != documentKeyCount(parsed))
         return QStringLiteral("The data is not valid JSON (an object repeats a key).");
     return std::nullopt;
 }
 
 } // namespace
 
-std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data) {
+std::optional<JsonError> parseJsonObjectInto(const QByteArray& data,
+                                             const std::function<void(const QJsonObject&)>& use) {
     // The bytes' own reading runs beside Qt's parse when the document is large (a state file).
     constexpr qsizetype largeDocument = qsizetype(1) << 20;
+    const bool large = data.size() >= largeDocument;
     QJsonParseError parseError;
     QJsonDocument document;
     TextShape shape;
-    forEachIndexInParallel(2, data.size() >= largeDocument ? 1 : 0, [&](std::size_t part) {
+    forEachIndexInParallel(2, large ? 1 : 0, [&](std::size_t part) {
         if (part == 0)
             document = QJsonDocument::fromJson(data, &parseError);
         else
@@ -390,20 +392,33 @@ std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data) {
     // Qt refuses a lone scalar as a parse error; name it as what it is.
     if (parseError.error != QJsonParseError::NoError &&
         QJsonDocument::fromJson('[' + data + ']').array().size() == 1)
-        return std::unexpected(
-            JsonError{{}, QStringLiteral("The top level of the JSON document is not an object.")});
+        return JsonError{{}, QStringLiteral("The top level of the JSON document is not an object.")};
     if (parseError.error != QJsonParseError::NoError) {
-        return std::unexpected(JsonError{{},
-                                         QStringLiteral("The data is not valid JSON (%1 at offset %2).")
-                                             .arg(parseError.errorString())
-                                             .arg(parseError.offset)});
+        return JsonError{{},
+                         QStringLiteral("The data is not valid JSON (%1 at offset %2).")
+                             .arg(parseError.errorString())
+                             .arg(parseError.offset)};
     }
     if (!document.isObject())
-        return std::unexpected(
-            JsonError{{}, QStringLiteral("The top level of the JSON document is not an object.")});
-    if (auto laxity = laxityOf(shape, document))
-        return std::unexpected(JsonError{{}, std::move(*laxity)});
-    return document.object();
+        return JsonError{{}, QStringLiteral("The top level of the JSON document is not an object.")};
+    const QJsonObject object = document.object();
+    std::optional<QString> laxity;
+    forEachIndexInParallel(2, large ? 1 : 0, [&](std::size_t part) {
+        if (part == 0)
+            laxity = laxityOf(shape, object);
+        else
+            use(object);
+    });
+    if (laxity)
+        return JsonError{{}, std::move(*laxity)};
+    return std::nullopt;
+}
+
+std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data) {
+    QJsonObject parsed;
+    if (auto refused = parseJsonObjectInto(data, [&](const QJsonObject& object) { parsed = object; }))
+        return std::unexpected(std::move(*refused));
+    return parsed;
 }
 
 } // namespace quorvane

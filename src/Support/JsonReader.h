@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <expected>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -232,13 +233,20 @@ private:
 // JSON fails with the parser's reason.
 [[nodiscard]] std::expected<QJsonObject, JsonError> parseJsonObject(const QByteArray& data);
 
+// Parses `data` as parseJsonObject does and hands the object to `use`; fails, whatever `use` did,
+// when the document is refused. On a large document (a state file) `use` runs beside the check
+// for repeated keys, which walks the whole tree.
+[[nodiscard]] std::optional<JsonError>
+parseJsonObjectInto(const QByteArray& data, const std::function<void(const QJsonObject&)>& use);
+
 // Parses `data` as one JSON object and decodes it with `fromJson(object, context)`.
 template <class T, class FromJson>
 [[nodiscard]] std::expected<T, JsonError> decodeJsonDocument(const QByteArray& data, FromJson fromJson) {
-    const auto object = parseJsonObject(data);
-    if (!object)
-        return std::unexpected(object.error());
-    return fromJson(*object, QString());
+    std::optional<std::expected<T, JsonError>> decoded;
+    if (auto refused = parseJsonObjectInto(
+            data, [&](const QJsonObject& object) { decoded = fromJson(object, QString()); }))
+        return std::unexpected(std::move(*refused));
+    return std::move(*decoded);
 }
 
 } // namespace quorvane
