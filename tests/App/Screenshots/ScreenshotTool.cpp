@@ -158,6 +158,17 @@ std::vector<Plugin> samplePlugins() {
     };
 }
 
+// Writes `state` for the store to load and opens the window on it at 1440×900.
+std::unique_ptr<RootView> windowOver(const quorvane::testing::IsolatedRootObjects& isolated,
+                                     const PersistedInventory& state) {
+    if (!isolated.writeState(state))
+        ++failures;
+    auto window = std::make_unique<RootView>(isolated.objects());
+    window->resize(1440, 900);
+    window->show();
+    return window;
+}
+
 void renderWindow() {
     // The real store with no state file beneath a temporary folder: the sample inventory's badges.
     const quorvane::testing::IsolatedRootObjects isolated;
@@ -464,10 +475,8 @@ void renderScreens() {
                     isolated.home() + QStringLiteral("/Library/Audio/Plug-Ins/VST3")};
     state.lastScanDate = Timestamp::now();
     state.lastReconciliation = ScanReconciliationSummary{3, 0, 1, false};
-    if (!isolated.writeState(state))
-        ++failures;
-    RootView window(isolated.objects());
-    window.resize(1440, 900);
+    auto owned = windowOver(isolated, state);
+    RootView& window = *owned;
     window.navigation().setSection(AppSection::history);
     save(&window, QStringLiteral("window-history"), false);
     // The older half of the kinds, below the first screenful.
@@ -543,11 +552,8 @@ void renderInventory() {
     state.lastScanDate = Timestamp::now();
     state.inaccessibleLocations = QStringList{QStringLiteral("/Library/Audio/Plug-Ins/VST3/Oxbow Labs"),
                                               QStringLiteral("/Users/Shared/Plug-Ins/Fernhill Audio")};
-    if (!isolated.writeState(state))
-        ++failures;
-    RootView window(isolated.objects());
-    window.resize(1440, 900);
-    window.show();
+    auto owned = windowOver(isolated, state);
+    RootView& window = *owned;
     save(&window, QStringLiteral("window-inventory-limited-access"), false);
     auto* table = window.currentScreen()->findChild<QTableView*>(QStringLiteral("pluginTableView"));
     if (!table) {
@@ -615,11 +621,8 @@ void renderInventoryScreens() {
     state.trashedBundles = records;
     state.permanentQuarantineRules =
         std::vector<PermanentQuarantineRule>{{QStringLiteral("Marrow & Pike"), Timestamp::now()}};
-    if (!isolated.writeState(state))
-        ++failures;
-    RootView window(isolated.objects());
-    window.resize(1440, 900);
-    window.show();
+    auto owned = windowOver(isolated, state);
+    RootView& window = *owned;
     window.navigation().setSection(AppSection::protected_);
     save(&window, QStringLiteral("window-protected"), false);
     window.navigation().setSection(AppSection::permanentQuarantine);
@@ -844,11 +847,8 @@ void renderLongCleanupList() {
         plugins.push_back(quorvane::testing::productOfRecords(name, QStringLiteral("Fernhill"), records));
     }
     state.plugins = std::move(plugins);
-    if (!isolated.writeState(state))
-        ++failures;
-    RootView window(isolated.objects());
-    window.resize(1440, 900);
-    window.show();
+    auto owned = windowOver(isolated, state);
+    RootView& window = *owned;
     window.navigation().setSection(AppSection::formatCleanup);
     QApplication::processEvents();
     auto* view = qobject_cast<FormatCleanupView*>(window.currentScreen());
