@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
+#include <utility>
 #include <vector>
 
 using namespace quorvane;
@@ -22,6 +25,30 @@ TEST(ParallelForTest, EveryIndexRunsExactlyOnce) {
     bool called = false;
     forEachIndexInParallel(0, 3, [&](std::size_t) { called = true; });
     EXPECT_FALSE(called);
+}
+
+// Loops share one pool: repeated loops start no threads of their own, and loops nested in loops
+// that hold every thread of the pool still finish.
+TEST(ParallelForTest, LoopsRunOnOnePoolAndNestWithoutWaitingOnEachOther) {
+    static thread_local bool counted = false;
+    std::atomic<int> threadsSeen = 0;
+    const auto note = [&] {
+        if (!std::exchange(counted, true))
+            ++threadsSeen;
+    };
+    for (int loop = 0; loop < 50; ++loop)
+        forEachIndexInParallel(64, 3, [&](std::size_t) {
+            note();
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        });
+    EXPECT_LE(threadsSeen.load(), int(std::max(std::thread::hardware_concurrency(), 2u)));
+
+    std::atomic<int> innerCalls = 0;
+    forEachIndexInParallel(16, 8, [&](std::size_t) {
+        forEachIndexInParallel(
+            16, 8, [&](std::size_t) { forEachIndexInParallel(4, 3, [&](std::size_t) { ++innerCalls; }); });
+    });
+    EXPECT_EQ(innerCalls.load(), 16 * 16 * 4);
 }
 
 TEST(ParallelForTest, HelperThreadsGrowWithTheWorkUpToThree) {
