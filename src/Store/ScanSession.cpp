@@ -124,10 +124,9 @@ ScanSession::ScanSession(const StoreEnvironment& environment, State state, Callb
     : m_environment(environment), m_state(state), m_callbacks(std::move(callbacks)) {}
 
 ScanSession::~ScanSession() {
+    // The worker, destroyed first, waits for the task under way.
     if (m_control)
         m_control->requestCancellation();
-    if (m_thread.joinable())
-        m_thread.join();
 }
 
 void ScanSession::start(const QList<QUrl>& authorizedFolders, bool hadPreviousScan,
@@ -144,10 +143,6 @@ void ScanSession::start(const QList<QUrl>& authorizedFolders, bool hadPreviousSc
     context.control = std::make_shared<ScanControl>();
     m_control = context.control;
 
-    // The previous scan's thread has already handed back its result; it only has to return.
-    if (m_thread.joinable())
-        m_thread.join();
-
     StoreEnvironment::ScanFunction scan = m_environment.scan;
     if (!scan) {
         scan = [scanner = m_environment.scanner](const QList<QUrl>& folders, ScanControl& control,
@@ -160,9 +155,9 @@ void ScanSession::start(const QList<QUrl>& authorizedFolders, bool hadPreviousSc
     const QPointer<ScanSession> session(this);
     m_context = std::move(context);
 
-    // The thread touches no state of the session or the store: it only posts its progress and result
+    // The worker touches no state of the session or the store: it only posts its progress and result
     // back to this thread, where the session is looked up through the guard.
-    m_thread = std::thread([scan = std::move(scan), folders, control, session] {
+    m_worker.post([scan = std::move(scan), folders, control, session] {
         const PluginScanner::ProgressCallback progress = [session, control](const ScanProgress& report) {
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
@@ -205,32 +200,29 @@ void ScanSession::acceptResult(const std::shared_ptr<ScanControl>& control, Scan
         m_callbacks.canceled();
         return;
     }
-    // The merge of 20,000 products takes a tenth of a second: it is worked out on a thread of its
-    // own while the scan still runs, and the result comes back to this thread. The scan's thread has
-    // handed back its result; it only has to return.
-    if (m_thread.joinable())
-        m_thread.join();
+    // The merge of 20,000 products takes a tenth of a second: it is worked out on the worker while
+    // the scan still runs, and the result comes back to this thread.
     const bool large = summary.plugins.size() >= largeInventory;
     auto scanned = shareFreedOffThread(std::move(summary), large);
     MergeInputs inputs = mergeInputs(*m_context);
     const QPointer<ScanSession> session(this);
-    m_thread = std::thread(
-        [session, control, scanned, inputs = std::move(inputs), hadPreviousScan = m_context->hadPreviousScan,
-         previous = m_context->previousPlugins, merged = m_environment.scanMerged]() mutable {
-            const auto previousActivePaths =
-                shareFreedOffThread(activeBundlePaths(previous), previous.size() >= largeInventory);
-            Merge merge = computeMerge(*scanned, hadPreviousScan, *previousActivePaths, inputs);
-            if (merged)
-                merged();
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [session, control, scanned, previousActivePaths, inputs = std::move(inputs),
-                 merge = std::move(merge)]() mutable {
-                    if (ScanSession* target = session.data())
-                        target->acceptMerge(control, scanned, *previousActivePaths, inputs, std::move(merge));
-                },
-                Qt::QueuedConnection);
-        });
+    m_worker.post([session, control, scanned, inputs = std::move(inputs),
+                   hadPreviousScan = m_context->hadPreviousScan, previous = m_context->previousPlugins,
+                   merged = m_environment.scanMerged]() mutable {
+        const auto previousActivePaths =
+            shareFreedOffThread(activeBundlePaths(previous), previous.size() >= largeInventory);
+        Merge merge = computeMerge(*scanned, hadPreviousScan, *previousActivePaths, inputs);
+        if (merged)
+            merged();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [session, control, scanned, previousActivePaths, inputs = std::move(inputs),
+             merge = std::move(merge)]() mutable {
+                if (ScanSession* target = session.data())
+                    target->acceptMerge(control, scanned, *previousActivePaths, inputs, std::move(merge));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 ScanSession::MergeInputs ScanSession::mergeInputs(const Context& context) const {

@@ -10,6 +10,7 @@
 #include "Store/PrivilegedRequestReadiness.h"
 #include "Store/StoreEnvironment.h"
 #include "Support/PlainText.h"
+#include "Support/SerialWorker.h"
 
 #include <QList>
 #include <QObject>
@@ -20,17 +21,16 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <unordered_set>
 #include <vector>
 
 namespace quorvane {
 
-// The store's scans, one at a time: the walk runs on a thread of its own, then the merge of what it
-// found into the inventory is worked out on another against the store's state as the walk ended,
-// and worked out again on this thread when that state changed meanwhile. Lives on the store's
+// The store's scans, one at a time: the walk runs on the session's worker thread, then the merge of
+// what it found into the inventory is worked out there too against the store's state as the walk
+// ended, and worked out again on this thread when that state changed meanwhile. Lives on the store's
 // thread and reads the store's state where the store keeps it; what a scan ends in goes back to the
-// store through its callbacks. A QObject only so that what the threads post back is dropped once it
+// store through its callbacks. A QObject only so that what the worker posts back is dropped once it
 // is gone.
 class ScanSession : public QObject {
 public:
@@ -142,10 +142,10 @@ private:
     State m_state;
     Callbacks m_callbacks;
     std::shared_ptr<ScanControl> m_control;
-    // The context of the running scan, and its thread (joined before the next scan starts and when
-    // the session goes away).
+    // The context of the running scan.
     std::optional<Context> m_context;
-    std::thread m_thread;
+    // Walks and merges, one after the other; last, so that it goes first.
+    SerialWorker m_worker;
 };
 
 } // namespace quorvane

@@ -4,6 +4,9 @@
 
 #include <QSignalSpy>
 
+#include <atomic>
+#include <utility>
+
 namespace quorvane::testing {
 namespace {
 
@@ -378,6 +381,21 @@ TEST_F(StoreScanTest, aSecondStartWhileScanningDoesNothing) {
     EXPECT_EQ(noticeSpy.count(), 0);
     gate.open();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isScanning(); }, 10000));
+}
+
+// Scans run on the store's one long-lived worker, not on threads started per scan.
+TEST_F(StoreScanTest, everyScanWalksOnTheSameWorkerThread) {
+    static thread_local bool counted = false;
+    std::atomic<int> threadsSeen = 0;
+    scan = [&](const QList<QUrl>&, ScanControl&, const PluginScanner::ProgressCallback&) {
+        if (!std::exchange(counted, true))
+            ++threadsSeen;
+        return ScanSummary{};
+    };
+    const auto store = makeStore();
+    for (int run = 0; run < 3; ++run)
+        runScan(*store, allFolders());
+    EXPECT_EQ(threadsSeen.load(), 1);
 }
 
 TEST_F(StoreScanTest, aPendingJournalBlocksTheScan) {
