@@ -62,10 +62,10 @@ public:
     void runPermanentQuarantineChunk(const std::vector<PermanentQuarantineMatch>& chunk,
                                      const std::vector<PermanentQuarantineMatch>& remaining,
                                      PrivilegedRequestReadiness* service);
-    // The current active record with the bundle key `bundleID`, outside shared shells.
-    std::optional<PluginBundleSelection> resolvePermanentQuarantineSelections(const QString& bundleID) const;
 
 private:
+    // The current active record with the bundle key `bundleID`, outside shared shells.
+    std::optional<PluginBundleSelection> resolvePermanentQuarantineSelections(const QString& bundleID) const;
     // What the permanent-quarantine run carries from one phase to the next.
     struct PermanentRunContext {
         std::vector<PermanentQuarantineMatch> chunk;

@@ -121,9 +121,10 @@ void TransactionJournals::settlePendingJournal() {
         // The store may have changed while the helper was asked.
         if (const auto refusal = helperAnswered ? settleRefusal(true) : std::nullopt)
             return m_store.reportOperationError(text::refusalTitle, *refusal);
-        (void)(settleJournal<QuarantineJournal>(helperAnswered) ||
-               settleJournal<RestoreJournal>(helperAnswered) || settleJournal<TrashJournal>(helperAnswered) ||
-               settleJournal<TrashRecoveryJournal>(helperAnswered));
+        (void)(settleJournal<Journal<PrivilegedKind::quarantine>>(helperAnswered) ||
+               settleJournal<Journal<PrivilegedKind::restore>>(helperAnswered) ||
+               settleJournal<Journal<PrivilegedKind::trash>>(helperAnswered) ||
+               settleJournal<Journal<PrivilegedKind::trashRecovery>>(helperAnswered));
     };
     if (const auto refusal = settleRefusal(false))
         return m_store.reportOperationError(text::refusalTitle, *refusal);
@@ -166,7 +167,7 @@ bool TransactionJournals::settleJournal(bool helperAnswered) {
 
     Snapshot snapshot = takeSnapshot({true, true, true});
     if (!moved.empty()) {
-        if (const auto finalised = finalise<Kind>(request.transactionID, moved); !finalised) {
+        if (const auto finalised = finaliseItems(request.transactionID, moved); !finalised) {
             putBack(std::move(snapshot));
             m_store.reportOperationError(text::refusalTitle,
                                          text::recordsRefused(description(finalised.error())));
@@ -204,7 +205,7 @@ void TransactionJournals::recordGoneItems(const QString& transactionID,
         return;
     const Timestamp date = m_store.now();
     std::vector<HistoryItem> lines;
-    if constexpr (std::is_same_v<Kind, TrashRecoveryJournal>) {
+    if constexpr (Kind::kind == PrivilegedKind::trashRecovery) {
         // The Trash record stays, missing from both places, as the Trash screen would find it.
         std::vector<TrashedBundleRecord> records = m_store.m_trashedBundles;
         for (const PrivilegedTrashRestoreItem& item : gone) {

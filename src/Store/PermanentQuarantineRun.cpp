@@ -71,11 +71,11 @@ void CleanupRuns::runPermanentQuarantineChunk(const std::vector<PermanentQuarant
     PermanentRunContext context{chunk, remaining, dynamic_cast<PrivilegedRequestSender*>(service)};
     runPrivilegedTransaction<PrivilegedTrashRequest, PrivilegedTrashResult>(
         {[this, retired](auto sent) {
-             m_store.beginPrivilegedTrash(retired, m_store.inventoryRevision(), std::move(sent));
+             m_store.beginPrivileged<PrivilegedKind::trash>(retired, m_store.inventoryRevision(),
+                                                            std::move(sent));
          },
          sendOrAnswerUnreachable<PrivilegedTrashRequest, PrivilegedTrashResult>(context.sender),
-         completeThrough<PrivilegedTrashRequest, PrivilegedTrashResult>(
-             m_store, &PluginInventoryStore::completePrivilegedTrash)},
+         completeThrough<PrivilegedTrashRequest, PrivilegedTrashResult>(m_store)},
         [store = QPointer<PluginInventoryStore>(&m_store), this,
          context](const std::optional<PrivilegedTrashRequest>& sent, bool committed) {
             if (!store)
@@ -101,12 +101,11 @@ void CleanupRuns::beginPermanentQuarantinePhase(const PermanentRunContext& conte
     }
     runPrivilegedTransaction<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
         {[this, active](auto sent) {
-             m_store.beginPrivilegedQuarantine(active, m_store.inventoryRevision(), std::nullopt,
-                                               std::move(sent));
+             m_store.beginPrivileged<PrivilegedKind::quarantine>(active, m_store.inventoryRevision(),
+                                                                 std::move(sent));
          },
          sendOrAnswerUnreachable<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(context.sender),
-         completeThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
-             m_store, &PluginInventoryStore::completePrivilegedQuarantine)},
+         completeThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(m_store)},
         [store = QPointer<PluginInventoryStore>(&m_store), this,
          context](const std::optional<PrivilegedQuarantineRequest>& sent, bool committed) {
             if (store)

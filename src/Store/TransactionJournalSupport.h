@@ -84,19 +84,6 @@ auto& TransactionJournals::journalOf() {
         return m_pendingPrivilegedTrashRestore;
 }
 
-template <class Kind>
-std::expected<void, PrivilegedInventoryCommitError>
-TransactionJournals::finalise(const QString& transactionID, const std::vector<typename Kind::Item>& items) {
-    if constexpr (Kind::kind == PrivilegedKind::quarantine)
-        return finalisePrivilegedQuarantine(transactionID, items);
-    else if constexpr (Kind::kind == PrivilegedKind::restore)
-        return finalisePrivilegedRestore(transactionID, items);
-    else if constexpr (Kind::kind == PrivilegedKind::trash)
-        return finalisePrivilegedTrash(transactionID, items);
-    else
-        return finaliseTrashRecovery(transactionID, items);
-}
-
 template <class Item>
 bool TransactionJournals::everyItemMoved(const std::vector<Item>& items) {
     return std::ranges::all_of(items, [](const Item& item) {
@@ -151,7 +138,7 @@ std::optional<typename Kind::Request> TransactionJournals::writeJournal(const ty
             if (journal && journal->transactionID == request.transactionID)
                 journal.reset();
             m_store.m_scan.forgetTransactionPaths(scan, scanPaths);
-            if constexpr (std::is_same_v<Kind, QuarantineJournal>)
+            if constexpr (Kind::kind == PrivilegedKind::quarantine)
                 unlinkPresetRunChildTransaction(request.transactionID);
             m_store.setLastStorageError(saved.error().description());
             const JournalTexts texts = Kind::texts();
@@ -181,7 +168,7 @@ void TransactionJournals::finaliseAndSave(const QString& transactionID,
                                           const std::vector<typename Kind::Item>& items,
                                           std::function<void(const std::optional<QString>& failure)> then) {
     Snapshot snapshot = takeSnapshot(Kind::putBack);
-    if (const auto finalised = finalise<Kind>(transactionID, items); !finalised) {
+    if (const auto finalised = finaliseItems(transactionID, items); !finalised) {
         putBack(std::move(snapshot));
         then(description(finalised.error()));
         return;

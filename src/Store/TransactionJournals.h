@@ -80,42 +80,23 @@ public:
                                             const std::optional<InventoryRevisionToken>& expectedRevision,
                                             BundleActionKind kind) const;
 
-    // Begin, complete and finalise, per kind; what the store's entry points of the same names say.
-    std::optional<PrivilegedQuarantineRequest>
-    beginPrivilegedQuarantine(const std::vector<PluginBundleSelection>& selections,
-                              const std::optional<InventoryRevisionToken>& expectedRevision,
-                              const std::optional<QUuid>& presetRunID,
-                              Send<PrivilegedQuarantineRequest> send);
-    bool completePrivilegedQuarantine(const PrivilegedQuarantineResult& result, const QString& transactionID,
-                                      const std::vector<PrivilegedQuarantineItem>& items, Committed then);
-    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
-    finalisePrivilegedQuarantine(const QString& transactionID,
-                                 const std::vector<PrivilegedQuarantineItem>& items);
-
-    std::optional<PrivilegedRestoreRequest>
-    beginPrivilegedRestore(const std::vector<PluginBundleSelection>& selections,
-                           const std::optional<InventoryRevisionToken>& expectedRevision,
-                           Send<PrivilegedRestoreRequest> send);
-    bool completePrivilegedRestore(const PrivilegedRestoreResult& result, const QString& transactionID,
-                                   const std::vector<PrivilegedRestoreItem>& items, Committed then);
-    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
-    finalisePrivilegedRestore(const QString& transactionID, const std::vector<PrivilegedRestoreItem>& items);
-
-    std::optional<PrivilegedTrashRequest>
-    beginPrivilegedTrash(const std::vector<PluginBundleSelection>& selections,
-                         const std::optional<InventoryRevisionToken>& expectedRevision,
-                         Send<PrivilegedTrashRequest> send);
-    bool completePrivilegedTrash(const PrivilegedTrashResult& result, const QString& transactionID,
-                                 const std::vector<PrivilegedTrashItem>& items, Committed then);
-    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
-    finalisePrivilegedTrash(const QString& transactionID, const std::vector<PrivilegedTrashItem>& items);
-
+    // Begin, complete and finalise of each kind, as the store's entry points of the same names say;
+    // `presetRunID` links a quarantine to the cleanup preset run it is a chunk of.
+    template <PrivilegedKind kind>
+    using Items = std::vector<typename PrivilegedKindDescription<kind>::Item>;
+    template <PrivilegedKind kind>
+    std::optional<PrivilegedRequest<kind>>
+    begin(const std::vector<PluginBundleSelection>& selections,
+          const std::optional<InventoryRevisionToken>& expectedRevision,
+          const std::optional<QUuid>& presetRunID, Send<PrivilegedRequest<kind>> send);
     std::optional<PrivilegedTrashRestoreRequest> beginTrashRecovery(const std::vector<QUuid>& recordIDs,
                                                                     Send<PrivilegedTrashRestoreRequest> send);
-    bool completeTrashRecovery(const PrivilegedTrashRestoreResult& result, const QString& transactionID,
-                               const std::vector<PrivilegedTrashRestoreItem>& items, Committed then);
-    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
-    finaliseTrashRecovery(const QString& transactionID, const std::vector<PrivilegedTrashRestoreItem>& items);
+    template <PrivilegedKind kind>
+    bool complete(const PrivilegedResult<kind>& result, const QString& transactionID,
+                  const Items<kind>& items, Committed then);
+    template <PrivilegedKind kind>
+    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError> finalise(const QString& transactionID,
+                                                                               const Items<kind>& items);
 
     // The cleanup-preset run that began the transaction, if any.
     std::optional<QUuid> markPresetRunChildTransaction(const QString& transactionID) const;
@@ -130,10 +111,9 @@ public:
     void settlePendingJournal();
 
 private:
-    struct QuarantineJournal;
-    struct RestoreJournal;
-    struct TrashJournal;
-    struct TrashRecoveryJournal;
+    // Each kind as the journals see it (PrivilegedJournalKinds.h).
+    template <PrivilegedKind kind>
+    struct Journal;
     // What a failed commit of a kind puts back.
     struct SnapshotParts {
         bool plugins = false;
@@ -160,17 +140,18 @@ private:
         QString mixed;
     };
 
-    // The kind's journal, and its finaliser.
     template <class Kind>
     auto& journalOf();
-    template <class Kind>
+    // The finaliser of each kind, picked by its items' type: writes a verified transaction into the
+    // inventory.
     std::expected<void, PrivilegedInventoryCommitError>
-    finalise(const QString& transactionID, const std::vector<typename Kind::Item>& items);
-    template <class Kind>
-    std::optional<typename Kind::Request>
-    beginPrivileged(const std::vector<PluginBundleSelection>& selections,
-                    const std::optional<InventoryRevisionToken>& expectedRevision,
-                    const std::optional<QUuid>& presetRunID, Send<typename Kind::Request> send);
+    finaliseItems(const QString& transactionID, const std::vector<PrivilegedQuarantineItem>& items);
+    std::expected<void, PrivilegedInventoryCommitError>
+    finaliseItems(const QString& transactionID, const std::vector<PrivilegedRestoreItem>& items);
+    std::expected<void, PrivilegedInventoryCommitError>
+    finaliseItems(const QString& transactionID, const std::vector<PrivilegedTrashItem>& items);
+    std::expected<void, PrivilegedInventoryCommitError>
+    finaliseItems(const QString& transactionID, const std::vector<PrivilegedTrashRestoreItem>& items);
     // Writes the kind's journal, just set to `request`; `send` gets the request once it is on disk.
     // A failed write takes the journal (and a cleanup run's link to it) back and is reported.
     // Returns the request; without `send` only once its journal is on disk (none when it failed).
@@ -180,9 +161,6 @@ private:
     std::optional<typename Kind::Request> writeJournal(const typename Kind::Request& request,
                                                        Send<typename Kind::Request> send,
                                                        PathKeySet scanPaths = {});
-    template <class Kind>
-    bool completePrivileged(const typename Kind::Result& result, const QString& transactionID,
-                            const std::vector<typename Kind::Item>& items, Committed then);
     template <class Kind>
     void resolvePending();
     // Drops the kind's journal with a warning notice when the helper could not have carried it out

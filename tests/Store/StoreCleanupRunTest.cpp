@@ -58,11 +58,10 @@ protected:
             if (!fails)
                 moveAll(*request);
             const bool done = committed([&](auto then) {
-                store->completePrivilegedQuarantine(
-                    fails ? failedResult<PrivilegedQuarantineResult>(request->transactionID,
-                                                                     QStringLiteral("Refused."))
-                          : succeededResult<PrivilegedQuarantineResult>(*request),
-                    request->transactionID, request->items, then);
+                store->completePrivileged(fails ? failedResult<PrivilegedQuarantineResult>(
+                                                      request->transactionID, QStringLiteral("Refused."))
+                                                : succeededResult<PrivilegedQuarantineResult>(*request),
+                                          request->transactionID, request->items, then);
             });
             if (!done) {
                 store->finishCleanupPresetRun(runID, commits == 0
@@ -226,8 +225,10 @@ TEST_F(CleanupRunTest, AQuarantineLinkedToAFinishedRunIsRefusedBeforeAnythingIsS
     store->finishCleanupPresetRun(*runID, FormatCleanupRunStatus::completed);
     store->waitForIdle();
     const int writes = writeAttempts;
-    EXPECT_FALSE(
-        store->beginPrivilegedQuarantine(selections(plugins), store->inventoryRevision(), runID).has_value());
+    EXPECT_FALSE(store
+                     ->beginPrivileged<PrivilegedKind::quarantine>(selections(plugins),
+                                                                   store->inventoryRevision(), {}, runID)
+                     .has_value());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Cleanup Preset Blocked"));
     EXPECT_EQ(store->notice()->message,
               QStringLiteral("The preset-run journal no longer matches this helper transaction."));
@@ -245,8 +246,8 @@ TEST_F(CleanupRunTest, AtLaunchOpenRunsAreJudgedByWhatIsStillQuarantined) {
     ASSERT_TRUE(store->preparePresetRunChildTransaction(*all, confirmed).has_value());
     auto request = *store->pendingPrivilegedQuarantine();
     moveAll(request);
-    ASSERT_TRUE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(request),
-                                                    request.transactionID, request.items));
+    ASSERT_TRUE(store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(request),
+                                          request.transactionID, request.items));
     reopen();
     const auto status = [&](const QUuid& id) {
         for (const auto& run : store->formatCleanupRuns())
@@ -258,11 +259,12 @@ TEST_F(CleanupRunTest, AtLaunchOpenRunsAreJudgedByWhatIsStillQuarantined) {
     EXPECT_EQ(status(*none), FormatCleanupRunStatus::canceled);
 
     // A restored bundle no longer counts for its run.
-    const auto restore = store->beginPrivilegedRestore({store->presetRunRestoreSelections(*all)[0]});
+    const auto restore =
+        store->beginPrivileged<PrivilegedKind::restore>({store->presetRunRestoreSelections(*all)[0]});
     ASSERT_TRUE(restore.has_value());
     moveAll(*restore);
-    ASSERT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*restore),
-                                                 restore->transactionID, restore->items));
+    ASSERT_TRUE(store->completePrivileged(succeededResult<PrivilegedRestoreResult>(*restore),
+                                          restore->transactionID, restore->items));
     EXPECT_EQ(store->presetRunRestoreSelections(*all).size(), 1u);
 }
 
@@ -275,8 +277,8 @@ TEST_F(CleanupRunTest, AtLaunchARunWithSomeBundlesQuarantinedIsPartiallyComplete
     ASSERT_TRUE(store->preparePresetRunChildTransaction(*runID, {selection(plugins[0])}).has_value());
     auto request = *store->pendingPrivilegedQuarantine();
     moveAll(request);
-    ASSERT_TRUE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(request),
-                                                    request.transactionID, request.items));
+    ASSERT_TRUE(store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(request),
+                                          request.transactionID, request.items));
     reopen();
     EXPECT_EQ(run().status, FormatCleanupRunStatus::partiallyCompleted);
     EXPECT_EQ(store->history()[0].detail,

@@ -50,11 +50,11 @@ protected:
         return active;
     }
     void restore(const Plugin& quarantined) {
-        const auto request = store->beginPrivilegedRestore({selection(quarantined)});
+        const auto request = store->beginPrivileged<PrivilegedKind::restore>({selection(quarantined)});
         ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
         moveAll(*request);
-        ASSERT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
-                                                     request->transactionID, request->items));
+        ASSERT_TRUE(store->completePrivileged(succeededResult<PrivilegedRestoreResult>(*request),
+                                              request->transactionID, request->items));
     }
     const Plugin* named(const QString& name) const {
         for (const Plugin& plugin : store->plugins())
@@ -121,8 +121,8 @@ TEST_F(ScanOverlapTest, AQuarantineWhoseJournalIsNotWrittenYetCarriesNoRecordOfA
     failSaves = true;
 
     std::optional<std::optional<PrivilegedQuarantineRequest>> sent;
-    ASSERT_TRUE(store->beginPrivilegedQuarantine(
-        {selection(active)}, std::nullopt, std::nullopt,
+    ASSERT_TRUE(store->beginPrivileged<PrivilegedKind::quarantine>(
+        {selection(active)}, std::nullopt,
         [&](std::optional<PrivilegedQuarantineRequest> request) { sent = std::move(request); }));
     ASSERT_TRUE(QDir(active.path).removeRecursively());
     walkAllowed.set_value();
@@ -140,7 +140,7 @@ TEST_F(ScanOverlapTest, AQuarantineWhoseJournalIsNotWrittenYetCarriesNoRecordOfA
 TEST_F(ScanOverlapTest, AQuarantineWhoseJournalWasNotWrittenCarriesNoRecordThroughTheMerge) {
     const Plugin active = scanMissingAnActiveSynth();
     failSaves = true;
-    EXPECT_FALSE(store->beginPrivilegedQuarantine({selection(active)}).has_value());
+    EXPECT_FALSE(store->beginPrivileged<PrivilegedKind::quarantine>({selection(active)}).has_value());
     failSaves = false;
     walkAllowed.set_value();
     waitForScanEnd();
@@ -190,7 +190,7 @@ TEST_F(ScanOverlapTest, AQuarantineAnsweredAfterTheScanFindsItsRecordAndCanBeRes
     open({plugin, other}, [&](PersistedInventory& state) { state.lastScanDate = clock; });
 
     store->startScan({}, nullptr);
-    const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+    const auto request = store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
     ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
     // The helper moves the bundle before the walker reaches its folder.
     moveAll(*request);
@@ -199,8 +199,8 @@ TEST_F(ScanOverlapTest, AQuarantineAnsweredAfterTheScanFindsItsRecordAndCanBeRes
     EXPECT_EQ(store->lastReconciliation()->missingBundles, 0);
     EXPECT_EQ(storedState().pendingPrivilegedQuarantine, request);
 
-    ASSERT_TRUE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                                    request->transactionID, request->items));
+    ASSERT_TRUE(store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(*request),
+                                          request->transactionID, request->items));
     store->waitForIdle();
     const Plugin* moved = named(QStringLiteral("Synth"));
     ASSERT_NE(moved, nullptr);
@@ -236,7 +236,7 @@ TEST_F(ScanOverlapTest, AQuarantineOfABundleUpdatedInPlaceKeepsOneRecordOfItsPat
         open({plugin, sibling}, [&](PersistedInventory& state) { state.lastScanDate = clock; });
 
         store->startScan({}, nullptr);
-        const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+        const auto request = store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
         ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
         walkAllowed.set_value();
         waitForScanEnd();
@@ -248,8 +248,8 @@ TEST_F(ScanOverlapTest, AQuarantineOfABundleUpdatedInPlaceKeepsOneRecordOfItsPat
 
         moveAll(*request);
         EXPECT_TRUE(committed([&](auto then) {
-            store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                                request->transactionID, request->items, then);
+            store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(*request),
+                                      request->transactionID, request->items, then);
         }));
         ASSERT_TRUE(moveBundle(request->items[0].destinationPath, record.path));
     }
@@ -271,19 +271,20 @@ TEST_F(ScanOverlapTest, ABundleTrashedAfterTheWalkSawItLeavesNoRecordAtItsOldPla
         open({plugin, other}, [&](PersistedInventory& state) { state.lastScanDate = clock; });
 
         store->startScan({}, nullptr);
-        const auto quarantine = store->beginPrivilegedQuarantine({selection(plugin)});
+        const auto quarantine = store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
         ASSERT_TRUE(quarantine.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
         moveAll(*quarantine);
         ASSERT_TRUE(committed([&](auto then) {
-            store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*quarantine),
-                                                quarantine->transactionID, quarantine->items, then);
+            store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(*quarantine),
+                                      quarantine->transactionID, quarantine->items, then);
         }));
-        const auto trash = store->beginPrivilegedTrash({selection(*named(QStringLiteral("Synth")))});
+        const auto trash =
+            store->beginPrivileged<PrivilegedKind::trash>({selection(*named(QStringLiteral("Synth")))});
         ASSERT_TRUE(trash.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
         moveAll(*trash);
         ASSERT_TRUE(committed([&](auto then) {
-            store->completePrivilegedTrash(succeededResult<PrivilegedTrashResult>(*trash),
-                                           trash->transactionID, trash->items, then);
+            store->completePrivileged(succeededResult<PrivilegedTrashResult>(*trash), trash->transactionID,
+                                      trash->items, then);
         }));
         if (reinstalled)
             makeBundle(path);
@@ -318,8 +319,8 @@ TEST_F(ScanOverlapTest, ATrashRecoveryDuringTheScanIsNotCountedAsRestoredByHand)
     walkAllowed.set_value();
     waitForScanEnd();
     EXPECT_EQ(store->lastReconciliation()->manuallyRestoredBundles, 0);
-    EXPECT_TRUE(store->completeTrashRecovery(succeededResult<PrivilegedTrashRestoreResult>(*request),
-                                             request->transactionID, request->items));
+    EXPECT_TRUE(store->completePrivileged(succeededResult<PrivilegedTrashRestoreResult>(*request),
+                                          request->transactionID, request->items));
     store->waitForIdle();
 
     ASSERT_EQ(store->trashedBundles().size(), 1u);

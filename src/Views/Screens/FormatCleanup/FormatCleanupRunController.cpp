@@ -85,8 +85,7 @@ void FormatCleanupRunController::runNextPresetChunk() {
              store.preparePresetRunChildTransaction(runID, chunk, std::move(sent));
          },
          sendThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(m_sender),
-         completeThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
-             m_store, &PluginInventoryStore::completePrivilegedQuarantine)},
+         completeThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(m_store)},
         [self = QPointer(this), runID](const std::optional<PrivilegedQuarantineRequest>& sent,
                                        bool committed) {
             if (!self)
@@ -163,7 +162,7 @@ void FormatCleanupRunController::runNextRestoreChunk() {
     const bool withhold = m_restoreChunkCount > 1;
     runPrivilegedTransaction<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
         {[&store = m_store, chunk, withhold](auto sent) {
-             store.beginPrivilegedRestore(
+             store.beginPrivileged<PrivilegedKind::restore>(
                  chunk, {}, [&store, withhold, sent](const std::optional<PrivilegedRestoreRequest>& request) {
                      if (request && withhold)
                          store.withholdSuccessNotice(request->transactionID);
@@ -171,8 +170,7 @@ void FormatCleanupRunController::runNextRestoreChunk() {
                  });
          },
          sendThrough<PrivilegedRestoreRequest, PrivilegedRestoreResult>(m_sender),
-         completeThrough<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
-             m_store, &PluginInventoryStore::completePrivilegedRestore)},
+         completeThrough<PrivilegedRestoreRequest, PrivilegedRestoreResult>(m_store)},
         [self = QPointer(this)](const std::optional<PrivilegedRestoreRequest>& sent, bool committed) {
             if (self)
                 self->restoreChunkEnded(sent && committed ? qsizetype(sent->items.size()) : 0, committed);
