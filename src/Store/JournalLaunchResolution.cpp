@@ -73,7 +73,7 @@ void TransactionJournals::resolvePending() {
                                       if (settled && settled->transactionID == transactionID &&
                                           m_store.m_saveCount != savesBefore)
                                           settled.reset();
-                                      m_store.schedulePendingTransactionCheck();
+                                      schedulePendingCheck();
                                       m_closingJournals.remove(transactionID);
                                   }
                                   m_store.setLastOperationError(texts.completedUnsaved);

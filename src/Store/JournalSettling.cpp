@@ -179,7 +179,7 @@ bool TransactionJournals::settleJournal(bool helperAnswered) {
     m_store.saveState([this, request, snapshot = std::move(snapshot), count = m_store.m_saveCount + 1,
                        message = text::found(qsizetype(moved.size()), inPlace, qsizetype(gone.size()))](
                           const SaveResult& saved) mutable {
-        m_store.schedulePendingTransactionCheck();
+        schedulePendingCheck();
         if (saved) {
             m_store.setLastStorageError(std::nullopt);
             m_store.setLastOperationError(std::nullopt);
@@ -223,7 +223,7 @@ void TransactionJournals::recordGoneItems(const QString& transactionID,
         m_store.setTrashedBundles(std::move(records));
     } else {
         // The record of a bundle at neither place names nothing: it leaves the inventory.
-        PluginListEdit plugins = m_store.inventoryWithStoredRecords();
+        PluginListEdit plugins = inventoryWithStoredRecords();
         std::vector<std::pair<std::size_t, std::size_t>> removals;
         for (const typename Kind::Item& item : gone) {
             const auto matches = matchJournalItems(

@@ -4,7 +4,6 @@
 #include "Persistence/InventoryStateMigration.h"
 #include "Persistence/StateFile.h"
 #include "Persistence/StateFileLocations.h"
-#include "Planning/FileSystemProbe.h"
 #include "Store/DisplayTime.h"
 #include "Store/InventoryLists.h"
 #include "Store/InventoryReport.h"
@@ -15,7 +14,6 @@
 #include "Support/Uuid.h"
 
 #include <QFileInfo>
-#include <QMetaObject>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -134,22 +132,6 @@ void PluginInventoryStore::applyLoadedState(const PersistedInventory& state) {
     setPermanentQuarantineRules(
         state.permanentQuarantineRules.value_or(std::vector<PermanentQuarantineRule>{}));
     m_journals.load(state);
-    m_publishedPendingTransaction = hasPendingPrivilegedTransaction();
-}
-
-void PluginInventoryStore::schedulePendingTransactionCheck() {
-    if (std::exchange(m_pendingTransactionCheckQueued, true))
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_pendingTransactionCheckQueued = false;
-            if (hasPendingPrivilegedTransaction() == m_publishedPendingTransaction)
-                return;
-            m_publishedPendingTransaction = !m_publishedPendingTransaction;
-            emit pendingPrivilegedTransactionChanged();
-        },
-        Qt::QueuedConnection);
 }
 
 // State file.
@@ -184,7 +166,7 @@ std::expected<std::optional<PersistedInventory>, StoreStateError> PluginInventor
 }
 
 void PluginInventoryStore::saveState(SaveCompletion then) {
-    schedulePendingTransactionCheck();
+    m_journals.schedulePendingCheck();
     // Every state holds the changes left unsettled before it, so its outcome is theirs too.
     SaveCompletion completion = [this, number = ++m_saveCount,
                                  own = std::move(then)](const SaveResult& saved) {
@@ -381,11 +363,6 @@ void PluginInventoryStore::postNotice(const QString& title, const QString& messa
 
 // Setters.
 
-QString PluginInventoryStore::homeFolder() const {
-    return m_environment.homeFolder.isEmpty() ? SystemFileSystemProbe::passwordDatabaseHome()
-                                              : m_environment.homeFolder;
-}
-
 std::optional<QString>
 PluginInventoryStore::planQuarantine(const std::vector<PluginBundleSelection>& selections,
                                      const std::optional<InventoryRevisionToken>& expectedRevision) const {
@@ -406,12 +383,6 @@ PluginInventoryStore::planTrash(const std::vector<PluginBundleSelection>& select
 
 PluginListEdit PluginInventoryStore::inventoryToChange() const {
     return PluginListEdit(m_plugins);
-}
-
-PluginListEdit PluginInventoryStore::inventoryWithStoredRecords() const {
-    PluginListEdit plugins = inventoryToChange();
-    plugins.materializeBundleRecords();
-    return plugins;
 }
 
 void PluginInventoryStore::setPlugins(PluginList value) {
@@ -537,34 +508,7 @@ void PluginInventoryStore::settlePendingJournal() {
     m_journals.settlePendingJournal();
 }
 
-// The runs of several transactions, through CleanupRuns.
-
-std::optional<QUuid>
-PluginInventoryStore::beginCleanupPresetRun(const FormatCleanupPlan& plan,
-                                            const std::vector<PluginBundleSelection>& selections,
-                                            std::function<void(const std::optional<QUuid>&)> started) {
-    return m_cleanupRuns.beginCleanupPresetRun(plan, selections, std::move(started));
-}
-
-std::optional<PrivilegedQuarantineRequest>
-PluginInventoryStore::preparePresetRunChildTransaction(const QUuid& runID,
-                                                       const std::vector<PluginBundleSelection>& selections,
-                                                       Send<PrivilegedQuarantineRequest> send) {
-    return m_cleanupRuns.preparePresetRunChildTransaction(runID, selections, std::move(send));
-}
-
-void PluginInventoryStore::finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status) {
-    m_cleanupRuns.finishCleanupPresetRun(runID, status);
-}
-
-std::vector<PluginBundleSelection>
-PluginInventoryStore::presetRunRestoreSelections(const QUuid& runID) const {
-    return m_cleanupRuns.presetRunRestoreSelections(runID);
-}
-
-QHash<QUuid, qsizetype> PluginInventoryStore::presetRunQuarantinedCounts() const {
-    return m_cleanupRuns.presetRunQuarantinedCounts();
-}
+// The permanent-quarantine run, through CleanupRuns.
 
 void PluginInventoryStore::startPermanentQuarantineRun(const std::vector<PermanentQuarantineMatch>& chunk,
                                                        const std::vector<PermanentQuarantineMatch>& remaining,

@@ -12,7 +12,6 @@
 #include "Store/StoreEnvironment.h"
 #include "Store/TransactionJournals.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -47,9 +46,6 @@ public:
                                   QObject* parent = nullptr);
     // Stops a running scan (its result is dropped) and waits for the last state-file write.
     ~PluginInventoryStore() override;
-
-    PluginInventoryStore(const PluginInventoryStore&) = delete;
-    PluginInventoryStore& operator=(const PluginInventoryStore&) = delete;
 
     // Published state; each has a change signal below.
     const PluginList& plugins() const { return m_plugins; }
@@ -154,15 +150,11 @@ public:
     qsizetype quarantinedBundleCount() const;
     QString diagnosticReport(const std::optional<QString>& managementSection) const;
 
-    // Privileged transactions (TransactionJournals.h), one kind at a time. Begin writes the kind's
-    // journal into the state file and hands the request to `send` once it is on disk; `send` gets
-    // none after a refusal, which is reported, or when the journal could not be written (it is then
-    // taken back). Without `send`, begin returns only once the journal's write is known, so that the
-    // request it returns never leaves before its journal (none when the write failed). Complete
-    // accepts the helper's result only when it matches the journal and the disk agrees, and returns
-    // false when it refused the result at once; `then` learns, exactly once, whether the transaction
-    // was committed, after the commit's state is on disk. A finaliser writes a verified transaction
-    // into the inventory.
+    // Privileged transactions, one kind at a time (TransactionJournals.h). Begin writes the kind's
+    // journal and hands the request to `send` once it is on disk, or none after a refusal (reported)
+    // or a failed write; without `send` it returns only once the journal's write is known. Complete
+    // returns false when it refused the helper's result at once; `then` learns, exactly once, whether
+    // the transaction was committed, once that is on disk. A finaliser writes a verified transaction.
     template <class Request>
     using Send = TransactionJournals::Send<Request>;
     using Committed = TransactionJournals::Committed;
@@ -191,6 +183,7 @@ public:
         const std::vector<PluginBundleSelection>& selections,
         const std::optional<InventoryRevisionToken>& expectedRevision = {},
         Send<PrivilegedRequest<kind>> send = {}, const std::optional<QUuid>& presetRunID = {}) {
+        static_assert(kind != PrivilegedKind::trashRecovery, "a Trash recovery begins from records");
         return m_journals.begin<kind>(selections, expectedRevision, presetRunID, std::move(send));
     }
     std::optional<PrivilegedTrashRestoreRequest>
@@ -218,24 +211,14 @@ public:
     std::optional<QString> trashRecoveryBlockingReason(const std::vector<QUuid>& recordIDs,
                                                        const std::vector<TrashRecoveryEntry>& observed) const;
 
-    // A journal the launch could not resolve (the disk shows some of its moves and not others, or
-    // its moves cannot be recorded) blocks scans and file actions until it is settled: each item is
-    // then recorded where the disk shows it (or as gone, with a history line), the journal is
-    // cleared and a notice says what was found. Offered only while no helper can still act on it;
-    // the helper is asked first, so that one cut short undoes its transaction before the disk is read.
+    // Settling a journal the launch could not resolve, which blocks scans and file actions until
+    // then: each item is recorded where the disk shows it (TransactionJournals.h says when it is offered).
     bool canSettlePendingJournal() const;
     void settlePendingJournal();
 
-    // Format cleanup preset runs (CleanupRuns.h); the format cleanup screen drives the chunks.
-    std::optional<QUuid> beginCleanupPresetRun(const FormatCleanupPlan& plan,
-                                               const std::vector<PluginBundleSelection>& selections,
-                                               std::function<void(const std::optional<QUuid>&)> started = {});
-    std::optional<PrivilegedQuarantineRequest>
-    preparePresetRunChildTransaction(const QUuid& runID, const std::vector<PluginBundleSelection>& selections,
-                                     Send<PrivilegedQuarantineRequest> send = {});
-    void finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status);
-    std::vector<PluginBundleSelection> presetRunRestoreSelections(const QUuid& runID) const;
-    QHash<QUuid, qsizetype> presetRunQuarantinedCounts() const;
+    // Format cleanup preset runs, which the format cleanup screen drives chunk by chunk.
+    CleanupRuns& cleanupRuns() { return m_cleanupRuns; }
+    const CleanupRuns& cleanupRuns() const { return m_cleanupRuns; }
 
 signals:
     void pluginsChanged();
@@ -274,10 +257,6 @@ private:
     // What saveState writes: the journals of transactions whose commit is being written are left out.
     PersistedInventory persistedState() const;
     void applyLoadedState(const PersistedInventory& state);
-    // Every journal change is saved (or follows a write's outcome, which asks again), so each save
-    // asks for this check; it runs from the event loop, after the change's own put-backs, and emits
-    // when the pending state differs from the last one published.
-    void schedulePendingTransactionCheck();
     void startStateWriter();
 
     // Scan lifecycle.
@@ -300,10 +279,6 @@ private:
 
     // A change of the inventory, to put back with setPlugins.
     PluginListEdit inventoryToChange() const;
-    // The change a finaliser makes: every product's synthesised records stored.
-    PluginListEdit inventoryWithStoredRecords() const;
-    // The user's home folder: the environment's, else the password database's.
-    QString homeFolder() const;
     const TrashedBundleRecord* trashedBundle(const QUuid& id) const;
     // Why file actions are refused while the storage blocks them: a read-only data folder or a state
     // file that could not be upgraded.
@@ -369,8 +344,6 @@ private:
     std::vector<TrashedBundleRecord> m_trashedBundles;
     std::vector<FormatCleanupRunRecord> m_formatCleanupRuns;
     std::vector<PermanentQuarantineRule> m_permanentQuarantineRules;
-    bool m_publishedPendingTransaction = false;
-    bool m_pendingTransactionCheckQueued = false;
     TransactionJournals m_journals{*this};
     CleanupRuns m_cleanupRuns{*this};
     // How many states have been handed to the writer; a failed write compares it to learn whether

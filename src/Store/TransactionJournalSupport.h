@@ -107,7 +107,7 @@ bool TransactionJournals::dropUnverifiedJournal() {
     if constexpr (requires { journalRefusal(*journal, m_store.m_pathPolicy); })
         reason = journalRefusal(*journal, m_store.m_pathPolicy);
     else
-        reason = journalRefusal(*journal, m_store.m_pathPolicy, homeTrashFilesFolder(m_store.homeFolder()));
+        reason = journalRefusal(*journal, m_store.m_pathPolicy, homeTrashFilesFolder(homeFolder()));
     // Then against what the inventory already holds.
     if constexpr (requires { journalRecordRefusal(*journal, m_store.plugins()); }) {
         if (!reason)
@@ -132,7 +132,7 @@ std::optional<typename Kind::Request> TransactionJournals::writeJournal(const ty
     m_store.saveState([this, request, send = std::move(send), scan = std::move(scan),
                        scanPaths = std::move(scanPaths)](const SaveResult& saved) {
         m_unwrittenJournals.remove(request.transactionID);
-        m_store.schedulePendingTransactionCheck();
+        schedulePendingCheck();
         if (!saved) {
             auto& journal = journalOf<Kind>();
             if (journal && journal->transactionID == request.transactionID)
@@ -176,7 +176,7 @@ void TransactionJournals::finaliseAndSave(const QString& transactionID,
     m_closingJournals.insert(transactionID);
     m_store.saveState([this, transactionID, snapshot = std::move(snapshot), then = std::move(then),
                        count = m_store.m_saveCount + 1](const SaveResult& saved) mutable {
-        m_store.schedulePendingTransactionCheck();
+        schedulePendingCheck();
         auto& journal = journalOf<Kind>();
         if (saved) {
             m_closingJournals.remove(transactionID);

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMetaObject>
 #include <QSet>
 
 #include <sys/stat.h>
@@ -56,6 +57,33 @@ void TransactionJournals::load(const PersistedInventory& state) {
     m_pendingPrivilegedRestore = state.pendingPrivilegedRestore;
     m_pendingPrivilegedTrash = state.pendingPrivilegedTrash;
     m_pendingPrivilegedTrashRestore = state.pendingPrivilegedTrashRestore;
+    m_publishedPending = hasPending();
+}
+
+void TransactionJournals::schedulePendingCheck() {
+    if (std::exchange(m_pendingCheckQueued, true))
+        return;
+    QMetaObject::invokeMethod(
+        &m_store,
+        [this] {
+            m_pendingCheckQueued = false;
+            if (hasPending() == m_publishedPending)
+                return;
+            m_publishedPending = !m_publishedPending;
+            emit m_store.pendingPrivilegedTransactionChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+PluginListEdit TransactionJournals::inventoryWithStoredRecords() const {
+    PluginListEdit plugins(m_store.plugins());
+    plugins.materializeBundleRecords();
+    return plugins;
+}
+
+QString TransactionJournals::homeFolder() const {
+    const QString& home = m_store.environment().homeFolder;
+    return home.isEmpty() ? SystemFileSystemProbe::passwordDatabaseHome() : home;
 }
 
 void TransactionJournals::persistOpenJournals(PersistedInventory& state) const {
@@ -93,8 +121,8 @@ TransactionJournals::makeStorePlan(BundleActionKind kind,
                                    const std::optional<InventoryRevisionToken>& expectedRevision,
                                    const std::optional<QUuid>& presetRunID) const {
     if (kind == BundleActionKind::trash)
-        ensureHomeTrashFolders(m_store.homeFolder());
-    const SystemFileSystemProbe fileSystem(m_store.homeFolder());
+        ensureHomeTrashFolders(homeFolder());
+    const SystemFileSystemProbe fileSystem(homeFolder());
     return makeBundleActionPlan(kind, selections, m_store.plugins(), m_store.m_inventoryRevision,
                                 expectedRevision, presetRunID, m_store.hasPendingPrivilegedTransaction(),
                                 fileSystem, std::nullopt, true, m_store.m_pathPolicy);
@@ -327,7 +355,7 @@ TransactionJournals::finaliseItems(const QString& transactionID,
                                    const std::vector<PrivilegedQuarantineItem>& items) {
     if (items.empty())
         return {};
-    PluginListEdit plugins = m_store.inventoryWithStoredRecords();
+    PluginListEdit plugins = inventoryWithStoredRecords();
     const std::optional<QUuid> runID = markPresetRunChildTransaction(transactionID);
     // Only a record whose bundle is at the source now: a quarantined one keeps its old path, where a
     // reinstalled bundle may be. One that this item already moved is at its destination.
@@ -367,7 +395,7 @@ TransactionJournals::finaliseItems(const QString& transactionID,
                                    const std::vector<PrivilegedRestoreItem>& items) {
     if (items.empty())
         return {};
-    PluginListEdit plugins = m_store.inventoryWithStoredRecords();
+    PluginListEdit plugins = inventoryWithStoredRecords();
     const JournalItemMatches matches = matchJournalItems(
         plugins, items, quarantinePathOf,
         [](const PluginBundleRecord& record, const PrivilegedRestoreItem& item) {

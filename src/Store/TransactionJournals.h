@@ -63,6 +63,11 @@ public:
         return m_pendingPrivilegedTrashRestore;
     }
     bool hasPending() const;
+    // Every journal change is saved (or follows a write's outcome, which asks again), so each save
+    // asks for this check; it runs from the event loop, after the change's own put-backs, and emits
+    // the store's pendingPrivilegedTransactionChanged() when hasPending() differs from the last one
+    // published.
+    void schedulePendingCheck();
     // The journals a state file held.
     void load(const PersistedInventory& state);
     // The journals into `state`, but those of transactions whose commit is being written.
@@ -106,7 +111,11 @@ public:
     void resolveLaunchJournals();
     void pruneEmptyQuarantineFolders();
 
-    // Settling a journal the launch could not resolve.
+    // A journal the launch could not resolve (the disk shows some of its moves and not others, or
+    // its moves cannot be recorded) blocks scans and file actions until it is settled: each item is
+    // then recorded where the disk shows it (or as gone, with a history line), the journal is
+    // cleared and a notice says what was found. Offered only while no helper can still act on it;
+    // the helper is asked first, so that one cut short undoes its transaction before the disk is read.
     bool canSettlePendingJournal() const;
     void settlePendingJournal();
 
@@ -190,6 +199,8 @@ private:
                                        const QString& format, const QString& transactionID,
                                        const std::optional<QUuid>& presetRunID,
                                        std::optional<Timestamp> at = std::nullopt) const;
+    // The change a finaliser makes: every product's synthesised records stored.
+    PluginListEdit inventoryWithStoredRecords() const;
     // Gives the `touched` products their derived status, then stores the inventory and the lines.
     void storeFinalisedRecords(PluginListEdit plugins, const std::vector<std::size_t>& touched,
                                std::vector<HistoryItem> lines);
@@ -200,6 +211,8 @@ private:
     template <class Item>
     static bool noItemMoved(const std::vector<Item>& items);
     bool helperTransactionRunning() const;
+    // The user's home folder: the environment's, else the password database's.
+    QString homeFolder() const;
     // Why no journal can be settled now; none when one can. Once the helper has answered the
     // settling's handshake, a journal none of whose moves shows is settled too.
     std::optional<QString> settleRefusal(bool helperAnswered) const;
@@ -223,6 +236,9 @@ private:
     std::optional<PrivilegedRestoreRequest> m_pendingPrivilegedRestore;
     std::optional<PrivilegedTrashRequest> m_pendingPrivilegedTrash;
     std::optional<PrivilegedTrashRestoreRequest> m_pendingPrivilegedTrashRestore;
+    // What pendingPrivilegedTransactionChanged() last told, and whether a check is queued.
+    bool m_publishedPending = false;
+    bool m_pendingCheckQueued = false;
     // Settling a journal waits for the helper's answer to its handshake.
     bool m_settleAsked = false;
     // Polls the helper's transaction lock while a journal waits for the helper to finish.

@@ -30,7 +30,7 @@ TransactionJournals::finaliseItems(const QString& transactionID,
                                    const std::vector<PrivilegedTrashItem>& items) {
     if (items.empty())
         return {};
-    PluginListEdit plugins = m_store.inventoryWithStoredRecords();
+    PluginListEdit plugins = inventoryWithStoredRecords();
     // Pass 1 matches every item to exactly one record and changes nothing but the storing of
     // synthesised records.
     JournalItemMatches matches = matchJournalItems(

@@ -228,7 +228,7 @@ TEST_F(StoreEndToEndTest, ACleanupPresetOverMoreThan256BundlesRunsInChunks) {
         plan.candidates.push_back(candidate);
     }
     const auto confirmed = selectionsOf(*store);
-    const auto runID = store->beginCleanupPresetRun(plan, confirmed);
+    const auto runID = store->cleanupRuns().beginCleanupPresetRun(plan, confirmed);
     ASSERT_TRUE(runID.has_value());
 
     // The format cleanup screen's chain: each chunk starts from the completion of the one before.
@@ -236,7 +236,7 @@ TEST_F(StoreEndToEndTest, ACleanupPresetOverMoreThan256BundlesRunsInChunks) {
     bool finished = false;
     std::function<void(std::size_t)> next = [&](std::size_t start) {
         if (start >= confirmed.size()) {
-            store->finishCleanupPresetRun(*runID, FormatCleanupRunStatus::completed);
+            store->cleanupRuns().finishCleanupPresetRun(*runID, FormatCleanupRunStatus::completed);
             finished = true;
             return;
         }
@@ -244,7 +244,7 @@ TEST_F(StoreEndToEndTest, ACleanupPresetOverMoreThan256BundlesRunsInChunks) {
             confirmed.begin() + qsizetype(start),
             confirmed.begin() + qsizetype(std::min(start + 256, confirmed.size())));
         // Each request leaves once its journal is on disk.
-        store->preparePresetRunChildTransaction(
+        store->cleanupRuns().preparePresetRunChildTransaction(
             *runID, chunk, [&, start](const std::optional<PrivilegedQuarantineRequest>& request) {
                 if (!request) {
                     finished = true;

@@ -63,6 +63,21 @@ protected:
         return nullptr;
     }
 
+    // A scan started, its walk held, over an inventory whose Synth bundle the application moved to
+    // the Trash; the walk will find it back at its original path. The Trash record.
+    TrashedBundleRecord scanWithSynthInTheTrash() {
+        const Plugin other = synth(QStringLiteral("Other"));
+        const TrashedBundleRecord trashed = trashRecord(QStringLiteral("Synth"), true, false);
+        walkFinding({other, synth()});
+        QDir(vst3(QStringLiteral("Synth.vst3"))).removeRecursively();
+        open({other}, [&](PersistedInventory& state) {
+            state.lastScanDate = clock;
+            state.trashedBundles = {trashed};
+        });
+        store->startScan({}, nullptr);
+        return trashed;
+    }
+
     std::promise<void> walkAllowed;
     std::promise<void> walked;
     std::future<void> walkDone = walked.get_future();
@@ -303,16 +318,7 @@ TEST_F(ScanOverlapTest, ABundleTrashedAfterTheWalkSawItLeavesNoRecordAtItsOldPla
 // The walk finds a recovered bundle back at its original path before the recovery commits: it is
 // the recovery's own, not one put back by hand.
 TEST_F(ScanOverlapTest, ATrashRecoveryDuringTheScanIsNotCountedAsRestoredByHand) {
-    const Plugin other = synth(QStringLiteral("Other"));
-    const TrashedBundleRecord trashed = trashRecord(QStringLiteral("Synth"), true, false);
-    walkFinding({other, synth()});
-    QDir(vst3(QStringLiteral("Synth.vst3"))).removeRecursively();
-    open({other}, [&](PersistedInventory& state) {
-        state.lastScanDate = clock;
-        state.trashedBundles = {trashed};
-    });
-
-    store->startScan({}, nullptr);
+    const TrashedBundleRecord trashed = scanWithSynthInTheTrash();
     const auto request = store->beginTrashRecovery({trashed.id});
     ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
     moveAll(*request);
@@ -333,16 +339,7 @@ TEST_F(ScanOverlapTest, ATrashRecoveryDuringTheScanIsNotCountedAsRestoredByHand)
 // A recovery whose journal could not be written never began: a bundle put back by hand at its place
 // is counted so.
 TEST_F(ScanOverlapTest, ATrashRecoveryWhoseJournalWasNotWrittenLeavesAHandRestoreCounted) {
-    const Plugin other = synth(QStringLiteral("Other"));
-    const TrashedBundleRecord trashed = trashRecord(QStringLiteral("Synth"), true, false);
-    walkFinding({other, synth()});
-    QDir(vst3(QStringLiteral("Synth.vst3"))).removeRecursively();
-    open({other}, [&](PersistedInventory& state) {
-        state.lastScanDate = clock;
-        state.trashedBundles = {trashed};
-    });
-
-    store->startScan({}, nullptr);
+    const TrashedBundleRecord trashed = scanWithSynthInTheTrash();
     failSaves = true;
     EXPECT_FALSE(store->beginTrashRecovery({trashed.id}).has_value());
     failSaves = false;

@@ -646,18 +646,20 @@ private:
             plan.candidates.push_back(candidate);
         }
         note(QStringLiteral("cleanup run of %1").arg(describe(selections)));
-        store->beginCleanupPresetRun(plan, selections, [this, selections](const std::optional<QUuid>& runID) {
-            if (!runID)
-                return;
-            PluginInventoryStore* target = store.get();
-            const auto finish = [target, runID](bool committed) {
-                target->finishCleanupPresetRun(*runID, committed ? FormatCleanupRunStatus::completed
-                                                                 : FormatCleanupRunStatus::canceled);
-            };
-            if (!store->preparePresetRunChildTransaction(*runID, selections,
-                                                         sender<PrivilegedKind::quarantine>(finish)))
-                finish(false);
-        });
+        store->cleanupRuns().beginCleanupPresetRun(
+            plan, selections, [this, selections](const std::optional<QUuid>& runID) {
+                if (!runID)
+                    return;
+                PluginInventoryStore* target = store.get();
+                const auto finish = [target, runID](bool committed) {
+                    target->cleanupRuns().finishCleanupPresetRun(
+                        *runID,
+                        committed ? FormatCleanupRunStatus::completed : FormatCleanupRunStatus::canceled);
+                };
+                if (!store->cleanupRuns().preparePresetRunChildTransaction(
+                        *runID, selections, sender<PrivilegedKind::quarantine>(finish)))
+                    finish(false);
+            });
     }
     // The user settles a journal the launch left, as the window offers.
     void settleJournal() {

@@ -36,7 +36,7 @@ void FormatCleanupRunController::start(const FormatCleanupPlan& plan,
                                        const std::vector<PluginBundleSelection>& confirmed) {
     if (isBusy() || !m_sender.isReadyForPrivilegedRequests())
         return;
-    const std::optional<QUuid> runID = m_store.beginCleanupPresetRun(
+    const std::optional<QUuid> runID = m_store.cleanupRuns().beginCleanupPresetRun(
         plan, confirmed, [self = QPointer(this)](const std::optional<QUuid>& started) {
             if (self)
                 self->presetRunStarted(started);
@@ -69,7 +69,7 @@ void FormatCleanupRunController::runNextPresetChunk() {
         return;
     if (m_pendingChunks.empty()) {
         const QUuid runID = *m_activeRunID;
-        m_store.finishCleanupPresetRun(runID, FormatCleanupRunStatus::completed);
+        m_store.cleanupRuns().finishCleanupPresetRun(runID, FormatCleanupRunStatus::completed);
         m_activeRunID.reset();
         m_completedChunkCount = 0;
         setBusyFrom(true);
@@ -82,7 +82,7 @@ void FormatCleanupRunController::runNextPresetChunk() {
     // The result reaches the store even should this controller be gone by then.
     runPrivilegedTransaction<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
         {[&store = m_store, runID, chunk](auto sent) {
-             store.preparePresetRunChildTransaction(runID, chunk, std::move(sent));
+             store.cleanupRuns().preparePresetRunChildTransaction(runID, chunk, std::move(sent));
          },
          sendThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(m_sender),
          completeThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(m_store)},
@@ -122,9 +122,9 @@ void FormatCleanupRunController::closeRunEarly() {
     if (!m_activeRunID)
         return;
     const QUuid runID = *m_activeRunID;
-    m_store.finishCleanupPresetRun(runID, m_completedChunkCount <= 0
-                                              ? FormatCleanupRunStatus::canceled
-                                              : FormatCleanupRunStatus::partiallyCompleted);
+    m_store.cleanupRuns().finishCleanupPresetRun(runID, m_completedChunkCount <= 0
+                                                            ? FormatCleanupRunStatus::canceled
+                                                            : FormatCleanupRunStatus::partiallyCompleted);
     forgetRun();
 }
 
@@ -137,7 +137,8 @@ void FormatCleanupRunController::forgetRun() {
 void FormatCleanupRunController::restoreCompletedRun(const QUuid& runID) {
     if (isBusy())
         return;
-    const std::vector<PluginBundleSelection> selections = m_store.presetRunRestoreSelections(runID);
+    const std::vector<PluginBundleSelection> selections =
+        m_store.cleanupRuns().presetRunRestoreSelections(runID);
     if (selections.empty())
         return;
     m_restoringRunID = runID;
