@@ -85,7 +85,7 @@ public:
                                             const std::optional<InventoryRevisionToken>& expectedRevision,
                                             BundleActionKind kind) const;
 
-    // Begin, complete and finalise of each kind, as the store's entry points of the same names say;
+    // Begin, complete and finalise of each kind, as the store's beginPrivileged and its kin say;
     // `presetRunID` links a quarantine to the cleanup preset run it is a chunk of.
     template <PrivilegedKind kind>
     using Items = std::vector<typename PrivilegedKindDescription<kind>::Item>;
