@@ -140,7 +140,8 @@ std::optional<PrivilegedQuarantineRequest> CleanupRuns::preparePresetRunChildTra
     });
     if (selections.empty() || outsideRun)
         return refuse(Texts::chunkOutsideRun);
-    return m_store.beginPrivilegedQuarantine(selections, m_store.inventoryRevision(), runID, std::move(send));
+    return m_store.beginPrivileged<PrivilegedKind::quarantine>(selections, m_store.inventoryRevision(),
+                                                               std::move(send), runID);
 }
 
 void CleanupRuns::finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status) {

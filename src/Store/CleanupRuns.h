@@ -32,21 +32,26 @@ public:
     CleanupRuns(const CleanupRuns&) = delete;
     CleanupRuns& operator=(const CleanupRuns&) = delete;
 
-    // Format cleanup preset runs; the format cleanup screen drives the chunks.
-
-    // `started` gets the run's id once its record is on disk, or none after a refusal (a record that
-    // could not be written is taken out again).
+    // Format cleanup preset runs; the format cleanup screen drives the chunks. `started` gets the run's id
+    // once its record is on disk, or none after a refusal (a record that could not be written is taken out
+    // again).
     std::optional<QUuid> beginCleanupPresetRun(const FormatCleanupPlan& plan,
                                                const std::vector<PluginBundleSelection>& selections,
-                                               std::function<void(const std::optional<QUuid>&)> started);
+                                               std::function<void(const std::optional<QUuid>&)> started = {});
     std::optional<PrivilegedQuarantineRequest> preparePresetRunChildTransaction(
         const QUuid& runID, const std::vector<PluginBundleSelection>& selections,
-        std::function<void(const std::optional<PrivilegedQuarantineRequest>&)> send);
+        std::function<void(const std::optional<PrivilegedQuarantineRequest>&)> send = {});
     void finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status);
     // The run's bundles still quarantined under its id, in selection order.
     std::vector<PluginBundleSelection> presetRunRestoreSelections(const QUuid& runID) const;
     // How many bundles of each cleanup run are still in quarantine, in one pass over the inventory.
     QHash<QUuid, qsizetype> presetRunQuarantinedCounts() const;
+
+private:
+    // What the store and its journals ask of the runs.
+    friend class PluginInventoryStore;
+    friend class TransactionJournals;
+
     // Closes the runs an earlier launch left open, by what their bundles show; skipped while a
     // journal is pending.
     void reconcileCleanupPresetRuns();
@@ -64,8 +69,6 @@ public:
                                      PrivilegedRequestReadiness* service);
     // The current active record with the bundle key `bundleID`, outside shared shells.
     std::optional<PluginBundleSelection> resolvePermanentQuarantineSelections(const QString& bundleID) const;
-
-private:
     // What the permanent-quarantine run carries from one phase to the next.
     struct PermanentRunContext {
         std::vector<PermanentQuarantineMatch> chunk;

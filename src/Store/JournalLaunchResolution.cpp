@@ -73,7 +73,7 @@ void TransactionJournals::resolvePending() {
                                       if (settled && settled->transactionID == transactionID &&
                                           m_store.m_saveCount != savesBefore)
                                           settled.reset();
-                                      m_store.schedulePendingTransactionCheck();
+                                      schedulePendingCheck();
                                       m_closingJournals.remove(transactionID);
                                   }
                                   m_store.setLastOperationError(texts.completedUnsaved);
@@ -81,16 +81,16 @@ void TransactionJournals::resolvePending() {
                                   return;
                               }
                               m_store.setLastStorageError(std::nullopt);
-                              if constexpr (std::is_same_v<Kind, TrashJournal>)
+                              if constexpr (Kind::kind == PrivilegedKind::trash)
                                   pruneEmptyQuarantineFolders();
                           });
 }
 
 void TransactionJournals::resolveLaunchJournals() {
-    resolvePending<QuarantineJournal>();
-    resolvePending<RestoreJournal>();
-    resolvePending<TrashJournal>();
-    resolvePending<TrashRecoveryJournal>();
+    resolvePending<Journal<PrivilegedKind::quarantine>>();
+    resolvePending<Journal<PrivilegedKind::restore>>();
+    resolvePending<Journal<PrivilegedKind::trash>>();
+    resolvePending<Journal<PrivilegedKind::trashRecovery>>();
     // Start-up writes at once; later, the runs close only once the journals' commits are on disk.
     if (!m_store.m_stateWriter)
         m_store.m_cleanupRuns.reconcileCleanupPresetRuns();

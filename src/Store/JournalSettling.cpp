@@ -121,9 +121,10 @@ void TransactionJournals::settlePendingJournal() {
         // The store may have changed while the helper was asked.
         if (const auto refusal = helperAnswered ? settleRefusal(true) : std::nullopt)
             return m_store.reportOperationError(text::refusalTitle, *refusal);
-        (void)(settleJournal<QuarantineJournal>(helperAnswered) ||
-               settleJournal<RestoreJournal>(helperAnswered) || settleJournal<TrashJournal>(helperAnswered) ||
-               settleJournal<TrashRecoveryJournal>(helperAnswered));
+        (void)(settleJournal<Journal<PrivilegedKind::quarantine>>(helperAnswered) ||
+               settleJournal<Journal<PrivilegedKind::restore>>(helperAnswered) ||
+               settleJournal<Journal<PrivilegedKind::trash>>(helperAnswered) ||
+               settleJournal<Journal<PrivilegedKind::trashRecovery>>(helperAnswered));
     };
     if (const auto refusal = settleRefusal(false))
         return m_store.reportOperationError(text::refusalTitle, *refusal);
@@ -166,7 +167,7 @@ bool TransactionJournals::settleJournal(bool helperAnswered) {
 
     Snapshot snapshot = takeSnapshot({true, true, true});
     if (!moved.empty()) {
-        if (const auto finalised = finalise<Kind>(request.transactionID, moved); !finalised) {
+        if (const auto finalised = finaliseItems(request.transactionID, moved); !finalised) {
             putBack(std::move(snapshot));
             m_store.reportOperationError(text::refusalTitle,
                                          text::recordsRefused(description(finalised.error())));
@@ -178,7 +179,7 @@ bool TransactionJournals::settleJournal(bool helperAnswered) {
     m_store.saveState([this, request, snapshot = std::move(snapshot), count = m_store.m_saveCount + 1,
                        message = text::found(qsizetype(moved.size()), inPlace, qsizetype(gone.size()))](
                           const SaveResult& saved) mutable {
-        m_store.schedulePendingTransactionCheck();
+        schedulePendingCheck();
         if (saved) {
             m_store.setLastStorageError(std::nullopt);
             m_store.setLastOperationError(std::nullopt);
@@ -204,7 +205,7 @@ void TransactionJournals::recordGoneItems(const QString& transactionID,
         return;
     const Timestamp date = m_store.now();
     std::vector<HistoryItem> lines;
-    if constexpr (std::is_same_v<Kind, TrashRecoveryJournal>) {
+    if constexpr (Kind::kind == PrivilegedKind::trashRecovery) {
         // The Trash record stays, missing from both places, as the Trash screen would find it.
         std::vector<TrashedBundleRecord> records = m_store.m_trashedBundles;
         for (const PrivilegedTrashRestoreItem& item : gone) {
@@ -222,7 +223,7 @@ void TransactionJournals::recordGoneItems(const QString& transactionID,
         m_store.setTrashedBundles(std::move(records));
     } else {
         // The record of a bundle at neither place names nothing: it leaves the inventory.
-        PluginListEdit plugins = m_store.inventoryWithStoredRecords();
+        PluginListEdit plugins = inventoryWithStoredRecords();
         std::vector<std::pair<std::size_t, std::size_t>> removals;
         for (const typename Kind::Item& item : gone) {
             const auto matches = matchJournalItems(

@@ -41,6 +41,25 @@ sendOrAnswerUnreachable(PrivilegedRequestSender* sender) {
     };
 }
 
+// Runs one phase: a transaction of `kind` over `selections` at the store's current revision, sent
+// through `sender`; `ended` learns, while the store lives, whether it began and was committed.
+template <PrivilegedKind kind>
+void runPhase(PluginInventoryStore& store, std::vector<PluginBundleSelection> selections,
+              PrivilegedRequestSender* sender, std::function<void(bool begun, bool committed)> ended) {
+    using Request = PrivilegedRequest<kind>;
+    using Result = PrivilegedResult<kind>;
+    runPrivilegedTransaction<Request, Result>(
+        {[&store, selections = std::move(selections)](auto sent) {
+             store.beginPrivileged<kind>(selections, store.inventoryRevision(), std::move(sent));
+         },
+         sendOrAnswerUnreachable<Request, Result>(sender), completeThrough<Request, Result>(store)},
+        [guard = QPointer<PluginInventoryStore>(&store),
+         ended = std::move(ended)](const std::optional<Request>& sent, bool committed) {
+            if (guard)
+                ended(sent.has_value(), committed);
+        });
+}
+
 } // namespace
 
 void CleanupRuns::applyPermanentQuarantineAfterScan(const std::vector<PermanentQuarantineMatch>& matches,
@@ -69,24 +88,15 @@ void CleanupRuns::runPermanentQuarantineChunk(const std::vector<PermanentQuarant
     for (const PermanentQuarantineMatch& match : chunk)
         retired.push_back(match.retired);
     PermanentRunContext context{chunk, remaining, dynamic_cast<PrivilegedRequestSender*>(service)};
-    runPrivilegedTransaction<PrivilegedTrashRequest, PrivilegedTrashResult>(
-        {[this, retired](auto sent) {
-             m_store.beginPrivilegedTrash(retired, m_store.inventoryRevision(), std::move(sent));
-         },
-         sendOrAnswerUnreachable<PrivilegedTrashRequest, PrivilegedTrashResult>(context.sender),
-         completeThrough<PrivilegedTrashRequest, PrivilegedTrashResult>(
-             m_store, &PluginInventoryStore::completePrivilegedTrash)},
-        [store = QPointer<PluginInventoryStore>(&m_store), this,
-         context](const std::optional<PrivilegedTrashRequest>& sent, bool committed) {
-            if (!store)
-                return;
-            if (!sent)
-                setScanNoticeAndSave(Texts::notBegun);
-            else if (!committed)
-                setScanNoticeAndSave(Texts::trashNotCommitted);
-            else
-                beginPermanentQuarantinePhase(context);
-        });
+    runPhase<PrivilegedKind::trash>(m_store, std::move(retired), context.sender,
+                                    [this, context](bool begun, bool committed) {
+                                        if (!begun)
+                                            setScanNoticeAndSave(Texts::notBegun);
+                                        else if (!committed)
+                                            setScanNoticeAndSave(Texts::trashNotCommitted);
+                                        else
+                                            beginPermanentQuarantinePhase(context);
+                                    });
 }
 
 void CleanupRuns::beginPermanentQuarantinePhase(const PermanentRunContext& context) {
@@ -99,19 +109,10 @@ void CleanupRuns::beginPermanentQuarantinePhase(const PermanentRunContext& conte
         setScanNoticeAndSave(Texts::quarantineNotBegun);
         return;
     }
-    runPrivilegedTransaction<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
-        {[this, active](auto sent) {
-             m_store.beginPrivilegedQuarantine(active, m_store.inventoryRevision(), std::nullopt,
-                                               std::move(sent));
-         },
-         sendOrAnswerUnreachable<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(context.sender),
-         completeThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
-             m_store, &PluginInventoryStore::completePrivilegedQuarantine)},
-        [store = QPointer<PluginInventoryStore>(&m_store), this,
-         context](const std::optional<PrivilegedQuarantineRequest>& sent, bool committed) {
-            if (store)
-                finishPermanentQuarantineChunk(sent.has_value(), committed, context);
-        });
+    runPhase<PrivilegedKind::quarantine>(m_store, std::move(active), context.sender,
+                                         [this, context](bool begun, bool committed) {
+                                             finishPermanentQuarantineChunk(begun, committed, context);
+                                         });
 }
 
 void CleanupRuns::finishPermanentQuarantineChunk(bool begun, bool committed,

@@ -4,7 +4,6 @@
 #include "Persistence/InventoryStateMigration.h"
 #include "Persistence/StateFile.h"
 #include "Persistence/StateFileLocations.h"
-#include "Planning/FileSystemProbe.h"
 #include "Store/DisplayTime.h"
 #include "Store/InventoryLists.h"
 #include "Store/InventoryReport.h"
@@ -15,7 +14,6 @@
 #include "Support/Uuid.h"
 
 #include <QFileInfo>
-#include <QMetaObject>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -46,6 +44,15 @@ Plugin withQuarantinedRecord(const Plugin& plugin) {
     Plugin upgraded = plugin;
     upgraded.bundles = std::vector<PluginBundleRecord>{plugin.singleFormatRecord()};
     return upgraded;
+}
+
+// Sets `field` and emits `changed` when the value differs.
+template <class T>
+void assign(PluginInventoryStore& store, T& field, T value, void (PluginInventoryStore::*changed)()) {
+    if (field == value)
+        return;
+    field = std::move(value);
+    emit(store.*changed)();
 }
 
 } // namespace
@@ -125,22 +132,6 @@ void PluginInventoryStore::applyLoadedState(const PersistedInventory& state) {
     setPermanentQuarantineRules(
         state.permanentQuarantineRules.value_or(std::vector<PermanentQuarantineRule>{}));
     m_journals.load(state);
-    m_publishedPendingTransaction = hasPendingPrivilegedTransaction();
-}
-
-void PluginInventoryStore::schedulePendingTransactionCheck() {
-    if (std::exchange(m_pendingTransactionCheckQueued, true))
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_pendingTransactionCheckQueued = false;
-            if (hasPendingPrivilegedTransaction() == m_publishedPendingTransaction)
-                return;
-            m_publishedPendingTransaction = !m_publishedPendingTransaction;
-            emit pendingPrivilegedTransactionChanged();
-        },
-        Qt::QueuedConnection);
 }
 
 // State file.
@@ -175,7 +166,7 @@ std::expected<std::optional<PersistedInventory>, StoreStateError> PluginInventor
 }
 
 void PluginInventoryStore::saveState(SaveCompletion then) {
-    schedulePendingTransactionCheck();
+    m_journals.schedulePendingCheck();
     // Every state holds the changes left unsettled before it, so its outcome is theirs too.
     SaveCompletion completion = [this, number = ++m_saveCount,
                                  own = std::move(then)](const SaveResult& saved) {
@@ -372,11 +363,6 @@ void PluginInventoryStore::postNotice(const QString& title, const QString& messa
 
 // Setters.
 
-QString PluginInventoryStore::homeFolder() const {
-    return m_environment.homeFolder.isEmpty() ? SystemFileSystemProbe::passwordDatabaseHome()
-                                              : m_environment.homeFolder;
-}
-
 std::optional<QString>
 PluginInventoryStore::planQuarantine(const std::vector<PluginBundleSelection>& selections,
                                      const std::optional<InventoryRevisionToken>& expectedRevision) const {
@@ -395,25 +381,8 @@ PluginInventoryStore::planTrash(const std::vector<PluginBundleSelection>& select
     return bundleActionPlan(selections, expectedRevision, BundleActionKind::trash);
 }
 
-void PluginInventoryStore::refreshDerivedStatus(qsizetype index) {
-    if (index < 0 || std::size_t(index) >= plugins().size())
-        return;
-    const PluginStatus status = plugins()[std::size_t(index)].derivedStatus();
-    if (status == plugins()[std::size_t(index)].status)
-        return;
-    PluginListEdit plugins = inventoryToChange();
-    plugins.change(std::size_t(index)).status = status;
-    setPlugins(plugins);
-}
-
 PluginListEdit PluginInventoryStore::inventoryToChange() const {
     return PluginListEdit(m_plugins);
-}
-
-PluginListEdit PluginInventoryStore::inventoryWithStoredRecords() const {
-    PluginListEdit plugins = inventoryToChange();
-    plugins.materializeBundleRecords();
-    return plugins;
 }
 
 void PluginInventoryStore::setPlugins(PluginList value) {
@@ -437,51 +406,57 @@ void PluginInventoryStore::setPlugins(PluginListEdit& edit) {
     emit pluginsChanged();
 }
 void PluginInventoryStore::setIsScanning(bool value) {
-    assign(m_isScanning, value, &PluginInventoryStore::isScanningChanged);
+    assign(*this, m_isScanning, value, &PluginInventoryStore::isScanningChanged);
 }
 void PluginInventoryStore::setLastScanDate(std::optional<Timestamp> value) {
-    assign(m_lastScanDate, value, &PluginInventoryStore::lastScanDateChanged);
+    assign(*this, m_lastScanDate, value, &PluginInventoryStore::lastScanDateChanged);
 }
 void PluginInventoryStore::setInaccessibleLocations(QStringList value) {
-    assign(m_inaccessibleLocations, std::move(value), &PluginInventoryStore::inaccessibleLocationsChanged);
+    assign(*this, m_inaccessibleLocations, std::move(value),
+           &PluginInventoryStore::inaccessibleLocationsChanged);
 }
 void PluginInventoryStore::setHistory(std::vector<HistoryItem> value) {
-    assign(m_history, std::move(value), &PluginInventoryStore::historyChanged);
+    assign(*this, m_history, std::move(value), &PluginInventoryStore::historyChanged);
 }
 void PluginInventoryStore::setLastStorageError(std::optional<QString> value) {
-    assign(m_lastStorageError, std::move(value), &PluginInventoryStore::lastStorageErrorChanged);
+    assign(*this, m_lastStorageError, std::move(value), &PluginInventoryStore::lastStorageErrorChanged);
 }
 void PluginInventoryStore::setLastOperationError(std::optional<QString> value) {
-    assign(m_lastOperationError, std::move(value), &PluginInventoryStore::lastOperationErrorChanged);
+    assign(*this, m_lastOperationError, std::move(value), &PluginInventoryStore::lastOperationErrorChanged);
 }
 void PluginInventoryStore::setScanProgress(std::optional<ScanProgress> value) {
-    assign(m_scanProgress, std::move(value), &PluginInventoryStore::scanProgressChanged);
+    assign(*this, m_scanProgress, std::move(value), &PluginInventoryStore::scanProgressChanged);
 }
 void PluginInventoryStore::setLastScanNotice(std::optional<QString> value) {
-    assign(m_lastScanNotice, std::move(value), &PluginInventoryStore::lastScanNoticeChanged);
+    assign(*this, m_lastScanNotice, std::move(value), &PluginInventoryStore::lastScanNoticeChanged);
 }
 void PluginInventoryStore::setLastReconciliation(std::optional<ScanReconciliationSummary> value) {
-    assign(m_lastReconciliation, value, &PluginInventoryStore::lastReconciliationChanged);
+    assign(*this, m_lastReconciliation, value, &PluginInventoryStore::lastReconciliationChanged);
 }
 void PluginInventoryStore::setFileActionsBlockedByStorage(bool value) {
-    assign(m_fileActionsBlockedByStorage, value, &PluginInventoryStore::fileActionsBlockedByStorageChanged);
+    assign(*this, m_fileActionsBlockedByStorage, value,
+           &PluginInventoryStore::fileActionsBlockedByStorageChanged);
 }
 void PluginInventoryStore::dismissNotice(const QUuid& id) {
     if (m_notice && m_notice->id == id)
         setNotice(std::nullopt);
 }
 
+void PluginInventoryStore::presentNotice(const OperationNotice& notice) {
+    setNotice(notice);
+}
+
 void PluginInventoryStore::setNotice(std::optional<OperationNotice> value) {
-    assign(m_notice, std::move(value), &PluginInventoryStore::noticeChanged);
+    assign(*this, m_notice, std::move(value), &PluginInventoryStore::noticeChanged);
 }
 void PluginInventoryStore::setTrashedBundles(std::vector<TrashedBundleRecord> value) {
-    assign(m_trashedBundles, std::move(value), &PluginInventoryStore::trashedBundlesChanged);
+    assign(*this, m_trashedBundles, std::move(value), &PluginInventoryStore::trashedBundlesChanged);
 }
 void PluginInventoryStore::setFormatCleanupRuns(std::vector<FormatCleanupRunRecord> value) {
-    assign(m_formatCleanupRuns, std::move(value), &PluginInventoryStore::formatCleanupRunsChanged);
+    assign(*this, m_formatCleanupRuns, std::move(value), &PluginInventoryStore::formatCleanupRunsChanged);
 }
 void PluginInventoryStore::setPermanentQuarantineRules(std::vector<PermanentQuarantineRule> value) {
-    assign(m_permanentQuarantineRules, std::move(value),
+    assign(*this, m_permanentQuarantineRules, std::move(value),
            &PluginInventoryStore::permanentQuarantineRulesChanged);
 }
 
@@ -494,65 +469,29 @@ PluginInventoryStore::bundleActionPlan(const std::vector<PluginBundleSelection>&
     return m_journals.bundleActionPlan(selections, expectedRevision, kind);
 }
 
-std::optional<PrivilegedQuarantineRequest>
-PluginInventoryStore::beginPrivilegedQuarantine(const std::vector<PluginBundleSelection>& selections,
-                                                const std::optional<InventoryRevisionToken>& expectedRevision,
-                                                const std::optional<QUuid>& presetRunID,
-                                                Send<PrivilegedQuarantineRequest> send) {
-    return m_journals.beginPrivilegedQuarantine(selections, expectedRevision, presetRunID, std::move(send));
+const std::optional<PrivilegedQuarantineRequest>& PluginInventoryStore::pendingPrivilegedQuarantine() const {
+    return m_journals.pendingQuarantine();
 }
 
-bool PluginInventoryStore::completePrivilegedQuarantine(const PrivilegedQuarantineResult& result,
-                                                        const QString& transactionID,
-                                                        const std::vector<PrivilegedQuarantineItem>& items,
-                                                        Committed then) {
-    return m_journals.completePrivilegedQuarantine(result, transactionID, items, std::move(then));
+const std::optional<PrivilegedRestoreRequest>& PluginInventoryStore::pendingPrivilegedRestore() const {
+    return m_journals.pendingRestore();
 }
 
-std::expected<void, PrivilegedInventoryCommitError>
-PluginInventoryStore::finalisePrivilegedQuarantine(const QString& transactionID,
-                                                   const std::vector<PrivilegedQuarantineItem>& items) {
-    return m_journals.finalisePrivilegedQuarantine(transactionID, items);
+const std::optional<PrivilegedTrashRequest>& PluginInventoryStore::pendingPrivilegedTrash() const {
+    return m_journals.pendingTrash();
 }
 
-std::optional<PrivilegedRestoreRequest>
-PluginInventoryStore::beginPrivilegedRestore(const std::vector<PluginBundleSelection>& selections,
-                                             const std::optional<InventoryRevisionToken>& expectedRevision,
-                                             Send<PrivilegedRestoreRequest> send) {
-    return m_journals.beginPrivilegedRestore(selections, expectedRevision, std::move(send));
+const std::optional<PrivilegedTrashRestoreRequest>&
+PluginInventoryStore::pendingPrivilegedTrashRestore() const {
+    return m_journals.pendingTrashRestore();
 }
 
-bool PluginInventoryStore::completePrivilegedRestore(const PrivilegedRestoreResult& result,
-                                                     const QString& transactionID,
-                                                     const std::vector<PrivilegedRestoreItem>& items,
-                                                     Committed then) {
-    return m_journals.completePrivilegedRestore(result, transactionID, items, std::move(then));
+bool PluginInventoryStore::hasPendingPrivilegedTransaction() const {
+    return m_journals.hasPending();
 }
 
-std::expected<void, PrivilegedInventoryCommitError>
-PluginInventoryStore::finalisePrivilegedRestore(const QString& transactionID,
-                                                const std::vector<PrivilegedRestoreItem>& items) {
-    return m_journals.finalisePrivilegedRestore(transactionID, items);
-}
-
-std::optional<PrivilegedTrashRequest>
-PluginInventoryStore::beginPrivilegedTrash(const std::vector<PluginBundleSelection>& selections,
-                                           const std::optional<InventoryRevisionToken>& expectedRevision,
-                                           Send<PrivilegedTrashRequest> send) {
-    return m_journals.beginPrivilegedTrash(selections, expectedRevision, std::move(send));
-}
-
-bool PluginInventoryStore::completePrivilegedTrash(const PrivilegedTrashResult& result,
-                                                   const QString& transactionID,
-                                                   const std::vector<PrivilegedTrashItem>& items,
-                                                   Committed then) {
-    return m_journals.completePrivilegedTrash(result, transactionID, items, std::move(then));
-}
-
-std::expected<void, PrivilegedInventoryCommitError>
-PluginInventoryStore::finalisePrivilegedTrash(const QString& transactionID,
-                                              const std::vector<PrivilegedTrashItem>& items) {
-    return m_journals.finalisePrivilegedTrash(transactionID, items);
+void PluginInventoryStore::withholdSuccessNotice(const QString& transactionID) {
+    m_journals.withholdSuccessNotice(transactionID);
 }
 
 std::optional<PrivilegedTrashRestoreRequest>
@@ -561,25 +500,20 @@ PluginInventoryStore::beginTrashRecovery(const std::vector<QUuid>& recordIDs,
     return m_journals.beginTrashRecovery(recordIDs, std::move(send));
 }
 
-bool PluginInventoryStore::completeTrashRecovery(const PrivilegedTrashRestoreResult& result,
-                                                 const QString& transactionID,
-                                                 const std::vector<PrivilegedTrashRestoreItem>& items,
-                                                 Committed then) {
-    return m_journals.completeTrashRecovery(result, transactionID, items, std::move(then));
-}
-
-std::expected<void, PrivilegedInventoryCommitError>
-PluginInventoryStore::finaliseTrashRecovery(const QString& transactionID,
-                                            const std::vector<PrivilegedTrashRestoreItem>& items) {
-    return m_journals.finaliseTrashRecovery(transactionID, items);
-}
-
 bool PluginInventoryStore::canSettlePendingJournal() const {
     return m_journals.canSettlePendingJournal();
 }
 
 void PluginInventoryStore::settlePendingJournal() {
     m_journals.settlePendingJournal();
+}
+
+// The permanent-quarantine run, through CleanupRuns.
+
+void PluginInventoryStore::startPermanentQuarantineRun(const std::vector<PermanentQuarantineMatch>& chunk,
+                                                       const std::vector<PermanentQuarantineMatch>& remaining,
+                                                       PrivilegedRequestReadiness* service) {
+    m_cleanupRuns.runPermanentQuarantineChunk(chunk, remaining, service);
 }
 
 } // namespace quorvane

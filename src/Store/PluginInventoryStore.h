@@ -1,68 +1,35 @@
 #pragma once
 
-#include "Discovery/ScanControl.h"
 #include "Discovery/ScanProgress.h"
-#include "Discovery/ScanSummary.h"
-#include "Model/HistoryItem.h"
 #include "Model/OperationNotice.h"
-#include "Model/PermanentQuarantineMatch.h"
 #include "Model/PermanentQuarantineRule.h"
-#include "Model/Plugin.h"
-#include "Model/PluginBundleSelection.h"
-#include "Model/PluginList.h"
 #include "Model/ScanReconciliationSummary.h"
 #include "Model/TrashRecoveryEntry.h"
-#include "Model/TrashedBundleRecord.h"
-#include "Persistence/PersistedInventory.h"
-#include "Persistence/PrivilegedInventoryCommitError.h"
-#include "Planning/BundleActionPlan.h"
-#include "Planning/FormatCleanupPlan.h"
-#include "Planning/FormatCleanupRunRecord.h"
-#include "Planning/InventoryRevisionToken.h"
 #include "Shared/PathPolicy.h"
-#include "Shared/PrivilegedRequests.h"
-#include "Shared/PrivilegedResults.h"
 #include "Store/CleanupRuns.h"
-#include "Store/PrivilegedRequestReadiness.h"
 #include "Store/ScanSession.h"
 #include "Store/StateWriter.h"
 #include "Store/StoreEnvironment.h"
-#include "Store/StoreStateError.h"
 #include "Store/TransactionJournals.h"
-#include "Support/PlainText.h"
-#include "Support/Timestamp.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSet>
-#include <QString>
 #include <QStringList>
 #include <QUrl>
 
-#include <expected>
-#include <functional>
-#include <memory>
-#include <optional>
-#include <unordered_set>
-#include <vector>
-
 namespace quorvane {
 
-// The one owner of the live inventory and of everything persisted with it. Lives on the GUI
-// thread; every operation runs there. Two kinds of work leave it: the scan runs on a thread of its
-// own, and the state file is written by a StateWriter; both hand their results back through queued
-// calls. What must not happen before a write is on disk (a helper request leaving, a commit's
-// notice) happens in that write's completion.
+// The one owner of the live inventory and of everything persisted with it: the published state,
+// saving and the signals, with the entry points the screens call. Lives on the GUI thread; the scan
+// runs on a thread of its own and the state file is written by a StateWriter, both handing results
+// back through queued calls. What must not happen before a write is on disk (a helper request
+// leaving, a commit's notice) happens in that write's completion.
 //
-// The store keeps the published state, saving and the signals, with the entry points the screens
-// call (PluginInventoryStore.cpp), what a scan's end writes (…Scan.cpp), protection
-// (…Protection.cpp), permanent-quarantine rules (…Rules.cpp) and the Finder Trash records
-// (…Trash.cpp). Each other concern has a class the store owns: the scan's walk and merge
-// (ScanSession), the privileged transactions' journals with their finalisers, launch-time
-// resolution and settling (TransactionJournals), and the runs of several transactions, cleanup
-// presets and the permanent-quarantine run (CleanupRuns). What can be worked out from the state
-// alone lives in free functions (InventoryLists.h, InventoryReport.h).
+// Its sources: PluginInventoryStore.cpp (state, saving, setters), …Scan.cpp (what a scan's end
+// writes), …Protection.cpp, …Rules.cpp (permanent-quarantine rules) and …Trash.cpp (Finder Trash
+// records). Each other concern has a class the store owns: the scan's walk and merge (ScanSession),
+// the privileged transactions' journals (TransactionJournals) and the runs of several transactions
+// (CleanupRuns). What follows from the state alone is in InventoryLists.h and InventoryReport.h.
 class PluginInventoryStore : public QObject {
     Q_OBJECT
 
@@ -77,16 +44,11 @@ public:
     // resolves what an earlier run left pending.
     explicit PluginInventoryStore(StoreEnvironment environment = StoreEnvironment::production(),
                                   QObject* parent = nullptr);
-    // Asks a running scan to stop and waits for its thread; its result is dropped. Waits for the
-    // last state-file write.
+    // Stops a running scan (its result is dropped) and waits for the last state-file write.
     ~PluginInventoryStore() override;
-
-    PluginInventoryStore(const PluginInventoryStore&) = delete;
-    PluginInventoryStore& operator=(const PluginInventoryStore&) = delete;
 
     // Published state; each has a change signal below.
     const PluginList& plugins() const { return m_plugins; }
-    const SharedPlugins& sharedPlugins() const { return m_plugins; }
     // The ids of the products the last change of plugins() replaced, added or removed; empty when it
     // may have changed any of them (a load, a scan). Read it in a slot of pluginsChanged().
     const QSet<QUuid>& changedPluginIDs() const { return m_changedPluginIDs; }
@@ -110,12 +72,10 @@ public:
     // clears a newer notice.
     void dismissNotice(const QUuid& id);
     // A screen's own notice (a successful export), shown like the store's.
-    void presentNotice(const OperationNotice& notice) { setNotice(notice); }
+    void presentNotice(const OperationNotice& notice);
     // Leaves out the success notice of the transaction begun as `transactionID`, for a caller that
     // closes a run of several transactions with one message of its own; a warning still shows.
-    void withholdSuccessNotice(const QString& transactionID) {
-        m_journals.withholdSuccessNotice(transactionID);
-    }
+    void withholdSuccessNotice(const QString& transactionID);
     const std::vector<TrashedBundleRecord>& trashedBundles() const { return m_trashedBundles; }
     const std::vector<FormatCleanupRunRecord>& formatCleanupRuns() const { return m_formatCleanupRuns; }
     const std::vector<PermanentQuarantineRule>& permanentQuarantineRules() const {
@@ -125,19 +85,11 @@ public:
     // Unpublished state.
     const InventoryRevisionToken& inventoryRevision() const { return m_inventoryRevision; }
     const ProtectedKeySet& protectedKeys() const { return m_protectedKeys; }
-    const std::optional<PrivilegedQuarantineRequest>& pendingPrivilegedQuarantine() const {
-        return m_journals.pendingQuarantine();
-    }
-    const std::optional<PrivilegedRestoreRequest>& pendingPrivilegedRestore() const {
-        return m_journals.pendingRestore();
-    }
-    const std::optional<PrivilegedTrashRequest>& pendingPrivilegedTrash() const {
-        return m_journals.pendingTrash();
-    }
-    const std::optional<PrivilegedTrashRestoreRequest>& pendingPrivilegedTrashRestore() const {
-        return m_journals.pendingTrashRestore();
-    }
-    bool hasPendingPrivilegedTransaction() const { return m_journals.hasPending(); }
+    const std::optional<PrivilegedQuarantineRequest>& pendingPrivilegedQuarantine() const;
+    const std::optional<PrivilegedRestoreRequest>& pendingPrivilegedRestore() const;
+    const std::optional<PrivilegedTrashRequest>& pendingPrivilegedTrash() const;
+    const std::optional<PrivilegedTrashRestoreRequest>& pendingPrivilegedTrashRestore() const;
+    bool hasPendingPrivilegedTransaction() const;
     // The running scan's cancellation object; a screen cancels through requestCancellation().
     const std::shared_ptr<ScanControl>& scanControl() const { return m_scan.control(); }
     const StoreEnvironment& environment() const { return m_environment; }
@@ -162,9 +114,7 @@ public:
     void waitForIdle();
     void reportOperationError(const QString& title, const QString& message);
 
-    // Scans.
-
-    // Refused while blocked or while a journal is pending; does nothing while a scan runs.
+    // Scans: refused while blocked or while a journal is pending; nothing happens while a scan runs.
     // `service` may be null; it is asked about its readiness only when the scan completes.
     void startScan(const QList<QUrl>& authorizedFolders, PrivilegedRequestReadiness* service);
     // The scanned products merged with the quarantined records of the current inventory, in
@@ -173,10 +123,8 @@ public:
     std::vector<Plugin> mergeScanResult(std::vector<Plugin> scanned,
                                         const PathKeySet& transactionPaths = {}) const;
 
-    // Protection.
-
-    // The product is taken by value: callers may pass an element of plugins(), which the change
-    // replaces.
+    // Protection. The product is taken by value: callers may pass an element of plugins(), which the
+    // change replaces.
     void setProtection(Plugin plugin, bool protect);
     // False when refused at once. `then` learns, exactly once, whether the requested state is in
     // effect: at once when it already was, else when the change's write is known; a change that
@@ -188,14 +136,11 @@ public:
     void materializeBundleRecords(qsizetype index);
 
     // Permanent-quarantine rules.
-
     QStringList permanentQuarantineManufacturers() const;
     bool isPermanentQuarantineEnabled(const QString& manufacturer) const;
     void setPermanentQuarantine(const QString& manufacturer, bool enabled);
 
-    // Derived lists and the report: those of InventoryLists.h and InventoryReport.h over the
-    // current state.
-
+    // Derived lists and the report (InventoryLists.h, InventoryReport.h) over the current state.
     // Worked out once per change of the inventory; the inventory itself when every product is active.
     const PluginList& activePlugins() const;
     const SharedPlugins& sharedActivePlugins() const { return activePlugins(); }
@@ -205,21 +150,16 @@ public:
     qsizetype quarantinedBundleCount() const;
     QString diagnosticReport(const std::optional<QString>& managementSection) const;
 
-    // Privileged transactions (TransactionJournals.h). Each kind has a begin step that writes its
-    // journal into the state file before the request may leave, a complete step that accepts the
-    // helper's result only when it matches the journal and the disk agrees, and a finaliser that
-    // writes a verified transaction into the inventory.
-    //
-    // Begin returns the request with its journal set (none after a refusal, which is reported) and
-    // hands it to `send` once the journal is on disk; `send` gets none after a refusal, including a
-    // journal that could not be written (its journal is then taken back). Without `send`, begin
-    // returns only once the journal's write is known, so that the request it returns never leaves
-    // before its journal (none when the write failed). Complete returns false when it refused the
-    // result at once; `then` learns, exactly once, whether the transaction was committed, after the
-    // commit's state is on disk.
+    // Privileged transactions, one kind at a time (TransactionJournals.h). Begin writes the kind's
+    // journal and hands the request to `send` once it is on disk, or none after a refusal (reported)
+    // or a failed write; without `send` it returns only once the journal's write is known. Complete
+    // returns false when it refused the helper's result at once; `then` learns, exactly once, whether
+    // the transaction was committed, once that is on disk. A finaliser writes a verified transaction.
     template <class Request>
     using Send = TransactionJournals::Send<Request>;
     using Committed = TransactionJournals::Committed;
+    template <PrivilegedKind kind>
+    using Items = TransactionJournals::Items<kind>;
 
     // The blocking message of the plan the action would get now; none when it may be offered.
     std::optional<QString> bundleActionPlan(const std::vector<PluginBundleSelection>& selections,
@@ -235,41 +175,31 @@ public:
     planTrash(const std::vector<PluginBundleSelection>& selections,
               const std::optional<InventoryRevisionToken>& expectedRevision = {}) const;
 
-    std::optional<PrivilegedQuarantineRequest>
-    beginPrivilegedQuarantine(const std::vector<PluginBundleSelection>& selections,
-                              const std::optional<InventoryRevisionToken>& expectedRevision = {},
-                              const std::optional<QUuid>& presetRunID = {},
-                              Send<PrivilegedQuarantineRequest> send = {});
-    bool completePrivilegedQuarantine(const PrivilegedQuarantineResult& result, const QString& transactionID,
-                                      const std::vector<PrivilegedQuarantineItem>& items,
-                                      Committed then = {});
+    // Quarantine, restore or Trash move of the selected bundles (a Trash move creates the user's home
+    // Trash folders first when they are missing); `presetRunID` links a quarantine to the cleanup
+    // preset run it is a chunk of.
+    template <PrivilegedKind kind>
+    requires(kind != PrivilegedKind::trashRecovery) std::optional<PrivilegedRequest<kind>> beginPrivileged(
+        const std::vector<PluginBundleSelection>& selections,
+        const std::optional<InventoryRevisionToken>& expectedRevision = {},
+        Send<PrivilegedRequest<kind>> send = {}, const std::optional<QUuid>& presetRunID = {}) {
+        static_assert(kind != PrivilegedKind::trashRecovery, "a Trash recovery begins from records");
+        return m_journals.begin<kind>(selections, expectedRevision, presetRunID, std::move(send));
+    }
+    std::optional<PrivilegedTrashRestoreRequest>
+    beginTrashRecovery(const std::vector<QUuid>& recordIDs, Send<PrivilegedTrashRestoreRequest> send = {});
+    template <PrivilegedKind kind>
+    bool completePrivileged(const PrivilegedResult<kind>& result, const QString& transactionID,
+                            const Items<kind>& items, Committed then = {}) {
+        return m_journals.complete<kind>(result, transactionID, items, std::move(then));
+    }
+    template <PrivilegedKind kind>
     [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
-    finalisePrivilegedQuarantine(const QString& transactionID,
-                                 const std::vector<PrivilegedQuarantineItem>& items);
-    void refreshDerivedStatus(qsizetype index);
+    finalisePrivileged(const QString& transactionID, const Items<kind>& items) {
+        return m_journals.finalise<kind>(transactionID, items);
+    }
 
-    std::optional<PrivilegedRestoreRequest>
-    beginPrivilegedRestore(const std::vector<PluginBundleSelection>& selections,
-                           const std::optional<InventoryRevisionToken>& expectedRevision = {},
-                           Send<PrivilegedRestoreRequest> send = {});
-    bool completePrivilegedRestore(const PrivilegedRestoreResult& result, const QString& transactionID,
-                                   const std::vector<PrivilegedRestoreItem>& items, Committed then = {});
-    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
-    finalisePrivilegedRestore(const QString& transactionID, const std::vector<PrivilegedRestoreItem>& items);
-
-    // Creates the user's home Trash folders first when they are missing.
-    std::optional<PrivilegedTrashRequest>
-    beginPrivilegedTrash(const std::vector<PluginBundleSelection>& selections,
-                         const std::optional<InventoryRevisionToken>& expectedRevision = {},
-                         Send<PrivilegedTrashRequest> send = {});
-    bool completePrivilegedTrash(const PrivilegedTrashResult& result, const QString& transactionID,
-                                 const std::vector<PrivilegedTrashItem>& items, Committed then = {});
-    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
-    finalisePrivilegedTrash(const QString& transactionID, const std::vector<PrivilegedTrashItem>& items);
-
-    // Finder Trash recovery.
-
-    // Every Trash record with its state on disk, newest first.
+    // Finder Trash recovery: every Trash record with its state on disk, newest first.
     std::vector<TrashRecoveryEntry> trashRecoveryEntries() const;
     qsizetype restorableTrashRecordCount() const;
     // Notices bundles the user restored or deleted outside the application; skipped while a
@@ -280,45 +210,15 @@ public:
     // earlier, so that a screen judges many rows by one look at the disk.
     std::optional<QString> trashRecoveryBlockingReason(const std::vector<QUuid>& recordIDs,
                                                        const std::vector<TrashRecoveryEntry>& observed) const;
-    std::optional<PrivilegedTrashRestoreRequest>
-    beginTrashRecovery(const std::vector<QUuid>& recordIDs, Send<PrivilegedTrashRestoreRequest> send = {});
-    bool completeTrashRecovery(const PrivilegedTrashRestoreResult& result, const QString& transactionID,
-                               const std::vector<PrivilegedTrashRestoreItem>& items, Committed then = {});
-    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
-    finaliseTrashRecovery(const QString& transactionID, const std::vector<PrivilegedTrashRestoreItem>& items);
 
-    // A journal the launch could not resolve (the disk shows some of its moves and not others, or
-    // its moves cannot be recorded) blocks scans and file actions until it is settled: each item is
-    // then recorded where the disk shows it (or as gone, with a history line), the journal is
-    // cleared and a notice says what was found. Offered only while no helper can still act on it;
-    // the helper is asked first, so that one cut short undoes its transaction before the disk is read.
+    // Settling a journal the launch could not resolve, which blocks scans and file actions until
+    // then: each item is recorded where the disk shows it (TransactionJournals.h says when it is offered).
     bool canSettlePendingJournal() const;
     void settlePendingJournal();
 
-    // Format cleanup preset runs (CleanupRuns.h); the format cleanup screen drives the chunks.
-
-    std::optional<QUuid>
-    beginCleanupPresetRun(const FormatCleanupPlan& plan, const std::vector<PluginBundleSelection>& selections,
-                          std::function<void(const std::optional<QUuid>&)> started = {}) {
-        return m_cleanupRuns.beginCleanupPresetRun(plan, selections, std::move(started));
-    }
-    std::optional<PrivilegedQuarantineRequest>
-    preparePresetRunChildTransaction(const QUuid& runID, const std::vector<PluginBundleSelection>& selections,
-                                     Send<PrivilegedQuarantineRequest> send = {}) {
-        return m_cleanupRuns.preparePresetRunChildTransaction(runID, selections, std::move(send));
-    }
-    void finishCleanupPresetRun(const QUuid& runID, FormatCleanupRunStatus status) {
-        m_cleanupRuns.finishCleanupPresetRun(runID, status);
-    }
-    std::vector<PluginBundleSelection> presetRunRestoreSelections(const QUuid& runID) const {
-        return m_cleanupRuns.presetRunRestoreSelections(runID);
-    }
-    QHash<QUuid, qsizetype> presetRunQuarantinedCounts() const {
-        return m_cleanupRuns.presetRunQuarantinedCounts();
-    }
-    std::optional<PluginBundleSelection> resolvePermanentQuarantineSelections(const QString& bundleID) const {
-        return m_cleanupRuns.resolvePermanentQuarantineSelections(bundleID);
-    }
+    // Format cleanup preset runs, which the format cleanup screen drives chunk by chunk.
+    CleanupRuns& cleanupRuns() { return m_cleanupRuns; }
+    const CleanupRuns& cleanupRuns() const { return m_cleanupRuns; }
 
 signals:
     void pluginsChanged();
@@ -348,9 +248,7 @@ protected:
     // permanent-quarantine run.
     virtual void startPermanentQuarantineRun(const std::vector<PermanentQuarantineMatch>& chunk,
                                              const std::vector<PermanentQuarantineMatch>& remaining,
-                                             PrivilegedRequestReadiness* service) {
-        m_cleanupRuns.runPermanentQuarantineChunk(chunk, remaining, service);
-    }
+                                             PrivilegedRequestReadiness* service);
 
 private:
     friend class CleanupRuns;
@@ -358,13 +256,7 @@ private:
 
     // What saveState writes: the journals of transactions whose commit is being written are left out.
     PersistedInventory persistedState() const;
-
-    // Start-up.
     void applyLoadedState(const PersistedInventory& state);
-    // Every journal change is saved (or follows a write's outcome, which asks again), so each save
-    // asks for this check; it runs from the event loop, after the change's own put-backs, and emits
-    // when the pending state differs from the last one published.
-    void schedulePendingTransactionCheck();
     void startStateWriter();
 
     // Scan lifecycle.
@@ -373,7 +265,6 @@ private:
     void finishCanceledScan();
     void endScan();
 
-    // Protection.
     // The protection steps of one product for every product whose key is `key`.
     void applyProductProtection(PluginListEdit& plugins, const QString& key, bool protect) const;
 
@@ -388,24 +279,11 @@ private:
 
     // A change of the inventory, to put back with setPlugins.
     PluginListEdit inventoryToChange() const;
-    // The change a finaliser makes: every product's synthesised records stored.
-    PluginListEdit inventoryWithStoredRecords() const;
-    // The user's home folder: the environment's, else the password database's.
-    QString homeFolder() const;
-    // The records whose Trash name a later record took: what lies under that name is the later one's.
-    QSet<QUuid> trashNamesTakenLater() const;
-    bool holdsItsTrashCopy(const TrashedBundleRecord& record, const QSet<QUuid>& takenLater) const;
-    TrashRecoveryState trashRecoveryState(const TrashedBundleRecord& record,
-                                          const QSet<QUuid>& takenLater) const;
-    std::optional<QString> trashRecoveryBlockingReason(
-        const std::vector<QUuid>& recordIDs,
-        const std::function<TrashRecoveryState(const TrashedBundleRecord&)>& stateOf) const;
     const TrashedBundleRecord* trashedBundle(const QUuid& id) const;
     // Why file actions are refused while the storage blocks them: a read-only data folder or a state
     // file that could not be upgraded.
     const QString& fileActionsBlockedText() const;
 
-    // Helpers.
     void renewInventoryRevision();
     Timestamp now() const;
     // A line at `at`, or now; a pass that writes several lines takes its moment once.
@@ -438,23 +316,15 @@ private:
     void setFormatCleanupRuns(std::vector<FormatCleanupRunRecord> value);
     void setPermanentQuarantineRules(std::vector<PermanentQuarantineRule> value);
 
-    template <class T>
-    void assign(T& field, T value, void (PluginInventoryStore::*changed)()) {
-        if (field == value)
-            return;
-        field = std::move(value);
-        emit(this->*changed)();
-    }
-
     StoreEnvironment m_environment;
     PathPolicy m_pathPolicy;
 
     // In declaration order of the inventory's state.
     PluginList m_plugins;
     QSet<QUuid> m_changedPluginIDs;
-    // sharedActivePlugins() of m_plugins; none until asked after a change.
+    // activePlugins() and permanentQuarantineManufacturers() of m_plugins; none until asked after a
+    // change.
     mutable std::optional<PluginList> m_activePlugins;
-    // permanentQuarantineManufacturers() of m_plugins; none until asked after a change.
     mutable std::optional<QStringList> m_manufacturers;
     bool m_isScanning = false;
     std::optional<Timestamp> m_lastScanDate;
@@ -474,9 +344,6 @@ private:
     std::vector<TrashedBundleRecord> m_trashedBundles;
     std::vector<FormatCleanupRunRecord> m_formatCleanupRuns;
     std::vector<PermanentQuarantineRule> m_permanentQuarantineRules;
-    bool m_publishedPendingTransaction = false;
-    bool m_pendingTransactionCheckQueued = false;
-    // The privileged transactions' journals, and the runs of several transactions.
     TransactionJournals m_journals{*this};
     CleanupRuns m_cleanupRuns{*this};
     // How many states have been handed to the writer; a failed write compares it to learn whether

@@ -16,26 +16,28 @@ namespace quorvane {
 
 namespace Texts = PrivilegedTransactionTexts;
 
-QSet<QUuid> PluginInventoryStore::trashNamesTakenLater() const {
+namespace {
+
+// The records whose Trash name a later record took: what lies under that name is the later one's.
+QSet<QUuid> trashNamesTakenLater(const std::vector<TrashedBundleRecord>& records) {
     // Records are kept in the order they were made.
     QSet<QUuid> taken;
-    PathKeySet later;
-    for (auto record = m_trashedBundles.rbegin(); record != m_trashedBundles.rend(); ++record) {
+    PluginInventoryStore::PathKeySet later;
+    for (auto record = records.rbegin(); record != records.rend(); ++record) {
         if (!later.insert(pathKey(record->trashPath)).second)
             taken.insert(record->id);
     }
     return taken;
 }
 
-bool PluginInventoryStore::holdsItsTrashCopy(const TrashedBundleRecord& record,
-                                             const QSet<QUuid>& takenLater) const {
+bool holdsItsTrashCopy(const TrashedBundleRecord& record, const QSet<QUuid>& takenLater) {
     // A reconciled record's bundle has left the Trash, and a record whose Trash name a later move took
     // lost its copy before that move.
     return !record.reconciledDate && !takenLater.contains(record.id) && pathExists(record.trashPath);
 }
 
-TrashRecoveryState PluginInventoryStore::trashRecoveryState(const TrashedBundleRecord& record,
-                                                            const QSet<QUuid>& takenLater) const {
+TrashRecoveryState trashRecoveryState(const TrashedBundleRecord& record, const QSet<QUuid>& takenLater,
+                                      const PathPolicy& pathPolicy) {
     // A reconciled record's bundle went back; where that bundle went since is other records' business.
     if (record.reconciledDate)
         return TrashRecoveryState::alreadyRestored;
@@ -45,16 +47,57 @@ TrashRecoveryState PluginInventoryStore::trashRecoveryState(const TrashedBundleR
         return atOriginal ? TrashRecoveryState::alreadyRestored : TrashRecoveryState::missingFromTrash;
     if (atOriginal)
         return TrashRecoveryState::destinationOccupied;
-    return record.hasSafeRecoveryPaths(m_pathPolicy) ? TrashRecoveryState::readyToRestore
-                                                     : TrashRecoveryState::needsVerification;
+    return record.hasSafeRecoveryPaths(pathPolicy) ? TrashRecoveryState::readyToRestore
+                                                   : TrashRecoveryState::needsVerification;
 }
 
+const TrashedBundleRecord* findRecord(const std::vector<TrashedBundleRecord>& records, const QUuid& id) {
+    const auto found =
+        std::ranges::find_if(records, [&](const TrashedBundleRecord& record) { return record.id == id; });
+    return found == records.end() ? nullptr : &*found;
+}
+
+// Why the records may not be recovered now, each record's state on disk given by `stateOf`.
+template <class StateOf>
+std::optional<QString> blockingReason(const PluginInventoryStore& store, const PathPolicy& pathPolicy,
+                                      const std::vector<QUuid>& recordIDs, StateOf stateOf) {
+    namespace T = Texts::TrashRecovery;
+    if (store.fileActionsBlockedByStorage())
+        return T::storageUnavailable;
+    if (store.hasPendingPrivilegedTransaction())
+        return T::pendingTransaction;
+    if (recordIDs.empty())
+        return T::nothingSelected;
+    if (recordIDs.size() > std::size_t(maximumTransactionItemCount))
+        return T::tooMany(maximumTransactionItemCount);
+    for (std::size_t index = 0; index < recordIDs.size(); ++index) {
+        if (std::find(recordIDs.begin(), recordIDs.begin() + qsizetype(index), recordIDs[index]) !=
+            recordIDs.begin() + qsizetype(index))
+            return T::duplicate;
+    }
+    for (const QUuid& id : recordIDs) {
+        const TrashedBundleRecord* record = findRecord(store.trashedBundles(), id);
+        if (!record)
+            return T::recordGone;
+        if (record->reconciledDate)
+            return T::alreadyReconciled(record->pluginName, record->format);
+        const TrashRecoveryState state = stateOf(*record);
+        if (state != TrashRecoveryState::readyToRestore)
+            return T::inState(record->pluginName, record->format, rawValue(state));
+        if (!record->hasSafeRecoveryPaths(pathPolicy))
+            return T::needsPathVerification(record->pluginName, record->format);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::vector<TrashRecoveryEntry> PluginInventoryStore::trashRecoveryEntries() const {
-    const QSet<QUuid> takenLater = trashNamesTakenLater();
+    const QSet<QUuid> takenLater = trashNamesTakenLater(m_trashedBundles);
     std::vector<TrashRecoveryEntry> entries;
     entries.reserve(m_trashedBundles.size());
     for (const TrashedBundleRecord& record : m_trashedBundles)
-        entries.push_back({record, trashRecoveryState(record, takenLater)});
+        entries.push_back({record, trashRecoveryState(record, takenLater, m_pathPolicy)});
     stableMergeSort(entries, trashRecoveryEntryOrder);
     return entries;
 }
@@ -71,7 +114,7 @@ void PluginInventoryStore::verifyTrashRecords() {
     if (hasPendingPrivilegedTransaction())
         return;
     const Timestamp date = now();
-    const QSet<QUuid> takenLater = trashNamesTakenLater();
+    const QSet<QUuid> takenLater = trashNamesTakenLater(m_trashedBundles);
     std::vector<TrashedBundleRecord> records = m_trashedBundles;
     std::vector<HistoryItem> lines;
     bool changed = false;
@@ -100,60 +143,27 @@ void PluginInventoryStore::verifyTrashRecords() {
 }
 
 const TrashedBundleRecord* PluginInventoryStore::trashedBundle(const QUuid& id) const {
-    const auto found = std::ranges::find_if(
-        m_trashedBundles, [&](const TrashedBundleRecord& record) { return record.id == id; });
-    return found == m_trashedBundles.end() ? nullptr : &*found;
+    return findRecord(m_trashedBundles, id);
 }
 
 std::optional<QString>
 PluginInventoryStore::trashRecoveryBlockingReason(const std::vector<QUuid>& recordIDs) const {
-    const QSet<QUuid> takenLater = trashNamesTakenLater();
-    return trashRecoveryBlockingReason(
-        recordIDs, [&](const TrashedBundleRecord& record) { return trashRecoveryState(record, takenLater); });
+    const QSet<QUuid> takenLater = trashNamesTakenLater(m_trashedBundles);
+    return blockingReason(*this, m_pathPolicy, recordIDs, [&](const TrashedBundleRecord& record) {
+        return trashRecoveryState(record, takenLater, m_pathPolicy);
+    });
 }
 
 std::optional<QString>
 PluginInventoryStore::trashRecoveryBlockingReason(const std::vector<QUuid>& recordIDs,
                                                   const std::vector<TrashRecoveryEntry>& observed) const {
-    const QSet<QUuid> takenLater = trashNamesTakenLater();
-    return trashRecoveryBlockingReason(recordIDs, [&](const TrashedBundleRecord& record) {
+    const QSet<QUuid> takenLater = trashNamesTakenLater(m_trashedBundles);
+    return blockingReason(*this, m_pathPolicy, recordIDs, [&](const TrashedBundleRecord& record) {
         const auto entry = std::ranges::find_if(
             observed, [&](const TrashRecoveryEntry& candidate) { return candidate.record == record; });
         // A record the snapshot does not hold as it is now is judged on disk.
-        return entry == observed.end() ? trashRecoveryState(record, takenLater) : entry->state;
+        return entry == observed.end() ? trashRecoveryState(record, takenLater, m_pathPolicy) : entry->state;
     });
-}
-
-std::optional<QString> PluginInventoryStore::trashRecoveryBlockingReason(
-    const std::vector<QUuid>& recordIDs,
-    const std::function<TrashRecoveryState(const TrashedBundleRecord&)>& stateOf) const {
-    namespace T = Texts::TrashRecovery;
-    if (m_fileActionsBlockedByStorage)
-        return T::storageUnavailable;
-    if (hasPendingPrivilegedTransaction())
-        return T::pendingTransaction;
-    if (recordIDs.empty())
-        return T::nothingSelected;
-    if (recordIDs.size() > std::size_t(maximumTransactionItemCount))
-        return T::tooMany(maximumTransactionItemCount);
-    for (std::size_t index = 0; index < recordIDs.size(); ++index) {
-        if (std::find(recordIDs.begin(), recordIDs.begin() + qsizetype(index), recordIDs[index]) !=
-            recordIDs.begin() + qsizetype(index))
-            return T::duplicate;
-    }
-    for (const QUuid& id : recordIDs) {
-        const TrashedBundleRecord* record = trashedBundle(id);
-        if (!record)
-            return T::recordGone;
-        if (record->reconciledDate)
-            return T::alreadyReconciled(record->pluginName, record->format);
-        const TrashRecoveryState state = stateOf(*record);
-        if (state != TrashRecoveryState::readyToRestore)
-            return T::inState(record->pluginName, record->format, rawValue(state));
-        if (!record->hasSafeRecoveryPaths(m_pathPolicy))
-            return T::needsPathVerification(record->pluginName, record->format);
-    }
-    return std::nullopt;
 }
 
 } // namespace quorvane

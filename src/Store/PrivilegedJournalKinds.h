@@ -9,7 +9,9 @@
 
 namespace quorvane {
 
-struct TransactionJournals::QuarantineJournal : PrivilegedKindDescription<PrivilegedKind::quarantine> {
+template <>
+struct TransactionJournals::Journal<PrivilegedKind::quarantine>
+    : PrivilegedKindDescription<PrivilegedKind::quarantine> {
     static inline const QString name = QStringLiteral("quarantine");
     static constexpr BundleActionKind action = BundleActionKind::quarantine;
     // The finaliser skips what it already applied, so partly applied records are kept and saved.
@@ -23,7 +25,9 @@ struct TransactionJournals::QuarantineJournal : PrivilegedKindDescription<Privil
     }
 };
 
-struct TransactionJournals::RestoreJournal : PrivilegedKindDescription<PrivilegedKind::restore> {
+template <>
+struct TransactionJournals::Journal<PrivilegedKind::restore>
+    : PrivilegedKindDescription<PrivilegedKind::restore> {
     static inline const QString name = QStringLiteral("restore");
     static constexpr BundleActionKind action = BundleActionKind::restore;
     static constexpr SnapshotParts putBack{true, true, false};
@@ -36,7 +40,9 @@ struct TransactionJournals::RestoreJournal : PrivilegedKindDescription<Privilege
     }
 };
 
-struct TransactionJournals::TrashJournal : PrivilegedKindDescription<PrivilegedKind::trash> {
+template <>
+struct TransactionJournals::Journal<PrivilegedKind::trash>
+    : PrivilegedKindDescription<PrivilegedKind::trash> {
     static inline const QString name = QStringLiteral("Trash move");
     static constexpr BundleActionKind action = BundleActionKind::trash;
     static constexpr SnapshotParts putBack{true, true, true};
@@ -49,7 +55,9 @@ struct TransactionJournals::TrashJournal : PrivilegedKindDescription<PrivilegedK
     }
 };
 
-struct TransactionJournals::TrashRecoveryJournal : PrivilegedKindDescription<PrivilegedKind::trashRecovery> {
+template <>
+struct TransactionJournals::Journal<PrivilegedKind::trashRecovery>
+    : PrivilegedKindDescription<PrivilegedKind::trashRecovery> {
     static inline const QString name = QStringLiteral("Finder Trash restore");
     static constexpr SnapshotParts putBack{false, true, true};
     static constexpr bool journalPutBackAtLaunch = true;

@@ -63,15 +63,14 @@ typename PrivilegedTransactionSteps<Request, Result>::Send sendThrough(Privilege
     };
 }
 
-// The store's step, through one of its completers (completePrivilegedQuarantine and its kin).
-// Nothing happens once the store has gone.
-template <class Request, class Result, class Completer>
-typename PrivilegedTransactionSteps<Request, Result>::Complete completeThrough(PluginInventoryStore& store,
-                                                                               Completer completer) {
-    return [store = QPointer<PluginInventoryStore>(&store),
-            completer](const Result& result, const Request& request, std::function<void(bool)> then) {
+// The store's step, through its completePrivileged for the result's kind. Nothing happens once the
+// store has gone.
+template <class Request, class Result>
+typename PrivilegedTransactionSteps<Request, Result>::Complete completeThrough(PluginInventoryStore& store) {
+    return [store = QPointer<PluginInventoryStore>(&store)](const Result& result, const Request& request,
+                                                            std::function<void(bool)> then) {
         if (store)
-            (store.data()->*completer)(result, request.transactionID, request.items, std::move(then));
+            store->completePrivileged(result, request.transactionID, request.items, std::move(then));
     };
 }
 

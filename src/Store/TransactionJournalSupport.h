@@ -84,19 +84,6 @@ auto& TransactionJournals::journalOf() {
         return m_pendingPrivilegedTrashRestore;
 }
 
-template <class Kind>
-std::expected<void, PrivilegedInventoryCommitError>
-TransactionJournals::finalise(const QString& transactionID, const std::vector<typename Kind::Item>& items) {
-    if constexpr (Kind::kind == PrivilegedKind::quarantine)
-        return finalisePrivilegedQuarantine(transactionID, items);
-    else if constexpr (Kind::kind == PrivilegedKind::restore)
-        return finalisePrivilegedRestore(transactionID, items);
-    else if constexpr (Kind::kind == PrivilegedKind::trash)
-        return finalisePrivilegedTrash(transactionID, items);
-    else
-        return finaliseTrashRecovery(transactionID, items);
-}
-
 template <class Item>
 bool TransactionJournals::everyItemMoved(const std::vector<Item>& items) {
     return std::ranges::all_of(items, [](const Item& item) {
@@ -120,7 +107,7 @@ bool TransactionJournals::dropUnverifiedJournal() {
     if constexpr (requires { journalRefusal(*journal, m_store.m_pathPolicy); })
         reason = journalRefusal(*journal, m_store.m_pathPolicy);
     else
-        reason = journalRefusal(*journal, m_store.m_pathPolicy, homeTrashFilesFolder(m_store.homeFolder()));
+        reason = journalRefusal(*journal, m_store.m_pathPolicy, homeTrashFilesFolder(homeFolder()));
     // Then against what the inventory already holds.
     if constexpr (requires { journalRecordRefusal(*journal, m_store.plugins()); }) {
         if (!reason)
@@ -145,13 +132,13 @@ std::optional<typename Kind::Request> TransactionJournals::writeJournal(const ty
     m_store.saveState([this, request, send = std::move(send), scan = std::move(scan),
                        scanPaths = std::move(scanPaths)](const SaveResult& saved) {
         m_unwrittenJournals.remove(request.transactionID);
-        m_store.schedulePendingTransactionCheck();
+        schedulePendingCheck();
         if (!saved) {
             auto& journal = journalOf<Kind>();
             if (journal && journal->transactionID == request.transactionID)
                 journal.reset();
             m_store.m_scan.forgetTransactionPaths(scan, scanPaths);
-            if constexpr (std::is_same_v<Kind, QuarantineJournal>)
+            if constexpr (Kind::kind == PrivilegedKind::quarantine)
                 unlinkPresetRunChildTransaction(request.transactionID);
             m_store.setLastStorageError(saved.error().description());
             const JournalTexts texts = Kind::texts();
@@ -181,7 +168,7 @@ void TransactionJournals::finaliseAndSave(const QString& transactionID,
                                           const std::vector<typename Kind::Item>& items,
                                           std::function<void(const std::optional<QString>& failure)> then) {
     Snapshot snapshot = takeSnapshot(Kind::putBack);
-    if (const auto finalised = finalise<Kind>(transactionID, items); !finalised) {
+    if (const auto finalised = finaliseItems(transactionID, items); !finalised) {
         putBack(std::move(snapshot));
         then(description(finalised.error()));
         return;
@@ -189,7 +176,7 @@ void TransactionJournals::finaliseAndSave(const QString& transactionID,
     m_closingJournals.insert(transactionID);
     m_store.saveState([this, transactionID, snapshot = std::move(snapshot), then = std::move(then),
                        count = m_store.m_saveCount + 1](const SaveResult& saved) mutable {
-        m_store.schedulePendingTransactionCheck();
+        schedulePendingCheck();
         auto& journal = journalOf<Kind>();
         if (saved) {
             m_closingJournals.remove(transactionID);

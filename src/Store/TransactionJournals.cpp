@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMetaObject>
 #include <QSet>
 
 #include <sys/stat.h>
@@ -56,6 +57,33 @@ void TransactionJournals::load(const PersistedInventory& state) {
     m_pendingPrivilegedRestore = state.pendingPrivilegedRestore;
     m_pendingPrivilegedTrash = state.pendingPrivilegedTrash;
     m_pendingPrivilegedTrashRestore = state.pendingPrivilegedTrashRestore;
+    m_publishedPending = hasPending();
+}
+
+void TransactionJournals::schedulePendingCheck() {
+    if (std::exchange(m_pendingCheckQueued, true))
+        return;
+    QMetaObject::invokeMethod(
+        &m_store,
+        [this] {
+            m_pendingCheckQueued = false;
+            if (hasPending() == m_publishedPending)
+                return;
+            m_publishedPending = !m_publishedPending;
+            emit m_store.pendingPrivilegedTransactionChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+PluginListEdit TransactionJournals::inventoryWithStoredRecords() const {
+    PluginListEdit plugins(m_store.plugins());
+    plugins.materializeBundleRecords();
+    return plugins;
+}
+
+QString TransactionJournals::homeFolder() const {
+    const QString& home = m_store.environment().homeFolder;
+    return home.isEmpty() ? SystemFileSystemProbe::passwordDatabaseHome() : home;
 }
 
 void TransactionJournals::persistOpenJournals(PersistedInventory& state) const {
@@ -93,8 +121,8 @@ TransactionJournals::makeStorePlan(BundleActionKind kind,
                                    const std::optional<InventoryRevisionToken>& expectedRevision,
                                    const std::optional<QUuid>& presetRunID) const {
     if (kind == BundleActionKind::trash)
-        ensureHomeTrashFolders(m_store.homeFolder());
-    const SystemFileSystemProbe fileSystem(m_store.homeFolder());
+        ensureHomeTrashFolders(homeFolder());
+    const SystemFileSystemProbe fileSystem(homeFolder());
     return makeBundleActionPlan(kind, selections, m_store.plugins(), m_store.m_inventoryRevision,
                                 expectedRevision, presetRunID, m_store.hasPendingPrivilegedTransaction(),
                                 fileSystem, std::nullopt, true, m_store.m_pathPolicy);
@@ -135,12 +163,12 @@ void TransactionJournals::putBack(Snapshot snapshot) {
 
 // Begin.
 
-template <class Kind>
-std::optional<typename Kind::Request>
-TransactionJournals::beginPrivileged(const std::vector<PluginBundleSelection>& selections,
-                                     const std::optional<InventoryRevisionToken>& expectedRevision,
-                                     const std::optional<QUuid>& presetRunID,
-                                     Send<typename Kind::Request> send) {
+template <PrivilegedKind kind>
+std::optional<PrivilegedRequest<kind>>
+TransactionJournals::begin(const std::vector<PluginBundleSelection>& selections,
+                           const std::optional<InventoryRevisionToken>& expectedRevision,
+                           const std::optional<QUuid>& presetRunID, Send<PrivilegedRequest<kind>> send) {
+    using Kind = Journal<kind>;
     const JournalTexts texts = Kind::texts();
     const auto refuse = [&](const QString& title, const QString& message) {
         m_store.reportOperationError(title, message);
@@ -167,7 +195,7 @@ TransactionJournals::beginPrivileged(const std::vector<PluginBundleSelection>& s
     // The planner refuses while any journal is pending, so the kind's journal is free here.
     auto& journal = journalOf<Kind>();
     journal = request;
-    if constexpr (std::is_same_v<Kind, QuarantineJournal>) {
+    if constexpr (Kind::kind == PrivilegedKind::quarantine) {
         if (presetRunID && !linkPresetRunChildTransaction(*presetRunID, request.transactionID)) {
             journal.reset();
             return refuse(Texts::Quarantine::presetLinkTitle, Texts::Quarantine::presetLinkBroken);
@@ -215,34 +243,12 @@ void TransactionJournals::unlinkPresetRunChildTransaction(const QString& transac
     m_store.setFormatCleanupRuns(std::move(runs));
 }
 
-std::optional<PrivilegedQuarantineRequest>
-TransactionJournals::beginPrivilegedQuarantine(const std::vector<PluginBundleSelection>& selections,
-                                               const std::optional<InventoryRevisionToken>& expectedRevision,
-                                               const std::optional<QUuid>& presetRunID,
-                                               Send<PrivilegedQuarantineRequest> send) {
-    return beginPrivileged<QuarantineJournal>(selections, expectedRevision, presetRunID, std::move(send));
-}
-
-std::optional<PrivilegedRestoreRequest>
-TransactionJournals::beginPrivilegedRestore(const std::vector<PluginBundleSelection>& selections,
-                                            const std::optional<InventoryRevisionToken>& expectedRevision,
-                                            Send<PrivilegedRestoreRequest> send) {
-    return beginPrivileged<RestoreJournal>(selections, expectedRevision, std::nullopt, std::move(send));
-}
-
-std::optional<PrivilegedTrashRequest>
-TransactionJournals::beginPrivilegedTrash(const std::vector<PluginBundleSelection>& selections,
-                                          const std::optional<InventoryRevisionToken>& expectedRevision,
-                                          Send<PrivilegedTrashRequest> send) {
-    return beginPrivileged<TrashJournal>(selections, expectedRevision, std::nullopt, std::move(send));
-}
-
 // Complete.
 
-template <class Kind>
-bool TransactionJournals::completePrivileged(const typename Kind::Result& result,
-                                             const QString& transactionID,
-                                             const std::vector<typename Kind::Item>& items, Committed then) {
+template <PrivilegedKind kind>
+bool TransactionJournals::complete(const PrivilegedResult<kind>& result, const QString& transactionID,
+                                   const Items<kind>& items, Committed then) {
+    using Kind = Journal<kind>;
     JournalTexts texts = Kind::texts();
     auto& journal = journalOf<Kind>();
     m_awaitingAnswer.remove(transactionID);
@@ -292,7 +298,7 @@ bool TransactionJournals::completePrivileged(const typename Kind::Result& result
             } else {
                 m_store.setLastStorageError(std::nullopt);
                 m_store.renewInventoryRevision();
-                if constexpr (std::is_same_v<Kind, TrashJournal>)
+                if constexpr (Kind::kind == PrivilegedKind::trash)
                     pruneEmptyQuarantineFolders();
                 if (!texts.successTitle.isEmpty())
                     m_store.postNotice(texts.successTitle, QString::number(count) + texts.success,
@@ -302,34 +308,6 @@ bool TransactionJournals::completePrivileged(const typename Kind::Result& result
                 then(!failure);
         });
     return true;
-}
-
-bool TransactionJournals::completePrivilegedQuarantine(const PrivilegedQuarantineResult& result,
-                                                       const QString& transactionID,
-                                                       const std::vector<PrivilegedQuarantineItem>& items,
-                                                       Committed then) {
-    return completePrivileged<QuarantineJournal>(result, transactionID, items, std::move(then));
-}
-
-bool TransactionJournals::completePrivilegedRestore(const PrivilegedRestoreResult& result,
-                                                    const QString& transactionID,
-                                                    const std::vector<PrivilegedRestoreItem>& items,
-                                                    Committed then) {
-    return completePrivileged<RestoreJournal>(result, transactionID, items, std::move(then));
-}
-
-bool TransactionJournals::completePrivilegedTrash(const PrivilegedTrashResult& result,
-                                                  const QString& transactionID,
-                                                  const std::vector<PrivilegedTrashItem>& items,
-                                                  Committed then) {
-    return completePrivileged<TrashJournal>(result, transactionID, items, std::move(then));
-}
-
-bool TransactionJournals::completeTrashRecovery(const PrivilegedTrashRestoreResult& result,
-                                                const QString& transactionID,
-                                                const std::vector<PrivilegedTrashRestoreItem>& items,
-                                                Committed then) {
-    return completePrivileged<TrashRecoveryJournal>(result, transactionID, items, std::move(then));
 }
 
 // Finalisers: what the kinds share, then the quarantine and the restore (the Trash kinds' are in
@@ -373,11 +351,11 @@ void TransactionJournals::storeFinalisedRecords(PluginListEdit plugins,
 // one item per record), in what a failure keeps, and in what they write.
 
 std::expected<void, PrivilegedInventoryCommitError>
-TransactionJournals::finalisePrivilegedQuarantine(const QString& transactionID,
-                                                  const std::vector<PrivilegedQuarantineItem>& items) {
+TransactionJournals::finaliseItems(const QString& transactionID,
+                                   const std::vector<PrivilegedQuarantineItem>& items) {
     if (items.empty())
         return {};
-    PluginListEdit plugins = m_store.inventoryWithStoredRecords();
+    PluginListEdit plugins = inventoryWithStoredRecords();
     const std::optional<QUuid> runID = markPresetRunChildTransaction(transactionID);
     // Only a record whose bundle is at the source now: a quarantined one keeps its old path, where a
     // reinstalled bundle may be. One that this item already moved is at its destination.
@@ -413,11 +391,11 @@ TransactionJournals::finalisePrivilegedQuarantine(const QString& transactionID,
 }
 
 std::expected<void, PrivilegedInventoryCommitError>
-TransactionJournals::finalisePrivilegedRestore(const QString& transactionID,
-                                               const std::vector<PrivilegedRestoreItem>& items) {
+TransactionJournals::finaliseItems(const QString& transactionID,
+                                   const std::vector<PrivilegedRestoreItem>& items) {
     if (items.empty())
         return {};
-    PluginListEdit plugins = m_store.inventoryWithStoredRecords();
+    PluginListEdit plugins = inventoryWithStoredRecords();
     const JournalItemMatches matches = matchJournalItems(
         plugins, items, quarantinePathOf,
         [](const PluginBundleRecord& record, const PrivilegedRestoreItem& item) {
@@ -450,5 +428,42 @@ TransactionJournals::finalisePrivilegedRestore(const QString& transactionID,
     storeFinalisedRecords(std::move(plugins), touched, std::move(lines));
     return {};
 }
+
+template <PrivilegedKind kind>
+std::expected<void, PrivilegedInventoryCommitError>
+TransactionJournals::finalise(const QString& transactionID, const Items<kind>& items) {
+    return finaliseItems(transactionID, items);
+}
+
+// The store's entry points and the tests reach every kind's steps.
+
+template std::optional<PrivilegedQuarantineRequest> TransactionJournals::begin<PrivilegedKind::quarantine>(
+    const std::vector<PluginBundleSelection>&, const std::optional<InventoryRevisionToken>&,
+    const std::optional<QUuid>&, Send<PrivilegedQuarantineRequest>);
+template std::optional<PrivilegedRestoreRequest> TransactionJournals::begin<PrivilegedKind::restore>(
+    const std::vector<PluginBundleSelection>&, const std::optional<InventoryRevisionToken>&,
+    const std::optional<QUuid>&, Send<PrivilegedRestoreRequest>);
+template std::optional<PrivilegedTrashRequest>
+TransactionJournals::begin<PrivilegedKind::trash>(const std::vector<PluginBundleSelection>&,
+                                                  const std::optional<InventoryRevisionToken>&,
+                                                  const std::optional<QUuid>&, Send<PrivilegedTrashRequest>);
+template bool TransactionJournals::complete(const PrivilegedQuarantineResult&, const QString&,
+                                            const Items<PrivilegedKind::quarantine>&, Committed);
+template bool TransactionJournals::complete(const PrivilegedRestoreResult&, const QString&,
+                                            const Items<PrivilegedKind::restore>&, Committed);
+template bool TransactionJournals::complete(const PrivilegedTrashResult&, const QString&,
+                                            const Items<PrivilegedKind::trash>&, Committed);
+template bool TransactionJournals::complete(const PrivilegedTrashRestoreResult&, const QString&,
+                                            const Items<PrivilegedKind::trashRecovery>&, Committed);
+template std::expected<void, PrivilegedInventoryCommitError>
+TransactionJournals::finalise<PrivilegedKind::quarantine>(const QString&,
+                                                          const Items<PrivilegedKind::quarantine>&);
+template std::expected<void, PrivilegedInventoryCommitError>
+TransactionJournals::finalise<PrivilegedKind::restore>(const QString&, const Items<PrivilegedKind::restore>&);
+template std::expected<void, PrivilegedInventoryCommitError>
+TransactionJournals::finalise<PrivilegedKind::trash>(const QString&, const Items<PrivilegedKind::trash>&);
+template std::expected<void, PrivilegedInventoryCommitError>
+TransactionJournals::finalise<PrivilegedKind::trashRecovery>(const QString&,
+                                                             const Items<PrivilegedKind::trashRecovery>&);
 
 } // namespace quorvane

@@ -63,6 +63,11 @@ public:
         return m_pendingPrivilegedTrashRestore;
     }
     bool hasPending() const;
+    // Every journal change is saved (or follows a write's outcome, which asks again), so each save
+    // asks for this check; it runs from the event loop, after the change's own put-backs, and emits
+    // the store's pendingPrivilegedTransactionChanged() when hasPending() differs from the last one
+    // published.
+    void schedulePendingCheck();
     // The journals a state file held.
     void load(const PersistedInventory& state);
     // The journals into `state`, but those of transactions whose commit is being written.
@@ -80,42 +85,23 @@ public:
                                             const std::optional<InventoryRevisionToken>& expectedRevision,
                                             BundleActionKind kind) const;
 
-    // Begin, complete and finalise, per kind; what the store's entry points of the same names say.
-    std::optional<PrivilegedQuarantineRequest>
-    beginPrivilegedQuarantine(const std::vector<PluginBundleSelection>& selections,
-                              const std::optional<InventoryRevisionToken>& expectedRevision,
-                              const std::optional<QUuid>& presetRunID,
-                              Send<PrivilegedQuarantineRequest> send);
-    bool completePrivilegedQuarantine(const PrivilegedQuarantineResult& result, const QString& transactionID,
-                                      const std::vector<PrivilegedQuarantineItem>& items, Committed then);
-    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
-    finalisePrivilegedQuarantine(const QString& transactionID,
-                                 const std::vector<PrivilegedQuarantineItem>& items);
-
-    std::optional<PrivilegedRestoreRequest>
-    beginPrivilegedRestore(const std::vector<PluginBundleSelection>& selections,
-                           const std::optional<InventoryRevisionToken>& expectedRevision,
-                           Send<PrivilegedRestoreRequest> send);
-    bool completePrivilegedRestore(const PrivilegedRestoreResult& result, const QString& transactionID,
-                                   const std::vector<PrivilegedRestoreItem>& items, Committed then);
-    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
-    finalisePrivilegedRestore(const QString& transactionID, const std::vector<PrivilegedRestoreItem>& items);
-
-    std::optional<PrivilegedTrashRequest>
-    beginPrivilegedTrash(const std::vector<PluginBundleSelection>& selections,
-                         const std::optional<InventoryRevisionToken>& expectedRevision,
-                         Send<PrivilegedTrashRequest> send);
-    bool completePrivilegedTrash(const PrivilegedTrashResult& result, const QString& transactionID,
-                                 const std::vector<PrivilegedTrashItem>& items, Committed then);
-    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
-    finalisePrivilegedTrash(const QString& transactionID, const std::vector<PrivilegedTrashItem>& items);
-
+    // Begin, complete and finalise of each kind, as the store's beginPrivileged and its kin say;
+    // `presetRunID` links a quarantine to the cleanup preset run it is a chunk of.
+    template <PrivilegedKind kind>
+    using Items = std::vector<typename PrivilegedKindDescription<kind>::Item>;
+    template <PrivilegedKind kind>
+    std::optional<PrivilegedRequest<kind>>
+    begin(const std::vector<PluginBundleSelection>& selections,
+          const std::optional<InventoryRevisionToken>& expectedRevision,
+          const std::optional<QUuid>& presetRunID, Send<PrivilegedRequest<kind>> send);
     std::optional<PrivilegedTrashRestoreRequest> beginTrashRecovery(const std::vector<QUuid>& recordIDs,
                                                                     Send<PrivilegedTrashRestoreRequest> send);
-    bool completeTrashRecovery(const PrivilegedTrashRestoreResult& result, const QString& transactionID,
-                               const std::vector<PrivilegedTrashRestoreItem>& items, Committed then);
-    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
-    finaliseTrashRecovery(const QString& transactionID, const std::vector<PrivilegedTrashRestoreItem>& items);
+    template <PrivilegedKind kind>
+    bool complete(const PrivilegedResult<kind>& result, const QString& transactionID,
+                  const Items<kind>& items, Committed then);
+    template <PrivilegedKind kind>
+    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError> finalise(const QString& transactionID,
+                                                                               const Items<kind>& items);
 
     // The cleanup-preset run that began the transaction, if any.
     std::optional<QUuid> markPresetRunChildTransaction(const QString& transactionID) const;
@@ -125,15 +111,18 @@ public:
     void resolveLaunchJournals();
     void pruneEmptyQuarantineFolders();
 
-    // Settling a journal the launch could not resolve.
+    // A journal the launch could not resolve (the disk shows some of its moves and not others, or
+    // its moves cannot be recorded) blocks scans and file actions until it is settled: each item is
+    // then recorded where the disk shows it (or as gone, with a history line), the journal is
+    // cleared and a notice says what was found. Offered only while no helper can still act on it;
+    // the helper is asked first, so that one cut short undoes its transaction before the disk is read.
     bool canSettlePendingJournal() const;
     void settlePendingJournal();
 
 private:
-    struct QuarantineJournal;
-    struct RestoreJournal;
-    struct TrashJournal;
-    struct TrashRecoveryJournal;
+    // Each kind as the journals see it (PrivilegedJournalKinds.h).
+    template <PrivilegedKind kind>
+    struct Journal;
     // What a failed commit of a kind puts back.
     struct SnapshotParts {
         bool plugins = false;
@@ -160,17 +149,18 @@ private:
         QString mixed;
     };
 
-    // The kind's journal, and its finaliser.
     template <class Kind>
     auto& journalOf();
-    template <class Kind>
+    // The finaliser of each kind, picked by its items' type: writes a verified transaction into the
+    // inventory.
     std::expected<void, PrivilegedInventoryCommitError>
-    finalise(const QString& transactionID, const std::vector<typename Kind::Item>& items);
-    template <class Kind>
-    std::optional<typename Kind::Request>
-    beginPrivileged(const std::vector<PluginBundleSelection>& selections,
-                    const std::optional<InventoryRevisionToken>& expectedRevision,
-                    const std::optional<QUuid>& presetRunID, Send<typename Kind::Request> send);
+    finaliseItems(const QString& transactionID, const std::vector<PrivilegedQuarantineItem>& items);
+    std::expected<void, PrivilegedInventoryCommitError>
+    finaliseItems(const QString& transactionID, const std::vector<PrivilegedRestoreItem>& items);
+    std::expected<void, PrivilegedInventoryCommitError>
+    finaliseItems(const QString& transactionID, const std::vector<PrivilegedTrashItem>& items);
+    std::expected<void, PrivilegedInventoryCommitError>
+    finaliseItems(const QString& transactionID, const std::vector<PrivilegedTrashRestoreItem>& items);
     // Writes the kind's journal, just set to `request`; `send` gets the request once it is on disk.
     // A failed write takes the journal (and a cleanup run's link to it) back and is reported.
     // Returns the request; without `send` only once its journal is on disk (none when it failed).
@@ -180,9 +170,6 @@ private:
     std::optional<typename Kind::Request> writeJournal(const typename Kind::Request& request,
                                                        Send<typename Kind::Request> send,
                                                        PathKeySet scanPaths = {});
-    template <class Kind>
-    bool completePrivileged(const typename Kind::Result& result, const QString& transactionID,
-                            const std::vector<typename Kind::Item>& items, Committed then);
     template <class Kind>
     void resolvePending();
     // Drops the kind's journal with a warning notice when the helper could not have carried it out
@@ -212,6 +199,8 @@ private:
                                        const QString& format, const QString& transactionID,
                                        const std::optional<QUuid>& presetRunID,
                                        std::optional<Timestamp> at = std::nullopt) const;
+    // The change a finaliser makes: every product's synthesised records stored.
+    PluginListEdit inventoryWithStoredRecords() const;
     // Gives the `touched` products their derived status, then stores the inventory and the lines.
     void storeFinalisedRecords(PluginListEdit plugins, const std::vector<std::size_t>& touched,
                                std::vector<HistoryItem> lines);
@@ -222,6 +211,8 @@ private:
     template <class Item>
     static bool noItemMoved(const std::vector<Item>& items);
     bool helperTransactionRunning() const;
+    // The user's home folder: the environment's, else the password database's.
+    QString homeFolder() const;
     // Why no journal can be settled now; none when one can. Once the helper has answered the
     // settling's handshake, a journal none of whose moves shows is settled too.
     std::optional<QString> settleRefusal(bool helperAnswered) const;
@@ -245,6 +236,9 @@ private:
     std::optional<PrivilegedRestoreRequest> m_pendingPrivilegedRestore;
     std::optional<PrivilegedTrashRequest> m_pendingPrivilegedTrash;
     std::optional<PrivilegedTrashRestoreRequest> m_pendingPrivilegedTrashRestore;
+    // What pendingPrivilegedTransactionChanged() last told, and whether a check is queued.
+    bool m_publishedPending = false;
+    bool m_pendingCheckQueued = false;
     // Settling a journal waits for the helper's answer to its handshake.
     bool m_settleAsked = false;
     // Polls the helper's transaction lock while a journal waits for the helper to finish.

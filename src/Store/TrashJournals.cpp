@@ -26,11 +26,11 @@ namespace Texts = PrivilegedTransactionTexts;
 // Trash move.
 
 std::expected<void, PrivilegedInventoryCommitError>
-TransactionJournals::finalisePrivilegedTrash(const QString& transactionID,
-                                             const std::vector<PrivilegedTrashItem>& items) {
+TransactionJournals::finaliseItems(const QString& transactionID,
+                                   const std::vector<PrivilegedTrashItem>& items) {
     if (items.empty())
         return {};
-    PluginListEdit plugins = m_store.inventoryWithStoredRecords();
+    PluginListEdit plugins = inventoryWithStoredRecords();
     // Pass 1 matches every item to exactly one record and changes nothing but the storing of
     // synthesised records.
     JournalItemMatches matches = matchJournalItems(
@@ -177,12 +177,13 @@ TransactionJournals::beginTrashRecovery(const std::vector<QUuid>& recordIDs,
         if (m_store.m_scan.noteTransactionPath(key))
             addedScanPaths.insert(std::move(key));
     }
-    return writeJournal<TrashRecoveryJournal>(request, std::move(send), std::move(addedScanPaths));
+    return writeJournal<Journal<PrivilegedKind::trashRecovery>>(request, std::move(send),
+                                                                std::move(addedScanPaths));
 }
 
 std::expected<void, PrivilegedInventoryCommitError>
-TransactionJournals::finaliseTrashRecovery(const QString& transactionID,
-                                           const std::vector<PrivilegedTrashRestoreItem>& items) {
+TransactionJournals::finaliseItems(const QString& transactionID,
+                                   const std::vector<PrivilegedTrashRestoreItem>& items) {
     // Every item is matched to exactly one record before anything changes.
     std::vector<std::size_t> matches;
     for (const PrivilegedTrashRestoreItem& item : items) {

@@ -49,7 +49,8 @@ TEST_F(ClosedTransactionTest, TheNextStartSaysWhatBecameOfTheTransactionInFlight
         {
             RootView window(objects());
             if (test.inFlight) {
-                const auto request = window.inventoryStore().beginPrivilegedQuarantine({selection(plugin)});
+                const auto request =
+                    window.inventoryStore().beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
                 ASSERT_TRUE(request.has_value());
                 window.inventoryStore().waitForIdle();
                 if (test.moved)
@@ -86,7 +87,7 @@ TEST_F(ClosedTransactionTest, ATransactionSettledFromTheDiskIsToldBySettlingAlon
         store.reset();
         {
             RootView window(objects());
-            const auto request = window.inventoryStore().beginPrivilegedQuarantine(
+            const auto request = window.inventoryStore().beginPrivileged<PrivilegedKind::quarantine>(
                 {selection(plugin, 0), selection(plugin, 1)});
             ASSERT_TRUE(request.has_value());
             window.inventoryStore().waitForIdle();

@@ -84,20 +84,20 @@ TEST(HistoryEndToEnd, ListsEachOperationAndItsCsvReadsBack) {
 
     const auto quarantine = [&](const QString& name) {
         return runThroughHelper(
-            store.beginPrivilegedQuarantine(everyBundle(product(store, name))),
+            store.beginPrivileged<PrivilegedKind::quarantine>(everyBundle(product(store, name))),
             [&](const auto& request, auto done) { service.send(request, done); },
             [&](const auto& result, const auto& id, const auto& items, auto then) {
-                store.completePrivilegedQuarantine(result, id, items, then);
+                store.completePrivileged(result, id, items, then);
             });
     };
     ASSERT_TRUE(quarantine(QStringLiteral("Massive")));
     ASSERT_TRUE(quarantine(QStringLiteral("Pro-R 2")));
     ASSERT_TRUE(runThroughHelper(
-        store.beginPrivilegedRestore(
+        store.beginPrivileged<PrivilegedKind::restore>(
             quarantinedBundleSelections({product(store, QStringLiteral("Massive"))})),
         [&](const auto& request, auto done) { service.send(request, done); },
         [&](const auto& result, const auto& id, const auto& items, auto then) {
-            store.completePrivilegedRestore(result, id, items, then);
+            store.completePrivileged(result, id, items, then);
         }));
     store.setProtection(product(store, QStringLiteral("Surge XT")), true);
 

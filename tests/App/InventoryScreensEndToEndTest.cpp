@@ -67,12 +67,13 @@ protected:
         for (const PluginBundleRecord& record : plugin.bundleRecords()) {
             if (record.format != format)
                 continue;
-            const auto request = store().beginPrivilegedQuarantine({{plugin.id, record.id()}});
+            const auto request =
+                store().beginPrivileged<PrivilegedKind::quarantine>({{plugin.id, record.id()}});
             ASSERT_TRUE(request) << store().lastOperationError().value_or(QString()).toStdString();
             std::optional<bool> committed;
             service().send(*request, [&](const PrivilegedQuarantineResult& result) {
-                store().completePrivilegedQuarantine(result, request->transactionID, request->items,
-                                                     [&](bool value) { committed = value; });
+                store().completePrivileged(result, request->transactionID, request->items,
+                                           [&](bool value) { committed = value; });
             });
             ASSERT_TRUE(Sandbox::waitUntil([&] { return committed.has_value(); }));
             ASSERT_TRUE(*committed);

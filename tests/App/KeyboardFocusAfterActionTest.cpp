@@ -228,12 +228,12 @@ TEST(KeyboardFocusAfterRestore, AFailedRestoreLeavesTheFocusOnRestorePlugin) {
         const auto bundles = product->bundleRecords();
         const auto bundle = std::ranges::find(bundles, format, &PluginBundleRecord::format);
         ASSERT_NE(bundle, bundles.end());
-        const auto request = store.beginPrivilegedQuarantine({{product->id, bundle->id()}});
+        const auto request = store.beginPrivileged<PrivilegedKind::quarantine>({{product->id, bundle->id()}});
         ASSERT_TRUE(request);
         std::optional<bool> committed;
         service.send(*request, [&](const PrivilegedQuarantineResult& result) {
-            store.completePrivilegedQuarantine(result, request->transactionID, request->items,
-                                               [&](bool value) { committed = value; });
+            store.completePrivileged(result, request->transactionID, request->items,
+                                     [&](bool value) { committed = value; });
         });
         ASSERT_TRUE(Sandbox::waitUntil([&] { return committed.has_value(); }));
         ASSERT_TRUE(*committed);

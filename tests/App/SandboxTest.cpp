@@ -77,11 +77,11 @@ TEST(Sandbox, runsTheWindowOverTheSampleTreeWithTheTestbedAsHelper) {
     ASSERT_NE(proR, nullptr);
     EXPECT_FALSE(proR->isProtected);
     const PluginBundleRecord record = proR->bundleRecords().front();
-    const auto request = store.beginPrivilegedQuarantine({{proR->id, record.id()}});
+    const auto request = store.beginPrivileged<PrivilegedKind::quarantine>({{proR->id, record.id()}});
     ASSERT_TRUE(request);
     std::optional<bool> committed;
     service.send(*request, [&](const PrivilegedQuarantineResult& result) {
-        committed = store.completePrivilegedQuarantine(result, request->transactionID, request->items);
+        committed = store.completePrivileged(result, request->transactionID, request->items);
     });
     ASSERT_TRUE(Sandbox::waitUntil([&] { return committed.has_value(); }));
     EXPECT_TRUE(*committed);

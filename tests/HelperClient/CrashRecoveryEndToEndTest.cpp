@@ -72,15 +72,15 @@ protected:
 
     // Begins the kind's transaction over everything the store holds and sends it; `committed` is
     // set once its commit is on disk (or refused). The items' paths, none when nothing could begin.
-    template <class Result, class Request, class Send, class Complete>
-    std::vector<PathPair> dispatch(const std::optional<Request>& request, Send send, Complete complete,
+    template <class Result, class Request, class Send>
+    std::vector<PathPair> dispatch(const std::optional<Request>& request, Send send,
                                    std::optional<bool>& committed) {
         EXPECT_TRUE(request.has_value()) << store->lastOperationError().value_or("").toStdString();
         if (!request)
             return {};
-        send(*request, [this, request, complete, &committed](const Result& result) {
-            (store.get()->*complete)(result, request->transactionID, request->items,
-                                     [&committed](bool value) { committed = value; });
+        send(*request, [this, request, &committed](const Result& result) {
+            store->completePrivileged(result, request->transactionID, request->items,
+                                      [&committed](bool value) { committed = value; });
         });
         std::vector<PathPair> paths;
         for (const auto& item : request->items)
@@ -93,27 +93,23 @@ protected:
         switch (kind) {
         case Kind::quarantine:
             return dispatch<PrivilegedQuarantineResult>(
-                store->beginPrivilegedQuarantine(selections()),
-                [&](auto& request, auto done) { service.send(request, done); },
-                &PluginInventoryStore::completePrivilegedQuarantine, committed);
+                store->beginPrivileged<PrivilegedKind::quarantine>(selections()),
+                [&](auto& request, auto done) { service.send(request, done); }, committed);
         case Kind::restore:
             return dispatch<PrivilegedRestoreResult>(
-                store->beginPrivilegedRestore(selections()),
-                [&](auto& request, auto done) { service.send(request, done); },
-                &PluginInventoryStore::completePrivilegedRestore, committed);
+                store->beginPrivileged<PrivilegedKind::restore>(selections()),
+                [&](auto& request, auto done) { service.send(request, done); }, committed);
         case Kind::trash:
             return dispatch<PrivilegedTrashResult>(
-                store->beginPrivilegedTrash(selections()),
-                [&](auto& request, auto done) { service.send(request, done); },
-                &PluginInventoryStore::completePrivilegedTrash, committed);
+                store->beginPrivileged<PrivilegedKind::trash>(selections()),
+                [&](auto& request, auto done) { service.send(request, done); }, committed);
         case Kind::trashRecovery: {
             std::vector<QUuid> records;
             for (const TrashedBundleRecord& record : store->trashedBundles())
                 records.push_back(record.id);
             return dispatch<PrivilegedTrashRestoreResult>(
                 store->beginTrashRecovery(records),
-                [&](auto& request, auto done) { service.send(request, done); },
-                &PluginInventoryStore::completeTrashRecovery, committed);
+                [&](auto& request, auto done) { service.send(request, done); }, committed);
         }
         }
         return {};

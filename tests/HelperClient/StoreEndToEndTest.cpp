@@ -60,13 +60,13 @@ protected:
     }
 
     bool quarantineAll(PluginInventoryStore& store, PluginManagementService& service) {
-        const auto request = store.beginPrivilegedQuarantine(selectionsOf(store));
+        const auto request = store.beginPrivileged<PrivilegedKind::quarantine>(selectionsOf(store));
         if (!request)
             return false;
         return transact<PrivilegedQuarantineResult>(
                    *request, [&](auto& r, auto done) { service.send(r, done); },
                    [&](auto& result, auto& id, auto& items, auto then) {
-                       store.completePrivilegedQuarantine(result, id, items, then);
+                       store.completePrivileged(result, id, items, then);
                    })
             .value_or(false);
     }
@@ -87,12 +87,12 @@ TEST_F(StoreEndToEndTest, QuarantineThenRestore) {
     EXPECT_TRUE(TestMachine::isDirectory(*quarantined.quarantinePath));
     EXPECT_FALSE(TestMachine::isDirectory(plugin.path));
 
-    const auto request = store->beginPrivilegedRestore(selectionsOf(*store));
+    const auto request = store->beginPrivileged<PrivilegedKind::restore>(selectionsOf(*store));
     ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or("").toStdString();
     const auto committed = transact<PrivilegedRestoreResult>(
         *request, [&](auto& r, auto done) { testbed.service->send(r, done); },
         [&](auto& result, auto& id, auto& items, auto then) {
-            store->completePrivilegedRestore(result, id, items, then);
+            store->completePrivileged(result, id, items, then);
         });
     ASSERT_EQ(committed, true) << store->notice()->message.toStdString();
     EXPECT_TRUE(TestMachine::isDirectory(plugin.path));
@@ -107,12 +107,12 @@ TEST_F(StoreEndToEndTest, QuarantineThenTrashThenRecovery) {
     auto store = openStore({plugin});
     ASSERT_TRUE(quarantineAll(*store, *testbed.service));
 
-    const auto trash = store->beginPrivilegedTrash(selectionsOf(*store));
+    const auto trash = store->beginPrivileged<PrivilegedKind::trash>(selectionsOf(*store));
     ASSERT_TRUE(trash.has_value()) << store->lastOperationError().value_or("").toStdString();
     const auto trashed = transact<PrivilegedTrashResult>(
         *trash, [&](auto& r, auto done) { testbed.service->send(r, done); },
         [&](auto& result, auto& id, auto& items, auto then) {
-            store->completePrivilegedTrash(result, id, items, then);
+            store->completePrivileged(result, id, items, then);
         });
     ASSERT_EQ(trashed, true) << store->notice()->message.toStdString();
     EXPECT_TRUE(store->plugins().empty());
@@ -131,7 +131,7 @@ TEST_F(StoreEndToEndTest, QuarantineThenTrashThenRecovery) {
     const auto recovered = transact<PrivilegedTrashRestoreResult>(
         *recovery, [&](auto& r, auto done) { testbed.service->send(r, done); },
         [&](auto& result, auto& id, auto& items, auto then) {
-            store->completeTrashRecovery(result, id, items, then);
+            store->completePrivileged(result, id, items, then);
         });
     ASSERT_EQ(recovered, true) << store->notice()->message.toStdString();
     EXPECT_TRUE(TestMachine::isDirectory(plugin.path));
@@ -146,13 +146,13 @@ TEST_F(StoreEndToEndTest, AMoveFailureInTheHelperClearsTheJournalAndMovesNothing
     const Plugin first = product(QStringLiteral("One"));
     const Plugin second = product(QStringLiteral("Two"));
     auto store = openStore({first, second});
-    const auto request = store->beginPrivilegedQuarantine(selectionsOf(*store));
+    const auto request = store->beginPrivileged<PrivilegedKind::quarantine>(selectionsOf(*store));
     ASSERT_TRUE(request.has_value());
     PrivilegedQuarantineResult result;
     const auto committed = transact<PrivilegedQuarantineResult>(
         *request, [&](auto& r, auto done) { testbed.service->send(r, done); },
         [&](auto& value, auto& id, auto& items, auto then) {
-            store->completePrivilegedQuarantine(value, id, items, then);
+            store->completePrivileged(value, id, items, then);
         },
         &result);
     ASSERT_EQ(committed, false);
@@ -174,11 +174,11 @@ TEST_F(StoreEndToEndTest, AHelperKilledMidTransactionLeavesAJournalTheNextLaunch
     const Plugin first = product(QStringLiteral("One"));
     const Plugin second = product(QStringLiteral("Two"));
     auto store = openStore({first, second});
-    const auto request = store->beginPrivilegedQuarantine(selectionsOf(*store));
+    const auto request = store->beginPrivileged<PrivilegedKind::quarantine>(selectionsOf(*store));
     ASSERT_TRUE(request.has_value());
     std::optional<bool> committed;
     testbed.service->send(*request, [&](const PrivilegedQuarantineResult& result) {
-        committed = store->completePrivilegedQuarantine(result, request->transactionID, request->items);
+        committed = store->completePrivileged(result, request->transactionID, request->items);
     });
     ASSERT_TRUE(testbed.registry->waitForOutput(QStringLiteral("pausing before move 2"), 30000));
 
@@ -228,7 +228,7 @@ TEST_F(StoreEndToEndTest, ACleanupPresetOverMoreThan256BundlesRunsInChunks) {
         plan.candidates.push_back(candidate);
     }
     const auto confirmed = selectionsOf(*store);
-    const auto runID = store->beginCleanupPresetRun(plan, confirmed);
+    const auto runID = store->cleanupRuns().beginCleanupPresetRun(plan, confirmed);
     ASSERT_TRUE(runID.has_value());
 
     // The format cleanup screen's chain: each chunk starts from the completion of the one before.
@@ -236,7 +236,7 @@ TEST_F(StoreEndToEndTest, ACleanupPresetOverMoreThan256BundlesRunsInChunks) {
     bool finished = false;
     std::function<void(std::size_t)> next = [&](std::size_t start) {
         if (start >= confirmed.size()) {
-            store->finishCleanupPresetRun(*runID, FormatCleanupRunStatus::completed);
+            store->cleanupRuns().finishCleanupPresetRun(*runID, FormatCleanupRunStatus::completed);
             finished = true;
             return;
         }
@@ -244,7 +244,7 @@ TEST_F(StoreEndToEndTest, ACleanupPresetOverMoreThan256BundlesRunsInChunks) {
             confirmed.begin() + qsizetype(start),
             confirmed.begin() + qsizetype(std::min(start + 256, confirmed.size())));
         // Each request leaves once its journal is on disk.
-        store->preparePresetRunChildTransaction(
+        store->cleanupRuns().preparePresetRunChildTransaction(
             *runID, chunk, [&, start](const std::optional<PrivilegedQuarantineRequest>& request) {
                 if (!request) {
                     finished = true;
@@ -252,13 +252,13 @@ TEST_F(StoreEndToEndTest, ACleanupPresetOverMoreThan256BundlesRunsInChunks) {
                 }
                 chunkSizes.push_back(request->items.size());
                 testbed.service->send(*request, [&, sent = *request, start](const auto& result) {
-                    store->completePrivilegedQuarantine(result, sent.transactionID, sent.items,
-                                                        [&, start](bool committed) {
-                                                            if (!committed)
-                                                                finished = true;
-                                                            else
-                                                                next(start + 256);
-                                                        });
+                    store->completePrivileged(result, sent.transactionID, sent.items,
+                                              [&, start](bool committed) {
+                                                  if (!committed)
+                                                      finished = true;
+                                                  else
+                                                      next(start + 256);
+                                              });
                 });
             });
     };

@@ -45,11 +45,11 @@ protected:
                 confirmed.begin() + qsizetype(std::min(start + 256, confirmed.size())));
             const bool refuse = std::ranges::find(refused, int(chunkNumber)) != refused.end();
             const auto request =
-                refuse ? std::nullopt : store->preparePresetRunChildTransaction(runID, chunk);
+                refuse ? std::nullopt : store->cleanupRuns().preparePresetRunChildTransaction(runID, chunk);
             if (!request) {
-                store->finishCleanupPresetRun(runID, commits == 0
-                                                         ? FormatCleanupRunStatus::canceled
-                                                         : FormatCleanupRunStatus::partiallyCompleted);
+                store->cleanupRuns().finishCleanupPresetRun(
+                    runID, commits == 0 ? FormatCleanupRunStatus::canceled
+                                        : FormatCleanupRunStatus::partiallyCompleted);
                 store->waitForIdle();
                 return;
             }
@@ -58,22 +58,21 @@ protected:
             if (!fails)
                 moveAll(*request);
             const bool done = committed([&](auto then) {
-                store->completePrivilegedQuarantine(
-                    fails ? failedResult<PrivilegedQuarantineResult>(request->transactionID,
-                                                                     QStringLiteral("Refused."))
-                          : succeededResult<PrivilegedQuarantineResult>(*request),
-                    request->transactionID, request->items, then);
+                store->completePrivileged(fails ? failedResult<PrivilegedQuarantineResult>(
+                                                      request->transactionID, QStringLiteral("Refused."))
+                                                : succeededResult<PrivilegedQuarantineResult>(*request),
+                                          request->transactionID, request->items, then);
             });
             if (!done) {
-                store->finishCleanupPresetRun(runID, commits == 0
-                                                         ? FormatCleanupRunStatus::canceled
-                                                         : FormatCleanupRunStatus::partiallyCompleted);
+                store->cleanupRuns().finishCleanupPresetRun(
+                    runID, commits == 0 ? FormatCleanupRunStatus::canceled
+                                        : FormatCleanupRunStatus::partiallyCompleted);
                 store->waitForIdle();
                 return;
             }
             ++commits;
         }
-        store->finishCleanupPresetRun(runID, FormatCleanupRunStatus::completed);
+        store->cleanupRuns().finishCleanupPresetRun(runID, FormatCleanupRunStatus::completed);
         store->waitForIdle();
     }
 
@@ -83,7 +82,7 @@ protected:
                                       const std::vector<int>& refused = {}) {
         open(plugins);
         const auto confirmed = selections(plugins);
-        const auto runID = store->beginCleanupPresetRun(plan(plugins), confirmed);
+        const auto runID = store->cleanupRuns().beginCleanupPresetRun(plan(plugins), confirmed);
         store->waitForIdle();
         EXPECT_TRUE(runID.has_value());
         if (runID)
@@ -99,7 +98,7 @@ TEST_F(CleanupRunTest, BeginningKeepsEachConfirmedSelectionOnce) {
     open(plugins);
     const auto confirmed = selections(plugins);
     const auto runID =
-        store->beginCleanupPresetRun(plan(plugins), {confirmed[1], confirmed[0], confirmed[1]});
+        store->cleanupRuns().beginCleanupPresetRun(plan(plugins), {confirmed[1], confirmed[0], confirmed[1]});
     store->waitForIdle();
     ASSERT_TRUE(runID.has_value());
     EXPECT_EQ(run().id, *runID);
@@ -118,17 +117,17 @@ TEST_F(CleanupRunTest, BeginningRefusesWithItsReasons) {
     const auto plugins = products(2);
     open(plugins);
     const FormatCleanupPlan preview = plan({plugins[0]});
-    EXPECT_FALSE(store->beginCleanupPresetRun(preview, {}).has_value());
+    EXPECT_FALSE(store->cleanupRuns().beginCleanupPresetRun(preview, {}).has_value());
     EXPECT_EQ(
         store->notice()->message,
         QStringLiteral("The confirmed format list is empty or no longer matches the reviewed preview."));
-    EXPECT_FALSE(store->beginCleanupPresetRun(preview, selections(plugins)).has_value());
+    EXPECT_FALSE(store->cleanupRuns().beginCleanupPresetRun(preview, selections(plugins)).has_value());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Cleanup Preset Blocked"));
 
     failSaves = true;
     std::optional<std::optional<QUuid>> started;
-    store->beginCleanupPresetRun(preview, {selection(plugins[0])},
-                                 [&](const std::optional<QUuid>& runID) { started = runID; });
+    store->cleanupRuns().beginCleanupPresetRun(preview, {selection(plugins[0])},
+                                               [&](const std::optional<QUuid>& runID) { started = runID; });
     store->waitForIdle();
     ASSERT_TRUE(started.has_value());
     EXPECT_FALSE(started->has_value());
@@ -139,7 +138,7 @@ TEST_F(CleanupRunTest, BeginningRefusesWithItsReasons) {
     failSaves = false;
 
     quarantineThroughJournal({selection(plugins[1])});
-    EXPECT_FALSE(store->beginCleanupPresetRun(preview, {selection(plugins[0])}).has_value());
+    EXPECT_FALSE(store->cleanupRuns().beginCleanupPresetRun(preview, {selection(plugins[0])}).has_value());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Cleanup Preview Expired"));
     EXPECT_EQ(store->notice()->message,
               QStringLiteral("The inventory changed after this preset was previewed. Build "
@@ -159,7 +158,7 @@ TEST_F(CleanupRunTest, SixHundredBundlesRunAsThreeChildTransactions) {
               QStringLiteral("600 reviewed format bundles moved into reversible quarantine"));
     for (const Plugin& plugin : store->plugins())
         EXPECT_EQ(plugin.bundleRecords()[0].presetRunID, runID);
-    EXPECT_EQ(store->presetRunRestoreSelections(*runID).size(), 600u);
+    EXPECT_EQ(store->cleanupRuns().presetRunRestoreSelections(*runID).size(), 600u);
 }
 
 TEST_F(CleanupRunTest, ARunThatStopsCountsOnlyTheChildTransactionsThatCommitted) {
@@ -196,10 +195,11 @@ TEST_F(CleanupRunTest, AFirstChildThatFailsCancelsTheRun) {
 
     // A finished run stays as it is.
     const auto history = store->history();
-    store->finishCleanupPresetRun(*runID, FormatCleanupRunStatus::completed);
+    store->cleanupRuns().finishCleanupPresetRun(*runID, FormatCleanupRunStatus::completed);
     EXPECT_EQ(run().status, FormatCleanupRunStatus::canceled);
     EXPECT_EQ(store->history(), history);
-    EXPECT_FALSE(store->preparePresetRunChildTransaction(*runID, {selection(plugins[0])}).has_value());
+    EXPECT_FALSE(
+        store->cleanupRuns().preparePresetRunChildTransaction(*runID, {selection(plugins[0])}).has_value());
     EXPECT_EQ(store->notice()->message,
               QStringLiteral("The preset-run journal is missing or no longer pending."));
 }
@@ -207,10 +207,11 @@ TEST_F(CleanupRunTest, AFirstChildThatFailsCancelsTheRun) {
 TEST_F(CleanupRunTest, AChunkOutsideTheRunIsRefused) {
     const auto plugins = products(2);
     open(plugins);
-    const auto runID = store->beginCleanupPresetRun(plan({plugins[0]}), {selection(plugins[0])});
+    const auto runID =
+        store->cleanupRuns().beginCleanupPresetRun(plan({plugins[0]}), {selection(plugins[0])});
     ASSERT_TRUE(runID.has_value());
     for (const auto& chunk : {std::vector<PluginBundleSelection>{}, std::vector{selection(plugins[1])}}) {
-        EXPECT_FALSE(store->preparePresetRunChildTransaction(*runID, chunk).has_value());
+        EXPECT_FALSE(store->cleanupRuns().preparePresetRunChildTransaction(*runID, chunk).has_value());
         EXPECT_EQ(store->notice()->message,
                   QStringLiteral("This child transaction contains a format that was not "
                                  "part of the reviewed preset preview."));
@@ -221,13 +222,15 @@ TEST_F(CleanupRunTest, AChunkOutsideTheRunIsRefused) {
 TEST_F(CleanupRunTest, AQuarantineLinkedToAFinishedRunIsRefusedBeforeAnythingIsSaved) {
     const auto plugins = products(1);
     open(plugins);
-    const auto runID = store->beginCleanupPresetRun(plan(plugins), selections(plugins));
+    const auto runID = store->cleanupRuns().beginCleanupPresetRun(plan(plugins), selections(plugins));
     ASSERT_TRUE(runID.has_value());
-    store->finishCleanupPresetRun(*runID, FormatCleanupRunStatus::completed);
+    store->cleanupRuns().finishCleanupPresetRun(*runID, FormatCleanupRunStatus::completed);
     store->waitForIdle();
     const int writes = writeAttempts;
-    EXPECT_FALSE(
-        store->beginPrivilegedQuarantine(selections(plugins), store->inventoryRevision(), runID).has_value());
+    EXPECT_FALSE(store
+                     ->beginPrivileged<PrivilegedKind::quarantine>(selections(plugins),
+                                                                   store->inventoryRevision(), {}, runID)
+                     .has_value());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Cleanup Preset Blocked"));
     EXPECT_EQ(store->notice()->message,
               QStringLiteral("The preset-run journal no longer matches this helper transaction."));
@@ -239,14 +242,14 @@ TEST_F(CleanupRunTest, AtLaunchOpenRunsAreJudgedByWhatIsStillQuarantined) {
     const auto plugins = products(2);
     open(plugins);
     const auto confirmed = selections(plugins);
-    const auto all = store->beginCleanupPresetRun(plan(plugins), confirmed);
-    const auto none = store->beginCleanupPresetRun(plan(plugins), confirmed);
+    const auto all = store->cleanupRuns().beginCleanupPresetRun(plan(plugins), confirmed);
+    const auto none = store->cleanupRuns().beginCleanupPresetRun(plan(plugins), confirmed);
     ASSERT_TRUE(all && none);
-    ASSERT_TRUE(store->preparePresetRunChildTransaction(*all, confirmed).has_value());
+    ASSERT_TRUE(store->cleanupRuns().preparePresetRunChildTransaction(*all, confirmed).has_value());
     auto request = *store->pendingPrivilegedQuarantine();
     moveAll(request);
-    ASSERT_TRUE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(request),
-                                                    request.transactionID, request.items));
+    ASSERT_TRUE(store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(request),
+                                          request.transactionID, request.items));
     reopen();
     const auto status = [&](const QUuid& id) {
         for (const auto& run : store->formatCleanupRuns())
@@ -258,25 +261,27 @@ TEST_F(CleanupRunTest, AtLaunchOpenRunsAreJudgedByWhatIsStillQuarantined) {
     EXPECT_EQ(status(*none), FormatCleanupRunStatus::canceled);
 
     // A restored bundle no longer counts for its run.
-    const auto restore = store->beginPrivilegedRestore({store->presetRunRestoreSelections(*all)[0]});
+    const auto restore = store->beginPrivileged<PrivilegedKind::restore>(
+        {store->cleanupRuns().presetRunRestoreSelections(*all)[0]});
     ASSERT_TRUE(restore.has_value());
     moveAll(*restore);
-    ASSERT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*restore),
-                                                 restore->transactionID, restore->items));
-    EXPECT_EQ(store->presetRunRestoreSelections(*all).size(), 1u);
+    ASSERT_TRUE(store->completePrivileged(succeededResult<PrivilegedRestoreResult>(*restore),
+                                          restore->transactionID, restore->items));
+    EXPECT_EQ(store->cleanupRuns().presetRunRestoreSelections(*all).size(), 1u);
 }
 
 TEST_F(CleanupRunTest, AtLaunchARunWithSomeBundlesQuarantinedIsPartiallyCompleted) {
     const auto plugins = products(2);
     open(plugins);
     const auto confirmed = selections(plugins);
-    const auto runID = store->beginCleanupPresetRun(plan(plugins), confirmed);
+    const auto runID = store->cleanupRuns().beginCleanupPresetRun(plan(plugins), confirmed);
     ASSERT_TRUE(runID.has_value());
-    ASSERT_TRUE(store->preparePresetRunChildTransaction(*runID, {selection(plugins[0])}).has_value());
+    ASSERT_TRUE(
+        store->cleanupRuns().preparePresetRunChildTransaction(*runID, {selection(plugins[0])}).has_value());
     auto request = *store->pendingPrivilegedQuarantine();
     moveAll(request);
-    ASSERT_TRUE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(request),
-                                                    request.transactionID, request.items));
+    ASSERT_TRUE(store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(request),
+                                          request.transactionID, request.items));
     reopen();
     EXPECT_EQ(run().status, FormatCleanupRunStatus::partiallyCompleted);
     EXPECT_EQ(store->history()[0].detail,

@@ -42,8 +42,8 @@ TEST_F(StoreJournalsTest, BeginWritesTheJournalBeforeTheRequestLeaves) {
     duringWrite = [released](const PersistedInventory&) { released.wait(); };
     std::vector<std::optional<PrivilegedQuarantineRequest>> sent;
     std::optional<PrivilegedQuarantineRequest> onDiskWhenSent;
-    const auto request = store->beginPrivilegedQuarantine(
-        {selection(plugin)}, {}, {}, [&](const std::optional<PrivilegedQuarantineRequest>& ready) {
+    const auto request = store->beginPrivileged<PrivilegedKind::quarantine>(
+        {selection(plugin)}, {}, [&](const std::optional<PrivilegedQuarantineRequest>& ready) {
             sent.push_back(ready);
             onDiskWhenSent = storedState().pendingPrivilegedQuarantine;
         });
@@ -74,7 +74,7 @@ TEST_F(StoreJournalsTest, ARequestBeginReturnsIsOnlyHandedOutOnceItsJournalIsOnD
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             failSaves = fails;
         };
-        const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+        const auto request = store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
         const auto onDisk = storedState().pendingPrivilegedQuarantine;
         duringWrite = {};
         failSaves = false;
@@ -93,8 +93,8 @@ TEST_F(StoreJournalsTest, ASaveFailureInBeginLeavesEverythingAsItWas) {
     }();
     failSaves = true;
     std::vector<std::optional<PrivilegedQuarantineRequest>> sent;
-    store->beginPrivilegedQuarantine(
-        {selection(plugin)}, {}, {},
+    store->beginPrivileged<PrivilegedKind::quarantine>(
+        {selection(plugin)}, {},
         [&](const std::optional<PrivilegedQuarantineRequest>& ready) { sent.push_back(ready); });
     store->waitForIdle();
     EXPECT_EQ(sent, (std::vector<std::optional<PrivilegedQuarantineRequest>>{std::nullopt}));
@@ -122,13 +122,13 @@ TEST_F(StoreJournalsTest, APendingJournalIsToldOnceTheOperationThatOpensOrClears
 
     // A journal written and put back again by a failed save was never there.
     failSaves = true;
-    store->beginPrivilegedQuarantine({selection(plugin)});
+    store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
     settle();
     EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
     EXPECT_EQ(told.count(), 0);
 
     failSaves = false;
-    const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+    const auto request = store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
     ASSERT_TRUE(request.has_value());
     EXPECT_EQ(told.count(), 0);
     settle();
@@ -138,16 +138,16 @@ TEST_F(StoreJournalsTest, APendingJournalIsToldOnceTheOperationThatOpensOrClears
     moveAll(*request);
     failSaves = true;
     ASSERT_FALSE(committed([&](auto then) {
-        store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                            request->transactionID, request->items, then);
+        store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(*request),
+                                  request->transactionID, request->items, then);
     }));
     settle();
     EXPECT_EQ(told.count(), 1);
 
     failSaves = false;
     ASSERT_TRUE(committed([&](auto then) {
-        store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                            request->transactionID, request->items, then);
+        store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(*request),
+                                  request->transactionID, request->items, then);
     }));
     settle();
     EXPECT_EQ(told.count(), 2);
@@ -166,7 +166,7 @@ TEST_F(StoreJournalsTest, WithAnUnreadableStateFileEveryPreviewAnswersTheUpgrade
         "The Build 39 inventory could not be upgraded safely. Plugin file actions are blocked.");
     for (const auto kind : {BundleActionKind::quarantine, BundleActionKind::restore, BundleActionKind::trash})
         EXPECT_EQ(store->bundleActionPlan({}, std::nullopt, kind), text);
-    EXPECT_FALSE(store->beginPrivilegedRestore({}).has_value());
+    EXPECT_FALSE(store->beginPrivileged<PrivilegedKind::restore>({}).has_value());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Privileged Restore Blocked"));
     EXPECT_EQ(store->notice()->message, text);
 }
@@ -174,11 +174,11 @@ TEST_F(StoreJournalsTest, WithAnUnreadableStateFileEveryPreviewAnswersTheUpgrade
 TEST_F(StoreJournalsTest, APendingJournalBlocksEveryOtherBundleAction) {
     const Plugin plugin = synth();
     open({plugin});
-    ASSERT_TRUE(store->beginPrivilegedQuarantine({selection(plugin)}).has_value());
+    ASSERT_TRUE(store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)}).has_value());
     store->waitForIdle();
     const int writes = writeAttempts;
     EXPECT_EQ(store->planRestore({selection(plugin)}), pendingReason);
-    EXPECT_FALSE(store->beginPrivilegedTrash({selection(plugin)}).has_value());
+    EXPECT_FALSE(store->beginPrivileged<PrivilegedKind::trash>({selection(plugin)}).has_value());
     EXPECT_EQ(store->notice()->title, QStringLiteral("Privileged Trash Move Blocked"));
     EXPECT_EQ(store->notice()->message, pendingReason);
     EXPECT_EQ(writeAttempts, writes);
@@ -187,22 +187,22 @@ TEST_F(StoreJournalsTest, APendingJournalBlocksEveryOtherBundleAction) {
 TEST_F(StoreJournalsTest, AResultThatDoesNotBelongToTheJournalChangesNothing) {
     const Plugin plugin = synth();
     open({plugin});
-    const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+    const auto request = store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
     ASSERT_TRUE(request.has_value());
     moveAll(*request);
     auto result = succeededResult<PrivilegedQuarantineResult>(*request);
     const QString mismatch = QStringLiteral(
         "The helper response does not match Quorvane’s pending transaction journal. Stop before retrying.");
 
-    EXPECT_FALSE(store->completePrivilegedQuarantine(result, uuidText(makeUuid()), request->items));
+    EXPECT_FALSE(store->completePrivileged(result, uuidText(makeUuid()), request->items));
     result.transactionID = request->transactionID.toLower();
-    EXPECT_FALSE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
+    EXPECT_FALSE(store->completePrivileged(result, request->transactionID, request->items));
     EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Needs Attention"));
     EXPECT_EQ(store->notice()->message, mismatch);
     EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
     EXPECT_EQ(store->plugins().front(), plugin);
 
-    EXPECT_FALSE(store->completePrivilegedRestore(
+    EXPECT_FALSE(store->completePrivileged(
         succeededResult<PrivilegedRestoreResult>(PrivilegedRestoreRequest{request->transactionID, {}}),
         request->transactionID, {}));
     EXPECT_EQ(
@@ -214,11 +214,11 @@ TEST_F(StoreJournalsTest, AResultThatDoesNotBelongToTheJournalChangesNothing) {
 TEST_F(StoreJournalsTest, AFailureProvedOnDiskClearsTheJournal) {
     const Plugin plugin = synth();
     open({plugin});
-    const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+    const auto request = store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
     ASSERT_TRUE(request.has_value());
     const auto result =
         failedResult<PrivilegedQuarantineResult>(request->transactionID, QStringLiteral("Nothing moved."));
-    EXPECT_FALSE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
+    EXPECT_FALSE(store->completePrivileged(result, request->transactionID, request->items));
     EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
     store->waitForIdle();
     EXPECT_FALSE(storedState().pendingPrivilegedQuarantine.has_value());
@@ -231,7 +231,8 @@ TEST_F(StoreJournalsTest, AFailureTheDiskDoesNotProveKeepsTheJournal) {
     const Plugin first = synth(QStringLiteral("One"));
     const Plugin second = synth(QStringLiteral("Two"));
     open({first, second});
-    const auto request = store->beginPrivilegedQuarantine({selection(first), selection(second)});
+    const auto request =
+        store->beginPrivileged<PrivilegedKind::quarantine>({selection(first), selection(second)});
     ASSERT_TRUE(request.has_value());
     const QString kept =
         QStringLiteral(" Quorvane kept the pending transaction journal. Stop and verify the listed "
@@ -242,7 +243,7 @@ TEST_F(StoreJournalsTest, AFailureTheDiskDoesNotProveKeepsTheJournal) {
     for (const bool rollbackComplete : {true, false}) {
         const auto result = failedResult<PrivilegedQuarantineResult>(
             request->transactionID, QStringLiteral("Move failed."), rollbackComplete);
-        EXPECT_FALSE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
+        EXPECT_FALSE(store->completePrivileged(result, request->transactionID, request->items));
         EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Needs Attention"));
         EXPECT_EQ(store->notice()->message, QStringLiteral("Move failed.") + kept);
         EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
@@ -253,7 +254,8 @@ TEST_F(StoreJournalsTest, ASuccessIsAcceptedOnlyWhenPathsAndDiskAgree) {
     const Plugin first = synth(QStringLiteral("One"));
     const Plugin second = synth(QStringLiteral("Two"));
     open({first, second});
-    const auto request = store->beginPrivilegedQuarantine({selection(first), selection(second)});
+    const auto request =
+        store->beginPrivileged<PrivilegedKind::quarantine>({selection(first), selection(second)});
     ASSERT_TRUE(request.has_value());
     const QString unverified =
         QStringLiteral("The helper reported success, but Quorvane could not verify every final "
@@ -261,13 +263,13 @@ TEST_F(StoreJournalsTest, ASuccessIsAcceptedOnlyWhenPathsAndDiskAgree) {
     auto result = succeededResult<PrivilegedQuarantineResult>(*request);
 
     // Nothing has moved yet.
-    EXPECT_FALSE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
+    EXPECT_FALSE(store->completePrivileged(result, request->transactionID, request->items));
     EXPECT_EQ(store->notice()->message, unverified);
     moveAll(*request);
     // A destination of another transaction.
     auto foreign = result;
     foreign.destinationPaths[1] = policy.quarantineRoot() + QStringLiteral("/OTHER/Two.vst3");
-    EXPECT_FALSE(store->completePrivilegedQuarantine(foreign, request->transactionID, request->items));
+    EXPECT_FALSE(store->completePrivileged(foreign, request->transactionID, request->items));
     EXPECT_EQ(store->notice()->message, unverified);
     EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
 
@@ -275,7 +277,7 @@ TEST_F(StoreJournalsTest, ASuccessIsAcceptedOnlyWhenPathsAndDiskAgree) {
     result.destinationPaths = {result.destinationPaths[1], result.destinationPaths[0],
                                result.destinationPaths[1]};
     const InventoryRevisionToken before = store->inventoryRevision();
-    EXPECT_TRUE(store->completePrivilegedQuarantine(result, request->transactionID, request->items));
+    EXPECT_TRUE(store->completePrivileged(result, request->transactionID, request->items));
     store->waitForIdle();
     EXPECT_FALSE(store->pendingPrivilegedQuarantine().has_value());
     EXPECT_NE(store->inventoryRevision(), before);
@@ -299,7 +301,7 @@ TEST_F(StoreJournalsTest, APlanMadeBeforeACommitIsStale) {
         QStringLiteral(
             "1 format bundles moved through the administrator-approved helper as one verified transaction."));
     const int writes = writeAttempts;
-    EXPECT_FALSE(store->beginPrivilegedQuarantine({selection(second)}, before).has_value());
+    EXPECT_FALSE(store->beginPrivileged<PrivilegedKind::quarantine>({selection(second)}, before).has_value());
     EXPECT_TRUE(store->notice()->message.contains(QStringLiteral("changed")));
     EXPECT_EQ(writeAttempts, writes);
 }
@@ -307,14 +309,14 @@ TEST_F(StoreJournalsTest, APlanMadeBeforeACommitIsStale) {
 TEST_F(StoreJournalsTest, AQuarantineCommitThatCannotBeSavedKeepsTheJournalAndTheAppliedRecords) {
     const Plugin plugin = synth();
     open({plugin});
-    const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+    const auto request = store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
     ASSERT_TRUE(request.has_value());
     moveAll(*request);
     store->waitForIdle();
     failSaves = true;
     EXPECT_FALSE(committed([&](auto then) {
-        store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                            request->transactionID, request->items, then);
+        store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(*request),
+                                  request->transactionID, request->items, then);
     }));
     EXPECT_EQ(store->pendingPrivilegedQuarantine(), request);
     EXPECT_EQ(store->notice()->title, QStringLiteral("Quarantine Needs Attention"));
@@ -332,14 +334,14 @@ TEST_F(StoreJournalsTest, ARestoreCommitThatCannotBeSavedPutsTheInventoryBack) {
     quarantineThroughJournal({selection(plugin)});
     const std::vector<Plugin> plugins = store->plugins().toVector();
     const std::vector<HistoryItem> history = store->history();
-    const auto request = store->beginPrivilegedRestore({selection(store->plugins()[0])});
+    const auto request = store->beginPrivileged<PrivilegedKind::restore>({selection(store->plugins()[0])});
     ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
     moveAll(*request);
     store->waitForIdle();
     failSaves = true;
     EXPECT_FALSE(committed([&](auto then) {
-        store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
-                                         request->transactionID, request->items, then);
+        store->completePrivileged(succeededResult<PrivilegedRestoreResult>(*request), request->transactionID,
+                                  request->items, then);
     }));
     EXPECT_EQ(store->plugins(), plugins);
     EXPECT_EQ(store->history(), history);
@@ -358,16 +360,15 @@ TEST_F(StoreJournalsTest, ACommitWriteThatFailsAfterALaterChangeLosesNeitherOfTh
     const Plugin other = synth(QStringLiteral("Other"));
     open({plugin, other});
     quarantineThroughJournal({selection(plugin)});
-    const auto request = store->beginPrivilegedRestore({selection(store->plugins()[0])});
+    const auto request = store->beginPrivileged<PrivilegedKind::restore>({selection(store->plugins()[0])});
     ASSERT_TRUE(request.has_value());
     store->waitForIdle();
     moveAll(*request);
     // The commit's write is held, then fails; the writes after it succeed.
     holdAndFailTheNextWrite();
     std::optional<bool> outcome;
-    store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
-                                     request->transactionID, request->items,
-                                     [&](bool value) { outcome = value; });
+    store->completePrivileged(succeededResult<PrivilegedRestoreResult>(*request), request->transactionID,
+                              request->items, [&](bool value) { outcome = value; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return heldWrites == 1; }, 10000));
     store->setProtection(*findPlugin(other.id), true);
     releaseHeldWrite.set_value();
@@ -399,7 +400,7 @@ TEST_F(StoreJournalsTest, AFailedFormatLockNeverUndoesAQuarantineCommittedAfterI
         product(QStringLiteral("Duo"), {QStringLiteral("VST3"), QStringLiteral("AU")},
                 {vst3(QStringLiteral("Duo.vst3")), component(QStringLiteral("Duo.component"))});
     open({plugin});
-    const auto request = store->beginPrivilegedQuarantine({selection(plugin, 1)});
+    const auto request = store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin, 1)});
     ASSERT_TRUE(request.has_value());
     moveAll(*request);
     holdAndFailTheNextWrite();
@@ -407,9 +408,8 @@ TEST_F(StoreJournalsTest, AFailedFormatLockNeverUndoesAQuarantineCommittedAfterI
     store->setFormatProtection(selection(plugin, 0), true, [&](bool inEffect) { locked = inEffect; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return heldWrites == 1; }, 10000));
     std::optional<bool> outcome;
-    store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                        request->transactionID, request->items,
-                                        [&](bool value) { outcome = value; });
+    store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(*request), request->transactionID,
+                              request->items, [&](bool value) { outcome = value; });
     releaseHeldWrite.set_value();
     store->waitForIdle();
     duringWrite = {};
@@ -428,12 +428,12 @@ TEST_F(StoreJournalsTest, QuarantineThenRestoreReturnsTheRecordToActive) {
     const Plugin plugin = synth();
     open({plugin});
     quarantineThroughJournal({selection(plugin)});
-    const auto request = store->beginPrivilegedRestore({selection(store->plugins()[0])});
+    const auto request = store->beginPrivileged<PrivilegedKind::restore>({selection(store->plugins()[0])});
     ASSERT_TRUE(request.has_value());
     EXPECT_EQ(request->items[0].destinationPath, plugin.path);
     moveAll(*request);
-    EXPECT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
-                                                 request->transactionID, request->items));
+    EXPECT_TRUE(store->completePrivileged(succeededResult<PrivilegedRestoreResult>(*request),
+                                          request->transactionID, request->items));
     store->waitForIdle();
     EXPECT_EQ(store->notice()->title, QStringLiteral("Plugins Restored"));
     EXPECT_EQ(store->notice()->message,
@@ -471,7 +471,7 @@ TEST_F(StoreJournalsTest, ANewProductAtAQuarantinedBundlesOldPlaceCanBeQuarantin
     // Found again at a launch, the same journal settles the same way.
     const Plugin newer = product(QStringLiteral("Synth 3"), {QStringLiteral("VST3")}, {old.path});
     open({quarantinedOld, newer});
-    const auto again = store->beginPrivilegedQuarantine({selection(newer)});
+    const auto again = store->beginPrivileged<PrivilegedKind::quarantine>({selection(newer)});
     ASSERT_TRUE(again.has_value());
     store->waitForIdle();
     moveAll(*again);
@@ -497,11 +497,13 @@ TEST_F(FinaliserTest, QuarantineFinalisedTwiceChangesNothingTheSecondTime) {
     const Plugin plugin = synth();
     open({plugin});
     const std::vector<PrivilegedQuarantineItem> items{quarantineItem(plugin.path)};
-    ASSERT_TRUE(store->finalisePrivilegedQuarantine(QStringLiteral("TX"), items).has_value());
+    ASSERT_TRUE(
+        store->finalisePrivileged<PrivilegedKind::quarantine>(QStringLiteral("TX"), items).has_value());
     const auto plugins = store->plugins();
     const auto history = store->history();
     ASSERT_EQ(history.size(), 1u);
-    ASSERT_TRUE(store->finalisePrivilegedQuarantine(QStringLiteral("TX"), items).has_value());
+    ASSERT_TRUE(
+        store->finalisePrivileged<PrivilegedKind::quarantine>(QStringLiteral("TX"), items).has_value());
     EXPECT_EQ(store->plugins(), plugins);
     EXPECT_EQ(store->history(), history);
     const PluginBundleRecord record = plugins[0].bundleRecords()[0];
@@ -520,14 +522,17 @@ TEST_F(FinaliserTest, QuarantineMatchesOneRecordPerProduct) {
     other.bundles->front().path = vst3(QStringLiteral("./SHARED.vst3"));
     open({twice});
     ASSERT_TRUE(
-        store->finalisePrivilegedQuarantine(QStringLiteral("TX"), {quarantineItem(path)}).has_value());
+        store->finalisePrivileged<PrivilegedKind::quarantine>(QStringLiteral("TX"), {quarantineItem(path)})
+            .has_value());
     EXPECT_TRUE((*store->plugins()[0].bundles)[0].isQuarantined());
     EXPECT_FALSE((*store->plugins()[0].bundles)[1].isQuarantined());
 
     open({twice, other});
-    EXPECT_EQ(store->finalisePrivilegedQuarantine(QStringLiteral("TX"), {quarantineItem(path)}),
-              std::unexpected(PrivilegedInventoryCommitError::duplicateInventoryRecord));
-    EXPECT_EQ(store->finalisePrivilegedQuarantine(QStringLiteral("TX"), {quarantineItem(vst3("None.vst3"))}),
+    EXPECT_EQ(
+        store->finalisePrivileged<PrivilegedKind::quarantine>(QStringLiteral("TX"), {quarantineItem(path)}),
+        std::unexpected(PrivilegedInventoryCommitError::duplicateInventoryRecord));
+    EXPECT_EQ(store->finalisePrivileged<PrivilegedKind::quarantine>(QStringLiteral("TX"),
+                                                                    {quarantineItem(vst3("None.vst3"))}),
               std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord));
 }
 
@@ -536,8 +541,10 @@ TEST_F(FinaliserTest, QuarantineStoresTheSynthesisedRecordOfASingleFormatProduct
     legacy.bundles.reset();
     const Plugin plugin = synth();
     open({legacy, plugin});
-    ASSERT_TRUE(
-        store->finalisePrivilegedQuarantine(QStringLiteral("TX"), {quarantineItem(plugin.path)}).has_value());
+    ASSERT_TRUE(store
+                    ->finalisePrivileged<PrivilegedKind::quarantine>(QStringLiteral("TX"),
+                                                                     {quarantineItem(plugin.path)})
+                    .has_value());
     ASSERT_TRUE(store->plugins()[0].bundles.has_value());
     EXPECT_EQ(store->plugins()[0].bundles->size(), 1u);
 }
@@ -551,7 +558,8 @@ TEST_F(FinaliserTest, ThreeItemsWriteThreeLinesTheLastFirst) {
     std::vector<PrivilegedQuarantineItem> items;
     for (const PluginBundleRecord& record : *plugin.bundles)
         items.push_back(quarantineItem(record.path));
-    ASSERT_TRUE(store->finalisePrivilegedQuarantine(QStringLiteral("TX"), items).has_value());
+    ASSERT_TRUE(
+        store->finalisePrivileged<PrivilegedKind::quarantine>(QStringLiteral("TX"), items).has_value());
     ASSERT_EQ(store->history().size(), 3u);
     EXPECT_EQ(store->history()[0].format, QStringLiteral("CLAP"));
     EXPECT_EQ(store->history()[2].format, QStringLiteral("AU"));
@@ -562,16 +570,17 @@ TEST_F(FinaliserTest, RestoreMatchesExactlyAndTwiceIsMissing) {
     const Plugin plugin = synth();
     open({plugin});
     const auto item = quarantineItem(plugin.path, QStringLiteral("OP-A"));
-    ASSERT_TRUE(store->finalisePrivilegedQuarantine(QStringLiteral("TX"), {item}).has_value());
+    ASSERT_TRUE(
+        store->finalisePrivileged<PrivilegedKind::quarantine>(QStringLiteral("TX"), {item}).has_value());
     const auto plugins = store->plugins();
 
     // The operation id must match exactly.
     const PrivilegedRestoreItem wrongCase{item.destinationPath, item.sourcePath, QStringLiteral("op-a")};
-    EXPECT_EQ(store->finalisePrivilegedRestore(QStringLiteral("R"), {wrongCase}),
+    EXPECT_EQ(store->finalisePrivileged<PrivilegedKind::restore>(QStringLiteral("R"), {wrongCase}),
               std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord));
     // Two items naming one record.
     const PrivilegedRestoreItem restore{item.destinationPath, item.sourcePath, item.operationID};
-    EXPECT_EQ(store->finalisePrivilegedRestore(QStringLiteral("R"), {restore, restore}),
+    EXPECT_EQ(store->finalisePrivileged<PrivilegedKind::restore>(QStringLiteral("R"), {restore, restore}),
               std::unexpected(PrivilegedInventoryCommitError::duplicateInventoryRecord));
     EXPECT_EQ(store->plugins(), plugins);
 
@@ -579,9 +588,9 @@ TEST_F(FinaliserTest, RestoreMatchesExactlyAndTwiceIsMissing) {
     const PrivilegedRestoreItem loose{
         item.destinationPath.toUpper().replace(QStringLiteral("/OP-A/"), QStringLiteral("/./OP-A/")),
         deletingLastPathComponent(item.sourcePath) + QStringLiteral("/../VST3/Synth.vst3"), item.operationID};
-    ASSERT_TRUE(store->finalisePrivilegedRestore(QStringLiteral("R"), {loose}).has_value());
+    ASSERT_TRUE(store->finalisePrivileged<PrivilegedKind::restore>(QStringLiteral("R"), {loose}).has_value());
     EXPECT_TRUE(store->plugins()[0].bundleRecords()[0].isActive());
-    EXPECT_EQ(store->finalisePrivilegedRestore(QStringLiteral("R"), {restore}),
+    EXPECT_EQ(store->finalisePrivileged<PrivilegedKind::restore>(QStringLiteral("R"), {restore}),
               std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord));
 }
 
@@ -599,12 +608,12 @@ TEST_F(FinaliserTest, RestoreOfAPresetRunBundleCarriesTheRunIdAndDropsIt) {
                                                                        {*parseUuid(transactionID)}}};
     });
     const auto item = quarantineItem(plugin.path);
-    ASSERT_TRUE(store->finalisePrivilegedQuarantine(transactionID, {item}).has_value());
+    ASSERT_TRUE(store->finalisePrivileged<PrivilegedKind::quarantine>(transactionID, {item}).has_value());
     EXPECT_EQ(store->plugins()[0].bundleRecords()[0].presetRunID, runID);
     EXPECT_EQ(store->history()[0].presetRunID, runID);
     ASSERT_TRUE(store
-                    ->finalisePrivilegedRestore(QStringLiteral("R"),
-                                                {{item.destinationPath, item.sourcePath, item.operationID}})
+                    ->finalisePrivileged<PrivilegedKind::restore>(
+                        QStringLiteral("R"), {{item.destinationPath, item.sourcePath, item.operationID}})
                     .has_value());
     EXPECT_EQ(store->history()[0].presetRunID, runID);
     EXPECT_EQ(store->plugins()[0].bundleRecords()[0].presetRunID, std::nullopt);

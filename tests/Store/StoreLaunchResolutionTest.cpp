@@ -334,14 +334,14 @@ TEST_F(LaunchResolutionTest, TheApplicationsOwnJournalsAreBelieved) {
     // Each kind's journal as the store writes it, found again at the next launch with its moves done.
     const Plugin plugin = synth();
     open({plugin});
-    const auto quarantine = store->beginPrivilegedQuarantine({selection(plugin)});
+    const auto quarantine = store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
     ASSERT_TRUE(quarantine.has_value());
     moveAll(*quarantine);
     reopen();
     EXPECT_FALSE(store->hasPendingPrivilegedTransaction());
     EXPECT_TRUE(findPlugin(plugin.id)->bundleRecords()[0].isQuarantined());
 
-    const auto trash = store->beginPrivilegedTrash({selection(plugin)});
+    const auto trash = store->beginPrivileged<PrivilegedKind::trash>({selection(plugin)});
     ASSERT_TRUE(trash.has_value());
     moveAll(*trash);
     reopen();
@@ -350,7 +350,7 @@ TEST_F(LaunchResolutionTest, TheApplicationsOwnJournalsAreBelieved) {
 
     const Plugin other = quarantined(QStringLiteral("Other"), operationID);
     open({other});
-    const auto restore = store->beginPrivilegedRestore({selection(other)});
+    const auto restore = store->beginPrivileged<PrivilegedKind::restore>({selection(other)});
     ASSERT_TRUE(restore.has_value());
     moveAll(*restore);
     reopen();

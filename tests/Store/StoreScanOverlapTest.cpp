@@ -50,17 +50,32 @@ protected:
         return active;
     }
     void restore(const Plugin& quarantined) {
-        const auto request = store->beginPrivilegedRestore({selection(quarantined)});
+        const auto request = store->beginPrivileged<PrivilegedKind::restore>({selection(quarantined)});
         ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
         moveAll(*request);
-        ASSERT_TRUE(store->completePrivilegedRestore(succeededResult<PrivilegedRestoreResult>(*request),
-                                                     request->transactionID, request->items));
+        ASSERT_TRUE(store->completePrivileged(succeededResult<PrivilegedRestoreResult>(*request),
+                                              request->transactionID, request->items));
     }
     const Plugin* named(const QString& name) const {
         for (const Plugin& plugin : store->plugins())
             if (plugin.name == name)
                 return &plugin;
         return nullptr;
+    }
+
+    // A scan started, its walk held, over an inventory whose Synth bundle the application moved to
+    // the Trash; the walk will find it back at its original path. The Trash record.
+    TrashedBundleRecord scanWithSynthInTheTrash() {
+        const Plugin other = synth(QStringLiteral("Other"));
+        const TrashedBundleRecord trashed = trashRecord(QStringLiteral("Synth"), true, false);
+        walkFinding({other, synth()});
+        QDir(vst3(QStringLiteral("Synth.vst3"))).removeRecursively();
+        open({other}, [&](PersistedInventory& state) {
+            state.lastScanDate = clock;
+            state.trashedBundles = {trashed};
+        });
+        store->startScan({}, nullptr);
+        return trashed;
     }
 
     std::promise<void> walkAllowed;
@@ -121,8 +136,8 @@ TEST_F(ScanOverlapTest, AQuarantineWhoseJournalIsNotWrittenYetCarriesNoRecordOfA
     failSaves = true;
 
     std::optional<std::optional<PrivilegedQuarantineRequest>> sent;
-    ASSERT_TRUE(store->beginPrivilegedQuarantine(
-        {selection(active)}, std::nullopt, std::nullopt,
+    ASSERT_TRUE(store->beginPrivileged<PrivilegedKind::quarantine>(
+        {selection(active)}, std::nullopt,
         [&](std::optional<PrivilegedQuarantineRequest> request) { sent = std::move(request); }));
     ASSERT_TRUE(QDir(active.path).removeRecursively());
     walkAllowed.set_value();
@@ -140,7 +155,7 @@ TEST_F(ScanOverlapTest, AQuarantineWhoseJournalIsNotWrittenYetCarriesNoRecordOfA
 TEST_F(ScanOverlapTest, AQuarantineWhoseJournalWasNotWrittenCarriesNoRecordThroughTheMerge) {
     const Plugin active = scanMissingAnActiveSynth();
     failSaves = true;
-    EXPECT_FALSE(store->beginPrivilegedQuarantine({selection(active)}).has_value());
+    EXPECT_FALSE(store->beginPrivileged<PrivilegedKind::quarantine>({selection(active)}).has_value());
     failSaves = false;
     walkAllowed.set_value();
     waitForScanEnd();
@@ -190,7 +205,7 @@ TEST_F(ScanOverlapTest, AQuarantineAnsweredAfterTheScanFindsItsRecordAndCanBeRes
     open({plugin, other}, [&](PersistedInventory& state) { state.lastScanDate = clock; });
 
     store->startScan({}, nullptr);
-    const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+    const auto request = store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
     ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
     // The helper moves the bundle before the walker reaches its folder.
     moveAll(*request);
@@ -199,8 +214,8 @@ TEST_F(ScanOverlapTest, AQuarantineAnsweredAfterTheScanFindsItsRecordAndCanBeRes
     EXPECT_EQ(store->lastReconciliation()->missingBundles, 0);
     EXPECT_EQ(storedState().pendingPrivilegedQuarantine, request);
 
-    ASSERT_TRUE(store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                                    request->transactionID, request->items));
+    ASSERT_TRUE(store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(*request),
+                                          request->transactionID, request->items));
     store->waitForIdle();
     const Plugin* moved = named(QStringLiteral("Synth"));
     ASSERT_NE(moved, nullptr);
@@ -236,7 +251,7 @@ TEST_F(ScanOverlapTest, AQuarantineOfABundleUpdatedInPlaceKeepsOneRecordOfItsPat
         open({plugin, sibling}, [&](PersistedInventory& state) { state.lastScanDate = clock; });
 
         store->startScan({}, nullptr);
-        const auto request = store->beginPrivilegedQuarantine({selection(plugin)});
+        const auto request = store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
         ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
         walkAllowed.set_value();
         waitForScanEnd();
@@ -248,8 +263,8 @@ TEST_F(ScanOverlapTest, AQuarantineOfABundleUpdatedInPlaceKeepsOneRecordOfItsPat
 
         moveAll(*request);
         EXPECT_TRUE(committed([&](auto then) {
-            store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                                request->transactionID, request->items, then);
+            store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(*request),
+                                      request->transactionID, request->items, then);
         }));
         ASSERT_TRUE(moveBundle(request->items[0].destinationPath, record.path));
     }
@@ -271,19 +286,20 @@ TEST_F(ScanOverlapTest, ABundleTrashedAfterTheWalkSawItLeavesNoRecordAtItsOldPla
         open({plugin, other}, [&](PersistedInventory& state) { state.lastScanDate = clock; });
 
         store->startScan({}, nullptr);
-        const auto quarantine = store->beginPrivilegedQuarantine({selection(plugin)});
+        const auto quarantine = store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugin)});
         ASSERT_TRUE(quarantine.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
         moveAll(*quarantine);
         ASSERT_TRUE(committed([&](auto then) {
-            store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*quarantine),
-                                                quarantine->transactionID, quarantine->items, then);
+            store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(*quarantine),
+                                      quarantine->transactionID, quarantine->items, then);
         }));
-        const auto trash = store->beginPrivilegedTrash({selection(*named(QStringLiteral("Synth")))});
+        const auto trash =
+            store->beginPrivileged<PrivilegedKind::trash>({selection(*named(QStringLiteral("Synth")))});
         ASSERT_TRUE(trash.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
         moveAll(*trash);
         ASSERT_TRUE(committed([&](auto then) {
-            store->completePrivilegedTrash(succeededResult<PrivilegedTrashResult>(*trash),
-                                           trash->transactionID, trash->items, then);
+            store->completePrivileged(succeededResult<PrivilegedTrashResult>(*trash), trash->transactionID,
+                                      trash->items, then);
         }));
         if (reinstalled)
             makeBundle(path);
@@ -302,24 +318,15 @@ TEST_F(ScanOverlapTest, ABundleTrashedAfterTheWalkSawItLeavesNoRecordAtItsOldPla
 // The walk finds a recovered bundle back at its original path before the recovery commits: it is
 // the recovery's own, not one put back by hand.
 TEST_F(ScanOverlapTest, ATrashRecoveryDuringTheScanIsNotCountedAsRestoredByHand) {
-    const Plugin other = synth(QStringLiteral("Other"));
-    const TrashedBundleRecord trashed = trashRecord(QStringLiteral("Synth"), true, false);
-    walkFinding({other, synth()});
-    QDir(vst3(QStringLiteral("Synth.vst3"))).removeRecursively();
-    open({other}, [&](PersistedInventory& state) {
-        state.lastScanDate = clock;
-        state.trashedBundles = {trashed};
-    });
-
-    store->startScan({}, nullptr);
+    const TrashedBundleRecord trashed = scanWithSynthInTheTrash();
     const auto request = store->beginTrashRecovery({trashed.id});
     ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
     moveAll(*request);
     walkAllowed.set_value();
     waitForScanEnd();
     EXPECT_EQ(store->lastReconciliation()->manuallyRestoredBundles, 0);
-    EXPECT_TRUE(store->completeTrashRecovery(succeededResult<PrivilegedTrashRestoreResult>(*request),
-                                             request->transactionID, request->items));
+    EXPECT_TRUE(store->completePrivileged(succeededResult<PrivilegedTrashRestoreResult>(*request),
+                                          request->transactionID, request->items));
     store->waitForIdle();
 
     ASSERT_EQ(store->trashedBundles().size(), 1u);
@@ -332,16 +339,7 @@ TEST_F(ScanOverlapTest, ATrashRecoveryDuringTheScanIsNotCountedAsRestoredByHand)
 // A recovery whose journal could not be written never began: a bundle put back by hand at its place
 // is counted so.
 TEST_F(ScanOverlapTest, ATrashRecoveryWhoseJournalWasNotWrittenLeavesAHandRestoreCounted) {
-    const Plugin other = synth(QStringLiteral("Other"));
-    const TrashedBundleRecord trashed = trashRecord(QStringLiteral("Synth"), true, false);
-    walkFinding({other, synth()});
-    QDir(vst3(QStringLiteral("Synth.vst3"))).removeRecursively();
-    open({other}, [&](PersistedInventory& state) {
-        state.lastScanDate = clock;
-        state.trashedBundles = {trashed};
-    });
-
-    store->startScan({}, nullptr);
+    const TrashedBundleRecord trashed = scanWithSynthInTheTrash();
     failSaves = true;
     EXPECT_FALSE(store->beginTrashRecovery({trashed.id}).has_value());
     failSaves = false;

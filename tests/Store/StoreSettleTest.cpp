@@ -141,7 +141,8 @@ TEST_F(SettleTest, TheDiskIsReadOnceTheHelperHasAnswered) {
             return true;
         };
         store = std::make_unique<PluginInventoryStore>(asking);
-        const auto journal = store->beginPrivilegedQuarantine({selection(first), selection(second)});
+        const auto journal =
+            store->beginPrivileged<PrivilegedKind::quarantine>({selection(first), selection(second)});
         ASSERT_TRUE(journal.has_value());
         store->waitForIdle();
         ASSERT_TRUE(moveBundle(journal->items[0].sourcePath, journal->items[0].destinationPath));
@@ -173,8 +174,8 @@ TEST_F(SettleTest, AJournalWhoseRequestAwaitsItsAnswerIsNotSettled) {
     const Plugin second = synth(QStringLiteral("Second"));
     open({first, second});
     std::optional<PrivilegedQuarantineRequest> sent;
-    store->beginPrivilegedQuarantine(
-        {selection(first), selection(second)}, {}, {},
+    store->beginPrivileged<PrivilegedKind::quarantine>(
+        {selection(first), selection(second)}, {},
         [&](std::optional<PrivilegedQuarantineRequest> request) { sent = request; });
     store->waitForIdle();
     ASSERT_TRUE(sent.has_value());
@@ -193,7 +194,7 @@ TEST_F(SettleTest, AJournalWhoseRequestAwaitsItsAnswerIsNotSettled) {
     PrivilegedQuarantineResult failed = succeededResult<PrivilegedQuarantineResult>(*sent);
     failed.succeeded = false;
     failed.rollbackComplete = false;
-    EXPECT_FALSE(store->completePrivilegedQuarantine(failed, sent->transactionID, sent->items));
+    EXPECT_FALSE(store->completePrivileged(failed, sent->transactionID, sent->items));
     EXPECT_TRUE(store->canSettlePendingJournal());
 }
 
@@ -206,8 +207,8 @@ TEST_F(SettleTest, AJournalStillBeingWrittenIsNotSettled) {
     std::promise<void> release;
     duringWrite = [held = release.get_future().share()](const PersistedInventory&) { held.wait(); };
     std::optional<std::optional<PrivilegedQuarantineRequest>> sent;
-    store->beginPrivilegedQuarantine(
-        {selection(first), selection(second)}, {}, {},
+    store->beginPrivileged<PrivilegedKind::quarantine>(
+        {selection(first), selection(second)}, {},
         [&](std::optional<PrivilegedQuarantineRequest> request) { sent = request; });
     const auto journal = store->pendingPrivilegedQuarantine();
     ASSERT_TRUE(journal.has_value());
@@ -239,7 +240,8 @@ TEST_F(SettleTest, NothingIsSettledWhileTheHelperMayStillActOrTheWriteFails) {
         const Plugin first = synth(QStringLiteral("One%1").arg(++round));
         const Plugin second = synth(QStringLiteral("Two%1").arg(round));
         open({first, second});
-        const auto begun = store->beginPrivilegedQuarantine({selection(first), selection(second)});
+        const auto begun =
+            store->beginPrivileged<PrivilegedKind::quarantine>({selection(first), selection(second)});
         ASSERT_TRUE(begun.has_value());
         store->waitForIdle();
         const PrivilegedQuarantineRequest journal = *begun;

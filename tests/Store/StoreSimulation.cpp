@@ -412,25 +412,22 @@ private:
         m_queue.push_back(request.transactionID);
     }
     // The `send` of a begin step: the request joins the helper's queue, its answer completes it.
-    template <class Request, class Result>
-    PluginInventoryStore::Send<Request>
-    sender(bool (PluginInventoryStore::*complete)(
-               const Result&, const QString&,
-               const std::vector<typename decltype(Request::items)::value_type>&,
-               PluginInventoryStore::Committed),
-           std::function<void(bool)> then = {}) {
-        return [this, complete, then](const std::optional<Request>& request) {
+    template <PrivilegedKind kind, class Request = PrivilegedRequest<kind>,
+              class Result = PrivilegedResult<kind>>
+    PluginInventoryStore::Send<Request> sender(std::function<void(bool)> then = {}) {
+        return [this, then](const std::optional<Request>& request) {
             if (!request) {
                 if (then)
                     then(false);
                 return;
             }
             PluginInventoryStore* target = store.get();
-            enqueue<Request, Result>(*request, [target, complete, request, then](const Result& result) {
-                (target->*complete)(result, request->transactionID, request->items, [then](bool committed) {
-                    if (then)
-                        then(committed);
-                });
+            enqueue<Request, Result>(*request, [target, request, then](const Result& result) {
+                target->completePrivileged(result, request->transactionID, request->items,
+                                           [then](bool committed) {
+                                               if (then)
+                                                   then(committed);
+                                           });
             });
         };
     }
@@ -603,22 +600,18 @@ private:
     void quarantine() {
         const auto selections = someSelections(false);
         note(QStringLiteral("quarantine %1").arg(describe(selections)));
-        store->beginPrivilegedQuarantine(
-            selections, {}, {},
-            sender<PrivilegedQuarantineRequest>(&PluginInventoryStore::completePrivilegedQuarantine));
+        store->beginPrivileged<PrivilegedKind::quarantine>(selections, {},
+                                                           sender<PrivilegedKind::quarantine>());
     }
     void restore() {
         const auto selections = someSelections(true);
         note(QStringLiteral("restore %1").arg(describe(selections)));
-        store->beginPrivilegedRestore(
-            selections, {},
-            sender<PrivilegedRestoreRequest>(&PluginInventoryStore::completePrivilegedRestore));
+        store->beginPrivileged<PrivilegedKind::restore>(selections, {}, sender<PrivilegedKind::restore>());
     }
     void trash() {
         const auto selections = someSelections(chance(80));
         note(QStringLiteral("move to Trash %1").arg(describe(selections)));
-        store->beginPrivilegedTrash(
-            selections, {}, sender<PrivilegedTrashRequest>(&PluginInventoryStore::completePrivilegedTrash));
+        store->beginPrivileged<PrivilegedKind::trash>(selections, {}, sender<PrivilegedKind::trash>());
     }
     void recover() {
         std::vector<QUuid> ids;
@@ -626,8 +619,7 @@ private:
             if (entry.state == TrashRecoveryState::readyToRestore && chance(60))
                 ids.push_back(entry.id());
         note(QStringLiteral("recover %1 record(s) from the Trash").arg(ids.size()));
-        store->beginTrashRecovery(
-            ids, sender<PrivilegedTrashRestoreRequest>(&PluginInventoryStore::completeTrashRecovery));
+        store->beginTrashRecovery(ids, sender<PrivilegedKind::trashRecovery>());
     }
     void switchRule() {
         const QStringList manufacturers = store->permanentQuarantineManufacturers();
@@ -654,20 +646,20 @@ private:
             plan.candidates.push_back(candidate);
         }
         note(QStringLiteral("cleanup run of %1").arg(describe(selections)));
-        store->beginCleanupPresetRun(plan, selections, [this, selections](const std::optional<QUuid>& runID) {
-            if (!runID)
-                return;
-            PluginInventoryStore* target = store.get();
-            const auto finish = [target, runID](bool committed) {
-                target->finishCleanupPresetRun(*runID, committed ? FormatCleanupRunStatus::completed
-                                                                 : FormatCleanupRunStatus::canceled);
-            };
-            if (!store->preparePresetRunChildTransaction(
-                    *runID, selections,
-                    sender<PrivilegedQuarantineRequest>(&PluginInventoryStore::completePrivilegedQuarantine,
-                                                        finish)))
-                finish(false);
-        });
+        store->cleanupRuns().beginCleanupPresetRun(
+            plan, selections, [this, selections](const std::optional<QUuid>& runID) {
+                if (!runID)
+                    return;
+                PluginInventoryStore* target = store.get();
+                const auto finish = [target, runID](bool committed) {
+                    target->cleanupRuns().finishCleanupPresetRun(
+                        *runID,
+                        committed ? FormatCleanupRunStatus::completed : FormatCleanupRunStatus::canceled);
+                };
+                if (!store->cleanupRuns().preparePresetRunChildTransaction(
+                        *runID, selections, sender<PrivilegedKind::quarantine>(finish)))
+                    finish(false);
+            });
     }
     // The user settles a journal the launch left, as the window offers.
     void settleJournal() {

@@ -132,7 +132,7 @@ TEST_F(StoreStartupTest, aReadOnlyDataFolderShowsTheInventoryWithFileActionsBloc
     const QString actionsBlocked = QStringLiteral(
         "Quorvane\u2019s data folder is on a read-only file system. Plugin file actions are blocked.");
     EXPECT_EQ(store.planQuarantine({decapitator}), actionsBlocked);
-    EXPECT_FALSE(store.beginPrivilegedTrash({decapitator}).has_value());
+    EXPECT_FALSE(store.beginPrivileged<PrivilegedKind::trash>({decapitator}).has_value());
     EXPECT_EQ(store.lastOperationError(), actionsBlocked);
     EXPECT_FALSE(store.setFormatProtection(decapitator, true));
     EXPECT_EQ(

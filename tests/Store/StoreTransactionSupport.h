@@ -166,14 +166,14 @@ protected:
     // Quarantines `plugins`' first records through the journal, with the helper's moves done here.
     PrivilegedQuarantineRequest
     quarantineThroughJournal(const std::vector<PluginBundleSelection>& selections) {
-        const auto request = store->beginPrivilegedQuarantine(selections);
+        const auto request = store->beginPrivileged<PrivilegedKind::quarantine>(selections);
         EXPECT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
         if (!request)
             return {};
         moveAll(*request);
         EXPECT_TRUE(committed([&](auto then) {
-            store->completePrivilegedQuarantine(succeededResult<PrivilegedQuarantineResult>(*request),
-                                                request->transactionID, request->items, then);
+            store->completePrivileged(succeededResult<PrivilegedQuarantineResult>(*request),
+                                      request->transactionID, request->items, then);
         }));
         return *request;
     }

@@ -8,14 +8,14 @@ class StoreTrashTest : public TransactionStoreTest {
 protected:
     // Quarantines the first records of `plugins` and moves them on to the Trash, through the journals.
     PrivilegedTrashRequest trashThroughJournal(const std::vector<PluginBundleSelection>& selections) {
-        const auto request = store->beginPrivilegedTrash(selections);
+        const auto request = store->beginPrivileged<PrivilegedKind::trash>(selections);
         EXPECT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
         if (!request)
             return {};
         moveAll(*request);
         EXPECT_TRUE(committed([&](auto then) {
-            store->completePrivilegedTrash(succeededResult<PrivilegedTrashResult>(*request),
-                                           request->transactionID, request->items, then);
+            store->completePrivileged(succeededResult<PrivilegedTrashResult>(*request),
+                                      request->transactionID, request->items, then);
         }));
         return *request;
     }
@@ -109,15 +109,16 @@ TEST_F(TrashFinaliserTest, RefusesBeforeRemovingAnything) {
     const Plugin noOriginal = quarantined(QStringLiteral("Bare"), QStringLiteral("OP2"), false);
     open({plugin, noOriginal});
     const auto plugins = store->plugins();
-    EXPECT_EQ(store->finalisePrivilegedTrash(QStringLiteral("TX"), {trashItem(plugin), trashItem(plugin)}),
+    EXPECT_EQ(store->finalisePrivileged<PrivilegedKind::trash>(QStringLiteral("TX"),
+                                                               {trashItem(plugin), trashItem(plugin)}),
               std::unexpected(PrivilegedInventoryCommitError::duplicateInventoryRecord));
     auto otherOperation = trashItem(plugin);
     otherOperation.operationID = QStringLiteral("OTHER");
-    EXPECT_EQ(store->finalisePrivilegedTrash(QStringLiteral("TX"), {otherOperation}),
+    EXPECT_EQ(store->finalisePrivileged<PrivilegedKind::trash>(QStringLiteral("TX"), {otherOperation}),
               std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord));
-    EXPECT_EQ(
-        store->finalisePrivilegedTrash(QStringLiteral("TX"), {trashItem(plugin), trashItem(noOriginal)}),
-        std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord));
+    EXPECT_EQ(store->finalisePrivileged<PrivilegedKind::trash>(QStringLiteral("TX"),
+                                                               {trashItem(plugin), trashItem(noOriginal)}),
+              std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord));
     EXPECT_EQ(store->plugins(), plugins);
     EXPECT_TRUE(store->trashedBundles().empty());
     EXPECT_TRUE(store->history().empty());
@@ -133,7 +134,7 @@ TEST_F(TrashFinaliserTest, RemovesExactlyTheMatchedRecord) {
     open({plugin});
     const PrivilegedTrashItem item{*second.quarantinePath, trashFolder() + QStringLiteral("/Synth.vst3"),
                                    QStringLiteral("NEW")};
-    ASSERT_TRUE(store->finalisePrivilegedTrash(QStringLiteral("TX"), {item}).has_value());
+    ASSERT_TRUE(store->finalisePrivileged<PrivilegedKind::trash>(QStringLiteral("TX"), {item}).has_value());
     ASSERT_EQ(store->plugins()[0].bundles->size(), 1u);
     EXPECT_EQ(store->plugins()[0].bundles->front().quarantineOperationID, QStringLiteral("OLD"));
 }
@@ -144,14 +145,14 @@ TEST_F(TrashFinaliserTest, ACommitThatCannotBeSavedPutsEverythingBack) {
     quarantineThroughJournal({selection(plugin)});
     const auto plugins = store->plugins();
     const auto history = store->history();
-    const auto request = store->beginPrivilegedTrash({selection(plugins[0])});
+    const auto request = store->beginPrivileged<PrivilegedKind::trash>({selection(plugins[0])});
     ASSERT_TRUE(request.has_value()) << store->lastOperationError().value_or(QString()).toStdString();
     moveAll(*request);
     store->waitForIdle();
     failSaves = true;
     EXPECT_FALSE(committed([&](auto then) {
-        store->completePrivilegedTrash(succeededResult<PrivilegedTrashResult>(*request),
-                                       request->transactionID, request->items, then);
+        store->completePrivileged(succeededResult<PrivilegedTrashResult>(*request), request->transactionID,
+                                  request->items, then);
     }));
     EXPECT_EQ(store->plugins(), plugins);
     EXPECT_EQ(store->history(), history);
@@ -349,13 +350,13 @@ TEST_F(TrashRecoveryTest, ARecoveryThroughTheJournalReconcilesTheRecords) {
     auto result = succeededResult<PrivilegedTrashRestoreResult>(*request);
     auto missingOne = result;
     missingOne.destinationPaths.removeLast();
-    EXPECT_FALSE(store->completeTrashRecovery(missingOne, request->transactionID, request->items));
+    EXPECT_FALSE(store->completePrivileged(missingOne, request->transactionID, request->items));
     EXPECT_EQ(
         store->notice()->message,
         QStringLiteral("The helper reported success, but Quorvane could not verify every restored plugin "
                        "location. Stop before retrying."));
     std::reverse(result.destinationPaths.begin(), result.destinationPaths.end());
-    EXPECT_TRUE(store->completeTrashRecovery(result, request->transactionID, request->items));
+    EXPECT_TRUE(store->completePrivileged(result, request->transactionID, request->items));
     store->waitForIdle();
     EXPECT_EQ(store->notice()->title, QStringLiteral("Plugins Restored from Finder Trash"));
     EXPECT_EQ(store->notice()->message,
@@ -391,7 +392,7 @@ TEST_F(TrashRecoveryTest, AFailureWhoseTrashCopiesAreGoneKeepsTheJournal) {
     const auto request = store->beginTrashRecovery({first.id});
     ASSERT_TRUE(request.has_value());
     QDir(first.trashPath).removeRecursively();
-    EXPECT_FALSE(store->completeTrashRecovery(
+    EXPECT_FALSE(store->completePrivileged(
         failedResult<PrivilegedTrashRestoreResult>(request->transactionID, QStringLiteral("It failed.")),
         request->transactionID, request->items));
     EXPECT_EQ(store->notice()->title, QStringLiteral("Trash Recovery Needs Attention"));
@@ -409,13 +410,15 @@ TEST_F(TrashRecoveryTest, FinalisingMatchesIdPathsAndFormat) {
                                           QStringLiteral("First.vst3"), QStringLiteral("vst3")};
     auto notUuid = item;
     notUuid.recoveryRecordID = QStringLiteral("not-a-uuid");
-    EXPECT_EQ(store->finaliseTrashRecovery(QStringLiteral("TX"), {notUuid}),
+    EXPECT_EQ(store->finalisePrivileged<PrivilegedKind::trashRecovery>(QStringLiteral("TX"), {notUuid}),
               std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord));
-    EXPECT_EQ(store->finaliseTrashRecovery(QStringLiteral("TX"), {item, item}),
+    EXPECT_EQ(store->finalisePrivileged<PrivilegedKind::trashRecovery>(QStringLiteral("TX"), {item, item}),
               std::unexpected(PrivilegedInventoryCommitError::missingInventoryRecord));
     EXPECT_FALSE(store->trashedBundles()[0].reconciledDate.has_value());
-    ASSERT_TRUE(store->finaliseTrashRecovery(QStringLiteral("TX"), {item}).has_value());
-    ASSERT_TRUE(store->finaliseTrashRecovery(QStringLiteral("TX2"), {item}).has_value());
+    ASSERT_TRUE(
+        store->finalisePrivileged<PrivilegedKind::trashRecovery>(QStringLiteral("TX"), {item}).has_value());
+    ASSERT_TRUE(
+        store->finalisePrivileged<PrivilegedKind::trashRecovery>(QStringLiteral("TX2"), {item}).has_value());
     EXPECT_EQ(store->trashedBundles()[0].restoreTransactionID, QStringLiteral("TX"));
     EXPECT_EQ(store->history().size(), 1u);
 }
@@ -435,7 +438,8 @@ TEST_F(TrashRecoveryTest, APassTakesItsMomentOnce) {
             for (const TrashedBundleRecord& each : {first, second})
                 items.push_back({each.trashPath, each.originalPath, uuidText(each.id),
                                  each.pluginName + QStringLiteral(".vst3"), each.format});
-            ASSERT_TRUE(store->finaliseTrashRecovery(QStringLiteral("TX"), items).has_value());
+            ASSERT_TRUE(store->finalisePrivileged<PrivilegedKind::trashRecovery>(QStringLiteral("TX"), items)
+                            .has_value());
         } else {
             store->verifyTrashRecords();
         }

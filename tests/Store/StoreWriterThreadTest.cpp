@@ -199,7 +199,8 @@ TEST_F(StoreWriterThreadTest, ALateConfirmationLeavesAWarningRaisedAfterItsChang
         restart();
         // A quarantine of a bundle the inventory does not hold is refused with a warning.
         whileTheFirstWriteIsHeld(row.change, [&] {
-            store->beginPrivilegedQuarantine({{makeUuid(), QStringLiteral("/nowhere.vst3")}});
+            store->beginPrivileged<PrivilegedKind::quarantine>(
+                {{makeUuid(), QStringLiteral("/nowhere.vst3")}});
             if (row.dismissed)
                 store->dismissNotice(store->notice()->id);
         });

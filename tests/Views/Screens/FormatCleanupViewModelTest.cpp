@@ -134,7 +134,7 @@ TEST_F(FormatCleanupTest, PreviewPlansTheInventoryAsItIsWithTheDiskCheckAndSafeD
 TEST_F(FormatCleanupTest, PendingJournalTurnsEveryTargetIntoAnExclusion) {
     const auto plugins = vst2Products(2);
     start(plugins);
-    ASSERT_TRUE(store->beginPrivilegedQuarantine({selection(plugins[0], 0)}).has_value());
+    ASSERT_TRUE(store->beginPrivileged<PrivilegedKind::quarantine>({selection(plugins[0], 0)}).has_value());
     viewModel->setPreset(Preset::retireVST2);
     viewModel->buildCleanupPreview();
     EXPECT_TRUE(viewModel->plan()->candidates.empty());

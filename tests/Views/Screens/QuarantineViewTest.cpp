@@ -290,12 +290,12 @@ TEST_F(QuarantineScreenTest, AConfirmationActsOnWhatItNamedWhenItOpened) {
 
         // Another road restores the named product while the confirmation is open: it leaves the
         // ticks, and the inspector moves on to the other ticked one.
-        const auto request = store->beginPrivilegedRestore(QuarantineViewModel::pluginSelections(named));
+        const auto request =
+            store->beginPrivileged<PrivilegedKind::restore>(QuarantineViewModel::pluginSelections(named));
         ASSERT_TRUE(request.has_value());
         moveAll(*request);
-        ASSERT_TRUE(
-            store->completePrivilegedRestore(testing::succeededResult<PrivilegedRestoreResult>(*request),
-                                             request->transactionID, request->items));
+        ASSERT_TRUE(store->completePrivileged(testing::succeededResult<PrivilegedRestoreResult>(*request),
+                                              request->transactionID, request->items));
         store->waitForIdle();
         ASSERT_EQ(inspected->id, other.id);
         ASSERT_EQ(view.model().selectedPluginIDs(), QSet<QUuid>{other.id});

@@ -36,7 +36,7 @@ void FormatCleanupRunController::start(const FormatCleanupPlan& plan,
                                        const std::vector<PluginBundleSelection>& confirmed) {
     if (isBusy() || !m_sender.isReadyForPrivilegedRequests())
         return;
-    const std::optional<QUuid> runID = m_store.beginCleanupPresetRun(
+    const std::optional<QUuid> runID = m_store.cleanupRuns().beginCleanupPresetRun(
         plan, confirmed, [self = QPointer(this)](const std::optional<QUuid>& started) {
             if (self)
                 self->presetRunStarted(started);
@@ -69,7 +69,7 @@ void FormatCleanupRunController::runNextPresetChunk() {
         return;
     if (m_pendingChunks.empty()) {
         const QUuid runID = *m_activeRunID;
-        m_store.finishCleanupPresetRun(runID, FormatCleanupRunStatus::completed);
+        m_store.cleanupRuns().finishCleanupPresetRun(runID, FormatCleanupRunStatus::completed);
         m_activeRunID.reset();
         m_completedChunkCount = 0;
         setBusyFrom(true);
@@ -82,11 +82,10 @@ void FormatCleanupRunController::runNextPresetChunk() {
     // The result reaches the store even should this controller be gone by then.
     runPrivilegedTransaction<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
         {[&store = m_store, runID, chunk](auto sent) {
-             store.preparePresetRunChildTransaction(runID, chunk, std::move(sent));
+             store.cleanupRuns().preparePresetRunChildTransaction(runID, chunk, std::move(sent));
          },
          sendThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(m_sender),
-         completeThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
-             m_store, &PluginInventoryStore::completePrivilegedQuarantine)},
+         completeThrough<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(m_store)},
         [self = QPointer(this), runID](const std::optional<PrivilegedQuarantineRequest>& sent,
                                        bool committed) {
             if (!self)
@@ -123,9 +122,9 @@ void FormatCleanupRunController::closeRunEarly() {
     if (!m_activeRunID)
         return;
     const QUuid runID = *m_activeRunID;
-    m_store.finishCleanupPresetRun(runID, m_completedChunkCount <= 0
-                                              ? FormatCleanupRunStatus::canceled
-                                              : FormatCleanupRunStatus::partiallyCompleted);
+    m_store.cleanupRuns().finishCleanupPresetRun(runID, m_completedChunkCount <= 0
+                                                            ? FormatCleanupRunStatus::canceled
+                                                            : FormatCleanupRunStatus::partiallyCompleted);
     forgetRun();
 }
 
@@ -138,7 +137,8 @@ void FormatCleanupRunController::forgetRun() {
 void FormatCleanupRunController::restoreCompletedRun(const QUuid& runID) {
     if (isBusy())
         return;
-    const std::vector<PluginBundleSelection> selections = m_store.presetRunRestoreSelections(runID);
+    const std::vector<PluginBundleSelection> selections =
+        m_store.cleanupRuns().presetRunRestoreSelections(runID);
     if (selections.empty())
         return;
     m_restoringRunID = runID;
@@ -163,7 +163,7 @@ void FormatCleanupRunController::runNextRestoreChunk() {
     const bool withhold = m_restoreChunkCount > 1;
     runPrivilegedTransaction<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
         {[&store = m_store, chunk, withhold](auto sent) {
-             store.beginPrivilegedRestore(
+             store.beginPrivileged<PrivilegedKind::restore>(
                  chunk, {}, [&store, withhold, sent](const std::optional<PrivilegedRestoreRequest>& request) {
                      if (request && withhold)
                          store.withholdSuccessNotice(request->transactionID);
@@ -171,8 +171,7 @@ void FormatCleanupRunController::runNextRestoreChunk() {
                  });
          },
          sendThrough<PrivilegedRestoreRequest, PrivilegedRestoreResult>(m_sender),
-         completeThrough<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
-             m_store, &PluginInventoryStore::completePrivilegedRestore)},
+         completeThrough<PrivilegedRestoreRequest, PrivilegedRestoreResult>(m_store)},
         [self = QPointer(this)](const std::optional<PrivilegedRestoreRequest>& sent, bool committed) {
             if (self)
                 self->restoreChunkEnded(sent && committed ? qsizetype(sent->items.size()) : 0, committed);

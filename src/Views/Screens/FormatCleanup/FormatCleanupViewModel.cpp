@@ -349,7 +349,7 @@ void FormatCleanupViewModel::startCleanupPresetRun() {
 
 std::vector<FormatCleanupViewModel::RecentRun> FormatCleanupViewModel::recentRuns() const {
     std::vector<RecentRun> runs;
-    const QHash<QUuid, qsizetype> quarantined = m_store.presetRunQuarantinedCounts();
+    const QHash<QUuid, qsizetype> quarantined = m_store.cleanupRuns().presetRunQuarantinedCounts();
     for (const FormatCleanupRunRecord& record : m_store.formatCleanupRuns()) {
         if (qsizetype(runs.size()) == recentRunLimit)
             break;

@@ -21,14 +21,14 @@ std::function<bool()> readiness(PluginManagementService& service) {
 
 // The road of one kind: `begin` asks the store, then the service sends and the store completes, each
 // through its overload for the request type.
-template <class Request, class Result, class Begin, class Complete>
+template <class Request, class Result, class Begin>
 PrivilegedActionRoad<Request, Result> makeRoad(PluginInventoryStore& store, PluginManagementService& service,
-                                               Begin begin, Complete complete) {
+                                               Begin begin) {
     return {readiness(service), std::move(begin),
             [&service](const Request& request, std::function<void(const Result&)> completion) {
                 service.send(request, std::move(completion));
             },
-            completeThrough<Request, Result>(store, complete)};
+            completeThrough<Request, Result>(store)};
 }
 
 } // namespace
@@ -74,42 +74,36 @@ std::vector<PluginBundleSelection> selectionsHeldNow(std::vector<PluginBundleSel
 QuarantineRoad quarantineRoad(PluginInventoryStore& store, PluginManagementService& service,
                               std::vector<PluginBundleSelection> selections) {
     return makeRoad<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
-        store, service,
-        [&store, selections = std::move(selections)](auto send) {
-            store.beginPrivilegedQuarantine(selectionsHeldNow(selections, store.plugins()), {}, {},
-                                            std::move(send));
-        },
-        &PluginInventoryStore::completePrivilegedQuarantine);
+        store, service, [&store, selections = std::move(selections)](auto send) {
+            store.beginPrivileged<PrivilegedKind::quarantine>(selectionsHeldNow(selections, store.plugins()),
+                                                              {}, std::move(send));
+        });
 }
 
 RestoreRoad restoreRoad(PluginInventoryStore& store, PluginManagementService& service,
                         std::vector<PluginBundleSelection> selections) {
     return makeRoad<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
-        store, service,
-        [&store, selections = std::move(selections)](auto send) {
-            store.beginPrivilegedRestore(selectionsHeldNow(selections, store.plugins()), {}, std::move(send));
-        },
-        &PluginInventoryStore::completePrivilegedRestore);
+        store, service, [&store, selections = std::move(selections)](auto send) {
+            store.beginPrivileged<PrivilegedKind::restore>(selectionsHeldNow(selections, store.plugins()), {},
+                                                           std::move(send));
+        });
 }
 
 TrashRoad trashRoad(PluginInventoryStore& store, PluginManagementService& service,
                     std::vector<PluginBundleSelection> selections) {
     return makeRoad<PrivilegedTrashRequest, PrivilegedTrashResult>(
-        store, service,
-        [&store, selections = std::move(selections)](auto send) {
-            store.beginPrivilegedTrash(selectionsHeldNow(selections, store.plugins()), {}, std::move(send));
-        },
-        &PluginInventoryStore::completePrivilegedTrash);
+        store, service, [&store, selections = std::move(selections)](auto send) {
+            store.beginPrivileged<PrivilegedKind::trash>(selectionsHeldNow(selections, store.plugins()), {},
+                                                         std::move(send));
+        });
 }
 
 TrashRecoveryRoad trashRecoveryRoad(PluginInventoryStore& store, PluginManagementService& service,
                                     std::vector<QUuid> recordIDs) {
     return makeRoad<PrivilegedTrashRestoreRequest, PrivilegedTrashRestoreResult>(
-        store, service,
-        [&store, recordIDs = std::move(recordIDs)](auto send) {
+        store, service, [&store, recordIDs = std::move(recordIDs)](auto send) {
             store.beginTrashRecovery(recordIDs, std::move(send));
-        },
-        &PluginInventoryStore::completeTrashRecovery);
+        });
 }
 
 } // namespace quorvane

@@ -211,7 +211,7 @@ void TrashRecoveryViewModel::confirm() {
 void TrashRecoveryViewModel::finishRecovery(const PrivilegedTrashRestoreResult& result,
                                             const PrivilegedTrashRestoreRequest& request,
                                             const std::vector<QUuid>& ids, std::function<void(bool)> then) {
-    m_store.completeTrashRecovery(
+    m_store.completePrivileged(
         result, request.transactionID, request.items,
         [guard = QPointer<QObject>(&m_guard), self = this, ids, then = std::move(then)](bool committed) {
             if (guard) {
