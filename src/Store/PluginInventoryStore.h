@@ -21,8 +21,8 @@ namespace quorvane {
 
 // The one owner of the live inventory and of everything persisted with it: the published state,
 // saving and the signals, with the entry points the screens call. Lives on the GUI thread; the scan
-// runs on a thread of its own and the state file is written by a StateWriter, both handing results
-// back through queued calls. What must not happen before a write is on disk (a helper request
+// runs on the scan session's worker and the state file is written by a StateWriter, both handing
+// results back through queued calls. What must not happen before a write is on disk (a helper request
 // leaving, a commit's notice) happens in that write's completion.
 //
 // Its sources: PluginInventoryStore.cpp (state, saving, setters), …Scan.cpp (what a scan's end

@@ -153,13 +153,13 @@ private:
     auto& journalOf();
     // The finaliser of each kind, picked by its items' type: writes a verified transaction into the
     // inventory.
-    std::expected<void, PrivilegedInventoryCommitError>
+    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
     finaliseItems(const QString& transactionID, const std::vector<PrivilegedQuarantineItem>& items);
-    std::expected<void, PrivilegedInventoryCommitError>
+    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
     finaliseItems(const QString& transactionID, const std::vector<PrivilegedRestoreItem>& items);
-    std::expected<void, PrivilegedInventoryCommitError>
+    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
     finaliseItems(const QString& transactionID, const std::vector<PrivilegedTrashItem>& items);
-    std::expected<void, PrivilegedInventoryCommitError>
+    [[nodiscard]] std::expected<void, PrivilegedInventoryCommitError>
     finaliseItems(const QString& transactionID, const std::vector<PrivilegedTrashRestoreItem>& items);
     // Writes the kind's journal, just set to `request`; `send` gets the request once it is on disk.
     // A failed write takes the journal (and a cleanup run's link to it) back and is reported.
