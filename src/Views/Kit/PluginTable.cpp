@@ -253,6 +253,13 @@ void PluginTableBase::setRows(std::vector<int> rows) {
     replaceRows([&] { m_model->setRows(std::move(rows)); });
 }
 
+bool PluginTableBase::updatePlugins(PluginList plugins, std::vector<int> rows,
+                                    const QSet<QUuid>& changedIDs) {
+    bool updated = false;
+    replaceRows([&] { updated = m_model->updatePlugins(std::move(plugins), std::move(rows), changedIDs); });
+    return updated;
+}
+
 void PluginTableBase::replaceRows(const std::function<void()>& change) {
     // The model's reset clears the view's selection; that is not the user choosing nothing.
     m_applying = true;

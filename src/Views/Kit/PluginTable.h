@@ -39,6 +39,9 @@ public:
     // The same with only the products at `rows` shown, and a new choice among the same products.
     void setPlugins(PluginList plugins, std::vector<int> rows);
     void setRows(std::vector<int> rows);
+    // The same where only the products with `changedIDs` differ: only their rows change, and the
+    // other rows keep their selection and the current row. False, with nothing changed, otherwise.
+    bool updatePlugins(PluginList plugins, std::vector<int> rows, const QSet<QUuid>& changedIDs);
     // Reads the binding again after it changed elsewhere.
     void refreshSelection() { applyBoundSelection(); }
 

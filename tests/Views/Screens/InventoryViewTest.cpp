@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 
@@ -151,6 +152,28 @@ TEST_F(InventoryViewTest, TypingFiltersTheRowsAndSelectingShowsTheBatchBar) {
     EXPECT_FALSE(screenModel()->confirmBatchQuarantine());
     ASSERT_TRUE(store->pendingPrivilegedQuarantine().has_value());
     EXPECT_EQ(store->pendingPrivilegedQuarantine()->items.size(), 2u);
+}
+
+// Protecting one product changes its row only: the table keeps the user's selection and current row.
+TEST_F(InventoryViewTest, ProtectingOneProductKeepsTheSelectionAndTheCurrentRow) {
+    show({synth(QStringLiteral("Alpha")), synth(QStringLiteral("Beta")), synth(QStringLiteral("Gamma"))});
+    QTableView* table = view->table()->view();
+    QItemSelectionModel* selection = table->selectionModel();
+    selection->select(table->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->setCurrentIndex(table->model()->index(2, 0),
+                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QApplication::processEvents();
+    QSignalSpy resets(table->model(), &QAbstractItemModel::modelReset);
+    QSignalSpy selectionChanges(selection, &QItemSelectionModel::selectionChanged);
+
+    screenModel()->setProtection(view->table()->model()->pluginAt(2), true);
+    QApplication::processEvents();
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(selectionChanges.count(), 0);
+    EXPECT_EQ(table->currentIndex().row(), 2);
+    EXPECT_EQ(selection->selectedRows().size(), 2);
+    EXPECT_NE(view->table()->model()->pluginAt(2).protectionLevel(), 0);
+    EXPECT_EQ(screenModel()->selectedPluginCount(), 2);
 }
 
 TEST_F(InventoryViewTest, MoveAllFormatsActsOnTheProductTheAlertNamed) {

@@ -463,7 +463,12 @@ void InventoryView::refreshFilters() {
 
 void InventoryView::refreshTable() {
     if (!m_tableFilled || m_tableGeneration != m_model->generation()) {
-        m_table->setPlugins(m_model->sharedActivePlugins(), m_model->filteredRows());
+        // A change of a few products changes only their rows; the rest keep their selection.
+        const std::optional<QSet<QUuid>> changed =
+            m_tableFilled ? m_model->changedSince(m_tableGeneration) : std::nullopt;
+        if (!changed ||
+            !m_table->updatePlugins(m_model->sharedActivePlugins(), m_model->filteredRows(), *changed))
+            m_table->setPlugins(m_model->sharedActivePlugins(), m_model->filteredRows());
         m_tableGeneration = m_model->generation();
         m_tableFilled = true;
     } else if (m_table->model()->rows() != m_model->filteredRows()) {

@@ -111,6 +111,9 @@ QStringList csvFields(const Plugin& plugin) {
             bundles.join(text::listSeparator)};
 }
 
+// How many lists back the changed products are known.
+constexpr std::size_t maxRecentChanges = 8;
+
 int activeBundleCount(const Plugin& plugin) {
     int count = 0;
     plugin.forEachBundleRecord([&](const PluginBundleRecord& record) { count += record.isActive() ? 1 : 0; });
@@ -184,10 +187,31 @@ void InventoryViewModel::onPluginsChanged() {
     for (size_t index = 0; index < plugins.size(); ++index)
         m_activeIndex.insert(plugins[index].id, static_cast<int>(index));
     ++m_generation;
+    const QSet<QUuid>& changedIDs = m_store.changedPluginIDs();
+    if (m_recentChanges.size() == maxRecentChanges)
+        m_recentChanges.erase(m_recentChanges.begin());
+    m_recentChanges.push_back(
+        {m_generation, changedIDs.isEmpty() ? std::nullopt : std::optional(changedIDs)});
     if (m_actionDepth > 0)
         return;
     settle();
     Q_EMIT changed();
+}
+
+std::optional<QSet<QUuid>> InventoryViewModel::changedSince(quint64 generation) const {
+    QSet<QUuid> ids;
+    quint64 next = generation + 1;
+    for (const ListChange& change : m_recentChanges) {
+        if (change.generation < next)
+            continue;
+        if (change.generation != next || !change.ids)
+            return std::nullopt;
+        ids.unite(*change.ids);
+        ++next;
+    }
+    if (next != m_generation + 1)
+        return std::nullopt;
+    return ids;
 }
 
 // State.

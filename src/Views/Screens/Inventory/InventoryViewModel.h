@@ -69,6 +69,9 @@ public:
     // Counts the store's inventory lists this screen has seen; the table swaps its products only
     // when it moves on.
     quint64 generation() const { return m_generation; }
+    // The ids of the products that changed between the list of `generation` and the current one;
+    // none when that is not known (everything may have changed).
+    std::optional<QSet<QUuid>> changedSince(quint64 generation) const;
     PluginManagementService& managementService() const { return m_service; }
 
     // State.
@@ -195,6 +198,12 @@ private:
     enum Trait : quint8 { protectable = 1, unprotectable = 2 };
     std::vector<quint8> m_activeTraits;
     quint64 m_generation = 0;
+    // The products each of the last few lists changed (none: everything may have), by generation.
+    struct ListChange {
+        quint64 generation = 0;
+        std::optional<QSet<QUuid>> ids;
+    };
+    std::vector<ListChange> m_recentChanges;
     mutable std::optional<SelectionSummary> m_summary;
     mutable quint64 m_summaryGeneration = 0;
 
