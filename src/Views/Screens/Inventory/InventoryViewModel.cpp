@@ -170,6 +170,8 @@ InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
 }
 
 void InventoryViewModel::onPluginsChanged() {
+    const PluginList previous = m_activeShared;
+    const QHash<QUuid, int> previousIndex = std::move(m_activeIndex);
     m_activeShared = m_store.sharedActivePlugins();
     m_activeIndex.clear();
     m_activeIndex.reserve(static_cast<qsizetype>(activeList().size()));
@@ -186,8 +188,22 @@ void InventoryViewModel::onPluginsChanged() {
         });
     for (size_t index = 0; index < plugins.size(); ++index)
         m_activeIndex.insert(plugins[index].id, static_cast<int>(index));
-    ++m_generation;
     const QSet<QUuid>& changedIDs = m_store.changedPluginIDs();
+    // A change of a few products moves the option counts by what those products had and have.
+    // (An id held twice would be counted once there, so such a list is counted afresh.)
+    if (changedIDs.isEmpty() || m_generation == 0 ||
+        m_activeIndex.size() != static_cast<qsizetype>(plugins.size()) ||
+        previousIndex.size() != static_cast<qsizetype>(previous.size())) {
+        countAllOptions();
+    } else {
+        for (const QUuid& id : changedIDs) {
+            if (const auto old = previousIndex.constFind(id); old != previousIndex.cend())
+                countOptions(previous[static_cast<size_t>(*old)], -1);
+            if (const Plugin* fresh = activePlugin(id))
+                countOptions(*fresh, 1);
+        }
+    }
+    ++m_generation;
     if (m_recentChanges.size() == maxRecentChanges)
         m_recentChanges.erase(m_recentChanges.begin());
     m_recentChanges.push_back(
@@ -495,53 +511,89 @@ bool InventoryViewModel::matchesFilters(const Plugin& plugin) const {
     return passesFilterMenus(plugin, filterKey());
 }
 
-QStringList InventoryViewModel::options(Filter filter) const {
-    if (m_optionsGeneration != m_generation) {
-        // Exact copies collapse in a hash first; only the distinct texts are sorted and compared. Each
-        // filter's pass over a large inventory runs on a thread of its own.
-        const PluginList& plugins = activeList();
-        std::vector<QSet<QString>> values(4);
-        const auto collect = [&](std::size_t which) {
-            QSet<QString>& texts = values[which];
-            // Neighbours in manufacturer order mostly share their values, and an exact repeat of
-            // the previous product's is collected already.
-            const Plugin* previous = nullptr;
-            for (const Plugin& plugin : plugins) {
-                switch (static_cast<Filter>(which)) {
-                case Filter::format:
-                    if (!previous || plugin.formats != previous->formats) {
-                        for (const QString& format : plugin.formats)
-                            texts.insert(format);
-                    }
-                    break;
-                case Filter::manufacturer:
-                    if (!previous || plugin.manufacturer != previous->manufacturer)
-                        texts.insert(plugin.manufacturer);
-                    break;
-                case Filter::architecture:
-                    if (!previous || plugin.architecture != previous->architecture)
-                        texts.insert(plugin.architecture);
-                    break;
-                case Filter::status:
-                    if (!previous || plugin.status != previous->status)
-                        texts.insert(rawValue(plugin.status));
-                    break;
-                }
-                previous = &plugin;
+void InventoryViewModel::countOptions(const Plugin& plugin, int step) {
+    const auto count = [&](Filter filter, const QString& option) {
+        const auto which = static_cast<size_t>(filter);
+        QHash<QString, int>& counts = m_optionCounts[which];
+        auto found = counts.find(option);
+        if (found == counts.end())
+            found = counts.insert(option, 0);
+        *found += step;
+        // An option that came or went changes its menu's list.
+        if (*found == 0 || *found == step) {
+            if (*found == 0)
+                counts.erase(found);
+            m_options[which].reset();
+        }
+    };
+    for (const QString& format : plugin.formats)
+        count(Filter::format, format);
+    count(Filter::manufacturer, plugin.manufacturer);
+    count(Filter::architecture, plugin.architecture);
+    count(Filter::status, rawValue(plugin.status));
+}
+
+void InventoryViewModel::countAllOptions() {
+    // Each filter's pass over a large inventory runs on a thread of its own. Neighbours in
+    // manufacturer order mostly share their values: a run of equal values is counted at once.
+    const PluginList& plugins = activeList();
+    const auto collect = [&](std::size_t which) {
+        QHash<QString, int> counts;
+        const auto add = [&](const QString& option, int run) { counts[option] += run; };
+        const auto countRuns = [&](const auto& valueOf) {
+            for (size_t start = 0; start < plugins.size();) {
+                const QString& value = valueOf(plugins[start]);
+                size_t end = start + 1;
+                while (end < plugins.size() && valueOf(plugins[end]) == value)
+                    ++end;
+                add(value, static_cast<int>(end - start));
+                start = end;
             }
         };
-        forEachIndexInParallel(values.size(), plugins.size() >= productsPerThread ? values.size() - 1 : 0,
-                               collect);
-        m_options.clear();
-        for (const QSet<QString>& texts : values) {
-            QStringList distinct(texts.begin(), texts.end());
-            std::sort(distinct.begin(), distinct.end(), plainLess);
-            distinct.erase(std::unique(distinct.begin(), distinct.end(), plainEqual), distinct.end());
-            m_options.push_back(QStringList{text::all} + distinct);
+        switch (static_cast<Filter>(which)) {
+        case Filter::format:
+            for (const Plugin& plugin : plugins) {
+                for (const QString& format : plugin.formats)
+                    add(format, 1);
+            }
+            break;
+        case Filter::manufacturer:
+            countRuns([](const Plugin& plugin) -> const QString& { return plugin.manufacturer; });
+            break;
+        case Filter::architecture:
+            countRuns([](const Plugin& plugin) -> const QString& { return plugin.architecture; });
+            break;
+        case Filter::status:
+            for (size_t start = 0; start < plugins.size();) {
+                size_t end = start + 1;
+                while (end < plugins.size() && plugins[end].status == plugins[start].status)
+                    ++end;
+                add(rawValue(plugins[start].status), static_cast<int>(end - start));
+                start = end;
+            }
+            break;
         }
-        m_optionsGeneration = m_generation;
+        m_optionCounts[which] = std::move(counts);
+        m_options[which].reset();
+    };
+    forEachIndexInParallel(m_optionCounts.size(),
+                           plugins.size() >= productsPerThread ? m_optionCounts.size() - 1 : 0, collect);
+}
+
+QStringList InventoryViewModel::options(Filter filter) const {
+    std::optional<QStringList>& options = m_options[static_cast<size_t>(filter)];
+    if (!options) {
+        // Only the distinct texts are sorted and compared.
+        const QHash<QString, int>& counts = m_optionCounts[static_cast<size_t>(filter)];
+        QStringList distinct;
+        distinct.reserve(counts.size());
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+            distinct << it.key();
+        std::sort(distinct.begin(), distinct.end(), plainLess);
+        distinct.erase(std::unique(distinct.begin(), distinct.end(), plainEqual), distinct.end());
+        options = QStringList{text::all} + distinct;
     }
-    return m_options[static_cast<size_t>(filter)];
+    return *options;
 }
 
 bool InventoryViewModel::hasActiveFilters() const {

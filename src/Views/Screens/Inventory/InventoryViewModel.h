@@ -17,6 +17,7 @@
 #include <QUuid>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -222,8 +223,13 @@ private:
     static bool passesFilterMenus(const Plugin& plugin, const FilterKey& key);
     mutable std::optional<FilterKey> m_filteredKey;
     mutable std::vector<int> m_filteredRows;
-    mutable std::optional<quint64> m_optionsGeneration;
-    mutable std::vector<QStringList> m_options;
+    // How many active products have each option of each filter menu (formats count once per
+    // format listed), kept in step with every change; the menus' lists are sorted again only when
+    // an option comes or goes.
+    std::array<QHash<QString, int>, 4> m_optionCounts;
+    mutable std::array<std::optional<QStringList>, 4> m_options;
+    void countAllOptions();
+    void countOptions(const Plugin& plugin, int step);
     mutable std::optional<quint64> m_metricsGeneration;
     mutable std::vector<Metric> m_metrics;
     // Folded name and manufacturer of each active product, made on the first search.
