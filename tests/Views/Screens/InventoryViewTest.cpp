@@ -52,9 +52,8 @@ protected:
     }
     QStringList rowNames() const {
         QStringList names;
-        const PluginTableModel* rows = view->table()->model();
-        for (int row = 0; row < rows->rowCount(); ++row)
-            names << rows->pluginAt(row).name;
+        for (int row = 0; row < view->table()->shownRowCount(); ++row)
+            names << view->table()->shownPlugin(row).name;
         return names;
     }
 
@@ -136,7 +135,7 @@ TEST_F(InventoryViewTest, TypingFiltersTheRowsAndSelectingShowsTheBatchBar) {
     // Two selected without the protected one: the alert asks, and its action takes the road.
     view->table()->view()->selectionModel()->clearSelection();
     view->table()->view()->selectRow(0);
-    view->table()->view()->selectionModel()->select(view->table()->model()->index(1, 0),
+    view->table()->view()->selectionModel()->select(view->table()->view()->model()->index(1, 0),
                                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QApplication::processEvents();
     auto* quarantine = find<QPushButton>(QStringLiteral("quarantineSelectedButton"));
@@ -166,14 +165,34 @@ TEST_F(InventoryViewTest, ProtectingOneProductKeepsTheSelectionAndTheCurrentRow)
     QSignalSpy resets(table->model(), &QAbstractItemModel::modelReset);
     QSignalSpy selectionChanges(selection, &QItemSelectionModel::selectionChanged);
 
-    screenModel()->setProtection(view->table()->model()->pluginAt(2), true);
+    const Plugin gamma = view->table()->shownPlugin(2);
+    screenModel()->setProtection(gamma, true);
     QApplication::processEvents();
     EXPECT_EQ(resets.count(), 0);
     EXPECT_EQ(selectionChanges.count(), 0);
     EXPECT_EQ(table->currentIndex().row(), 2);
     EXPECT_EQ(selection->selectedRows().size(), 2);
-    EXPECT_NE(view->table()->model()->pluginAt(2).protectionLevel(), 0);
+    EXPECT_NE(view->table()->shownPlugin(2).protectionLevel(), 0);
     EXPECT_EQ(screenModel()->selectedPluginCount(), 2);
+}
+
+// Typing re-filters the rows the table has, without handing it its products again: a selected row
+// still shown stays selected and current.
+TEST_F(InventoryViewTest, TypingRefiltersWithoutRebuildingTheRows) {
+    show({synth(QStringLiteral("Alpha")), synth(QStringLiteral("Beta")), synth(QStringLiteral("Zeta"))});
+    QTableView* table = view->table()->view();
+    table->selectionModel()->setCurrentIndex(table->model()->index(1, 0),
+                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QApplication::processEvents();
+    const QUuid beta = view->table()->shownPlugin(1).id;
+    QSignalSpy resets(view->table()->model(), &QAbstractItemModel::modelReset);
+
+    QTest::keyClicks(find<QLineEdit>(QStringLiteral("searchField")), QStringLiteral("ta"));
+    EXPECT_EQ(rowNames(), (QStringList{QStringLiteral("Beta"), QStringLiteral("Zeta")}));
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(table->currentIndex().row(), 0);
+    EXPECT_EQ(table->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(screenModel()->selectedPluginIDs(), QSet<QUuid>{beta});
 }
 
 TEST_F(InventoryViewTest, MoveAllFormatsActsOnTheProductTheAlertNamed) {

@@ -18,6 +18,7 @@
 #include "Views/Kit/RoundedBox.h"
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TextStyle.h"
+#include "Views/Screens/Inventory/InventoryFilterModel.h"
 #include "Views/Screens/Shared/ScreenLayout.h"
 #include "Views/Screens/Shared/SettleJournalButton.h"
 
@@ -31,6 +32,8 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <numeric>
 
 namespace quorvane {
 
@@ -284,12 +287,13 @@ void InventoryView::buildTableAndInspector(QVBoxLayout* body) {
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->setObjectName(QStringLiteral("inventorySplit"));
     split->setChildrenCollapsible(false);
+    m_filter = new InventoryFilterModel(*m_model, this);
     m_table = new MultiSelectPluginTable({[this] { return m_tableIDs = m_model->selectedPluginIDs(); },
                                           [this](QSet<QUuid> ids) {
                                               m_tableIDs = ids;
                                               m_model->setSelectedPluginIDs(ids);
                                           }},
-                                         split);
+                                         split, m_filter);
     m_table->setMinimumWidth(pluginTableMinimumWidth);
     split->addWidget(m_table);
     PluginDetailPane::Actions actions{
@@ -462,20 +466,31 @@ void InventoryView::refreshFilters() {
 }
 
 void InventoryView::refreshTable() {
+    const bool filterMoved = m_model->rowFilter() != m_filter->rowFilter();
+    bool applied = false;
     if (!m_tableFilled || m_tableGeneration != m_model->generation()) {
+        // The rows the change brings are filtered with the screen's choice of now.
+        if (!filterMoved)
+            m_filter->takeChoice();
         // A change of a few products changes only their rows; the rest keep their selection.
         const std::optional<QSet<QUuid>> changed =
             m_tableFilled ? m_model->changedSince(m_tableGeneration) : std::nullopt;
-        if (!changed ||
-            !m_table->updatePlugins(m_model->sharedActivePlugins(), m_model->filteredRows(), *changed))
-            m_table->setPlugins(m_model->sharedActivePlugins(), m_model->filteredRows());
+        const PluginList& plugins = m_model->sharedActivePlugins();
+        std::vector<int> every(plugins.size());
+        std::iota(every.begin(), every.end(), 0);
+        if (!changed || !m_table->updatePlugins(plugins, std::move(every), *changed))
+            m_table->setPlugins(plugins);
         m_tableGeneration = m_model->generation();
         m_tableFilled = true;
-    } else if (m_table->model()->rows() != m_model->filteredRows()) {
-        m_table->setRows(m_model->filteredRows());
-    } else if (m_tableIDs != m_model->selectedPluginIDs()) {
-        m_table->refreshSelection();
+        applied = true;
     }
+    // A new filter choice re-filters the rows the table has; its products stay as they are.
+    if (filterMoved) {
+        m_table->changeShownRows([this] { m_filter->refilter(); });
+        applied = true;
+    }
+    if (!applied && m_tableIDs != m_model->selectedPluginIDs())
+        m_table->refreshSelection();
 }
 
 void InventoryView::refreshSelectionBlock() {

@@ -26,6 +26,7 @@ namespace quorvane {
 
 class BatchSelectionBar;
 class FilterMenu;
+class InventoryFilterModel;
 class KitButton;
 class MultiSelectPluginTable;
 class PluginDetailPane;
@@ -108,6 +109,7 @@ private:
     KitButton* m_quarantineButton = nullptr;
     QLabel* m_batchReason = nullptr;
     MultiSelectPluginTable* m_table = nullptr;
+    InventoryFilterModel* m_filter = nullptr;
     quint64 m_tableGeneration = 0;
     // The selection the table shows, so an unchanged one is not applied again.
     QSet<QUuid> m_tableIDs;

@@ -463,25 +463,53 @@ const std::vector<QString>& InventoryViewModel::searchKeys() const {
     return m_searchKeys;
 }
 
+InventoryViewModel::RowFilter InventoryViewModel::rowFilter() const {
+    const QString search = query();
+    return {search,
+            search.isEmpty() ? QString() : caseInsensitiveSearchKey(search),
+            m_selectedFormat,
+            m_selectedManufacturer,
+            m_selectedArchitecture,
+            m_selectedStatus};
+}
+
+bool InventoryViewModel::acceptsRow(const RowFilter& filter, const PluginList& plugins,
+                                    std::size_t index) const {
+    const Plugin& plugin = plugins[index];
+    if (!passesFilterMenus(plugin, filter))
+        return false;
+    if (filter.needle.isEmpty())
+        return true;
+    if (plugins.isSameList(activeList())) {
+        const std::vector<QString>& keys = searchKeys();
+        return keys[index * 2].contains(filter.needle) || keys[index * 2 + 1].contains(filter.needle);
+    }
+    return caseInsensitiveSearchKey(plugin.name).contains(filter.needle) ||
+           caseInsensitiveSearchKey(plugin.manufacturer).contains(filter.needle);
+}
+
 const std::vector<int>& InventoryViewModel::filteredRows() const {
     FilterKey key = filterKey();
     if (m_filteredKey == key)
         return m_filteredRows;
-    const bool searching = !key.query.isEmpty();
-    const std::vector<QString>* keys = searching ? &searchKeys() : nullptr;
-    const QString needle = searching ? caseInsensitiveSearchKey(key.query) : QString();
+    const RowFilter filter = rowFilter();
     std::vector<int> rows;
     rows.reserve(activeList().size());
+    m_filteredMask.assign(activeList().size(), 0);
     for (size_t index = 0; index < activeList().size(); ++index) {
-        if (!passesFilterMenus(activeList()[index], key))
-            continue;
-        if (searching && !(*keys)[index * 2].contains(needle) && !(*keys)[index * 2 + 1].contains(needle))
-            continue;
-        rows.push_back(static_cast<int>(index));
+        if (acceptsRow(filter, activeList(), index)) {
+            rows.push_back(static_cast<int>(index));
+            m_filteredMask[index] = 1;
+        }
     }
     m_filteredRows = std::move(rows);
     m_filteredKey = std::move(key);
     return m_filteredRows;
+}
+
+const std::vector<char>& InventoryViewModel::filteredMask() const {
+    filteredRows();
+    return m_filteredMask;
 }
 
 std::vector<Plugin> InventoryViewModel::filteredPlugins() const {
@@ -491,7 +519,7 @@ std::vector<Plugin> InventoryViewModel::filteredPlugins() const {
     return plugins;
 }
 
-bool InventoryViewModel::passesFilterMenus(const Plugin& plugin, const FilterKey& key) {
+bool InventoryViewModel::passesFilterMenus(const Plugin& plugin, const RowFilter& key) {
     if (key.format != text::all &&
         std::none_of(plugin.formats.begin(), plugin.formats.end(),
                      [&](const QString& format) { return plainEqual(format, key.format); }))
@@ -508,7 +536,7 @@ bool InventoryViewModel::matchesFilters(const Plugin& plugin) const {
     if (!search.isEmpty() && !localizedCaseInsensitiveContains(plugin.name, search) &&
         !localizedCaseInsensitiveContains(plugin.manufacturer, search))
         return false;
-    return passesFilterMenus(plugin, filterKey());
+    return passesFilterMenus(plugin, rowFilter());
 }
 
 void InventoryViewModel::countOptions(const Plugin& plugin, int step) {

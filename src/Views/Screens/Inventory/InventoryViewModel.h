@@ -111,10 +111,25 @@ public:
     std::optional<QString> helperBlockingText() const;
 
     // Filters and search.
+    // What a shown row must pass: the four filter menus and the search, folded once.
+    struct RowFilter {
+        QString query;
+        QString needle;
+        QString format;
+        QString manufacturer;
+        QString architecture;
+        QString status;
+        bool operator==(const RowFilter&) const = default;
+    };
+    RowFilter rowFilter() const;
+    // Whether `plugins[index]` passes `filter`; the active list's folded texts are kept.
+    bool acceptsRow(const RowFilter& filter, const PluginList& plugins, std::size_t index) const;
     const PluginList& activePlugins() const;
     const PluginList& sharedActivePlugins() const { return m_activeShared; }
     // Indices into activePlugins() of the shown rows, in store order.
     const std::vector<int>& filteredRows() const;
+    // One flag per active product: whether it is shown.
+    const std::vector<char>& filteredMask() const;
     std::vector<Plugin> filteredPlugins() const;
     bool matchesFilters(const Plugin& plugin) const;
     QStringList options(Filter filter) const;
@@ -219,10 +234,11 @@ private:
         bool operator==(const FilterKey&) const = default;
     };
     FilterKey filterKey() const;
-    // Whether `plugin` passes the four filter menus of `key` (the search aside).
-    static bool passesFilterMenus(const Plugin& plugin, const FilterKey& key);
+    // Whether `plugin` passes the four filter menus of `filter` (the search aside).
+    static bool passesFilterMenus(const Plugin& plugin, const RowFilter& filter);
     mutable std::optional<FilterKey> m_filteredKey;
     mutable std::vector<int> m_filteredRows;
+    mutable std::vector<char> m_filteredMask;
     // How many active products have each option of each filter menu (formats count once per
     // format listed), kept in step with every change; the menus' lists are sorted again only when
     // an option comes or goes.
