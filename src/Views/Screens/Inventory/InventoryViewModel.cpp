@@ -768,35 +768,26 @@ void InventoryViewModel::settle() {
     if (m_settling)
         return;
     m_settling = true;
-    for (int pass = 0; pass < 16; ++pass) {
-        const bool pluginsChanged = m_seenGeneration != m_generation;
-        const bool idsChanged = m_seenIDs != m_selectedPluginIDs;
-        // The same filters over the same list give the same rows; only a change is worth comparing.
-        const FilterKey key = filterKey();
-        const bool filtersMoved = key != m_seenFilterKey;
+    // In this order each handler sees what the one before it left, and none undoes another: the
+    // selection keeps what is active, then what is shown, and the inspector follows the selection.
+    if (m_seenGeneration != m_generation)
+        reconcileSelectionWithInventory();
+    // The same filters over the same list give the same rows; only a change is worth comparing.
+    if (FilterKey key = filterKey(); key != m_seenFilterKey) {
         std::vector<QUuid> filteredIDs;
-        if (filtersMoved) {
-            filteredIDs.reserve(filteredRows().size());
-            for (int row : filteredRows())
-                filteredIDs.push_back(activeList()[static_cast<size_t>(row)].id);
-        }
-        const bool filteredChanged = filtersMoved && filteredIDs != m_seenFilteredIDs;
-        if (!pluginsChanged && !idsChanged && !filteredChanged) {
-            m_seenFilterKey = key;
-            break;
-        }
-        m_seenGeneration = m_generation;
-        m_seenIDs = m_selectedPluginIDs;
-        m_seenFilterKey = key;
-        if (filtersMoved)
-            m_seenFilteredIDs = std::move(filteredIDs);
-        const QSet<QUuid> ids = m_selectedPluginIDs;
-        if (pluginsChanged)
-            reconcileSelectionWithInventory();
-        if (idsChanged)
-            syncInspectedPlugin(ids);
-        if (filteredChanged)
+        filteredIDs.reserve(filteredRows().size());
+        for (int row : filteredRows())
+            filteredIDs.push_back(activeList()[static_cast<size_t>(row)].id);
+        if (filteredIDs != m_seenFilteredIDs)
             pruneSelectionToVisibleRows();
+        m_seenFilteredIDs = std::move(filteredIDs);
+        m_seenFilterKey = std::move(key);
+    }
+    const QSet<QUuid> ids = m_selectedPluginIDs;
+    m_seenGeneration = m_generation;
+    if (m_seenIDs != ids) {
+        m_seenIDs = ids;
+        syncInspectedPlugin(ids);
     }
     m_settling = false;
 }

@@ -173,7 +173,7 @@ Q_SIGNALS:
 private:
     void onPluginsChanged();
     void setSelectedPlugin(const std::optional<Plugin>& plugin);
-    // Runs the change handlers for what changed since the last settle, until nothing does.
+    // Runs the change handlers for what changed since the last settle, once each.
     void settle();
     void reconcileSelectionWithInventory();
     void syncInspectedPlugin(const QSet<QUuid>& ids);
