@@ -151,6 +151,8 @@ void InventoryView::buildHeader(QVBoxLayout* body) {
     m_metrics = makeRow(this, 14, &metricsLayout);
     m_metrics->setObjectName(QStringLiteral("metricCards"));
     body->addWidget(m_metrics);
+    showMetrics();
+    connect(m_model, &InventoryViewModel::metricsChanged, this, &InventoryView::showMetrics);
 }
 
 // The scan status area: at most one of its three panels shows.
@@ -254,7 +256,10 @@ void InventoryView::buildFilterBar(QVBoxLayout* body) {
     connect(m_search, &QLineEdit::textChanged, m_model, &InventoryViewModel::setQuery);
     filterLayout->addWidget(m_search, 1);
     m_filterMenus.resize(4, nullptr);
-    m_shownOptions.resize(4);
+    for (auto filter : {InventoryViewModel::Filter::format, InventoryViewModel::Filter::manufacturer,
+                        InventoryViewModel::Filter::architecture, InventoryViewModel::Filter::status})
+        showFilterMenu(filter);
+    connect(m_model, &InventoryViewModel::optionsChanged, this, &InventoryView::showFilterMenu);
     body->addWidget(m_filterBar);
 
     QHBoxLayout* listHeaderLayout = nullptr;
@@ -351,15 +356,13 @@ void InventoryView::refreshHeader() {
         giveFocus(m_cancelButton, Qt::OtherFocusReason);
     else if (held == m_cancelButton && !scanning && m_scanButton->isEnabled())
         giveFocus(m_scanButton, Qt::OtherFocusReason);
+}
 
-    std::vector<InventoryViewModel::Metric> metrics = m_model->metrics();
-    if (metrics == m_shownMetrics)
-        return;
+void InventoryView::showMetrics() {
     clearLayout(m_metrics->layout());
-    for (const auto& metric : metrics)
+    for (const auto& metric : m_model->metrics())
         m_metrics->layout()->addWidget(
             new MetricCard(metric.icon, metric.title, metric.value, metric.detail, metric.color, m_metrics));
-    m_shownMetrics = std::move(metrics);
 }
 
 void InventoryView::refreshStatusArea() {
@@ -429,40 +432,34 @@ void InventoryView::refreshFilters() {
         const QSignalBlocker blocker(m_search);
         m_search->setText(m_model->query());
     }
-    using Filter = InventoryViewModel::Filter;
-    static const std::pair<Filter, const char*> menus[] = {{Filter::format, "Format"},
-                                                           {Filter::manufacturer, "Manufacturer"},
-                                                           {Filter::architecture, "Architecture"},
-                                                           {Filter::status, "Status"}};
-    static const char* names[] = {"formatFilter", "manufacturerFilter", "architectureFilter", "statusFilter"};
-    auto* layout = static_cast<QHBoxLayout*>(m_filterBar->layout());
-    for (size_t index = 0; index < 4; ++index) {
-        const Filter filter = menus[index].first;
-        QStringList options = m_model->options(filter);
-        if (m_filterMenus[index] && options == m_shownOptions[index]) {
-            m_filterMenus[index]->refresh();
-            continue;
-        }
-        auto* menu =
-            new FilterMenu(QString::fromLatin1(menus[index].second),
-                           {[model = m_model, filter] { return model->filter(filter); },
-                            [model = m_model, filter](QString value) { model->setFilter(filter, value); }},
-                           options, m_filterBar);
-        menu->setObjectName(QString::fromLatin1(names[index]));
-        if (m_filterMenus[index]) {
-            // The layout hands back the old menu's item, which is ours to delete.
-            delete layout->replaceWidget(m_filterMenus[index], menu);
-            m_filterMenus[index]->hide();
-            m_filterMenus[index]->setParent(nullptr);
-            m_filterMenus[index]->deleteLater();
-        } else {
-            layout->addWidget(menu);
-        }
-        m_filterMenus[index] = menu;
-        m_shownOptions[index] = std::move(options);
-    }
+    for (FilterMenu* menu : m_filterMenus)
+        menu->refresh();
     m_shownCount->setText(m_model->shownCountText());
     m_clearFilters->setVisible(m_model->hasActiveFilters());
+}
+
+// A menu is made again only when its options came or went.
+void InventoryView::showFilterMenu(InventoryViewModel::Filter filter) {
+    // In the order of the filters.
+    static const char* titles[] = {"Format", "Manufacturer", "Architecture", "Status"};
+    static const char* names[] = {"formatFilter", "manufacturerFilter", "architectureFilter", "statusFilter"};
+    const auto index = static_cast<size_t>(filter);
+    auto* menu =
+        new FilterMenu(QString::fromLatin1(titles[index]),
+                       {[model = m_model, filter] { return model->filter(filter); },
+                        [model = m_model, filter](QString value) { model->setFilter(filter, value); }},
+                       m_model->options(filter), m_filterBar);
+    menu->setObjectName(QString::fromLatin1(names[index]));
+    if (FilterMenu* old = m_filterMenus[index]) {
+        // The layout hands back the old menu's item, which is ours to delete.
+        delete m_filterBar->layout()->replaceWidget(old, menu);
+        old->hide();
+        old->setParent(nullptr);
+        old->deleteLater();
+    } else {
+        m_filterBar->layout()->addWidget(menu);
+    }
+    m_filterMenus[index] = menu;
 }
 
 void InventoryView::refreshTable() {

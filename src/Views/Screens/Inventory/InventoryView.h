@@ -61,6 +61,8 @@ private:
     void refreshStatusArea();
     void refreshMessages();
     void refreshFilters();
+    void showMetrics();
+    void showFilterMenu(InventoryViewModel::Filter filter);
     void refreshSelectionBlock();
     void refreshTable();
     void refreshInspector();
@@ -75,7 +77,6 @@ private:
     KitButton* m_scanButton = nullptr;
     KitButton* m_cancelButton = nullptr;
     QWidget* m_metrics = nullptr;
-    std::vector<InventoryViewModel::Metric> m_shownMetrics;
     QWidget* m_statusArea = nullptr;
     QWidget* m_progressPanel = nullptr;
     QLabel* m_progressTitle = nullptr;
@@ -91,7 +92,6 @@ private:
     QLineEdit* m_search = nullptr;
     QWidget* m_filterBar = nullptr;
     std::vector<FilterMenu*> m_filterMenus;
-    std::vector<QStringList> m_shownOptions;
     QLabel* m_shownCount = nullptr;
     QPushButton* m_clearFilters = nullptr;
     QWidget* m_selectionBlock = nullptr;

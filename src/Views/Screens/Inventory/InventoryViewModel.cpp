@@ -203,6 +203,8 @@ void InventoryViewModel::onPluginsChanged() {
                 countOptions(*fresh, 1);
         }
     }
+    updateOptions();
+    updateMetrics();
     ++m_generation;
     if (m_recentChanges.size() == maxRecentChanges)
         m_recentChanges.erase(m_recentChanges.begin());
@@ -332,9 +334,7 @@ bool InventoryViewModel::canScan() const {
     return !m_service.isWorking();
 }
 
-std::vector<InventoryViewModel::Metric> InventoryViewModel::metrics() const {
-    if (m_metricsGeneration == m_generation)
-        return m_metrics;
+void InventoryViewModel::updateMetrics() {
     int multipleFormats = 0;
     int appleSilicon = 0;
     int needsReview = 0;
@@ -346,7 +346,7 @@ std::vector<InventoryViewModel::Metric> InventoryViewModel::metrics() const {
         else if (architecture == QLatin1String("Intel") || architecture == QLatin1String("Unknown"))
             ++needsReview;
     }
-    m_metrics = {
+    std::vector<Metric> metrics = {
         {QStringLiteral("externaldrive"), QStringLiteral("Plugin Products"),
          QString::number(activeList().size()), QStringLiteral("Active inventory"), Palette::accent()},
         {QStringLiteral("doc.on.doc"), QStringLiteral("Multiple Formats"), QString::number(multipleFormats),
@@ -356,8 +356,10 @@ std::vector<InventoryViewModel::Metric> InventoryViewModel::metrics() const {
         {QStringLiteral("exclamationmark.circle"), QStringLiteral("Needs Review"),
          QString::number(needsReview), QStringLiteral("Informational notes"), Palette::amber()},
     };
-    m_metricsGeneration = m_generation;
-    return m_metrics;
+    if (metrics == m_metrics)
+        return;
+    m_metrics = std::move(metrics);
+    Q_EMIT metricsChanged();
 }
 
 InventoryViewModel::ScanStatusArea InventoryViewModel::scanStatusArea() const {
@@ -551,7 +553,7 @@ void InventoryViewModel::countOptions(const Plugin& plugin, int step) {
         if (*found == 0 || *found == step) {
             if (*found == 0)
                 counts.erase(found);
-            m_options[which].reset();
+            m_optionsMoved[which] = true;
         }
     };
     for (const QString& format : plugin.formats)
@@ -602,26 +604,35 @@ void InventoryViewModel::countAllOptions() {
             break;
         }
         m_optionCounts[which] = std::move(counts);
-        m_options[which].reset();
+        m_optionsMoved[which] = true;
     };
     forEachIndexInParallel(m_optionCounts.size(),
                            plugins.size() >= productsPerThread ? m_optionCounts.size() - 1 : 0, collect);
 }
 
-QStringList InventoryViewModel::options(Filter filter) const {
-    std::optional<QStringList>& options = m_options[static_cast<size_t>(filter)];
-    if (!options) {
+void InventoryViewModel::updateOptions() {
+    for (size_t which = 0; which < m_options.size(); ++which) {
+        if (!m_optionsMoved[which])
+            continue;
+        m_optionsMoved[which] = false;
         // Only the distinct texts are sorted and compared.
-        const QHash<QString, int>& counts = m_optionCounts[static_cast<size_t>(filter)];
+        const QHash<QString, int>& counts = m_optionCounts[which];
         QStringList distinct;
         distinct.reserve(counts.size());
         for (auto it = counts.cbegin(); it != counts.cend(); ++it)
             distinct << it.key();
         std::sort(distinct.begin(), distinct.end(), plainLess);
         distinct.erase(std::unique(distinct.begin(), distinct.end(), plainEqual), distinct.end());
-        options = QStringList{text::all} + distinct;
+        QStringList options = QStringList{text::all} + distinct;
+        if (options == m_options[which])
+            continue;
+        m_options[which] = std::move(options);
+        Q_EMIT optionsChanged(static_cast<Filter>(which));
     }
-    return *options;
+}
+
+QStringList InventoryViewModel::options(Filter filter) const {
+    return m_options[static_cast<size_t>(filter)];
 }
 
 bool InventoryViewModel::hasActiveFilters() const {

@@ -96,7 +96,7 @@ public:
     bool isScanning() const;
     bool canExport() const;
     bool canScan() const;
-    std::vector<Metric> metrics() const;
+    const std::vector<Metric>& metrics() const { return m_metrics; }
     ScanStatusArea scanStatusArea() const;
     QString scanProgressTitle() const;
     // What the status area says while the scan gathers its locations.
@@ -169,6 +169,10 @@ public:
 Q_SIGNALS:
     // Any state or derived value may have changed.
     void changed();
+    // metrics() has new values.
+    void metricsChanged();
+    // An option of that filter menu came or went.
+    void optionsChanged(InventoryViewModel::Filter filter);
 
 private:
     void onPluginsChanged();
@@ -243,11 +247,14 @@ private:
     // format listed), kept in step with every change; the menus' lists are sorted again only when
     // an option comes or goes.
     std::array<QHash<QString, int>, 4> m_optionCounts;
-    mutable std::array<std::optional<QStringList>, 4> m_options;
+    std::array<QStringList, 4> m_options;
+    std::array<bool, 4> m_optionsMoved{};
     void countAllOptions();
     void countOptions(const Plugin& plugin, int step);
-    mutable std::optional<quint64> m_metricsGeneration;
-    mutable std::vector<Metric> m_metrics;
+    // Sorts again the menus whose options came or went, and says which changed.
+    void updateOptions();
+    std::vector<Metric> m_metrics;
+    void updateMetrics();
     // Folded name and manufacturer of each active product, made on the first search.
     mutable std::optional<quint64> m_searchKeysGeneration;
     mutable std::vector<QString> m_searchKeys;
