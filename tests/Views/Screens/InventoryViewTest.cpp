@@ -176,6 +176,27 @@ TEST_F(InventoryViewTest, ProtectingOneProductKeepsTheSelectionAndTheCurrentRow)
     EXPECT_EQ(screenModel()->selectedPluginCount(), 2);
 }
 
+// A product a change takes out of the chosen filter leaves the rows shown, and the selection, at once.
+TEST_F(InventoryViewTest, AProductThatNoLongerPassesTheFilterLeavesTheRows) {
+    show({synth(QStringLiteral("Alpha")), synth(QStringLiteral("Beta")), synth(QStringLiteral("Gamma"))});
+    screenModel()->setFilter(InventoryViewModel::Filter::status, QStringLiteral("OK"));
+    QTableView* table = view->table()->view();
+    table->selectRow(1);
+    QApplication::processEvents();
+    const Plugin beta = view->table()->shownPlugin(1);
+    ASSERT_EQ(beta.name, QStringLiteral("Beta"));
+    QSignalSpy resets(view->table()->model(), &QAbstractItemModel::modelReset);
+
+    screenModel()->setProtection(beta, true);
+    QApplication::processEvents();
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(rowNames(), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Gamma")}));
+    EXPECT_TRUE(screenModel()->selectedPluginIDs().isEmpty());
+    EXPECT_TRUE(table->selectionModel()->selectedRows().isEmpty());
+    EXPECT_EQ(find<QLabel>(QStringLiteral("shownCountLabel"))->text(),
+              QStringLiteral("2 of 3 active plugins shown"));
+}
+
 // Typing re-filters the rows the table has, without handing it its products again: a selected row
 // still shown stays selected and current.
 TEST_F(InventoryViewTest, TypingRefiltersWithoutRebuildingTheRows) {
