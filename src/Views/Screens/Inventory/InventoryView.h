@@ -35,7 +35,8 @@ class PluginInventoryStore;
 class PluginManagementService;
 
 // The Inventory screen: a thin widget drawn from its view-model; every part is rebuilt only when
-// what it shows changed, and the table only changes its rows.
+// what it shows changed. The table holds the active products, changes only the rows of the products
+// a change names, and shows them through InventoryFilterModel.
 class InventoryView : public QWidget {
     Q_OBJECT
 public:

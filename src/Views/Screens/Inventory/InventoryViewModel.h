@@ -46,8 +46,10 @@ class PluginManagementService;
 // the screen shows, the scan and export actions and the quarantine road.
 //
 // Derived values follow the store at once. Lists that a large inventory makes costly (the active
-// products, the filtered rows, the filter options and the folded search texts) are kept until the
-// inventory or a filter changes, which gives the same values as computing them on every read.
+// products, the filtered rows and the folded search texts) are kept until the inventory or a filter
+// changes, which gives the same values as computing them on every read. The metrics and the filter
+// options are worked out when the inventory changes (the options moved by the products a change
+// names), and a signal says when they did.
 class InventoryViewModel : public QObject {
     Q_OBJECT
 public:
