@@ -194,6 +194,9 @@ void InventoryView::buildScanStatusArea(QVBoxLayout* body) {
     limitedLayout->addLayout(m_limitedRows);
     statusLayout->addWidget(m_limitedPanel);
     body->addWidget(m_statusArea);
+    showInaccessibleLocations();
+    connect(m_model, &InventoryViewModel::inaccessibleLocationsChanged, this,
+            &InventoryView::showInaccessibleLocations);
 }
 
 // The running scan's progress, the first panel of the status area.
@@ -384,11 +387,12 @@ void InventoryView::refreshStatusArea() {
                       : location);
         m_progressLocation->setToolTip(location);
     }
-    const QStringList locations = m_model->inaccessibleLocations();
-    if (area != Area::limitedAccess || locations == m_shownLocations)
-        return;
+}
+
+// The rows of the limited-access panel, made again whenever the locations change.
+void InventoryView::showInaccessibleLocations() {
     clearLayout(m_limitedRows);
-    for (const QString& location : locations) {
+    for (const QString& location : m_model->inaccessibleLocations()) {
         QHBoxLayout* rowLayout = nullptr;
         QWidget* row = makeRow(m_limitedPanel, 8, &rowLayout);
         row->setObjectName(QStringLiteral("inaccessibleLocationRow"));
@@ -404,7 +408,6 @@ void InventoryView::refreshStatusArea() {
         rowLayout->addWidget(open);
         m_limitedRows->addWidget(row);
     }
-    m_shownLocations = locations;
 }
 
 void InventoryView::refreshMessages() {

@@ -60,6 +60,7 @@ private:
     void refresh();
     void refreshHeader();
     void refreshStatusArea();
+    void showInaccessibleLocations();
     void refreshMessages();
     void refreshFilters();
     void showMetrics();
@@ -87,7 +88,6 @@ private:
     QWidget* m_preparing = nullptr;
     QWidget* m_limitedPanel = nullptr;
     QVBoxLayout* m_limitedRows = nullptr;
-    QStringList m_shownLocations;
     QWidget* m_messages = nullptr;
     std::vector<InventoryViewModel::MessageBar> m_shownMessages;
     QLineEdit* m_search = nullptr;

@@ -156,6 +156,8 @@ InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
     m_seenFilterKey = filterKey();
 
     connect(&m_store, &PluginInventoryStore::pluginsChanged, this, &InventoryViewModel::onPluginsChanged);
+    connect(&m_store, &PluginInventoryStore::inaccessibleLocationsChanged, this,
+            &InventoryViewModel::inaccessibleLocationsChanged);
     const auto emitChanged = [this] { Q_EMIT changed(); };
     for (auto signal :
          {&PluginInventoryStore::isScanningChanged, &PluginInventoryStore::scanProgressChanged,

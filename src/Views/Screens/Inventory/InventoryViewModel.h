@@ -175,6 +175,8 @@ Q_SIGNALS:
     void metricsChanged();
     // An option of that filter menu came or went.
     void optionsChanged(InventoryViewModel::Filter filter);
+    // inaccessibleLocations() has new values.
+    void inaccessibleLocationsChanged();
 
 private:
     void onPluginsChanged();
