@@ -153,6 +153,27 @@ TEST_F(InventoryViewTest, TypingFiltersTheRowsAndSelectingShowsTheBatchBar) {
     EXPECT_EQ(store->pendingPrivilegedQuarantine()->items.size(), 2u);
 }
 
+// The message bars show what the store and the folder access say, as they say it.
+TEST_F(InventoryViewTest, MessageBarsFollowTheStoreAndTheFolderAccess) {
+    show({synth(QStringLiteral("Alpha"))});
+    const auto barTexts = [&] {
+        QStringList texts;
+        for (InfoBar* bar : find(QStringLiteral("messageBars"))->findChildren<InfoBar*>())
+            texts << bar->text();
+        return texts;
+    };
+    EXPECT_FALSE(shown(QStringLiteral("messageBars")));
+    folderAccess->setLastError(QStringLiteral("No access."));
+    store->reportOperationError(QStringLiteral("Blocked"), QStringLiteral("Refused here."));
+    QApplication::processEvents();
+    ASSERT_TRUE(shown(QStringLiteral("messageBars")));
+    EXPECT_EQ(barTexts(), (QStringList{QStringLiteral("Folder authorization failed: No access."),
+                                       *store->lastOperationError()}));
+    folderAccess->setLastError(std::nullopt);
+    QApplication::processEvents();
+    EXPECT_EQ(barTexts(), QStringList{*store->lastOperationError()});
+}
+
 // Protecting one product changes its row only: the table keeps the user's selection and current row.
 TEST_F(InventoryViewTest, ProtectingOneProductKeepsTheSelectionAndTheCurrentRow) {
     show({synth(QStringLiteral("Alpha")), synth(QStringLiteral("Beta")), synth(QStringLiteral("Gamma"))});

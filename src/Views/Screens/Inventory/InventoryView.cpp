@@ -238,6 +238,8 @@ void InventoryView::buildMessageBars(QVBoxLayout* body, PluginInventoryStore& st
     messagesLayout->setContentsMargins(0, 0, 0, 0);
     messagesLayout->setSpacing(8);
     body->addWidget(m_messages);
+    showMessageBars();
+    connect(m_model, &InventoryViewModel::messageBarsChanged, this, &InventoryView::showMessageBars);
     body->addWidget(new SettleJournalButton(store, managementService, this), 0, Qt::AlignLeft);
 }
 
@@ -410,16 +412,16 @@ void InventoryView::showInaccessibleLocations() {
     }
 }
 
-void InventoryView::refreshMessages() {
-    std::vector<InventoryViewModel::MessageBar> bars = m_model->messageBars();
-    if (bars != m_shownMessages) {
-        clearLayout(m_messages->layout());
-        for (const auto& bar : bars)
-            m_messages->layout()->addWidget(new InfoBar(bar.text, bar.color, m_messages));
-        m_shownMessages = std::move(bars);
-    }
-    m_messages->setVisible(!m_shownMessages.empty());
+// The message bars, made again whenever what they say changes.
+void InventoryView::showMessageBars() {
+    const std::vector<InventoryViewModel::MessageBar> bars = m_model->messageBars();
+    clearLayout(m_messages->layout());
+    for (const auto& bar : bars)
+        m_messages->layout()->addWidget(new InfoBar(bar.text, bar.color, m_messages));
+    m_messages->setVisible(!bars.empty());
+}
 
+void InventoryView::refreshMessages() {
     const std::optional<QString> helper = m_model->helperBlockingText();
     if (helper != m_shownHelperText) {
         auto* helperBars = static_cast<QVBoxLayout*>(m_helperBar->layout());

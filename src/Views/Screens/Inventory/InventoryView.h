@@ -62,6 +62,7 @@ private:
     void refreshStatusArea();
     void showInaccessibleLocations();
     void refreshMessages();
+    void showMessageBars();
     void refreshFilters();
     void showMetrics();
     void showFilterMenu(InventoryViewModel::Filter filter);
@@ -89,7 +90,6 @@ private:
     QWidget* m_limitedPanel = nullptr;
     QVBoxLayout* m_limitedRows = nullptr;
     QWidget* m_messages = nullptr;
-    std::vector<InventoryViewModel::MessageBar> m_shownMessages;
     QLineEdit* m_search = nullptr;
     QWidget* m_filterBar = nullptr;
     std::vector<FilterMenu*> m_filterMenus;

@@ -158,6 +158,13 @@ InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
     connect(&m_store, &PluginInventoryStore::pluginsChanged, this, &InventoryViewModel::onPluginsChanged);
     connect(&m_store, &PluginInventoryStore::inaccessibleLocationsChanged, this,
             &InventoryViewModel::inaccessibleLocationsChanged);
+    for (auto signal :
+         {&PluginInventoryStore::lastScanNoticeChanged, &PluginInventoryStore::lastStorageErrorChanged,
+          &PluginInventoryStore::lastOperationErrorChanged,
+          &PluginInventoryStore::fileActionsBlockedByStorageChanged})
+        connect(&m_store, signal, this, &InventoryViewModel::messageBarsChanged);
+    connect(&m_folderAccess, &PluginFolderAccess::lastErrorChanged, this,
+            &InventoryViewModel::messageBarsChanged);
     const auto emitChanged = [this] { Q_EMIT changed(); };
     for (auto signal :
          {&PluginInventoryStore::isScanningChanged, &PluginInventoryStore::scanProgressChanged,

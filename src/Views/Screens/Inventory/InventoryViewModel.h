@@ -177,6 +177,8 @@ Q_SIGNALS:
     void optionsChanged(InventoryViewModel::Filter filter);
     // inaccessibleLocations() has new values.
     void inaccessibleLocationsChanged();
+    // Something messageBars() says changed.
+    void messageBarsChanged();
 
 private:
     void onPluginsChanged();
