@@ -56,10 +56,10 @@ TEST(InventoryEndToEnd, AFilteredSelectionGoesToQuarantineThroughTheHelper) {
     ASSERT_NE(native, nullptr);
     native->trigger();
     QApplication::processEvents();
-    const PluginTableModel* rows = view->table()->model();
+    const MultiSelectPluginTable* rows = view->table();
     QStringList shown;
-    for (int row = 0; row < rows->rowCount(); ++row)
-        shown << rows->pluginAt(row).name;
+    for (int row = 0; row < rows->shownRowCount(); ++row)
+        shown << rows->shownPlugin(row).name;
     shown.sort();
     ASSERT_EQ(shown, (QStringList{QStringLiteral("Pro-R 2"), QStringLiteral("Surge XT")}));
 
@@ -89,7 +89,7 @@ TEST(InventoryEndToEnd, AFilteredSelectionGoesToQuarantineThroughTheHelper) {
     // The screen: nothing selected, the two products gone from the active rows.
     EXPECT_TRUE(view->model().selectedPluginIDs().isEmpty());
     EXPECT_EQ(window.navigation().selectedPlugin(), std::nullopt);
-    EXPECT_EQ(rows->rowCount(), 0);
+    EXPECT_EQ(rows->shownRowCount(), 0);
 
     // The disk and the state file: every bundle sits in the quarantine folder, none where it was.
     const auto state = readStateFile(sandbox->stateFile());

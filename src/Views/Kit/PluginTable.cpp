@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPainter>
+#include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -128,15 +129,28 @@ private:
 
 } // namespace
 
-PluginTableBase::PluginTableBase(QWidget* parent)
-    : RoundedBox(withOpacity(Palette::panel(), 0.42), Palette::hairline(), 10, parent) {
+PluginTableBase::PluginTableBase(QWidget* parent, QSortFilterProxyModel* filter)
+    : RoundedBox(withOpacity(Palette::panel(), 0.42), Palette::hairline(), 10, parent), m_filter(filter) {
     setObjectName(QStringLiteral("pluginTable"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 1, 1, 1);
     m_view = new QTableView(this);
     m_view->setObjectName(QStringLiteral("pluginTableView"));
     m_model = new PluginTableModel(this);
-    m_view->setModel(m_model);
+    QAbstractItemModel* shown = m_model;
+    if (m_filter) {
+        m_filter->setSourceModel(m_model);
+        shown = m_filter;
+    }
+    m_view->setModel(shown);
+    if (m_filter) {
+        const auto forget = [this] { m_shownRows.reset(); };
+        connect(m_filter, &QAbstractItemModel::layoutChanged, this, forget);
+        connect(m_filter, &QAbstractItemModel::modelReset, this, forget);
+        connect(m_filter, &QAbstractItemModel::rowsInserted, this, forget);
+        connect(m_filter, &QAbstractItemModel::rowsRemoved, this, forget);
+        connect(m_filter, &QAbstractItemModel::rowsMoved, this, forget);
+    }
     m_view->setItemDelegate(new RowDelegate(m_view));
     m_view->setItemDelegateForColumn(PluginTableModel::statusColumn, new StatusCellDelegate(m_view));
     m_view->setSortingEnabled(false);
@@ -163,7 +177,7 @@ PluginTableBase::PluginTableBase(QWidget* parent)
     // The header draws nothing of the selection, yet on every paint it asks its selection model
     // whether each section's neighbours are selected in every row: with all 20,000 rows selected
     // that was a third of a repaint. A selection model of its own, always empty, answers at once.
-    header->setSelectionModel(new QItemSelectionModel(m_model, header));
+    header->setSelectionModel(new QItemSelectionModel(shown, header));
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const auto& columns = pluginTableColumns();
     header->setMinimumSectionSize(24);
@@ -241,6 +255,22 @@ const PluginList& PluginTableBase::plugins() const {
     return m_model->plugins();
 }
 
+int PluginTableBase::shownRowCount() const {
+    return m_view->model()->rowCount();
+}
+
+const Plugin& PluginTableBase::shownPlugin(int row) const {
+    if (!m_filter)
+        return m_model->pluginAt(row);
+    if (!m_shownRows) {
+        std::vector<int> rows(static_cast<size_t>(m_filter->rowCount()));
+        for (size_t shown = 0; shown < rows.size(); ++shown)
+            rows[shown] = m_filter->mapToSource(m_filter->index(static_cast<int>(shown), 0)).row();
+        m_shownRows = std::move(rows);
+    }
+    return m_model->pluginAt((*m_shownRows)[static_cast<size_t>(row)]);
+}
+
 void PluginTableBase::setPlugins(PluginList plugins) {
     replaceRows([&] { m_model->setPlugins(std::move(plugins)); });
 }
@@ -251,6 +281,13 @@ void PluginTableBase::setPlugins(PluginList plugins, std::vector<int> rows) {
 
 void PluginTableBase::setRows(std::vector<int> rows) {
     replaceRows([&] { m_model->setRows(std::move(rows)); });
+}
+
+bool PluginTableBase::updatePlugins(PluginList plugins, std::vector<int> rows,
+                                    const QSet<QUuid>& changedIDs) {
+    bool updated = false;
+    replaceRows([&] { updated = m_model->updatePlugins(std::move(plugins), std::move(rows), changedIDs); });
+    return updated;
 }
 
 void PluginTableBase::replaceRows(const std::function<void()>& change) {
@@ -269,20 +306,21 @@ void PluginTableBase::selectRows(const std::vector<int>& rows) {
     m_applying = true;
     // One range per run of neighbouring rows keeps a large selection quick.
     QItemSelection selection;
-    const int lastColumn = m_model->columnCount() - 1;
+    const QAbstractItemModel* shown = m_view->model();
+    const int lastColumn = shown->columnCount() - 1;
     for (size_t start = 0; start < rows.size();) {
         size_t end = start;
         while (end + 1 < rows.size() && rows[end + 1] == rows[end] + 1)
             ++end;
         selection.append(
-            QItemSelectionRange(m_model->index(rows[start], 0), m_model->index(rows[end], lastColumn)));
+            QItemSelectionRange(shown->index(rows[start], 0), shown->index(rows[end], lastColumn)));
         start = end + 1;
     }
     m_view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     // The current row moves to the first selected one only when it has left the selection.
     const int current = m_view->currentIndex().row();
     if (!rows.empty() && !std::binary_search(rows.begin(), rows.end(), current))
-        m_view->selectionModel()->setCurrentIndex(m_model->index(rows.front(), 0),
+        m_view->selectionModel()->setCurrentIndex(shown->index(rows.front(), 0),
                                                   QItemSelectionModel::NoUpdate);
     m_applying = false;
 }
@@ -302,7 +340,7 @@ std::vector<int> PluginTableBase::selectedRows() const {
 }
 
 PluginTable::PluginTable(Binding<std::optional<Plugin>> selectedPlugin, QWidget* parent)
-    : PluginTableBase(parent), m_selectedPlugin(std::move(selectedPlugin)) {
+    : PluginTableBase(parent, nullptr), m_selectedPlugin(std::move(selectedPlugin)) {
     view()->setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
@@ -323,17 +361,22 @@ void PluginTable::userSelectionChanged() {
         m_selectedPlugin.set(chosen);
 }
 
-MultiSelectPluginTable::MultiSelectPluginTable(Binding<QSet<QUuid>> selection, QWidget* parent)
-    : PluginTableBase(parent), m_selection(std::move(selection)) {
+MultiSelectPluginTable::MultiSelectPluginTable(Binding<QSet<QUuid>> selection, QWidget* parent,
+                                               QSortFilterProxyModel* filter)
+    : PluginTableBase(parent, filter), m_selection(std::move(selection)) {
     view()->setSelectionMode(QAbstractItemView::ExtendedSelection);
 }
 
 void MultiSelectPluginTable::applyBoundSelection() {
     const QSet<QUuid> ids = m_selection.get ? m_selection.get() : QSet<QUuid>{};
     std::vector<int> rows;
-    const int rowCount = model()->rowCount();
+    if (ids.isEmpty()) {
+        selectRows(rows);
+        return;
+    }
+    const int rowCount = shownRowCount();
     for (int row = 0; row < rowCount; ++row) {
-        if (ids.contains(model()->pluginAt(row).id))
+        if (ids.contains(shownPlugin(row).id))
             rows.push_back(row);
     }
     selectRows(rows);
@@ -344,7 +387,7 @@ void MultiSelectPluginTable::userSelectionChanged() {
     QSet<QUuid> ids;
     ids.reserve(static_cast<qsizetype>(rows.size()));
     for (int row : rows)
-        ids.insert(model()->pluginAt(row).id);
+        ids.insert(shownPlugin(row).id);
     if (m_selection.set)
         m_selection.set(ids);
 }

@@ -45,6 +45,73 @@ void PluginTableModel::setRows(std::vector<int> rows) {
     endResetModel();
 }
 
+namespace {
+
+// Runs of neighbouring values of an ascending list, as (first, last) pairs.
+std::vector<std::pair<int, int>> runsOf(const std::vector<int>& ascending) {
+    std::vector<std::pair<int, int>> runs;
+    for (int value : ascending) {
+        if (!runs.empty() && runs.back().second + 1 == value)
+            runs.back().second = value;
+        else
+            runs.emplace_back(value, value);
+    }
+    return runs;
+}
+
+} // namespace
+
+bool PluginTableModel::updatePlugins(PluginList plugins, std::vector<int> rows,
+                                     const QSet<QUuid>& changedIDs) {
+    // Walks the rows shown and the rows wanted side by side: a product that did not change must be
+    // in both, in the same order; a changed one is updated where it stays, else removed or inserted.
+    const auto oldAt = [&](size_t row) -> const PluginList::Item& {
+        return m_plugins.item(static_cast<size_t>(m_rows[row]));
+    };
+    const auto newAt = [&](size_t row) -> const PluginList::Item& {
+        return plugins.item(static_cast<size_t>(rows[row]));
+    };
+    std::vector<int> removed;  // rows shown now
+    std::vector<int> inserted; // rows wanted
+    std::vector<int> updated;  // rows wanted
+    std::vector<int> kept;     // what stays of `rows` once the removed rows are gone
+    kept.reserve(rows.size());
+    size_t from = 0;
+    size_t to = 0;
+    while (from < m_rows.size() || to < rows.size()) {
+        if (from < m_rows.size() && to < rows.size() && oldAt(from)->id == newAt(to)->id) {
+            if (oldAt(from) != newAt(to) || changedIDs.contains(newAt(to)->id))
+                updated.push_back(static_cast<int>(to));
+            kept.push_back(rows[to]);
+            ++from;
+            ++to;
+        } else if (from < m_rows.size() && changedIDs.contains(oldAt(from)->id)) {
+            removed.push_back(static_cast<int>(from++));
+        } else if (to < rows.size() && changedIDs.contains(newAt(to)->id)) {
+            inserted.push_back(static_cast<int>(to++));
+        } else {
+            return false;
+        }
+    }
+    const auto removedRuns = runsOf(removed);
+    for (auto run = removedRuns.rbegin(); run != removedRuns.rend(); ++run) {
+        beginRemoveRows({}, run->first, run->second);
+        m_rows.erase(m_rows.begin() + run->first, m_rows.begin() + run->second + 1);
+        endRemoveRows();
+    }
+    // The rows left are those kept, in the same order: they now read from the new list.
+    m_plugins = std::move(plugins);
+    m_rows = std::move(kept);
+    for (const auto& [first, last] : runsOf(inserted)) {
+        beginInsertRows({}, first, last);
+        m_rows.insert(m_rows.begin() + first, rows.begin() + first, rows.begin() + last + 1);
+        endInsertRows();
+    }
+    for (const auto& [first, last] : runsOf(updated))
+        Q_EMIT dataChanged(index(first, 0), index(last, columnCount() - 1));
+    return true;
+}
+
 std::optional<Plugin> PluginTableModel::firstPlugin(const QUuid& id) const {
     const int row = firstRow(id);
     if (row < 0)

@@ -4,6 +4,7 @@
 #include "Model/PluginList.h"
 
 #include <QAbstractTableModel>
+#include <QSet>
 #include <QString>
 #include <QUuid>
 
@@ -45,6 +46,10 @@ public:
     // Another choice of rows among the same products; nothing is copied, so a long list stays quick
     // to filter.
     void setRows(std::vector<int> rows);
+    // Moves to `plugins` shown at `rows` when only the products with `changedIDs` differ from the
+    // rows shown now: their rows are updated, inserted or removed, and every other row stays (with
+    // its selection and the current row). Returns false and changes nothing when other rows differ.
+    bool updatePlugins(PluginList plugins, std::vector<int> rows, const QSet<QUuid>& changedIDs);
     // Every product given, rows or not.
     const PluginList& plugins() const { return m_plugins; }
     // Indices into plugins(), one per row.

@@ -12,12 +12,14 @@
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numeric>
 
 namespace quorvane {
@@ -50,6 +52,86 @@ TEST(PluginTableModel, PassesTheModelTesterThroughResets) {
     model.setPlugins(threePlugins());
     EXPECT_EQ(model.rowCount(), 3);
     EXPECT_EQ(model.columnCount(), 6);
+}
+
+// A change of a few products moves only their rows; a change elsewhere is refused untouched.
+TEST(PluginTableModel, UpdatesOnlyTheRowsOfTheChangedProducts) {
+    const PluginList start(threePlugins());
+    const auto id = [&](size_t index) { return start[index].id; };
+    struct Case {
+        const char* name;
+        std::function<void(PluginListEdit&)> change;
+        QSet<QUuid> changed;
+        std::vector<int> rows; // empty: every product
+        bool updated;
+        int removedRows, insertedRows;
+        std::vector<int> changedRows;
+    };
+    const std::vector<Case> cases = {
+        {"one renamed",
+         [](PluginListEdit& edit) { edit.change(1).name = QStringLiteral("Renamed"); },
+         {id(1)},
+         {},
+         true,
+         0,
+         0,
+         {1}},
+        {"one gone", [](PluginListEdit& edit) { edit.erase(0); }, {id(0)}, {}, true, 1, 0, {}},
+        {"one added",
+         [](PluginListEdit& edit) { edit.push_back(plugin(QStringLiteral("New"), {})); },
+         {},
+         {},
+         true,
+         0,
+         1,
+         {}},
+        {"one leaves the rows",
+         [](PluginListEdit& edit) { edit.change(1).name = QStringLiteral("Hidden"); },
+         {id(1)},
+         {0, 2},
+         true,
+         1,
+         0,
+         {}},
+        {"an unchanged one moved", [](PluginListEdit& edit) { edit.erase(0); }, {id(1)}, {}, false, 0, 0, {}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        PluginTableModel model;
+        model.setPlugins(start);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+        PluginListEdit edit(start);
+        test.change(edit);
+        const PluginList next = edit.list();
+        std::vector<int> rows = test.rows;
+        if (rows.empty()) {
+            rows.resize(next.size());
+            std::iota(rows.begin(), rows.end(), 0);
+        }
+        QSet<QUuid> changed = test.changed.isEmpty() ? edit.changedIDs() : test.changed;
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy updated(&model, &QAbstractItemModel::dataChanged);
+        EXPECT_EQ(model.updatePlugins(next, rows, changed), test.updated);
+        EXPECT_EQ(resets.count(), 0);
+        EXPECT_EQ(removed.count(), test.removedRows);
+        EXPECT_EQ(inserted.count(), test.insertedRows);
+        std::vector<int> changedRows;
+        for (const QList<QVariant>& signal : updated)
+            changedRows.push_back(signal.at(0).toModelIndex().row());
+        EXPECT_EQ(changedRows, test.changedRows);
+        if (test.updated) {
+            EXPECT_EQ(model.rows(), rows);
+            ASSERT_EQ(model.rowCount(), static_cast<int>(rows.size()));
+            for (int row = 0; row < model.rowCount(); ++row)
+                EXPECT_EQ(model.data(model.index(row, 0)).toString(),
+                          next[static_cast<size_t>(rows[row])].name);
+        } else {
+            EXPECT_EQ(model.rowCount(), 3);
+            EXPECT_EQ(model.pluginAt(0).name, start[0].name);
+        }
+    }
 }
 
 TEST(PluginTableModel, ColumnsAndCells) {

@@ -358,6 +358,50 @@ TEST_F(InventoryViewModelTest, BatchProtectionRulesAndTheQuarantineMessage) {
               QStringLiteral("Enable Plugin Management before moving system plugin bundles."));
 }
 
+// The menus follow a change of one product: an option goes with its last product and comes with
+// its first.
+TEST_F(InventoryViewModelTest, FilterOptionsFollowAChangeOfOneProduct) {
+    const std::vector<Plugin> plugins{
+        listed(QStringLiteral("Alpha"), QStringLiteral("North"), {QStringLiteral("AU")}),
+        listed(QStringLiteral("Beta"), QStringLiteral("South"), {QStringLiteral("VST3")}),
+        listed(QStringLiteral("Delta"), QStringLiteral("Zed"), {QStringLiteral("AAX")},
+               QStringLiteral("Universal"), PluginStatus::protected_),
+    };
+    openScreen(plugins);
+    const QString all = QStringLiteral("All");
+    const struct {
+        const char* name;
+        QString product;
+        bool protect;
+        QStringList statuses;
+    } steps[] = {
+        {"the last protected one unprotected", QStringLiteral("Delta"), false, {all, QStringLiteral("OK")}},
+        {"one protected",
+         QStringLiteral("Beta"),
+         true,
+         {all, QStringLiteral("OK"), QStringLiteral("Protected")}},
+        {"two protected",
+         QStringLiteral("Alpha"),
+         true,
+         {all, QStringLiteral("OK"), QStringLiteral("Protected")}},
+        {"all protected", QStringLiteral("Delta"), true, {all, QStringLiteral("Protected")}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        const auto product = std::find_if(model->activePlugins().begin(), model->activePlugins().end(),
+                                          [&](const Plugin& plugin) { return plugin.name == step.product; });
+        ASSERT_NE(product, model->activePlugins().end());
+        const Plugin chosen = *product; // the action replaces the list it came from
+        model->setProtection(chosen, step.protect);
+        EXPECT_EQ(model->options(Filter::status), step.statuses);
+        EXPECT_EQ(
+            model->options(Filter::manufacturer),
+            (QStringList{all, QStringLiteral("North"), QStringLiteral("South"), QStringLiteral("Zed")}));
+        EXPECT_EQ(model->options(Filter::format),
+                  (QStringList{all, QStringLiteral("AAX"), QStringLiteral("AU"), QStringLiteral("VST3")}));
+    }
+}
+
 // A large inventory is worked out on several threads, and neighbours sharing a value skip it; the
 // options and what a selection can do come out as for a small one.
 TEST_F(InventoryViewModelTest, ALargeInventoryHasEveryOptionAndTheSameProtectionRules) {

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 
@@ -51,9 +52,8 @@ protected:
     }
     QStringList rowNames() const {
         QStringList names;
-        const PluginTableModel* rows = view->table()->model();
-        for (int row = 0; row < rows->rowCount(); ++row)
-            names << rows->pluginAt(row).name;
+        for (int row = 0; row < view->table()->shownRowCount(); ++row)
+            names << view->table()->shownPlugin(row).name;
         return names;
     }
 
@@ -135,7 +135,7 @@ TEST_F(InventoryViewTest, TypingFiltersTheRowsAndSelectingShowsTheBatchBar) {
     // Two selected without the protected one: the alert asks, and its action takes the road.
     view->table()->view()->selectionModel()->clearSelection();
     view->table()->view()->selectRow(0);
-    view->table()->view()->selectionModel()->select(view->table()->model()->index(1, 0),
+    view->table()->view()->selectionModel()->select(view->table()->view()->model()->index(1, 0),
                                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QApplication::processEvents();
     auto* quarantine = find<QPushButton>(QStringLiteral("quarantineSelectedButton"));
@@ -151,6 +151,90 @@ TEST_F(InventoryViewTest, TypingFiltersTheRowsAndSelectingShowsTheBatchBar) {
     EXPECT_FALSE(screenModel()->confirmBatchQuarantine());
     ASSERT_TRUE(store->pendingPrivilegedQuarantine().has_value());
     EXPECT_EQ(store->pendingPrivilegedQuarantine()->items.size(), 2u);
+}
+
+// The message bars show what the store and the folder access say, as they say it.
+TEST_F(InventoryViewTest, MessageBarsFollowTheStoreAndTheFolderAccess) {
+    show({synth(QStringLiteral("Alpha"))});
+    const auto barTexts = [&] {
+        QStringList texts;
+        for (InfoBar* bar : find(QStringLiteral("messageBars"))->findChildren<InfoBar*>())
+            texts << bar->text();
+        return texts;
+    };
+    EXPECT_FALSE(shown(QStringLiteral("messageBars")));
+    folderAccess->setLastError(QStringLiteral("No access."));
+    store->reportOperationError(QStringLiteral("Blocked"), QStringLiteral("Refused here."));
+    QApplication::processEvents();
+    ASSERT_TRUE(shown(QStringLiteral("messageBars")));
+    EXPECT_EQ(barTexts(), (QStringList{QStringLiteral("Folder authorization failed: No access."),
+                                       *store->lastOperationError()}));
+    folderAccess->setLastError(std::nullopt);
+    QApplication::processEvents();
+    EXPECT_EQ(barTexts(), QStringList{*store->lastOperationError()});
+}
+
+// Protecting one product changes its row only: the table keeps the user's selection and current row.
+TEST_F(InventoryViewTest, ProtectingOneProductKeepsTheSelectionAndTheCurrentRow) {
+    show({synth(QStringLiteral("Alpha")), synth(QStringLiteral("Beta")), synth(QStringLiteral("Gamma"))});
+    QTableView* table = view->table()->view();
+    QItemSelectionModel* selection = table->selectionModel();
+    selection->select(table->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->setCurrentIndex(table->model()->index(2, 0),
+                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QApplication::processEvents();
+    QSignalSpy resets(table->model(), &QAbstractItemModel::modelReset);
+    QSignalSpy selectionChanges(selection, &QItemSelectionModel::selectionChanged);
+
+    const Plugin gamma = view->table()->shownPlugin(2);
+    screenModel()->setProtection(gamma, true);
+    QApplication::processEvents();
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(selectionChanges.count(), 0);
+    EXPECT_EQ(table->currentIndex().row(), 2);
+    EXPECT_EQ(selection->selectedRows().size(), 2);
+    EXPECT_NE(view->table()->shownPlugin(2).protectionLevel(), 0);
+    EXPECT_EQ(screenModel()->selectedPluginCount(), 2);
+}
+
+// A product a change takes out of the chosen filter leaves the rows shown, and the selection, at once.
+TEST_F(InventoryViewTest, AProductThatNoLongerPassesTheFilterLeavesTheRows) {
+    show({synth(QStringLiteral("Alpha")), synth(QStringLiteral("Beta")), synth(QStringLiteral("Gamma"))});
+    screenModel()->setFilter(InventoryViewModel::Filter::status, QStringLiteral("OK"));
+    QTableView* table = view->table()->view();
+    table->selectRow(1);
+    QApplication::processEvents();
+    const Plugin beta = view->table()->shownPlugin(1);
+    ASSERT_EQ(beta.name, QStringLiteral("Beta"));
+    QSignalSpy resets(view->table()->model(), &QAbstractItemModel::modelReset);
+
+    screenModel()->setProtection(beta, true);
+    QApplication::processEvents();
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(rowNames(), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Gamma")}));
+    EXPECT_TRUE(screenModel()->selectedPluginIDs().isEmpty());
+    EXPECT_TRUE(table->selectionModel()->selectedRows().isEmpty());
+    EXPECT_EQ(find<QLabel>(QStringLiteral("shownCountLabel"))->text(),
+              QStringLiteral("2 of 3 active plugins shown"));
+}
+
+// Typing re-filters the rows the table has, without handing it its products again: a selected row
+// still shown stays selected and current.
+TEST_F(InventoryViewTest, TypingRefiltersWithoutRebuildingTheRows) {
+    show({synth(QStringLiteral("Alpha")), synth(QStringLiteral("Beta")), synth(QStringLiteral("Zeta"))});
+    QTableView* table = view->table()->view();
+    table->selectionModel()->setCurrentIndex(table->model()->index(1, 0),
+                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QApplication::processEvents();
+    const QUuid beta = view->table()->shownPlugin(1).id;
+    QSignalSpy resets(view->table()->model(), &QAbstractItemModel::modelReset);
+
+    QTest::keyClicks(find<QLineEdit>(QStringLiteral("searchField")), QStringLiteral("ta"));
+    EXPECT_EQ(rowNames(), (QStringList{QStringLiteral("Beta"), QStringLiteral("Zeta")}));
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(table->currentIndex().row(), 0);
+    EXPECT_EQ(table->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(screenModel()->selectedPluginIDs(), QSet<QUuid>{beta});
 }
 
 TEST_F(InventoryViewTest, MoveAllFormatsActsOnTheProductTheAlertNamed) {

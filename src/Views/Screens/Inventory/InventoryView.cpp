@@ -18,6 +18,7 @@
 #include "Views/Kit/RoundedBox.h"
 #include "Views/Kit/SymbolLabel.h"
 #include "Views/Kit/TextStyle.h"
+#include "Views/Screens/Inventory/InventoryFilterModel.h"
 #include "Views/Screens/Shared/ScreenLayout.h"
 #include "Views/Screens/Shared/SettleJournalButton.h"
 
@@ -31,6 +32,8 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <numeric>
 
 namespace quorvane {
 
@@ -148,6 +151,8 @@ void InventoryView::buildHeader(QVBoxLayout* body) {
     m_metrics = makeRow(this, 14, &metricsLayout);
     m_metrics->setObjectName(QStringLiteral("metricCards"));
     body->addWidget(m_metrics);
+    showMetrics();
+    connect(m_model, &InventoryViewModel::metricsChanged, this, &InventoryView::showMetrics);
 }
 
 // The scan status area: at most one of its three panels shows.
@@ -189,6 +194,9 @@ void InventoryView::buildScanStatusArea(QVBoxLayout* body) {
     limitedLayout->addLayout(m_limitedRows);
     statusLayout->addWidget(m_limitedPanel);
     body->addWidget(m_statusArea);
+    showInaccessibleLocations();
+    connect(m_model, &InventoryViewModel::inaccessibleLocationsChanged, this,
+            &InventoryView::showInaccessibleLocations);
 }
 
 // The running scan's progress, the first panel of the status area.
@@ -230,6 +238,8 @@ void InventoryView::buildMessageBars(QVBoxLayout* body, PluginInventoryStore& st
     messagesLayout->setContentsMargins(0, 0, 0, 0);
     messagesLayout->setSpacing(8);
     body->addWidget(m_messages);
+    showMessageBars();
+    connect(m_model, &InventoryViewModel::messageBarsChanged, this, &InventoryView::showMessageBars);
     body->addWidget(new SettleJournalButton(store, managementService, this), 0, Qt::AlignLeft);
 }
 
@@ -251,7 +261,10 @@ void InventoryView::buildFilterBar(QVBoxLayout* body) {
     connect(m_search, &QLineEdit::textChanged, m_model, &InventoryViewModel::setQuery);
     filterLayout->addWidget(m_search, 1);
     m_filterMenus.resize(4, nullptr);
-    m_shownOptions.resize(4);
+    for (auto filter : {InventoryViewModel::Filter::format, InventoryViewModel::Filter::manufacturer,
+                        InventoryViewModel::Filter::architecture, InventoryViewModel::Filter::status})
+        showFilterMenu(filter);
+    connect(m_model, &InventoryViewModel::optionsChanged, this, &InventoryView::showFilterMenu);
     body->addWidget(m_filterBar);
 
     QHBoxLayout* listHeaderLayout = nullptr;
@@ -284,12 +297,13 @@ void InventoryView::buildTableAndInspector(QVBoxLayout* body) {
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->setObjectName(QStringLiteral("inventorySplit"));
     split->setChildrenCollapsible(false);
+    m_filter = new InventoryFilterModel(*m_model, this);
     m_table = new MultiSelectPluginTable({[this] { return m_tableIDs = m_model->selectedPluginIDs(); },
                                           [this](QSet<QUuid> ids) {
                                               m_tableIDs = ids;
                                               m_model->setSelectedPluginIDs(ids);
                                           }},
-                                         split);
+                                         split, m_filter);
     m_table->setMinimumWidth(pluginTableMinimumWidth);
     split->addWidget(m_table);
     PluginDetailPane::Actions actions{
@@ -347,15 +361,13 @@ void InventoryView::refreshHeader() {
         giveFocus(m_cancelButton, Qt::OtherFocusReason);
     else if (held == m_cancelButton && !scanning && m_scanButton->isEnabled())
         giveFocus(m_scanButton, Qt::OtherFocusReason);
+}
 
-    std::vector<InventoryViewModel::Metric> metrics = m_model->metrics();
-    if (metrics == m_shownMetrics)
-        return;
+void InventoryView::showMetrics() {
     clearLayout(m_metrics->layout());
-    for (const auto& metric : metrics)
+    for (const auto& metric : m_model->metrics())
         m_metrics->layout()->addWidget(
             new MetricCard(metric.icon, metric.title, metric.value, metric.detail, metric.color, m_metrics));
-    m_shownMetrics = std::move(metrics);
 }
 
 void InventoryView::refreshStatusArea() {
@@ -377,11 +389,12 @@ void InventoryView::refreshStatusArea() {
                       : location);
         m_progressLocation->setToolTip(location);
     }
-    const QStringList locations = m_model->inaccessibleLocations();
-    if (area != Area::limitedAccess || locations == m_shownLocations)
-        return;
+}
+
+// The rows of the limited-access panel, made again whenever the locations change.
+void InventoryView::showInaccessibleLocations() {
     clearLayout(m_limitedRows);
-    for (const QString& location : locations) {
+    for (const QString& location : m_model->inaccessibleLocations()) {
         QHBoxLayout* rowLayout = nullptr;
         QWidget* row = makeRow(m_limitedPanel, 8, &rowLayout);
         row->setObjectName(QStringLiteral("inaccessibleLocationRow"));
@@ -397,19 +410,18 @@ void InventoryView::refreshStatusArea() {
         rowLayout->addWidget(open);
         m_limitedRows->addWidget(row);
     }
-    m_shownLocations = locations;
+}
+
+// The message bars, made again whenever what they say changes.
+void InventoryView::showMessageBars() {
+    const std::vector<InventoryViewModel::MessageBar> bars = m_model->messageBars();
+    clearLayout(m_messages->layout());
+    for (const auto& bar : bars)
+        m_messages->layout()->addWidget(new InfoBar(bar.text, bar.color, m_messages));
+    m_messages->setVisible(!bars.empty());
 }
 
 void InventoryView::refreshMessages() {
-    std::vector<InventoryViewModel::MessageBar> bars = m_model->messageBars();
-    if (bars != m_shownMessages) {
-        clearLayout(m_messages->layout());
-        for (const auto& bar : bars)
-            m_messages->layout()->addWidget(new InfoBar(bar.text, bar.color, m_messages));
-        m_shownMessages = std::move(bars);
-    }
-    m_messages->setVisible(!m_shownMessages.empty());
-
     const std::optional<QString> helper = m_model->helperBlockingText();
     if (helper != m_shownHelperText) {
         auto* helperBars = static_cast<QVBoxLayout*>(m_helperBar->layout());
@@ -425,52 +437,62 @@ void InventoryView::refreshFilters() {
         const QSignalBlocker blocker(m_search);
         m_search->setText(m_model->query());
     }
-    using Filter = InventoryViewModel::Filter;
-    static const std::pair<Filter, const char*> menus[] = {{Filter::format, "Format"},
-                                                           {Filter::manufacturer, "Manufacturer"},
-                                                           {Filter::architecture, "Architecture"},
-                                                           {Filter::status, "Status"}};
-    static const char* names[] = {"formatFilter", "manufacturerFilter", "architectureFilter", "statusFilter"};
-    auto* layout = static_cast<QHBoxLayout*>(m_filterBar->layout());
-    for (size_t index = 0; index < 4; ++index) {
-        const Filter filter = menus[index].first;
-        QStringList options = m_model->options(filter);
-        if (m_filterMenus[index] && options == m_shownOptions[index]) {
-            m_filterMenus[index]->refresh();
-            continue;
-        }
-        auto* menu =
-            new FilterMenu(QString::fromLatin1(menus[index].second),
-                           {[model = m_model, filter] { return model->filter(filter); },
-                            [model = m_model, filter](QString value) { model->setFilter(filter, value); }},
-                           options, m_filterBar);
-        menu->setObjectName(QString::fromLatin1(names[index]));
-        if (m_filterMenus[index]) {
-            // The layout hands back the old menu's item, which is ours to delete.
-            delete layout->replaceWidget(m_filterMenus[index], menu);
-            m_filterMenus[index]->hide();
-            m_filterMenus[index]->setParent(nullptr);
-            m_filterMenus[index]->deleteLater();
-        } else {
-            layout->addWidget(menu);
-        }
-        m_filterMenus[index] = menu;
-        m_shownOptions[index] = std::move(options);
-    }
+    for (FilterMenu* menu : m_filterMenus)
+        menu->refresh();
     m_shownCount->setText(m_model->shownCountText());
     m_clearFilters->setVisible(m_model->hasActiveFilters());
 }
 
+// A menu is made again only when its options came or went.
+void InventoryView::showFilterMenu(InventoryViewModel::Filter filter) {
+    // In the order of the filters.
+    static const char* titles[] = {"Format", "Manufacturer", "Architecture", "Status"};
+    static const char* names[] = {"formatFilter", "manufacturerFilter", "architectureFilter", "statusFilter"};
+    const auto index = static_cast<size_t>(filter);
+    auto* menu =
+        new FilterMenu(QString::fromLatin1(titles[index]),
+                       {[model = m_model, filter] { return model->filter(filter); },
+                        [model = m_model, filter](QString value) { model->setFilter(filter, value); }},
+                       m_model->options(filter), m_filterBar);
+    menu->setObjectName(QString::fromLatin1(names[index]));
+    if (FilterMenu* old = m_filterMenus[index]) {
+        // The layout hands back the old menu's item, which is ours to delete.
+        delete m_filterBar->layout()->replaceWidget(old, menu);
+        old->hide();
+        old->setParent(nullptr);
+        old->deleteLater();
+    } else {
+        m_filterBar->layout()->addWidget(menu);
+    }
+    m_filterMenus[index] = menu;
+}
+
 void InventoryView::refreshTable() {
+    const bool filterMoved = m_model->rowFilter() != m_filter->rowFilter();
+    bool applied = false;
     if (!m_tableFilled || m_tableGeneration != m_model->generation()) {
-        m_table->setPlugins(m_model->sharedActivePlugins(), m_model->filteredRows());
+        // The rows the change brings are filtered with the screen's choice of now.
+        if (!filterMoved)
+            m_filter->takeChoice();
+        // A change of a few products changes only their rows; the rest keep their selection.
+        const std::optional<QSet<QUuid>> changed =
+            m_tableFilled ? m_model->changedSince(m_tableGeneration) : std::nullopt;
+        const PluginList& plugins = m_model->sharedActivePlugins();
+        std::vector<int> every(plugins.size());
+        std::iota(every.begin(), every.end(), 0);
+        if (!changed || !m_table->updatePlugins(plugins, std::move(every), *changed))
+            m_table->setPlugins(plugins);
         m_tableGeneration = m_model->generation();
         m_tableFilled = true;
-    } else if (m_table->model()->rows() != m_model->filteredRows()) {
-        m_table->setRows(m_model->filteredRows());
-    } else if (m_tableIDs != m_model->selectedPluginIDs()) {
-        m_table->refreshSelection();
+        applied = true;
     }
+    // A new filter choice re-filters the rows the table has; its products stay as they are.
+    if (filterMoved) {
+        m_table->changeShownRows([this] { m_filter->refilter(); });
+        applied = true;
+    }
+    if (!applied && m_tableIDs != m_model->selectedPluginIDs())
+        m_table->refreshSelection();
 }
 
 void InventoryView::refreshSelectionBlock() {

@@ -26,6 +26,7 @@ namespace quorvane {
 
 class BatchSelectionBar;
 class FilterMenu;
+class InventoryFilterModel;
 class KitButton;
 class MultiSelectPluginTable;
 class PluginDetailPane;
@@ -34,7 +35,8 @@ class PluginInventoryStore;
 class PluginManagementService;
 
 // The Inventory screen: a thin widget drawn from its view-model; every part is rebuilt only when
-// what it shows changed, and the table only changes its rows.
+// what it shows changed. The table holds the active products, changes only the rows of the products
+// a change names, and shows them through InventoryFilterModel.
 class InventoryView : public QWidget {
     Q_OBJECT
 public:
@@ -58,8 +60,12 @@ private:
     void refresh();
     void refreshHeader();
     void refreshStatusArea();
+    void showInaccessibleLocations();
     void refreshMessages();
+    void showMessageBars();
     void refreshFilters();
+    void showMetrics();
+    void showFilterMenu(InventoryViewModel::Filter filter);
     void refreshSelectionBlock();
     void refreshTable();
     void refreshInspector();
@@ -74,7 +80,6 @@ private:
     KitButton* m_scanButton = nullptr;
     KitButton* m_cancelButton = nullptr;
     QWidget* m_metrics = nullptr;
-    std::vector<InventoryViewModel::Metric> m_shownMetrics;
     QWidget* m_statusArea = nullptr;
     QWidget* m_progressPanel = nullptr;
     QLabel* m_progressTitle = nullptr;
@@ -84,13 +89,10 @@ private:
     QWidget* m_preparing = nullptr;
     QWidget* m_limitedPanel = nullptr;
     QVBoxLayout* m_limitedRows = nullptr;
-    QStringList m_shownLocations;
     QWidget* m_messages = nullptr;
-    std::vector<InventoryViewModel::MessageBar> m_shownMessages;
     QLineEdit* m_search = nullptr;
     QWidget* m_filterBar = nullptr;
     std::vector<FilterMenu*> m_filterMenus;
-    std::vector<QStringList> m_shownOptions;
     QLabel* m_shownCount = nullptr;
     QPushButton* m_clearFilters = nullptr;
     QWidget* m_selectionBlock = nullptr;
@@ -108,6 +110,7 @@ private:
     KitButton* m_quarantineButton = nullptr;
     QLabel* m_batchReason = nullptr;
     MultiSelectPluginTable* m_table = nullptr;
+    InventoryFilterModel* m_filter = nullptr;
     quint64 m_tableGeneration = 0;
     // The selection the table shows, so an unchanged one is not applied again.
     QSet<QUuid> m_tableIDs;

@@ -111,6 +111,9 @@ QStringList csvFields(const Plugin& plugin) {
             bundles.join(text::listSeparator)};
 }
 
+// How many lists back the changed products are known.
+constexpr std::size_t maxRecentChanges = 8;
+
 int activeBundleCount(const Plugin& plugin) {
     int count = 0;
     plugin.forEachBundleRecord([&](const PluginBundleRecord& record) { count += record.isActive() ? 1 : 0; });
@@ -153,6 +156,15 @@ InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
     m_seenFilterKey = filterKey();
 
     connect(&m_store, &PluginInventoryStore::pluginsChanged, this, &InventoryViewModel::onPluginsChanged);
+    connect(&m_store, &PluginInventoryStore::inaccessibleLocationsChanged, this,
+            &InventoryViewModel::inaccessibleLocationsChanged);
+    for (auto signal :
+         {&PluginInventoryStore::lastScanNoticeChanged, &PluginInventoryStore::lastStorageErrorChanged,
+          &PluginInventoryStore::lastOperationErrorChanged,
+          &PluginInventoryStore::fileActionsBlockedByStorageChanged})
+        connect(&m_store, signal, this, &InventoryViewModel::messageBarsChanged);
+    connect(&m_folderAccess, &PluginFolderAccess::lastErrorChanged, this,
+            &InventoryViewModel::messageBarsChanged);
     const auto emitChanged = [this] { Q_EMIT changed(); };
     for (auto signal :
          {&PluginInventoryStore::isScanningChanged, &PluginInventoryStore::scanProgressChanged,
@@ -167,6 +179,8 @@ InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
 }
 
 void InventoryViewModel::onPluginsChanged() {
+    const PluginList previous = m_activeShared;
+    const QHash<QUuid, int> previousIndex = std::move(m_activeIndex);
     m_activeShared = m_store.sharedActivePlugins();
     m_activeIndex.clear();
     m_activeIndex.reserve(static_cast<qsizetype>(activeList().size()));
@@ -183,11 +197,48 @@ void InventoryViewModel::onPluginsChanged() {
         });
     for (size_t index = 0; index < plugins.size(); ++index)
         m_activeIndex.insert(plugins[index].id, static_cast<int>(index));
+    const QSet<QUuid>& changedIDs = m_store.changedPluginIDs();
+    // A change of a few products moves the option counts by what those products had and have.
+    // (An id held twice would be counted once there, so such a list is counted afresh.)
+    if (changedIDs.isEmpty() || m_generation == 0 ||
+        m_activeIndex.size() != static_cast<qsizetype>(plugins.size()) ||
+        previousIndex.size() != static_cast<qsizetype>(previous.size())) {
+        countAllOptions();
+    } else {
+        for (const QUuid& id : changedIDs) {
+            if (const auto old = previousIndex.constFind(id); old != previousIndex.cend())
+                countOptions(previous[static_cast<size_t>(*old)], -1);
+            if (const Plugin* fresh = activePlugin(id))
+                countOptions(*fresh, 1);
+        }
+    }
+    updateOptions();
+    updateMetrics();
     ++m_generation;
+    if (m_recentChanges.size() == maxRecentChanges)
+        m_recentChanges.erase(m_recentChanges.begin());
+    m_recentChanges.push_back(
+        {m_generation, changedIDs.isEmpty() ? std::nullopt : std::optional(changedIDs)});
     if (m_actionDepth > 0)
         return;
     settle();
     Q_EMIT changed();
+}
+
+std::optional<QSet<QUuid>> InventoryViewModel::changedSince(quint64 generation) const {
+    QSet<QUuid> ids;
+    quint64 next = generation + 1;
+    for (const ListChange& change : m_recentChanges) {
+        if (change.generation < next)
+            continue;
+        if (change.generation != next || !change.ids)
+            return std::nullopt;
+        ids.unite(*change.ids);
+        ++next;
+    }
+    if (next != m_generation + 1)
+        return std::nullopt;
+    return ids;
 }
 
 // State.
@@ -292,9 +343,7 @@ bool InventoryViewModel::canScan() const {
     return !m_service.isWorking();
 }
 
-std::vector<InventoryViewModel::Metric> InventoryViewModel::metrics() const {
-    if (m_metricsGeneration == m_generation)
-        return m_metrics;
+void InventoryViewModel::updateMetrics() {
     int multipleFormats = 0;
     int appleSilicon = 0;
     int needsReview = 0;
@@ -306,7 +355,7 @@ std::vector<InventoryViewModel::Metric> InventoryViewModel::metrics() const {
         else if (architecture == QLatin1String("Intel") || architecture == QLatin1String("Unknown"))
             ++needsReview;
     }
-    m_metrics = {
+    std::vector<Metric> metrics = {
         {QStringLiteral("externaldrive"), QStringLiteral("Plugin Products"),
          QString::number(activeList().size()), QStringLiteral("Active inventory"), Palette::accent()},
         {QStringLiteral("doc.on.doc"), QStringLiteral("Multiple Formats"), QString::number(multipleFormats),
@@ -316,8 +365,10 @@ std::vector<InventoryViewModel::Metric> InventoryViewModel::metrics() const {
         {QStringLiteral("exclamationmark.circle"), QStringLiteral("Needs Review"),
          QString::number(needsReview), QStringLiteral("Informational notes"), Palette::amber()},
     };
-    m_metricsGeneration = m_generation;
-    return m_metrics;
+    if (metrics == m_metrics)
+        return;
+    m_metrics = std::move(metrics);
+    Q_EMIT metricsChanged();
 }
 
 InventoryViewModel::ScanStatusArea InventoryViewModel::scanStatusArea() const {
@@ -423,25 +474,53 @@ const std::vector<QString>& InventoryViewModel::searchKeys() const {
     return m_searchKeys;
 }
 
+InventoryViewModel::RowFilter InventoryViewModel::rowFilter() const {
+    const QString search = query();
+    return {search,
+            search.isEmpty() ? QString() : caseInsensitiveSearchKey(search),
+            m_selectedFormat,
+            m_selectedManufacturer,
+            m_selectedArchitecture,
+            m_selectedStatus};
+}
+
+bool InventoryViewModel::acceptsRow(const RowFilter& filter, const PluginList& plugins,
+                                    std::size_t index) const {
+    const Plugin& plugin = plugins[index];
+    if (!passesFilterMenus(plugin, filter))
+        return false;
+    if (filter.needle.isEmpty())
+        return true;
+    if (plugins.isSameList(activeList())) {
+        const std::vector<QString>& keys = searchKeys();
+        return keys[index * 2].contains(filter.needle) || keys[index * 2 + 1].contains(filter.needle);
+    }
+    return caseInsensitiveSearchKey(plugin.name).contains(filter.needle) ||
+           caseInsensitiveSearchKey(plugin.manufacturer).contains(filter.needle);
+}
+
 const std::vector<int>& InventoryViewModel::filteredRows() const {
     FilterKey key = filterKey();
     if (m_filteredKey == key)
         return m_filteredRows;
-    const bool searching = !key.query.isEmpty();
-    const std::vector<QString>* keys = searching ? &searchKeys() : nullptr;
-    const QString needle = searching ? caseInsensitiveSearchKey(key.query) : QString();
+    const RowFilter filter = rowFilter();
     std::vector<int> rows;
     rows.reserve(activeList().size());
+    m_filteredMask.assign(activeList().size(), 0);
     for (size_t index = 0; index < activeList().size(); ++index) {
-        if (!passesFilterMenus(activeList()[index], key))
-            continue;
-        if (searching && !(*keys)[index * 2].contains(needle) && !(*keys)[index * 2 + 1].contains(needle))
-            continue;
-        rows.push_back(static_cast<int>(index));
+        if (acceptsRow(filter, activeList(), index)) {
+            rows.push_back(static_cast<int>(index));
+            m_filteredMask[index] = 1;
+        }
     }
     m_filteredRows = std::move(rows);
     m_filteredKey = std::move(key);
     return m_filteredRows;
+}
+
+const std::vector<char>& InventoryViewModel::filteredMask() const {
+    filteredRows();
+    return m_filteredMask;
 }
 
 std::vector<Plugin> InventoryViewModel::filteredPlugins() const {
@@ -451,7 +530,7 @@ std::vector<Plugin> InventoryViewModel::filteredPlugins() const {
     return plugins;
 }
 
-bool InventoryViewModel::passesFilterMenus(const Plugin& plugin, const FilterKey& key) {
+bool InventoryViewModel::passesFilterMenus(const Plugin& plugin, const RowFilter& key) {
     if (key.format != text::all &&
         std::none_of(plugin.formats.begin(), plugin.formats.end(),
                      [&](const QString& format) { return plainEqual(format, key.format); }))
@@ -468,55 +547,100 @@ bool InventoryViewModel::matchesFilters(const Plugin& plugin) const {
     if (!search.isEmpty() && !localizedCaseInsensitiveContains(plugin.name, search) &&
         !localizedCaseInsensitiveContains(plugin.manufacturer, search))
         return false;
-    return passesFilterMenus(plugin, filterKey());
+    return passesFilterMenus(plugin, rowFilter());
+}
+
+void InventoryViewModel::countOptions(const Plugin& plugin, int step) {
+    const auto count = [&](Filter filter, const QString& option) {
+        const auto which = static_cast<size_t>(filter);
+        QHash<QString, int>& counts = m_optionCounts[which];
+        auto found = counts.find(option);
+        if (found == counts.end())
+            found = counts.insert(option, 0);
+        *found += step;
+        // An option that came or went changes its menu's list.
+        if (*found == 0 || *found == step) {
+            if (*found == 0)
+                counts.erase(found);
+            m_optionsMoved[which] = true;
+        }
+    };
+    for (const QString& format : plugin.formats)
+        count(Filter::format, format);
+    count(Filter::manufacturer, plugin.manufacturer);
+    count(Filter::architecture, plugin.architecture);
+    count(Filter::status, rawValue(plugin.status));
+}
+
+void InventoryViewModel::countAllOptions() {
+    // Each filter's pass over a large inventory runs on a thread of its own. Neighbours in
+    // manufacturer order mostly share their values: a run of equal values is counted at once.
+    const PluginList& plugins = activeList();
+    const auto collect = [&](std::size_t which) {
+        QHash<QString, int> counts;
+        const auto add = [&](const QString& option, int run) { counts[option] += run; };
+        const auto countRuns = [&](const auto& valueOf) {
+            for (size_t start = 0; start < plugins.size();) {
+                const QString& value = valueOf(plugins[start]);
+                size_t end = start + 1;
+                while (end < plugins.size() && valueOf(plugins[end]) == value)
+                    ++end;
+                add(value, static_cast<int>(end - start));
+                start = end;
+            }
+        };
+        switch (static_cast<Filter>(which)) {
+        case Filter::format:
+            for (const Plugin& plugin : plugins) {
+                for (const QString& format : plugin.formats)
+                    add(format, 1);
+            }
+            break;
+        case Filter::manufacturer:
+            countRuns([](const Plugin& plugin) -> const QString& { return plugin.manufacturer; });
+            break;
+        case Filter::architecture:
+            countRuns([](const Plugin& plugin) -> const QString& { return plugin.architecture; });
+            break;
+        case Filter::status:
+            for (size_t start = 0; start < plugins.size();) {
+                size_t end = start + 1;
+                while (end < plugins.size() && plugins[end].status == plugins[start].status)
+                    ++end;
+                add(rawValue(plugins[start].status), static_cast<int>(end - start));
+                start = end;
+            }
+            break;
+        }
+        m_optionCounts[which] = std::move(counts);
+        m_optionsMoved[which] = true;
+    };
+    forEachIndexInParallel(m_optionCounts.size(),
+                           plugins.size() >= productsPerThread ? m_optionCounts.size() - 1 : 0, collect);
+}
+
+void InventoryViewModel::updateOptions() {
+    for (size_t which = 0; which < m_options.size(); ++which) {
+        if (!m_optionsMoved[which])
+            continue;
+        m_optionsMoved[which] = false;
+        // Only the distinct texts are sorted and compared.
+        const QHash<QString, int>& counts = m_optionCounts[which];
+        QStringList distinct;
+        distinct.reserve(counts.size());
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+            distinct << it.key();
+        std::sort(distinct.begin(), distinct.end(), plainLess);
+        distinct.erase(std::unique(distinct.begin(), distinct.end(), plainEqual), distinct.end());
+        QStringList options = QStringList{text::all} + distinct;
+        if (options == m_options[which])
+            continue;
+        m_options[which] = std::move(options);
+        Q_EMIT optionsChanged(static_cast<Filter>(which));
+    }
 }
 
 QStringList InventoryViewModel::options(Filter filter) const {
-    if (m_optionsGeneration != m_generation) {
-        // Exact copies collapse in a hash first; only the distinct texts are sorted and compared. Each
-        // filter's pass over a large inventory runs on a thread of its own.
-        const PluginList& plugins = activeList();
-        std::vector<QSet<QString>> values(4);
-        const auto collect = [&](std::size_t which) {
-            QSet<QString>& texts = values[which];
-            // Neighbours in manufacturer order mostly share their values, and an exact repeat of
-            // the previous product's is collected already.
-            const Plugin* previous = nullptr;
-            for (const Plugin& plugin : plugins) {
-                switch (static_cast<Filter>(which)) {
-                case Filter::format:
-                    if (!previous || plugin.formats != previous->formats) {
-                        for (const QString& format : plugin.formats)
-                            texts.insert(format);
-                    }
-                    break;
-                case Filter::manufacturer:
-                    if (!previous || plugin.manufacturer != previous->manufacturer)
-                        texts.insert(plugin.manufacturer);
-                    break;
-                case Filter::architecture:
-                    if (!previous || plugin.architecture != previous->architecture)
-                        texts.insert(plugin.architecture);
-                    break;
-                case Filter::status:
-                    if (!previous || plugin.status != previous->status)
-                        texts.insert(rawValue(plugin.status));
-                    break;
-                }
-                previous = &plugin;
-            }
-        };
-        forEachIndexInParallel(values.size(), plugins.size() >= productsPerThread ? values.size() - 1 : 0,
-                               collect);
-        m_options.clear();
-        for (const QSet<QString>& texts : values) {
-            QStringList distinct(texts.begin(), texts.end());
-            std::sort(distinct.begin(), distinct.end(), plainLess);
-            distinct.erase(std::unique(distinct.begin(), distinct.end(), plainEqual), distinct.end());
-            m_options.push_back(QStringList{text::all} + distinct);
-        }
-        m_optionsGeneration = m_generation;
-    }
     return m_options[static_cast<size_t>(filter)];
 }
 
@@ -664,35 +788,26 @@ void InventoryViewModel::settle() {
     if (m_settling)
         return;
     m_settling = true;
-    for (int pass = 0; pass < 16; ++pass) {
-        const bool pluginsChanged = m_seenGeneration != m_generation;
-        const bool idsChanged = m_seenIDs != m_selectedPluginIDs;
-        // The same filters over the same list give the same rows; only a change is worth comparing.
-        const FilterKey key = filterKey();
-        const bool filtersMoved = key != m_seenFilterKey;
+    // In this order each handler sees what the one before it left, and none undoes another: the
+    // selection keeps what is active, then what is shown, and the inspector follows the selection.
+    if (m_seenGeneration != m_generation)
+        reconcileSelectionWithInventory();
+    // The same filters over the same list give the same rows; only a change is worth comparing.
+    if (FilterKey key = filterKey(); key != m_seenFilterKey) {
         std::vector<QUuid> filteredIDs;
-        if (filtersMoved) {
-            filteredIDs.reserve(filteredRows().size());
-            for (int row : filteredRows())
-                filteredIDs.push_back(activeList()[static_cast<size_t>(row)].id);
-        }
-        const bool filteredChanged = filtersMoved && filteredIDs != m_seenFilteredIDs;
-        if (!pluginsChanged && !idsChanged && !filteredChanged) {
-            m_seenFilterKey = key;
-            break;
-        }
-        m_seenGeneration = m_generation;
-        m_seenIDs = m_selectedPluginIDs;
-        m_seenFilterKey = key;
-        if (filtersMoved)
-            m_seenFilteredIDs = std::move(filteredIDs);
-        const QSet<QUuid> ids = m_selectedPluginIDs;
-        if (pluginsChanged)
-            reconcileSelectionWithInventory();
-        if (idsChanged)
-            syncInspectedPlugin(ids);
-        if (filteredChanged)
+        filteredIDs.reserve(filteredRows().size());
+        for (int row : filteredRows())
+            filteredIDs.push_back(activeList()[static_cast<size_t>(row)].id);
+        if (filteredIDs != m_seenFilteredIDs)
             pruneSelectionToVisibleRows();
+        m_seenFilteredIDs = std::move(filteredIDs);
+        m_seenFilterKey = std::move(key);
+    }
+    const QSet<QUuid> ids = m_selectedPluginIDs;
+    m_seenGeneration = m_generation;
+    if (m_seenIDs != ids) {
+        m_seenIDs = ids;
+        syncInspectedPlugin(ids);
     }
     m_settling = false;
 }

@@ -17,6 +17,7 @@
 #include <QUuid>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -45,8 +46,10 @@ class PluginManagementService;
 // the screen shows, the scan and export actions and the quarantine road.
 //
 // Derived values follow the store at once. Lists that a large inventory makes costly (the active
-// products, the filtered rows, the filter options and the folded search texts) are kept until the
-// inventory or a filter changes, which gives the same values as computing them on every read.
+// products, the filtered rows and the folded search texts) are kept until the inventory or a filter
+// changes, which gives the same values as computing them on every read. The metrics and the filter
+// options are worked out when the inventory changes (the options moved by the products a change
+// names), and a signal says when they did.
 class InventoryViewModel : public QObject {
     Q_OBJECT
 public:
@@ -69,6 +72,9 @@ public:
     // Counts the store's inventory lists this screen has seen; the table swaps its products only
     // when it moves on.
     quint64 generation() const { return m_generation; }
+    // The ids of the products that changed between the list of `generation` and the current one;
+    // none when that is not known (everything may have changed).
+    std::optional<QSet<QUuid>> changedSince(quint64 generation) const;
     PluginManagementService& managementService() const { return m_service; }
 
     // State.
@@ -92,7 +98,7 @@ public:
     bool isScanning() const;
     bool canExport() const;
     bool canScan() const;
-    std::vector<Metric> metrics() const;
+    const std::vector<Metric>& metrics() const { return m_metrics; }
     ScanStatusArea scanStatusArea() const;
     QString scanProgressTitle() const;
     // What the status area says while the scan gathers its locations.
@@ -107,10 +113,25 @@ public:
     std::optional<QString> helperBlockingText() const;
 
     // Filters and search.
+    // What a shown row must pass: the four filter menus and the search, folded once.
+    struct RowFilter {
+        QString query;
+        QString needle;
+        QString format;
+        QString manufacturer;
+        QString architecture;
+        QString status;
+        bool operator==(const RowFilter&) const = default;
+    };
+    RowFilter rowFilter() const;
+    // Whether `plugins[index]` passes `filter`; the active list's folded texts are kept.
+    bool acceptsRow(const RowFilter& filter, const PluginList& plugins, std::size_t index) const;
     const PluginList& activePlugins() const;
     const PluginList& sharedActivePlugins() const { return m_activeShared; }
     // Indices into activePlugins() of the shown rows, in store order.
     const std::vector<int>& filteredRows() const;
+    // One flag per active product: whether it is shown.
+    const std::vector<char>& filteredMask() const;
     std::vector<Plugin> filteredPlugins() const;
     bool matchesFilters(const Plugin& plugin) const;
     QStringList options(Filter filter) const;
@@ -150,11 +171,19 @@ public:
 Q_SIGNALS:
     // Any state or derived value may have changed.
     void changed();
+    // metrics() has new values.
+    void metricsChanged();
+    // An option of that filter menu came or went.
+    void optionsChanged(InventoryViewModel::Filter filter);
+    // inaccessibleLocations() has new values.
+    void inaccessibleLocationsChanged();
+    // Something messageBars() says changed.
+    void messageBarsChanged();
 
 private:
     void onPluginsChanged();
     void setSelectedPlugin(const std::optional<Plugin>& plugin);
-    // Runs the change handlers for what changed since the last settle, until nothing does.
+    // Runs the change handlers for what changed since the last settle, once each.
     void settle();
     void reconcileSelectionWithInventory();
     void syncInspectedPlugin(const QSet<QUuid>& ids);
@@ -195,6 +224,12 @@ private:
     enum Trait : quint8 { protectable = 1, unprotectable = 2 };
     std::vector<quint8> m_activeTraits;
     quint64 m_generation = 0;
+    // The products each of the last few lists changed (none: everything may have), by generation.
+    struct ListChange {
+        quint64 generation = 0;
+        std::optional<QSet<QUuid>> ids;
+    };
+    std::vector<ListChange> m_recentChanges;
     mutable std::optional<SelectionSummary> m_summary;
     mutable quint64 m_summaryGeneration = 0;
 
@@ -209,14 +244,23 @@ private:
         bool operator==(const FilterKey&) const = default;
     };
     FilterKey filterKey() const;
-    // Whether `plugin` passes the four filter menus of `key` (the search aside).
-    static bool passesFilterMenus(const Plugin& plugin, const FilterKey& key);
+    // Whether `plugin` passes the four filter menus of `filter` (the search aside).
+    static bool passesFilterMenus(const Plugin& plugin, const RowFilter& filter);
     mutable std::optional<FilterKey> m_filteredKey;
     mutable std::vector<int> m_filteredRows;
-    mutable std::optional<quint64> m_optionsGeneration;
-    mutable std::vector<QStringList> m_options;
-    mutable std::optional<quint64> m_metricsGeneration;
-    mutable std::vector<Metric> m_metrics;
+    mutable std::vector<char> m_filteredMask;
+    // How many active products have each option of each filter menu (formats count once per
+    // format listed), kept in step with every change; the menus' lists are sorted again only when
+    // an option comes or goes.
+    std::array<QHash<QString, int>, 4> m_optionCounts;
+    std::array<QStringList, 4> m_options;
+    std::array<bool, 4> m_optionsMoved{};
+    void countAllOptions();
+    void countOptions(const Plugin& plugin, int step);
+    // Sorts again the menus whose options came or went, and says which changed.
+    void updateOptions();
+    std::vector<Metric> m_metrics;
+    void updateMetrics();
     // Folded name and manufacturer of each active product, made on the first search.
     mutable std::optional<quint64> m_searchKeysGeneration;
     mutable std::vector<QString> m_searchKeys;
