@@ -183,7 +183,6 @@ public:
         const std::vector<PluginBundleSelection>& selections,
         const std::optional<InventoryRevisionToken>& expectedRevision = {},
         Send<PrivilegedRequest<kind>> send = {}, const std::optional<QUuid>& presetRunID = {}) {
-        static_assert(kind != PrivilegedKind::trashRecovery, "a Trash recovery begins from records");
         return m_journals.begin<kind>(selections, expectedRevision, presetRunID, std::move(send));
     }
     std::optional<PrivilegedTrashRestoreRequest>

@@ -169,6 +169,17 @@ std::unique_ptr<RootView> windowOver(const quorvane::testing::IsolatedRootObject
     return window;
 }
 
+// The window's screen of `section`, shown; none, counted as a failure, when it is not a `View`.
+template <class View>
+View* showScreen(RootView& window, AppSection section) {
+    window.navigation().setSection(section);
+    QApplication::processEvents();
+    auto* view = qobject_cast<View*>(window.currentScreen());
+    if (!view)
+        ++failures;
+    return view;
+}
+
 void renderWindow() {
     // The real store with no state file beneath a temporary folder: the sample inventory's badges.
     const quorvane::testing::IsolatedRootObjects isolated;
@@ -787,13 +798,9 @@ void renderFormatCleanup() {
         }
     }
     writeOrdinaryAnd4k(&window, QStringLiteral("window-inventory-inspector"));
-    window.navigation().setSection(AppSection::formatCleanup);
-    QApplication::processEvents();
-    auto* view = qobject_cast<FormatCleanupView*>(window.currentScreen());
-    if (!view) {
-        ++failures;
+    auto* view = showScreen<FormatCleanupView>(window, AppSection::formatCleanup);
+    if (!view)
         return;
-    }
     save(&window, QStringLiteral("window-format-cleanup"), false);
 
     FormatCleanupViewModel& model = view->viewModel();
@@ -849,13 +856,9 @@ void renderLongCleanupList() {
     state.plugins = std::move(plugins);
     auto owned = windowOver(isolated, state);
     RootView& window = *owned;
-    window.navigation().setSection(AppSection::formatCleanup);
-    QApplication::processEvents();
-    auto* view = qobject_cast<FormatCleanupView*>(window.currentScreen());
-    if (!view) {
-        ++failures;
+    auto* view = showScreen<FormatCleanupView>(window, AppSection::formatCleanup);
+    if (!view)
         return;
-    }
     view->viewModel().setPreset(FormatCleanupPresetKind::auOnly);
     view->viewModel().buildCleanupPreview();
     auto* scroll = view->findChild<QScrollArea*>(QStringLiteral("formatCleanupScroll"));

@@ -71,31 +71,31 @@ std::vector<PluginBundleSelection> selectionsHeldNow(std::vector<PluginBundleSel
     return named;
 }
 
+// The road of a kind that acts on bundle selections: it begins with the bundles the selections
+// name in the inventory as it is then.
+template <PrivilegedKind kind>
+PrivilegedActionRoad<PrivilegedRequest<kind>, PrivilegedResult<kind>>
+selectionRoad(PluginInventoryStore& store, PluginManagementService& service,
+              std::vector<PluginBundleSelection> selections) {
+    return makeRoad<PrivilegedRequest<kind>, PrivilegedResult<kind>>(
+        store, service, [&store, selections = std::move(selections)](auto send) {
+            store.beginPrivileged<kind>(selectionsHeldNow(selections, store.plugins()), {}, std::move(send));
+        });
+}
+
 QuarantineRoad quarantineRoad(PluginInventoryStore& store, PluginManagementService& service,
                               std::vector<PluginBundleSelection> selections) {
-    return makeRoad<PrivilegedQuarantineRequest, PrivilegedQuarantineResult>(
-        store, service, [&store, selections = std::move(selections)](auto send) {
-            store.beginPrivileged<PrivilegedKind::quarantine>(selectionsHeldNow(selections, store.plugins()),
-                                                              {}, std::move(send));
-        });
+    return selectionRoad<PrivilegedKind::quarantine>(store, service, std::move(selections));
 }
 
 RestoreRoad restoreRoad(PluginInventoryStore& store, PluginManagementService& service,
                         std::vector<PluginBundleSelection> selections) {
-    return makeRoad<PrivilegedRestoreRequest, PrivilegedRestoreResult>(
-        store, service, [&store, selections = std::move(selections)](auto send) {
-            store.beginPrivileged<PrivilegedKind::restore>(selectionsHeldNow(selections, store.plugins()), {},
-                                                           std::move(send));
-        });
+    return selectionRoad<PrivilegedKind::restore>(store, service, std::move(selections));
 }
 
 TrashRoad trashRoad(PluginInventoryStore& store, PluginManagementService& service,
                     std::vector<PluginBundleSelection> selections) {
-    return makeRoad<PrivilegedTrashRequest, PrivilegedTrashResult>(
-        store, service, [&store, selections = std::move(selections)](auto send) {
-            store.beginPrivileged<PrivilegedKind::trash>(selectionsHeldNow(selections, store.plugins()), {},
-                                                         std::move(send));
-        });
+    return selectionRoad<PrivilegedKind::trash>(store, service, std::move(selections));
 }
 
 TrashRecoveryRoad trashRecoveryRoad(PluginInventoryStore& store, PluginManagementService& service,
