@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Plugin.h"
+#include "Support/PlainText.h"
 
 #include <QSet>
 #include <QUuid>
@@ -9,9 +10,12 @@
 #include <cstddef>
 #include <iterator>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 namespace quorvane {
+
+using ProductKeySet = std::unordered_set<QString, PlainHash, PlainEqualTo>;
 
 // An inventory that is never changed in place: a list of shared, immutable products. Copying one
 // costs a reference count; a change (PluginListEdit) makes a new list that shares every product it
@@ -62,29 +66,40 @@ public:
     PluginList(std::initializer_list<Plugin> plugins);
     explicit PluginList(std::vector<Item> items);
 
-    std::size_t size() const { return m_items->size(); }
-    bool empty() const { return m_items->empty(); }
-    const Plugin& operator[](std::size_t index) const { return *(*m_items)[index]; }
-    const Plugin& at(std::size_t index) const { return *m_items->at(index); }
-    const Plugin& front() const { return *m_items->front(); }
-    const Plugin& back() const { return *m_items->back(); }
-    const_iterator begin() const { return const_iterator(m_items->data()); }
-    const_iterator end() const { return const_iterator(m_items->data() + m_items->size()); }
+    std::size_t size() const { return items().size(); }
+    bool empty() const { return items().empty(); }
+    const Plugin& operator[](std::size_t index) const { return *items()[index]; }
+    const Plugin& at(std::size_t index) const { return *items().at(index); }
+    const Plugin& front() const { return *items().front(); }
+    const Plugin& back() const { return *items().back(); }
+    const_iterator begin() const { return const_iterator(items().data()); }
+    const_iterator end() const { return const_iterator(items().data() + items().size()); }
     // The shared product at `index`, for a list built from this one.
-    const Item& item(std::size_t index) const { return (*m_items)[index]; }
-    const std::vector<Item>& items() const { return *m_items; }
+    const Item& item(std::size_t index) const { return items()[index]; }
+    const std::vector<Item>& items() const { return m_data->items; }
+    // The hash of each product's protection key, by position.
+    const std::vector<std::size_t>& keyHashes() const { return m_data->keyHashes; }
 
     // A copy of every product.
     std::vector<Plugin> toVector() const;
 
     // The very same list: no product was replaced since one was copied from the other.
-    bool isSameList(const PluginList& other) const { return m_items == other.m_items; }
+    bool isSameList(const PluginList& other) const { return m_data == other.m_data; }
     // Product by product (shared products compare equal without looking inside).
     friend bool operator==(const PluginList& a, const PluginList& b);
     friend bool operator==(const PluginList& a, const std::vector<Plugin>& b);
 
 private:
-    std::shared_ptr<const std::vector<Item>> m_items;
+    friend class PluginListEdit;
+    // The products and, beside them, the hashes of their protection keys: finding the products
+    // under a few keys then reads one array instead of every product's texts.
+    struct Data {
+        std::vector<Item> items;
+        std::vector<std::size_t> keyHashes;
+    };
+    PluginList(std::vector<Item> items, std::vector<std::size_t> keyHashes);
+
+    std::shared_ptr<const Data> m_data;
 };
 
 // A change being made to a PluginList: reads see the change so far, change(index) gives a product
@@ -109,6 +124,9 @@ public:
     // Stores the synthesised record of every single-format product without records.
     void materializeBundleRecords();
 
+    // The positions of the products whose protection key is one of `keys`, in order.
+    std::vector<std::size_t> indicesUnderProtectionKeys(const ProductKeySet& keys) const;
+
     bool changedAny() const { return m_changedAny; }
     const QSet<QUuid>& changedIDs() const { return m_changedIDs; }
     // The list as changed; the list edited from when nothing was. The products it holds are shared
@@ -118,6 +136,8 @@ public:
 private:
     PluginList m_from;
     std::vector<PluginList::Item> m_items;
+    // The key hash of every product not owned; an owned product's may be out of date.
+    std::vector<std::size_t> m_keyHashes;
     // One flag per product: it is this edit's own, written in place from now on.
     std::vector<bool> m_owned;
     QSet<QUuid> m_changedIDs;

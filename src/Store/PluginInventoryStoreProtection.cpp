@@ -37,11 +37,8 @@ void applyProtection(Plugin& product, bool protect) {
 
 void PluginInventoryStore::applyProductProtection(PluginListEdit& plugins, const QString& key,
                                                   bool protect) const {
-    for (std::size_t index = 0; index < plugins.size(); ++index) {
-        if (withProductProtectionKey(plugins[index].manufacturer, plugins[index].name,
-                                     [&key](const QString& own) { return plainEqual(own, key); }))
-            applyProtection(plugins.change(index), protect);
-    }
+    for (const std::size_t index : plugins.indicesUnderProtectionKeys({key}))
+        applyProtection(plugins.change(index), protect);
 }
 
 void PluginInventoryStore::setProtection(Plugin plugin, bool protect) {
@@ -197,11 +194,8 @@ void PluginInventoryStore::setBatchProtection(std::vector<Plugin> selected, bool
         eligibleKeys.insert(std::move(key));
     }
     PluginListEdit plugins = inventoryToChange();
-    for (std::size_t index = 0; index < plugins.size(); ++index) {
-        if (withProductProtectionKey(plugins[index].manufacturer, plugins[index].name,
-                                     [&](const QString& key) { return eligibleKeys.contains(key); }))
-            applyProtection(plugins.change(index), protect);
-    }
+    for (const std::size_t index : plugins.indicesUnderProtectionKeys(eligibleKeys))
+        applyProtection(plugins.change(index), protect);
     std::vector<HistoryItem> history;
     history.reserve(m_history.size() + eligible.size());
     // Processed in selection order; each line goes to the front, so the last product's line leads.

@@ -411,9 +411,11 @@ std::vector<Plugin> ScanSession::mergeScanned(const PluginList& stored, std::vec
         order.append(result[index]);
         if (firstByKey.empty())
             continue;
-        const auto found = firstByKey.find(productProtectionKey(result[index]));
-        if (found != firstByKey.end() && !found->second)
-            found->second = index;
+        withProductProtectionKey(result[index].manufacturer, result[index].name, [&](const QString& key) {
+            const auto found = firstByKey.find(key);
+            if (found != firstByKey.end() && !found->second)
+                found->second = index;
+        });
     }
 
     for (const auto& [product, key] : carriers) {

@@ -1,5 +1,7 @@
 #include "Model/PluginList.h"
 
+#include "Model/Identity.h"
+
 #include "ModelFixtures.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +110,39 @@ TEST(PluginListTest, AChangeAfterTheListWasMadeLeavesThatListAlone) {
     edit.change(0).version = QStringLiteral("3");
     EXPECT_EQ(published[0].version, QStringLiteral("2"));
     EXPECT_EQ(edit.list()[0].version, QStringLiteral("3"));
+}
+
+// The products under a set of keys are found through the hashes kept beside them, which every kind
+// of edit, and every list made from an edit, must keep in step with the products' texts.
+TEST(PluginListTest, ProductsUnderProtectionKeysFollowEveryEdit) {
+    const auto expected = [](const PluginListEdit& edit, const ProductKeySet& keys) {
+        std::vector<std::size_t> indices;
+        for (std::size_t index = 0; index < edit.size(); ++index) {
+            if (keys.contains(productProtectionKey(edit[index])))
+                indices.push_back(index);
+        }
+        return indices;
+    };
+    const ProductKeySet keys{QStringLiteral("m|b"), QStringLiteral("äpfel gmbh|ö"), QStringLiteral("m|z")};
+    PluginListEdit edit(PluginList{product(QStringLiteral("A"), QStringLiteral("M")),
+                                   product(QStringLiteral("B"), QStringLiteral("m")),
+                                   product(QStringLiteral("Ö"), QStringLiteral("ÄPFEL GmbH"))});
+    const std::vector<std::pair<const char*, std::function<void()>>> steps{
+        {"as loaded", [] {}},
+        {"renamed in place", [&] { edit.change(0).name = QStringLiteral("Z"); }},
+        {"renamed away", [&] { edit.change(1).name = QStringLiteral("Y"); }},
+        {"a list made", [&] { edit = PluginListEdit(edit.list()); }},
+        {"erased before others", [&] { edit.erase(0); }},
+        {"added", [&] { edit.push_back(product(QStringLiteral("b"), QStringLiteral("M"))); }},
+        {"replaced", [&] { edit.replace(0, product(QStringLiteral("Z"), QStringLiteral("M"))); }},
+        {"another list made", [&] { edit = PluginListEdit(edit.list()); }},
+    };
+    for (const auto& [name, step] : steps) {
+        SCOPED_TRACE(name);
+        step();
+        EXPECT_EQ(edit.indicesUnderProtectionKeys(keys), expected(edit, keys));
+    }
+    EXPECT_TRUE(edit.indicesUnderProtectionKeys({}).empty());
 }
 
 } // namespace
