@@ -82,6 +82,24 @@ public:
 
     // A copy of every product.
     std::vector<Plugin> toVector() const;
+    // The products `keep` holds to, in order, sharing each; this very list when it keeps them all.
+    template <class Keep>
+    PluginList filtered(Keep keep) const {
+        std::size_t first = 0;
+        while (first < size() && keep(*items()[first]))
+            ++first;
+        if (first == size())
+            return *this;
+        std::vector<Item> kept(items().begin(), items().begin() + std::ptrdiff_t(first));
+        std::vector<std::size_t> hashes(keyHashes().begin(), keyHashes().begin() + std::ptrdiff_t(first));
+        for (std::size_t index = first + 1; index < size(); ++index) {
+            if (keep(*items()[index])) {
+                kept.push_back(items()[index]);
+                hashes.push_back(keyHashes()[index]);
+            }
+        }
+        return PluginList(std::move(kept), std::move(hashes));
+    }
 
     // The very same list: no product was replaced since one was copied from the other.
     bool isSameList(const PluginList& other) const { return m_data == other.m_data; }

@@ -28,12 +28,7 @@ bool isQuarantinedProduct(const Plugin& plugin) {
 }
 
 PluginList activePlugins(const PluginList& plugins) {
-    if (std::all_of(plugins.begin(), plugins.end(), isActiveProduct))
-        return plugins;
-    std::vector<PluginList::Item> active;
-    std::copy_if(plugins.items().begin(), plugins.items().end(), std::back_inserter(active),
-                 [](const PluginList::Item& plugin) { return isActiveProduct(*plugin); });
-    return PluginList(std::move(active));
+    return plugins.filtered(isActiveProduct);
 }
 
 qsizetype activePluginCount(const PluginList& plugins) {

@@ -136,6 +136,11 @@ TEST(PluginListTest, ProductsUnderProtectionKeysFollowEveryEdit) {
         {"added", [&] { edit.push_back(product(QStringLiteral("b"), QStringLiteral("M"))); }},
         {"replaced", [&] { edit.replace(0, product(QStringLiteral("Z"), QStringLiteral("M"))); }},
         {"another list made", [&] { edit = PluginListEdit(edit.list()); }},
+        {"the first filtered out",
+         [&] {
+             edit = PluginListEdit(
+                 edit.list().filtered([](const Plugin& plugin) { return plugin.name != u"Z"; }));
+         }},
     };
     for (const auto& [name, step] : steps) {
         SCOPED_TRACE(name);
@@ -143,6 +148,8 @@ TEST(PluginListTest, ProductsUnderProtectionKeysFollowEveryEdit) {
         EXPECT_EQ(edit.indicesUnderProtectionKeys(keys), expected(edit, keys));
     }
     EXPECT_TRUE(edit.indicesUnderProtectionKeys({}).empty());
+    const PluginList list = edit.list();
+    EXPECT_TRUE(list.filtered([](const Plugin&) { return true; }).isSameList(list));
 }
 
 } // namespace
