@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -473,6 +474,72 @@ TEST_F(InventoryViewModelTest, ProtectingTheInspectedProductKeepsItWithItsNewSta
     EXPECT_EQ(inspected->protectionLevel(), 2);
     model->setBundleProtection(*inspected, inspected->bundleRecords()[0], false);
     EXPECT_EQ(inspected->protectionLevel(), 0);
+}
+
+// Each part of the screen hears only of changes to what it shows: a change of one product with
+// nothing selected touches the rows, a search that keeps the selection neither the batch bar nor
+// the inspector.
+TEST_F(InventoryViewModelTest, EachPartHearsOnlyOfItsOwnChanges) {
+    const Plugin a = synth(QStringLiteral("Alpha"));
+    const Plugin b = synth(QStringLiteral("Beta"));
+    openScreen({a, b});
+    using Signal = void (InventoryViewModel::*)();
+    const Signal parts[] = {
+        &InventoryViewModel::headerChanged,         &InventoryViewModel::scanStatusChanged,
+        &InventoryViewModel::helperBlockingChanged, &InventoryViewModel::filtersChanged,
+        &InventoryViewModel::selectionChanged,      &InventoryViewModel::inspectorChanged,
+        &InventoryViewModel::alertsChanged};
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        // Emissions of each signal of `parts`, in that order.
+        std::array<int, 7> expected;
+    } steps[] = {
+        {"one product changed, nothing selected",
+         [&] { store->setProtection(b, true); },
+         {0, 0, 0, 1, 0, 0, 0}},
+        {"a folder error", [&] { folderAccess->setLastError(QStringLiteral("No access.")); }, {}},
+        {"a selection", [&] { model->setSelectedPluginIDs(ids({a})); }, {0, 0, 0, 0, 1, 1, 0}},
+        {"the same selection", [&] { model->setSelectedPluginIDs(ids({a})); }, {}},
+        {"a search keeping the selection",
+         [&] { model->setQuery(QStringLiteral("alp")); },
+         {0, 0, 0, 1, 0, 0, 0}},
+        {"the same filter again", [&] { model->setFilter(Filter::status, QStringLiteral("All")); }, {}},
+        {"a search hiding the selection",
+         [&] { model->setQuery(QStringLiteral("bet")); },
+         {0, 0, 0, 1, 1, 1, 0}},
+        {"the batch alert asked for", [&] { model->setConfirmBatchQuarantine(true); }, {0, 0, 0, 0, 0, 0, 1}},
+        {"the helper disabled",
+         [&] {
+             registry->status = ServiceRegistrationStatus::notRegistered;
+             service->refreshStatus();
+         },
+         {0, 0, 1, 0, 0, 0, 0}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        std::vector<std::unique_ptr<QSignalSpy>> spies;
+        for (Signal part : parts)
+            spies.push_back(std::make_unique<QSignalSpy>(model.get(), part));
+        step.change();
+        store->waitForIdle();
+        drainEvents();
+        for (size_t index = 0; index < spies.size(); ++index)
+            EXPECT_EQ(spies[index]->count(), step.expected[index]) << "signal " << index;
+    }
+}
+
+// A change that takes a product out of the active list moves the others: what the batch buttons
+// allow follows each product to its new place.
+TEST_F(InventoryViewModelTest, TheProtectionRulesFollowProductsThatMoved) {
+    const Plugin open = synth(QStringLiteral("Open"));
+    Plugin guarded = synth(QStringLiteral("Guarded"));
+    (*guarded.bundles)[0].isProtected = true;
+    openScreen({open, guarded});
+    quarantineThroughJournal({selection(open)});
+    model->setSelectedPluginIDs(ids({guarded}));
+    EXPECT_FALSE(model->canProtectSelected());
+    EXPECT_TRUE(model->canRemoveProtectionFromSelected());
 }
 
 // The quarantine road through the real store and service, with the helper's answers made here.

@@ -106,9 +106,28 @@ InventoryView::InventoryView(PluginFolderAccess& folderAccess, PluginManagementS
     helperLayout->setContentsMargins(0, 0, 0, 0);
     body->addWidget(m_helperBar);
 
-    connect(m_model, &InventoryViewModel::changed, this, &InventoryView::refresh);
+    connect(m_model, &InventoryViewModel::headerChanged, this, &InventoryView::refreshHeader);
+    connect(m_model, &InventoryViewModel::scanStatusChanged, this, &InventoryView::refreshStatusArea);
+    connect(m_model, &InventoryViewModel::helperBlockingChanged, this, &InventoryView::showHelperBar);
+    connect(m_model, &InventoryViewModel::filtersChanged, this, [this] {
+        refreshFilters();
+        refreshTable();
+    });
+    connect(m_model, &InventoryViewModel::selectionChanged, this, [this] {
+        refreshTable();
+        refreshSelectionBlock();
+    });
+    connect(m_model, &InventoryViewModel::inspectorChanged, this, &InventoryView::refreshInspector);
+    connect(m_model, &InventoryViewModel::alertsChanged, this, &InventoryView::refreshAlerts);
     m_model->appear();
-    refresh();
+    refreshHeader();
+    refreshStatusArea();
+    showHelperBar();
+    refreshFilters();
+    refreshTable();
+    refreshSelectionBlock();
+    refreshInspector();
+    refreshAlerts();
 }
 
 // The page header with the scan toolbar, and the metric cards under it.
@@ -329,17 +348,6 @@ void InventoryView::buildTableAndInspector(QVBoxLayout* body) {
     body->addWidget(split, 1);
 }
 
-void InventoryView::refresh() {
-    refreshHeader();
-    refreshStatusArea();
-    refreshMessages();
-    refreshFilters();
-    refreshTable();
-    refreshSelectionBlock();
-    refreshInspector();
-    refreshAlerts();
-}
-
 void InventoryView::refreshHeader() {
     if (m_subtitle)
         m_subtitle->setText(m_model->subtitle());
@@ -421,14 +429,11 @@ void InventoryView::showMessageBars() {
     m_messages->setVisible(!bars.empty());
 }
 
-void InventoryView::refreshMessages() {
+void InventoryView::showHelperBar() {
     const std::optional<QString> helper = m_model->helperBlockingText();
-    if (helper != m_shownHelperText) {
-        auto* helperBars = static_cast<QVBoxLayout*>(m_helperBar->layout());
-        clearLayout(helperBars);
-        addAmberBar(helperBars, helper, QStringLiteral("helperBlockingBar"), m_helperBar);
-        m_shownHelperText = helper;
-    }
+    auto* helperBars = static_cast<QVBoxLayout*>(m_helperBar->layout());
+    clearLayout(helperBars);
+    addAmberBar(helperBars, helper, QStringLiteral("helperBlockingBar"), m_helperBar);
     m_helperBar->setVisible(helper.has_value());
 }
 
@@ -496,17 +501,11 @@ void InventoryView::refreshTable() {
 }
 
 void InventoryView::refreshSelectionBlock() {
-    std::optional<SelectionRendering> rendering;
-    if (!m_model->selectedPluginIDs().isEmpty())
-        rendering =
-            SelectionRendering{m_model->selectedPluginCount(), m_model->canProtectSelected(),
-                               m_model->canRemoveProtectionFromSelected(), m_model->batchQuarantineReason()};
-    m_selectionBlock->setVisible(rendering.has_value());
-    if (rendering == m_shownSelection)
+    const bool any = !m_model->selectedPluginIDs().isEmpty();
+    m_selectionBlock->setVisible(any);
+    if (!any)
         return;
-    m_shownSelection = rendering;
-    if (!rendering)
-        return;
+    const int count = m_model->selectedPluginCount();
     if (!m_batchBar) {
         // Built once and updated in place, so a new selection costs no widgets.
         auto* actions = new QWidget;
@@ -534,19 +533,20 @@ void InventoryView::refreshSelectionBlock() {
         for (QWidget* button : {static_cast<QWidget*>(m_protectButton), static_cast<QWidget*>(m_removeButton),
                                 static_cast<QWidget*>(m_quarantineButton), static_cast<QWidget*>(clear)})
             actionsLayout->addWidget(button);
-        m_batchBar = new BatchSelectionBar(rendering->count, text::pluginNoun, actions, m_selectionBlock);
+        m_batchBar = new BatchSelectionBar(count, text::pluginNoun, actions, m_selectionBlock);
         m_selectionBlock->layout()->addWidget(m_batchBar);
         m_batchReason = makeLabel(QString(), TextStyle::caption2, Palette::amber(), m_selectionBlock);
         m_batchReason->setObjectName(QStringLiteral("batchQuarantineUnavailable"));
         m_batchReason->setWordWrap(true);
         m_selectionBlock->layout()->addWidget(m_batchReason);
     }
-    m_batchBar->setCount(rendering->count);
-    m_protectButton->setEnabled(rendering->canProtect);
-    m_removeButton->setEnabled(rendering->canRemove);
-    m_quarantineButton->setEnabled(!rendering->reason);
-    m_batchReason->setVisible(rendering->reason.has_value());
-    m_batchReason->setText(rendering->reason ? text::batchUnavailable + *rendering->reason : QString());
+    const std::optional<QString> reason = m_model->batchQuarantineReason();
+    m_batchBar->setCount(count);
+    m_protectButton->setEnabled(m_model->canProtectSelected());
+    m_removeButton->setEnabled(m_model->canRemoveProtectionFromSelected());
+    m_quarantineButton->setEnabled(!reason);
+    m_batchReason->setVisible(reason.has_value());
+    m_batchReason->setText(reason ? text::batchUnavailable + *reason : QString());
 }
 
 void InventoryView::refreshInspector() {

@@ -34,9 +34,9 @@ class PluginFolderAccess;
 class PluginInventoryStore;
 class PluginManagementService;
 
-// The Inventory screen: a thin widget drawn from its view-model; every part is rebuilt only when
-// what it shows changed. The table holds the active products, changes only the rows of the products
-// a change names, and shows them through InventoryFilterModel.
+// The Inventory screen: a thin widget drawn from its view-model; each part is drawn again only
+// when the model's signal for it says it changed. The table holds the active products, changes only the rows
+// of the products a change names, and shows them through InventoryFilterModel.
 class InventoryView : public QWidget {
     Q_OBJECT
 public:
@@ -57,11 +57,11 @@ private:
     void buildFilterBar(QVBoxLayout* body);
     void buildTableAndInspector(QVBoxLayout* body);
 
-    void refresh();
+    // Each part is drawn again when the model says it changed.
     void refreshHeader();
     void refreshStatusArea();
     void showInaccessibleLocations();
-    void refreshMessages();
+    void showHelperBar();
     void showMessageBars();
     void refreshFilters();
     void showMetrics();
@@ -96,14 +96,6 @@ private:
     QLabel* m_shownCount = nullptr;
     QPushButton* m_clearFilters = nullptr;
     QWidget* m_selectionBlock = nullptr;
-    struct SelectionRendering {
-        int count = 0;
-        bool canProtect = false;
-        bool canRemove = false;
-        std::optional<QString> reason;
-        bool operator==(const SelectionRendering&) const = default;
-    };
-    std::optional<SelectionRendering> m_shownSelection;
     BatchSelectionBar* m_batchBar = nullptr;
     KitButton* m_protectButton = nullptr;
     KitButton* m_removeButton = nullptr;
@@ -117,7 +109,6 @@ private:
     bool m_tableFilled = false;
     PluginDetailPane* m_inspector = nullptr;
     QWidget* m_helperBar = nullptr;
-    std::optional<QString> m_shownHelperText;
     QPointer<QMessageBox> m_batchAlert;
     QPointer<QMessageBox> m_exportAlert;
 };

@@ -19,6 +19,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <utility>
 
 namespace quorvane {
 
@@ -114,6 +115,14 @@ QStringList csvFields(const Plugin& plugin) {
 // How many lists back the changed products are known.
 constexpr std::size_t maxRecentChanges = 8;
 
+// The bar under the table while the helper cannot quarantine.
+std::optional<QString> blockingText(const PluginManagementService& service) {
+    const std::optional<QString> reason = service.quarantineBlockingReason();
+    if (!reason)
+        return std::nullopt;
+    return *reason + text::helperStillAvailable;
+}
+
 int activeBundleCount(const Plugin& plugin) {
     int count = 0;
     plugin.forEachBundleRecord([&](const PluginBundleRecord& record) { count += record.isActive() ? 1 : 0; });
@@ -129,7 +138,7 @@ public:
     ~ActionScope() {
         if (--m_model.m_actionDepth == 0) {
             m_model.settle();
-            Q_EMIT m_model.changed();
+            m_model.publish();
         }
     }
     ActionScope(const ActionScope&) = delete;
@@ -147,13 +156,16 @@ InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
     : QObject(parent), m_folderAccess(folderAccess), m_service(managementService), m_store(store),
       m_selectedPlugin(std::move(selectedPlugin)), m_query(std::move(query)),
       m_services(std::move(services)) {
-    onPluginsChanged();
-    // The change handlers do not run for the values the screen starts with.
-    m_seenGeneration = m_generation;
-    m_seenFilteredIDs.clear();
-    for (int row : filteredRows())
-        m_seenFilteredIDs.push_back(activeList()[static_cast<size_t>(row)].id);
-    m_seenFilterKey = filterKey();
+    takeActiveList();
+    countAllOptions();
+    updateOptions();
+    updateMetrics();
+    ++m_generation;
+    m_helperBlockingText = blockingText(m_service);
+    // The screen opens on nothing inspected but what its selection holds.
+    m_inventoryMoved = true;
+    settle();
+    m_changedParts = 0;
 
     connect(&m_store, &PluginInventoryStore::pluginsChanged, this, &InventoryViewModel::onPluginsChanged);
     connect(&m_store, &PluginInventoryStore::inaccessibleLocationsChanged, this,
@@ -165,43 +177,93 @@ InventoryViewModel::InventoryViewModel(PluginFolderAccess& folderAccess,
         connect(&m_store, signal, this, &InventoryViewModel::messageBarsChanged);
     connect(&m_folderAccess, &PluginFolderAccess::lastErrorChanged, this,
             &InventoryViewModel::messageBarsChanged);
-    const auto emitChanged = [this] { Q_EMIT changed(); };
+    const auto touching = [this](quint8 parts) { return [this, parts] { touch(parts); }; };
+    connect(&m_store, &PluginInventoryStore::isScanningChanged, this, touching(headerPart | scanStatusPart));
+    connect(&m_store, &PluginInventoryStore::lastScanDateChanged, this, touching(headerPart));
     for (auto signal :
-         {&PluginInventoryStore::isScanningChanged, &PluginInventoryStore::scanProgressChanged,
-          &PluginInventoryStore::lastScanDateChanged, &PluginInventoryStore::inaccessibleLocationsChanged,
-          &PluginInventoryStore::lastScanNoticeChanged, &PluginInventoryStore::lastStorageErrorChanged,
-          &PluginInventoryStore::lastOperationErrorChanged,
-          &PluginInventoryStore::fileActionsBlockedByStorageChanged})
-        connect(&m_store, signal, this, emitChanged);
-    connectTransactionReadiness(m_store, m_service, this, emitChanged);
-    connect(&m_folderAccess, &PluginFolderAccess::authorizedFoldersChanged, this, emitChanged);
-    connect(&m_folderAccess, &PluginFolderAccess::lastErrorChanged, this, emitChanged);
+         {&PluginInventoryStore::scanProgressChanged, &PluginInventoryStore::inaccessibleLocationsChanged})
+        connect(&m_store, signal, this, touching(scanStatusPart));
+    connect(&m_folderAccess, &PluginFolderAccess::authorizedFoldersChanged, this, touching(headerPart));
+    // Whether the helper can move bundles decides its bar and every quarantine reason (a store whose
+    // file actions are blocked gives those reasons too); a request in flight holds back a scan.
+    connectTransactionReadiness(m_store, m_service, this, [this] {
+        touch((updateHelperBlockingText() ? helperBlockingPart : 0) | partsWithReasons());
+    });
+    connect(&m_service, &PluginManagementService::isWorkingChanged, this, touching(headerPart));
+    connect(&m_store, &PluginInventoryStore::fileActionsBlockedByStorageChanged, this,
+            [this] { touch(partsWithReasons()); });
+}
+
+void InventoryViewModel::touch(quint8 parts) {
+    m_changedParts |= parts;
+    if (m_actionDepth == 0 && !m_settling)
+        publish();
+}
+
+quint8 InventoryViewModel::partsWithReasons() const {
+    // The plans behind the reasons look at every product's bundles, so they follow any change.
+    return (m_selectedPluginIDs.isEmpty() ? 0 : selectionPart) | (selectedPlugin() ? inspectorPart : 0);
+}
+
+void InventoryViewModel::publish() {
+    // Taken first: a part's receiver may start another change, which publishes its own parts.
+    const quint8 parts = std::exchange(m_changedParts, 0);
+    const std::pair<Part, void (InventoryViewModel::*)()> partSignals[] = {
+        {headerPart, &InventoryViewModel::headerChanged},
+        {scanStatusPart, &InventoryViewModel::scanStatusChanged},
+        {helperBlockingPart, &InventoryViewModel::helperBlockingChanged},
+        {filtersPart, &InventoryViewModel::filtersChanged},
+        {selectionPart, &InventoryViewModel::selectionChanged},
+        {inspectorPart, &InventoryViewModel::inspectorChanged},
+        {alertsPart, &InventoryViewModel::alertsChanged},
+    };
+    for (const auto& [part, signal] : partSignals) {
+        if (parts & part)
+            Q_EMIT(this->*signal)();
+    }
+}
+
+void InventoryViewModel::takeActiveList() {
+    const PluginList previous = std::exchange(m_activeShared, m_store.sharedActivePlugins());
+    const PluginList& plugins = activeList();
+    const auto traitsOf = [](const Plugin& plugin) {
+        const int level = plugin.protectionLevel();
+        return static_cast<quint8>((level == 0 || level == 1 ? protectable : 0) |
+                                   (level != 0 && !plugin.isMandatoryShell() ? unprotectable : 0));
+    };
+    // A change of a few products that leaves every product in its place (the same ids at the same
+    // indices; a cheap walk) changes only the traits of the products it replaced.
+    const bool inPlace = m_generation > 0 && !m_store.changedPluginIDs().isEmpty() &&
+                         plugins.size() == previous.size() &&
+                         m_activeIndex.size() == static_cast<qsizetype>(plugins.size()) &&
+                         std::equal(plugins.begin(), plugins.end(), previous.begin(),
+                                    [](const Plugin& a, const Plugin& b) { return a.id == b.id; });
+    if (inPlace) {
+        for (size_t index = 0; index < plugins.size(); ++index) {
+            if (plugins.item(index) != previous.item(index))
+                m_activeTraits[index] = traitsOf(plugins[index]);
+        }
+        return;
+    }
+    m_activeIndex.clear();
+    m_activeIndex.reserve(static_cast<qsizetype>(plugins.size()));
+    m_activeTraits.assign(plugins.size(), 0);
+    // A large inventory's traits are worked out on several threads.
+    forEachIndexInParallel(plugins.size(), helperThreadsFor(plugins.size(), productsPerThread),
+                           [&](std::size_t index) { m_activeTraits[index] = traitsOf(plugins[index]); });
+    for (size_t index = 0; index < plugins.size(); ++index)
+        m_activeIndex.insert(plugins[index].id, static_cast<int>(index));
 }
 
 void InventoryViewModel::onPluginsChanged() {
     const PluginList previous = m_activeShared;
-    const QHash<QUuid, int> previousIndex = std::move(m_activeIndex);
-    m_activeShared = m_store.sharedActivePlugins();
-    m_activeIndex.clear();
-    m_activeIndex.reserve(static_cast<qsizetype>(activeList().size()));
-    m_activeTraits.assign(activeList().size(), 0);
-    // A large inventory's traits are worked out on several threads.
+    const QHash<QUuid, int> previousIndex = m_activeIndex;
+    takeActiveList();
     const PluginList& plugins = activeList();
-    forEachIndexInParallel(
-        plugins.size(), helperThreadsFor(plugins.size(), productsPerThread), [&](std::size_t index) {
-            const Plugin& plugin = plugins[index];
-            const int level = plugin.protectionLevel();
-            m_activeTraits[index] =
-                static_cast<quint8>((level == 0 || level == 1 ? protectable : 0) |
-                                    (level != 0 && !plugin.isMandatoryShell() ? unprotectable : 0));
-        });
-    for (size_t index = 0; index < plugins.size(); ++index)
-        m_activeIndex.insert(plugins[index].id, static_cast<int>(index));
     const QSet<QUuid>& changedIDs = m_store.changedPluginIDs();
     // A change of a few products moves the option counts by what those products had and have.
     // (An id held twice would be counted once there, so such a list is counted afresh.)
-    if (changedIDs.isEmpty() || m_generation == 0 ||
-        m_activeIndex.size() != static_cast<qsizetype>(plugins.size()) ||
+    if (changedIDs.isEmpty() || m_activeIndex.size() != static_cast<qsizetype>(plugins.size()) ||
         previousIndex.size() != static_cast<qsizetype>(previous.size())) {
         countAllOptions();
     } else {
@@ -219,10 +281,20 @@ void InventoryViewModel::onPluginsChanged() {
         m_recentChanges.erase(m_recentChanges.begin());
     m_recentChanges.push_back(
         {m_generation, changedIDs.isEmpty() ? std::nullopt : std::optional(changedIDs)});
-    if (m_actionDepth > 0)
-        return;
-    settle();
-    Q_EMIT changed();
+    // What the products of several changes named adds up until the selection settles.
+    if (!m_inventoryMoved)
+        m_unsettledIDs = QSet<QUuid>();
+    m_inventoryMoved = true;
+    if (changedIDs.isEmpty())
+        m_unsettledIDs.reset();
+    else if (m_unsettledIDs)
+        m_unsettledIDs->unite(changedIDs);
+    // Said once the selection has settled on the new list.
+    m_changedParts |= filtersPart | partsWithReasons();
+    if (m_actionDepth == 0) {
+        settle();
+        publish();
+    }
 }
 
 std::optional<QSet<QUuid>> InventoryViewModel::changedSince(quint64 generation) const {
@@ -248,9 +320,13 @@ QString InventoryViewModel::query() const {
 }
 
 void InventoryViewModel::setQuery(const QString& query) {
+    if (query == this->query())
+        return;
     const ActionScope scope(*this);
     if (m_query.set)
         m_query.set(query);
+    m_filterMoved = true;
+    touch(filtersPart);
 }
 
 QString InventoryViewModel::filter(Filter filter) const {
@@ -268,7 +344,11 @@ QString InventoryViewModel::filter(Filter filter) const {
 }
 
 void InventoryViewModel::setFilter(Filter filter, const QString& value) {
+    if (value == this->filter(filter))
+        return;
     const ActionScope scope(*this);
+    m_filterMoved = true;
+    touch(filtersPart);
     switch (filter) {
     case Filter::format:
         m_selectedFormat = value;
@@ -290,8 +370,10 @@ std::optional<Plugin> InventoryViewModel::selectedPlugin() const {
 }
 
 void InventoryViewModel::setSelectedPlugin(const std::optional<Plugin>& plugin) {
-    if (m_selectedPlugin.set)
-        m_selectedPlugin.set(plugin);
+    if (!m_selectedPlugin.set || plugin == selectedPlugin())
+        return;
+    m_selectedPlugin.set(plugin);
+    touch(inspectorPart);
 }
 
 void InventoryViewModel::setSelectedPluginIDs(const QSet<QUuid>& ids) {
@@ -306,11 +388,15 @@ void InventoryViewModel::setConfirmBatchQuarantine(bool confirm) {
         return;
     const ActionScope scope(*this);
     m_confirmBatchQuarantine = confirm;
+    touch(alertsPart);
 }
 
 void InventoryViewModel::dismissExportError() {
+    if (!m_exportError)
+        return;
     const ActionScope scope(*this);
     m_exportError.reset();
+    touch(alertsPart);
 }
 
 // Header, toolbar, cards and the scan status.
@@ -429,22 +515,18 @@ std::vector<InventoryViewModel::MessageBar> InventoryViewModel::messageBars() co
     return bars;
 }
 
-std::optional<QString> InventoryViewModel::helperBlockingText() const {
-    const std::optional<QString> reason = m_service.quarantineBlockingReason();
-    if (!reason)
-        return std::nullopt;
-    return *reason + text::helperStillAvailable;
+bool InventoryViewModel::updateHelperBlockingText() {
+    std::optional<QString> text = blockingText(m_service);
+    if (text == m_helperBlockingText)
+        return false;
+    m_helperBlockingText = std::move(text);
+    return true;
 }
 
 // Filters and search.
 
 const PluginList& InventoryViewModel::activePlugins() const {
     return activeList();
-}
-
-InventoryViewModel::FilterKey InventoryViewModel::filterKey() const {
-    return {m_generation,           query(),         m_selectedFormat, m_selectedManufacturer,
-            m_selectedArchitecture, m_selectedStatus};
 }
 
 const std::vector<QString>& InventoryViewModel::searchKeys() const {
@@ -500,10 +582,9 @@ bool InventoryViewModel::acceptsRow(const RowFilter& filter, const PluginList& p
 }
 
 const std::vector<int>& InventoryViewModel::filteredRows() const {
-    FilterKey key = filterKey();
-    if (m_filteredKey == key)
+    RowFilter filter = rowFilter();
+    if (m_filteredGeneration == m_generation && m_filteredBy == filter)
         return m_filteredRows;
-    const RowFilter filter = rowFilter();
     std::vector<int> rows;
     rows.reserve(activeList().size());
     m_filteredMask.assign(activeList().size(), 0);
@@ -514,7 +595,8 @@ const std::vector<int>& InventoryViewModel::filteredRows() const {
         }
     }
     m_filteredRows = std::move(rows);
-    m_filteredKey = std::move(key);
+    m_filteredBy = std::move(filter);
+    m_filteredGeneration = m_generation;
     return m_filteredRows;
 }
 
@@ -654,7 +736,11 @@ QString InventoryViewModel::shownCountText() const {
 }
 
 void InventoryViewModel::clearFilters() {
+    if (!hasActiveFilters())
+        return;
     const ActionScope scope(*this);
+    m_filterMoved = true;
+    touch(filtersPart);
     if (m_query.set)
         m_query.set(QString());
     m_selectedFormat = text::all;
@@ -682,8 +768,12 @@ std::vector<Plugin> InventoryViewModel::selectedPlugins() const {
 }
 
 void InventoryViewModel::setSelection(const QSet<QUuid>& ids) {
+    if (ids == m_selectedPluginIDs)
+        return;
     m_selectedPluginIDs = ids;
     m_summary.reset();
+    m_selectionMoved = true;
+    touch(selectionPart);
 }
 
 const InventoryViewModel::SelectionSummary& InventoryViewModel::selectionSummary() const {
@@ -790,33 +880,28 @@ void InventoryViewModel::settle() {
     m_settling = true;
     // In this order each handler sees what the one before it left, and none undoes another: the
     // selection keeps what is active, then what is shown, and the inspector follows the selection.
-    if (m_seenGeneration != m_generation)
-        reconcileSelectionWithInventory();
-    // The same filters over the same list give the same rows; only a change is worth comparing.
-    if (FilterKey key = filterKey(); key != m_seenFilterKey) {
-        std::vector<QUuid> filteredIDs;
-        filteredIDs.reserve(filteredRows().size());
-        for (int row : filteredRows())
-            filteredIDs.push_back(activeList()[static_cast<size_t>(row)].id);
-        if (filteredIDs != m_seenFilteredIDs)
-            pruneSelectionToVisibleRows();
-        m_seenFilteredIDs = std::move(filteredIDs);
-        m_seenFilterKey = std::move(key);
-    }
-    const QSet<QUuid> ids = m_selectedPluginIDs;
-    m_seenGeneration = m_generation;
-    if (m_seenIDs != ids) {
-        m_seenIDs = ids;
-        syncInspectedPlugin(ids);
-    }
+    const std::optional<QSet<QUuid>> changedIDs = std::exchange(m_unsettledIDs, std::nullopt);
+    if (m_inventoryMoved)
+        reconcileSelectionWithInventory(changedIDs);
+    // A new filter may hide any selected product; a change of a few products only those.
+    if (m_filterMoved || (m_inventoryMoved && !changedIDs))
+        pruneSelectionToVisibleRows(std::nullopt);
+    else if (m_inventoryMoved)
+        pruneSelectionToVisibleRows(changedIDs);
+    m_inventoryMoved = false;
+    m_filterMoved = false;
+    if (std::exchange(m_selectionMoved, false))
+        syncInspectedPlugin();
     m_settling = false;
 }
 
-void InventoryViewModel::reconcileSelectionWithInventory() {
-    QSet<QUuid> kept;
-    for (const QUuid& id : std::as_const(m_selectedPluginIDs)) {
-        if (m_activeIndex.contains(id))
-            kept.insert(id);
+void InventoryViewModel::reconcileSelectionWithInventory(const std::optional<QSet<QUuid>>& changedIDs) {
+    // Only the products a change names can have left the active list.
+    QSet<QUuid> kept = m_selectedPluginIDs;
+    const QSet<QUuid>& candidates = changedIDs ? *changedIDs : m_selectedPluginIDs;
+    for (const QUuid& id : candidates) {
+        if (!m_activeIndex.contains(id))
+            kept.remove(id);
     }
     setSelection(kept);
     if (m_selectedPluginIDs.isEmpty()) {
@@ -836,7 +921,8 @@ void InventoryViewModel::reconcileSelectionWithInventory() {
     setSelectedPlugin(first == activeList().end() ? std::nullopt : std::optional<Plugin>(*first));
 }
 
-void InventoryViewModel::syncInspectedPlugin(const QSet<QUuid>& ids) {
+void InventoryViewModel::syncInspectedPlugin() {
+    const QSet<QUuid>& ids = m_selectedPluginIDs;
     if (ids.isEmpty()) {
         setSelectedPlugin(std::nullopt);
         return;
@@ -853,14 +939,16 @@ void InventoryViewModel::syncInspectedPlugin(const QSet<QUuid>& ids) {
     setSelectedPlugin(std::nullopt);
 }
 
-void InventoryViewModel::pruneSelectionToVisibleRows() {
+void InventoryViewModel::pruneSelectionToVisibleRows(const std::optional<QSet<QUuid>>& changedIDs) {
     if (m_selectedPluginIDs.isEmpty())
         return;
-    QSet<QUuid> visible;
-    for (int row : filteredRows()) {
-        const QUuid& id = activeList()[static_cast<size_t>(row)].id;
-        if (m_selectedPluginIDs.contains(id))
-            visible.insert(id);
+    const std::vector<char>& shown = filteredMask();
+    QSet<QUuid> visible = m_selectedPluginIDs;
+    const QSet<QUuid>& candidates = changedIDs ? *changedIDs : m_selectedPluginIDs;
+    for (const QUuid& id : candidates) {
+        const auto found = m_activeIndex.constFind(id);
+        if (found == m_activeIndex.cend() || !shown[static_cast<size_t>(*found)])
+            visible.remove(id);
     }
     setSelection(visible);
 }
@@ -911,6 +999,7 @@ void InventoryViewModel::exportCSV(QWidget* parent) {
     case ExportOutcome::Kind::failed: {
         const ActionScope scope(*this);
         m_exportError = outcome.error;
+        touch(alertsPart);
         return;
     }
     }

@@ -49,7 +49,8 @@ class PluginManagementService;
 // products, the filtered rows and the folded search texts) are kept until the inventory or a filter
 // changes, which gives the same values as computing them on every read. The metrics and the filter
 // options are worked out when the inventory changes (the options moved by the products a change
-// names), and a signal says when they did.
+// names), and a signal says when they did. A change settles the selection first, then tells each
+// part of the screen it touched, by that part's own signal.
 class InventoryViewModel : public QObject {
     Q_OBJECT
 public:
@@ -110,7 +111,7 @@ public:
     QStringList inaccessibleLocations() const;
     std::vector<MessageBar> messageBars() const;
     // The bar under the table while the helper cannot quarantine.
-    std::optional<QString> helperBlockingText() const;
+    const std::optional<QString>& helperBlockingText() const { return m_helperBlockingText; }
 
     // Filters and search.
     // What a shown row must pass: the four filter menus and the search, folded once.
@@ -169,8 +170,23 @@ public:
     static QByteArray csvDocument(const PluginList& plugins);
 
 Q_SIGNALS:
-    // Any state or derived value may have changed.
-    void changed();
+    // Each part of the screen has its signal, sent once a change has settled and only when
+    // something that part shows may have changed; together they come in the order the screen is
+    // laid out.
+    // subtitle(), folderLabel(), canExport(), isScanning() or canScan().
+    void headerChanged();
+    // What the scan status area shows: scanStatusArea() and the scan's progress.
+    void scanStatusChanged();
+    // helperBlockingText() has a new value.
+    void helperBlockingChanged();
+    // The search, a filter choice, or the products they apply to: the rows shown and their count.
+    void filtersChanged();
+    // The selection, or what the batch bar says of it (its count, the buttons, the reason).
+    void selectionChanged();
+    // selectedPlugin(), or what its inspector says of it (its quarantine reasons).
+    void inspectorChanged();
+    // confirmBatchQuarantine() or exportError().
+    void alertsChanged();
     // metrics() has new values.
     void metricsChanged();
     // An option of that filter menu came or went.
@@ -181,13 +197,31 @@ Q_SIGNALS:
     void messageBarsChanged();
 
 private:
+    // The parts of the screen a change touches; see the signals.
+    enum Part : quint8 {
+        headerPart = 1,
+        scanStatusPart = 2,
+        helperBlockingPart = 4,
+        filtersPart = 8,
+        selectionPart = 16,
+        inspectorPart = 32,
+        alertsPart = 64,
+    };
+    // Marks `parts` as changed; outside an action their signals go at once.
+    void touch(quint8 parts);
+    // The parts whose quarantine reasons follow the helper and the store's file-action state.
+    quint8 partsWithReasons() const;
+    void publish();
     void onPluginsChanged();
+    // Takes the store's new active list; the index and the traits are made again only when the
+    // products' places may have moved.
+    void takeActiveList();
     void setSelectedPlugin(const std::optional<Plugin>& plugin);
     // Runs the change handlers for what changed since the last settle, once each.
     void settle();
-    void reconcileSelectionWithInventory();
-    void syncInspectedPlugin(const QSet<QUuid>& ids);
-    void pruneSelectionToVisibleRows();
+    void reconcileSelectionWithInventory(const std::optional<QSet<QUuid>>& changedIDs);
+    void syncInspectedPlugin();
+    void pruneSelectionToVisibleRows(const std::optional<QSet<QUuid>>& changedIDs);
     const Plugin* activePlugin(const QUuid& id) const;
     // How many selected products are active, and every trait any of them has; worked out in one
     // pass and kept until the selection or the product list changes.
@@ -219,7 +253,7 @@ private:
     PluginList m_activeShared;
     const PluginList& activeList() const { return m_activeShared; }
     QHash<QUuid, int> m_activeIndex;
-    // What the batch buttons ask of each active product, by its index, worked out once per list:
+    // What the batch buttons ask of each active product, by its index, worked out once per product:
     // asking it of every selected product on each selection change costs a name test per product.
     enum Trait : quint8 { protectable = 1, unprotectable = 2 };
     std::vector<quint8> m_activeTraits;
@@ -233,20 +267,11 @@ private:
     mutable std::optional<SelectionSummary> m_summary;
     mutable quint64 m_summaryGeneration = 0;
 
-    // Kept until the inventory or a filter changes.
-    struct FilterKey {
-        quint64 generation = 0;
-        QString query;
-        QString format;
-        QString manufacturer;
-        QString architecture;
-        QString status;
-        bool operator==(const FilterKey&) const = default;
-    };
-    FilterKey filterKey() const;
     // Whether `plugin` passes the four filter menus of `filter` (the search aside).
     static bool passesFilterMenus(const Plugin& plugin, const RowFilter& filter);
-    mutable std::optional<FilterKey> m_filteredKey;
+    // The shown rows, kept until the inventory or the filter changes.
+    mutable std::optional<RowFilter> m_filteredBy;
+    mutable quint64 m_filteredGeneration = 0;
     mutable std::vector<int> m_filteredRows;
     mutable std::vector<char> m_filteredMask;
     // How many active products have each option of each filter menu (formats count once per
@@ -261,17 +286,23 @@ private:
     void updateOptions();
     std::vector<Metric> m_metrics;
     void updateMetrics();
+    // Worked out again whenever the helper's readiness moves; says whether it changed.
+    std::optional<QString> m_helperBlockingText;
+    bool updateHelperBlockingText();
     // Folded name and manufacturer of each active product, made on the first search.
     mutable std::optional<quint64> m_searchKeysGeneration;
     mutable std::vector<QString> m_searchKeys;
     mutable QHash<QString, QString> m_foldedTexts;
 
-    // What the change handlers saw last.
-    quint64 m_seenGeneration = 0;
-    QSet<QUuid> m_seenIDs;
-    std::vector<QUuid> m_seenFilteredIDs;
-    FilterKey m_seenFilterKey;
+    // What changed since the last settle: the inventory (with the products it names, none meaning
+    // any of them), the filter, the selection.
+    bool m_inventoryMoved = false;
+    std::optional<QSet<QUuid>> m_unsettledIDs;
+    bool m_filterMoved = false;
+    bool m_selectionMoved = false;
     bool m_settling = false;
+    // The parts whose signals are still to go.
+    quint8 m_changedParts = 0;
     // Inside an action: the change handlers run once it has finished, as after a redraw.
     int m_actionDepth = 0;
     class ActionScope;
