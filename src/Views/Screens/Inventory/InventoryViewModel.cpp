@@ -236,8 +236,11 @@ void InventoryViewModel::takeActiveList() {
     const bool inPlace = m_generation > 0 && !m_store.changedPluginIDs().isEmpty() &&
                          plugins.size() == previous.size() &&
                          m_activeIndex.size() == static_cast<qsizetype>(plugins.size()) &&
-                         std::equal(plugins.begin(), plugins.end(), previous.begin(),
-                                    [](const Plugin& a, const Plugin& b) { return a.id == b.id; });
+                         std::equal(plugins.items().begin(), plugins.items().end(), previous.items().begin(),
+                                    [](const PluginList::Item& a, const PluginList::Item& b) {
+                                        // A product not replaced is the very same one.
+                                        return a == b || a->id == b->id;
+                                    });
     if (inPlace) {
         for (size_t index = 0; index < plugins.size(); ++index) {
             if (plugins.item(index) != previous.item(index))
