@@ -9,35 +9,16 @@ namespace quorvane {
 
 namespace {
 
-std::size_t keyHash(const Plugin& plugin) {
-    return withProductProtectionKey(plugin.manufacturer, plugin.name,
-                                    [](const QString& key) { return plainHash(key); });
-}
-
-std::vector<std::size_t> keyHashesOf(const std::vector<PluginList::Item>& items) {
-    std::vector<std::size_t> hashes;
-    hashes.reserve(items.size());
-    for (const PluginList::Item& item : items)
-        hashes.push_back(keyHash(*item));
-    return hashes;
-}
-
 // Lists at least this long are freed on the background pool: after a scan the last holder of the
 // old inventory, often the window's thread, would otherwise free tens of thousands of products.
 constexpr std::size_t largeList = 1000;
 
-std::vector<PluginList::Item> shareEach(std::vector<Plugin>& plugins, std::vector<std::size_t>& keyHashes) {
-    std::vector<PluginList::Item> items;
-    items.reserve(plugins.size());
-    keyHashes.reserve(plugins.size());
-    for (Plugin& plugin : plugins) {
-        keyHashes.push_back(keyHash(plugin));
-        items.push_back(std::make_shared<const Plugin>(std::move(plugin)));
-    }
-    return items;
-}
-
 } // namespace
+
+PluginList::Lookup PluginList::lookupOf(const Plugin& plugin) {
+    return {plugin.id, withProductProtectionKey(plugin.manufacturer, plugin.name,
+                                                [](const QString& key) { return plainHash(key); })};
+}
 
 PluginList::PluginList() {
     static const auto empty = std::make_shared<const Data>();
@@ -45,21 +26,38 @@ PluginList::PluginList() {
 }
 
 PluginList::PluginList(std::vector<Plugin> plugins) {
-    std::vector<std::size_t> hashes;
-    std::vector<Item> items = shareEach(plugins, hashes);
-    *this = PluginList(std::move(items), std::move(hashes));
+    std::vector<Item> items;
+    std::vector<Lookup> lookups;
+    items.reserve(plugins.size());
+    lookups.reserve(plugins.size());
+    for (Plugin& plugin : plugins) {
+        lookups.push_back(lookupOf(plugin));
+        items.push_back(std::make_shared<const Plugin>(std::move(plugin)));
+    }
+    *this = PluginList(std::move(items), std::move(lookups));
 }
 
 PluginList::PluginList(std::initializer_list<Plugin> plugins) : PluginList(std::vector<Plugin>(plugins)) {}
 
 PluginList::PluginList(std::vector<Item> items) {
-    std::vector<std::size_t> hashes = keyHashesOf(items);
-    *this = PluginList(std::move(items), std::move(hashes));
+    std::vector<Lookup> lookups;
+    lookups.reserve(items.size());
+    for (const Item& item : items)
+        lookups.push_back(lookupOf(*item));
+    *this = PluginList(std::move(items), std::move(lookups));
 }
 
-PluginList::PluginList(std::vector<Item> items, std::vector<std::size_t> keyHashes) {
+PluginList::PluginList(std::vector<Item> items, std::vector<Lookup> lookups) {
     const bool large = items.size() >= largeList;
-    m_data = shareFreedOffThread(Data{std::move(items), std::move(keyHashes)}, large);
+    m_data = shareFreedOffThread(Data{std::move(items), std::move(lookups)}, large);
+}
+
+std::optional<std::size_t> PluginList::indexOf(const QUuid& id) const {
+    const std::vector<Lookup>& lookups = m_data->lookups;
+    const auto found = std::ranges::find(lookups, id, &Lookup::id);
+    if (found == lookups.end())
+        return std::nullopt;
+    return std::size_t(found - lookups.begin());
 }
 
 std::vector<Plugin> PluginList::toVector() const {
@@ -77,7 +75,7 @@ bool operator==(const PluginList& a, const std::vector<Plugin>& b) {
 }
 
 PluginListEdit::PluginListEdit(const PluginList& from)
-    : m_from(from), m_items(from.items()), m_keyHashes(from.keyHashes()), m_owned(m_items.size(), false) {}
+    : m_from(from), m_items(from.items()), m_lookups(from.m_data->lookups), m_owned(m_items.size(), false) {}
 
 Plugin& PluginListEdit::change(std::size_t index) {
     m_changedAny = true;
@@ -103,7 +101,7 @@ void PluginListEdit::erase(std::size_t index) {
     m_changedAny = true;
     m_changedIDs.insert(m_items[index]->id);
     m_items.erase(m_items.begin() + std::ptrdiff_t(index));
-    m_keyHashes.erase(m_keyHashes.begin() + std::ptrdiff_t(index));
+    m_lookups.erase(m_lookups.begin() + std::ptrdiff_t(index));
     m_owned.erase(m_owned.begin() + std::ptrdiff_t(index));
 }
 
@@ -111,7 +109,7 @@ void PluginListEdit::push_back(Plugin plugin) {
     m_changedAny = true;
     m_changedIDs.insert(plugin.id);
     m_items.push_back(std::make_shared<Plugin>(std::move(plugin)));
-    m_keyHashes.push_back(0);
+    m_lookups.emplace_back();
     m_owned.push_back(true);
 }
 
@@ -136,7 +134,7 @@ std::vector<std::size_t> PluginListEdit::indicesUnderProtectionKeys(const Produc
     };
     for (std::size_t index = 0; index < m_items.size(); ++index) {
         // A product of this edit's own may have been renamed: its key is worked out again.
-        if ((m_owned[index] || hashes.contains(m_keyHashes[index])) && under(*m_items[index]))
+        if ((m_owned[index] || hashes.contains(m_lookups[index].keyHash)) && under(*m_items[index]))
             indices.push_back(index);
     }
     return indices;
@@ -147,10 +145,10 @@ PluginList PluginListEdit::list() {
         return m_from;
     for (std::size_t index = 0; index < m_items.size(); ++index) {
         if (m_owned[index])
-            m_keyHashes[index] = keyHash(*m_items[index]);
+            m_lookups[index] = PluginList::lookupOf(*m_items[index]);
     }
     m_owned.assign(m_owned.size(), false);
-    return PluginList(m_items, m_keyHashes);
+    return PluginList(m_items, m_lookups);
 }
 
 } // namespace quorvane

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -77,8 +78,10 @@ public:
     // The shared product at `index`, for a list built from this one.
     const Item& item(std::size_t index) const { return items()[index]; }
     const std::vector<Item>& items() const { return m_data->items; }
-    // The hash of each product's protection key, by position.
-    const std::vector<std::size_t>& keyHashes() const { return m_data->keyHashes; }
+    // The id of the product at `index`, read without touching the product.
+    const QUuid& idAt(std::size_t index) const { return m_data->lookups[index].id; }
+    // The place of the first product with `id`.
+    std::optional<std::size_t> indexOf(const QUuid& id) const;
 
     // A copy of every product.
     std::vector<Plugin> toVector() const;
@@ -90,15 +93,16 @@ public:
             ++first;
         if (first == size())
             return *this;
+        const std::vector<Lookup>& lookups = m_data->lookups;
         std::vector<Item> kept(items().begin(), items().begin() + std::ptrdiff_t(first));
-        std::vector<std::size_t> hashes(keyHashes().begin(), keyHashes().begin() + std::ptrdiff_t(first));
+        std::vector<Lookup> keptLookups(lookups.begin(), lookups.begin() + std::ptrdiff_t(first));
         for (std::size_t index = first + 1; index < size(); ++index) {
             if (keep(*items()[index])) {
                 kept.push_back(items()[index]);
-                hashes.push_back(keyHashes()[index]);
+                keptLookups.push_back(lookups[index]);
             }
         }
-        return PluginList(std::move(kept), std::move(hashes));
+        return PluginList(std::move(kept), std::move(keptLookups));
     }
 
     // The very same list: no product was replaced since one was copied from the other.
@@ -109,13 +113,18 @@ public:
 
 private:
     friend class PluginListEdit;
-    // The products and, beside them, the hashes of their protection keys: finding the products
-    // under a few keys then reads one array instead of every product's texts.
+    // What lookups ask of every product, kept beside the products: finding a product by id, or the
+    // products under a few protection keys, then reads one array instead of every product.
+    struct Lookup {
+        QUuid id;
+        std::size_t keyHash = 0;
+    };
     struct Data {
         std::vector<Item> items;
-        std::vector<std::size_t> keyHashes;
+        std::vector<Lookup> lookups;
     };
-    PluginList(std::vector<Item> items, std::vector<std::size_t> keyHashes);
+    static Lookup lookupOf(const Plugin& plugin);
+    PluginList(std::vector<Item> items, std::vector<Lookup> lookups);
 
     std::shared_ptr<const Data> m_data;
 };
@@ -154,8 +163,8 @@ public:
 private:
     PluginList m_from;
     std::vector<PluginList::Item> m_items;
-    // The key hash of every product not owned; an owned product's may be out of date.
-    std::vector<std::size_t> m_keyHashes;
+    // The lookup of every product not owned; an owned product's may be out of date.
+    std::vector<PluginList::Lookup> m_lookups;
     // One flag per product: it is this edit's own, written in place from now on.
     std::vector<bool> m_owned;
     QSet<QUuid> m_changedIDs;

@@ -79,7 +79,7 @@ public:
         for (const auto& selection : selections)
             m_firstIndex.try_emplace(selection.pluginID, notFound);
         for (size_t index = 0; index < plugins.size(); ++index) {
-            const auto wanted = m_firstIndex.find(plugins[index].id);
+            const auto wanted = m_firstIndex.find(plugins.idAt(index));
             if (wanted != m_firstIndex.end() && wanted->second == notFound)
                 wanted->second = index;
         }
@@ -290,10 +290,10 @@ std::set<QUuid> productsLosingAllActiveFormats(const std::vector<BundleActionPla
     for (const auto& item : items)
         groups[item.selection.pluginID].insert(item.selection.bundleID);
     std::set<QUuid> losing;
-    for (const auto& plugin : plugins) {
-        const auto group = groups.find(plugin.id);
-        if (group != groups.end() && removesEveryActiveFormat(plugin, group->second))
-            losing.insert(plugin.id);
+    for (std::size_t index = 0; index < plugins.size(); ++index) {
+        const auto group = groups.find(plugins.idAt(index));
+        if (group != groups.end() && removesEveryActiveFormat(plugins[index], group->second))
+            losing.insert(group->first);
     }
     return losing;
 }

@@ -82,11 +82,10 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
     if (m_fileActionsBlockedByStorage)
         return refuse(m_dataFolderReadOnly ? StoreTexts::Notice::protectionBlockedByReadOnlyFolderMessage
                                            : StoreTexts::Notice::protectionBlockedByStorageMessage);
-    const auto found = std::find_if(plugins().begin(), plugins().end(),
-                                    [&](const Plugin& plugin) { return plugin.id == selection.pluginID; });
-    if (found == plugins().end())
+    const std::optional<std::size_t> found = plugins().indexOf(selection.pluginID);
+    if (!found)
         return refuse(StoreTexts::Notice::pluginRecordChangedMessage);
-    const auto index = static_cast<std::size_t>(found - plugins().begin());
+    const std::size_t index = *found;
     // A record stored here stays even when the change is refused: it describes the same bundle.
     materializeBundleRecords(static_cast<qsizetype>(index));
 
@@ -136,13 +135,12 @@ bool PluginInventoryStore::setFormatProtection(const PluginBundleSelection& sele
     // own effect goes back (the record's flag, the key), found by id, not index.
     saveOrRevert(
         [this, selection, protect, key, removedKey, itemID = item.id] {
-            const auto product = std::ranges::find(plugins(), selection.pluginID, &Plugin::id);
-            if (product != plugins().end()) {
-                Plugin undone = *product;
+            if (const std::optional<std::size_t> product = plugins().indexOf(selection.pluginID)) {
+                Plugin undone = plugins()[*product];
                 if (undone.applyFormatProtection(selection, !protect).kind == Kind::changed) {
                     undone.status = undone.derivedStatus();
                     PluginListEdit restored = inventoryToChange();
-                    restored.replace(std::size_t(product - plugins().begin()), std::move(undone));
+                    restored.replace(*product, std::move(undone));
                     setPlugins(restored);
                 }
             }

@@ -112,9 +112,9 @@ TEST(PluginListTest, AChangeAfterTheListWasMadeLeavesThatListAlone) {
     EXPECT_EQ(edit.list()[0].version, QStringLiteral("3"));
 }
 
-// The products under a set of keys are found through the hashes kept beside them, which every kind
-// of edit, and every list made from an edit, must keep in step with the products' texts.
-TEST(PluginListTest, ProductsUnderProtectionKeysFollowEveryEdit) {
+// Products are found by protection key and by id through what is kept beside them, which every kind
+// of edit, and every list made from an edit, must keep in step with the products.
+TEST(PluginListTest, LookupsByKeyAndIdFollowEveryEdit) {
     const auto expected = [](const PluginListEdit& edit, const ProductKeySet& keys) {
         std::vector<std::size_t> indices;
         for (std::size_t index = 0; index < edit.size(); ++index) {
@@ -146,10 +146,16 @@ TEST(PluginListTest, ProductsUnderProtectionKeysFollowEveryEdit) {
         SCOPED_TRACE(name);
         step();
         EXPECT_EQ(edit.indicesUnderProtectionKeys(keys), expected(edit, keys));
+        const PluginList made = edit.list();
+        for (std::size_t index = 0; index < made.size(); ++index) {
+            EXPECT_EQ(made.idAt(index), made[index].id);
+            EXPECT_EQ(made.indexOf(made[index].id), index);
+        }
     }
     EXPECT_TRUE(edit.indicesUnderProtectionKeys({}).empty());
     const PluginList list = edit.list();
     EXPECT_TRUE(list.filtered([](const Plugin&) { return true; }).isSameList(list));
+    EXPECT_FALSE(list.indexOf(QUuid()).has_value());
 }
 
 } // namespace
