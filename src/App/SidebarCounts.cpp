@@ -29,8 +29,7 @@ std::optional<QString> sidebarBadgeText(AppSection section, const SidebarCounts&
 }
 
 qsizetype countProtectedPlugins(const PluginList& plugins) {
-    return std::count_if(plugins.begin(), plugins.end(),
-                         [](const Plugin& plugin) { return plugin.isProtected; });
+    return plugins.counts().protectedProducts;
 }
 
 } // namespace quorvane

@@ -74,7 +74,11 @@ void ManufacturerOrderKeys::sort(std::vector<Plugin>& plugins) {
     }
     const std::string_view keys(m_keys);
     const auto keyOf = [&](const Entry& entry) { return keys.substr(entry.offset, entry.length); };
-    stableMergeSort(m_entries, [&](const Entry& a, const Entry& b) { return keyOf(a) < keyOf(b); });
+    const auto before = [&](const Entry& a, const Entry& b) { return keyOf(a) < keyOf(b); };
+    // A scan's products come in this order already; only the records carried into it may not.
+    if (std::ranges::is_sorted(m_entries, before))
+        return;
+    stableMergeSort(m_entries, before);
     std::vector<Plugin> sorted;
     sorted.reserve(plugins.size());
     for (const Entry& entry : m_entries)

@@ -39,6 +39,28 @@ std::vector<PluginBundleSelection> bundleSelections(const std::vector<Plugin>& p
 
 } // namespace
 
+namespace {
+
+bool isQuarantinedStatus(PluginStatus status) {
+    return status == PluginStatus::quarantined || status == PluginStatus::partiallyQuarantined;
+}
+
+} // namespace
+
+bool isActiveProduct(const Plugin& plugin) {
+    return plugin.bundles && !plugin.bundles->empty()
+               ? std::any_of(plugin.bundles->begin(), plugin.bundles->end(),
+                             [](const PluginBundleRecord& record) { return record.isActive(); })
+               : !isQuarantinedStatus(plugin.status);
+}
+
+bool isQuarantinedProduct(const Plugin& plugin) {
+    return isQuarantinedStatus(plugin.status) ||
+           (plugin.bundles &&
+            std::any_of(plugin.bundles->begin(), plugin.bundles->end(),
+                        [](const PluginBundleRecord& record) { return record.isQuarantined(); }));
+}
+
 bool Plugin::isSharedShell() const {
     return status == PluginStatus::sharedShell || isWavesShellByName(*this);
 }

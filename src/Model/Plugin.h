@@ -85,6 +85,13 @@ struct Plugin {
 
 size_t qHash(const Plugin& plugin, size_t seed = 0);
 
+// These read the stored records, not Plugin::bundleRecords(), so that a shell-hosted product is
+// judged by its records when it has any.
+// An active record, or, without records, a status other than quarantined.
+bool isActiveProduct(const Plugin& plugin);
+// Quarantined by status or by a stored record.
+bool isQuarantinedProduct(const Plugin& plugin);
+
 // By format, then by path: plain text order of the stored values.
 bool bundleRecordDisplayOrder(const PluginBundleRecord& a, const PluginBundleRecord& b);
 

@@ -16,8 +16,17 @@ constexpr std::size_t largeList = 1000;
 } // namespace
 
 PluginList::Lookup PluginList::lookupOf(const Plugin& plugin) {
-    return {plugin.id, withProductProtectionKey(plugin.manufacturer, plugin.name,
-                                                [](const QString& key) { return plainHash(key); })};
+    Lookup lookup;
+    lookup.id = plugin.id;
+    lookup.keyHash = withProductProtectionKey(plugin.manufacturer, plugin.name,
+                                              [](const QString& key) { return plainHash(key); });
+    plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
+        lookup.quarantinedBundles += record.isQuarantined() ? 1 : 0;
+    });
+    lookup.active = isActiveProduct(plugin);
+    lookup.quarantined = isQuarantinedProduct(plugin);
+    lookup.isProtected = plugin.isProtected;
+    return lookup;
 }
 
 PluginList::PluginList() {
@@ -48,8 +57,30 @@ PluginList::PluginList(std::vector<Item> items) {
 }
 
 PluginList::PluginList(std::vector<Item> items, std::vector<Lookup> lookups) {
+    Counts counts;
+    for (const Lookup& lookup : lookups) {
+        counts.active += lookup.active ? 1 : 0;
+        counts.protectedProducts += lookup.isProtected ? 1 : 0;
+        counts.quarantinedBundles += lookup.quarantinedBundles;
+    }
     const bool large = items.size() >= largeList;
-    m_data = shareFreedOffThread(Data{std::move(items), std::move(lookups)}, large);
+    m_data = shareFreedOffThread(Data{std::move(items), std::move(lookups), counts}, large);
+}
+
+PluginList PluginList::activeOnly() const {
+    if (counts().active == static_cast<qsizetype>(size()))
+        return *this;
+    std::vector<Item> kept;
+    std::vector<Lookup> keptLookups;
+    kept.reserve(static_cast<std::size_t>(counts().active));
+    keptLookups.reserve(static_cast<std::size_t>(counts().active));
+    for (std::size_t index = 0; index < size(); ++index) {
+        if (m_data->lookups[index].active) {
+            kept.push_back(items()[index]);
+            keptLookups.push_back(m_data->lookups[index]);
+        }
+    }
+    return PluginList(std::move(kept), std::move(keptLookups));
 }
 
 std::optional<std::size_t> PluginList::indexOf(const QUuid& id) const {

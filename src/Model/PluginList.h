@@ -85,25 +85,21 @@ public:
 
     // A copy of every product.
     std::vector<Plugin> toVector() const;
-    // The products `keep` holds to, in order, sharing each; this very list when it keeps them all.
-    template <class Keep>
-    PluginList filtered(Keep keep) const {
-        std::size_t first = 0;
-        while (first < size() && keep(*items()[first]))
-            ++first;
-        if (first == size())
-            return *this;
-        const std::vector<Lookup>& lookups = m_data->lookups;
-        std::vector<Item> kept(items().begin(), items().begin() + std::ptrdiff_t(first));
-        std::vector<Lookup> keptLookups(lookups.begin(), lookups.begin() + std::ptrdiff_t(first));
-        for (std::size_t index = first + 1; index < size(); ++index) {
-            if (keep(*items()[index])) {
-                kept.push_back(items()[index]);
-                keptLookups.push_back(lookups[index]);
-            }
-        }
-        return PluginList(std::move(kept), std::move(keptLookups));
+    // The active products (isActiveProduct), in order, sharing each; this very list when every
+    // product is active.
+    PluginList activeOnly() const;
+    // isQuarantinedProduct of the product at `index`, and the number of its quarantined records.
+    bool isQuarantinedAt(std::size_t index) const { return m_data->lookups[index].quarantined; }
+    qsizetype quarantinedBundlesAt(std::size_t index) const {
+        return m_data->lookups[index].quarantinedBundles;
     }
+    struct Counts {
+        qsizetype active = 0;
+        // Products with Plugin::isProtected.
+        qsizetype protectedProducts = 0;
+        qsizetype quarantinedBundles = 0;
+    };
+    const Counts& counts() const { return m_data->counts; }
 
     // The very same list: no product was replaced since one was copied from the other.
     bool isSameList(const PluginList& other) const { return m_data == other.m_data; }
@@ -113,15 +109,21 @@ public:
 
 private:
     friend class PluginListEdit;
-    // What lookups ask of every product, kept beside the products: finding a product by id, or the
-    // products under a few protection keys, then reads one array instead of every product.
+    // What lookups ask of every product, kept beside the products: finding a product by id, the
+    // products under a few protection keys or the quarantined ones, and the counts, then read one
+    // array instead of every product.
     struct Lookup {
         QUuid id;
         std::size_t keyHash = 0;
+        qsizetype quarantinedBundles = 0;
+        bool active = false;
+        bool quarantined = false;
+        bool isProtected = false;
     };
     struct Data {
         std::vector<Item> items;
         std::vector<Lookup> lookups;
+        Counts counts;
     };
     static Lookup lookupOf(const Plugin& plugin);
     PluginList(std::vector<Item> items, std::vector<Lookup> lookups);

@@ -9,13 +9,8 @@
 
 namespace quorvane {
 
-// The lists the screens derive from an inventory. They read the stored records, not
-// Plugin::bundleRecords(), so that a shell-hosted product is judged by its records when it has any.
-
-// An active record, or, without records, a status other than quarantined.
-bool isActiveProduct(const Plugin& plugin);
-// Quarantined by status or by a stored record.
-bool isQuarantinedProduct(const Plugin& plugin);
+// The lists the screens derive from an inventory, as isActiveProduct and isQuarantinedProduct judge
+// its products.
 
 // The active products, in inventory order, shared with `plugins` (the very list when every product
 // is active).

@@ -371,7 +371,11 @@ std::vector<Plugin> ScanSession::mergeScanned(const PluginList& stored, std::vec
     // The bundles a transaction moves, whose carried record is their only one: the walk may have
     // found one under another product (an update in place renames it).
     KeySet movedPaths;
-    for (const Plugin& product : stored) {
+    for (std::size_t index = 0; index < stored.size(); ++index) {
+        // Without a transaction only quarantined records are carried, and the list knows who has one.
+        if (transactionPaths.empty() && stored.quarantinedBundlesAt(index) == 0)
+            continue;
+        const Plugin& product = stored[index];
         bool hasCarried = false;
         product.forEachBundleRecord([&](const PluginBundleRecord& record) {
             if (!carried(record))

@@ -112,9 +112,10 @@ TEST(PluginListTest, AChangeAfterTheListWasMadeLeavesThatListAlone) {
     EXPECT_EQ(edit.list()[0].version, QStringLiteral("3"));
 }
 
-// Products are found by protection key and by id through what is kept beside them, which every kind
-// of edit, and every list made from an edit, must keep in step with the products.
-TEST(PluginListTest, LookupsByKeyAndIdFollowEveryEdit) {
+// Lookups by protection key and by id, the quarantined products and the counts are read from what
+// the list keeps beside its products, which every kind of edit, and every list made from an edit,
+// must keep in step with the products.
+TEST(PluginListTest, LookupsFollowEveryEdit) {
     const auto expected = [](const PluginListEdit& edit, const ProductKeySet& keys) {
         std::vector<std::size_t> indices;
         for (std::size_t index = 0; index < edit.size(); ++index) {
@@ -122,6 +123,26 @@ TEST(PluginListTest, LookupsByKeyAndIdFollowEveryEdit) {
                 indices.push_back(index);
         }
         return indices;
+    };
+    const auto expectLookupsOf = [](const PluginList& list) {
+        PluginList::Counts counts;
+        for (std::size_t index = 0; index < list.size(); ++index) {
+            const Plugin& plugin = list[index];
+            EXPECT_EQ(list.idAt(index), plugin.id);
+            EXPECT_EQ(list.indexOf(plugin.id), index);
+            EXPECT_EQ(list.isQuarantinedAt(index), isQuarantinedProduct(plugin));
+            qsizetype quarantined = 0;
+            plugin.forEachBundleRecord(
+                [&](const PluginBundleRecord& record) { quarantined += record.isQuarantined() ? 1 : 0; });
+            EXPECT_EQ(list.quarantinedBundlesAt(index), quarantined);
+            counts.active += isActiveProduct(plugin) ? 1 : 0;
+            counts.protectedProducts += plugin.isProtected ? 1 : 0;
+            counts.quarantinedBundles += quarantined;
+        }
+        EXPECT_EQ(list.counts().active, counts.active);
+        EXPECT_EQ(list.counts().protectedProducts, counts.protectedProducts);
+        EXPECT_EQ(list.counts().quarantinedBundles, counts.quarantinedBundles);
+        EXPECT_FALSE(list.indexOf(QUuid()).has_value());
     };
     const ProductKeySet keys{QStringLiteral("m|b"), QStringLiteral("äpfel gmbh|ö"), QStringLiteral("m|z")};
     PluginListEdit edit(PluginList{product(QStringLiteral("A"), QStringLiteral("M")),
@@ -135,27 +156,25 @@ TEST(PluginListTest, LookupsByKeyAndIdFollowEveryEdit) {
         {"erased before others", [&] { edit.erase(0); }},
         {"added", [&] { edit.push_back(product(QStringLiteral("b"), QStringLiteral("M"))); }},
         {"replaced", [&] { edit.replace(0, product(QStringLiteral("Z"), QStringLiteral("M"))); }},
-        {"another list made", [&] { edit = PluginListEdit(edit.list()); }},
-        {"the first filtered out",
+        {"protected and quarantined in place",
          [&] {
-             edit = PluginListEdit(
-                 edit.list().filtered([](const Plugin& plugin) { return plugin.name != u"Z"; }));
+             edit.change(1).isProtected = true;
+             edit.change(0).bundles = std::vector{quarantinedRecord(
+                 QStringLiteral("VST3"), QStringLiteral("/z.vst3"), QStringLiteral("/q/z.vst3"))};
          }},
+        {"another list made", [&] { edit = PluginListEdit(edit.list()); }},
+        {"only the active kept", [&] { edit = PluginListEdit(edit.list().activeOnly()); }},
     };
     for (const auto& [name, step] : steps) {
         SCOPED_TRACE(name);
         step();
         EXPECT_EQ(edit.indicesUnderProtectionKeys(keys), expected(edit, keys));
-        const PluginList made = edit.list();
-        for (std::size_t index = 0; index < made.size(); ++index) {
-            EXPECT_EQ(made.idAt(index), made[index].id);
-            EXPECT_EQ(made.indexOf(made[index].id), index);
-        }
+        expectLookupsOf(edit.list());
     }
     EXPECT_TRUE(edit.indicesUnderProtectionKeys({}).empty());
     const PluginList list = edit.list();
-    EXPECT_TRUE(list.filtered([](const Plugin&) { return true; }).isSameList(list));
-    EXPECT_FALSE(list.indexOf(QUuid()).has_value());
+    EXPECT_EQ(list.size(), 2u) << "the quarantined product left the active list";
+    EXPECT_TRUE(list.activeOnly().isSameList(list));
 }
 
 } // namespace
