@@ -259,13 +259,13 @@ void refuseIndistinctItems(BundleActionPlan& plan, const PluginList& plugins,
     }
     // Every record's place is read; hits are few.
     for (std::size_t product = 0; product < plugins.size(); ++product) {
-        forEachPlannerRecord(plugins[product], [&](std::size_t record, const PluginBundleRecord& stored) {
-            const std::vector<Named>* names = named.find(placeOf(stored));
+        forEachPlannerPlace(plugins[product], [&](std::size_t record, const QString& place) {
+            const std::vector<Named>* names = named.find(place);
             if (!names)
                 return;
             for (const Named& name : *names) {
                 if (locations[name.item] != std::pair{product, record} && !clashes[name.item])
-                    clashes[name.item] = std::pair{name.path, placeOf(stored)};
+                    clashes[name.item] = std::pair{name.path, place};
             }
         });
     }

@@ -34,6 +34,22 @@ void forEachPlannerRecord(const Plugin& plugin, Visit visit) {
         visit(0, record);
 }
 
+// Calls visit(index, place) with the place of each of plannerRecords(plugin), as forEachPlannerRecord
+// and placeOf would, but without making the record of a product that has none stored: a walk over
+// every product's places then reads no more of a product than its paths.
+template <class Visit>
+void forEachPlannerPlace(const Plugin& plugin, Visit visit) {
+    if (plugin.bundles && !plugin.bundles->empty()) {
+        for (std::size_t index = 0; index < plugin.bundles->size(); ++index)
+            visit(index, placeOf((*plugin.bundles)[index]));
+        return;
+    }
+    if (plugin.status == PluginStatus::hostedByShell || plugin.formats.size() != 1)
+        return;
+    // The record made from the product's fields is quarantined when a stored one would be.
+    visit(0, plugin.quarantinePath && plugin.quarantineOperationID ? *plugin.quarantinePath : plugin.path);
+}
+
 // Paths filed under their record key, found again by the place of each record of the inventory.
 // Places are first sifted by their file name (lower-cased, when it is plain ASCII, as nearly every
 // one is), so that a key is built only for the few that share one.

@@ -6,6 +6,7 @@
 #include "Planning/FormatCleanupPlanner.h"
 #include "Planning/FormatCleanupRunRecord.h"
 #include "Planning/PlanningOrders.h"
+#include "Planning/RecordPlaces.h"
 #include "Support/JsonWriter.h"
 #include "Support/LocaleText.h"
 #include "Support/StableSort.h"
@@ -330,6 +331,50 @@ TEST(PlanningOrdersTest, CleanupProductsAndRecords) {
         order.append(record.format + record.path);
     EXPECT_EQ(order,
               (QStringList{"AU/x9", "AU/x10", "VST2/a", "VST3/a", "aax/a", "CLAP/a", "OTHER/a", "RTAS/b"}));
+}
+
+// The walk over every product's places must name the places the planner's records have, including
+// the record a product without stored ones is given.
+TEST(RecordPlacesTest, ThePlaceWalkNamesWhatThePlannerRecordsHold) {
+    using testing::bundleRecord;
+    using testing::productOfRecords;
+    using testing::productWithoutRecords;
+    using testing::withQuarantine;
+    const auto single = [](const QString& path) {
+        return productWithoutRecords(QStringLiteral("P"), QStringLiteral("M"), {QStringLiteral("VST3")},
+                                     path);
+    };
+    Plugin quarantinedSingle = single(QStringLiteral("/a.vst3"));
+    quarantinedSingle.quarantinePath = QStringLiteral("/q/a.vst3");
+    quarantinedSingle.quarantineOperationID = QStringLiteral("OP");
+    Plugin halfQuarantined = single(QStringLiteral("/b.vst3"));
+    halfQuarantined.quarantinePath = QStringLiteral("/q/b.vst3");
+    Plugin hosted = single(QStringLiteral("/c.vst3"));
+    hosted.status = PluginStatus::hostedByShell;
+    const std::vector<Plugin> products{
+        single(QStringLiteral("/d.vst3")),
+        quarantinedSingle,
+        halfQuarantined,
+        hosted,
+        productWithoutRecords(QStringLiteral("P"), QStringLiteral("M"),
+                              {QStringLiteral("AU"), QStringLiteral("VST3")}, QStringLiteral("/e.component")),
+        productOfRecords(
+            QStringLiteral("P"), QStringLiteral("M"),
+            {bundleRecord(QStringLiteral("AU"), QStringLiteral("/f.component")),
+             withQuarantine(bundleRecord(QStringLiteral("VST3"), QStringLiteral("/q/f.vst3")),
+                            QStringLiteral("/f.vst3"), QStringLiteral("/q/f.vst3"), QStringLiteral("OP"))}),
+    };
+    for (const Plugin& product : products) {
+        SCOPED_TRACE(product.path.toStdString());
+        std::vector<std::pair<std::size_t, QString>> records;
+        forEachPlannerRecord(product, [&](std::size_t index, const PluginBundleRecord& record) {
+            records.emplace_back(index, placeOf(record));
+        });
+        std::vector<std::pair<std::size_t, QString>> places;
+        forEachPlannerPlace(
+            product, [&](std::size_t index, const QString& place) { places.emplace_back(index, place); });
+        EXPECT_EQ(places, records);
+    }
 }
 
 } // namespace
