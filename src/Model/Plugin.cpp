@@ -108,6 +108,14 @@ bool Plugin::materializeBundleRecords() {
     return true;
 }
 
+qsizetype Plugin::quarantinedRecordCount() const {
+    if (status == PluginStatus::hostedByShell)
+        return 0;
+    if (bundles && !bundles->empty())
+        return std::ranges::count_if(*bundles, &PluginBundleRecord::isQuarantined);
+    return formats.size() == 1 && singleFormatRecordIsQuarantined() ? 1 : 0;
+}
+
 PluginBundleRecord Plugin::singleFormatRecord() const {
     PluginBundleRecord record;
     record.format = formats.front();

@@ -56,6 +56,10 @@ struct Plugin {
     // The record of a single-format product, made of the product's own fields; `formats` must
     // hold exactly one format.
     PluginBundleRecord singleFormatRecord() const;
+    // Whether singleFormatRecord() would be quarantined, without making it.
+    bool singleFormatRecordIsQuarantined() const { return quarantinePath && quarantineOperationID; }
+    // How many records of forEachBundleRecord are quarantined, without making the synthesised one.
+    qsizetype quarantinedRecordCount() const;
     // Calls visit(record) for each record of bundleRecords(), in stored rather than display order
     // and without copying the stored ones: for counts and sets, where order does not matter.
     template <class Visit>

@@ -20,9 +20,7 @@ PluginList::Lookup PluginList::lookupOf(const Plugin& plugin) {
     lookup.id = plugin.id;
     lookup.keyHash = withProductProtectionKey(plugin.manufacturer, plugin.name,
                                               [](const QString& key) { return plainHash(key); });
-    plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
-        lookup.quarantinedBundles += record.isQuarantined() ? 1 : 0;
-    });
+    lookup.quarantinedBundles = plugin.quarantinedRecordCount();
     lookup.active = isActiveProduct(plugin);
     lookup.quarantined = isQuarantinedProduct(plugin);
     lookup.isProtected = plugin.isProtected;

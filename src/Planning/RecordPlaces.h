@@ -46,8 +46,7 @@ void forEachPlannerPlace(const Plugin& plugin, Visit visit) {
     }
     if (plugin.status == PluginStatus::hostedByShell || plugin.formats.size() != 1)
         return;
-    // The record made from the product's fields is quarantined when a stored one would be.
-    visit(0, plugin.quarantinePath && plugin.quarantineOperationID ? *plugin.quarantinePath : plugin.path);
+    visit(0, plugin.singleFormatRecordIsQuarantined() ? *plugin.quarantinePath : plugin.path);
 }
 
 // Paths filed under their record key, found again by the place of each record of the inventory.

@@ -158,7 +158,11 @@ TEST(PluginListTest, LookupsFollowEveryEdit) {
         {"replaced", [&] { edit.replace(0, product(QStringLiteral("Z"), QStringLiteral("M"))); }},
         {"protected and quarantined in place",
          [&] {
-             edit.change(1).isProtected = true;
+             Plugin& protectedOne = edit.change(1);
+             protectedOne.isProtected = true;
+             // Quarantined by its own fields, without a stored record.
+             protectedOne.quarantinePath = QStringLiteral("/q/y.vst3");
+             protectedOne.quarantineOperationID = QStringLiteral("OP");
              edit.change(0).bundles = std::vector{quarantinedRecord(
                  QStringLiteral("VST3"), QStringLiteral("/z.vst3"), QStringLiteral("/q/z.vst3"))};
          }},
