@@ -212,16 +212,16 @@ size_t qHash(const Plugin& plugin, size_t seed) {
     return seed;
 }
 
-std::unordered_set<QString, PlainHash, PlainEqualTo> activeBundlePaths(const PluginList& plugins) {
-    std::unordered_set<QString, PlainHash, PlainEqualTo> paths;
+PlainTextSet activeBundlePaths(const PluginList& plugins) {
+    std::vector<QString> paths;
     paths.reserve(plugins.size());
     for (const Plugin& plugin : plugins) {
         plugin.forEachBundleRecord([&](const PluginBundleRecord& record) {
             if (record.isActive())
-                paths.insert(pathKey(record.path));
+                paths.push_back(pathKey(record.path));
         });
     }
-    return paths;
+    return PlainTextSet(std::move(paths));
 }
 
 std::vector<PluginBundleSelection> activeBundleSelections(const std::vector<Plugin>& plugins) {

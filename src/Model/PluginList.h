@@ -2,6 +2,7 @@
 
 #include "Model/Plugin.h"
 #include "Support/PlainText.h"
+#include "Support/PlainTextSet.h"
 
 #include <QSet>
 #include <QUuid>
@@ -175,6 +176,6 @@ private:
 
 // Lower-cased standardised `path` of every active record of every product (no format prefix).
 // Hashed and compared as plain text.
-std::unordered_set<QString, PlainHash, PlainEqualTo> activeBundlePaths(const PluginList& plugins);
+PlainTextSet activeBundlePaths(const PluginList& plugins);
 
 } // namespace quorvane

@@ -240,7 +240,8 @@ bool ScanSession::mergeInputsHold(const MergeInputs& inputs, const Context& cont
 
 void ScanSession::acceptMerge(const std::shared_ptr<ScanControl>& control,
                               const std::shared_ptr<const ScanSummary>& summary,
-                              const KeySet& previousActivePaths, const MergeInputs& inputs, Merge merge) {
+                              const PlainTextSet& previousActivePaths, const MergeInputs& inputs,
+                              Merge merge) {
     if (!m_context || m_context->control != control)
         return;
     const Context context = std::move(*m_context);
@@ -253,7 +254,8 @@ void ScanSession::acceptMerge(const std::shared_ptr<ScanControl>& control,
 }
 
 ScanSession::Merge ScanSession::computeMerge(const ScanSummary& summary, bool hadPreviousScan,
-                                             const KeySet& previousActivePaths, const MergeInputs& inputs) {
+                                             const PlainTextSet& previousActivePaths,
+                                             const MergeInputs& inputs) {
     Merge result;
     // The passes over the products' texts share their work out over several threads: on the
     // window's thread, when the merge has to be done again there, each costs tens of milliseconds.
@@ -264,12 +266,13 @@ ScanSession::Merge ScanSession::computeMerge(const ScanSummary& summary, bool ha
         summary.plugins[index].forEachBundleRecord(
             [&](const PluginBundleRecord& record) { pathKeys[index].push_back(pathKey(record.path)); });
     });
-    KeySet scannedPaths;
-    scannedPaths.reserve(productCount);
+    std::vector<QString> scannedKeys;
+    scannedKeys.reserve(productCount);
     for (QStringList& keys : pathKeys) {
         for (QString& key : keys)
-            scannedPaths.insert(std::move(key));
+            scannedKeys.push_back(std::move(key));
     }
+    const PlainTextSet scannedPaths(std::move(scannedKeys));
 
     // Bundles the user put back from the Trash by hand; a recovery begun during the scan puts back
     // its own.
@@ -288,16 +291,15 @@ ScanSession::Merge ScanSession::computeMerge(const ScanSummary& summary, bool ha
     // A bundle a transaction moved during the scan neither appeared nor went missing by itself.
     const auto movedDuringScan = [&](const QString& path) { return inputs.transactionPaths.contains(path); };
     if (hadPreviousScan) {
-        for (const QString& path : scannedPaths) {
-            if (!previousActivePaths.contains(path) && !restoredPaths.contains(path) &&
-                !movedDuringScan(path))
+        scannedPaths.forEachMissingFrom(previousActivePaths, [&](const QString& path) {
+            if (!restoredPaths.contains(path) && !movedDuringScan(path))
                 ++reconciliation.addedBundles;
-        }
+        });
         if (summary.inaccessibleLocations.isEmpty()) {
-            for (const QString& path : previousActivePaths) {
-                if (!scannedPaths.contains(path) && !movedDuringScan(path))
+            previousActivePaths.forEachMissingFrom(scannedPaths, [&](const QString& path) {
+                if (!movedDuringScan(path))
                     ++reconciliation.missingBundles;
-            }
+            });
         }
     }
 

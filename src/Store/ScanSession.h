@@ -10,6 +10,7 @@
 #include "Store/PrivilegedRequestReadiness.h"
 #include "Store/StoreEnvironment.h"
 #include "Support/PlainText.h"
+#include "Support/PlainTextSet.h"
 #include "Support/SerialWorker.h"
 
 #include <QList>
@@ -130,13 +131,13 @@ public:
 
 private:
     static Merge computeMerge(const ScanSummary& summary, bool hadPreviousScan,
-                              const KeySet& previousActivePaths, const MergeInputs& inputs);
+                              const PlainTextSet& previousActivePaths, const MergeInputs& inputs);
     MergeInputs mergeInputs(const Context& context) const;
     bool mergeInputsHold(const MergeInputs& inputs, const Context& context) const;
     void acceptResult(const std::shared_ptr<ScanControl>& control, ScanSummary summary);
     void acceptMerge(const std::shared_ptr<ScanControl>& control,
-                     const std::shared_ptr<const ScanSummary>& summary, const KeySet& previousActivePaths,
-                     const MergeInputs& inputs, Merge merge);
+                     const std::shared_ptr<const ScanSummary>& summary,
+                     const PlainTextSet& previousActivePaths, const MergeInputs& inputs, Merge merge);
 
     const StoreEnvironment& m_environment;
     State m_state;

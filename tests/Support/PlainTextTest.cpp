@@ -1,6 +1,9 @@
 #include "Support/PlainText.h"
+#include "Support/PlainTextSet.h"
 
 #include <gtest/gtest.h>
+
+#include <QStringList>
 
 #include <map>
 #include <unordered_set>
@@ -68,6 +71,45 @@ TEST(PlainTextTest, ContainersTreatEquivalentFormsAsOneKey) {
     ASSERT_EQ(map.size(), 2u);
     EXPECT_EQ(map.begin()->first, QStringLiteral("Cafe"));
     EXPECT_EQ(map[composedE], 2);
+}
+
+// The check reads several units at a time: a unit of 0x80 or more is found wherever it stands.
+TEST(PlainTextTest, AsciiIsFoundAtEveryPlaceAndLength) {
+    for (const char16_t unit : {u'\u0080', u'\u00e9', u'\uff80', char16_t{0xd83d}}) {
+        for (qsizetype length = 1; length <= 9; ++length) {
+            for (qsizetype place = 0; place < length; ++place) {
+                QString text(length, QChar(u'\u007f'));
+                EXPECT_TRUE(isAscii(text));
+                text[place] = QChar(unit);
+                EXPECT_FALSE(isAscii(text)) << int(unit) << " at " << place << " of " << length;
+                EXPECT_FALSE(isAscii(QStringView(text).mid(place, 1)));
+                EXPECT_TRUE(isAscii(QStringView(text).first(place)));
+            }
+        }
+    }
+    EXPECT_TRUE(isAscii(QString()));
+}
+
+TEST(PlainTextSetTest, HoldsEachPlainTextOnceAndFindsWhatTheOtherLacks) {
+    const PlainTextSet scanned({QStringLiteral("/a"), composedE, QStringLiteral("/b"), decomposedE,
+                                QStringLiteral("/a"), QStringLiteral("/c")});
+    EXPECT_EQ(scanned.size(), 4u);
+    EXPECT_TRUE(scanned.contains(decomposedE));
+    EXPECT_TRUE(scanned.contains(QStringLiteral("/c")));
+    EXPECT_FALSE(scanned.contains(QStringLiteral("/A")));
+    EXPECT_FALSE(PlainTextSet().contains(QString()));
+
+    const PlainTextSet previous({decomposedE, QStringLiteral("/b"), QStringLiteral("/d")});
+    const auto missing = [](const PlainTextSet& from, const PlainTextSet& other) {
+        QStringList texts;
+        from.forEachMissingFrom(other, [&](const QString& text) { texts.push_back(text); });
+        texts.sort();
+        return texts;
+    };
+    EXPECT_EQ(missing(scanned, previous), (QStringList{QStringLiteral("/a"), QStringLiteral("/c")}));
+    EXPECT_EQ(missing(previous, scanned), QStringList{QStringLiteral("/d")});
+    EXPECT_EQ(missing(previous, PlainTextSet()).size(), 3);
+    EXPECT_TRUE(missing(PlainTextSet(), previous).isEmpty());
 }
 
 } // namespace
