@@ -309,20 +309,33 @@ ScanSession::Merge ScanSession::computeMerge(const ScanSummary& summary, bool ha
     // Protection comes from the inventory as it stands at completion, not as it was when the scan
     // started: a format protected or unprotected while the scan ran keeps that state.
     StoredProtection storedProtection(inputs.plugins);
-    std::vector<QString> productKeys(merged.size());
+    // Most products are looked up in the stored keys without making a key of their own.
+    const KeySet& storedKeys = inputs.protectedKeys;
     std::vector<char> mandatoryShells(merged.size(), 0);
+    std::vector<char> underStoredKey(merged.size(), 0);
     forEachIndexInParallel(merged.size(), helperThreads, [&](std::size_t index) {
-        productKeys[index] = productProtectionKey(merged[index]);
-        mandatoryShells[index] = merged[index].isMandatoryShell() ? 1 : 0;
+        const Plugin& product = merged[index];
+        mandatoryShells[index] = product.isMandatoryShell() ? 1 : 0;
+        if (!storedKeys.empty())
+            underStoredKey[index] =
+                withProductProtectionKey(product.manufacturer, product.name,
+                                         [&](const QString& key) { return storedKeys.contains(key); });
     });
     // A shell's key counts for the products after it, as it would in one pass.
-    KeySet protectedKeys = inputs.protectedKeys;
+    KeySet newShellKeys;
     std::vector<char> countsAsProtected(merged.size(), 0);
     for (std::size_t index = 0; index < merged.size(); ++index) {
-        if (mandatoryShells[index] && protectedKeys.insert(productKeys[index]).second)
-            result.shellKeys.push_back(productKeys[index]);
+        const Plugin& product = merged[index];
+        if (mandatoryShells[index] && !underStoredKey[index]) {
+            QString key = productProtectionKey(product);
+            if (newShellKeys.insert(key).second)
+                result.shellKeys.push_back(std::move(key));
+        }
         countsAsProtected[index] =
-            mandatoryShells[index] || (!protectedKeys.empty() && protectedKeys.contains(productKeys[index]));
+            mandatoryShells[index] || underStoredKey[index] ||
+            (!newShellKeys.empty() &&
+             withProductProtectionKey(product.manufacturer, product.name,
+                                      [&](const QString& key) { return newShellKeys.contains(key); }));
     }
     // Each product is changed by one thread; the key set is only read.
     forEachIndexInParallel(merged.size(), helperThreads, [&](std::size_t index) {

@@ -338,6 +338,42 @@ TEST_F(StoreScanTest, shellProductsAreAlwaysProtectedAndTheirKeysKept) {
     }
 }
 
+// A shell's key protects the products after it under the same key; a stored key protects every
+// product under it, and the protected keys gain only the keys they lacked.
+TEST_F(StoreScanTest, shellAndStoredKeysProtectTheProductsUnderThem) {
+    Plugin shell = product(QStringLiteral("SSL"), QStringLiteral("Waves"),
+                           {activeRecord(QStringLiteral("VST3"), QStringLiteral("/v/SSL.vst3"))});
+    shell.status = PluginStatus::hostedByShell;
+    const Plugin sameKeyAfter =
+        product(QStringLiteral("ssl"), QStringLiteral("waves"),
+                {activeRecord(QStringLiteral("AU"), QStringLiteral("/c/ssl.component"))});
+    const Plugin storedKey =
+        product(QStringLiteral("Tape"), QStringLiteral("Zed"),
+                {activeRecord(QStringLiteral("AU"), QStringLiteral("/c/Tape.component"))});
+    const Plugin unprotected =
+        product(QStringLiteral("Zip"), QStringLiteral("Zed"),
+                {activeRecord(QStringLiteral("AU"), QStringLiteral("/c/Zip.component"))});
+    PersistedInventory state = stateWith({});
+    state.protectedKeys = {QStringLiteral("zed|tape")};
+    writeState(state);
+    scan = [&](const QList<QUrl>&, ScanControl&, const PluginScanner::ProgressCallback&) {
+        return ScanSummary{{shell, storedKey, unprotected, sameKeyAfter}, {}, false};
+    };
+    const auto store = makeStore();
+
+    runScan(*store, allFolders());
+
+    QStringList protectedNames;
+    for (const Plugin& plugin : store->plugins()) {
+        if (plugin.isProtected)
+            protectedNames.push_back(plugin.name);
+    }
+    EXPECT_EQ(protectedNames,
+              (QStringList{QStringLiteral("SSL"), QStringLiteral("Tape"), QStringLiteral("ssl")}));
+    EXPECT_EQ(store->protectedKeys().size(), 2u);
+    EXPECT_TRUE(store->protectedKeys().contains(QStringLiteral("waves|ssl")));
+}
+
 // A protection change made while the scan runs is not undone by its completion.
 TEST_F(StoreScanTest, aFormatProtectionChangedDuringTheScanSurvivesItsCompletion) {
     writeStandardTree();
