@@ -1,5 +1,6 @@
 #include "Model/PluginList.h"
 
+#include "Model/BundlePlaces.h"
 #include "Model/Identity.h"
 #include "Support/FreedOffThread.h"
 
@@ -21,6 +22,7 @@ PluginList::Lookup PluginList::lookupOf(const Plugin& plugin) {
     lookup.keyHash = withProductProtectionKey(plugin.manufacturer, plugin.name,
                                               [](const QString& key) { return plainHash(key); });
     lookup.quarantinedBundles = plugin.quarantinedRecordCount();
+    lookup.placeNames = placeNameBits(plugin);
     lookup.active = isActiveProduct(plugin);
     lookup.quarantined = isQuarantinedProduct(plugin);
     lookup.isProtected = plugin.isProtected;

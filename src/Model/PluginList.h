@@ -9,6 +9,7 @@
 
 #include <compare>
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -94,6 +95,8 @@ public:
     qsizetype quarantinedBundlesAt(std::size_t index) const {
         return m_data->lookups[index].quarantinedBundles;
     }
+    // placeNameBits of the product at `index`.
+    std::uint64_t placeNameBitsAt(std::size_t index) const { return m_data->lookups[index].placeNames; }
     struct Counts {
         qsizetype active = 0;
         // Products with Plugin::isProtected.
@@ -117,6 +120,7 @@ private:
         QUuid id;
         std::size_t keyHash = 0;
         qsizetype quarantinedBundles = 0;
+        std::uint64_t placeNames = 0;
         bool active = false;
         bool quarantined = false;
         bool isProtected = false;

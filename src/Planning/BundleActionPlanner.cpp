@@ -257,8 +257,10 @@ void refuseIndistinctItems(BundleActionPlan& plan, const PluginList& plugins,
             same.push_back({index, path});
         }
     }
-    // Every record's place is read; hits are few.
+    // Every record's place that may be one of the named is read; hits are few.
     for (std::size_t product = 0; product < plugins.size(); ++product) {
+        if (!named.mayHold(plugins.placeNameBitsAt(product)))
+            continue;
         forEachPlannerPlace(plugins[product], [&](std::size_t record, const QString& place) {
             const std::vector<Named>* names = named.find(place);
             if (!names)

@@ -3,24 +3,18 @@
 // Where the bundles of an inventory's records are now, and a look-up of paths by the record key
 // (which folds case and Unicode form) that reads every record's place cheaply.
 
+#include "Model/BundlePlaces.h"
 #include "Model/Identity.h"
 #include "Model/Plugin.h"
 #include "Planning/PlannerRecords.h"
 #include "Support/PlainText.h"
 
 #include <QString>
-#include <QStringView>
 
 #include <cstdint>
-#include <optional>
 #include <unordered_map>
 
 namespace quorvane {
-
-// Where a record's bundle is now: in quarantine, or where it was scanned.
-inline const QString& placeOf(const PluginBundleRecord& record) {
-    return record.isQuarantined() ? *record.quarantinePath : record.path;
-}
 
 // Calls visit(index, record) for each of plannerRecords(plugin), without copying the stored ones.
 template <class Visit>
@@ -34,21 +28,6 @@ void forEachPlannerRecord(const Plugin& plugin, Visit visit) {
         visit(0, record);
 }
 
-// Calls visit(index, place) with the place of each of plannerRecords(plugin), as forEachPlannerRecord
-// and placeOf would, but without making the record of a product that has none stored: a walk over
-// every product's places then reads no more of a product than its paths.
-template <class Visit>
-void forEachPlannerPlace(const Plugin& plugin, Visit visit) {
-    if (plugin.bundles && !plugin.bundles->empty()) {
-        for (std::size_t index = 0; index < plugin.bundles->size(); ++index)
-            visit(index, placeOf((*plugin.bundles)[index]));
-        return;
-    }
-    if (plugin.status == PluginStatus::hostedByShell || plugin.formats.size() != 1)
-        return;
-    visit(0, plugin.singleFormatRecordIsQuarantined() ? *plugin.quarantinePath : plugin.path);
-}
-
 // Paths filed under their record key, found again by the place of each record of the inventory.
 // Places are first sifted by their file name (lower-cased, when it is plain ASCII, as nearly every
 // one is), so that a key is built only for the few that share one.
@@ -59,14 +38,16 @@ public:
         const QString key = nfc(pathKey(path));
         const auto [entry, added] = m_byKey.try_emplace(key);
         if (added) {
-            if (const auto hash = fileNameHash(key))
+            if (const auto hash = placeNameHash(key)) {
                 m_byName.emplace(*hash, &entry->first);
+                m_nameBits |= placeNameBit(*hash);
+            }
         }
         return entry->second;
     }
 
     const Value* find(const QString& place) const {
-        const auto hash = fileNameHash(place);
+        const auto hash = placeNameHash(place);
         if (!hash) {
             const auto found = m_byKey.find(pathKey(place));
             return found == m_byKey.end() ? nullptr : &found->second;
@@ -82,27 +63,16 @@ public:
         return nullptr;
     }
 
-private:
-    // FNV-1a over the lower-cased units of the last component; none when that is not plain ASCII,
-    // or when standardising could change which component is last (empty, "." or "..").
-    static std::optional<std::size_t> fileNameHash(QStringView path) {
-        const QStringView name = path.sliced(path.lastIndexOf(u'/') + 1);
-        if (name.isEmpty() || name == u"." || name == u"..")
-            return std::nullopt;
-        std::uint64_t hash = 14695981039346656037ull;
-        for (const QChar character : name) {
-            char16_t unit = character.unicode();
-            if (unit >= 0x80)
-                return std::nullopt;
-            if (unit >= u'A' && unit <= u'Z')
-                unit |= 0x20;
-            hash = (hash ^ unit) * 1099511628211ull;
-        }
-        return std::size_t(hash);
+    // Whether find() may find one of the places of a product with placeNameBits `placeBits`: false
+    // only when each of its places has a file-name hash that no path filed here has.
+    bool mayHold(std::uint64_t placeBits) const {
+        return placeBits == ~std::uint64_t{0} || (placeBits & m_nameBits) != 0;
     }
 
+private:
     std::unordered_map<QString, Value, PlainHash, PlainEqualTo> m_byKey;
     std::unordered_multimap<std::size_t, const QString*> m_byName;
+    std::uint64_t m_nameBits = 0;
 };
 
 } // namespace quorvane

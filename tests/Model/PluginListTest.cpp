@@ -1,5 +1,7 @@
 #include "Model/PluginList.h"
 
+#include "Model/BundlePlaces.h"
+
 #include "Model/Identity.h"
 
 #include "ModelFixtures.h"
@@ -135,6 +137,7 @@ TEST(PluginListTest, LookupsFollowEveryEdit) {
             plugin.forEachBundleRecord(
                 [&](const PluginBundleRecord& record) { quarantined += record.isQuarantined() ? 1 : 0; });
             EXPECT_EQ(list.quarantinedBundlesAt(index), quarantined);
+            EXPECT_EQ(list.placeNameBitsAt(index), placeNameBits(plugin));
             counts.active += isActiveProduct(plugin) ? 1 : 0;
             counts.protectedProducts += plugin.isProtected ? 1 : 0;
             counts.quarantinedBundles += quarantined;
