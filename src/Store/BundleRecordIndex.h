@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/BundlePlaces.h"
 #include "Model/Identity.h"
 #include "Model/Plugin.h"
 #include "Persistence/PrivilegedInventoryCommitError.h"
@@ -10,6 +11,7 @@
 #include <expected>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -27,14 +29,29 @@ public:
     // are kept, in inventory order.
     template <class Plugins, class PathOf>
     BundleRecordIndex(const Plugins& plugins, PathOf pathOf, const QStringList& wanted) {
-        for (const QString& path : wanted)
-            m_locations.try_emplace(pathKey(path));
+        // A record whose file name hashes unlike every wanted one is passed over without making its
+        // key. A wanted name without a hash could equal a plain one in another Unicode form: then
+        // every record's key is made.
+        std::unordered_set<std::size_t> names;
+        bool sift = true;
+        for (const QString& path : wanted) {
+            const QString key = pathKey(path);
+            if (const auto name = placeNameHash(key))
+                names.insert(*name);
+            else
+                sift = false;
+            m_locations.try_emplace(key);
+        }
         for (std::size_t product = 0; product < plugins.size(); ++product) {
             if (!plugins[product].bundles)
                 continue;
             const auto& records = *plugins[product].bundles;
             for (std::size_t record = 0; record < records.size(); ++record) {
-                const auto found = m_locations.find(pathKey(pathOf(records[record])));
+                const QString path = pathOf(records[record]);
+                if (const auto name = sift ? placeNameHash(path) : std::nullopt;
+                    name && !names.contains(*name))
+                    continue;
+                const auto found = m_locations.find(pathKey(path));
                 if (found != m_locations.end())
                     found->second.emplace_back(product, record);
             }
