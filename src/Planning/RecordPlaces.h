@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 
 namespace quorvane {
 
@@ -62,6 +63,7 @@ public:
         }
         return nullptr;
     }
+    Value* find(const QString& place) { return const_cast<Value*>(std::as_const(*this).find(place)); }
 
     // Whether find() may find one of the places of a product with placeNameBits `placeBits`: false
     // only when each of its places has a file-name hash that no path filed here has.

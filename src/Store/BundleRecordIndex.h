@@ -1,17 +1,13 @@
 #pragma once
 
-#include "Model/BundlePlaces.h"
-#include "Model/Identity.h"
 #include "Model/Plugin.h"
 #include "Persistence/PrivilegedInventoryCommitError.h"
-#include "Support/PlainText.h"
+#include "Planning/RecordPlaces.h"
 
 #include <QStringList>
 
 #include <expected>
 #include <optional>
-#include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -29,31 +25,15 @@ public:
     // are kept, in inventory order.
     template <class Plugins, class PathOf>
     BundleRecordIndex(const Plugins& plugins, PathOf pathOf, const QStringList& wanted) {
-        // A record whose file name hashes unlike every wanted one is passed over without making its
-        // key. A wanted name without a hash could equal a plain one in another Unicode form: then
-        // every record's key is made.
-        std::unordered_set<std::size_t> names;
-        bool sift = true;
-        for (const QString& path : wanted) {
-            const QString key = pathKey(path);
-            if (const auto name = placeNameHash(key))
-                names.insert(*name);
-            else
-                sift = false;
-            m_locations.try_emplace(key);
-        }
+        for (const QString& path : wanted)
+            m_locations[path];
         for (std::size_t product = 0; product < plugins.size(); ++product) {
             if (!plugins[product].bundles)
                 continue;
             const auto& records = *plugins[product].bundles;
             for (std::size_t record = 0; record < records.size(); ++record) {
-                const QString path = pathOf(records[record]);
-                if (const auto name = sift ? placeNameHash(path) : std::nullopt;
-                    name && !names.contains(*name))
-                    continue;
-                const auto found = m_locations.find(pathKey(path));
-                if (found != m_locations.end())
-                    found->second.emplace_back(product, record);
+                if (std::vector<Location>* found = m_locations.find(pathOf(records[record])))
+                    found->emplace_back(product, record);
             }
         }
     }
@@ -63,10 +43,9 @@ public:
     template <class Plugins, class Accept>
     [[nodiscard]] std::expected<Location, PrivilegedInventoryCommitError>
     matchOne(const Plugins& plugins, const QString& path, Accept accepts) const {
-        const auto found = m_locations.find(pathKey(path));
         std::optional<Location> match;
-        if (found != m_locations.end()) {
-            for (const Location& location : found->second) {
+        if (const std::vector<Location>* found = m_locations.find(path)) {
+            for (const Location& location : *found) {
                 if (!accepts((*plugins[location.first].bundles)[location.second]))
                     continue;
                 if (!match) {
@@ -82,7 +61,9 @@ public:
     }
 
 private:
-    std::unordered_map<QString, std::vector<Location>, PlainHash, PlainEqualTo> m_locations;
+    // Records are sifted by their file name before a key is made: most of an inventory's are passed
+    // over without one.
+    PlaceKeys<std::vector<Location>> m_locations;
 };
 
 } // namespace quorvane
