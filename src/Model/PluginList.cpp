@@ -171,6 +171,14 @@ std::vector<std::size_t> PluginListEdit::indicesUnderProtectionKeys(const Produc
     return indices;
 }
 
+qsizetype PluginListEdit::quarantinedBundlesAt(std::size_t index) const {
+    return m_owned[index] ? m_items[index]->quarantinedRecordCount() : m_lookups[index].quarantinedBundles;
+}
+
+std::uint64_t PluginListEdit::placeNameBitsAt(std::size_t index) const {
+    return m_owned[index] ? placeNameBits(*m_items[index]) : m_lookups[index].placeNames;
+}
+
 PluginList PluginListEdit::list() {
     if (!m_changedAny)
         return m_from;

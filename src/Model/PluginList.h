@@ -160,6 +160,9 @@ public:
 
     // The positions of the products whose protection key is one of `keys`, in order.
     std::vector<std::size_t> indicesUnderProtectionKeys(const ProductKeySet& keys) const;
+    // As the list's, for the product at `index` as it is now.
+    qsizetype quarantinedBundlesAt(std::size_t index) const;
+    std::uint64_t placeNameBitsAt(std::size_t index) const;
 
     bool changedAny() const { return m_changedAny; }
     const QSet<QUuid>& changedIDs() const { return m_changedIDs; }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Model/Plugin.h"
+#include "Model/PluginList.h"
 #include "Persistence/PrivilegedInventoryCommitError.h"
 #include "Planning/RecordPlaces.h"
 
@@ -20,19 +20,30 @@ class BundleRecordIndex {
 public:
     // Product index, record index.
     using Location = std::pair<std::size_t, std::size_t>;
+    // The path a record is found by: where its bundle was scanned, or where it lies in quarantine
+    // (none without one).
+    enum class By { scannedPath, quarantinePath };
 
-    // `pathOf(record)` gives the path a record is found by; only records under one of `wanted`
-    // are kept, in inventory order.
-    template <class Plugins, class PathOf>
-    BundleRecordIndex(const Plugins& plugins, PathOf pathOf, const QStringList& wanted) {
+    // Only records under one of `wanted` are kept, in inventory order.
+    BundleRecordIndex(const PluginListEdit& plugins, By by, const QStringList& wanted) {
         for (const QString& path : wanted)
             m_locations[path];
+        static const QString none;
         for (std::size_t product = 0; product < plugins.size(); ++product) {
+            // A product with no quarantined record has its scanned paths as its places: one whose
+            // places' file names are none of the wanted ones is passed over unread.
+            if (by == By::scannedPath && plugins.quarantinedBundlesAt(product) == 0 &&
+                !m_locations.mayHold(plugins.placeNameBitsAt(product)))
+                continue;
             if (!plugins[product].bundles)
                 continue;
             const auto& records = *plugins[product].bundles;
             for (std::size_t record = 0; record < records.size(); ++record) {
-                if (std::vector<Location>* found = m_locations.find(pathOf(records[record])))
+                const PluginBundleRecord& stored = records[record];
+                const QString& path = by == By::scannedPath   ? stored.path
+                                      : stored.quarantinePath ? *stored.quarantinePath
+                                                              : none;
+                if (std::vector<Location>* found = m_locations.find(path))
                     found->emplace_back(product, record);
             }
         }

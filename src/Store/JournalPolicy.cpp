@@ -82,11 +82,16 @@ bool destinationTaken(const std::vector<Item>& items, const PluginList& plugins,
             first = &item;
     }
     bool taken = false;
-    forEachRecord(plugins, [&](const PluginBundleRecord& record) {
-        const Item* const* found = destinations.find(placeOf(record));
-        if (found && !ownMove(record, **found))
-            taken = true;
-    });
+    for (std::size_t index = 0; index < plugins.size() && !taken; ++index) {
+        // A product whose places' file names are none of the destinations' is passed over unread.
+        if (!destinations.mayHold(plugins.placeNameBitsAt(index)))
+            continue;
+        forEachPlannerRecord(plugins[index], [&](std::size_t, const PluginBundleRecord& record) {
+            const Item* const* found = destinations.find(placeOf(record));
+            if (found && !ownMove(record, **found))
+                taken = true;
+        });
+    }
     return taken;
 }
 

@@ -228,7 +228,8 @@ void TransactionJournals::recordGoneItems(const QString& transactionID,
         for (const typename Kind::Item& item : gone) {
             const auto matches = matchJournalItems(
                 plugins, std::vector<typename Kind::Item>{item},
-                Kind::action == BundleActionKind::quarantine ? scannedPathOf : quarantinePathOf,
+                Kind::action == BundleActionKind::quarantine ? BundleRecordIndex::By::scannedPath
+                                                             : BundleRecordIndex::By::quarantinePath,
                 [](const PluginBundleRecord& record, const typename Kind::Item& candidate) {
                     // Removing a record is for the bundle at exactly the item's path: a twin whose
                     // name differs only in case or Unicode form is another bundle on this disk.

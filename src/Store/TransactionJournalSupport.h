@@ -27,14 +27,6 @@ inline bool samePath(const QString& a, const QString& b) {
     return plainEqual(pathKey(a), pathKey(b));
 }
 
-// The paths a record can be found by: where it was scanned, and where it lies in quarantine.
-inline QString scannedPathOf(const PluginBundleRecord& record) {
-    return record.path;
-}
-inline QString quarantinePathOf(const PluginBundleRecord& record) {
-    return record.quarantinePath.value_or(QString());
-}
-
 // Whether two items of one transaction may name the same record.
 enum class SharedRecordRule { allowed, refused };
 
@@ -45,17 +37,17 @@ struct JournalItemMatches {
     std::optional<PrivilegedInventoryCommitError> error;
 };
 
-// Each item's `sourcePath` is looked up by `pathOf(record)` among the records that
+// Each item's `sourcePath` is looked up by the records' path `by` among the records that
 // `accepts(record, item)`; in an inventory without products the first item already has none.
 // Matching reads the inventory only.
-template <class Plugins, class Item, class PathOf, class Accept>
-JournalItemMatches matchJournalItems(const Plugins& plugins, const std::vector<Item>& items, PathOf pathOf,
-                                     Accept accepts, SharedRecordRule sharing) {
+template <class Item, class Accept>
+JournalItemMatches matchJournalItems(const PluginListEdit& plugins, const std::vector<Item>& items,
+                                     BundleRecordIndex::By by, Accept accepts, SharedRecordRule sharing) {
     QStringList wanted;
     wanted.reserve(static_cast<qsizetype>(items.size()));
     for (const Item& item : items)
         wanted.append(item.sourcePath);
-    const BundleRecordIndex index(plugins, pathOf, wanted);
+    const BundleRecordIndex index(plugins, by, wanted);
     JournalItemMatches matches;
     for (const Item& item : items) {
         auto match = index.matchOne(plugins, item.sourcePath,

@@ -360,7 +360,7 @@ TransactionJournals::finaliseItems(const QString& transactionID,
     // Only a record whose bundle is at the source now: a quarantined one keeps its old path, where a
     // reinstalled bundle may be. One that this item already moved is at its destination.
     const JournalItemMatches matches = matchJournalItems(
-        plugins, items, scannedPathOf,
+        plugins, items, BundleRecordIndex::By::scannedPath,
         [](const PluginBundleRecord& record, const PrivilegedQuarantineItem& item) {
             return record.isActive() || record.quarantinePath == item.destinationPath;
         },
@@ -397,7 +397,7 @@ TransactionJournals::finaliseItems(const QString& transactionID,
         return {};
     PluginListEdit plugins = inventoryWithStoredRecords();
     const JournalItemMatches matches = matchJournalItems(
-        plugins, items, quarantinePathOf,
+        plugins, items, BundleRecordIndex::By::quarantinePath,
         [](const PluginBundleRecord& record, const PrivilegedRestoreItem& item) {
             return record.quarantineOperationID == item.operationID &&
                    samePath(record.originalPath.value_or(record.path), item.destinationPath);

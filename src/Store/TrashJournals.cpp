@@ -34,7 +34,7 @@ TransactionJournals::finaliseItems(const QString& transactionID,
     // Pass 1 matches every item to exactly one record and changes nothing but the storing of
     // synthesised records.
     JournalItemMatches matches = matchJournalItems(
-        plugins, items, quarantinePathOf,
+        plugins, items, BundleRecordIndex::By::quarantinePath,
         [](const PluginBundleRecord& record, const PrivilegedTrashItem& item) {
             return record.quarantineOperationID == item.operationID;
         },

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace quorvane {
@@ -36,17 +37,44 @@ TEST(BundleRecordIndexTest, FindsTheRecordsUnderEveryFoldedSpellingOfAPath) {
         {"another name", QStringLiteral("/L/Foo.vst3"), QStringLiteral("/L/Bar.vst3"), false},
         {"another folder", QStringLiteral("/L/Foo.vst3"), QStringLiteral("/M/Foo.vst3"), false},
     };
-    const auto pathOf = [](const PluginBundleRecord& record) { return record.path; };
     const auto any = [](const PluginBundleRecord&) { return true; };
     for (const auto& [name, wanted, recorded, found] : rows) {
         SCOPED_TRACE(name);
-        const std::vector<Plugin> plugins{productAt({QStringLiteral("/L/Other.vst3")}),
-                                          productAt({QStringLiteral("/L/Else.vst3"), recorded})};
-        const BundleRecordIndex index(plugins, pathOf, {wanted});
+        const PluginListEdit plugins(PluginList{productAt({QStringLiteral("/L/Other.vst3")}),
+                                                productAt({QStringLiteral("/L/Else.vst3"), recorded})});
+        const BundleRecordIndex index(plugins, BundleRecordIndex::By::scannedPath, {wanted});
         const auto match = index.matchOne(plugins, wanted, any);
         ASSERT_EQ(match.has_value(), found);
         if (found) {
             EXPECT_EQ(*match, (BundleRecordIndex::Location{1, 1}));
+        }
+    }
+}
+
+// A quarantined record lies elsewhere, under another name, yet is still found by where it was
+// scanned; and by where it lies, whether the list holds it so or the edit has just made it so.
+TEST(BundleRecordIndexTest, FindsAQuarantinedRecordByEitherPath) {
+    const QString scanned = QStringLiteral("/L/Foo.vst3");
+    const QString held = QStringLiteral("/Q/op/Foo (2).vst3");
+    const auto quarantine = [&](PluginBundleRecord& record) {
+        record.path = scanned;
+        record.quarantinePath = held;
+        record.quarantineOperationID = QStringLiteral("op");
+    };
+    Plugin product = productAt({QStringLiteral("/L/Old.vst3")});
+    const auto any = [](const PluginBundleRecord&) { return true; };
+    for (const bool edited : {false, true}) {
+        SCOPED_TRACE(edited ? "edited" : "listed");
+        Plugin listed = product;
+        if (!edited)
+            quarantine((*listed.bundles)[0]);
+        PluginListEdit plugins(PluginList{productAt({QStringLiteral("/L/Other.vst3")}), listed});
+        if (edited)
+            quarantine((*plugins.change(1).bundles)[0]);
+        for (const auto& [by, path] : {std::pair{BundleRecordIndex::By::scannedPath, scanned},
+                                       std::pair{BundleRecordIndex::By::quarantinePath, held}}) {
+            const BundleRecordIndex index(plugins, by, {path});
+            EXPECT_EQ(index.matchOne(plugins, path, any), (BundleRecordIndex::Location{1, 0}));
         }
     }
 }

@@ -244,9 +244,14 @@ TEST_F(JournalPolicyTest, RefusesAJournalThatWouldGiveOneBundleTwoRecords) {
                        plugins(QStringLiteral("Other.vst3")), quarantinedElsewhere, operation);
     const PluginBundleRecord caseTwin =
         bundleRecord(QStringLiteral("VST3"), plugins(QStringLiteral("synth.VST3")));
-    const auto inventory = [](std::vector<PluginBundleRecord> records) {
-        return std::vector<Plugin>{
+    // One product holds `records`; each of `others` is a product of its own.
+    const auto inventory = [](std::vector<PluginBundleRecord> records,
+                              const std::vector<PluginBundleRecord>& others = {}) {
+        std::vector<Plugin> products{
             productOfRecords(QStringLiteral("Synth"), QStringLiteral("Acme"), records)};
+        for (const PluginBundleRecord& other : others)
+            products.push_back(productOfRecords(QStringLiteral("Other"), QStringLiteral("Beta"), {other}));
+        return products;
     };
     struct Row {
         const char* name;
@@ -263,6 +268,10 @@ TEST_F(JournalPolicyTest, RefusesAJournalThatWouldGiveOneBundleTwoRecords) {
         {"a valid restore", journalRecordRefusal(restore, inventory({movedByThis})), std::nullopt},
         {"a restore onto another record's bundle in another case",
          journalRecordRefusal(restore, inventory({movedByThis, caseTwin})), taken},
+        {"a quarantine under an operation another product's record holds",
+         journalRecordRefusal(quarantine, inventory({active}, {otherUnderOperation})), inUse},
+        {"a restore onto another product's bundle in another case",
+         journalRecordRefusal(restore, inventory({movedByThis}, {caseTwin})), taken},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
