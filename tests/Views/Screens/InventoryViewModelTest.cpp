@@ -11,6 +11,7 @@
 namespace quorvane::testing {
 namespace {
 
+using namespace Qt::StringLiterals;
 using Filter = InventoryViewModel::Filter;
 using Area = InventoryViewModel::ScanStatusArea;
 
@@ -540,6 +541,30 @@ TEST_F(InventoryViewModelTest, TheProtectionRulesFollowProductsThatMoved) {
     model->setSelectedPluginIDs(ids({guarded}));
     EXPECT_FALSE(model->canProtectSelected());
     EXPECT_TRUE(model->canRemoveProtectionFromSelected());
+}
+
+// The cards follow products that leave the active inventory, with what each of them counted.
+TEST_F(InventoryViewModelTest, TheCardsFollowProductsThatLeave) {
+    Plugin both = product(QStringLiteral("Both"), {QStringLiteral("VST3"), QStringLiteral("AU")},
+                          {vst3(QStringLiteral("Both.vst3")), component(QStringLiteral("Both.component"))});
+    both.architecture = QStringLiteral("Intel");
+    Plugin native = synth(QStringLiteral("Native"));
+    native.architecture = QStringLiteral("Apple Silicon");
+    Plugin odd = synth(QStringLiteral("Odd"));
+    odd.architecture = QStringLiteral("Unknown");
+    openScreen({both, native, odd});
+    // Products, multiple formats, Apple Silicon, needs review.
+    const auto values = [&] {
+        QStringList shown;
+        for (const InventoryViewModel::Metric& metric : model->metrics())
+            shown << metric.value;
+        return shown;
+    };
+    EXPECT_EQ(values(), (QStringList{u"3"_s, u"1"_s, u"1"_s, u"2"_s}));
+    quarantineThroughJournal({selection(both, 0), selection(both, 1)});
+    EXPECT_EQ(values(), (QStringList{u"2"_s, u"0"_s, u"1"_s, u"1"_s}));
+    quarantineThroughJournal({selection(native)});
+    EXPECT_EQ(values(), (QStringList{u"1"_s, u"0"_s, u"0"_s, u"1"_s}));
 }
 
 // The quarantine road through the real store and service, with the helper's answers made here.

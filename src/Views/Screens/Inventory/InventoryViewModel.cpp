@@ -433,17 +433,13 @@ bool InventoryViewModel::canScan() const {
 }
 
 void InventoryViewModel::updateMetrics() {
-    int multipleFormats = 0;
-    int appleSilicon = 0;
-    int needsReview = 0;
-    for (const Plugin& plugin : activeList()) {
-        multipleFormats += plugin.formats.size() >= 2 ? 1 : 0;
-        const QString& architecture = plugin.architecture;
-        if (architecture == QLatin1String("Apple Silicon") || architecture == QLatin1String("Universal"))
-            ++appleSilicon;
-        else if (architecture == QLatin1String("Intel") || architecture == QLatin1String("Unknown"))
-            ++needsReview;
-    }
+    const QHash<QString, int>& architectures = m_optionCounts[static_cast<size_t>(Filter::architecture)];
+    const auto products = [&](const char* architecture) {
+        return architectures.value(QLatin1String(architecture));
+    };
+    const int multipleFormats = m_multipleFormats;
+    const int appleSilicon = products("Apple Silicon") + products("Universal");
+    const int needsReview = products("Intel") + products("Unknown");
     std::vector<Metric> metrics = {
         {QStringLiteral("externaldrive"), QStringLiteral("Plugin Products"),
          QString::number(activeList().size()), QStringLiteral("Active inventory"), Palette::accent()},
@@ -652,6 +648,8 @@ void InventoryViewModel::countOptions(const Plugin& plugin, int step) {
     };
     for (const QString& format : plugin.formats)
         count(Filter::format, format);
+    if (plugin.formats.size() >= 2)
+        m_multipleFormats += step;
     count(Filter::manufacturer, plugin.manufacturer);
     count(Filter::architecture, plugin.architecture);
     count(Filter::status, rawValue(plugin.status));
@@ -675,12 +673,16 @@ void InventoryViewModel::countAllOptions() {
             }
         };
         switch (static_cast<Filter>(which)) {
-        case Filter::format:
+        case Filter::format: {
+            int multiple = 0;
             for (const Plugin& plugin : plugins) {
                 for (const QString& format : plugin.formats)
                     add(format, 1);
+                multiple += plugin.formats.size() >= 2 ? 1 : 0;
             }
+            m_multipleFormats = multiple;
             break;
+        }
         case Filter::manufacturer:
             countRuns([](const Plugin& plugin) -> const QString& { return plugin.manufacturer; });
             break;

@@ -280,11 +280,14 @@ private:
     std::array<QHash<QString, int>, 4> m_optionCounts;
     std::array<QStringList, 4> m_options;
     std::array<bool, 4> m_optionsMoved{};
+    // Active products with two formats or more, counted with the options.
+    int m_multipleFormats = 0;
     void countAllOptions();
     void countOptions(const Plugin& plugin, int step);
     // Sorts again the menus whose options came or went, and says which changed.
     void updateOptions();
     std::vector<Metric> m_metrics;
+    // From the option counts: reads no product.
     void updateMetrics();
     // Worked out again whenever the helper's readiness moves; says whether it changed.
     std::optional<QString> m_helperBlockingText;
