@@ -223,31 +223,17 @@ void InventoryViewModel::publish() {
     }
 }
 
+quint8 InventoryViewModel::traitsOf(const Plugin& plugin) {
+    const int level = plugin.protectionLevel();
+    return static_cast<quint8>((level == 0 || level == 1 ? protectable : 0) |
+                               (level != 0 && !plugin.isMandatoryShell() ? unprotectable : 0));
+}
+
 void InventoryViewModel::takeActiveList() {
     const PluginList previous = std::exchange(m_activeShared, m_store.sharedActivePlugins());
-    const PluginList& plugins = activeList();
-    const auto traitsOf = [](const Plugin& plugin) {
-        const int level = plugin.protectionLevel();
-        return static_cast<quint8>((level == 0 || level == 1 ? protectable : 0) |
-                                   (level != 0 && !plugin.isMandatoryShell() ? unprotectable : 0));
-    };
-    // A change of a few products that leaves every product in its place (the same ids at the same
-    // indices; a cheap walk) changes only the traits of the products it replaced.
-    const bool inPlace = m_generation > 0 && !m_store.changedPluginIDs().isEmpty() &&
-                         plugins.size() == previous.size() &&
-                         m_activeIndex.size() == static_cast<qsizetype>(plugins.size()) &&
-                         std::equal(plugins.items().begin(), plugins.items().end(), previous.items().begin(),
-                                    [](const PluginList::Item& a, const PluginList::Item& b) {
-                                        // A product not replaced is the very same one.
-                                        return a == b || a->id == b->id;
-                                    });
-    if (inPlace) {
-        for (size_t index = 0; index < plugins.size(); ++index) {
-            if (plugins.item(index) != previous.item(index))
-                m_activeTraits[index] = traitsOf(plugins[index]);
-        }
+    if (m_generation > 0 && followChange(previous, m_store.changedPluginIDs()))
         return;
-    }
+    const PluginList& plugins = activeList();
     m_activeIndex.clear();
     m_activeIndex.reserve(static_cast<qsizetype>(plugins.size()));
     m_activeTraits.assign(plugins.size(), 0);
@@ -255,24 +241,76 @@ void InventoryViewModel::takeActiveList() {
     forEachIndexInParallel(plugins.size(), helperThreadsFor(plugins.size(), productsPerThread),
                            [&](std::size_t index) { m_activeTraits[index] = traitsOf(plugins[index]); });
     for (size_t index = 0; index < plugins.size(); ++index)
-        m_activeIndex.insert(plugins[index].id, static_cast<int>(index));
+        m_activeIndex.insert(plugins.idAt(index), static_cast<int>(index));
+}
+
+bool InventoryViewModel::followChange(const PluginList& previous, const QSet<QUuid>& changed) {
+    const PluginList& plugins = activeList();
+    if (changed.isEmpty() || m_activeIndex.size() != static_cast<qsizetype>(previous.size()) ||
+        m_activeTraits.size() != previous.size())
+        return false;
+    std::vector<quint8> traits(plugins.size());
+    QSet<QUuid> came;
+    const auto went = [&](const QUuid& id) {
+        // One that came again elsewhere has its new place already.
+        if (!came.contains(id))
+            m_activeIndex.remove(id);
+    };
+    std::size_t from = 0;
+    for (std::size_t index = 0; index < plugins.size();) {
+        const QUuid& id = plugins.idAt(index);
+        if (from < previous.size() && previous.idAt(from) == id) {
+            // A product not replaced is the very same one.
+            traits[index] =
+                plugins.item(index) == previous.item(from) ? m_activeTraits[from] : traitsOf(plugins[index]);
+            if (index != from)
+                m_activeIndex[id] = static_cast<int>(index);
+            ++index;
+            ++from;
+        } else if (from < previous.size() && changed.contains(previous.idAt(from))) {
+            went(previous.idAt(from++));
+        } else if (changed.contains(id)) {
+            traits[index] = traitsOf(plugins[index]);
+            m_activeIndex.insert(id, static_cast<int>(index));
+            came.insert(id);
+            ++index;
+        } else {
+            return false;
+        }
+    }
+    for (; from < previous.size(); ++from) {
+        if (!changed.contains(previous.idAt(from)))
+            return false;
+        went(previous.idAt(from));
+    }
+    // An id held twice leaves the index short.
+    if (m_activeIndex.size() != static_cast<qsizetype>(plugins.size()))
+        return false;
+    m_activeTraits = std::move(traits);
+    return true;
 }
 
 void InventoryViewModel::onPluginsChanged() {
     const PluginList previous = m_activeShared;
-    const QHash<QUuid, int> previousIndex = m_activeIndex;
+    const QSet<QUuid>& changedIDs = m_store.changedPluginIDs();
+    // What the changed products were, found before the index follows the change.
+    const bool previousUnique = m_activeIndex.size() == static_cast<qsizetype>(previous.size());
+    std::vector<const Plugin*> before;
+    for (const QUuid& id : changedIDs) {
+        if (const Plugin* old = activePlugin(id))
+            before.push_back(old);
+    }
     takeActiveList();
     const PluginList& plugins = activeList();
-    const QSet<QUuid>& changedIDs = m_store.changedPluginIDs();
     // A change of a few products moves the option counts by what those products had and have.
     // (An id held twice would be counted once there, so such a list is counted afresh.)
     if (changedIDs.isEmpty() || m_activeIndex.size() != static_cast<qsizetype>(plugins.size()) ||
-        previousIndex.size() != static_cast<qsizetype>(previous.size())) {
+        !previousUnique) {
         countAllOptions();
     } else {
+        for (const Plugin* old : before)
+            countOptions(*old, -1);
         for (const QUuid& id : changedIDs) {
-            if (const auto old = previousIndex.constFind(id); old != previousIndex.cend())
-                countOptions(previous[static_cast<size_t>(*old)], -1);
             if (const Plugin* fresh = activePlugin(id))
                 countOptions(*fresh, 1);
         }
