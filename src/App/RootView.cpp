@@ -4,6 +4,7 @@
 #include "App/NoticePresenter.h"
 #include "App/Sidebar.h"
 #include "App/StoreShellSource.h"
+#include "Views/Kit/FlatSplitter.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/ReadingOrder.h"
 #include "Views/Kit/RevealInFinder.h"
@@ -52,12 +53,10 @@ RootView::RootView(const RootViewObjects& objects, const ImageLoader& images, QW
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter = new FlatSplitter(Qt::Horizontal, Palette::hairline(), this);
     m_splitter->setObjectName(QStringLiteral("splitView"));
     m_splitter->setChildrenCollapsible(false);
     m_splitter->setHandleWidth(1);
-    m_splitter->setStyleSheet(QStringLiteral("QSplitter::handle { background: %1; }")
-                                  .arg(Palette::hairline().name(QColor::HexArgb)));
     layout->addWidget(m_splitter);
 
     m_sidebar = new Sidebar(m_navigation->sectionBinding(), images, m_splitter);

@@ -56,8 +56,8 @@ DetailShell::DetailShell(QWidget* parent)
     // Its controls take Tab and show it; the area itself would be a stop that shows nothing.
     m_scroll->setFocusPolicy(Qt::NoFocus);
     // Transparent through its palette rather than a style sheet: a style sheet would restyle every
-    // widget of each new page as it moves in.
-    clearBackground(m_scroll);
+    // widget of each new page as it moves in. Only the viewport's: the scroll bar keeps its colours.
+    clearBackground(m_scroll->viewport());
     m_scroll->viewport()->setAutoFillBackground(false);
     layout->addWidget(m_scroll);
     setPlugin(std::nullopt, nullptr);

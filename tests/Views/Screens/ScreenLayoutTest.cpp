@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QSplitter>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,20 @@ TEST(ScreenLayout, TheInspectorGrowsWithAWideWindowUntilTheUserSetsItsWidth) {
     split.resize(3544, 600);
     QApplication::processEvents();
     EXPECT_EQ(inspector->width(), 500);
+}
+
+// A batch bar's reason line is as tall as its text at the width it has: one line in a wide column,
+// however the column's widgets are styled.
+TEST(ScreenLayout, ABatchReasonLineTakesTheHeightOfItsWrappedText) {
+    QWidget column;
+    auto* stack = new QVBoxLayout(&column);
+    QWidget* line = makeBatchReasonLine(QStringLiteral("Batch action unavailable: a short reason."), &column);
+    stack->addWidget(line);
+    stack->addStretch(1);
+    column.resize(1100, 400);
+    column.show();
+    QApplication::processEvents();
+    EXPECT_EQ(line->height(), line->heightForWidth(line->width()));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "Store/AppVersion.h"
 #include "Store/PluginInventoryStore.h"
 #include "Views/Kit/DetailRow.h"
+#include "Views/Kit/FlatSplitter.h"
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/MetricCard.h"
@@ -124,7 +125,7 @@ AboutView::AboutView(PluginInventoryStore& store, PluginManagementService& servi
     cardRow->setSpacing(14);
     column->addWidget(m_cards);
 
-    auto* split = new QSplitter(Qt::Horizontal, this);
+    auto* split = new FlatSplitter(Qt::Horizontal, Palette::hairline(), this);
     split->setObjectName(QStringLiteral("aboutSplit"));
     split->setChildrenCollapsible(false);
     addSplitPane(split, QStringLiteral("releaseCandidatePane"), 16);

@@ -4,6 +4,7 @@
 #include "Views/Kit/BatchSelectionBar.h"
 #include "Views/Kit/ConfirmAlert.h"
 #include "Views/Kit/FilterMenu.h"
+#include "Views/Kit/FlatSplitter.h"
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/MetricCard.h"
@@ -313,7 +314,7 @@ void InventoryView::buildTableAndInspector(QVBoxLayout* body) {
     addBatchArea(body, this)->addWidget(m_selectionBlock);
 
     // Table and inspector.
-    auto* split = new QSplitter(Qt::Horizontal, this);
+    auto* split = new FlatSplitter(Qt::Horizontal, Palette::hairline(), this);
     split->setObjectName(QStringLiteral("inventorySplit"));
     split->setChildrenCollapsible(false);
     m_filter = new InventoryFilterModel(*m_model, this);

@@ -2,6 +2,7 @@
 
 #include "HelperClient/PluginManagementService.h"
 #include "Store/AppVersion.h"
+#include "Views/Kit/FlatSplitter.h"
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/MetricCard.h"
@@ -255,7 +256,7 @@ PluginManagementView::PluginManagementView(PluginManagementService& service, Scr
     cardRow->setSpacing(14);
     column->addWidget(m_cards);
 
-    auto* split = new QSplitter(Qt::Horizontal, content);
+    auto* split = new FlatSplitter(Qt::Horizontal, Qt::transparent, content);
     split->setObjectName(QStringLiteral("pluginManagementSplit"));
     split->setChildrenCollapsible(false);
     m_statusPane = addSplitPane(split, QStringLiteral("managementStatusPane"), 16)->parentWidget();
@@ -263,7 +264,6 @@ PluginManagementView::PluginManagementView(PluginManagementService& service, Scr
     m_statusFocus.emplace(m_statusPane, [this] { return this; });
     // The panes share the width evenly whatever they hold, with the cards' gap between them.
     split->setHandleWidth(14);
-    split->setStyleSheet(QStringLiteral("QSplitter::handle { background: transparent; }"));
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 1);
     split->setSizes({1, 1});

@@ -1,6 +1,7 @@
 #include "Views/Screens/Protected/ProtectedView.h"
 
 #include "Store/PluginInventoryStore.h"
+#include "Views/Kit/FlatSplitter.h"
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/MetricCard.h"
 #include "Views/Kit/PageHeader.h"
@@ -96,7 +97,7 @@ ProtectedView::ProtectedView(PluginInventoryStore& store, Binding<std::optional<
     column->addWidget(new PageHeader(ProtectedTexts::title, ProtectedTexts::subtitle, nullptr, this));
     m_metrics = makeMetricRow(column);
 
-    auto* split = new QSplitter(Qt::Horizontal, this);
+    auto* split = new FlatSplitter(Qt::Horizontal, Palette::hairline(), this);
     split->setObjectName(QStringLiteral("protectedSplit"));
     split->setChildrenCollapsible(false);
     m_table = new PluginTable({[this] { return m_model.selectedPlugin(); },

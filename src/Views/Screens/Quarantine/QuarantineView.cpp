@@ -4,6 +4,7 @@
 #include "Store/PluginInventoryStore.h"
 #include "Views/Kit/BatchSelectionBar.h"
 #include "Views/Kit/ConfirmAlert.h"
+#include "Views/Kit/FlatSplitter.h"
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/KitButton.h"
 #include "Views/Kit/Palette.h"
@@ -220,7 +221,7 @@ QuarantineView::QuarantineView(PluginManagementService& service, PluginInventory
     m_batch = addBatchArea(column, this);
     m_batchFocus.emplace(m_batch->parentWidget(), [this] { return this; });
 
-    auto* split = new QSplitter(Qt::Horizontal, this);
+    auto* split = new FlatSplitter(Qt::Horizontal, Palette::hairline(), this);
     split->setObjectName(QStringLiteral("quarantineSplit"));
     split->setChildrenCollapsible(false);
     m_table = new MultiSelectPluginTable({[this] { return m_model.selectedPluginIDs(); },

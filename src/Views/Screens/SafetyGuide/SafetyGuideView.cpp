@@ -1,5 +1,6 @@
 #include "Views/Screens/SafetyGuide/SafetyGuideView.h"
 
+#include "Views/Kit/FlatSplitter.h"
 #include "Views/Kit/InfoBar.h"
 #include "Views/Kit/PageHeader.h"
 #include "Views/Kit/Palette.h"
@@ -112,7 +113,7 @@ SafetyGuideView::SafetyGuideView(QWidget* parent) : QWidget(parent) {
                          Qt::AlignVCenter);
     column->addLayout(cards);
 
-    auto* split = new QSplitter(Qt::Horizontal, content);
+    auto* split = new FlatSplitter(Qt::Horizontal, Palette::hairline(), content);
     split->setObjectName(QStringLiteral("safetyGuideSplit"));
     split->setChildrenCollapsible(false);
     split->setMinimumHeight(290);

@@ -161,7 +161,11 @@ QWidget* makeBatchReasonLine(const QString& text, QWidget* parent) {
     QLabel* label = makeLabel(text, TextStyle::caption2, Palette::amber(), parent);
     label->setObjectName(QStringLiteral("batchReason"));
     label->setWordWrap(true);
-    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    // Kept wrapping by height for width: a bare policy would drop that, and the line would take
+    // the height of its narrow size hint.
+    QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred, QSizePolicy::Label);
+    policy.setHeightForWidth(true);
+    label->setSizePolicy(policy);
     return label;
 }
 
