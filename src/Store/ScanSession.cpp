@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <unordered_set>
 
 namespace quorvane {
 
@@ -309,31 +310,37 @@ ScanSession::Merge ScanSession::computeMerge(const ScanSummary& summary, bool ha
     // Protection comes from the inventory as it stands at completion, not as it was when the scan
     // started: a format protected or unprotected while the scan ran keeps that state.
     StoredProtection storedProtection(inputs.plugins);
-    // Most products are looked up in the stored keys without making a key of their own.
+    // Most products are looked up in the stored keys without making a key of their own; each key's
+    // hash is kept for the shells' keys below.
     const KeySet& storedKeys = inputs.protectedKeys;
     std::vector<char> mandatoryShells(merged.size(), 0);
     std::vector<char> underStoredKey(merged.size(), 0);
+    std::vector<std::size_t> keyHashes(merged.size(), 0);
     forEachIndexInParallel(merged.size(), helperThreads, [&](std::size_t index) {
         const Plugin& product = merged[index];
         mandatoryShells[index] = product.isMandatoryShell() ? 1 : 0;
-        if (!storedKeys.empty())
-            underStoredKey[index] =
-                withProductProtectionKey(product.manufacturer, product.name,
-                                         [&](const QString& key) { return storedKeys.contains(key); });
+        underStoredKey[index] =
+            withProductProtectionKey(product.manufacturer, product.name, [&](const QString& key) {
+                keyHashes[index] = storedKeys.hash_function()(key);
+                return storedKeys.contains(key);
+            });
     });
-    // A shell's key counts for the products after it, as it would in one pass.
+    // A shell's key counts for the products after it, as it would in one pass. Only a product whose
+    // key hash is a new shell key's has its key made again.
     KeySet newShellKeys;
+    std::unordered_set<std::size_t> newShellHashes;
     std::vector<char> countsAsProtected(merged.size(), 0);
     for (std::size_t index = 0; index < merged.size(); ++index) {
         const Plugin& product = merged[index];
         if (mandatoryShells[index] && !underStoredKey[index]) {
             QString key = productProtectionKey(product);
+            newShellHashes.insert(keyHashes[index]);
             if (newShellKeys.insert(key).second)
                 result.shellKeys.push_back(std::move(key));
         }
         countsAsProtected[index] =
             mandatoryShells[index] || underStoredKey[index] ||
-            (!newShellKeys.empty() &&
+            (newShellHashes.contains(keyHashes[index]) &&
              withProductProtectionKey(product.manufacturer, product.name,
                                       [&](const QString& key) { return newShellKeys.contains(key); }));
     }
