@@ -12,6 +12,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTableView>
@@ -52,6 +54,16 @@ TEST(KitRendering, InspectorShowsThePanelFillBehindItsPage) {
         EXPECT_EQ(image.pixelColor(160, 400).rgb(), Palette::panel().rgb()) << withPlugin;
         EXPECT_EQ(image.pixelColor(3, 210).rgb(), Palette::panel().rgb()) << withPlugin;
     }
+}
+
+// Only the page is see-through: the scroll bar beside it keeps the window's colours, where a
+// transparent one shows as a black bar.
+TEST(KitRendering, InspectorScrollBarKeepsItsColours) {
+    DetailShell shell;
+    const QPalette colours = shell.scrollArea()->verticalScrollBar()->palette();
+    for (const auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+        EXPECT_EQ(colours.color(role).alpha(), 255) << role;
+    EXPECT_EQ(shell.scrollArea()->viewport()->palette().color(QPalette::Window).alpha(), 0);
 }
 
 // An enabled check box stands out from the dark background, filled with the accent when ticked; a
