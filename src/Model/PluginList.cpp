@@ -26,6 +26,8 @@ PluginList::Lookup PluginList::lookupOf(const Plugin& plugin) {
     lookup.active = isActiveProduct(plugin);
     lookup.quarantined = isQuarantinedProduct(plugin);
     lookup.isProtected = plugin.isProtected;
+    lookup.mandatoryShell = plugin.isMandatoryShell();
+    lookup.protectionLevel = static_cast<std::int8_t>(plugin.protectionLevel());
     return lookup;
 }
 

@@ -97,6 +97,9 @@ public:
     }
     // placeNameBits of the product at `index`.
     std::uint64_t placeNameBitsAt(std::size_t index) const { return m_data->lookups[index].placeNames; }
+    // Plugin::protectionLevel and Plugin::isMandatoryShell of the product at `index`.
+    int protectionLevelAt(std::size_t index) const { return m_data->lookups[index].protectionLevel; }
+    bool isMandatoryShellAt(std::size_t index) const { return m_data->lookups[index].mandatoryShell; }
     struct Counts {
         qsizetype active = 0;
         // Products with Plugin::isProtected.
@@ -124,6 +127,8 @@ private:
         bool active = false;
         bool quarantined = false;
         bool isProtected = false;
+        bool mandatoryShell = false;
+        std::int8_t protectionLevel = 0;
     };
     struct Data {
         std::vector<Item> items;

@@ -223,10 +223,10 @@ void InventoryViewModel::publish() {
     }
 }
 
-quint8 InventoryViewModel::traitsOf(const Plugin& plugin) {
-    const int level = plugin.protectionLevel();
+quint8 InventoryViewModel::traitsAt(const PluginList& plugins, std::size_t index) {
+    const int level = plugins.protectionLevelAt(index);
     return static_cast<quint8>((level == 0 || level == 1 ? protectable : 0) |
-                               (level != 0 && !plugin.isMandatoryShell() ? unprotectable : 0));
+                               (level != 0 && !plugins.isMandatoryShellAt(index) ? unprotectable : 0));
 }
 
 void InventoryViewModel::takeActiveList() {
@@ -236,20 +236,14 @@ void InventoryViewModel::takeActiveList() {
     const PluginList& plugins = activeList();
     m_activeIndex.clear();
     m_activeIndex.reserve(static_cast<qsizetype>(plugins.size()));
-    m_activeTraits.assign(plugins.size(), 0);
-    // A large inventory's traits are worked out on several threads.
-    forEachIndexInParallel(plugins.size(), helperThreadsFor(plugins.size(), productsPerThread),
-                           [&](std::size_t index) { m_activeTraits[index] = traitsOf(plugins[index]); });
     for (size_t index = 0; index < plugins.size(); ++index)
         m_activeIndex.insert(plugins.idAt(index), static_cast<int>(index));
 }
 
 bool InventoryViewModel::followChange(const PluginList& previous, const QSet<QUuid>& changed) {
     const PluginList& plugins = activeList();
-    if (changed.isEmpty() || m_activeIndex.size() != static_cast<qsizetype>(previous.size()) ||
-        m_activeTraits.size() != previous.size())
+    if (changed.isEmpty() || m_activeIndex.size() != static_cast<qsizetype>(previous.size()))
         return false;
-    std::vector<quint8> traits(plugins.size());
     QSet<QUuid> came;
     const auto went = [&](const QUuid& id) {
         // One that came again elsewhere has its new place already.
@@ -260,9 +254,6 @@ bool InventoryViewModel::followChange(const PluginList& previous, const QSet<QUu
     for (std::size_t index = 0; index < plugins.size();) {
         const QUuid& id = plugins.idAt(index);
         if (from < previous.size() && previous.idAt(from) == id) {
-            // A product not replaced is the very same one.
-            traits[index] =
-                plugins.item(index) == previous.item(from) ? m_activeTraits[from] : traitsOf(plugins[index]);
             if (index != from)
                 m_activeIndex[id] = static_cast<int>(index);
             ++index;
@@ -270,7 +261,6 @@ bool InventoryViewModel::followChange(const PluginList& previous, const QSet<QUu
         } else if (from < previous.size() && changed.contains(previous.idAt(from))) {
             went(previous.idAt(from++));
         } else if (changed.contains(id)) {
-            traits[index] = traitsOf(plugins[index]);
             m_activeIndex.insert(id, static_cast<int>(index));
             came.insert(id);
             ++index;
@@ -284,10 +274,7 @@ bool InventoryViewModel::followChange(const PluginList& previous, const QSet<QUu
         went(previous.idAt(from));
     }
     // An id held twice leaves the index short.
-    if (m_activeIndex.size() != static_cast<qsizetype>(plugins.size()))
-        return false;
-    m_activeTraits = std::move(traits);
-    return true;
+    return m_activeIndex.size() == static_cast<qsizetype>(plugins.size());
 }
 
 void InventoryViewModel::onPluginsChanged() {
@@ -826,7 +813,7 @@ const InventoryViewModel::SelectionSummary& InventoryViewModel::selectionSummary
     for (const QUuid& id : m_selectedPluginIDs) {
         if (const auto found = m_activeIndex.constFind(id); found != m_activeIndex.cend()) {
             ++summary.count;
-            summary.traits |= m_activeTraits[static_cast<size_t>(*found)];
+            summary.traits |= traitsAt(activeList(), static_cast<size_t>(*found));
         }
     }
     m_summary = summary;

@@ -213,12 +213,12 @@ private:
     quint8 partsWithReasons() const;
     void publish();
     void onPluginsChanged();
-    // Takes the store's new active list; the index and the traits are made again only when the
-    // products' places may have moved.
+    // Takes the store's new active list; the id index is made again only when the products' places
+    // may have moved.
     void takeActiveList();
-    // Follows a change of a few products from `previous`: the products kept keep their traits, those
-    // replaced or added get theirs, and the index moves by the products that came or went before
-    // each. False when the lists do not line up so; the index is then to be made afresh.
+    // Follows a change of a few products from `previous`: the index moves by the products that came
+    // or went before each. False when the lists do not line up so; the index is then to be made
+    // afresh.
     bool followChange(const PluginList& previous, const QSet<QUuid>& changed);
     void setSelectedPlugin(const std::optional<Plugin>& plugin);
     // Runs the change handlers for what changed since the last settle, once each.
@@ -257,11 +257,10 @@ private:
     PluginList m_activeShared;
     const PluginList& activeList() const { return m_activeShared; }
     QHash<QUuid, int> m_activeIndex;
-    // What the batch buttons ask of each active product, by its index, worked out once per product:
-    // asking it of every selected product on each selection change costs a name test per product.
+    // What the batch buttons ask of the active product at `index`, read from the list's look-ups:
+    // asking it of every selected product on each selection change would cost a name test each.
     enum Trait : quint8 { protectable = 1, unprotectable = 2 };
-    static quint8 traitsOf(const Plugin& plugin);
-    std::vector<quint8> m_activeTraits;
+    static quint8 traitsAt(const PluginList& plugins, std::size_t index);
     quint64 m_generation = 0;
     // The products each of the last few lists changed (none: everything may have), by generation.
     struct ListChange {
