@@ -61,7 +61,7 @@ PluginInventoryStore::PluginInventoryStore(StoreEnvironment environment, QObject
     : QObject(parent), m_environment(std::move(environment)), m_pathPolicy(m_environment.roots),
       m_plugins(sampleInventory()), m_inventoryRevision(InventoryRevisionToken::fresh()),
       m_scan(m_environment,
-             {m_plugins, m_protectedKeys, m_trashedBundles,
+             {m_plugins, m_protectedKeys, m_trashedBundles, m_permanentQuarantineRules,
               [this] { return m_journals.inFlightScannedPaths(); }},
              {.progress =
                   [this](const ScanProgress& progress) {

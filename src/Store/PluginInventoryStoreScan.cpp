@@ -62,6 +62,7 @@ void PluginInventoryStore::applyScanMerge(ScanSession::Merge merge, const ScanSu
         m_protectedKeys.insert(std::move(key));
     const ScanReconciliationSummary reconciliation = merge.reconciliation;
     const std::vector<TrashedBundleRecord>& restored = merge.restored;
+    const PluginList merged = merge.merged;
     setPlugins(std::move(merge.merged));
     setInaccessibleLocations(summary.inaccessibleLocations);
     setLastReconciliation(reconciliation);
@@ -104,8 +105,12 @@ void PluginInventoryStore::applyScanMerge(ScanSession::Merge merge, const ScanSu
 
     endScan();
 
+    // The merge found the matches of the rules it was given; they are looked for again when the
+    // rules changed since, or a handler of the signals above changed the products.
     const std::vector<PermanentQuarantineMatch> matches =
-        permanentQuarantineMatches(plugins(), m_permanentQuarantineRules);
+        plugins().isSameList(merged) && m_permanentQuarantineRules == merge.matchedRules
+            ? std::move(merge.permanentQuarantineMatches)
+            : permanentQuarantineMatches(plugins(), m_permanentQuarantineRules);
     setLastScanNotice(anythingChanged ? reconciliation.summaryText() : StoreTexts::ScanNotice::noChanges);
     postNotice(StoreTexts::Notice::scanCompleteTitle,
                StoreTexts::Notice::scanCompleteMessage(mergedCount, bundleCount), NoticeStyle::success);

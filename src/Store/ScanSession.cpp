@@ -227,8 +227,8 @@ void ScanSession::acceptResult(const std::shared_ptr<ScanControl>& control, Scan
 }
 
 ScanSession::MergeInputs ScanSession::mergeInputs(const Context& context) const {
-    return {m_state.plugins, m_state.protectedKeys, m_state.trashedBundles, context.transactionPaths,
-            m_state.inFlightPaths()};
+    return {m_state.plugins,          m_state.protectedKeys,   m_state.trashedBundles,
+            context.transactionPaths, m_state.inFlightPaths(), m_state.permanentQuarantineRules};
 }
 
 bool ScanSession::mergeInputsHold(const MergeInputs& inputs, const Context& context) const {
@@ -364,6 +364,8 @@ ScanSession::Merge ScanSession::computeMerge(const ScanSummary& summary, bool ha
     });
     // Made shared here, so that a merge worked out off the window's thread is handed over ready.
     result.merged = PluginList(std::move(merged));
+    result.matchedRules = inputs.permanentQuarantineRules;
+    result.permanentQuarantineMatches = permanentQuarantineMatches(result.merged, result.matchedRules);
     return result;
 }
 

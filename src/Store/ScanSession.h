@@ -3,6 +3,7 @@
 #include "Discovery/ScanControl.h"
 #include "Discovery/ScanProgress.h"
 #include "Discovery/ScanSummary.h"
+#include "Model/PermanentQuarantineMatch.h"
 #include "Model/Plugin.h"
 #include "Model/PluginList.h"
 #include "Model/ScanReconciliationSummary.h"
@@ -67,6 +68,9 @@ public:
         KeySet transactionPaths;
         // The path keys of those that a written journal still names: the helper may be moving them.
         KeySet inFlightPaths;
+        // The rules whose matches the merge looks for; not compared: a change to them alone leaves
+        // the merge standing and only their matches are looked for again.
+        std::vector<PermanentQuarantineRule> permanentQuarantineRules;
     };
 
     // The scanned products merged into the inventory, with what the completion records of them.
@@ -77,6 +81,9 @@ public:
         ScanReconciliationSummary reconciliation;
         // Trash records whose bundles are back at their original paths.
         std::vector<TrashedBundleRecord> restored;
+        // What these permanent-quarantine rules find in the merged products.
+        std::vector<PermanentQuarantineRule> matchedRules;
+        std::vector<PermanentQuarantineMatch> permanentQuarantineMatches;
     };
 
     // The store's state the merge reads, where the store keeps it; it outlives the session.
@@ -84,6 +91,7 @@ public:
         const SharedPlugins& plugins;
         const KeySet& protectedKeys;
         const std::vector<TrashedBundleRecord>& trashedBundles;
+        const std::vector<PermanentQuarantineRule>& permanentQuarantineRules;
         // The scanned places of the bundles that a written journal still names.
         std::function<KeySet()> inFlightPaths;
     };

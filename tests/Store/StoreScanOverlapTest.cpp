@@ -1,5 +1,7 @@
 #include "StoreTransactionSupport.h"
 
+#include "Store/StoreTexts.h"
+
 #include <QTest>
 
 #include <atomic>
@@ -56,6 +58,24 @@ protected:
         ASSERT_TRUE(store->completePrivileged(succeededResult<PrivilegedRestoreResult>(*request),
                                               request->transactionID, request->items));
     }
+    // The scan's merge, once worked out off the window's thread, waits for `handBack` before it
+    // goes back to the store.
+    void holdTheMerge() {
+        scanMerged = [this, allowed = handBack.get_future().share()] {
+            merged.set_value();
+            allowed.wait();
+        };
+    }
+    void waitForTheMerge() {
+        ASSERT_TRUE(QTest::qWaitFor(
+            [done = merged.get_future()] {
+                return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+            },
+            10000));
+    }
+    std::promise<void> merged;
+    std::promise<void> handBack;
+
     const Plugin* named(const QString& name) const {
         for (const Plugin& plugin : store->plugins())
             if (plugin.name == name)
@@ -171,21 +191,12 @@ TEST_F(ScanOverlapTest, ARestoreCommittedWhileTheMergeIsWorkedOutSurvivesIt) {
     const PluginBundleRecord record = quarantined.bundleRecords()[0];
     ASSERT_TRUE(moveBundle(record.path, *record.quarantinePath));
     walkFinding({other});
-    std::promise<void> merged;
-    std::promise<void> handBack;
-    scanMerged = [&merged, allowed = handBack.get_future().share()] {
-        merged.set_value();
-        allowed.wait();
-    };
+    holdTheMerge();
     open({quarantined, other});
 
     store->startScan({}, nullptr);
     walkAllowed.set_value();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [done = merged.get_future()] {
-            return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-        },
-        10000));
+    waitForTheMerge();
     restore(quarantined);
     handBack.set_value();
     waitForScanEnd();
@@ -196,6 +207,30 @@ TEST_F(ScanOverlapTest, ARestoreCommittedWhileTheMergeIsWorkedOutSurvivesIt) {
     EXPECT_FALSE(restored->bundleRecords()[0].isQuarantined());
     EXPECT_EQ(restored->status, PluginStatus::ok);
     EXPECT_EQ(storedState().plugins, store->plugins());
+}
+
+// The merge looks for the matches of the permanent-quarantine rules it was given; a rule enabled
+// while it is worked out counts at the scan's completion.
+TEST_F(ScanOverlapTest, ARuleEnabledWhileTheMergeIsWorkedOutFindsItsMatch) {
+    const QString maker = QStringLiteral("Orsolind");
+    const Plugin retired = quarantinedUnder(product(QStringLiteral("Synth"), {QStringLiteral("VST3")},
+                                                    {vst3(QStringLiteral("Old/Synth.vst3"))}, maker),
+                                            uuidText(makeUuid()));
+    const PluginBundleRecord& record = retired.bundles->front();
+    ASSERT_TRUE(moveBundle(record.path, *record.quarantinePath));
+    walkFinding({product(QStringLiteral("Synth"), {QStringLiteral("VST3")},
+                         {vst3(QStringLiteral("Synth.vst3"))}, maker)});
+    holdTheMerge();
+    open({retired});
+
+    store->startScan({}, nullptr);
+    walkAllowed.set_value();
+    waitForTheMerge();
+    store->setPermanentQuarantine(maker, true);
+    handBack.set_value();
+    waitForScanEnd();
+
+    EXPECT_EQ(store->lastScanNotice(), StoreTexts::ScanNotice::permanentQuarantineUnavailable(1));
 }
 
 TEST_F(ScanOverlapTest, AQuarantineAnsweredAfterTheScanFindsItsRecordAndCanBeRestored) {
