@@ -1,5 +1,7 @@
 #include "Views/Kit/FlatSplitter.h"
 
+#include "Views/Kit/PaintBands.h"
+
 #include <QPainter>
 
 namespace quorvane {
@@ -16,7 +18,7 @@ protected:
         if (m_color.alpha() == 0)
             return;
         QPainter painter(this);
-        painter.fillRect(rect(), m_color);
+        fillInBands(painter, rect(), m_color);
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "Views/Kit/PluginTable.h"
 
+#include "Views/Kit/PaintBands.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PluginTableModel.h"
 
@@ -106,8 +107,7 @@ protected:
         if (!rect.isValid())
             return;
         painter->save();
-        painter->setPen(QPen(Palette::hairline(), 1));
-        painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+        drawBottomRule(*painter, rect, Palette::hairline());
         const QRect text = rect.adjusted(sectionPadding, 0, -sectionPadding, 0);
         const QString title = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
         painter->setPen(Palette::secondaryText());

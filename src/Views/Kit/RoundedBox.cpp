@@ -1,5 +1,6 @@
 #include "Views/Kit/RoundedBox.h"
 
+#include "Views/Kit/PaintBands.h"
 #include "Views/Kit/Palette.h"
 
 #include <QPaintEvent>
@@ -20,12 +21,10 @@ RoundedBox::RoundedBox(const QColor& fill, std::optional<QColor> stroke, qreal r
 
 namespace {
 
-// The raster engine hands a fill of more than about 96 spans to worker threads, and waking them
-// costs far more than filling a few rows. So the box is drawn in pieces of fewer rows than that:
-// the bands holding the corners as smaller rounded rectangles with the same corners, and the rows
-// between them, 24 device rows at a time, as antialiased polygons and the two side strokes. The
-// pixels are those of the whole shape drawn at once (at a fractional scale, within one step).
-constexpr int bandDeviceRows = 24;
+// The box is drawn in pieces of fewer rows than the raster engine hands to Qt's pool (see
+// PaintBands.h): the bands holding the corners as smaller rounded rectangles with the same corners,
+// and the rows between them a band at a time, as antialiased polygons and the two side strokes.
+// The pixels are those of the whole shape drawn at once (at a fractional scale, within one step).
 
 QPainterPath roundedPath(const QRectF& shape, qreal radius) {
     QPainterPath path;
@@ -85,10 +84,9 @@ void paintRoundedBox(QPainter& painter, const QRect& box, const QColor& fill,
     }
     const int firstRow = std::max(box.top() + edge, region.top());
     const int lastRow = std::min(box.bottom() - edge, region.bottom());
-    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const int bandRows = std::max(1, static_cast<int>(bandDeviceRows / ratio));
-    for (int bandTop = firstRow; bandTop <= lastRow; bandTop += bandRows) {
-        const int rows = std::min(bandRows, lastRow + 1 - bandTop);
+    const int step = bandRows(painter);
+    for (int bandTop = firstRow; bandTop <= lastRow; bandTop += step) {
+        const int rows = std::min(step, lastRow + 1 - bandTop);
         painter.setClipRect(QRect(region.left(), bandTop, region.width(), rows));
         // A polygon, not a rectangle: a rectangle takes another rasteriser, which rounds the
         // half-covered edge pixels differently.

@@ -1,6 +1,7 @@
 #include "KitTestSupport.h"
 
 #include "Views/Kit/DetailShell.h"
+#include "Views/Kit/FlatSplitter.h"
 #include "Views/Kit/KitAppearance.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PluginTable.h"
@@ -17,14 +18,39 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTableView>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
 #include <map>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <functional>
 #include <memory>
+
+#include <dlfcn.h>
+
+namespace quorvane {
+namespace {
+
+// Work handed to Qt's global pool, counted by the QThreadPool::start below.
+std::atomic<int> globalPoolStarts{0};
+
+} // namespace
+} // namespace quorvane
+
+// Qt's painting hands its large fills to the global pool through this overload. This definition
+// takes Qt's place in this test program, counts the global pool's calls and passes each call on.
+void QThreadPool::start(std::function<void()> functionToRun, int priority) {
+    using Start = void (*)(QThreadPool*, std::function<void()>, int);
+    static const auto qtStart =
+        reinterpret_cast<Start>(dlsym(RTLD_NEXT, "_ZN11QThreadPool5startESt8functionIFvvEEi"));
+    if (this == QThreadPool::globalInstance())
+        ++quorvane::globalPoolStarts;
+    qtStart(this, std::move(functionToRun), priority);
+}
 
 namespace quorvane {
 namespace {
@@ -248,6 +274,25 @@ TEST(KitRendering, RoundedBoxPiecesMatchTheWholeShape) {
                                                    << " radius " << box.radius << " at " << ratio;
         }
     }
+}
+
+// The window's thread paints a tall table, its header and rows, and the splitter handle beside it
+// without waiting on Qt's pool. (Fusion's tall scroll bar still hands its shading to the pool.)
+TEST(KitRendering, ATallTableAndItsSplitterPaintWithoutQtsPool) {
+    FlatSplitter split(Qt::Horizontal, Palette::hairline());
+    auto* table = new MultiSelectPluginTable({}, &split);
+    std::vector<Plugin> plugins;
+    for (int index = 0; index < 300; ++index)
+        plugins.push_back(plugin(QStringLiteral("Larkspur %1").arg(index)));
+    table->setPlugins(std::move(plugins));
+    table->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    split.addWidget(new QWidget);
+    split.resize(1600, 900);
+    split.setSizes({1400, 200});
+    render(&split);
+    globalPoolStarts = 0;
+    render(&split);
+    EXPECT_EQ(globalPoolStarts, 0);
 }
 
 } // namespace

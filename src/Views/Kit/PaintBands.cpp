@@ -1,0 +1,26 @@
+#include "Views/Kit/PaintBands.h"
+
+#include <QPaintDevice>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace quorvane {
+
+int bandRows(const QPainter& painter) {
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    return std::max(1, static_cast<int>(bandDeviceRows / ratio));
+}
+
+void fillInBands(QPainter& painter, const QRect& area, const QColor& color) {
+    const int rows = bandRows(painter);
+    for (int top = area.top(); top <= area.bottom(); top += rows)
+        painter.fillRect(QRect(area.left(), top, area.width(), std::min(rows, area.bottom() + 1 - top)),
+                         color);
+}
+
+void drawBottomRule(QPainter& painter, const QRect& row, const QColor& color) {
+    painter.fillRect(QRect(row.left(), row.bottom(), row.width(), 1), color);
+}
+
+} // namespace quorvane
