@@ -1,5 +1,6 @@
 #include "Views/Kit/FilterMenu.h"
 
+#include "Views/Kit/PaintBands.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/SymbolIcons.h"
 #include "Views/Kit/TextStyle.h"
@@ -7,6 +8,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <QToolButton>
 
 namespace quorvane {
@@ -14,6 +17,22 @@ namespace quorvane {
 namespace {
 
 const QString allOption = QStringLiteral("All");
+
+// As QToolButton paints itself, in bands (see PaintBands.h): the rounded outline of the style sheet
+// gives each row several spans, which the raster engine would share out over Qt's pool.
+class FilterButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionToolButton option;
+        initStyleOption(&option);
+        paintInBands(painter, rect(), styledButtonBandRows,
+                     [&] { painter.drawComplexControl(QStyle::CC_ToolButton, option); });
+    }
+};
 
 } // namespace
 
@@ -25,7 +44,7 @@ FilterMenu::FilterMenu(const QString& title, Binding<QString> selection, const Q
 
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    m_button = new QToolButton(this);
+    m_button = new FilterButton(this);
     m_button->setObjectName(QStringLiteral("filterMenuButton"));
     m_button->setPopupMode(QToolButton::InstantPopup);
     m_button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);

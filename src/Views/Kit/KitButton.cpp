@@ -1,11 +1,14 @@
 #include "Views/Kit/KitButton.h"
 
+#include "Views/Kit/PaintBands.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/SymbolIcons.h"
 #include "Views/Kit/TextStyle.h"
 
 #include <QLabel>
 #include <QSizePolicy>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 namespace quorvane {
 
@@ -76,6 +79,16 @@ QLabel* makeBlockingReasonLabel(const QString& reason, QWidget* parent) {
     label->setObjectName(QStringLiteral("blockingReason"));
     label->setWordWrap(true);
     return label;
+}
+
+// As QPushButton paints itself, in bands (see PaintBands.h): the rounded outline of the style
+// sheet gives each row several spans, which the raster engine would share out over Qt's pool.
+void KitButton::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    paintInBands(painter, rect(), styledButtonBandRows,
+                 [&] { painter.drawControl(QStyle::CE_PushButton, option); });
 }
 
 void KitButton::applyLook() {

@@ -31,6 +31,9 @@ public:
     void setFullWidth();
     bool isFullWidth() const;
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     void applyLook();
 

@@ -12,6 +12,18 @@ int bandRows(const QPainter& painter) {
     return std::max(1, static_cast<int>(bandDeviceRows / ratio));
 }
 
+void paintInBands(QPainter& painter, const QRect& area, int rows, const std::function<void()>& paint) {
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const int step = std::max(1, static_cast<int>(rows / ratio));
+    for (int top = area.top(); top <= area.bottom(); top += step) {
+        painter.save();
+        painter.setClipRect(QRect(area.left(), top, area.width(), std::min(step, area.bottom() + 1 - top)),
+                            Qt::IntersectClip);
+        paint();
+        painter.restore();
+    }
+}
+
 void fillInBands(QPainter& painter, const QRect& area, const QColor& color) {
     const int rows = bandRows(painter);
     for (int top = area.top(); top <= area.bottom(); top += rows)

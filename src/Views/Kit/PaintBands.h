@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QColor;
 class QPainter;
 class QRect;
@@ -12,9 +14,16 @@ namespace quorvane {
 // cores busy, the window waits a time slice or more for each fill. Cut into bands of
 // `bandDeviceRows` rows, or drawn as one run, the same pixels are filled on the window's thread.
 inline constexpr int bandDeviceRows = 24;
+// Bands for a style sheet's rounded outline, whose rows hold more spans than a plain fill's.
+inline constexpr int styledButtonBandRows = 12;
 
 // How many of the painter's rows make `bandDeviceRows` rows of its device; at least one.
 int bandRows(const QPainter& painter);
+
+// Calls paint() once for each band of `area` `rows` device rows high, top to bottom, with the
+// painter's clip narrowed to the band. For drawing that only ever narrows the clip further: a band
+// then holds the very pixels the whole drawing puts there.
+void paintInBands(QPainter& painter, const QRect& area, int rows, const std::function<void()>& paint);
 
 // painter.fillRect(area, color), band by band.
 void fillInBands(QPainter& painter, const QRect& area, const QColor& color);

@@ -1,8 +1,10 @@
 #include "KitTestSupport.h"
 
 #include "Views/Kit/DetailShell.h"
+#include "Views/Kit/FilterMenu.h"
 #include "Views/Kit/FlatSplitter.h"
 #include "Views/Kit/KitAppearance.h"
+#include "Views/Kit/KitButton.h"
 #include "Views/Kit/Palette.h"
 #include "Views/Kit/PluginTable.h"
 #include "Views/Kit/PluginTableModel.h"
@@ -19,6 +21,7 @@
 #include <QStyleOptionButton>
 #include <QTableView>
 #include <QThreadPool>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -276,9 +279,10 @@ TEST(KitRendering, RoundedBoxPiecesMatchTheWholeShape) {
     }
 }
 
-// The window's thread paints a tall table, its header and rows, and the splitter handle beside it
-// without waiting on Qt's pool. (Fusion's tall scroll bar still hands its shading to the pool.)
-TEST(KitRendering, ATallTableAndItsSplitterPaintWithoutQtsPool) {
+// The window's thread paints a tall table, its header and rows, the splitter handle beside it and
+// the buttons of the kit without waiting on Qt's pool. (Fusion's tall scroll bar still hands its
+// shading to the pool.)
+TEST(KitRendering, ATallTableItsSplitterAndButtonsPaintWithoutQtsPool) {
     FlatSplitter split(Qt::Horizontal, Palette::hairline());
     auto* table = new MultiSelectPluginTable({}, &split);
     std::vector<Plugin> plugins;
@@ -286,7 +290,15 @@ TEST(KitRendering, ATallTableAndItsSplitterPaintWithoutQtsPool) {
         plugins.push_back(plugin(QStringLiteral("Larkspur %1").arg(index)));
     table->setPlugins(std::move(plugins));
     table->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    split.addWidget(new QWidget);
+    auto* side = new QWidget;
+    auto* buttons = new QVBoxLayout(side);
+    for (const ButtonStyle style :
+         {ButtonStyle::bordered, ButtonStyle::borderedProminent, ButtonStyle::plain})
+        buttons->addWidget(
+            new KitButton(QStringLiteral("Export CSV"), QStringLiteral("square.and.arrow.up"), style));
+    buttons->addWidget(new FilterMenu(QStringLiteral("Format"), {[] { return QStringLiteral("All"); }, {}},
+                                      {QStringLiteral("All"), QStringLiteral("VST3")}));
+    split.addWidget(side);
     split.resize(1600, 900);
     split.setSizes({1400, 200});
     render(&split);
