@@ -7,14 +7,13 @@
 
 namespace quorvane {
 
-int bandRows(const QPainter& painter) {
+int bandRows(const QPainter& painter, int deviceRows) {
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    return std::max(1, static_cast<int>(bandDeviceRows / ratio));
+    return std::max(1, static_cast<int>(deviceRows / ratio));
 }
 
 void paintInBands(QPainter& painter, const QRect& area, int rows, const std::function<void()>& paint) {
-    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const int step = std::max(1, static_cast<int>(rows / ratio));
+    const int step = bandRows(painter, rows);
     for (int top = area.top(); top <= area.bottom(); top += step) {
         painter.save();
         painter.setClipRect(QRect(area.left(), top, area.width(), std::min(step, area.bottom() + 1 - top)),

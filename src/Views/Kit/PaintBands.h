@@ -17,8 +17,8 @@ inline constexpr int bandDeviceRows = 24;
 // Bands for a style sheet's rounded outline, whose rows hold more spans than a plain fill's.
 inline constexpr int styledButtonBandRows = 12;
 
-// How many of the painter's rows make `bandDeviceRows` rows of its device; at least one.
-int bandRows(const QPainter& painter);
+// How many of the painter's rows make `deviceRows` rows of its device; at least one.
+int bandRows(const QPainter& painter, int deviceRows = bandDeviceRows);
 
 // Calls paint() once for each band of `area` `rows` device rows high, top to bottom, with the
 // painter's clip narrowed to the band. For drawing that only ever narrows the clip further: a band
