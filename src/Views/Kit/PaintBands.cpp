@@ -12,22 +12,28 @@ int bandRows(const QPainter& painter, int deviceRows) {
     return std::max(1, static_cast<int>(deviceRows / ratio));
 }
 
+namespace {
+
+// Calls each(band) for the bands of `area`, `step` rows each (the last may be shorter), top to bottom.
+template <class Each>
+void forEachBand(const QRect& area, int step, Each each) {
+    for (int top = area.top(); top <= area.bottom(); top += step)
+        each(QRect(area.left(), top, area.width(), std::min(step, area.bottom() + 1 - top)));
+}
+
+} // namespace
+
 void paintInBands(QPainter& painter, const QRect& area, int rows, const std::function<void()>& paint) {
-    const int step = bandRows(painter, rows);
-    for (int top = area.top(); top <= area.bottom(); top += step) {
+    forEachBand(area, bandRows(painter, rows), [&](const QRect& band) {
         painter.save();
-        painter.setClipRect(QRect(area.left(), top, area.width(), std::min(step, area.bottom() + 1 - top)),
-                            Qt::IntersectClip);
+        painter.setClipRect(band, Qt::IntersectClip);
         paint();
         painter.restore();
-    }
+    });
 }
 
 void fillInBands(QPainter& painter, const QRect& area, const QColor& color) {
-    const int rows = bandRows(painter);
-    for (int top = area.top(); top <= area.bottom(); top += rows)
-        painter.fillRect(QRect(area.left(), top, area.width(), std::min(rows, area.bottom() + 1 - top)),
-                         color);
+    forEachBand(area, bandRows(painter), [&](const QRect& band) { painter.fillRect(band, color); });
 }
 
 void drawBottomRule(QPainter& painter, const QRect& row, const QColor& color) {

@@ -307,5 +307,41 @@ TEST(KitRendering, ATallTableItsSplitterAndButtonsPaintWithoutQtsPool) {
     EXPECT_EQ(globalPoolStarts, 0);
 }
 
+// A kit button is painted band by band; each look, focused or not, enabled or not, must come out
+// as a plain button with the same style sheet paints it in one go.
+TEST(KitRendering, KitButtonBandsMatchTheWholeButton) {
+    const auto paint = [](QPushButton* button, bool focused, bool enabled) {
+        QWidget window;
+        button->setParent(&window);
+        button->setEnabled(enabled);
+        button->setFixedSize(140, 28);
+        (new QVBoxLayout(&window))->addWidget(button);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        if (focused)
+            button->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+        return button->grab().toImage();
+    };
+    for (const ButtonStyle style :
+         {ButtonStyle::bordered, ButtonStyle::borderedProminent, ButtonStyle::plain}) {
+        for (const bool focused : {false, true}) {
+            for (const bool enabled : {true, false}) {
+                auto* kit =
+                    new KitButton(QStringLiteral("Export CSV"), QStringLiteral("square.and.arrow.up"), style);
+                auto* plain = new QPushButton(kit->text());
+                plain->setStyleSheet(kit->styleSheet());
+                plain->setFont(kit->font());
+                plain->setIcon(kit->icon());
+                plain->setAutoDefault(false);
+                const QImage whole = paint(plain, focused, enabled);
+                EXPECT_EQ(paint(kit, focused, enabled), whole)
+                    << buttonStyleName(style).toStdString() << " focused " << focused << " enabled "
+                    << enabled;
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace quorvane
