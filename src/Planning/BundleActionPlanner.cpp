@@ -3,6 +3,7 @@
 #include "Model/Identity.h"
 
 #include "Planning/DestinationPaths.h"
+#include "Planning/PlanLookups.h"
 #include "Planning/PlannerRecords.h"
 #include "Planning/RecordPlaces.h"
 #include "Shared/QuorvaneHelperProtocol.h"
@@ -147,7 +148,7 @@ private:
         if (record.isProtected)
             return refuse(selection, Reason::protectedBundle,
                           bundleMessage(plugin, record, texts().protectedForQuarantine));
-        const auto source = m_policy.verifiedSystemPluginURL(record.path);
+        const auto source = m_policy.verifiedSystemPluginURL(record.path, m_lookups.forNextBundle());
         if (!source || (m_verify && !m_fileSystem.fileExists(*source)))
             return refuse(selection, Reason::unsafePath, bundleMessage(plugin, record, texts().unsafeSource));
         const QString operationID = uuidText(makeUuid());
@@ -164,15 +165,15 @@ private:
 
     // The quarantined copy of a record, checked the way the helper will check it; none when the
     // record or the disk does not match.
-    std::optional<std::pair<QString, QString>>
-    verifiedQuarantinedCopy(const PluginBundleRecord& record) const {
+    std::optional<std::pair<QString, QString>> verifiedQuarantinedCopy(const PluginBundleRecord& record) {
         if (!record.originalPath || !record.quarantinePath || !record.quarantineOperationID)
             return std::nullopt;
-        const auto original = m_policy.verifiedSystemPluginURL(*record.originalPath);
+        PathLookups* const lookups = m_lookups.forNextBundle();
+        const auto original = m_policy.verifiedSystemPluginURL(*record.originalPath, lookups);
         if (!original)
             return std::nullopt;
         const auto copy = m_policy.verifiedQuarantineItemURL(
-            *record.quarantinePath, lastPathComponent(*original), *record.quarantineOperationID);
+            *record.quarantinePath, lastPathComponent(*original), *record.quarantineOperationID, lookups);
         if (!copy || (m_verify && !m_fileSystem.fileExists(*copy)))
             return std::nullopt;
         return std::pair{*copy, *original};
@@ -220,6 +221,7 @@ private:
     std::optional<QString> m_trashFolder;
     bool m_verify;
     const PathPolicy& m_policy;
+    PlanLookups m_lookups;
     static constexpr size_t notFound = std::numeric_limits<size_t>::max();
     std::unordered_map<QUuid, size_t, PlannerUuidHash> m_firstIndex;
     std::unordered_set<PluginBundleSelection> m_seen;

@@ -2,6 +2,7 @@
 
 #include "Model/Identity.h"
 #include "Planning/BundleActionPlanner.h"
+#include "Planning/PlanLookups.h"
 #include "Planning/PlannerRecords.h"
 #include "Planning/PlanningOrders.h"
 #include "Shared/QuorvaneHelperProtocol.h"
@@ -131,6 +132,7 @@ FormatCleanupPlan makeFormatCleanupPlan(FormatCleanupPresetKind preset, const Fo
     stableMergeSort(sorted, [](const Plugin* a, const Plugin* b) { return cleanupPluginOrder(*a, *b); });
 
     std::vector<EligibleBundle> eligible;
+    PlanLookups lookups;
     for (const Plugin* plugin : sorted) {
         std::vector<PluginBundleRecord> records = plannerRecords(*plugin);
         if (plugin->status == PluginStatus::hostedByShell && records.empty()) {
@@ -169,7 +171,7 @@ FormatCleanupPlan makeFormatCleanupPlan(FormatCleanupPresetKind preset, const Fo
                 exclude(Reason::unsafePath, texts().unsafePath);
                 continue;
             }
-            const auto verified = pathPolicy.verifiedSystemPluginURL(record.path);
+            const auto verified = pathPolicy.verifiedSystemPluginURL(record.path, lookups.forNextBundle());
             if (!verified) {
                 exclude(Reason::unsafePath, texts().unsafePath);
                 continue;

@@ -349,6 +349,33 @@ TEST_F(BundleActionPlannerTest, QuarantineItems) {
               Reason::invalidState);
 }
 
+// A plan shares what the disk showed between its bundles, a batch at a time; every bundle is still
+// judged by where its own folder leads, in every batch.
+TEST_F(BundleActionPlannerTest, LinkedFoldersAreJudgedForEveryBundleOfALargePlan) {
+    makeBundle(vst3(""));
+    ASSERT_TRUE(QFile::link(tree.makeDirectory("elsewhere"), vst3("Outside")));
+    ASSERT_TRUE(QFile::link(makeBundle(vst3("Real")), vst3("Inside")));
+    std::vector<Plugin> plugins;
+    std::vector<PluginBundleSelection> selections;
+    for (int index = 0; index < 150; ++index) {
+        const QString name = QStringLiteral("P%1.vst3").arg(index);
+        const QString folder = index % 50 == 7 ? "Outside/" : index % 50 == 8 ? "Inside/" : "";
+        if (!folder.isEmpty())
+            makeBundle((folder == "Outside/" ? tree.path("elsewhere") : vst3("Real")) + "/" + name);
+        else
+            makeBundle(vst3(name));
+        plugins.push_back(product(name, "Acme", {active("VST3", vst3(folder + name))}));
+        selections.push_back(select(plugins.back()));
+    }
+    const auto planned = plan(BundleActionKind::quarantine, selections, plugins);
+    ASSERT_EQ(planned.blockedSelections.size(), 3u);
+    for (const auto& blocked : planned.blockedSelections)
+        EXPECT_EQ(blocked.reason, Reason::unsafePath);
+    ASSERT_EQ(planned.items.size(), 147u);
+    EXPECT_EQ(planned.items[7].sourcePath, vst3("Real/P8.vst3"));
+    EXPECT_EQ(planned.items[146].sourcePath, vst3("P149.vst3"));
+}
+
 TEST_F(BundleActionPlannerTest, RestoreAndTrashItems) {
     QDir().mkpath(trashFolder());
     const Plugin synth =
